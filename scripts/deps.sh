@@ -1,0 +1,32 @@
+# Sourced by scripts/run and scripts/test: installs the Debian 12 packages the build needs.
+KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdeflate-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev clang libclang-rt-14-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
+  libgl-dev xvfb xauth fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data"
+
+korvel_install_deps() {
+    local missing=""
+    for p in $KORVEL_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
+}
+
+korvel_configure_build() {
+    local dir="$1"; shift
+    cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" -G Ninja "$@"
+    cmake --build "$KORVEL_ROOT/$dir" -j "$(nproc)"
+}
+
+korvel_headless_env() {
+    export QT_QPA_PLATFORM=offscreen
+    export QTWEBENGINE_DISABLE_SANDBOX=1
+    export QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+    export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/korvel-xdg.XXXXXX)}"
+    chmod 700 "$XDG_RUNTIME_DIR"
+}

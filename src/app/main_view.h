@@ -1,0 +1,84 @@
+// What the main-window logic needs of a user interface. The Qt window implements it; tests
+// and korvel-cli implement it with recording or console fakes. Every text is GBK bytes.
+//
+// Methods added later get a default body here so that every implementation keeps building.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel {
+
+class TransferWindowModel;
+class DetailWindowModel;
+
+// Controls of the main window that the logic reads or changes, named as the window names them.
+enum class Control {
+    ComboFZ,
+    ComboDZ,
+    ComboCZ,
+    ECC,
+    BTNZZCX,
+    BTNZZFX,
+    BTNZZZZ,
+    BTNCCCX,
+    BTNCZCX,
+    BTNAdvanced,
+    BTNAbout,
+    BtnUpdate,
+    CBSF,
+    CBZD,
+    CBJQ,
+    CBDC,
+    SGrid,
+    LabResult,
+    LabNew,
+    MPrint,
+    MExport,
+};
+
+enum class MsgButtons { Ok, YesNo, YesNoCancel };
+enum class MsgIcon { None, Information, Question, Warning, Error };
+enum class MsgAnswer { Ok, Yes, No, Cancel };
+
+class MainView {
+public:
+    virtual ~MainView() = default;
+
+    virtual void SetEnabled(Control c, bool enabled) = 0;
+    virtual bool IsEnabled(Control c) const = 0;
+    // Text of a box, label or button caption.
+    virtual std::string Text(Control c) const = 0;
+    virtual void SetText(Control c, const std::string& gbk) = 0;
+    // Check boxes. Setting the state does not run the click handler.
+    virtual bool Checked(Control c) const = 0;
+    virtual void SetChecked(Control c, bool checked) = 0;
+    virtual void SetFocus(Control c) = 0;
+    // A modal message box; returns the button pressed.
+    virtual MsgAnswer ShowMessage(const std::string& caption, const std::string& text,
+                                  MsgButtons buttons, MsgIcon icon) = 0;
+
+    // Station boxes: replace the drop-down items, open the list, move the caret to the end.
+    virtual void SetComboItems(Control box, const std::vector<std::string>& items) = 0;
+    virtual void OpenDropDown(Control box) = 0;
+    virtual void SetCaretToEnd(Control /*box*/) {}
+
+    // The result grid model changed (cells, row count or selection): repaint it.
+    virtual void GridChanged() {}
+    // Header label of column `column` (0..14): caption and bold state (the sort marker).
+    virtual void SetHeaderLabel(int /*column*/, const std::string& /*caption*/, bool /*bold*/) {}
+    virtual void SetBusyCursor(bool /*busy*/) {}
+    // The travel-offer panel: labels the route of the last query with two names.
+    virtual void ShowRouteAdvert(const std::string& /*from*/, const std::string& /*to*/) {}
+    // Status bar panel text (0..3).
+    virtual void SetStatusText(int /*panel*/, const std::string& /*gbk*/) {}
+
+    // Modal windows. They return when the user closes them.
+    virtual void ShowTransferWindow(TransferWindowModel& /*model*/) {}
+    virtual void ShowDetailWindow(DetailWindowModel& /*model*/) {}
+    // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
+    virtual std::optional<std::string> AskSaveFileName() { return std::nullopt; }
+};
+
+}  // namespace korvel
