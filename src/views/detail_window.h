@@ -1,0 +1,80 @@
+// The train detail window model: the whole stop list of one train with day counts, running
+// times and speeds, the route and section summary lines, and the queried section in blue.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/memtable.h"
+#include "views/text_grid.h"
+
+namespace korvel {
+
+class ResultGrid;
+
+// Average speed in km/h over a distance and a running time (H:M or minutes), rounded half
+// up; empty text when either is not a positive number.
+std::string AverageSpeed(std::string_view distance, std::string_view runTime);
+// Speed between two stops from their distances and running times since the origin; empty
+// when the distance or time difference is not positive.
+std::string SectionSpeed(std::string_view prevKm, std::string_view curKm, std::string_view prevTime,
+                         std::string_view curTime);
+
+// What the detail window needs of the result row it is opened for.
+struct DetailSection {
+    std::string trainNo;          // column 0
+    std::string boardingStation;  // column 4
+    std::string stopCount;        // column 8
+    std::string sectionKm;        // column 9
+    std::string sectionTime;      // column 10
+};
+DetailSection DetailSectionFromRow(const ResultGrid& grid, int row);
+
+// Columns: 0 站序, 1 车站, 2 里程, 3 到时, 4 发时, 5 天数, 6 历时, 7 时速.
+class DetailWindowModel {
+  public:
+    static constexpr int kColumns = 8;
+    static constexpr int kInitialRows = 20;
+
+    // Reads the train's stops from KMTrain (ordered by train and stop number; the cursor is
+    // left on the train's last stop). Nothing when the train has no stop.
+    static std::optional<DetailWindowModel> Build(MemTable& KMTrain, const DetailSection& section);
+
+    // "车次:" + train number.
+    const std::string& Caption() const { return caption_; }
+    // "全程：<km>km/历时<time>/速度<speed>km/h"
+    const std::string& RouteLine() const { return routeLine_; }
+    // "区间：<km>km/历时<time>/速度<speed>km/h"
+    const std::string& SectionLine() const { return sectionLine_; }
+
+    const SelectableGrid& Stops() const { return grid_; }
+    SelectableGrid& Stops() { return grid_; }
+    int StopRowCount() const { return stopRowCount_; }
+    // Stop numbers of the boarding and alighting stations (0 when the boarding station is
+    // not among the stops, and then no row is in the section).
+    int SectionFirst() const { return sectionFirst_; }
+    int SectionLast() const { return sectionLast_; }
+    // Whether a row is drawn blue: column 0 holds a stop number within the section.
+    bool RowInSection(int row) const;
+
+    // Header captions of the stop list: "站序", "车站", ... "时速".
+    static std::vector<std::string> HeaderCaptions();
+
+  private:
+    DetailWindowModel() : grid_(kColumns, kInitialRows) {}
+    SelectableGrid grid_;
+    std::string caption_, routeLine_, sectionLine_;
+    int stopRowCount_ = 0;
+    int sectionFirst_ = 0;
+    int sectionLast_ = 0;
+};
+
+// The double-click on the main grid: the detail model for the selected result row, or
+// nothing (no selection, empty row, row beyond the result list, unknown train).
+std::optional<DetailWindowModel> OpenDetailForSelection(const ResultGrid& grid,
+                                                        std::size_t resultCount, MemTable& KMTrain);
+
+}  // namespace korvel

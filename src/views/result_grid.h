@@ -1,0 +1,90 @@
+// The main result grid: fifteen text columns filled from the result list through the four
+// filter boxes, red/blue row colours, selection and wheel rules, and the column sort.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "query/grid_result.h"
+#include "views/grid_sort.h"
+#include "views/text_grid.h"
+
+namespace korvel {
+
+enum class RowColour {
+    Normal,  // window-text colour
+    Red,     // RGB FF0000: the train starts at the boarding station
+    Blue,    // RGB 0000FF: the train boards at the chosen transfer station
+};
+
+// The grid model. ShownCount (the number of rows written by the last fill, i.e. the valid
+// result rows) lives here with the rows it counts; printing, export, the advanced menu and
+// the sort read it from the grid.
+class ResultGrid : public SelectableGrid {
+  public:
+    static constexpr int kColumns = 15;
+    static constexpr int kMinRows = 16;      // rows after a reset
+    static constexpr int kInitialRows = 20;  // rows when the window is created
+
+    ResultGrid() : SelectableGrid(kColumns, kInitialRows) {}
+
+    // ResetResultGrid: every cell empty, 16 rows, no row selected, nothing shown.
+    void Reset();
+
+    int ShownCount() const { return shown_; }
+    void SetShownCount(int n) { shown_ = n; }
+
+    // Text colour of a row that is not selected: Red when column 4 equals column 1, else
+    // Blue when column 4 equals transferStation, else Normal (exact byte comparison; an empty
+    // text equals only an empty text).
+    RowColour RowColourOf(int row, std::string_view transferStation) const;
+
+    // The row a double-click opens: the selected row, when there is one, it lies within the
+    // result list and it is not empty. Without a selection a double-click does nothing.
+    std::optional<int> DoubleClickRow(std::size_t resultCount) const;
+
+  private:
+    int shown_ = 0;
+};
+
+// "结果:" followed by the count in decimal.
+std::string ResultLabelText(int shownCount);
+
+// The header labels of the main grid: "车 次", "始发站", ... "软卧上/下".
+HeaderLabels MainHeaderLabels();
+// Main-grid columns that sort by value: 停站, 里程, 硬座.
+bool IsMainNumericColumn(int column);
+
+// The four filter check boxes below the grid.
+struct FilterBoxes {
+    bool CBSF = false;  // "始发车": the train starts at the row's boarding side
+    bool CBZD = false;  // "终到车": the train ends at the row's alighting side
+    bool CBJQ = false;  // "精确站名": the row's stations are exactly the typed ones
+    bool CBDC = false;  // "仅动车": EMU trains only (number begins with C, D or G)
+};
+
+// Whether a result row passes the filters (queryKind 1 station-to-station or transfer,
+// 2 train number, 3 station timetable).
+bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int queryKind,
+                      std::string_view transferStation, std::string_view fromTyped,
+                      std::string_view toTyped, std::string_view czTrimmed);
+
+// FillResultGrid: empties the grid (as ResetResultGrid does), writes the rows that pass the
+// filters from row 0 in list order, raises the row count above 16 when needed, sorts the
+// written rows again by the marked header, and returns the number written (also stored as
+// grid.ShownCount()). The result label then reads ResultLabelText(count).
+int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,
+                   const std::string& transferStation, const std::string& fromTyped,
+                   const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
+                   HeaderLabels& labels);
+
+// Header click on label LabN (labelNumber N = 1..15, column N - 1). Does nothing when no row
+// is shown. Returns whether it sorted.
+bool Lab1Click(ResultGrid& grid, HeaderLabels& labels, int labelNumber);
+
+// Sorts the shown rows again by the marked header (if any).
+bool ReapplySort(ResultGrid& grid, const HeaderLabels& labels);
+
+}  // namespace korvel
