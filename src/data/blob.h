@@ -10,7 +10,7 @@
 namespace korvel {
 
 class BlobError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

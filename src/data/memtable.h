@@ -18,7 +18,7 @@ class MemTable;
 
 // Raised by FieldByName for an unknown name ("Field '%s' not found").
 class MemTableError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -50,7 +50,7 @@ struct IndexDef {
 
 // A field of the table, read at the cursor's current record.
 class Field {
-public:
+  public:
     const FieldDef& Def() const;
     const std::string& Name() const { return Def().name; }
     FieldType Type() const { return Def().type; }
@@ -68,7 +68,7 @@ public:
     std::string_view ViewAt(std::uint32_t record) const;
     std::int32_t IntegerAt(std::uint32_t record) const;
 
-private:
+  private:
     friend class MemTable;
     Field(const MemTable* table, std::size_t column) : table_(table), column_(column) {}
     const MemTable* table_;
@@ -77,7 +77,7 @@ private:
 };
 
 class MemTable {
-public:
+  public:
     MemTable();
     ~MemTable();
     MemTable(const MemTable&) = delete;
@@ -133,7 +133,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     friend class Field;
     std::unique_ptr<Impl> impl_;
 };

@@ -14,7 +14,7 @@ namespace korvel {
 
 // Load failures: unknown field type, bad integer, no header, no settings, overlong line.
 class TableStreamError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -40,8 +40,8 @@ struct TableStreamFormat {
     std::size_t position = 0;  // read position in the stream
     std::string chunk;         // the last 128-byte read
     std::size_t chunkPos = 0;
-    std::string line;          // the line being assembled
-    std::string word;          // the word being assembled
+    std::string line;  // the line being assembled
+    std::string word;  // the word being assembled
     std::size_t lineNumber = 0;
 };
 

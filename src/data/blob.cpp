@@ -1,0 +1,84 @@
+#include "data/blob.h"
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "data/memtable.h"
+
+namespace korvel {
+namespace {
+
+// Deflate cannot expand data by more than about 1032:1, so a larger declared length means
+// a damaged header; refuse it before allocating.
+constexpr std::uint64_t kMaxRatio = 1032;
+constexpr std::uint64_t kMaxInflated = 256ull << 20;
+
+class Inflater {
+  public:
+    Inflater() {
+        if (inflateInit(&z_) != Z_OK) throw BlobError("Cannot initialise zlib");
+    }
+    ~Inflater() { inflateEnd(&z_); }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    z_stream* operator->() { return &z_; }
+    z_stream* get() { return &z_; }
+
+  private:
+    z_stream z_{};
+};
+
+}  // namespace
+
+std::vector<unsigned char> InflateBlob(const unsigned char* data, std::size_t size) {
+    if (data == nullptr || size < 4) throw BlobError("Blob header is truncated");
+    const std::uint64_t declared = std::uint64_t{data[0]} | (std::uint64_t{data[1]} << 8) |
+                                   (std::uint64_t{data[2]} << 16) | (std::uint64_t{data[3]} << 24);
+    const std::uint64_t packed = size - 4;
+    if (declared > kMaxInflated || declared > packed * kMaxRatio) {
+        throw BlobError("Blob declares an implausible length of " + std::to_string(declared) +
+                        " bytes for " + std::to_string(packed) + " compressed bytes");
+    }
+    std::vector<unsigned char> out(static_cast<std::size_t>(declared));
+
+    Inflater z;
+    z->next_in = const_cast<unsigned char*>(data + 4);
+    z->avail_in = static_cast<uInt>(packed);
+    z->next_out = out.data();
+    z->avail_out = static_cast<uInt>(out.size());
+    int rc = Z_OK;
+    while (rc == Z_OK && z->avail_out > 0) rc = inflate(z.get(), Z_NO_FLUSH);
+    if (rc == Z_OK) {
+        // The buffer is full; the stream must end here without producing more bytes.
+        unsigned char extra = 0;
+        z->next_out = &extra;
+        z->avail_out = 1;
+        rc = inflate(z.get(), Z_NO_FLUSH);
+        if (z->avail_out == 0) throw BlobError("Blob inflates to more than its declared length");
+    }
+    if (rc == Z_BUF_ERROR) throw BlobError("Blob stream is truncated");
+    if (rc != Z_STREAM_END) {
+        throw BlobError(std::string("Blob stream is corrupt: ") +
+                        (z->msg != nullptr ? z->msg : "error " + std::to_string(rc)));
+    }
+    if (z->total_out != declared) {
+        throw BlobError("Blob inflates to " + std::to_string(z->total_out) +
+                        " bytes, fewer than its declared " + std::to_string(declared));
+    }
+    return out;
+}
+
+std::vector<unsigned char> ReadBlobFrom(const BlobResource* table, std::size_t count,
+                                        std::string_view name) {
+    for (std::size_t i = 0; i < count && table != nullptr; ++i) {
+        const BlobResource& r = table[i];
+        if (!AsciiIEquals(r.name, name)) continue;
+        if (r.compressed) return InflateBlob(r.data, r.size);
+        return std::vector<unsigned char>(r.data, r.data + r.size);
+    }
+    throw BlobError("Resource '" + std::string(name) + "' not found");
+}
+
+}  // namespace korvel

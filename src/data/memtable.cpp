@@ -1,0 +1,478 @@
+// Memory table. Values are held column by column: a text column keeps all its values in one
+// byte arena with an offset per record (an empty text is the null text); an integer column
+// keeps a value and a null flag per record. Every index is a permutation of load positions,
+// sorted once after loading, with its inverse so that a record's position in any order is
+// found in constant time.
+//
+// Text keys sort in unsigned GBK byte order. For train numbers (digits, upper-case letters,
+// '/') this is the order of character codes; for Chinese station names it is the GBK code
+// order, which groups a city's stations under their common prefix.
+#include "data/memtable.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace korvel {
+
+namespace {
+
+char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+int CompareFolded(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        auto x = static_cast<unsigned char>(FoldAscii(a[i]));
+        auto y = static_cast<unsigned char>(FoldAscii(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int CompareBytes(std::string_view a, std::string_view b) {
+    const int c = a.compare(b);  // char_traits<char> compares as unsigned char
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// Strict decimal integer: optional sign, digits, 32-bit range.
+bool ParseInt32(std::string_view text, std::int32_t& out) {
+    if (text.empty()) return false;
+    std::size_t i = 0;
+    bool negative = false;
+    if (text[0] == '-' || text[0] == '+') {
+        negative = text[0] == '-';
+        i = 1;
+    }
+    if (i == text.size()) return false;
+    std::int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        v = v * 10 + (text[i] - '0');
+        if (v > 2147483648LL) return false;
+    }
+    if (negative) v = -v;
+    if (v > 2147483647LL || v < -2147483648LL) return false;
+    out = static_cast<std::int32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+bool AsciiIEquals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+namespace memtable_detail {
+
+struct Column {
+    bool isText = true;
+    std::string arena;                   // text: all values back to back
+    std::vector<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
+    std::vector<std::int32_t> values;    // integer
+    std::vector<std::uint8_t> nulls;     // integer: 1 = null
+
+    std::string_view Text(std::uint32_t r) const {
+        return std::string_view(arena).substr(offsets[r], offsets[r + 1] - offsets[r]);
+    }
+};
+
+struct Order {
+    const IndexDef* def = nullptr;       // nullptr: load order
+    std::vector<std::size_t> keys;       // key columns
+    std::vector<std::uint32_t> perm;     // position -> record
+    std::vector<std::uint32_t> inverse;  // record -> position
+};
+
+}  // namespace memtable_detail
+
+using memtable_detail::Column;
+using memtable_detail::Order;
+
+struct MemTable::Impl {
+    std::vector<FieldDef> fieldDefs;
+    std::vector<IndexDef> indexDefs;
+    std::vector<std::unique_ptr<Field>> fieldObjs;
+    std::vector<Column> columns;
+    std::uint32_t count = 0;
+    bool pending = false;  // Append called, Post not yet
+
+    std::vector<Order> orders;  // orders[0] is load order once indexes are built
+    std::size_t current = 0;
+    std::string currentName;
+    std::uint32_t pos = 0;
+    bool bof = true;
+    bool eof = true;
+
+    std::uint32_t RecordAt(std::uint32_t position) const {
+        if (orders.empty() || orders[current].perm.empty()) return position;
+        return orders[current].perm[position];
+    }
+    std::uint32_t PositionOf(std::uint32_t record) const {
+        if (orders.empty() || orders[current].inverse.empty()) return record;
+        return orders[current].inverse[record];
+    }
+
+    // Compares one key column of a record with another record.
+    int CompareRecords(std::size_t col, bool caseless, std::uint32_t a, std::uint32_t b) const {
+        const Column& c = columns[col];
+        if (c.isText) {
+            return caseless ? CompareFolded(c.Text(a), c.Text(b))
+                            : CompareBytes(c.Text(a), c.Text(b));
+        }
+        if (c.nulls[a] || c.nulls[b]) return int{c.nulls[b]} - int{c.nulls[a]};
+        return c.values[a] < c.values[b] ? -1 : (c.values[a] > c.values[b] ? 1 : 0);
+    }
+
+    std::size_t ColumnOf(std::string_view name) const {
+        for (std::size_t i = 0; i < fieldDefs.size(); ++i) {
+            if (AsciiIEquals(fieldDefs[i].name, name)) return i;
+        }
+        return static_cast<std::size_t>(-1);
+    }
+};
+
+// --- Field ---
+
+const FieldDef& Field::Def() const {
+    return table_->impl_->fieldDefs[column_];
+}
+
+std::string_view Field::ViewAt(std::uint32_t record) const {
+    const auto& impl = *table_->impl_;
+    if (record >= impl.count) return {};
+    const Column& c = impl.columns[column_];
+    if (c.isText) return c.Text(record);
+    if (c.nulls[record]) return {};
+    scratch_ = std::to_string(c.values[record]);
+    return scratch_;
+}
+
+std::int32_t Field::IntegerAt(std::uint32_t record) const {
+    const auto& impl = *table_->impl_;
+    if (record >= impl.count) return 0;
+    const Column& c = impl.columns[column_];
+    if (c.isText || c.nulls[record]) return 0;
+    return c.values[record];
+}
+
+std::string_view Field::View() const {
+    const auto& impl = *table_->impl_;
+    if (impl.count == 0) return {};
+    return ViewAt(impl.RecordAt(impl.pos));
+}
+
+std::int32_t Field::AsInteger() const {
+    const auto& impl = *table_->impl_;
+    if (impl.count == 0) return 0;
+    return IntegerAt(impl.RecordAt(impl.pos));
+}
+
+bool Field::IsNull() const {
+    const auto& impl = *table_->impl_;
+    if (impl.count == 0) return true;
+    const std::uint32_t r = impl.RecordAt(impl.pos);
+    const Column& c = impl.columns[column_];
+    return c.isText ? c.offsets[r] == c.offsets[r + 1] : c.nulls[r] != 0;
+}
+
+// --- MemTable ---
+
+MemTable::MemTable() : impl_(std::make_unique<Impl>()) {}
+MemTable::~MemTable() = default;
+
+// A moved-from table may only be destroyed or assigned to.
+MemTable::MemTable(MemTable&& other) noexcept : impl_(std::move(other.impl_)) {
+    if (impl_) {
+        for (auto& f : impl_->fieldObjs) f->table_ = this;
+    }
+}
+
+MemTable& MemTable::operator=(MemTable&& other) noexcept {
+    std::swap(impl_, other.impl_);
+    if (impl_) {
+        for (auto& f : impl_->fieldObjs) f->table_ = this;
+    }
+    if (other.impl_) {
+        for (auto& f : other.impl_->fieldObjs) f->table_ = &other;
+    }
+    return *this;
+}
+
+void MemTable::Define(std::vector<FieldDef> fields, std::vector<IndexDef> indexes) {
+    auto fresh = std::make_unique<Impl>();
+    fresh->fieldDefs = std::move(fields);
+    fresh->indexDefs = std::move(indexes);
+    for (std::size_t i = 0; i < fresh->fieldDefs.size(); ++i) {
+        fresh->fieldObjs.emplace_back(new Field(this, i));
+        Column c;
+        c.isText = fresh->fieldDefs[i].type == FieldType::WideString;
+        if (c.isText) c.offsets.push_back(0);
+        fresh->columns.push_back(std::move(c));
+    }
+    impl_ = std::move(fresh);
+}
+
+void MemTable::Append() {
+    if (impl_->pending) Post();
+    for (Column& c : impl_->columns) {
+        if (!c.isText) {
+            c.values.push_back(0);
+            c.nulls.push_back(1);
+        }
+    }
+    impl_->pending = true;
+}
+
+void MemTable::SetText(std::size_t column, std::string_view gbk) {
+    if (!impl_->pending || column >= impl_->columns.size()) return;
+    Column& c = impl_->columns[column];
+    if (c.isText) {
+        c.arena.resize(c.offsets.back());
+        c.arena.append(gbk);
+        return;
+    }
+    std::int32_t v = 0;
+    if (ParseInt32(gbk, v)) {
+        c.values.back() = v;
+        c.nulls.back() = 0;
+    } else {
+        c.nulls.back() = 1;
+    }
+}
+
+void MemTable::SetInteger(std::size_t column, std::int32_t value) {
+    if (!impl_->pending || column >= impl_->columns.size()) return;
+    Column& c = impl_->columns[column];
+    if (c.isText) {
+        SetText(column, std::to_string(value));
+        return;
+    }
+    c.values.back() = value;
+    c.nulls.back() = 0;
+}
+
+void MemTable::Post() {
+    if (!impl_->pending) return;
+    for (Column& c : impl_->columns) {
+        if (c.isText) c.offsets.push_back(static_cast<std::uint32_t>(c.arena.size()));
+    }
+    ++impl_->count;
+    impl_->pending = false;
+}
+
+void MemTable::BuildIndexes() {
+    Impl& m = *impl_;
+    if (m.pending) Post();
+    m.orders.clear();
+    const std::uint32_t n = m.count;
+
+    Order load;
+    load.perm.resize(n);
+    std::iota(load.perm.begin(), load.perm.end(), 0u);
+    load.inverse = load.perm;
+    m.orders.push_back(std::move(load));
+
+    for (const IndexDef& def : m.indexDefs) {
+        Order o;
+        o.def = &def;
+        for (const std::string& name : def.fields) {
+            const std::size_t col = m.ColumnOf(name);
+            if (col != static_cast<std::size_t>(-1)) o.keys.push_back(col);
+        }
+        o.perm = m.orders[0].perm;
+        const bool caseless = def.caseInsensitive;
+        const int sign = def.descending ? -1 : 1;
+        std::stable_sort(o.perm.begin(), o.perm.end(), [&](std::uint32_t a, std::uint32_t b) {
+            for (std::size_t col : o.keys) {
+                const int c = m.CompareRecords(col, caseless, a, b);
+                if (c != 0) return sign * c < 0;
+            }
+            return false;
+        });
+        o.inverse.resize(n);
+        for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
+        m.orders.push_back(std::move(o));
+    }
+    m.current = 0;
+    m.currentName.clear();
+    First();
+}
+
+const std::vector<FieldDef>& MemTable::Fields() const {
+    return impl_->fieldDefs;
+}
+const std::vector<IndexDef>& MemTable::Indexes() const {
+    return impl_->indexDefs;
+}
+std::uint32_t MemTable::RecordCount() const {
+    return impl_->count;
+}
+
+void MemTable::SetIndexName(std::string_view name) {
+    Impl& m = *impl_;
+    std::size_t chosen = static_cast<std::size_t>(-1);
+    if (name.empty()) {
+        chosen = 0;
+    } else {
+        for (std::size_t i = 1; i < m.orders.size(); ++i) {
+            if (AsciiIEquals(m.orders[i].def->indexName, name)) {
+                chosen = i;
+                break;
+            }
+        }
+    }
+    if (chosen == static_cast<std::size_t>(-1) || m.orders.empty()) return;
+    const std::uint32_t record = m.count ? m.RecordAt(m.pos) : 0;
+    m.current = chosen;
+    m.currentName = chosen == 0 ? std::string() : m.orders[chosen].def->indexName;
+    if (m.count) m.pos = m.PositionOf(record);
+}
+
+const std::string& MemTable::IndexName() const {
+    return impl_->currentName;
+}
+
+void MemTable::First() {
+    Impl& m = *impl_;
+    m.pos = 0;
+    m.bof = true;
+    m.eof = m.count == 0;
+}
+
+void MemTable::Last() {
+    Impl& m = *impl_;
+    m.pos = m.count ? m.count - 1 : 0;
+    m.eof = true;
+    m.bof = m.count == 0;
+}
+
+void MemTable::Next() {
+    Impl& m = *impl_;
+    m.bof = false;
+    m.eof = false;
+    if (m.pos + 1 < m.count) {
+        ++m.pos;
+    } else {
+        m.eof = true;
+    }
+}
+
+void MemTable::Prior() {
+    Impl& m = *impl_;
+    m.bof = false;
+    m.eof = false;
+    if (m.pos > 0 && m.count > 0) {
+        --m.pos;
+    } else {
+        m.bof = true;
+    }
+}
+
+bool MemTable::Eof() const {
+    return impl_->eof;
+}
+bool MemTable::Bof() const {
+    return impl_->bof;
+}
+
+Field* MemTable::FindField(std::string_view name) {
+    const std::size_t col = impl_->ColumnOf(name);
+    if (col == static_cast<std::size_t>(-1)) return nullptr;
+    return impl_->fieldObjs[col].get();
+}
+
+Field& MemTable::FieldByName(std::string_view name) {
+    Field* f = FindField(name);
+    if (f == nullptr) throw MemTableError("Field '" + std::string(name) + "' not found");
+    return *f;
+}
+
+bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
+    Impl& m = *impl_;
+    const std::size_t col = m.ColumnOf(fieldName);
+    if (col == static_cast<std::size_t>(-1)) {
+        throw MemTableError("Field '" + std::string(fieldName) + "' not found");
+    }
+    if (m.count == 0 || m.orders.empty()) return false;
+    const Column& c = m.columns[col];
+
+    // The searched value under the column's type; an integer column only matches a valid
+    // integer, or null for empty text.
+    bool valueNull = false;
+    std::int32_t intValue = 0;
+    if (!c.isText) {
+        if (value.empty()) {
+            valueNull = true;
+        } else if (!ParseInt32(value, intValue)) {
+            return false;
+        }
+    }
+    // record <=> value on this column, in ascending key terms.
+    auto compare = [&](std::uint32_t r) -> int {
+        if (c.isText) return CompareBytes(c.Text(r), value);
+        if (c.nulls[r] || valueNull) return int{valueNull} - int{c.nulls[r]};
+        return c.values[r] < intValue ? -1 : (c.values[r] > intValue ? 1 : 0);
+    };
+
+    // An index whose leading key is the searched field and that compares case-sensitively.
+    const Order* index = nullptr;
+    for (std::size_t i = 1; i < m.orders.size(); ++i) {
+        const Order& o = m.orders[i];
+        if (!o.keys.empty() && o.keys[0] == col && !o.def->caseInsensitive) {
+            index = &o;
+            break;
+        }
+    }
+
+    std::uint32_t found = 0;
+    bool hit = false;
+    if (index != nullptr) {
+        const int sign = index->def->descending ? -1 : 1;
+        // First position whose key is not before the value: the first of the run of equals.
+        auto it = std::partition_point(index->perm.begin(), index->perm.end(),
+                                       [&](std::uint32_t r) { return sign * compare(r) < 0; });
+        if (it != index->perm.end() && compare(*it) == 0) {
+            found = *it;
+            hit = true;
+        }
+    } else {
+        for (std::uint32_t p = 0; p < m.count; ++p) {
+            const std::uint32_t r = m.RecordAt(p);
+            if (compare(r) == 0) {
+                found = r;
+                hit = true;
+                break;
+            }
+        }
+    }
+    if (!hit) return false;
+    m.pos = m.PositionOf(found);
+    m.bof = false;
+    m.eof = false;
+    return true;
+}
+
+std::uint32_t MemTable::CurrentRecord() const {
+    return impl_->count ? impl_->RecordAt(impl_->pos) : 0;
+}
+
+std::uint32_t MemTable::CurrentPosition() const {
+    return impl_->pos;
+}
+
+const std::vector<std::uint32_t>* MemTable::IndexOrder(std::string_view indexName) const {
+    const Impl& m = *impl_;
+    if (m.orders.empty()) return nullptr;
+    if (indexName.empty()) return &m.orders[0].perm;
+    for (std::size_t i = 1; i < m.orders.size(); ++i) {
+        if (AsciiIEquals(m.orders[i].def->indexName, indexName)) return &m.orders[i].perm;
+    }
+    return nullptr;
+}
+
+}  // namespace korvel
