@@ -1,0 +1,177 @@
+#include "views/detail_window.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "views/result_grid.h"
+
+namespace korvel {
+
+namespace {
+
+// Decimal integer text; nothing when the whole text is not one.
+std::optional<std::int64_t> ReadInteger(std::string_view s) {
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return value;
+}
+
+// Running time "H:M" (either part unreadable counts 0) or plain minutes, as minutes.
+std::int64_t RunMinutes(std::string_view text) {
+    std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return ReadInteger(text).value_or(0);
+    std::int64_t hours = ReadInteger(text.substr(0, colon)).value_or(0);
+    std::int64_t minutes = ReadInteger(text.substr(colon + 1)).value_or(0);
+    return hours * 60 + minutes;
+}
+
+// Truncate toward zero, then one up when the fraction is at least one half.
+std::int64_t RoundHalfUpValue(double x) {
+    auto t = static_cast<std::int64_t>(x);
+    return x - static_cast<double>(t) >= 0.5 ? t + 1 : t;
+}
+
+std::string SpeedText(std::int64_t km, std::int64_t minutes) {
+    if (km <= 0 || minutes <= 0) return {};
+    return std::to_string(
+        RoundHalfUpValue(static_cast<double>(km) * 60.0 / static_cast<double>(minutes)));
+}
+
+const std::string kKm = "km";
+const std::string kRunTime = "/\xC0\xFA\xCA\xB1";  // /历时
+const std::string kSpeed = "/\xCB\xD9\xB6\xC8";    // /速度
+const std::string kKmPerHour = "km/h";
+
+std::string SummaryLine(const std::string& prefix, const std::string& km,
+                        const std::string& runTime) {
+    return prefix + km + kKm + kRunTime + runTime + kSpeed + AverageSpeed(km, runTime) + kKmPerHour;
+}
+
+std::string DayText(int day) {
+    if (day == 1) return "\xB5\xB1\xCC\xEC";               // 当天
+    return "\xB5\xDA" + std::to_string(day) + "\xCC\xEC";  // 第N天
+}
+
+}  // namespace
+
+std::string AverageSpeed(std::string_view distance, std::string_view runTime) {
+    return SpeedText(ReadInteger(distance).value_or(0), RunMinutes(runTime));
+}
+
+std::string SectionSpeed(std::string_view prevKm, std::string_view curKm, std::string_view prevTime,
+                         std::string_view curTime) {
+    std::int64_t d = ReadInteger(curKm).value_or(0) - ReadInteger(prevKm).value_or(0);
+    std::int64_t m = RunMinutes(curTime) - RunMinutes(prevTime);
+    return SpeedText(d, m);
+}
+
+DetailSection DetailSectionFromRow(const ResultGrid& grid, int row) {
+    return DetailSection{grid.Cell(0, row), grid.Cell(4, row), grid.Cell(8, row), grid.Cell(9, row),
+                         grid.Cell(10, row)};
+}
+
+std::optional<DetailWindowModel> DetailWindowModel::Build(MemTable& KMTrain,
+                                                          const DetailSection& section) {
+    if (section.trainNo.empty()) return std::nullopt;
+    Field* fId = KMTrain.FindField("ID");
+    Field* fNo = KMTrain.FindField("S_No");
+    Field* fStation = KMTrain.FindField("Station");
+    Field* fDistance = KMTrain.FindField("Distance");
+    Field* fArrive = KMTrain.FindField("A_Time");
+    Field* fDepart = KMTrain.FindField("D_Time");
+    Field* fRunTime = KMTrain.FindField("R_Date");
+    if (!fId || !fNo || !fStation || !fDistance || !fArrive || !fDepart || !fRunTime) {
+        return std::nullopt;
+    }
+    if (!KMTrain.Locate("ID", section.trainNo)) return std::nullopt;
+
+    DetailWindowModel m;
+    m.caption_ = "\xB3\xB5\xB4\xCE:" + section.trainNo;  // 车次:
+    const std::int64_t stopCount = ReadInteger(section.stopCount).value_or(0);
+    std::string prev(fDepart->View());  // departure at the origin
+    int day = 1;
+    bool found = false;
+    SelectableGrid& g = m.grid_;
+
+    while (!KMTrain.Eof() && fId->View() == section.trainNo) {
+        ++m.stopRowCount_;
+        if (g.RowCount() < m.stopRowCount_) g.SetRowCount(m.stopRowCount_);
+        const int r = m.stopRowCount_ - 1;
+
+        std::string arrive(fArrive->View());
+        if (!arrive.empty()) {
+            if (prev > arrive) ++day;  // an earlier clock time than the last one: next day
+            prev = arrive;
+        }
+        std::string station(fStation->View());
+        const std::int32_t stopNo = fNo->AsInteger();
+        if (!found) {
+            if (station == section.boardingStation) {
+                m.sectionFirst_ = stopNo;
+                found = true;
+            } else {
+                m.sectionFirst_ += 1;
+            }
+            m.sectionLast_ = static_cast<int>(stopCount + m.sectionFirst_);
+        }
+
+        std::string runTime(fRunTime->View());
+        if (!runTime.empty() && runTime.back() == ':') runTime += '0';
+        g.SetCell(0, r, std::to_string(stopNo));
+        g.SetCell(1, r, std::move(station));
+        g.SetCell(2, r, std::string(fDistance->View()));
+        g.SetCell(3, r, std::move(arrive));
+        g.SetCell(4, r, std::string(fDepart->View()));
+        g.SetCell(5, r, DayText(day));
+        g.SetCell(6, r, std::move(runTime));
+        if (r > 0) {
+            g.SetCell(7, r,
+                      SectionSpeed(g.Cell(2, r - 1), g.Cell(2, r), g.Cell(6, r - 1), g.Cell(6, r)));
+        }
+        KMTrain.Next();
+    }
+    // The loop stops on the next train's first stop (or at the end): step back onto this
+    // train's last stop.
+    if (KMTrain.Eof() || fId->View() != section.trainNo) KMTrain.Prior();
+
+    if (!found) {
+        // The boarding station is not a stop of this train: no section to highlight.
+        m.sectionFirst_ = 0;
+        m.sectionLast_ = 0;
+    }
+    m.routeLine_ = SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
+                               std::string(fDistance->View()), std::string(fRunTime->View()));
+    m.sectionLine_ = SummaryLine("\xC7\xF8\xBC\xE4\xA3\xBA",  // 区间：
+                                 section.sectionKm, section.sectionTime);
+    return m;
+}
+
+bool DetailWindowModel::RowInSection(int row) const {
+    if (sectionLast_ <= 0) return false;
+    std::optional<std::int64_t> n = ReadInteger(grid_.Cell(0, row));
+    return n && *n >= sectionFirst_ && *n <= sectionLast_;
+}
+
+std::vector<std::string> DetailWindowModel::HeaderCaptions() {
+    return {
+        "\xD5\xBE\xD0\xF2",  // 站序
+        "\xB3\xB5\xD5\xBE",  // 车站
+        "\xC0\xEF\xB3\xCC",  // 里程
+        "\xB5\xBD\xCA\xB1",  // 到时
+        "\xB7\xA2\xCA\xB1",  // 发时
+        "\xCC\xEC\xCA\xFD",  // 天数
+        "\xC0\xFA\xCA\xB1",  // 历时
+        "\xCA\xB1\xCB\xD9",  // 时速
+    };
+}
+
+std::optional<DetailWindowModel> OpenDetailForSelection(const ResultGrid& grid,
+                                                        std::size_t resultCount,
+                                                        MemTable& KMTrain) {
+    std::optional<int> row = grid.DoubleClickRow(resultCount);
+    if (!row) return std::nullopt;
+    return DetailWindowModel::Build(KMTrain, DetailSectionFromRow(grid, *row));
+}
+
+}  // namespace korvel
