@@ -1,0 +1,239 @@
+#include "data/memtable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/schema.h"
+#include "data/table_stream.h"
+
+namespace korvel {
+namespace {
+
+const std::string kTaiyuan = "\xCC\xAB\xD4\xAD";
+const std::string kShanghai = "\xC9\xCF\xBA\xA3";
+
+std::vector<std::string> Stop(const std::string& id, const std::string& station, int sno,
+                              int distance) {
+    return {id, station, std::to_string(sno), "", "", "0", std::to_string(distance), "", "",
+            "", ""};
+}
+
+// A small stops table whose rows arrive out of order, so that SIDNo has work to do.
+MemTable MakeStops() {
+    std::vector<std::vector<std::string>> rows = {
+        Stop("Z99", "B", 2, 50),
+        Stop("Z98/Z95", "S3", 3, 900),
+        Stop("K1", "A", 1, 0),
+        Stop("Z98/Z95", kTaiyuan, 1, 0),
+        Stop("Z98/Z95", kShanghai, 4, 1497),
+        Stop("Z99", "A", 1, 0),
+        Stop("Z98/Z95", "S2", 2, 300),
+        Stop("K1", "C", 2, 10),
+    };
+    MemTable t;
+    TableStreamFormat f;
+    LoadFromTableStream(t, WriteTableStream(KMTrainFields(), KMTrainIndexes(), rows), &f);
+    t.SetIndexName("SIDNo");
+    return t;
+}
+
+TEST(MemTableCursor, FirstLastNextPriorFlags) {
+    MemTable t = MakeStops();
+    Field& id = t.FieldByName("ID");
+    Field& sno = t.FieldByName("S_No");
+    t.First();
+    EXPECT_TRUE(t.Bof());
+    EXPECT_FALSE(t.Eof());
+    EXPECT_EQ(id.View(), "K1");
+    EXPECT_EQ(sno.AsInteger(), 1);
+    t.Prior();  // on the first record: stays, Bof
+    EXPECT_TRUE(t.Bof());
+    EXPECT_EQ(id.View(), "K1");
+    EXPECT_EQ(sno.AsInteger(), 1);
+
+    t.Last();
+    EXPECT_TRUE(t.Eof());
+    EXPECT_FALSE(t.Bof());
+    EXPECT_EQ(id.View(), "Z99");
+    EXPECT_EQ(sno.AsInteger(), 2);
+    t.Prior();
+    EXPECT_FALSE(t.Eof());
+    EXPECT_FALSE(t.Bof());
+    EXPECT_EQ(sno.AsInteger(), 1);
+    t.Next();
+    t.Next();  // past the last record: stays, Eof
+    EXPECT_TRUE(t.Eof());
+    EXPECT_EQ(id.View(), "Z99");
+    EXPECT_EQ(sno.AsInteger(), 2);
+}
+
+TEST(MemTableCursor, ScansVisitEveryRecordOnceInIndexOrder) {
+    MemTable t = MakeStops();
+    std::vector<std::string> forward;
+    for (t.First(); !t.Eof(); t.Next()) {
+        forward.push_back(t.FieldByName("ID").AsString() + "#" + t.FieldByName("S_No").AsString());
+    }
+    const std::vector<std::string> expected = {"K1#1",      "K1#2",      "Z98/Z95#1", "Z98/Z95#2",
+                                               "Z98/Z95#3", "Z98/Z95#4", "Z99#1",     "Z99#2"};
+    EXPECT_EQ(forward, expected);
+    std::vector<std::string> backward;
+    for (t.Last(); !t.Bof(); t.Prior()) {
+        backward.push_back(t.FieldByName("ID").AsString() + "#" + t.FieldByName("S_No").AsString());
+    }
+    EXPECT_EQ(backward, std::vector<std::string>(expected.rbegin(), expected.rend()));
+}
+
+TEST(MemTableCursor, EmptyTable) {
+    MemTable t;
+    TableStreamFormat f;
+    LoadFromTableStream(t, WriteTableStream(KMSMFields(), KMSMIndexes(), {}), &f);
+    t.First();
+    EXPECT_TRUE(t.Bof());
+    EXPECT_TRUE(t.Eof());
+    t.Last();
+    EXPECT_TRUE(t.Bof());
+    EXPECT_TRUE(t.Eof());
+    EXPECT_EQ(t.FieldByName("Station").View(), "");
+    EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 0);
+    EXPECT_FALSE(t.Locate("Station", "A"));
+}
+
+TEST(MemTableLocate, LandsOnTheTrainsFirstStopAndWalksOn) {
+    MemTable t = MakeStops();
+    t.First();
+    ASSERT_TRUE(t.Locate("ID", "Z98/Z95"));
+    EXPECT_FALSE(t.Bof());
+    EXPECT_FALSE(t.Eof());
+    EXPECT_EQ(t.FieldByName("S_No").AsInteger(), 1);
+    EXPECT_EQ(t.FieldByName("Station").View(), kTaiyuan);
+    for (int expected : {2, 3, 4}) {
+        t.Next();
+        EXPECT_EQ(t.FieldByName("ID").View(), "Z98/Z95");
+        EXPECT_EQ(t.FieldByName("S_No").AsInteger(), expected);
+    }
+    EXPECT_EQ(t.FieldByName("Station").View(), kShanghai);
+    t.Next();
+    EXPECT_EQ(t.FieldByName("ID").View(), "Z99");
+    EXPECT_EQ(t.FieldByName("S_No").AsInteger(), 1);
+}
+
+TEST(MemTableLocate, NoMatchLeavesCursorAndFlags) {
+    MemTable t = MakeStops();
+    t.Last();
+    t.Next();
+    ASSERT_TRUE(t.Eof());
+    const auto before = t.CurrentRecord();
+    EXPECT_FALSE(t.Locate("ID", "Z98"));  // a prefix is no match
+    EXPECT_FALSE(t.Locate("ID", "z99"));  // case matters
+    EXPECT_FALSE(t.Locate("S_No", "x"));
+    EXPECT_TRUE(t.Eof());
+    EXPECT_FALSE(t.Bof());
+    EXPECT_EQ(t.CurrentRecord(), before);
+    EXPECT_THROW(t.Locate("Nope", "1"), MemTableError);
+}
+
+TEST(MemTableLocate, TranslatesToTheCurrentOrder) {
+    // Short-code table in load order, searched through StationIndex: a following Next goes on
+    // in load order.
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < 60; ++i) {
+        rows.push_back(
+            {"S" + std::to_string(100 - i), std::string(1, static_cast<char>('A' + i % 26))});
+    }
+    MemTable t;
+    TableStreamFormat f;
+    LoadFromTableStream(t, WriteTableStream(KMPyFields(), KMPyIndexes(), rows), &f);
+    ASSERT_TRUE(t.Locate("station", "S70"));  // load position 30
+    EXPECT_EQ(t.CurrentRecord(), 30u);
+    EXPECT_EQ(t.CurrentPosition(), 30u);
+    t.Next();
+    EXPECT_EQ(t.FieldByName("Station").View(), "S69");
+    // Integer keys compare numerically and find the first of equal keys in index order.
+    MemTable sm;
+    LoadFromTableStream(sm,
+                        WriteTableStream(KMSMFields(), KMSMIndexes(),
+                                         {{"Z", "10"}, {"Y", "9"}, {"X", "10"}, {"W", ""}}),
+                        &f);
+    sm.SetIndexName("sstation");
+    EXPECT_EQ(sm.IndexName(), "SStation");
+    ASSERT_TRUE(sm.Locate("Gp", "10"));
+    EXPECT_EQ(sm.FieldByName("Station").View(), "Z");  // load order decides among equals
+    sm.Next();                                         // continues in SStation order, after Z: end
+    EXPECT_TRUE(sm.Eof());
+    ASSERT_TRUE(sm.Locate("Gp", ""));
+    EXPECT_EQ(sm.FieldByName("Station").View(), "W");
+}
+
+TEST(MemTableIndexes, OrdersNullsFirstNumbersNumericTextByBytes) {
+    MemTable t;
+    TableStreamFormat f;
+    LoadFromTableStream(t,
+                        WriteTableStream(KMSMFields(), KMSMIndexes(),
+                                         {{"\xB1\xB1\xBE\xA9\xCE\xF7", "10"},
+                                          {"\xB1\xB1\xBE\xA9", "9"},
+                                          {"b", ""},
+                                          {"B", "-1"},
+                                          {"\xF8\xB3", "100"}}),
+                        &f);
+    auto ids = [&](const char* index) {
+        std::vector<std::uint32_t> v = *t.IndexOrder(index);
+        return v;
+    };
+    EXPECT_EQ(ids("SGp"), (std::vector<std::uint32_t>{2, 3, 1, 0, 4}));
+    EXPECT_EQ(ids("SStation"), (std::vector<std::uint32_t>{3, 2, 1, 0, 4}));
+    EXPECT_EQ(ids(""), (std::vector<std::uint32_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(t.IndexOrder("nothing"), nullptr);
+
+    // Selecting an index keeps the cursor on the same record; an unknown name changes nothing.
+    t.First();
+    t.Next();  // load position 1
+    t.SetIndexName("SGp");
+    EXPECT_EQ(t.CurrentRecord(), 1u);
+    EXPECT_EQ(t.CurrentPosition(), 2u);
+    t.SetIndexName("NoSuchIndex");
+    EXPECT_EQ(t.IndexName(), "SGp");
+    EXPECT_EQ(t.CurrentPosition(), 2u);
+    t.SetIndexName("");
+    EXPECT_EQ(t.CurrentPosition(), 1u);
+}
+
+TEST(MemTableFields, LookupIgnoresAsciiCase) {
+    MemTable t;
+    TableStreamFormat f;
+    LoadFromTableStream(
+        t, WriteTableStream(KMListFields(), KMListIndexes(), {{"Z98/Z95", "4", "A", "B"}}), &f);
+    t.First();
+    EXPECT_EQ(t.FieldByName("startStation").Name(), "StartStation");
+    EXPECT_EQ(t.FieldByName("startStation").View(), "A");
+    EXPECT_EQ(t.FieldByName("a_time").Name(), "A_Time");
+    EXPECT_EQ(t.FieldByName("NTYPE").AsString(), "4");
+    EXPECT_EQ(t.FieldByName("Distance").AsInteger(), 0);  // null
+    EXPECT_EQ(t.FieldByName("Distance").AsString(), "");
+    EXPECT_EQ(t.FindField("Nope"), nullptr);
+    try {
+        t.FieldByName("Nope");
+        FAIL();
+    } catch (const MemTableError& e) {
+        EXPECT_STREQ(e.what(), "Field 'Nope' not found");
+    }
+    // The start-station index names its field in another case and is still built by it.
+    t.SetIndexName("SstartStation");
+    EXPECT_EQ(t.IndexName(), "SstartStation");
+}
+
+TEST(MemTableFields, HandlesSurviveMovingTheTable) {
+    MemTable a = MakeStops();
+    MemTable b = std::move(a);
+    Field& id = b.FieldByName("ID");
+    b.First();
+    EXPECT_EQ(id.View(), "K1");
+    Timetable tt;
+    tt.KMTrain = std::move(b);
+    tt.KMTrain.Last();
+    EXPECT_EQ(tt.KMTrain.FieldByName("ID").View(), "Z99");
+}
+
+}  // namespace
+}  // namespace korvel
