@@ -392,6 +392,11 @@ Field& MemTable::FieldByName(std::string_view name) {
     return *f;
 }
 
+// Exact, case-sensitive, whole-value search. The index whose leading key is the field is
+// binary-searched for the first record of the run of equal keys (so further key fields, then
+// load order, decide among matches); without such an index the current order is scanned. A
+// hit puts the cursor on that record at its position in the current order and clears Bof and
+// Eof; no match leaves cursor and flags alone. An unknown field name throws MemTableError.
 bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
     Impl& m = *impl_;
     const std::size_t col = m.ColumnOf(fieldName);

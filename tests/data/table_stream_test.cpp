@@ -136,6 +136,15 @@ TEST(TableStreamReader, QuotingAndEscapes) {
     EXPECT_EQ(st.View(), "\xCB\xBC\xF8\xB3");
 }
 
+TEST(TableStreamReader, LastValueWithoutCommaIsKept) {
+    MemTable t = Load(std::string(kSmDefs) + "\"Station\",\"Gp\"\r\n\"A\",5\r\n\"B\",\"6\"");
+    ASSERT_EQ(t.RecordCount(), 2u);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 5);
+    t.Next();
+    EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 6);
+}
+
 TEST(TableStreamReader, HeaderMatchesDisplayNamesAndSkipsUnknownWords) {
     MemTable t =
         Load(std::string(kSmDefs) + "\"gP\",\"Extra\",\"STATION\",\r\n\"9\",\"zz\",\"Q\",\r\n");
