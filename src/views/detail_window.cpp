@@ -131,9 +131,9 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(MemTable& KMTrain,
         }
         KMTrain.Next();
     }
-    // The loop stops on the next train's first stop (or at the end): step back onto this
-    // train's last stop.
-    if (KMTrain.Eof() || fId->View() != section.trainNo) KMTrain.Prior();
+    // The loop stops on the next train's first stop, or at the end of the table still on
+    // this train's last stop: step back only in the first case.
+    if (fId->View() != section.trainNo) KMTrain.Prior();
 
     if (!found) {
         // The boarding station is not a stop of this train: no section to highlight.

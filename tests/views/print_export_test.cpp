@@ -1,0 +1,313 @@
+// Print layout (recorded drawing commands) and the comma-separated export file.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+#include "views/grid_export.h"
+#include "views/grid_print.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Cmd {
+    std::string kind;  // pen, font, line, text, page, end
+    int a = 0, b = 0, c = 0, d = 0;
+    std::string text;
+};
+
+class RecordingCanvas : public PrintCanvas {
+  public:
+    std::vector<Cmd> cmds;
+    void SetPenWidth(int w) override { cmds.push_back({"pen", w}); }
+    void SetFont(const std::string& family, int size) override {
+        cmds.push_back({"font", size, 0, 0, 0, family});
+    }
+    void Line(int x1, int y1, int x2, int y2) override { cmds.push_back({"line", x1, y1, x2, y2}); }
+    void Text(int x, int y, const std::string& t) override {
+        cmds.push_back({"text", x, y, 0, 0, t});
+    }
+    void NewPage() override { cmds.push_back({"page"}); }
+    void EndDocument() override { cmds.push_back({"end"}); }
+
+    // The commands of each page.
+    std::vector<std::vector<Cmd>> Pages() const {
+        std::vector<std::vector<Cmd>> pages(1);
+        for (const Cmd& c : cmds) {
+            if (c.kind == "page") {
+                pages.emplace_back();
+            } else {
+                pages.back().push_back(c);
+            }
+        }
+        return pages;
+    }
+};
+
+int CountTexts(const std::vector<Cmd>& cmds, const std::string& text) {
+    int n = 0;
+    for (const Cmd& c : cmds) n += c.kind == "text" && c.text == text;
+    return n;
+}
+
+TextGrid MainGrid(int rows) {
+    TextGrid g(15, std::max(rows, 16));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < 15; ++c)
+            g.SetCell(c, r, "R" + std::to_string(r) + "C" + std::to_string(c));
+    }
+    return g;
+}
+
+const PageMetrics kA4{4960, 7016, 600, 600};  // A4 at 600 dpi
+const PrintDate kDate{2011, 9, 30};
+
+TEST(PrintLayout, HeaderGeometryAndFonts) {
+    RecordingCanvas canvas;
+    EXPECT_EQ(PrintGrid(MainGrid(2), GridLayout::Main, 2, kA4, kDate, canvas), 1);
+    const auto& cmds = canvas.cmds;
+    // L 200, M 300, W 310, R 4950, H 200, T 200.
+    ASSERT_GE(cmds.size(), 6u);
+    EXPECT_EQ(cmds[0].kind, "pen");
+    EXPECT_EQ(cmds[0].a, 15);
+    EXPECT_EQ(cmds[1].text, "\xBF\xAC\xCC\xE5_GB2312");
+    EXPECT_EQ(cmds[1].a, 15);
+    EXPECT_EQ(cmds[2].text, PrintTitle());
+    EXPECT_EQ(cmds[2].a, 4960 / 3);
+    EXPECT_EQ(cmds[2].b, 200);
+    EXPECT_EQ(cmds[3].a, 2);
+    EXPECT_EQ(cmds[4].a, 10);
+    EXPECT_EQ(cmds[5].kind, "line");
+    EXPECT_EQ(std::vector<int>({cmds[5].a, cmds[5].b, cmds[5].c, cmds[5].d}),
+              std::vector<int>({200, 600, 4950, 600}));
+    EXPECT_EQ(cmds[6].text,
+              "2011\xC4\xEA"
+              "9\xD4\xC2"
+              "30\xC8\xD5");
+    EXPECT_EQ(cmds[6].a, 310);
+    EXPECT_EQ(cmds[6].b, 475);
+    EXPECT_EQ(cmds[7].a, 9 * 310);                  // publisher line over column C - 6
+    EXPECT_EQ(cmds[8].text, "  \xB3\xB5\xB4\xCE");  // "  车次"
+    EXPECT_EQ(cmds[8].a, 200);
+    EXPECT_EQ(cmds[8].b, 666);
+    // First data row directly under the title row.
+    bool found = false;
+    for (const Cmd& c : cmds) {
+        if (c.kind == "text" && c.text == " R0C1") {
+            EXPECT_EQ(c.a, 510);
+            EXPECT_EQ(c.b, 866);
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(cmds.back().kind, "end");
+    const Cmd& number = cmds[cmds.size() - 2];
+    EXPECT_EQ(number.text, "\xB5\xDA  1  \xD2\xB3");
+    EXPECT_EQ(number.a, 4960 / 2 - 300);
+    EXPECT_EQ(number.b, 7016 - 75);
+}
+
+TEST(PrintLayout, PagesRepeatHeaderAndNeverEndBlank) {
+    for (int rows : {30, 31, 60, 61}) {
+        RecordingCanvas canvas;
+        int pages = PrintGrid(MainGrid(rows), GridLayout::Main, rows, kA4, kDate, canvas);
+        const int expected = (rows + 29) / 30;  // 30 rows fit on a page
+        EXPECT_EQ(pages, expected) << rows;
+        auto perPage = canvas.Pages();
+        ASSERT_EQ(static_cast<int>(perPage.size()), expected) << rows;
+        int printedRows = 0;
+        for (int p = 0; p < expected; ++p) {
+            const auto& cmds = perPage[p];
+            EXPECT_EQ(CountTexts(cmds, PrintTitle()), 1) << rows << " page " << p;
+            EXPECT_EQ(CountTexts(cmds,
+                                 "2011\xC4\xEA"
+                                 "9\xD4\xC2"
+                                 "30\xC8\xD5"),
+                      1);
+            EXPECT_EQ(CountTexts(cmds, PageNumberText(p + 1)), 1) << rows << " page " << p;
+            // Whole rows only: each row's first and last cells on the same page.
+            int here = 0;
+            for (int r = 0; r < rows; ++r) {
+                int first = CountTexts(cmds, " R" + std::to_string(r) + "C0");
+                int last = CountTexts(cmds, " R" + std::to_string(r) + "C14");
+                EXPECT_EQ(first, last);
+                here += first;
+            }
+            EXPECT_GT(here, 0) << "page without rows";
+            printedRows += here;
+        }
+        EXPECT_EQ(printedRows, rows);
+    }
+}
+
+TEST(PrintLayout, MarginRoundsHalvesToEven) {
+    for (auto [dpi, margin] : {std::pair{105, 52}, std::pair{99, 50}, std::pair{300, 150}}) {
+        RecordingCanvas canvas;
+        PageMetrics page{1000, 1500, dpi, dpi};
+        PrintGrid(MainGrid(1), GridLayout::Main, 1, page, kDate, canvas);
+        const Cmd& number = canvas.cmds[canvas.cmds.size() - 2];
+        EXPECT_EQ(number.a, 500 - margin) << dpi;
+        EXPECT_EQ(number.b, 1500 - margin / 4) << dpi;
+    }
+}
+
+TEST(PrintLayout, DetailLayoutTitlesAndDate) {
+    TextGrid g(8, 20);
+    g.SetCell(0, 0, "1");
+    RecordingCanvas canvas;
+    PrintGrid(g, GridLayout::Detail, 1, kA4, kDate, canvas);
+    EXPECT_EQ(CountTexts(canvas.cmds, "  \xCA\xB1\xCB\xD9"), 1);  // 时速
+    EXPECT_EQ(LayoutTitle(GridLayout::Detail, 8), "");
+    EXPECT_EQ(LayoutTitle(GridLayout::Main, 14), "\xC8\xED\xCE\xD4");
+    EXPECT_EQ(PrintDateText({2024, 1, 5}),
+              "2024\xC4\xEA"
+              "1\xD4\xC2"
+              "5\xC8\xD5");
+}
+
+// --- export ---
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteAll(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+struct ExportDir : ::testing::Test {
+    fs::path dir;
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "korvel-export-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        dir = tmpl;
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+    std::vector<std::string> Entries(const fs::path& d) const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(d)) names.push_back(e.path().filename());
+        return names;
+    }
+};
+
+TEST_F(ExportDir, TwoRowsGiveNineCrLfLines) {
+    TextGrid g(15, 16);
+    for (int c = 0; c < 15; ++c) {
+        g.SetCell(c, 0, "a" + std::to_string(c));
+        g.SetCell(c, 1, c == 1 ? test::kUserArea : "-");
+    }
+    const fs::path target = dir / "out.csv";
+    ASSERT_FALSE(ExportGrid(g, GridLayout::Main, 2, target.string()));
+    const std::string text = ReadAll(target);
+    std::string expected =
+        "\r\n\r\n" + ExportPublisherName() + "\r\n" + ExportPublisherAddress() + "\r\n\r\n\r\n";
+    expected +=
+        "\xB3\xB5\xB4\xCE,\xCA\xBC\xB7\xA2,\xD6\xD5\xB5\xBD,\xB3\xB5\xD0\xCD,"
+        "\xB7\xA2\xD5\xBE,\xB7\xA2\xCA\xB1,\xB5\xBD\xD5\xBE,\xB5\xBD\xCA\xB1,"
+        "\xCD\xA3\xD5\xBE,\xC0\xEF\xB3\xCC,\xC0\xFA\xCA\xB1,\xD3\xB2\xD7\xF9,"
+        "\xC8\xED\xD7\xF9,\xD3\xB2\xCE\xD4,\xC8\xED\xCE\xD4\r\n";
+    expected += "a0,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10,a11,a12,a13,a14\r\n";
+    expected += "-," + test::kUserArea + ",-,-,-,-,-,-,-,-,-,-,-,-,-\r\n";
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(BuildExportLines(g, GridLayout::Main, 2).size(), 9u);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"out.csv"});
+}
+
+TEST_F(ExportDir, CellsWithSeparatorsAreQuoted) {
+    EXPECT_EQ(CsvField("12/34/56"), "12/34/56");
+    EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("x\r\ny"), "\"x\r\ny\"");
+    TextGrid g(8, 20);
+    g.SetCell(1, 0, "A,B");
+    auto lines = BuildExportLines(g, GridLayout::Detail, 1);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[7], ",\"A,B\",,,,,,");
+}
+
+TEST_F(ExportDir, ReplacesAnExistingFileWhole) {
+    const fs::path target = dir / "old.csv";
+    WriteAll(target, std::string(5000, 'x'));
+    ASSERT_FALSE(WriteExportFile(target.string(), "new"));
+    EXPECT_EQ(ReadAll(target), "new");
+    EXPECT_EQ(Entries(dir).size(), 1u);
+}
+
+TEST_F(ExportDir, MissingFolderReportsTheError) {
+    const std::string target = (dir / "missing" / "x.csv").string();
+    auto error = WriteExportFile(target, "data");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, "Cannot create file \"" + target + "\". No such file or directory");
+    // A target that is a folder.
+    fs::create_directory(dir / "sub.csv");
+    EXPECT_TRUE(WriteExportFile((dir / "sub.csv").string(), "data"));
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"sub.csv"});
+}
+
+// Runs `body` in a child process and returns its exit status (77: cannot run here).
+template <class F>
+int InChild(F body) {
+    pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST_F(ExportDir, ReadOnlyFolderLeavesOldFile) {
+    const fs::path target = dir / "keep.csv";
+    WriteAll(target, "old content");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+    int rc = InChild([&] {
+        // Root ignores folder permissions: drop to an ordinary user first.
+        if (::geteuid() == 0 && ::setuid(65534) != 0) return 77;
+        auto error = WriteExportFile(target.string(), "new content");
+        return error && error->rfind("Cannot create file \"", 0) == 0 ? 0 : 1;
+    });
+    fs::permissions(dir, fs::perms::owner_all);
+    if (rc == 77) GTEST_SKIP() << "cannot drop privileges";
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadAll(target), "old content");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"keep.csv"});
+}
+
+TEST_F(ExportDir, WriteFailingMidwayLeavesOldFile) {
+    const fs::path target = dir / "keep.csv";
+    WriteAll(target, "old content");
+    int rc = InChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 77;
+        auto error = WriteExportFile(target.string(), std::string(100000, 'n'));
+        return error && error->find("File too large") != std::string::npos ? 0 : 1;
+    });
+    if (rc == 77) GTEST_SKIP() << "cannot limit the file size";
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadAll(target), "old content");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"keep.csv"});
+}
+
+}  // namespace
+}  // namespace korvel
