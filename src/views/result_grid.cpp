@@ -8,6 +8,7 @@ void ResultGrid::Reset() {
     ClearCells();
     SetRowCount(kMinRows);
     ClearSelection();
+    SetTopRow(0, 1);  // a new result is shown from its first row
     shown_ = 0;
 }
 

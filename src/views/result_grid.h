@@ -30,7 +30,8 @@ class ResultGrid : public SelectableGrid {
 
     ResultGrid() : SelectableGrid(kColumns, kInitialRows) {}
 
-    // ResetResultGrid: every cell empty, 16 rows, no row selected, nothing shown.
+    // ResetResultGrid: every cell empty, 16 rows, no row selected, scrolled to the top,
+    // nothing shown.
     void Reset();
 
     int ShownCount() const { return shown_; }

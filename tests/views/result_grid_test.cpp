@@ -205,6 +205,7 @@ TEST_F(Grid, SelectionAndWheel) {
     ResultList many(24, Row("9", "A", "B", "C", "D"));
     FillResultGrid(many, {}, kQueryDirect, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.Selection());
+    EXPECT_EQ(grid.TopRow(), 0);
 }
 
 TEST_F(Grid, DoubleClickNeedsASelectedResultRow) {
