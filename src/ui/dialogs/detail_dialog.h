@@ -1,0 +1,56 @@
+// The train detail window: the whole stop list of one train, the route and section summary
+// lines, printing and export of the stop list.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "views/detail_window.h"
+
+class QLabel;
+class QPushButton;
+
+namespace korvel::ui {
+
+class ModelGridView;
+
+class TFrmMsg : public QDialog {
+    Q_OBJECT
+
+  public:
+    static constexpr int kClientWidth = 426;
+    static constexpr int kClientHeight = 403;
+    // Column widths of the stop grid: 站序, 车站, 里程, 到时, 发时, 天数, 历时, 时速.
+    static const std::vector<int>& ColumnWidths();
+
+    // The model must outlive the window.
+    TFrmMsg(DetailWindowModel& model, QWidget* parent = nullptr);
+
+    ModelGridView* MGrid() const { return MGrid_; }
+    QLabel* LabQC() const { return LabQC_; }
+    QLabel* LabQJ() const { return LabQJ_; }
+    QPushButton* BTNPrint() const { return BTNPrint_; }
+    QPushButton* BTNExport() const { return BTNExport_; }
+    QPushButton* BTNClose() const { return BTNClose_; }
+    // The header labels Lab1, Label1 ... Label7, in column order.
+    const std::vector<QLabel*>& HeaderLabels() const { return headers_; }
+
+    // Prints the stop rows at once, with the detail titles.
+    void BTNPrintClick();
+    // Exports the stop rows through the save dialog.
+    void BTNExportClick();
+    // A print preview of the same pages (from the stop grid's context menu).
+    void PreviewClick();
+
+  private:
+    DetailWindowModel& model_;
+    QLabel* LabQC_;
+    QLabel* LabQJ_;
+    ModelGridView* MGrid_;
+    QPushButton* BTNPrint_;
+    QPushButton* BTNExport_;
+    QPushButton* BTNClose_;
+    std::vector<QLabel*> headers_;
+};
+
+}  // namespace korvel::ui

@@ -1,0 +1,27 @@
+// Entry points of the dialogs for the main window's view: the detail and transfer windows
+// (modal, created for one use and destroyed on closing), the export file name, printing and
+// export of grids, and the advanced menu.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "ui/dialogs/advanced_menu.h"
+#include "ui/dialogs/grid_export_qt.h"
+#include "ui/dialogs/grid_print_qt.h"
+
+class QWidget;
+
+namespace korvel {
+class DetailWindowModel;
+class TransferWindowModel;
+}  // namespace korvel
+
+namespace korvel::ui {
+
+// Shows the train detail window modally; returns when it is closed.
+void ShowDetailDialog(QWidget* parent, DetailWindowModel& model);
+// Shows the transfer window modally; every pick runs model.onPick while it stays open.
+void ShowTransferDialog(QWidget* parent, TransferWindowModel& model);
+
+}  // namespace korvel::ui

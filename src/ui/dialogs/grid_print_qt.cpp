@@ -1,0 +1,122 @@
+#include "ui/dialogs/grid_print_qt.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <algorithm>
+#include <memory>
+
+#include "ui/dialogs/qt_text.h"
+
+namespace korvel::ui {
+
+namespace {
+
+constexpr double kPenReferenceDpi = 600.0;
+
+std::unique_ptr<QPrinter> MakeDefaultPrinter() {
+    if (DialogPlatform().defaultPrinter) return DialogPlatform().defaultPrinter();
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) return nullptr;
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+}  // namespace
+
+QString NoDefaultPrinterText() {
+    return QStringLiteral("There is no default printer currently selected");
+}
+
+QtPrintCanvas::QtPrintCanvas(QPainter& painter, QPrinter& printer)
+    : painter_(painter),
+      printer_(printer),
+      penScale_(std::max(1.0, printer.resolution() / kPenReferenceDpi)) {
+    painter_.setPen(QPen(Qt::black, 1));
+}
+
+void QtPrintCanvas::SetPenWidth(int width) {
+    QPen pen = painter_.pen();
+    pen.setWidthF(std::max(1.0, width * penScale_));
+    painter_.setPen(pen);
+}
+
+void QtPrintCanvas::SetFont(const std::string& family, int pointSize) {
+    InstallFontSubstitutes();
+    QFont font(QStringFromGbk(family));
+    font.setPointSize(pointSize);
+    painter_.setFont(font);
+}
+
+void QtPrintCanvas::Line(int x1, int y1, int x2, int y2) {
+    painter_.drawLine(x1, y1, x2, y2);
+}
+
+void QtPrintCanvas::Text(int x, int y, const std::string& gbk) {
+    // The layout places a text by its top-left corner; QPainter by its baseline.
+    const QFontMetrics metrics(painter_.font(), painter_.device());
+    painter_.drawText(QPoint(x, y + metrics.ascent()), QStringFromGbk(gbk));
+}
+
+void QtPrintCanvas::NewPage() {
+    printer_.newPage();
+}
+
+void QtPrintCanvas::EndDocument() {
+    painter_.end();
+}
+
+PageMetrics PageMetricsOf(const QPrinter& printer) {
+    const QRect area = printer.pageLayout().paintRectPixels(printer.resolution());
+    return PageMetrics{area.width(), area.height(), printer.logicalDpiX(), printer.logicalDpiY()};
+}
+
+int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
+                const PrintDate& date, QString* error) {
+    printer.setDocName(QStringLiteral("Korvel时刻"));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        if (error) {
+            *error = QStringLiteral("Cannot start printing on \"%1\".")
+                         .arg(printer.outputFileName().isEmpty() ? printer.printerName()
+                                                                 : printer.outputFileName());
+        }
+        return -1;
+    }
+    QtPrintCanvas canvas(painter, printer);
+    const int pages = PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas);
+    if (painter.isActive()) painter.end();
+    return pages;
+}
+
+bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
+                               int rowCount) {
+    std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
+    if (!printer) {
+        ShowErrorBox(parent, NoDefaultPrinterText());
+        return false;
+    }
+    QString error;
+    if (PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error) < 0) {
+        ShowErrorBox(parent, error);
+        return false;
+    }
+    return true;
+}
+
+void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount) {
+    std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
+    if (!printer) {
+        printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setPageSize(QPageSize(QPageSize::A4));
+    }
+    QPrintPreviewDialog dialog(printer.get(), parent);
+    dialog.setWindowTitle(QStringLiteral("打印预览"));
+    const PrintDate date = TodayPrintDate();
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&](QPrinter* target) { PrintGridTo(*target, grid, layout, rowCount, date); });
+    dialog.exec();
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,55 @@
+// Printing a grid on a Qt printer: a PrintCanvas drawing with a QPainter, the print job on
+// the system's default printer, and a print preview from the same drawing code.
+#pragma once
+
+#include <QString>
+
+#include "views/grid_print.h"
+#include "views/text_grid.h"
+
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace korvel::ui {
+
+// Draws the layout's commands on a painter that is active on `printer`. Layout coordinates
+// are the printer's device pixels; pen widths are given for a 600-dpi printer and scaled to
+// the device's resolution so that lines keep their thickness.
+class QtPrintCanvas : public PrintCanvas {
+  public:
+    QtPrintCanvas(QPainter& painter, QPrinter& printer);
+    void SetPenWidth(int width) override;
+    void SetFont(const std::string& family, int pointSize) override;
+    void Line(int x1, int y1, int x2, int y2) override;
+    void Text(int x, int y, const std::string& gbk) override;
+    void NewPage() override;
+    void EndDocument() override;
+
+  private:
+    QPainter& painter_;
+    QPrinter& printer_;
+    double penScale_;
+};
+
+// The page metrics the layout works with: the printable area in device pixels and the
+// device resolution.
+PageMetrics PageMetricsOf(const QPrinter& printer);
+
+// One print job of rows 0..rowCount-1 on `printer`. Returns the number of pages, or -1 when
+// the job could not be started (reason in *error).
+int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
+                const PrintDate& date, QString* error = nullptr);
+
+// The print routine of the windows: one job on the default printer. Without a default
+// printer, or when the job cannot start, an error box tells so and false is returned.
+bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
+                               int rowCount);
+
+// A print preview of the same pages (on the default printer's page, or A4 without one).
+void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount);
+
+// "There is no default printer currently selected"
+QString NoDefaultPrinterText();
+
+}  // namespace korvel::ui

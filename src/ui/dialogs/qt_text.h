@@ -1,0 +1,51 @@
+// The Qt boundary of the dialogs: GBK bytes to and from QString, the fonts the windows ask
+// for by their Windows names, colours, and the few platform calls (message box, save dialog,
+// printer) that tests replace.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QPrinter;
+class QWidget;
+
+namespace korvel::ui {
+
+// GBK bytes (user-defined area included) to QString and back. Characters without a GBK code
+// become "?".
+QString QStringFromGbk(std::string_view gbk);
+std::string GbkFromQString(const QString& text);
+
+// Maps the Windows font names the windows use ("宋体", "楷体_GB2312", ...) to installed
+// Simplified Chinese faces. Safe to call more than once.
+void InstallFontSubstitutes();
+// "宋体" at the given pixel height.
+QFont SongFont(int pixelSize = 12);
+
+inline QColor Rgb(unsigned rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// The platform calls of printing and export. Each member, when set, replaces the real one;
+// tests install recording fakes. Reset with `DialogPlatform() = {}`.
+struct PlatformHooks {
+    // Modal error box (the caption is the application's). Default: QMessageBox::critical.
+    std::function<void(QWidget* parent, const QString& text)> errorBox;
+    // The save dialog of an export: the chosen name (not yet trimmed) or nothing when
+    // cancelled. Default: a QFileDialog with the filter "Excel文件(*.csv)".
+    std::function<std::optional<QString>(QWidget* parent)> saveFileName;
+    // The printer a print job goes to; nullptr means there is no default printer.
+    // Default: the system's default printer at high resolution.
+    std::function<std::unique_ptr<QPrinter>()> defaultPrinter;
+};
+PlatformHooks& DialogPlatform();
+
+void ShowErrorBox(QWidget* parent, const QString& text);
+
+}  // namespace korvel::ui
