@@ -1,0 +1,21 @@
+// The blobs embedded in the program: the four timetable streams, the toolbar images, the
+// logo, the update glyph and the start page.
+#pragma once
+
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "data/blob.h"
+
+namespace korvel {
+
+// Every embedded blob, in packing order: SPY, SLIST, STRAIN, SM, B1 ... B12, LOGO,
+// UPDATE, ABOUT. Names are stored upper-case.
+std::span<const BlobResource> EmbeddedBlobs();
+
+// The bytes of the embedded blob `name` (any case), inflated when it is stored compressed.
+// Throws BlobError when there is no such blob or its stored bytes are damaged.
+std::vector<unsigned char> ReadBlob(std::string_view name);
+
+}  // namespace korvel
