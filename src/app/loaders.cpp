@@ -1,0 +1,233 @@
+#include "app/loaders.h"
+
+#include <chrono>
+#include <exception>
+#include <utility>
+
+#include "resources/resources.h"
+
+namespace korvel {
+namespace {
+
+std::size_t Slot(LoadTable table) {
+    return static_cast<std::size_t>(table);
+}
+
+std::vector<FieldDef> SchemaFields(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return KMPyFields();
+        case LoadTable::KMList:
+            return KMListFields();
+        case LoadTable::KMSM:
+            return KMSMFields();
+        case LoadTable::KMTrain:
+            return KMTrainFields();
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string_view LoadTableName(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return "KMPy";
+        case LoadTable::KMList:
+            return "KMList";
+        case LoadTable::KMSM:
+            return "KMSM";
+        case LoadTable::KMTrain:
+            return "KMTrain";
+    }
+    return "?";
+}
+
+std::string_view LoadTableBlob(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return "SPY";
+        case LoadTable::KMList:
+            return "SList";
+        case LoadTable::KMSM:
+            return "SM";
+        case LoadTable::KMTrain:
+            return "STrain";
+    }
+    return "";
+}
+
+std::string_view LoadTableIndex(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return "";
+        case LoadTable::KMList:
+            return "SID";
+        case LoadTable::KMSM:
+            return "SStation";
+        case LoadTable::KMTrain:
+            return "SIDNo";
+    }
+    return "";
+}
+
+std::atomic<int>& LoadFlags::For(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return PyLoaded;
+        case LoadTable::KMList:
+            return ListLoaded;
+        case LoadTable::KMSM:
+            return GroupsLoaded;
+        case LoadTable::KMTrain:
+            break;
+    }
+    return StopsLoaded;
+}
+
+const std::atomic<int>& LoadFlags::For(LoadTable table) const {
+    switch (table) {
+        case LoadTable::KMPy:
+            return PyLoaded;
+        case LoadTable::KMList:
+            return ListLoaded;
+        case LoadTable::KMSM:
+            return GroupsLoaded;
+        case LoadTable::KMTrain:
+            break;
+    }
+    return StopsLoaded;
+}
+
+bool LoadFlags::Loaded(LoadTable table) const {
+    return For(table).load(std::memory_order_acquire) == 1;
+}
+
+std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
+                                const BlobSource& source) {
+    std::uint32_t records = 0;
+    {
+        // The inflated text is freed as soon as the table holds its records.
+        const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        LoadFromTableStream(table, text, &format);
+    }
+    // The queries look fields up by name and walk the table in its index's order; a stream
+    // without them would make every later query throw or answer in the wrong order, so it
+    // counts as a failed load.
+    for (const FieldDef& f : SchemaFields(which)) {
+        if (table.FindField(f.name) == nullptr) {
+            throw TableStreamError("The table stream has no field '" + f.name + "'");
+        }
+    }
+    const std::string_view index = LoadTableIndex(which);
+    if (!index.empty()) {
+        if (table.IndexOrder(index) == nullptr) {
+            throw TableStreamError("The table stream has no index '" + std::string(index) + "'");
+        }
+        table.SetIndexName(index);
+    }
+    table.First();
+    records = table.RecordCount();
+    return records;
+}
+
+TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
+    : tables_(tables), flags_(flags), options_(std::move(options)) {
+    if (!options_.source) {
+        options_.source = [](std::string_view name) { return ReadBlob(name); };
+    }
+}
+
+TimetableLoader::~TimetableLoader() {
+    Join();
+}
+
+void TimetableLoader::Start() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (started_) return;
+        started_ = true;
+    }
+    // The big stop table gets a thread of its own so that the small tables are ready long
+    // before it.
+    load1_ = std::thread([this] { RunStops(); });
+    load_ = std::thread([this] { RunOthers(); });
+}
+
+void TimetableLoader::Join() {
+    if (load1_.joinable()) load1_.join();
+    if (load_.joinable()) load_.join();
+}
+
+void TimetableLoader::RunStops() {
+    LoadOne(LoadTable::KMTrain, tables_.KMTrain, sfCSV1_);
+}
+
+void TimetableLoader::RunOthers() {
+    // A failed table does not stop the ones after it: each reads its own blob.
+    LoadOne(LoadTable::KMPy, tables_.KMPy, sfCSV_);
+    LoadOne(LoadTable::KMList, tables_.KMList, sfCSV_);
+    LoadOne(LoadTable::KMSM, tables_.KMSM, sfCSV_);
+}
+
+void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format) {
+    std::atomic<int>& flag = flags_.For(which);
+    flag.store(0, std::memory_order_release);
+    const auto start = std::chrono::steady_clock::now();
+
+    LoadEvent event;
+    event.table = which;
+    try {
+        event.records = LoadTableFromBlob(which, table, format, options_.source);
+        event.ok = true;
+    } catch (const std::exception& e) {
+        event.error = e.what();
+    } catch (...) {
+        event.error = "unknown error";
+    }
+    if (!event.ok) {
+        if (event.error.empty()) event.error = "unknown error";
+        // Nothing may read a half-loaded table: leave it empty.
+        table = MemTable();
+        event.records = 0;
+    }
+    event.milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+
+    // Publish the finished table before anyone is told about it.
+    if (event.ok) flag.store(1, std::memory_order_release);
+    if (options_.onEvent) {
+        try {
+            options_.onEvent(event);
+        } catch (...) {
+            // A failing observer must not take the loader thread (and the process) down.
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_[Slot(which)] = true;
+        errors_[Slot(which)] = event.error;
+    }
+    done_.notify_all();
+}
+
+bool TimetableLoader::WaitFor(LoadTable table) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!started_) return false;
+    done_.wait(lock, [&] { return finished_[Slot(table)]; });
+    lock.unlock();
+    return flags_.Loaded(table);
+}
+
+bool TimetableLoader::Finished(LoadTable table) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_[Slot(table)];
+}
+
+std::string TimetableLoader::Error(LoadTable table) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return errors_[Slot(table)];
+}
+
+}  // namespace korvel

@@ -1,0 +1,121 @@
+// The start-up loaders: two background threads that unpack the embedded timetable blobs into
+// the four memory tables.
+//
+//   TThreadLoad1  KMTrain (index SIDNo), with its own reader settings sfCSV1
+//   TThreadLoad   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
+//                 with the reader settings sfCSV
+//
+// Each table's load flag is 0 while it loads and becomes 1 (a release store) only after the
+// table is completely loaded and its index selected; readers test it with an acquire load,
+// so a thread that sees 1 also sees the whole table. A table that fails keeps its flag at 0,
+// is left empty rather than half-filled, and its failure is reported with the table's name.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "data/schema.h"
+#include "data/table_stream.h"
+
+namespace korvel {
+
+enum class LoadTable { KMPy, KMList, KMSM, KMTrain };
+
+// "KMPy", "KMList", "KMSM", "KMTrain".
+std::string_view LoadTableName(LoadTable table);
+// The embedded blob each table is read from: "SPY", "SList", "SM", "STrain".
+std::string_view LoadTableBlob(LoadTable table);
+// The index a loaded table is left on ("" for KMPy: load order).
+std::string_view LoadTableIndex(LoadTable table);
+
+struct LoadFlags {
+    std::atomic<int> PyLoaded{0};
+    std::atomic<int> ListLoaded{0};
+    std::atomic<int> GroupsLoaded{0};
+    std::atomic<int> StopsLoaded{0};
+
+    std::atomic<int>& For(LoadTable table);
+    const std::atomic<int>& For(LoadTable table) const;
+    // Acquire load of the table's flag.
+    bool Loaded(LoadTable table) const;
+};
+
+// One table finished loading, successfully or not.
+struct LoadEvent {
+    LoadTable table = LoadTable::KMPy;
+    bool ok = false;
+    std::string error;          // why it failed (empty when ok)
+    std::uint32_t records = 0;  // records loaded (0 on failure)
+    double milliseconds = 0;    // time spent reading, inflating, parsing and indexing
+};
+
+// Returns the uncompressed bytes of a named blob; throws (BlobError or anything else) when it
+// cannot.
+using BlobSource = std::function<std::vector<unsigned char>(std::string_view name)>;
+// Called on the loader thread right after the table's flag is set (or after it failed).
+using LoadCallback = std::function<void(const LoadEvent&)>;
+
+// Loads one table from its blob into `table` with `format`, selects its index and checks
+// that the fields the program reads are there. Throws on any failure; the table may then be
+// partly filled (TimetableLoader clears it).
+std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
+                                const BlobSource& source);
+
+class TimetableLoader {
+  public:
+    struct Options {
+        BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
+        LoadCallback onEvent;  // may be empty
+    };
+
+    // The tables and flags must outlive the loader; the loader joins its threads in its
+    // destructor, so they never outlive the tables either.
+    TimetableLoader(Timetable& tables, LoadFlags& flags, Options options = {});
+    ~TimetableLoader();
+    TimetableLoader(const TimetableLoader&) = delete;
+    TimetableLoader& operator=(const TimetableLoader&) = delete;
+
+    // Starts TThreadLoad1 and TThreadLoad. Does nothing when already started.
+    void Start();
+
+    // Blocks until `table` has finished loading (or failed); returns whether it loaded.
+    // Returns false at once when the loaders were never started.
+    bool WaitFor(LoadTable table);
+    // Waits for both threads to end.
+    void Join();
+
+    // True once the table has finished, successfully or not.
+    bool Finished(LoadTable table) const;
+    // The failure text of a table that failed, empty otherwise.
+    std::string Error(LoadTable table) const;
+
+  private:
+    void RunStops();   // TThreadLoad1
+    void RunOthers();  // TThreadLoad
+    void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format);
+
+    Timetable& tables_;
+    LoadFlags& flags_;
+    Options options_;
+    TableStreamFormat sfCSV_;
+    TableStreamFormat sfCSV1_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable done_;
+    std::array<bool, 4> finished_{};
+    std::array<std::string, 4> errors_{};
+    bool started_ = false;
+
+    std::thread load1_;
+    std::thread load_;
+};
+
+}  // namespace korvel
