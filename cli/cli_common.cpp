@@ -1,0 +1,60 @@
+#include <chrono>
+#include <mutex>
+#include <ostream>
+
+#include "cli/commands.h"
+#include "data/gbk.h"
+
+namespace korvel::cli {
+
+TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source) {
+    TimetableLoad result;
+    std::mutex eventsMutex;
+    const auto start = std::chrono::steady_clock::now();
+    {
+        TimetableLoader::Options options;
+        options.source = source;
+        options.onEvent = [&](const LoadEvent& e) {
+            std::lock_guard<std::mutex> lock(eventsMutex);
+            result.events.push_back(e);
+        };
+        TimetableLoader loader(tables, flags, std::move(options));
+        loader.Start();
+        loader.Join();
+    }
+    result.totalMilliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    result.ok = result.events.size() == 4;
+    for (const LoadEvent& e : result.events) result.ok = result.ok && e.ok;
+    return result;
+}
+
+bool LoadTimetableOrReport(Timetable& tables, LoadFlags& flags, std::ostream& err,
+                           const BlobSource& source) {
+    const TimetableLoad load = LoadTimetable(tables, flags, source);
+    for (const LoadEvent& e : load.events) {
+        if (!e.ok)
+            err << "korvel-cli: cannot load " << LoadTableName(e.table) << ": " << e.error << "\n";
+    }
+    return load.ok;
+}
+
+std::string ToUtf8(std::string_view gbk) {
+    return GbkToUtf8(gbk);
+}
+std::string ToGbk(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
+
+std::string CsvValue(std::string_view utf8) {
+    if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(utf8);
+    std::string out = "\"";
+    for (char c : utf8) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace korvel::cli

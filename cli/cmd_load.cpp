@@ -1,0 +1,54 @@
+// korvel-cli load: the headless start-up. Runs both loader threads over the embedded blobs
+// and reports each table, its record count and load time, then the whole start-up time.
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace korvel::cli {
+namespace {
+
+std::string Milliseconds(double ms) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f ms", ms);
+    return buf;
+}
+
+std::string Padded(std::string_view text, std::size_t width, bool right) {
+    std::string s(text);
+    if (s.size() >= width) return s;
+    return right ? std::string(width - s.size(), ' ') + s : s + std::string(width - s.size(), ' ');
+}
+
+}  // namespace
+
+int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) {
+    Timetable tables;
+    LoadFlags flags;
+    const TimetableLoad load = LoadTimetable(tables, flags, source);
+    for (const LoadEvent& e : load.events) {
+        out << Padded(LoadTableName(e.table), 8, false);
+        if (e.ok) {
+            out << Padded(std::to_string(e.records), 7, true) << " records  "
+                << Padded(Milliseconds(e.milliseconds), 10, true) << "\n";
+        } else {
+            out << "  FAILED  " << Padded(Milliseconds(e.milliseconds), 10, true) << "\n";
+            err << "korvel-cli: cannot load " << LoadTableName(e.table) << ": " << e.error << "\n";
+        }
+    }
+    out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
+    out << "The embedded timetable is a 2019 timetable compiled from public sources and is not "
+           "accurate to the day; fares are reference fares estimated by a tariff model.\n";
+    return load.ok ? kExitOk : kExitFailure;
+}
+
+int RunLoad(const Args& args, std::ostream& out, std::ostream& err) {
+    if (!args.empty()) {
+        err << "korvel-cli: load takes no arguments\n";
+        return kExitUsage;
+    }
+    return RunLoadWith({}, out, err);
+}
+
+}  // namespace korvel::cli

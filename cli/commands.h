@@ -1,0 +1,64 @@
+// korvel-cli subcommands. Each is a function over its own arguments (the UTF-8 words after
+// the subcommand's name) that writes UTF-8 to `out` and `err` and returns the exit code;
+// main.cpp lists them in its command table.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/loaders.h"
+#include "data/schema.h"
+
+namespace korvel::cli {
+
+using Args = std::vector<std::string>;
+using CommandFn = int (*)(const Args& args, std::ostream& out, std::ostream& err);
+
+struct Command {
+    std::string_view name;
+    std::string_view usage;    // arguments after the name, e.g. "TABLE [--index NAME]"
+    std::string_view summary;  // one line for the help text
+    CommandFn run;
+};
+
+// Exit codes shared by the subcommands.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;  // the timetable could not be loaded, or a command failed
+constexpr int kExitUsage = 2;    // bad arguments: unknown command, table, index or option
+
+// --- load: start-up report ---
+int RunLoad(const Args& args, std::ostream& out, std::ostream& err);
+// The same with the blobs taken from `source` (tests inject damaged blobs here).
+int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err);
+
+// --- dump: one table as CSV ---
+int RunDump(const Args& args, std::ostream& out, std::ostream& err);
+int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err);
+
+// --- helpers for commands that need the timetable ---
+
+struct TimetableLoad {
+    std::vector<LoadEvent> events;  // in the order the tables finished
+    double totalMilliseconds = 0;   // from starting the loaders until both have ended
+    bool ok = false;                // every table loaded
+};
+
+// Runs both start-up loaders over `tables` and waits for them. An empty source means the
+// embedded blobs.
+TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source = {});
+
+// Loads the whole timetable for a query command. On failure writes one line per failed
+// table ("korvel-cli: cannot load KMTrain: ...") to `err` and returns false.
+bool LoadTimetableOrReport(Timetable& tables, LoadFlags& flags, std::ostream& err,
+                           const BlobSource& source = {});
+
+// Text at the command-line boundary: UTF-8 in, GBK inside, UTF-8 out.
+std::string ToUtf8(std::string_view gbk);
+std::string ToGbk(std::string_view utf8);
+
+// One CSV value: quoted (with doubled quotes) when it holds a comma, quote, CR or LF.
+std::string CsvValue(std::string_view utf8);
+
+}  // namespace korvel::cli

@@ -1,0 +1,64 @@
+// korvel-cli: the timetable engine from the command line, UTF-8 in and out.
+//
+// Subcommands live in the table below; to add one, write `int RunX(const Args&,
+// std::ostream& out, std::ostream& err)` in its own cmd_x.cpp, declare it in commands.h and
+// add a row here.
+#include <exception>
+#include <iostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace {
+
+using korvel::cli::Command;
+
+constexpr Command kCommands[] = {
+    {"load", "", "load the embedded timetable and report each table, its records and load time",
+     korvel::cli::RunLoad},
+    {"dump", "TABLE [--index NAME]",
+     "print a table (KMList, KMTrain, KMSM, KMPy) as CSV in an index's order",
+     korvel::cli::RunDump},
+};
+
+void Usage(std::ostream& os) {
+    os << "usage: korvel-cli COMMAND [ARGS...]\n\ncommands:\n";
+    for (const Command& c : kCommands) {
+        std::string line = "  " + std::string(c.name);
+        if (!c.usage.empty()) line += " " + std::string(c.usage);
+        os << line << "\n      " << c.summary << "\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    if (argc < 2) {
+        Usage(std::cerr);
+        return korvel::cli::kExitUsage;
+    }
+    const std::string name = argv[1];
+    if (name == "help" || name == "--help" || name == "-h") {
+        Usage(std::cout);
+        return korvel::cli::kExitOk;
+    }
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    for (const Command& c : kCommands) {
+        if (c.name != name) continue;
+        try {
+            const int rc = c.run(args, std::cout, std::cerr);
+            std::cout.flush();
+            return rc;
+        } catch (const std::exception& e) {
+            std::cout.flush();
+            std::cerr << "korvel-cli " << name << ": " << e.what() << "\n";
+            return korvel::cli::kExitFailure;
+        }
+    }
+    std::cerr << "korvel-cli: unknown command '" << name << "'\n";
+    Usage(std::cerr);
+    return korvel::cli::kExitUsage;
+}
