@@ -137,6 +137,11 @@ TEST_F(DetailDialogTest, SelectionAndWheelFollowTheGridRules) {
     EXPECT_EQ(*grid->Grid().Selection(), 11);
     Wheel(grid->viewport(), false);
     EXPECT_EQ(*grid->Grid().Selection(), 11);
+    // Home and End go to the first and the last stop, not to the blank rows after it.
+    QTest::keyClick(grid, Qt::Key_Home);
+    EXPECT_EQ(*grid->Grid().Selection(), 0);
+    QTest::keyClick(grid, Qt::Key_End);
+    EXPECT_EQ(*grid->Grid().Selection(), 11);
 }
 
 TEST_F(DetailDialogTest, LongTrainGrowsTheGridAndScrollsToTheLastStop) {

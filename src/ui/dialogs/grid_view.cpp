@@ -167,7 +167,9 @@ void ModelGridView::keyPressEvent(QKeyEvent* event) {
             target = 0;
             break;
         case Qt::Key_End:
+            // The last filled row: the blank rows below a short list cannot be selected.
             target = grid_.RowCount() - 1;
+            while (target > 0 && !grid_.CanSelect(target)) --target;
             break;
         default:
             QAbstractScrollArea::keyPressEvent(event);

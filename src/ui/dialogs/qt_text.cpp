@@ -52,7 +52,7 @@ void ShowErrorBox(QWidget* parent, const QString& text) {
         DialogPlatform().errorBox(parent, text);
         return;
     }
-    QMessageBox::critical(parent, QApplication::applicationName(), text);
+    QMessageBox::critical(parent, QApplication::applicationDisplayName(), text);
 }
 
 }  // namespace korvel::ui
