@@ -5,11 +5,13 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "dialogs_test_util.h"
 #include "ui/dialogs/detail_dialog.h"
@@ -176,6 +178,32 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
         }
     }
     EXPECT_GT(right - left, image.width() * 3 / 4);
+}
+
+TEST_F(PrintExportTest, PreviewShowsThePagesOfTheSameLayout) {
+    ResultGrid grid;
+    grid.SetRowCount(60);
+    for (int r = 0; r < 60; ++r) grid.SetCell(0, r, "T" + std::to_string(r));
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setPageSize(QPageSize(QPageSize::A4));
+    PageCounter counter;
+    const int expected =
+        PrintGrid(grid, GridLayout::Main, 60, ui::PageMetricsOf(probe), PrintDate{}, counter);
+
+    pdfPath.clear();  // no default printer: the preview falls back to an A4 page
+    int shownPages = -1;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        if (auto* preview = modal->findChild<QPrintPreviewWidget*>()) {
+            preview->updatePreview();
+            shownPages = preview->pageCount();
+        }
+        modal->close();
+    });
+    ui::PreviewGrid(nullptr, grid, GridLayout::Main, 60);
+    EXPECT_EQ(shownPages, expected);
+    EXPECT_TRUE(errors.isEmpty());
 }
 
 TEST_F(PrintExportTest, NoDefaultPrinterIsReportedAndNothingPrinted) {
