@@ -1,6 +1,15 @@
 // Entry points of the dialogs for the main window's view: the detail and transfer windows
 // (modal, created for one use and destroyed on closing), the export file name, printing and
 // export of grids, and the advanced menu.
+//
+// How the main window's MainView uses them:
+//   ShowDetailWindow(model)    -> ShowDetailDialog(window, model)
+//   ShowTransferWindow(model)  -> ShowTransferDialog(window, model)
+//   AskSaveFileName()          -> AskExportPath(window)
+//   the pop-up menu            -> BuildAdvancedMenu(window, {popup = MAdvancedPopup, ...});
+//                                 SetEnabled(MPrint/MExport) -> AdvancedMenuAction(menu, name)
+//   printing the result grid   -> PrintGridOnDefaultPrinter(window, grid, GridLayout::Main,
+//                                 grid.ShownCount()) once the user has confirmed
 #pragma once
 
 #include <optional>
