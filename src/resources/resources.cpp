@@ -1,6 +1,7 @@
 #include "resources/resources.h"
 
 #include <cstddef>
+#include <string>
 
 namespace korvel {
 
@@ -14,6 +15,16 @@ std::span<const BlobResource> EmbeddedBlobs() {
 
 std::vector<unsigned char> ReadBlob(std::string_view name) {
     return ReadBlobFrom(kEmbeddedBlobs, kEmbeddedBlobCount, name);
+}
+
+std::string AboutPageText(std::span<const unsigned char> bytes) {
+    std::size_t n = 0;
+    while (n < bytes.size() && n < kAboutPageMaxBytes && bytes[n] != 0) ++n;
+    return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+}
+
+std::string ReadAboutPage() {
+    return AboutPageText(ReadBlob("ABOUT"));
 }
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,5 +18,14 @@ std::span<const BlobResource> EmbeddedBlobs();
 // The bytes of the embedded blob `name` (any case), inflated when it is stored compressed.
 // Throws BlobError when there is no such blob or its stored bytes are damaged.
 std::vector<unsigned char> ReadBlob(std::string_view name);
+
+// The most bytes of the start page that the page reader takes.
+inline constexpr std::size_t kAboutPageMaxBytes = 10001;
+
+// The start page's HTML (GBK bytes): `bytes` up to the first NUL byte and at most
+// kAboutPageMaxBytes long.
+std::string AboutPageText(std::span<const unsigned char> bytes);
+// AboutPageText of the embedded ABOUT blob. Throws BlobError when it is missing.
+std::string ReadAboutPage();
 
 }  // namespace korvel

@@ -147,6 +147,17 @@ TEST(Resources, StartPageIsTheGbkTextOfTheAboutSource) {
         EXPECT_NE(page.find(Utf8ToGbk(line)), std::string::npos) << line;
     }
     EXPECT_NE(page.find("charset=gbk"), std::string::npos);
+    EXPECT_EQ(ReadAboutPage(), page);
+}
+
+TEST(Resources, AboutPageTextStopsAtNulAndAtTheReaderLimit) {
+    const Bytes withNul = {'<', 'p', '>', 0, 'x'};
+    EXPECT_EQ(AboutPageText(withNul), "<p>");
+    EXPECT_EQ(AboutPageText({}), "");
+    const Bytes big(kAboutPageMaxBytes + 500, 'a');
+    EXPECT_EQ(AboutPageText(big).size(), kAboutPageMaxBytes);
+    const Bytes exact(kAboutPageMaxBytes, 'b');
+    EXPECT_EQ(AboutPageText(exact), std::string(kAboutPageMaxBytes, 'b'));
 }
 
 }  // namespace
