@@ -12,6 +12,7 @@ namespace korvel {
 
 class TransferWindowModel;
 class DetailWindowModel;
+class TextGrid;
 
 // Controls of the main window that the logic reads or changes, named as the window names them.
 enum class Control {
@@ -79,6 +80,9 @@ public:
     virtual void ShowDetailWindow(DetailWindowModel& /*model*/) {}
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() { return std::nullopt; }
+    // Prints rows 0..rowCount-1 of the result grid on the default printer with the main
+    // layout's column titles (the user has already confirmed).
+    virtual void PrintResultGrid(const TextGrid& /*grid*/, int /*rowCount*/) {}
 };
 
 }  // namespace korvel
