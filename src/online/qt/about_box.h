@@ -1,0 +1,42 @@
+// The about box TFrmAbout: the main window's logo, the version, the publisher's address and
+// a note on where the timetable and fares come from.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+class QLabel;
+
+namespace korvel {
+
+// The LOGO blob as a picture (143 x 63), or a null pixmap when it cannot be read.
+QPixmap LoadLogoPixmap();
+
+class TFrmAbout : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit TFrmAbout(QWidget* owner = nullptr);
+
+    QLabel* ImageLogo() const { return imageLogo_; }
+    QLabel* LabVer() const { return labVer_; }
+    QLabel* Label2() const { return label2_; }
+
+    // The home-page address and the logo open the publisher's page.
+    static void Label2Click();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QLabel* imageLogo_ = nullptr;
+    QLabel* labVer_ = nullptr;
+    QLabel* label2_ = nullptr;
+};
+
+// MAboutClick (also BTNAbout): a fresh about box owned by `mainWindow`, showing the main
+// window's `logo` and the version, shown modally and destroyed when it closes.
+void MAboutClick(QWidget* mainWindow, const QPixmap& logo);
+
+}  // namespace korvel

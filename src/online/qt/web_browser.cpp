@@ -1,0 +1,149 @@
+#include "online/qt/web_browser.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+#ifdef KORVEL_HAVE_WEBENGINE
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#endif
+
+namespace korvel {
+
+void OpenExternalUrl(const QUrl& url) {
+    if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+void OpenWebLink(WebLink link) {
+    std::string_view address = LinkUrl(link);
+    OpenExternalUrl(
+        QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
+}
+
+void PrepareWebEngine() {
+#ifdef KORVEL_HAVE_WEBENGINE
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+#endif
+}
+
+bool WebEngineEnabled() {
+#ifdef KORVEL_HAVE_WEBENGINE
+    const char* text = std::getenv("KORVEL_TEXT_BROWSER");
+    return text == nullptr || std::string_view(text) != "1";
+#else
+    return false;
+#endif
+}
+
+#ifdef KORVEL_HAVE_WEBENGINE
+namespace {
+
+// Catches the address of a link that asked for a new window and hands it to the default
+// browser; the page itself is never shown.
+class ExternalLinkPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        OpenExternalUrl(url);
+        deleteLater();
+        return false;
+    }
+};
+
+// Live pages navigate in place; links clicked in a written document (the start page) and
+// links that want a new window open in the default browser instead.
+class KorvelWebPage : public QWebEnginePage {
+  public:
+    using QWebEnginePage::QWebEnginePage;
+    bool showsWrittenDocument = false;
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (type == NavigationTypeLinkClicked && showsWrittenDocument) {
+            OpenExternalUrl(url);
+            return false;
+        }
+        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return new ExternalLinkPage(this); }
+};
+
+}  // namespace
+#endif
+
+WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+#ifdef KORVEL_HAVE_WEBENGINE
+    if (WebEngineEnabled()) {
+        auto* web = new QWebEngineView(this);
+        auto* page = new KorvelWebPage(web);
+        web->setPage(page);
+        connect(web, &QWebEngineView::loadFinished, this, &WebBrowser::LoadFinished);
+        view_ = web;
+        engine_ = true;
+    }
+#endif
+    if (view_ == nullptr) {
+        auto* text = new QTextBrowser(this);
+        text->setOpenLinks(false);
+        text->setFrameShape(QFrame::NoFrame);
+        text->viewport()->setContextMenuPolicy(Qt::NoContextMenu);
+        connect(text, &QTextBrowser::anchorClicked, this, &OpenExternalUrl);
+        view_ = text;
+    }
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    layout->addWidget(view_);
+}
+
+WebBrowser::~WebBrowser() = default;
+
+void WebBrowser::Navigate(const QUrl& url) {
+    written_.clear();
+    navigated_ = url;
+#ifdef KORVEL_HAVE_WEBENGINE
+    if (engine_) {
+        auto* web = static_cast<QWebEngineView*>(view_);
+        static_cast<KorvelWebPage*>(web->page())->showsWrittenDocument = url.scheme() == "about";
+        web->load(url);
+        return;
+    }
+#endif
+    // Without an engine a live page cannot be shown: offer it to the default browser.
+    auto* text = static_cast<QTextBrowser*>(view_);
+    if (url.scheme() == "about") {
+        text->clear();
+    } else {
+        QString address = url.toString().toHtmlEscaped();
+        text->setHtml(QString::fromUtf8("<p style=\"font-size:12px\">本页面需要内置浏览器显示，请"
+                                        "<a href=\"%1\">用浏览器打开</a>：%1</p>")
+                          .arg(address));
+    }
+    emit LoadFinished(true);
+}
+
+void WebBrowser::WriteHtml(const QString& html) {
+    written_ = html;
+    navigated_ = QUrl();
+#ifdef KORVEL_HAVE_WEBENGINE
+    if (engine_) {
+        auto* web = static_cast<QWebEngineView*>(view_);
+        static_cast<KorvelWebPage*>(web->page())->showsWrittenDocument = true;
+        web->setHtml(html, QUrl(QStringLiteral("about:blank")));
+        return;
+    }
+#endif
+    static_cast<QTextBrowser*>(view_)->setHtml(html);
+    emit LoadFinished(true);
+}
+
+}  // namespace korvel

@@ -1,0 +1,144 @@
+// The web side of the main window in Qt: the three web panels P2 ... P4, the travel-offer
+// panel P1Msg with the start-page browser WebB1, the toolbar handlers that switch between
+// the timetable panel P1 and the web panels, the links, and the application-wide filter that
+// keeps right clicks away from the embedded browsers.
+//
+// How the main window uses it:
+//   panels = new WebPanels(P1, area, window);   // P1 is the timetable panel in `area`
+//   TB1 ... TB4 clicked                          -> panels->TB1Click() ... TB4Click()
+//   MainView::ShowRouteAdvert(from, to)          -> panels->ShowRouteAdvert(from, to)
+//   LabSell / ImageLogo / BtnUpdate clicked      -> WebPanels::LabSellClick() / ...
+//   last step of the window's creation           -> panels->LoadStartPage()
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "online/qt/web_browser.h"
+#include "online/version_check.h"
+#include "online/web_panels.h"
+
+namespace korvel {
+
+// GBK bytes to and from QString (constructed by name: the user-defined area round trips).
+QString QStringFromGbkBytes(std::string_view gbk);
+std::string GbkBytesFromQString(const QString& text);
+
+// A blue underlined label that runs `clicked` when pressed with the left button.
+class LinkLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    LinkLabel(const QString& text, QWidget* parent = nullptr);
+
+  signals:
+    void clicked();
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The travel-offer panel P1Msg: 963 x 169, a flight box and a hotel box with route labels
+// and partner links, partner lines on the right, and the browser WebB1 covering it all until
+// the first online query.
+class AdvertPanel : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit AdvertPanel(QWidget* parent = nullptr);
+
+    WebBrowser* WebB1() const { return webB1_; }
+    QLabel* LabAFZ() const { return labAFZ_; }
+    QLabel* LabADZ() const { return labADZ_; }
+    QLabel* Labfd(int i) const { return labfd_.at(static_cast<std::size_t>(i)); }  // 0..2
+    // Moves WebB1 to `top` and stops it filling the panel.
+    void MoveBrowserTo(int top);
+    bool BrowserFillsPanel() const { return fill_; }
+
+  signals:
+    void planeLinkClicked();
+    void hotelLinkClicked();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    WebBrowser* webB1_ = nullptr;
+    QLabel* labAFZ_ = nullptr;
+    QLabel* labADZ_ = nullptr;
+    std::array<QLabel*, 3> labfd_{};
+    bool fill_ = true;
+};
+
+class WebPanels : public QObject {
+    Q_OBJECT
+
+  public:
+    // `p1` is the timetable panel and `area` the widget it fills; P2 ... P4 are created in
+    // `area` on top of P1 (in its layout when it has one, else kept at P1's geometry) and
+    // the travel-offer panel at (11, 423) inside P1. `online` is read at every click.
+    WebPanels(QWidget* p1, QWidget* area, QObject* parent = nullptr,
+              const std::atomic<bool>* online = &IsOnline);
+    ~WebPanels() override;
+
+    QWidget* PanelWidget(Panel panel) const;
+    Panel Visible() const { return visible_; }
+    WebBrowser* Browser(int number) const;  // WebB1 ... WebB4 (1..4)
+    AdvertPanel* P1Msg() const { return p1Msg_; }
+    // The start page (GBK) read by LoadStartPage.
+    const std::string& AboutPage() const { return aboutPage_; }
+
+    // Reads the start page, blanks the four browsers and writes the start page into WebB1.
+    void LoadStartPage();
+    // Replaces the browser's document by the GBK page `html`.
+    static void WriteHtml(WebBrowser* browser, const std::string& html);
+
+    // Shows the route of the last query (GBK names) in the travel-offer panel when online.
+    void ShowRouteAdvert(const std::string& from, const std::string& to);
+
+    // The links: each opens its address in the default browser.
+    static void LabPlaneClick() { korvel::OpenWebLink(WebLink::Plane); }
+    static void LabHotelClick() { korvel::OpenWebLink(WebLink::Hotel); }
+    static void LabSellClick() { korvel::OpenWebLink(WebLink::Sell); }
+    static void ImageLogoClick() { korvel::OpenWebLink(WebLink::Logo); }
+    static void BtnUpdateClick() { korvel::OpenWebLink(WebLink::Update); }
+
+    // True when `widget` is one of the four browsers or lies inside one.
+    bool InsideBrowser(const QObject* widget) const;
+
+  public slots:
+    void TB1Click() { ToolbarClicked(1); }
+    void TB2Click() { ToolbarClicked(2); }
+    void TB3Click() { ToolbarClicked(3); }
+    void TB4Click() { ToolbarClicked(4); }
+
+  signals:
+    void PanelChanged(korvel::Panel shown);
+
+  protected:
+    // The application-wide hook: right button presses, releases and context-menu requests
+    // aimed inside a browser are discarded. Also keeps P2 ... P4 on P1's geometry.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void ToolbarClicked(int button);
+    QWidget* BuildWebPanel(Panel panel, WebBrowser*& browser);
+
+    QPointer<QWidget> p1_;
+    QWidget* area_ = nullptr;
+    std::array<QWidget*, 4> panels_{};
+    std::array<WebBrowser*, 4> browsers_{};
+    AdvertPanel* p1Msg_ = nullptr;
+    const std::atomic<bool>* online_;
+    Panel visible_ = Panel::P1;
+    std::string aboutPage_;
+};
+
+}  // namespace korvel

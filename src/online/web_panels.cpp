@@ -1,0 +1,87 @@
+#include "online/web_panels.h"
+
+#include <stdexcept>
+
+#include "data/gbk.h"
+
+namespace korvel {
+
+std::string_view LinkUrl(WebLink link) {
+    switch (link) {
+        case WebLink::Plane:
+            return kPartnerFlightUrl;
+        case WebLink::Hotel:
+            return kPartnerHotelUrl;
+        case WebLink::Sell:
+            return kTicketSalesUrl;
+        case WebLink::Logo:
+        case WebLink::Update:
+            return kPublisherHomeUrl;
+    }
+    return kPublisherHomeUrl;
+}
+
+ToolbarAction ToolbarClick(int button, bool online) {
+    ToolbarAction action;
+    switch (button) {
+        case 1:
+            action.shown = Panel::P1;
+            return action;
+        case 2:
+            action.shown = Panel::P2;
+            action.url = std::string(kPartnerFlightUrl);
+            break;
+        case 3:
+            action.shown = Panel::P3;
+            action.url = std::string(kPartnerHotelUrl);
+            break;
+        case 4:
+            action.shown = Panel::P4;
+            action.url = std::string(kLeftTicketUrl);
+            break;
+        default:
+            throw std::out_of_range("toolbar button must be 1 to 4");
+    }
+    if (online) {
+        action.load = PageLoad::Navigate;
+    } else {
+        action.load = PageLoad::WriteAboutPage;
+        action.url.clear();
+    }
+    return action;
+}
+
+std::string FallbackAboutPage() {
+    return Utf8ToGbk(
+               "<html><body style=\"font-family: Arial; font-size: 12px; background: #FFFDF4\">"
+               "<p><b>Korvel时刻表－－专业及时的列车时刻查询软件</b></p>"
+               "<p>Korvel火车网：") +
+           std::string(kPublisherHomeUrl) + "</p></body></html>";
+}
+
+std::optional<RouteAdvertTexts> RouteAdvert(bool online, std::string_view from,
+                                            std::string_view to) {
+    if (!online) return std::nullopt;
+    RouteAdvertTexts texts;
+    texts.labAFZ = std::string(from);
+    texts.labADZ = std::string(to);
+    std::string line(from);
+    if (from != to) {
+        line += '-';
+        line += to;
+    }
+    texts.labfd.fill(line);
+    return texts;
+}
+
+std::optional<int> MovedAdvertBrowserTop(int currentTop) {
+    if (currentTop < kAdvertBrowserHiddenTop) return kAdvertBrowserHiddenTop;
+    return std::nullopt;
+}
+
+bool BrowserMessageHandled(PointerMessage message, bool insideBrowser, bool handled) {
+    if (!insideBrowser) return handled;
+    return message != PointerMessage::Other;
+}
+
+}  // namespace korvel
