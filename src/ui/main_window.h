@@ -1,0 +1,176 @@
+// TFrmKorvel, the main window: the toolbar, the four stacked panels, the timetable panel with
+// its header labels, result grid, query boxes and filters, and the status bar. It implements
+// MainView for the MainController and forwards every user action to it; what an action does
+// is the controller's decision.
+#pragma once
+
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_controller.h"
+#include "app/main_view.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTextBrowser;
+class QToolButton;
+
+namespace korvel::ui {
+
+class ResultGridModel;
+class ResultTableView;
+class StationCombo;
+
+// A label that reports clicks (the column headers Lab1..Lab15 and the links).
+class ClickLabel : public QLabel {
+    Q_OBJECT
+
+  public:
+    using QLabel::QLabel;
+    std::function<void()> clicked;
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class TFrmKorvel : public QWidget, public MainView {
+    Q_OBJECT
+
+  public:
+    static constexpr int kClientWidth = 985;
+    static constexpr int kClientHeight = 681;
+    static constexpr int kTopBarHeight = 68;
+    static constexpr int kStatusBarHeight = 19;
+
+    explicit TFrmKorvel(QWidget* parent = nullptr);
+    ~TFrmKorvel() override;
+
+    // The creation handler: images, panels, then the controller's start-up (loaders posted
+    // back into this window's event loop). Options other than `post` reach the controller.
+    void FormCreate(StartOptions options = {});
+
+    MainController& Controller() { return *controller_; }
+
+    // --- MainView ---
+    void SetEnabled(Control c, bool enabled) override;
+    bool IsEnabled(Control c) const override;
+    std::string Text(Control c) const override;
+    void SetText(Control c, const std::string& gbk) override;
+    bool Checked(Control c) const override;
+    void SetChecked(Control c, bool checked) override;
+    void SetFocus(Control c) override;
+    MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgButtons buttons,
+                          MsgIcon icon) override;
+    void SetComboItems(Control box, const std::vector<std::string>& items) override;
+    void OpenDropDown(Control box) override;
+    void SetCaretToEnd(Control box) override;
+    void GridChanged() override;
+    void SetHeaderLabel(int column, const std::string& caption, bool bold) override;
+    void SetBusyCursor(bool busy) override;
+    void ShowRouteAdvert(const std::string& from, const std::string& to) override;
+    void SetStatusText(int panel, const std::string& gbk) override;
+    void ShowTransferWindow(TransferWindowModel& model) override;
+    void ShowDetailWindow(DetailWindowModel& model) override;
+    std::optional<std::string> AskSaveFileName() override;
+    void PrintResultGrid(const TextGrid& grid, int rowCount) override;
+
+    // --- the web side, filled in by the web panels ---
+    // Shows panel 1..4 (P1..P4) and hides the other three; presses its toolbar button.
+    void ShowPanel(int panel);
+    int VisiblePanel() const;
+    // Panels P1..P4, the travel-offer panel P1Msg and the area of each panel where its
+    // browser goes (P1Msg itself for panel 1).
+    QWidget* PanelWidget(int panel) const;
+    QWidget* P1Msg() const { return p1Msg_; }
+    QWidget* BrowserArea(int panel) const;
+    // Replaces the stand-in browser of a panel by `browser` (owned by the window).
+    void SetBrowser(int panel, QWidget* browser);
+    // Hooks of the web side. toolbarClicked runs after the panel is shown.
+    std::function<void(int button)> toolbarClicked;
+    std::function<void(const std::string& from, const std::string& to)> routeAdvert;
+    std::function<void(const std::string& link)> linkClicked;  // "LabSell", "ImageLogo", ...
+    std::function<void()> aboutRequested;                      // BTNAbout, MAbout
+    std::function<void()> desktopShortcut;                     // MDesktop
+    std::function<void()> startMenuShortcut;                   // NStart
+
+    // --- access for tests and screenshots ---
+    QWidget* ControlWidget(Control c) const;
+    StationCombo* Combo(Control box) const;
+    ResultTableView* Grid() const { return grid_; }
+    ResultGridModel* GridModel() const { return model_; }
+    ClickLabel* HeaderLabel(int column) const { return headers_.at(column); }
+    QToolButton* ToolButton(int n) const { return toolButtons_.at(n - 1); }
+    QLabel* StatusPanel(int panel) const { return statusPanels_.at(panel); }
+    QMenu* AdvancedMenu() const { return advancedMenu_; }
+    // ImageListBig: the twelve toolbar images b1..b12 (placeholders where a blob is missing).
+    const std::vector<QPixmap>& ImageListBig() const { return imageListBig_; }
+    QPixmap LogoPixmap() const;
+
+  private:
+    void BuildTopBar();
+    void BuildTimetablePanel();
+    void BuildQueryBoxes(QWidget* p1);
+    void BuildResultLine(QWidget* p1);
+    void BuildOtherPanels();
+    void BuildStatusBar();
+    void LoadImages();
+    void ApplyToolbarImages();
+    void LoadStartPage();
+    void WireController();
+
+    std::unique_ptr<MainController> controller_;
+
+    QFrame* top_ = nullptr;
+    std::array<QToolButton*, 4> toolButtons_{};
+    QButtonGroup* toolGroup_ = nullptr;
+    ClickLabel* logo_ = nullptr;
+    ClickLabel* labSell_ = nullptr;
+
+    std::array<QFrame*, 4> panels_{};
+    std::array<QWidget*, 4> browserAreas_{};
+    QFrame* p1Msg_ = nullptr;
+    QTextBrowser* startPage_ = nullptr;
+
+    std::array<ClickLabel*, 15> headers_{};
+    ResultTableView* grid_ = nullptr;
+    ResultGridModel* model_ = nullptr;
+
+    StationCombo* comboFZ_ = nullptr;
+    StationCombo* comboDZ_ = nullptr;
+    StationCombo* comboCZ_ = nullptr;
+    QLineEdit* ecc_ = nullptr;
+    QPushButton* btnZZCX_ = nullptr;
+    QPushButton* btnZZFX_ = nullptr;
+    QPushButton* btnZZZZ_ = nullptr;
+    QPushButton* btnCCCX_ = nullptr;
+    QPushButton* btnCZCX_ = nullptr;
+    QPushButton* btnAdvanced_ = nullptr;
+    QPushButton* btnAbout_ = nullptr;
+    QPushButton* btnUpdate_ = nullptr;
+    QLabel* labResult_ = nullptr;
+    QLabel* labNew_ = nullptr;
+    QCheckBox* cbSF_ = nullptr;
+    QCheckBox* cbZD_ = nullptr;
+    QCheckBox* cbJQ_ = nullptr;
+    QCheckBox* cbDC_ = nullptr;
+    QMenu* advancedMenu_ = nullptr;
+
+    std::array<QLabel*, 4> statusPanels_{};
+    std::vector<QPixmap> imageListBig_;
+    QPixmap logo_pixmap_;
+    QPixmap update_pixmap_;
+    int busyDepth_ = 0;
+};
+
+}  // namespace korvel::ui
