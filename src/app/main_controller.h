@@ -1,0 +1,146 @@
+// The main window's logic, without a user interface: it owns the timetable, the result list
+// and the query state, and implements every event handler of the main window against the
+// abstract MainView. The Qt window, the tests' recording view and korvel-cli's console view
+// all drive this one class.
+//
+// Threads: every handler runs on the user-interface thread. The start-up loaders run on
+// their own threads and hand each finished table to OnTableLoaded through the Poster that
+// FormCreate receives (the Qt window posts the call into its event loop). Without a Poster,
+// FormCreate loads synchronously and calls OnTableLoaded itself before it returns.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/loaders.h"
+#include "app/main_view.h"
+#include "data/schema.h"
+#include "query/grid_result.h"
+#include "views/detail_window.h"
+#include "views/result_grid.h"
+#include "views/transfer_window.h"
+
+namespace korvel {
+
+// "2011.09.30", and the status bar's "当前版本:2011.09.30".
+extern const char* const kProgramVersion;
+std::string VersionStatusText();
+// The application title "Korvel时刻" (GBK), the caption of the no-direct-train question.
+std::string ApplicationTitle();
+
+// Hands a call over to the user-interface thread. It must not run calls after the
+// controller that queued them has been destroyed.
+using Poster = std::function<void(std::function<void()>)>;
+
+struct StartOptions {
+    BlobSource source;  // empty: the embedded blobs
+    Poster post;        // empty: load synchronously inside FormCreate
+};
+
+class MainController {
+  public:
+    explicit MainController(MainView& view);
+    ~MainController();
+    MainController(const MainController&) = delete;
+    MainController& operator=(const MainController&) = delete;
+
+    // --- start-up ---
+    // Puts the window into its loading state (station boxes and query buttons disabled,
+    // version in the status bar, empty grid, "结果:0") and starts the two loaders.
+    void FormCreate(StartOptions options = {});
+    // A table finished loading (on the user-interface thread): KMPy enables the three
+    // station boxes, KMTrain the four query buttons; a failure is shown in the status bar.
+    void OnTableLoaded(const LoadEvent& event);
+    // Blocks until both loaders have ended (their posted calls may still be queued).
+    void WaitForLoaders();
+
+    // --- station-to-station and transfer (tag 0: BTNZZCX "查询", tag 1: BTNZZZZ "中转") ---
+    void BTNZZCXClick(int tag);
+    // "反向": swaps the two station boxes, then queries if BTNZZCX is enabled.
+    void BTNZZFXClick();
+    // --- train number ---
+    void BTNCCCXClick();
+    // --- station timetable ---
+    void BTNCZCXClick();
+
+    // --- result grid ---
+    // Any of the four filter boxes was clicked (its checked state already changed).
+    void CBSFClick();
+    // Header label LabN (N = 1..15) was clicked.
+    void Lab1Click(int labelNumber);
+    // Whether the row may become the selected row (it becomes so when allowed).
+    bool SGridSelectCell(int column, int row);
+    void SGridMouseWheelUp(int visibleRows = kVisibleGridRows);
+    void SGridMouseWheelDown(int visibleRows = kVisibleGridRows);
+    // Opens the detail window for the selected row (nothing without a selection).
+    void SGridDblClick();
+
+    // --- station boxes ---
+    void ComboFZChange(Control box);
+    // Key presses in the three boxes; returns whether the key was handled (Enter only).
+    bool ComboFZKeyPress(char key);
+    bool ComboDZKeyPress(char key);
+    bool ComboCZKeyPress(char key);
+
+    // --- advanced menu ---
+    void MAdvancedPopup();
+    // Asks " 打印提示" and prints the shown rows on Yes.
+    void MPrintClick();
+    // Asks for a file name and writes the shown rows as a comma-separated file.
+    void MExportClick();
+
+    // --- the stop list of one train (korvel-cli "stops") ---
+    // The section of `trainId` boarding at the first stop named `board` and riding `count`
+    // stops (all the way to the terminus when count is missing or too large). Nothing when
+    // the train does not call there or the stops table is not loaded.
+    std::optional<DetailSection> SectionOf(const std::string& trainId, const std::string& board,
+                                           std::optional<int> count);
+    // Opens the detail window for a section; false when the train has no stops.
+    bool OpenDetail(const DetailSection& section);
+
+    // --- state read by the views ---
+    static constexpr int kVisibleGridRows = 16;
+    const ResultGrid& Grid() const { return grid_; }
+    const HeaderLabels& Labels() const { return labels_; }
+    const ResultList& Results() const { return results_; }
+    int QueryKind() const { return queryKind_; }
+    const std::string& TransferStation() const { return transferStation_; }
+    int ShownCount() const { return grid_.ShownCount(); }
+    Timetable& Tables() { return tables_; }
+    const LoadFlags& Flags() const { return flags_; }
+    // The open transfer window (only while it is shown).
+    TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
+
+  private:
+    bool Loaded(LoadTable table) const { return flags_.Loaded(table); }
+    // Reports an input error: message box with OK, then the focus goes to `focus`.
+    void InputError(const std::string& caption, const std::string& text, Control focus);
+    void UncheckFilters();
+    void ResetResultGrid();
+    void FillResultGrid();
+    void ShowHeaderLabels();
+    // The transfer query and its window (tag 1 of BTNZZCXClick).
+    void RunTransferQuery();
+    void OnTransferPick(const TransferPick& pick);
+
+    MainView& view_;
+    // Declared before the loader, which joins its threads when destroyed.
+    Timetable tables_;
+    LoadFlags flags_;
+    std::unique_ptr<TimetableLoader> loader_;
+
+    ResultList results_;
+    int queryKind_ = kQueryNone;
+    std::string transferStation_;
+    // The resolved stations of the last query and the working lists of the last transfer
+    // query (the query engine's types).
+    struct QueryState;
+    std::unique_ptr<QueryState> state_;
+    ResultGrid grid_;
+    HeaderLabels labels_;
+    std::unique_ptr<TransferWindowModel> transferWindow_;
+};
+
+}  // namespace korvel
