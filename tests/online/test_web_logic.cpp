@@ -1,0 +1,91 @@
+// The web side's decisions without a browser: toolbar actions, addresses, route labels and
+// which pointer messages the browsers never get.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "data/gbk.h"
+#include "online/web_panels.h"
+
+namespace korvel {
+namespace {
+
+TEST(ToolbarClickTest, OfflineEveryWebPanelGetsTheStartPage) {
+    EXPECT_EQ(ToolbarClick(1, false).shown, Panel::P1);
+    EXPECT_EQ(ToolbarClick(1, false).load, PageLoad::None);
+    EXPECT_EQ(ToolbarClick(1, true).load, PageLoad::None);
+    for (int button : {2, 3, 4}) {
+        ToolbarAction action = ToolbarClick(button, false);
+        EXPECT_EQ(static_cast<int>(action.shown), button);
+        EXPECT_EQ(action.load, PageLoad::WriteAboutPage);
+        EXPECT_TRUE(action.url.empty());
+    }
+}
+
+TEST(ToolbarClickTest, OnlineEachWebPanelLoadsItsPage) {
+    EXPECT_EQ(ToolbarClick(2, true).url, kPartnerFlightUrl);
+    EXPECT_EQ(ToolbarClick(3, true).url, kPartnerHotelUrl);
+    ToolbarAction tickets = ToolbarClick(4, true);
+    EXPECT_EQ(tickets.shown, Panel::P4);
+    EXPECT_EQ(tickets.load, PageLoad::Navigate);
+    EXPECT_NE(tickets.url.find("12306.cn/TrainQuery/leftTicketByStation.jsp"), std::string::npos);
+    EXPECT_THROW(ToolbarClick(0, true), std::out_of_range);
+    EXPECT_THROW(ToolbarClick(5, false), std::out_of_range);
+}
+
+TEST(LinkUrlTest, LinksOpenTheirEndpoints) {
+    EXPECT_EQ(LinkUrl(WebLink::Plane), kPartnerFlightUrl);
+    EXPECT_EQ(LinkUrl(WebLink::Hotel), kPartnerHotelUrl);
+    EXPECT_NE(LinkUrl(WebLink::Sell).find("12306.cn/mormhweb/kyfw/"), std::string::npos);
+    EXPECT_EQ(LinkUrl(WebLink::Logo), kPublisherHomeUrl);
+    EXPECT_EQ(LinkUrl(WebLink::Update), kPublisherHomeUrl);
+    EXPECT_NE(kPartnerFlightUrl.find("partner="), std::string::npos);
+    EXPECT_NE(kPartnerHotelUrl.find("partner="), std::string::npos);
+    EXPECT_NE(kPartnerFlightUrl, kPartnerHotelUrl);
+}
+
+TEST(RouteAdvertTest, OfflineChangesNothing) {
+    EXPECT_FALSE(RouteAdvert(false, Utf8ToGbk("北京"), Utf8ToGbk("上海")).has_value());
+}
+
+TEST(RouteAdvertTest, TwoCitiesAndOneStation) {
+    auto route = RouteAdvert(true, Utf8ToGbk("北京"), Utf8ToGbk("上海"));
+    ASSERT_TRUE(route);
+    EXPECT_EQ(route->labAFZ, Utf8ToGbk("北京"));
+    EXPECT_EQ(route->labADZ, Utf8ToGbk("上海"));
+    for (const std::string& line : route->labfd) EXPECT_EQ(line, Utf8ToGbk("北京-上海"));
+
+    auto station = RouteAdvert(true, Utf8ToGbk("北京西"), Utf8ToGbk("北京西"));
+    ASSERT_TRUE(station);
+    for (const std::string& line : station->labfd) EXPECT_EQ(line, Utf8ToGbk("北京西"));
+    // Names compare byte for byte: a user-defined character keeps two names apart.
+    auto udc = RouteAdvert(true, "\xF8\xB3", "\xF8\xB4");
+    EXPECT_EQ(udc->labfd[0], "\xF8\xB3-\xF8\xB4");
+}
+
+TEST(RouteAdvertTest, BrowserMovesAwayOnlyOnce) {
+    EXPECT_EQ(MovedAdvertBrowserTop(0), kAdvertBrowserHiddenTop);
+    EXPECT_EQ(MovedAdvertBrowserTop(199), kAdvertBrowserHiddenTop);
+    EXPECT_FALSE(MovedAdvertBrowserTop(200).has_value());
+}
+
+TEST(BrowserMessageTest, RightClicksInsideBrowsersAreDiscarded) {
+    for (PointerMessage m : {PointerMessage::RightButtonDown, PointerMessage::RightButtonUp,
+                             PointerMessage::ContextMenu}) {
+        EXPECT_TRUE(BrowserMessageHandled(m, true, false));
+        // Elsewhere (the result grid) the message keeps whatever state it had.
+        EXPECT_FALSE(BrowserMessageHandled(m, false, false));
+        EXPECT_TRUE(BrowserMessageHandled(m, false, true));
+    }
+    EXPECT_FALSE(BrowserMessageHandled(PointerMessage::Other, true, true));
+}
+
+TEST(FallbackAboutPageTest, NamesTheProductAndPublisher) {
+    std::string page = FallbackAboutPage();
+    EXPECT_NE(page.find(Utf8ToGbk("Korvel时刻表")), std::string::npos);
+    EXPECT_NE(page.find(std::string(kPublisherHomeUrl)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvel

@@ -1,0 +1,455 @@
+// The web panels, links and about box as widgets, offscreen: the start page in the browser,
+// toolbar switching, the travel-offer panel, right clicks swallowed inside the browsers only,
+// links handed to the default browser. With KORVEL_SCREENSHOT_DIR set it also saves
+// screenshots of the travel-offer panel, a web panel and the about box there.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QMouseEvent>
+#include <QTableWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#ifdef KORVEL_HAVE_WEBENGINE
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#endif
+
+#include "data/gbk.h"
+#include "online/qt/about_box.h"
+#include "online/qt/web_browser.h"
+#include "online/qt/web_panels_qt.h"
+#include "online/version_check.h"
+#include "online/web_panels.h"
+
+namespace korvel {
+namespace {
+
+QApplication& App() {
+    static QApplication* app = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        PrepareWebEngine();
+        static int argc = 1;
+        static char name[] = "test_web_panels";
+        static char* argv[] = {name, nullptr};
+        auto* a = new QApplication(argc, argv);
+        // The windows ask for Windows font names; use the Simplified Chinese faces here.
+        QFont::insertSubstitution(QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"));
+        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Noto Sans CJK SC"));
+        return a;
+    }();
+    return *app;
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+void Settle(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Receives the addresses that would go to the default browser.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+  public:
+    UrlRecorder() {
+        for (const char* scheme : {"http", "https", "mailto"}) {
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "Record");
+        }
+    }
+    ~UrlRecorder() override {
+        for (const char* scheme : {"http", "https", "mailto"}) {
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+        }
+    }
+    QList<QUrl> urls;
+
+  public slots:
+    void Record(const QUrl& url) { urls.append(url); }
+};
+
+QString Q(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// Counts the events that reach a widget (after the application's filters).
+class EventCounter : public QObject {
+  public:
+    int rightPresses = 0, rightReleases = 0, leftPresses = 0, contextMenus = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            (mouse->button() == Qt::RightButton ? rightPresses : leftPresses)++;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+            ++rightReleases;
+        } else if (event->type() == QEvent::ContextMenu) {
+            ++contextMenus;
+        }
+        return false;
+    }
+};
+
+void SendRightClick(QWidget* target) {
+    QPointF at(20, 20);
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::RightButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 20),
+                           target->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(target, &menu);
+}
+
+void LeftClick(QWidget* target) {
+    QPointF at(2, 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
+// A stand-in for the main window: a toolbar strip, the panel area, P1 with a result grid.
+class WebPanelsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        App();
+        window_ = std::make_unique<QWidget>();
+        window_->resize(985, 681);
+        area_ = new QWidget(window_.get());
+        area_->setGeometry(0, 68, 985, 591);
+        p1_ = new QWidget(area_);
+        p1_->setObjectName(QStringLiteral("P1"));
+        p1_->setGeometry(area_->rect());
+        grid_ = new QTableWidget(5, 3, p1_);
+        grid_->setGeometry(11, 60, 600, 300);
+        grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(grid_, &QWidget::customContextMenuRequested,
+                         [this](const QPoint&) { ++gridMenus_; });
+        panels_ = new WebPanels(p1_, area_, window_.get(), &online_);
+        window_->show();
+        panels_->LoadStartPage();
+    }
+    void TearDown() override { window_.reset(); }
+
+    bool StartPageShown(WebBrowser* browser) {
+        return browser->WrittenHtml().contains(Q("红色为始发车列"));
+    }
+
+    std::atomic<bool> online_{false};
+    std::unique_ptr<QWidget> window_;
+    QWidget* area_ = nullptr;
+    QWidget* p1_ = nullptr;
+    QTableWidget* grid_ = nullptr;
+    WebPanels* panels_ = nullptr;
+    int gridMenus_ = 0;
+};
+
+TEST_F(WebPanelsTest, StartPageIsWrittenIntoTheAdvertisementBrowser) {
+    WebBrowser* webB1 = panels_->Browser(1);
+    EXPECT_TRUE(StartPageShown(webB1));
+    EXPECT_EQ(panels_->AboutPage().substr(0, 6), "<html>");
+    EXPECT_LE(panels_->AboutPage().size(), 10001u);
+    for (int n : {2, 3, 4}) {
+        EXPECT_TRUE(panels_->Browser(n)->WrittenHtml().isEmpty());
+        EXPECT_EQ(panels_->Browser(n)->NavigatedUrl(), QUrl(QStringLiteral("about:blank")));
+    }
+    // WebB1 covers the whole travel-offer panel at start.
+    EXPECT_EQ(panels_->P1Msg()->geometry(), QRect(11, 423, 963, 169));
+    EXPECT_EQ(webB1->geometry(), panels_->P1Msg()->contentsRect());
+#ifdef KORVEL_HAVE_WEBENGINE
+    if (webB1->UsesWebEngine()) {
+        auto* view = qobject_cast<QWebEngineView*>(webB1->View());
+        ASSERT_NE(view, nullptr);
+        // The GBK page decodes and renders as the document text. One script at a time; the
+        // answers land in shared state that outlives this test.
+        struct Probe {
+            QString text;
+            bool pending = false;
+        };
+        auto probe = std::make_shared<Probe>();
+        ASSERT_TRUE(WaitFor([&] {
+            if (probe->text.contains(Q("蓝色为中转列车"))) return true;
+            if (!probe->pending) {
+                probe->pending = true;
+                view->page()->runJavaScript(
+                    QStringLiteral("document.body ? document.body.innerText : ''"),
+                    [probe](const QVariant& v) {
+                        probe->text = v.toString();
+                        probe->pending = false;
+                    });
+            }
+            return false;
+        }));
+        const QString& text = probe->text;
+        EXPECT_TRUE(text.contains(Q("Korvel时刻表－－专业及时的列车时刻查询软件")))
+            << text.toStdString();
+        EXPECT_EQ(view->page()->title(), Q("Korvel时刻"));
+    }
+#endif
+}
+
+TEST_F(WebPanelsTest, ToolbarSwitchesPanelsOffline) {
+    EXPECT_EQ(panels_->Visible(), Panel::P1);
+    EXPECT_TRUE(p1_->isVisible());
+    panels_->TB3Click();
+    EXPECT_EQ(panels_->Visible(), Panel::P3);
+    EXPECT_FALSE(p1_->isVisible());
+    EXPECT_TRUE(panels_->PanelWidget(Panel::P3)->isVisible());
+    EXPECT_FALSE(panels_->PanelWidget(Panel::P2)->isVisible());
+    EXPECT_FALSE(panels_->PanelWidget(Panel::P4)->isVisible());
+    EXPECT_EQ(panels_->PanelWidget(Panel::P3)->geometry(), p1_->geometry());
+    EXPECT_TRUE(StartPageShown(panels_->Browser(3)));
+
+    // Every click loads the page again.
+    panels_->Browser(3)->Navigate(QUrl(QStringLiteral("about:blank")));
+    panels_->TB3Click();
+    EXPECT_TRUE(StartPageShown(panels_->Browser(3)));
+
+    panels_->TB4Click();
+    EXPECT_TRUE(panels_->PanelWidget(Panel::P4)->isVisible());
+    EXPECT_TRUE(StartPageShown(panels_->Browser(4)));
+    panels_->TB2Click();
+    EXPECT_TRUE(StartPageShown(panels_->Browser(2)));
+
+    // Back to the timetable: its contents are untouched.
+    grid_->setItem(0, 0, new QTableWidgetItem(QStringLiteral("G1")));
+    panels_->TB1Click();
+    EXPECT_TRUE(p1_->isVisible());
+    for (Panel p : {Panel::P2, Panel::P3, Panel::P4}) {
+        EXPECT_FALSE(panels_->PanelWidget(p)->isVisible());
+    }
+    EXPECT_EQ(grid_->item(0, 0)->text(), QStringLiteral("G1"));
+}
+
+TEST_F(WebPanelsTest, OnlineToolbarNavigatesToTheLivePages) {
+    online_ = true;
+    panels_->TB2Click();
+    EXPECT_EQ(panels_->Browser(2)->NavigatedUrl(), QUrl(Q(kPartnerFlightUrl)));
+    panels_->TB3Click();
+    EXPECT_EQ(panels_->Browser(3)->NavigatedUrl(), QUrl(Q(kPartnerHotelUrl)));
+    panels_->TB4Click();
+    EXPECT_EQ(panels_->Browser(4)->NavigatedUrl(), QUrl(Q(kLeftTicketUrl)));
+    EXPECT_TRUE(panels_->Browser(4)->WrittenHtml().isEmpty());
+}
+
+TEST_F(WebPanelsTest, PanelsFollowTheTimetablePanel) {
+    p1_->setGeometry(0, 0, 900, 500);
+    QApplication::processEvents();
+    for (Panel p : {Panel::P2, Panel::P3, Panel::P4}) {
+        EXPECT_EQ(panels_->PanelWidget(p)->geometry(), QRect(0, 0, 900, 500));
+    }
+}
+
+TEST_F(WebPanelsTest, RouteAdvertOfflineChangesNothing) {
+    QString before = panels_->P1Msg()->LabAFZ()->text();
+    panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
+    EXPECT_EQ(panels_->P1Msg()->LabAFZ()->text(), before);
+    EXPECT_TRUE(panels_->P1Msg()->BrowserFillsPanel());
+    EXPECT_LT(panels_->Browser(1)->y(), 200);
+}
+
+TEST_F(WebPanelsTest, RouteAdvertOnlineUncoversTheOffers) {
+    online_ = true;
+    panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
+    AdvertPanel* advert = panels_->P1Msg();
+    EXPECT_EQ(advert->LabAFZ()->text(), Q("北京"));
+    EXPECT_EQ(advert->LabADZ()->text(), Q("上海"));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(advert->Labfd(i)->text(), Q("北京-上海"));
+    EXPECT_EQ(panels_->Browser(1)->y(), 200);
+    // A later query only relabels; the browser stays away, also after a resize.
+    panels_->ShowRouteAdvert(Utf8ToGbk("北京西"), Utf8ToGbk("北京西"));
+    EXPECT_EQ(advert->Labfd(2)->text(), Q("北京西"));
+    advert->resize(963, 170);
+    EXPECT_EQ(panels_->Browser(1)->y(), 200);
+}
+
+TEST_F(WebPanelsTest, RightClicksAreSwallowedInsideBrowsersOnly) {
+    for (int n = 1; n <= 4; ++n) {
+        WebBrowser* browser = panels_->Browser(n);
+        EXPECT_EQ(browser->View()->contextMenuPolicy(), Qt::NoContextMenu);
+        // The view and whatever child widget the engine routes input to.
+        QList<QWidget*> targets{browser->View()};
+        for (QWidget* child : browser->View()->findChildren<QWidget*>()) targets.append(child);
+        for (QWidget* target : targets) {
+            EventCounter counter;
+            target->installEventFilter(&counter);
+            SendRightClick(target);
+            LeftClick(target);
+            target->removeEventFilter(&counter);
+            EXPECT_EQ(counter.rightPresses, 0) << n;
+            EXPECT_EQ(counter.rightReleases, 0) << n;
+            EXPECT_EQ(counter.contextMenus, 0) << n;
+            EXPECT_EQ(counter.leftPresses, 1) << n;  // other input passes
+        }
+    }
+    // The result grid still gets its menu.
+    SendRightClick(grid_->viewport());
+    EXPECT_EQ(gridMenus_, 1);
+}
+
+TEST_F(WebPanelsTest, LinksOpenInTheDefaultBrowser) {
+    UrlRecorder recorder;
+    panels_->TB2Click();
+    auto* plane =
+        panels_->PanelWidget(Panel::P2)->findChild<LinkLabel*>(QStringLiteral("LabPlane"));
+    ASSERT_NE(plane, nullptr);
+    EXPECT_EQ(plane->text(), Q("用浏览器打开"));
+    LeftClick(plane);
+    auto* hotel =
+        panels_->PanelWidget(Panel::P3)->findChild<LinkLabel*>(QStringLiteral("LabHotel"));
+    ASSERT_NE(hotel, nullptr);
+    LeftClick(hotel);
+    WebPanels::LabSellClick();
+    WebPanels::ImageLogoClick();
+    WebPanels::BtnUpdateClick();
+    // The partner links of the travel-offer panel, once it is uncovered.
+    online_ = true;
+    panels_->TB1Click();
+    panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
+    QList<LinkLabel*> advertLinks = panels_->P1Msg()->findChildren<LinkLabel*>();
+    EXPECT_EQ(advertLinks.size(), 8);
+    for (LinkLabel* link : advertLinks) LeftClick(link);
+
+    ASSERT_EQ(recorder.urls.size(), 13);
+    EXPECT_EQ(recorder.urls[0], QUrl(Q(kPartnerFlightUrl)));
+    EXPECT_EQ(recorder.urls[1], QUrl(Q(kPartnerHotelUrl)));
+    EXPECT_EQ(recorder.urls[2], QUrl(Q(kTicketSalesUrl)));
+    EXPECT_EQ(recorder.urls[3], QUrl(Q(kPublisherHomeUrl)));
+    EXPECT_EQ(recorder.urls[4], QUrl(Q(kPublisherHomeUrl)));
+    int planes = 0, hotels = 0;
+    for (int i = 5; i < recorder.urls.size(); ++i) {
+        planes += recorder.urls[i] == QUrl(Q(kPartnerFlightUrl));
+        hotels += recorder.urls[i] == QUrl(Q(kPartnerHotelUrl));
+    }
+    EXPECT_EQ(planes, 4);
+    EXPECT_EQ(hotels, 4);
+}
+
+TEST(TextBrowserTest, FallbackShowsWrittenPagesAndOpensLinksOutside) {
+    App();
+    ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
+    WebBrowser browser;
+    ::unsetenv("KORVEL_TEXT_BROWSER");
+    EXPECT_FALSE(browser.UsesWebEngine());
+    browser.resize(400, 200);
+    browser.WriteHtml(Q("<p>提示：<a href=\"http://www.example.org/korvel/\">Korvel</a></p>"));
+    auto* text = qobject_cast<QTextBrowser*>(browser.View());
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->toPlainText().contains(Q("提示：")));
+    UrlRecorder recorder;
+    emit text->anchorClicked(QUrl(QStringLiteral("http://www.example.org/korvel/")));
+    ASSERT_EQ(recorder.urls.size(), 1);
+    // A live page cannot be shown: the panel offers it to the default browser instead.
+    browser.Navigate(QUrl(Q(kLeftTicketUrl)));
+    EXPECT_TRUE(text->toHtml().contains(Q(kLeftTicketUrl)));
+}
+
+TEST(AboutBoxTest, ShowsVersionAddressAndDataNote) {
+    App();
+    TFrmAbout box;
+    EXPECT_EQ(box.windowTitle(), Q("关于"));
+    EXPECT_EQ(box.size(), QSize(361, 212));
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(box.LabVer()->text(), Q("版本:2011.09.30"));
+    EXPECT_EQ(box.LabVer()->pos(), QPoint(107, 88));
+    EXPECT_EQ(box.Label2()->text(), Q(kPublisherHomeUrl));
+    EXPECT_TRUE(box.Label2()->font().underline());
+    EXPECT_TRUE(box.Label2()->font().bold());
+    EXPECT_EQ(box.ImageLogo()->pos(), QPoint(106, 12));
+    auto* label3 = box.findChild<QLabel*>(QStringLiteral("Label3"));
+    ASSERT_NE(label3, nullptr);
+    EXPECT_EQ(label3->text(), Q("Korvel火车网"));
+    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Label4"))->text(), Q("荣誉出品："));
+    EXPECT_TRUE(box.findChild<QLabel*>(QStringLiteral("Label1"))->isHidden());
+    QString note = box.findChild<QLabel*>(QStringLiteral("LabData"))->text();
+    EXPECT_TRUE(note.contains(QStringLiteral("2019")));
+    EXPECT_TRUE(note.contains(Q("公开资料")));
+    EXPECT_TRUE(note.contains(Q("估算")));
+
+    UrlRecorder recorder;
+    LeftClick(box.Label2());
+    LeftClick(box.ImageLogo());
+    ASSERT_EQ(recorder.urls.size(), 2);
+    EXPECT_EQ(recorder.urls[0], QUrl(Q(kPublisherHomeUrl)));
+}
+
+TEST(AboutBoxTest, ModalBoxShowsTheMainWindowsLogo) {
+    App();
+    QPixmap logo = LoadLogoPixmap();
+    ASSERT_FALSE(logo.isNull());
+    EXPECT_EQ(logo.size(), QSize(143, 63));
+    QWidget mainWindow;
+    mainWindow.resize(985, 681);
+    mainWindow.show();
+    QImage shown;
+    bool onTop = false;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<TFrmAbout*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shown = box->ImageLogo()->pixmap().toImage();
+        onTop = box->parentWidget() == &mainWindow;
+        box->accept();
+    });
+    MAboutClick(&mainWindow, logo);
+    EXPECT_EQ(shown, logo.toImage());
+    EXPECT_TRUE(onTop);
+    // The box is gone once closed.
+    EXPECT_TRUE(mainWindow.findChildren<TFrmAbout*>().isEmpty());
+}
+
+// Screenshots for the documentation, saved only when asked for.
+TEST_F(WebPanelsTest, Screenshots) {
+    const char* dir = std::getenv("KORVEL_SCREENSHOT_DIR");
+    if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR not set";
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+    auto save = [&](QWidget* w, const char* name) {
+        Settle(1500);  // let the engine paint
+        QPixmap shot = w->grab();
+        EXPECT_TRUE(
+            shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name))));
+    };
+    save(panels_->P1Msg(), "web-start-page.png");
+    panels_->TB3Click();
+    save(panels_->PanelWidget(Panel::P3), "web-panel-offline.png");
+    panels_->TB1Click();
+    online_ = true;
+    panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
+    save(panels_->P1Msg(), "web-route-advert.png");
+
+    TFrmAbout box(window_.get());
+    box.ImageLogo()->setPixmap(LoadLogoPixmap());
+    box.show();
+    save(&box, "about-box.png");
+}
+
+}  // namespace
+}  // namespace korvel
+
+#include "test_web_panels.moc"
