@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cmd_query_common.h"
 #include "cli/commands.h"
 
 namespace {
@@ -21,6 +22,21 @@ constexpr Command kCommands[] = {
     {"dump", "TABLE [--index NAME]",
      "print a table (KMList, KMTrain, KMSM, KMPy) as CSV in an index's order",
      korvel::cli::RunDump},
+#ifdef KORVEL_CLI_QUERIES
+    {"direct", "FROM TO [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE] [--yes]",
+     "direct trains between two stations (the grid as shown, then 结果:N)", korvel::cli::RunDirect},
+    {"train", "NUMBER [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE]",
+     "trains under a train number over their whole routes", korvel::cli::RunTrain},
+    {"station", "NAME [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE]",
+     "every train calling at a station or its city", korvel::cli::RunStation},
+    {"transfer", "FROM TO [--via STATION] [--sort COL[:desc]] [--format F] [--export FILE]",
+     "transfer stations between two stations, or both legs through one of them",
+     korvel::cli::RunTransfer},
+    {"stops", "TRAIN [--board STATION [--count N]] [--format F] [--export FILE]",
+     "a train's stop list with the route and section summary lines", korvel::cli::RunStops},
+    {"codes", "LETTERS [--format F]", "stations whose pinyin initials begin with LETTERS",
+     korvel::cli::RunCodes},
+#endif
 };
 
 void Usage(std::ostream& os) {

@@ -1,0 +1,410 @@
+// korvel-cli direct / train / station / transfer / stops / codes: the four queries, the
+// transfer window, the detail window and the station drop-down, each driven through the
+// main-window controller exactly as the window drives it.
+#include <charconv>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/main_controller.h"
+#include "cli/cmd_query_common.h"
+#include "data/gbk.h"
+#include "views/grid_export.h"
+#include "views/grid_print.h"
+
+namespace korvel::cli {
+
+namespace {
+
+// An input error reported by a message box (unknown station, missing input).
+constexpr int kExitInput = 2;
+
+struct QueryOptions {
+    std::vector<std::string> positional;
+    std::vector<Control> only;
+    std::optional<int> sortColumn;
+    bool sortDescending = false;
+    OutputFormat format = OutputFormat::Table;
+    std::optional<std::string> exportPath;
+    bool yes = false;
+    std::optional<std::string> via;
+    std::optional<std::string> board;
+    std::optional<int> count;
+};
+
+std::optional<int> ParseInt(const std::string& s) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+// Parses the arguments of one command. `allowed` lists the options it takes; `positional`
+// the number of plain arguments. Writes the problem to `err` and returns nothing on error.
+std::optional<QueryOptions> ParseOptions(std::string_view command, const Args& args,
+                                         std::size_t positional,
+                                         const std::set<std::string>& allowed, int sortColumns,
+                                         std::ostream& err) {
+    QueryOptions o;
+    auto fail = [&](const std::string& why) -> std::optional<QueryOptions> {
+        err << "korvel-cli " << command << ": " << why << "\n";
+        return std::nullopt;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i];
+        if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
+            o.positional.push_back(a);
+            continue;
+        }
+        std::optional<std::string> value;
+        if (auto eq = a.find('='); eq != std::string::npos) {
+            value = a.substr(eq + 1);
+            a.resize(eq);
+        }
+        if (!allowed.count(a)) return fail("unknown option '" + a + "'");
+        if (a == "--yes") {
+            if (value) return fail("--yes takes no value");
+            o.yes = true;
+            continue;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) return fail(a + " needs a value");
+            value = args[++i];
+        }
+        if (a == "--only") {
+            std::string list = *value;
+            std::size_t start = 0;
+            while (start <= list.size()) {
+                std::size_t comma = list.find(',', start);
+                if (comma == std::string::npos) comma = list.size();
+                const std::string name = list.substr(start, comma - start);
+                if (name == "start")
+                    o.only.push_back(Control::CBSF);
+                else if (name == "end")
+                    o.only.push_back(Control::CBZD);
+                else if (name == "exact")
+                    o.only.push_back(Control::CBJQ);
+                else if (name == "emu")
+                    o.only.push_back(Control::CBDC);
+                else if (!name.empty())
+                    return fail("unknown filter '" + name + "' (start, end, exact, emu)");
+                start = comma + 1;
+            }
+        } else if (a == "--sort") {
+            std::string col = *value;
+            if (auto colon = col.find(':'); colon != std::string::npos) {
+                const std::string dir = col.substr(colon + 1);
+                if (dir == "desc")
+                    o.sortDescending = true;
+                else if (dir != "asc")
+                    return fail("sort direction must be asc or desc");
+                col.resize(colon);
+            }
+            std::optional<int> c = ParseInt(col);
+            if (!c || *c < 0 || *c >= sortColumns)
+                return fail("sort column must be 0.." + std::to_string(sortColumns - 1));
+            o.sortColumn = *c;
+        } else if (a == "--format") {
+            if (*value == "table")
+                o.format = OutputFormat::Table;
+            else if (*value == "csv")
+                o.format = OutputFormat::Csv;
+            else if (*value == "json")
+                o.format = OutputFormat::Json;
+            else
+                return fail("format must be table, csv or json");
+        } else if (a == "--export") {
+            if (value->empty()) return fail("--export needs a file name");
+            o.exportPath = *value;
+        } else if (a == "--via") {
+            o.via = *value;
+        } else if (a == "--board") {
+            o.board = *value;
+        } else if (a == "--count") {
+            std::optional<int> n = ParseInt(*value);
+            if (!n || *n < 1) return fail("--count must be a positive number");
+            o.count = *n;
+        }
+    }
+    if (o.positional.size() != positional) {
+        return fail("expected " + std::to_string(positional) + " argument" +
+                    (positional == 1 ? "" : "s"));
+    }
+    return o;
+}
+
+// One run of the main window on the console.
+struct Session {
+    Session(std::ostream& err, bool yes) : view(err, yes), controller(view) {}
+    ConsoleView view;
+    MainController controller;
+};
+
+bool Start(Session& s, const BlobSource& source) {
+    StartOptions options;
+    options.source = source;
+    s.controller.FormCreate(std::move(options));
+    return !s.view.LoadFailed();
+}
+
+// A header click, repeated when the column comes out sorted the other way round (a column
+// that was already sorted ascending turns descending on its first click).
+template <class ClickFn>
+void SortBy(const HeaderLabels& labels, int column, bool descending, ClickFn click) {
+    click(column + 1);
+    if (labels.SortedColumn() == column && labels.Ascending() == descending) click(column + 1);
+}
+
+std::vector<std::string> MainTitles() {
+    std::vector<std::string> titles;
+    for (int c = 0; c < LayoutColumnCount(GridLayout::Main); ++c)
+        titles.push_back(LayoutTitle(GridLayout::Main, c));
+    return titles;
+}
+
+std::vector<std::string> PlainCaptions(const HeaderLabels& labels) {
+    std::vector<std::string> titles;
+    for (int c = 0; c < labels.Count(); ++c) {
+        std::string t = labels.Caption(c);
+        if (labels.Bold(c) && t.size() >= 2) t.resize(t.size() - 2);  // the arrow
+        titles.push_back(t);
+    }
+    return titles;
+}
+
+// Filters and sort after a query, then the grid as shown, then the export file.
+int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::ostream& err) {
+    for (Control box : o.only) {
+        s.view.SetChecked(box, true);
+        s.controller.CBSFClick();
+    }
+    if (o.sortColumn) {
+        SortBy(s.controller.Labels(), *o.sortColumn, o.sortDescending,
+               [&](int label) { s.controller.Lab1Click(label); });
+    }
+    const ResultGrid& grid = s.controller.Grid();
+    WriteGrid(out, o.format, MainTitles(), grid, grid.ShownCount(), {},
+              s.view.Text(Control::LabResult));
+    if (!o.exportPath) return kExitOk;
+
+    s.view.exportPath = o.exportPath;
+    s.controller.MAdvancedPopup();
+    if (!s.view.IsEnabled(Control::MExport)) {
+        err << "korvel-cli: no rows to export\n";
+        return kExitFailure;
+    }
+    const int before = s.view.ErrorCount();
+    s.controller.MExportClick();
+    return s.view.ErrorCount() == before ? kExitOk : kExitFailure;
+}
+
+// The transfer window on the console: with a station to pick, picks it (the main grid then
+// holds both legs); without one, writes the window's caption and candidate rows.
+void HandleTransferWindow(Session& s, const QueryOptions& o, std::ostream& out, std::ostream& err,
+                          bool& viaMissing) {
+    s.view.onTransferWindow = [&o, &out, &err, &viaMissing](TransferWindowModel& model) {
+        if (o.via) {
+            const std::string via = ToGbk(*o.via);
+            for (int r = 0; r < model.StationCount(); ++r) {
+                if (model.Grid().Cell(0, r) == via) {
+                    model.ClickRow(r);
+                    return;
+                }
+            }
+            viaMissing = true;
+            err << "korvel-cli: " << *o.via << " is not among the " << model.StationCount()
+                << " transfer stations\n";
+            return;
+        }
+        if (o.sortColumn) {
+            SortBy(model.Labels(), *o.sortColumn, o.sortDescending,
+                   [&](int label) { model.HeaderClick(label); });
+        }
+        WriteGrid(out, o.format, PlainCaptions(model.Labels()), model.Grid(), model.StationCount(),
+                  {model.Caption()});
+    };
+}
+
+const std::set<std::string> kGridOptions = {"--only",   "--sort", "--format",
+                                            "--export", "--yes",  "--via"};
+
+int Direct(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("direct", args, 2, kGridOptions, 15, err);
+    if (!o) return kExitUsage;
+    Session s(err, o->yes);
+    if (!Start(s, source)) return kExitFailure;
+    bool viaMissing = false;
+    HandleTransferWindow(s, *o, out, err, viaMissing);
+    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
+    s.view.SetText(Control::ComboDZ, ToGbk(o->positional[1]));
+    s.controller.BTNZZCXClick(0);
+    if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
+    return FinishMainGrid(s, *o, out, err);
+}
+
+int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("transfer", args, 2, kGridOptions, 15, err);
+    if (!o) return kExitUsage;
+    if (!o->via && o->sortColumn && *o->sortColumn >= TransferWindowModel::kColumns) {
+        err << "korvel-cli transfer: sort column must be 0.." << TransferWindowModel::kColumns - 1
+            << " for the transfer stations\n";
+        return kExitUsage;
+    }
+    if (!o->via && (o->exportPath || !o->only.empty())) {
+        err << "korvel-cli transfer: --export and --only need --via\n";
+        return kExitUsage;
+    }
+    Session s(err, o->yes);
+    if (!Start(s, source)) return kExitFailure;
+    bool viaMissing = false;
+    HandleTransferWindow(s, *o, out, err, viaMissing);
+    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
+    s.view.SetText(Control::ComboDZ, ToGbk(o->positional[1]));
+    s.controller.BTNZZCXClick(1);
+    if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
+    if (!o->via) return kExitOk;
+    return FinishMainGrid(s, *o, out, err);
+}
+
+int Train(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("train", args, 1, {"--only", "--sort", "--format", "--export"}, 15, err);
+    if (!o) return kExitUsage;
+    Session s(err, false);
+    if (!Start(s, source)) return kExitFailure;
+    // The train-number box turns letters into capitals as they are typed.
+    s.view.SetText(Control::ECC, AsciiUpper(ToGbk(o->positional[0])));
+    s.controller.BTNCCCXClick();
+    if (s.view.ErrorCount() > 0) return kExitInput;
+    return FinishMainGrid(s, *o, out, err);
+}
+
+int Station(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o =
+        ParseOptions("station", args, 1, {"--only", "--sort", "--format", "--export"}, 15, err);
+    if (!o) return kExitUsage;
+    Session s(err, false);
+    if (!Start(s, source)) return kExitFailure;
+    s.view.SetText(Control::ComboCZ, ToGbk(o->positional[0]));
+    s.controller.BTNCZCXClick();
+    if (s.view.ErrorCount() > 0) return kExitInput;
+    return FinishMainGrid(s, *o, out, err);
+}
+
+int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("stops", args, 1, {"--board", "--count", "--format", "--export"}, 8, err);
+    if (!o) return kExitUsage;
+    if (o->count && !o->board) {
+        err << "korvel-cli stops: --count needs --board\n";
+        return kExitUsage;
+    }
+    Session s(err, false);
+    if (!Start(s, source)) return kExitFailure;
+
+    // The train as the train-number query finds it: its row, boarding at the origin.
+    const std::string key = AsciiUpper(ToGbk(o->positional[0]));
+    s.view.SetText(Control::ECC, key);
+    s.controller.BTNCCCXClick();
+    if (s.view.ErrorCount() > 0) return kExitInput;
+    const ResultGrid& grid = s.controller.Grid();
+    if (grid.ShownCount() == 0) {
+        err << "korvel-cli stops: no train " << o->positional[0] << "\n";
+        return kExitFailure;
+    }
+    int row = 0;
+    for (int r = 0; r < grid.ShownCount(); ++r) {
+        if (grid.Cell(0, r) == key) row = r;
+    }
+
+    int rc = kExitOk;
+    s.view.onDetailWindow = [&](DetailWindowModel& model) {
+        WriteGrid(out, o->format, DetailWindowModel::HeaderCaptions(), model.Stops(),
+                  model.StopRowCount(), {model.RouteLine(), model.SectionLine()});
+        if (!o->exportPath) return;
+        if (auto error = ExportGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
+                                    *o->exportPath)) {
+            err << "korvel-cli: " << *error << "\n";
+            rc = kExitFailure;
+        }
+    };
+    if (!o->board) {
+        s.controller.SGridSelectCell(0, row);
+        s.controller.SGridDblClick();
+        return rc;
+    }
+    const std::string trainId = grid.Cell(0, row);
+    std::optional<DetailSection> section =
+        s.controller.SectionOf(trainId, ToGbk(*o->board), o->count);
+    if (!section) {
+        err << "korvel-cli stops: " << ToUtf8(trainId) << " does not depart from " << *o->board
+            << "\n";
+        return kExitInput;
+    }
+    s.controller.OpenDetail(*section);
+    return rc;
+}
+
+int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("codes", args, 1, {"--format"}, 1, err);
+    if (!o) return kExitUsage;
+    Session s(err, false);
+    if (!Start(s, source)) return kExitFailure;
+    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
+    s.controller.ComboFZChange(Control::ComboFZ);
+    std::vector<std::string> stations;
+    for (const std::string& item : s.view.ComboItems(Control::ComboFZ)) {
+        if (!item.empty()) stations.push_back(item);  // the padding items are empty
+    }
+    switch (o->format) {
+        case OutputFormat::Table:
+            for (const std::string& st : stations) out << ToUtf8(st) << "\n";
+            break;
+        case OutputFormat::Csv:
+            for (const std::string& st : stations) out << CsvValue(ToUtf8(st)) << "\n";
+            break;
+        case OutputFormat::Json:
+            out << "[";
+            for (std::size_t i = 0; i < stations.size(); ++i)
+                out << (i ? ", " : "") << JsonString(ToUtf8(stations[i]));
+            out << "]\n";
+            break;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+int RunQueryCommand(std::string_view name, const Args& args, const BlobSource& source,
+                    std::ostream& out, std::ostream& err) {
+    if (name == "direct") return Direct(args, source, out, err);
+    if (name == "transfer") return Transfer(args, source, out, err);
+    if (name == "train") return Train(args, source, out, err);
+    if (name == "station") return Station(args, source, out, err);
+    if (name == "stops") return Stops(args, source, out, err);
+    if (name == "codes") return Codes(args, source, out, err);
+    err << "korvel-cli: unknown command '" << name << "'\n";
+    return kExitUsage;
+}
+
+int RunDirect(const Args& args, std::ostream& out, std::ostream& err) {
+    return Direct(args, {}, out, err);
+}
+int RunTrain(const Args& args, std::ostream& out, std::ostream& err) {
+    return Train(args, {}, out, err);
+}
+int RunStation(const Args& args, std::ostream& out, std::ostream& err) {
+    return Station(args, {}, out, err);
+}
+int RunTransfer(const Args& args, std::ostream& out, std::ostream& err) {
+    return Transfer(args, {}, out, err);
+}
+int RunStops(const Args& args, std::ostream& out, std::ostream& err) {
+    return Stops(args, {}, out, err);
+}
+int RunCodes(const Args& args, std::ostream& out, std::ostream& err) {
+    return Codes(args, {}, out, err);
+}
+
+}  // namespace korvel::cli

@@ -1,0 +1,173 @@
+#include "cli/cmd_query_common.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ostream>
+
+#include "views/detail_window.h"
+#include "views/text_grid.h"
+#include "views/transfer_window.h"
+
+namespace korvel::cli {
+
+bool ConsoleView::IsEnabled(Control c) const {
+    auto it = enabled_.find(c);
+    return it == enabled_.end() || it->second;
+}
+
+std::string ConsoleView::Text(Control c) const {
+    auto it = texts_.find(c);
+    return it == texts_.end() ? std::string() : it->second;
+}
+
+bool ConsoleView::Checked(Control c) const {
+    auto it = checked_.find(c);
+    return it != checked_.end() && it->second;
+}
+
+MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string& text,
+                                   MsgButtons buttons, MsgIcon /*icon*/) {
+    // A caption may start with a blank (" 打印提示"); it is not worth printing.
+    const std::string head = ToUtf8(caption);
+    const std::string shownCaption(
+        head.begin() + static_cast<long>(std::min(head.find_first_not_of(' '), head.size())),
+        head.end());
+    if (buttons == MsgButtons::Ok) {
+        ++errors_;
+        err_ << "korvel-cli: " << shownCaption << ": " << ToUtf8(text) << "\n";
+        return MsgAnswer::Ok;
+    }
+    const MsgAnswer answer = answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
+    err_ << shownCaption << ": " << ToUtf8(text) << " -> " << (answerYes_ ? "Yes" : "No") << "\n";
+    return answer;
+}
+
+void ConsoleView::SetStatusText(int panel, const std::string& gbk) {
+    // Panel 0 carries the version; any other text is a load failure.
+    if (panel == 0) return;
+    loadFailed_ = true;
+    err_ << "korvel-cli: " << ToUtf8(gbk) << "\n";
+}
+
+void ConsoleView::ShowTransferWindow(TransferWindowModel& model) {
+    if (onTransferWindow) onTransferWindow(model);
+}
+
+void ConsoleView::ShowDetailWindow(DetailWindowModel& model) {
+    if (onDetailWindow) onDetailWindow(model);
+}
+
+std::string JsonString(std::string_view utf8) {
+    std::string out = "\"";
+    for (char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+namespace {
+
+// Table columns: GBK bytes are display columns (one per ASCII byte, two per Chinese
+// character), so padding is counted in bytes before the text is converted.
+void WriteTableLine(std::ostream& out, const std::vector<std::string>& cells,
+                    const std::vector<std::size_t>& widths) {
+    std::string line;
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (c > 0) line += "  ";
+        line += cells[c];
+        if (c + 1 < cells.size())
+            line.append(widths[c] - std::min(widths[c], cells[c].size()), ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out << ToUtf8(line) << "\n";
+}
+
+}  // namespace
+
+void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::string>& titles,
+               const TextGrid& grid, int rowCount, const std::vector<std::string>& extra,
+               const std::string& footer) {
+    const int columns = static_cast<int>(titles.size());
+    auto rowCells = [&](int r) {
+        std::vector<std::string> cells;
+        for (int c = 0; c < columns; ++c) cells.push_back(grid.Cell(c, r));
+        return cells;
+    };
+    switch (format) {
+        case OutputFormat::Table: {
+            for (const std::string& line : extra) out << ToUtf8(line) << "\n";
+            std::vector<std::size_t> widths(columns);
+            for (int c = 0; c < columns; ++c) {
+                widths[c] = titles[c].size();
+                for (int r = 0; r < rowCount; ++r)
+                    widths[c] = std::max(widths[c], grid.Cell(c, r).size());
+            }
+            WriteTableLine(out, titles, widths);
+            for (int r = 0; r < rowCount; ++r) WriteTableLine(out, rowCells(r), widths);
+            if (!footer.empty()) out << ToUtf8(footer) << "\n";
+            break;
+        }
+        case OutputFormat::Csv: {
+            for (const std::string& line : extra) out << ToUtf8(line) << "\n";
+            auto csvLine = [&](const std::vector<std::string>& cells) {
+                std::string line;
+                for (std::size_t c = 0; c < cells.size(); ++c) {
+                    if (c > 0) line += ',';
+                    line += CsvValue(ToUtf8(cells[c]));
+                }
+                out << line << "\n";
+            };
+            csvLine(titles);
+            for (int r = 0; r < rowCount; ++r) csvLine(rowCells(r));
+            break;
+        }
+        case OutputFormat::Json: {
+            auto array = [&](const std::vector<std::string>& cells) {
+                std::string s = "[";
+                for (std::size_t c = 0; c < cells.size(); ++c) {
+                    if (c > 0) s += ", ";
+                    s += JsonString(ToUtf8(cells[c]));
+                }
+                return s + "]";
+            };
+            out << "{\n";
+            if (!extra.empty()) out << "  \"lines\": " << array(extra) << ",\n";
+            out << "  \"columns\": " << array(titles) << ",\n";
+            out << "  \"count\": " << rowCount << ",\n";
+            out << "  \"rows\": [";
+            for (int r = 0; r < rowCount; ++r) {
+                out << (r == 0 ? "\n    " : ",\n    ") << array(rowCells(r));
+            }
+            out << (rowCount > 0 ? "\n  ]\n" : "]\n") << "}\n";
+            break;
+        }
+    }
+}
+
+}  // namespace korvel::cli

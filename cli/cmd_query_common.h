@@ -1,0 +1,98 @@
+// The query subcommands of korvel-cli (direct, train, station, transfer, stops, codes) and
+// the console view they drive the main-window controller through.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/loaders.h"
+#include "app/main_view.h"
+#include "cli/commands.h"
+
+namespace korvel {
+class TextGrid;
+class TransferWindowModel;
+class DetailWindowModel;
+}  // namespace korvel
+
+namespace korvel::cli {
+
+int RunDirect(const Args& args, std::ostream& out, std::ostream& err);
+int RunTrain(const Args& args, std::ostream& out, std::ostream& err);
+int RunStation(const Args& args, std::ostream& out, std::ostream& err);
+int RunTransfer(const Args& args, std::ostream& out, std::ostream& err);
+int RunStops(const Args& args, std::ostream& out, std::ostream& err);
+int RunCodes(const Args& args, std::ostream& out, std::ostream& err);
+
+// Any of the commands above by name, with the timetable read from `source` (empty: the
+// embedded blobs). Unknown names give kExitUsage.
+int RunQueryCommand(std::string_view name, const Args& args, const BlobSource& source,
+                    std::ostream& out, std::ostream& err);
+
+// The main window on a console. An input-error message box becomes its caption and text on
+// `err` (and marks the run as failed with an input error); a Yes/No question is written to
+// `err` and answered No, or Yes when `answerYes` is set.
+class ConsoleView : public MainView {
+  public:
+    ConsoleView(std::ostream& err, bool answerYes) : err_(err), answerYes_(answerYes) {}
+
+    void SetEnabled(Control c, bool enabled) override { enabled_[c] = enabled; }
+    bool IsEnabled(Control c) const override;
+    std::string Text(Control c) const override;
+    void SetText(Control c, const std::string& gbk) override { texts_[c] = gbk; }
+    bool Checked(Control c) const override;
+    void SetChecked(Control c, bool checked) override { checked_[c] = checked; }
+    void SetFocus(Control /*c*/) override {}
+    MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgButtons buttons,
+                          MsgIcon icon) override;
+    void SetComboItems(Control box, const std::vector<std::string>& items) override {
+        items_[box] = items;
+    }
+    void OpenDropDown(Control /*box*/) override {}
+    void SetStatusText(int panel, const std::string& gbk) override;
+    void ShowTransferWindow(TransferWindowModel& model) override;
+    void ShowDetailWindow(DetailWindowModel& model) override;
+    std::optional<std::string> AskSaveFileName() override { return exportPath; }
+
+    const std::vector<std::string>& ComboItems(Control box) { return items_[box]; }
+    // Message boxes with an OK button shown so far (input errors, export failures).
+    int ErrorCount() const { return errors_; }
+    // A table failed to load.
+    bool LoadFailed() const { return loadFailed_; }
+
+    std::function<void(TransferWindowModel&)> onTransferWindow;
+    std::function<void(DetailWindowModel&)> onDetailWindow;
+    std::optional<std::string> exportPath;
+
+  private:
+    std::ostream& err_;
+    bool answerYes_;
+    int errors_ = 0;
+    bool loadFailed_ = false;
+    std::map<Control, bool> enabled_;
+    std::map<Control, std::string> texts_;
+    std::map<Control, bool> checked_;
+    std::map<Control, std::vector<std::string>> items_;
+};
+
+enum class OutputFormat { Table, Csv, Json };
+
+// Writes rows of a grid (GBK cells) in one of the output formats, as UTF-8.
+//   Table: the titles, then the rows, in columns padded to their widths.
+//   Csv: the titles joined by commas, then one line per row.
+//   Json: {"columns": [...], "rows": [[...], ...]}.
+// `extra` lines (GBK) come before everything in table and csv output, and as "lines" in
+// JSON; `footer` (GBK, table output only) ends the table.
+void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::string>& titles,
+               const TextGrid& grid, int rowCount, const std::vector<std::string>& extra = {},
+               const std::string& footer = {});
+
+// JSON string literal of a UTF-8 text.
+std::string JsonString(std::string_view utf8);
+
+}  // namespace korvel::cli

@@ -1,0 +1,450 @@
+#include "app/main_controller.h"
+
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "data/gbk.h"
+#include "online/pinyin_input.h"
+#include "query/center.h"
+#include "query/queries.h"
+#include "query/stations.h"
+#include "views/grid_export.h"
+
+namespace korvel {
+
+const char* const kProgramVersion = "2011.09.30";
+
+namespace {
+
+// Messages, captions and titles (GBK).
+const char kMsgEnterFrom[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB7\xA2\xD5\xBE\xA1\xA3";  // 请输入发站。
+const char kMsgEnterTo[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB5\xBD\xD5\xBE\xA1\xA3";  // 请输入到站。
+const char kCapIncomplete[] = "\xD0\xC5\xCF\xA2\xB2\xBB\xCD\xEA\xD5\xFB";       // 信息不完整
+const char kMsgSameStations[] =
+    "\xB7\xA2\xD5\xBE\xD3\xEB\xB5\xBD\xD5\xBE\xCF\xE0\xCD\xAC\xA1\xA3";  // 发站与到站相同。
+const char kMsgNoFrom[] = "\xB7\xA2\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";  // 发站不存在。
+const char kMsgNoTo[] = "\xB5\xBD\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";    // 到站不存在。
+const char kCapWrongInput[] = "\xCA\xE4\xC8\xEB\xB4\xED\xCE\xF3";              // 输入错误
+// 两站之间无直达列车,是否进行中转站查询?
+const char kMsgAskTransfer[] =
+    "\xC1\xBD\xD5\xBE\xD6\xAE\xBC\xE4\xCE\xDE\xD6\xB1\xB4\xEF\xC1\xD0\xB3\xB5,"
+    "\xCA\xC7\xB7\xF1\xBD\xF8\xD0\xD0\xD6\xD0\xD7\xAA\xD5\xBE\xB2\xE9\xD1\xAF?";
+const char kAppTitle[] = "Korvel\xCA\xB1\xBF\xCC";                                 // Korvel时刻
+const char kMsgEnterTrain[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB3\xB5\xB4\xCE\xA1\xA3";  // 请输入车次。
+const char kMsgEnterStation[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB3\xB5\xD5\xBE\xA1\xA3";  // 请输入车站。
+const char kMsgNoStation[] = "\xB3\xB5\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";  // 车站不存在。
+const char kVersionPrefix[] = "\xB5\xB1\xC7\xB0\xB0\xE6\xB1\xBE:";                // 当前版本:
+const char kCapPrint[] = " \xB4\xF2\xD3\xA1\xCC\xE1\xCA\xBE";                     //  打印提示
+const char kMsgPrint[] =
+    "\xC8\xB7\xCA\xB5\xD2\xAA\xB4\xF2\xD3\xA1\xC2\xF0\xA3\xBF";  // 确实要打印吗？
+// 时刻表加载失败:
+const char kLoadFailed[] = "\xCA\xB1\xBF\xCC\xB1\xED\xBC\xD3\xD4\xD8\xCA\xA7\xB0\xDC:";
+
+constexpr Control kStationBoxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
+constexpr Control kQueryButtons[] = {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX,
+                                     Control::BTNCZCX};
+constexpr Control kFilterBoxes[] = {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC};
+constexpr int kInitialComboItems = 12;
+constexpr char kEnter = 13;
+
+// A station text that is not a finished station name: empty, or pinyin letters not yet
+// turned into a name.
+bool StationMissing(const std::string& text) {
+    return text.empty() || IsPinyinCode(text);
+}
+
+}  // namespace
+
+std::string VersionStatusText() {
+    return std::string(kVersionPrefix) + kProgramVersion;
+}
+
+std::string ApplicationTitle() {
+    return kAppTitle;
+}
+
+struct MainController::QueryState {
+    TPub_FZStruct fromSide;
+    TPub_DZStruct toSide;
+    TransferData transfer;
+};
+
+MainController::MainController(MainView& view)
+    : view_(view), state_(std::make_unique<QueryState>()), labels_(MainHeaderLabels()) {}
+
+MainController::~MainController() {
+    // Join the loader threads before the tables and flags they write go away.
+    loader_.reset();
+}
+
+// --- start-up ---------------------------------------------------------------------------
+
+void MainController::FormCreate(StartOptions options) {
+    for (Control c : kStationBoxes) {
+        view_.SetEnabled(c, false);
+        view_.SetComboItems(c, std::vector<std::string>(kInitialComboItems));
+    }
+    for (Control c : kQueryButtons) view_.SetEnabled(c, false);
+    for (Control c : kFilterBoxes) view_.SetChecked(c, false);
+
+    const bool synchronous = !options.post;
+    std::vector<LoadEvent> finished;  // synchronous mode: handed over after the loaders end
+    std::mutex finishedMutex;
+    TimetableLoader::Options loaderOptions;
+    loaderOptions.source = std::move(options.source);
+    if (synchronous) {
+        loaderOptions.onEvent = [&finished, &finishedMutex](const LoadEvent& e) {
+            std::lock_guard<std::mutex> lock(finishedMutex);
+            finished.push_back(e);
+        };
+    } else {
+        Poster post = std::move(options.post);
+        loaderOptions.onEvent = [this, post](const LoadEvent& e) {
+            post([this, e] { OnTableLoaded(e); });
+        };
+    }
+    loader_ = std::make_unique<TimetableLoader>(tables_, flags_, std::move(loaderOptions));
+    loader_->Start();
+
+    grid_.ClearSelection();
+    transferStation_.clear();
+    grid_.SetShownCount(0);
+    view_.SetStatusText(0, VersionStatusText());
+    view_.SetText(Control::LabResult, ResultLabelText(0));
+    ShowHeaderLabels();
+    view_.GridChanged();
+
+    if (synchronous) {
+        loader_->Join();
+        for (const LoadEvent& e : finished) OnTableLoaded(e);
+    }
+}
+
+void MainController::OnTableLoaded(const LoadEvent& event) {
+    if (!event.ok) {
+        view_.SetStatusText(
+            1, kLoadFailed + std::string(LoadTableName(event.table)) + " " + event.error);
+        return;
+    }
+    if (event.table == LoadTable::KMPy) {
+        for (Control c : kStationBoxes) view_.SetEnabled(c, true);
+    } else if (event.table == LoadTable::KMTrain) {
+        for (Control c : kQueryButtons) view_.SetEnabled(c, true);
+    }
+}
+
+void MainController::WaitForLoaders() {
+    if (loader_) loader_->Join();
+}
+
+// --- shared steps -------------------------------------------------------------------------
+
+void MainController::InputError(const std::string& caption, const std::string& text,
+                                Control focus) {
+    view_.ShowMessage(caption, text, MsgButtons::Ok, MsgIcon::None);
+    view_.SetFocus(focus);
+}
+
+void MainController::UncheckFilters() {
+    for (Control c : kFilterBoxes) {
+        if (view_.Checked(c)) view_.SetChecked(c, false);
+    }
+}
+
+void MainController::ResetResultGrid() {
+    grid_.Reset();
+    view_.SetText(Control::LabResult, ResultLabelText(0));
+    view_.GridChanged();
+}
+
+void MainController::FillResultGrid() {
+    FilterBoxes boxes;
+    boxes.CBSF = view_.Checked(Control::CBSF);
+    boxes.CBZD = view_.Checked(Control::CBZD);
+    boxes.CBJQ = view_.Checked(Control::CBJQ);
+    boxes.CBDC = view_.Checked(Control::CBDC);
+    const std::string cz(TrimControl(view_.Text(Control::ComboCZ)));
+    view_.SetBusyCursor(true);
+    const int shown = korvel::FillResultGrid(results_, boxes, queryKind_, transferStation_,
+                                             state_->fromSide.TypedName, state_->toSide.TypedName,
+                                             cz, grid_, labels_);
+    view_.SetBusyCursor(false);
+    view_.SetText(Control::LabResult, ResultLabelText(shown));
+    view_.GridChanged();
+}
+
+void MainController::ShowHeaderLabels() {
+    for (int c = 0; c < labels_.Count(); ++c)
+        view_.SetHeaderLabel(c, labels_.Caption(c), labels_.Bold(c));
+}
+
+// --- station-to-station and transfer ---------------------------------------------------------
+
+void MainController::BTNZZCXClick(int tag) {
+    queryKind_ = kQueryDirect;
+    const std::string from = view_.Text(Control::ComboFZ);
+    const std::string to = view_.Text(Control::ComboDZ);
+    if (StationMissing(from)) return InputError(kCapIncomplete, kMsgEnterFrom, Control::ComboFZ);
+    if (StationMissing(to)) return InputError(kCapIncomplete, kMsgEnterTo, Control::ComboDZ);
+    if (from == to) return InputError(kCapWrongInput, kMsgSameStations, Control::ComboDZ);
+    // The station list is needed to tell whether the names exist; the boxes cannot be used
+    // before it has loaded.
+    if (!Loaded(LoadTable::KMPy)) return;
+    if (!StationExists(tables_.KMPy, from))
+        return InputError(kCapWrongInput, kMsgNoFrom, Control::ComboFZ);
+    if (!StationExists(tables_.KMPy, to))
+        return InputError(kCapWrongInput, kMsgNoTo, Control::ComboDZ);
+    // The query reads the train list and the same-city groups as well as the stops: it runs
+    // only when all three have loaded completely.
+    if (!Loaded(LoadTable::KMTrain) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMSM)) {
+        return;
+    }
+
+    UncheckFilters();
+    ResetResultGrid();
+    transferStation_.clear();
+    if (tag == 1) return RunTransferQuery();
+
+    state_->fromSide = ResolveFromStation(tables_.KMSM, from, 0);
+    state_->toSide = ResolveToStation(tables_.KMSM, to, 0);
+    results_ = SearchDirectTrains(tables_, state_->fromSide, state_->toSide);
+    if (!results_.empty()) {
+        FillResultGrid();
+        view_.ShowRouteAdvert(state_->fromSide.CityName, state_->toSide.CityName);
+        return;
+    }
+    const MsgAnswer answer =
+        view_.ShowMessage(kAppTitle, kMsgAskTransfer, MsgButtons::YesNo, MsgIcon::Question);
+    if (answer == MsgAnswer::Yes) BTNZZCXClick(1);
+}
+
+void MainController::BTNZZFXClick() {
+    const std::string from = view_.Text(Control::ComboFZ);
+    const std::string to = view_.Text(Control::ComboDZ);
+    view_.SetText(Control::ComboFZ, to);
+    view_.SetText(Control::ComboDZ, from);
+    if (view_.IsEnabled(Control::BTNZZCX)) BTNZZCXClick(0);
+}
+
+void MainController::RunTransferQuery() {
+    results_.clear();
+    state_->fromSide = ResolveFromStation(tables_.KMSM, view_.Text(Control::ComboFZ), 0);
+    state_->toSide = ResolveToStation(tables_.KMSM, view_.Text(Control::ComboDZ), 0);
+    state_->transfer = TransferQuery(tables_, state_->fromSide, state_->toSide);
+
+    transferWindow_ = std::make_unique<TransferWindowModel>();
+    transferWindow_->Fill(state_->transfer.TransferList, state_->fromSide.TypedName,
+                          state_->toSide.TypedName);
+    transferWindow_->onPick = [this](const TransferPick& pick) { OnTransferPick(pick); };
+    view_.ShowTransferWindow(*transferWindow_);
+    transferWindow_.reset();
+
+    view_.ShowRouteAdvert(view_.Text(Control::ComboFZ), view_.Text(Control::ComboDZ));
+}
+
+void MainController::OnTransferPick(const TransferPick& pick) {
+    ResetResultGrid();
+    transferStation_ = pick.station;
+    results_ = ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2);
+    FillResultGrid();
+}
+
+// --- train number ---------------------------------------------------------------------------
+
+void MainController::BTNCCCXClick() {
+    queryKind_ = kQueryTrain;
+    const std::string key(TrimControl(view_.Text(Control::ECC)));
+    if (key.empty()) return InputError(kCapIncomplete, kMsgEnterTrain, Control::ECC);
+    // Reads the train list and, for the stop counts, the stops.
+    if (!Loaded(LoadTable::KMSM) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMTrain)) {
+        return;
+    }
+
+    UncheckFilters();
+    ResetResultGrid();
+    transferStation_.clear();
+    results_ = QueryByTrainNumber(tables_, view_.Text(Control::ECC));
+    FillResultGrid();
+    if (grid_.ShownCount() > 0) {
+        view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));
+    }
+}
+
+// --- station timetable ----------------------------------------------------------------------
+
+void MainController::BTNCZCXClick() {
+    queryKind_ = kQueryStation;
+    const std::string station = view_.Text(Control::ComboCZ);
+    if (StationMissing(station))
+        return InputError(kCapIncomplete, kMsgEnterStation, Control::ComboCZ);
+    if (!Loaded(LoadTable::KMPy)) return;
+    if (!StationExists(tables_.KMPy, station)) {
+        return InputError(kCapWrongInput, kMsgNoStation, Control::ComboCZ);
+    }
+    if (!Loaded(LoadTable::KMTrain) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMSM)) {
+        return;
+    }
+
+    UncheckFilters();
+    ResetResultGrid();
+    transferStation_.clear();
+    state_->fromSide = ResolveStationBox(tables_.KMSM, station, 0);
+    results_ = QueryStationTimetable(tables_, state_->fromSide);
+    FillResultGrid();
+    if (grid_.ShownCount() > 0) view_.ShowRouteAdvert(station, station);
+}
+
+// --- result grid ----------------------------------------------------------------------------
+
+void MainController::CBSFClick() {
+    ResetResultGrid();
+    FillResultGrid();
+}
+
+void MainController::Lab1Click(int labelNumber) {
+    view_.SetBusyCursor(true);
+    const bool sorted = korvel::Lab1Click(grid_, labels_, labelNumber);
+    view_.SetBusyCursor(false);
+    if (!sorted) return;
+    ShowHeaderLabels();
+    view_.GridChanged();
+}
+
+bool MainController::SGridSelectCell(int /*column*/, int row) {
+    const bool ok = grid_.Select(row);
+    if (ok) view_.GridChanged();
+    return ok;
+}
+
+void MainController::SGridMouseWheelUp(int visibleRows) {
+    if (grid_.WheelUp(visibleRows) != WheelResult::Unchanged) view_.GridChanged();
+}
+
+void MainController::SGridMouseWheelDown(int visibleRows) {
+    if (grid_.WheelDown(visibleRows) != WheelResult::Unchanged) view_.GridChanged();
+}
+
+void MainController::SGridDblClick() {
+    if (!Loaded(LoadTable::KMTrain)) return;
+    std::optional<DetailWindowModel> model =
+        OpenDetailForSelection(grid_, results_.size(), tables_.KMTrain);
+    if (model) view_.ShowDetailWindow(*model);
+}
+
+// --- station boxes --------------------------------------------------------------------------
+
+void MainController::ComboFZChange(Control box) {
+    const std::string text = view_.Text(box);
+    MemTable* py = Loaded(LoadTable::KMPy) ? &tables_.KMPy : nullptr;
+    ComboChangeResult change = korvel::ComboFZChange(text, py);
+    // Writing back an unchanged text would only run this handler again.
+    if (change.text != text) view_.SetText(box, change.text);
+    view_.SetCaretToEnd(box);
+    switch (change.action) {
+        case ComboListAction::FillAndOpen:
+            if (!py) change.items = EmptyDropDownItems();
+            view_.SetComboItems(box, change.items);
+            view_.SetCaretToEnd(box);
+            view_.OpenDropDown(box);
+            break;
+        case ComboListAction::ResetEmpty:
+            view_.SetComboItems(box, change.items);
+            break;
+        case ComboListAction::Leave:
+            break;
+    }
+}
+
+bool MainController::ComboFZKeyPress(char key) {
+    if (key != kEnter) return false;
+    view_.SetFocus(Control::ComboDZ);
+    return true;
+}
+
+bool MainController::ComboDZKeyPress(char key) {
+    if (key != kEnter) return false;
+    if (view_.IsEnabled(Control::BTNZZCX)) view_.SetFocus(Control::BTNZZCX);
+    return true;
+}
+
+bool MainController::ComboCZKeyPress(char key) {
+    if (key != kEnter) return false;
+    if (view_.IsEnabled(Control::BTNCZCX)) view_.SetFocus(Control::BTNCZCX);
+    return true;
+}
+
+// --- advanced menu --------------------------------------------------------------------------
+
+void MainController::MAdvancedPopup() {
+    const bool any = grid_.ShownCount() > 0;
+    view_.SetEnabled(Control::MPrint, any);
+    view_.SetEnabled(Control::MExport, any);
+}
+
+void MainController::MPrintClick() {
+    if (grid_.ShownCount() <= 0) return;
+    const MsgAnswer answer =
+        view_.ShowMessage(kCapPrint, kMsgPrint, MsgButtons::YesNoCancel, MsgIcon::None);
+    if (answer == MsgAnswer::Yes) view_.PrintResultGrid(grid_, grid_.ShownCount());
+}
+
+void MainController::MExportClick() {
+    if (grid_.ShownCount() <= 0) return;
+    const std::optional<std::string> path = view_.AskSaveFileName();
+    if (!path || TrimControl(*path).empty()) return;
+    const std::optional<std::string> error =
+        ExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path);
+    // The message carries the file name, which the file system gives as UTF-8.
+    if (error) view_.ShowMessage(kAppTitle, Utf8ToGbk(*error), MsgButtons::Ok, MsgIcon::Error);
+}
+
+// --- stop list ------------------------------------------------------------------------------
+
+std::optional<DetailSection> MainController::SectionOf(const std::string& trainId,
+                                                       const std::string& board,
+                                                       std::optional<int> count) {
+    if (!Loaded(LoadTable::KMTrain)) return std::nullopt;
+    MemTable& stops = tables_.KMTrain;
+    // KMTrain is ordered by train and stop number: the first hit is the train's first stop.
+    if (!stops.Locate("ID", trainId)) return std::nullopt;
+    Field& id = stops.FieldByName("ID");
+    Field& station = stops.FieldByName("Station");
+    Field& sno = stops.FieldByName("S_No");
+    Field& rdate = stops.FieldByName("R_Date");
+    Field& distance = stops.FieldByName("Distance");
+    struct Stop {
+        std::string station, rdate;
+        int sno = 0, km = 0;
+    };
+    std::vector<Stop> route;
+    for (; !stops.Eof() && id.View() == trainId; stops.Next()) {
+        route.push_back(
+            {station.AsString(), rdate.AsString(), sno.AsInteger(), distance.AsInteger()});
+    }
+    std::size_t from = 0;
+    while (from < route.size() && route[from].station != board) ++from;
+    // Boarding needs a later stop to ride to.
+    if (from + 1 >= route.size()) return std::nullopt;
+    std::size_t to = route.size() - 1;
+    if (count && *count > 0 && from + static_cast<std::size_t>(*count) < to) {
+        to = from + static_cast<std::size_t>(*count);
+    }
+    DetailSection section;
+    section.trainNo = trainId;
+    section.boardingStation = board;
+    section.stopCount = std::to_string(route[to].sno - route[from].sno);
+    section.sectionKm = std::to_string(route[to].km - route[from].km);
+    section.sectionTime = ElapsedText(route[from].rdate, route[to].rdate);
+    return section;
+}
+
+bool MainController::OpenDetail(const DetailSection& section) {
+    if (!Loaded(LoadTable::KMTrain)) return false;
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(tables_.KMTrain, section);
+    if (!model) return false;
+    view_.ShowDetailWindow(*model);
+    return true;
+}
+
+}  // namespace korvel

@@ -1,0 +1,551 @@
+// The main-window controller against a recording view: start-up states, the input checks of
+// every query with their messages, captions and focus targets, the station-box and Enter-key
+// rules, filters, sorting, selection and the advanced menu.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "app/main_controller.h"
+#include "controller_fixture.h"
+#include "fake_view.h"
+#include "views/grid_sort.h"
+
+namespace korvel::testing {
+namespace {
+
+class ControllerTest : public ::testing::Test {
+  protected:
+    void Start(std::set<std::string> failing = {}) {
+        StartOptions o;
+        o.source = StreamSource(FixtureStreams(), std::move(failing));
+        c.FormCreate(std::move(o));
+    }
+    // Rows shown in the grid, one string per row: column 0 | column 4 | column 6.
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> rows;
+        const ResultGrid& g = c.Grid();
+        for (int r = 0; r < g.ShownCount(); ++r)
+            rows.push_back(GbkToUtf8(g.Cell(0, r) + "|" + g.Cell(4, r) + "|" + g.Cell(6, r)));
+        return rows;
+    }
+    void Direct(const char* from, const char* to, int tag = 0) {
+        view.Type(Control::ComboFZ, G(from));
+        view.Type(Control::ComboDZ, G(to));
+        c.BTNZZCXClick(tag);
+    }
+    void Station(const char* name) {
+        view.Type(Control::ComboCZ, G(name));
+        c.BTNCZCXClick();
+    }
+    void Train(const char* number) {
+        view.Type(Control::ECC, number);
+        c.BTNCCCXClick();
+    }
+    std::string Label() const { return GbkToUtf8(view.Text(Control::LabResult)); }
+
+    FakeView view;
+    MainController c{view};
+};
+
+// --- start-up -----------------------------------------------------------------------------
+
+TEST_F(ControllerTest, SynchronousStartEnablesEverythingAndShowsTheVersion) {
+    Start();
+    for (Control box : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ}) {
+        EXPECT_TRUE(view.IsEnabled(box));
+        EXPECT_EQ(view.comboItems[box], std::vector<std::string>(12));
+    }
+    for (Control b : {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX})
+        EXPECT_TRUE(view.IsEnabled(b));
+    EXPECT_EQ(GbkToUtf8(view.statusText[0]), "当前版本:2011.09.30");
+    EXPECT_EQ(Label(), "结果:0");
+    EXPECT_EQ(GbkToUtf8(view.headers[0].first), "车 次");
+    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.ShownCount(), 0);
+    EXPECT_TRUE(c.TransferStation().empty());
+    EXPECT_TRUE(c.Flags().Loaded(LoadTable::KMSM));
+}
+
+TEST_F(ControllerTest, ControlsStayDisabledUntilTheirTablesArePostedAsLoaded) {
+    std::mutex m;
+    std::deque<std::function<void()>> posted;
+    StartOptions o;
+    o.source = StreamSource(FixtureStreams());
+    o.post = [&](std::function<void()> f) {
+        std::lock_guard<std::mutex> lock(m);
+        posted.push_back(std::move(f));
+    };
+    c.FormCreate(std::move(o));
+    c.WaitForLoaders();
+    // The tables are loaded, but nothing has reached the user-interface thread yet.
+    for (Control x : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ, Control::BTNZZCX,
+                      Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX})
+        EXPECT_FALSE(view.IsEnabled(x));
+    EXPECT_TRUE(view.IsEnabled(Control::BTNZZFX));
+    ASSERT_EQ(posted.size(), 4u);
+    bool boxesSeen = false, buttonsSeen = false;
+    while (!posted.empty()) {
+        posted.front()();
+        posted.pop_front();
+        // Each state is independent: the boxes follow KMPy, the buttons KMTrain.
+        if (view.IsEnabled(Control::ComboFZ)) boxesSeen = true;
+        if (view.IsEnabled(Control::BTNZZCX)) buttonsSeen = true;
+        EXPECT_EQ(view.IsEnabled(Control::ComboFZ), view.IsEnabled(Control::ComboCZ));
+        EXPECT_EQ(view.IsEnabled(Control::BTNZZCX), view.IsEnabled(Control::BTNCZCX));
+    }
+    EXPECT_TRUE(boxesSeen && buttonsSeen);
+}
+
+TEST_F(ControllerTest, AFailedStopTableKeepsTheButtonsDisabledAndSaysSoInTheStatusBar) {
+    Start({"STRAIN"});
+    EXPECT_TRUE(view.IsEnabled(Control::ComboFZ));
+    EXPECT_FALSE(view.IsEnabled(Control::BTNZZCX));
+    EXPECT_FALSE(view.IsEnabled(Control::BTNCCCX));
+    EXPECT_NE(view.statusText[1].find("KMTrain"), std::string::npos);
+    EXPECT_TRUE(view.messages.empty());
+
+    // Even a programmatic click finds nothing to read: the checks run, then it stops.
+    Direct("北京", "上海");
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(c.ShownCount(), 0);
+    Direct("北京", "火星");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "到站不存在。");
+}
+
+TEST_F(ControllerTest, QueriesDoNothingWhileTheGroupsTableIsMissing) {
+    Start({"SM"});
+    EXPECT_TRUE(view.IsEnabled(Control::BTNCCCX));
+    Train("G1");
+    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(c.ShownCount(), 0);
+    EXPECT_EQ(c.Results().size(), 0u);
+    // The checks before the guard still report.
+    Train("  ");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入车次。");
+    // The station-to-station and station queries read the groups as well.
+    view.ClearRecords();
+    Direct("北京", "上海");
+    Station("济南");
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(c.ShownCount(), 0);
+}
+
+// --- input checks -------------------------------------------------------------------------
+
+struct CheckCase {
+    const char* from;
+    const char* to;
+    const char* caption;
+    const char* text;
+    Control focus;
+};
+
+TEST_F(ControllerTest, StationToStationChecksReportTheFirstFailureOnly) {
+    Start();
+    const CheckCase cases[] = {
+        {"", "", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"bj", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"bj", "bj", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"北京", "", "信息不完整", "请输入到站。", Control::ComboDZ},
+        {"北京", "SH", "信息不完整", "请输入到站。", Control::ComboDZ},
+        {"火星", "火星", "输入错误", "发站与到站相同。", Control::ComboDZ},
+        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboDZ},
+        {"火星", "木星", "输入错误", "发站不存在。", Control::ComboFZ},
+        {" 北京", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
+        {"北京", "木星", "输入错误", "到站不存在。", Control::ComboDZ},
+        {"北京", "上海 ", "输入错误", "到站不存在。", Control::ComboDZ},
+    };
+    for (const CheckCase& k : cases) {
+        SCOPED_TRACE(std::string(k.from) + " -> " + k.to);
+        view.ClearRecords();
+        Direct(k.from, k.to);
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(GbkToUtf8(view.messages[0].caption), k.caption);
+        EXPECT_EQ(GbkToUtf8(view.messages[0].text), k.text);
+        EXPECT_EQ(view.messages[0].buttons, MsgButtons::Ok);
+        EXPECT_EQ(view.messages[0].icon, MsgIcon::None);
+        EXPECT_EQ(view.focus, k.focus);
+        // The entered texts stay as they were.
+        EXPECT_EQ(view.Text(Control::ComboFZ), G(k.from));
+    }
+}
+
+TEST_F(ControllerTest, TrainAndStationChecks) {
+    Start();
+    Train(" \t ");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].caption), "信息不完整");
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入车次。");
+    EXPECT_EQ(view.focus, Control::ECC);
+
+    const CheckCase cases[] = {
+        {"", "", "信息不完整", "请输入车站。", Control::ComboCZ},
+        {"jn", "", "信息不完整", "请输入车站。", Control::ComboCZ},
+        {"火星", "", "输入错误", "车站不存在。", Control::ComboCZ},
+        {" 济南", "", "输入错误", "车站不存在。", Control::ComboCZ},
+        {"济南1", "", "输入错误", "车站不存在。", Control::ComboCZ},
+    };
+    for (const CheckCase& k : cases) {
+        SCOPED_TRACE(k.from);
+        view.ClearRecords();
+        Station(k.from);
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(GbkToUtf8(view.messages[0].caption), k.caption);
+        EXPECT_EQ(GbkToUtf8(view.messages[0].text), k.text);
+        EXPECT_EQ(view.focus, k.focus);
+    }
+}
+
+TEST_F(ControllerTest, AFailedCheckChangesOnlyTheQueryKind) {
+    Start();
+    Train("G1");
+    ASSERT_EQ(c.ShownCount(), 1);
+    view.checked[Control::CBDC] = true;
+    Direct("北京", "");
+    EXPECT_EQ(c.QueryKind(), 1);
+    EXPECT_EQ(c.ShownCount(), 1);
+    EXPECT_EQ(c.Results().size(), 1u);
+    EXPECT_EQ(c.Grid().Cell(0, 0), "G1");
+    EXPECT_TRUE(view.Checked(Control::CBDC));  // filters are only cleared by a query that runs
+    Station("bj");
+    EXPECT_EQ(c.QueryKind(), 3);
+    Train("");
+    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(c.Grid().Cell(0, 0), "G1");
+}
+
+// --- queries end to end -------------------------------------------------------------------
+
+TEST_F(ControllerTest, StationToStationExpandsSameCityGroups) {
+    Start();
+    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC})
+        view.checked[box] = true;
+    Direct("北京南", "上海虹桥");
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(c.QueryKind(), 1);
+    // Every filter box is cleared before the query runs.
+    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC})
+        EXPECT_FALSE(view.Checked(box));
+    // G1 and T109 in train order; D5 runs the other way and K7 never reaches Shanghai.
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥", "T109|北京|上海"}));
+    EXPECT_EQ(Label(), "结果:2");
+    EXPECT_EQ(c.Grid().RowCount(), 16);
+    EXPECT_FALSE(c.Grid().Selection().has_value());
+    ASSERT_EQ(view.routeAdverts.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.routeAdverts[0].first), "北京");
+    EXPECT_EQ(GbkToUtf8(view.routeAdverts[0].second), "上海");
+
+    // Exact names: only the typed stations.
+    view.checked[Control::CBJQ] = true;
+    c.CBSFClick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
+    EXPECT_EQ(Label(), "结果:1");
+    view.checked[Control::CBJQ] = false;
+    view.checked[Control::CBDC] = true;
+    c.CBSFClick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
+    view.checked[Control::CBDC] = false;
+    c.CBSFClick();
+    EXPECT_EQ(Shown().size(), 2u);
+}
+
+TEST_F(ControllerTest, StationsOfOneCityMatchByExactNameOnly) {
+    Start();
+    Direct("北京西", "北京");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|北京"}));
+    EXPECT_TRUE(view.messages.empty());
+
+    // K7 calls at 北京西 before 北京: no direct train the other way, so the question comes.
+    view.ClearRecords();
+    Direct("北京", "北京西");
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].caption), "Korvel时刻");
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "两站之间无直达列车,是否进行中转站查询?");
+    EXPECT_EQ(view.messages[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(view.messages[0].icon, MsgIcon::Question);
+    // Answered No: the grid stays reset and no transfer window opens.
+    EXPECT_EQ(view.transferWindows, 0);
+    EXPECT_EQ(c.ShownCount(), 0);
+    EXPECT_EQ(Label(), "结果:0");
+    EXPECT_TRUE(view.routeAdverts.empty());
+}
+
+TEST_F(ControllerTest, SwapButtonSwapsAndQueriesOnlyWhenTheQueryButtonIsEnabled) {
+    Start();
+    view.Type(Control::ComboFZ, G("北京"));
+    view.Type(Control::ComboDZ, G("北京西"));
+    view.enabled[Control::BTNZZCX] = false;
+    c.BTNZZFXClick();
+    EXPECT_EQ(view.Text(Control::ComboFZ), G("北京西"));
+    EXPECT_EQ(view.Text(Control::ComboDZ), G("北京"));
+    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.ShownCount(), 0);
+
+    view.enabled[Control::BTNZZCX] = true;
+    c.BTNZZFXClick();  // 北京 -> 北京西: no train, question answered No
+    EXPECT_EQ(view.messages.size(), 1u);
+    c.BTNZZFXClick();  // back to 北京西 -> 北京
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|北京"}));
+}
+
+TEST_F(ControllerTest, TrainNumberQueryFiltersOnlyByEmu) {
+    Start();
+    Train("z98");
+    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Z98/Z95|北京西|拉萨"}));
+    EXPECT_EQ(c.Grid().RowColourOf(0, c.TransferStation()), RowColour::Red);
+    ASSERT_EQ(view.routeAdverts.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.routeAdverts[0].second), "拉萨");
+
+    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ}) {
+        view.checked[box] = true;
+        c.CBSFClick();
+        EXPECT_EQ(c.ShownCount(), 1);
+    }
+    view.checked[Control::CBDC] = true;
+    c.CBSFClick();
+    EXPECT_EQ(c.ShownCount(), 0);
+    EXPECT_EQ(Label(), "结果:0");
+
+    Train("Z95");  // a later number alone does not find the train
+    EXPECT_EQ(c.ShownCount(), 0);
+    EXPECT_FALSE(view.Checked(Control::CBDC));
+    Train("G1");
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
+}
+
+TEST_F(ControllerTest, StationTimetableFiltersAgainstTheStationBox) {
+    Start();
+    Station("天津");
+    EXPECT_EQ(c.QueryKind(), 3);
+    // K51 starts at 天津 (to its terminus); K7 ends there (from its origin).
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|徐州", "K7|北京西|天津"}));
+    ASSERT_EQ(view.routeAdverts.size(), 1u);
+    EXPECT_EQ(view.routeAdverts[0].first, G("天津"));
+    EXPECT_EQ(view.routeAdverts[0].second, G("天津"));
+
+    view.checked[Control::CBSF] = true;
+    c.CBSFClick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|徐州"}));
+    view.checked[Control::CBSF] = false;
+    view.checked[Control::CBZD] = true;
+    c.CBSFClick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|天津"}));
+    view.checked[Control::CBZD] = false;
+    view.checked[Control::CBJQ] = true;
+    c.CBSFClick();
+    EXPECT_EQ(Shown().size(), 2u);
+    // The filters read the box as it is now, trimmed.
+    view.Type(Control::ComboCZ, G(" 北京西 "));
+    c.CBSFClick();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|天津"}));
+}
+
+// --- sorting, selection, detail -------------------------------------------------------------
+
+TEST_F(ControllerTest, HeaderClicksSortAndMoveTheMarker) {
+    Start();
+    // With nothing shown a click changes nothing, not even the marker.
+    c.Lab1Click(10);
+    EXPECT_FALSE(c.Labels().SortedColumn().has_value());
+    EXPECT_FALSE(view.headers[9].second);
+
+    Station("济南");  // G1 406 km .. , T109, K51
+    ASSERT_EQ(c.ShownCount(), 3);
+    auto kms = [&] {
+        std::vector<int> v;
+        for (int r = 0; r < c.ShownCount(); ++r) v.push_back(std::stoi(c.Grid().Cell(9, r)));
+        return v;
+    };
+    c.Lab1Click(10);  // 里程
+    EXPECT_TRUE(view.headers[9].second);
+    EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↑");
+    EXPECT_TRUE(std::is_sorted(kms().begin(), kms().end()));
+    c.Lab1Click(10);
+    EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↓");
+    std::vector<int> down = kms();
+    EXPECT_TRUE(std::is_sorted(down.rbegin(), down.rend()));
+    c.Lab1Click(6);  // 发时
+    EXPECT_FALSE(view.headers[9].second);
+    EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程");
+    EXPECT_EQ(GbkToUtf8(view.headers[5].first), "发时↑");
+    for (int r = 1; r < c.ShownCount(); ++r)
+        EXPECT_LE(c.Grid().Cell(5, r - 1), c.Grid().Cell(5, r));
+
+    // A new query comes out sorted by the marked column.
+    Station("徐州");
+    for (int r = 1; r < c.ShownCount(); ++r)
+        EXPECT_LE(c.Grid().Cell(5, r - 1), c.Grid().Cell(5, r));
+    EXPECT_EQ(GbkToUtf8(view.headers[5].first), "发时↑");
+}
+
+TEST_F(ControllerTest, SelectionWheelAndDoubleClick) {
+    Start();
+    Station("济南");
+    ASSERT_EQ(c.ShownCount(), 3);
+    c.SGridDblClick();  // nothing selected: nothing opens
+    EXPECT_EQ(view.detailWindows, 0);
+    EXPECT_FALSE(c.SGridSelectCell(0, 3));  // an empty row cannot be selected
+    EXPECT_FALSE(c.Grid().Selection().has_value());
+    c.SGridMouseWheelDown();  // scrolls, selects nothing
+    EXPECT_FALSE(c.Grid().Selection().has_value());
+
+    EXPECT_TRUE(c.SGridSelectCell(3, 1));
+    c.SGridMouseWheelDown();
+    EXPECT_EQ(c.Grid().Selection(), 2);
+    c.SGridMouseWheelDown();  // the next row is empty
+    EXPECT_EQ(c.Grid().Selection(), 2);
+    c.SGridMouseWheelUp();
+    EXPECT_EQ(c.Grid().Selection(), 1);
+
+    const std::string train = c.Grid().Cell(0, 1);
+    c.SGridDblClick();
+    ASSERT_EQ(view.detailWindows, 1);
+    ASSERT_TRUE(view.lastDetail.has_value());
+    EXPECT_EQ(view.lastDetail->Caption(), G("车次:") + train);
+    EXPECT_GE(view.lastDetail->StopRowCount(), 3);
+    // The boarding station 济南 is stop 2 of every train through it here.
+    EXPECT_EQ(view.lastDetail->SectionFirst(), 2);
+
+    // A reset drops the selection: no double-click afterwards.
+    Station("济南");
+    c.SGridDblClick();
+    EXPECT_EQ(view.detailWindows, 1);
+}
+
+TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
+    Start();
+    c.MAdvancedPopup();
+    EXPECT_FALSE(view.IsEnabled(Control::MPrint));
+    EXPECT_FALSE(view.IsEnabled(Control::MExport));
+    c.MExportClick();
+    c.MPrintClick();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.printed, 0);
+
+    Direct("北京南", "上海虹桥");
+    c.MAdvancedPopup();
+    EXPECT_TRUE(view.IsEnabled(Control::MPrint));
+    EXPECT_TRUE(view.IsEnabled(Control::MExport));
+
+    view.answers = {MsgAnswer::No, MsgAnswer::Cancel, MsgAnswer::Yes};
+    c.MPrintClick();
+    c.MPrintClick();
+    EXPECT_EQ(view.printed, 0);
+    c.MPrintClick();
+    EXPECT_EQ(view.printed, 1);
+    EXPECT_EQ(view.printedRows, 2);
+    ASSERT_EQ(view.messages.size(), 3u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].caption), " 打印提示");
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "确实要打印吗？");
+    EXPECT_EQ(view.messages[0].buttons, MsgButtons::YesNoCancel);
+
+    // Export: cancelled writes nothing; a chosen file gets 9 lines for 2 rows.
+    view.ClearRecords();
+    const std::string path = ::testing::TempDir() + "korvel_controller_export.csv";
+    std::remove(path.c_str());
+    view.saveFileName.reset();
+    c.MExportClick();
+    EXPECT_FALSE(std::ifstream(path).good());
+    view.saveFileName = path;
+    c.MExportClick();
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int lines = 0;
+    for (std::size_t p = text.find("\r\n"); p != std::string::npos; p = text.find("\r\n", p + 2))
+        ++lines;
+    EXPECT_EQ(lines, 9);
+    EXPECT_NE(text.find(G("车次,始发,终到")), std::string::npos);
+    EXPECT_TRUE(view.messages.empty());
+    std::remove(path.c_str());
+
+    // A file that cannot be created is reported, not passed over.
+    view.saveFileName = ::testing::TempDir() + "no-such-dir/x/out.csv";
+    c.MExportClick();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].text.rfind("Cannot create file \"", 0), 0u);
+    EXPECT_EQ(view.messages[0].buttons, MsgButtons::Ok);
+}
+
+// --- station boxes and keys ----------------------------------------------------------------
+
+TEST_F(ControllerTest, StationBoxListsStationsForPinyinLetters) {
+    Start();
+    view.Type(Control::ComboFZ, "bj");
+    c.ComboFZChange(Control::ComboFZ);
+    const std::vector<std::string> bj = {
+        G("北京"), G("宝鸡"), G("北京西"), G("北京南"), G("北京北"), "", "", "", ""};
+    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
+    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 1);
+    EXPECT_EQ(view.Text(Control::ComboFZ), "bj");  // left as typed
+
+    view.Type(Control::ComboDZ, " bjx ");
+    c.ComboFZChange(Control::ComboDZ);
+    EXPECT_EQ(view.Text(Control::ComboDZ), "bjx");
+    EXPECT_EQ(view.comboItems[Control::ComboDZ][0], G("北京西"));
+    EXPECT_EQ(view.comboItems[Control::ComboDZ][1], "");
+
+    // A name or other text leaves the list alone; an empty box gets 9 empty items, closed.
+    view.Type(Control::ComboFZ, G("北京"));
+    c.ComboFZChange(Control::ComboFZ);
+    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
+    view.Type(Control::ComboFZ, "b1");
+    c.ComboFZChange(Control::ComboFZ);
+    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
+    view.Type(Control::ComboFZ, "  ");
+    c.ComboFZChange(Control::ComboFZ);
+    EXPECT_EQ(view.Text(Control::ComboFZ), "");
+    EXPECT_EQ(view.comboItems[Control::ComboFZ], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 1);
+
+    view.Type(Control::ComboCZ, "zzzzzz");
+    c.ComboFZChange(Control::ComboCZ);
+    EXPECT_EQ(view.comboItems[Control::ComboCZ], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::ComboCZ], 1);
+}
+
+TEST_F(ControllerTest, SampleTimetableListsBeijingFirstForBj) {
+    const auto streams = SampleStreams();
+    if (streams.empty()) GTEST_SKIP() << "no sample timetable in this build";
+    StartOptions o;
+    o.source = StreamSource(streams);
+    c.FormCreate(std::move(o));
+    view.Type(Control::ComboFZ, "bj");
+    c.ComboFZChange(Control::ComboFZ);
+    ASSERT_FALSE(view.comboItems[Control::ComboFZ].empty());
+    EXPECT_EQ(GbkToUtf8(view.comboItems[Control::ComboFZ][0]), "北京");
+}
+
+TEST_F(ControllerTest, EnterMovesTheFocusOnlyToEnabledButtons) {
+    Start();
+    EXPECT_TRUE(c.ComboFZKeyPress(13));
+    EXPECT_EQ(view.focus, Control::ComboDZ);
+    EXPECT_TRUE(c.ComboDZKeyPress(13));
+    EXPECT_EQ(view.focus, Control::BTNZZCX);
+    EXPECT_TRUE(c.ComboCZKeyPress(13));
+    EXPECT_EQ(view.focus, Control::BTNCZCX);
+
+    view.focus.reset();
+    EXPECT_FALSE(c.ComboFZKeyPress('a'));
+    EXPECT_FALSE(c.ComboDZKeyPress(10));
+    EXPECT_FALSE(view.focus.has_value());
+
+    view.enabled[Control::BTNZZCX] = false;
+    view.enabled[Control::BTNCZCX] = false;
+    c.ComboDZKeyPress(13);
+    c.ComboCZKeyPress(13);
+    EXPECT_FALSE(view.focus.has_value());
+    // Enter never starts a query.
+    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+}  // namespace
+}  // namespace korvel::testing

@@ -1,0 +1,288 @@
+// korvel-cli's query subcommands: as a process on the embedded timetable (checks that hold
+// for every timetable the build may embed), and in-process on the controller tests' small
+// timetable for exact outputs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../app/controller_fixture.h"
+#include "cli/cmd_query_common.h"
+#include "data/gbk.h"
+
+namespace korvel {
+namespace {
+
+struct Run {
+    int rc = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string TempBase() {
+    return ::testing::TempDir() + "korvel_cliq_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+Run Cli(const std::string& args) {
+    const std::string base = TempBase();
+    const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" + base +
+                            ".out' 2>'" + base + ".err' </dev/null";
+    Run r;
+    const int status = std::system(cmd.c_str());
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(base + ".out");
+    r.err = Slurp(base + ".err");
+    std::remove((base + ".out").c_str());
+    std::remove((base + ".err").c_str());
+    return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string& line) {
+    std::vector<std::string> cells;
+    std::string cell;
+    std::istringstream in(line);
+    while (std::getline(in, cell, ',')) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.emplace_back();
+    return cells;
+}
+
+const char kMainHeader[] =
+    "车次,始发,终到,车型,发站,发时,到站,到时,停站,里程,历时,硬座,软座,硬卧,软卧";
+
+// --- the built program on the embedded timetable -------------------------------------------
+
+TEST(CliQueryProcess, DirectQueryPrintsTheGridAndTheResultLine) {
+    const Run table = Cli("direct 北京 上海");
+    ASSERT_EQ(table.rc, 0) << table.err;
+    const auto lines = Lines(table.out);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front().rfind("车 次", 0), 0u);
+    EXPECT_EQ(lines.back().rfind("结果:", 0), 0u);
+    const int count = std::stoi(lines.back().substr(std::string("结果:").size()));
+    EXPECT_GE(count, 1);
+    EXPECT_EQ(lines.size(), static_cast<std::size_t>(count) + 2);
+
+    const Run csv = Cli("direct 北京 上海 --format csv");
+    ASSERT_EQ(csv.rc, 0);
+    const auto rows = Lines(csv.out);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(count) + 1);
+    EXPECT_EQ(rows[0], kMainHeader);
+    for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(Split(rows[i]).size(), 15u) << rows[i];
+
+    const Run json = Cli("direct 北京 上海 --format=json");
+    ASSERT_EQ(json.rc, 0);
+    EXPECT_EQ(json.out.front(), '{');
+    EXPECT_NE(json.out.find("\"count\": " + std::to_string(count)), std::string::npos);
+}
+
+TEST(CliQueryProcess, InputErrorsGoToStandardErrorWithExitStatusTwo) {
+    struct Case {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {"direct 北京 火星站", "输入错误: 到站不存在。"},
+        {"direct 火星站 上海", "输入错误: 发站不存在。"},
+        {"direct bj 上海", "信息不完整: 请输入发站。"},
+        {"direct 上海 上海", "输入错误: 发站与到站相同。"},
+        {"station 火星站", "输入错误: 车站不存在。"},
+        {"station sh", "信息不完整: 请输入车站。"},
+        {"train '  '", "信息不完整: 请输入车次。"},
+        {"transfer 北京 火星站", "输入错误: 到站不存在。"},
+    };
+    for (const Case& c : cases) {
+        const Run r = Cli(c.args);
+        EXPECT_EQ(r.rc, 2) << c.args;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_TRUE(r.out.empty()) << c.args;
+    }
+}
+
+TEST(CliQueryProcess, BadArgumentsAreUsageErrors) {
+    for (const char* args :
+         {"direct 北京", "direct 北京 上海 --format xml", "direct 北京 上海 --sort 15",
+          "direct 北京 上海 --only fast", "train G1 --via 北京", "stops G1 --count 2", "codes"}) {
+        const Run r = Cli(args);
+        EXPECT_EQ(r.rc, 2) << args;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+}
+
+TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {
+    const Run up = Cli("direct 北京 上海 --format csv --sort 9");
+    const Run down = Cli("direct 北京 上海 --format csv --sort 9:desc");
+    ASSERT_EQ(up.rc, 0);
+    ASSERT_EQ(down.rc, 0);
+    auto km = [](const Run& r) {
+        std::vector<int> v;
+        const auto rows = Lines(r.out);
+        for (std::size_t i = 1; i < rows.size(); ++i) v.push_back(std::stoi(Split(rows[i])[9]));
+        return v;
+    };
+    const std::vector<int> a = km(up), d = km(down);
+    EXPECT_TRUE(std::is_sorted(a.begin(), a.end()));
+    EXPECT_TRUE(std::is_sorted(d.rbegin(), d.rend()));
+    EXPECT_EQ(a.size(), d.size());
+
+    const Run emu = Cli("direct 北京 上海 --format csv --only emu,exact");
+    ASSERT_EQ(emu.rc, 0);
+    const auto rows = Lines(emu.out);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto cells = Split(rows[i]);
+        EXPECT_NE(std::string("CDG").find(cells[0][0]), std::string::npos) << rows[i];
+        EXPECT_EQ(cells[4], "北京");
+        EXPECT_EQ(cells[6], "上海");
+    }
+}
+
+TEST(CliQueryProcess, ExportWritesTheShownRowsAsGbk) {
+    const std::string path = TempBase() + ".csv";
+    std::remove(path.c_str());
+    const Run r = Cli("direct 北京 上海 --format csv --export '" + path + "'");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string file = Slurp(path);
+    std::remove(path.c_str());
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; (end = file.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        lines.push_back(file.substr(start, end - start));
+    ASSERT_EQ(lines.size(), Lines(r.out).size() + 6);  // 6 head lines, no result line
+    EXPECT_EQ(GbkToUtf8(lines[6]), kMainHeader);
+
+    const Run bad = Cli("direct 北京 上海 --export /nonexistent-dir/out.csv");
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.err.find("Cannot create file"), std::string::npos);
+}
+
+TEST(CliQueryProcess, CodesListTheDropDownWithoutPadding) {
+    const Run r = Cli("codes bj");
+    ASSERT_EQ(r.rc, 0);
+    const auto lines = Lines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "北京");
+    for (const std::string& l : lines) EXPECT_FALSE(l.empty());
+    EXPECT_TRUE(Cli("codes zzzzzz").out.empty());
+}
+
+TEST(CliQueryProcess, StopsOfATrainFoundByTheDirectQuery) {
+    const Run direct = Cli("direct 北京 上海 --format csv");
+    ASSERT_EQ(direct.rc, 0);
+    const auto rows = Lines(direct.out);
+    ASSERT_GE(rows.size(), 2u);
+    const auto first = Split(rows[1]);
+    const std::string train = first[0];
+
+    const Run whole = Cli("stops '" + train + "'");
+    ASSERT_EQ(whole.rc, 0) << whole.err;
+    const auto lines = Lines(whole.out);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("全程：", 0), 0u);
+    EXPECT_EQ(lines[1].rfind("区间：", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("站序", 0), 0u);
+
+    const Run part = Cli("stops '" + train + "' --board '" + first[4] + "' --count 1 --format csv");
+    ASSERT_EQ(part.rc, 0) << part.err;
+    const auto partLines = Lines(part.out);
+    ASSERT_GE(partLines.size(), 4u);
+    EXPECT_EQ(partLines[2], "站序,车站,里程,到时,发时,天数,历时,时速");
+
+    const Run nowhere = Cli("stops '" + train + "' --board 火星站");
+    EXPECT_EQ(nowhere.rc, 2);
+}
+
+TEST(CliQueryProcess, TransferListsTheCandidatesUnderTheWindowCaption) {
+    const Run r = Cli("transfer 北京 上海");
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("两地共有<", 0), 0u);
+    EXPECT_EQ(lines[0].substr(lines[0].size() - std::string(">个中转站供选择:").size()),
+              ">个中转站供选择:");
+    EXPECT_EQ(lines[1].rfind("中转站", 0), 0u);
+}
+
+// --- in-process on the small timetable ------------------------------------------------------
+
+Run InProcess(const std::string& name, const cli::Args& args) {
+    std::ostringstream out, err;
+    Run r;
+    r.rc = cli::RunQueryCommand(name, args, testing::StreamSource(testing::FixtureStreams()), out,
+                                err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
+    const Run list = InProcess("transfer", {"天津", "南京", "--format", "csv"});
+    ASSERT_EQ(list.rc, 0) << list.err;
+    const auto lines = Lines(list.out);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "两地共有<2>个中转站供选择:");
+    EXPECT_EQ(lines[1], "中转站,前里程,后里程,总里程,前历时,后历时,总历时,发站车数,到站车数");
+    EXPECT_EQ(Split(lines[2])[0], "济南");
+    EXPECT_EQ(Split(lines[3])[0], "徐州");
+    EXPECT_EQ(Split(lines[2]).size(), 9u);
+
+    const Run byCount =
+        InProcess("transfer", {"天津", "南京", "--format", "csv", "--sort", "1:desc"});
+    EXPECT_EQ(Split(Lines(byCount.out)[2])[0], "徐州");  // 700 km before 357 km
+
+    const Run via = InProcess("transfer", {"天津", "南京", "--via", "徐州", "--format", "csv"});
+    ASSERT_EQ(via.rc, 0) << via.err;
+    const auto legs = Lines(via.out);
+    ASSERT_EQ(legs.size(), 3u);
+    EXPECT_EQ(Split(legs[1])[0], "K51");
+    EXPECT_EQ(Split(legs[1])[6], "徐州");
+    EXPECT_EQ(Split(legs[2])[0], "G1");
+    EXPECT_EQ(Split(legs[2])[4], "徐州");
+    EXPECT_EQ(Split(legs[2])[6], "南京");
+
+    const Run notThere = InProcess("transfer", {"天津", "南京", "--via", "上海"});
+    EXPECT_EQ(notThere.rc, 2);
+}
+
+TEST(CliQueryFixture, NoDirectTrainAsksAndAnswersNoUnlessTold) {
+    const Run no = InProcess("direct", {"天津", "南京"});
+    EXPECT_EQ(no.rc, 0);
+    EXPECT_NE(no.err.find("两站之间无直达列车,是否进行中转站查询? -> No"), std::string::npos);
+    EXPECT_EQ(Lines(no.out).back(), "结果:0");
+
+    const Run yes = InProcess("direct", {"天津", "南京", "--yes", "--via", "济南"});
+    EXPECT_EQ(yes.rc, 0);
+    EXPECT_NE(yes.err.find("-> Yes"), std::string::npos);
+    EXPECT_EQ(Lines(yes.out).back(), "结果:2");
+}
+
+TEST(CliQueryFixture, StopsBoardingPartWay) {
+    const Run r = InProcess("stops", {"g1", "--board", "济南", "--count", "2", "--format", "csv"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u + 5u);
+    EXPECT_EQ(lines[0], "全程：1318km/历时4:48/速度275km/h");
+    // 济南 (406 km) to 南京 (1023 km), two stops on.
+    EXPECT_EQ(lines[1].rfind("区间：617km/历时", 0), 0u);
+    EXPECT_EQ(Split(lines[3])[1], "北京南");
+    EXPECT_EQ(Split(lines[7])[1], "上海虹桥");
+}
+
+}  // namespace
+}  // namespace korvel
