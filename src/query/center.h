@@ -1,0 +1,102 @@
+// UPub_Center: journey-time, distance and fare arithmetic shared by the queries, the train
+// detail window and the timetable builder.
+//
+// Fares between two stops are copied from the timetable when the passenger boards at the
+// origin; otherwise they are estimated with a distance-band tariff scaled by a premium factor
+// inferred from the train's stored whole-journey fare. Numbers are read and written with "."
+// whatever the locale.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "query/grid_result.h"
+
+namespace korvel {
+
+// One row of the distance-band table: km lower..upper cut into `Count` sub-intervals of
+// `Step` km; sub-interval j runs from Lower + j*Step to Lower + (j+1)*Step - 1.
+struct TPub_CPQDSJ {
+    std::int32_t Lower = 0;
+    std::int32_t Upper = 0;
+    std::int32_t Step = 0;
+    std::int32_t Count = 0;
+    std::vector<std::pair<std::int32_t, std::int32_t>> Intervals;  // (first km, last km)
+};
+
+// One row of the rate table: yuan per km charged for the km from Lower to Upper.
+struct TPub_RateBand {
+    std::int32_t Lower = 0;
+    std::int32_t Upper = 0;
+    double Rate = 0.0;
+};
+
+// The two tariff tables, built once on first use and read-only afterwards.
+const std::vector<TPub_CPQDSJ>& DistanceBands();
+const std::vector<TPub_RateBand>& RateBands();
+
+// Journey time between two run-time texts ("0", "18", "2:9", "37:43"): "0" when the texts
+// are equal, otherwise zero-padded hours and minutes ("04:55", "35:34").
+std::string ElapsedText(std::string_view from, std::string_view to);
+
+// Rounds half away from the truncation: 2.5 gives 3, 2.4999 gives 2.
+std::int32_t RoundHalfUp(double x);
+
+// Base fare of a distance: the distance is moved to the centre of its band sub-interval,
+// raised to at least 20 km and charged by the rate bands. `adjusted` (optional) receives the
+// distance actually charged.
+double BaseFare(int distanceKm, int* adjusted = nullptr);
+
+// A decimal number with "." as separator; anything else (including "-" and "") is 0.
+double FareNumber(std::string_view text);
+
+// One value of a fare text: part 0 the whole text, 1..3 the "/"-separated values
+// ("38/41/43" gives 38, 41, 43; "54/58" gives 54, 58, 58). Anything unreadable is 0.
+double PriceValue(std::string_view text, int part);
+
+// 2 % of a base fare, rounded up to the next tenth of a yuan.
+double TwoPercentPart(double base);
+
+// Shortest decimal text of a value (at most 15 significant digits, "." separator):
+// 36 gives "36", 35.5 gives "35.5".
+std::string DecimalText(double value);
+
+// Writes Fare1..Fare4 of a row whose other fields are filled: a copy of the stored fares
+// when boarding at the origin, otherwise EmuFares or ConventionalFares.
+void FillFares(TPub_GridResult& row);
+// Fares of an EMU train (types 1..3). Never writes Fare3.
+void EmuFares(TPub_GridResult& row);
+// Fares of a conventional train (types 4..14) by the tariff model.
+void ConventionalFares(TPub_GridResult& row);
+
+// What the whole-journey fare tells about a conventional train: its premium factor and
+// whether its fare includes the air-conditioning (25 %) part.
+struct TrainPremium {
+    double factor = 1.0;
+    bool withAirConditioning = false;
+};
+// Nothing when the train has no reference fare above 0 (then no fare can be estimated).
+std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm, std::string_view p1,
+                                                std::string_view p2, std::string_view p3,
+                                                std::string_view p4);
+
+// Tariff fares of a conventional train over a span, unrounded where the tariff leaves
+// halves: hard seat, soft seat, hard sleeper upper/middle/lower, soft sleeper upper/lower.
+struct SpanFares {
+    double hardSeat = 0.0;
+    double softSeat = 0.0;
+    double hardSleeper[3] = {0.0, 0.0, 0.0};
+    double softSleeper[2] = {0.0, 0.0};
+};
+SpanFares ConventionalSpanFares(int nType, int spanKm, double factor, bool withAirConditioning);
+
+// Run-time text to minutes: "05:30" 330, "18" 18, "2:9" 129; unreadable parts count 0.
+int ElapsedToMinutes(std::string_view text);
+// Minutes to unpadded hours and minutes: 125 gives "2:5", 600 "10:0", 0 "0:0".
+std::string MinutesToElapsed(int minutes);
+
+}  // namespace korvel

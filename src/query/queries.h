@@ -1,0 +1,74 @@
+// The four timetable queries over the memory tables: station to station, train number,
+// station timetable and transfer. Each fills a ResultList; none shows anything.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/schema.h"
+#include "query/grid_result.h"
+#include "query/stations.h"
+
+namespace korvel {
+
+// Whether the pinyin table of the timetable has a station of exactly this text.
+bool StationExists(Timetable& tables, std::string_view text);
+
+// Every train that stops first at a departure-side station and later at an arrival-side
+// station: one row per train in train-number order, boarding at the first departure-side
+// stop and alighting at the last arrival-side stop after it. Resolves both sides (same-city
+// groups, or exact names when both sides share a group or neither has one).
+void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
+                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out);
+
+// Every train whose number equals the key, or whose first number (before "/") does: one row
+// per train over its whole route with the stored whole-journey values. The key is trimmed
+// and upper-cased.
+void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out);
+// Stop number of the train's last stop; 1 when the train has no stops.
+int FindLastStopNumber(Timetable& tables, std::string_view trainNo);
+
+// Every train calling at the station or its same-city group: one row per train, from the
+// first matching stop to the terminus, or from the origin when the train ends there.
+void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
+                           TPub_DZStruct& ToSide, ResultList& out);
+
+// One candidate transfer station.
+struct TPub_ZZStruct {
+    std::string Station;
+    std::int32_t Dist1 = 0;    // km of the representative first leg
+    std::int32_t Dist2 = 0;    // km of the representative second leg
+    std::int32_t DistAll = 0;  // Dist1 + Dist2
+    std::string Time1;         // riding time of the first leg ("05:30")
+    std::string Time2;         // riding time of the second leg
+    std::string TimeAll;       // Time1 + Time2, unpadded ("7:15")
+    std::int32_t Count1 = 0;   // first legs reaching the station
+    std::int32_t Count2 = 0;   // second legs leaving it for the arrival side
+};
+
+// The working lists of one transfer query.
+struct TransferData {
+    ResultList FromLegs;  // (train, later stop) legs leaving the departure side
+    ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
+    std::vector<TPub_ZZStruct> TransferList;
+};
+
+// Resolves both sides, collects both leg lists and the candidate stations.
+void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
+                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data);
+// Builds TransferList from the two leg lists.
+void CollectTransferStations(TransferData& data);
+// The candidates the transfer window offers: Count2 > 0 and neither typed name, in list
+// order.
+std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
+                                              const TPub_FZStruct& FromSide,
+                                              const TPub_DZStruct& ToSide);
+// The legs through a picked station: first legs (departure side to the station) in FromLegs
+// order, then second legs in ToLegs order, at most count1 and count2 of them. Sets
+// TransferStation to the station.
+void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_view station,
+                      int count1, int count2, ResultList& out, std::string& TransferStation);
+
+}  // namespace korvel

@@ -1,0 +1,53 @@
+// Station names and same-city groups: turns the text of a station box into a resolved
+// side (typed name, city name, the stations of its same-city group) and tells whether a
+// stop name belongs to the departure or the arrival side. All comparisons are whole-text,
+// byte for byte (GBK bytes, case-sensitive).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/memtable.h"
+
+namespace korvel {
+
+// The resolved departure station of the last query.
+struct TPub_FZStruct {
+    std::string TypedName;             // the box text, trimmed of bytes <= 32
+    std::string CityName;              // CityNameOf(TypedName), for display
+    std::vector<std::string> Members;  // the same-city group, TypedName included
+    std::int32_t GroupId = 0;          // the group number, 0 when ungrouped
+};
+
+// The resolved arrival station; the same layout as the departure side.
+struct TPub_DZStruct {
+    std::string TypedName;
+    std::string CityName;
+    std::vector<std::string> Members;
+    std::int32_t GroupId = 0;
+};
+
+// The city a station serves: a few fixed names, else a 3+-character name loses a final
+// 东/西/南/北 ("北京西" gives "北京", "济南" stays).
+std::string CityNameOf(std::string_view name);
+
+// Fills a side from a box text. exact = 1 skips the group lookup in KMSM.
+void ResolveFromStation(MemTable& KMSM, std::string_view boxText, int exact,
+                        TPub_FZStruct& FromSide);
+void ResolveToStation(MemTable& KMSM, std::string_view boxText, int exact, TPub_DZStruct& ToSide);
+// The station timetable box: fills FromSide as ResolveFromStation does and, unless exact is
+// 1, also sets ToSide.TypedName to the trimmed text (ToSide's other fields stay).
+void ResolveStationBox(MemTable& KMSM, std::string_view boxText, int exact, TPub_FZStruct& FromSide,
+                       TPub_DZStruct& ToSide);
+
+// Whether a stop name belongs to side 1 (FromSide) or any other side (ToSide): one of the
+// group members unless exact is 1 or the side is ungrouped, else the typed name itself.
+bool StationMatches(std::string_view name, int exact, int side, const TPub_FZStruct& FromSide,
+                    const TPub_DZStruct& ToSide);
+
+// Whether the pinyin table has a station of exactly this text (untrimmed).
+bool StationExists(MemTable& KMPy, std::string_view text);
+
+}  // namespace korvel
