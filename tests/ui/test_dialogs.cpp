@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "data/table_stream.h"
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
 #include "ui/dialogs/detail_dialog.h"
@@ -165,6 +167,35 @@ TEST_F(DetailDialogTest, LongTrainGrowsTheGridAndScrollsToTheLastStop) {
     QTest::keyClick(grid, Qt::Key_End);
     EXPECT_EQ(*grid->Grid().Selection(), 49);
     EXPECT_FALSE(grid->RowRect(49).isEmpty());  // scrolled into view
+}
+
+TEST(SampleTimetable, DetailDialogForItsFirstTrain) {
+    App();
+    const std::string path = std::string(KORVEL_SAMPLE_STREAMS) + "/STRAIN.stream";
+    QFile file(QString::fromStdString(path));
+    if (std::string(KORVEL_SAMPLE_STREAMS).empty() || !file.open(QIODevice::ReadOnly)) {
+        GTEST_SKIP() << "no sample timetable streams built";
+    }
+    const QByteArray bytes = file.readAll();
+    MemTable KMTrain;
+    TableStreamFormat format;
+    LoadFromTableStream(KMTrain, std::string_view(bytes.constData(), bytes.size()), &format);
+    KMTrain.SetIndexName("SIDNo");
+    KMTrain.First();
+    ASSERT_FALSE(KMTrain.Eof());
+    const std::string trainNo(KMTrain.FieldByName("ID").View());
+    const std::string origin(KMTrain.FieldByName("Station").View());
+
+    std::optional<DetailWindowModel> model =
+        DetailWindowModel::Build(KMTrain, DetailSection{trainNo, origin, "1", "", ""});
+    ASSERT_TRUE(model);
+    ui::TFrmMsg window(*model);
+    window.show();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("车次:") + QStringFromGbk(trainNo));
+    EXPECT_EQ(window.MGrid()->Grid().Cell(1, 0), origin);
+    EXPECT_GE(window.MGrid()->Grid().RowCount(), 20);
+    EXPECT_TRUE(window.LabQC()->text().startsWith(QStringLiteral("全程：")));
+    EXPECT_GT(BluePixelsInRow(window.MGrid(), 0), 10);  // the boarding stop is in the section
 }
 
 // --- transfer window ---
