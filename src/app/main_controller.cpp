@@ -206,9 +206,7 @@ void MainController::BTNZZCXClick(int tag) {
     transferStation_.clear();
     if (tag == 1) return RunTransferQuery();
 
-    state_->fromSide = ResolveFromStation(tables_.KMSM, from, 0);
-    state_->toSide = ResolveToStation(tables_.KMSM, to, 0);
-    results_ = SearchDirectTrains(tables_, state_->fromSide, state_->toSide);
+    SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_);
     if (!results_.empty()) {
         FillResultGrid();
         view_.ShowRouteAdvert(state_->fromSide.CityName, state_->toSide.CityName);
@@ -229,9 +227,8 @@ void MainController::BTNZZFXClick() {
 
 void MainController::RunTransferQuery() {
     results_.clear();
-    state_->fromSide = ResolveFromStation(tables_.KMSM, view_.Text(Control::ComboFZ), 0);
-    state_->toSide = ResolveToStation(tables_.KMSM, view_.Text(Control::ComboDZ), 0);
-    state_->transfer = TransferQuery(tables_, state_->fromSide, state_->toSide);
+    TransferQuery(tables_, view_.Text(Control::ComboFZ), view_.Text(Control::ComboDZ),
+                  state_->fromSide, state_->toSide, state_->transfer);
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
     transferWindow_->Fill(state_->transfer.TransferList, state_->fromSide.TypedName,
@@ -245,8 +242,8 @@ void MainController::RunTransferQuery() {
 
 void MainController::OnTransferPick(const TransferPick& pick) {
     ResetResultGrid();
-    transferStation_ = pick.station;
-    results_ = ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2);
+    ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2, results_,
+                     transferStation_);
     FillResultGrid();
 }
 
@@ -264,7 +261,7 @@ void MainController::BTNCCCXClick() {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
-    results_ = QueryByTrainNumber(tables_, view_.Text(Control::ECC));
+    QueryByTrainNumber(tables_, view_.Text(Control::ECC), results_);
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
         view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));
@@ -289,8 +286,7 @@ void MainController::BTNCZCXClick() {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
-    state_->fromSide = ResolveStationBox(tables_.KMSM, station, 0);
-    results_ = QueryStationTimetable(tables_, state_->fromSide);
+    QueryStationTimetable(tables_, station, state_->fromSide, state_->toSide, results_);
     FillResultGrid();
     if (grid_.ShownCount() > 0) view_.ShowRouteAdvert(station, station);
 }
