@@ -1,0 +1,109 @@
+#include "query/stations.h"
+
+#include "data/gbk.h"
+
+namespace korvel {
+
+namespace {
+
+// The station names and their cities, GBK bytes.
+constexpr std::string_view kHankou = "\xBA\xBA\xBF\xDA";                            // 汉口
+constexpr std::string_view kWuchang = "\xCE\xE4\xB2\xFD";                           // 武昌
+constexpr std::string_view kWuhan = "\xCE\xE4\xBA\xBA";                             // 武汉
+constexpr std::string_view kBaiheDong = "\xB0\xD7\xBA\xD3\xB6\xAB";                 // 白河东
+constexpr std::string_view kBaiheXian = "\xB0\xD7\xBA\xD3\xCF\xD8";                 // 白河县
+constexpr std::string_view kBaiyinShi = "\xB0\xD7\xD2\xF8\xCA\xD0";                 // 白银市
+constexpr std::string_view kBaiyinXi = "\xB0\xD7\xD2\xF8\xCE\xF7";                  // 白银西
+constexpr std::string_view kBaiyin = "\xB0\xD7\xD2\xF8";                            // 白银
+constexpr std::string_view kLuoyangLongmen = "\xC2\xE5\xD1\xF4\xC1\xFA\xC3\xC5";    // 洛阳龙门
+constexpr std::string_view kLuoyang = "\xC2\xE5\xD1\xF4";                           // 洛阳
+constexpr std::string_view kShanghaiHongqiao = "\xC9\xCF\xBA\xA3\xBA\xE7\xC7\xC5";  // 上海虹桥
+constexpr std::string_view kShanghai = "\xC9\xCF\xBA\xA3";                          // 上海
+constexpr std::string_view kSuzhouXinqu = "\xCB\xD5\xD6\xDD\xD0\xC2\xC7\xF8";       // 苏州新区
+constexpr std::string_view kSuzhouYuanqu = "\xCB\xD5\xD6\xDD\xD4\xB0\xC7\xF8";      // 苏州园区
+constexpr std::string_view kSuzhou = "\xCB\xD5\xD6\xDD";                            // 苏州
+constexpr std::string_view kWuxiXinqu = "\xCE\xDE\xCE\xFD\xD0\xC2\xC7\xF8";         // 无锡新区
+constexpr std::string_view kWuxi = "\xCE\xDE\xCE\xFD";                              // 无锡
+// Direction suffixes 东, 西, 南, 北.
+constexpr std::string_view kSuffixes[] = {"\xB6\xAB", "\xCE\xF7", "\xC4\xCF", "\xB1\xB1"};
+
+// Fills a side record (either layout) from a box text.
+template <class Side>
+void Resolve(MemTable& KMSM, std::string_view boxText, int exact, Side& side) {
+    const std::string_view typed = TrimControl(boxText);
+    side.TypedName.assign(typed);
+    side.CityName = CityNameOf(typed);
+    side.Members.clear();
+    side.GroupId = 0;
+    if (exact == 1) return;
+
+    // A table that is not loaded groups nothing.
+    if (KMSM.RecordCount() == 0 || !KMSM.Locate("Station", side.TypedName)) return;
+    Field& station = KMSM.FieldByName("Station");
+    Field& gp = KMSM.FieldByName("Gp");
+    const std::int32_t group = gp.AsInteger();
+    // Members in the table's station order, whatever order the caller left selected.
+    KMSM.SetIndexName("SStation");
+    for (KMSM.First(); !KMSM.Eof(); KMSM.Next()) {
+        if (gp.AsInteger() == group) side.Members.emplace_back(station.View());
+    }
+    side.GroupId = group;
+}
+
+template <class Side>
+bool SideMatches(std::string_view name, int exact, const Side& side) {
+    if (exact != 1 && !side.Members.empty()) {
+        for (const std::string& m : side.Members) {
+            if (m == name) return true;
+        }
+        return false;
+    }
+    return name == side.TypedName;
+}
+
+}  // namespace
+
+std::string CityNameOf(std::string_view name) {
+    if (name == kHankou || name == kWuchang) return std::string(kWuhan);
+    if (name == kBaiheDong || name == kBaiheXian) return std::string(kBaiheXian);
+    if (name == kBaiyinShi || name == kBaiyinXi) return std::string(kBaiyin);
+    if (name == kLuoyangLongmen) return std::string(kLuoyang);
+    if (name == kShanghaiHongqiao) return std::string(kShanghai);
+    if (name == kSuzhouXinqu || name == kSuzhouYuanqu) return std::string(kSuzhou);
+    if (name == kWuxiXinqu) return std::string(kWuxi);
+    if (name.size() >= 6) {
+        const std::string_view last = name.substr(name.size() - 2);
+        for (std::string_view s : kSuffixes) {
+            if (last == s) return std::string(name.substr(0, name.size() - 2));
+        }
+    }
+    return std::string(name);
+}
+
+void ResolveFromStation(MemTable& KMSM, std::string_view boxText, int exact,
+                        TPub_FZStruct& FromSide) {
+    Resolve(KMSM, boxText, exact, FromSide);
+}
+
+void ResolveToStation(MemTable& KMSM, std::string_view boxText, int exact, TPub_DZStruct& ToSide) {
+    Resolve(KMSM, boxText, exact, ToSide);
+}
+
+void ResolveStationBox(MemTable& KMSM, std::string_view boxText, int exact, TPub_FZStruct& FromSide,
+                       TPub_DZStruct& ToSide) {
+    Resolve(KMSM, boxText, exact, FromSide);
+    if (exact == 1) return;
+    ToSide.TypedName.assign(TrimControl(boxText));
+}
+
+bool StationMatches(std::string_view name, int exact, int side, const TPub_FZStruct& FromSide,
+                    const TPub_DZStruct& ToSide) {
+    return side == 1 ? SideMatches(name, exact, FromSide) : SideMatches(name, exact, ToSide);
+}
+
+bool StationExists(MemTable& KMPy, std::string_view text) {
+    if (KMPy.RecordCount() == 0) return false;
+    return KMPy.Locate("Station", text);
+}
+
+}  // namespace korvel
