@@ -1,5 +1,5 @@
-// The web side's decisions without a browser: toolbar actions, addresses, route labels and
-// which pointer messages the browsers never get.
+// The web side's decisions without a browser: what each toolbar button shows and loads, and
+// the route labels of the travel-offer panel.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -34,17 +34,6 @@ TEST(ToolbarClickTest, OnlineEachWebPanelLoadsItsPage) {
     EXPECT_THROW(ToolbarClick(5, false), std::out_of_range);
 }
 
-TEST(LinkUrlTest, LinksOpenTheirEndpoints) {
-    EXPECT_EQ(LinkUrl(WebLink::Plane), kPartnerFlightUrl);
-    EXPECT_EQ(LinkUrl(WebLink::Hotel), kPartnerHotelUrl);
-    EXPECT_NE(LinkUrl(WebLink::Sell).find("12306.cn/mormhweb/kyfw/"), std::string::npos);
-    EXPECT_EQ(LinkUrl(WebLink::Logo), kPublisherHomeUrl);
-    EXPECT_EQ(LinkUrl(WebLink::Update), kPublisherHomeUrl);
-    EXPECT_NE(kPartnerFlightUrl.find("partner="), std::string::npos);
-    EXPECT_NE(kPartnerHotelUrl.find("partner="), std::string::npos);
-    EXPECT_NE(kPartnerFlightUrl, kPartnerHotelUrl);
-}
-
 TEST(RouteAdvertTest, OfflineChangesNothing) {
     EXPECT_FALSE(RouteAdvert(false, Utf8ToGbk("北京"), Utf8ToGbk("上海")).has_value());
 }
@@ -62,29 +51,6 @@ TEST(RouteAdvertTest, TwoCitiesAndOneStation) {
     // Names compare byte for byte: a user-defined character keeps two names apart.
     auto udc = RouteAdvert(true, "\xF8\xB3", "\xF8\xB4");
     EXPECT_EQ(udc->labfd[0], "\xF8\xB3-\xF8\xB4");
-}
-
-TEST(RouteAdvertTest, BrowserMovesAwayOnlyOnce) {
-    EXPECT_EQ(MovedAdvertBrowserTop(0), kAdvertBrowserHiddenTop);
-    EXPECT_EQ(MovedAdvertBrowserTop(199), kAdvertBrowserHiddenTop);
-    EXPECT_FALSE(MovedAdvertBrowserTop(200).has_value());
-}
-
-TEST(BrowserMessageTest, RightClicksInsideBrowsersAreDiscarded) {
-    for (PointerMessage m : {PointerMessage::RightButtonDown, PointerMessage::RightButtonUp,
-                             PointerMessage::ContextMenu}) {
-        EXPECT_TRUE(BrowserMessageHandled(m, true, false));
-        // Elsewhere (the result grid) the message keeps whatever state it had.
-        EXPECT_FALSE(BrowserMessageHandled(m, false, false));
-        EXPECT_TRUE(BrowserMessageHandled(m, false, true));
-    }
-    EXPECT_FALSE(BrowserMessageHandled(PointerMessage::Other, true, true));
-}
-
-TEST(FallbackAboutPageTest, NamesTheProductAndPublisher) {
-    std::string page = FallbackAboutPage();
-    EXPECT_NE(page.find(Utf8ToGbk("Korvel时刻表")), std::string::npos);
-    EXPECT_NE(page.find(std::string(kPublisherHomeUrl)), std::string::npos);
 }
 
 }  // namespace

@@ -248,7 +248,37 @@ TEST_F(WebPanelsTest, ToolbarSwitchesPanelsOffline) {
     EXPECT_EQ(grid_->item(0, 0)->text(), QStringLiteral("G1"));
 }
 
-TEST_F(WebPanelsTest, OnlineToolbarNavigatesToTheLivePages) {
+#ifdef KORVEL_HAVE_WEBENGINE
+TEST_F(WebPanelsTest, LinksInTheStartPageOpenInTheDefaultBrowser) {
+    WebBrowser* webB1 = panels_->Browser(1);
+    if (!webB1->UsesWebEngine()) GTEST_SKIP() << "plain text browser";
+    auto* view = qobject_cast<QWebEngineView*>(webB1->View());
+    UrlRecorder recorder;
+    bool loaded = false;
+    QObject::connect(webB1, &WebBrowser::LoadFinished, [&](bool) { loaded = true; });
+    webB1->WriteHtml(
+        QStringLiteral("<a id='a' href='http://www.example.org/korvel/'>a</a>"
+                       "<a id='b' target='_blank' href='http://www.example.org/b'>b</a>"));
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
+    view->page()->runJavaScript(QStringLiteral("document.getElementById('a').click();"));
+    ASSERT_TRUE(WaitFor([&] { return recorder.urls.size() == 1; }));
+    EXPECT_EQ(recorder.urls[0], QUrl(Q(kPublisherHomeUrl)));
+    // The written page stays.
+    EXPECT_NE(view->url().scheme(), QStringLiteral("http"));
+}
+#endif
+
+// Live pages go to the plain text browser here, so that no test reaches outside hosts.
+class WebPanelsTextTest : public WebPanelsTest {
+  protected:
+    void SetUp() override {
+        ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
+        WebPanelsTest::SetUp();
+        ::unsetenv("KORVEL_TEXT_BROWSER");
+    }
+};
+
+TEST_F(WebPanelsTextTest, OnlineToolbarNavigatesToTheLivePages) {
     online_ = true;
     panels_->TB2Click();
     EXPECT_EQ(panels_->Browser(2)->NavigatedUrl(), QUrl(Q(kPartnerFlightUrl)));
@@ -257,6 +287,7 @@ TEST_F(WebPanelsTest, OnlineToolbarNavigatesToTheLivePages) {
     panels_->TB4Click();
     EXPECT_EQ(panels_->Browser(4)->NavigatedUrl(), QUrl(Q(kLeftTicketUrl)));
     EXPECT_TRUE(panels_->Browser(4)->WrittenHtml().isEmpty());
+    EXPECT_TRUE(panels_->PanelWidget(Panel::P4)->isVisible());
 }
 
 TEST_F(WebPanelsTest, PanelsFollowTheTimetablePanel) {
