@@ -22,7 +22,6 @@ constexpr Command kCommands[] = {
     {"dump", "TABLE [--index NAME]",
      "print a table (KMList, KMTrain, KMSM, KMPy) as CSV in an index's order",
      korvel::cli::RunDump},
-#ifdef KORVEL_CLI_QUERIES
     {"direct", "FROM TO [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE] [--yes]",
      "direct trains between two stations (the grid as shown, then 结果:N)", korvel::cli::RunDirect},
     {"train", "NUMBER [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE]",
@@ -36,7 +35,6 @@ constexpr Command kCommands[] = {
      "a train's stop list with the route and section summary lines", korvel::cli::RunStops},
     {"codes", "LETTERS [--format F]", "stations whose pinyin initials begin with LETTERS",
      korvel::cli::RunCodes},
-#endif
 };
 
 void Usage(std::ostream& os) {

@@ -367,7 +367,8 @@ TEST_F(ControllerTest, HeaderClicksSortAndMoveTheMarker) {
     c.Lab1Click(10);  // 里程
     EXPECT_TRUE(view.headers[9].second);
     EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↑");
-    EXPECT_TRUE(std::is_sorted(kms().begin(), kms().end()));
+    std::vector<int> up = kms();
+    EXPECT_TRUE(std::is_sorted(up.begin(), up.end()));
     c.Lab1Click(10);
     EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↓");
     std::vector<int> down = kms();

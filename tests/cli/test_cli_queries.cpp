@@ -20,7 +20,7 @@
 namespace korvel {
 namespace {
 
-struct Run {
+struct CliRun {
     int rc = -1;
     std::string out, err;
 };
@@ -35,11 +35,11 @@ std::string TempBase() {
            ::testing::UnitTest::GetInstance()->current_test_info()->name();
 }
 
-Run Cli(const std::string& args) {
+CliRun Cli(const std::string& args) {
     const std::string base = TempBase();
     const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" + base +
                             ".out' 2>'" + base + ".err' </dev/null";
-    Run r;
+    CliRun r;
     const int status = std::system(cmd.c_str());
     r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = Slurp(base + ".out");
@@ -71,24 +71,24 @@ const char kMainHeader[] =
 // --- the built program on the embedded timetable -------------------------------------------
 
 TEST(CliQueryProcess, DirectQueryPrintsTheGridAndTheResultLine) {
-    const Run table = Cli("direct 北京 上海");
+    const CliRun table = Cli("direct 北京 上海");
     ASSERT_EQ(table.rc, 0) << table.err;
     const auto lines = Lines(table.out);
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines.front().rfind("车 次", 0), 0u);
+    EXPECT_EQ(lines.front().rfind("车次  始发", 0), 0u);
     EXPECT_EQ(lines.back().rfind("结果:", 0), 0u);
     const int count = std::stoi(lines.back().substr(std::string("结果:").size()));
     EXPECT_GE(count, 1);
     EXPECT_EQ(lines.size(), static_cast<std::size_t>(count) + 2);
 
-    const Run csv = Cli("direct 北京 上海 --format csv");
+    const CliRun csv = Cli("direct 北京 上海 --format csv");
     ASSERT_EQ(csv.rc, 0);
     const auto rows = Lines(csv.out);
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(count) + 1);
     EXPECT_EQ(rows[0], kMainHeader);
     for (std::size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(Split(rows[i]).size(), 15u) << rows[i];
 
-    const Run json = Cli("direct 北京 上海 --format=json");
+    const CliRun json = Cli("direct 北京 上海 --format=json");
     ASSERT_EQ(json.rc, 0);
     EXPECT_EQ(json.out.front(), '{');
     EXPECT_NE(json.out.find("\"count\": " + std::to_string(count)), std::string::npos);
@@ -109,7 +109,7 @@ TEST(CliQueryProcess, InputErrorsGoToStandardErrorWithExitStatusTwo) {
         {"transfer 北京 火星站", "输入错误: 到站不存在。"},
     };
     for (const Case& c : cases) {
-        const Run r = Cli(c.args);
+        const CliRun r = Cli(c.args);
         EXPECT_EQ(r.rc, 2) << c.args;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
         EXPECT_TRUE(r.out.empty()) << c.args;
@@ -120,18 +120,18 @@ TEST(CliQueryProcess, BadArgumentsAreUsageErrors) {
     for (const char* args :
          {"direct 北京", "direct 北京 上海 --format xml", "direct 北京 上海 --sort 15",
           "direct 北京 上海 --only fast", "train G1 --via 北京", "stops G1 --count 2", "codes"}) {
-        const Run r = Cli(args);
+        const CliRun r = Cli(args);
         EXPECT_EQ(r.rc, 2) << args;
         EXPECT_FALSE(r.err.empty()) << args;
     }
 }
 
 TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {
-    const Run up = Cli("direct 北京 上海 --format csv --sort 9");
-    const Run down = Cli("direct 北京 上海 --format csv --sort 9:desc");
+    const CliRun up = Cli("direct 北京 上海 --format csv --sort 9");
+    const CliRun down = Cli("direct 北京 上海 --format csv --sort 9:desc");
     ASSERT_EQ(up.rc, 0);
     ASSERT_EQ(down.rc, 0);
-    auto km = [](const Run& r) {
+    auto km = [](const CliRun& r) {
         std::vector<int> v;
         const auto rows = Lines(r.out);
         for (std::size_t i = 1; i < rows.size(); ++i) v.push_back(std::stoi(Split(rows[i])[9]));
@@ -142,7 +142,7 @@ TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {
     EXPECT_TRUE(std::is_sorted(d.rbegin(), d.rend()));
     EXPECT_EQ(a.size(), d.size());
 
-    const Run emu = Cli("direct 北京 上海 --format csv --only emu,exact");
+    const CliRun emu = Cli("direct 北京 上海 --format csv --only emu,exact");
     ASSERT_EQ(emu.rc, 0);
     const auto rows = Lines(emu.out);
     for (std::size_t i = 1; i < rows.size(); ++i) {
@@ -156,7 +156,7 @@ TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {
 TEST(CliQueryProcess, ExportWritesTheShownRowsAsGbk) {
     const std::string path = TempBase() + ".csv";
     std::remove(path.c_str());
-    const Run r = Cli("direct 北京 上海 --format csv --export '" + path + "'");
+    const CliRun r = Cli("direct 北京 上海 --format csv --export '" + path + "'");
     ASSERT_EQ(r.rc, 0) << r.err;
     const std::string file = Slurp(path);
     std::remove(path.c_str());
@@ -167,13 +167,13 @@ TEST(CliQueryProcess, ExportWritesTheShownRowsAsGbk) {
     ASSERT_EQ(lines.size(), Lines(r.out).size() + 6);  // 6 head lines, no result line
     EXPECT_EQ(GbkToUtf8(lines[6]), kMainHeader);
 
-    const Run bad = Cli("direct 北京 上海 --export /nonexistent-dir/out.csv");
+    const CliRun bad = Cli("direct 北京 上海 --export /nonexistent-dir/out.csv");
     EXPECT_EQ(bad.rc, 1);
     EXPECT_NE(bad.err.find("Cannot create file"), std::string::npos);
 }
 
 TEST(CliQueryProcess, CodesListTheDropDownWithoutPadding) {
-    const Run r = Cli("codes bj");
+    const CliRun r = Cli("codes bj");
     ASSERT_EQ(r.rc, 0);
     const auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
@@ -183,14 +183,14 @@ TEST(CliQueryProcess, CodesListTheDropDownWithoutPadding) {
 }
 
 TEST(CliQueryProcess, StopsOfATrainFoundByTheDirectQuery) {
-    const Run direct = Cli("direct 北京 上海 --format csv");
+    const CliRun direct = Cli("direct 北京 上海 --format csv");
     ASSERT_EQ(direct.rc, 0);
     const auto rows = Lines(direct.out);
     ASSERT_GE(rows.size(), 2u);
     const auto first = Split(rows[1]);
     const std::string train = first[0];
 
-    const Run whole = Cli("stops '" + train + "'");
+    const CliRun whole = Cli("stops '" + train + "'");
     ASSERT_EQ(whole.rc, 0) << whole.err;
     const auto lines = Lines(whole.out);
     ASSERT_GE(lines.size(), 4u);
@@ -198,18 +198,19 @@ TEST(CliQueryProcess, StopsOfATrainFoundByTheDirectQuery) {
     EXPECT_EQ(lines[1].rfind("区间：", 0), 0u);
     EXPECT_EQ(lines[2].rfind("站序", 0), 0u);
 
-    const Run part = Cli("stops '" + train + "' --board '" + first[4] + "' --count 1 --format csv");
+    const CliRun part =
+        Cli("stops '" + train + "' --board '" + first[4] + "' --count 1 --format csv");
     ASSERT_EQ(part.rc, 0) << part.err;
     const auto partLines = Lines(part.out);
     ASSERT_GE(partLines.size(), 4u);
     EXPECT_EQ(partLines[2], "站序,车站,里程,到时,发时,天数,历时,时速");
 
-    const Run nowhere = Cli("stops '" + train + "' --board 火星站");
+    const CliRun nowhere = Cli("stops '" + train + "' --board 火星站");
     EXPECT_EQ(nowhere.rc, 2);
 }
 
 TEST(CliQueryProcess, TransferListsTheCandidatesUnderTheWindowCaption) {
-    const Run r = Cli("transfer 北京 上海");
+    const CliRun r = Cli("transfer 北京 上海");
     ASSERT_EQ(r.rc, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_GE(lines.size(), 2u);
@@ -221,9 +222,9 @@ TEST(CliQueryProcess, TransferListsTheCandidatesUnderTheWindowCaption) {
 
 // --- in-process on the small timetable ------------------------------------------------------
 
-Run InProcess(const std::string& name, const cli::Args& args) {
+CliRun InProcess(const std::string& name, const cli::Args& args) {
     std::ostringstream out, err;
-    Run r;
+    CliRun r;
     r.rc = cli::RunQueryCommand(name, args, testing::StreamSource(testing::FixtureStreams()), out,
                                 err);
     r.out = out.str();
@@ -232,7 +233,7 @@ Run InProcess(const std::string& name, const cli::Args& args) {
 }
 
 TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
-    const Run list = InProcess("transfer", {"天津", "南京", "--format", "csv"});
+    const CliRun list = InProcess("transfer", {"天津", "南京", "--format", "csv"});
     ASSERT_EQ(list.rc, 0) << list.err;
     const auto lines = Lines(list.out);
     ASSERT_EQ(lines.size(), 4u);
@@ -242,11 +243,11 @@ TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
     EXPECT_EQ(Split(lines[3])[0], "徐州");
     EXPECT_EQ(Split(lines[2]).size(), 9u);
 
-    const Run byCount =
+    const CliRun byCount =
         InProcess("transfer", {"天津", "南京", "--format", "csv", "--sort", "1:desc"});
     EXPECT_EQ(Split(Lines(byCount.out)[2])[0], "徐州");  // 700 km before 357 km
 
-    const Run via = InProcess("transfer", {"天津", "南京", "--via", "徐州", "--format", "csv"});
+    const CliRun via = InProcess("transfer", {"天津", "南京", "--via", "徐州", "--format", "csv"});
     ASSERT_EQ(via.rc, 0) << via.err;
     const auto legs = Lines(via.out);
     ASSERT_EQ(legs.size(), 3u);
@@ -256,24 +257,25 @@ TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
     EXPECT_EQ(Split(legs[2])[4], "徐州");
     EXPECT_EQ(Split(legs[2])[6], "南京");
 
-    const Run notThere = InProcess("transfer", {"天津", "南京", "--via", "上海"});
+    const CliRun notThere = InProcess("transfer", {"天津", "南京", "--via", "上海"});
     EXPECT_EQ(notThere.rc, 2);
 }
 
 TEST(CliQueryFixture, NoDirectTrainAsksAndAnswersNoUnlessTold) {
-    const Run no = InProcess("direct", {"天津", "南京"});
+    const CliRun no = InProcess("direct", {"天津", "南京"});
     EXPECT_EQ(no.rc, 0);
     EXPECT_NE(no.err.find("两站之间无直达列车,是否进行中转站查询? -> No"), std::string::npos);
     EXPECT_EQ(Lines(no.out).back(), "结果:0");
 
-    const Run yes = InProcess("direct", {"天津", "南京", "--yes", "--via", "济南"});
+    const CliRun yes = InProcess("direct", {"天津", "南京", "--yes", "--via", "济南"});
     EXPECT_EQ(yes.rc, 0);
     EXPECT_NE(yes.err.find("-> Yes"), std::string::npos);
     EXPECT_EQ(Lines(yes.out).back(), "结果:2");
 }
 
 TEST(CliQueryFixture, StopsBoardingPartWay) {
-    const Run r = InProcess("stops", {"g1", "--board", "济南", "--count", "2", "--format", "csv"});
+    const CliRun r =
+        InProcess("stops", {"g1", "--board", "济南", "--count", "2", "--format", "csv"});
     ASSERT_EQ(r.rc, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u + 5u);
