@@ -13,11 +13,14 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "online/qt/about_box.h"
+#include "online/qt/version_thread.h"
+#include "online/qt/web_panels_qt.h"
+#include "online/shortcut.h"
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/qt_text.h"
@@ -150,7 +153,9 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
 
     BuildTopBar();
     BuildTimetablePanel();
-    BuildOtherPanels();
+    // P2..P4 lie on P1 in the area between the toolbar and the status bar; P1Msg goes into
+    // P1 under the query boxes.
+    web_ = new WebPanels(p1_, this, this);
     BuildStatusBar();
     WireController();
 
@@ -161,7 +166,6 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
         SetEnabled(c, false);
     }
     SetStatusText(0, VersionStatusText());
-    ShowPanel(1);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -213,10 +217,7 @@ void TFrmKorvel::BuildTopBar() {
                            "QToolButton:checked { background: white; border: none; }"));
         toolGroup_->addButton(b, i + 1);
         toolButtons_[i] = b;
-        connect(b, &QToolButton::clicked, this, [this, i] {
-            ShowPanel(i + 1);
-            if (toolbarClicked) toolbarClicked(i + 1);
-        });
+        connect(b, &QToolButton::clicked, this, [this, i] { ToolbarClick(i + 1); });
     }
     toolButtons_[0]->setChecked(true);
 
@@ -230,9 +231,7 @@ void TFrmKorvel::BuildTopBar() {
     labSell_->adjustSize();
     labSell_->setCursor(Qt::PointingHandCursor);
     labSell_->setToolTip(Q("10月份开始，预售全国动车（\"C\"/\"D\"/\"G\"字头）列车的售票业务。"));
-    labSell_->clicked = [this] {
-        if (linkClicked) linkClicked("LabSell");
-    };
+    labSell_->clicked = [] { WebPanels::LabSellClick(); };
 
     logo_ = new ClickLabel(top_);
     logo_->setObjectName(QStringLiteral("ImageLogo"));
@@ -240,9 +239,7 @@ void TFrmKorvel::BuildTopBar() {
     logo_->resize(143, 63);
     logo_->setCursor(Qt::PointingHandCursor);
     logo_->setToolTip(Q("点击访问Korvel火车网，旅行资讯专家"));
-    logo_->clicked = [this] {
-        if (linkClicked) linkClicked("ImageLogo");
-    };
+    logo_->clicked = [] { WebPanels::ImageLogoClick(); };
 }
 
 void TFrmKorvel::BuildTimetablePanel() {
@@ -251,7 +248,7 @@ void TFrmKorvel::BuildTimetablePanel() {
     p1->setGeometry(0, kTopBarHeight, kClientWidth,
                     kClientHeight - kTopBarHeight - kStatusBarHeight);
     FillBackground(p1, Rgb(0xE3EFF3));
-    panels_[0] = p1;
+    p1_ = p1;
 
     // Section headings over groups of columns.
     struct Band {
@@ -298,24 +295,6 @@ void TFrmKorvel::BuildTimetablePanel() {
 
     BuildQueryBoxes(p1);
     BuildResultLine(p1);
-
-    // The travel-offer panel; its browser shows the start page until the web side takes
-    // over.
-    p1Msg_ = new QFrame(p1);
-    p1Msg_->setObjectName(QStringLiteral("P1Msg"));
-    p1Msg_->setGeometry(11, 423, 963, 169);
-    p1Msg_->setFrameShape(QFrame::Box);
-    p1Msg_->setFrameShadow(QFrame::Plain);
-    FillBackground(p1Msg_, Rgb(0xFFFDF4));
-    auto* msgLayout = new QVBoxLayout(p1Msg_);
-    msgLayout->setContentsMargins(1, 1, 1, 1);
-    startPage_ = new QTextBrowser(p1Msg_);
-    startPage_->setObjectName(QStringLiteral("WebB1"));
-    startPage_->setFrameShape(QFrame::NoFrame);
-    startPage_->setOpenLinks(false);
-    startPage_->setContextMenuPolicy(Qt::NoContextMenu);
-    msgLayout->addWidget(startPage_);
-    browserAreas_[0] = p1Msg_;
 }
 
 void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
@@ -405,59 +384,13 @@ void TFrmKorvel::BuildResultLine(QWidget* p1) {
     btnUpdate_->setIconSize(QSize(20, 20));
 }
 
-void TFrmKorvel::BuildOtherPanels() {
-    const QRect area(0, kTopBarHeight, kClientWidth,
-                     kClientHeight - kTopBarHeight - kStatusBarHeight);
-    for (int i = 1; i < 4; ++i) {
-        auto* p = new QFrame(this);
-        p->setObjectName(QStringLiteral("P%1").arg(i + 1));
-        p->setGeometry(area);
-        FillBackground(p, Rgb(0xE3EFF3));
-        auto* layout = new QVBoxLayout(p);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(0);
-        if (i < 3) {
-            // P21 / P31: the header strip with the link that opens the page in the browser.
-            auto* strip = new QFrame(p);
-            strip->setObjectName(i == 1 ? QStringLiteral("P21") : QStringLiteral("P31"));
-            strip->setFixedHeight(24);
-            FillBackground(strip, Rgb(0xFFFFF4));
-            auto* link = new ClickLabel(Q("用浏览器打开"), strip);
-            link->setObjectName(i == 1 ? QStringLiteral("LabPlane") : QStringLiteral("LabHotel"));
-            link->move(8, 4);
-            QFont underlined = font();
-            underlined.setUnderline(true);
-            link->setFont(underlined);
-            SetTextColour(link, Rgb(0x0000FF));
-            link->adjustSize();
-            link->setCursor(Qt::PointingHandCursor);
-            const std::string name = i == 1 ? "LabPlane" : "LabHotel";
-            link->clicked = [this, name] {
-                if (linkClicked) linkClicked(name);
-            };
-            layout->addWidget(strip);
-        }
-        // The browser's place; P4's caption shows until a page covers it.
-        auto* body = new QLabel(p);
-        body->setObjectName(QStringLiteral("WebB%1").arg(i + 1));
-        body->setAlignment(Qt::AlignCenter);
-        if (i == 3) body->setText(Q("该功能需要联网，请联网后再试。"));
-        FillBackground(body, Rgb(0xE3EFF3));
-        layout->addWidget(body, 1);
-        browserAreas_[i] = body;
-        panels_[i] = p;
-        p->hide();
-    }
-}
-
 void TFrmKorvel::BuildStatusBar() {
     auto* bar = new QFrame(this);
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
     FillBackground(bar, Rgb(0xE3EFF3));
     const int widths[4] = {150, 300, 150, 50};
-    const char* texts[4] = {"", "Korvel时刻在手，出差旅行无忧！", "联系我们:korvel@example.org",
-                            "Korvel"};
+    const char* texts[4] = {"", "Korvel时刻在手，出差旅行无忧！", "korvel@example.org", "Korvel"};
     int x = 0;
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(Q(texts[i]), bar);
@@ -522,23 +455,14 @@ void TFrmKorvel::WireController() {
     menu.popup = [&c] { c.MAdvancedPopup(); };
     menu.MPrintClick = [&c] { c.MPrintClick(); };
     menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [this] {
-        if (desktopShortcut) desktopShortcut();
-    };
-    menu.NStartClick = [this] {
-        if (startMenuShortcut) startMenuShortcut();
-    };
-    menu.MAboutClick = [this] {
-        if (aboutRequested) aboutRequested();
-    };
+    menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
+    menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
+    menu.MAboutClick = [this] { korvel::MAboutClick(this, logo_pixmap_); };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
-    connect(btnAbout_, &QPushButton::clicked, this, [this] {
-        if (aboutRequested) aboutRequested();
-    });
-    connect(btnUpdate_, &QPushButton::clicked, this, [this] {
-        if (linkClicked) linkClicked("BtnUpdate");
-    });
+    connect(btnAbout_, &QPushButton::clicked, this,
+            [this] { korvel::MAboutClick(this, logo_pixmap_); });
+    connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -551,9 +475,14 @@ void TFrmKorvel::FormCreate(StartOptions options) {
         QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
     };
     controller_->FormCreate(std::move(options));
+    if (startVersionCheck) {
+        startVersionCheck();
+    } else {
+        TThreadNet::Start(this,
+                          [this](const std::string& label) { SetText(Control::LabNew, label); });
+    }
     LoadImages();
-    ShowPanel(1);
-    LoadStartPage();
+    web_->LoadStartPage();
 }
 
 void TFrmKorvel::LoadImages() {
@@ -603,62 +532,35 @@ void TFrmKorvel::ApplyToolbarImages() {
     }
 }
 
-void TFrmKorvel::LoadStartPage() {
-    std::string page;
-    try {
-        const std::vector<unsigned char> bytes = ReadBlob("ABOUT");
-        page.assign(bytes.begin(), bytes.end());
-        if (const auto nul = page.find('\0'); nul != std::string::npos) page.resize(nul);
-        if (page.size() > 10001) page.resize(10001);
-    } catch (const std::exception&) {
-        page.clear();
-    }
-    if (startPage_) startPage_->setHtml(QStringFromGbk(page));
-}
-
 // ---------------------------------------------------------------------------------------
 // Panels
 
-void TFrmKorvel::ShowPanel(int panel) {
-    if (panel < 1 || panel > 4) return;
-    for (int i = 0; i < 4; ++i) panels_[i]->setVisible(i == panel - 1);
-    toolButtons_[panel - 1]->setChecked(true);
+void TFrmKorvel::ToolbarClick(int button) {
+    switch (button) {
+        case 1:
+            web_->TB1Click();
+            break;
+        case 2:
+            web_->TB2Click();
+            break;
+        case 3:
+            web_->TB3Click();
+            break;
+        case 4:
+            web_->TB4Click();
+            break;
+        default:
+            return;
+    }
+    toolButtons_[VisiblePanel() - 1]->setChecked(true);
 }
 
 int TFrmKorvel::VisiblePanel() const {
-    for (int i = 0; i < 4; ++i) {
-        if (!panels_[i]->isHidden()) return i + 1;
-    }
-    return 0;
+    return static_cast<int>(web_->Visible());
 }
 
 QWidget* TFrmKorvel::PanelWidget(int panel) const {
-    return panels_.at(panel - 1);
-}
-
-QWidget* TFrmKorvel::BrowserArea(int panel) const {
-    return browserAreas_.at(panel - 1);
-}
-
-void TFrmKorvel::SetBrowser(int panel, QWidget* browser) {
-    if (panel < 1 || panel > 4 || !browser) return;
-    if (panel == 1) {
-        browser->setParent(p1Msg_);
-        p1Msg_->layout()->replaceWidget(startPage_, browser);
-        startPage_->hide();
-        startPage_->deleteLater();
-        startPage_ = nullptr;
-        browser->show();
-        return;
-    }
-    QWidget* old = browserAreas_[panel - 1];
-    QWidget* host = panels_[panel - 1];
-    browser->setParent(host);
-    host->layout()->replaceWidget(old, browser);
-    old->hide();
-    old->deleteLater();
-    browserAreas_[panel - 1] = browser;
-    browser->show();
+    return web_->PanelWidget(static_cast<Panel>(panel));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -876,7 +778,7 @@ void TFrmKorvel::SetBusyCursor(bool busy) {
 }
 
 void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to) {
-    if (routeAdvert) routeAdvert(from, to);
+    web_->ShowRouteAdvert(from, to);
 }
 
 void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {

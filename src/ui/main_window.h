@@ -23,8 +23,11 @@ class QFrame;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QTextBrowser;
 class QToolButton;
+
+namespace korvel {
+class WebPanels;
+}
 
 namespace korvel::ui {
 
@@ -85,24 +88,14 @@ class TFrmKorvel : public QWidget, public MainView {
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
 
-    // --- the web side, filled in by the web panels ---
-    // Shows panel 1..4 (P1..P4) and hides the other three; presses its toolbar button.
-    void ShowPanel(int panel);
+    // --- the web side ---
+    // The toolbar handlers: panel 1..4 (P1..P4) becomes the visible one, its button pressed.
+    void ToolbarClick(int button);
     int VisiblePanel() const;
-    // Panels P1..P4, the travel-offer panel P1Msg and the area of each panel where its
-    // browser goes (P1Msg itself for panel 1).
     QWidget* PanelWidget(int panel) const;
-    QWidget* P1Msg() const { return p1Msg_; }
-    QWidget* BrowserArea(int panel) const;
-    // Replaces the stand-in browser of a panel by `browser` (owned by the window).
-    void SetBrowser(int panel, QWidget* browser);
-    // Hooks of the web side. toolbarClicked runs after the panel is shown.
-    std::function<void(int button)> toolbarClicked;
-    std::function<void(const std::string& from, const std::string& to)> routeAdvert;
-    std::function<void(const std::string& link)> linkClicked;  // "LabSell", "ImageLogo", ...
-    std::function<void()> aboutRequested;                      // BTNAbout, MAbout
-    std::function<void()> desktopShortcut;                     // MDesktop
-    std::function<void()> startMenuShortcut;                   // NStart
+    WebPanels* Web() const { return web_; }
+    // Runs instead of the version-check thread when set (tests: no network).
+    std::function<void()> startVersionCheck;
 
     // --- access for tests and screenshots ---
     QWidget* ControlWidget(Control c) const;
@@ -122,11 +115,9 @@ class TFrmKorvel : public QWidget, public MainView {
     void BuildTimetablePanel();
     void BuildQueryBoxes(QWidget* p1);
     void BuildResultLine(QWidget* p1);
-    void BuildOtherPanels();
     void BuildStatusBar();
     void LoadImages();
     void ApplyToolbarImages();
-    void LoadStartPage();
     void WireController();
 
     std::unique_ptr<MainController> controller_;
@@ -137,10 +128,8 @@ class TFrmKorvel : public QWidget, public MainView {
     ClickLabel* logo_ = nullptr;
     ClickLabel* labSell_ = nullptr;
 
-    std::array<QFrame*, 4> panels_{};
-    std::array<QWidget*, 4> browserAreas_{};
-    QFrame* p1Msg_ = nullptr;
-    QTextBrowser* startPage_ = nullptr;
+    QFrame* p1_ = nullptr;
+    WebPanels* web_ = nullptr;
 
     std::array<ClickLabel*, 15> headers_{};
     ResultTableView* grid_ = nullptr;

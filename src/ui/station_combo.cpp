@@ -108,7 +108,6 @@ void StationCombo::showPopup() {
         // A click anywhere else closes the list.
         qApp->installEventFilter(this);
     }
-    list_->raise();
 }
 
 void StationCombo::hidePopup() {

@@ -1,0 +1,483 @@
+// The main window offscreen over the embedded timetable: layout, start-up states, station
+// boxes, queries through the buttons, header sort, filters, input-error message boxes,
+// toolbar panels, and the screenshots of the window.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <future>
+#include <mutex>
+
+#include "main_window_test_util.h"
+#include "resources/resources.h"
+#include "ui/result_table.h"
+#include "ui/station_combo.h"
+
+namespace korvel {
+namespace {
+
+using test::App;
+using test::G;
+using test::U;
+
+QString Cell(ui::TFrmKorvel& w, int column, int row) {
+    return U(w.Controller().Grid().Cell(column, row));
+}
+
+void TypeInto(ui::TFrmKorvel& w, Control box, const QString& text) {
+    ui::StationCombo* combo = w.Combo(box);
+    combo->setFocus();
+    QTest::keyClicks(combo, text);
+}
+
+void Click(ui::TFrmKorvel& w, Control c) {
+    auto* b = qobject_cast<QAbstractButton*>(w.ControlWidget(c));
+    ASSERT_NE(b, nullptr);
+    b->click();
+}
+
+// Sets both station boxes (as a pick from the list would) and runs the query.
+void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
+    w.SetText(Control::ComboFZ, G(from));
+    w.SetText(Control::ComboDZ, G(to));
+    Click(w, Control::BTNZZCX);
+}
+
+// --- layout ------------------------------------------------------------------------------
+
+TEST(MainWindowLayoutTest, FixedWindowWithCaptionToolbarAndStatusBar) {
+    auto w = test::NewWindow();
+    EXPECT_EQ(w->size(), QSize(985, 681));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(w->windowTitle().startsWith(QStringLiteral("Korvel时刻表，准确及时")));
+
+    const char* captions[] = {"列车时刻", "折扣机票", "特价酒店", "余票查询"};
+    const int lefts[] = {13, 110, 210, 316};
+    for (int i = 1; i <= 4; ++i) {
+        QToolButton* b = w->ToolButton(i);
+        EXPECT_EQ(b->text(), QString::fromUtf8(captions[i - 1]));
+        EXPECT_EQ(b->geometry().size(), QSize(76, 52));
+        EXPECT_EQ(b->x(), lefts[i - 1]);
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_EQ(b->isChecked(), i == 1);
+    }
+    EXPECT_EQ(w->StatusPanel(0)->text(), QStringLiteral("当前版本:2011.09.30"));
+    EXPECT_EQ(w->StatusPanel(1)->text(), QStringLiteral("Korvel时刻在手，出差旅行无忧！"));
+    EXPECT_EQ(w->StatusPanel(0)->width(), 150);
+    EXPECT_EQ(w->StatusPanel(1)->width(), 300);
+    EXPECT_EQ(w->StatusPanel(2)->width(), 150);
+    EXPECT_EQ(w->StatusPanel(3)->width(), 50);
+    EXPECT_EQ(w->Text(Control::LabResult), G("结果:0"));
+    EXPECT_EQ(w->Text(Control::LabNew), G("版本检测中..."));
+}
+
+TEST(MainWindowLayoutTest, HeaderLabelsStandOverTheirGridColumns) {
+    auto w = test::NewWindow();
+    ui::ResultTableView* grid = w->Grid();
+    EXPECT_EQ(grid->geometry(), QRect(14, 43, 960, 305));
+    EXPECT_EQ(grid->toolTip(),
+              QStringLiteral("双击鼠标，可查看详细车次信息\n鼠标右键，弹出高级菜单"));
+    EXPECT_EQ(grid->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    const char* captions[] = {"车 次", "始发站", "终到站", "车型",         "发站",
+                              "发时",  "到站",   "到时",   "停站",         "里程",
+                              "历时",  "硬座",   "软座",   "硬卧上/中/下", "软卧上/下"};
+    for (int c = 0; c < 15; ++c) {
+        ui::ClickLabel* label = w->HeaderLabel(c);
+        EXPECT_EQ(label->objectName(), QStringLiteral("Lab%1").arg(c + 1));
+        EXPECT_EQ(label->text(), QString::fromUtf8(captions[c]));
+        EXPECT_EQ(label->property("tag").toInt(), 33);
+        EXPECT_EQ(label->width(), ui::ResultColumnWidths()[c]);
+        EXPECT_EQ(grid->columnWidth(c), ui::ResultColumnWidths()[c] + 1);
+        // The label's left edge is its column's left edge on screen.
+        const QPoint columnLeft =
+            grid->viewport()->mapTo(w.get(), QPoint(grid->columnViewportPosition(c), 0));
+        EXPECT_EQ(label->mapTo(w.get(), QPoint(0, 0)).x(), columnLeft.x()) << c;
+        EXPECT_FALSE(label->font().bold());
+    }
+}
+
+TEST(MainWindowLayoutTest, ChineseTextUsesASimplifiedChineseFace) {
+    auto w = test::NewWindow();
+    const QString family = QFontInfo(w->HeaderLabel(0)->font()).family();
+    EXPECT_TRUE(family.contains(QStringLiteral("CJK SC")) ||
+                family.contains(QStringLiteral("WenQuanYi")))
+        << family.toStdString();
+    EXPECT_EQ(QFontInfo(w->font()).pixelSize(), 12);
+}
+
+TEST(MainWindowLayoutTest, ToolbarImagesComeFromTheTwelveBlobsInOrder) {
+    auto w = test::NewWindow();
+    w->FormCreate();
+    ASSERT_EQ(w->ImageListBig().size(), 12u);
+    for (int i = 0; i < 12; ++i) {
+        const std::vector<unsigned char> bytes = ReadBlob("B" + std::to_string(i + 1));
+        const QImage expected = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
+        EXPECT_EQ(w->ImageListBig()[i].toImage().convertToFormat(QImage::Format_RGB32),
+                  expected.convertToFormat(QImage::Format_RGB32))
+            << "b" << i + 1;
+    }
+    EXPECT_EQ(w->LogoPixmap().size(), QSize(143, 63));
+    w->Controller().WaitForLoaders();
+}
+
+TEST(MainWindowLayoutTest, ToolbarSwitchesBetweenTheFourPanels) {
+    auto w = test::NewWindow();
+    w->FormCreate();
+    EXPECT_EQ(w->VisiblePanel(), 1);
+    w->ToolButton(3)->click();
+    EXPECT_EQ(w->VisiblePanel(), 3);
+    EXPECT_TRUE(w->PanelWidget(1)->isHidden());
+    EXPECT_FALSE(w->PanelWidget(3)->isHidden());
+    EXPECT_TRUE(w->ToolButton(3)->isChecked());
+    EXPECT_FALSE(w->ToolButton(1)->isChecked());
+    // The timetable panel is only hidden: its controls keep their state.
+    EXPECT_EQ(w->IsEnabled(Control::BTNZZFX), true);
+    w->ToolButton(1)->click();
+    EXPECT_EQ(w->VisiblePanel(), 1);
+    EXPECT_TRUE(w->ToolButton(1)->isChecked());
+    w->Controller().WaitForLoaders();
+}
+
+// --- start-up ----------------------------------------------------------------------------
+
+TEST(MainWindowStartTest, ControlsWaitForTheirTables) {
+    auto w = test::NewWindow();
+    std::promise<void> releasePy, releaseStops;
+    std::shared_future<void> pyGate = releasePy.get_future().share();
+    std::shared_future<void> stopsGate = releaseStops.get_future().share();
+    StartOptions options;
+    options.source = [pyGate, stopsGate](std::string_view name) {
+        if (name == "SPY") pyGate.wait();
+        if (name == "STrain") stopsGate.wait();
+        return ReadBlob(name);
+    };
+    w->FormCreate(options);
+
+    const Control boxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
+    const Control buttons[] = {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX,
+                               Control::BTNCZCX};
+    for (Control c : boxes) EXPECT_FALSE(w->IsEnabled(c));
+    for (Control c : buttons) EXPECT_FALSE(w->IsEnabled(c));
+    for (Control c : {Control::BTNZZFX, Control::BTNAdvanced, Control::BTNAbout, Control::BtnUpdate,
+                      Control::ECC, Control::CBSF, Control::CBDC}) {
+        EXPECT_TRUE(w->IsEnabled(c));
+    }
+    // The window keeps working while the loaders wait.
+    w->SetText(Control::ECC, "t1");
+    QApplication::processEvents();
+    EXPECT_FALSE(w->IsEnabled(Control::ComboFZ));
+
+    releasePy.set_value();
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::ComboFZ); }));
+    for (Control c : boxes) EXPECT_TRUE(w->IsEnabled(c));
+    for (Control c : buttons) EXPECT_FALSE(w->IsEnabled(c));
+
+    releaseStops.set_value();
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::BTNZZCX); }));
+    for (Control c : buttons) EXPECT_TRUE(w->IsEnabled(c));
+    w->Controller().WaitForLoaders();
+}
+
+TEST(MainWindowStartTest, AFailedTableLeavesItsControlsOff) {
+    auto w = test::NewWindow();
+    StartOptions options;
+    options.source = [](std::string_view name) -> std::vector<unsigned char> {
+        if (name == "STrain") throw std::runtime_error("damaged");
+        return ReadBlob(name);
+    };
+    w->FormCreate(options);
+    w->Controller().WaitForLoaders();
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::ComboFZ); }));
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    EXPECT_FALSE(w->IsEnabled(Control::BTNZZCX));
+    EXPECT_FALSE(w->IsEnabled(Control::BTNCZCX));
+}
+
+// --- station boxes -----------------------------------------------------------------------
+
+TEST(StationBoxTest, TypingLettersOpensTheMatchingStationsAndKeepsTheLetters) {
+    auto w = test::LoadedWindow();
+    ui::StationCombo* box = w->Combo(Control::ComboFZ);
+    EXPECT_EQ(box->count(), 12);
+    for (int i = 0; i < box->count(); ++i) EXPECT_TRUE(box->itemText(i).isEmpty());
+
+    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("bj"));
+    ASSERT_GE(box->count(), 1);
+    EXPECT_EQ(box->itemText(0), QStringLiteral("北京"));
+    EXPECT_GE(box->count(), 9);
+    EXPECT_TRUE(box->PopupVisible());
+    // The keyboard stays in the box: more letters narrow the list.
+    EXPECT_EQ(QApplication::focusWidget(), box);
+    QTest::keyClicks(box, QStringLiteral("n"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("bjn"));
+    EXPECT_EQ(box->itemText(0), QStringLiteral("北京南"));
+    EXPECT_TRUE(box->PopupVisible());
+
+    // Picking an item from the list puts it into the box and closes the list.
+    QListView* list = box->PopupList();
+    const QRect first = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_EQ(box->currentText(), QStringLiteral("北京南"));
+    EXPECT_FALSE(box->PopupVisible());
+    EXPECT_EQ(box->itemText(0), QStringLiteral("北京南"));  // a name leaves the list alone
+
+    // Clearing the box: nine empty items, list closed.
+    box->lineEdit()->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(box->currentText(), QString());
+    EXPECT_EQ(box->count(), 9);
+    EXPECT_FALSE(box->PopupVisible());
+}
+
+TEST(StationBoxTest, LettersWithoutAMatchOpenNineEmptyItemsAndBlanksAreTrimmed) {
+    auto w = test::LoadedWindow();
+    ui::StationCombo* box = w->Combo(Control::ComboCZ);
+    TypeInto(*w, Control::ComboCZ, QStringLiteral("zzzzzz"));
+    EXPECT_EQ(box->count(), 9);
+    EXPECT_TRUE(box->PopupVisible());
+    box->lineEdit()->clear();
+    TypeInto(*w, Control::ComboCZ, QStringLiteral(" bj "));
+    EXPECT_EQ(box->currentText(), QStringLiteral("bj"));
+    EXPECT_EQ(box->itemText(0), QStringLiteral("北京"));
+}
+
+TEST(StationBoxTest, EnterMovesTheFocusOnward) {
+    auto w = test::LoadedWindow();
+    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
+    QTest::keyClick(w->Combo(Control::ComboFZ), Qt::Key_Return);
+    EXPECT_FALSE(w->Combo(Control::ComboFZ)->PopupVisible());
+    EXPECT_EQ(QApplication::focusWidget(), w->Combo(Control::ComboDZ));
+    QTest::keyClick(w->Combo(Control::ComboDZ), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::BTNZZCX));
+    w->Combo(Control::ComboCZ)->setFocus();
+    QTest::keyClick(w->Combo(Control::ComboCZ), Qt::Key_Enter);
+    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::BTNCZCX));
+}
+
+TEST(StationBoxTest, TrainNumberBoxTurnsLettersToUpperCase) {
+    auto w = test::NewWindow();
+    auto* ecc = qobject_cast<QLineEdit*>(w->ControlWidget(Control::ECC));
+    ecc->setFocus();
+    QTest::keyClicks(ecc, QStringLiteral("t109"));
+    EXPECT_EQ(ecc->text(), QStringLiteral("T109"));
+    EXPECT_EQ(w->Text(Control::ECC), "T109");
+}
+
+// --- queries, sorting, filters -----------------------------------------------------------
+
+TEST(MainWindowQueryTest, StationToStationQueryFillsTheGridAndTheResultLabel) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int shown = w->Controller().ShownCount();
+    ASSERT_GT(shown, 0);
+    EXPECT_EQ(w->Text(Control::LabResult), G("结果:") + std::to_string(shown));
+    EXPECT_EQ(w->GridModel()->rowCount(), std::max(shown, ResultGrid::kMinRows));
+    for (int r = 0; r < shown; ++r) {
+        EXPECT_FALSE(Cell(*w, 0, r).isEmpty());
+        EXPECT_TRUE(Cell(*w, 4, r).startsWith(QStringLiteral("北京"))) << r;
+        EXPECT_TRUE(Cell(*w, 6, r).startsWith(QStringLiteral("上海"))) << r;
+        // What the view shows is what the grid holds.
+        EXPECT_EQ(w->GridModel()->data(w->GridModel()->index(r, 0)).toString(), Cell(*w, 0, r));
+    }
+    if (shown < ResultGrid::kMinRows) EXPECT_TRUE(Cell(*w, 0, shown).isEmpty());
+
+    // A click on a filled row selects it; a click on an empty row changes nothing.
+    ui::ResultTableView* grid = w->Grid();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(w->GridModel()->index(0, 2)).center());
+    EXPECT_EQ(w->Controller().Grid().Selection(), 0);
+    if (shown < ResultGrid::kMinRows) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(w->GridModel()->index(shown, 2)).center());
+        EXPECT_EQ(w->Controller().Grid().Selection(), 0);
+    }
+}
+
+TEST(MainWindowQueryTest, HeaderClickSortsAndMarksTheColumn) {
+    auto w = test::LoadedWindow();
+    // Nothing shown yet: a click changes nothing, not even the marker.
+    w->HeaderLabel(5)->clicked();
+    EXPECT_FALSE(w->HeaderLabel(5)->font().bold());
+
+    QueryDirect(*w, "北京", "上海");
+    const int shown = w->Controller().ShownCount();
+    ASSERT_GT(shown, 0);
+    QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);
+    EXPECT_TRUE(w->HeaderLabel(5)->font().bold());
+    EXPECT_EQ(w->HeaderLabel(5)->text(), QStringLiteral("发时↑"));
+    for (int r = 1; r < shown; ++r) EXPECT_LE(Cell(*w, 5, r - 1), Cell(*w, 5, r));
+
+    QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);
+    EXPECT_EQ(w->HeaderLabel(5)->text(), QStringLiteral("发时↓"));
+    for (int r = 1; r < shown; ++r) EXPECT_GE(Cell(*w, 5, r - 1), Cell(*w, 5, r));
+
+    QTest::mouseClick(w->HeaderLabel(9), Qt::LeftButton);
+    EXPECT_EQ(w->HeaderLabel(5)->text(), QStringLiteral("发时"));
+    EXPECT_FALSE(w->HeaderLabel(5)->font().bold());
+    EXPECT_EQ(w->HeaderLabel(9)->text(), QStringLiteral("里程↑"));
+    for (int r = 1; r < shown; ++r) {
+        EXPECT_LE(Cell(*w, 9, r - 1).toInt(), Cell(*w, 9, r).toInt());
+    }
+}
+
+TEST(MainWindowQueryTest, FilterClickRefiltersTheSameResults) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int all = w->Controller().ShownCount();
+    ASSERT_GT(all, 0);
+
+    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
+    EXPECT_TRUE(w->Checked(Control::CBDC));
+    const int emu = w->Controller().ShownCount();
+    EXPECT_LE(emu, all);
+    EXPECT_EQ(w->Text(Control::LabResult), G("结果:") + std::to_string(emu));
+    for (int r = 0; r < emu; ++r) {
+        const QChar first = Cell(*w, 0, r).at(0);
+        EXPECT_TRUE(first == 'C' || first == 'D' || first == 'G') << Cell(*w, 0, r).toStdString();
+    }
+    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
+    EXPECT_EQ(w->Controller().ShownCount(), all);
+
+    // A new query clears the boxes.
+    QTest::mouseClick(w->ControlWidget(Control::CBSF), Qt::LeftButton);
+    QueryDirect(*w, "北京", "上海");
+    EXPECT_FALSE(w->Checked(Control::CBSF));
+    EXPECT_EQ(w->Controller().ShownCount(), all);
+}
+
+TEST(MainWindowQueryTest, TrainRowsBoardingAtTheirOriginArePaintedRed) {
+    auto w = test::LoadedWindow();
+    w->SetText(Control::ECC, "T109");
+    Click(*w, Control::BTNCCCX);
+    ASSERT_GT(w->Controller().ShownCount(), 0);
+    ui::ResultGridModel* m = w->GridModel();
+    EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(0xFF, 0, 0));
+}
+
+// --- input errors ------------------------------------------------------------------------
+
+struct InputErrorCase {
+    const char* from;
+    const char* to;
+    const char* caption;
+    const char* text;
+    Control focus;
+};
+
+TEST(MainWindowMessageTest, EachStationInputErrorShowsItsBoxAndFocusesTheBox) {
+    auto w = test::LoadedWindow();
+    const InputErrorCase cases[] = {
+        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"bj", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"北京", "", "信息不完整", "请输入到站。", Control::ComboDZ},
+        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboFZ},
+        {"火星", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
+        {"北京", "火星", "输入错误", "到站不存在。", Control::ComboDZ},
+    };
+    for (const InputErrorCase& c : cases) {
+        SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+        test::ModalAnswerer answerer;
+        QueryDirect(*w, c.from, c.to);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        const test::SeenBox& box = answerer.Seen()[0];
+        EXPECT_EQ(box.caption, QString::fromUtf8(c.caption));
+        EXPECT_EQ(box.text, QString::fromUtf8(c.text));
+        EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QApplication::processEvents();
+        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(c.focus));
+    }
+}
+
+TEST(MainWindowMessageTest, TrainAndStationQueriesReportMissingInput) {
+    auto w = test::LoadedWindow();
+    {
+        test::ModalAnswerer answerer;
+        w->SetText(Control::ECC, "");
+        Click(*w, Control::BTNCCCX);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
+        EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车次。"));
+        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::ECC));
+    }
+    {
+        test::ModalAnswerer answerer;
+        w->SetText(Control::ComboCZ, "");
+        Click(*w, Control::BTNCZCX);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
+        EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车站。"));
+        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::ComboCZ));
+    }
+    {
+        test::ModalAnswerer answerer;
+        w->SetText(Control::ComboCZ, G("火星"));
+        Click(*w, Control::BTNCZCX);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("输入错误"));
+        EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("车站不存在。"));
+    }
+}
+
+TEST(MainWindowMessageTest, MessageBoxesMapButtonsIconsAndAnswers) {
+    auto w = test::NewWindow();
+    {
+        test::ModalAnswerer answerer(QMessageBox::No);
+        EXPECT_EQ(
+            w->ShowMessage(G("Korvel时刻"), G("是否继续?"), MsgButtons::YesNo, MsgIcon::Question),
+            MsgAnswer::No);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("Korvel时刻"));
+        EXPECT_EQ(answerer.Seen()[0].icon, QMessageBox::Question);
+        EXPECT_EQ(answerer.Seen()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    }
+    {
+        test::ModalAnswerer answerer(QMessageBox::Yes);
+        EXPECT_EQ(w->ShowMessage("a", "b", MsgButtons::YesNoCancel, MsgIcon::Warning),
+                  MsgAnswer::Yes);
+        EXPECT_EQ(answerer.Seen()[0].icon, QMessageBox::Warning);
+    }
+}
+
+// --- screenshots -------------------------------------------------------------------------
+
+TEST(MainWindowScreenshotTest, StartAndAfterAQuery) {
+    auto w = test::LoadedWindow();
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_start.png")));
+
+    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
+    QApplication::processEvents();
+    // The open list is a window of its own: draw it onto the shot where it lies.
+    QPixmap typing = w->grab();
+    {
+        ui::StationCombo* box = w->Combo(Control::ComboFZ);
+        QPainter p(&typing);
+        p.drawPixmap(w->mapFromGlobal(box->PopupList()->mapToGlobal(QPoint(0, 0))),
+                     box->PopupList()->grab());
+    }
+    EXPECT_TRUE(typing.save(test::ShotDir() + QStringLiteral("/main_window_station_list.png")));
+    w->Combo(Control::ComboFZ)->hidePopup();
+
+    QueryDirect(*w, "北京", "上海");
+    ASSERT_GT(w->Controller().ShownCount(), 0);
+    QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);
+    QTest::mouseClick(w->Grid()->viewport(), Qt::LeftButton, {},
+                      w->Grid()->visualRect(w->GridModel()->index(0, 2)).center());
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_query.png")));
+}
+
+}  // namespace
+}  // namespace korvel
