@@ -273,6 +273,22 @@ TEST(CliQueryFixture, NoDirectTrainAsksAndAnswersNoUnlessTold) {
     EXPECT_EQ(Lines(yes.out).back(), "结果:2");
 }
 
+TEST(CliQueryFixture, TableColumnsLineUpInDisplayColumns) {
+    // Two display columns per Chinese character: the padding counts GBK bytes.
+    const CliRun r = InProcess("direct", {"北京南", "上海虹桥"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 4u);
+    const std::size_t at = Utf8ToGbk(lines[0]).find(Utf8ToGbk("发时"));
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(Utf8ToGbk(lines[1]).find("08:00"), at);
+    EXPECT_EQ(Utf8ToGbk(lines[2]).find("19:33"), at);
+    EXPECT_EQ(lines[3], "结果:2");
+
+    const CliRun json = InProcess("codes", {"bj", "--format", "json"});
+    EXPECT_EQ(json.out, "[\"北京\", \"宝鸡\", \"北京西\", \"北京南\", \"北京北\"]\n");
+}
+
 TEST(CliQueryFixture, StopsBoardingPartWay) {
     const CliRun r =
         InProcess("stops", {"g1", "--board", "济南", "--count", "2", "--format", "csv"});
