@@ -369,11 +369,12 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
 void CollectTransferStations(TransferData& data) {
     std::vector<TPub_ZZStruct>& list = data.TransferList;
     list.clear();
-    // Station -> entry; the same first match a linear search of the list would find.
+    // Station -> entry, the first match a linear search of the list would find. The keys
+    // view the first legs' own strings, which stay put while the list grows.
     std::unordered_map<std::string_view, std::size_t> where;
     for (const TPub_GridResult& leg : data.FromLegs) {
-        auto it = where.find(leg.ToStation);
-        if (it != where.end()) {
+        auto [it, added] = where.try_emplace(leg.ToStation, list.size());
+        if (!added) {
             ++list[it->second].Count1;
             continue;
         }
@@ -383,9 +384,6 @@ void CollectTransferStations(TransferData& data) {
         z.Time1 = ElapsedText(leg.FromRDate, leg.ToRDate);
         z.Count1 = 1;
     }
-    // Keys point into the entries' own strings, which no longer move.
-    where.clear();
-    for (std::size_t i = 0; i < list.size(); ++i) where.emplace(list[i].Station, i);
 
     for (const TPub_GridResult& leg : data.ToLegs) {
         auto it = where.find(leg.FromStation);

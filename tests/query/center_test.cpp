@@ -1,0 +1,301 @@
+// Journey-time, distance and fare arithmetic.
+#include "query/center.h"
+
+#include <gtest/gtest.h>
+
+#include "test_timetable.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+
+TEST(ElapsedTextTest, PadsHoursAndMinutes) {
+    EXPECT_EQ(ElapsedText("0", "0"), "0");
+    EXPECT_EQ(ElapsedText("2:9", "2:9"), "0");
+    EXPECT_EQ(ElapsedText("0", "4:55"), "04:55");
+    EXPECT_EQ(ElapsedText("18", "1:1"), "00:43");
+    EXPECT_EQ(ElapsedText("2:9", "37:43"), "35:34");
+    EXPECT_EQ(ElapsedText("0", "0:5"), "00:05");
+    EXPECT_EQ(ElapsedText("45", "1:30"), "00:45");
+    EXPECT_EQ(ElapsedText("10:05", "22:45"), "12:40");
+    EXPECT_EQ(ElapsedText("0", "20:0"), "20:00");
+    // Only two minute digits after the colon are read; an empty hour part is 0.
+    EXPECT_EQ(ElapsedText("0", "1:059"), "01:05");
+    EXPECT_EQ(ElapsedText("0", ":30"), "00:30");
+}
+
+TEST(RoundHalfUpTest, HalfGoesUp) {
+    EXPECT_EQ(RoundHalfUp(2.5), 3);
+    EXPECT_EQ(RoundHalfUp(2.4999), 2);
+    EXPECT_EQ(RoundHalfUp(0.0), 0);
+    EXPECT_EQ(RoundHalfUp(170.9666), 171);
+}
+
+TEST(BaseFareTest, BandCentresAndRates) {
+    struct Case {
+        int d;
+        double fare;
+        int adjusted;
+    } cases[] = {{0, 1.1722, 20},          {5, 1.1722, 20},       {19, 1.1722, 20},
+                 {20, 1.1722, 20},         {21, 1.46525, 25},     {201, 12.24949, 210},
+                 {250, 14.35945, 250},     {1000, 50.9907, 1000}, {2500, 107.109775, 2515},
+                 {2810, 115.315175, 2795}, {150, 8.49845, 145},   {400, 21.74431, 390},
+                 {6001, 209.2377, 6001}};
+    for (const Case& c : cases) {
+        int adj = -1;
+        EXPECT_NEAR(BaseFare(c.d, &adj), c.fare, 1e-9) << c.d;
+        EXPECT_EQ(adj, c.adjusted) << c.d;
+    }
+    EXPECT_NEAR(BaseFare(400), 21.74431, 1e-9);
+}
+
+TEST(BaseFareTest, TablesHaveTheirRows) {
+    ASSERT_EQ(DistanceBands().size(), 10u);
+    EXPECT_EQ(DistanceBands().front().Intervals.size(), 20u);
+    EXPECT_EQ(DistanceBands().back().Intervals.size(), 14u);
+    EXPECT_EQ(DistanceBands().back().Intervals.back(), std::make_pair(5901, 6000));
+    EXPECT_EQ(DistanceBands()[3].Intervals[7], std::make_pair(981, 1020));
+    ASSERT_EQ(RateBands().size(), 6u);
+    EXPECT_DOUBLE_EQ(RateBands()[5].Rate, 0.029305);
+}
+
+TEST(PriceValueTest, Parts) {
+    EXPECT_EQ(PriceValue("38/41/43", 1), 38);
+    EXPECT_EQ(PriceValue("38/41/43", 2), 41);
+    EXPECT_EQ(PriceValue("38/41/43", 3), 43);
+    EXPECT_EQ(PriceValue("54/58", 1), 54);
+    EXPECT_EQ(PriceValue("54/58", 2), 58);
+    EXPECT_EQ(PriceValue("54/58", 3), 58);
+    EXPECT_EQ(PriceValue("3.5", 0), 3.5);
+    EXPECT_EQ(PriceValue("3.5", 1), 0);  // no "/"
+    EXPECT_EQ(PriceValue("3.5", 2), 0);
+    EXPECT_EQ(PriceValue("-", 0), 0);
+    EXPECT_EQ(PriceValue("", 1), 0);
+    EXPECT_EQ(PriceValue("38/41/43", 0), 0);  // not a number as a whole
+    EXPECT_EQ(PriceValue("38/41/43", 4), 0);
+    EXPECT_EQ(PriceValue("39.5/42.5/44.5", 3), 44.5);
+    EXPECT_EQ(PriceValue("abc/x", 1), 0);
+}
+
+TEST(NumberTextTest, ReadsAndWritesWithDot) {
+    EXPECT_EQ(FareNumber("143"), 143);
+    EXPECT_EQ(FareNumber("3,5"), 0);
+    EXPECT_EQ(FareNumber("inf"), 0);
+    EXPECT_EQ(FareNumber(" 3"), 0);
+    EXPECT_EQ(DecimalText(36), "36");
+    EXPECT_EQ(DecimalText(35.5), "35.5");
+    EXPECT_EQ(DecimalText(0.1 + 0.2), "0.3");
+    EXPECT_NEAR(TwoPercentPart(115.315175), 2.4, 1e-12);
+    EXPECT_NEAR(TwoPercentPart(8.49845), 0.2, 1e-12);
+    EXPECT_NEAR(TwoPercentPart(50), 1.0, 1e-12);  // already whole tenths
+}
+
+TEST(ElapsedMinutesTest, BothDirections) {
+    EXPECT_EQ(ElapsedToMinutes("05:30"), 330);
+    EXPECT_EQ(ElapsedToMinutes("18"), 18);
+    EXPECT_EQ(ElapsedToMinutes("0"), 0);
+    EXPECT_EQ(ElapsedToMinutes("2:9"), 129);
+    EXPECT_EQ(ElapsedToMinutes("x:30"), 30);
+    EXPECT_EQ(ElapsedToMinutes(""), 0);
+    EXPECT_EQ(MinutesToElapsed(125), "2:5");
+    EXPECT_EQ(MinutesToElapsed(600), "10:0");
+    EXPECT_EQ(MinutesToElapsed(0), "0:0");
+    EXPECT_EQ(MinutesToElapsed(ElapsedToMinutes("05:30") + ElapsedToMinutes("01:45")), "7:15");
+    EXPECT_EQ(MinutesToElapsed(ElapsedToMinutes("01:05") + ElapsedToMinutes("00:00")), "1:5");
+}
+
+// The 1043 row from 咸阳 to 宝鸡.
+TPub_GridResult Row1043() {
+    TPub_GridResult r;
+    r.TrainNo = "1043";
+    r.NType = 8;
+    r.StartStation = G("西安");
+    r.TrainDistance = 2810;
+    r.TrainP1 = "143";
+    r.TrainP2 = "-";
+    r.TrainP3 = "280/291/303";
+    r.TrainP4 = "469/492";
+    r.FromStation = G("咸阳");
+    r.FromDistance = 23;
+    r.ToDistance = 173;
+    r.SpanKm = 150;
+    return r;
+}
+
+TEST(ConventionalFaresTest, WorkedExample1043) {
+    TPub_GridResult r = Row1043();
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "12");
+    EXPECT_EQ(r.Fare2, "");
+    EXPECT_EQ(r.Fare3, "46/48/50");
+    EXPECT_EQ(r.Fare4, "68/72");
+
+    const auto premium = ConventionalPremium(8, 2810, "143", "-", "280/291/303", "469/492");
+    ASSERT_TRUE(premium);
+    EXPECT_EQ(premium->factor, 1.0);
+    EXPECT_TRUE(premium->withAirConditioning);
+    const SpanFares f = ConventionalSpanFares(8, 150, 1.0, true);
+    EXPECT_EQ(f.hardSeat, 12);
+    EXPECT_EQ(f.softSeat, 20);
+    EXPECT_EQ(f.hardSleeper[0], 46);
+    EXPECT_EQ(f.hardSleeper[2], 50);
+    EXPECT_EQ(f.softSleeper[1], 72);
+}
+
+TEST(ConventionalFaresTest, SoftSleeperOnlyTrain) {
+    // Reference is the upper soft sleeper (class 4): 171 - 1 - 10 = 160 against m1 141,
+    // m2 154, so factor 1.0 with the 25 % part kept.
+    TPub_GridResult r;
+    r.TrainNo = "T9";
+    r.NType = 8;
+    r.StartStation = G("北京");
+    r.FromStation = G("天津");
+    r.TrainDistance = 1000;
+    r.TrainP1 = r.TrainP2 = r.TrainP3 = "-";
+    r.TrainP4 = "171/180";
+    r.SpanKm = 500;
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "");
+    EXPECT_EQ(r.Fare2, "");
+    EXPECT_EQ(r.Fare3, "");
+    EXPECT_EQ(r.Fare4, "123/128");
+}
+
+TEST(ConventionalFaresTest, NoReferenceFareLeavesFaresEmpty) {
+    TPub_GridResult r = Row1043();
+    r.TrainP1 = r.TrainP2 = r.TrainP3 = r.TrainP4 = "-";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1 + r.Fare2 + r.Fare3 + r.Fare4, "");
+    EXPECT_FALSE(ConventionalPremium(8, 2810, "-", "-", "-", "-"));
+}
+
+TEST(ConventionalFaresTest, HalfYuanSeatAndExpressPart) {
+    // A short span: seat fares of 5 or less get 0.5 added, not 1.
+    const SpanFares f = ConventionalSpanFares(11, 10, 1.0, false);
+    // BaseFare(10) = 1.1722 (20 km), 2 % part 0.1: seat(1) = round(1.2722) = 1.
+    EXPECT_EQ(f.hardSeat, 1.5);
+    EXPECT_EQ(f.softSeat, 2.5);  // seat(2) = round(2.4444) = 2, + 0.5
+    // Express types add round(1.1722) below 100 km, doubled for types 4 to 6 only.
+    EXPECT_EQ(ConventionalSpanFares(7, 10, 1.0, false).hardSeat, 2.5);
+    EXPECT_EQ(ConventionalSpanFares(6, 10, 1.0, false).hardSeat, 3.5);
+}
+
+TEST(FillFaresTest, OriginBoardingCopiesStoredFares) {
+    TPub_GridResult r = Row1043();
+    r.FromStation = r.StartStation;
+    r.ToP1 = "25";
+    r.ToP2 = "-";
+    r.ToP3 = "-";
+    r.ToP4 = "-";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "25");
+    EXPECT_EQ(r.Fare2, "-");
+    EXPECT_EQ(r.Fare3, "-");
+    EXPECT_EQ(r.Fare4, "-");
+}
+
+TEST(FillFaresTest, OriginBoardingWithoutStoredFaresComputes) {
+    TPub_GridResult r = Row1043();
+    r.FromStation = r.StartStation;
+    r.ToP1 = r.ToP2 = r.ToP3 = r.ToP4 = "-";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "12");
+    EXPECT_EQ(r.Fare3, "46/48/50");
+    EXPECT_EQ(r.Fare4, "68/72");
+}
+
+TPub_GridResult EmuRow(const char* trainNo, int distance, const char* p1, int span) {
+    TPub_GridResult r;
+    r.TrainNo = trainNo;
+    r.NType = 1;
+    r.StartStation = G("北京");
+    r.FromStation = G("唐山北");
+    r.TrainDistance = distance;
+    r.TrainP1 = p1;
+    r.SpanKm = span;
+    return r;
+}
+
+TEST(EmuFaresTest, WorkedExampleD1) {
+    TPub_GridResult r = EmuRow("D1", 703, "207", 552);
+    r.FromP1 = "45";
+    r.FromP2 = "53";
+    r.FromP4 = "-";
+    r.Fare3 = "untouched";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "171");
+    EXPECT_EQ(r.Fare2, "205");
+    EXPECT_EQ(r.Fare3, "untouched");  // EmuFares never writes the hard sleeper
+    EXPECT_EQ(r.Fare4, "");
+}
+
+TEST(EmuFaresTest, DRateSnapping) {
+    // 0.29 per km lies within 0.02 of the standard rate: the standard rate, factor 1.
+    TPub_GridResult a = EmuRow("D5", 1000, "290", 800);
+    FillFares(a);
+    EXPECT_EQ(a.Fare1, "248");  // 800 * 0.3097222
+    EXPECT_EQ(a.Fare2, "");     // no soft seat at the boarding stop
+    // 0.232 per km: factor 0.749 snaps to 0.75, applied only above 700 km.
+    TPub_GridResult b = EmuRow("d6", 1000, "232", 701);
+    FillFares(b);
+    EXPECT_EQ(b.Fare1, "163");  // 701 * 0.3097222 * 0.75
+    TPub_GridResult c = EmuRow("D6", 1000, "232", 700);
+    FillFares(c);
+    EXPECT_EQ(c.Fare1, "217");  // 700 * 0.3097222
+    // 0.35 per km is used unchanged.
+    TPub_GridResult d = EmuRow("D7", 1000, "350", 100);
+    d.FromP2 = "10";
+    d.FromP4 = "100/110";
+    FillFares(d);
+    EXPECT_EQ(d.Fare1, "35");
+    EXPECT_EQ(d.Fare2, "42");     // 35 * 1.199243
+    EXPECT_EQ(d.Fare4, "67/75");  // 35 * 1.91651809, 35 * 2.155609769
+}
+
+TEST(EmuFaresTest, DifferencesForCAndGTrains) {
+    TPub_GridResult r = EmuRow("G7", 1300, "600", 500);
+    r.NType = 2;
+    r.FromP1 = "100";
+    r.ToP1 = "90";  // smaller than at the boarding stop
+    r.FromP2 = "150";
+    r.ToP2 = "200";
+    r.FromP4 = "100/110";
+    r.ToP4 = "300/320";
+    r.Fare1 = "old";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "");
+    EXPECT_EQ(r.Fare2, "50");
+    EXPECT_EQ(r.Fare4, "200/210");
+
+    TPub_GridResult c = EmuRow("C2001", 100, "20", 30);
+    c.NType = 3;
+    c.FromP1 = "5";
+    c.ToP1 = "12.5";
+    FillFares(c);
+    EXPECT_EQ(c.Fare1, "8");  // 7.5 rounds up
+    EXPECT_EQ(c.Fare4, "");
+}
+
+TEST(EmuFaresTest, G100RuleIgnoresTheStops) {
+    TPub_GridResult r = EmuRow("G100", 1300, "600", 300);
+    r.NType = 2;
+    r.FromP1 = "50";
+    r.ToP1 = "60";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1, "333");
+    EXPECT_EQ(r.Fare2, "532");
+}
+
+TEST(EmuFaresTest, NoWholeFareClearsTheClasses) {
+    TPub_GridResult r = EmuRow("G8", 1300, "-", 300);
+    r.NType = 2;
+    r.FromP1 = "50";
+    r.ToP1 = "60";
+    r.Fare1 = r.Fare2 = r.Fare4 = "old";
+    FillFares(r);
+    EXPECT_EQ(r.Fare1 + r.Fare2 + r.Fare4, "");
+}
+
+}  // namespace
+}  // namespace korvel

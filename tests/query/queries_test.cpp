@@ -1,0 +1,404 @@
+// The four queries over small timetables.
+#include "query/queries.h"
+
+#include <gtest/gtest.h>
+
+#include "network.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+using test::Stop;
+
+std::vector<std::string> TrainNos(const ResultList& rows) {
+    std::vector<std::string> v;
+    for (const auto& r : rows) v.push_back(r.TrainNo);
+    return v;
+}
+
+class QueryTest : public ::testing::Test {
+  protected:
+    void SetUp() override { test::BuildNetwork(t_); }
+    Timetable t_;
+    TPub_FZStruct from_;
+    TPub_DZStruct to_;
+    ResultList rows_;
+};
+
+// --- station to station ---
+
+TEST_F(QueryTest, DirectFirstDepartureLastArrival) {
+    SearchDirectTrains(t_, G("北京"), G("上海"), from_, to_, rows_);
+    ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T1"});
+    const TPub_GridResult& r = rows_[0];
+    // Boards at 北京南 (stop 1); 北京西 (stop 2) is tested only as an arrival. Alights at
+    // the last Shanghai station, 上海 after 上海南.
+    EXPECT_EQ(r.FromStation, G("北京南"));
+    EXPECT_EQ(r.FromSNo, 1);
+    EXPECT_EQ(r.FromDTime, "08:00");
+    EXPECT_EQ(r.FromRDate, "0");
+    EXPECT_EQ(r.ToStation, G("上海"));
+    EXPECT_EQ(r.ToSNo, 5);
+    EXPECT_EQ(r.ToATime, "20:40");
+    EXPECT_EQ(r.ToRDate, "12:40");
+    EXPECT_EQ(r.StopCount, 4);
+    EXPECT_EQ(r.SpanKm, 1463);
+    EXPECT_EQ(r.SpanTime, "12:40");
+    EXPECT_EQ(r.NType, 5);
+    EXPECT_EQ(r.TypeName, TrainTypeName(5));
+    EXPECT_EQ(r.StartStation, G("北京南"));
+    EXPECT_EQ(r.EndStation, G("上海"));
+    EXPECT_EQ(r.TrainDistance, 1463);
+    // Boarding at the origin: the stored fares, "-" included.
+    EXPECT_EQ(r.Fare1, "179");
+    EXPECT_EQ(r.Fare2, "-");
+    EXPECT_EQ(r.Fare4, "-");
+    EXPECT_EQ(from_.CityName, G("北京"));
+    EXPECT_EQ(to_.CityName, G("上海"));
+    EXPECT_EQ(from_.GroupId, 5);
+    EXPECT_EQ(from_.Members.size(), 5u);
+}
+
+TEST_F(QueryTest, DirectOppositeDirectionGivesNoRow) {
+    SearchDirectTrains(t_, G("上海"), G("北京"), from_, to_, rows_);
+    // T1 runs Beijing to Shanghai; only T2 goes this way. Z98/Z95 ends in Shanghai.
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"T2"});
+}
+
+TEST_F(QueryTest, DirectSameGroupRunsExact) {
+    SearchDirectTrains(t_, G("北京西"), G("北京南"), from_, to_, rows_);
+    // T1 passes 北京南 before 北京西; X1 is not in the train list.
+    ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T3"});
+    EXPECT_EQ(rows_[0].FromStation, G("北京西"));
+    EXPECT_EQ(rows_[0].ToStation, G("北京南"));
+    EXPECT_TRUE(from_.Members.empty());
+    EXPECT_TRUE(to_.Members.empty());
+    EXPECT_EQ(from_.GroupId, 5);
+    EXPECT_EQ(to_.GroupId, 5);
+}
+
+TEST_F(QueryTest, DirectUngroupedToGroup) {
+    SearchDirectTrains(t_, G("天津"), G("北京"), from_, to_, rows_);
+    ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"K1"});
+    EXPECT_EQ(rows_[0].ToStation, G("北京"));  // after 北京东
+    EXPECT_EQ(rows_[0].ToSNo, 3);
+
+    SearchDirectTrains(t_, G("北京"), G("天津"), from_, to_, rows_);
+    EXPECT_EQ(TrainNos(rows_), (std::vector<std::string>{"T1", "T3"}));
+    EXPECT_EQ(rows_[1].FromStation, G("北京西"));
+}
+
+TEST_F(QueryTest, DirectReplacesThePreviousResult) {
+    SearchDirectTrains(t_, G("北京"), G("天津"), from_, to_, rows_);
+    SearchDirectTrains(t_, G("天津"), G("太原"), from_, to_, rows_);
+    EXPECT_TRUE(rows_.empty());
+}
+
+TEST_F(QueryTest, DirectFaresWorkedExamples) {
+    SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
+    ASSERT_EQ(rows_.size(), 1u);
+    EXPECT_EQ(rows_[0].SpanKm, 150);
+    EXPECT_EQ(rows_[0].SpanTime, "02:05");
+    EXPECT_EQ(rows_[0].Fare1, "12");
+    EXPECT_EQ(rows_[0].Fare2, "");
+    EXPECT_EQ(rows_[0].Fare3, "46/48/50");
+    EXPECT_EQ(rows_[0].Fare4, "68/72");
+
+    SearchDirectTrains(t_, G("唐山北"), G("沈阳北"), from_, to_, rows_);
+    ASSERT_EQ(rows_.size(), 1u);
+    EXPECT_EQ(rows_[0].SpanKm, 552);
+    EXPECT_EQ(rows_[0].Fare1, "171");
+    EXPECT_EQ(rows_[0].Fare2, "205");
+    EXPECT_EQ(rows_[0].Fare3, "");
+    EXPECT_EQ(rows_[0].Fare4, "");
+}
+
+// --- train number ---
+
+TEST_F(QueryTest, TrainNumberKeyRules) {
+    QueryByTrainNumber(t_, "z98", rows_);
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"Z98/Z95"});
+    QueryByTrainNumber(t_, " \tZ98 ", rows_);
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"Z98/Z95"});
+    QueryByTrainNumber(t_, "Z98/Z95", rows_);
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"Z98/Z95"});
+    QueryByTrainNumber(t_, "Z95", rows_);
+    EXPECT_TRUE(rows_.empty());
+    QueryByTrainNumber(t_, "Z9", rows_);
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"Z9"});
+    QueryByTrainNumber(t_, "k142", rows_);
+    EXPECT_EQ(TrainNos(rows_), std::vector<std::string>{"K142/K143/K140"});
+    QueryByTrainNumber(t_, "Z98/", rows_);
+    EXPECT_TRUE(rows_.empty());
+    QueryByTrainNumber(t_, "K14", rows_);
+    EXPECT_TRUE(rows_.empty());
+}
+
+TEST_F(QueryTest, TrainNumberRowRunsTheWholeRoute) {
+    QueryByTrainNumber(t_, "Z98", rows_);
+    ASSERT_EQ(rows_.size(), 1u);
+    const TPub_GridResult& r = rows_[0];
+    EXPECT_EQ(r.TypeName, TrainTypeName(4));
+    EXPECT_EQ(r.FromStation, G("太原"));
+    EXPECT_EQ(r.FromStation, r.StartStation);
+    EXPECT_EQ(r.FromSNo, 1);
+    EXPECT_EQ(r.FromDistance, 0);
+    EXPECT_EQ(r.FromDTime, "19:59");
+    EXPECT_EQ(r.FromRDate, "0");
+    EXPECT_EQ(r.FromP1 + r.FromP2 + r.FromP3 + r.FromP4, "");
+    EXPECT_EQ(r.ToStation, G("上海"));
+    EXPECT_EQ(r.ToSNo, 4);
+    EXPECT_EQ(r.ToATime, "09:35");
+    EXPECT_EQ(r.ToRDate, "13:36");
+    EXPECT_EQ(r.ToDistance, 1497);
+    EXPECT_EQ(r.StopCount, 3);
+    EXPECT_EQ(r.SpanKm, 1497);
+    EXPECT_EQ(r.SpanTime, "13:36");
+    EXPECT_EQ(r.ToP3, "306/317/327");
+    EXPECT_EQ(r.Fare1, "179");
+    EXPECT_EQ(r.Fare2, "-");
+    EXPECT_EQ(r.Fare3, "306/317/327");
+    EXPECT_EQ(r.Fare4, "478/499");
+}
+
+TEST_F(QueryTest, LastStopNumber) {
+    EXPECT_EQ(FindLastStopNumber(t_, "Z98/Z95"), 4);
+    EXPECT_EQ(FindLastStopNumber(t_, "6327/6329"), 17);
+    EXPECT_EQ(FindLastStopNumber(t_, "Z98"), 1);
+    EXPECT_EQ(FindLastStopNumber(t_, "K9999"), 1);
+    QueryByTrainNumber(t_, "K9999", rows_);  // listed, no stops
+    ASSERT_EQ(rows_.size(), 1u);
+    EXPECT_EQ(rows_[0].ToSNo, 1);
+    EXPECT_EQ(rows_[0].StopCount, 0);
+}
+
+// --- station timetable ---
+
+TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
+    for (const char* station : {"赤峰东", "赤峰"}) {
+        QueryStationTimetable(t_, G(station), from_, to_, rows_);
+        ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"})) << station;
+        const TPub_GridResult& r = rows_[0];
+        EXPECT_EQ(r.FromStation, G("赤峰东"));
+        EXPECT_EQ(r.FromSNo, 14);
+        EXPECT_EQ(r.FromDTime, "07:10");
+        EXPECT_EQ(r.ToStation, G("通辽"));
+        EXPECT_EQ(r.ToSNo, 17);
+        EXPECT_EQ(r.StopCount, 3);
+        EXPECT_EQ(r.SpanKm, 250);
+        EXPECT_EQ(r.SpanTime, "03:00");
+        // K888 ends at 赤峰西: from its origin.
+        const TPub_GridResult& k = rows_[1];
+        EXPECT_EQ(k.FromStation, G("通辽"));
+        EXPECT_EQ(k.FromSNo, 1);
+        EXPECT_EQ(k.FromDTime, "12:00");
+        EXPECT_EQ(k.FromRDate, "0");
+        EXPECT_EQ(k.ToStation, G("赤峰西"));
+        EXPECT_EQ(k.StopCount, 1);
+        EXPECT_EQ(k.Fare1, "30");
+    }
+    EXPECT_EQ(to_.TypedName, G("赤峰"));
+}
+
+TEST_F(QueryTest, StationOutsideGroupsMatchesExactly) {
+    QueryStationTimetable(t_, G("通辽"), from_, to_, rows_);
+    ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"}));
+    EXPECT_EQ(rows_[0].FromStation, G("平1"));  // ends at 通辽
+    EXPECT_EQ(rows_[0].StopCount, 16);
+    EXPECT_EQ(rows_[1].FromSNo, 1);  // starts at 通辽
+    EXPECT_EQ(rows_[1].ToStation, G("赤峰西"));
+    EXPECT_TRUE(from_.Members.empty());
+}
+
+TEST_F(QueryTest, StationWholeGroup) {
+    QueryStationTimetable(t_, G("北京西"), from_, to_, rows_);
+    // X1 is not in the train list and gives no row.
+    ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"D1", "K1", "T1", "T2", "T3"}));
+    EXPECT_EQ(rows_[1].FromStation, G("北京东"));
+    EXPECT_EQ(rows_[1].ToStation, G("北京"));
+    EXPECT_EQ(rows_[2].FromStation, G("北京南"));
+    EXPECT_EQ(rows_[2].ToStation, G("上海"));
+    EXPECT_EQ(rows_[3].FromStation, G("上海"));
+    EXPECT_EQ(rows_[3].ToStation, G("北京西"));
+    for (const auto& r : rows_) EXPECT_FALSE(r.TrainNo.empty());
+}
+
+TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
+    // Neither train marks its terminus with an empty departure time.
+    Timetable t;
+    test::TimetableBuilder()
+        .Train(
+            "A0", 8,
+            {{"甲", "", "08:00", "0", 0}, {"乙", "09:00", "09:05", "1:0", 50, "5", "-", "-", "-"}})
+        .Train(
+            "A1", 8,
+            {{"丙", "", "08:00", "0", 0}, {"甲", "09:00", "09:05", "1:0", 60, "6", "-", "-", "-"}})
+        .BuildInto(t);
+    TPub_FZStruct from;
+    TPub_DZStruct to;
+    ResultList rows;
+    QueryStationTimetable(t, G("甲"), from, to, rows);
+    ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"A0", "A1"}));
+    EXPECT_EQ(rows[0].ToStation, G("乙"));
+    EXPECT_EQ(rows[1].FromStation, G("甲"));
+    EXPECT_EQ(rows[1].ToStation, G("甲"));  // its own last stop at the end of the table
+    EXPECT_EQ(FindLastStopNumber(t, "A0"), 2);
+}
+
+TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
+    Timetable t;
+    TPub_FZStruct from;
+    TPub_DZStruct to;
+    ResultList rows(3);
+    SearchDirectTrains(t, "a", "b", from, to, rows);
+    EXPECT_TRUE(rows.empty());
+    QueryStationTimetable(t, "a", from, to, rows);
+    EXPECT_TRUE(rows.empty());
+    QueryByTrainNumber(t, "a", rows);
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(FindLastStopNumber(t, "a"), 1);
+    EXPECT_FALSE(StationExists(t, "a"));
+}
+
+// --- transfer ---
+
+class TransferTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::BuildTransferNetwork(t_);
+        TransferQuery(t_, G("嘉峪关"), G("乌西"), from_, to_, data_);
+    }
+    const TPub_ZZStruct* Entry(const char* station) const {
+        for (const auto& z : data_.TransferList)
+            if (z.Station == G(station)) return &z;
+        return nullptr;
+    }
+    Timetable t_;
+    TPub_FZStruct from_;
+    TPub_DZStruct to_;
+    TransferData data_;
+};
+
+TEST_F(TransferTest, FirstLegsRunForwardToTheEndOfTheRoute) {
+    std::vector<std::string> legs;
+    for (const auto& l : data_.FromLegs) legs.push_back(l.TrainNo + ">" + GbkToUtf8(l.ToStation));
+    EXPECT_EQ(legs, (std::vector<std::string>{"K10>哈密", "K10>乌鲁木齐", "K10>乌西", "K10>奎屯",
+                                              "K20>哈密", "K25>哈密", "K70>西安"}));
+    const TPub_GridResult& l = data_.FromLegs[0];
+    EXPECT_EQ(l.FromStation, G("嘉峪关"));
+    EXPECT_EQ(l.FromSNo, 2);
+    EXPECT_EQ(l.FromDTime, "10:05");
+    EXPECT_EQ(l.ToSNo, 3);
+    EXPECT_EQ(l.ToATime, "13:30");
+    EXPECT_EQ(l.ToP1, "30");
+    EXPECT_EQ(l.StartStation, "");  // train fields stay empty in a leg
+}
+
+TEST_F(TransferTest, SecondLegsRunBackwardsInReverseTrainOrder) {
+    std::vector<std::string> legs;
+    for (const auto& l : data_.ToLegs) legs.push_back(l.TrainNo + "<" + GbkToUtf8(l.FromStation));
+    EXPECT_EQ(legs,
+              (std::vector<std::string>{"K50<奎屯", "K35<哈密", "K30<乌鲁木齐", "K10<乌鲁木齐",
+                                        "K10<哈密", "K10<嘉峪关", "K10<西安"}));
+    EXPECT_EQ(data_.ToLegs[0].ToStation, G("乌西"));
+    EXPECT_EQ(data_.ToLegs[0].ToSNo, 2);
+}
+
+TEST_F(TransferTest, CandidateStations) {
+    std::vector<std::string> order;
+    for (const auto& z : data_.TransferList) order.push_back(GbkToUtf8(z.Station));
+    EXPECT_EQ(order, (std::vector<std::string>{"哈密", "乌鲁木齐", "乌西", "奎屯", "西安"}));
+
+    const TPub_ZZStruct* hm = Entry("哈密");
+    ASSERT_TRUE(hm);
+    EXPECT_EQ(hm->Dist1, 200);  // K10 first: its leg stays the representative
+    EXPECT_EQ(hm->Time1, "03:30");
+    EXPECT_EQ(hm->Count1, 3);
+    EXPECT_EQ(hm->Dist2, 210);  // K10 again: the last second leg collected
+    EXPECT_EQ(hm->Time2, "03:45");
+    EXPECT_EQ(hm->DistAll, 410);
+    EXPECT_EQ(hm->TimeAll, "7:15");
+    EXPECT_EQ(hm->Count2, 2);
+
+    const TPub_ZZStruct* wl = Entry("乌鲁木齐");
+    EXPECT_EQ(wl->Time2, "00:15");
+    EXPECT_EQ(wl->Count2, 2);
+    // Beyond the arrival station.
+    const TPub_ZZStruct* kt = Entry("奎屯");
+    EXPECT_EQ(kt->Dist1, 600);
+    EXPECT_EQ(kt->Dist2, 190);
+    EXPECT_EQ(kt->DistAll, 790);
+    EXPECT_EQ(kt->TimeAll, "12:45");
+    EXPECT_EQ(kt->Count1, 1);
+    EXPECT_EQ(kt->Count2, 1);
+    // Before the departure station on the through train.
+    const TPub_ZZStruct* xa = Entry("西安");
+    EXPECT_EQ(xa->Dist1, 1446);
+    EXPECT_EQ(xa->Dist2, 510);
+    EXPECT_EQ(xa->DistAll, 1956);
+    EXPECT_EQ(xa->Time1, "20:00");
+    EXPECT_EQ(xa->TimeAll, "29:15");
+    // Reached but not left for the arrival side.
+    EXPECT_EQ(Entry("乌西")->Count2, 0);
+    EXPECT_EQ(Entry("乌西")->TimeAll, "");
+
+    std::vector<std::string> shown;
+    for (const auto& z : TransferCandidates(data_, from_, to_))
+        shown.push_back(GbkToUtf8(z.Station));
+    EXPECT_EQ(shown, (std::vector<std::string>{"哈密", "乌鲁木齐", "奎屯", "西安"}));
+}
+
+TEST_F(TransferTest, PickedStationGivesBothLegsFirstLegFirst) {
+    std::string transferStation = "old";
+    ResultList rows;
+    ShowTransferLegs(t_, data_, G("哈密"), 3, 2, rows, transferStation);
+    EXPECT_EQ(transferStation, G("哈密"));
+    ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"K10", "K20", "K25", "K35", "K10"}));
+    EXPECT_EQ(rows[0].FromStation, G("嘉峪关"));
+    EXPECT_EQ(rows[0].ToStation, G("哈密"));
+    EXPECT_EQ(rows[0].StartStation, G("西安"));
+    EXPECT_EQ(rows[0].StopCount, 1);
+    EXPECT_EQ(rows[0].SpanKm, 200);
+    EXPECT_EQ(rows[0].SpanTime, "03:30");
+    EXPECT_EQ(rows[0].TypeName, TrainTypeName(6));
+    EXPECT_EQ(rows[1].Fare1, "20");  // boards at its origin: stored fares
+    EXPECT_EQ(rows[3].FromStation, G("哈密"));
+    EXPECT_EQ(rows[3].ToStation, G("乌西"));
+    EXPECT_EQ(rows[4].FromSNo, 3);
+    EXPECT_EQ(rows[4].ToSNo, 5);
+
+    // The counts bound each part.
+    ShowTransferLegs(t_, data_, G("哈密"), 1, 1, rows, transferStation);
+    EXPECT_EQ(TrainNos(rows), (std::vector<std::string>{"K10", "K35"}));
+}
+
+TEST_F(QueryTest, TransferFromAGroup) {
+    TransferData data;
+    TransferQuery(t_, G("北京"), G("天津"), from_, to_, data);
+    std::vector<std::string> trains;
+    for (const auto& l : data.FromLegs) trains.push_back(l.TrainNo);
+    // Every Beijing station boards; X1 has stops only, which still make legs.
+    EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1", "K1", "T1", "T1", "T1", "T1", "T3",
+                                                "T3", "X1"}));
+    EXPECT_EQ(data.FromLegs[2].FromStation, G("北京东"));
+
+    // Same group: exact names only.
+    TransferQuery(t_, G("北京"), G("北京西"), from_, to_, data);
+    trains.clear();
+    for (const auto& l : data.FromLegs) trains.push_back(l.TrainNo);
+    EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1"}));
+    trains.clear();
+    for (const auto& l : data.ToLegs) trains.push_back(l.TrainNo);
+    EXPECT_EQ(trains, (std::vector<std::string>{"T2", "T1"}));
+
+    // A leg whose train is not in the train list is left out of the picked rows.
+    TransferQuery(t_, G("北京西"), G("天津"), from_, to_, data);
+    std::string station;
+    ResultList rows;
+    ShowTransferLegs(t_, data, G("北京南"), 2, 0, rows, station);
+    EXPECT_EQ(TrainNos(rows), std::vector<std::string>{"T3"});
+}
+
+}  // namespace
+}  // namespace korvel
