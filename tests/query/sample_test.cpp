@@ -1,0 +1,116 @@
+// The queries over the sample timetable streams, when the build has produced them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "data/table_stream.h"
+#include "query/queries.h"
+#include "test_timetable.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+
+bool LoadSample(Timetable& t) {
+    const std::string dir = KORVEL_SAMPLE_STREAMS;
+    if (dir.empty()) return false;
+    const std::pair<const char*, MemTable*> tables[] = {
+        {"SLIST", &t.KMList}, {"STRAIN", &t.KMTrain}, {"SM", &t.KMSM}, {"SPY", &t.KMPy}};
+    for (const auto& [name, table] : tables) {
+        std::ifstream in(dir + "/" + name + ".stream", std::ios::binary);
+        if (!in) return false;
+        const std::string bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        TableStreamFormat format;
+        LoadFromTableStream(*table, bytes, &format);
+    }
+    t.KMList.SetIndexName("SID");
+    t.KMTrain.SetIndexName("SIDNo");
+    t.KMSM.SetIndexName("SStation");
+    return true;
+}
+
+class SampleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!LoadSample(t_)) GTEST_SKIP() << "sample timetable streams not built";
+    }
+    Timetable t_;
+    TPub_FZStruct from_;
+    TPub_DZStruct to_;
+    ResultList rows_;
+};
+
+TEST_F(SampleTest, Z98RunsTaiyuanToShanghai) {
+    QueryByTrainNumber(t_, "z98", rows_);
+    ASSERT_EQ(rows_.size(), 1u);
+    const TPub_GridResult& r = rows_[0];
+    EXPECT_EQ(r.TrainNo, "Z98/Z95");
+    EXPECT_EQ(r.FromStation, G("太原"));
+    EXPECT_EQ(r.ToStation, G("上海"));
+    EXPECT_EQ(r.FromDTime, "19:59");
+    EXPECT_EQ(r.ToATime, "09:35");
+    EXPECT_EQ(r.SpanTime, "13:36");
+    EXPECT_EQ(r.SpanKm, 1497);
+    EXPECT_EQ(r.ToSNo, 4);
+    EXPECT_EQ(r.Fare1, "179");
+    EXPECT_EQ(r.Fare3, "306/317/327");
+    EXPECT_EQ(r.Fare4, "478/499");
+    QueryByTrainNumber(t_, "Z95", rows_);
+    EXPECT_TRUE(rows_.empty());
+    QueryByTrainNumber(t_, "K142", rows_);
+    ASSERT_EQ(rows_.size(), 1u);
+    EXPECT_EQ(rows_[0].TrainNo, "K142/K143/K140");
+}
+
+TEST_F(SampleTest, FareWorkedExamples) {
+    SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
+    bool seen1043 = false;
+    for (const auto& r : rows_) {
+        if (r.TrainNo != "1043") continue;
+        seen1043 = true;
+        EXPECT_EQ(r.SpanKm, 150);
+        EXPECT_EQ(r.Fare1, "12");
+        EXPECT_EQ(r.Fare2, "");
+        EXPECT_EQ(r.Fare3, "46/48/50");
+        EXPECT_EQ(r.Fare4, "68/72");
+    }
+    EXPECT_TRUE(seen1043);
+
+    SearchDirectTrains(t_, G("唐山北"), G("沈阳北"), from_, to_, rows_);
+    bool seenD1 = false;
+    for (const auto& r : rows_) {
+        if (r.TrainNo != "D1") continue;
+        seenD1 = true;
+        EXPECT_EQ(r.SpanKm, 552);
+        EXPECT_EQ(r.Fare1, "171");
+        EXPECT_EQ(r.Fare2, "205");
+        EXPECT_EQ(r.Fare4, "");
+    }
+    EXPECT_TRUE(seenD1);
+}
+
+TEST_F(SampleTest, BeijingGroupAndChifengTwice) {
+    ResolveFromStation(t_.KMSM, G("北京"), 0, from_);
+    const std::vector<std::string> beijing = {G("北京"), G("北京北"), G("北京东"), G("北京南"),
+                                              G("北京西")};
+    EXPECT_EQ(from_.Members, beijing);
+
+    for (const char* station : {"赤峰东", "赤峰"}) {
+        QueryStationTimetable(t_, G(station), from_, to_, rows_);
+        int found = 0;
+        for (const auto& r : rows_) {
+            if (r.TrainNo != "6327/6329") continue;
+            ++found;
+            EXPECT_EQ(r.FromSNo, 14) << station;
+            EXPECT_EQ(r.FromStation, G("赤峰东"));
+            EXPECT_EQ(r.ToStation, G("通辽"));
+        }
+        EXPECT_EQ(found, 1) << station;
+    }
+}
+
+}  // namespace
+}  // namespace korvel
