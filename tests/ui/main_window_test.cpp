@@ -4,14 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDialog>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <future>
 #include <mutex>
 
@@ -366,6 +370,68 @@ TEST(MainWindowQueryTest, TrainRowsBoardingAtTheirOriginArePaintedRed) {
               QColor(0xFF, 0, 0));
 }
 
+TEST(MainWindowQueryTest, WheelMovesTheSelectionOnlyAmongResultRows) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int shown = w->Controller().ShownCount();
+    ASSERT_GT(shown, 0);
+    auto wheel = [&](int delta) {
+        const QPoint pos(40, 40);
+        QWheelEvent e(pos, w->Grid()->viewport()->mapToGlobal(pos), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w->Grid()->viewport(), &e);
+    };
+    // No selection: the wheel scrolls and selects nothing.
+    wheel(-120);
+    EXPECT_FALSE(w->Controller().Grid().Selection().has_value());
+    EXPECT_EQ(w->Grid()->TopRow(), w->Controller().Grid().TopRow());
+    wheel(120);
+    EXPECT_EQ(w->Grid()->TopRow(), 0);
+
+    w->Controller().SGridSelectCell(0, 0);
+    w->GridChanged();
+    for (int i = 0; i < shown + 3; ++i) wheel(-120);
+    EXPECT_EQ(w->Controller().Grid().Selection(), shown - 1);
+    wheel(120);
+    EXPECT_EQ(w->Controller().Grid().Selection(), std::max(shown - 2, 0));
+    // The painted selection follows the model.
+    const QModelIndex selected = w->GridModel()->index(std::max(shown - 2, 0), 0);
+    EXPECT_TRUE(selected.data(ui::ResultGridModel::SelectedRole).toBool());
+}
+
+TEST(MainWindowQueryTest, DoubleClickOpensTheTrainAndRightClickTheAdvancedMenu) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    ASSERT_GT(w->Controller().ShownCount(), 0);
+    ui::ResultTableView* grid = w->Grid();
+    const QPoint row0 = grid->visualRect(w->GridModel()->index(0, 3)).center();
+
+    // Right click: the menu, with print and export on since there are results.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, row0,
+                                grid->viewport()->mapToGlobal(row0));
+    QApplication::sendEvent(grid->viewport(), &menuEvent);
+    ASSERT_TRUE(test::PumpUntil([&] { return w->AdvancedMenu()->isVisible(); }, 2000));
+    EXPECT_TRUE(w->IsEnabled(Control::MPrint));
+    EXPECT_TRUE(w->IsEnabled(Control::MExport));
+    w->AdvancedMenu()->hide();
+
+    // Double click on the selected row: the detail window, modal, titled with the train.
+    QString title;
+    QTimer closer;
+    closer.setInterval(5);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            title = d->windowTitle();
+            d->reject();
+        }
+    });
+    closer.start();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row0);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row0);
+    closer.stop();
+    EXPECT_TRUE(title.contains(Cell(*w, 0, 0).section('/', 0, 0))) << title.toStdString();
+}
+
 // --- input errors ------------------------------------------------------------------------
 
 struct InputErrorCase {
@@ -376,13 +442,15 @@ struct InputErrorCase {
     Control focus;
 };
 
+// The box that gets the focus is the window's focus widget; the window itself becomes active
+// again when the modal box has gone (offscreen, that is not always immediate).
 TEST(MainWindowMessageTest, EachStationInputErrorShowsItsBoxAndFocusesTheBox) {
     auto w = test::LoadedWindow();
     const InputErrorCase cases[] = {
         {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
         {"bj", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
         {"北京", "", "信息不完整", "请输入到站。", Control::ComboDZ},
-        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboFZ},
+        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboDZ},
         {"火星", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
         {"北京", "火星", "输入错误", "到站不存在。", Control::ComboDZ},
     };
@@ -395,8 +463,9 @@ TEST(MainWindowMessageTest, EachStationInputErrorShowsItsBoxAndFocusesTheBox) {
         EXPECT_EQ(box.caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(box.text, QString::fromUtf8(c.text));
         EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         QApplication::processEvents();
-        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(c.focus));
+        EXPECT_EQ(w->focusWidget(), w->ControlWidget(c.focus));
     }
 }
 
@@ -409,7 +478,7 @@ TEST(MainWindowMessageTest, TrainAndStationQueriesReportMissingInput) {
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车次。"));
-        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::ECC));
+        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::ECC));
     }
     {
         test::ModalAnswerer answerer;
@@ -418,7 +487,7 @@ TEST(MainWindowMessageTest, TrainAndStationQueriesReportMissingInput) {
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车站。"));
-        EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::ComboCZ));
+        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::ComboCZ));
     }
     {
         test::ModalAnswerer answerer;
