@@ -19,7 +19,8 @@ namespace korvel::cli {
 
 namespace {
 
-// An input error reported by a message box (unknown station, missing input).
+// An error reported by a message box (unknown station, missing input, a file that cannot
+// be written).
 constexpr int kExitInput = 2;
 
 struct QueryOptions {
@@ -198,7 +199,7 @@ int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::os
     }
     const int before = s.view.ErrorCount();
     s.controller.MExportClick();
-    return s.view.ErrorCount() == before ? kExitOk : kExitFailure;
+    return s.view.ErrorCount() == before ? kExitOk : kExitInput;
 }
 
 // The transfer window on the console: with a station to pick, picks it (the main grid then
@@ -223,8 +224,9 @@ void HandleTransferWindow(Session& s, const QueryOptions& o, std::ostream& out, 
             SortBy(model.Labels(), *o.sortColumn, o.sortDescending,
                    [&](int label) { model.HeaderClick(label); });
         }
+        // CSV: the caption line, then nine cells a row.
         WriteGrid(out, o.format, PlainCaptions(model.Labels()), model.Grid(), model.StationCount(),
-                  {model.Caption()});
+                  {model.Caption()}, {}, false);
     };
 }
 
@@ -320,13 +322,14 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
 
     int rc = kExitOk;
     s.view.onDetailWindow = [&](DetailWindowModel& model) {
+        // CSV: the two summary lines, then eight cells a row.
         WriteGrid(out, o->format, DetailWindowModel::HeaderCaptions(), model.Stops(),
-                  model.StopRowCount(), {model.RouteLine(), model.SectionLine()});
+                  model.StopRowCount(), {model.RouteLine(), model.SectionLine()}, {}, false);
         if (!o->exportPath) return;
         if (auto error = ExportGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
                                     *o->exportPath)) {
             err << "korvel-cli: " << *error << "\n";
-            rc = kExitFailure;
+            rc = kExitInput;
         }
     };
     if (!o->board) {

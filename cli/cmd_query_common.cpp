@@ -112,7 +112,7 @@ void WriteTableLine(std::ostream& out, const std::vector<std::string>& cells,
 
 void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::string>& titles,
                const TextGrid& grid, int rowCount, const std::vector<std::string>& extra,
-               const std::string& footer) {
+               const std::string& footer, bool csvTitles) {
     const int columns = static_cast<int>(titles.size());
     auto rowCells = [&](int r) {
         std::vector<std::string> cells;
@@ -143,7 +143,7 @@ void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::st
                 }
                 out << line << "\n";
             };
-            csvLine(titles);
+            if (csvTitles) csvLine(titles);
             for (int r = 0; r < rowCount; ++r) csvLine(rowCells(r));
             break;
         }

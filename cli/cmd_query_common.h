@@ -84,13 +84,13 @@ enum class OutputFormat { Table, Csv, Json };
 
 // Writes rows of a grid (GBK cells) in one of the output formats, as UTF-8.
 //   Table: the titles, then the rows, in columns padded to their widths.
-//   Csv: the titles joined by commas, then one line per row.
+//   Csv: the titles joined by commas (unless csvTitles is false), then one line per row.
 //   Json: {"columns": [...], "rows": [[...], ...]}.
 // `extra` lines (GBK) come before everything in table and csv output, and as "lines" in
 // JSON; `footer` (GBK, table output only) ends the table.
 void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::string>& titles,
                const TextGrid& grid, int rowCount, const std::vector<std::string>& extra = {},
-               const std::string& footer = {});
+               const std::string& footer = {}, bool csvTitles = true);
 
 // JSON string literal of a UTF-8 text.
 std::string JsonString(std::string_view utf8);
