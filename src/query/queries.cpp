@@ -140,6 +140,109 @@ int ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
     return 1;
 }
 
+// The names a side matches: its group, or its typed name alone.
+template <class Side>
+std::vector<std::string_view> SideNames(const Side& side, int exact) {
+    std::vector<std::string_view> names;
+    if (exact != 1 && !side.Members.empty()) {
+        names.assign(side.Members.begin(), side.Members.end());
+    } else {
+        names.push_back(side.TypedName);
+    }
+    return names;
+}
+
+// Ascending positions of the stops at any of the names; false when a name is empty (an
+// empty stop name never counts as a found station; the plain scan handles that case).
+bool StopsAt(const StopIndex& ix, const std::vector<std::string_view>& names,
+             std::vector<std::uint32_t>& positions) {
+    positions.clear();
+    std::vector<std::uint32_t> ids;
+    for (std::string_view name : names) {
+        if (name.empty()) return false;
+        const std::uint32_t id = ix.StationId(name);
+        if (id == StopIndex::kNoStation || std::find(ids.begin(), ids.end(), id) != ids.end()) {
+            continue;
+        }
+        ids.push_back(id);
+        const auto& p = ix.Positions(id);
+        positions.insert(positions.end(), p.begin(), p.end());
+    }
+    if (ids.size() > 1) std::sort(positions.begin(), positions.end());
+    return true;
+}
+
+bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub_FZStruct& FromSide,
+                   const TPub_DZStruct& ToSide, ResultList& out) {
+    std::vector<std::uint32_t> departures;
+    std::vector<std::uint32_t> arrivals;
+    if (!StopsAt(ix, SideNames(FromSide, exact), departures) ||
+        !StopsAt(ix, SideNames(ToSide, exact), arrivals)) {
+        return false;
+    }
+    std::vector<std::uint8_t> arrivalSide(ix.StationCount(), 0);
+    for (std::uint32_t p : arrivals) arrivalSide[ix.Station(p)] = 1;
+
+    MemTable& KL = tables.KMList;
+    KL.SetIndexName("SID");
+    const StopFields S(tables.KMTrain);
+    const TrainFields L(KL);
+    std::uint32_t lastTrain = 0xFFFFFFFFu;
+    for (std::uint32_t p : departures) {
+        // The first departure-side stop of its train; the last arrival-side stop after it.
+        const std::uint32_t train = ix.Train(p);
+        if (train == lastTrain) continue;
+        lastTrain = train;
+        const std::uint32_t end = ix.TrainEnd(train);
+        std::uint32_t to = p;
+        for (std::uint32_t q = p + 1; q < end; ++q) {
+            if (arrivalSide[ix.Station(q)]) to = q;
+        }
+        if (to == p || !KL.Locate("ID", S.id.ViewAt(ix.Record(p)))) continue;
+        TPub_GridResult& r = out.emplace_back();
+        FillTrainPart(r, L);
+        FillFromPart(r, S, ix.Record(p));
+        FillToPart(r, S, ix.Record(to));
+        FinishRow(r);
+    }
+    return true;
+}
+
+bool IndexedStation(const StopIndex& ix, Timetable& tables, int exact,
+                    const TPub_FZStruct& FromSide, ResultList& out) {
+    std::vector<std::uint32_t> stops;
+    if (!StopsAt(ix, SideNames(FromSide, exact), stops)) return false;
+    MemTable& KL = tables.KMList;
+    KL.SetIndexName("SID");
+    const StopFields S(tables.KMTrain);
+    const TrainFields L(KL);
+    // Stops up to here were passed by a ride to a terminus and give no row of their own.
+    std::int64_t passed = -1;
+    for (std::uint32_t p : stops) {
+        if (static_cast<std::int64_t>(p) <= passed) continue;
+        const std::uint32_t here = ix.Record(p);
+        if (!KL.Locate("ID", S.id.ViewAt(here))) continue;
+        TPub_GridResult& r = out.emplace_back();
+        FillTrainPart(r, L);
+        if (!ix.NoDeparture(p)) {
+            FillFromPart(r, S, here);
+            const std::uint32_t end = ix.TrainEnd(ix.Train(p));
+            std::uint32_t last = p;
+            while (last + 1 < end) {
+                ++last;
+                if (ix.NoDeparture(last)) break;
+            }
+            FillToPart(r, S, ix.Record(last));
+            passed = last;
+        } else {
+            FillToPart(r, S, here);
+            FillFromOrigin(r, L);
+        }
+        FinishRow(r);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool StationExists(Timetable& tables, std::string_view text) {
@@ -147,12 +250,17 @@ bool StationExists(Timetable& tables, std::string_view text) {
 }
 
 void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
-                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out) {
+                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
+                        const StopIndex* index) {
     out.clear();
     ResolveFromStation(tables.KMSM, fromText, 0, FromSide);
     ResolveToStation(tables.KMSM, toText, 0, ToSide);
     const int exact = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
+    if (index && index->Covers(tables)) {
+        if (IndexedDirect(*index, tables, exact, FromSide, ToSide, out)) return;
+        out.clear();
+    }
 
     MemTable& T = tables.KMTrain;
     MemTable& KL = tables.KMList;
@@ -252,7 +360,7 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
 }
 
 void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
-                           TPub_DZStruct& ToSide, ResultList& out) {
+                           TPub_DZStruct& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
     int exact = 0;
     ResolveStationBox(tables.KMSM, czText, 0, FromSide, ToSide);
@@ -261,6 +369,10 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
+    if (index && index->Covers(tables)) {
+        if (IndexedStation(*index, tables, exact, FromSide, out)) return;
+        out.clear();
+    }
 
     MemTable& T = tables.KMTrain;
     MemTable& KL = tables.KMList;

@@ -10,6 +10,7 @@
 #include "data/schema.h"
 #include "query/grid_result.h"
 #include "query/stations.h"
+#include "query/stop_index.h"
 
 namespace korvel {
 
@@ -20,8 +21,11 @@ bool StationExists(Timetable& tables, std::string_view text);
 // station: one row per train in train-number order, boarding at the first departure-side
 // stop and alighting at the last arrival-side stop after it. Resolves both sides (same-city
 // groups, or exact names when both sides share a group or neither has one).
+// With an index built from these tables the same rows come from the stations' own stops
+// instead of a scan of the whole table.
 void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
-                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out);
+                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
+                        const StopIndex* index = nullptr);
 
 // Every train whose number equals the key, or whose first number (before "/") does: one row
 // per train over its whole route with the stored whole-journey values. The key is trimmed
@@ -32,8 +36,10 @@ int FindLastStopNumber(Timetable& tables, std::string_view trainNo);
 
 // Every train calling at the station or its same-city group: one row per train, from the
 // first matching stop to the terminus, or from the origin when the train ends there.
+// An index, when given, gives the same rows faster.
 void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
-                           TPub_DZStruct& ToSide, ResultList& out);
+                           TPub_DZStruct& ToSide, ResultList& out,
+                           const StopIndex* index = nullptr);
 
 // One candidate transfer station.
 struct TPub_ZZStruct {
