@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "data/gbk.h"
+#include "online/qt/web_browser.h"
 #include "ui/dialogs/qt_text.h"
 #include "ui/main_window.h"
 
@@ -37,6 +38,7 @@ inline QApplication& App() {
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             ::setenv("XDG_RUNTIME_DIR", "/tmp/korvel-ui-runtime", 1);
         }
+        PrepareWebEngine();
         auto* a = new QApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Korvel时刻"));
         ui::InstallFontSubstitutes();
