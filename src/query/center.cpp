@@ -1,7 +1,9 @@
 #include "query/center.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace korvel {
 
@@ -42,13 +44,19 @@ bool ParseDecimal(std::string_view text, double& value) {
     return true;
 }
 
+// hours * 60 + minutes, held within int range for absurd texts.
+int HoursAndMinutes(int hours, int minutes) {
+    constexpr std::int64_t kMax = 2147483647, kMin = -2147483647 - 1;
+    const std::int64_t v = std::int64_t{hours} * 60 + minutes;
+    return static_cast<int>(v > kMax ? kMax : (v < kMin ? kMin : v));
+}
+
 // Minutes of a run-time text: "h:mm" (at most two minute digits read) or bare minutes.
 int RunTimeMinutes(std::string_view text) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) return IntegerOrZero(text);
-    const int hours = IntegerOrZero(text.substr(0, colon));
-    const int minutes = IntegerOrZero(text.substr(colon + 1, 2));
-    return hours * 60 + minutes;
+    return HoursAndMinutes(IntegerOrZero(text.substr(0, colon)),
+                           IntegerOrZero(text.substr(colon + 1, 2)));
 }
 
 std::string IntText(std::int32_t v) {
@@ -102,7 +110,8 @@ const std::vector<TPub_RateBand>& RateBands() {
 
 std::string ElapsedText(std::string_view from, std::string_view to) {
     if (from == to) return "0";
-    const int d = RunTimeMinutes(to) - RunTimeMinutes(from);
+    const std::int64_t diff = std::int64_t{RunTimeMinutes(to)} - RunTimeMinutes(from);
+    const int d = static_cast<int>(std::clamp<std::int64_t>(diff, -2147483647, 2147483647));
     const int h = d / 60;
     const int m = d - 60 * h;
     std::string out;
@@ -124,6 +133,9 @@ std::string ElapsedText(std::string_view from, std::string_view to) {
 }
 
 std::int32_t RoundHalfUp(double x) {
+    // Values beyond the integer range (only from absurd fare texts) stay at its ends.
+    if (!(x > -2147483648.0)) return std::numeric_limits<std::int32_t>::min();
+    if (!(x < 2147483647.0)) return std::numeric_limits<std::int32_t>::max();
     const double t = std::trunc(x);
     const auto ti = static_cast<std::int32_t>(t);
     return (x - t >= 0.5) ? ti + 1 : ti;
@@ -386,7 +398,8 @@ void ConventionalFares(TPub_GridResult& row) {
 int ElapsedToMinutes(std::string_view text) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) return IntegerOrZero(text);
-    return IntegerOrZero(text.substr(0, colon)) * 60 + IntegerOrZero(text.substr(colon + 1));
+    return HoursAndMinutes(IntegerOrZero(text.substr(0, colon)),
+                           IntegerOrZero(text.substr(colon + 1)));
 }
 
 std::string MinutesToElapsed(int minutes) {

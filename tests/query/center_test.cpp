@@ -30,6 +30,26 @@ TEST(RoundHalfUpTest, HalfGoesUp) {
     EXPECT_EQ(RoundHalfUp(2.4999), 2);
     EXPECT_EQ(RoundHalfUp(0.0), 0);
     EXPECT_EQ(RoundHalfUp(170.9666), 171);
+    EXPECT_EQ(RoundHalfUp(-2.5), -2);
+    EXPECT_EQ(RoundHalfUp(1e300), 2147483647);
+    EXPECT_EQ(RoundHalfUp(-1e300), -2147483647 - 1);
+}
+
+TEST(FareArithmeticTest, AbsurdTextsStayDefined) {
+    // Huge numbers in the stored texts must not overflow the arithmetic.
+    EXPECT_EQ(ElapsedText("0", "99999999:00"), "35791394:07");  // held at the largest minute count
+    EXPECT_EQ(ElapsedToMinutes("99999999:00"), 2147483647);
+    TPub_GridResult r;
+    r.TrainNo = "K1";
+    r.NType = 6;
+    r.StartStation = "a";
+    r.FromStation = "b";
+    r.TrainDistance = 10;
+    r.TrainP1 = "1e300";
+    r.TrainP2 = r.TrainP3 = r.TrainP4 = "-";
+    r.SpanKm = 5;
+    FillFares(r);
+    EXPECT_FALSE(r.Fare1.empty());
 }
 
 TEST(BaseFareTest, BandCentresAndRates) {
