@@ -380,8 +380,8 @@ void TFrmKorvel::BuildResultLine(QWidget* p1) {
     labNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labNew_->setGeometry(490, y + 1, 384, 18);
 
-    btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 3, 94, 25});
-    btnUpdate_->setIconSize(QSize(20, 20));
+    btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 4, 94, 27});
+    btnUpdate_->setIconSize(QSize(23, 23));
 }
 
 void TFrmKorvel::BuildStatusBar() {
@@ -423,7 +423,17 @@ void TFrmKorvel::WireController() {
     }
 
     grid_->selectCell = [this, &c](int column, int row) {
-        c.SGridSelectCell(column, row);
+        if (c.SGridSelectCell(column, row)) {
+            // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
+            const int visible = grid_->VisibleRows();
+            const int top = c.Grid().TopRow();
+            auto& grid = const_cast<ResultGrid&>(c.Grid());
+            if (row < top) {
+                grid.SetTopRow(row, visible);
+            } else if (row >= top + visible) {
+                grid.SetTopRow(row - visible + 1, visible);
+            }
+        }
         GridChanged();
     };
     grid_->wheelStep = [this, &c](bool up) {
