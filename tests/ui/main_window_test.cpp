@@ -296,7 +296,9 @@ TEST(MainWindowQueryTest, StationToStationQueryFillsTheGridAndTheResultLabel) {
         // What the view shows is what the grid holds.
         EXPECT_EQ(w->GridModel()->data(w->GridModel()->index(r, 0)).toString(), Cell(*w, 0, r));
     }
-    if (shown < ResultGrid::kMinRows) EXPECT_TRUE(Cell(*w, 0, shown).isEmpty());
+    if (shown < ResultGrid::kMinRows) {
+        EXPECT_TRUE(Cell(*w, 0, shown).isEmpty());
+    }
 
     // A click on a filled row selects it; a click on an empty row changes nothing.
     ui::ResultTableView* grid = w->Grid();
