@@ -1,0 +1,112 @@
+// The four queries with arbitrary station and train texts on the embedded timetable. Each
+// either finds rows or finds none; the station-index paths give exactly the rows of the
+// plain table scans; the transfer legs of any offered station can be shown.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "fuzz_timetable.h"
+#include "query/queries.h"
+#include "query/stop_index.h"
+
+namespace {
+
+using korvel::ResultList;
+using korvel::TPub_GridResult;
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+auto Key(const TPub_GridResult& r) {
+    return std::tie(r.TrainNo, r.NType, r.TypeName, r.StartStation, r.EndStation, r.FromStation,
+                    r.FromSNo, r.FromDistance, r.FromDTime, r.FromRDate, r.ToStation, r.ToSNo,
+                    r.ToATime, r.ToRDate, r.ToDistance, r.StopCount, r.SpanKm, r.SpanTime, r.Fare1,
+                    r.Fare2, r.Fare3, r.Fare4);
+}
+
+bool SameRows(const ResultList& a, const ResultList& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Key(a[i]) != Key(b[i])) return false;
+    }
+    return true;
+}
+
+// A station text: arbitrary bytes, or a real station name with arbitrary bytes around it.
+std::string StationText(FuzzedDataProvider& in) {
+    const auto& names = korvel::fuzz::FuzzStationNames();
+    const int kind = in.ConsumeIntegralInRange(0, 3);
+    std::string text;
+    if (kind > 0 && !names.empty()) {
+        text = names[in.ConsumeIntegralInRange<std::size_t>(0, names.size() - 1)];
+    }
+    if (kind == 0 || kind == 2) text += in.ConsumeRandomLengthString(64);
+    if (kind == 3) text = in.ConsumeRandomLengthString(4) + text;
+    return text;
+}
+
+std::string TrainText(FuzzedDataProvider& in) {
+    const auto& ids = korvel::fuzz::FuzzTrainNumbers();
+    std::string text;
+    if (in.ConsumeBool() && !ids.empty()) {
+        text = ids[in.ConsumeIntegralInRange<std::size_t>(0, ids.size() - 1)];
+    }
+    return text + in.ConsumeRandomLengthString(32);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    korvel::Timetable& tables = korvel::fuzz::FuzzTimetable();
+    static const auto index = std::make_unique<korvel::StopIndex>(tables);
+    FuzzedDataProvider in(data, size);
+
+    const int which = in.ConsumeIntegralInRange(0, 3);
+    korvel::TPub_FZStruct from;
+    korvel::TPub_DZStruct to;
+    if (which == 0) {
+        const std::string a = StationText(in);
+        const std::string b = StationText(in);
+        ResultList scan, indexed;
+        korvel::SearchDirectTrains(tables, a, b, from, to, scan);
+        korvel::SearchDirectTrains(tables, a, b, from, to, indexed, index.get());
+        Check(SameRows(scan, indexed));
+        for (const TPub_GridResult& r : scan) Check(!r.TrainNo.empty() && r.FromSNo < r.ToSNo);
+    } else if (which == 1) {
+        const std::string key = TrainText(in);
+        ResultList out;
+        korvel::QueryByTrainNumber(tables, key, out);
+        for (const TPub_GridResult& r : out) Check(!r.TrainNo.empty());
+        (void)korvel::FindLastStopNumber(tables, key);
+    } else if (which == 2) {
+        const std::string station = StationText(in);
+        ResultList scan, indexed;
+        korvel::QueryStationTimetable(tables, station, from, to, scan);
+        korvel::QueryStationTimetable(tables, station, from, to, indexed, index.get());
+        Check(SameRows(scan, indexed));
+    } else {
+        const std::string a = StationText(in);
+        const std::string b = StationText(in);
+        korvel::TransferData transfer;
+        korvel::TransferQuery(tables, a, b, from, to, transfer);
+        const auto candidates = korvel::TransferCandidates(transfer, from, to);
+        if (!candidates.empty()) {
+            const auto& pick =
+                candidates[in.ConsumeIntegralInRange<std::size_t>(0, candidates.size() - 1)];
+            ResultList out;
+            std::string transferStation;
+            const int count1 = in.ConsumeIntegralInRange(-1, pick.Count1 + 1);
+            const int count2 = in.ConsumeIntegralInRange(-1, pick.Count2 + 1);
+            korvel::ShowTransferLegs(tables, transfer, pick.Station, count1, count2, out,
+                                     transferStation);
+            Check(transferStation == pick.Station);
+        }
+    }
+    return 0;
+}

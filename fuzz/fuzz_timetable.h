@@ -1,0 +1,63 @@
+// The timetable the query and station-box fuzzers run on: the program's own embedded
+// tables, loaded once per process exactly as the start-up loaders load them.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/loaders.h"
+#include "data/schema.h"
+#include "resources/resources.h"
+
+namespace korvel::fuzz {
+
+inline Timetable& FuzzTimetable() {
+    static Timetable* tables = [] {
+        auto* t = new Timetable;
+        const BlobSource source = [](std::string_view name) { return ReadBlob(name); };
+        const std::pair<LoadTable, MemTable*> all[] = {{LoadTable::KMPy, &t->KMPy},
+                                                       {LoadTable::KMList, &t->KMList},
+                                                       {LoadTable::KMSM, &t->KMSM},
+                                                       {LoadTable::KMTrain, &t->KMTrain}};
+        for (const auto& [which, table] : all) {
+            TableStreamFormat format;
+            try {
+                LoadTableFromBlob(which, *table, format, source);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "cannot load the embedded timetable: %s\n", e.what());
+                std::abort();
+            }
+        }
+        return t;
+    }();
+    return *tables;
+}
+
+// Every station name of KMPy, in table order: real names let the fuzzer reach the queries'
+// deeper paths instead of stopping at "station does not exist".
+inline const std::vector<std::string>& FuzzStationNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        MemTable& py = FuzzTimetable().KMPy;
+        Field& station = py.FieldByName("Station");
+        for (std::uint32_t r = 0; r < py.RecordCount(); ++r) out.emplace_back(station.ViewAt(r));
+        return out;
+    }();
+    return names;
+}
+
+// Every train number of KMList, in load order.
+inline const std::vector<std::string>& FuzzTrainNumbers() {
+    static const std::vector<std::string> ids = [] {
+        std::vector<std::string> out;
+        MemTable& list = FuzzTimetable().KMList;
+        Field& id = list.FieldByName("ID");
+        for (std::uint32_t r = 0; r < list.RecordCount(); ++r) out.emplace_back(id.ViewAt(r));
+        return out;
+    }();
+    return ids;
+}
+
+}  // namespace korvel::fuzz
