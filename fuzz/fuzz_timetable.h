@@ -1,9 +1,15 @@
-// The timetable the query and station-box fuzzers run on: the program's own embedded
-// tables, loaded once per process exactly as the start-up loaders load them.
+// The timetable the query and station-box fuzzers run on, loaded once per process exactly as
+// the start-up loaders load it: the program's own embedded tables, or the four streams
+// SPY.stream, SLIST.stream, STRAIN.stream and SM.stream of the folder named by
+// KORVEL_FUZZ_STREAMS (for example the sample timetable of a build).
 #pragma once
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,7 +22,17 @@ namespace korvel::fuzz {
 inline Timetable& FuzzTimetable() {
     static Timetable* tables = [] {
         auto* t = new Timetable;
-        const BlobSource source = [](std::string_view name) { return ReadBlob(name); };
+        const char* dir = std::getenv("KORVEL_FUZZ_STREAMS");
+        const BlobSource source = [dir](std::string_view name) {
+            if (dir == nullptr || *dir == '\0') return ReadBlob(name);
+            std::string upper(name);
+            for (char& c : upper)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            std::ifstream in(std::string(dir) + "/" + upper + ".stream", std::ios::binary);
+            if (!in) throw std::runtime_error("no stream " + upper + " in " + dir);
+            return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
+                                              std::istreambuf_iterator<char>());
+        };
         const std::pair<LoadTable, MemTable*> all[] = {{LoadTable::KMPy, &t->KMPy},
                                                        {LoadTable::KMList, &t->KMList},
                                                        {LoadTable::KMSM, &t->KMSM},
