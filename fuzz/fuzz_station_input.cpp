@@ -148,7 +148,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     struct Window {
         FuzzView view;
         korvel::MainController controller{view};
-        Window() { controller.FormCreate(); }
+        Window() {
+            korvel::StartOptions options;
+            options.source = korvel::fuzz::FuzzBlobSource();
+            controller.FormCreate(std::move(options));
+        }
     };
     static Window* window = new Window;
     FuzzView& view = window->view;

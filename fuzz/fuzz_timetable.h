@@ -19,20 +19,24 @@
 
 namespace korvel::fuzz {
 
+// The embedded blobs, or the streams of the folder named by KORVEL_FUZZ_STREAMS.
+inline BlobSource FuzzBlobSource() {
+    const char* dir = std::getenv("KORVEL_FUZZ_STREAMS");
+    return [dir](std::string_view name) {
+        if (dir == nullptr || *dir == '\0') return ReadBlob(name);
+        std::string upper(name);
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        std::ifstream in(std::string(dir) + "/" + upper + ".stream", std::ios::binary);
+        if (!in) throw std::runtime_error("no stream " + upper + " in " + dir);
+        return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
+                                          std::istreambuf_iterator<char>());
+    };
+}
+
 inline Timetable& FuzzTimetable() {
     static Timetable* tables = [] {
         auto* t = new Timetable;
-        const char* dir = std::getenv("KORVEL_FUZZ_STREAMS");
-        const BlobSource source = [dir](std::string_view name) {
-            if (dir == nullptr || *dir == '\0') return ReadBlob(name);
-            std::string upper(name);
-            for (char& c : upper)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            std::ifstream in(std::string(dir) + "/" + upper + ".stream", std::ios::binary);
-            if (!in) throw std::runtime_error("no stream " + upper + " in " + dir);
-            return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
-                                              std::istreambuf_iterator<char>());
-        };
+        const BlobSource source = FuzzBlobSource();
         const std::pair<LoadTable, MemTable*> all[] = {{LoadTable::KMPy, &t->KMPy},
                                                        {LoadTable::KMList, &t->KMList},
                                                        {LoadTable::KMSM, &t->KMSM},
