@@ -1,0 +1,150 @@
+// The timetable builder: turns the public stop lists, station lists and same-city groups
+// into the four table streams the program embeds (SLIST, STRAIN, SM, SPY).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel::timetable {
+
+// One stop as read from stops.csv. Clock times are minutes after midnight, -1 when absent.
+struct SourceStop {
+    std::string station;  // UTF-8
+    int arrival = -1;
+    int departure = -1;
+    int day = 1;  // day of the journey on which the train arrives here (1 = origin's day)
+    int km = -1;  // -1 unknown
+};
+
+struct SourceTrain {
+    std::string number;
+    std::vector<SourceStop> stops;
+};
+
+// A cleaned stop: absolute minutes since midnight of the origin's day, distances known.
+struct CleanStop {
+    std::string station;  // UTF-8
+    int arrival = 0;      // absolute minutes (the origin's departure at the origin)
+    int departure = 0;    // absolute minutes (the arrival at the terminus)
+    int km = 0;
+};
+
+struct CleanTrain {
+    std::string id;  // numbers joined by "/"
+    std::vector<std::string> numbers;
+    std::vector<CleanStop> stops;
+};
+
+// Counts and decisions of one build, printed as the build report.
+struct BuildReport {
+    int rowsRead = 0;
+    int rowsRejected = 0;
+    int numbersRead = 0;
+    int numbersMerged = 0;     // numbers folded into another number's train
+    int numbersNotJoined = 0;  // identical stop lists left out because the ID would be too long
+    int distinctTrains = 0;
+    std::map<std::string, int> repairs;  // reason -> trains repaired
+    std::map<std::string, int> drops;    // reason -> trains dropped
+    int trainsBuilt = 0;
+    int stopsBuilt = 0;
+    int stations = 0;
+    int shortcodesFromList = 0;
+    int shortcodesFromReadings = 0;
+    int shortcodesIncomplete = 0;  // some character had no known reading
+    bool readingsAvailable = false;
+    int groupsKept = 0;
+    int groupsDropped = 0;
+    int groupStations = 0;
+    int fareOverrides = 0;
+    std::vector<std::string> notes;
+
+    std::string Text() const;
+};
+
+// --- reading the sources -------------------------------------------------------------------
+
+// "HH:MM" to minutes; -1 for "-99:00" or anything unreadable.
+int ParseClock(std::string_view text);
+// stops.csv (UTF-8, optional byte-order mark, header line) grouped by number, stops in sno
+// order, numbers in first-seen order.
+std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report);
+// Station list ("@bjb|北京北|VAP|beijingbei|bjb|...") as name -> upper-case initials.
+std::map<std::string, std::string> ParseStationList(std::string_view text);
+// One group a line, comma separated (byte-order mark and blank lines ignored).
+std::vector<std::vector<std::string>> ParseGroups(std::string_view text);
+
+// --- cleaning --------------------------------------------------------------------------------
+
+// Numbers with identical stop lists (station, times, day, distance) become one train; the
+// numbers are joined by "/" in first-seen order while the ID stays within 35 characters.
+struct MergedTrain {
+    std::vector<std::string> numbers;
+    std::vector<SourceStop> stops;
+};
+std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& trains,
+                                              BuildReport& report);
+
+// Turns one train's stops into absolute times and known distances. Repairs a single plainly
+// wrong stop (its neighbours agree); otherwise gives nothing and `reason` says why.
+// `repaired` receives the kind of repair made, if any.
+std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
+                                                 std::string* reason, std::string* repaired);
+
+// --- values ----------------------------------------------------------------------------------
+
+// Train type from the number's letter (see the builder's README for the table).
+int TrainTypeFromNumber(std::string_view number);
+// Elapsed minutes as run-time text: "0", "18", "2:9", "37:43".
+std::string RunTimeText(int minutes);
+// Absolute minutes as clock text "HH:MM" (the day is dropped).
+std::string ClockText(int minutes);
+
+struct StopFares {
+    std::string p1, p2, p3, p4;
+};
+// Reference fares from the origin over `km` for a train of type `nType`. Sleeper classes
+// only when `sleepers` (long or overnight conventional trains).
+StopFares ComputeFares(int nType, int km, bool sleepers);
+// Whether a conventional train carries sleepers: over 500 km or running overnight.
+bool HasSleepers(const std::vector<CleanStop>& stops);
+
+// --- overrides and output --------------------------------------------------------------------
+
+// Exact stored values for named trains: lines "train,station,ntype,p1,p2,p3,p4" (UTF-8).
+// An empty station sets only the type; a station sets that stop's fares.
+struct Override {
+    std::string train;
+    std::string station;
+    int nType = 0;
+    StopFares fares;
+};
+std::vector<Override> ParseOverrides(std::string_view text);
+
+struct Sources {
+    std::string stopsCsv;
+    std::vector<std::string> stationLists;  // newest first
+    std::string groups;
+    std::string overrides;  // empty when none
+    // Unicode code point -> upper-case initial of its Mandarin reading.
+    std::map<char32_t, char> readings;
+};
+
+// The four table streams (GBK) and the report.
+struct BuildOutput {
+    std::string slist, strain, sm, spy;
+    BuildReport report;
+};
+BuildOutput BuildTimetable(const Sources& sources);
+
+// Reads kMandarin readings from Unihan_Readings text.
+std::map<char32_t, char> ParseReadings(std::string_view unihanText);
+// Pinyin initials of a UTF-8 name: list initials if known, else per character from the
+// readings with the builder's override table; characters without a reading are skipped.
+// `complete` is false when a character was skipped.
+std::string InitialsFromReadings(std::string_view utf8Name,
+                                 const std::map<char32_t, char>& readings, bool* complete);
+
+}  // namespace korvel::timetable

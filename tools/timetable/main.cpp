@@ -1,0 +1,116 @@
+// korvel-ttbuild: builds the four timetable streams from the public source data.
+//   korvel-ttbuild --source DIR --out DIR [--report FILE] [--sample]
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "timetable/builder.h"
+
+namespace fs = std::filesystem;
+using namespace korvel::timetable;
+
+namespace {
+
+bool ReadFile(const fs::path& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+// The character readings come compressed with the system's Unicode data; without bzcat or
+// the file the builder falls back to the station lists alone.
+std::string ReadReadings() {
+    const char* path = "/usr/share/unicode/Unihan_Readings.txt.bz2";
+    if (!fs::exists(path)) return {};
+    FILE* pipe = popen("bzcat /usr/share/unicode/Unihan_Readings.txt.bz2 2>/dev/null", "r");
+    if (!pipe) return {};
+    std::string text;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+    if (pclose(pipe) != 0) return {};
+    return text;
+}
+
+int Usage() {
+    std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--report FILE] [--sample]\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    fs::path source, out, reportPath;
+    bool sample = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--source" && i + 1 < argc)
+            source = argv[++i];
+        else if (a == "--out" && i + 1 < argc)
+            out = argv[++i];
+        else if (a == "--report" && i + 1 < argc)
+            reportPath = argv[++i];
+        else if (a == "--sample")
+            sample = true;
+        else
+            return Usage();
+    }
+    if (source.empty() || out.empty()) return Usage();
+
+    Sources s;
+    if (!ReadFile(source / "timetable-2019" / "stops.csv", s.stopsCsv)) {
+        std::cerr << "korvel-ttbuild: cannot read " << (source / "timetable-2019" / "stops.csv")
+                  << "\n";
+        return 1;
+    }
+    for (const char* name :
+         {"station_name-2026.js", "station_name-2024.txt", "station_name-2018.js"}) {
+        std::string text;
+        if (ReadFile(source / "stations" / name, text)) s.stationLists.push_back(std::move(text));
+    }
+    if (!ReadFile(source / "groups" / "citys.txt", s.groups)) {
+        std::cerr << "korvel-ttbuild: no same-city groups in " << source << "\n";
+    }
+    const fs::path overrides = source / "overrides.csv";
+    if ((sample || fs::exists(overrides)) && !ReadFile(overrides, s.overrides) && sample) {
+        std::cerr << "korvel-ttbuild: --sample needs " << overrides << "\n";
+        return 1;
+    }
+    s.readings = ParseReadings(ReadReadings());
+
+    const BuildOutput built = BuildTimetable(s);
+    if (built.report.trainsBuilt == 0) {
+        std::cerr << built.report.Text() << "korvel-ttbuild: no train survived\n";
+        return 1;
+    }
+    std::error_code ec;
+    fs::create_directories(out, ec);
+    const std::pair<const char*, const std::string*> files[] = {{"SLIST.stream", &built.slist},
+                                                                {"STRAIN.stream", &built.strain},
+                                                                {"SM.stream", &built.sm},
+                                                                {"SPY.stream", &built.spy}};
+    for (const auto& [name, bytes] : files) {
+        if (!WriteFile(out / name, *bytes)) {
+            std::cerr << "korvel-ttbuild: cannot write " << (out / name) << "\n";
+            return 1;
+        }
+    }
+    const std::string text = built.report.Text();
+    std::cout << text;
+    if (!reportPath.empty() && !WriteFile(reportPath, text)) {
+        std::cerr << "korvel-ttbuild: cannot write " << reportPath << "\n";
+        return 1;
+    }
+    return 0;
+}
