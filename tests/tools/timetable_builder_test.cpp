@@ -122,7 +122,7 @@ TEST(TimetableClean, RepairsOneWrongDistanceBetweenAgreeingNeighbours) {
                         &repaired);
     EXPECT_GT(stops[2].km, 50);  // placed by its time between 50 and 150 km
     EXPECT_LT(stops[2].km, 150);
-    EXPECT_EQ(repaired, "distance of one stop");
+    EXPECT_EQ(repaired, "distance of one stop (out of order)");
     // Two wrong stops are not plainly one mistake: the train is dropped.
     std::string reason;
     EXPECT_FALSE(
@@ -136,6 +136,28 @@ TEST(TimetableClean, RepairsOneWrongDistanceBetweenAgreeingNeighbours) {
                              Stop("C", "12:00", "-99:00", 1, -1)},
                             &reason, nullptr));
     EXPECT_EQ(reason, "unknown distances");
+}
+
+TEST(TimetableClean, ImplausibleSpeedMarksAWrongDistance) {
+    // 剑门关 240 km, 广元 399 km 14 minutes later, 汉中 416 km: in order, but 680 km/h.
+    const std::vector<SourceStop> route = {
+        Stop("A", "-99:00", "08:43", 1, 189), Stop("B", "09:01", "09:03", 1, 240),
+        Stop("C", "09:17", "09:21", 1, 399), Stop("D", "10:04", "10:06", 1, 416),
+        Stop("E", "10:36", "-99:00", 1, 518)};
+    std::string repaired, reason;
+    EXPECT_TRUE(CleanStops(route, &reason, &repaired, 0));  // no speed limit: kept as it is
+    EXPECT_TRUE(repaired.empty());
+    const auto stops = CleanStops(route, &reason, &repaired, MaxSpeedForNumber("D1912"));
+    ASSERT_TRUE(stops) << reason;
+    EXPECT_EQ(repaired, "distance of one stop (implausible speed)");
+    EXPECT_GT((*stops)[2].km, 240);
+    EXPECT_LT((*stops)[2].km, 300);
+    // A wrong terminus has no second neighbour to agree with.
+    auto wrongEnd = route;
+    wrongEnd.back().km = 1280;
+    EXPECT_FALSE(CleanStops(wrongEnd, &reason, nullptr, MaxSpeedForNumber("D1912")));
+    EXPECT_EQ(reason, "implausible speed between two stops");
+    EXPECT_EQ(MaxSpeedForNumber("K1"), 220);
 }
 
 TEST(TimetableClean, RepairsOrDropsBackwardTimes) {

@@ -322,7 +322,8 @@ std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& tr
 }
 
 std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
-                                                 std::string* reason, std::string* repaired) {
+                                                 std::string* reason, std::string* repaired,
+                                                 int maxKmPerHour) {
     auto fail = [&](const char* why) -> std::optional<std::vector<CleanStop>> {
         if (reason) *reason = why;
         return std::nullopt;
@@ -410,9 +411,21 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
         for (int v : km) {
             if (v < 0) return false;
         }
-        return NonDecreasing(km);
+        if (!NonDecreasing(km)) return false;
+        return true;
     };
-    if (!distancesOk()) {
+    // Stop times are whole minutes: allow a few kilometres of slack per segment.
+    auto speedsOk = [&]() {
+        if (maxKmPerHour <= 0) return true;
+        for (std::size_t i = 1; i < n; ++i) {
+            const long allowed = static_cast<long>(arr[i] - dep[i - 1]) * maxKmPerHour / 60 + 5;
+            if (km[i] - km[i - 1] > allowed) return false;
+        }
+        return true;
+    };
+    auto plausible = [&]() { return distancesOk() && speedsOk(); };
+    if (!plausible()) {
+        const bool ordered = distancesOk();
         // One middle stop with an unknown or out-of-order distance, between two neighbours
         // that agree, gets the distance its times put it at.
         int best = -1;
@@ -429,7 +442,7 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
             }
             const int saved = km[k];
             km[k] = value;
-            if (distancesOk()) {
+            if (plausible()) {
                 const long deviation = saved < 0 ? 1L << 30 : std::labs(saved - value);
                 if (deviation > bestDeviation) {
                     bestDeviation = deviation;
@@ -440,6 +453,7 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
             km[k] = saved;
         }
         if (best < 0) {
+            if (ordered) return fail("implausible speed between two stops");
             for (int v : km) {
                 if (v < 0) return fail("unknown distances");
             }
@@ -448,7 +462,9 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
         const bool unknown = km[best] < 0;
         km[best] = bestKm;
         if (!repairs.empty()) repairs += ", ";
-        repairs += unknown ? "unknown distance of one stop" : "distance of one stop";
+        repairs += unknown   ? "unknown distance of one stop"
+                   : ordered ? "distance of one stop (implausible speed)"
+                             : "distance of one stop (out of order)";
     }
     if (repaired) *repaired = repairs;
 
@@ -494,6 +510,11 @@ int TrainTypeFromNumber(std::string_view number) {
     if (value && *value >= 1000 && *value <= 5999) return 9;
     if (value && *value >= 6000 && *value <= 7999) return 11;
     return 8;
+}
+
+int MaxSpeedForNumber(std::string_view number) {
+    const int type = TrainTypeFromNumber(number);
+    return type >= 1 && type <= 3 ? 400 : 220;
 }
 
 std::string RunTimeText(int minutes) {
@@ -584,7 +605,7 @@ BuildOutput BuildTimetable(const Sources& sources) {
     std::vector<Built> built;
     for (const MergedTrain& m : merged) {
         std::string reason, repaired;
-        auto stops = CleanStops(m.stops, &reason, &repaired);
+        auto stops = CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()));
         if (!stops) {
             ++report.drops[reason];
             continue;

@@ -89,9 +89,13 @@ std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& tr
 
 // Turns one train's stops into absolute times and known distances. Repairs a single plainly
 // wrong stop (its neighbours agree); otherwise gives nothing and `reason` says why.
-// `repaired` receives the kind of repair made, if any.
+// `repaired` receives the kind of repair made, if any. With `maxKmPerHour` above 0, a
+// distance that would have the train run faster than that between two stops is wrong too.
 std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
-                                                 std::string* reason, std::string* repaired);
+                                                 std::string* reason, std::string* repaired,
+                                                 int maxKmPerHour = 0);
+// The fastest a train of the number's kind plausibly runs between two stops.
+int MaxSpeedForNumber(std::string_view number);
 
 // --- values ----------------------------------------------------------------------------------
 
