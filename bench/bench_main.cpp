@@ -1,0 +1,271 @@
+// korvel-bench: start-up, load and query timings of the timetable engine at the timetable's
+// own size and ten times that size, beside an SQLite database answering the same queries.
+//
+//   korvel-bench [--streams=DIR] [Google Benchmark flags]
+//
+// DIR (or the KORVEL_BENCH_STREAMS environment variable) holds SPY/SLIST/STRAIN/SM.stream;
+// without it the program's embedded timetable is measured.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_data.h"
+#include "bench_sqlite.h"
+#include "data/blob.h"
+#include "query/queries.h"
+#include "views/detail_window.h"
+#include "views/result_grid.h"
+
+namespace korvel::bench {
+namespace {
+
+constexpr int kScales[] = {1, 10};
+
+std::string Label(const char* what, int times) {
+    return std::string(what) + "/" + std::to_string(times) + "x";
+}
+
+// --- loading -------------------------------------------------------------------------------
+
+void BM_InflateAll(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        bytes = 0;
+        for (const auto& b : d.blobs) {
+            std::vector<unsigned char> out = InflateBlob(b.data(), b.size());
+            bytes += out.size();
+            benchmark::DoNotOptimize(out.data());
+        }
+    }
+    state.counters["MB"] = static_cast<double>(bytes) / 1e6;
+}
+
+void BM_LoadTable(benchmark::State& state, int times, LoadTable which) {
+    DataSet& d = Data(times);
+    const BlobSource source = d.Source();
+    std::uint32_t records = 0;
+    for (auto _ : state) {
+        MemTable table;
+        TableStreamFormat format;
+        records = LoadTableFromBlob(which, table, format, source);
+        state.PauseTiming();
+        { MemTable gone = std::move(table); }
+        state.ResumeTiming();
+    }
+    state.counters["records"] = records;
+}
+
+// Both loader threads until all four tables are ready, as the program starts.
+void BM_StartUp(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    for (auto _ : state) {
+        auto tables = std::make_unique<Timetable>();
+        LoadFlags flags;
+        {
+            TimetableLoader::Options options;
+            options.source = d.Source();
+            TimetableLoader loader(*tables, flags, std::move(options));
+            loader.Start();
+            loader.Join();
+        }
+        if (!flags.Loaded(LoadTable::KMTrain) || !flags.Loaded(LoadTable::KMList)) {
+            state.SkipWithError("a table failed to load");
+            break;
+        }
+        state.PauseTiming();
+        tables.reset();
+        state.ResumeTiming();
+    }
+}
+
+void BM_StopIndexBuild(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    for (auto _ : state) {
+        StopIndex index(d.tables);
+        benchmark::DoNotOptimize(index.Size());
+    }
+}
+
+// --- queries -------------------------------------------------------------------------------
+
+void BM_Direct(benchmark::State& state, int times, int pair, bool indexed) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    const std::string& from = pair == 0 ? p.beijing : pair == 1 ? p.guangzhou : p.plainFrom;
+    const std::string& to = pair == 0 ? p.shanghai : pair == 1 ? p.wuhan : p.plainTo;
+    TPub_FZStruct fs;
+    TPub_DZStruct ts;
+    ResultList out;
+    for (auto _ : state) {
+        SearchDirectTrains(d.tables, from, to, fs, ts, out, indexed ? d.index.get() : nullptr);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["rows"] = static_cast<double>(out.size());
+}
+
+void BM_Train(benchmark::State& state, int times, bool prefix) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    ResultList out;
+    for (auto _ : state) {
+        QueryByTrainNumber(d.tables, prefix ? p.prefixKey : p.singleTrain, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["rows"] = static_cast<double>(out.size());
+}
+
+void BM_Station(benchmark::State& state, int times, bool small, bool indexed) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    TPub_FZStruct fs;
+    TPub_DZStruct ts;
+    ResultList out;
+    for (auto _ : state) {
+        QueryStationTimetable(d.tables, small ? p.smallStation : p.beijing, fs, ts, out,
+                              indexed ? d.index.get() : nullptr);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["rows"] = static_cast<double>(out.size());
+}
+
+void BM_Transfer(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    TPub_FZStruct fs;
+    TPub_DZStruct ts;
+    TransferData data;
+    for (auto _ : state) {
+        TransferQuery(d.tables, p.beijing, p.urumqi, fs, ts, data);
+        benchmark::DoNotOptimize(data.TransferList.data());
+    }
+    state.counters["stations"] = static_cast<double>(data.TransferList.size());
+    state.counters["legs"] = static_cast<double>(data.FromLegs.size() + data.ToLegs.size());
+}
+
+void BM_Detail(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    DetailSection section;
+    section.trainNo = p.longTrain;
+    section.boardingStation = p.longTrainFirst;
+    int rows = 0;
+    for (auto _ : state) {
+        std::optional<DetailWindowModel> m = DetailWindowModel::Build(d.tables.KMTrain, section);
+        rows = m ? m->StopRowCount() : 0;
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["stops"] = rows;
+}
+
+// Fill of the largest station result (北京) and a sort by one header label.
+void BM_FillSort(benchmark::State& state, int times, int labelNumber) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    TPub_FZStruct fs;
+    TPub_DZStruct ts;
+    ResultList results;
+    QueryStationTimetable(d.tables, p.beijing, fs, ts, results, d.index.get());
+    const std::string empty;
+    int shown = 0;
+    for (auto _ : state) {
+        ResultGrid grid;
+        HeaderLabels labels = MainHeaderLabels();
+        shown = FillResultGrid(results, FilterBoxes{}, kQueryStation, empty, empty, empty,
+                               p.beijing, grid, labels);
+        Lab1Click(grid, labels, labelNumber);
+        benchmark::DoNotOptimize(grid.ShownCount());
+    }
+    state.counters["rows"] = shown;
+}
+
+// --- SQLite ------------------------------------------------------------------------------
+
+void BM_Sqlite(benchmark::State& state, int times, SqlQuery kind) {
+    DataSet& d = Data(times);
+    const Picks& p = PicksFor(d);
+    SqliteTimetable& db = SqliteFor(d);
+    SqlCase c = MakeCase(d, p, kind);
+    std::vector<std::string> trains;
+    for (auto _ : state) {
+        trains = db.Run(c);
+        benchmark::DoNotOptimize(trains.data());
+    }
+    // The same question to the engine: the same trains, and how much faster it answers.
+    const SqlCheck check = CompareWithEngine(d, c, trains);
+    if (!check.equal) {
+        state.SkipWithError(("SQLite and the engine disagree: " + check.detail).c_str());
+        return;
+    }
+    state.counters["rows"] = static_cast<double>(trains.size());
+    state.counters["engine_us"] = check.engineMicros;
+    state.counters["sqlite_us"] = check.sqliteMicros;
+    state.counters["sqlite_over_engine"] =
+        check.engineMicros > 0 ? check.sqliteMicros / check.engineMicros : 0;
+}
+
+void RegisterAll() {
+    using benchmark::RegisterBenchmark;
+    for (int x : kScales) {
+        RegisterBenchmark(Label("Inflate/all4", x).c_str(), BM_InflateAll, x);
+        for (LoadTable t :
+             {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+            RegisterBenchmark(Label(("Load/" + std::string(LoadTableName(t))).c_str(), x).c_str(),
+                              BM_LoadTable, x, t);
+        }
+        RegisterBenchmark(Label("StartUp/two_loaders", x).c_str(), BM_StartUp, x);
+        RegisterBenchmark(Label("StopIndex/build", x).c_str(), BM_StopIndexBuild, x);
+        const char* pairs[] = {"beijing-shanghai", "guangzhou-wuhan", "ungrouped"};
+        for (int pr = 0; pr < 3; ++pr) {
+            for (bool ix : {false, true}) {
+                const std::string n =
+                    std::string("Direct/") + pairs[pr] + (ix ? "/index" : "/scan");
+                RegisterBenchmark(Label(n.c_str(), x).c_str(), BM_Direct, x, pr, ix);
+            }
+        }
+        RegisterBenchmark(Label("Train/single", x).c_str(), BM_Train, x, false);
+        RegisterBenchmark(Label("Train/prefix", x).c_str(), BM_Train, x, true);
+        for (bool small : {false, true}) {
+            for (bool ix : {false, true}) {
+                const std::string n = std::string("Station/") + (small ? "small" : "beijing") +
+                                      (ix ? "/index" : "/scan");
+                RegisterBenchmark(Label(n.c_str(), x).c_str(), BM_Station, x, small, ix);
+            }
+        }
+        RegisterBenchmark(Label("Transfer/beijing-urumqi", x).c_str(), BM_Transfer, x);
+        RegisterBenchmark(Label("Detail/long_train", x).c_str(), BM_Detail, x);
+        RegisterBenchmark(Label("FillSort/beijing_by_distance", x).c_str(), BM_FillSort, x, 10);
+        RegisterBenchmark(Label("FillSort/beijing_by_time", x).c_str(), BM_FillSort, x, 6);
+        RegisterBenchmark(Label("SQLite/direct_beijing-shanghai", x).c_str(), BM_Sqlite, x,
+                          SqlQuery::Direct);
+        RegisterBenchmark(Label("SQLite/station_beijing", x).c_str(), BM_Sqlite, x,
+                          SqlQuery::Station);
+        RegisterBenchmark(Label("SQLite/train_single", x).c_str(), BM_Sqlite, x, SqlQuery::Train);
+    }
+}
+
+}  // namespace
+}  // namespace korvel::bench
+
+int main(int argc, char** argv) {
+    std::vector<char*> args;
+    if (const char* env = std::getenv("KORVEL_BENCH_STREAMS")) korvel::bench::SetStreamsDir(env);
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0 && std::strncmp(argv[i], "--streams=", 10) == 0) {
+            korvel::bench::SetStreamsDir(argv[i] + 10);
+        } else {
+            args.push_back(argv[i]);
+        }
+    }
+    int n = static_cast<int>(args.size());
+    benchmark::Initialize(&n, args.data());
+    korvel::bench::RegisterAll();
+    benchmark::AddCustomContext(
+        "streams", korvel::bench::StreamsDir().empty() ? "embedded" : korvel::bench::StreamsDir());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
