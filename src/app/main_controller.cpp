@@ -130,6 +130,7 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     if (event.table == LoadTable::KMPy) {
         for (Control c : kStationBoxes) view_.SetEnabled(c, true);
     } else if (event.table == LoadTable::KMTrain) {
+        stopIndex_ = std::make_unique<StopIndex>(tables_);
         for (Control c : kQueryButtons) view_.SetEnabled(c, true);
     }
 }
@@ -206,7 +207,8 @@ void MainController::BTNZZCXClick(int tag) {
     transferStation_.clear();
     if (tag == 1) return RunTransferQuery();
 
-    SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_);
+    SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_,
+                       stopIndex_.get());
     if (!results_.empty()) {
         FillResultGrid();
         view_.ShowRouteAdvert(state_->fromSide.CityName, state_->toSide.CityName);
@@ -286,7 +288,8 @@ void MainController::BTNCZCXClick() {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
-    QueryStationTimetable(tables_, station, state_->fromSide, state_->toSide, results_);
+    QueryStationTimetable(tables_, station, state_->fromSide, state_->toSide, results_,
+                          stopIndex_.get());
     FillResultGrid();
     if (grid_.ShownCount() > 0) view_.ShowRouteAdvert(station, station);
 }

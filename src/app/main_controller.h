@@ -24,6 +24,8 @@
 
 namespace korvel {
 
+class StopIndex;
+
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
 extern const char* const kProgramVersion;
 std::string VersionStatusText();
@@ -130,6 +132,9 @@ class MainController {
     Timetable tables_;
     LoadFlags flags_;
     std::unique_ptr<TimetableLoader> loader_;
+    // Built once KMTrain has loaded: lets the station-to-station and station timetable
+    // queries read only the stations' own stops instead of scanning every stop.
+    std::unique_ptr<StopIndex> stopIndex_;
 
     ResultList results_;
     int queryKind_ = kQueryNone;

@@ -1,0 +1,171 @@
+// On the program's own embedded timetable (the full 2019 one when it is built): the fast
+// paths of the queries give exactly the rows of the plain table scans, row for row and in
+// the same order, over many stations and station pairs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/loaders.h"
+#include "data/gbk.h"
+#include "query/queries.h"
+#include "query/stop_index.h"
+#include "resources/resources.h"
+
+namespace korvel {
+namespace {
+
+// Every field of every row, so that any difference shows up in the failure message.
+std::string Dump(const ResultList& rows) {
+    std::string s;
+    for (const TPub_GridResult& r : rows) {
+        for (const std::string* f :
+             {&r.TrainNo, &r.TypeName, &r.StartStation, &r.EndStation,  &r.TrainRDate, &r.TrainP1,
+              &r.TrainP2, &r.TrainP3,  &r.TrainP4,      &r.FromStation, &r.FromP1,     &r.FromP2,
+              &r.FromP3,  &r.FromP4,   &r.FromDTime,    &r.FromRDate,   &r.ToStation,  &r.ToATime,
+              &r.ToRDate, &r.ToP1,     &r.ToP2,         &r.ToP3,        &r.ToP4,       &r.SpanTime,
+              &r.Fare1,   &r.Fare2,    &r.Fare3,        &r.Fare4}) {
+            s += *f + "|";
+        }
+        for (int v : {r.NType, r.TrainDistance, r.FromSNo, r.FromDistance, r.ToSNo, r.ToDistance,
+                      r.StopCount, r.SpanKm}) {
+            s += std::to_string(v) + "|";
+        }
+        s += "\n";
+    }
+    return s;
+}
+
+class EmbeddedTimetable : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        tables_ = new Timetable;
+        TableStreamFormat format;
+        const BlobSource source = [](std::string_view name) { return ReadBlob(name); };
+        LoadTableFromBlob(LoadTable::KMPy, tables_->KMPy, format, source);
+        LoadTableFromBlob(LoadTable::KMList, tables_->KMList, format, source);
+        LoadTableFromBlob(LoadTable::KMSM, tables_->KMSM, format, source);
+        LoadTableFromBlob(LoadTable::KMTrain, tables_->KMTrain, format, source);
+        index_ = new StopIndex(*tables_);
+
+        // Every station that trains stop at, in first-seen order, then a spread of them.
+        Field& station = tables_->KMTrain.FieldByName("Station");
+        std::set<std::string> seen;
+        for (std::uint32_t pos = 0; pos < index_->Size(); ++pos) {
+            std::string name(station.ViewAt(index_->Record(pos)));
+            if (seen.insert(name).second) stations_.push_back(std::move(name));
+        }
+        // Grouped stations and the big junctions, where the same-city rules matter most.
+        Field& grouped = tables_->KMSM.FieldByName("Station");
+        for (std::uint32_t r = 0; r < tables_->KMSM.RecordCount() && r < 16; ++r) {
+            spread_.emplace_back(grouped.ViewAt(r));
+        }
+        for (const char* name : {"北京", "上海", "广州", "武汉", "乌鲁木齐", "北京西", "郑州"}) {
+            spread_.push_back(Utf8ToGbk(name));
+        }
+        const std::size_t step = std::max<std::size_t>(1, stations_.size() / 30);
+        for (std::size_t i = 0; i < stations_.size(); i += step) spread_.push_back(stations_[i]);
+    }
+    static void TearDownTestSuite() {
+        delete index_;
+        delete tables_;
+        index_ = nullptr;
+        tables_ = nullptr;
+    }
+
+    static Timetable* tables_;
+    static StopIndex* index_;
+    static std::vector<std::string> stations_;
+    static std::vector<std::string> spread_;
+};
+
+Timetable* EmbeddedTimetable::tables_ = nullptr;
+StopIndex* EmbeddedTimetable::index_ = nullptr;
+std::vector<std::string> EmbeddedTimetable::stations_;
+std::vector<std::string> EmbeddedTimetable::spread_;
+
+TEST_F(EmbeddedTimetable, IndexCoversTheLoadedStops) {
+    ASSERT_GT(tables_->KMTrain.RecordCount(), 0u);
+    EXPECT_TRUE(index_->Covers(*tables_));
+    EXPECT_EQ(index_->Size(), tables_->KMTrain.RecordCount());
+    EXPECT_EQ(index_->StationCount(), stations_.size());
+}
+
+TEST_F(EmbeddedTimetable, DirectQueriesGiveTheScansRows) {
+    std::size_t pairs = 0, rows = 0;
+    for (const std::string& from : spread_) {
+        for (const std::string& to : spread_) {
+            TPub_FZStruct fs1, fs2;
+            TPub_DZStruct ts1, ts2;
+            ResultList scan, fast;
+            SearchDirectTrains(*tables_, from, to, fs1, ts1, scan, nullptr);
+            SearchDirectTrains(*tables_, from, to, fs2, ts2, fast, index_);
+            ASSERT_EQ(Dump(scan), Dump(fast)) << GbkToUtf8(from) << " -> " << GbkToUtf8(to);
+            EXPECT_EQ(fs1.Members, fs2.Members);
+            EXPECT_EQ(ts1.Members, ts2.Members);
+            ++pairs;
+            rows += scan.size();
+        }
+    }
+    // The spread must actually exercise trains, not only empty answers.
+    EXPECT_GT(rows, pairs / 20) << pairs << " pairs";
+}
+
+TEST_F(EmbeddedTimetable, StationTimetablesGiveTheScansRows) {
+    // Every station that has a train, stepping through the list, plus the spread.
+    std::vector<std::string> names = spread_;
+    const std::size_t step = std::max<std::size_t>(1, stations_.size() / 400);
+    for (std::size_t i = 0; i < stations_.size(); i += step) names.push_back(stations_[i]);
+    names.push_back(Utf8ToGbk("无此站"));
+    std::size_t rows = 0;
+    for (const std::string& name : names) {
+        TPub_FZStruct fs1, fs2;
+        TPub_DZStruct ts1, ts2;
+        ResultList scan, fast;
+        QueryStationTimetable(*tables_, name, fs1, ts1, scan, nullptr);
+        QueryStationTimetable(*tables_, name, fs2, ts2, fast, index_);
+        ASSERT_EQ(Dump(scan), Dump(fast)) << GbkToUtf8(name);
+        rows += scan.size();
+    }
+    EXPECT_GT(rows, names.size());
+}
+
+// The train-number query against a plain reading of the train list: the trains whose
+// number is the key or starts with the key and "/", in train-number order.
+TEST_F(EmbeddedTimetable, TrainNumberQueriesFindExactlyTheMatchingTrains) {
+    MemTable& list = tables_->KMList;
+    const std::vector<std::uint32_t>* order = list.IndexOrder("SID");
+    ASSERT_NE(order, nullptr);
+    Field& id = list.FieldByName("ID");
+    std::vector<std::string> ids;
+    for (std::uint32_t rec : *order) ids.emplace_back(id.ViewAt(rec));
+
+    std::vector<std::string> keys = {"", "/", "ZZZZ", "G", "g1", " G1 "};
+    const std::size_t step = std::max<std::size_t>(1, ids.size() / 300);
+    for (std::size_t i = 0; i < ids.size(); i += step) {
+        keys.push_back(ids[i]);
+        keys.push_back(ids[i].substr(0, ids[i].find('/')));
+        keys.push_back(ids[i].substr(0, ids[i].size() / 2));
+    }
+    for (const std::string& raw : keys) {
+        std::string key(TrimControl(raw));
+        key = AsciiUpper(key);
+        std::vector<std::string> expected;
+        for (const std::string& v : ids) {
+            if (v == key || v.rfind(key + "/", 0) == 0) expected.push_back(v);
+        }
+        ResultList out;
+        QueryByTrainNumber(*tables_, raw, out);
+        std::vector<std::string> got;
+        for (const TPub_GridResult& r : out) got.push_back(r.TrainNo);
+        ASSERT_EQ(got, expected) << "key '" << raw << "'";
+        for (const TPub_GridResult& r : out) {
+            EXPECT_EQ(r.ToSNo, FindLastStopNumber(*tables_, r.TrainNo)) << r.TrainNo;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvel
