@@ -287,13 +287,18 @@ void MemTable::BuildIndexes() {
         o.perm = m.orders[0].perm;
         const bool caseless = def.caseInsensitive;
         const int sign = def.descending ? -1 : 1;
-        std::stable_sort(o.perm.begin(), o.perm.end(), [&](std::uint32_t a, std::uint32_t b) {
+        auto less = [&](std::uint32_t a, std::uint32_t b) {
             for (std::size_t col : o.keys) {
                 const int c = m.CompareRecords(col, caseless, a, b);
                 if (c != 0) return sign * c < 0;
             }
             return false;
-        });
+        };
+        // Tables are usually written in their main index's order; then load order already is
+        // the stable sort's result and one linear pass confirms it.
+        if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            std::stable_sort(o.perm.begin(), o.perm.end(), less);
+        }
         o.inverse.resize(n);
         for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
         m.orders.push_back(std::move(o));
