@@ -327,9 +327,7 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
     MemTable& KL = tables.KMList;
     KL.SetIndexName("SID");
     const TrainFields L(KL);
-    for (KL.First(); !KL.Eof(); KL.Next()) {
-        const std::string_view id = L.id.View();
-        if (!(id == key || id.substr(0, prefix.size()) == prefix)) continue;
+    auto emit = [&] {
         TPub_GridResult& r = out.emplace_back();
         FillTrainPart(r, L);
         r.FromStation.assign(L.start.View());
@@ -351,6 +349,35 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
         r.Fare2 = r.TrainP2;
         r.Fare3 = r.TrainP3;
         r.Fare4 = r.TrainP4;
+    };
+    auto matches = [&](std::string_view id) {
+        return id == key || id.substr(0, prefix.size()) == prefix;
+    };
+    const std::vector<std::uint32_t>* order = KL.IndexOrder("SID");
+    Field* idField = KL.FindField("ID");
+    if (order != nullptr && idField != nullptr) {
+        // The matches are two runs of the SID order (byte order): the key itself, then the
+        // numbers that begin with key + "/". Each run is found by binary search and walked
+        // with the cursor, so the rows come in the order of a full scan.
+        auto walk = [&](std::string_view first, auto inRun) {
+            if (!KL.Locate("ID", first)) return;
+            for (; !KL.Eof() && inRun(L.id.View()); KL.Next()) emit();
+        };
+        walk(key, [&](std::string_view id) { return id == key; });
+        const auto it = std::lower_bound(
+            order->begin(), order->end(), std::string_view(prefix),
+            [&](std::uint32_t rec, std::string_view v) { return idField->ViewAt(rec) < v; });
+        if (it != order->end()) {
+            const std::string first(idField->ViewAt(*it));
+            if (first.compare(0, prefix.size(), prefix) == 0) {
+                walk(first,
+                     [&](std::string_view id) { return id.substr(0, prefix.size()) == prefix; });
+            }
+        }
+    } else {
+        for (KL.First(); !KL.Eof(); KL.Next()) {
+            if (matches(L.id.View())) emit();
+        }
     }
     // The stop counts need KMTrain; looked up after the scan so the KMList cursor is free.
     for (TPub_GridResult& r : out) {
