@@ -238,6 +238,43 @@ TEST(TimetableSources, CsvStationListsGroupsAndReadings) {
     EXPECT_FALSE(complete);
 }
 
+TEST(TimetableSources, StopListGivenTwiceIsReadOnce) {
+    BuildReport report;
+    // D7 repeats its whole stop list; K8 gives stop 2 twice with different stations.
+    const auto trains = ParseStopsCsv(
+        "tid,sno,sname,arrv_time,depart_time,day,mileage\n"
+        "D7,1,A,-99:00,08:46,1,0\nD7,2,B,09:15,09:22,1,70\nD7,3,C,09:48,-99:00,1,116\n"
+        "D7,1,A,-99:00,08:46,1,0\nD7,2,B,09:15,09:22,1,70\nD7,3,C,09:48,-99:00,1,116\n"
+        "K8,1,A,-99:00,10:00,1,0\nK8,2,B,11:00,11:05,1,80\nK8,2,X,11:00,11:05,1,80\n"
+        "K8,3,C,12:00,-99:00,1,150\n",
+        report);
+    ASSERT_EQ(trains.size(), 1u);
+    EXPECT_EQ(trains[0].number, "D7");
+    ASSERT_EQ(trains[0].stops.size(), 3u);
+    EXPECT_EQ(trains[0].stops[1].station, "B");
+    EXPECT_EQ(trains[0].stops[2].station, "C");
+    EXPECT_EQ(report.numbersRead, 2);
+    EXPECT_EQ(report.repairs["stop list given twice"], 1);
+    EXPECT_EQ(report.drops["conflicting rows for one stop number"], 1);
+
+    std::string repaired;
+    const auto clean = CleanOrFail(trains[0].stops, &repaired);
+    ASSERT_EQ(clean.size(), 3u);
+    EXPECT_EQ(clean.back().arrival - clean.front().departure, 62);
+}
+
+TEST(TimetableSources, BuiltInReadingsServeWithoutTheUnicodeDatabase) {
+    const auto readings = FallbackReadings();
+    EXPECT_GT(readings.size(), 1000u);
+    bool complete = false;
+    EXPECT_EQ(InitialsFromReadings("北京西", readings, &complete), "BJX");
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(InitialsFromReadings("长春", readings, &complete), "CC");
+    EXPECT_EQ(InitialsFromReadings("昂昂溪", readings, &complete), "AAX");
+    EXPECT_EQ(InitialsFromReadings("乌鲁木齐南", readings, &complete), "WLMQN");
+    EXPECT_TRUE(complete);
+}
+
 TEST(TimetableBuild, OverridesAndGroupsRestrictedToServedStations) {
     Sources s;
     s.stopsCsv =

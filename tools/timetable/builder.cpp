@@ -204,14 +204,43 @@ std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& repor
         }
         numbered[it->second].emplace_back(*sno, std::move(stop));
     }
+    // Some numbers list their whole stop list twice. A stop number given again with the same
+    // row is kept once; given again with a different row it leaves the stop order unknown,
+    // and the number is left out.
+    const auto same = [](const SourceStop& a, const SourceStop& b) {
+        return a.station == b.station && a.arrival == b.arrival && a.departure == b.departure &&
+               a.day == b.day && a.km == b.km;
+    };
+    std::vector<SourceTrain> kept;
+    kept.reserve(trains.size());
     for (std::size_t i = 0; i < trains.size(); ++i) {
         auto& rows = numbered[i];
         std::stable_sort(rows.begin(), rows.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& [sno, stop] : rows) trains[i].stops.push_back(std::move(stop));
+        bool repeated = false;
+        bool conflicting = false;
+        int lastSno = 0;
+        for (auto& [sno, stop] : rows) {
+            if (!trains[i].stops.empty() && sno == lastSno) {
+                if (same(trains[i].stops.back(), stop)) {
+                    repeated = true;
+                } else {
+                    conflicting = true;
+                }
+                continue;
+            }
+            lastSno = sno;
+            trains[i].stops.push_back(std::move(stop));
+        }
+        if (conflicting) {
+            ++report.drops["conflicting rows for one stop number"];
+            continue;
+        }
+        if (repeated) ++report.repairs["stop list given twice"];
+        kept.push_back(std::move(trains[i]));
     }
     report.numbersRead = static_cast<int>(trains.size());
-    return trains;
+    return kept;
 }
 
 std::map<std::string, std::string> ParseStationList(std::string_view text) {
@@ -595,6 +624,11 @@ BuildOutput BuildTimetable(const Sources& sources) {
     BuildReport& report = out.report;
     const auto source = ParseStopsCsv(sources.stopsCsv, report);
     const auto merged = MergeIdenticalTrains(source, report);
+    // Numbers left out while reading count among the trains that did not survive.
+    if (auto it = report.drops.find("conflicting rows for one stop number");
+        it != report.drops.end()) {
+        report.distinctTrains += it->second;
+    }
     const auto overrides = ParseOverrides(sources.overrides);
 
     struct Built {
@@ -703,6 +737,7 @@ BuildOutput BuildTimetable(const Sources& sources) {
     std::vector<std::map<std::string, std::string>> lists;
     for (const auto& text : sources.stationLists) lists.push_back(ParseStationList(text));
     report.readingsAvailable = !sources.readings.empty();
+    report.readingsBuiltIn = sources.readingsBuiltIn;
     struct PyRow {
         std::string code, station;
         int calls;
@@ -799,7 +834,9 @@ std::string BuildReport::Text() const {
     o << "  stations:                  " << stations << "\n";
     o << "  short codes from station lists: " << shortcodesFromList
       << ", from character readings: " << shortcodesFromReadings
-      << (readingsAvailable ? "" : " (readings file not available)")
+      << (!readingsAvailable ? " (no readings available)"
+          : readingsBuiltIn  ? " (readings file not available: built-in table)"
+                             : "")
       << ", incomplete: " << shortcodesIncomplete << "\n";
     o << "  same-city groups kept:     " << groupsKept << " (" << groupStations
       << " stations), dropped (fewer than two served stations): " << groupsDropped << "\n";

@@ -55,6 +55,7 @@ struct BuildReport {
     int shortcodesFromReadings = 0;
     int shortcodesIncomplete = 0;  // some character had no known reading
     bool readingsAvailable = false;
+    bool readingsBuiltIn = false;  // the readings file was missing: the checked-in table served
     int groupsKept = 0;
     int groupsDropped = 0;
     int groupStations = 0;
@@ -134,6 +135,7 @@ struct Sources {
     std::string overrides;  // empty when none
     // Unicode code point -> upper-case initial of its Mandarin reading.
     std::map<char32_t, char> readings;
+    bool readingsBuiltIn = false;  // `readings` is the checked-in table
 };
 
 // The four table streams (GBK) and the report.
@@ -145,6 +147,9 @@ BuildOutput BuildTimetable(const Sources& sources);
 
 // Reads kMandarin readings from Unihan_Readings text.
 std::map<char32_t, char> ParseReadings(std::string_view unihanText);
+// A checked-in table of the same readings for the characters of the 2019 timetable's station
+// names, for machines without the Unicode Han database.
+std::map<char32_t, char> FallbackReadings();
 // Pinyin initials of a UTF-8 name: list initials if known, else per character from the
 // readings with the builder's override table; characters without a reading are skipped.
 // `complete` is false when a character was skipped.
