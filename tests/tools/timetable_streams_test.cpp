@@ -103,6 +103,8 @@ TEST_P(TimetableStreams, StopsAreConsecutiveAndNeverGoBack) {
             EXPECT_EQ(s[i].aTime.size(), 5u);
             EXPECT_GE(Minutes(s[i].rDate), Minutes(s[i - 1].rDate));
             EXPECT_GE(s[i].distance, s[i - 1].distance);
+            // A stop list given twice in the source must not show up as doubled stops.
+            EXPECT_NE(s[i].station, s[i - 1].station) << "stop " << i + 1;
         }
     }
 }
