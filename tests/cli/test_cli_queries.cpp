@@ -75,7 +75,9 @@ TEST(CliQueryProcess, DirectQueryPrintsTheGridAndTheResultLine) {
     ASSERT_EQ(table.rc, 0) << table.err;
     const auto lines = Lines(table.out);
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines.front().rfind("车次  始发", 0), 0u);
+    // Columns are as wide as their longest value, so only the order of the titles is fixed.
+    EXPECT_EQ(lines.front().rfind("车次", 0), 0u);
+    EXPECT_LT(lines.front().find("始发"), lines.front().find("终到"));
     EXPECT_EQ(lines.back().rfind("结果:", 0), 0u);
     const int count = std::stoi(lines.back().substr(std::string("结果:").size()));
     EXPECT_GE(count, 1);
