@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 
 namespace korvel {
 
@@ -265,6 +266,42 @@ void MemTable::Post() {
     impl_->pending = false;
 }
 
+namespace {
+
+// The stable sort of all records by one case-sensitive text key, for keys with many repeats
+// (a station name has dozens of stops): the distinct values are sorted once, then the
+// records are distributed by their value's rank, keeping load order within a value.
+void SortByOneTextKey(const Column& column, int sign, std::vector<std::uint32_t>& perm) {
+    const std::uint32_t n = static_cast<std::uint32_t>(perm.size());
+    std::unordered_map<std::string_view, std::uint32_t> ids;
+    std::vector<std::string_view> values;
+    std::vector<std::uint32_t> idOf(n);
+    for (std::uint32_t r = 0; r < n; ++r) {
+        const std::string_view v = column.Text(r);
+        auto [it, added] = ids.try_emplace(v, static_cast<std::uint32_t>(values.size()));
+        if (added) values.push_back(v);
+        idOf[r] = it->second;
+    }
+    std::vector<std::uint32_t> byValue(values.size());
+    std::iota(byValue.begin(), byValue.end(), 0u);
+    std::sort(byValue.begin(), byValue.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = CompareBytes(values[a], values[b]);
+        return sign * c < 0;
+    });
+    // Start of each value's run in the result.
+    std::vector<std::uint32_t> count(values.size(), 0);
+    for (std::uint32_t r = 0; r < n; ++r) ++count[idOf[r]];
+    std::vector<std::uint32_t> start(values.size());
+    std::uint32_t at = 0;
+    for (std::uint32_t id : byValue) {
+        start[id] = at;
+        at += count[id];
+    }
+    for (std::uint32_t r = 0; r < n; ++r) perm[start[idOf[r]]++] = r;
+}
+
+}  // namespace
+
 void MemTable::BuildIndexes() {
     Impl& m = *impl_;
     if (m.pending) Post();
@@ -296,7 +333,10 @@ void MemTable::BuildIndexes() {
         };
         // Tables are usually written in their main index's order; then load order already is
         // the stable sort's result and one linear pass confirms it.
-        if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+        if (o.keys.size() == 1 && m.columns[o.keys[0]].isText && !caseless &&
+            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            SortByOneTextKey(m.columns[o.keys[0]], sign, o.perm);
+        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
             std::stable_sort(o.perm.begin(), o.perm.end(), less);
         }
         o.inverse.resize(n);
