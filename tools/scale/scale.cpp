@@ -1,5 +1,6 @@
 #include "scale/scale.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -59,26 +60,50 @@ std::string ScaleTable(std::string_view in, int times) {
     }
     if (idColumn < 0) throw ScaleError("table has no ID field");
 
-    std::string out = WriteTableStream(fields, table.Indexes(), {});
+    // The rows are written in train-number and stop order, as the timetable builder writes
+    // its streams, so that a scaled table loads like a real one of that size.
+    int snoColumn = -1;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (AsciiIEquals(fields[i].name, "S_No")) snoColumn = static_cast<int>(i);
+    }
+    struct Row {
+        std::string id;
+        std::int32_t sno;
+        std::uint32_t copy;
+        std::uint32_t rec;
+    };
     const std::uint32_t n = table.RecordCount();
-    out.reserve(out.size() + (in.size() + n * 8u) * static_cast<std::size_t>(times));
+    std::vector<Row> rows;
+    rows.reserve(static_cast<std::size_t>(n) * static_cast<std::size_t>(times));
     for (int copy = 0; copy < times; ++copy) {
-        const int shift = CopyShiftMinutes(copy);
         for (std::uint32_t rec = 0; rec < n; ++rec) {
-            for (std::size_t i = 0; i < columns.size(); ++i) {
-                const std::string_view v = columns[i]->ViewAt(rec);
-                if (copy == 0) {
-                    AppendValue(out, v);
-                } else if (static_cast<int>(i) == idColumn) {
-                    AppendValue(out, ScaledTrainId(v, copy));
-                } else if (clock[i]) {
-                    AppendValue(out, ShiftClock(v, shift));
-                } else {
-                    AppendValue(out, v);
-                }
-            }
-            out.append("\r\n");
+            rows.push_back({ScaledTrainId(columns[idColumn]->ViewAt(rec), copy),
+                            snoColumn < 0 ? 0 : columns[snoColumn]->IntegerAt(rec),
+                            static_cast<std::uint32_t>(copy), rec});
         }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        const int c = a.id.compare(b.id);
+        return c != 0 ? c < 0 : a.sno < b.sno;
+    });
+
+    std::string out = WriteTableStream(fields, table.Indexes(), {});
+    out.reserve(out.size() + (in.size() + n * 8u) * static_cast<std::size_t>(times));
+    for (const Row& row : rows) {
+        const int shift = CopyShiftMinutes(static_cast<int>(row.copy));
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            if (static_cast<int>(i) == idColumn) {
+                AppendValue(out, row.id);
+                continue;
+            }
+            const std::string_view v = columns[i]->ViewAt(row.rec);
+            if (row.copy > 0 && clock[i]) {
+                AppendValue(out, ShiftClock(v, shift));
+            } else {
+                AppendValue(out, v);
+            }
+        }
+        out.append("\r\n");
     }
     return out;
 }

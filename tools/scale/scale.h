@@ -36,8 +36,9 @@ inline int CopyShiftMinutes(int copy) {
     return (copy * 17) % 1440;
 }
 
-// The timetable with every train (SLIST and STRAIN rows) present `times` times: the
-// originals first, then each copy in turn. SPY and SM are unchanged. times >= 1.
+// The timetable with every train (SLIST and STRAIN rows) present `times` times, rows in
+// train-number (byte) and stop-number order. SPY and SM are unchanged. times >= 1; 1 gives
+// the streams back unchanged.
 TimetableStreams ScaleTimetable(const TimetableStreams& in, int times);
 
 }  // namespace korvel
