@@ -469,7 +469,21 @@ void AppendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
 }
 
-void AppendEscapedValue(std::string& out, std::string_view text) {
+const char* TypeName(FieldType type) {
+    switch (type) {
+        case FieldType::SmallInt:
+            return "SmallInt";
+        case FieldType::Integer:
+            return "Integer";
+        case FieldType::WideString:
+            break;
+    }
+    return "WideString";
+}
+
+}  // namespace
+
+void AppendTableStreamValue(std::string& out, std::string_view text) {
     out.push_back('"');
     for (char c : text) {
         switch (c) {
@@ -494,20 +508,6 @@ void AppendEscapedValue(std::string& out, std::string_view text) {
     }
     out.push_back('"');
 }
-
-const char* TypeName(FieldType type) {
-    switch (type) {
-        case FieldType::SmallInt:
-            return "SmallInt";
-        case FieldType::Integer:
-            return "Integer";
-        case FieldType::WideString:
-            break;
-    }
-    return "WideString";
-}
-
-}  // namespace
 
 std::string WriteTableStream(const std::vector<FieldDef>& fields,
                              const std::vector<IndexDef>& indexes,
@@ -558,7 +558,8 @@ std::string WriteTableStream(const std::vector<FieldDef>& fields,
     out.append("\r\n");
     for (const auto& row : rows) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            AppendEscapedValue(out, i < row.size() ? std::string_view(row[i]) : std::string_view());
+            AppendTableStreamValue(out,
+                                   i < row.size() ? std::string_view(row[i]) : std::string_view());
             out.push_back(',');
         }
         out.append("\r\n");

@@ -49,6 +49,10 @@ struct TableStreamFormat {
 // Throws TableStreamError (nullptr format: "No format specified.").
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format);
 
+// Appends one value as the writer quotes it (doubled quotes, '%' escapes for CR, LF, NUL and
+// '%' itself), without the comma that follows it.
+void AppendTableStreamValue(std::string& out, std::string_view text);
+
 // Writes a complete table stream (CR LF line ends). Each row holds one text per field, in
 // field order: integers as decimal text, empty text for null. '%', CR, LF and NUL in values
 // are escaped so that the reader gives the same bytes back.

@@ -193,7 +193,7 @@ TEST(ConventionalFaresTest, NoReferenceFareLeavesFaresEmpty) {
 TEST(ConventionalFaresTest, HalfYuanSeatAndExpressPart) {
     // A short span: seat fares of 5 or less get 0.5 added, not 1.
     const SpanFares f = ConventionalSpanFares(11, 10, 1.0, false);
-    // BaseFare(10) = 1.1722 (20 km), 2 % part 0.1: seat(1) = round(1.2722) = 1.
+    // BaseFare(10) = 1.1722 (20 km), two-percent share 0.1: seat(1) = round(1.2722) = 1.
     EXPECT_EQ(f.hardSeat, 1.5);
     EXPECT_EQ(f.softSeat, 2.5);  // seat(2) = round(2.4444) = 2, + 0.5
     // Express types add round(1.1722) below 100 km, doubled for types 4 to 6 only.

@@ -15,32 +15,9 @@ namespace {
 
 constexpr std::size_t kMaxTrainIdBytes = 35;
 
-// One value as the table stream writer quotes it: doubled quotes, '%' escapes for the bytes
-// a line cannot hold.
 void AppendValue(std::string& out, std::string_view v) {
-    out.push_back('"');
-    for (char c : v) {
-        switch (c) {
-            case '"':
-                out.append("\"\"");
-                break;
-            case '%':
-                out.append("%%");
-                break;
-            case '\r':
-                out.append("%c");
-                break;
-            case '\n':
-                out.append("%n");
-                break;
-            case '\0':
-                out.append("%0");
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    out.append("\",");
+    AppendTableStreamValue(out, v);
+    out.push_back(',');
 }
 
 // The stream of `in` with every record present `times` times; `id` names the train-number
