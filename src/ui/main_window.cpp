@@ -1,69 +1,36 @@
+// The main window's frame: construction, the toolbar and its images, start-up, and the
+// MainView's access to the controls by name. The other parts live beside it:
+// main_window_query.cpp (station boxes and query buttons), main_window_grid.cpp (result grid
+// and filters), main_window_web.cpp (web panels and status bar).
 #include "ui/main_window.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QGroupBox>
 #include <QIcon>
 #include <QImage>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QToolButton>
-#include <QVBoxLayout>
-#include <QValidator>
 
-#include "online/qt/about_box.h"
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
-#include "online/shortcut.h"
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
 
 namespace korvel::ui {
 
+using namespace window;
+
 namespace {
-
-constexpr int kGridLeft = 14;
-constexpr int kGridTop = 43;
-constexpr int kGridWidth = 960;
-constexpr int kGridHeight = 305;
-constexpr int kBandTop = 1;
-constexpr int kHeaderTop = 22;
-constexpr int kStripHeight = 20;
-
-QString Q(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-// Left edge of a grid column inside the timetable panel: the grid's frame, then every
-// column before it with its 1-px grid line.
-int ColumnLeft(int column) {
-    int x = kGridLeft + 1;
-    for (int i = 0; i < column; ++i) x += ResultColumnWidths()[i] + 1;
-    return x;
-}
-
-void FillBackground(QWidget* w, QColor colour) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, colour);
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-void SetTextColour(QWidget* w, QColor colour) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    pal.setColor(QPalette::Text, colour);
-    w->setPalette(pal);
-}
 
 // The white top bar with its two green lines.
 class TopBar : public QFrame {
@@ -79,37 +46,6 @@ class TopBar : public QFrame {
         p.fillRect(0, 3, width(), 2, green);  // Shape1, just below it
     }
 };
-
-// ECC turns every letter typed into upper case.
-class UpperCaseValidator : public QValidator {
-  public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        input = input.toUpper();
-        return Acceptable;
-    }
-};
-
-QPushButton* QueryButton(QWidget* parent, const char* name, const char* caption, QRect geometry) {
-    auto* b = new QPushButton(Q(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setStyleSheet(QStringLiteral(
-        "QPushButton { background-color: #F4F4F0; border: 1px solid #9A9A94; border-radius: 2px; }"
-        "QPushButton:hover { background-color: #FFC73C; }"
-        "QPushButton:pressed { background-color: #F0B020; }"
-        "QPushButton:disabled { color: #A0A0A0; }"
-        "QPushButton:focus { border: 1px solid #303030; }"
-        "QPushButton::menu-indicator { subcontrol-position: right center; right: 3px; }"));
-    return b;
-}
-
-QLabel* PlainLabel(QWidget* parent, const QString& text, QPoint at) {
-    auto* l = new QLabel(text, parent);
-    l->move(at);
-    l->adjustSize();
-    return l;
-}
 
 // A stand-in browser image until the web panels install their engine.
 QPixmap PlaceholderImage(int index, QSize size) {
@@ -242,237 +178,10 @@ void TFrmKorvel::BuildTopBar() {
     logo_->clicked = [] { WebPanels::ImageLogoClick(); };
 }
 
-void TFrmKorvel::BuildTimetablePanel() {
-    auto* p1 = new QFrame(this);
-    p1->setObjectName(QStringLiteral("P1"));
-    p1->setGeometry(0, kTopBarHeight, kClientWidth,
-                    kClientHeight - kTopBarHeight - kStatusBarHeight);
-    FillBackground(p1, Rgb(0xE3EFF3));
-    p1_ = p1;
-
-    // Section headings over groups of columns.
-    struct Band {
-        const char* name;
-        const char* caption;
-        int first, last;
-    };
-    const Band bands[3] = {{"LabLcxx", "列  车  信  息", 0, 3},
-                           {"Labcxqj", "查  询  区  间", 4, 10},
-                           {"Labckpj", "参  考  票  价", 11, 14}};
-    for (const Band& b : bands) {
-        auto* l = new QLabel(Q(b.caption), p1);
-        l->setObjectName(QString::fromLatin1(b.name));
-        l->setFont(SongFont(14));
-        l->setAlignment(Qt::AlignCenter);
-        FillBackground(l, Rgb(0xFEFCDA));
-        const int left = ColumnLeft(b.first);
-        l->setGeometry(left, kBandTop, ColumnLeft(b.last + 1) - left - 1, kStripHeight);
-    }
-
-    const HeaderLabels plain = MainHeaderLabels();
-    for (int c = 0; c < ResultGrid::kColumns; ++c) {
-        auto* l = new ClickLabel(QStringFromGbk(plain.Caption(c)), p1);
-        l->setObjectName(QStringLiteral("Lab%1").arg(c + 1));
-        l->setProperty("tag", 33);  // a sortable column header
-        l->setAlignment(Qt::AlignCenter);
-        FillBackground(l, Rgb(0xF2F2F9));
-        l->setGeometry(ColumnLeft(c), kHeaderTop, ResultColumnWidths()[c], kStripHeight);
-        l->setCursor(Qt::PointingHandCursor);
-        headers_[c] = l;
-    }
-
-    model_ = new ResultGridModel(this);
-    model_->SetGrid(&controller_->Grid());
-    model_->SetTransferStation([this] { return controller_->TransferStation(); });
-    grid_ = new ResultTableView(p1);
-    grid_->setObjectName(QStringLiteral("SGrid"));
-    grid_->setModel(model_);
-    grid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
-    for (int c = 0; c < ResultGrid::kColumns; ++c) {
-        grid_->setColumnWidth(c, ResultColumnWidths()[c] + 1);
-    }
-    grid_->setToolTip(Q("双击鼠标，可查看详细车次信息\n鼠标右键，弹出高级菜单"));
-
-    BuildQueryBoxes(p1);
-    BuildResultLine(p1);
-}
-
-void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
-    constexpr int top = 351;
-    constexpr int height = 46;
-    const QFont groupFont = SongFont(12);
-
-    auto* zz = new QGroupBox(Q("站站查询"), p1);
-    zz->setObjectName(QStringLiteral("GroupZZ"));
-    zz->setGeometry(14, top, 448, height);
-    PlainLabel(zz, Q("发站"), {8, 21});
-    comboFZ_ = new StationCombo(zz);
-    comboFZ_->setObjectName(QStringLiteral("ComboFZ"));
-    comboFZ_->setGeometry(34, 17, 102, 22);
-    PlainLabel(zz, Q("到站"), {142, 21});
-    comboDZ_ = new StationCombo(zz);
-    comboDZ_->setObjectName(QStringLiteral("ComboDZ"));
-    comboDZ_->setGeometry(168, 17, 102, 22);
-    btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {278, 16, 53, 24});
-    btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {334, 16, 53, 24});
-    btnZZZZ_ = QueryButton(zz, "BTNZZZZ", "中转", {390, 16, 53, 24});
-    btnZZZZ_->setProperty("tag", 1);
-
-    auto* cc = new QGroupBox(Q("车次查询"), p1);
-    cc->setObjectName(QStringLiteral("GroupCC"));
-    cc->setGeometry(468, top, 152, height);
-    ecc_ = new QLineEdit(cc);
-    ecc_->setObjectName(QStringLiteral("ECC"));
-    ecc_->setGeometry(8, 17, 82, 22);
-    ecc_->setValidator(new UpperCaseValidator(ecc_));
-    btnCCCX_ = QueryButton(cc, "BTNCCCX", "查询", {94, 16, 53, 24});
-
-    auto* cz = new QGroupBox(Q("车站全部车次查询"), p1);
-    cz->setObjectName(QStringLiteral("GroupCZ"));
-    cz->setGeometry(626, top, 174, height);
-    comboCZ_ = new StationCombo(cz);
-    comboCZ_->setObjectName(QStringLiteral("ComboCZ"));
-    comboCZ_->setGeometry(8, 17, 102, 22);
-    btnCZCX_ = QueryButton(cz, "BTNCZCX", "查询", {115, 16, 53, 24});
-
-    for (QGroupBox* g : {zz, cc, cz}) g->setFont(groupFont);
-
-    btnAdvanced_ = QueryButton(p1, "BTNAdvanced", "高级", {826, top + 16, 64, 24});
-    btnAbout_ = QueryButton(p1, "BTNAbout", "关于", {900, top + 16, 64, 24});
-
-    // The three boxes start with twelve empty items.
-    const QStringList twelve(12, QString());
-    for (StationCombo* box : {comboFZ_, comboDZ_, comboCZ_}) box->SetItems(twelve);
-}
-
-void TFrmKorvel::BuildResultLine(QWidget* p1) {
-    constexpr int y = 400;
-    labResult_ = new QLabel(QStringFromGbk(ResultLabelText(0)), p1);
-    labResult_->setObjectName(QStringLiteral("LabResult"));
-    labResult_->setFont(SongFont(14));
-    SetTextColour(labResult_, Rgb(0x0000FF));
-    labResult_->setGeometry(16, y, 100, 20);
-
-    auto* filterCaption = PlainLabel(p1, Q("当前结果过滤:"), {120, y + 3});
-    filterCaption->setObjectName(QStringLiteral("LabFilter"));
-
-    struct Box {
-        QCheckBox** target;
-        const char* name;
-        const char* caption;
-        int x;
-    };
-    const Box boxes[4] = {{&cbSF_, "CBSF", "始发车", 206},
-                          {&cbZD_, "CBZD", "终到车", 272},
-                          {&cbJQ_, "CBJQ", "精确站名", 338},
-                          {&cbDC_, "CBDC", "仅动车", 416}};
-    for (const Box& b : boxes) {
-        auto* cb = new QCheckBox(Q(b.caption), p1);
-        cb->setObjectName(QString::fromLatin1(b.name));
-        cb->move(b.x, y + 1);
-        cb->adjustSize();
-        *b.target = cb;
-    }
-
-    labNew_ = new QLabel(Q("版本检测中..."), p1);
-    labNew_->setObjectName(QStringLiteral("LabNew"));
-    SetTextColour(labNew_, Rgb(0x0000FF));
-    labNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labNew_->setGeometry(490, y + 1, 384, 18);
-
-    btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 4, 94, 27});
-    btnUpdate_->setIconSize(QSize(23, 23));
-}
-
-void TFrmKorvel::BuildStatusBar() {
-    auto* bar = new QFrame(this);
-    bar->setObjectName(QStringLiteral("StatusBar1"));
-    bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
-    FillBackground(bar, Rgb(0xE3EFF3));
-    const int widths[4] = {150, 300, 150, 50};
-    const char* texts[4] = {"", "Korvel时刻在手，出差旅行无忧！", "korvel@example.org", "Korvel"};
-    int x = 0;
-    for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(Q(texts[i]), bar);
-        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
-        panel->setIndent(2);
-        panel->setGeometry(x, 1, widths[i], kStatusBarHeight - 1);
-        x += widths[i] + 2;
-        statusPanels_[i] = panel;
-    }
-}
-
 void TFrmKorvel::WireController() {
-    MainController& c = *controller_;
-
-    connect(btnZZCX_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(0); });
-    connect(btnZZZZ_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(1); });
-    connect(btnZZFX_, &QPushButton::clicked, this, [&c] { c.BTNZZFXClick(); });
-    connect(btnCCCX_, &QPushButton::clicked, this, [&c] { c.BTNCCCXClick(); });
-    connect(btnCZCX_, &QPushButton::clicked, this, [&c] { c.BTNCZCXClick(); });
-
-    // `clicked` is the user's click only; the controller's SetChecked stays silent.
-    for (QCheckBox* cb : {cbSF_, cbZD_, cbJQ_, cbDC_}) {
-        connect(cb, &QCheckBox::clicked, this, [&c] { c.CBSFClick(); });
-    }
-    for (int i = 0; i < ResultGrid::kColumns; ++i) {
-        headers_[i]->clicked = [&c, i] { c.Lab1Click(i + 1); };
-    }
-
-    grid_->selectCell = [this, &c](int column, int row) {
-        if (c.SGridSelectCell(column, row)) {
-            // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
-            const int visible = grid_->VisibleRows();
-            const int top = c.Grid().TopRow();
-            auto& grid = const_cast<ResultGrid&>(c.Grid());
-            if (row < top) {
-                grid.SetTopRow(row, visible);
-            } else if (row >= top + visible) {
-                grid.SetTopRow(row - visible + 1, visible);
-            }
-        }
-        GridChanged();
-    };
-    grid_->wheelStep = [this, &c](bool up) {
-        if (up) {
-            c.SGridMouseWheelUp(grid_->VisibleRows());
-        } else {
-            c.SGridMouseWheelDown(grid_->VisibleRows());
-        }
-        GridChanged();
-    };
-    grid_->doubleClicked = [&c] { c.SGridDblClick(); };
-    grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
-    grid_->scrolledTo = [this, &c](int top) {
-        // The scroll position is the view's own state kept in the grid model, so that the
-        // wheel rule scrolls on from where the user left the scroll bar.
-        const_cast<ResultGrid&>(c.Grid()).SetTopRow(top, grid_->VisibleRows());
-    };
-
-    const std::pair<StationCombo*, Control> boxes[3] = {
-        {comboFZ_, Control::ComboFZ}, {comboDZ_, Control::ComboDZ}, {comboCZ_, Control::ComboCZ}};
-    for (const auto& [box, control] : boxes) {
-        box->userChanged = [&c, control] { c.ComboFZChange(control); };
-    }
-    comboFZ_->enterPressed = [&c] { c.ComboFZKeyPress('\r'); };
-    comboDZ_->enterPressed = [&c] { c.ComboDZKeyPress('\r'); };
-    comboCZ_->enterPressed = [&c] { c.ComboCZKeyPress('\r'); };
-
-    AdvancedMenuCallbacks menu;
-    menu.popup = [&c] { c.MAdvancedPopup(); };
-    menu.MPrintClick = [&c] { c.MPrintClick(); };
-    menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
-    menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
-    menu.MAboutClick = [this] { korvel::MAboutClick(this, logo_pixmap_); };
-    advancedMenu_ = BuildAdvancedMenu(this, menu);
-    btnAdvanced_->setMenu(advancedMenu_);
-    connect(btnAbout_, &QPushButton::clicked, this,
-            [this] { korvel::MAboutClick(this, logo_pixmap_); });
-    connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
+    WireQueryBoxes();
+    WireGrid();
+    WireMenu();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -543,37 +252,6 @@ void TFrmKorvel::ApplyToolbarImages() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Panels
-
-void TFrmKorvel::ToolbarClick(int button) {
-    switch (button) {
-        case 1:
-            web_->TB1Click();
-            break;
-        case 2:
-            web_->TB2Click();
-            break;
-        case 3:
-            web_->TB3Click();
-            break;
-        case 4:
-            web_->TB4Click();
-            break;
-        default:
-            return;
-    }
-    toolButtons_[VisiblePanel() - 1]->setChecked(true);
-}
-
-int TFrmKorvel::VisiblePanel() const {
-    return static_cast<int>(web_->Visible());
-}
-
-QWidget* TFrmKorvel::PanelWidget(int panel) const {
-    return web_->PanelWidget(static_cast<Panel>(panel));
-}
-
-// ---------------------------------------------------------------------------------------
 // MainView
 
 QWidget* TFrmKorvel::ControlWidget(Control c) const {
@@ -621,10 +299,6 @@ QWidget* TFrmKorvel::ControlWidget(Control c) const {
             return nullptr;
     }
     return nullptr;
-}
-
-StationCombo* TFrmKorvel::Combo(Control box) const {
-    return qobject_cast<StationCombo*>(ControlWidget(box));
 }
 
 void TFrmKorvel::SetEnabled(Control c, bool enabled) {
@@ -745,38 +419,6 @@ MsgAnswer TFrmKorvel::ShowMessage(const std::string& caption, const std::string&
     }
 }
 
-void TFrmKorvel::SetComboItems(Control box, const std::vector<std::string>& items) {
-    StationCombo* combo = Combo(box);
-    if (!combo) return;
-    QStringList list;
-    list.reserve(static_cast<qsizetype>(items.size()));
-    for (const std::string& item : items) list.push_back(QStringFromGbk(item));
-    combo->SetItems(list);
-}
-
-void TFrmKorvel::OpenDropDown(Control box) {
-    if (StationCombo* combo = Combo(box)) combo->showPopup();
-}
-
-void TFrmKorvel::SetCaretToEnd(Control box) {
-    if (StationCombo* combo = Combo(box)) combo->SetCaretToEnd();
-}
-
-void TFrmKorvel::GridChanged() {
-    model_->Refresh();
-    grid_->ScrollToTopRow(controller_->Grid().TopRow());
-    grid_->viewport()->update();
-}
-
-void TFrmKorvel::SetHeaderLabel(int column, const std::string& caption, bool bold) {
-    if (column < 0 || column >= ResultGrid::kColumns) return;
-    ClickLabel* l = headers_[column];
-    QFont f = l->font();
-    f.setBold(bold);
-    l->setFont(f);
-    l->setText(QStringFromGbk(caption));
-}
-
 void TFrmKorvel::SetBusyCursor(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -785,31 +427,6 @@ void TFrmKorvel::SetBusyCursor(bool busy) {
         QApplication::restoreOverrideCursor();
         --busyDepth_;
     }
-}
-
-void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to) {
-    web_->ShowRouteAdvert(from, to);
-}
-
-void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {
-    if (panel < 0 || panel >= 4) return;
-    statusPanels_[panel]->setText(QStringFromGbk(gbk));
-}
-
-void TFrmKorvel::ShowTransferWindow(TransferWindowModel& model) {
-    ShowTransferDialog(this, model);
-}
-
-void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
-    ShowDetailDialog(this, model);
-}
-
-std::optional<std::string> TFrmKorvel::AskSaveFileName() {
-    return AskExportPath(this);
-}
-
-void TFrmKorvel::PrintResultGrid(const TextGrid& grid, int rowCount) {
-    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount);
 }
 
 }  // namespace korvel::ui

@@ -119,6 +119,9 @@ class TFrmKorvel : public QWidget, public MainView {
     void LoadImages();
     void ApplyToolbarImages();
     void WireController();
+    void WireQueryBoxes();
+    void WireGrid();
+    void WireMenu();
 
     std::unique_ptr<MainController> controller_;
 

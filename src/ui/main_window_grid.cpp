@@ -1,0 +1,184 @@
+// The main window's timetable panel: the column bands and header labels, the result grid
+// with its handlers, and the result line with the filter boxes.
+#include <QCheckBox>
+#include <QFrame>
+#include <QMenu>
+
+#include "online/qt/web_panels_qt.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/main_window_parts.h"
+#include "ui/result_table.h"
+
+namespace korvel::ui {
+
+using namespace window;
+
+void TFrmKorvel::BuildTimetablePanel() {
+    auto* p1 = new QFrame(this);
+    p1->setObjectName(QStringLiteral("P1"));
+    p1->setGeometry(0, kTopBarHeight, kClientWidth,
+                    kClientHeight - kTopBarHeight - kStatusBarHeight);
+    FillBackground(p1, Rgb(0xE3EFF3));
+    p1_ = p1;
+
+    // Section headings over groups of columns.
+    struct Band {
+        const char* name;
+        const char* caption;
+        int first, last;
+    };
+    const Band bands[3] = {{"LabLcxx", "列  车  信  息", 0, 3},
+                           {"Labcxqj", "查  询  区  间", 4, 10},
+                           {"Labckpj", "参  考  票  价", 11, 14}};
+    for (const Band& b : bands) {
+        auto* l = new QLabel(Q(b.caption), p1);
+        l->setObjectName(QString::fromLatin1(b.name));
+        l->setFont(SongFont(14));
+        l->setAlignment(Qt::AlignCenter);
+        FillBackground(l, Rgb(0xFEFCDA));
+        const int left = ColumnLeft(b.first);
+        l->setGeometry(left, kBandTop, ColumnLeft(b.last + 1) - left - 1, kStripHeight);
+    }
+
+    const HeaderLabels plain = MainHeaderLabels();
+    for (int c = 0; c < ResultGrid::kColumns; ++c) {
+        auto* l = new ClickLabel(QStringFromGbk(plain.Caption(c)), p1);
+        l->setObjectName(QStringLiteral("Lab%1").arg(c + 1));
+        l->setProperty("tag", 33);  // a sortable column header
+        l->setAlignment(Qt::AlignCenter);
+        FillBackground(l, Rgb(0xF2F2F9));
+        l->setGeometry(ColumnLeft(c), kHeaderTop, ResultColumnWidths()[c], kStripHeight);
+        l->setCursor(Qt::PointingHandCursor);
+        headers_[c] = l;
+    }
+
+    model_ = new ResultGridModel(this);
+    model_->SetGrid(&controller_->Grid());
+    model_->SetTransferStation([this] { return controller_->TransferStation(); });
+    grid_ = new ResultTableView(p1);
+    grid_->setObjectName(QStringLiteral("SGrid"));
+    grid_->setModel(model_);
+    grid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
+    for (int c = 0; c < ResultGrid::kColumns; ++c) {
+        grid_->setColumnWidth(c, ResultColumnWidths()[c] + 1);
+    }
+    grid_->setToolTip(Q("双击鼠标，可查看详细车次信息\n鼠标右键，弹出高级菜单"));
+
+    BuildQueryBoxes(p1);
+    BuildResultLine(p1);
+}
+
+void TFrmKorvel::BuildResultLine(QWidget* p1) {
+    constexpr int y = 400;
+    labResult_ = new QLabel(QStringFromGbk(ResultLabelText(0)), p1);
+    labResult_->setObjectName(QStringLiteral("LabResult"));
+    labResult_->setFont(SongFont(14));
+    SetTextColour(labResult_, Rgb(0x0000FF));
+    labResult_->setGeometry(16, y, 100, 20);
+
+    auto* filterCaption = PlainLabel(p1, Q("当前结果过滤:"), {120, y + 3});
+    filterCaption->setObjectName(QStringLiteral("LabFilter"));
+
+    struct Box {
+        QCheckBox** target;
+        const char* name;
+        const char* caption;
+        int x;
+    };
+    const Box boxes[4] = {{&cbSF_, "CBSF", "始发车", 206},
+                          {&cbZD_, "CBZD", "终到车", 272},
+                          {&cbJQ_, "CBJQ", "精确站名", 338},
+                          {&cbDC_, "CBDC", "仅动车", 416}};
+    for (const Box& b : boxes) {
+        auto* cb = new QCheckBox(Q(b.caption), p1);
+        cb->setObjectName(QString::fromLatin1(b.name));
+        cb->move(b.x, y + 1);
+        cb->adjustSize();
+        *b.target = cb;
+    }
+
+    labNew_ = new QLabel(Q("版本检测中..."), p1);
+    labNew_->setObjectName(QStringLiteral("LabNew"));
+    SetTextColour(labNew_, Rgb(0x0000FF));
+    labNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    labNew_->setGeometry(490, y + 1, 384, 18);
+
+    btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 4, 94, 27});
+    btnUpdate_->setIconSize(QSize(23, 23));
+}
+
+void TFrmKorvel::WireGrid() {
+    MainController& c = *controller_;
+
+    // `clicked` is the user's click only; the controller's SetChecked stays silent.
+    for (QCheckBox* cb : {cbSF_, cbZD_, cbJQ_, cbDC_}) {
+        connect(cb, &QCheckBox::clicked, this, [&c] { c.CBSFClick(); });
+    }
+    for (int i = 0; i < ResultGrid::kColumns; ++i) {
+        headers_[i]->clicked = [&c, i] { c.Lab1Click(i + 1); };
+    }
+
+    grid_->selectCell = [this, &c](int column, int row) {
+        if (c.SGridSelectCell(column, row)) {
+            // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
+            const int visible = grid_->VisibleRows();
+            const int top = c.Grid().TopRow();
+            auto& grid = const_cast<ResultGrid&>(c.Grid());
+            if (row < top) {
+                grid.SetTopRow(row, visible);
+            } else if (row >= top + visible) {
+                grid.SetTopRow(row - visible + 1, visible);
+            }
+        }
+        GridChanged();
+    };
+    grid_->wheelStep = [this, &c](bool up) {
+        if (up) {
+            c.SGridMouseWheelUp(grid_->VisibleRows());
+        } else {
+            c.SGridMouseWheelDown(grid_->VisibleRows());
+        }
+        GridChanged();
+    };
+    grid_->doubleClicked = [&c] { c.SGridDblClick(); };
+    grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
+    grid_->scrolledTo = [this, &c](int top) {
+        // The scroll position is the view's own state kept in the grid model, so that the
+        // wheel rule scrolls on from where the user left the scroll bar.
+        const_cast<ResultGrid&>(c.Grid()).SetTopRow(top, grid_->VisibleRows());
+    };
+}
+
+void TFrmKorvel::GridChanged() {
+    model_->Refresh();
+    grid_->ScrollToTopRow(controller_->Grid().TopRow());
+    grid_->viewport()->update();
+}
+
+void TFrmKorvel::SetHeaderLabel(int column, const std::string& caption, bool bold) {
+    if (column < 0 || column >= ResultGrid::kColumns) return;
+    ClickLabel* l = headers_[column];
+    QFont f = l->font();
+    f.setBold(bold);
+    l->setFont(f);
+    l->setText(QStringFromGbk(caption));
+}
+
+void TFrmKorvel::ShowTransferWindow(TransferWindowModel& model) {
+    ShowTransferDialog(this, model);
+}
+
+void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
+    ShowDetailDialog(this, model);
+}
+
+std::optional<std::string> TFrmKorvel::AskSaveFileName() {
+    return AskExportPath(this);
+}
+
+void TFrmKorvel::PrintResultGrid(const TextGrid& grid, int rowCount) {
+    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount);
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,140 @@
+// The main window's query boxes: the three station boxes, the train-number box, the five
+// query buttons and the 高级 / 关于 buttons with the advanced menu.
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QValidator>
+
+#include "online/qt/about_box.h"
+#include "online/qt/web_panels_qt.h"
+#include "online/shortcut.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/main_window_parts.h"
+#include "ui/station_combo.h"
+
+namespace korvel::ui {
+
+using namespace window;
+
+namespace {
+
+// ECC turns every letter typed into upper case.
+class UpperCaseValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        input = input.toUpper();
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
+void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
+    constexpr int top = 351;
+    constexpr int height = 46;
+    const QFont groupFont = SongFont(12);
+
+    auto* zz = new QGroupBox(Q("站站查询"), p1);
+    zz->setObjectName(QStringLiteral("GroupZZ"));
+    zz->setGeometry(14, top, 448, height);
+    PlainLabel(zz, Q("发站"), {8, 21});
+    comboFZ_ = new StationCombo(zz);
+    comboFZ_->setObjectName(QStringLiteral("ComboFZ"));
+    comboFZ_->setGeometry(34, 17, 102, 22);
+    PlainLabel(zz, Q("到站"), {142, 21});
+    comboDZ_ = new StationCombo(zz);
+    comboDZ_->setObjectName(QStringLiteral("ComboDZ"));
+    comboDZ_->setGeometry(168, 17, 102, 22);
+    btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {278, 16, 53, 24});
+    btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {334, 16, 53, 24});
+    btnZZZZ_ = QueryButton(zz, "BTNZZZZ", "中转", {390, 16, 53, 24});
+    btnZZZZ_->setProperty("tag", 1);
+
+    auto* cc = new QGroupBox(Q("车次查询"), p1);
+    cc->setObjectName(QStringLiteral("GroupCC"));
+    cc->setGeometry(468, top, 152, height);
+    ecc_ = new QLineEdit(cc);
+    ecc_->setObjectName(QStringLiteral("ECC"));
+    ecc_->setGeometry(8, 17, 82, 22);
+    ecc_->setValidator(new UpperCaseValidator(ecc_));
+    btnCCCX_ = QueryButton(cc, "BTNCCCX", "查询", {94, 16, 53, 24});
+
+    auto* cz = new QGroupBox(Q("车站全部车次查询"), p1);
+    cz->setObjectName(QStringLiteral("GroupCZ"));
+    cz->setGeometry(626, top, 174, height);
+    comboCZ_ = new StationCombo(cz);
+    comboCZ_->setObjectName(QStringLiteral("ComboCZ"));
+    comboCZ_->setGeometry(8, 17, 102, 22);
+    btnCZCX_ = QueryButton(cz, "BTNCZCX", "查询", {115, 16, 53, 24});
+
+    for (QGroupBox* g : {zz, cc, cz}) g->setFont(groupFont);
+
+    btnAdvanced_ = QueryButton(p1, "BTNAdvanced", "高级", {826, top + 16, 64, 24});
+    btnAbout_ = QueryButton(p1, "BTNAbout", "关于", {900, top + 16, 64, 24});
+
+    // The three boxes start with twelve empty items.
+    const QStringList twelve(12, QString());
+    for (StationCombo* box : {comboFZ_, comboDZ_, comboCZ_}) box->SetItems(twelve);
+}
+
+void TFrmKorvel::WireQueryBoxes() {
+    MainController& c = *controller_;
+
+    connect(btnZZCX_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(0); });
+    connect(btnZZZZ_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(1); });
+    connect(btnZZFX_, &QPushButton::clicked, this, [&c] { c.BTNZZFXClick(); });
+    connect(btnCCCX_, &QPushButton::clicked, this, [&c] { c.BTNCCCXClick(); });
+    connect(btnCZCX_, &QPushButton::clicked, this, [&c] { c.BTNCZCXClick(); });
+
+    const std::pair<StationCombo*, Control> boxes[3] = {
+        {comboFZ_, Control::ComboFZ}, {comboDZ_, Control::ComboDZ}, {comboCZ_, Control::ComboCZ}};
+    for (const auto& [box, control] : boxes) {
+        box->userChanged = [&c, control] { c.ComboFZChange(control); };
+    }
+    comboFZ_->enterPressed = [&c] { c.ComboFZKeyPress('\r'); };
+    comboDZ_->enterPressed = [&c] { c.ComboDZKeyPress('\r'); };
+    comboCZ_->enterPressed = [&c] { c.ComboCZKeyPress('\r'); };
+}
+
+void TFrmKorvel::WireMenu() {
+    MainController& c = *controller_;
+
+    AdvancedMenuCallbacks menu;
+    menu.popup = [&c] { c.MAdvancedPopup(); };
+    menu.MPrintClick = [&c] { c.MPrintClick(); };
+    menu.MExportClick = [&c] { c.MExportClick(); };
+    menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
+    menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
+    menu.MAboutClick = [this] { korvel::MAboutClick(this, logo_pixmap_); };
+    advancedMenu_ = BuildAdvancedMenu(this, menu);
+    btnAdvanced_->setMenu(advancedMenu_);
+    connect(btnAbout_, &QPushButton::clicked, this,
+            [this] { korvel::MAboutClick(this, logo_pixmap_); });
+    connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
+}
+
+StationCombo* TFrmKorvel::Combo(Control box) const {
+    return qobject_cast<StationCombo*>(ControlWidget(box));
+}
+
+void TFrmKorvel::SetComboItems(Control box, const std::vector<std::string>& items) {
+    StationCombo* combo = Combo(box);
+    if (!combo) return;
+    QStringList list;
+    list.reserve(static_cast<qsizetype>(items.size()));
+    for (const std::string& item : items) list.push_back(QStringFromGbk(item));
+    combo->SetItems(list);
+}
+
+void TFrmKorvel::OpenDropDown(Control box) {
+    if (StationCombo* combo = Combo(box)) combo->showPopup();
+}
+
+void TFrmKorvel::SetCaretToEnd(Control box) {
+    if (StationCombo* combo = Combo(box)) combo->SetCaretToEnd();
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,76 @@
+// The main window's web side and status bar: the four stacked panels behind the toolbar, the
+// route advert, and the four status-bar panels.
+#include <QFrame>
+#include <QLabel>
+#include <QToolButton>
+
+#include "online/qt/web_panels_qt.h"
+#include "ui/main_window.h"
+#include "ui/main_window_parts.h"
+
+namespace korvel::ui {
+
+using namespace window;
+
+void TFrmKorvel::BuildStatusBar() {
+    auto* bar = new QFrame(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    FillBackground(bar, Rgb(0xE3EFF3));
+    const int widths[4] = {150, 300, 150, 50};
+    const char* texts[4] = {"", "Korvel时刻在手，出差旅行无忧！", "korvel@example.org", "Korvel"};
+    int x = 0;
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(Q(texts[i]), bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setAlignment(i == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        panel->setIndent(2);
+        panel->setGeometry(x, 1, widths[i], kStatusBarHeight - 1);
+        x += widths[i] + 2;
+        statusPanels_[i] = panel;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Panels
+
+void TFrmKorvel::ToolbarClick(int button) {
+    switch (button) {
+        case 1:
+            web_->TB1Click();
+            break;
+        case 2:
+            web_->TB2Click();
+            break;
+        case 3:
+            web_->TB3Click();
+            break;
+        case 4:
+            web_->TB4Click();
+            break;
+        default:
+            return;
+    }
+    toolButtons_[VisiblePanel() - 1]->setChecked(true);
+}
+
+int TFrmKorvel::VisiblePanel() const {
+    return static_cast<int>(web_->Visible());
+}
+
+QWidget* TFrmKorvel::PanelWidget(int panel) const {
+    return web_->PanelWidget(static_cast<Panel>(panel));
+}
+
+void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to) {
+    web_->ShowRouteAdvert(from, to);
+}
+
+void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {
+    if (panel < 0 || panel >= 4) return;
+    statusPanels_[panel]->setText(QStringFromGbk(gbk));
+}
+
+}  // namespace korvel::ui
