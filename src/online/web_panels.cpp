@@ -21,6 +21,20 @@ std::string_view LinkUrl(WebLink link) {
     return kPublisherHomeUrl;
 }
 
+bool ExternalLinkAllowed(std::string_view scheme, LinkSource source) {
+    auto is = [scheme](std::string_view name) {
+        if (scheme.size() != name.size()) return false;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            char ch = scheme[i];
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+            if (ch != name[i]) return false;
+        }
+        return true;
+    };
+    if (is("http") || is("https")) return true;
+    return source == LinkSource::Program && is("mailto");
+}
+
 ToolbarAction ToolbarClick(int button, bool online) {
     ToolbarAction action;
     switch (button) {

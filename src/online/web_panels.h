@@ -35,6 +35,19 @@ enum class WebLink {
 };
 std::string_view LinkUrl(WebLink link);
 
+// Where a link that leaves the program came from.
+enum class LinkSource {
+    Program,   // an address of the program's own: its constants and the pages it writes
+    LivePage,  // a page loaded from the network asked for a new window
+};
+
+// Whether an address may be handed to the desktop's URL handlers. Only web addresses
+// (http, https) go out; the program's own pages may also offer a mailto address. Anything
+// else (file, javascript, data, custom handlers of other programs) a remote page could use
+// to start a program on the desktop, so it is refused. The scheme is compared without
+// regard to case.
+bool ExternalLinkAllowed(std::string_view scheme, LinkSource source);
+
 // The four panels under the toolbar, one visible at a time.
 enum class Panel { P1 = 1, P2 = 2, P3 = 3, P4 = 4 };
 

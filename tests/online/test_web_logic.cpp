@@ -34,6 +34,20 @@ TEST(ToolbarClickTest, OnlineEachWebPanelLoadsItsPage) {
     EXPECT_THROW(ToolbarClick(5, false), std::out_of_range);
 }
 
+TEST(ExternalLinkAllowedTest, WebAddressesAlwaysMailOnlyFromTheProgram) {
+    for (LinkSource source : {LinkSource::Program, LinkSource::LivePage}) {
+        EXPECT_TRUE(ExternalLinkAllowed("http", source));
+        EXPECT_TRUE(ExternalLinkAllowed("HTTPS", source));
+        for (const char* scheme : {"file", "javascript", "data", "ftp", "tel", "ms-settings",
+                                   "httpx", "http:", "", "mail"}) {
+            EXPECT_FALSE(ExternalLinkAllowed(scheme, source)) << scheme;
+        }
+    }
+    EXPECT_TRUE(ExternalLinkAllowed("mailto", LinkSource::Program));
+    EXPECT_TRUE(ExternalLinkAllowed("MailTo", LinkSource::Program));
+    EXPECT_FALSE(ExternalLinkAllowed("mailto", LinkSource::LivePage));
+}
+
 TEST(RouteAdvertTest, OfflineChangesNothing) {
     EXPECT_FALSE(RouteAdvert(false, Utf8ToGbk("北京"), Utf8ToGbk("上海")).has_value());
 }

@@ -67,18 +67,20 @@ void Settle(int ms) {
     while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// Receives the addresses that would go to the default browser.
+// Receives the addresses that would go to the default browser, or to any other handler a
+// page might try to reach.
+constexpr const char* kSchemes[] = {"http", "https", "mailto", "file", "ftp", "foo", "tel"};
 class UrlRecorder : public QObject {
     Q_OBJECT
 
   public:
     UrlRecorder() {
-        for (const char* scheme : {"http", "https", "mailto"}) {
+        for (const char* scheme : kSchemes) {
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "Record");
         }
     }
     ~UrlRecorder() override {
-        for (const char* scheme : {"http", "https", "mailto"}) {
+        for (const char* scheme : kSchemes) {
             QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
         }
     }
@@ -263,6 +265,24 @@ TEST_F(WebPanelsTest, LinksInTheStartPageOpenInTheDefaultBrowser) {
     view->page()->runJavaScript(QStringLiteral("document.getElementById('a').click();"));
     ASSERT_TRUE(WaitFor([&] { return recorder.urls.size() == 1; }));
     EXPECT_EQ(recorder.urls[0], QUrl(Q(kPublisherHomeUrl)));
+    // The program's own page may offer its mail address, also in a new window; other
+    // schemes stay in.
+    loaded = false;
+    webB1->WriteHtml(
+        QStringLiteral("<a id='m' href='mailto:k@example.org'>m</a>"
+                       "<a id='n' target='_blank' href='mailto:n@example.org'>n</a>"
+                       "<a id='f' href='file:///etc/passwd'>f</a>"
+                       "<a id='t' href='tel:123'>t</a>"));
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
+    for (const char* id : {"f", "t", "m", "n"}) {
+        view->page()->runJavaScript(
+            QStringLiteral("document.getElementById('%1').click();").arg(QLatin1String(id)));
+    }
+    ASSERT_TRUE(WaitFor([&] { return recorder.urls.size() >= 3; }));
+    Settle(300);
+    ASSERT_EQ(recorder.urls.size(), 3);
+    EXPECT_EQ(recorder.urls[1], QUrl(QStringLiteral("mailto:k@example.org")));
+    EXPECT_EQ(recorder.urls[2], QUrl(QStringLiteral("mailto:n@example.org")));
     // The written page stays.
     EXPECT_NE(view->url().scheme(), QStringLiteral("http"));
 }
@@ -382,6 +402,35 @@ TEST_F(WebPanelsTest, LinksOpenInTheDefaultBrowser) {
     EXPECT_EQ(planes, 4);
     EXPECT_EQ(hotels, 4);
 }
+
+#ifdef KORVEL_HAVE_WEBENGINE
+// A live page (not written by the program) whose links ask for new windows: only the web
+// address reaches the desktop, quietly.
+TEST_F(WebPanelsTest, LivePageNewWindowLinksOpenOnlyWebAddresses) {
+    WebBrowser* webB2 = panels_->Browser(2);
+    if (!webB2->UsesWebEngine()) GTEST_SKIP() << "plain text browser";
+    auto* view = qobject_cast<QWebEngineView*>(webB2->View());
+    UrlRecorder recorder;
+    bool loaded = false;
+    QObject::connect(webB2, &WebBrowser::LoadFinished, [&](bool) { loaded = true; });
+    const QString page = QStringLiteral(
+        "<a id='f' target='_blank' href='file:///etc/passwd'>f</a>"
+        "<a id='c' target='_blank' href='foo://run'>c</a>"
+        "<a id='m' target='_blank' href='mailto:x@example.org'>m</a>"
+        "<a id='t' href='tel:123'>t</a>"
+        "<a id='w' target='_blank' href='http://www.example.org/w'>w</a>");
+    webB2->Navigate(QUrl(QStringLiteral("data:text/html,") + QUrl::toPercentEncoding(page)));
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
+    for (const char* id : {"f", "c", "m", "t", "w"}) {
+        view->page()->runJavaScript(
+            QStringLiteral("document.getElementById('%1').click();").arg(QLatin1String(id)));
+    }
+    ASSERT_TRUE(WaitFor([&] { return !recorder.urls.isEmpty(); }));
+    Settle(500);
+    ASSERT_EQ(recorder.urls.size(), 1);
+    EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("http://www.example.org/w")));
+}
+#endif
 
 TEST(TextBrowserTest, FallbackShowsWrittenPagesAndOpensLinksOutside) {
     App();

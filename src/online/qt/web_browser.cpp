@@ -7,17 +7,24 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <cstdlib>
+#include <string>
 
 #ifdef KORVEL_HAVE_WEBENGINE
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #endif
 
 namespace korvel {
 
-void OpenExternalUrl(const QUrl& url) {
-    if (url.isValid()) QDesktopServices::openUrl(url);
+bool OpenExternalUrl(const QUrl& url, LinkSource source) {
+    if (!url.isValid()) return false;
+    const QByteArray scheme = url.scheme().toLatin1();
+    if (!ExternalLinkAllowed(std::string_view(scheme.constData(), scheme.size()), source)) {
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
 }
 
 void OpenWebLink(WebLink link) {
@@ -46,35 +53,60 @@ bool WebEngineEnabled() {
 namespace {
 
 // Catches the address of a link that asked for a new window and hands it to the default
-// browser; the page itself is never shown.
+// browser; the page itself is never shown. A live page may only send web addresses out.
 class ExternalLinkPage : public QWebEnginePage {
   public:
-    using QWebEnginePage::QWebEnginePage;
+    ExternalLinkPage(LinkSource source, QObject* parent) : QWebEnginePage(parent), source_(source) {
+        settings()->setUnknownUrlSchemePolicy(source == LinkSource::Program
+                                                  ? QWebEngineSettings::AllowAllUnknownUrlSchemes
+                                                  : QWebEngineSettings::DisallowUnknownUrlSchemes);
+    }
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        OpenExternalUrl(url);
+        OpenExternalUrl(url, source_);
         deleteLater();
         return false;
     }
+
+  private:
+    LinkSource source_;
 };
 
 // Live pages navigate in place; links clicked in a written document (the start page) and
 // links that want a new window open in the default browser instead.
 class KorvelWebPage : public QWebEnginePage {
   public:
-    using QWebEnginePage::QWebEnginePage;
+    explicit KorvelWebPage(QObject* parent) : QWebEnginePage(parent) { ShowWritten(false); }
     bool showsWrittenDocument = false;
+
+    // Schemes the engine does not show itself (mailto, tel, other programs' handlers) go to
+    // the desktop: from the program's own page (its mail address) but never from a live one.
+    void ShowWritten(bool written) {
+        showsWrittenDocument = written;
+        settings()->setUnknownUrlSchemePolicy(written
+                                                  ? QWebEngineSettings::AllowAllUnknownUrlSchemes
+                                                  : QWebEngineSettings::DisallowUnknownUrlSchemes);
+    }
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (type == NavigationTypeLinkClicked && showsWrittenDocument) {
-            OpenExternalUrl(url);
+        // From the program's own page, links and any address the engine would hand to the
+        // desktop itself go through the same door as every other link.
+        static const QStringList shownHere = {QStringLiteral("about"), QStringLiteral("data"),
+                                              QStringLiteral("blob"), QStringLiteral("http"),
+                                              QStringLiteral("https")};
+        if (showsWrittenDocument &&
+            (type == NavigationTypeLinkClicked || !shownHere.contains(url.scheme()))) {
+            OpenExternalUrl(url, LinkSource::Program);
             return false;
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     }
-    QWebEnginePage* createWindow(WebWindowType) override { return new ExternalLinkPage(this); }
+    QWebEnginePage* createWindow(WebWindowType) override {
+        return new ExternalLinkPage(
+            showsWrittenDocument ? LinkSource::Program : LinkSource::LivePage, this);
+    }
 };
 
 }  // namespace
@@ -98,7 +130,8 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
         text->setOpenLinks(false);
         text->setFrameShape(QFrame::NoFrame);
         text->viewport()->setContextMenuPolicy(Qt::NoContextMenu);
-        connect(text, &QTextBrowser::anchorClicked, this, &OpenExternalUrl);
+        connect(text, &QTextBrowser::anchorClicked, this,
+                [](const QUrl& url) { OpenExternalUrl(url, LinkSource::Program); });
         view_ = text;
     }
     view_->setContextMenuPolicy(Qt::NoContextMenu);
@@ -113,7 +146,7 @@ void WebBrowser::Navigate(const QUrl& url) {
 #ifdef KORVEL_HAVE_WEBENGINE
     if (engine_) {
         auto* web = static_cast<QWebEngineView*>(view_);
-        static_cast<KorvelWebPage*>(web->page())->showsWrittenDocument = url.scheme() == "about";
+        static_cast<KorvelWebPage*>(web->page())->ShowWritten(url.scheme() == "about");
         web->load(url);
         return;
     }
@@ -137,7 +170,7 @@ void WebBrowser::WriteHtml(const QString& html) {
 #ifdef KORVEL_HAVE_WEBENGINE
     if (engine_) {
         auto* web = static_cast<QWebEngineView*>(view_);
-        static_cast<KorvelWebPage*>(web->page())->showsWrittenDocument = true;
+        static_cast<KorvelWebPage*>(web->page())->ShowWritten(true);
         web->setHtml(html, QUrl(QStringLiteral("about:blank")));
         return;
     }

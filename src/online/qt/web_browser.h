@@ -11,8 +11,9 @@
 
 namespace korvel {
 
-// Opens an address in the user's default browser.
-void OpenExternalUrl(const QUrl& url);
+// Opens an address in the user's default browser when ExternalLinkAllowed lets it out from
+// that source; anything else is dropped without a word. Returns whether it was handed on.
+bool OpenExternalUrl(const QUrl& url, LinkSource source = LinkSource::Program);
 void OpenWebLink(WebLink link);
 
 // Call before the QApplication is created: Qt WebEngine needs shared OpenGL contexts, and
