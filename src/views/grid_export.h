@@ -27,8 +27,11 @@ std::string ExportFileText(const std::vector<std::string>& lines);
 
 // Writes the bytes to `path` (a file-system path) through a temporary file beside it that is
 // flushed to disk and renamed over the target, so an existing file is either replaced whole
-// or left untouched. Returns the error text "Cannot create file "<path>". <reason>" on
-// failure, nothing on success.
+// or left untouched. A symbolic link is followed and its target replaced; a replaced file
+// keeps its permissions, and its owner where the system allows. When no temporary file can
+// be made beside the target (a folder that is not writable), the file is written in place.
+// Returns the error text "Cannot create file "<path>". <reason>" on failure, nothing on
+// success.
 std::optional<std::string> WriteExportFile(const std::string& path, std::string_view bytes);
 
 // BuildExportLines + ExportFileText + WriteExportFile.

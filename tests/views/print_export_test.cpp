@@ -1,10 +1,14 @@
 // Print layout (recorded drawing commands) and the comma-separated export file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -291,6 +295,92 @@ TEST_F(ExportDir, ReadOnlyFolderLeavesOldFile) {
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(ReadAll(target), "old content");
     EXPECT_EQ(Entries(dir), std::vector<std::string>{"keep.csv"});
+}
+
+TEST_F(ExportDir, ReadOnlyFolderWithWritableFileIsWrittenInPlace) {
+    const fs::path target = dir / "shared.csv";
+    WriteAll(target, "old content that is longer than the new one");
+    fs::permissions(target, fs::perms::all);
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+    int rc = InChild([&] {
+        if (::geteuid() == 0 && ::setuid(65534) != 0) return 77;
+        // No temporary file can be made here: that is the case under test.
+        const std::string probe = (dir / "probe").string();
+        if (::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600) >= 0) return 78;
+        auto error = WriteExportFile(target.string(), "new content");
+        if (error) return 1;
+        // A file that does not exist yet cannot be made there: the usual error.
+        const std::string fresh = (dir / "fresh.csv").string();
+        error = WriteExportFile(fresh, "x");
+        return error && *error == "Cannot create file \"" + fresh + "\". Permission denied" ? 0 : 2;
+    });
+    fs::permissions(dir, fs::perms::owner_all);
+    if (rc == 77) GTEST_SKIP() << "cannot drop privileges";
+    ASSERT_NE(rc, 78) << "the folder is writable after all";
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(ReadAll(target), "new content");
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"shared.csv"});
+}
+
+TEST_F(ExportDir, SymbolicLinksAreFollowedToTheirTarget) {
+    fs::create_directory(dir / "real");
+    const fs::path target = dir / "real" / "target.csv";
+    WriteAll(target, "old");
+    fs::create_symlink("real/target.csv", dir / "link.csv");  // relative to the link's folder
+    fs::create_symlink(dir / "link.csv", dir / "chain.csv");  // absolute, to another link
+    ASSERT_FALSE(WriteExportFile((dir / "link.csv").string(), "one"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_EQ(ReadAll(target), "one");
+    ASSERT_FALSE(WriteExportFile((dir / "chain.csv").string(), "two"));
+    EXPECT_TRUE(fs::is_symlink(dir / "chain.csv"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.csv"));
+    EXPECT_EQ(ReadAll(target), "two");
+    EXPECT_EQ(Entries(dir / "real"), std::vector<std::string>{"target.csv"});
+
+    // A link to a file that does not exist yet creates that file.
+    fs::create_symlink("real/new.csv", dir / "dangling.csv");
+    ASSERT_FALSE(WriteExportFile((dir / "dangling.csv").string(), "three"));
+    EXPECT_TRUE(fs::is_symlink(dir / "dangling.csv"));
+    EXPECT_EQ(ReadAll(dir / "real" / "new.csv"), "three");
+
+    // A loop of links is reported with the name the user chose.
+    fs::create_symlink("loop-b.csv", dir / "loop-a.csv");
+    fs::create_symlink("loop-a.csv", dir / "loop-b.csv");
+    const std::string loop = (dir / "loop-a.csv").string();
+    auto error = WriteExportFile(loop, "x");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*error, "Cannot create file \"" + loop + "\". " + std::strerror(ELOOP));
+}
+
+TEST_F(ExportDir, ReplacedFileKeepsItsModeAndOwner) {
+    const fs::path target = dir / "private.csv";
+    WriteAll(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    // Only root can give the file to someone else; otherwise it stays the user's own.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    }
+    struct stat before {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+    ASSERT_FALSE(WriteExportFile(target.string(), "new"));
+    struct stat after {};
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);  // replaced through the temporary file
+    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(ReadAll(target), "new");
+
+    // A new file gets the usual permissions of a new file.
+    const mode_t mask = ::umask(022);
+    ASSERT_FALSE(WriteExportFile((dir / "fresh.csv").string(), "x"));
+    ::umask(mask);
+    struct stat fresh {};
+    ASSERT_EQ(::stat((dir / "fresh.csv").c_str(), &fresh), 0);
+    EXPECT_EQ(fresh.st_mode & 07777, 0644u);
 }
 
 TEST_F(ExportDir, WriteFailingMidwayLeavesOldFile) {
