@@ -9,11 +9,12 @@
 #include <string>
 #include <string_view>
 
+#include "data/publisher.h"
+
 namespace korvel {
 
 // Addresses. The publisher and its travel partner live on the publisher's own hosts; the
 // railway pages are the railway's ticket sites.
-inline constexpr std::string_view kPublisherHomeUrl = "http://www.example.org/korvel/";
 inline constexpr std::string_view kVersionFileUrl = "http://www.example.org/korvelver.txt";
 inline constexpr std::string_view kPartnerFlightUrl =
     "http://travel.example.org/flight/?partner=korvel";

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/publisher.h"
+
 namespace korvel {
 
 std::string ExportPublisherName() {
@@ -17,7 +19,7 @@ std::string ExportPublisherName() {
 }
 
 std::string ExportPublisherAddress() {
-    return "http://www.korvel.cn/";
+    return std::string(kPublisherHomeUrl);
 }
 
 std::string CsvField(std::string_view cell) {

@@ -31,6 +31,7 @@
 #include "online/qt/web_panels_qt.h"
 #include "online/version_check.h"
 #include "online/web_panels.h"
+#include "views/grid_export.h"
 
 namespace korvel {
 namespace {
@@ -478,6 +479,22 @@ TEST(AboutBoxTest, ShowsVersionAddressAndDataNote) {
     LeftClick(box.ImageLogo());
     ASSERT_EQ(recorder.urls.size(), 2);
     EXPECT_EQ(recorder.urls[0], QUrl(Q(kPublisherHomeUrl)));
+}
+
+// The export file, the start page, the about box and the links name one and the same home
+// page.
+TEST_F(WebPanelsTest, OnePublisherAddressEverywhere) {
+    const std::string address(kPublisherHomeUrl);
+    const std::string& page = panels_->AboutPage();
+    EXPECT_NE(page.find("href=\"" + address + "\""), std::string::npos);
+    EXPECT_NE(page.find(">" + address + "<"), std::string::npos);
+    EXPECT_EQ(page.find("@KORVEL_"), std::string::npos);  // the build filled the address in
+    EXPECT_EQ(ExportPublisherAddress(), address);
+    EXPECT_EQ(LinkUrl(WebLink::Logo), address);
+    EXPECT_EQ(LinkUrl(WebLink::Update), address);
+    TFrmAbout box;
+    EXPECT_EQ(box.Label2()->text(), Q(address));
+    EXPECT_NE(FallbackAboutPage().find(address), std::string::npos);
 }
 
 TEST(AboutBoxTest, ModalBoxShowsTheMainWindowsLogo) {
