@@ -1,5 +1,6 @@
 #include "views/grid_print.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace korvel {
@@ -80,6 +81,24 @@ std::string PrintPublisherLine() {
     return "Korvel\xCA\xB1\xBF\xCC \xB3\xF6\xC6\xB7";  // Korvel时刻 出品
 }
 
+int PrintCanvas::TextWidth(const std::string& gbk, int emPixels) {
+    int halves = 0;
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(gbk[i]);
+        if (lead >= 0x81 && lead <= 0xFE && i + 1 < gbk.size()) {
+            halves += 2;
+            ++i;
+        } else {
+            ++halves;
+        }
+    }
+    return halves * emPixels / 2;
+}
+
+int PublisherLineX(int columnWidth, int columns, int dateX, int dateWidth, int emPixels) {
+    return std::max((columns - 6) * columnWidth, dateX + dateWidth + std::max(1, emPixels / 2));
+}
+
 int PrintGrid(const TextGrid& grid, GridLayout layout, int rowCount, const PageMetrics& page,
               const PrintDate& date, PrintCanvas& canvas) {
     const int X = page.dpiX;
@@ -102,7 +121,11 @@ int PrintGrid(const TextGrid& grid, GridLayout layout, int rowCount, const PageM
         canvas.SetFont(kPrintFont, 10);
         canvas.Line(L, T + 2 * H, R, T + 2 * H);
         canvas.Text(W, T + H + M / 4, dateText);
-        canvas.Text((C - 6) * W, T + H + M / 3, PrintPublisherLine());
+        // The detail layout's eight columns put column C - 6 one column after the date, which
+        // a long date overruns: the publisher line then moves right to keep clear of it.
+        const int em = 10 * X / 72;  // 10 points in device pixels
+        canvas.Text(PublisherLineX(W, C, W, canvas.TextWidth(dateText, em), em), T + H + M / 3,
+                    PrintPublisherLine());
         for (int c = 0; c < C; ++c) {
             canvas.Text(W * c + L, T + 2 * H + X / 9, "  " + LayoutTitle(layout, c));
             canvas.Line(W * c + L, T + 2 * H, W * c + L, T + 3 * H);

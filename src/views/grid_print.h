@@ -37,6 +37,10 @@ class PrintCanvas {
     virtual void Text(int x, int y, const std::string& gbk) = 0;
     virtual void NewPage() = 0;
     virtual void EndDocument() = 0;
+    // Width of a text in the current font, in device pixels, where the font's size is
+    // `emPixels`. This default counts a GBK double-byte character one em and any other byte
+    // half of one; a canvas that can measure its font says exactly.
+    virtual int TextWidth(const std::string& gbk, int emPixels);
 };
 
 struct PrintDate {
@@ -53,6 +57,10 @@ std::string PageNumberText(int page);
 // The printed title and publisher line (GBK).
 std::string PrintTitle();
 std::string PrintPublisherLine();
+
+// Where the header's publisher line starts: over column C - 6, or further right so that at
+// least half an em lies between it and the end of the date, whatever the date's length.
+int PublisherLineX(int columnWidth, int columns, int dateX, int dateWidth, int emPixels);
 
 // Prints rows 0..rowCount-1 of the grid (columns 0..ColumnCount()-1) with the layout's titles.
 // Every page starts with the header (title, date, publisher line, column titles); rows are

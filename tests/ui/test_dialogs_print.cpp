@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
@@ -178,6 +179,44 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
         }
     }
     EXPECT_GT(right - left, image.width() * 3 / 4);
+}
+
+// Records where texts land and how wide they are in the printer's own font.
+class MeasuringCanvas : public ui::QtPrintCanvas {
+  public:
+    using QtPrintCanvas::QtPrintCanvas;
+    struct Placed {
+        int x, width;
+        std::string text;
+    };
+    std::vector<Placed> texts;
+    void Text(int x, int y, const std::string& gbk) override {
+        texts.push_back({x, TextWidth(gbk, 0), gbk});
+        QtPrintCanvas::Text(x, y, gbk);
+    }
+};
+
+TEST_F(PrintExportTest, HeaderDateKeepsClearOfThePublisherLineInTheRealFont) {
+    DetailWindowModel model = Model("Z9", G("北京西"));
+    for (PrintDate date : {PrintDate{2026, 12, 8}, PrintDate{2026, 12, 28}}) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(dir.filePath("header.pdf"));
+        QPainter painter(&printer);
+        MeasuringCanvas canvas(painter, printer);
+        PrintGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
+                  ui::PageMetricsOf(printer), date, canvas);
+        const MeasuringCanvas::Placed* dateText = nullptr;
+        const MeasuringCanvas::Placed* publisher = nullptr;
+        for (const auto& t : canvas.texts) {
+            if (t.text == PrintDateText(date)) dateText = &t;
+            if (t.text == PrintPublisherLine()) publisher = &t;
+        }
+        ASSERT_TRUE(dateText && publisher);
+        EXPECT_GT(dateText->width, 0);
+        EXPECT_GT(publisher->x, dateText->x + dateText->width) << date.day;
+    }
 }
 
 TEST_F(PrintExportTest, PreviewShowsThePagesOfTheSameLayout) {

@@ -179,6 +179,46 @@ TEST(PrintLayout, DetailLayoutTitlesAndDate) {
               "5\xC8\xD5");
 }
 
+// The date and the publisher line share the header's line: they must never touch, for any
+// date, layout or resolution (the detail layout's eight columns leave one column for the date).
+TEST(PrintLayout, DateAndPublisherLineNeverTouch) {
+    const std::string publisher = PrintPublisherLine();
+    for (const PageMetrics& page :
+         {kA4, PageMetrics{9920, 14030, 1200, 1200}, PageMetrics{2550, 3300, 300, 300}}) {
+        for (GridLayout layout : {GridLayout::Main, GridLayout::Detail}) {
+            const int columns = LayoutColumnCount(layout);
+            for (PrintDate date : {PrintDate{2026, 1, 1}, PrintDate{2026, 12, 8},
+                                   PrintDate{2026, 12, 28}, PrintDate{99999, 12, 31}}) {
+                TextGrid g(columns, 1);
+                RecordingCanvas canvas;
+                PrintGrid(g, layout, 1, page, date, canvas);
+                const std::string dateText = PrintDateText(date);
+                const Cmd* dateCmd = nullptr;
+                const Cmd* publisherCmd = nullptr;
+                for (const Cmd& c : canvas.cmds) {
+                    if (c.kind == "text" && c.text == dateText) dateCmd = &c;
+                    if (c.kind == "text" && c.text == publisher) publisherCmd = &c;
+                }
+                ASSERT_TRUE(dateCmd && publisherCmd);
+                const int em = 10 * page.dpiX / 72;
+                const int dateEnd = dateCmd->a + canvas.TextWidth(dateText, em);
+                EXPECT_GE(publisherCmd->a - dateEnd, em / 2)
+                    << dateText.size() << " bytes, " << columns << " columns, " << page.dpiX;
+                // Where there is room the line stays over column C - 6.
+                const int W = (page.width - 3 * page.dpiX / 6) / columns;
+                if (layout == GridLayout::Main) {
+                    EXPECT_EQ(publisherCmd->a, (columns - 6) * W);
+                }
+            }
+        }
+    }
+    // The default measure: a double-byte character one em, a single byte half of one.
+    RecordingCanvas canvas;
+    EXPECT_EQ(canvas.TextWidth("2026\xC4\xEA", 100), 300);
+    EXPECT_EQ(PublisherLineX(100, 8, 100, 150, 20), 260);
+    EXPECT_EQ(PublisherLineX(100, 15, 100, 150, 20), 900);
+}
+
 // --- export ---
 
 std::string ReadAll(const fs::path& p) {

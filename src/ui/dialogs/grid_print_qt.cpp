@@ -59,6 +59,10 @@ void QtPrintCanvas::Text(int x, int y, const std::string& gbk) {
     painter_.drawText(QPoint(x, y + metrics.ascent()), QStringFromGbk(gbk));
 }
 
+int QtPrintCanvas::TextWidth(const std::string& gbk, int) {
+    return QFontMetrics(painter_.font(), painter_.device()).horizontalAdvance(QStringFromGbk(gbk));
+}
+
 void QtPrintCanvas::NewPage() {
     printer_.newPage();
 }

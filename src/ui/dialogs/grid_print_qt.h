@@ -25,6 +25,7 @@ class QtPrintCanvas : public PrintCanvas {
     void Text(int x, int y, const std::string& gbk) override;
     void NewPage() override;
     void EndDocument() override;
+    int TextWidth(const std::string& gbk, int emPixels) override;
 
   private:
     QPainter& painter_;
