@@ -105,6 +105,9 @@ void TFrmKorvel::WireMenu() {
     AdvancedMenuCallbacks menu;
     menu.popup = [&c] { c.MAdvancedPopup(); };
     menu.MPrintClick = [&c] { c.MPrintClick(); };
+    menu.MPreviewClick = [this, &c] {
+        PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount());
+    };
     menu.MExportClick = [&c] { c.MExportClick(); };
     menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
     menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };

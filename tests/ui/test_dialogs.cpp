@@ -388,5 +388,31 @@ TEST(AdvancedMenu, ItemsOrderEnablingAndClicks) {
     EXPECT_EQ(clicked.join(','), QStringLiteral("MDesktop,NStart,MAbout,MPrint,MExport"));
 }
 
+TEST(AdvancedMenu, PreviewItemFollowsPrintWhenOffered) {
+    App();
+    QWidget owner;
+    bool shown = false;
+    int previews = 0;
+    ui::AdvancedMenuCallbacks callbacks;
+    callbacks.resultsShown = [&] { return shown; };
+    callbacks.MPreviewClick = [&] { ++previews; };
+    QMenu* menu = ui::BuildAdvancedMenu(&owner, callbacks);
+    QStringList items;
+    for (QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(items.join('|'),
+              QStringLiteral("打印查询结果|打印预览|导出查询结果|-|创建快捷方式|-|关于"));
+    QAction* preview = ui::AdvancedMenuAction(menu, "MPreview");
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->isEnabled());
+    emit menu->aboutToShow();
+    preview->trigger();
+    EXPECT_EQ(previews, 0);
+    shown = true;
+    emit menu->aboutToShow();
+    EXPECT_TRUE(preview->isEnabled());
+    preview->trigger();
+    EXPECT_EQ(previews, 1);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -37,6 +37,15 @@ class PageCounter : public PrintCanvas {
     void EndDocument() override {}
 };
 
+// The pages the layout needs for `rows` rows on an A4 printer page at high resolution.
+int ExpectedA4Pages(const TextGrid& grid, int rows) {
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setOutputFormat(QPrinter::PdfFormat);
+    probe.setPageSize(QPageSize(QPageSize::A4));
+    PageCounter counter;
+    return PrintGrid(grid, GridLayout::Main, rows, ui::PageMetricsOf(probe), PrintDate{}, counter);
+}
+
 int PdfPageCount(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return -1;
@@ -99,6 +108,10 @@ class PrintExportTest : public ::testing::Test {
             ++dialogs;
             return chosenName;
         };
+        ui::DialogPlatform().pdfFileName = [this](QWidget*) -> std::optional<QString> {
+            ++pdfDialogs;
+            return chosenPdf;
+        };
     }
     void TearDown() override { ui::DialogPlatform() = {}; }
 
@@ -120,6 +133,8 @@ class PrintExportTest : public ::testing::Test {
     QString pdfPath;
     std::optional<QString> chosenName;
     int dialogs = 0;
+    std::optional<QString> chosenPdf;
+    int pdfDialogs = 0;
 };
 
 TEST_F(PrintExportTest, DetailPrintButtonPrintsTheStopListAtOnce) {
@@ -154,12 +169,7 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
     pdfPath = dir.filePath("main.pdf");
 
     // The expected page count comes from the same page metrics through a counting canvas.
-    QPrinter probe(QPrinter::HighResolution);
-    probe.setOutputFormat(QPrinter::PdfFormat);
-    probe.setPageSize(QPageSize(QPageSize::A4));
-    PageCounter counter;
-    const int expected =
-        PrintGrid(grid, GridLayout::Main, 120, ui::PageMetricsOf(probe), PrintDate{}, counter);
+    const int expected = ExpectedA4Pages(grid, 120);
     ASSERT_GT(expected, 1);
 
     ASSERT_TRUE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 120));
@@ -248,10 +258,45 @@ TEST_F(PrintExportTest, PreviewShowsThePagesOfTheSameLayout) {
 TEST_F(PrintExportTest, NoDefaultPrinterIsReportedAndNothingPrinted) {
     DetailWindowModel model = Model("Z9", G("北京西"));
     ui::TFrmMsg window(model);
-    pdfPath.clear();  // no printer
+    pdfPath.clear();  // no default printer, although printers are installed
+    ui::DialogPlatform().printersInstalled = [] { return true; };
     window.BTNPrint()->click();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], QStringLiteral("There is no default printer currently selected"));
+    EXPECT_EQ(pdfDialogs, 0);
+}
+
+TEST_F(PrintExportTest, WithoutAnyPrinterThePagesGoToAPdfFile) {
+    pdfPath.clear();
+    ui::DialogPlatform().printersInstalled = [] { return false; };
+    // The detail window's 打印.
+    DetailWindowModel model = Model("Z9", G("北京西"));
+    ui::TFrmMsg window(model);
+    chosenPdf = dir.filePath("detail-saved.pdf");
+    window.BTNPrint()->click();
+    EXPECT_EQ(pdfDialogs, 1);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(PdfPageCount(*chosenPdf), 1);
+    const QString text = PdfText(*chosenPdf);
+    if (!text.isEmpty()) {
+        EXPECT_TRUE(text.contains(QStringLiteral("驻马店")));
+    }
+
+    // The main grid (what Yes in the print question runs): as many pages as a printer's.
+    ResultGrid grid;
+    grid.SetRowCount(90);
+    for (int r = 0; r < 90; ++r) grid.SetCell(0, r, "K" + std::to_string(r));
+    const int expected = ExpectedA4Pages(grid, 90);
+    chosenPdf = dir.filePath("main-saved.pdf");
+    EXPECT_TRUE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 90));
+    EXPECT_EQ(PdfPageCount(*chosenPdf), expected);
+
+    // Cancelling the dialog prints nothing and says nothing.
+    chosenPdf.reset();
+    EXPECT_FALSE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 90));
+    EXPECT_EQ(pdfDialogs, 3);
+    EXPECT_TRUE(errors.isEmpty());
+    EXPECT_EQ(ui::PdfFileFilter(), QStringLiteral("PDF文件(*.pdf)"));
 }
 
 TEST_F(PrintExportTest, PrinterThatCannotStartIsReportedNotSilent) {

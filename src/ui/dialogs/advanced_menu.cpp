@@ -24,6 +24,11 @@ QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks
     menu->setObjectName(QStringLiteral("MAdvanced"));
     menu->setFont(SongFont(12));
     QAction* print = AddItem(menu, "MPrint", QStringLiteral("打印查询结果"), callbacks.MPrintClick);
+    QAction* preview = nullptr;
+    if (callbacks.MPreviewClick) {
+        preview = AddItem(menu, "MPreview", QStringLiteral("打印预览"), callbacks.MPreviewClick);
+        preview->setEnabled(false);
+    }
     QAction* exportItem =
         AddItem(menu, "MExport", QStringLiteral("导出查询结果"), callbacks.MExportClick);
     menu->addSeparator();
@@ -37,13 +42,15 @@ QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks
 
     print->setEnabled(false);
     exportItem->setEnabled(false);
-    QObject::connect(menu, &QMenu::aboutToShow, menu, [callbacks, print, exportItem] {
+    QObject::connect(menu, &QMenu::aboutToShow, menu, [callbacks, print, preview, exportItem] {
         if (callbacks.popup) callbacks.popup();
         if (callbacks.resultsShown) {
             const bool shown = callbacks.resultsShown();
             print->setEnabled(shown);
             exportItem->setEnabled(shown);
         }
+        // A preview of nothing is as pointless as printing nothing.
+        if (preview) preview->setEnabled(print->isEnabled());
     });
     return menu;
 }

@@ -19,6 +19,8 @@ struct AdvancedMenuCallbacks {
     // time the menu opens (after `popup`).
     std::function<bool()> resultsShown;
     std::function<void()> MPrintClick;
+    // When set, the menu has MPreview "打印预览" after MPrint, enabled as MPrint is.
+    std::function<void()> MPreviewClick;
     std::function<void()> MExportClick;
     std::function<void()> MDesktopClick;
     std::function<void()> NStartClick;
@@ -28,11 +30,12 @@ struct AdvancedMenuCallbacks {
 // The menu `MAdvanced`, owned by `parent`: MPrint "打印查询结果", MExport "导出查询结果", a
 // separator, the sub-menu MShortcuts "创建快捷方式" (MDesktop "桌面快捷方式", NStart
 // "开始菜单快捷方式"), a separator, MAbout "关于". Each action's object name is its control
-// name. MPrint and MExport start disabled (no results yet).
+// name. MPrint and MExport start disabled (no results yet). With a preview callback the print
+// preview MPreview "打印预览" follows MPrint.
 QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks);
 
-// The action named `name` ("MPrint", "MExport", "MShortcuts", "MDesktop", "NStart", "MAbout")
-// in the menu or its sub-menu, or nullptr.
+// The action named `name` ("MPrint", "MPreview", "MExport", "MShortcuts", "MDesktop", "NStart",
+// "MAbout") in the menu or its sub-menu, or nullptr.
 QAction* AdvancedMenuAction(QMenu* menu, const QString& name);
 
 }  // namespace korvel::ui

@@ -1,5 +1,6 @@
 #include "ui/dialogs/grid_print_qt.h"
 
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintPreviewDialog>
@@ -7,6 +8,7 @@
 #include <QPrinterInfo>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "ui/dialogs/qt_text.h"
 
@@ -23,7 +25,42 @@ std::unique_ptr<QPrinter> MakeDefaultPrinter() {
     return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
+bool PrintersInstalled() {
+    if (DialogPlatform().printersInstalled) return DialogPlatform().printersInstalled();
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+std::optional<QString> AskPdfFileName(QWidget* parent) {
+    if (DialogPlatform().pdfFileName) return DialogPlatform().pdfFileName(parent);
+    QFileDialog dialog(parent, QStringLiteral("打印到PDF文件"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(PdfFileFilter());
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    dialog.selectFile(QStringLiteral("Korvel列车时刻表.pdf"));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return std::nullopt;
+    return files.front();
+}
+
+// Without any printer the pages go to a PDF file the user names: an A4 page at the
+// resolution of a printer, so the pages are those a printer would have printed.
+std::unique_ptr<QPrinter> MakePdfPrinter(QWidget* parent) {
+    std::optional<QString> name = AskPdfFileName(parent);
+    if (!name || name->trimmed().isEmpty()) return nullptr;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setOutputFileName(name->trimmed());
+    return printer;
+}
+
 }  // namespace
+
+QString PdfFileFilter() {
+    return QStringLiteral("PDF文件(*.pdf)");
+}
 
 QString NoDefaultPrinterText() {
     return QStringLiteral("There is no default printer currently selected");
@@ -97,6 +134,10 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
                                int rowCount) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
+    if (!printer && !PrintersInstalled()) {
+        printer = MakePdfPrinter(parent);
+        if (!printer) return false;  // cancelled
+    }
     if (!printer) {
         ShowErrorBox(parent, NoDefaultPrinterText());
         return false;

@@ -42,8 +42,10 @@ PageMetrics PageMetricsOf(const QPrinter& printer);
 int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
                 const PrintDate& date, QString* error = nullptr);
 
-// The print routine of the windows: one job on the default printer. Without a default
-// printer, or when the job cannot start, an error box tells so and false is returned.
+// The print routine of the windows: one job on the default printer. On a computer with no
+// printer installed at all, a save dialog asks for a PDF file that receives the same pages
+// instead (cancelling prints nothing). With printers but none the default, or when the job
+// cannot start, an error box tells so. Returns whether the pages were printed.
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
                                int rowCount);
 
@@ -52,5 +54,8 @@ void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int r
 
 // "There is no default printer currently selected"
 QString NoDefaultPrinterText();
+
+// "PDF文件(*.pdf)"
+QString PdfFileFilter();
 
 }  // namespace korvel::ui

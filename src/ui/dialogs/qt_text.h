@@ -43,6 +43,11 @@ struct PlatformHooks {
     // The printer a print job goes to; nullptr means there is no default printer.
     // Default: the system's default printer at high resolution.
     std::function<std::unique_ptr<QPrinter>()> defaultPrinter;
+    // Whether any printer is installed. Default: QPrinterInfo's list is not empty.
+    std::function<bool()> printersInstalled;
+    // The save dialog for a PDF file when there is no printer to print on: the chosen name
+    // or nothing when cancelled. Default: a QFileDialog with the filter "PDF文件(*.pdf)".
+    std::function<std::optional<QString>(QWidget* parent)> pdfFileName;
 };
 PlatformHooks& DialogPlatform();
 
