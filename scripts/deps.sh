@@ -2,7 +2,8 @@
 KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
-  libgl-dev xvfb xauth fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data"
+  libgl-dev xvfb xauth x11-utils fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
+  qt6-translations-l10n"
 
 korvel_install_deps() {
     local missing=""

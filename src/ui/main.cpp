@@ -3,16 +3,14 @@
 #include <QApplication>
 
 #include "online/qt/web_browser.h"
-#include "ui/dialogs/qt_text.h"
+#include "ui/app_setup.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
+    korvel::ui::QuietWebEngineStartup();
     korvel::PrepareWebEngine();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Korvel时刻"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Korvel时刻"));
-    korvel::ui::InstallFontSubstitutes();
-    QApplication::setFont(korvel::ui::SongFont(12));
+    korvel::ui::SetUpApplication(app);
 
     korvel::ui::TFrmKorvel window;
     window.FormCreate();

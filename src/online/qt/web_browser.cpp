@@ -36,7 +36,16 @@ void OpenWebLink(WebLink link) {
 void PrepareWebEngine() {
 #ifdef KORVEL_HAVE_WEBENGINE
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (::geteuid() == 0) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    // Told through Chromium's own switch rather than QTWEBENGINE_DISABLE_SANDBOX, which
+    // would announce "Sandboxing disabled by user." on every start.
+    if (::geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) {
+        const char* flags = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        std::string all = flags ? flags : "";
+        if (all.find("--no-sandbox") == std::string::npos) {
+            all = all.empty() ? "--no-sandbox" : all + " --no-sandbox";
+            ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", all.c_str(), 1);
+        }
+    }
 #endif
 }
 

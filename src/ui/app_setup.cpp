@@ -1,0 +1,36 @@
+#include "ui/app_setup.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLoggingCategory>
+#include <QTranslator>
+
+#include "ui/dialogs/qt_text.h"
+
+namespace korvel::ui {
+
+void QuietWebEngineStartup() {
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+}
+
+bool InstallQtTranslations(QApplication& app) {
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QApplication::installTranslator(translator);
+    return true;
+}
+
+void SetUpApplication(QApplication& app) {
+    QApplication::setApplicationName(QStringLiteral("Korvel时刻"));
+    // The installed desktop entry, for the window system to match windows and entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.korvel"));
+    InstallQtTranslations(app);
+    InstallFontSubstitutes();
+    QApplication::setFont(SongFont(12));
+}
+
+}  // namespace korvel::ui
