@@ -3,7 +3,7 @@ KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdefl
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
   libgl-dev xvfb xauth x11-utils fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
-  qt6-translations-l10n"
+  qt6-translations-l10n desktop-file-utils appstream"
 
 korvel_install_deps() {
     local missing=""
