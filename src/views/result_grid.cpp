@@ -110,7 +110,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int 
         if (!keep) return false;
     }
     if (boxes.CBDC && !IsEmuNumber(row.TrainNo)) return false;
-    return true;
+    return boxes.timeClass.Passes(row.TrainNo, row.FromDTime);
 }
 
 int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,

@@ -10,6 +10,7 @@
 #include "query/grid_result.h"
 #include "views/grid_sort.h"
 #include "views/text_grid.h"
+#include "views/time_class_filter.h"
 
 namespace korvel {
 
@@ -64,6 +65,8 @@ struct FilterBoxes {
     bool CBZD = false;  // "终到车": the train ends at the row's alighting side
     bool CBJQ = false;  // "精确站名": the row's stations are exactly the typed ones
     bool CBDC = false;  // "仅动车": EMU trains only (number begins with C, D or G)
+    // The departure-time window and the train classes beside the boxes.
+    TimeClassFilter timeClass;
 };
 
 // Whether a result row passes the filters (queryKind 1 station-to-station or transfer,
