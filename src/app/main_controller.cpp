@@ -151,6 +151,10 @@ void MainController::UncheckFilters() {
     for (Control c : kFilterBoxes) {
         if (view_.Checked(c)) view_.SetChecked(c, false);
     }
+    if (!timeClass_.PassesAll()) {
+        timeClass_ = TimeClassFilter{};
+        view_.ShowTimeClassFilter(timeClass_);
+    }
 }
 
 void MainController::ResetResultGrid() {
@@ -165,6 +169,7 @@ void MainController::FillResultGrid() {
     boxes.CBZD = view_.Checked(Control::CBZD);
     boxes.CBJQ = view_.Checked(Control::CBJQ);
     boxes.CBDC = view_.Checked(Control::CBDC);
+    boxes.timeClass = timeClass_;
     const std::string cz(TrimControl(view_.Text(Control::ComboCZ)));
     view_.SetBusyCursor(true);
     const int shown = korvel::FillResultGrid(results_, boxes, queryKind_, transferStation_,
@@ -306,6 +311,8 @@ void MainController::Lab1Click(int labelNumber) {
     const bool sorted = korvel::Lab1Click(grid_, labels_, labelNumber);
     view_.SetBusyCursor(false);
     if (!sorted) return;
+    // The new order is read from its first row.
+    grid_.SetTopRow(0, 1);
     ShowHeaderLabels();
     view_.GridChanged();
 }
@@ -329,6 +336,27 @@ void MainController::SGridDblClick() {
     std::optional<DetailWindowModel> model =
         OpenDetailForSelection(grid_, results_.size(), tables_.KMTrain);
     if (model) view_.ShowDetailWindow(*model);
+}
+
+bool MainController::SGridKeyPress(char key) {
+    if (key != kEnter) return false;
+    SGridDblClick();
+    return true;
+}
+
+void MainController::SGridScrolled(int topRow, int visibleRows) {
+    grid_.SetTopRow(topRow, visibleRows);
+}
+
+void MainController::SGridKeepRowVisible(int row, int visibleRows) {
+    const int before = grid_.TopRow();
+    grid_.KeepVisible(row, visibleRows);
+    if (grid_.TopRow() != before) view_.GridChanged();
+}
+
+void MainController::SetTimeClassFilter(const TimeClassFilter& filter) {
+    timeClass_ = filter;
+    CBSFClick();
 }
 
 // --- station boxes --------------------------------------------------------------------------
@@ -370,6 +398,12 @@ bool MainController::ComboDZKeyPress(char key) {
 bool MainController::ComboCZKeyPress(char key) {
     if (key != kEnter) return false;
     if (view_.IsEnabled(Control::BTNCZCX)) view_.SetFocus(Control::BTNCZCX);
+    return true;
+}
+
+bool MainController::ECCKeyPress(char key) {
+    if (key != kEnter) return false;
+    if (view_.IsEnabled(Control::BTNCCCX)) BTNCCCXClick();
     return true;
 }
 

@@ -78,6 +78,19 @@ class MainController {
     void SGridMouseWheelDown(int visibleRows = kVisibleGridRows);
     // Opens the detail window for the selected row (nothing without a selection).
     void SGridDblClick();
+    // Enter on the grid opens the selected row as a double-click does; returns whether the
+    // key was handled (Enter only).
+    bool SGridKeyPress(char key);
+    // The user moved the scroll bar: `topRow` is the first visible row now.
+    void SGridScrolled(int topRow, int visibleRows);
+    // Scrolls the grid just enough to show `row` (a row chosen from the keyboard).
+    void SGridKeepRowVisible(int row, int visibleRows);
+
+    // --- departure-time and class filters ---
+    // The user changed either: the grid is filled again from the same results, as a click on
+    // a filter box does. A new query resets them to 全天 and every class.
+    void SetTimeClassFilter(const TimeClassFilter& filter);
+    const TimeClassFilter& TimeClass() const { return timeClass_; }
 
     // --- station boxes ---
     void ComboFZChange(Control box);
@@ -85,6 +98,8 @@ class MainController {
     bool ComboFZKeyPress(char key);
     bool ComboDZKeyPress(char key);
     bool ComboCZKeyPress(char key);
+    // Enter in the train-number box runs its query when BTNCCCX is enabled.
+    bool ECCKeyPress(char key);
 
     // --- advanced menu ---
     void MAdvancedPopup();
@@ -145,6 +160,7 @@ class MainController {
     std::unique_ptr<QueryState> state_;
     ResultGrid grid_;
     HeaderLabels labels_;
+    TimeClassFilter timeClass_;
     std::unique_ptr<TransferWindowModel> transferWindow_;
 };
 

@@ -13,6 +13,7 @@ namespace korvel {
 class TransferWindowModel;
 class DetailWindowModel;
 class TextGrid;
+struct TimeClassFilter;
 
 // Controls of the main window that the logic reads or changes, named as the window names them.
 enum class Control {
@@ -44,7 +45,7 @@ enum class MsgIcon { None, Information, Question, Warning, Error };
 enum class MsgAnswer { Ok, Yes, No, Cancel };
 
 class MainView {
-public:
+  public:
     virtual ~MainView() = default;
 
     virtual void SetEnabled(Control c, bool enabled) = 0;
@@ -67,6 +68,8 @@ public:
 
     // The result grid model changed (cells, row count or selection): repaint it.
     virtual void GridChanged() {}
+    // The departure-time and class filters beside the filter boxes (a new query resets them).
+    virtual void ShowTimeClassFilter(const TimeClassFilter& /*filter*/) {}
     // Header label of column `column` (0..14): caption and bold state (the sort marker).
     virtual void SetHeaderLabel(int /*column*/, const std::string& /*caption*/, bool /*bold*/) {}
     virtual void SetBusyCursor(bool /*busy*/) {}

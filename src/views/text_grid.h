@@ -66,6 +66,8 @@ class SelectableGrid : public TextGrid {
     int TopRow() const { return top_; }
     // Clamped to 0 .. RowCount() - visibleRows (at least 0).
     void SetTopRow(int top, int visibleRows);
+    // Scrolls just enough for `row` to be among the visible rows.
+    void KeepVisible(int row, int visibleRows);
 
     // Wheel over the grid, visibleRows being how many rows the view shows. Without a
     // selection the view scrolls one row; with one the selection moves one row (and the
@@ -74,7 +76,6 @@ class SelectableGrid : public TextGrid {
     WheelResult WheelDown(int visibleRows);
 
   private:
-    void KeepVisible(int row, int visibleRows);
     std::optional<int> selection_;
     int top_ = 0;
 };

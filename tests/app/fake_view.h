@@ -12,6 +12,7 @@
 
 #include "app/main_view.h"
 #include "views/detail_window.h"
+#include "views/time_class_filter.h"
 #include "views/transfer_window.h"
 
 namespace korvel::testing {
@@ -44,6 +45,8 @@ class FakeView : public MainView {
     std::optional<std::string> saveFileName;  // what AskSaveFileName returns
     int printed = 0;
     int printedRows = -1;
+    // What the time and class widgets were last told to show.
+    std::optional<TimeClassFilter> shownTimeClass;
 
     // What the modal windows do while they are "open" (the default just closes them).
     std::function<void(TransferWindowModel&)> onTransferWindow;
@@ -100,6 +103,10 @@ class FakeView : public MainView {
         ++dropDownsOpened[box];
     }
     void GridChanged() override { ++gridChanges; }
+    void ShowTimeClassFilter(const TimeClassFilter& filter) override {
+        calls.push_back("ShowTimeClassFilter");
+        shownTimeClass = filter;
+    }
     void SetHeaderLabel(int column, const std::string& caption, bool bold) override {
         headers[column] = {caption, bold};
     }
