@@ -181,6 +181,7 @@ void TFrmKorvel::BuildTopBar() {
 void TFrmKorvel::WireController() {
     WireQueryBoxes();
     WireGrid();
+    WireTimeClassFilter();
     WireMenu();
 }
 
@@ -393,6 +394,7 @@ MsgAnswer TFrmKorvel::ShowMessage(const std::string& caption, const std::string&
     box.setObjectName(QStringLiteral("MessageBox"));
     box.setEscapeButton(escape);
     box.setFont(font());
+    FitCaption(box);
     // Modal while it is up: the rest of the program waits for the answer.
     box.setWindowModality(Qt::ApplicationModal);
     const int answer = box.exec();

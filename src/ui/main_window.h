@@ -19,6 +19,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QLineEdit;
 class QMenu;
@@ -85,6 +86,7 @@ class TFrmKorvel : public QWidget, public MainView {
     void SetStatusText(int panel, const std::string& gbk) override;
     void ShowTransferWindow(TransferWindowModel& model) override;
     void ShowDetailWindow(DetailWindowModel& model) override;
+    void ShowTimeClassFilter(const TimeClassFilter& filter) override;
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
 
@@ -106,6 +108,13 @@ class TFrmKorvel : public QWidget, public MainView {
     QToolButton* ToolButton(int n) const { return toolButtons_.at(n - 1); }
     QLabel* StatusPanel(int panel) const { return statusPanels_.at(panel); }
     QMenu* AdvancedMenu() const { return advancedMenu_; }
+    // The departure-time box (全天, the four presets, 自定义…) and the five class toggles
+    // (G·C, D, Z·T, K, 其他).
+    QComboBox* DepartBox() const { return departBox_; }
+    QToolButton* ClassToggle(int i) const { return classToggles_.at(i); }
+    // Asks for a custom departure window (the 自定义… choice); nothing when cancelled.
+    // Tests replace it.
+    std::function<std::optional<DepartWindow>(const DepartWindow& current)> askDepartWindow;
     // ImageListBig: the twelve toolbar images b1..b12 (placeholders where a blob is missing).
     const std::vector<QPixmap>& ImageListBig() const { return imageListBig_; }
     QPixmap LogoPixmap() const;
@@ -115,12 +124,15 @@ class TFrmKorvel : public QWidget, public MainView {
     void BuildTimetablePanel();
     void BuildQueryBoxes(QWidget* p1);
     void BuildResultLine(QWidget* p1);
+    void BuildTimeClassFilter(QWidget* p1, int left, int y);
+    void TimeClassChanged();
     void BuildStatusBar();
     void LoadImages();
     void ApplyToolbarImages();
     void WireController();
     void WireQueryBoxes();
     void WireGrid();
+    void WireTimeClassFilter();
     void WireMenu();
 
     std::unique_ptr<MainController> controller_;
@@ -157,6 +169,10 @@ class TFrmKorvel : public QWidget, public MainView {
     QCheckBox* cbJQ_ = nullptr;
     QCheckBox* cbDC_ = nullptr;
     QMenu* advancedMenu_ = nullptr;
+    QComboBox* departBox_ = nullptr;
+    std::array<QToolButton*, 5> classToggles_{};
+    DepartWindow customDepart_{6 * 60, 12 * 60};
+    int departIndex_ = 0;  // the choice before 自定义… was picked
 
     std::array<QLabel*, 4> statusPanels_{};
     std::vector<QPixmap> imageListBig_;

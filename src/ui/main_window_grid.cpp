@@ -97,12 +97,16 @@ void TFrmKorvel::BuildResultLine(QWidget* p1) {
         cb->adjustSize();
         *b.target = cb;
     }
+    BuildTimeClassFilter(p1, cbDC_->geometry().right() + 8, y);
 
     labNew_ = new QLabel(Q("版本检测中..."), p1);
     labNew_->setObjectName(QStringLiteral("LabNew"));
     SetTextColour(labNew_, Rgb(0x0000FF));
     labNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     labNew_->setGeometry(490, y + 1, 384, 18);
+    // Its box reaches under the time and class filters; only its right-aligned text shows.
+    labNew_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    labNew_->lower();
 
     btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 4, 94, 27});
     btnUpdate_->setIconSize(QSize(23, 23));
@@ -120,17 +124,8 @@ void TFrmKorvel::WireGrid() {
     }
 
     grid_->selectCell = [this, &c](int column, int row) {
-        if (c.SGridSelectCell(column, row)) {
-            // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
-            const int visible = grid_->VisibleRows();
-            const int top = c.Grid().TopRow();
-            auto& grid = const_cast<ResultGrid&>(c.Grid());
-            if (row < top) {
-                grid.SetTopRow(row, visible);
-            } else if (row >= top + visible) {
-                grid.SetTopRow(row - visible + 1, visible);
-            }
-        }
+        // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
+        if (c.SGridSelectCell(column, row)) c.SGridKeepRowVisible(row, grid_->VisibleRows());
         GridChanged();
     };
     grid_->wheelStep = [this, &c](bool up) {
@@ -142,11 +137,12 @@ void TFrmKorvel::WireGrid() {
         GridChanged();
     };
     grid_->doubleClicked = [&c] { c.SGridDblClick(); };
+    grid_->enterPressed = [&c] { c.SGridKeyPress('\r'); };
     grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
     grid_->scrolledTo = [this, &c](int top) {
         // The scroll position is the view's own state kept in the grid model, so that the
         // wheel rule scrolls on from where the user left the scroll bar.
-        const_cast<ResultGrid&>(c.Grid()).SetTopRow(top, grid_->VisibleRows());
+        c.SGridScrolled(top, grid_->VisibleRows());
     };
 }
 
@@ -159,10 +155,17 @@ void TFrmKorvel::GridChanged() {
 void TFrmKorvel::SetHeaderLabel(int column, const std::string& caption, bool bold) {
     if (column < 0 || column >= ResultGrid::kColumns) return;
     ClickLabel* l = headers_[column];
-    QFont f = l->font();
+    const QString text = QStringFromGbk(caption);
+    QFont f = font();
     f.setBold(bold);
+    // A bold caption with its sort arrow can be wider than a narrow column ("停站↑" over
+    // 32 px): the face steps down until the caption fits between the grid lines.
+    const int room = l->width() - 2;
+    while (f.pixelSize() > 8 && QFontMetrics(f).horizontalAdvance(text) > room) {
+        f.setPixelSize(f.pixelSize() - 1);
+    }
     l->setFont(f);
-    l->setText(QStringFromGbk(caption));
+    l->setText(text);
 }
 
 void TFrmKorvel::ShowTransferWindow(TransferWindowModel& model) {

@@ -59,6 +59,9 @@ inline QPushButton* QueryButton(QWidget* parent, const char* name, const char* c
         "QPushButton:disabled { color: #A0A0A0; }"
         "QPushButton:focus { border: 1px solid #303030; }"
         "QPushButton::menu-indicator { subcontrol-position: right center; right: 3px; }"));
+    // Enter and keypad Enter click the button that has the focus, as Space does; outside a
+    // dialog Qt's buttons ignore Enter unless they are auto-default.
+    b->setAutoDefault(true);
     return b;
 }
 

@@ -1,9 +1,11 @@
 // The main window's query boxes: the three station boxes, the train-number box, the five
 // query buttons and the 高级 / 关于 buttons with the advanced menu.
+#include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <QValidator>
 
 #include "online/qt/about_box.h"
@@ -97,6 +99,8 @@ void TFrmKorvel::WireQueryBoxes() {
     comboFZ_->enterPressed = [&c] { c.ComboFZKeyPress('\r'); };
     comboDZ_->enterPressed = [&c] { c.ComboDZKeyPress('\r'); };
     comboCZ_->enterPressed = [&c] { c.ComboCZKeyPress('\r'); };
+    // The train-number box has no list to pick from: Enter runs its query.
+    connect(ecc_, &QLineEdit::returnPressed, this, [&c] { c.ECCKeyPress('\r'); });
 }
 
 void TFrmKorvel::WireMenu() {
@@ -114,6 +118,15 @@ void TFrmKorvel::WireMenu() {
     menu.MAboutClick = [this] { korvel::MAboutClick(this, logo_pixmap_); };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
+    // The open menu takes the mouse, so the button never hears the pointer leave it and would
+    // keep its hover face; once the menu has gone, it looks where the pointer really is.
+    connect(advancedMenu_, &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, btnAdvanced_, [b = btnAdvanced_] {
+            const bool under = b->rect().contains(b->mapFromGlobal(QCursor::pos()));
+            b->setAttribute(Qt::WA_UnderMouse, under);
+            b->update();
+        });
+    });
     connect(btnAbout_, &QPushButton::clicked, this,
             [this] { korvel::MAboutClick(this, logo_pixmap_); });
     connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });

@@ -161,6 +161,12 @@ ResultTableView::ResultTableView(QWidget* parent) : QTableView(parent) {
     pal.setColor(QPalette::Base, ResultGridModel::GridBackground());
     pal.setColor(QPalette::Window, ResultGridModel::GridBackground());
     setPalette(pal);
+    // The thumb in a darker blue-grey on a pale groove, so that it stands out against both
+    // the groove and the grid's cream background.
+    QPalette bar = verticalScrollBar()->palette();
+    bar.setColor(QPalette::Button, Rgb(0x8FA3B8));
+    bar.setColor(QPalette::Window, Rgb(0xE8ECF0));
+    verticalScrollBar()->setPalette(bar);
 
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
         if (!syncing_ && scrolledTo) scrolledTo(value);
@@ -177,6 +183,9 @@ int ResultTableView::TopRow() const {
 
 void ResultTableView::ScrollToTopRow(int row) {
     syncing_ = true;
+    // Rows just added reach the scroll bar's range only at the next layout pass; without
+    // this the position would be cut to the old range.
+    if (row > verticalScrollBar()->maximum()) updateGeometries();
     verticalScrollBar()->setValue(row);
     syncing_ = false;
     viewport()->update();
@@ -249,6 +258,11 @@ void ResultTableView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_End:
             target = last;
             break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (enterPressed) enterPressed();
+            event->accept();
+            return;
         default:
             QTableView::keyPressEvent(event);
             return;

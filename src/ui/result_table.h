@@ -82,6 +82,8 @@ class ResultTableView : public QTableView {
     // One wheel step over the grid.
     std::function<void(bool up)> wheelStep;
     std::function<void()> doubleClicked;
+    // Enter or keypad Enter on the grid.
+    std::function<void()> enterPressed;
     // Right mouse button (global position).
     std::function<void(const QPoint& globalPos)> contextMenuAt;
     // The user moved the scroll bar: the new first visible row.

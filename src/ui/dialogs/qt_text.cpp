@@ -1,6 +1,9 @@
 #include "ui/dialogs/qt_text.h"
 
 #include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -52,7 +55,29 @@ void ShowErrorBox(QWidget* parent, const QString& text) {
         DialogPlatform().errorBox(parent, text);
         return;
     }
-    QMessageBox::critical(parent, QApplication::applicationDisplayName(), text);
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok, parent);
+    FitCaption(box);
+    box.exec();
+}
+
+int CaptionWidth(const QString& caption, const QFont& font) {
+    // Title bars use a bold face, often larger than the box's own; room is left for the
+    // window icon and the close, minimise and maximise buttons.
+    constexpr int kDecoration = 150;
+    QFont title = font;
+    title.setBold(true);
+    title.setPixelSize(QFontInfo(font).pixelSize() * 5 / 4);
+    return QFontMetrics(title).horizontalAdvance(caption) + kDecoration;
+}
+
+void FitCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    // A spacer across the bottom of the box's grid: the box is sized to its layout.
+    grid->addItem(new QSpacerItem(CaptionWidth(box.windowTitle(), box.font()), 0,
+                                  QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace korvel::ui

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+class QMessageBox;
 class QPrinter;
 class QWidget;
 
@@ -52,5 +53,12 @@ struct PlatformHooks {
 PlatformHooks& DialogPlatform();
 
 void ShowErrorBox(QWidget* parent, const QString& text);
+
+// Widens a message box so that the window manager can show its whole caption beside the
+// title bar's icon and buttons (Qt sizes a box by its text, and a short text cut "输入错误"
+// down to "输…"). Call after the caption is set, before the box is shown.
+void FitCaption(QMessageBox& box);
+// The width FitCaption gives a box at least, for `caption` in the box's `font`.
+int CaptionWidth(const QString& caption, const QFont& font);
 
 }  // namespace korvel::ui

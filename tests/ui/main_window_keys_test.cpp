@@ -1,0 +1,310 @@
+// The main window's keyboard path (Enter on the query buttons, in the train-number box and on
+// the grid), the departure-time and class filters on the result line, and the small faults of
+// its face: the 高级 button after its menu, sorted narrow headers, message-box captions, the
+// scroll position after a sort or filter and the scroll bar's thumb.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QCursor>
+#include <QDialog>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include "main_window_test_util.h"
+#include "ui/result_table.h"
+#include "ui/station_combo.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+using test::U;
+
+QPushButton* Button(ui::TFrmKorvel& w, Control c) {
+    return qobject_cast<QPushButton*>(w.ControlWidget(c));
+}
+
+void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
+    w.SetText(Control::ComboFZ, G(from));
+    w.SetText(Control::ComboDZ, G(to));
+    Button(w, Control::BTNZZCX)->click();
+}
+
+// Closes each modal dialog (detail, transfer, custom time) as it comes up; keeps the titles.
+struct DialogCloser {
+    DialogCloser() {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || !d->isVisible()) return;
+            titles.push_back(d->windowTitle());
+            d->reject();
+        });
+        timer.start();
+    }
+    QTimer timer;
+    QStringList titles;
+};
+
+// Gives `x` the keyboard focus, its window activated first.
+bool Focus(QWidget* x) {
+    x->window()->activateWindow();
+    x->setFocus(Qt::OtherFocusReason);
+    return test::PumpUntil([x] { return x->hasFocus(); }, 2000);
+}
+
+std::vector<std::string> DepartTimes(ui::TFrmKorvel& w) {
+    std::vector<std::string> times;
+    const ResultGrid& g = w.Controller().Grid();
+    for (int r = 0; r < g.ShownCount(); ++r) times.push_back(g.Cell(5, r));
+    return times;
+}
+
+// --- Enter --------------------------------------------------------------------------------
+
+TEST(MainWindowKeysTest, EnterAndKeypadEnterClickTheFocusedQueryButton) {
+    auto w = test::LoadedWindow();
+    test::ModalAnswerer answerer;  // empty boxes: each query reports the missing input
+    for (Control c : {Control::BTNZZCX, Control::BTNZZFX, Control::BTNZZZZ, Control::BTNCCCX,
+                      Control::BTNCZCX}) {
+        QPushButton* b = Button(*w, c);
+        QSignalSpy clicks(b, &QPushButton::clicked);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+            ASSERT_TRUE(Focus(b)) << b->objectName().toStdString();
+            QTest::keyClick(b, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        }
+        EXPECT_EQ(clicks.count(), 2) << b->objectName().toStdString();
+    }
+    EXPECT_EQ(answerer.Seen().size(), 10u);
+}
+
+TEST(MainWindowKeysTest, KeyboardOnlyStationQueryAndTrainNumberQuery) {
+    auto w = test::LoadedWindow();
+    ui::StationCombo* from = w->Combo(Control::ComboFZ);
+    from->setFocus();
+    w->SetText(Control::ComboFZ, G("北京"));
+    QTest::keyClick(from, Qt::Key_Return);
+    ASSERT_TRUE(w->Combo(Control::ComboDZ)->hasFocus());
+    w->SetText(Control::ComboDZ, G("上海"));
+    QTest::keyClick(w->Combo(Control::ComboDZ), Qt::Key_Return);
+    ASSERT_TRUE(Button(*w, Control::BTNZZCX)->hasFocus());
+    EXPECT_EQ(w->Controller().ShownCount(), 0);  // the first Enter only moves on
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_GT(w->Controller().ShownCount(), 0);
+    EXPECT_EQ(w->Controller().QueryKind(), 1);
+
+    auto* ecc = w->ControlWidget(Control::ECC);
+    ecc->setFocus();
+    QTest::keyClicks(ecc, QStringLiteral("t109"));
+    QTest::keyClick(ecc, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(w->Controller().QueryKind(), 2);
+    ASSERT_EQ(w->Controller().ShownCount(), 1);
+    EXPECT_EQ(w->Controller().Grid().Cell(0, 0), "T109");
+}
+
+TEST(MainWindowKeysTest, EnterOnASelectedGridRowOpensTheTrain) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    ASSERT_GT(w->Controller().ShownCount(), 2);
+    ui::ResultTableView* grid = w->Grid();
+    grid->setFocus();
+    DialogCloser closer;
+    QTest::keyClick(grid, Qt::Key_Return);  // no row selected yet: nothing opens
+    QApplication::processEvents();
+    EXPECT_TRUE(closer.titles.isEmpty());
+
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(w->Controller().Grid().Selection(), 1);
+    QTest::keyClick(grid, Qt::Key_Return);
+    ASSERT_EQ(closer.titles.size(), 1);
+    const QString train = U(w->Controller().Grid().Cell(0, 1)).section('/', 0, 0);
+    EXPECT_TRUE(closer.titles[0].contains(train)) << closer.titles[0].toStdString();
+}
+
+// --- the window's face --------------------------------------------------------------------
+
+TEST(MainWindowFaceTest, AdvancedButtonLosesItsHoverFaceWhenItsMenuCloses) {
+    auto w = test::LoadedWindow();
+    QPushButton* b = Button(*w, Control::BTNAdvanced);
+    QCursor::setPos(w->mapToGlobal(QPoint(5, w->height() - 5)));  // far from the button
+    b->setAttribute(Qt::WA_UnderMouse, true);                     // as the pointer left it
+    QTimer::singleShot(50, [&] { w->AdvancedMenu()->hide(); });
+    b->showMenu();
+    test::PumpUntil([&] { return !b->testAttribute(Qt::WA_UnderMouse); }, 2000);
+    EXPECT_FALSE(b->testAttribute(Qt::WA_UnderMouse));
+    EXPECT_FALSE(b->isDown());
+}
+
+TEST(MainWindowFaceTest, SortedHeaderCaptionsFitTheirColumns) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    ASSERT_GT(w->Controller().ShownCount(), 1);
+    for (int c = 0; c < ResultGrid::kColumns; ++c) {
+        ui::ClickLabel* l = w->HeaderLabel(c);
+        for (int click = 0; click < 2; ++click) {  // ↑ then ↓
+            QTest::mouseClick(l, Qt::LeftButton);
+            ASSERT_TRUE(l->font().bold()) << c;
+            EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->width() - 2)
+                << l->text().toStdString();
+        }
+    }
+    // The marker moved on: the last column's neighbour is plain and full-size again.
+    EXPECT_FALSE(w->HeaderLabel(13)->font().bold());
+    EXPECT_EQ(w->HeaderLabel(8)->font().pixelSize(), w->font().pixelSize());
+}
+
+TEST(MainWindowFaceTest, MessageBoxesAreWideEnoughForTheirCaptions) {
+    auto w = test::LoadedWindow();
+    std::vector<std::pair<QString, int>> seen;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible()) return;
+        seen.emplace_back(box->windowTitle(), box->width());
+        EXPECT_GE(box->width(), ui::CaptionWidth(box->windowTitle(), box->font()));
+        box->buttons().value(0)->click();
+    });
+    poll.start();
+    Button(*w, Control::BTNCCCX)->click();  // 信息不完整
+    w->SetText(Control::ComboCZ, G("火星"));
+    Button(*w, Control::BTNCZCX)->click();  // 输入错误
+    poll.stop();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].first, QStringLiteral("输入错误"));
+}
+
+TEST(MainWindowFaceTest, SortFilterAndNewQueryShowTheTopOfTheGrid) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    ui::ResultTableView* grid = w->Grid();
+    ASSERT_GT(w->Controller().ShownCount(), 2 * grid->VisibleRows());
+    auto scrollDown = [&] {
+        QApplication::processEvents();
+        QScrollBar* bar = grid->verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        bar->setValue(bar->maximum());
+        QApplication::processEvents();
+        ASSERT_EQ(w->Controller().Grid().TopRow(), bar->maximum());
+    };
+    auto expectTop = [&](const char* after) {
+        QApplication::processEvents();
+        EXPECT_EQ(w->Controller().Grid().TopRow(), 0) << after;
+        EXPECT_EQ(grid->verticalScrollBar()->value(), 0) << after;
+    };
+    scrollDown();
+    QTest::mouseClick(w->HeaderLabel(9), Qt::LeftButton);
+    expectTop("sort");
+    scrollDown();
+    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
+    expectTop("filter box");
+    scrollDown();
+    w->ClassToggle(0)->click();
+    expectTop("class toggle");
+    scrollDown();
+    QueryDirect(*w, "北京", "上海");
+    expectTop("new query");
+
+    // The thumb stands apart from its groove and from the grid behind it.
+    const QPalette bar = grid->verticalScrollBar()->palette();
+    const int thumb = bar.color(QPalette::Button).lightness();
+    EXPECT_GT(bar.color(QPalette::Window).lightness() - thumb, 60);
+    EXPECT_GT(ui::ResultGridModel::GridBackground().lightness() - thumb, 60);
+}
+
+// --- departure-time and class filters -----------------------------------------------------
+
+TEST(MainWindowFilterTest, TimeAndClassFitTheResultLineWithoutMovingAnything) {
+    auto w = test::LoadedWindow();
+    EXPECT_EQ(w->size(), QSize(985, 681));
+    const QWidget* dc = w->ControlWidget(Control::CBDC);
+    EXPECT_EQ(dc->geometry().topLeft(), QPoint(416, 401));
+    auto* labNew = qobject_cast<QLabel*>(w->ControlWidget(Control::LabNew));
+    // The longest text the version label shows, right-aligned in its box.
+    const int textLeft =
+        labNew->geometry().right() - labNew->fontMetrics().horizontalAdvance(
+                                         QStringLiteral("发现新版本:2011.12.01，请及时升级。"));
+
+    std::vector<QWidget*> row = {w->DepartBox()};
+    for (int i = 0; i < 5; ++i) row.push_back(w->ClassToggle(i));
+    int left = dc->geometry().right();
+    for (QWidget* x : row) {
+        EXPECT_GT(x->x(), left) << x->objectName().toStdString();
+        EXPECT_GE(x->y(), dc->y() - 2);
+        EXPECT_LE(x->geometry().bottom(), dc->geometry().bottom() + 2);
+        left = x->geometry().right();
+    }
+    EXPECT_LT(left, textLeft);
+    EXPECT_EQ(w->DepartBox()->currentText(), QStringLiteral("全天"));
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(w->ClassToggle(i)->isChecked());
+}
+
+TEST(MainWindowFilterTest, TimeAndClassFilterTheGridAndANewQueryResetsThem) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int all = w->Controller().ShownCount();
+    QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);  // 发时 ascending
+
+    QComboBox* box = w->DepartBox();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Down);
+    ASSERT_EQ(box->currentText(), QStringLiteral("6-12点"));
+    std::vector<std::string> times = DepartTimes(*w);
+    ASSERT_FALSE(times.empty());
+    EXPECT_LT(static_cast<int>(times.size()), all);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    EXPECT_GE(times.front(), "06:00");
+    EXPECT_LE(times.back(), "11:59");
+    EXPECT_EQ(w->Text(Control::LabResult), ResultLabelText(static_cast<int>(times.size())));
+
+    // Off with 高铁/城际: what is left has no G or C train.
+    QTest::mouseClick(w->ClassToggle(0), Qt::LeftButton);
+    EXPECT_FALSE(w->ClassToggle(0)->isChecked());
+    const ResultGrid& g = w->Controller().Grid();
+    for (int r = 0; r < g.ShownCount(); ++r) {
+        EXPECT_NE(g.Cell(0, r).front(), 'G');
+        EXPECT_NE(g.Cell(0, r).front(), 'C');
+    }
+
+    // 自定义…: the window asked for, inclusive; a cancelled choice keeps the previous one.
+    w->askDepartWindow = [](const DepartWindow&) { return DepartWindow{19 * 60, 19 * 60 + 33}; };
+    QTest::keyClick(box, Qt::Key_End);
+    EXPECT_EQ(box->currentIndex(), box->count() - 1);
+    times = DepartTimes(*w);
+    ASSERT_FALSE(times.empty());
+    EXPECT_GE(times.front(), "19:00");
+    EXPECT_LE(times.back(), "19:33");
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("19:00-19:33")));
+    w->askDepartWindow = [](const DepartWindow&) { return std::nullopt; };
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_End);
+    EXPECT_EQ(box->currentIndex(), 0);
+    EXPECT_FALSE(w->Controller().TimeClass().depart);
+
+    QueryDirect(*w, "北京", "上海");
+    EXPECT_EQ(w->Controller().ShownCount(), all);
+    EXPECT_EQ(box->currentIndex(), 0);
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(w->ClassToggle(i)->isChecked());
+}
+
+TEST(MainWindowFilterTest, ScreenshotWithTheFilters) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    QTest::mouseClick(w->HeaderLabel(8), Qt::LeftButton);  // 停站 ascending, the narrow one
+    QComboBox* box = w->DepartBox();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::mouseClick(w->ClassToggle(2), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_filters.png")));
+}
+
+}  // namespace
+}  // namespace korvel
