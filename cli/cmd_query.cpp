@@ -14,6 +14,7 @@
 #include "data/gbk.h"
 #include "views/grid_export.h"
 #include "views/grid_print.h"
+#include "views/time_class_filter.h"
 
 namespace korvel::cli {
 
@@ -34,6 +35,8 @@ struct QueryOptions {
     std::optional<std::string> via;
     std::optional<std::string> board;
     std::optional<int> count;
+    // --depart and --class: the time and class filters beside the filter boxes.
+    TimeClassFilter timeClass;
 };
 
 std::optional<int> ParseInt(const std::string& s) {
@@ -94,6 +97,13 @@ std::optional<QueryOptions> ParseOptions(std::string_view command, const Args& a
                     return fail("unknown filter '" + name + "' (start, end, exact, emu)");
                 start = comma + 1;
             }
+        } else if (a == "--depart") {
+            o.timeClass.depart = ParseDepartWindow(*value);
+            if (!o.timeClass.depart) return fail("--depart must be HH:MM-HH:MM");
+        } else if (a == "--class") {
+            std::optional<TrainClassSet> classes = ParseTrainClasses(*value);
+            if (!classes) return fail("--class takes a comma list of G, C, D, Z, T, K, O");
+            o.timeClass.classes = *classes;
         } else if (a == "--sort") {
             std::string col = *value;
             if (auto colon = col.find(':'); colon != std::string::npos) {
@@ -182,6 +192,7 @@ int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::os
         s.view.SetChecked(box, true);
         s.controller.CBSFClick();
     }
+    if (!o.timeClass.PassesAll()) s.controller.SetTimeClassFilter(o.timeClass);
     if (o.sortColumn) {
         SortBy(s.controller.Labels(), *o.sortColumn, o.sortDescending,
                [&](int label) { s.controller.Lab1Click(label); });
@@ -230,8 +241,8 @@ void HandleTransferWindow(Session& s, const QueryOptions& o, std::ostream& out, 
     };
 }
 
-const std::set<std::string> kGridOptions = {"--only",   "--sort", "--format",
-                                            "--export", "--yes",  "--via"};
+const std::set<std::string> kGridOptions = {"--only",   "--depart", "--class", "--sort",
+                                            "--format", "--export", "--yes",   "--via"};
 
 int Direct(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
     auto o = ParseOptions("direct", args, 2, kGridOptions, 15, err);
@@ -259,6 +270,10 @@ int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std:
         err << "korvel-cli transfer: --export and --only need --via\n";
         return kExitUsage;
     }
+    if (!o->via && !o->timeClass.PassesAll()) {
+        err << "korvel-cli transfer: --depart and --class need --via\n";
+        return kExitUsage;
+    }
     Session s(err, o->yes);
     if (!Start(s, source)) return kExitFailure;
     bool viaMissing = false;
@@ -272,7 +287,9 @@ int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std:
 }
 
 int Train(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
-    auto o = ParseOptions("train", args, 1, {"--only", "--sort", "--format", "--export"}, 15, err);
+    auto o =
+        ParseOptions("train", args, 1,
+                     {"--only", "--depart", "--class", "--sort", "--format", "--export"}, 15, err);
     if (!o) return kExitUsage;
     Session s(err, false);
     if (!Start(s, source)) return kExitFailure;
@@ -285,7 +302,8 @@ int Train(const Args& args, const BlobSource& source, std::ostream& out, std::os
 
 int Station(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
     auto o =
-        ParseOptions("station", args, 1, {"--only", "--sort", "--format", "--export"}, 15, err);
+        ParseOptions("station", args, 1,
+                     {"--only", "--depart", "--class", "--sort", "--format", "--export"}, 15, err);
     if (!o) return kExitUsage;
     Session s(err, false);
     if (!Start(s, source)) return kExitFailure;

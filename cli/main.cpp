@@ -22,11 +22,17 @@ constexpr Command kCommands[] = {
     {"dump", "TABLE [--index NAME]",
      "print a table (KMList, KMTrain, KMSM, KMPy) as CSV in an index's order",
      korvel::cli::RunDump},
-    {"direct", "FROM TO [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE] [--yes]",
+    {"direct",
+     "FROM TO [--only LIST] [--depart HH:MM-HH:MM] [--class LIST] [--sort COL[:desc]] [--format F] "
+     "[--export FILE] [--yes]",
      "direct trains between two stations (the grid as shown, then 结果:N)", korvel::cli::RunDirect},
-    {"train", "NUMBER [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE]",
+    {"train",
+     "NUMBER [--only LIST] [--depart HH:MM-HH:MM] [--class LIST] [--sort COL[:desc]] [--format F] "
+     "[--export FILE]",
      "trains under a train number over their whole routes", korvel::cli::RunTrain},
-    {"station", "NAME [--only LIST] [--sort COL[:desc]] [--format F] [--export FILE]",
+    {"station",
+     "NAME [--only LIST] [--depart HH:MM-HH:MM] [--class LIST] [--sort COL[:desc]] [--format F] "
+     "[--export FILE]",
      "every train calling at a station or its city", korvel::cli::RunStation},
     {"transfer", "FROM TO [--via STATION] [--sort COL[:desc]] [--format F] [--export FILE]",
      "transfer stations between two stations, or both legs through one of them",

@@ -155,6 +155,28 @@ TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {
     }
 }
 
+TEST(CliQueryProcess, DepartureTimeAndClassKeepOnlyMatchingRows) {
+    const CliRun all = Cli("direct 北京 上海 --format csv");
+    const CliRun some = Cli("direct 北京 上海 --format csv --depart 06:00-11:59 --class G,c");
+    ASSERT_EQ(some.rc, 0) << some.err;
+    const auto rows = Lines(some.out);
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_LT(rows.size(), Lines(all.out).size());
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto cells = Split(rows[i]);
+        EXPECT_NE(std::string("GC").find(cells[0][0]), std::string::npos) << rows[i];
+        EXPECT_GE(cells[5], "06:00") << rows[i];
+        EXPECT_LE(cells[5], "11:59") << rows[i];
+    }
+    for (const char* args :
+         {"direct 北京 上海 --depart 6-12", "train G1 --class X", "station 北京 --class",
+          "station 北京 --depart 06:00-25:00", "transfer 北京 上海 --class K"}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.rc, 2) << args;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+}
+
 TEST(CliQueryProcess, ExportWritesTheShownRowsAsGbk) {
     const std::string path = TempBase() + ".csv";
     std::remove(path.c_str());
@@ -302,6 +324,38 @@ TEST(CliQueryFixture, StopsBoardingPartWay) {
     EXPECT_EQ(lines[1].rfind("区间：617km/历时", 0), 0u);
     EXPECT_EQ(lines[2], "1,北京南,0,,08:00,当天,0,");
     EXPECT_EQ(Split(lines[6])[1], "上海虹桥");
+}
+
+TEST(CliQueryFixture, DepartureTimeAndClassOnEveryQuery) {
+    auto trains = [](const CliRun& r) {
+        std::vector<std::string> out;
+        const auto lines = Lines(r.out);
+        for (std::size_t i = 1; i < lines.size(); ++i) out.push_back(Split(lines[i])[0]);
+        return out;
+    };
+    // 济南: G1 09:34, K51 10:10, T109 23:18.
+    const CliRun morning =
+        InProcess("station", {"济南", "--depart", "06:00-10:10", "--format", "csv"});
+    ASSERT_EQ(morning.rc, 0) << morning.err;
+    EXPECT_EQ(trains(morning), (std::vector<std::string>{"G1", "K51"}));
+    const CliRun night =
+        InProcess("station", {"济南", "--depart=22:00-02:00", "--class", "t,k", "--format", "csv"});
+    EXPECT_EQ(trains(night), (std::vector<std::string>{"T109"}));
+
+    // With a filter box and a sort; the result line counts what is shown.
+    const CliRun direct = InProcess(
+        "direct", {"北京", "上海", "--class", "G,T", "--only", "exact", "--sort", "5:desc"});
+    ASSERT_EQ(direct.rc, 0) << direct.err;
+    EXPECT_NE(direct.out.find("T109"), std::string::npos);
+    EXPECT_EQ(direct.out.find("G1 "), std::string::npos);
+    EXPECT_NE(direct.out.find("结果:1"), std::string::npos);
+
+    const CliRun none = InProcess("train", {"g1", "--class", "K"});
+    EXPECT_EQ(none.rc, 0);
+    EXPECT_NE(none.out.find("结果:0"), std::string::npos);
+    const CliRun legs =
+        InProcess("transfer", {"天津", "南京", "--via", "徐州", "--class", "G", "--format", "csv"});
+    EXPECT_EQ(trains(legs), (std::vector<std::string>{"G1"}));
 }
 
 }  // namespace
