@@ -62,6 +62,14 @@ QPixmap PlaceholderImage(int index, QSize size) {
 
 }  // namespace
 
+QPixmap ForScreen(const QPixmap& pm, qreal dpr) {
+    if (pm.isNull() || dpr <= 1.0) return pm;
+    QPixmap dense = pm.scaled((QSizeF(pm.size()) * dpr).toSize(), Qt::IgnoreAspectRatio,
+                              Qt::SmoothTransformation);
+    dense.setDevicePixelRatio(dpr);
+    return dense;
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
         clicked) {
@@ -224,11 +232,12 @@ void TFrmKorvel::LoadImages() {
         if (pm.isNull()) pm = PlaceholderImage(i - 1, QSize(74, 31));
         imageListBig_.push_back(pm);
     }
+    const qreal dpr = devicePixelRatioF();
     if (!logo_pixmap_.isNull()) {
-        logo_->setPixmap(logo_pixmap_);
+        logo_->setPixmap(ForScreen(logo_pixmap_, dpr));
         logo_->resize(logo_pixmap_.size());
     }
-    if (!update_pixmap_.isNull()) btnUpdate_->setIcon(QIcon(update_pixmap_));
+    if (!update_pixmap_.isNull()) btnUpdate_->setIcon(QIcon(ForScreen(update_pixmap_, dpr)));
     ApplyToolbarImages();
 }
 
@@ -238,11 +247,12 @@ QPixmap TFrmKorvel::LogoPixmap() const {
 
 void TFrmKorvel::ApplyToolbarImages() {
     // Images normal / hot / down for button n are 3n, 3n+1, 3n+2 of ImageListBig.
+    const qreal dpr = devicePixelRatioF();
     for (int i = 0; i < 4; ++i) {
         QIcon icon;
-        const QPixmap& normal = imageListBig_.at(3 * i);
-        const QPixmap& hot = imageListBig_.at(3 * i + 1);
-        const QPixmap& down = imageListBig_.at(3 * i + 2);
+        const QPixmap normal = ForScreen(imageListBig_.at(3 * i), dpr);
+        const QPixmap hot = ForScreen(imageListBig_.at(3 * i + 1), dpr);
+        const QPixmap down = ForScreen(imageListBig_.at(3 * i + 2), dpr);
         icon.addPixmap(normal, QIcon::Normal, QIcon::Off);
         icon.addPixmap(hot, QIcon::Active, QIcon::Off);
         icon.addPixmap(down, QIcon::Normal, QIcon::On);

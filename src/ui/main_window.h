@@ -48,6 +48,10 @@ class ClickLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
+// A bitmap from the packed blobs for a screen of `dpr` device pixels per pixel: scaled up
+// once, smoothly, rather than doubled pixel by pixel where it is drawn.
+QPixmap ForScreen(const QPixmap& pm, qreal dpr);
+
 class TFrmKorvel : public QWidget, public MainView {
     Q_OBJECT
 

@@ -43,7 +43,11 @@ inline std::string G(const char* utf8) {
 // Where the tests leave their pictures (the build tree; the committed copies are chosen by
 // hand).
 inline QString ShotDir() {
-    const QString dir = QStringLiteral(KORVEL_BINARY_DIR "/screenshots");
+    // A run on a scaled screen keeps its pictures apart (screenshots/x2).
+    QString dir = QStringLiteral(KORVEL_BINARY_DIR "/screenshots");
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        dir += QStringLiteral("/x") + qEnvironmentVariable("QT_SCALE_FACTOR");
+    }
     QDir().mkpath(dir);
     return dir;
 }

@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <set>
 
 #include "main_window_test_util.h"
 #include "ui/result_table.h"
@@ -304,6 +305,43 @@ TEST(MainWindowFilterTest, ScreenshotWithTheFilters) {
     QTest::mouseClick(w->ClassToggle(2), Qt::LeftButton);
     QApplication::processEvents();
     EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_filters.png")));
+}
+
+// --- high-density screens (run again with QT_SCALE_FACTOR=2) --------------------------------
+
+int Colours(const QImage& image) {
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y));
+    }
+    return static_cast<int>(colours.size());
+}
+
+TEST(MainWindowHighDensityTest, BitmapsScaleSmoothlyAndTheLayoutKeepsItsSize) {
+    const QPixmap b1 = test::LoadedWindow()->ImageListBig().at(0);
+    ASSERT_EQ(b1.size(), QSize(74, 31));
+    EXPECT_EQ(ui::ForScreen(b1, 1.0).cacheKey(), b1.cacheKey());
+    const QPixmap dense = ui::ForScreen(b1, 1.5);
+    EXPECT_EQ(dense.size(), QSize(111, 47));
+    EXPECT_EQ(dense.deviceIndependentSize().toSize(), QSize(74, 31));
+    EXPECT_GT(Colours(dense.toImage()), Colours(b1.toImage()));  // blended, not repeated
+
+    auto w = test::LoadedWindow();
+    const qreal dpr = w->devicePixelRatioF();
+    EXPECT_EQ(dpr, qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                       ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                       : 1.0);
+    EXPECT_EQ(w->size(), QSize(985, 681));
+    EXPECT_EQ(w->grab().size(), QSize(985, 681) * dpr);
+    auto* logo = w->findChild<QLabel*>(QStringLiteral("ImageLogo"));
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->size(), QSize(143, 63));
+    EXPECT_EQ(logo->pixmap().devicePixelRatio(), dpr);
+    const QPixmap icon = w->ToolButton(1)->icon().pixmap(QSize(74, 31), dpr);
+    EXPECT_EQ(icon.size(), QSize(74, 31) * dpr);
+    if (dpr > 1) {
+        EXPECT_GT(Colours(icon.toImage()), Colours(b1.toImage()));
+    }
 }
 
 }  // namespace

@@ -90,7 +90,11 @@ inline std::unique_ptr<ui::TFrmKorvel> LoadedWindow() {
 
 // Where the tests leave their pictures (the committed copies are chosen by hand).
 inline QString ShotDir() {
-    const QString dir = QStringLiteral(KORVEL_BINARY_DIR "/screenshots");
+    // A run on a scaled screen keeps its pictures apart (screenshots/x2).
+    QString dir = QStringLiteral(KORVEL_BINARY_DIR "/screenshots");
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        dir += QStringLiteral("/x") + qEnvironmentVariable("QT_SCALE_FACTOR");
+    }
     QDir().mkpath(dir);
     return dir;
 }

@@ -31,10 +31,13 @@ bool IsBlue(QRgb p) {
 // How many strongly blue pixels the painted row holds.
 int BluePixelsInRow(ui::ModelGridView* view, int row) {
     const QImage image = view->viewport()->grab().toImage();
+    // The grab holds device pixels: twice as many each way on a screen scaled by 2.
+    const qreal dpr = image.devicePixelRatio();
     const QRect rect = view->RowRect(row);
+    const QRect device = QRectF(QPointF(rect.topLeft()) * dpr, QSizeF(rect.size()) * dpr).toRect();
     int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) count += IsBlue(image.pixel(x, y));
+    for (int y = device.top(); y <= device.bottom(); ++y) {
+        for (int x = device.left(); x <= device.right(); ++x) count += IsBlue(image.pixel(x, y));
     }
     return count;
 }
