@@ -1,0 +1,241 @@
+// The build: every stage in turn, then the four table streams and the build report.
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "data/gbk.h"
+#include "data/schema.h"
+#include "data/table_stream.h"
+#include "timetable/builder.h"
+#include "timetable/text_util.h"
+
+namespace korvel::timetable {
+
+// --- the build -----------------------------------------------------------------------------------
+
+BuildOutput BuildTimetable(const Sources& sources) {
+    BuildOutput out;
+    BuildReport& report = out.report;
+    const auto source = ParseStopsCsv(sources.stopsCsv, report);
+    const auto merged = MergeIdenticalTrains(source, report);
+    // Numbers left out while reading count among the trains that did not survive.
+    if (auto it = report.drops.find("conflicting rows for one stop number");
+        it != report.drops.end()) {
+        report.distinctTrains += it->second;
+    }
+    const auto overrides = ParseOverrides(sources.overrides);
+
+    struct Built {
+        CleanTrain train;
+        int nType = 0;
+        std::vector<StopFares> fares;
+    };
+    std::vector<Built> built;
+    for (const MergedTrain& m : merged) {
+        std::string reason, repaired;
+        auto stops = CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()));
+        if (!stops) {
+            ++report.drops[reason];
+            continue;
+        }
+        bool badName = false;
+        for (const auto& s : *stops) {
+            const std::string gbk = Utf8ToGbk(s.station);
+            if (gbk.empty() || gbk.size() > 20 || gbk.find('?') != std::string::npos) {
+                badName = true;
+            }
+        }
+        if (badName) {
+            ++report.drops["station name not in GBK or too long"];
+            continue;
+        }
+        if (!repaired.empty()) ++report.repairs[repaired];
+        Built b;
+        b.train.numbers = m.numbers;
+        for (const auto& num : m.numbers) {
+            if (!b.train.id.empty()) b.train.id += "/";
+            b.train.id += num;
+        }
+        b.train.stops = std::move(*stops);
+        b.nType = TrainTypeFromNumber(m.numbers.front());
+        built.push_back(std::move(b));
+    }
+
+    auto matches = [](const Built& b, const std::string& name) {
+        return b.train.id == name || std::find(b.train.numbers.begin(), b.train.numbers.end(),
+                                               name) != b.train.numbers.end();
+    };
+    for (Built& b : built) {
+        for (const Override& o : overrides) {
+            if (o.station.empty() && o.nType > 0 && matches(b, o.train)) b.nType = o.nType;
+        }
+        const auto& stops = b.train.stops;
+        const bool sleepers = HasSleepers(stops);
+        b.fares.resize(stops.size());
+        for (std::size_t i = 1; i < stops.size(); ++i) {
+            b.fares[i] = ComputeFares(b.nType, stops[i].km - stops[0].km, sleepers);
+        }
+        for (const Override& o : overrides) {
+            if (o.station.empty() || !matches(b, o.train)) continue;
+            for (std::size_t i = 1; i < stops.size(); ++i) {
+                if (stops[i].station == o.station) {
+                    b.fares[i] = o.fares;
+                    ++report.fareOverrides;
+                }
+            }
+        }
+    }
+    std::sort(built.begin(), built.end(),
+              [](const Built& a, const Built& b) { return a.train.id < b.train.id; });
+    // Numbers are unique in the train list: a later train whose ID repeats is left out.
+    built.erase(std::unique(built.begin(), built.end(),
+                            [&](const Built& a, const Built& b) {
+                                if (a.train.id != b.train.id) return false;
+                                ++report.drops["number already used"];
+                                return true;
+                            }),
+                built.end());
+
+    // Stops and trains.
+    std::vector<std::vector<std::string>> listRows, stopRows;
+    std::map<std::string, int> calls;           // GBK station -> trains calling
+    std::map<std::string, std::string> utf8Of;  // GBK station -> UTF-8 name
+    for (const Built& b : built) {
+        const auto& stops = b.train.stops;
+        const int origin = stops.front().departure;
+        std::set<std::string> seen;
+        for (std::size_t i = 0; i < stops.size(); ++i) {
+            const CleanStop& s = stops[i];
+            const std::string name = Utf8ToGbk(s.station);
+            utf8Of[name] = s.station;
+            if (seen.insert(name).second) ++calls[name];
+            const bool first = i == 0, last = i + 1 == stops.size();
+            stopRows.push_back({b.train.id, name, IntText(static_cast<int>(i) + 1),
+                                first ? "" : ClockText(s.arrival),
+                                last ? "" : ClockText(s.departure),
+                                first ? "0" : RunTimeText(s.arrival - origin), IntText(s.km),
+                                b.fares[i].p1, b.fares[i].p2, b.fares[i].p3, b.fares[i].p4});
+        }
+        const CleanStop& end = stops.back();
+        const StopFares& f = b.fares.back();
+        listRows.push_back({b.train.id, IntText(b.nType), Utf8ToGbk(stops.front().station),
+                            Utf8ToGbk(end.station), ClockText(origin), ClockText(end.arrival),
+                            RunTimeText(end.arrival - origin), IntText(end.km), f.p1, f.p2, f.p3,
+                            f.p4});
+    }
+    report.trainsBuilt = static_cast<int>(listRows.size());
+    report.stopsBuilt = static_cast<int>(stopRows.size());
+    report.stations = static_cast<int>(calls.size());
+
+    // Pinyin short codes: the newest station list that has the name, else the readings.
+    std::vector<std::map<std::string, std::string>> lists;
+    for (const auto& text : sources.stationLists) lists.push_back(ParseStationList(text));
+    report.readingsAvailable = !sources.readings.empty();
+    report.readingsBuiltIn = sources.readingsBuiltIn;
+    struct PyRow {
+        std::string code, station;
+        int calls;
+    };
+    std::vector<PyRow> pyRows;
+    for (const auto& [name, count] : calls) {
+        const std::string& utf8 = utf8Of[name];
+        std::string code;
+        for (const auto& list : lists) {
+            const auto it = list.find(utf8);
+            if (it != list.end()) {
+                code = it->second;
+                ++report.shortcodesFromList;
+                break;
+            }
+        }
+        if (code.empty()) {
+            bool complete = true;
+            code = InitialsFromReadings(utf8, sources.readings, &complete);
+            ++report.shortcodesFromReadings;
+            if (!complete) {
+                ++report.shortcodesIncomplete;
+                report.notes.push_back("short code of " + utf8 + " lacks a character: " + code);
+            }
+        }
+        if (code.size() > 10) code.resize(10);
+        pyRows.push_back({code, name, count});
+    }
+    std::sort(pyRows.begin(), pyRows.end(), [](const PyRow& a, const PyRow& b) {
+        if (a.code != b.code) return a.code < b.code;
+        if (a.calls != b.calls) return a.calls > b.calls;
+        return a.station < b.station;
+    });
+    std::vector<std::vector<std::string>> spyRows;
+    for (const auto& r : pyRows) spyRows.push_back({r.station, r.code});
+
+    // Same-city groups, kept to the stations trains call at.
+    std::vector<std::vector<std::string>> smRows;
+    std::set<std::string> grouped;
+    int gp = 0;
+    for (const auto& group : ParseGroups(sources.groups)) {
+        std::vector<std::string> members;
+        for (const auto& utf8 : group) {
+            const std::string name = Utf8ToGbk(utf8);
+            if (calls.count(name) && !grouped.count(name) &&
+                std::find(members.begin(), members.end(), name) == members.end()) {
+                members.push_back(name);
+            }
+        }
+        if (members.size() < 2) {
+            ++report.groupsDropped;
+            continue;
+        }
+        ++gp;
+        for (const auto& name : members) {
+            grouped.insert(name);
+            smRows.push_back({name, IntText(gp)});
+        }
+    }
+    report.groupsKept = gp;
+    report.groupStations = static_cast<int>(smRows.size());
+
+    out.slist = WriteTableStream(KMListFields(), KMListIndexes(), listRows);
+    out.strain = WriteTableStream(KMTrainFields(), KMTrainIndexes(), stopRows);
+    out.sm = WriteTableStream(KMSMFields(), KMSMIndexes(), smRows);
+    out.spy = WriteTableStream(KMPyFields(), KMPyIndexes(), spyRows);
+    return out;
+}
+
+std::string BuildReport::Text() const {
+    std::ostringstream o;
+    o << "Timetable build report\n";
+    o << "  stop rows read:            " << rowsRead << " (rejected " << rowsRejected << ")\n";
+    o << "  train numbers read:        " << numbersRead << "\n";
+    o << "  numbers merged into another number's train (identical stop lists): " << numbersMerged
+      << "\n";
+    if (numbersNotJoined) {
+        o << "  identical numbers left out (ID would exceed 35 characters): " << numbersNotJoined
+          << "\n";
+    }
+    o << "  distinct trains:           " << distinctTrains << "\n";
+    int repaired = 0, dropped = 0;
+    for (const auto& [why, n] : repairs) repaired += n;
+    for (const auto& [why, n] : drops) dropped += n;
+    o << "  trains repaired:           " << repaired << "\n";
+    for (const auto& [why, n] : repairs) o << "    " << why << ": " << n << "\n";
+    o << "  trains dropped:            " << dropped << "\n";
+    for (const auto& [why, n] : drops) o << "    " << why << ": " << n << "\n";
+    o << "  trains built:              " << trainsBuilt;
+    if (distinctTrains > 0) {
+        o << " (" << (1000 * trainsBuilt / distinctTrains) / 10.0 << " % of distinct trains)";
+    }
+    o << "\n  stops built:               " << stopsBuilt << "\n";
+    o << "  stations:                  " << stations << "\n";
+    o << "  short codes from station lists: " << shortcodesFromList
+      << ", from character readings: " << shortcodesFromReadings
+      << (!readingsAvailable ? " (no readings available)"
+          : readingsBuiltIn  ? " (readings file not available: built-in table)"
+                             : "")
+      << ", incomplete: " << shortcodesIncomplete << "\n";
+    o << "  same-city groups kept:     " << groupsKept << " (" << groupStations
+      << " stations), dropped (fewer than two served stations): " << groupsDropped << "\n";
+    if (fareOverrides) o << "  stop fares set by overrides: " << fareOverrides << "\n";
+    for (const auto& note : notes) o << "  note: " << note << "\n";
+    return o.str();
+}
+}  // namespace korvel::timetable

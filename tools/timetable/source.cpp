@@ -1,0 +1,185 @@
+// Reading the sources: stops.csv, the station lists, the same-city groups and the sample
+// overrides; numbers with identical stop lists become one train.
+#include <algorithm>
+#include <unordered_map>
+
+#include "timetable/builder.h"
+#include "timetable/text_util.h"
+
+namespace korvel::timetable {
+namespace {
+
+constexpr std::size_t kMaxIdLength = 35;
+
+}  // namespace
+
+int ParseClock(std::string_view text) {
+    text = Trim(text);
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return -1;
+    const auto h = ParseInt(text.substr(0, colon));
+    const auto m = ParseInt(text.substr(colon + 1));
+    if (!h || !m || *h < 0 || *h > 23 || *m < 0 || *m > 59) return -1;
+    return *h * 60 + *m;
+}
+
+std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report) {
+    text = StripBom(text);
+    std::vector<SourceTrain> trains;
+    std::unordered_map<std::string, std::size_t> byNumber;
+    std::vector<std::vector<std::pair<int, SourceStop>>> numbered;
+    bool header = true;
+    for (std::string_view line : Split(text, '\n')) {
+        line = Trim(line);
+        if (line.empty()) continue;
+        if (header) {
+            header = false;
+            if (line.substr(0, 4) == "tid,") continue;
+        }
+        ++report.rowsRead;
+        const auto f = Split(line, ',');
+        if (f.size() != 7) {
+            ++report.rowsRejected;
+            continue;
+        }
+        const std::string number(Trim(f[0]));
+        const auto sno = ParseInt(f[1]);
+        const auto day = ParseInt(f[5]);
+        const auto km = ParseInt(f[6]);
+        if (number.empty() || !sno || !day || !km || Trim(f[2]).empty()) {
+            ++report.rowsRejected;
+            continue;
+        }
+        SourceStop stop;
+        stop.station = std::string(Trim(f[2]));
+        stop.arrival = ParseClock(f[3]);
+        stop.departure = ParseClock(f[4]);
+        stop.day = *day;
+        stop.km = *km < 0 ? -1 : *km;
+        auto [it, added] = byNumber.emplace(number, trains.size());
+        if (added) {
+            trains.push_back({number, {}});
+            numbered.emplace_back();
+        }
+        numbered[it->second].emplace_back(*sno, std::move(stop));
+    }
+    // Some numbers list their whole stop list twice. A stop number given again with the same
+    // row is kept once; given again with a different row it leaves the stop order unknown,
+    // and the number is left out.
+    const auto same = [](const SourceStop& a, const SourceStop& b) {
+        return a.station == b.station && a.arrival == b.arrival && a.departure == b.departure &&
+               a.day == b.day && a.km == b.km;
+    };
+    std::vector<SourceTrain> kept;
+    kept.reserve(trains.size());
+    for (std::size_t i = 0; i < trains.size(); ++i) {
+        auto& rows = numbered[i];
+        std::stable_sort(rows.begin(), rows.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        bool repeated = false;
+        bool conflicting = false;
+        int lastSno = 0;
+        for (auto& [sno, stop] : rows) {
+            if (!trains[i].stops.empty() && sno == lastSno) {
+                if (same(trains[i].stops.back(), stop)) {
+                    repeated = true;
+                } else {
+                    conflicting = true;
+                }
+                continue;
+            }
+            lastSno = sno;
+            trains[i].stops.push_back(std::move(stop));
+        }
+        if (conflicting) {
+            ++report.drops["conflicting rows for one stop number"];
+            continue;
+        }
+        if (repeated) ++report.repairs["stop list given twice"];
+        kept.push_back(std::move(trains[i]));
+    }
+    report.numbersRead = static_cast<int>(trains.size());
+    return kept;
+}
+
+std::map<std::string, std::string> ParseStationList(std::string_view text) {
+    std::map<std::string, std::string> out;
+    const auto entries = Split(text, '@');
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const auto f = Split(entries[i], '|');
+        if (f.size() < 5) continue;
+        const std::string name(Trim(f[1]));
+        std::string initials;
+        for (char c : Trim(f[4])) {
+            if (c >= 'a' && c <= 'z')
+                initials += static_cast<char>(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z')
+                initials += c;
+        }
+        if (!name.empty() && !initials.empty()) out.emplace(name, initials);
+    }
+    return out;
+}
+
+std::vector<std::vector<std::string>> ParseGroups(std::string_view text) {
+    std::vector<std::vector<std::string>> groups;
+    for (std::string_view line : Split(StripBom(text), '\n')) {
+        std::vector<std::string> g;
+        for (std::string_view name : Split(Trim(line), ',')) {
+            name = Trim(name);
+            if (!name.empty()) g.emplace_back(name);
+        }
+        if (!g.empty()) groups.push_back(std::move(g));
+    }
+    return groups;
+}
+
+std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& trains,
+                                              BuildReport& report) {
+    std::vector<MergedTrain> merged;
+    std::unordered_map<std::string, std::size_t> byStops;
+    for (const SourceTrain& t : trains) {
+        std::string key;
+        for (const SourceStop& s : t.stops) {
+            key += s.station + '\x1F' + IntText(s.arrival) + ',' + IntText(s.departure) + ',' +
+                   IntText(s.day) + ',' + IntText(s.km) + '\x1E';
+        }
+        auto [it, added] = byStops.emplace(key, merged.size());
+        if (added) {
+            merged.push_back({{t.number}, t.stops});
+            continue;
+        }
+        MergedTrain& m = merged[it->second];
+        std::size_t length = 0;
+        for (const auto& n : m.numbers) length += n.size() + 1;
+        if (length + t.number.size() > kMaxIdLength) {
+            ++report.numbersNotJoined;
+            continue;
+        }
+        m.numbers.push_back(t.number);
+        ++report.numbersMerged;
+    }
+    report.distinctTrains = static_cast<int>(merged.size());
+    return merged;
+}
+
+std::vector<Override> ParseOverrides(std::string_view text) {
+    std::vector<Override> out;
+    for (std::string_view line : Split(StripBom(text), '\n')) {
+        line = Trim(line);
+        if (line.empty() || line.front() == '#') continue;
+        const auto f = Split(line, ',');
+        if (f.size() < 3 || Trim(f[0]) == "train") continue;
+        Override o;
+        o.train = std::string(Trim(f[0]));
+        o.station = std::string(Trim(f[1]));
+        o.nType = ParseInt(f[2]).value_or(0);
+        if (f.size() >= 7) {
+            o.fares = {std::string(Trim(f[3])), std::string(Trim(f[4])), std::string(Trim(f[5])),
+                       std::string(Trim(f[6]))};
+        }
+        out.push_back(std::move(o));
+    }
+    return out;
+}
+}  // namespace korvel::timetable
