@@ -10,6 +10,27 @@
 #include "timetable/text_util.h"
 
 namespace korvel::timetable {
+namespace {
+
+// Counts the segments whose distance the repair changed and that the network knows, and how
+// many of them ended up more than 5 % off what the network gives.
+void CheckAgainstConsensus(const std::vector<SourceStop>& source,
+                           const std::vector<CleanStop>& clean, const DistanceConsensus& network,
+                           BuildReport& report) {
+    for (std::size_t i = 1; i < clean.size() && i < source.size(); ++i) {
+        const int built = clean[i].km - clean[i - 1].km;
+        if (source[i].km >= 0 && source[i - 1].km >= 0 &&
+            source[i].km - source[i - 1].km == built) {
+            continue;
+        }
+        const auto expected = network.Between(clean[i - 1].station, clean[i].station);
+        if (!expected) continue;
+        ++report.repairedSegmentsChecked;
+        if (!NearConsensus(built, *expected)) ++report.repairedSegmentsOff;
+    }
+}
+
+}  // namespace
 
 // --- the build -----------------------------------------------------------------------------------
 
@@ -31,13 +52,22 @@ BuildOutput BuildTimetable(const Sources& sources) {
         std::vector<StopFares> fares;
     };
     std::vector<Built> built;
+    const DistanceConsensus network = BuildConsensus(merged);
+    report.consensusPairs = static_cast<int>(network.Pairs());
+    auto drop = [&](const std::string& reason, const std::string& number) {
+        ++report.drops[reason];
+        auto& examples = report.dropExamples[reason];
+        if (examples.size() < 3) examples.push_back(number);
+    };
     for (const MergedTrain& m : merged) {
         std::string reason, repaired;
-        auto stops = CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()));
+        auto stops =
+            CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()), &network);
         if (!stops) {
-            ++report.drops[reason];
+            drop(reason, m.numbers.front());
             continue;
         }
+        CheckAgainstConsensus(m.stops, *stops, network, report);
         bool badName = false;
         for (const auto& s : *stops) {
             const std::string gbk = Utf8ToGbk(s.station);
@@ -46,7 +76,7 @@ BuildOutput BuildTimetable(const Sources& sources) {
             }
         }
         if (badName) {
-            ++report.drops["station name not in GBK or too long"];
+            drop("station name not in GBK or too long", m.numbers.front());
             continue;
         }
         if (!repaired.empty()) ++report.repairs[repaired];
@@ -91,7 +121,7 @@ BuildOutput BuildTimetable(const Sources& sources) {
     built.erase(std::unique(built.begin(), built.end(),
                             [&](const Built& a, const Built& b) {
                                 if (a.train.id != b.train.id) return false;
-                                ++report.drops["number already used"];
+                                drop("number already used", b.train.id);
                                 return true;
                             }),
                 built.end());
@@ -219,7 +249,20 @@ std::string BuildReport::Text() const {
     o << "  trains repaired:           " << repaired << "\n";
     for (const auto& [why, n] : repairs) o << "    " << why << ": " << n << "\n";
     o << "  trains dropped:            " << dropped << "\n";
-    for (const auto& [why, n] : drops) o << "    " << why << ": " << n << "\n";
+    for (const auto& [why, n] : drops) {
+        o << "    " << why << ": " << n;
+        const auto it = dropExamples.find(why);
+        if (it != dropExamples.end() && !it->second.empty()) {
+            o << " (";
+            for (std::size_t i = 0; i < it->second.size(); ++i)
+                o << (i ? ", " : "") << it->second[i];
+            o << ")";
+        }
+        o << "\n";
+    }
+    o << "  station pairs with a consensus distance: " << consensusPairs
+      << "; repaired segments against it: " << repairedSegmentsChecked
+      << ", more than 5 % off: " << repairedSegmentsOff << "\n";
     o << "  trains built:              " << trainsBuilt;
     if (distinctTrains > 0) {
         o << " (" << (1000 * trainsBuilt / distinctTrains) / 10.0 << " % of distinct trains)";

@@ -46,8 +46,12 @@ struct BuildReport {
     int numbersMerged = 0;     // numbers folded into another number's train
     int numbersNotJoined = 0;  // identical stop lists left out because the ID would be too long
     int distinctTrains = 0;
-    std::map<std::string, int> repairs;  // reason -> trains repaired
-    std::map<std::string, int> drops;    // reason -> trains dropped
+    std::map<std::string, int> repairs;                            // reason -> trains repaired
+    std::map<std::string, int> drops;                              // reason -> trains dropped
+    std::map<std::string, std::vector<std::string>> dropExamples;  // reason -> first numbers
+    int consensusPairs = 0;           // station pairs with a consensus distance
+    int repairedSegmentsChecked = 0;  // repaired segments that have a consensus
+    int repairedSegmentsOff = 0;      // of them, more than 5 % off it
     int trainsBuilt = 0;
     int stopsBuilt = 0;
     int stations = 0;
@@ -92,9 +96,44 @@ std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& tr
 // wrong stop (its neighbours agree); otherwise gives nothing and `reason` says why.
 // `repaired` receives the kind of repair made, if any. With `maxKmPerHour` above 0, a
 // distance that would have the train run faster than that between two stops is wrong too.
+class DistanceConsensus;
 std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
                                                  std::string* reason, std::string* repaired,
-                                                 int maxKmPerHour = 0);
+                                                 int maxKmPerHour = 0,
+                                                 const DistanceConsensus* network = nullptr);
+// The distance between two consecutive stations as most of the trains that run between them
+// give it. A pair counts only when at least two trains agree (within 2 % or 1 km) and they
+// are the majority of the trains that give a distance there; the direction does not matter.
+class DistanceConsensus {
+  public:
+    void Add(const std::string& a, const std::string& b, int km);
+    // Settles every pair; Between answers only after it.
+    void Finish();
+    std::optional<int> Between(const std::string& a, const std::string& b) const;
+    std::size_t Pairs() const { return consensus_.size(); }
+
+  private:
+    std::map<std::string, std::vector<int>> samples_;
+    std::map<std::string, int> consensus_;
+};
+// The consensus over every train's consecutive stops whose distances are both known.
+DistanceConsensus BuildConsensus(const std::vector<MergedTrain>& trains);
+
+// Distances for one train's stops from the network. `km` holds the source values (-1
+// unknown); `arrival` and `departure` are absolute minutes. The longest run of stops whose
+// own distances agree with each other, with the train's speed and with the consensus is kept;
+// the stops between are filled from the consensus (scaled to the kept neighbours, at most
+// 5 % off), else in proportion to running time. Nothing when that cannot give plausible
+// distances; `reason` then says why.
+std::optional<std::vector<int>> RepairFromNetwork(const std::vector<std::string>& stations,
+                                                  const std::vector<int>& arrival,
+                                                  const std::vector<int>& departure,
+                                                  const std::vector<int>& km,
+                                                  const DistanceConsensus& network,
+                                                  int maxKmPerHour, std::string* reason);
+// Whether a repaired segment of `km` lies within 5 % (or 1 km) of the consensus `expected`.
+bool NearConsensus(int km, int expected);
+
 // The fastest a train of the number's kind plausibly runs between two stops.
 int MaxSpeedForNumber(std::string_view number);
 

@@ -22,7 +22,8 @@ bool NonDecreasing(const std::vector<int>& v) {
 
 std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
                                                  std::string* reason, std::string* repaired,
-                                                 int maxKmPerHour) {
+                                                 int maxKmPerHour,
+                                                 const DistanceConsensus* network) {
     auto fail = [&](const char* why) -> std::optional<std::vector<CleanStop>> {
         if (reason) *reason = why;
         return std::nullopt;
@@ -123,6 +124,17 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
         return true;
     };
     auto plausible = [&]() { return distancesOk() && speedsOk(); };
+    if (!plausible() && network) {
+        // What the other trains on the line give comes first: it mends any number of stops.
+        std::vector<std::string> names(n);
+        for (std::size_t i = 0; i < n; ++i) names[i] = stops[i].station;
+        auto mended = RepairFromNetwork(names, arr, dep, km, *network, maxKmPerHour, nullptr);
+        if (mended) {
+            km = std::move(*mended);
+            if (!repairs.empty()) repairs += ", ";
+            repairs += "distances from the network";
+        }
+    }
     if (!plausible()) {
         const bool ordered = distancesOk();
         // One middle stop with an unknown or out-of-order distance, between two neighbours
@@ -130,6 +142,15 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
         int best = -1;
         long bestDeviation = -1;
         int bestKm = 0;
+        // A mended stop may not contradict what the other trains give for its two segments.
+        auto nearNetwork = [&](std::size_t k) {
+            if (!network) return true;
+            for (std::size_t i : {k, k + 1}) {
+                const auto e = network->Between(stops[i - 1].station, stops[i].station);
+                if (e && !NearConsensus(km[i] - km[i - 1], *e)) return false;
+            }
+            return true;
+        };
         for (std::size_t k = 1; k + 1 < n; ++k) {
             const int lo = km[k - 1], hi = km[k + 1];
             if (lo < 0 || hi < lo) continue;
@@ -141,7 +162,7 @@ std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& 
             }
             const int saved = km[k];
             km[k] = value;
-            if (plausible()) {
+            if (plausible() && nearNetwork(k)) {
                 const long deviation = saved < 0 ? 1L << 30 : std::labs(saved - value);
                 if (deviation > bestDeviation) {
                     bestDeviation = deviation;

@@ -92,7 +92,10 @@ std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& repor
             trains[i].stops.push_back(std::move(stop));
         }
         if (conflicting) {
-            ++report.drops["conflicting rows for one stop number"];
+            const char* why = "conflicting rows for one stop number";
+            ++report.drops[why];
+            if (report.dropExamples[why].size() < 3)
+                report.dropExamples[why].push_back(trains[i].number);
             continue;
         }
         if (repeated) ++report.repairs["stop list given twice"];
