@@ -7,6 +7,21 @@
 
 namespace korvel::cli {
 
+namespace {
+std::string& FolderSetting() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+void UseTimetableFolder(const std::string& folder) {
+    FolderSetting() = folder;
+}
+
+const std::string& TimetableFolder() {
+    return FolderSetting();
+}
+
 TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source) {
     TimetableLoad result;
     std::mutex eventsMutex;
@@ -14,6 +29,7 @@ TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSourc
     {
         TimetableLoader::Options options;
         options.source = source;
+        if (!source) options.folder = TimetableFolder();
         options.onEvent = [&](const LoadEvent& e) {
             std::lock_guard<std::mutex> lock(eventsMutex);
             result.events.push_back(e);

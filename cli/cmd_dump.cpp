@@ -1,6 +1,7 @@
 // korvel-cli dump TABLE [--index NAME]: one timetable table as UTF-8 CSV. The first line
 // holds the field names, then one line per record in the index's order (load order when no
 // index is named).
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -55,11 +56,20 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
 
     MemTable table;
     TableStreamFormat format;
+    const std::string& folder = source ? std::string() : TimetableFolder();
+    BlobSource read = source;
+    if (!read && !folder.empty()) read = FolderBlobSource(folder);
+    if (!read) read = [](std::string_view n) { return ReadBlob(n); };
     try {
-        LoadTableFromBlob(
-            which, table, format, source ? source : [](std::string_view n) { return ReadBlob(n); });
+        LoadTableFromBlob(which, table, format, read);
     } catch (const std::exception& e) {
-        err << "korvel-cli: cannot load " << LoadTableName(which) << ": " << e.what() << "\n";
+        std::string why = e.what();
+        // A damaged file of a timetable folder is named like a missing one.
+        const std::string path =
+            folder.empty() ? std::string()
+                           : (std::filesystem::path(folder) / LoadTableFile(which)).string();
+        if (!path.empty() && why.find(path) == std::string::npos) why = path + ": " + why;
+        err << "korvel-cli: cannot load " << LoadTableName(which) << ": " << why << "\n";
         return kExitFailure;
     }
 

@@ -38,8 +38,12 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
         }
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
-    out << "The embedded timetable is a 2019 timetable compiled from public sources and is not "
-           "accurate to the day; fares are reference fares estimated by a tariff model.\n";
+    if (!source && !TimetableFolder().empty()) {
+        out << "Timetable folder: " << TimetableFolder() << "\n";
+    } else {
+        out << "The embedded timetable is a 2019 timetable compiled from public sources and is "
+               "not accurate to the day; fares are reference fares estimated by a tariff model.\n";
+    }
     return load.ok ? kExitOk : kExitFailure;
 }
 

@@ -157,6 +157,7 @@ struct Session {
 bool Start(Session& s, const BlobSource& source) {
     StartOptions options;
     options.source = source;
+    if (!source) options.timetableFolder = TimetableFolder();
     s.controller.FormCreate(std::move(options));
     return !s.view.LoadFailed();
 }

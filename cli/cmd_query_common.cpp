@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/main_controller.h"
 #include "views/detail_window.h"
 #include "views/text_grid.h"
 #include "views/transfer_window.h"
@@ -43,8 +44,9 @@ MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string
 }
 
 void ConsoleView::SetStatusText(int panel, const std::string& gbk) {
-    // Panel 0 carries the version; any other text is a load failure.
-    if (panel == 0) return;
+    // Panel 0 carries the version and the timetable panel what was loaded; any other text
+    // is a load failure.
+    if (panel == 0 || panel == kTimetableStatusPanel) return;
     loadFailed_ = true;
     err_ << "korvel-cli: " << ToUtf8(gbk) << "\n";
 }

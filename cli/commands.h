@@ -45,8 +45,13 @@ struct TimetableLoad {
     bool ok = false;                // every table loaded
 };
 
+// The timetable folder of `--timetable DIR` (UTF-8), used by every command instead of the
+// embedded timetable when no source is given; empty for the embedded timetable.
+void UseTimetableFolder(const std::string& folder);
+const std::string& TimetableFolder();
+
 // Runs both start-up loaders over `tables` and waits for them. An empty source means the
-// embedded blobs.
+// embedded blobs, or the folder of UseTimetableFolder.
 TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source = {});
 
 // Loads the whole timetable for a query command. On failure writes one line per failed

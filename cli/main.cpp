@@ -44,7 +44,10 @@ constexpr Command kCommands[] = {
 };
 
 void Usage(std::ostream& os) {
-    os << "usage: korvel-cli COMMAND [ARGS...]\n\ncommands:\n";
+    os << "usage: korvel-cli [--timetable DIR] COMMAND [ARGS...]\n\n"
+          "  --timetable DIR  read SLIST.stream, STRAIN.stream, SM.stream and SPY.stream from\n"
+          "                   DIR (as korvel-ttbuild writes them) instead of the embedded\n"
+          "                   timetable\n\ncommands:\n";
     for (const Command& c : kCommands) {
         std::string line = "  " + std::string(c.name);
         if (!c.usage.empty()) line += " " + std::string(c.usage);
@@ -56,16 +59,25 @@ void Usage(std::ostream& os) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    if (argc < 2) {
+    int first = 1;
+    if (argc > 1 && std::string(argv[1]) == "--timetable") {
+        if (argc < 3 || std::string(argv[2]).empty()) {
+            std::cerr << "korvel-cli: --timetable needs a folder\n";
+            return korvel::cli::kExitUsage;
+        }
+        korvel::cli::UseTimetableFolder(argv[2]);
+        first = 3;
+    }
+    if (argc <= first) {
         Usage(std::cerr);
         return korvel::cli::kExitUsage;
     }
-    const std::string name = argv[1];
+    const std::string name = argv[first];
     if (name == "help" || name == "--help" || name == "-h") {
         Usage(std::cout);
         return korvel::cli::kExitOk;
     }
-    const std::vector<std::string> args(argv + 2, argv + argc);
+    const std::vector<std::string> args(argv + first + 1, argv + argc);
     for (const Command& c : kCommands) {
         if (c.name != name) continue;
         try {

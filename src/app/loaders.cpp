@@ -2,6 +2,9 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "resources/resources.h"
@@ -71,6 +74,31 @@ std::string_view LoadTableIndex(LoadTable table) {
     return "";
 }
 
+std::string LoadTableFile(LoadTable table) {
+    std::string name(LoadTableBlob(table));
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return name + ".stream";
+}
+
+BlobSource FolderBlobSource(const std::string& folder) {
+    return [folder](std::string_view blob) {
+        for (LoadTable t :
+             {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+            if (LoadTableBlob(t) != blob) continue;
+            const std::filesystem::path path = std::filesystem::path(folder) / LoadTableFile(t);
+            std::ifstream in(path, std::ios::binary);
+            if (!in) throw BlobError(path.string() + ": cannot be read");
+            std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                             std::istreambuf_iterator<char>());
+            if (in.bad()) throw BlobError(path.string() + ": read error");
+            return bytes;
+        }
+        throw BlobError("no timetable file for blob " + std::string(blob));
+    };
+}
+
 std::atomic<int>& LoadFlags::For(LoadTable table) {
     switch (table) {
         case LoadTable::KMPy:
@@ -134,7 +162,9 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
 
 TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
     : tables_(tables), flags_(flags), options_(std::move(options)) {
-    if (!options_.source) {
+    if (!options_.source && !options_.folder.empty()) {
+        options_.source = FolderBlobSource(options_.folder);
+    } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
     }
 }
@@ -188,6 +218,13 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     }
     if (!event.ok) {
         if (event.error.empty()) event.error = "unknown error";
+        // A damaged file in a timetable folder is named, so that the user knows which one.
+        if (!options_.folder.empty()) {
+            const std::string path =
+                (std::filesystem::path(options_.folder) / LoadTableFile(which)).string();
+            if (event.error.find(path) == std::string::npos)
+                event.error = path + ": " + event.error;
+        }
         // Nothing may read a half-loaded table: leave it empty.
         table = MemTable();
         event.records = 0;

@@ -35,6 +35,9 @@ std::string_view LoadTableName(LoadTable table);
 std::string_view LoadTableBlob(LoadTable table);
 // The index a loaded table is left on ("" for KMPy: load order).
 std::string_view LoadTableIndex(LoadTable table);
+// The file korvel-ttbuild writes the table's stream to: "SPY.stream", "SLIST.stream",
+// "SM.stream", "STRAIN.stream".
+std::string LoadTableFile(LoadTable table);
 
 struct LoadFlags {
     std::atomic<int> PyLoaded{0};
@@ -63,6 +66,10 @@ using BlobSource = std::function<std::vector<unsigned char>(std::string_view nam
 // Called on the loader thread right after the table's flag is set (or after it failed).
 using LoadCallback = std::function<void(const LoadEvent&)>;
 
+// Reads the table streams from the files korvel-ttbuild writes in `folder` (UTF-8 path)
+// instead of the embedded blobs; throws BlobError naming the file when one cannot be read.
+BlobSource FolderBlobSource(const std::string& folder);
+
 // Loads one table from its blob into `table` with `format`, selects its index and checks
 // that the fields the program reads are there. Throws on any failure; the table may then be
 // partly filled (TimetableLoader clears it).
@@ -74,6 +81,9 @@ class TimetableLoader {
     struct Options {
         BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
         LoadCallback onEvent;  // may be empty
+        // With `source` empty: read the four streams from this folder instead of the
+        // embedded blobs; a failure names the table's file.
+        std::string folder;
     };
 
     // The tables and flags must outlive the loader; the loader joins its threads in its

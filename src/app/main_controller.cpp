@@ -93,6 +93,9 @@ void MainController::FormCreate(StartOptions options) {
     std::mutex finishedMutex;
     TimetableLoader::Options loaderOptions;
     loaderOptions.source = std::move(options.source);
+    timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
+    loaderOptions.folder = timetableFolder_;
+    loadFailed_ = false;
     if (synchronous) {
         loaderOptions.onEvent = [&finished, &finishedMutex](const LoadEvent& e) {
             std::lock_guard<std::mutex> lock(finishedMutex);
@@ -123,6 +126,7 @@ void MainController::FormCreate(StartOptions options) {
 
 void MainController::OnTableLoaded(const LoadEvent& event) {
     if (!event.ok) {
+        loadFailed_ = true;
         view_.SetStatusText(
             1, kLoadFailed + std::string(LoadTableName(event.table)) + " " + event.error);
         return;
@@ -133,6 +137,13 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
         stopIndex_ = std::make_unique<StopIndex>(tables_);
         for (Control c : kQueryButtons) view_.SetEnabled(c, true);
     }
+    const bool all = Loaded(LoadTable::KMPy) && Loaded(LoadTable::KMList) &&
+                     Loaded(LoadTable::KMSM) && Loaded(LoadTable::KMTrain);
+    if (all && !loadFailed_) view_.SetStatusText(kTimetableStatusPanel, TimetableText());
+}
+
+std::string MainController::TimetableText() const {
+    return TimetableDescription(timetableFolder_, tables_, flags_);
 }
 
 void MainController::WaitForLoaders() {

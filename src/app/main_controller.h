@@ -32,14 +32,26 @@ std::string VersionStatusText();
 // The application title "Korvel时刻" (GBK), the caption of the no-direct-train question.
 std::string ApplicationTitle();
 
+// The status bar panel that names the timetable in use once it has loaded.
+inline constexpr int kTimetableStatusPanel = 4;
+
 // Hands a call over to the user-interface thread. It must not run calls after the
 // controller that queued them has been destroyed.
 using Poster = std::function<void(std::function<void()>)>;
 
 struct StartOptions {
-    BlobSource source;  // empty: the embedded blobs
+    BlobSource source;  // empty: the embedded blobs (or the folder below)
     Poster post;        // empty: load synchronously inside FormCreate
+    // With `source` empty: the folder of the four table streams korvel-ttbuild writes
+    // (UTF-8 path), used instead of the embedded timetable.
+    std::string timetableFolder;
 };
+
+// Which timetable is in use and what it holds (GBK), for the status bar and the about box:
+// "内置2019年时刻表" or "时刻表目录 DIR", then the counts of trains, stops and stations once
+// the tables have loaded.
+std::string TimetableDescription(const std::string& folder, const Timetable& tables,
+                                 const LoadFlags& flags);
 
 class MainController {
   public:
@@ -126,6 +138,10 @@ class MainController {
     const std::string& TransferStation() const { return transferStation_; }
     int ShownCount() const { return grid_.ShownCount(); }
     Timetable& Tables() { return tables_; }
+    // The timetable in use, as the status bar shows it once every table has loaded.
+    std::string TimetableText() const;
+    // The timetable folder given to FormCreate (empty: the embedded timetable).
+    const std::string& TimetableFolder() const { return timetableFolder_; }
     const LoadFlags& Flags() const { return flags_; }
     // The open transfer window (only while it is shown).
     TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
@@ -147,6 +163,8 @@ class MainController {
     Timetable tables_;
     LoadFlags flags_;
     std::unique_ptr<TimetableLoader> loader_;
+    std::string timetableFolder_;
+    bool loadFailed_ = false;
     // Built once KMTrain has loaded: lets the station-to-station and station timetable
     // queries read only the stations' own stops instead of scanning every stop.
     std::unique_ptr<StopIndex> stopIndex_;

@@ -9,6 +9,10 @@ namespace korvel {
 extern const BlobResource kEmbeddedBlobs[];
 extern const std::size_t kEmbeddedBlobCount;
 
+std::string_view EmbeddedTimetableKind() {
+    return KORVEL_EMBEDDED_TIMETABLE_KIND;
+}
+
 std::span<const BlobResource> EmbeddedBlobs() {
     return {kEmbeddedBlobs, kEmbeddedBlobCount};
 }

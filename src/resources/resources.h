@@ -15,6 +15,10 @@ namespace korvel {
 // UPDATE, ABOUT. Names are stored upper-case.
 std::span<const BlobResource> EmbeddedBlobs();
 
+// Where the embedded timetable came from when the program was built: "builder" (the 2019
+// timetable from the source data), "sample" or "placeholder".
+std::string_view EmbeddedTimetableKind();
+
 // The bytes of the embedded blob `name` (any case), inflated when it is stored compressed.
 // Throws BlobError when there is no such blob or its stored bytes are damaged.
 std::vector<unsigned char> ReadBlob(std::string_view name);

@@ -1,6 +1,8 @@
 // Korvel时刻: the desktop program. Creates the main window, which starts loading the
 // timetable at once, and runs until the window is closed.
 #include <QApplication>
+#include <QStringList>
+#include <utility>
 
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
@@ -12,8 +14,17 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     korvel::ui::SetUpApplication(app);
 
+    // --timetable DIR: the four table streams korvel-ttbuild wrote, instead of the embedded
+    // timetable.
+    korvel::StartOptions options;
+    const QStringList arguments = QApplication::arguments();
+    const qsizetype at = arguments.indexOf(QStringLiteral("--timetable"));
+    if (at > 0 && at + 1 < arguments.size()) {
+        options.timetableFolder = arguments[at + 1].toStdString();
+    }
+
     korvel::ui::TFrmKorvel window;
-    window.FormCreate();
+    window.FormCreate(std::move(options));
     window.show();
     return app.exec();
 }

@@ -178,7 +178,7 @@ class TFrmKorvel : public QWidget, public MainView {
     DepartWindow customDepart_{6 * 60, 12 * 60};
     int departIndex_ = 0;  // the choice before 自定义… was picked
 
-    std::array<QLabel*, 4> statusPanels_{};
+    std::array<QLabel*, 5> statusPanels_{};
     std::vector<QPixmap> imageListBig_;
     QPixmap logo_pixmap_;
     QPixmap update_pixmap_;

@@ -115,7 +115,9 @@ void TFrmKorvel::WireMenu() {
     menu.MExportClick = [&c] { c.MExportClick(); };
     menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
     menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
-    menu.MAboutClick = [this] { korvel::MAboutClick(this, logo_pixmap_); };
+    menu.MAboutClick = [this] {
+        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+    };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
     // The open menu takes the mouse, so the button never hears the pointer leave it and would
@@ -127,8 +129,9 @@ void TFrmKorvel::WireMenu() {
             b->update();
         });
     });
-    connect(btnAbout_, &QPushButton::clicked, this,
-            [this] { korvel::MAboutClick(this, logo_pixmap_); });
+    connect(btnAbout_, &QPushButton::clicked, this, [this] {
+        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+    });
     connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
 }
 

@@ -17,10 +17,12 @@ void TFrmKorvel::BuildStatusBar() {
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
     FillBackground(bar, Rgb(0xE3EFF3));
-    const int widths[4] = {150, 300, 150, 50};
-    const char* texts[4] = {"", "Korvel时刻在手，出差旅行无忧！", "korvel@example.org", "Korvel"};
+    // The fifth panel, in the room left on the right, names the timetable in use.
+    const int widths[5] = {150, 300, 150, 50, kClientWidth - 658};
+    const char* texts[5] = {"", "Korvel时刻在手，出差旅行无忧！", "korvel@example.org", "Korvel",
+                            ""};
     int x = 0;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(Q(texts[i]), bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFrameShape(QFrame::Panel);
@@ -69,7 +71,7 @@ void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to)
 }
 
 void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {
-    if (panel < 0 || panel >= 4) return;
+    if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return;
     statusPanels_[panel]->setText(QStringFromGbk(gbk));
 }
 

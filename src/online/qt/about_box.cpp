@@ -100,12 +100,20 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
     auto* note =
         new QLabel(QString::fromUtf8("内置2019年列车时刻表，整理自公开资料；票价为估算值。"), this);
     note->setObjectName(QStringLiteral("LabData"));
+    labData_ = note;
     note->setFont(SongFont(12));
     note->setAlignment(Qt::AlignHCenter);
     note->setGeometry(0, 188, 361, 16);
     QPalette notePalette = note->palette();
     notePalette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
     note->setPalette(notePalette);
+}
+
+void TFrmAbout::SetTimetableText(const QString& timetable) {
+    labData_->setText(timetable + QString::fromUtf8("；票价为估算值。"));
+    labData_->setToolTip(timetable);
+    labData_->setWordWrap(true);
+    labData_->setGeometry(4, 176, 353, 34);
 }
 
 void TFrmAbout::Label2Click() {
@@ -131,8 +139,9 @@ bool TFrmAbout::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void MAboutClick(QWidget* mainWindow, const QPixmap& logo) {
+void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timetable) {
     TFrmAbout box(mainWindow);
+    if (!timetable.isEmpty()) box.SetTimetableText(timetable);
     box.ImageLogo()->setPixmap(logo);
     if (!logo.isNull()) box.ImageLogo()->resize(logo.size());
     box.LabVer()->setText(QString::fromUtf8("版本:") +

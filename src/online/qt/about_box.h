@@ -22,6 +22,10 @@ class TFrmAbout : public QDialog {
     QLabel* LabVer() const { return labVer_; }
     QLabel* Label2() const { return label2_; }
 
+    // Says which timetable is in use and what it holds (in place of the built-in note,
+    // on up to two lines), followed by the note on fares.
+    void SetTimetableText(const QString& timetable);
+
     // The home-page address and the logo open the publisher's page.
     static void Label2Click();
 
@@ -33,10 +37,12 @@ class TFrmAbout : public QDialog {
     QLabel* imageLogo_ = nullptr;
     QLabel* labVer_ = nullptr;
     QLabel* label2_ = nullptr;
+    QLabel* labData_ = nullptr;
 };
 
 // MAboutClick (also BTNAbout): a fresh about box owned by `mainWindow`, showing the main
 // window's `logo` and the version, shown modally and destroyed when it closes.
-void MAboutClick(QWidget* mainWindow, const QPixmap& logo);
+// `timetable`, when given, says which timetable is in use (SetTimetableText).
+void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timetable = {});
 
 }  // namespace korvel

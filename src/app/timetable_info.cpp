@@ -1,0 +1,34 @@
+// Which timetable the program is using and what it holds, in words for the status bar and
+// the about box.
+#include <string>
+
+#include "app/main_controller.h"
+#include "data/gbk.h"
+#include "resources/resources.h"
+
+namespace korvel {
+
+std::string TimetableDescription(const std::string& folder, const Timetable& tables,
+                                 const LoadFlags& flags) {
+    std::string text;
+    if (!folder.empty()) {
+        text = Utf8ToGbk("时刻表目录 ") + Utf8ToGbk(folder);
+    } else if (EmbeddedTimetableKind() == "builder") {
+        text = Utf8ToGbk("内置2019年时刻表");
+    } else {
+        text = Utf8ToGbk("内置示例时刻表");
+    }
+    std::string counts;
+    auto add = [&](LoadTable t, std::uint32_t n, const char* unit) {
+        if (!flags.Loaded(t)) return;
+        if (!counts.empty()) counts += ", ";
+        counts += std::to_string(n) + Utf8ToGbk(unit);
+    };
+    add(LoadTable::KMList, tables.KMList.RecordCount(), "车次");
+    add(LoadTable::KMTrain, tables.KMTrain.RecordCount(), "停站");
+    add(LoadTable::KMPy, tables.KMPy.RecordCount(), "车站");
+    if (!counts.empty()) text += ": " + counts;
+    return text;
+}
+
+}  // namespace korvel

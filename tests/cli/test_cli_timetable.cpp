@@ -1,0 +1,113 @@
+// korvel-cli --timetable DIR: the commands read a folder of table streams instead of the
+// embedded timetable; a damaged or missing file is named and the exit status is non-zero.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int rc = -1;
+    std::string out, err;
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+CliRun Cli(const std::string& args) {
+    const fs::path base =
+        fs::path(::testing::TempDir()) /
+        ("korvel_cli_tt_" +
+         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" +
+                            base.string() + ".out' 2>'" + base.string() + ".err' </dev/null";
+    const int status = std::system(cmd.c_str());
+    CliRun r;
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = Slurp(base.string() + ".out");
+    r.err = Slurp(base.string() + ".err");
+    return r;
+}
+
+// A copy of the sample timetable's streams, as korvel-ttbuild wrote them.
+fs::path SampleFolder(const std::string& name) {
+    const fs::path dir = fs::path(::testing::TempDir()) / ("korvel_cli_tt_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const char* f : {"SLIST.stream", "STRAIN.stream", "SM.stream", "SPY.stream"}) {
+        fs::copy_file(fs::path(KORVEL_SAMPLE_STREAMS) / f, dir / f);
+    }
+    return dir;
+}
+
+class CliTimetableFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(fs::path(KORVEL_SAMPLE_STREAMS) / "SLIST.stream")) {
+            GTEST_SKIP() << "no sample timetable in this build";
+        }
+    }
+};
+
+TEST_F(CliTimetableFolder, CommandsReadTheFolder) {
+    const fs::path dir = SampleFolder("good");
+    const CliRun load = Cli("--timetable '" + dir.string() + "' load");
+    EXPECT_EQ(load.rc, 0) << load.err;
+    EXPECT_NE(load.out.find("Timetable folder: " + dir.string()), std::string::npos) << load.out;
+    EXPECT_TRUE(load.err.empty()) << load.err;
+
+    // The dump of the folder's train list is the sample's, whatever the program embeds.
+    const CliRun dump = Cli("--timetable '" + dir.string() + "' dump KMList");
+    EXPECT_EQ(dump.rc, 0) << dump.err;
+    std::size_t lines = 0;
+    for (char ch : dump.out) lines += ch == '\n';
+    const std::string slist = Slurp(dir / "SLIST.stream");
+    std::size_t rows = 0;
+    for (std::size_t at = slist.find("\r\n\"", slist.find("@@TABLEDEF END@@"));
+         at != std::string::npos; at = slist.find("\r\n\"", at + 1)) {
+        ++rows;
+    }
+    EXPECT_EQ(lines, rows);  // header line + one per train, as in the stream
+
+    const CliRun direct = Cli("--timetable '" + dir.string() + "' direct 北京 上海");
+    EXPECT_EQ(direct.rc, 0) << direct.err;
+    EXPECT_NE(direct.out.find("结果:"), std::string::npos);
+}
+
+TEST_F(CliTimetableFolder, DamagedOrMissingFilesFailNamingTheFile) {
+    const fs::path dir = SampleFolder("damaged");
+    {
+        std::ofstream(dir / "STRAIN.stream", std::ios::binary | std::ios::trunc)
+            << "\"@@FILE VERSION@@\",\"251\"\r\n\"@@TABLEDEF START@@\"\r\n"
+               "\"ID=Nonsense,35,\"\"ID\"\",\"\"\"\",35,Data,\"\"\"\"\"\r\n";
+    }
+    const CliRun direct = Cli("--timetable '" + dir.string() + "' direct 北京 上海");
+    EXPECT_EQ(direct.rc, 1);
+    EXPECT_NE(direct.err.find((dir / "STRAIN.stream").string()), std::string::npos) << direct.err;
+    EXPECT_EQ(direct.out.find("结果:"), std::string::npos) << direct.out;
+
+    fs::remove(dir / "SPY.stream");
+    const CliRun load = Cli("--timetable '" + dir.string() + "' load");
+    EXPECT_EQ(load.rc, 1);
+    EXPECT_NE(load.err.find((dir / "SPY.stream").string()), std::string::npos) << load.err;
+
+    const CliRun none = Cli("--timetable '" + (dir / "nothing").string() + "' dump KMSM");
+    EXPECT_EQ(none.rc, 1);
+    EXPECT_NE(none.err.find("SM.stream"), std::string::npos) << none.err;
+
+    const CliRun usage = Cli("--timetable");
+    EXPECT_EQ(usage.rc, 2);
+}
+
+}  // namespace
+}  // namespace korvel

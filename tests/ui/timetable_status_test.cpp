@@ -1,0 +1,49 @@
+// The window names the timetable in use in its status bar, and a damaged timetable folder's
+// file in the failure panel.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "main_window_test_util.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::unique_ptr<ui::TFrmKorvel> WindowOnFolder(const fs::path& dir) {
+    auto w = test::NewWindow();
+    StartOptions options;
+    options.timetableFolder = dir.string();
+    w->FormCreate(options);
+    w->Controller().WaitForLoaders();
+    for (int i = 0; i < 50; ++i) QApplication::processEvents();
+    return w;
+}
+
+TEST(MainWindowTimetableTest, StatusBarNamesTheFolderOrTheDamagedFile) {
+    const fs::path sample = KORVEL_SAMPLE_STREAMS;
+    if (!fs::exists(sample / "SLIST.stream")) GTEST_SKIP() << "no sample timetable";
+    auto w = WindowOnFolder(sample);
+    EXPECT_TRUE(w->StatusPanel(4)->text().startsWith(
+        QString::fromUtf8("时刻表目录 ") + QString::fromStdString(sample.string()) + ": "))
+        << w->StatusPanel(4)->text().toStdString();
+    EXPECT_EQ(w->StatusPanel(1)->text(), QStringLiteral("Korvel时刻在手，出差旅行无忧！"));
+
+    const fs::path damaged = fs::path(::testing::TempDir()) / "korvel_ui_damaged_timetable";
+    fs::remove_all(damaged);
+    fs::create_directories(damaged);
+    for (const char* f : {"SLIST.stream", "STRAIN.stream", "SM.stream"}) {
+        fs::copy_file(sample / f, damaged / f);
+    }
+    auto broken = WindowOnFolder(damaged);
+    EXPECT_TRUE(broken->StatusPanel(1)->text().contains(
+        QString::fromStdString((damaged / "SPY.stream").string())))
+        << broken->StatusPanel(1)->text().toStdString();
+    EXPECT_TRUE(broken->StatusPanel(4)->text().isEmpty());
+    EXPECT_FALSE(broken->IsEnabled(Control::ComboFZ));
+}
+
+}  // namespace
+}  // namespace korvel
