@@ -76,6 +76,17 @@ int ParseClock(std::string_view text);
 // stops.csv (UTF-8, optional byte-order mark, header line) grouped by number, stops in sno
 // order, numbers in first-seen order.
 std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report);
+// The first thing wrong with a stops.csv, by line (1 = the header) and column (1-based
+// byte position in the line), or nothing when every row is well formed: the header names
+// the seven columns, each row has seven values, the stop number is positive, the day not negative (0 is read as 1), the
+// times are HH:MM or -99:00 and the distance is whole kilometres or -1.
+struct SourceError {
+    int line = 0;
+    int column = 0;
+    std::string message;
+};
+std::optional<SourceError> CheckStopsCsv(std::string_view text);
+
 // Station list ("@bjb|北京北|VAP|beijingbei|bjb|...") as name -> upper-case initials.
 std::map<std::string, std::string> ParseStationList(std::string_view text);
 // One group a line, comma separated (byte-order mark and blank lines ignored).

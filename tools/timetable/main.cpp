@@ -1,5 +1,5 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
-//   korvel-ttbuild --source DIR --out DIR [--report FILE] [--sample]
+//   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,14 +44,19 @@ std::string ReadReadings() {
 }
 
 int Usage() {
-    std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--report FILE] [--sample]\n";
+    std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
+                 "[--sample]\n"
+                 "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
+                 "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
+                 "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
+                 "                 day,mileage) from elsewhere\n";
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    fs::path source, out, reportPath;
+    fs::path source, out, reportPath, stopsPath;
     bool sample = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -59,6 +64,8 @@ int main(int argc, char** argv) {
             source = argv[++i];
         else if (a == "--out" && i + 1 < argc)
             out = argv[++i];
+        else if (a == "--stops" && i + 1 < argc)
+            stopsPath = argv[++i];
         else if (a == "--report" && i + 1 < argc)
             reportPath = argv[++i];
         else if (a == "--sample")
@@ -69,9 +76,20 @@ int main(int argc, char** argv) {
     if (source.empty() || out.empty()) return Usage();
 
     Sources s;
-    if (!ReadFile(source / "timetable-2019" / "stops.csv", s.stopsCsv)) {
-        std::cerr << "korvel-ttbuild: cannot read " << (source / "timetable-2019" / "stops.csv")
-                  << "\n";
+    if (stopsPath.empty()) {
+        stopsPath = source / "timetable-2019" / "stops.csv";
+        if (!fs::exists(stopsPath) && fs::exists(source / "stops.csv")) {
+            stopsPath = source / "stops.csv";
+        }
+    }
+    if (!ReadFile(stopsPath, s.stopsCsv)) {
+        std::cerr << "korvel-ttbuild: cannot read " << stopsPath.string() << "\n";
+        return 1;
+    }
+    // A malformed source is refused before anything is written.
+    if (const auto bad = CheckStopsCsv(s.stopsCsv)) {
+        std::cerr << "korvel-ttbuild: " << stopsPath.string() << ":" << bad->line << ":"
+                  << bad->column << ": " << bad->message << "\n";
         return 1;
     }
     for (const char* name :
