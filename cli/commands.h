@@ -37,6 +37,11 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err);
 int RunDump(const Args& args, std::ostream& out, std::ostream& err);
 int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err);
 
+// --- export-gtfs: the timetable as a GTFS feed in a folder ---
+int RunExportGtfs(const Args& args, std::ostream& out, std::ostream& err);
+int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& out,
+                      std::ostream& err);
+
 // --- helpers for commands that need the timetable ---
 
 struct TimetableLoad {

@@ -41,6 +41,10 @@ constexpr Command kCommands[] = {
      "a train's stop list with the route and section summary lines", korvel::cli::RunStops},
     {"codes", "LETTERS [--format F]", "stations whose pinyin initials begin with LETTERS",
      korvel::cli::RunCodes},
+    {"export-gtfs", "DIR",
+     "write the timetable as a GTFS feed (agency, stops, routes, trips, stop_times, calendar, "
+     "feed_info)",
+     korvel::cli::RunExportGtfs},
 };
 
 void Usage(std::ostream& os) {

@@ -109,5 +109,24 @@ TEST_F(CliTimetableFolder, DamagedOrMissingFilesFailNamingTheFile) {
     EXPECT_EQ(usage.rc, 2);
 }
 
+TEST_F(CliTimetableFolder, ExportGtfsWritesTheFeed) {
+    const fs::path dir = SampleFolder("gtfs");
+    const fs::path feed = dir / "feed";
+    const CliRun run =
+        Cli("--timetable '" + dir.string() + "' export-gtfs '" + feed.string() + "'");
+    EXPECT_EQ(run.rc, 0) << run.err;
+    for (const char* f : {"agency.txt", "stops.txt", "routes.txt", "trips.txt", "stop_times.txt",
+                          "calendar.txt", "feed_info.txt"}) {
+        EXPECT_TRUE(fs::exists(feed / f)) << f;
+    }
+    EXPECT_EQ(Slurp(feed / "stop_times.txt")
+                  .rfind("trip_id,arrival_time,departure_time,stop_id,stop_sequence,"
+                         "shape_dist_traveled\r\n",
+                         0),
+              0u);
+    EXPECT_NE(Slurp(feed / "feed_info.txt").find(dir.string()), std::string::npos);
+    EXPECT_EQ(Cli("export-gtfs").rc, 2);
+}
+
 }  // namespace
 }  // namespace korvel

@@ -37,14 +37,24 @@ void CheckAgainstConsensus(const std::vector<SourceStop>& source,
 BuildOutput BuildTimetable(const Sources& sources) {
     BuildOutput out;
     BuildReport& report = out.report;
-    const auto source = ParseStopsCsv(sources.stopsCsv, report);
-    const auto merged = MergeIdenticalTrains(source, report);
-    // Numbers left out while reading count among the trains that did not survive.
-    if (auto it = report.drops.find("conflicting rows for one stop number");
-        it != report.drops.end()) {
-        report.distinctTrains += it->second;
+    std::vector<MergedTrain> merged;
+    if (sources.trains) {
+        // Trains from a feed are distinct already: each keeps its own number.
+        for (const SourceTrain& t : *sources.trains) {
+            merged.push_back({{t.number}, t.stops});
+            report.rowsRead += static_cast<int>(t.stops.size());
+        }
+        report.numbersRead = report.distinctTrains = static_cast<int>(merged.size());
+    } else {
+        merged = MergeIdenticalTrains(ParseStopsCsv(sources.stopsCsv, report), report);
+        // Numbers left out while reading count among the trains that did not survive.
+        if (auto it = report.drops.find("conflicting rows for one stop number");
+            it != report.drops.end()) {
+            report.distinctTrains += it->second;
+        }
     }
-    const auto overrides = ParseOverrides(sources.overrides);
+    auto overrides = ParseOverrides(sources.overrides);
+    for (const auto& [train, nType] : sources.types) overrides.push_back({train, "", nType, {}});
 
     struct Built {
         CleanTrain train;

@@ -78,8 +78,8 @@ int ParseClock(std::string_view text);
 std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report);
 // The first thing wrong with a stops.csv, by line (1 = the header) and column (1-based
 // byte position in the line), or nothing when every row is well formed: the header names
-// the seven columns, each row has seven values, the stop number is positive, the day not negative (0 is read as 1), the
-// times are HH:MM or -99:00 and the distance is whole kilometres or -1.
+// the seven columns, each row has seven values, the stop number is positive, the day not negative
+// (0 is read as 1), the times are HH:MM or -99:00 and the distance is whole kilometres or -1.
 struct SourceError {
     int line = 0;
     int column = 0;
@@ -180,6 +180,9 @@ std::vector<Override> ParseOverrides(std::string_view text);
 
 struct Sources {
     std::string stopsCsv;
+    // Given instead of stopsCsv (a GTFS feed): one train each, numbers never merged.
+    std::optional<std::vector<SourceTrain>> trains;
+    std::map<std::string, int> types;       // train number -> type, overriding the number's letter
     std::vector<std::string> stationLists;  // newest first
     std::string groups;
     std::string overrides;  // empty when none

@@ -1,5 +1,6 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
+//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "timetable/builder.h"
+#include "timetable/gtfs.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -46,17 +48,20 @@ std::string ReadReadings() {
 int Usage() {
     std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
                  "[--sample]\n"
+                 "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
                  "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
                  "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
                  "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
-                 "                 day,mileage) from elsewhere\n";
+                 "                 day,mileage) from elsewhere\n"
+                 "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
+                 "                 stop_times.txt) instead of a stop list\n";
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    fs::path source, out, reportPath, stopsPath;
+    fs::path source, out, reportPath, stopsPath, gtfs;
     bool sample = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -64,6 +69,8 @@ int main(int argc, char** argv) {
             source = argv[++i];
         else if (a == "--out" && i + 1 < argc)
             out = argv[++i];
+        else if (a == "--gtfs" && i + 1 < argc)
+            gtfs = argv[++i];
         else if (a == "--stops" && i + 1 < argc)
             stopsPath = argv[++i];
         else if (a == "--report" && i + 1 < argc)
@@ -73,37 +80,56 @@ int main(int argc, char** argv) {
         else
             return Usage();
     }
-    if (source.empty() || out.empty()) return Usage();
+    if ((source.empty() && gtfs.empty()) || out.empty()) return Usage();
 
     Sources s;
-    if (stopsPath.empty()) {
+    if (!gtfs.empty()) {
+        GtfsFeed feed;
+        for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
+            std::string text;
+            if (ReadFile(gtfs / name, text)) feed[name] = std::move(text);
+        }
+        try {
+            GtfsTrains trains = ReadGtfs(feed);
+            s.trains = std::move(trains.trains);
+            s.types = std::move(trains.types);
+        } catch (const GtfsError& e) {
+            std::cerr << "korvel-ttbuild: " << (gtfs / e.what()).string() << "\n";
+            return 1;
+        }
+    } else if (stopsPath.empty()) {
         stopsPath = source / "timetable-2019" / "stops.csv";
         if (!fs::exists(stopsPath) && fs::exists(source / "stops.csv")) {
             stopsPath = source / "stops.csv";
         }
     }
-    if (!ReadFile(stopsPath, s.stopsCsv)) {
+    if (gtfs.empty() && !ReadFile(stopsPath, s.stopsCsv)) {
         std::cerr << "korvel-ttbuild: cannot read " << stopsPath.string() << "\n";
         return 1;
     }
     // A malformed source is refused before anything is written.
-    if (const auto bad = CheckStopsCsv(s.stopsCsv)) {
+    if (const auto bad = gtfs.empty() ? CheckStopsCsv(s.stopsCsv) : std::nullopt) {
         std::cerr << "korvel-ttbuild: " << stopsPath.string() << ":" << bad->line << ":"
                   << bad->column << ": " << bad->message << "\n";
         return 1;
     }
-    for (const char* name :
-         {"station_name-2026.js", "station_name-2024.txt", "station_name-2018.js"}) {
-        std::string text;
-        if (ReadFile(source / "stations" / name, text)) s.stationLists.push_back(std::move(text));
-    }
-    if (!ReadFile(source / "groups" / "citys.txt", s.groups)) {
-        std::cerr << "korvel-ttbuild: no same-city groups in " << source << "\n";
-    }
-    const fs::path overrides = source / "overrides.csv";
-    if ((sample || fs::exists(overrides)) && !ReadFile(overrides, s.overrides) && sample) {
-        std::cerr << "korvel-ttbuild: --sample needs " << overrides << "\n";
-        return 1;
+    // A feed alone brings no station lists or groups: the codes then come from the readings.
+    if (!source.empty()) {
+        for (const char* name :
+             {"station_name-2026.js", "station_name-2024.txt", "station_name-2018.js"}) {
+            std::string text;
+            if (ReadFile(source / "stations" / name, text)) {
+                s.stationLists.push_back(std::move(text));
+            }
+        }
+        if (!ReadFile(source / "groups" / "citys.txt", s.groups)) {
+            std::cerr << "korvel-ttbuild: no same-city groups in " << source << "\n";
+        }
+        const fs::path overrides = source / "overrides.csv";
+        if ((sample || fs::exists(overrides)) && !ReadFile(overrides, s.overrides) && sample) {
+            std::cerr << "korvel-ttbuild: --sample needs " << overrides << "\n";
+            return 1;
+        }
     }
     s.readings = ParseReadings(ReadReadings());
     if (s.readings.empty()) {
