@@ -1,7 +1,6 @@
 // korvel-cli dump TABLE [--index NAME]: one timetable table as UTF-8 CSV. The first line
 // holds the field names, then one line per record in the index's order (load order when no
 // index is named).
-#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -63,12 +62,8 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
     try {
         LoadTableFromBlob(which, table, format, read);
     } catch (const std::exception& e) {
-        std::string why = e.what();
         // A damaged file of a timetable folder is named like a missing one.
-        const std::string path =
-            folder.empty() ? std::string()
-                           : (std::filesystem::path(folder) / LoadTableFile(which)).string();
-        if (!path.empty() && why.find(path) == std::string::npos) why = path + ": " + why;
+        const std::string why = NameTimetableFile(folder, which, e.what());
         err << "korvel-cli: cannot load " << LoadTableName(which) << ": " << why << "\n";
         return kExitFailure;
     }

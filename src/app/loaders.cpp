@@ -82,6 +82,13 @@ std::string LoadTableFile(LoadTable table) {
     return name + ".stream";
 }
 
+std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error) {
+    if (folder.empty()) return error;
+    const std::string path = (std::filesystem::path(folder) / LoadTableFile(table)).string();
+    if (error.find(path) != std::string::npos) return error;
+    return path + ": " + error;
+}
+
 BlobSource FolderBlobSource(const std::string& folder) {
     return [folder](std::string_view blob) {
         for (LoadTable t :
@@ -219,12 +226,7 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     if (!event.ok) {
         if (event.error.empty()) event.error = "unknown error";
         // A damaged file in a timetable folder is named, so that the user knows which one.
-        if (!options_.folder.empty()) {
-            const std::string path =
-                (std::filesystem::path(options_.folder) / LoadTableFile(which)).string();
-            if (event.error.find(path) == std::string::npos)
-                event.error = path + ": " + event.error;
-        }
+        event.error = NameTimetableFile(options_.folder, which, std::move(event.error));
         // Nothing may read a half-loaded table: leave it empty.
         table = MemTable();
         event.records = 0;

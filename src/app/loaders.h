@@ -66,6 +66,10 @@ using BlobSource = std::function<std::vector<unsigned char>(std::string_view nam
 // Called on the loader thread right after the table's flag is set (or after it failed).
 using LoadCallback = std::function<void(const LoadEvent&)>;
 
+// "<folder>: <error>" for a table read from `folder`, unless the error names the file
+// already; `error` unchanged without a folder.
+std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error);
+
 // Reads the table streams from the files korvel-ttbuild writes in `folder` (UTF-8 path)
 // instead of the embedded blobs; throws BlobError naming the file when one cannot be read.
 BlobSource FolderBlobSource(const std::string& folder);
