@@ -1,5 +1,6 @@
 // The main window's web side and status bar: the four stacked panels behind the toolbar, the
 // route advert, and the four status-bar panels.
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QToolButton>
@@ -72,7 +73,15 @@ void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to)
 
 void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {
     if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return;
-    statusPanels_[panel]->setText(QStringFromGbk(gbk));
+    QLabel* label = statusPanels_[panel];
+    const QString text = QStringFromGbk(gbk);
+    if (panel == kTimetableStatusPanel) {
+        // A long folder name gives way in the middle; the whole text is the tooltip.
+        label->setToolTip(text);
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - 8));
+        return;
+    }
+    label->setText(text);
 }
 
 }  // namespace korvel::ui

@@ -497,6 +497,21 @@ TEST_F(WebPanelsTest, OnePublisherAddressEverywhere) {
     EXPECT_NE(FallbackAboutPage().find(address), std::string::npos);
 }
 
+TEST(AboutBoxTest, NamesTheTimetableInUse) {
+    App();
+    TFrmAbout box;
+    const QString timetable =
+        Q("时刻表目录 /home/user/a-rather-long/folder/name: 8034车次, 79352停站");
+    box.SetTimetableText(timetable);
+    QLabel* note = box.findChild<QLabel*>(QStringLiteral("LabData"));
+    EXPECT_TRUE(note->text().startsWith(timetable));
+    EXPECT_TRUE(note->text().contains(Q("估算")));
+    EXPECT_TRUE(note->wordWrap());
+    EXPECT_EQ(note->toolTip(), timetable);
+    EXPECT_LE(note->geometry().bottom(), box.height());
+    box.grab().save(QStringLiteral(KORVEL_BINARY_DIR "/about_box_timetable.png"));
+}
+
 TEST(AboutBoxTest, ModalBoxShowsTheMainWindowsLogo) {
     App();
     QPixmap logo = LoadLogoPixmap();

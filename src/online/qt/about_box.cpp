@@ -113,7 +113,7 @@ void TFrmAbout::SetTimetableText(const QString& timetable) {
     labData_->setText(timetable + QString::fromUtf8("；票价为估算值。"));
     labData_->setToolTip(timetable);
     labData_->setWordWrap(true);
-    labData_->setGeometry(4, 176, 353, 34);
+    labData_->setGeometry(4, 180, 353, 32);
 }
 
 void TFrmAbout::Label2Click() {
