@@ -1,7 +1,7 @@
 // Memory table. Values are held column by column: a text column keeps all its values in one
 // byte arena with an offset per record (an empty text is the null text); an integer column
 // keeps a value and a null flag per record. Every index is a permutation of load positions,
-// sorted once after loading, with its inverse so that a record's position in any order is
+// sorted once, when it is first used, with its inverse so that a record's position in any order is
 // found in constant time.
 //
 // Text keys sort in unsigned GBK byte order. For train numbers (digits, upper-case letters,
@@ -10,6 +10,8 @@
 #include "data/memtable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 #include <numeric>
 #include <unordered_map>
 
@@ -70,23 +72,60 @@ bool AsciiIEquals(std::string_view a, std::string_view b) {
 
 namespace memtable_detail {
 
+// A growable byte buffer for a text column's values: appending a value is one capacity
+// test and one copy.
+class Arena {
+  public:
+    std::size_t size() const { return size_; }
+    const char* data() const { return data_.get(); }
+    void resize(std::size_t n) {  // only ever shrinks back to a record boundary
+        if (n < size_) size_ = n;
+    }
+    void append(std::string_view text) {
+        const std::size_t n = text.size();
+        if (n == 0) return;
+        if (n > cap_ - size_) Grow(n);
+        std::memcpy(data_.get() + size_, text.data(), n);
+        size_ += n;
+    }
+
+    void reserve(std::size_t n) {
+        if (n > cap_) Resize(n);
+    }
+
+  private:
+    void Grow(std::size_t n) { Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096})); }
+    void Resize(std::size_t cap) {
+        std::unique_ptr<char[]> bigger(new char[cap]);
+        if (size_) std::memcpy(bigger.get(), data_.get(), size_);
+        data_ = std::move(bigger);
+        cap_ = cap;
+    }
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t cap_ = 0;
+};
+
 struct Column {
     bool isText = true;
-    std::string arena;                   // text: all values back to back
+    Arena arena;                         // text: all values back to back
     std::vector<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
     std::vector<std::int32_t> values;    // integer
     std::vector<std::uint8_t> nulls;     // integer: 1 = null
 
     std::string_view Text(std::uint32_t r) const {
-        return std::string_view(arena).substr(offsets[r], offsets[r + 1] - offsets[r]);
+        return std::string_view(arena.data() + offsets[r], offsets[r + 1] - offsets[r]);
     }
 };
 
+// An index is sorted when it is first used (selected, searched or asked for its order),
+// once, even when several threads ask at the same time; an index nobody uses costs nothing.
 struct Order {
-    const IndexDef* def = nullptr;       // nullptr: load order
-    std::vector<std::size_t> keys;       // key columns
-    std::vector<std::uint32_t> perm;     // position -> record
-    std::vector<std::uint32_t> inverse;  // record -> position
+    const IndexDef* def = nullptr;               // nullptr: load order
+    std::vector<std::size_t> keys;               // key columns
+    mutable std::vector<std::uint32_t> perm;     // position -> record
+    mutable std::vector<std::uint32_t> inverse;  // record -> position
+    std::unique_ptr<std::once_flag> sorted = std::make_unique<std::once_flag>();
 };
 
 }  // namespace memtable_detail
@@ -128,6 +167,9 @@ struct MemTable::Impl {
         if (c.nulls[a] || c.nulls[b]) return int{c.nulls[b]} - int{c.nulls[a]};
         return c.values[a] < c.values[b] ? -1 : (c.values[a] > c.values[b] ? 1 : 0);
     }
+
+    // Sorts an index on its first use.
+    void Sort(const Order& o) const;
 
     std::size_t ColumnOf(std::string_view name) const {
         for (std::size_t i = 0; i < fieldDefs.size(); ++i) {
@@ -266,6 +308,38 @@ void MemTable::Post() {
     impl_->pending = false;
 }
 
+void MemTable::ReserveRecords(std::size_t records) {
+    Impl& m = *impl_;
+    const std::size_t total = m.count + records;
+    for (Column& c : m.columns) {
+        if (c.isText) {
+            c.offsets.reserve(total + 1);
+            // Text columns are sized from the records so far, with a tenth to spare.
+            if (m.count > 0) c.arena.reserve(c.arena.size() / m.count * total * 11 / 10 + 64);
+        } else {
+            c.values.reserve(total);
+            c.nulls.reserve(total);
+        }
+    }
+}
+
+void MemTable::AppendRecord(const RecordValue* values) {
+    Impl& m = *impl_;
+    if (m.pending) Post();
+    Column* c = m.columns.data();
+    const RecordValue* v = values;
+    for (const Column* end = c + m.columns.size(); c != end; ++c, ++v) {
+        if (c->isText) {
+            if (v->set) c->arena.append(v->text);
+            c->offsets.push_back(static_cast<std::uint32_t>(c->arena.size()));
+        } else {
+            c->values.push_back(v->set ? v->integer : 0);
+            c->nulls.push_back(v->set ? 0 : 1);
+        }
+    }
+    ++m.count;
+}
+
 namespace {
 
 // The stable sort of all records by one case-sensitive text key, for keys with many repeats
@@ -302,6 +376,34 @@ void SortByOneTextKey(const Column& column, int sign, std::vector<std::uint32_t>
 
 }  // namespace
 
+// The sort of one index: stable, by its key columns in turn, load order deciding the rest.
+void MemTable::Impl::Sort(const Order& o) const {
+    const std::uint32_t n = count;
+    std::call_once(*o.sorted, [&] {
+        if (o.def == nullptr) return;
+        o.perm = orders[0].perm;
+        const bool caseless = o.def->caseInsensitive;
+        const int sign = o.def->descending ? -1 : 1;
+        auto less = [&](std::uint32_t a, std::uint32_t b) {
+            for (std::size_t col : o.keys) {
+                const int c = CompareRecords(col, caseless, a, b);
+                if (c != 0) return sign * c < 0;
+            }
+            return false;
+        };
+        // Tables are usually written in their main index's order; then load order already is
+        // the stable sort's result and one linear pass confirms it.
+        if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless &&
+            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            SortByOneTextKey(columns[o.keys[0]], sign, o.perm);
+        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            std::stable_sort(o.perm.begin(), o.perm.end(), less);
+        }
+        o.inverse.resize(n);
+        for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
+    });
+}
+
 void MemTable::BuildIndexes() {
     Impl& m = *impl_;
     if (m.pending) Post();
@@ -311,7 +413,7 @@ void MemTable::BuildIndexes() {
     Order load;
     load.perm.resize(n);
     std::iota(load.perm.begin(), load.perm.end(), 0u);
-    load.inverse = load.perm;
+    // Load order is its own inverse: PositionOf needs no table for it.
     m.orders.push_back(std::move(load));
 
     for (const IndexDef& def : m.indexDefs) {
@@ -321,26 +423,6 @@ void MemTable::BuildIndexes() {
             const std::size_t col = m.ColumnOf(name);
             if (col != static_cast<std::size_t>(-1)) o.keys.push_back(col);
         }
-        o.perm = m.orders[0].perm;
-        const bool caseless = def.caseInsensitive;
-        const int sign = def.descending ? -1 : 1;
-        auto less = [&](std::uint32_t a, std::uint32_t b) {
-            for (std::size_t col : o.keys) {
-                const int c = m.CompareRecords(col, caseless, a, b);
-                if (c != 0) return sign * c < 0;
-            }
-            return false;
-        };
-        // Tables are usually written in their main index's order; then load order already is
-        // the stable sort's result and one linear pass confirms it.
-        if (o.keys.size() == 1 && m.columns[o.keys[0]].isText && !caseless &&
-            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
-            SortByOneTextKey(m.columns[o.keys[0]], sign, o.perm);
-        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
-            std::stable_sort(o.perm.begin(), o.perm.end(), less);
-        }
-        o.inverse.resize(n);
-        for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
         m.orders.push_back(std::move(o));
     }
     m.current = 0;
@@ -373,6 +455,7 @@ void MemTable::SetIndexName(std::string_view name) {
     }
     if (chosen == static_cast<std::size_t>(-1) || m.orders.empty()) return;
     const std::uint32_t record = m.count ? m.RecordAt(m.pos) : 0;
+    m.Sort(m.orders[chosen]);
     m.current = chosen;
     m.currentName = chosen == 0 ? std::string() : m.orders[chosen].def->indexName;
     if (m.count) m.pos = m.PositionOf(record);
@@ -482,6 +565,7 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
     std::uint32_t found = 0;
     bool hit = false;
     if (index != nullptr) {
+        m.Sort(*index);
         const int sign = index->def->descending ? -1 : 1;
         // First position whose key is not before the value: the first of the run of equals.
         auto it = std::partition_point(index->perm.begin(), index->perm.end(),
@@ -520,7 +604,25 @@ const std::vector<std::uint32_t>* MemTable::IndexOrder(std::string_view indexNam
     if (m.orders.empty()) return nullptr;
     if (indexName.empty()) return &m.orders[0].perm;
     for (std::size_t i = 1; i < m.orders.size(); ++i) {
-        if (AsciiIEquals(m.orders[i].def->indexName, indexName)) return &m.orders[i].perm;
+        if (AsciiIEquals(m.orders[i].def->indexName, indexName)) {
+            m.Sort(m.orders[i]);
+            return &m.orders[i].perm;
+        }
+    }
+    return nullptr;
+}
+
+const std::vector<std::uint32_t>* MemTable::SearchOrder(std::string_view fieldName) const {
+    const Impl& m = *impl_;
+    const std::size_t col = m.ColumnOf(fieldName);
+    if (col == static_cast<std::size_t>(-1)) return nullptr;
+    for (std::size_t i = 1; i < m.orders.size(); ++i) {
+        const Order& o = m.orders[i];
+        if (!o.keys.empty() && o.keys[0] == col && !o.def->caseInsensitive) {
+            if (o.def->descending) return nullptr;
+            m.Sort(o);
+            return &o.perm;
+        }
     }
     return nullptr;
 }

@@ -94,8 +94,19 @@ class MemTable {
     void SetInteger(std::size_t column, std::int32_t value);
     // (a value not set before Post stays null)
     void Post();
-    // Sorts every defined index once (stable, nulls first, integers numerically, text in
-    // unsigned byte order). The current order becomes load order, cursor on the first record.
+    // The fast way to fill a table: one call per record with one value per field, in field
+    // order (texts for text fields, integers for integer fields; an unset value is null).
+    // ReserveRecords only sizes the per-record arrays ahead.
+    struct RecordValue {
+        std::string_view text;
+        std::int32_t integer = 0;
+        bool set = false;
+    };
+    void ReserveRecords(std::size_t records);
+    void AppendRecord(const RecordValue* values);
+    // Makes every defined index available (stable, nulls first, integers numerically, text
+    // in unsigned byte order); each is sorted once, on its first use, safely from any thread.
+    // The current order becomes load order, cursor on the first record.
     void BuildIndexes();
 
     // --- reading ---
@@ -130,6 +141,10 @@ class MemTable {
     std::uint32_t CurrentPosition() const;
     // The records in the named index's order (load positions); nullptr for an unknown name.
     const std::vector<std::uint32_t>* IndexOrder(std::string_view indexName) const;
+    // The order Locate binary-searches for a field: the first case-sensitive index led by
+    // it, when that index ascends; nullptr otherwise (Locate then scans or searches
+    // descending).
+    const std::vector<std::uint32_t>* SearchOrder(std::string_view fieldName) const;
 
     struct Impl;
 

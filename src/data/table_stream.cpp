@@ -9,60 +9,78 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace korvel {
 namespace {
 
-constexpr std::size_t kChunkBytes = 128;
 constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
 
 bool IsBreak(char c) {
     return c == '\r' || c == '\n' || c == '\0';
 }
 
-// Reads the next non-empty line into f.line, 128 bytes at a time. A run of CR, LF and NUL is
-// one line break; the last line may lack one. Returns false at the end of the stream.
-bool ReadLine(std::string_view stream, TableStreamFormat& f) {
-    f.line.clear();
-    bool started = false;
-    for (;;) {
-        if (f.chunkPos >= f.chunk.size()) {
-            if (f.position >= stream.size()) {
-                if (started) ++f.lineNumber;
-                return started;
-            }
-            const std::size_t n = std::min(kChunkBytes, stream.size() - f.position);
-            f.chunk.assign(stream.data() + f.position, n);
-            f.position += n;
-            f.chunkPos = 0;
-        }
-        const char* bytes = f.chunk.data();
-        const std::size_t end = f.chunk.size();
-        std::size_t i = f.chunkPos;
-        if (!started) {
-            while (i < end && IsBreak(bytes[i])) ++i;
-            if (i == end) {
-                f.chunkPos = i;
-                continue;
-            }
-            started = true;
-        }
-        const std::size_t begin = i;
-        while (i < end && !IsBreak(bytes[i])) ++i;
-        if (f.line.size() + (i - begin) > f.maxLineBytes) {
-            throw TableStreamError("Line " + std::to_string(f.lineNumber + 1) +
-                                   " of the table stream is longer than " +
-                                   std::to_string(f.maxLineBytes) + " bytes.");
-        }
-        f.line.append(bytes + begin, i - begin);
-        f.chunkPos = i;
-        if (i < end) {
-            ++f.chunkPos;  // the rest of a run of breaks is skipped by the next call
-            ++f.lineNumber;
-            return true;
-        }
+// The first CR, LF or NUL at or after `i`, or `size`. Sixteen bytes at a time where SSE2
+// is there (every x86-64 processor), the rest byte by byte.
+std::size_t FindBreak(const char* bytes, std::size_t i, std::size_t size) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                         _mm_cmpeq_epi8(v, nul));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
     }
+#endif
+    while (i < size && !IsBreak(bytes[i])) ++i;
+    return i;
+}
+
+// The first byte `c` at or after `i` in p[0, size), or `size`.
+std::size_t FindByte(const char* p, std::size_t i, std::size_t size, char c) {
+#ifdef __SSE2__
+    const __m128i want = _mm_set1_epi8(c);
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, want));
+        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+#endif
+    while (i < size && p[i] != c) ++i;
+    return i;
+}
+
+// The next non-empty line of the stream, as a view into it: the text is parsed where it lies,
+// never copied. A run of CR, LF and NUL is one line break; the last line may lack one.
+// Returns false at the end of the stream.
+bool ReadLine(std::string_view stream, TableStreamFormat& f, std::string_view& line) {
+    const char* bytes = stream.data();
+    const std::size_t size = stream.size();
+    std::size_t i = f.position;
+    while (i < size && IsBreak(bytes[i])) ++i;
+    if (i >= size) {
+        f.position = size;
+        return false;
+    }
+    const std::size_t begin = i;
+    i = FindBreak(bytes, i, size);
+    if (i - begin > f.maxLineBytes) {
+        throw TableStreamError("Line " + std::to_string(f.lineNumber + 1) +
+                               " of the table stream is longer than " +
+                               std::to_string(f.maxLineBytes) + " bytes.");
+    }
+    ++f.lineNumber;
+    line = std::string_view(bytes + begin, i - begin);
+    f.position = i < size ? i + 1 : i;  // the rest of a run of breaks is skipped next time
+    return true;
 }
 
 // Takes the next word of `line` from `pos` into `out`. A word ends at a delimiter outside
@@ -129,6 +147,48 @@ void Unescape(std::string& s, char escape) {
         }
     }
     s.resize(w);
+}
+
+// A word of a data line as a view, without copying when it can be: a word that is quoted
+// whole, or not quoted at all, and holds no doubled quote is the bytes between its quotes
+// (or up to its delimiter). Any other word is assembled by NextWord in `scratch`, so both
+// ways give the same value and leave `pos` at the same place. Returns false when the line
+// has no word left.
+bool TakeWord(std::string_view line, std::size_t& pos, const TableStreamFormat& f,
+              std::string& scratch, std::string_view& out) {
+    const std::size_t size = line.size();
+    if (pos >= size) return false;
+    const char* p = line.data();
+    const char q = f.quote;
+    const char d1 = f.fieldDelimiter;
+    const char d2 = f.recordDelimiter;
+    std::size_t i = pos;
+    if (q == d1 || q == d2) {
+        // A quote that is also a delimiter: only the general rules know what that means.
+    } else if (p[i] == q) {
+        const std::size_t k = FindByte(p, i + 1, size, q);
+        if (k >= size) {  // no closing quote: the rest of the line
+            out = line.substr(i + 1);
+            pos = size;
+            return true;
+        }
+        if (k + 1 == size || p[k + 1] == d1 || p[k + 1] == d2) {
+            out = line.substr(i + 1, k - i - 1);
+            pos = k + 1 < size ? k + 2 : size;
+            return true;
+        }
+    } else {
+        std::size_t k = i;
+        while (k < size && p[k] != q && p[k] != d1 && p[k] != d2) ++k;
+        if (k >= size || p[k] != q) {
+            out = line.substr(i, k - i);
+            pos = k < size ? k + 1 : size;
+            return true;
+        }
+    }
+    NextWord(line, pos, f, scratch);
+    out = scratch;
+    return true;
 }
 
 std::string Format2(std::string_view pattern, std::string_view a, std::string_view b) {
@@ -227,7 +287,7 @@ int ParseCount(std::string_view text, int fallback) {
 }
 
 // NAME=TYPE,SIZE,"LABEL","MASK",WIDTH,KIND,"DEFAULT" with one to seven parts after '='.
-FieldDef ParseFieldDef(const std::string& def, const std::string& rawLine, TableStreamFormat& f,
+FieldDef ParseFieldDef(const std::string& def, std::string_view rawLine, TableStreamFormat& f,
                        Range& range) {
     FieldDef fd;
     const std::size_t eq = def.find('=');
@@ -263,14 +323,14 @@ FieldDef ParseFieldDef(const std::string& def, const std::string& rawLine, Table
     } else if (parts.size() == 6) {
         fd.kind = parts[5];
     }
-    fd.required = rawLine.find(",REQ") != std::string::npos;
-    fd.readOnly = rawLine.find(",RO") != std::string::npos;
-    fd.invisible = rawLine.find(",INV") != std::string::npos;
+    fd.required = rawLine.find(",REQ") != std::string_view::npos;
+    fd.readOnly = rawLine.find(",RO") != std::string_view::npos;
+    fd.invisible = rawLine.find(",INV") != std::string_view::npos;
     return fd;
 }
 
 // NAME="FIELD;FIELD","INDEXNAME" followed by option words.
-IndexDef ParseIndexDef(const std::string& def, const std::string& rawLine,
+IndexDef ParseIndexDef(const std::string& def, std::string_view rawLine,
                        const TableStreamFormat& f) {
     IndexDef id;
     const std::size_t eq = def.find('=');
@@ -293,10 +353,10 @@ IndexDef ParseIndexDef(const std::string& def, const std::string& rawLine,
         }
     }
     id.indexName = parts.size() > 1 && !parts[1].empty() ? parts[1] : id.name;
-    id.unique = rawLine.find(",UNIQ") != std::string::npos;
-    id.descending = rawLine.find(",DESC") != std::string::npos;
-    id.caseInsensitive = rawLine.find(",CASE") != std::string::npos;
-    id.notMaintained = rawLine.find(",NONMT") != std::string::npos;
+    id.unique = rawLine.find(",UNIQ") != std::string_view::npos;
+    id.descending = rawLine.find(",DESC") != std::string_view::npos;
+    id.caseInsensitive = rawLine.find(",CASE") != std::string_view::npos;
+    id.notMaintained = rawLine.find(",NONMT") != std::string_view::npos;
     return id;
 }
 
@@ -332,9 +392,8 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     if (format == nullptr) throw TableStreamError("No format specified.");
     TableStreamFormat& f = *format;
     f.position = 0;
-    f.chunk.clear();
-    f.chunkPos = 0;
     f.lineNumber = 0;
+    std::string_view line;
 
     std::vector<FieldDef> fields;
     std::vector<Range> ranges;
@@ -345,12 +404,12 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     bool inIndexDef = false;
     bool haveHeader = false;
 
-    while (ReadLine(stream, f)) {
+    while (ReadLine(stream, f, line)) {
         std::size_t pos = 0;
-        NextWord(f.line, pos, f, f.word);
+        NextWord(line, pos, f, f.word);
         if (f.word == "@@FILE VERSION@@") {
             std::string version;
-            NextWord(f.line, pos, f, version);  // any version loads the same way
+            NextWord(line, pos, f, version);  // any version loads the same way
         } else if (f.word == "@@TABLEDEF START@@") {
             inTableDef = true;
             if (f.loadFieldDefs) {
@@ -370,11 +429,11 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
         } else if (f.word == "@@INDEXDEF END@@") {
             inIndexDef = false;
         } else if (inIndexDef) {
-            if (f.loadIndexDefs) indexes.push_back(ParseIndexDef(f.word, f.line, f));
+            if (f.loadIndexDefs) indexes.push_back(ParseIndexDef(f.word, line, f));
         } else if (inTableDef) {
             if (f.loadFieldDefs) {
                 Range range{0, 0};
-                FieldDef def = ParseFieldDef(f.word, f.line, f, range);
+                FieldDef def = ParseFieldDef(f.word, line, f, range);
                 if (def.invisible && !f.loadInvisible) continue;
                 if (!f.loadKinds) def.kind = "Data";
                 fields.push_back(std::move(def));
@@ -397,7 +456,7 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     if (fields.empty() && haveHeader) {
         std::size_t pos = 0;
         std::string word;
-        while (NextWord(f.line, pos, f, word)) {
+        while (NextWord(line, pos, f, word)) {
             FieldDef def;
             def.name = word;
             def.label = word;
@@ -413,7 +472,7 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     bool anyMatched = false;
     if (haveHeader) {
         std::size_t pos = 0;
-        while (NextWord(f.line, pos, f, f.word)) {
+        while (NextWord(line, pos, f, f.word)) {
             LoadColumn c;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 if (AsciiIEquals(fields[i].label, f.word)) {
@@ -433,26 +492,51 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     table.Define(std::move(fields), std::move(indexes));
 
     if (f.loadData) {
-        while (ReadLine(stream, f)) {
-            table.Append();
+        // After a few records the columns are sized for the rest of the stream at the same
+        // bytes per record, so that they do not grow (and copy) step by step.
+        constexpr std::size_t kSampleRecords = 64;
+        const std::size_t dataStart = f.position;
+        std::size_t parsed = 0;
+        const std::size_t fieldCount = table.Fields().size();
+        std::vector<MemTable::RecordValue> record(fieldCount);
+        // Values that need assembling (doubled quotes, partial quoting, escapes) are built
+        // here, one string per field so that a record's values stay valid until appended.
+        std::vector<std::string> scratch(fieldCount + 1);
+        std::string& skipped = scratch.back();
+        while (ReadLine(stream, f, line)) {
+            for (MemTable::RecordValue& v : record) v.set = false;
+            // Escapes are rare: look for one per line, not per value.
+            const bool escapes = line.find(f.escape) != std::string_view::npos;
             std::size_t pos = 0;
             for (const LoadColumn& c : columns) {
-                if (!NextWord(f.line, pos, f, f.word)) break;
+                std::string_view word;
+                std::string& own = c.column == kNoColumn ? skipped : scratch[c.column];
+                if (!TakeWord(line, pos, f, own, word)) break;
                 if (c.column == kNoColumn) continue;
+                MemTable::RecordValue& v = record[c.column];
                 if (c.text) {
-                    Unescape(f.word, f.escape);
-                    table.SetText(c.column, f.word);
-                } else if (!f.word.empty()) {
-                    std::int32_t v = 0;
-                    if (!ParseInteger(f.word, c.range, v)) {
+                    if (escapes && word.find(f.escape) != std::string_view::npos) {
+                        if (word.data() != own.data()) own.assign(word);
+                        Unescape(own, f.escape);
+                        word = own;
+                    }
+                    v.text = word;
+                    v.set = true;
+                } else if (!word.empty()) {
+                    if (!ParseInteger(word, c.range, v.integer)) {
                         throw TableStreamError(
-                            Format2("'%s' is not a valid integer value for field '%s'", f.word,
+                            Format2("'%s' is not a valid integer value for field '%s'", word,
                                     table.Fields()[c.column].label));
                     }
-                    table.SetInteger(c.column, v);
+                    v.set = true;
                 }
             }
-            table.Post();
+            table.AppendRecord(record.data());
+            if (++parsed == kSampleRecords && f.position > dataStart) {
+                const std::size_t remaining = stream.size() - f.position;
+                table.ReserveRecords(remaining / ((f.position - dataStart) / parsed + 1) * 5 / 4 +
+                                     16);
+            }
         }
     }
     table.BuildIndexes();

@@ -37,11 +37,8 @@ struct TableStreamFormat {
     std::size_t maxLineBytes = 1u << 20;
 
     // --- parse state (owned by the reader) ---
-    std::size_t position = 0;  // read position in the stream
-    std::string chunk;         // the last 128-byte read
-    std::size_t chunkPos = 0;
-    std::string line;  // the line being assembled
-    std::string word;  // the word being assembled
+    std::size_t position = 0;  // read position in the stream (lines are parsed in place)
+    std::string word;          // a definition or header word being assembled
     std::size_t lineNumber = 0;
 };
 
