@@ -152,18 +152,20 @@ void BM_Station(benchmark::State& state, int times, bool small, bool indexed) {
     state.counters["rows"] = static_cast<double>(out.size());
 }
 
-void BM_Transfer(benchmark::State& state, int times) {
+void BM_Transfer(benchmark::State& state, int times, bool indexed) {
     DataSet& d = Data(times);
     const Picks& p = PicksFor(d);
     TPub_FZStruct fs;
     TPub_DZStruct ts;
     TransferData data;
     for (auto _ : state) {
-        TransferQuery(d.tables, p.beijing, p.urumqi, fs, ts, data);
+        TransferQuery(d.tables, p.beijing, p.urumqi, fs, ts, data,
+                      indexed ? d.index.get() : nullptr);
         benchmark::DoNotOptimize(data.TransferList.data());
     }
     state.counters["stations"] = static_cast<double>(data.TransferList.size());
-    state.counters["legs"] = static_cast<double>(data.FromLegs.size() + data.ToLegs.size());
+    state.counters["legs"] = static_cast<double>(data.FromLegs.size() + data.ToLegs.size() +
+                                                 data.FromStops.size() + data.ToStops.size());
 }
 
 void BM_Detail(benchmark::State& state, int times) {
@@ -256,7 +258,8 @@ void RegisterAll() {
                 RegisterBenchmark(Label(n.c_str(), x).c_str(), BM_Station, x, small, ix);
             }
         }
-        RegisterBenchmark(Label("Transfer/beijing-urumqi", x).c_str(), BM_Transfer, x);
+        RegisterBenchmark(Label("Transfer/beijing-urumqi/scan", x).c_str(), BM_Transfer, x, false);
+        RegisterBenchmark(Label("Transfer/beijing-urumqi/index", x).c_str(), BM_Transfer, x, true);
         RegisterBenchmark(Label("Detail/long_train", x).c_str(), BM_Detail, x);
         RegisterBenchmark(Label("FillSort/beijing_by_distance", x).c_str(), BM_FillSort, x, 10);
         RegisterBenchmark(Label("FillSort/beijing_by_time", x).c_str(), BM_FillSort, x, 6);

@@ -246,7 +246,7 @@ void MainController::BTNZZFXClick() {
 void MainController::RunTransferQuery() {
     results_.clear();
     TransferQuery(tables_, view_.Text(Control::ComboFZ), view_.Text(Control::ComboDZ),
-                  state_->fromSide, state_->toSide, state_->transfer);
+                  state_->fromSide, state_->toSide, state_->transfer, stopIndex_.get());
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
     transferWindow_->Fill(state_->transfer.TransferList, state_->fromSide.TypedName,

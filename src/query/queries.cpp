@@ -5,172 +5,13 @@
 
 #include "data/gbk.h"
 #include "query/center.h"
+#include "query/query_rows.h"
 
 namespace korvel {
 
+using namespace query_rows;
+
 namespace {
-
-// The KMTrain fields a query reads, resolved once per query.
-struct StopFields {
-    Field& id;
-    Field& station;
-    Field& sno;
-    Field& atime;
-    Field& dtime;
-    Field& rdate;
-    Field& distance;
-    Field& p1;
-    Field& p2;
-    Field& p3;
-    Field& p4;
-    explicit StopFields(MemTable& t)
-        : id(t.FieldByName("ID")),
-          station(t.FieldByName("Station")),
-          sno(t.FieldByName("S_No")),
-          atime(t.FieldByName("A_Time")),
-          dtime(t.FieldByName("D_Time")),
-          rdate(t.FieldByName("R_Date")),
-          distance(t.FieldByName("Distance")),
-          p1(t.FieldByName("P1")),
-          p2(t.FieldByName("P2")),
-          p3(t.FieldByName("P3")),
-          p4(t.FieldByName("P4")) {}
-};
-
-// The KMList fields, resolved once per query.
-struct TrainFields {
-    Field& id;
-    Field& ntype;
-    Field& start;
-    Field& end;
-    Field& atime;
-    Field& dtime;
-    Field& rdate;
-    Field& distance;
-    Field& p1;
-    Field& p2;
-    Field& p3;
-    Field& p4;
-    explicit TrainFields(MemTable& t)
-        : id(t.FieldByName("ID")),
-          ntype(t.FieldByName("NType")),
-          start(t.FieldByName("StartStation")),
-          end(t.FieldByName("endStation")),
-          atime(t.FieldByName("A_Time")),
-          dtime(t.FieldByName("D_Time")),
-          rdate(t.FieldByName("R_Date")),
-          distance(t.FieldByName("Distance")),
-          p1(t.FieldByName("P1")),
-          p2(t.FieldByName("P2")),
-          p3(t.FieldByName("P3")),
-          p4(t.FieldByName("P4")) {}
-};
-
-bool Loaded(const MemTable& t) {
-    return !t.Fields().empty();
-}
-
-// The train fields of a row from the KMList record under the cursor.
-void FillTrainPart(TPub_GridResult& r, const TrainFields& L) {
-    r.TrainNo.assign(L.id.View());
-    r.NType = L.ntype.AsInteger();
-    r.TypeName = TrainTypeName(r.NType);
-    r.StartStation.assign(L.start.View());
-    r.EndStation.assign(L.end.View());
-    r.TrainRDate.assign(L.rdate.View());
-    r.TrainDistance = L.distance.AsInteger();
-    r.TrainP1.assign(L.p1.View());
-    r.TrainP2.assign(L.p2.View());
-    r.TrainP3.assign(L.p3.View());
-    r.TrainP4.assign(L.p4.View());
-}
-
-// The boarding part of a row from stop record `rec` (a load position of KMTrain).
-void FillFromPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
-    r.FromStation.assign(S.station.ViewAt(rec));
-    r.FromSNo = S.sno.IntegerAt(rec);
-    r.FromDTime.assign(S.dtime.ViewAt(rec));
-    r.FromRDate.assign(S.rdate.ViewAt(rec));
-    r.FromDistance = S.distance.IntegerAt(rec);
-    r.FromP1.assign(S.p1.ViewAt(rec));
-    r.FromP2.assign(S.p2.ViewAt(rec));
-    r.FromP3.assign(S.p3.ViewAt(rec));
-    r.FromP4.assign(S.p4.ViewAt(rec));
-}
-
-// The boarding part at the train's origin, from its KMList record under the cursor.
-void FillFromOrigin(TPub_GridResult& r, const TrainFields& L) {
-    r.FromStation.assign(L.start.View());
-    r.FromSNo = 1;
-    r.FromDTime.assign(L.atime.View());
-    r.FromRDate = "0";
-    r.FromDistance = 0;
-    r.FromP1.clear();
-    r.FromP2.clear();
-    r.FromP3.clear();
-    r.FromP4.clear();
-}
-
-// The alighting part of a row from stop record `rec`.
-void FillToPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
-    r.ToStation.assign(S.station.ViewAt(rec));
-    r.ToSNo = S.sno.IntegerAt(rec);
-    r.ToATime.assign(S.atime.ViewAt(rec));
-    r.ToRDate.assign(S.rdate.ViewAt(rec));
-    r.ToDistance = S.distance.IntegerAt(rec);
-    r.ToP1.assign(S.p1.ViewAt(rec));
-    r.ToP2.assign(S.p2.ViewAt(rec));
-    r.ToP3.assign(S.p3.ViewAt(rec));
-    r.ToP4.assign(S.p4.ViewAt(rec));
-}
-
-// Stop count, km, journey time and fares of a row whose other fields are filled.
-void FinishRow(TPub_GridResult& r) {
-    r.StopCount = r.ToSNo - r.FromSNo;
-    r.SpanKm = r.ToDistance - r.FromDistance;
-    r.SpanTime = ElapsedText(r.FromRDate, r.ToRDate);
-    FillFares(r);
-}
-
-// Both sides share a group, or neither has one: match the typed names only.
-int ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
-    if (FromSide.GroupId != ToSide.GroupId) return 0;
-    FromSide.Members.clear();
-    ToSide.Members.clear();
-    return 1;
-}
-
-// The names a side matches: its group, or its typed name alone.
-template <class Side>
-std::vector<std::string_view> SideNames(const Side& side, int exact) {
-    std::vector<std::string_view> names;
-    if (exact != 1 && !side.Members.empty()) {
-        names.assign(side.Members.begin(), side.Members.end());
-    } else {
-        names.push_back(side.TypedName);
-    }
-    return names;
-}
-
-// Ascending positions of the stops at any of the names; false when a name is empty (an
-// empty stop name never counts as a found station; the plain scan handles that case).
-bool StopsAt(const StopIndex& ix, const std::vector<std::string_view>& names,
-             std::vector<std::uint32_t>& positions) {
-    positions.clear();
-    std::vector<std::uint32_t> ids;
-    for (std::string_view name : names) {
-        if (name.empty()) return false;
-        const std::uint32_t id = ix.StationId(name);
-        if (id == StopIndex::kNoStation || std::find(ids.begin(), ids.end(), id) != ids.end()) {
-            continue;
-        }
-        ids.push_back(id);
-        const auto& p = ix.Positions(id);
-        positions.insert(positions.end(), p.begin(), p.end());
-    }
-    if (ids.size() > 1) std::sort(positions.begin(), positions.end());
-    return true;
-}
 
 bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub_FZStruct& FromSide,
                    const TPub_DZStruct& ToSide, ResultList& out) {
@@ -188,6 +29,7 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub
     const StopFields S(tables.KMTrain);
     const TrainFields L(KL);
     std::uint32_t lastTrain = 0xFFFFFFFFu;
+    std::uint32_t lastFound = StopIndex::kNoStation;
     for (std::uint32_t p : departures) {
         // The first departure-side stop of its train; the last arrival-side stop after it.
         const std::uint32_t train = ix.Train(p);
@@ -198,13 +40,17 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub
         for (std::uint32_t q = p + 1; q < end; ++q) {
             if (arrivalSide[ix.Station(q)]) to = q;
         }
-        if (to == p || !KL.Locate("ID", S.id.ViewAt(ix.Record(p)))) continue;
+        if (to == p) continue;
+        const std::uint32_t listRec = ix.ListRecord(train, KL);
+        if (listRec == StopIndex::kNoStation) continue;
+        lastFound = train;
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, listRec);
         FillFromPart(r, S, ix.Record(p));
         FillToPart(r, S, ix.Record(to));
         FinishRow(r);
     }
+    LeaveListCursor(ix, KL, S, lastFound);
     return true;
 }
 
@@ -216,14 +62,18 @@ bool IndexedStation(const StopIndex& ix, Timetable& tables, int exact,
     KL.SetIndexName("SID");
     const StopFields S(tables.KMTrain);
     const TrainFields L(KL);
+    out.reserve(stops.size());
     // Stops up to here were passed by a ride to a terminus and give no row of their own.
     std::int64_t passed = -1;
+    std::uint32_t lastFound = StopIndex::kNoStation;
     for (std::uint32_t p : stops) {
         if (static_cast<std::int64_t>(p) <= passed) continue;
         const std::uint32_t here = ix.Record(p);
-        if (!KL.Locate("ID", S.id.ViewAt(here))) continue;
+        const std::uint32_t listRec = ix.ListRecord(ix.Train(p), KL);
+        if (listRec == StopIndex::kNoStation) continue;
+        lastFound = ix.Train(p);
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, listRec);
         if (!ix.NoDeparture(p)) {
             FillFromPart(r, S, here);
             const std::uint32_t end = ix.TrainEnd(ix.Train(p));
@@ -236,10 +86,11 @@ bool IndexedStation(const StopIndex& ix, Timetable& tables, int exact,
             passed = last;
         } else {
             FillToPart(r, S, here);
-            FillFromOrigin(r, L);
+            FillFromOrigin(r, L, listRec);
         }
         FinishRow(r);
     }
+    LeaveListCursor(ix, KL, S, lastFound);
     return true;
 }
 
@@ -436,147 +287,9 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         } else {
             // Ends here: ride from the origin.
             FillToPart(r, S, here);
-            FillFromOrigin(r, L);
+            FillFromOrigin(r, L, KL.CurrentRecord());
         }
         FinishRow(r);
-    }
-}
-
-void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
-                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data) {
-    data.FromLegs.clear();
-    data.ToLegs.clear();
-    data.TransferList.clear();
-    ResolveFromStation(tables.KMSM, fromText, 0, FromSide);
-    ResolveToStation(tables.KMSM, toText, 0, ToSide);
-    const int exact = ChooseExactMode(FromSide, ToSide);
-    if (!Loaded(tables.KMTrain)) return;
-
-    MemTable& T = tables.KMTrain;
-    T.SetIndexName("SIDNo");
-    const StopFields S(T);
-    data.FromLegs.reserve(5000);
-    data.ToLegs.reserve(5000);
-
-    // Legs leaving the departure side: from the train's first departure-side stop to each
-    // later stop, to the end of its route.
-    T.First();
-    while (!T.Eof()) {
-        const std::string_view train = S.id.View();
-        bool boarded = false;
-        std::uint32_t board = 0;
-        do {
-            if (boarded) {
-                TPub_GridResult& leg = data.FromLegs.emplace_back();
-                leg.TrainNo.assign(train);
-                FillFromPart(leg, S, board);
-                FillToPart(leg, S, T.CurrentRecord());
-            } else if (StationMatches(S.station.View(), exact, 1, FromSide, ToSide)) {
-                boarded = true;
-                board = T.CurrentRecord();
-            }
-            T.Next();
-        } while (!T.Eof() && S.id.View() == train);
-    }
-
-    // Legs reaching the arrival side, walking backwards: from each earlier stop to the
-    // train's last arrival-side stop.
-    T.Last();
-    while (!T.Bof()) {
-        const std::string_view train = S.id.View();
-        bool alighted = false;
-        std::uint32_t alight = 0;
-        do {
-            if (alighted) {
-                TPub_GridResult& leg = data.ToLegs.emplace_back();
-                leg.TrainNo.assign(train);
-                FillFromPart(leg, S, T.CurrentRecord());
-                FillToPart(leg, S, alight);
-            } else if (StationMatches(S.station.View(), exact, 2, FromSide, ToSide)) {
-                alighted = true;
-                alight = T.CurrentRecord();
-            }
-            T.Prior();
-        } while (!T.Bof() && S.id.View() == train);
-    }
-    data.FromLegs.shrink_to_fit();
-    data.ToLegs.shrink_to_fit();
-
-    CollectTransferStations(data);
-}
-
-void CollectTransferStations(TransferData& data) {
-    std::vector<TPub_ZZStruct>& list = data.TransferList;
-    list.clear();
-    // Station -> entry, the first match a linear search of the list would find. The keys
-    // view the first legs' own strings, which stay put while the list grows.
-    std::unordered_map<std::string_view, std::size_t> where;
-    for (const TPub_GridResult& leg : data.FromLegs) {
-        auto [it, added] = where.try_emplace(leg.ToStation, list.size());
-        if (!added) {
-            ++list[it->second].Count1;
-            continue;
-        }
-        TPub_ZZStruct& z = list.emplace_back();
-        z.Station = leg.ToStation;
-        z.Dist1 = leg.ToDistance - leg.FromDistance;
-        z.Time1 = ElapsedText(leg.FromRDate, leg.ToRDate);
-        z.Count1 = 1;
-    }
-
-    for (const TPub_GridResult& leg : data.ToLegs) {
-        auto it = where.find(leg.FromStation);
-        if (it == where.end()) continue;
-        TPub_ZZStruct& z = list[it->second];
-        z.Dist2 = leg.ToDistance - leg.FromDistance;
-        z.DistAll = z.Dist1 + z.Dist2;
-        z.Time2 = ElapsedText(leg.FromRDate, leg.ToRDate);
-        z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
-        ++z.Count2;
-    }
-}
-
-std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
-                                              const TPub_FZStruct& FromSide,
-                                              const TPub_DZStruct& ToSide) {
-    std::vector<TPub_ZZStruct> out;
-    for (const TPub_ZZStruct& z : data.TransferList) {
-        if (z.Count2 > 0 && z.Station != FromSide.TypedName && z.Station != ToSide.TypedName) {
-            out.push_back(z);
-        }
-    }
-    return out;
-}
-
-void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_view station,
-                      int count1, int count2, ResultList& out, std::string& TransferStation) {
-    TransferStation.assign(station);
-    out.clear();
-    out.reserve(static_cast<std::size_t>(std::max(0, count1) + std::max(0, count2)));
-    if (!Loaded(tables.KMList)) return;
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const TrainFields L(KL);
-
-    // Copies a leg with its train's data; a leg whose train is not in the list is left out.
-    auto add = [&](const TPub_GridResult& leg) {
-        if (!KL.Locate("ID", leg.TrainNo)) return false;
-        TPub_GridResult r = leg;
-        FillTrainPart(r, L);
-        FinishRow(r);
-        out.push_back(std::move(r));
-        return true;
-    };
-
-    int taken = 0;
-    for (const TPub_GridResult& leg : data.FromLegs) {
-        if (taken >= count1) break;
-        if (leg.ToStation == station && add(leg)) ++taken;
-    }
-    taken = 0;
-    for (const TPub_GridResult& leg : data.ToLegs) {
-        if (taken >= count2) break;
-        if (leg.FromStation == station && add(leg)) ++taken;
     }
 }
 

@@ -59,11 +59,24 @@ struct TransferData {
     ResultList FromLegs;  // (train, later stop) legs leaving the departure side
     ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
     std::vector<TPub_ZZStruct> TransferList;
+
+    // The same legs as pairs of KMTrain records, which is how the query keeps them when it
+    // runs with a stop index: a full row per leg costs more than the whole rest of the query.
+    // Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever form is filled.
+    struct StopPair {
+        std::uint32_t board = 0;   // KMTrain record of the boarding stop
+        std::uint32_t alight = 0;  // KMTrain record of the alighting stop
+    };
+    std::vector<StopPair> FromStops;
+    std::vector<StopPair> ToStops;
 };
 
-// Resolves both sides, collects both leg lists and the candidate stations.
+// Resolves both sides, collects both leg lists and the candidate stations. With an index
+// built from these tables the legs come from the stations' own stops and are kept as
+// FromStops/ToStops; the candidates and the legs ShowTransferLegs gives are the same.
 void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
-                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data);
+                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data,
+                   const StopIndex* index = nullptr);
 // Builds TransferList from the two leg lists.
 void CollectTransferStations(TransferData& data);
 // The candidates the transfer window offers: Count2 > 0 and neither typed name, in list

@@ -1,5 +1,7 @@
 #include "query/stop_index.h"
 
+#include <algorithm>
+
 namespace korvel {
 
 StopIndex::StopIndex(Timetable& tables) {
@@ -10,6 +12,7 @@ StopIndex::StopIndex(Timetable& tables) {
     order_ = T.IndexOrder("SIDNo");
     if (!order_) return;
     Field& id = T.FieldByName("ID");
+    idField_ = &id;
     Field& station = T.FieldByName("Station");
     Field& dtime = T.FieldByName("D_Time");
 
@@ -46,6 +49,40 @@ bool StopIndex::Covers(const Timetable& tables) const {
 std::uint32_t StopIndex::StationId(std::string_view name) const {
     auto it = ids_.find(std::string(name));
     return it == ids_.end() ? kNoStation : it->second;
+}
+
+std::uint32_t StopIndex::ListRecord(std::uint32_t train, MemTable& list) const {
+    const std::vector<std::uint32_t>* order = list.SearchOrder("ID");
+    if (list_ != &list || listOrder_ != order || listRecords_ != list.RecordCount()) {
+        list_ = &list;
+        listOrder_ = order;
+        listRecords_ = list.RecordCount();
+        listRecord_.assign(trainStart_.empty() ? 0 : trainStart_.size() - 1, kNoStation);
+        Field* listId = list.FindField("ID");
+        const Field* stopId = idField_;
+        if (order != nullptr && listId != nullptr && stopId != nullptr) {
+            // Both orders are by train number in byte order, so one walk pairs them; the
+            // first of a run of equal numbers is the one a binary search lands on.
+            const std::size_t n = order->size();
+            std::size_t j = 0;
+            std::string_view prev;
+            for (std::uint32_t t = 0; t < listRecord_.size(); ++t) {
+                const std::string_view no = stopId->ViewAt(record_[trainStart_[t]]);
+                if (t > 0 && no < prev) j = 0;  // out of order: walk again from the start
+                prev = no;
+                while (j < n && listId->ViewAt((*order)[j]) < no) ++j;
+                if (j < n && listId->ViewAt((*order)[j]) == no) listRecord_[t] = (*order)[j];
+            }
+        } else if (listId != nullptr && stopId != nullptr) {
+            // Locate on this list does not binary-search: ask it train by train.
+            for (std::uint32_t t = 0; t < listRecord_.size(); ++t) {
+                if (list.Locate("ID", stopId->ViewAt(record_[trainStart_[t]]))) {
+                    listRecord_[t] = list.CurrentRecord();
+                }
+            }
+        }
+    }
+    return train < listRecord_.size() ? listRecord_[train] : kNoStation;
 }
 
 }  // namespace korvel

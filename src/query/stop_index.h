@@ -39,6 +39,12 @@ class StopIndex {
     bool NoDeparture(std::uint32_t pos) const { return noDeparture_[pos] != 0; }
     // One past the last position of a train.
     std::uint32_t TrainEnd(std::uint32_t train) const { return trainStart_[train + 1]; }
+    // The train list record of a train: the record Locate("ID", its number) on the train list
+    // finds, or kNoStation when the list has no such train. Worked out for every train at the
+    // first call after the list has loaded (one merge of the two train-number orders).
+    std::uint32_t ListRecord(std::uint32_t train, MemTable& list) const;
+    // Position of the first stop of a train.
+    std::uint32_t TrainBegin(std::uint32_t train) const { return trainStart_[train]; }
     // The positions of a station's stops, ascending.
     const std::vector<std::uint32_t>& Positions(std::uint32_t stationId) const {
         return positions_[stationId];
@@ -46,6 +52,7 @@ class StopIndex {
 
   private:
     const MemTable* table_ = nullptr;
+    const Field* idField_ = nullptr;  // the stops' train numbers
     const std::vector<std::uint32_t>* order_ = nullptr;
     std::uint32_t records_ = 0;
     std::vector<std::uint32_t> record_;
@@ -55,6 +62,11 @@ class StopIndex {
     std::vector<std::uint32_t> trainStart_;  // plus one end entry
     std::vector<std::vector<std::uint32_t>> positions_;
     std::unordered_map<std::string, std::uint32_t> ids_;
+    // ListRecord's answers and the list they were worked out for.
+    mutable std::vector<std::uint32_t> listRecord_;
+    mutable const MemTable* list_ = nullptr;
+    mutable const std::vector<std::uint32_t>* listOrder_ = nullptr;
+    mutable std::uint32_t listRecords_ = 0;
 };
 
 }  // namespace korvel

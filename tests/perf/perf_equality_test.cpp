@@ -132,6 +132,54 @@ TEST_F(EmbeddedTimetable, StationTimetablesGiveTheScansRows) {
     EXPECT_GT(rows, names.size());
 }
 
+std::string DumpCandidates(const std::vector<TPub_ZZStruct>& list) {
+    std::string s;
+    for (const TPub_ZZStruct& z : list) {
+        s += z.Station + "|" + std::to_string(z.Dist1) + "|" + std::to_string(z.Dist2) + "|" +
+             std::to_string(z.DistAll) + "|" + z.Time1 + "|" + z.Time2 + "|" + z.TimeAll + "|" +
+             std::to_string(z.Count1) + "|" + std::to_string(z.Count2) + "\n";
+    }
+    return s;
+}
+
+TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
+    // Pairs of the spread (grouped and plain stations, the same group on both sides), the
+    // candidate stations of each, and the legs through the first candidates and a thinning
+    // sample of the rest.
+    std::size_t pairs = 0, candidates = 0, legs = 0;
+    for (std::size_t i = 0; i < spread_.size(); i += 3) {
+        for (std::size_t j = 1; j < spread_.size(); j += 4) {
+            const std::string& from = spread_[i];
+            const std::string& to = spread_[j];
+            TPub_FZStruct fs1, fs2;
+            TPub_DZStruct ts1, ts2;
+            TransferData walk, fast;
+            TransferQuery(*tables_, from, to, fs1, ts1, walk, nullptr);
+            TransferQuery(*tables_, from, to, fs2, ts2, fast, index_);
+            ASSERT_EQ(DumpCandidates(walk.TransferList), DumpCandidates(fast.TransferList))
+                << GbkToUtf8(from) << " -> " << GbkToUtf8(to);
+            ASSERT_EQ(walk.FromLegs.size(), fast.FromStops.size());
+            ASSERT_EQ(walk.ToLegs.size(), fast.ToStops.size());
+            ++pairs;
+            const std::vector<TPub_ZZStruct> shown = TransferCandidates(walk, fs1, ts1);
+            for (std::size_t k = 0; k < shown.size(); k += 1 + k / 8) {
+                const TPub_ZZStruct& z = shown[k];
+                ResultList a, b;
+                std::string sa, sb;
+                ShowTransferLegs(*tables_, walk, z.Station, z.Count1, z.Count2, a, sa);
+                ShowTransferLegs(*tables_, fast, z.Station, z.Count1, z.Count2, b, sb);
+                ASSERT_EQ(Dump(a), Dump(b)) << GbkToUtf8(from) << " -> " << GbkToUtf8(to) << " via "
+                                            << GbkToUtf8(z.Station);
+                EXPECT_EQ(sa, sb);
+                ++candidates;
+                legs += a.size();
+            }
+        }
+    }
+    EXPECT_GT(candidates, pairs);
+    EXPECT_GT(legs, candidates);
+}
+
 // The train-number query against a plain reading of the train list: the trains whose
 // number is the key or starts with the key and "/", in train-number order.
 TEST_F(EmbeddedTimetable, TrainNumberQueriesFindExactlyTheMatchingTrains) {

@@ -1,0 +1,203 @@
+// The row building shared by the queries: the fields they read, resolved once per query,
+// and the parts of a result row filled from a stop or a train record.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "data/schema.h"
+#include "query/center.h"
+#include "query/grid_result.h"
+#include "query/stations.h"
+#include "query/stop_index.h"
+
+namespace korvel::query_rows {
+
+// The KMTrain fields a query reads, resolved once per query.
+struct StopFields {
+    Field& id;
+    Field& station;
+    Field& sno;
+    Field& atime;
+    Field& dtime;
+    Field& rdate;
+    Field& distance;
+    Field& p1;
+    Field& p2;
+    Field& p3;
+    Field& p4;
+    explicit StopFields(MemTable& t)
+        : id(t.FieldByName("ID")),
+          station(t.FieldByName("Station")),
+          sno(t.FieldByName("S_No")),
+          atime(t.FieldByName("A_Time")),
+          dtime(t.FieldByName("D_Time")),
+          rdate(t.FieldByName("R_Date")),
+          distance(t.FieldByName("Distance")),
+          p1(t.FieldByName("P1")),
+          p2(t.FieldByName("P2")),
+          p3(t.FieldByName("P3")),
+          p4(t.FieldByName("P4")) {}
+};
+
+// The KMList fields, resolved once per query.
+struct TrainFields {
+    Field& id;
+    Field& ntype;
+    Field& start;
+    Field& end;
+    Field& atime;
+    Field& dtime;
+    Field& rdate;
+    Field& distance;
+    Field& p1;
+    Field& p2;
+    Field& p3;
+    Field& p4;
+    explicit TrainFields(MemTable& t)
+        : id(t.FieldByName("ID")),
+          ntype(t.FieldByName("NType")),
+          start(t.FieldByName("StartStation")),
+          end(t.FieldByName("endStation")),
+          atime(t.FieldByName("A_Time")),
+          dtime(t.FieldByName("D_Time")),
+          rdate(t.FieldByName("R_Date")),
+          distance(t.FieldByName("Distance")),
+          p1(t.FieldByName("P1")),
+          p2(t.FieldByName("P2")),
+          p3(t.FieldByName("P3")),
+          p4(t.FieldByName("P4")) {}
+};
+
+inline bool Loaded(const MemTable& t) {
+    return !t.Fields().empty();
+}
+
+// The train fields of a row from the KMList record under the cursor.
+inline void FillTrainPart(TPub_GridResult& r, const TrainFields& L) {
+    r.TrainNo.assign(L.id.View());
+    r.NType = L.ntype.AsInteger();
+    r.TypeName = TrainTypeName(r.NType);
+    r.StartStation.assign(L.start.View());
+    r.EndStation.assign(L.end.View());
+    r.TrainRDate.assign(L.rdate.View());
+    r.TrainDistance = L.distance.AsInteger();
+    r.TrainP1.assign(L.p1.View());
+    r.TrainP2.assign(L.p2.View());
+    r.TrainP3.assign(L.p3.View());
+    r.TrainP4.assign(L.p4.View());
+}
+
+// The same from KMList record `rec`, leaving the cursor alone.
+inline void FillTrainPartAt(TPub_GridResult& r, const TrainFields& L, std::uint32_t rec) {
+    r.TrainNo.assign(L.id.ViewAt(rec));
+    r.NType = L.ntype.IntegerAt(rec);
+    r.TypeName = TrainTypeName(r.NType);
+    r.StartStation.assign(L.start.ViewAt(rec));
+    r.EndStation.assign(L.end.ViewAt(rec));
+    r.TrainRDate.assign(L.rdate.ViewAt(rec));
+    r.TrainDistance = L.distance.IntegerAt(rec);
+    r.TrainP1.assign(L.p1.ViewAt(rec));
+    r.TrainP2.assign(L.p2.ViewAt(rec));
+    r.TrainP3.assign(L.p3.ViewAt(rec));
+    r.TrainP4.assign(L.p4.ViewAt(rec));
+}
+
+// The boarding part of a row from stop record `rec` (a load position of KMTrain).
+inline void FillFromPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
+    r.FromStation.assign(S.station.ViewAt(rec));
+    r.FromSNo = S.sno.IntegerAt(rec);
+    r.FromDTime.assign(S.dtime.ViewAt(rec));
+    r.FromRDate.assign(S.rdate.ViewAt(rec));
+    r.FromDistance = S.distance.IntegerAt(rec);
+    r.FromP1.assign(S.p1.ViewAt(rec));
+    r.FromP2.assign(S.p2.ViewAt(rec));
+    r.FromP3.assign(S.p3.ViewAt(rec));
+    r.FromP4.assign(S.p4.ViewAt(rec));
+}
+
+// The boarding part at the train's origin, from its KMList record `rec`.
+inline void FillFromOrigin(TPub_GridResult& r, const TrainFields& L, std::uint32_t rec) {
+    r.FromStation.assign(L.start.ViewAt(rec));
+    r.FromSNo = 1;
+    r.FromDTime.assign(L.atime.ViewAt(rec));
+    r.FromRDate = "0";
+    r.FromDistance = 0;
+    r.FromP1.clear();
+    r.FromP2.clear();
+    r.FromP3.clear();
+    r.FromP4.clear();
+}
+
+// The alighting part of a row from stop record `rec`.
+inline void FillToPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
+    r.ToStation.assign(S.station.ViewAt(rec));
+    r.ToSNo = S.sno.IntegerAt(rec);
+    r.ToATime.assign(S.atime.ViewAt(rec));
+    r.ToRDate.assign(S.rdate.ViewAt(rec));
+    r.ToDistance = S.distance.IntegerAt(rec);
+    r.ToP1.assign(S.p1.ViewAt(rec));
+    r.ToP2.assign(S.p2.ViewAt(rec));
+    r.ToP3.assign(S.p3.ViewAt(rec));
+    r.ToP4.assign(S.p4.ViewAt(rec));
+}
+
+// Stop count, km, journey time and fares of a row whose other fields are filled.
+inline void FinishRow(TPub_GridResult& r) {
+    r.StopCount = r.ToSNo - r.FromSNo;
+    r.SpanKm = r.ToDistance - r.FromDistance;
+    r.SpanTime = ElapsedText(r.FromRDate, r.ToRDate);
+    FillFares(r);
+}
+
+// Both sides share a group, or neither has one: match the typed names only.
+inline int ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+    if (FromSide.GroupId != ToSide.GroupId) return 0;
+    FromSide.Members.clear();
+    ToSide.Members.clear();
+    return 1;
+}
+
+// The names a side matches: its group, or its typed name alone.
+template <class Side>
+std::vector<std::string_view> SideNames(const Side& side, int exact) {
+    std::vector<std::string_view> names;
+    if (exact != 1 && !side.Members.empty()) {
+        names.assign(side.Members.begin(), side.Members.end());
+    } else {
+        names.push_back(side.TypedName);
+    }
+    return names;
+}
+
+// Ascending positions of the stops at any of the names; false when a name is empty (an
+// empty stop name never counts as a found station; the plain scan handles that case).
+inline bool StopsAt(const StopIndex& ix, const std::vector<std::string_view>& names,
+                    std::vector<std::uint32_t>& positions) {
+    positions.clear();
+    std::vector<std::uint32_t> ids;
+    for (std::string_view name : names) {
+        if (name.empty()) return false;
+        const std::uint32_t id = ix.StationId(name);
+        if (id == StopIndex::kNoStation || std::find(ids.begin(), ids.end(), id) != ids.end()) {
+            continue;
+        }
+        ids.push_back(id);
+        const auto& p = ix.Positions(id);
+        positions.insert(positions.end(), p.begin(), p.end());
+    }
+    if (ids.size() > 1) std::sort(positions.begin(), positions.end());
+    return true;
+}
+
+// The plain scans leave the train list's cursor on the last train they looked up; so do
+// the indexed paths, which look trains up through the index instead.
+inline void LeaveListCursor(const StopIndex& ix, MemTable& KL, const StopFields& S,
+                            std::uint32_t train) {
+    if (train != StopIndex::kNoStation)
+        KL.Locate("ID", S.id.ViewAt(ix.Record(ix.TrainBegin(train))));
+}
+
+}  // namespace korvel::query_rows
