@@ -52,10 +52,12 @@ std::uint32_t StopIndex::StationId(std::string_view name) const {
 }
 
 std::uint32_t StopIndex::ListRecord(std::uint32_t train, MemTable& list) const {
-    const std::vector<std::uint32_t>* order = list.SearchOrder("ID");
-    if (list_ != &list || listOrder_ != order || listRecords_ != list.RecordCount()) {
+    // A reload of the list replaces its field definitions, so their address tells.
+    if (list_ != &list || listFields_ != list.Fields().data() ||
+        listRecords_ != list.RecordCount()) {
+        const std::vector<std::uint32_t>* order = list.SearchOrder("ID");
         list_ = &list;
-        listOrder_ = order;
+        listFields_ = list.Fields().data();
         listRecords_ = list.RecordCount();
         listRecord_.assign(trainStart_.empty() ? 0 : trainStart_.size() - 1, kNoStation);
         Field* listId = list.FindField("ID");

@@ -65,7 +65,7 @@ class StopIndex {
     // ListRecord's answers and the list they were worked out for.
     mutable std::vector<std::uint32_t> listRecord_;
     mutable const MemTable* list_ = nullptr;
-    mutable const std::vector<std::uint32_t>* listOrder_ = nullptr;
+    mutable const FieldDef* listFields_ = nullptr;
     mutable std::uint32_t listRecords_ = 0;
 };
 

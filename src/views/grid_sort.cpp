@@ -105,44 +105,106 @@ std::optional<double> ParseDecimal(std::string_view s) {
     return negative ? -value : value;
 }
 
-// Total order of the sort: text by unsigned bytes; numbers by value, before non-numbers,
-// which order among themselves by text.
-bool Less(const std::string& a, const std::string& b, bool numeric) {
-    if (!numeric) return a < b;  // char_traits<char> compares bytes as unsigned
-    std::optional<double> va = ParseDecimal(a);
-    std::optional<double> vb = ParseDecimal(b);
-    if (va && vb) return *va < *vb;
-    if (va.has_value() != vb.has_value()) return va.has_value();
-    return a < b;
-}
+}  // namespace
+
+namespace {
+
+// The sort column of one row, read once: its text and, in numeric mode, its value. The
+// order: text by unsigned bytes; numbers by value, before non-numbers, which order among
+// themselves by text.
+struct RowKey {
+    const std::string* text = nullptr;
+    std::optional<double> value;
+};
+
+// The partition sort works on row numbers and keys read once per row; the grid's rows are
+// moved into the resulting order once at the end. The procedure and therefore the order of
+// rows with equal keys are those of exchanging whole rows at every step.
+class RowSorter {
+  public:
+    RowSorter(TextGrid& grid, int first, int last, const SortKey& key)
+        : grid_(grid), key_(key), first_(first) {
+        for (int r = first; r <= last; ++r) {
+            rows_.push_back(r);
+            keys_.push_back(ReadKey(r));
+        }
+    }
+
+    void Sort(int l, int r) {
+        int i = l;
+        int j = r;
+        RowKey pivot = keys_[Slot(l + (r - l) / 2)];
+        if (key_.numeric && pivot.text->empty()) pivot = RowKey{&kZero, 0.0};
+        do {
+            if (key_.numeric) {
+                ZeroIfEmpty(i);
+                ZeroIfEmpty(j);
+            }
+            while (i < r && Before(keys_[Slot(i)], pivot)) ++i;
+            while (j > l && Before(pivot, keys_[Slot(j)])) --j;
+            if (i <= j) {
+                std::swap(rows_[Slot(i)], rows_[Slot(j)]);
+                std::swap(keys_[Slot(i)], keys_[Slot(j)]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (l < j) Sort(l, j);
+        if (i < r) Sort(i, r);
+    }
+
+    // Moves the rows into the order reached.
+    void Apply() { grid_.ReorderRows(first_, rows_); }
+
+  private:
+    static const std::string kZero;
+
+    std::size_t Slot(int position) const { return static_cast<std::size_t>(position - first_); }
+
+    RowKey ReadKey(int row) {
+        RowKey k;
+        k.text = &grid_.CellRef(key_.column, row);
+        if (key_.numeric) k.value = ParseDecimal(*k.text);
+        return k;
+    }
+
+    // An empty cell met at the start of a pass is written "0" (its value is 0 either way).
+    void ZeroIfEmpty(int position) {
+        std::string& cell = grid_.CellRef(key_.column, rows_[Slot(position)]);
+        if (cell.empty()) cell = "0";
+    }
+
+    bool Less(const RowKey& a, const RowKey& b) const {
+        if (!key_.numeric) return *a.text < *b.text;
+        if (a.value && b.value) return *a.value < *b.value;
+        if (a.value.has_value() != b.value.has_value()) return a.value.has_value();
+        return *a.text < *b.text;
+    }
+    bool Before(const RowKey& x, const RowKey& y) const {
+        return key_.ascending ? Less(x, y) : Less(y, x);
+    }
+
+    TextGrid& grid_;
+    SortKey key_;
+    int first_;
+    std::vector<int> rows_;     // position -> grid row
+    std::vector<RowKey> keys_;  // position -> key of that row
+};
+
+const std::string RowSorter::kZero = "0";
 
 }  // namespace
 
 void QuickSortGridRows(TextGrid& grid, int first, int last, const SortKey& key) {
-    const int c = key.column;
-    // "x comes before y" in the requested direction.
-    auto before = [&](const std::string& x, const std::string& y) {
-        return key.ascending ? Less(x, y, key.numeric) : Less(y, x, key.numeric);
-    };
-    int i = first;
-    int j = last;
-    std::string pivot = grid.CellRef(c, first + (last - first) / 2);
-    if (key.numeric && pivot.empty()) pivot = "0";
-    do {
-        if (key.numeric) {
-            if (grid.CellRef(c, i).empty()) grid.CellRef(c, i) = "0";
-            if (grid.CellRef(c, j).empty()) grid.CellRef(c, j) = "0";
-        }
-        while (i < last && before(grid.CellRef(c, i), pivot)) ++i;
-        while (j > first && before(pivot, grid.CellRef(c, j))) --j;
-        if (i <= j) {
-            SwapGridRows(grid, i, j);
-            ++i;
-            --j;
-        }
-    } while (i <= j);
-    if (first < j) QuickSortGridRows(grid, first, j, key);
-    if (i < last) QuickSortGridRows(grid, i, last, key);
+    if (last < first) return;
+    RowSorter sorter(grid, first, last, key);
+    try {
+        sorter.Sort(first, last);
+    } catch (...) {
+        sorter.Apply();  // the rows keep the order reached
+        throw;
+    }
+    sorter.Apply();
 }
 
 void SortGridByColumn(TextGrid& grid, int first, int rowCount, int column, bool ascending,

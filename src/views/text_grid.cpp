@@ -44,6 +44,19 @@ void TextGrid::SwapRows(int a, int b) {
     for (int c = 0; c < columns_; ++c) std::swap(CellRef(c, a), CellRef(c, b));
 }
 
+void TextGrid::ReorderRows(int first, const std::vector<int>& order) {
+    const std::size_t cols = static_cast<std::size_t>(columns_);
+    std::vector<std::string> moved;
+    moved.reserve(order.size() * cols);
+    for (int row : order) {
+        for (std::size_t c = 0; c < cols; ++c) {
+            moved.push_back(std::move(cells_[static_cast<std::size_t>(row) * cols + c]));
+        }
+    }
+    std::move(moved.begin(), moved.end(),
+              cells_.begin() + static_cast<std::ptrdiff_t>(first * cols));
+}
+
 bool TextGrid::RowIsEmpty(int row) const {
     for (int c = 0; c < columns_; ++c) {
         if (!Cell(c, row).empty()) return false;

@@ -32,6 +32,9 @@ class TextGrid {
     void ClearCells();
     // Exchanges the texts of two rows in every column.
     void SwapRows(int a, int b);
+    // Puts rows in a new order: row first + k receives what was row order[k]. `order` must
+    // be a permutation of first .. first + order.size() - 1.
+    void ReorderRows(int first, const std::vector<int>& order);
     bool RowIsEmpty(int row) const;
 
   private:
