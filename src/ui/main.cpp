@@ -7,12 +7,15 @@
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
 #include "ui/main_window.h"
+#include "ui/startup_trace.h"
 
 int main(int argc, char** argv) {
+    korvel::ui::TraceStartupBegin();
     korvel::ui::QuietWebEngineStartup();
     korvel::PrepareWebEngine();
     QApplication app(argc, argv);
     korvel::ui::SetUpApplication(app);
+    korvel::ui::TraceStartupMark("application");
 
     // --timetable DIR: the four table streams korvel-ttbuild wrote, instead of the embedded
     // timetable.
@@ -24,7 +27,10 @@ int main(int argc, char** argv) {
     }
 
     korvel::ui::TFrmKorvel window;
+    korvel::ui::TraceStartupMark("window-created");
     window.FormCreate(std::move(options));
+    korvel::ui::TraceStartupMark("form-created");
     window.show();
+    korvel::ui::TraceStartupWindow(window);
     return app.exec();
 }
