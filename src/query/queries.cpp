@@ -145,7 +145,7 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
 
         if (!haveFrom || !haveTo || !KL.Locate("ID", train)) continue;
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, KL.CurrentRecord());
         FillFromPart(r, S, fromRec);
         FillToPart(r, S, toRec);
         FinishRow(r);
@@ -180,7 +180,7 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
     const TrainFields L(KL);
     auto emit = [&] {
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, KL.CurrentRecord());
         r.FromStation.assign(L.start.View());
         r.FromSNo = 1;
         r.FromDistance = 0;
@@ -265,7 +265,7 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         // A train missing from the train list cannot be shown; it gives no row.
         if (!KL.Locate("ID", train)) continue;
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, KL.CurrentRecord());
         const std::uint32_t here = T.CurrentRecord();
         if (!S.dtime.View().empty()) {
             // Departs here: ride to the terminus, the stop without a departure time. The

@@ -75,22 +75,8 @@ inline bool Loaded(const MemTable& t) {
     return !t.Fields().empty();
 }
 
-// The train fields of a row from the KMList record under the cursor.
-inline void FillTrainPart(TPub_GridResult& r, const TrainFields& L) {
-    r.TrainNo.assign(L.id.View());
-    r.NType = L.ntype.AsInteger();
-    r.TypeName = TrainTypeName(r.NType);
-    r.StartStation.assign(L.start.View());
-    r.EndStation.assign(L.end.View());
-    r.TrainRDate.assign(L.rdate.View());
-    r.TrainDistance = L.distance.AsInteger();
-    r.TrainP1.assign(L.p1.View());
-    r.TrainP2.assign(L.p2.View());
-    r.TrainP3.assign(L.p3.View());
-    r.TrainP4.assign(L.p4.View());
-}
-
-// The same from KMList record `rec`, leaving the cursor alone.
+// The train fields of a row from KMList record `rec` (the cursor's record, or one the stop
+// index found), leaving the cursor alone.
 inline void FillTrainPartAt(TPub_GridResult& r, const TrainFields& L, std::uint32_t rec) {
     r.TrainNo.assign(L.id.ViewAt(rec));
     r.NType = L.ntype.IntegerAt(rec);

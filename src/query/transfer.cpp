@@ -225,7 +225,7 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     auto add = [&](const TPub_GridResult& leg) {
         if (!KL.Locate("ID", leg.TrainNo)) return false;
         TPub_GridResult r = leg;
-        FillTrainPart(r, L);
+        FillTrainPartAt(r, L, KL.CurrentRecord());
         FinishRow(r);
         out.push_back(std::move(r));
         return true;
