@@ -1,0 +1,134 @@
+// The timetable as the journey planner reads it: every train as a daily run over its stops
+// with each stop's minutes since the origin's departure, trains with identical stop lists and
+// identical offsets gathered into one route (their runs differ only in the origin's clock
+// time), and for every station the routes that call there with the stop's position.
+//
+// Times: a train's origin departure T0 is its first stop's D_Time; a stop's arrival is
+// T0 + R_Date and its departure the arrival plus the dwell (D_Time - A_Time, modulo 24 h).
+// The origin has only a departure, the terminus only an arrival. Every train runs every day,
+// so a run of a route leaves its origin at T0 + 1440 * d for any whole day d.
+//
+// Built once over loaded tables and read-only afterwards; build a new index after a reload.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "data/schema.h"
+
+namespace korvel {
+
+inline constexpr int kMinutesPerDay = 1440;
+
+class JourneyIndex {
+  public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+    // One call of a route at a station: the route and the stop's position on it.
+    struct Call {
+        std::uint32_t route;
+        std::uint32_t stop;
+    };
+    // A run of a route: the origin's clock time (0..1439) and the train it is.
+    struct Trip {
+        std::int32_t originMinute;
+        std::uint32_t train;
+    };
+
+    // Reads KMTrain in SIDNo order, KMList (to locate each train's row) and KMSM. Trains
+    // without a KMList row, with fewer than two stops or an unreadable origin time are left
+    // out, as the direct query leaves them out.
+    explicit JourneyIndex(Timetable& tables);
+
+    // Whether the index was built from these tables as they stand.
+    bool Covers(const Timetable& tables) const;
+
+    // --- stations ---
+    std::uint32_t StationCount() const { return static_cast<std::uint32_t>(names_.size()); }
+    // kNone when no usable train calls there.
+    std::uint32_t StationId(std::string_view name) const;
+    const std::string& StationName(std::uint32_t station) const { return names_[station]; }
+    // The other stations of the station's same-city group that trains call at.
+    const std::vector<std::uint32_t>& GroupMates(std::uint32_t station) const {
+        return mates_[station];
+    }
+    const std::vector<Call>& Calls(std::uint32_t station) const { return calls_[station]; }
+
+    // --- routes ---
+    std::uint32_t RouteCount() const { return static_cast<std::uint32_t>(routeFirst_.size()); }
+    std::uint32_t StopCount(std::uint32_t route) const { return routeStops_[route]; }
+    std::uint32_t StopStation(std::uint32_t route, std::uint32_t stop) const {
+        return stopStation_[routeFirst_[route] + stop];
+    }
+    // Minutes from the origin's departure to the arrival at / departure from a stop.
+    std::int32_t ArriveOffset(std::uint32_t route, std::uint32_t stop) const {
+        return arrive_[routeFirst_[route] + stop];
+    }
+    std::int32_t DepartOffset(std::uint32_t route, std::uint32_t stop) const {
+        return depart_[routeFirst_[route] + stop];
+    }
+    // The origin has no arrival, the terminus (and a stop without D_Time) no departure.
+    bool CanAlight(std::uint32_t route, std::uint32_t stop) const {
+        return (flags_[routeFirst_[route] + stop] & kAlight) != 0;
+    }
+    bool CanBoard(std::uint32_t route, std::uint32_t stop) const {
+        return (flags_[routeFirst_[route] + stop] & kBoard) != 0;
+    }
+    // The runs of a route ordered by the origin's clock time.
+    const Trip* Trips(std::uint32_t route) const { return &trips_[tripFirst_[route]]; }
+    std::uint32_t TripCount(std::uint32_t route) const {
+        return tripFirst_[route + 1] - tripFirst_[route];
+    }
+    // The first run whose departure from `stop` is at `minute` (absolute, day 0 starting at
+    // 0) or later: its trip number and the absolute minute it leaves the origin.
+    struct Catch {
+        std::uint32_t trip;
+        std::int32_t originTime;
+    };
+    Catch EarliestRun(std::uint32_t route, std::uint32_t stop, std::int32_t minute) const;
+
+    // --- trains ---
+    std::uint32_t TrainCount() const { return static_cast<std::uint32_t>(trainId_.size()); }
+    const std::string& TrainId(std::uint32_t train) const { return trainId_[train]; }
+    // The KMList record of the train and the KMTrain record of its stop number `stop` (0 the
+    // origin).
+    std::uint32_t ListRecord(std::uint32_t train) const { return listRecord_[train]; }
+    std::uint32_t StopRecord(std::uint32_t train, std::uint32_t stop) const {
+        return stopRecord_[trainFirstStop_[train] + stop];
+    }
+
+  private:
+    static constexpr std::uint8_t kBoard = 1;
+    static constexpr std::uint8_t kAlight = 2;
+
+    const Timetable* tables_ = nullptr;
+    std::uint32_t stopRecords_ = 0;
+    std::uint32_t listRecords_ = 0;
+
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, std::uint32_t> ids_;
+    std::vector<std::vector<std::uint32_t>> mates_;
+    std::vector<std::vector<Call>> calls_;
+
+    std::vector<std::uint32_t> routeFirst_;  // first stop of each route in the stop arrays
+    std::vector<std::uint32_t> routeStops_;
+    std::vector<std::uint32_t> stopStation_;
+    std::vector<std::int32_t> arrive_;
+    std::vector<std::int32_t> depart_;
+    std::vector<std::uint8_t> flags_;
+    std::vector<std::uint32_t> tripFirst_;  // plus one end entry
+    std::vector<Trip> trips_;
+
+    std::vector<std::string> trainId_;
+    std::vector<std::uint32_t> listRecord_;
+    std::vector<std::uint32_t> trainFirstStop_;
+    std::vector<std::uint32_t> stopRecord_;
+};
+
+// "HH:MM" clock text to minutes since midnight; -1 when it is not one.
+int ClockMinutes(std::string_view text);
+
+}  // namespace korvel

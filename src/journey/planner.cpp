@@ -1,0 +1,320 @@
+// The search is range RAPTOR (rounds over routes, one round per train ridden, repeated for
+// every departure minute of the window from the latest to the earliest, keeping the labels
+// of the later minutes).
+//
+// Why this and not the connection scan: every train runs every day and a journey can take
+// three days or more (the longest trains run 67 hours), so a connection scan would have to
+// walk each day's connections several times over, and its profile form keeps a Pareto set
+// per station and change count. RAPTOR walks only the routes that call at stations reached
+// in the previous round; the daily repetition is a lookup of the next run in a route's sorted
+// origin times, and trains that share their stop list and offsets (the copies of a scaled
+// timetable, or one train under two numbers) are scanned once as one route. The range form
+// gives the whole Pareto set over (departure, arrival, changes) for the window: a journey is
+// reported exactly when the run for its departure minute improves the best arrival with that
+// many trains and beats every journey with fewer.
+#include "journey/planner.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace korvel {
+
+JourneyOptionError CheckJourneyOptions(const JourneyOptions& o) {
+    if (o.windowStart < 0 || o.windowEnd >= kMinutesPerDay || o.windowStart > o.windowEnd) {
+        return JourneyOptionError::Window;
+    }
+    if (o.maxTransfers < 0 || o.maxTransfers > kMaxJourneyTransfers) {
+        return JourneyOptionError::MaxTransfers;
+    }
+    if (o.minTransfer < 0 || o.minTransfer > kMaxChangeMinutes) {
+        return JourneyOptionError::MinTransfer;
+    }
+    if (o.cityTransfer < 0 || o.cityTransfer > kMaxChangeMinutes) {
+        return JourneyOptionError::CityTransfer;
+    }
+    return JourneyOptionError::None;
+}
+
+namespace {
+
+constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
+constexpr std::uint32_t kNone = JourneyIndex::kNone;
+constexpr int kMaxRounds = kMaxJourneyTransfers + 1;
+
+enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2 };
+
+// How a station was reached in a round: the route, its run and the stops ridden.
+struct Ride {
+    std::uint32_t route = kNone;
+    std::uint32_t trip = 0;
+    std::int32_t originTime = 0;
+    std::uint32_t board = 0;
+    std::uint32_t alight = 0;
+};
+
+// A first train that leaves a departure-side station within the window.
+struct Departure {
+    std::int32_t clock;
+    std::uint32_t route;
+    std::uint32_t stop;
+    std::uint32_t trip;
+};
+
+class RangeRaptor {
+  public:
+    RangeRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o)
+        : ix_(ix), o_(o), rounds_(o.maxTransfers + 1), side_(ix.StationCount(), kNoSide) {
+        for (std::uint32_t s : sides.from) side_[s] = kFromSide;
+        for (std::uint32_t s : sides.to) side_[s] = kToSide;
+        const std::size_t n = ix.StationCount();
+        for (int k = 0; k <= rounds_; ++k) {
+            arrive_[k].assign(n, kNever);
+            ready_[k].assign(n, kNever);
+            rideTo_[k].resize(n);
+            readyFrom_[k].assign(n, kNone);
+        }
+        arrivalMarked_.assign(n, 0);
+        readyMarked_.assign(n, 0);
+        routeStart_.assign(ix.RouteCount(), kNone);
+        targetBest_.fill(kNever);
+        CollectDepartures(sides.from);
+    }
+
+    std::vector<Journey> Run() {
+        std::vector<Journey> out;
+        for (std::size_t i = 0; i < departures_.size();) {
+            const std::int32_t t = departures_[i].clock;
+            std::size_t end = i;
+            while (end < departures_.size() && departures_[end].clock == t) ++end;
+            std::array<std::int32_t, kMaxRounds + 1> before = targetBest_;
+            FirstRound(i, end);
+            for (int k = 2; k <= rounds_ && !readyList_.empty(); ++k) Round(k);
+            ClearReady();
+            for (int k = 1; k <= rounds_; ++k) {
+                if (targetBest_[k] < before[k] && targetBest_[k] < targetBest_[k - 1]) {
+                    out.push_back(Reconstruct(k));
+                }
+            }
+            i = end;
+        }
+        std::sort(out.begin(), out.end(), [](const Journey& a, const Journey& b) {
+            if (a.depart != b.depart) return a.depart < b.depart;
+            return a.arrive < b.arrive;
+        });
+        return out;
+    }
+
+  private:
+    void CollectDepartures(const std::vector<std::uint32_t>& from) {
+        for (std::uint32_t s : from) {
+            for (const JourneyIndex::Call& c : ix_.Calls(s)) {
+                if (!ix_.CanBoard(c.route, c.stop)) continue;
+                const JourneyIndex::Trip* trips = ix_.Trips(c.route);
+                const std::int32_t offset = ix_.DepartOffset(c.route, c.stop);
+                for (std::uint32_t j = 0; j < ix_.TripCount(c.route); ++j) {
+                    const std::int32_t clock = (trips[j].originMinute + offset) % kMinutesPerDay;
+                    if (clock < o_.windowStart || clock > o_.windowEnd) continue;
+                    departures_.push_back({clock, c.route, c.stop, j});
+                }
+            }
+        }
+        std::sort(departures_.begin(), departures_.end(),
+                  [](const Departure& a, const Departure& b) { return a.clock > b.clock; });
+    }
+
+    // Round 1: only the trains leaving at this minute, ridden from where they are boarded.
+    void FirstRound(std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const Departure& d = departures_[i];
+            Ride ride;
+            ride.route = d.route;
+            ride.trip = d.trip;
+            ride.originTime = d.clock - ix_.DepartOffset(d.route, d.stop);
+            ride.board = d.stop;
+            for (std::uint32_t q = d.stop + 1; q < ix_.StopCount(d.route); ++q) {
+                if (!ix_.CanAlight(d.route, q)) continue;
+                ride.alight = q;
+                Arrive(1, ix_.StopStation(d.route, q),
+                       ride.originTime + ix_.ArriveOffset(d.route, q), ride);
+            }
+        }
+        Relax(1);
+    }
+
+    // Round k >= 2: every route through a station whose readiness improved in round k - 1.
+    void Round(int k) {
+        routeList_.clear();
+        for (std::uint32_t s : readyList_) {
+            readyMarked_[s] = 0;
+            for (const JourneyIndex::Call& c : ix_.Calls(s)) {
+                if (!ix_.CanBoard(c.route, c.stop)) continue;
+                std::uint32_t& start = routeStart_[c.route];
+                if (start == kNone) routeList_.push_back(c.route);
+                start = std::min(start, c.stop);
+            }
+        }
+        readyList_.clear();
+        for (std::uint32_t r : routeList_) {
+            const std::uint32_t start = routeStart_[r];
+            routeStart_[r] = kNone;
+            ScanRoute(k, r, start);
+        }
+        if (k < rounds_) {
+            Relax(k);
+        } else {
+            for (std::uint32_t s : arrivalList_) arrivalMarked_[s] = 0;
+            arrivalList_.clear();
+        }
+    }
+
+    void ScanRoute(int k, std::uint32_t r, std::uint32_t start) {
+        const std::vector<std::int32_t>& ready = ready_[k - 1];
+        bool riding = false;
+        Ride ride;
+        ride.route = r;
+        const std::uint32_t stops = ix_.StopCount(r);
+        for (std::uint32_t q = start; q < stops; ++q) {
+            const std::uint32_t station = ix_.StopStation(r, q);
+            if (riding && ix_.CanAlight(r, q)) {
+                ride.alight = q;
+                Arrive(k, station, ride.originTime + ix_.ArriveOffset(r, q), ride);
+            }
+            if (!ix_.CanBoard(r, q)) continue;
+            const std::int32_t at = ready[station];
+            if (at >= kNever) continue;
+            if (riding && at > ride.originTime + ix_.DepartOffset(r, q)) continue;
+            const JourneyIndex::Catch c = ix_.EarliestRun(r, q, at);
+            if (!riding || c.originTime < ride.originTime) {
+                riding = true;
+                ride.trip = c.trip;
+                ride.originTime = c.originTime;
+                ride.board = q;
+            }
+        }
+    }
+
+    void Arrive(int k, std::uint32_t station, std::int32_t at, const Ride& ride) {
+        const std::uint8_t side = side_[station];
+        if (side == kToSide) {
+            if (at < targetBest_[k]) {
+                targetRide_[k] = ride;
+                for (int j = k; j <= rounds_; ++j) targetBest_[j] = std::min(targetBest_[j], at);
+            }
+            return;
+        }
+        if (side == kFromSide || at >= targetBest_[k]) return;
+        for (int j = 1; j <= k; ++j) {
+            if (arrive_[j][station] <= at) return;
+        }
+        arrive_[k][station] = at;
+        rideTo_[k][station] = ride;
+        if (!arrivalMarked_[station]) {
+            arrivalMarked_[station] = 1;
+            arrivalList_.push_back(station);
+        }
+    }
+
+    // Readiness for the next train after the arrivals of round k: at the same station, or
+    // at another station of its city.
+    void Relax(int k) {
+        for (std::uint32_t s : arrivalList_) {
+            arrivalMarked_[s] = 0;
+            const std::int32_t at = arrive_[k][s];
+            Ready(k, s, at + o_.minTransfer, s);
+            for (std::uint32_t mate : ix_.GroupMates(s)) {
+                if (side_[mate] == kNoSide) Ready(k, mate, at + o_.cityTransfer, s);
+            }
+        }
+        arrivalList_.clear();
+    }
+
+    void Ready(int k, std::uint32_t station, std::int32_t at, std::uint32_t from) {
+        if (at >= targetBest_[k]) return;
+        for (int j = 1; j <= k; ++j) {
+            if (ready_[j][station] <= at) return;
+        }
+        ready_[k][station] = at;
+        readyFrom_[k][station] = from;
+        if (!readyMarked_[station]) {
+            readyMarked_[station] = 1;
+            readyList_.push_back(station);
+        }
+    }
+
+    void ClearReady() {
+        for (std::uint32_t s : readyList_) readyMarked_[s] = 0;
+        readyList_.clear();
+    }
+
+    // The journey whose last train reached the arrival side in round k of this run.
+    Journey Reconstruct(int k) const {
+        Journey j;
+        Ride ride = targetRide_[k];
+        for (int round = k;; --round) {
+            JourneyLeg leg;
+            leg.train = ix_.Trips(ride.route)[ride.trip].train;
+            leg.boardStop = ride.board;
+            leg.alightStop = ride.alight;
+            leg.fromStation = ix_.StopStation(ride.route, ride.board);
+            leg.toStation = ix_.StopStation(ride.route, ride.alight);
+            leg.depart = ride.originTime + ix_.DepartOffset(ride.route, ride.board);
+            leg.arrive = ride.originTime + ix_.ArriveOffset(ride.route, ride.alight);
+            j.legs.push_back(std::move(leg));
+            if (round == 1) break;
+            const std::uint32_t came = readyFrom_[round - 1][j.legs.back().fromStation];
+            ride = rideTo_[round - 1][came];
+        }
+        std::reverse(j.legs.begin(), j.legs.end());
+        for (std::size_t i = 0; i + 1 < j.legs.size(); ++i) {
+            j.legs[i].wait = j.legs[i + 1].depart - j.legs[i].arrive;
+        }
+        j.depart = j.legs.front().depart;
+        j.arrive = j.legs.back().arrive;
+        j.minutes = j.arrive - j.depart;
+        j.transfers = static_cast<std::int32_t>(j.legs.size()) - 1;
+        return j;
+    }
+
+    const JourneyIndex& ix_;
+    const JourneyOptions& o_;
+    const int rounds_;
+    std::vector<std::uint8_t> side_;
+    std::vector<Departure> departures_;
+
+    // Per round (1..rounds_): earliest arrival at a station with at most that many trains,
+    // the ride that gave it, the earliest time the next train can be boarded there and the
+    // station whose arrival allows it.
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> arrive_;
+    std::array<std::vector<Ride>, kMaxRounds + 1> rideTo_;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> ready_;
+    std::array<std::vector<std::uint32_t>, kMaxRounds + 1> readyFrom_;
+    // Best arrival on the arrival side with at most that many trains, and the ride that
+    // reached it in that round.
+    std::array<std::int32_t, kMaxRounds + 1> targetBest_;
+    std::array<Ride, kMaxRounds + 1> targetRide_;
+
+    std::vector<std::uint8_t> arrivalMarked_;
+    std::vector<std::uint32_t> arrivalList_;
+    std::vector<std::uint8_t> readyMarked_;
+    std::vector<std::uint32_t> readyList_;
+    std::vector<std::uint32_t> routeStart_;
+    std::vector<std::uint32_t> routeList_;
+};
+
+}  // namespace
+
+std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides& sides,
+                                  const JourneyOptions& options) {
+    if (CheckJourneyOptions(options) != JourneyOptionError::None) return {};
+    for (std::uint32_t s : sides.from) {
+        if (s >= index.StationCount()) return {};
+        if (std::find(sides.to.begin(), sides.to.end(), s) != sides.to.end()) return {};
+    }
+    for (std::uint32_t s : sides.to) {
+        if (s >= index.StationCount()) return {};
+    }
+    if (sides.from.empty() || sides.to.empty()) return {};
+    return RangeRaptor(index, sides, options).Run();
+}
+
+}  // namespace korvel

@@ -1,0 +1,111 @@
+// The journey planner: every train connection between two stations, with up to three
+// changes, that leaves within a departure window on day 0 and that no other connection
+// beats.
+//
+// A journey J beats K when J leaves no earlier, arrives no later and changes no more often,
+// and is better in at least one of the three. The answer holds every journey nothing beats,
+// one of each set of journeys that tie on all three, sorted by departure, then arrival.
+//
+// The rules a journey follows:
+// - The first train leaves a departure-side station at a clock time within the window on
+//   day 0 (a train that left its origin the day before is boarded at today's clock time).
+// - The last train arrives at an arrival-side station; no train before it alights at a
+//   station of either side, and no later train is boarded at one (such a journey would be a
+//   longer way round of a journey that starts or ends there).
+// - A change at one station allows at least `minTransfer` minutes between the arrival and
+//   the next departure; a change to another station of the same city group (KMSM) at least
+//   `cityTransfer` minutes. There are no other walks.
+// - Sides: each station box stands for its same-city group, or for the typed station alone
+//   when both boxes are in the same group or neither is in one, as in the direct query.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/schema.h"
+#include "journey/journey_index.h"
+
+namespace korvel {
+
+inline constexpr int kMaxJourneyTransfers = 3;
+// The most minutes a change may be asked to allow: a whole day.
+inline constexpr int kMaxChangeMinutes = kMinutesPerDay;
+
+struct JourneyOptions {
+    int windowStart = 0;  // minutes after midnight of day 0, 0..1439
+    int windowEnd = kMinutesPerDay - 1;
+    int maxTransfers = 2;    // 0..kMaxJourneyTransfers
+    int minTransfer = 30;    // change at one station, 0..kMaxChangeMinutes
+    int cityTransfer = 120;  // change between stations of one city, 0..kMaxChangeMinutes
+};
+
+enum class JourneyOptionError { None, Window, MaxTransfers, MinTransfer, CityTransfer };
+JourneyOptionError CheckJourneyOptions(const JourneyOptions& options);
+
+// One train ridden from a boarding to an alighting stop. Times are minutes after midnight of
+// day 0 (1500 is 01:00 on day 1).
+struct JourneyLeg {
+    std::uint32_t train = 0;  // JourneyIndex train number
+    std::uint32_t fromStation = 0, toStation = 0;
+    std::uint32_t boardStop = 0, alightStop = 0;  // positions on the train's route, 0 the origin
+    std::int32_t depart = 0;
+    std::int32_t arrive = 0;
+    std::int32_t wait = 0;  // minutes until the next leg departs; 0 for the last leg
+
+    // Filled from the tables (FillJourneyDetails).
+    std::string trainId;  // the KMList ID
+    std::string from, to;
+    std::int32_t fromSNo = 0, toSNo = 0;
+    std::int32_t distance = 0;
+    std::array<std::string, 4> fares;  // as the direct query's row: empty for no such class
+};
+
+struct Journey {
+    std::int32_t depart = 0;
+    std::int32_t arrive = 0;
+    std::int32_t minutes = 0;
+    std::int32_t transfers = 0;
+    std::int32_t distance = 0;
+    // Hard seat, soft seat, hard sleeper (upper/middle/lower), soft sleeper (upper/lower):
+    // the sum over the legs, "-" when a leg has no such class.
+    std::array<std::string, 4> fares;
+    std::vector<JourneyLeg> legs;
+};
+
+// The stations each side stands for, as index station ids.
+struct JourneySides {
+    std::vector<std::uint32_t> from;
+    std::vector<std::uint32_t> to;
+};
+
+// Resolves two station texts (trimmed) with same-city expansion as the direct query does.
+// Stations no usable train calls at are left out.
+JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
+                                 std::string_view fromText, std::string_view toText);
+
+// The planner's answer over resolved sides, legs without texts and fares. Nothing when the
+// options are refused or a station is on both sides.
+std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides& sides,
+                                  const JourneyOptions& options);
+
+// Fills the texts, stop numbers, distances and fares of the journeys from the tables the
+// index was built from.
+void FillJourneyDetails(const JourneyIndex& index, Timetable& tables,
+                        std::vector<Journey>& journeys);
+
+// Everything at once: resolve, plan, fill.
+std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
+                                  std::string_view fromText, std::string_view toText,
+                                  const JourneyOptions& options);
+
+// Display helpers (ASCII): a minute of the journey as "HH:MM", with "+N" on day N > 0
+// ("01:00+1"); a duration as hours and zero-padded minutes ("4:28", "27:05").
+std::string JourneyClockText(std::int32_t minute);
+std::string JourneyDurationText(std::int32_t minutes);
+// The sum of fare texts of one class ("-" when any is empty or "-").
+std::string SumFares(const std::vector<std::string>& fares);
+
+}  // namespace korvel

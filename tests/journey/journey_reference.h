@@ -1,0 +1,320 @@
+// A second, deliberately plain reading of the journey rules for the planner's tests: the
+// trains read straight from the tables, journeys with up to one change paired by hand, up to
+// two changes by naive rounds over every train, a Pareto filter, and a checker that a
+// journey's legs match the timetable and obey the change rules.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "data/schema.h"
+#include "journey/planner.h"
+#include "query/center.h"
+#include "query/stations.h"
+
+namespace korvel::test {
+
+constexpr int kDay = 1440;
+constexpr int kNoTime = 1 << 29;
+
+inline int Clock(const std::string& hhmm) {
+    if (hhmm.size() != 5 || hhmm[2] != ':') return -1;
+    return std::stoi(hhmm.substr(0, 2)) * 60 + std::stoi(hhmm.substr(3, 2));
+}
+
+// Smallest t' >= t with t' = clock (mod 1440).
+inline int NextAt(int clock, int t) {
+    int d = ((clock - t) % kDay + kDay) % kDay;
+    return t + d;
+}
+
+struct RefStop {
+    std::string station;
+    int sid = 0;  // the station as a number of RefTimetable::names
+    std::string atime, dtime;
+    int arrive = 0;  // minutes after the origin's departure
+    int depart = 0;
+    bool board = false, alight = false;
+};
+
+struct RefTrain {
+    std::string id;
+    int t0 = 0;
+    std::vector<RefStop> stops;
+    // Clock time of the departure from stop i.
+    int DepartClock(std::size_t i) const { return (t0 + stops[i].depart) % kDay; }
+};
+
+enum RefSide { kNone = 0, kFrom = 1, kTo = 2 };
+
+struct RefTimetable {
+    std::vector<RefTrain> trains;
+    std::vector<std::string> names;
+    std::vector<std::vector<int>> mates;  // other stations of the same KMSM group
+    std::map<std::string, int> group;     // KMSM Gp
+
+    explicit RefTimetable(Timetable& t) {
+        MemTable& S = t.KMTrain;
+        MemTable& L = t.KMList;
+        L.SetIndexName("SID");
+        S.SetIndexName("SIDNo");
+        Field& id = S.FieldByName("ID");
+        Field& st = S.FieldByName("Station");
+        Field& a = S.FieldByName("A_Time");
+        Field& d = S.FieldByName("D_Time");
+        Field& r = S.FieldByName("R_Date");
+        std::map<std::string, int> ids;
+        std::vector<RefTrain> all;
+        for (S.First(); !S.Eof(); S.Next()) {
+            if (all.empty() || all.back().id != id.AsString()) all.push_back({id.AsString()});
+            RefStop s{st.AsString(), 0, a.AsString(), d.AsString()};
+            auto [it, added] = ids.emplace(s.station, static_cast<int>(names.size()));
+            if (added) names.push_back(s.station);
+            s.sid = it->second;
+            s.arrive = all.back().stops.empty() ? 0 : ElapsedToMinutes(r.View());
+            all.back().stops.push_back(s);
+        }
+        for (RefTrain& tr : all) {
+            if (tr.stops.size() < 2 || !L.Locate("ID", tr.id)) continue;
+            tr.t0 = Clock(tr.stops[0].dtime);
+            if (tr.t0 < 0) continue;
+            for (std::size_t i = 0; i < tr.stops.size(); ++i) {
+                RefStop& s = tr.stops[i];
+                s.alight = i > 0;
+                s.board = i + 1 < tr.stops.size() && Clock(s.dtime) >= 0;
+                s.depart = s.arrive;
+                if (i > 0 && s.board)
+                    s.depart += ((Clock(s.dtime) - Clock(s.atime)) % kDay + kDay) % kDay;
+            }
+            trains.push_back(std::move(tr));
+        }
+        Field& gs = t.KMSM.FieldByName("Station");
+        Field& gp = t.KMSM.FieldByName("Gp");
+        for (std::uint32_t i = 0; i < t.KMSM.RecordCount(); ++i) {
+            group[std::string(gs.ViewAt(i))] = gp.IntegerAt(i);
+        }
+        std::map<int, std::vector<int>> members;
+        for (std::size_t x = 0; x < names.size(); ++x) {
+            auto g = group.find(names[x]);
+            if (g != group.end()) members[g->second].push_back(static_cast<int>(x));
+        }
+        mates.resize(names.size());
+        for (const auto& [number, list] : members) {
+            for (int x : list) {
+                for (int y : list) {
+                    if (x != y) mates[x].push_back(y);
+                }
+            }
+        }
+    }
+
+    bool SameCity(const std::string& a, const std::string& b) const {
+        auto x = group.find(a), y = group.find(b);
+        return x != group.end() && y != group.end() && x->second == y->second;
+    }
+};
+
+// The sides as the direct query resolves them.
+struct RefSides {
+    TPub_FZStruct from;
+    TPub_DZStruct to;
+    int exact = 0;
+    std::vector<int> of;  // side of every station of the timetable
+    RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
+        ResolveFromStation(t.KMSM, a, 0, from);
+        ResolveToStation(t.KMSM, b, 0, to);
+        if (from.GroupId == to.GroupId) {
+            exact = 1;
+            from.Members.clear();
+            to.Members.clear();
+        }
+        for (const std::string& name : tt.names) of.push_back(Of(name));
+    }
+    int Of(const std::string& station) const {
+        if (StationMatches(station, exact, 1, from, to)) return kFrom;
+        if (StationMatches(station, exact, 2, from, to)) return kTo;
+        return kNone;
+    }
+};
+
+using Triple = std::tuple<int, int, int>;  // departure, arrival, changes
+
+// Keeps the triples nothing beats (later departure, earlier arrival, fewer changes), once.
+inline std::set<Triple> ParetoSet(std::vector<Triple> all) {
+    std::sort(all.begin(), all.end(), [](const Triple& a, const Triple& b) {
+        if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
+        if (std::get<2>(a) != std::get<2>(b)) return std::get<2>(a) < std::get<2>(b);
+        return std::get<1>(a) < std::get<1>(b);
+    });
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    int best[8];
+    std::fill(std::begin(best), std::end(best), kNoTime);
+    std::set<Triple> out;
+    for (const auto& [d, a, c] : all) {
+        int bound = kNoTime;
+        for (int j = 0; j <= c; ++j) bound = std::min(bound, best[j]);
+        if (bound <= a) continue;
+        out.insert({d, a, c});
+        best[c] = std::min(best[c], a);
+    }
+    return out;
+}
+
+inline bool InWindow(const JourneyOptions& o, int clock) {
+    return clock >= o.windowStart && clock <= o.windowEnd;
+}
+
+// Every journey with no or one change, paired by hand: each first train from the departure
+// side with each second train to the arrival side from where it stops or from another
+// station of that city.
+inline std::vector<Triple> PairedJourneys(const RefTimetable& tt, const RefSides& sides,
+                                          const JourneyOptions& o, bool withChange) {
+    // Second legs by boarding station: departure clock and the shortest ride to the arrival
+    // side.
+    std::vector<std::vector<std::pair<int, int>>> lastLegs(tt.names.size());
+    std::vector<Triple> out;
+    for (const RefTrain& tr : tt.trains) {
+        for (std::size_t i = 0; i < tr.stops.size(); ++i) {
+            if (!tr.stops[i].board) continue;
+            int ride = kNoTime;
+            for (std::size_t j = i + 1; j < tr.stops.size(); ++j) {
+                if (sides.of[tr.stops[j].sid] == kTo)
+                    ride = std::min(ride, tr.stops[j].arrive - tr.stops[i].depart);
+            }
+            if (ride == kNoTime) continue;
+            const int clock = tr.DepartClock(i);
+            const int s = sides.of[tr.stops[i].sid];
+            if (s == kFrom && InWindow(o, clock)) out.push_back({clock, clock + ride, 0});
+            if (s == kNone) lastLegs[tr.stops[i].sid].push_back({clock, ride});
+        }
+    }
+    if (!withChange) return out;
+    for (const RefTrain& tr : tt.trains) {
+        for (std::size_t i = 0; i < tr.stops.size(); ++i) {
+            const int clock = tr.DepartClock(i);
+            if (!tr.stops[i].board || sides.of[tr.stops[i].sid] != kFrom) continue;
+            if (!InWindow(o, clock)) continue;
+            for (std::size_t j = i + 1; j < tr.stops.size(); ++j) {
+                const int x = tr.stops[j].sid;
+                if (sides.of[x] != kNone) continue;
+                const int arrive = clock + tr.stops[j].arrive - tr.stops[i].depart;
+                auto pair = [&](int y, int change) {
+                    for (const auto& [dep, ride] : lastLegs[y])
+                        out.push_back({clock, NextAt(dep, arrive + change) + ride, 1});
+                };
+                pair(x, o.minTransfer);
+                for (int y : tt.mates[x]) pair(y, o.cityTransfer);
+            }
+        }
+    }
+    return out;
+}
+
+// Every journey with up to `trains` trains, by naive rounds over every train from each
+// possible first train: the earliest arrival with exactly k trains for each first boarding.
+inline std::vector<Triple> RoundJourneys(const RefTimetable& tt, const RefSides& sides,
+                                         const JourneyOptions& o, int trains) {
+    const std::size_t n = tt.names.size();
+    std::vector<Triple> out;
+    for (const RefTrain& first : tt.trains) {
+        for (std::size_t i = 0; i < first.stops.size(); ++i) {
+            const int clock = first.DepartClock(i);
+            if (!first.stops[i].board || sides.of[first.stops[i].sid] != kFrom) continue;
+            if (!InWindow(o, clock)) continue;
+            std::vector<int> arrived(n, kNoTime);
+            int best = kNoTime;
+            for (std::size_t j = i + 1; j < first.stops.size(); ++j) {
+                const int at = clock + first.stops[j].arrive - first.stops[i].depart;
+                const int s = sides.of[first.stops[j].sid];
+                if (s == kTo) best = std::min(best, at);
+                if (s == kNone)
+                    arrived[first.stops[j].sid] = std::min(arrived[first.stops[j].sid], at);
+            }
+            if (best < kNoTime) out.push_back({clock, best, 0});
+            for (int k = 2; k <= trains; ++k) {
+                std::vector<int> ready(n, kNoTime);
+                for (std::size_t x = 0; x < n; ++x) {
+                    if (arrived[x] == kNoTime) continue;
+                    ready[x] = std::min(ready[x], arrived[x] + o.minTransfer);
+                    for (int y : tt.mates[x]) {
+                        if (sides.of[y] == kNone)
+                            ready[y] = std::min(ready[y], arrived[x] + o.cityTransfer);
+                    }
+                }
+                std::vector<int> next(n, kNoTime);
+                best = kNoTime;
+                for (const RefTrain& tr : tt.trains) {
+                    int boarded = kNoTime;  // origin time of the earliest run boarded so far
+                    for (std::size_t q = 0; q < tr.stops.size(); ++q) {
+                        const RefStop& st = tr.stops[q];
+                        if (boarded < kNoTime && st.alight) {
+                            const int at = boarded + st.arrive;
+                            const int s = sides.of[st.sid];
+                            if (s == kTo) best = std::min(best, at);
+                            if (s == kNone) next[st.sid] = std::min(next[st.sid], at);
+                        }
+                        if (!st.board || ready[st.sid] == kNoTime) continue;
+                        const int dep = NextAt(tr.DepartClock(q), ready[st.sid]);
+                        boarded = std::min(boarded, dep - st.depart);
+                    }
+                }
+                if (best < kNoTime) out.push_back({clock, best, k - 1});
+                arrived = std::move(next);
+            }
+        }
+    }
+    return out;
+}
+
+inline std::set<Triple> Triples(const std::vector<Journey>& journeys) {
+    std::set<Triple> out;
+    for (const Journey& j : journeys) out.insert({j.depart, j.arrive, j.transfers});
+    return out;
+}
+
+// Empty when the journey is sound: every leg is a train calling at both stations at those
+// times in that order, every change allows its minimum, the sides and the window hold.
+inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
+                                const JourneyOptions& o, const Journey& j) {
+    if (j.legs.empty()) return "no legs";
+    if (j.depart != j.legs.front().depart || j.arrive != j.legs.back().arrive ||
+        j.minutes != j.arrive - j.depart || j.transfers + 1 != static_cast<int>(j.legs.size())) {
+        return "summary does not match the legs";
+    }
+    if (j.depart < o.windowStart || j.depart > o.windowEnd) return "departure outside the window";
+    if (sides.Of(j.legs.front().from) != kFrom) return "first train not from the departure side";
+    if (sides.Of(j.legs.back().to) != kTo) return "last train not to the arrival side";
+    int km = 0;
+    for (std::size_t n = 0; n < j.legs.size(); ++n) {
+        const JourneyLeg& leg = j.legs[n];
+        auto tr = std::find_if(tt.trains.begin(), tt.trains.end(),
+                               [&](const RefTrain& t) { return t.id == leg.trainId; });
+        if (tr == tt.trains.end()) return "unknown train " + leg.trainId;
+        const int i = leg.fromSNo - 1, k = leg.toSNo - 1;
+        if (i < 0 || k <= i || k >= static_cast<int>(tr->stops.size())) return "bad stops";
+        const RefStop& a = tr->stops[i];
+        const RefStop& b = tr->stops[k];
+        if (a.station != leg.from || b.station != leg.to) return "stations do not match";
+        if (!a.board || Clock(a.dtime) != leg.depart % kDay) return "departure time does not match";
+        if (Clock(b.atime) != leg.arrive % kDay) return "arrival time does not match";
+        if (leg.arrive - leg.depart != b.arrive - a.depart) return "ride time does not match";
+        km += leg.distance;
+        if (n + 1 == j.legs.size()) break;
+        const JourneyLeg& next = j.legs[n + 1];
+        if (sides.Of(leg.to) != kNone || sides.Of(next.from) != kNone) return "change at a side";
+        if (leg.wait != next.depart - leg.arrive) return "wait does not match";
+        const int need = leg.to == next.from              ? o.minTransfer
+                         : tt.SameCity(leg.to, next.from) ? o.cityTransfer
+                                                          : -1;
+        if (need < 0) return "change between unrelated stations";
+        if (leg.wait < need) return "change too short";
+    }
+    if (km != j.distance) return "distance does not match the legs";
+    return "";
+}
+
+}  // namespace korvel::test

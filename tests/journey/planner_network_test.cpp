@@ -1,0 +1,242 @@
+// The planner on a small hand-made network whose answers are known: changes at one station
+// and across a city, trains that cross midnight or run for days, late windows, the Pareto
+// rule, fares summed over legs, and refused input.
+#include <gtest/gtest.h>
+
+#include "../query/test_timetable.h"
+#include "journey/planner.h"
+#include "journey_reference.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+
+void BuildJourneyNetwork(Timetable& t) {
+    test::TimetableBuilder b;
+    b.Group(5, {"北京", "北京西", "北京南"}).Group(7, {"上海", "上海虹桥"});
+    for (const char* s : {"北京", "北京西", "北京南", "上海", "上海虹桥", "天津", "济南西", "郑州",
+                          "武汉", "长沙", "乌鲁木齐", "兰州"}) {
+        b.Py(s, "X");
+    }
+    b.Train("G1", 2,
+            {{"北京南", "", "09:00", "0", 0},
+             {"济南西", "10:30", "10:32", "1:30", 406, "184.5", "299.5", "-", "-"},
+             {"上海虹桥", "13:28", "", "4:28", 1318, "553", "933", "-", "-"}});
+    b.Train("G3", 2,
+            {{"北京南", "", "11:00", "0", 0},
+             {"上海虹桥", "15:30", "", "4:30", 1318, "553", "933", "-", "-"}});
+    b.Train("G5", 2,
+            {{"北京南", "", "10:59", "0", 0},
+             {"上海虹桥", "15:00", "", "4:1", 1318, "553", "933", "-", "-"}});
+    b.Train(
+        "K7", 6,
+        {{"天津", "", "08:00", "0", 0}, {"北京", "09:00", "", "1:0", 137, "20", "-", "-", "-"}});
+    // Leaves late in the evening and arrives the next morning.
+    b.Train("T9", 5,
+            {{"北京西", "", "22:00", "0", 0},
+             {"郑州", "03:30", "03:40", "5:30", 689, "60", "-", "110/115/120", "-"},
+             {"武汉", "08:00", "", "10:0", 1229, "100", "-", "200/210/220", "-"}});
+    // At 武汉 the next morning: 29, 30 and 60 minutes after T9.
+    b.Train(
+        "D3", 1,
+        {{"武汉", "", "08:29", "0", 0}, {"长沙", "09:50", "", "1:21", 362, "50", "80", "-", "-"}});
+    b.Train(
+        "D7", 1,
+        {{"武汉", "", "08:30", "0", 0}, {"长沙", "10:00", "", "1:30", 362, "50", "80", "-", "-"}});
+    b.Train(
+        "D5", 1,
+        {{"武汉", "", "09:00", "0", 0}, {"长沙", "10:30", "", "1:30", 362, "50", "80", "-", "-"}});
+    // Runs two days and two hours.
+    b.Train("K50", 6,
+            {{"乌鲁木齐", "", "10:00", "0", 0},
+             {"兰州", "08:00", "08:20", "22:0", 1892, "150", "-", "-", "-"},
+             {"郑州", "20:00", "20:10", "34:0", 2968, "220", "-", "-", "-"},
+             {"上海", "12:00", "", "50:0", 3966, "280", "-", "-", "-"}});
+    b.BuildInto(t);
+}
+
+class JourneyNetwork : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        BuildJourneyNetwork(t_);
+        index_ = std::make_unique<JourneyIndex>(t_);
+    }
+    std::vector<Journey> Find(const char* from, const char* to, JourneyOptions o = {}) {
+        return FindJourneys(*index_, t_, G(from), G(to), o);
+    }
+    // Every journey passes the reference checker.
+    void ExpectSound(const char* from, const char* to, const std::vector<Journey>& js,
+                     JourneyOptions o = {}) {
+        test::RefTimetable tt(t_);
+        test::RefSides sides(t_, tt, G(from), G(to));
+        for (const Journey& j : js) EXPECT_EQ(test::CheckJourney(tt, sides, o, j), "");
+    }
+    Timetable t_;
+    std::unique_ptr<JourneyIndex> index_;
+};
+
+TEST_F(JourneyNetwork, DirectTrainsBetweenCitiesAreTheirOwnLegs) {
+    const auto js = Find("北京", "上海");
+    ExpectSound("北京", "上海", js);
+    // G1 09:00, G5 10:59, G3 11:00 from 北京南 (G3 arrives later than G5 but leaves later),
+    // and the night train to 郑州 with K50 on from there, which leaves later still.
+    ASSERT_EQ(js.size(), 4u);
+    EXPECT_EQ(js[0].depart, 540);
+    EXPECT_EQ(js[0].arrive, 808);
+    EXPECT_EQ(js[0].minutes, 268);
+    EXPECT_EQ(js[0].transfers, 0);
+    EXPECT_EQ(js[0].distance, 1318);
+    EXPECT_EQ(js[0].legs[0].trainId, "G1");
+    EXPECT_EQ(js[0].legs[0].from, G("北京南"));
+    EXPECT_EQ(js[0].legs[0].to, G("上海虹桥"));
+    EXPECT_EQ(js[0].legs[0].wait, 0);
+    EXPECT_EQ(js[0].fares, (std::array<std::string, 4>{"553", "933", "-", "-"}));
+    EXPECT_EQ(js[1].legs[0].trainId, "G5");
+    EXPECT_EQ(js[2].legs[0].trainId, "G3");
+    ASSERT_EQ(js[3].legs.size(), 2u);
+    EXPECT_EQ(js[3].legs[0].trainId, "T9");
+    EXPECT_EQ(js[3].legs[1].trainId, "K50");
+    EXPECT_EQ(js[3].depart, 22 * 60);
+    EXPECT_EQ(js[3].arrive, 2 * 1440 + 12 * 60);
+}
+
+TEST_F(JourneyNetwork, ChangeAcrossTheCityNeedsTheCityMinimum) {
+    // K7 reaches 北京 at 09:00; 北京南 is another station of the city: G5 at 10:59 is one
+    // minute short of 120, G3 at 11:00 is caught.
+    auto js = Find("天津", "上海");
+    ExpectSound("天津", "上海", js);
+    ASSERT_EQ(js.size(), 1u);
+    ASSERT_EQ(js[0].legs.size(), 2u);
+    EXPECT_EQ(js[0].legs[0].trainId, "K7");
+    EXPECT_EQ(js[0].legs[1].trainId, "G3");
+    EXPECT_EQ(js[0].legs[0].wait, 120);
+    EXPECT_EQ(js[0].transfers, 1);
+    EXPECT_EQ(js[0].arrive, 930);
+    EXPECT_EQ(js[0].distance, 137 + 1318);
+
+    JourneyOptions shorter;
+    shorter.cityTransfer = 119;
+    js = Find("天津", "上海", shorter);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].legs[1].trainId, "G5");
+
+    JourneyOptions direct;
+    direct.maxTransfers = 0;
+    EXPECT_TRUE(Find("天津", "上海", direct).empty());
+}
+
+TEST_F(JourneyNetwork, OvernightTrainAndTheChangeMinimumAtOneStation) {
+    // T9 leaves 北京西 at 22:00 and reaches 武汉 at 08:00 the next day; D3 at 08:29 is too
+    // close, D7 at 08:30 is exactly 30 minutes later.
+    auto js = Find("北京", "长沙");
+    ExpectSound("北京", "长沙", js);
+    ASSERT_EQ(js.size(), 1u);
+    const Journey& j = js[0];
+    EXPECT_EQ(j.depart, 22 * 60);
+    EXPECT_EQ(j.legs[0].arrive, 1440 + 8 * 60);
+    EXPECT_EQ(j.legs[1].trainId, "D7");
+    EXPECT_EQ(j.legs[1].depart, 1440 + 8 * 60 + 30);
+    EXPECT_EQ(j.arrive, 1440 + 10 * 60);
+    EXPECT_EQ(j.minutes, 12 * 60);
+    EXPECT_EQ(JourneyClockText(j.arrive), "10:00+1");
+    // Hard seat on both trains; soft seat and the sleepers not on both.
+    EXPECT_EQ(j.fares, (std::array<std::string, 4>{"150", "-", "-", "-"}));
+
+    JourneyOptions relaxed;
+    relaxed.minTransfer = 29;
+    js = Find("北京", "长沙", relaxed);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].legs[1].trainId, "D3");
+    EXPECT_EQ(js[0].arrive, 1440 + 9 * 60 + 50);
+
+    JourneyOptions strict;
+    strict.minTransfer = 61;
+    js = Find("北京", "长沙", strict);
+    ASSERT_EQ(js.size(), 1u);
+    // Nothing left that morning: the next day's D3.
+    EXPECT_EQ(js[0].legs[1].trainId, "D3");
+    EXPECT_EQ(js[0].legs[1].depart, 2 * 1440 + 8 * 60 + 29);
+    EXPECT_EQ(js[0].legs[0].wait, 1440 + 29);
+}
+
+TEST_F(JourneyNetwork, MultiDayTrainBoardedOnItsSecondDay) {
+    // K50 left 乌鲁木齐 the day before it passes 郑州 at 20:10; it is boarded at that clock
+    // time on day 0 and reaches 上海 at 12:00 the next day.
+    auto js = Find("郑州", "上海");
+    ExpectSound("郑州", "上海", js);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].depart, 20 * 60 + 10);
+    EXPECT_EQ(js[0].arrive, 1440 + 12 * 60);
+    EXPECT_EQ(js[0].distance, 3966 - 2968);
+
+    js = Find("乌鲁木齐", "上海");
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].arrive, 2 * 1440 + 12 * 60);
+    EXPECT_EQ(JourneyClockText(js[0].arrive), "12:00+2");
+    EXPECT_EQ(JourneyDurationText(js[0].minutes), "50:00");
+}
+
+TEST_F(JourneyNetwork, WindowLimitsTheFirstDepartureOnly) {
+    JourneyOptions late;
+    late.windowStart = 21 * 60;
+    late.windowEnd = 23 * 60 + 59;
+    auto js = Find("北京", "武汉", late);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].depart, 22 * 60);
+    EXPECT_EQ(js[0].arrive, 1440 + 8 * 60);
+
+    JourneyOptions morning;
+    morning.windowStart = 8 * 60;
+    morning.windowEnd = 10 * 60 + 58;
+    js = Find("北京", "上海", morning);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].legs[0].trainId, "G1");
+    morning.windowEnd = 10 * 60 + 59;
+    EXPECT_EQ(Find("北京", "上海", morning).size(), 2u);
+}
+
+TEST_F(JourneyNetwork, SameCityStationsAreMatchedExactly) {
+    // 北京 and 北京西 share a group: only the two typed stations count, and no train runs
+    // between them.
+    EXPECT_TRUE(Find("北京西", "北京南").empty());
+    EXPECT_TRUE(Find("天津", "天津").empty());
+    auto js = Find("天津", "北京");
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].legs[0].to, G("北京"));
+}
+
+TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {
+    JourneyOptions o;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::None);
+    o.windowStart = 600;
+    o.windowEnd = 599;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::Window);
+    o = {};
+    o.windowEnd = 1440;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::Window);
+    o = {};
+    o.maxTransfers = 4;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::MaxTransfers);
+    o = {};
+    o.minTransfer = -1;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::MinTransfer);
+    o = {};
+    o.cityTransfer = 1441;
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::CityTransfer);
+}
+
+TEST(JourneyText, ClockDurationAndFareSums) {
+    EXPECT_EQ(JourneyClockText(0), "00:00");
+    EXPECT_EQ(JourneyClockText(1500), "01:00+1");
+    EXPECT_EQ(JourneyDurationText(268), "4:28");
+    EXPECT_EQ(JourneyDurationText(1625), "27:05");
+    EXPECT_EQ(SumFares({"12.5", "30"}), "42.5");
+    EXPECT_EQ(SumFares({"46/48/50", "100/110/120"}), "146/158/170");
+    EXPECT_EQ(SumFares({"68/72", ""}), "-");
+    EXPECT_EQ(SumFares({"68/72", "-"}), "-");
+    EXPECT_EQ(SumFares({"68/72", "5"}), "-");
+}
+
+}  // namespace
+}  // namespace korvel
