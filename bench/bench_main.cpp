@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_data.h"
+#include "bench_journey.h"
 #include "bench_sqlite.h"
 #include "data/blob.h"
 #include "query/queries.h"
@@ -287,6 +288,7 @@ int main(int argc, char** argv) {
     int n = static_cast<int>(args.size());
     benchmark::Initialize(&n, args.data());
     korvel::bench::RegisterAll();
+    korvel::bench::RegisterJourneyBenchmarks();
     benchmark::AddCustomContext(
         "streams", korvel::bench::StreamsDir().empty() ? "embedded" : korvel::bench::StreamsDir());
     benchmark::RunSpecifiedBenchmarks();

@@ -21,12 +21,6 @@ int ClockMinutes(std::string_view text) {
 
 namespace {
 
-std::int32_t FloorDiv(std::int32_t a, std::int32_t b) {
-    std::int32_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-    return q;
-}
-
 // One stop of a train as the planner sees it.
 struct PlanStop {
     std::uint32_t station;
@@ -153,6 +147,23 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
             calls_[StopStation(r, s)].push_back({r, s});
     }
 
+    hopsInto_.resize(names_.size());
+    for (std::uint32_t r = 0; r < RouteCount(); ++r) {
+        for (std::uint32_t s = 0; s + 1 < routeStops_[r]; ++s) {
+            const std::uint32_t from = StopStation(r, s);
+            const std::uint32_t to = StopStation(r, s + 1);
+            const std::int32_t minutes = ArriveOffset(r, s + 1) - DepartOffset(r, s);
+            std::vector<Hop>& hops = hopsInto_[to];
+            auto it = std::find_if(hops.begin(), hops.end(),
+                                   [from](const Hop& h) { return h.station == from; });
+            if (it == hops.end()) {
+                hops.push_back({from, minutes});
+            } else {
+                it->minutes = std::min(it->minutes, minutes);
+            }
+        }
+    }
+
     mates_.resize(names_.size());
     if (tables.KMSM.Fields().empty()) return;
     MemTable& G = tables.KMSM;
@@ -180,22 +191,6 @@ bool JourneyIndex::Covers(const Timetable& tables) const {
 std::uint32_t JourneyIndex::StationId(std::string_view name) const {
     auto it = ids_.find(std::string(name));
     return it == ids_.end() ? kNone : it->second;
-}
-
-JourneyIndex::Catch JourneyIndex::EarliestRun(std::uint32_t route, std::uint32_t stop,
-                                              std::int32_t minute) const {
-    const std::int32_t x = minute - DepartOffset(route, stop);
-    std::int32_t day = FloorDiv(x, kMinutesPerDay);
-    const std::int32_t clock = x - day * kMinutesPerDay;
-    const Trip* first = Trips(route);
-    const Trip* last = first + TripCount(route);
-    const Trip* it = std::lower_bound(
-        first, last, clock, [](const Trip& t, std::int32_t m) { return t.originMinute < m; });
-    if (it == last) {
-        it = first;
-        ++day;
-    }
-    return {static_cast<std::uint32_t>(it - first), it->originMinute + day * kMinutesPerDay};
 }
 
 }  // namespace korvel

@@ -11,6 +11,7 @@
 // Built once over loaded tables and read-only afterwards; build a new index after a reload.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -56,10 +57,22 @@ class JourneyIndex {
         return mates_[station];
     }
     const std::vector<Call>& Calls(std::uint32_t station) const { return calls_[station]; }
+    // The stations a train reaches this station from without stopping in between, with the
+    // shortest such ride (dwells left out): what a lower bound on the rest of a journey
+    // walks backwards over.
+    struct Hop {
+        std::uint32_t station;
+        std::int32_t minutes;
+    };
+    const std::vector<Hop>& HopsInto(std::uint32_t station) const { return hopsInto_[station]; }
 
     // --- routes ---
     std::uint32_t RouteCount() const { return static_cast<std::uint32_t>(routeFirst_.size()); }
     std::uint32_t StopCount(std::uint32_t route) const { return routeStops_[route]; }
+    // The stops of all routes numbered one after another: route r's stop s is number
+    // FirstStop(r) + s of TotalStops().
+    std::uint32_t FirstStop(std::uint32_t route) const { return routeFirst_[route]; }
+    std::uint32_t TotalStops() const { return static_cast<std::uint32_t>(stopStation_.size()); }
     std::uint32_t StopStation(std::uint32_t route, std::uint32_t stop) const {
         return stopStation_[routeFirst_[route] + stop];
     }
@@ -88,7 +101,27 @@ class JourneyIndex {
         std::uint32_t trip;
         std::int32_t originTime;
     };
-    Catch EarliestRun(std::uint32_t route, std::uint32_t stop, std::int32_t minute) const;
+    Catch EarliestRun(std::uint32_t route, std::uint32_t stop, std::int32_t minute) const {
+        const std::int32_t x = minute - DepartOffset(route, stop);
+        std::int32_t day =
+            x >= 0 ? x / kMinutesPerDay : -((kMinutesPerDay - 1 - x) / kMinutesPerDay);
+        const std::int32_t clock = x - day * kMinutesPerDay;
+        const Trip* first = Trips(route);
+        const Trip* last = first + TripCount(route);
+        const Trip* it = first;
+        // Most routes have a few runs: a plain walk beats halving for them.
+        if (last - first > 16) {
+            it = std::lower_bound(first, last, clock,
+                                  [](const Trip& t, std::int32_t m) { return t.originMinute < m; });
+        } else {
+            while (it != last && it->originMinute < clock) ++it;
+        }
+        if (it == last) {
+            it = first;
+            ++day;
+        }
+        return {static_cast<std::uint32_t>(it - first), it->originMinute + day * kMinutesPerDay};
+    }
 
     // --- trains ---
     std::uint32_t TrainCount() const { return static_cast<std::uint32_t>(trainId_.size()); }
@@ -112,6 +145,7 @@ class JourneyIndex {
     std::unordered_map<std::string, std::uint32_t> ids_;
     std::vector<std::vector<std::uint32_t>> mates_;
     std::vector<std::vector<Call>> calls_;
+    std::vector<std::vector<Hop>> hopsInto_;
 
     std::vector<std::uint32_t> routeFirst_;  // first stop of each route in the stop arrays
     std::vector<std::uint32_t> routeStops_;

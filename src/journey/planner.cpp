@@ -12,10 +12,18 @@
 // gives the whole Pareto set over (departure, arrival, changes) for the window: a journey is
 // reported exactly when the run for its departure minute improves the best arrival with that
 // many trains and beats every journey with fewer.
+//
+// Three things keep the runs cheap: a lower bound on the rest of the way from every station
+// (riding without waits) drops labels that cannot beat the best arrival known; a route is
+// boarded again only where the earlier readiness of this run catches a run of it that the
+// later minutes did not (everything else was ridden already); and the last round rides only
+// routes that still reach the arrival side.
 #include "journey/planner.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
+#include <queue>
 
 namespace korvel {
 
@@ -70,13 +78,23 @@ class RangeRaptor {
         for (int k = 0; k <= rounds_; ++k) {
             arrive_[k].assign(n, kNever);
             ready_[k].assign(n, kNever);
+            readyBefore_[k].assign(n, kNever);
             rideTo_[k].resize(n);
             readyFrom_[k].assign(n, kNone);
         }
         arrivalMarked_.assign(n, 0);
         readyMarked_.assign(n, 0);
         routeStart_.assign(ix.RouteCount(), kNone);
+        lastTo_.assign(ix.RouteCount(), 0);
+        for (std::uint32_t s : sides.to) {
+            for (const JourneyIndex::Call& c : ix.Calls(s)) {
+                if (ix.CanAlight(c.route, c.stop))
+                    lastTo_[c.route] = std::max(lastTo_[c.route], c.stop);
+            }
+        }
         targetBest_.fill(kNever);
+        LowerBounds(sides.to);
+        RouteBounds();
         CollectDepartures(sides.from);
     }
 
@@ -105,6 +123,57 @@ class RangeRaptor {
     }
 
   private:
+    // The shortest time from every station to the arrival side, riding without waits or
+    // dwells (a change of station within a city costs its minimum): a journey reaching a
+    // station at t cannot arrive before t + bound.
+    void LowerBounds(const std::vector<std::uint32_t>& to) {
+        bound_.assign(ix_.StationCount(), kNever);
+        using Item = std::pair<std::int32_t, std::uint32_t>;
+        std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
+        for (std::uint32_t s : to) {
+            bound_[s] = 0;
+            queue.push({0, s});
+        }
+        auto reach = [&](std::uint32_t s, std::int32_t at) {
+            if (at < bound_[s]) {
+                bound_[s] = at;
+                queue.push({at, s});
+            }
+        };
+        while (!queue.empty()) {
+            const auto [at, s] = queue.top();
+            queue.pop();
+            if (at > bound_[s]) continue;
+            for (const JourneyIndex::Hop& h : ix_.HopsInto(s)) reach(h.station, at + h.minutes);
+            for (std::uint32_t mate : ix_.GroupMates(s)) reach(mate, at + o_.cityTransfer);
+        }
+    }
+
+    // For every stop of every route, the earliest the arrival side can be reached after
+    // riding on from it, counted from the run's origin time: boarding there at b cannot
+    // arrive before b - DepartOffset + onward.
+    void RouteBounds() {
+        onward_.assign(ix_.TotalStops(), kNever);
+        for (std::uint32_t r = 0; r < ix_.RouteCount(); ++r) {
+            const std::uint32_t base = ix_.FirstStop(r);
+            std::int32_t best = kNever;
+            for (std::uint32_t q = ix_.StopCount(r); q-- > 0;) {
+                onward_[base + q] = best;
+                const std::int32_t b = bound_[ix_.StopStation(r, q)];
+                if (ix_.CanAlight(r, q) && b < kNever) {
+                    best = std::min(best, ix_.ArriveOffset(r, q) + b);
+                }
+            }
+        }
+    }
+
+    // Whether a train boarded at this stop at `ready` or later could still arrive before the
+    // best arrival with k trains.
+    bool Promising(int k, std::uint32_t r, std::uint32_t stop, std::int32_t ready) const {
+        const std::int32_t onward = onward_[ix_.FirstStop(r) + stop];
+        return onward < kNever && ready - ix_.DepartOffset(r, stop) + onward < targetBest_[k];
+    }
+
     void CollectDepartures(const std::vector<std::uint32_t>& from) {
         for (std::uint32_t s : from) {
             for (const JourneyIndex::Call& c : ix_.Calls(s)) {
@@ -143,22 +212,29 @@ class RangeRaptor {
 
     // Round k >= 2: every route through a station whose readiness improved in round k - 1.
     void Round(int k) {
+        // The stations whose readiness improved in round k - 1 of this run: only there can a
+        // train be boarded that no later departure minute has already tried.
+        boardList_.swap(readyList_);
+        readyList_.clear();
         routeList_.clear();
-        for (std::uint32_t s : readyList_) {
-            readyMarked_[s] = 0;
+        for (std::uint32_t s : boardList_) {
             for (const JourneyIndex::Call& c : ix_.Calls(s)) {
-                if (!ix_.CanBoard(c.route, c.stop)) continue;
+                // The last train must reach the arrival side after boarding.
+                if (k == rounds_ && lastTo_[c.route] <= c.stop) continue;
+                JourneyIndex::Catch run;
+                if (!Boardable(k, c.route, c.stop, s, run)) continue;
                 std::uint32_t& start = routeStart_[c.route];
                 if (start == kNone) routeList_.push_back(c.route);
                 start = std::min(start, c.stop);
             }
         }
-        readyList_.clear();
         for (std::uint32_t r : routeList_) {
             const std::uint32_t start = routeStart_[r];
             routeStart_[r] = kNone;
             ScanRoute(k, r, start);
         }
+        for (std::uint32_t s : boardList_) readyMarked_[s] = 0;
+        boardList_.clear();
         if (k < rounds_) {
             Relax(k);
         } else {
@@ -167,23 +243,35 @@ class RangeRaptor {
         }
     }
 
+    // Whether boarding this stop in round k could give anything new: the station became
+    // ready earlier in this run, a run leaves from there that the readiness before this run
+    // did not catch, and it could still arrive in time. Gives that run.
+    bool Boardable(int k, std::uint32_t r, std::uint32_t stop, std::uint32_t station,
+                   JourneyIndex::Catch& run) const {
+        if (!readyMarked_[station] || !ix_.CanBoard(r, stop)) return false;
+        const std::int32_t ready = ready_[k - 1][station];
+        if (!Promising(k, r, stop, ready)) return false;
+        run = ix_.EarliestRun(r, stop, ready);
+        return run.originTime + ix_.DepartOffset(r, stop) < readyBefore_[k - 1][station];
+    }
+
     void ScanRoute(int k, std::uint32_t r, std::uint32_t start) {
         const std::vector<std::int32_t>& ready = ready_[k - 1];
         bool riding = false;
         Ride ride;
         ride.route = r;
-        const std::uint32_t stops = ix_.StopCount(r);
+        const std::uint32_t stops = k == rounds_ ? lastTo_[r] + 1 : ix_.StopCount(r);
         for (std::uint32_t q = start; q < stops; ++q) {
             const std::uint32_t station = ix_.StopStation(r, q);
             if (riding && ix_.CanAlight(r, q)) {
                 ride.alight = q;
                 Arrive(k, station, ride.originTime + ix_.ArriveOffset(r, q), ride);
             }
-            if (!ix_.CanBoard(r, q)) continue;
+            if (!readyMarked_[station]) continue;
             const std::int32_t at = ready[station];
-            if (at >= kNever) continue;
             if (riding && at > ride.originTime + ix_.DepartOffset(r, q)) continue;
-            const JourneyIndex::Catch c = ix_.EarliestRun(r, q, at);
+            JourneyIndex::Catch c;
+            if (!Boardable(k, r, q, station, c)) continue;
             if (!riding || c.originTime < ride.originTime) {
                 riding = true;
                 ride.trip = c.trip;
@@ -202,7 +290,9 @@ class RangeRaptor {
             }
             return;
         }
-        if (side == kFromSide || at >= targetBest_[k]) return;
+        // A station off the arrival side is worth keeping only for a later train that could
+        // still arrive before the best with that many trains.
+        if (side == kFromSide || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
         for (int j = 1; j <= k; ++j) {
             if (arrive_[j][station] <= at) return;
         }
@@ -229,13 +319,14 @@ class RangeRaptor {
     }
 
     void Ready(int k, std::uint32_t station, std::int32_t at, std::uint32_t from) {
-        if (at >= targetBest_[k]) return;
-        for (int j = 1; j <= k; ++j) {
-            if (ready_[j][station] <= at) return;
-        }
+        if (at + bound_[station] >= targetBest_[k + 1]) return;
+        std::int32_t best = kNever;
+        for (int j = 1; j <= k; ++j) best = std::min(best, ready_[j][station]);
+        if (best <= at) return;
         ready_[k][station] = at;
         readyFrom_[k][station] = from;
         if (!readyMarked_[station]) {
+            readyBefore_[k][station] = best;
             readyMarked_[station] = 1;
             readyList_.push_back(station);
         }
@@ -279,6 +370,9 @@ class RangeRaptor {
     const JourneyOptions& o_;
     const int rounds_;
     std::vector<std::uint8_t> side_;
+    std::vector<std::int32_t> bound_;    // LowerBounds
+    std::vector<std::int32_t> onward_;   // RouteBounds
+    std::vector<std::uint32_t> lastTo_;  // last arrival-side stop of each route (0: none)
     std::vector<Departure> departures_;
 
     // Per round (1..rounds_): earliest arrival at a station with at most that many trains,
@@ -288,6 +382,8 @@ class RangeRaptor {
     std::array<std::vector<Ride>, kMaxRounds + 1> rideTo_;
     std::array<std::vector<std::int32_t>, kMaxRounds + 1> ready_;
     std::array<std::vector<std::uint32_t>, kMaxRounds + 1> readyFrom_;
+    // The readiness with at most that many trains before the current run improved it.
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> readyBefore_;
     // Best arrival on the arrival side with at most that many trains, and the ride that
     // reached it in that round.
     std::array<std::int32_t, kMaxRounds + 1> targetBest_;
@@ -297,6 +393,7 @@ class RangeRaptor {
     std::vector<std::uint32_t> arrivalList_;
     std::vector<std::uint8_t> readyMarked_;
     std::vector<std::uint32_t> readyList_;
+    std::vector<std::uint32_t> boardList_;
     std::vector<std::uint32_t> routeStart_;
     std::vector<std::uint32_t> routeList_;
 };
