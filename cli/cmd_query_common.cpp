@@ -59,6 +59,10 @@ void ConsoleView::ShowDetailWindow(DetailWindowModel& model) {
     if (onDetailWindow) onDetailWindow(model);
 }
 
+void ConsoleView::ShowJourneyWindow(JourneyWindowModel& model) {
+    if (onJourneyWindow) onJourneyWindow(model);
+}
+
 std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
     for (char ch : utf8) {

@@ -18,6 +18,7 @@ namespace korvel {
 class TextGrid;
 class TransferWindowModel;
 class DetailWindowModel;
+class JourneyWindowModel;
 }  // namespace korvel
 
 namespace korvel::cli {
@@ -57,6 +58,7 @@ class ConsoleView : public MainView {
     void SetStatusText(int panel, const std::string& gbk) override;
     void ShowTransferWindow(TransferWindowModel& model) override;
     void ShowDetailWindow(DetailWindowModel& model) override;
+    void ShowJourneyWindow(JourneyWindowModel& model) override;
     std::optional<std::string> AskSaveFileName() override { return exportPath; }
 
     const std::vector<std::string>& ComboItems(Control box) { return items_[box]; }
@@ -67,6 +69,7 @@ class ConsoleView : public MainView {
 
     std::function<void(TransferWindowModel&)> onTransferWindow;
     std::function<void(DetailWindowModel&)> onDetailWindow;
+    std::function<void(JourneyWindowModel&)> onJourneyWindow;
     std::optional<std::string> exportPath;
 
   private:

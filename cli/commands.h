@@ -42,6 +42,11 @@ int RunExportGtfs(const Args& args, std::ostream& out, std::ostream& err);
 int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& out,
                       std::ostream& err);
 
+// --- journey: the journey planner between two stations ---
+int RunJourney(const Args& args, std::ostream& out, std::ostream& err);
+int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out,
+                   std::ostream& err);
+
 // --- helpers for commands that need the timetable ---
 
 struct TimetableLoad {

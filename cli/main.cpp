@@ -45,6 +45,11 @@ constexpr Command kCommands[] = {
      "write the timetable as a GTFS feed (agency, stops, routes, trips, stop_times, calendar, "
      "feed_info)",
      korvel::cli::RunExportGtfs},
+    {"journey",
+     "FROM TO [--window HH:MM-HH:MM] [--max-transfers N] [--min-transfer MIN] "
+     "[--city-transfer MIN] [--format table|csv|json]",
+     "timed journeys with up to 3 changes that nothing beats (departure, arrival, changes)",
+     korvel::cli::RunJourney},
 };
 
 void Usage(std::ostream& os) {

@@ -43,7 +43,7 @@ const char kLoadFailed[] = "\xCA\xB1\xBF\xCC\xB1\xED\xBC\xD3\xD4\xD8\xCA\xA7\xB0
 
 constexpr Control kStationBoxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
 constexpr Control kQueryButtons[] = {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX,
-                                     Control::BTNCZCX};
+                                     Control::BTNCZCX, Control::BTNHCFA};
 constexpr Control kFilterBoxes[] = {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC};
 constexpr int kInitialComboItems = 12;
 constexpr char kEnter = 13;
@@ -202,21 +202,7 @@ void MainController::BTNZZCXClick(int tag) {
     queryKind_ = kQueryDirect;
     const std::string from = view_.Text(Control::ComboFZ);
     const std::string to = view_.Text(Control::ComboDZ);
-    if (StationMissing(from)) return InputError(kCapIncomplete, kMsgEnterFrom, Control::ComboFZ);
-    if (StationMissing(to)) return InputError(kCapIncomplete, kMsgEnterTo, Control::ComboDZ);
-    if (from == to) return InputError(kCapWrongInput, kMsgSameStations, Control::ComboDZ);
-    // The station list is needed to tell whether the names exist; the boxes cannot be used
-    // before it has loaded.
-    if (!Loaded(LoadTable::KMPy)) return;
-    if (!StationExists(tables_.KMPy, from))
-        return InputError(kCapWrongInput, kMsgNoFrom, Control::ComboFZ);
-    if (!StationExists(tables_.KMPy, to))
-        return InputError(kCapWrongInput, kMsgNoTo, Control::ComboDZ);
-    // The query reads the train list and the same-city groups as well as the stops: it runs
-    // only when all three have loaded completely.
-    if (!Loaded(LoadTable::KMTrain) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMSM)) {
-        return;
-    }
+    if (!StationPairReady(from, to)) return;
 
     UncheckFilters();
     ResetResultGrid();
@@ -233,6 +219,35 @@ void MainController::BTNZZCXClick(int tag) {
     const MsgAnswer answer =
         view_.ShowMessage(kAppTitle, kMsgAskTransfer, MsgButtons::YesNo, MsgIcon::Question);
     if (answer == MsgAnswer::Yes) BTNZZCXClick(1);
+}
+
+bool MainController::StationPairReady(const std::string& from, const std::string& to) {
+    if (StationMissing(from)) {
+        InputError(kCapIncomplete, kMsgEnterFrom, Control::ComboFZ);
+        return false;
+    }
+    if (StationMissing(to)) {
+        InputError(kCapIncomplete, kMsgEnterTo, Control::ComboDZ);
+        return false;
+    }
+    if (from == to) {
+        InputError(kCapWrongInput, kMsgSameStations, Control::ComboDZ);
+        return false;
+    }
+    // The station list is needed to tell whether the names exist; the boxes cannot be used
+    // before it has loaded.
+    if (!Loaded(LoadTable::KMPy)) return false;
+    if (!StationExists(tables_.KMPy, from)) {
+        InputError(kCapWrongInput, kMsgNoFrom, Control::ComboFZ);
+        return false;
+    }
+    if (!StationExists(tables_.KMPy, to)) {
+        InputError(kCapWrongInput, kMsgNoTo, Control::ComboDZ);
+        return false;
+    }
+    // The queries read the train list and the same-city groups as well as the stops: they
+    // run only when all three have loaded completely.
+    return Loaded(LoadTable::KMTrain) && Loaded(LoadTable::KMList) && Loaded(LoadTable::KMSM);
 }
 
 void MainController::BTNZZFXClick() {

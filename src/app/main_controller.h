@@ -19,12 +19,14 @@
 #include "data/schema.h"
 #include "query/grid_result.h"
 #include "views/detail_window.h"
+#include "views/journey_window.h"
 #include "views/result_grid.h"
 #include "views/transfer_window.h"
 
 namespace korvel {
 
 class StopIndex;
+class JourneyIndex;
 
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
 extern const char* const kProgramVersion;
@@ -74,6 +76,9 @@ class MainController {
     void BTNZZCXClick(int tag);
     // "反向": swaps the two station boxes, then queries if BTNZZCX is enabled.
     void BTNZZFXClick();
+    // --- journey planner ("换乘方案", BTNHCFA): checks the two station boxes as the direct
+    // query does, then opens the journey window for them ---
+    void BTNHCFAClick();
     // --- train number ---
     void BTNCCCXClick();
     // --- station timetable ---
@@ -145,11 +150,16 @@ class MainController {
     const LoadFlags& Flags() const { return flags_; }
     // The open transfer window (only while it is shown).
     TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
+    // The open journey window (only while it is shown).
+    JourneyWindowModel* JourneyWindow() { return journeyWindow_.get(); }
 
   private:
     bool Loaded(LoadTable table) const { return flags_.Loaded(table); }
     // Reports an input error: message box with OK, then the focus goes to `focus`.
     void InputError(const std::string& caption, const std::string& text, Control focus);
+    // The checks of the two station boxes shared by the direct query and the journey
+    // window, with their messages; true when the query may run.
+    bool StationPairReady(const std::string& from, const std::string& to);
     void UncheckFilters();
     void ResetResultGrid();
     void FillResultGrid();
@@ -180,6 +190,9 @@ class MainController {
     HeaderLabels labels_;
     TimeClassFilter timeClass_;
     std::unique_ptr<TransferWindowModel> transferWindow_;
+    // Built on the first journey query (and again after a reload) from all three tables.
+    std::unique_ptr<JourneyIndex> journeyIndex_;
+    std::unique_ptr<JourneyWindowModel> journeyWindow_;
 };
 
 }  // namespace korvel

@@ -12,6 +12,7 @@ namespace korvel {
 
 class TransferWindowModel;
 class DetailWindowModel;
+class JourneyWindowModel;
 class TextGrid;
 struct TimeClassFilter;
 
@@ -38,6 +39,7 @@ enum class Control {
     LabNew,
     MPrint,
     MExport,
+    BTNHCFA,  // "换乘方案": the journey planner window
 };
 
 enum class MsgButtons { Ok, YesNo, YesNoCancel };
@@ -81,6 +83,9 @@ class MainView {
     // Modal windows. They return when the user closes them.
     virtual void ShowTransferWindow(TransferWindowModel& /*model*/) {}
     virtual void ShowDetailWindow(DetailWindowModel& /*model*/) {}
+    // The journey planner window for the two station boxes; the window runs its searches
+    // through the model.
+    virtual void ShowJourneyWindow(JourneyWindowModel& /*model*/) {}
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() { return std::nullopt; }
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main

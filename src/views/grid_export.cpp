@@ -34,13 +34,21 @@ std::string CsvField(std::string_view cell) {
 }
 
 std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount) {
+    std::vector<std::string> titles;
+    for (int c = 0; c < grid.ColumnCount(); ++c) titles.push_back(LayoutTitle(layout, c));
+    return BuildExportLines(grid, titles, rowCount);
+}
+
+std::vector<std::string> BuildExportLines(const TextGrid& grid,
+                                          const std::vector<std::string>& titleCells,
+                                          int rowCount) {
     const int columns = grid.ColumnCount();
     std::vector<std::string> lines = {"", "", ExportPublisherName(), ExportPublisherAddress(),
                                       "", ""};
     std::string titles;
     for (int c = 0; c < columns; ++c) {
         if (c > 0) titles += ',';
-        titles += CsvField(LayoutTitle(layout, c));
+        if (c < static_cast<int>(titleCells.size())) titles += CsvField(titleCells[c]);
     }
     lines.push_back(std::move(titles));
     if (rowCount > grid.RowCount()) rowCount = grid.RowCount();

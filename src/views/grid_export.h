@@ -22,6 +22,9 @@ std::string CsvField(std::string_view cell);
 // The lines of the file: two empty, publisher name, publisher address, two empty, the
 // layout's titles, then one line per row 0..rowCount-1.
 std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount);
+// The same with the column titles given (GBK, one per column of the grid).
+std::vector<std::string> BuildExportLines(const TextGrid& grid,
+                                          const std::vector<std::string>& titles, int rowCount);
 // The lines joined, CR LF after every line (the last included).
 std::string ExportFileText(const std::vector<std::string>& lines);
 

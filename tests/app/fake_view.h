@@ -12,6 +12,7 @@
 
 #include "app/main_view.h"
 #include "views/detail_window.h"
+#include "views/journey_window.h"
 #include "views/time_class_filter.h"
 #include "views/transfer_window.h"
 
@@ -50,6 +51,8 @@ class FakeView : public MainView {
 
     // What the modal windows do while they are "open" (the default just closes them).
     std::function<void(TransferWindowModel&)> onTransferWindow;
+    int journeyWindows = 0;
+    std::function<void(JourneyWindowModel&)> onJourneyWindow;
     std::function<void(DetailWindowModel&)> onDetailWindow;
     std::optional<DetailWindowModel> lastDetail;
     std::string lastTransferCaption;
@@ -126,6 +129,11 @@ class FakeView : public MainView {
         ++detailWindows;
         lastDetail = model;
         if (onDetailWindow) onDetailWindow(model);
+    }
+    void ShowJourneyWindow(JourneyWindowModel& model) override {
+        calls.push_back("ShowJourneyWindow");
+        ++journeyWindows;
+        if (onJourneyWindow) onJourneyWindow(model);
     }
     std::optional<std::string> AskSaveFileName() override {
         calls.push_back("AskSaveFileName");

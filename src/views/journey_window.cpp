@@ -1,0 +1,214 @@
+#include "views/journey_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "query/center.h"
+#include "views/grid_export.h"
+
+namespace korvel {
+
+namespace {
+
+const char kCaption[] = "\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8:";             // 换乘方案:
+const char kArrow[] = "\xA1\xFA";                                        // →
+const char kCountPrefix[] = "\xB9\xB2";                                  // 共
+const char kCountSuffix[] = "\xB8\xF6\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8";  // 个换乘方案
+const char kNothing[] =
+    "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8\xA1\xA3";  // 没有找到换乘方案。
+
+const char kPlan[] = "\xB7\xBD\xB0\xB8";         // 方案
+const char kTrain[] = "\xB3\xB5\xB4\xCE";        // 车次
+const char kFrom[] = "\xB7\xA2\xD5\xBE";         // 发站
+const char kDepart[] = "\xB7\xA2\xCA\xB1";       // 发时
+const char kTo[] = "\xB5\xBD\xD5\xBE";           // 到站
+const char kArrive[] = "\xB5\xBD\xCA\xB1";       // 到时
+const char kTime[] = "\xC0\xFA\xCA\xB1";         // 历时
+const char kChanges[] = "\xBB\xBB\xB3\xCB";      // 换乘
+const char kWait[] = "\xB5\xC8\xBA\xF2";         // 等候
+const char kKm[] = "\xC0\xEF\xB3\xCC";           // 里程
+const char kHardSeat[] = "\xD3\xB2\xD7\xF9";     // 硬座
+const char kSoftSeat[] = "\xC8\xED\xD7\xF9";     // 软座
+const char kHardSleeper[] = "\xD3\xB2\xCE\xD4";  // 硬卧
+const char kSoftSleeper[] = "\xC8\xED\xCE\xD4";  // 软卧
+
+std::string FareCell(const std::string& fare) {
+    return fare.empty() ? "-" : fare;
+}
+
+// A fare total as a sort key: its first value; "-" after every fare.
+double FareKey(const std::string& fare) {
+    if (fare.empty() || fare == "-") return std::numeric_limits<double>::infinity();
+    return PriceValue(fare, fare.find('/') == std::string::npos ? 0 : 1);
+}
+
+}  // namespace
+
+std::string JourneyOptionErrorText(JourneyOptionError error) {
+    switch (error) {
+        case JourneyOptionError::None:
+            return "";
+        case JourneyOptionError::Window:
+            // 出发时段的结束时间早于开始时间。
+            return "\xB3\xF6\xB7\xA2\xCA\xB1\xB6\xCE\xB5\xC4\xBD\xE1\xCA\xF8\xCA\xB1\xBC\xE4\xD4"
+                   "\xE7\xD3\xDA\xBF\xAA\xCA\xBC\xCA\xB1\xBC\xE4\xA1\xA3";
+        case JourneyOptionError::MaxTransfers:
+            // 换乘次数应为0至3次。
+            return "\xBB\xBB\xB3\xCB\xB4\xCE\xCA\xFD\xD3\xA6\xCE\xAA"
+                   "0\xD6\xC1"
+                   "3\xB4\xCE\xA1\xA3";
+        case JourneyOptionError::MinTransfer:
+            // 同站换乘时间应为0至1440分钟。
+            return "\xCD\xAC\xD5\xBE\xBB\xBB\xB3\xCB\xCA\xB1\xBC\xE4\xD3\xA6\xCE\xAA"
+                   "0\xD6\xC1"
+                   "1440\xB7\xD6\xD6\xD3\xA1\xA3";
+        case JourneyOptionError::CityTransfer:
+            // 同城换乘时间应为0至1440分钟。
+            return "\xCD\xAC\xB3\xC7\xBB\xBB\xB3\xCB\xCA\xB1\xBC\xE4\xD3\xA6\xCE\xAA"
+                   "0\xD6\xC1"
+                   "1440\xB7\xD6\xD6\xD3\xA1\xA3";
+    }
+    return "";
+}
+
+JourneyWindowModel::JourneyWindowModel(std::string from, std::string to, Planner planner)
+    : caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
+
+std::vector<std::string> JourneyWindowModel::ColumnTitles() {
+    return {kPlan, kFrom, kDepart,   kTo,       kArrive,      kTime,       kChanges,
+            kWait, kKm,   kHardSeat, kSoftSeat, kHardSleeper, kSoftSleeper};
+}
+
+std::vector<std::string> JourneyWindowModel::ExportTitles() {
+    return {kPlan, kTrain, kFrom,     kDepart,   kTo,          kArrive,     kTime,
+            kWait, kKm,    kHardSeat, kSoftSeat, kHardSleeper, kSoftSleeper};
+}
+
+JourneyOptionError JourneyWindowModel::Search() {
+    const JourneyOptionError error = CheckJourneyOptions(options_);
+    if (error != JourneyOptionError::None) {
+        status_ = JourneyOptionErrorText(error);
+        return error;
+    }
+    journeys_ = planner_(options_);
+    searched_ = true;
+    Sort();
+    status_ = journeys_.empty() ? std::string(kNothing)
+                                : kCountPrefix + std::to_string(journeys_.size()) + kCountSuffix;
+    return error;
+}
+
+std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
+    const Journey& j = journeys_[journey];
+    std::vector<std::string> cells = {std::to_string(journey + 1), j.legs.front().from,
+                                      JourneyClockText(j.depart),  j.legs.back().to,
+                                      JourneyClockText(j.arrive),  JourneyDurationText(j.minutes),
+                                      std::to_string(j.transfers), "",
+                                      std::to_string(j.distance)};
+    for (const std::string& fare : j.fares) cells.push_back(FareCell(fare));
+    return cells;
+}
+
+std::vector<std::string> JourneyWindowModel::LegCells(int journey, int leg) const {
+    const Journey& j = journeys_[journey];
+    const JourneyLeg& l = j.legs[leg];
+    const bool last = leg + 1 == static_cast<int>(j.legs.size());
+    std::vector<std::string> cells = {l.trainId,
+                                      l.from,
+                                      JourneyClockText(l.depart),
+                                      l.to,
+                                      JourneyClockText(l.arrive),
+                                      JourneyDurationText(l.arrive - l.depart),
+                                      "",
+                                      last ? "" : JourneyDurationText(l.wait),
+                                      std::to_string(l.distance)};
+    for (const std::string& fare : l.fares) cells.push_back(FareCell(fare));
+    return cells;
+}
+
+bool JourneyWindowModel::SortByColumn(int column) {
+    const bool sortable = column == kDepartColumn || column == kArriveColumn ||
+                          column == kTimeColumn || column == kChangesColumn ||
+                          (column >= kFirstFareColumn && column < kColumns);
+    if (!sortable) return false;
+    ascending_ = column == sortColumn_ ? !ascending_ : true;
+    sortColumn_ = column;
+    Sort();
+    return true;
+}
+
+void JourneyWindowModel::Sort() {
+    const int column = sortColumn_;
+    const bool ascending = ascending_;
+    auto key = [column](const Journey& j) -> double {
+        switch (column) {
+            case kArriveColumn:
+                return j.arrive;
+            case kTimeColumn:
+                return j.minutes;
+            case kChangesColumn:
+                return j.transfers;
+            case kDepartColumn:
+                return j.depart;
+            default:
+                return FareKey(j.fares[column - kFirstFareColumn]);
+        }
+    };
+    std::stable_sort(journeys_.begin(), journeys_.end(), [&](const Journey& a, const Journey& b) {
+        const double ka = key(a), kb = key(b);
+        if (ka != kb) {
+            // Journeys without the fare stay last either way.
+            if (std::isinf(ka) || std::isinf(kb)) return std::isinf(kb);
+            return ascending ? ka < kb : ka > kb;
+        }
+        return std::tie(a.depart, a.arrive) < std::tie(b.depart, b.arrive);
+    });
+}
+
+DetailSection JourneyWindowModel::LegSection(int journey, int leg) const {
+    const JourneyLeg& l = journeys_[journey].legs[leg];
+    DetailSection s;
+    s.trainNo = l.trainId;
+    s.boardingStation = l.from;
+    s.stopCount = std::to_string(l.toSNo - l.fromSNo);
+    s.sectionKm = std::to_string(l.distance);
+    s.sectionTime = ElapsedText("0", MinutesToElapsed(l.arrive - l.depart));
+    return s;
+}
+
+void JourneyWindowModel::OpenLeg(int journey, int leg) {
+    if (journey < 0 || journey >= JourneyCount() || leg < 0 ||
+        leg >= static_cast<int>(journeys_[journey].legs.size())) {
+        return;
+    }
+    if (onOpenLeg) onOpenLeg(LegSection(journey, leg));
+}
+
+TextGrid JourneyWindowModel::LegGrid() const {
+    int rows = 0;
+    for (const Journey& j : journeys_) rows += static_cast<int>(j.legs.size());
+    TextGrid grid(static_cast<int>(ExportTitles().size()), rows);
+    int r = 0;
+    for (int i = 0; i < JourneyCount(); ++i) {
+        for (int leg = 0; leg < static_cast<int>(journeys_[i].legs.size()); ++leg, ++r) {
+            const std::vector<std::string> cells = LegCells(i, leg);
+            grid.SetCell(0, r, std::to_string(i + 1));
+            // The leg's cells without the empty changes column.
+            int c = 1;
+            for (int k = 0; k < kColumns; ++k) {
+                if (k != kChangesColumn) grid.SetCell(c++, r, cells[k]);
+            }
+        }
+    }
+    return grid;
+}
+
+std::optional<std::string> JourneyWindowModel::Export(const std::string& path) const {
+    const TextGrid grid = LegGrid();
+    return WriteExportFile(path,
+                           ExportFileText(BuildExportLines(grid, ExportTitles(), grid.RowCount())));
+}
+
+}  // namespace korvel

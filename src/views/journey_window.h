@@ -1,0 +1,96 @@
+// The journey window model ("换乘方案"): the planner's journeys between the two station boxes
+// for a departure window and change limits, as rows of a tree (a summary row per journey,
+// its legs beneath), sortable by departure, arrival, total time, changes and fares, with
+// the legs exportable through the grid's CSV writer. No user interface here.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "journey/planner.h"
+#include "views/detail_window.h"
+#include "views/text_grid.h"
+
+namespace korvel {
+
+class JourneyWindowModel {
+  public:
+    // Columns of the tree, for the summary row / a leg row:
+    //   0 方案 (number / train), 1 发站, 2 发时, 3 到站, 4 到时 ("+N" on a later day),
+    //   5 历时, 6 换乘 (changes / -), 7 等候 (- / wait before the next leg), 8 里程,
+    //   9 硬座, 10 软座, 11 硬卧, 12 软卧 (total / the leg's fare, "-" when none).
+    static constexpr int kColumns = 13;
+    static constexpr int kDepartColumn = 2;
+    static constexpr int kArriveColumn = 4;
+    static constexpr int kTimeColumn = 5;
+    static constexpr int kChangesColumn = 6;
+    static constexpr int kFirstFareColumn = 9;
+
+    using Planner = std::function<std::vector<Journey>(const JourneyOptions&)>;
+
+    // `from` and `to` are the two box texts (GBK) for the caption.
+    JourneyWindowModel(std::string from, std::string to, Planner planner);
+
+    // "换乘方案:<from>→<to>"
+    const std::string& Caption() const { return caption_; }
+    static std::vector<std::string> ColumnTitles();
+
+    JourneyOptions& Options() { return options_; }
+    const JourneyOptions& Options() const { return options_; }
+    // Checks the options and plans; on a refused option the list stays as it was. The
+    // journeys come sorted by the current sort column.
+    JourneyOptionError Search();
+    bool Searched() const { return searched_; }
+    // "共<N>个换乘方案", "没有找到换乘方案。", or the refused option's explanation; empty
+    // before the first search.
+    const std::string& StatusText() const { return status_; }
+
+    int JourneyCount() const { return static_cast<int>(journeys_.size()); }
+    const Journey& JourneyAt(int row) const { return journeys_[row]; }
+    const std::vector<Journey>& Journeys() const { return journeys_; }
+    // The cells of a summary row and of one leg row (GBK).
+    std::vector<std::string> SummaryCells(int journey) const;
+    std::vector<std::string> LegCells(int journey, int leg) const;
+
+    // A header click: departure, arrival, total time, changes and the four fares sort (a
+    // second click on the same column reverses); other columns do nothing (false).
+    bool SortByColumn(int column);
+    // The current sort column (departure at first) and direction.
+    int SortColumn() const { return sortColumn_; }
+    bool Ascending() const { return ascending_; }
+
+    // The train detail window's section for a leg (its train boarding where the leg does,
+    // riding its stops).
+    DetailSection LegSection(int journey, int leg) const;
+    // A double-click on a leg: runs the handler with its section. Nothing for a summary row
+    // (leg < 0) or a row out of range.
+    void OpenLeg(int journey, int leg);
+    std::function<void(const DetailSection&)> onOpenLeg;
+
+    // One row per leg, numbered by journey, in the columns of ExportTitles() (the CSV of
+    // korvel-cli journey and of the export).
+    TextGrid LegGrid() const;
+    static std::vector<std::string> ExportTitles();
+    // Writes LegGrid() as the grid export does (GBK, CR LF, the publisher head); nothing on
+    // success, else the error text.
+    std::optional<std::string> Export(const std::string& path) const;
+
+  private:
+    void Sort();
+
+    std::string caption_;
+    Planner planner_;
+    JourneyOptions options_;
+    std::vector<Journey> journeys_;
+    bool searched_ = false;
+    std::string status_;
+    int sortColumn_ = kDepartColumn;
+    bool ascending_ = true;
+};
+
+// What the dialog shows for a refused option (GBK), empty for None.
+std::string JourneyOptionErrorText(JourneyOptionError error);
+
+}  // namespace korvel

@@ -1,0 +1,90 @@
+// The "换乘方案" button through the controller: the station boxes are checked exactly as
+// for the direct query, the journey window plans between them, and a double-click on a leg
+// opens the train detail window for that section.
+#include <gtest/gtest.h>
+
+#include "app/main_controller.h"
+#include "controller_fixture.h"
+#include "fake_view.h"
+
+namespace korvel::testing {
+namespace {
+
+class JourneyButtonTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        StartOptions o;
+        o.source = StreamSource(FixtureStreams());
+        c.FormCreate(std::move(o));
+    }
+    FakeView view;
+    MainController c{view};
+};
+
+TEST_F(JourneyButtonTest, TheButtonFollowsTheStopsTable) {
+    EXPECT_TRUE(view.IsEnabled(Control::BTNHCFA));
+}
+
+TEST_F(JourneyButtonTest, BoxesAreCheckedWithTheDirectQuerysMessages) {
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* caption;
+        const char* text;
+        Control focus;
+    } cases[] = {
+        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
+        {"天津", "sh", "信息不完整", "请输入到站。", Control::ComboDZ},
+        {"天津", "天津", "输入错误", "发站与到站相同。", Control::ComboDZ},
+        {"火星", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
+        {"天津", "火星", "输入错误", "到站不存在。", Control::ComboDZ},
+    };
+    for (const Case& k : cases) {
+        view.ClearRecords();
+        view.Type(Control::ComboFZ, G(k.from));
+        view.Type(Control::ComboDZ, G(k.to));
+        c.BTNHCFAClick();
+        ASSERT_EQ(view.messages.size(), 1u) << k.text;
+        EXPECT_EQ(GbkToUtf8(view.messages[0].caption), k.caption);
+        EXPECT_EQ(GbkToUtf8(view.messages[0].text), k.text);
+        EXPECT_EQ(view.focus, k.focus);
+    }
+    EXPECT_EQ(view.journeyWindows, 0);
+    // The main grid's query state is not the journey window's business.
+    EXPECT_EQ(c.QueryKind(), 0);
+}
+
+TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
+    view.Type(Control::ComboFZ, G("天津"));
+    view.Type(Control::ComboDZ, G("上海"));
+    std::vector<std::string> legs;
+    view.onJourneyWindow = [&](JourneyWindowModel& m) {
+        EXPECT_EQ(c.JourneyWindow(), &m);
+        EXPECT_EQ(GbkToUtf8(m.Caption()), "换乘方案:天津→上海");
+        EXPECT_FALSE(m.Searched());
+        m.Options().maxTransfers = 1;
+        ASSERT_EQ(m.Search(), JourneyOptionError::None);
+        ASSERT_EQ(m.JourneyCount(), 1);
+        EXPECT_EQ(GbkToUtf8(m.StatusText()), "共1个换乘方案");
+        for (int l = 0; l < 2; ++l) legs.push_back(GbkToUtf8(m.LegCells(0, l)[0]));
+        m.OpenLeg(0, 1);
+        m.OpenLeg(0, -1);  // the summary row opens nothing
+        m.Options().windowStart = 600;
+        m.Options().windowEnd = 500;
+        EXPECT_EQ(m.Search(), JourneyOptionError::Window);
+        EXPECT_EQ(m.JourneyCount(), 1);  // the last answer stays
+    };
+    c.BTNHCFAClick();
+    EXPECT_EQ(view.journeyWindows, 1);
+    EXPECT_EQ(c.JourneyWindow(), nullptr);
+    EXPECT_EQ(legs, (std::vector<std::string>{"K51", "T109"}));
+    ASSERT_EQ(view.detailWindows, 1);
+    // T109 boarded at 济南 (stop 2) and ridden to 上海 (stop 3).
+    EXPECT_EQ(GbkToUtf8(view.lastDetail->Caption()), "车次:T109");
+    EXPECT_EQ(view.lastDetail->SectionFirst(), 2);
+    EXPECT_EQ(view.lastDetail->SectionLast(), 3);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+}  // namespace
+}  // namespace korvel::testing

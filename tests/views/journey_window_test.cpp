@@ -1,0 +1,130 @@
+// The journey window model over a planner that returns fixed journeys: its rows, sorting by
+// every sortable column (journeys without a fare last either way), and the export file.
+#include "views/journey_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "data/gbk.h"
+
+namespace korvel {
+namespace {
+
+Journey Make(int depart, int arrive, int transfers, std::string hardSeat) {
+    Journey j;
+    j.depart = depart;
+    j.arrive = arrive;
+    j.minutes = arrive - depart;
+    j.transfers = transfers;
+    j.fares = {hardSeat, "-", "-", "-"};
+    for (int i = 0; i <= transfers; ++i) {
+        JourneyLeg l;
+        l.trainId = "K" + std::to_string(depart) + "_" + std::to_string(i);
+        l.from = Utf8ToGbk("甲");
+        l.to = Utf8ToGbk("乙");
+        l.depart = depart + i * 100;
+        l.arrive = l.depart + 50;
+        l.wait = i < transfers ? 50 : 0;
+        l.fromSNo = 2;
+        l.toSNo = 5;
+        l.distance = 100;
+        l.fares = {hardSeat == "-" ? "" : "10", "", "", ""};
+        j.legs.push_back(l);
+    }
+    return j;
+}
+
+class JourneyModel : public ::testing::Test {
+  protected:
+    JourneyModel()
+        : m(Utf8ToGbk("北京"), Utf8ToGbk("上海"), [this](const JourneyOptions& o) {
+              seen = o;
+              return std::vector<Journey>{Make(480, 1500, 1, "30"), Make(600, 900, 0, "-"),
+                                          Make(700, 1200, 2, "12.5")};
+          }) {}
+    std::vector<int> Departures() const {
+        std::vector<int> v;
+        for (const Journey& j : m.Journeys()) v.push_back(j.depart);
+        return v;
+    }
+    JourneyOptions seen;
+    JourneyWindowModel m;
+};
+
+TEST_F(JourneyModel, RowsShowTheSummaryAndEachLeg) {
+    ASSERT_EQ(m.Search(), JourneyOptionError::None);
+    const auto s = m.SummaryCells(0);
+    ASSERT_EQ(s.size(), static_cast<std::size_t>(JourneyWindowModel::kColumns));
+    EXPECT_EQ(s[0], "1");
+    EXPECT_EQ(s[2], "08:00");
+    EXPECT_EQ(s[4], "01:00+1");
+    EXPECT_EQ(s[5], "17:00");
+    EXPECT_EQ(s[6], "1");
+    EXPECT_EQ(s[9], "30");
+    const auto leg = m.LegCells(0, 0);
+    EXPECT_EQ(leg[0], "K480_0");
+    EXPECT_EQ(leg[5], "0:50");
+    EXPECT_EQ(leg[7], "0:50");
+    EXPECT_EQ(m.LegCells(0, 1)[7], "");  // no wait after the last leg
+    EXPECT_EQ(m.LegCells(1, 0)[9], "-");
+    EXPECT_EQ(m.LegSection(0, 1).stopCount, "3");
+    EXPECT_EQ(m.LegSection(0, 1).sectionTime, "00:50");
+}
+
+TEST_F(JourneyModel, SortableColumnsAndTheirDirections) {
+    m.Search();
+    EXPECT_EQ(Departures(), (std::vector<int>{480, 600, 700}));
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kArriveColumn));
+    EXPECT_EQ(Departures(), (std::vector<int>{600, 700, 480}));
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kArriveColumn));
+    EXPECT_FALSE(m.Ascending());
+    EXPECT_EQ(Departures(), (std::vector<int>{480, 700, 600}));
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kTimeColumn));
+    EXPECT_EQ(Departures(), (std::vector<int>{600, 700, 480}));
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kChangesColumn));
+    EXPECT_EQ(Departures(), (std::vector<int>{600, 480, 700}));
+    // Hard seat: the journey without one stays last in both directions.
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kFirstFareColumn));
+    EXPECT_EQ(Departures(), (std::vector<int>{700, 480, 600}));
+    EXPECT_TRUE(m.SortByColumn(JourneyWindowModel::kFirstFareColumn));
+    EXPECT_EQ(Departures(), (std::vector<int>{480, 700, 600}));
+    EXPECT_FALSE(m.SortByColumn(1));
+    // A new search keeps the chosen order.
+    m.Search();
+    EXPECT_EQ(Departures(), (std::vector<int>{480, 700, 600}));
+}
+
+TEST_F(JourneyModel, RefusedOptionsNeverReachThePlanner) {
+    m.Options().maxTransfers = 5;
+    EXPECT_EQ(m.Search(), JourneyOptionError::MaxTransfers);
+    EXPECT_FALSE(m.Searched());
+    EXPECT_EQ(GbkToUtf8(m.StatusText()), "换乘次数应为0至3次。");
+    m.Options().maxTransfers = 3;
+    m.Options().minTransfer = 45;
+    EXPECT_EQ(m.Search(), JourneyOptionError::None);
+    EXPECT_EQ(seen.minTransfer, 45);
+    EXPECT_EQ(GbkToUtf8(m.StatusText()), "共3个换乘方案");
+}
+
+TEST_F(JourneyModel, ExportWritesOneGbkLinePerLeg) {
+    m.Search();
+    const std::string path = ::testing::TempDir() + "korvel_journey_export.csv";
+    ASSERT_FALSE(m.Export(path).has_value());
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(path.c_str());
+    const std::string text = GbkToUtf8(bytes);
+    EXPECT_NE(
+        text.find("\r\n\r\n方案,车次,发站,发时,到站,到时,历时,等候,里程,硬座,软座,硬卧,软卧\r\n"
+                  "1,K480_0,甲,08:00,乙,08:50,0:50,0:50,100,10,-,-,-\r\n"),
+        std::string::npos)
+        << text;
+    // Six legs after the head of seven lines.
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 7 + 6);
+}
+
+}  // namespace
+}  // namespace korvel
