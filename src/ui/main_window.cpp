@@ -106,7 +106,7 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
     // The loading state until FormCreate hands over to the controller: station boxes and
     // query buttons stay off until their tables are there.
     for (Control c : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ, Control::BTNZZCX,
-                      Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX}) {
+                      Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX, Control::BTNHCFA}) {
         SetEnabled(c, false);
     }
     SetStatusText(0, VersionStatusText());
@@ -281,6 +281,8 @@ QWidget* TFrmKorvel::ControlWidget(Control c) const {
             return btnZZFX_;
         case Control::BTNZZZZ:
             return btnZZZZ_;
+        case Control::BTNHCFA:
+            return btnHCFA_;
         case Control::BTNCCCX:
             return btnCCCX_;
         case Control::BTNCZCX:

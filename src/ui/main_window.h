@@ -91,6 +91,7 @@ class TFrmKorvel : public QWidget, public MainView {
     void ShowTransferWindow(TransferWindowModel& model) override;
     void ShowDetailWindow(DetailWindowModel& model) override;
     void ShowTimeClassFilter(const TimeClassFilter& filter) override;
+    void ShowJourneyWindow(JourneyWindowModel& model) override;
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
 
@@ -161,6 +162,7 @@ class TFrmKorvel : public QWidget, public MainView {
     QPushButton* btnZZCX_ = nullptr;
     QPushButton* btnZZFX_ = nullptr;
     QPushButton* btnZZZZ_ = nullptr;
+    QPushButton* btnHCFA_ = nullptr;
     QPushButton* btnCCCX_ = nullptr;
     QPushButton* btnCZCX_ = nullptr;
     QPushButton* btnAdvanced_ = nullptr;

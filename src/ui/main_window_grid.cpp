@@ -176,6 +176,10 @@ void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
     ShowDetailDialog(this, model);
 }
 
+void TFrmKorvel::ShowJourneyWindow(JourneyWindowModel& model) {
+    ShowJourneyDialog(this, model);
+}
+
 std::optional<std::string> TFrmKorvel::AskSaveFileName() {
     return AskExportPath(this);
 }

@@ -1,4 +1,4 @@
-// The main window's query boxes: the three station boxes, the train-number box, the five
+// The main window's query boxes: the three station boxes, the train-number box, the six
 // query buttons and the 高级 / 关于 buttons with the advanced menu.
 #include <QCursor>
 #include <QGroupBox>
@@ -45,15 +45,17 @@ void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
     PlainLabel(zz, Q("发站"), {8, 21});
     comboFZ_ = new StationCombo(zz);
     comboFZ_->setObjectName(QStringLiteral("ComboFZ"));
-    comboFZ_->setGeometry(34, 17, 102, 22);
-    PlainLabel(zz, Q("到站"), {142, 21});
+    comboFZ_->setGeometry(34, 17, 96, 22);
+    PlainLabel(zz, Q("到站"), {134, 21});
     comboDZ_ = new StationCombo(zz);
     comboDZ_->setObjectName(QStringLiteral("ComboDZ"));
-    comboDZ_->setGeometry(168, 17, 102, 22);
-    btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {278, 16, 53, 24});
-    btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {334, 16, 53, 24});
-    btnZZZZ_ = QueryButton(zz, "BTNZZZZ", "中转", {390, 16, 53, 24});
+    comboDZ_->setGeometry(160, 17, 96, 22);
+    // Four buttons share the group's right part; 换乘方案 needs the room of four characters.
+    btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {260, 16, 40, 24});
+    btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {303, 16, 40, 24});
+    btnZZZZ_ = QueryButton(zz, "BTNZZZZ", "中转", {346, 16, 40, 24});
     btnZZZZ_->setProperty("tag", 1);
+    btnHCFA_ = QueryButton(zz, "BTNHCFA", "换乘方案", {389, 16, 54, 24});
 
     auto* cc = new QGroupBox(Q("车次查询"), p1);
     cc->setObjectName(QStringLiteral("GroupCC"));
@@ -88,6 +90,7 @@ void TFrmKorvel::WireQueryBoxes() {
     connect(btnZZCX_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(0); });
     connect(btnZZZZ_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(1); });
     connect(btnZZFX_, &QPushButton::clicked, this, [&c] { c.BTNZZFXClick(); });
+    connect(btnHCFA_, &QPushButton::clicked, this, [&c] { c.BTNHCFAClick(); });
     connect(btnCCCX_, &QPushButton::clicked, this, [&c] { c.BTNCCCXClick(); });
     connect(btnCZCX_, &QPushButton::clicked, this, [&c] { c.BTNCZCXClick(); });
 

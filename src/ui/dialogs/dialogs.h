@@ -5,6 +5,7 @@
 // How the main window's MainView uses them:
 //   ShowDetailWindow(model)    -> ShowDetailDialog(window, model)
 //   ShowTransferWindow(model)  -> ShowTransferDialog(window, model)
+//   ShowJourneyWindow(model)   -> ShowJourneyDialog(window, model)
 //   AskSaveFileName()          -> AskExportPath(window)
 //   the pop-up menu            -> BuildAdvancedMenu(window, {popup = MAdvancedPopup, ...});
 //                                 SetEnabled(MPrint/MExport) -> AdvancedMenuAction(menu, name)
@@ -24,6 +25,7 @@ class QWidget;
 namespace korvel {
 class DetailWindowModel;
 class TransferWindowModel;
+class JourneyWindowModel;
 }  // namespace korvel
 
 namespace korvel::ui {
@@ -32,5 +34,7 @@ namespace korvel::ui {
 void ShowDetailDialog(QWidget* parent, DetailWindowModel& model);
 // Shows the transfer window modally; every pick runs model.onPick while it stays open.
 void ShowTransferDialog(QWidget* parent, TransferWindowModel& model);
+// Shows the journey window modally; it plans through the model as it opens and on 查询.
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model);
 
 }  // namespace korvel::ui

@@ -1,0 +1,203 @@
+#include "ui/dialogs/journey_dialog.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimeEdit>
+#include <QTreeWidget>
+
+#include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/grid_export_qt.h"
+#include "ui/dialogs/qt_text.h"
+
+namespace korvel::ui {
+
+namespace {
+
+// Tree items keep their journey and leg (-1 for the summary row).
+constexpr int kJourneyRole = Qt::UserRole;
+constexpr int kLegRole = Qt::UserRole + 1;
+
+constexpr int kColumnWidths[JourneyWindowModel::kColumns] = {120, 70, 58, 70, 62, 48, 36,
+                                                             44,  46, 50, 46, 76, 62};
+
+QLabel* Caption(QWidget* parent, const char* utf8, int x) {
+    auto* label = new QLabel(QString::fromUtf8(utf8), parent);
+    label->setGeometry(x, 14, label->sizeHint().width(), 20);
+    return label;
+}
+
+QSpinBox* Minutes(QWidget* parent, const char* name, int value, QRect at) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(0, kMaxChangeMinutes);
+    box->setValue(value);
+    box->setSuffix(QString::fromUtf8("分"));
+    box->setGeometry(at);
+    return box;
+}
+
+QTime TimeOf(int minute) {
+    return QTime(minute / 60, minute % 60);
+}
+
+int MinuteOf(const QTime& t) {
+    return t.hour() * 60 + t.minute();
+}
+
+}  // namespace
+
+TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+    setObjectName(QStringLiteral("FrmHcfa"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(SongFont(12));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Rgb(0xE3EFF3));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    setWindowTitle(QStringFromGbk(model.Caption()));
+
+    const JourneyOptions& o = model.Options();
+    Caption(this, "出发时间", 12);
+    start_ = new QTimeEdit(TimeOf(o.windowStart), this);
+    start_->setObjectName(QStringLiteral("TimeStart"));
+    start_->setDisplayFormat(QStringLiteral("HH:mm"));
+    start_->setGeometry(66, 12, 62, 24);
+    Caption(this, "至", 134);
+    end_ = new QTimeEdit(TimeOf(o.windowEnd), this);
+    end_->setObjectName(QStringLiteral("TimeEnd"));
+    end_->setDisplayFormat(QStringLiteral("HH:mm"));
+    end_->setGeometry(150, 12, 62, 24);
+    Caption(this, "最多换乘", 228);
+    maxChanges_ = new QSpinBox(this);
+    maxChanges_->setObjectName(QStringLiteral("MaxChanges"));
+    maxChanges_->setRange(0, kMaxJourneyTransfers);
+    maxChanges_->setValue(o.maxTransfers);
+    maxChanges_->setSuffix(QString::fromUtf8("次"));
+    maxChanges_->setGeometry(282, 12, 52, 24);
+    Caption(this, "同站换乘至少", 350);
+    minTransfer_ = Minutes(this, "MinTransfer", o.minTransfer, {428, 12, 70, 24});
+    Caption(this, "同城换乘至少", 514);
+    cityTransfer_ = Minutes(this, "CityTransfer", o.cityTransfer, {592, 12, 70, 24});
+    search_ = new QPushButton(QString::fromUtf8("查询"), this);
+    search_->setObjectName(QStringLiteral("BTNCX"));
+    search_->setGeometry(700, 11, 64, 26);
+    search_->setDefault(true);
+
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName(QStringLiteral("JourneyTree"));
+    tree_->setGeometry(12, 46, kClientWidth - 24, kClientHeight - 94);
+    tree_->setColumnCount(JourneyWindowModel::kColumns);
+    QStringList titles;
+    for (const std::string& t : JourneyWindowModel::ColumnTitles()) titles << QStringFromGbk(t);
+    tree_->setHeaderLabels(titles);
+    for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
+        tree_->setColumnWidth(c, kColumnWidths[c]);
+    tree_->setRootIsDecorated(true);
+    tree_->setAlternatingRowColors(true);
+    tree_->setUniformRowHeights(true);
+    tree_->header()->setSectionsClickable(true);
+    tree_->header()->setSortIndicatorShown(true);
+    tree_->header()->setStretchLastSection(false);
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("LabStatus"));
+    status_->setGeometry(14, kClientHeight - 38, 420, 24);
+    export_ = new QPushButton(QString::fromUtf8("导出"), this);
+    export_->setObjectName(QStringLiteral("BTNExport"));
+    export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
+    close_ = new QPushButton(QString::fromUtf8("关闭"), this);
+    close_->setObjectName(QStringLiteral("BTNClose"));
+    close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
+    for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
+
+    connect(search_, &QPushButton::clicked, this, [this] { BTNCXClick(); });
+    connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
+    connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(tree_->header(), &QHeaderView::sectionClicked, this, [this](int c) { HeaderClick(c); });
+    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+    connect(tree_, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+
+    model_.Search();
+    Fill();
+}
+
+void TFrmHcfa::BTNCXClick() {
+    JourneyOptions& o = model_.Options();
+    o.windowStart = MinuteOf(start_->time());
+    o.windowEnd = MinuteOf(end_->time());
+    o.maxTransfers = maxChanges_->value();
+    o.minTransfer = minTransfer_->value();
+    o.cityTransfer = cityTransfer_->value();
+    if (model_.Search() != JourneyOptionError::None) {
+        // The last answer stays; the status line says what is wrong.
+        status_->setText(QStringFromGbk(model_.StatusText()));
+        return;
+    }
+    Fill();
+}
+
+void TFrmHcfa::HeaderClick(int column) {
+    if (!model_.SortByColumn(column)) {
+        // Back to the indicator of the column that does sort.
+        tree_->header()->setSortIndicator(
+            model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+        return;
+    }
+    Fill();
+}
+
+void TFrmHcfa::BTNExportClick() {
+    if (model_.JourneyCount() == 0) return;
+    const std::optional<std::string> path = AskExportPath(this);
+    if (!path) return;
+    if (const std::optional<std::string> error = model_.Export(*path)) {
+        ShowErrorBox(this, QString::fromLocal8Bit(error->c_str()));
+    }
+}
+
+void TFrmHcfa::Fill() {
+    tree_->clear();
+    for (int j = 0; j < model_.JourneyCount(); ++j) {
+        auto* top = new QTreeWidgetItem(tree_);
+        const std::vector<std::string> cells = model_.SummaryCells(j);
+        for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
+            top->setText(c, QStringFromGbk(cells[c]));
+        top->setData(0, kJourneyRole, j);
+        top->setData(0, kLegRole, -1);
+        QFont bold = top->font(0);
+        bold.setBold(true);
+        for (int c = 0; c < JourneyWindowModel::kColumns; ++c) top->setFont(c, bold);
+        for (int l = 0; l < static_cast<int>(model_.JourneyAt(j).legs.size()); ++l) {
+            auto* leg = new QTreeWidgetItem(top);
+            const std::vector<std::string> legCells = model_.LegCells(j, l);
+            for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
+                leg->setText(c, QStringFromGbk(legCells[c]));
+            leg->setData(0, kJourneyRole, j);
+            leg->setData(0, kLegRole, l);
+        }
+    }
+    tree_->expandAll();
+    tree_->header()->setSortIndicator(
+        model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    status_->setText(QStringFromGbk(model_.StatusText()));
+    export_->setEnabled(model_.JourneyCount() > 0);
+}
+
+void TFrmHcfa::OnDoubleClick(QTreeWidgetItem* item) {
+    if (item == nullptr) return;
+    model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
+}
+
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model) {
+    TFrmHcfa window(model, parent);
+    window.exec();
+}
+
+}  // namespace korvel::ui
