@@ -119,8 +119,8 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(tree_->header(), &QHeaderView::sectionClicked, this, [this](int c) { HeaderClick(c); });
-    connect(tree_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+    // Activation is the double-click (and Enter on the current row); listening to the
+    // double-click as well would open the window twice.
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
 
