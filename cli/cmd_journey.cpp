@@ -14,6 +14,7 @@
 #include "journey/planner.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"
+#include "views/time_class_filter.h"
 
 namespace korvel::cli {
 
@@ -35,12 +36,14 @@ std::optional<int> Number(const std::string& s) {
 // "HH:MM-HH:MM" into the window; the message on error.
 std::optional<std::string> ParseWindow(const std::string& text, JourneyOptions& o) {
     const std::size_t dash = text.find('-');
-    const int a = dash == std::string::npos ? -1 : ClockMinutes(text.substr(0, dash));
-    const int b = dash == std::string::npos ? -1 : ClockMinutes(text.substr(dash + 1));
-    if (a < 0 || b < 0) return "--window must be HH:MM-HH:MM, for example 08:00-12:30";
-    if (b < a) return "--window " + text + " ends before it starts";
-    o.windowStart = a;
-    o.windowEnd = b;
+    const std::optional<int> a =
+        dash == std::string::npos ? std::nullopt : ClockMinutes(text.substr(0, dash));
+    const std::optional<int> b =
+        dash == std::string::npos ? std::nullopt : ClockMinutes(text.substr(dash + 1));
+    if (!a || !b) return "--window must be HH:MM-HH:MM, for example 08:00-12:30";
+    if (*b < *a) return "--window " + text + " ends before it starts";
+    o.windowStart = *a;
+    o.windowEnd = *b;
     return std::nullopt;
 }
 

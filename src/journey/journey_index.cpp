@@ -8,7 +8,10 @@
 
 namespace korvel {
 
-int ClockMinutes(std::string_view text) {
+namespace {
+
+// A stop's "HH:MM" as minutes since midnight; -1 for any other text (no time there).
+int StopClock(std::string_view text) {
     if (text.size() != 5 || text[2] != ':') return -1;
     for (std::size_t i : {0u, 1u, 3u, 4u}) {
         if (text[i] < '0' || text[i] > '9') return -1;
@@ -18,8 +21,6 @@ int ClockMinutes(std::string_view text) {
     if (h > 23 || m > 59) return -1;
     return h * 60 + m;
 }
-
-namespace {
 
 // One stop of a train as the planner sees it.
 struct PlanStop {
@@ -78,7 +79,7 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
         begin = end;
 
         auto listed = listOf.find(trainNo);
-        const int origin = ClockMinutes(dtime.ViewAt((*order)[first]));
+        const int origin = StopClock(dtime.ViewAt((*order)[first]));
         if (listed == listOf.end() || end - first < 2 || origin < 0) continue;
 
         // Offsets from the origin, kept from running backwards so that no ride takes less
@@ -88,8 +89,8 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
         for (std::size_t pos = first; pos < end; ++pos) {
             const std::uint32_t rec = (*order)[pos];
             PlanStop s{stationId(station.ViewAt(rec)), 0, 0, 0};
-            const int a = ClockMinutes(atime.ViewAt(rec));
-            const int d = ClockMinutes(dtime.ViewAt(rec));
+            const int a = StopClock(atime.ViewAt(rec));
+            const int d = StopClock(dtime.ViewAt(rec));
             if (pos != first) {
                 s.arrive = std::max<std::int32_t>(ElapsedToMinutes(rdate.ViewAt(rec)), lastDepart);
                 s.flags |= kAlight;

@@ -162,7 +162,4 @@ class JourneyIndex {
     std::vector<std::uint32_t> stopRecord_;
 };
 
-// "HH:MM" clock text to minutes since midnight; -1 when it is not one.
-int ClockMinutes(std::string_view text);
-
 }  // namespace korvel
