@@ -4,10 +4,9 @@
 // journey is checked against the timetable.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 
+#include "../query/sample_streams.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
 #include "data/table_stream.h"
@@ -148,22 +147,7 @@ TEST_F(EmbeddedJourneys, TwoChangesEqualTheNaiveRounds) {
 // --- the sample timetable -------------------------------------------------------------
 
 bool LoadSample(Timetable& t) {
-    const std::string dir = KORVEL_SAMPLE_STREAMS;
-    if (dir.empty()) return false;
-    const std::pair<const char*, MemTable*> tables[] = {
-        {"SLIST", &t.KMList}, {"STRAIN", &t.KMTrain}, {"SM", &t.KMSM}, {"SPY", &t.KMPy}};
-    for (const auto& [name, table] : tables) {
-        std::ifstream in(dir + "/" + name + ".stream", std::ios::binary);
-        if (!in) return false;
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        TableStreamFormat format;
-        LoadFromTableStream(*table, bytes, &format);
-    }
-    t.KMList.SetIndexName("SID");
-    t.KMTrain.SetIndexName("SIDNo");
-    t.KMSM.SetIndexName("SStation");
-    return true;
+    return test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS);
 }
 
 TEST(SampleJourneys, EveryPairEqualsTheReference) {

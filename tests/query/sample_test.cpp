@@ -1,11 +1,9 @@
 // The queries over the sample timetable streams, when the build has produced them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 
-#include "data/table_stream.h"
 #include "query/queries.h"
+#include "sample_streams.h"
 #include "test_timetable.h"
 
 namespace korvel {
@@ -14,22 +12,7 @@ namespace {
 using test::G;
 
 bool LoadSample(Timetable& t) {
-    const std::string dir = KORVEL_SAMPLE_STREAMS;
-    if (dir.empty()) return false;
-    const std::pair<const char*, MemTable*> tables[] = {
-        {"SLIST", &t.KMList}, {"STRAIN", &t.KMTrain}, {"SM", &t.KMSM}, {"SPY", &t.KMPy}};
-    for (const auto& [name, table] : tables) {
-        std::ifstream in(dir + "/" + name + ".stream", std::ios::binary);
-        if (!in) return false;
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        TableStreamFormat format;
-        LoadFromTableStream(*table, bytes, &format);
-    }
-    t.KMList.SetIndexName("SID");
-    t.KMTrain.SetIndexName("SIDNo");
-    t.KMSM.SetIndexName("SStation");
-    return true;
+    return test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS);
 }
 
 class SampleTest : public ::testing::Test {
