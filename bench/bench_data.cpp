@@ -55,12 +55,7 @@ std::unique_ptr<DataSet> Build(int times) {
         data->streams = ScaleTimetable(Data(1).streams, times);
     }
     for (std::size_t i = 0; i < 4; ++i) data->blobs[i] = Compress(data->streams.text[i]);
-    const BlobSource source = data->Source();
-    TableStreamFormat format;
-    LoadTableFromBlob(LoadTable::KMPy, data->tables.KMPy, format, source);
-    LoadTableFromBlob(LoadTable::KMList, data->tables.KMList, format, source);
-    LoadTableFromBlob(LoadTable::KMSM, data->tables.KMSM, format, source);
-    LoadTableFromBlob(LoadTable::KMTrain, data->tables.KMTrain, format, source);
+    LoadTimetableFromBlobs(data->tables, data->Source());
     data->index = std::make_unique<StopIndex>(data->tables);
     return data;
 }

@@ -167,6 +167,14 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
     return records;
 }
 
+void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source) {
+    TableStreamFormat format;
+    LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source);
+    LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source);
+    LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source);
+    LoadTableFromBlob(LoadTable::KMTrain, tables.KMTrain, format, source);
+}
+
 TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
     : tables_(tables), flags_(flags), options_(std::move(options)) {
     if (!options_.source && !options_.folder.empty()) {

@@ -80,6 +80,11 @@ BlobSource FolderBlobSource(const std::string& folder);
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
                                 const BlobSource& source);
 
+// Loads all four tables one after the other on the calling thread, in the loaders' order
+// (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
+// the first failure.
+void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source);
+
 class TimetableLoader {
   public:
     struct Options {

@@ -9,7 +9,6 @@
 #include "../query/sample_streams.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
-#include "data/table_stream.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "resources/resources.h"
@@ -73,12 +72,7 @@ class EmbeddedJourneys : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         tables_ = new Timetable;
-        TableStreamFormat format;
-        const BlobSource source = [](std::string_view name) { return ReadBlob(name); };
-        LoadTableFromBlob(LoadTable::KMPy, tables_->KMPy, format, source);
-        LoadTableFromBlob(LoadTable::KMList, tables_->KMList, format, source);
-        LoadTableFromBlob(LoadTable::KMSM, tables_->KMSM, format, source);
-        LoadTableFromBlob(LoadTable::KMTrain, tables_->KMTrain, format, source);
+        LoadTimetableFromBlobs(*tables_, [](std::string_view name) { return ReadBlob(name); });
         check_ = new ReferenceCheck(*tables_);
     }
     static void TearDownTestSuite() {

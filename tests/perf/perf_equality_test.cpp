@@ -42,12 +42,7 @@ class EmbeddedTimetable : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         tables_ = new Timetable;
-        TableStreamFormat format;
-        const BlobSource source = [](std::string_view name) { return ReadBlob(name); };
-        LoadTableFromBlob(LoadTable::KMPy, tables_->KMPy, format, source);
-        LoadTableFromBlob(LoadTable::KMList, tables_->KMList, format, source);
-        LoadTableFromBlob(LoadTable::KMSM, tables_->KMSM, format, source);
-        LoadTableFromBlob(LoadTable::KMTrain, tables_->KMTrain, format, source);
+        LoadTimetableFromBlobs(*tables_, [](std::string_view name) { return ReadBlob(name); });
         index_ = new StopIndex(*tables_);
 
         // Every station that trains stop at, in first-seen order, then a spread of them.
