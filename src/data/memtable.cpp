@@ -10,33 +10,12 @@
 #include "data/memtable.h"
 
 #include <algorithm>
-#include <cstring>
-#include <mutex>
-#include <numeric>
-#include <unordered_map>
+
+#include "data/memtable_impl.h"
 
 namespace korvel {
 
 namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-int CompareFolded(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        auto x = static_cast<unsigned char>(FoldAscii(a[i]));
-        auto y = static_cast<unsigned char>(FoldAscii(b[i]));
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-int CompareBytes(std::string_view a, std::string_view b) {
-    const int c = a.compare(b);  // char_traits<char> compares as unsigned char
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 
 // Strict decimal integer: optional sign, digits, 32-bit range.
 bool ParseInt32(std::string_view text, std::int32_t& out) {
@@ -69,115 +48,6 @@ bool AsciiIEquals(std::string_view a, std::string_view b) {
     }
     return true;
 }
-
-namespace memtable_detail {
-
-// A growable byte buffer for a text column's values: appending a value is one capacity
-// test and one copy.
-class Arena {
-  public:
-    std::size_t size() const { return size_; }
-    const char* data() const { return data_.get(); }
-    void resize(std::size_t n) {  // only ever shrinks back to a record boundary
-        if (n < size_) size_ = n;
-    }
-    void append(std::string_view text) {
-        const std::size_t n = text.size();
-        if (n == 0) return;
-        if (n > cap_ - size_) Grow(n);
-        std::memcpy(data_.get() + size_, text.data(), n);
-        size_ += n;
-    }
-
-    void reserve(std::size_t n) {
-        if (n > cap_) Resize(n);
-    }
-
-  private:
-    void Grow(std::size_t n) { Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096})); }
-    void Resize(std::size_t cap) {
-        std::unique_ptr<char[]> bigger(new char[cap]);
-        if (size_) std::memcpy(bigger.get(), data_.get(), size_);
-        data_ = std::move(bigger);
-        cap_ = cap;
-    }
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t cap_ = 0;
-};
-
-struct Column {
-    bool isText = true;
-    Arena arena;                         // text: all values back to back
-    std::vector<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
-    std::vector<std::int32_t> values;    // integer
-    std::vector<std::uint8_t> nulls;     // integer: 1 = null
-
-    std::string_view Text(std::uint32_t r) const {
-        return std::string_view(arena.data() + offsets[r], offsets[r + 1] - offsets[r]);
-    }
-};
-
-// An index is sorted when it is first used (selected, searched or asked for its order),
-// once, even when several threads ask at the same time; an index nobody uses costs nothing.
-struct Order {
-    const IndexDef* def = nullptr;               // nullptr: load order
-    std::vector<std::size_t> keys;               // key columns
-    mutable std::vector<std::uint32_t> perm;     // position -> record
-    mutable std::vector<std::uint32_t> inverse;  // record -> position
-    std::unique_ptr<std::once_flag> sorted = std::make_unique<std::once_flag>();
-};
-
-}  // namespace memtable_detail
-
-using memtable_detail::Column;
-using memtable_detail::Order;
-
-struct MemTable::Impl {
-    std::vector<FieldDef> fieldDefs;
-    std::vector<IndexDef> indexDefs;
-    std::vector<std::unique_ptr<Field>> fieldObjs;
-    std::vector<Column> columns;
-    std::uint32_t count = 0;
-    bool pending = false;  // Append called, Post not yet
-
-    std::vector<Order> orders;  // orders[0] is load order once indexes are built
-    std::size_t current = 0;
-    std::string currentName;
-    std::uint32_t pos = 0;
-    bool bof = true;
-    bool eof = true;
-
-    std::uint32_t RecordAt(std::uint32_t position) const {
-        if (orders.empty() || orders[current].perm.empty()) return position;
-        return orders[current].perm[position];
-    }
-    std::uint32_t PositionOf(std::uint32_t record) const {
-        if (orders.empty() || orders[current].inverse.empty()) return record;
-        return orders[current].inverse[record];
-    }
-
-    // Compares one key column of a record with another record.
-    int CompareRecords(std::size_t col, bool caseless, std::uint32_t a, std::uint32_t b) const {
-        const Column& c = columns[col];
-        if (c.isText) {
-            return caseless ? CompareFolded(c.Text(a), c.Text(b))
-                            : CompareBytes(c.Text(a), c.Text(b));
-        }
-        if (c.nulls[a] || c.nulls[b]) return int{c.nulls[b]} - int{c.nulls[a]};
-        return c.values[a] < c.values[b] ? -1 : (c.values[a] > c.values[b] ? 1 : 0);
-    }
-
-    // Sorts an index on its first use.
-    void Sort(const Order& o) const;
-
-    std::size_t ColumnOf(std::string_view name) const {
-        for (std::size_t i = 0; i < fieldDefs.size(); ++i) {
-            if (AsciiIEquals(fieldDefs[i].name, name)) return i;
-        }
-        return static_cast<std::size_t>(-1);
-    }
-};
 
 // --- Field ---
 
@@ -338,96 +208,6 @@ void MemTable::AppendRecord(const RecordValue* values) {
         }
     }
     ++m.count;
-}
-
-namespace {
-
-// The stable sort of all records by one case-sensitive text key, for keys with many repeats
-// (a station name has dozens of stops): the distinct values are sorted once, then the
-// records are distributed by their value's rank, keeping load order within a value.
-void SortByOneTextKey(const Column& column, int sign, std::vector<std::uint32_t>& perm) {
-    const std::uint32_t n = static_cast<std::uint32_t>(perm.size());
-    std::unordered_map<std::string_view, std::uint32_t> ids;
-    std::vector<std::string_view> values;
-    std::vector<std::uint32_t> idOf(n);
-    for (std::uint32_t r = 0; r < n; ++r) {
-        const std::string_view v = column.Text(r);
-        auto [it, added] = ids.try_emplace(v, static_cast<std::uint32_t>(values.size()));
-        if (added) values.push_back(v);
-        idOf[r] = it->second;
-    }
-    std::vector<std::uint32_t> byValue(values.size());
-    std::iota(byValue.begin(), byValue.end(), 0u);
-    std::sort(byValue.begin(), byValue.end(), [&](std::uint32_t a, std::uint32_t b) {
-        const int c = CompareBytes(values[a], values[b]);
-        return sign * c < 0;
-    });
-    // Start of each value's run in the result.
-    std::vector<std::uint32_t> count(values.size(), 0);
-    for (std::uint32_t r = 0; r < n; ++r) ++count[idOf[r]];
-    std::vector<std::uint32_t> start(values.size());
-    std::uint32_t at = 0;
-    for (std::uint32_t id : byValue) {
-        start[id] = at;
-        at += count[id];
-    }
-    for (std::uint32_t r = 0; r < n; ++r) perm[start[idOf[r]]++] = r;
-}
-
-}  // namespace
-
-// The sort of one index: stable, by its key columns in turn, load order deciding the rest.
-void MemTable::Impl::Sort(const Order& o) const {
-    const std::uint32_t n = count;
-    std::call_once(*o.sorted, [&] {
-        if (o.def == nullptr) return;
-        o.perm = orders[0].perm;
-        const bool caseless = o.def->caseInsensitive;
-        const int sign = o.def->descending ? -1 : 1;
-        auto less = [&](std::uint32_t a, std::uint32_t b) {
-            for (std::size_t col : o.keys) {
-                const int c = CompareRecords(col, caseless, a, b);
-                if (c != 0) return sign * c < 0;
-            }
-            return false;
-        };
-        // Tables are usually written in their main index's order; then load order already is
-        // the stable sort's result and one linear pass confirms it.
-        if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless &&
-            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
-            SortByOneTextKey(columns[o.keys[0]], sign, o.perm);
-        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
-            std::stable_sort(o.perm.begin(), o.perm.end(), less);
-        }
-        o.inverse.resize(n);
-        for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
-    });
-}
-
-void MemTable::BuildIndexes() {
-    Impl& m = *impl_;
-    if (m.pending) Post();
-    m.orders.clear();
-    const std::uint32_t n = m.count;
-
-    Order load;
-    load.perm.resize(n);
-    std::iota(load.perm.begin(), load.perm.end(), 0u);
-    // Load order is its own inverse: PositionOf needs no table for it.
-    m.orders.push_back(std::move(load));
-
-    for (const IndexDef& def : m.indexDefs) {
-        Order o;
-        o.def = &def;
-        for (const std::string& name : def.fields) {
-            const std::size_t col = m.ColumnOf(name);
-            if (col != static_cast<std::size_t>(-1)) o.keys.push_back(col);
-        }
-        m.orders.push_back(std::move(o));
-    }
-    m.current = 0;
-    m.currentName.clear();
-    First();
 }
 
 const std::vector<FieldDef>& MemTable::Fields() const {

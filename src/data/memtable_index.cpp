@@ -1,0 +1,101 @@
+// The indexes of a memory table: each a stable permutation of load positions, sorted on first
+// use (see memtable_impl.h for why).
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+
+#include "data/memtable_impl.h"
+
+namespace korvel {
+
+namespace {
+
+// The stable sort of all records by one case-sensitive text key, for keys with many repeats
+// (a station name has dozens of stops): the distinct values are sorted once, then the
+// records are distributed by their value's rank, keeping load order within a value.
+void SortByOneTextKey(const Column& column, int sign, std::vector<std::uint32_t>& perm) {
+    const std::uint32_t n = static_cast<std::uint32_t>(perm.size());
+    std::unordered_map<std::string_view, std::uint32_t> ids;
+    std::vector<std::string_view> values;
+    std::vector<std::uint32_t> idOf(n);
+    for (std::uint32_t r = 0; r < n; ++r) {
+        const std::string_view v = column.Text(r);
+        auto [it, added] = ids.try_emplace(v, static_cast<std::uint32_t>(values.size()));
+        if (added) values.push_back(v);
+        idOf[r] = it->second;
+    }
+    std::vector<std::uint32_t> byValue(values.size());
+    std::iota(byValue.begin(), byValue.end(), 0u);
+    std::sort(byValue.begin(), byValue.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const int c = CompareBytes(values[a], values[b]);
+        return sign * c < 0;
+    });
+    // Start of each value's run in the result.
+    std::vector<std::uint32_t> count(values.size(), 0);
+    for (std::uint32_t r = 0; r < n; ++r) ++count[idOf[r]];
+    std::vector<std::uint32_t> start(values.size());
+    std::uint32_t at = 0;
+    for (std::uint32_t id : byValue) {
+        start[id] = at;
+        at += count[id];
+    }
+    for (std::uint32_t r = 0; r < n; ++r) perm[start[idOf[r]]++] = r;
+}
+
+}  // namespace
+
+// The sort of one index: stable, by its key columns in turn, load order deciding the rest.
+void MemTable::Impl::Sort(const Order& o) const {
+    const std::uint32_t n = count;
+    std::call_once(*o.sorted, [&] {
+        if (o.def == nullptr) return;
+        o.perm = orders[0].perm;
+        const bool caseless = o.def->caseInsensitive;
+        const int sign = o.def->descending ? -1 : 1;
+        auto less = [&](std::uint32_t a, std::uint32_t b) {
+            for (std::size_t col : o.keys) {
+                const int c = CompareRecords(col, caseless, a, b);
+                if (c != 0) return sign * c < 0;
+            }
+            return false;
+        };
+        // Tables are usually written in their main index's order; then load order already is
+        // the stable sort's result and one linear pass confirms it.
+        if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless &&
+            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            SortByOneTextKey(columns[o.keys[0]], sign, o.perm);
+        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+            std::stable_sort(o.perm.begin(), o.perm.end(), less);
+        }
+        o.inverse.resize(n);
+        for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
+    });
+}
+
+void MemTable::BuildIndexes() {
+    Impl& m = *impl_;
+    if (m.pending) Post();
+    m.orders.clear();
+    const std::uint32_t n = m.count;
+
+    Order load;
+    load.perm.resize(n);
+    std::iota(load.perm.begin(), load.perm.end(), 0u);
+    // Load order is its own inverse: PositionOf needs no table for it.
+    m.orders.push_back(std::move(load));
+
+    for (const IndexDef& def : m.indexDefs) {
+        Order o;
+        o.def = &def;
+        for (const std::string& name : def.fields) {
+            const std::size_t col = m.ColumnOf(name);
+            if (col != static_cast<std::size_t>(-1)) o.keys.push_back(col);
+        }
+        m.orders.push_back(std::move(o));
+    }
+    m.current = 0;
+    m.currentName.clear();
+    First();
+}
+
+}  // namespace korvel
