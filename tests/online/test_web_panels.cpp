@@ -158,6 +158,7 @@ class WebPanelsTest : public ::testing::Test {
         panels_ = new WebPanels(p1_, area_, window_.get(), &online_);
         window_->show();
         panels_->LoadStartPage();
+        panels_->InstallEngines(LoadWebEngineModule());
     }
     void TearDown() override { window_.reset(); }
 

@@ -4,17 +4,15 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <string>
 
-#ifdef KORVEL_HAVE_WEBENGINE
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
-#endif
+#include "online/qt/web_engine_module.h"
 
 namespace korvel {
 
@@ -35,7 +33,6 @@ void OpenWebLink(WebLink link) {
 
 void PrepareWebEngine() {
 #ifdef KORVEL_HAVE_WEBENGINE
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Told through Chromium's own switch rather than QTWEBENGINE_DISABLE_SANDBOX, which
     // would announce "Sandboxing disabled by user." on every start.
     if (::geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) {
@@ -58,90 +55,101 @@ bool WebEngineEnabled() {
 #endif
 }
 
-#ifdef KORVEL_HAVE_WEBENGINE
 namespace {
 
-// Catches the address of a link that asked for a new window and hands it to the default
-// browser; the page itself is never shown. A live page may only send web addresses out.
-class ExternalLinkPage : public QWebEnginePage {
-  public:
-    ExternalLinkPage(LinkSource source, QObject* parent) : QWebEnginePage(parent), source_(source) {
-        settings()->setUnknownUrlSchemePolicy(source == LinkSource::Program
-                                                  ? QWebEngineSettings::AllowAllUnknownUrlSchemes
-                                                  : QWebEngineSettings::DisallowUnknownUrlSchemes);
+// Qt WebEngine asks plug-ins that load it into a running application to have set
+// Qt::AA_ShareOpenGLContexts before the application started. The module makes the shared
+// context itself (without the start-up cost the attribute brings), so that one notice is
+// dropped while the module loads; every other message goes on unchanged.
+QtMessageHandler g_previousHandler = nullptr;
+
+void DropSharedContextNotice(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message) {
+    if (type == QtWarningMsg &&
+        message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin"))) {
+        return;
     }
+    g_previousHandler(type, context, message);
+}
 
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        OpenExternalUrl(url, source_);
-        deleteLater();
-        return false;
-    }
+QStringList ModuleCandidates(const QString& path) {
+    if (!path.isEmpty()) return {path};
+    const QString name = QStringLiteral("korvel-webengine.so");
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    QStringList candidates = {programDir.filePath(name)};
+#ifdef KORVEL_ENGINE_MODULE_RELDIR
+    candidates << QDir::cleanPath(
+        programDir.filePath(QStringLiteral(KORVEL_ENGINE_MODULE_RELDIR) + QLatin1Char('/') + name));
+#endif
+    return candidates;
+}
 
-  private:
-    LinkSource source_;
-};
-
-// Live pages navigate in place; links clicked in a written document (the start page) and
-// links that want a new window open in the default browser instead.
-class KorvelWebPage : public QWebEnginePage {
-  public:
-    explicit KorvelWebPage(QObject* parent) : QWebEnginePage(parent) { ShowWritten(false); }
-    bool showsWrittenDocument = false;
-
-    // Schemes the engine does not show itself (mailto, tel, other programs' handlers) go to
-    // the desktop: from the program's own page (its mail address) but never from a live one.
-    void ShowWritten(bool written) {
-        showsWrittenDocument = written;
-        settings()->setUnknownUrlSchemePolicy(written
-                                                  ? QWebEngineSettings::AllowAllUnknownUrlSchemes
-                                                  : QWebEngineSettings::DisallowUnknownUrlSchemes);
-    }
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        // From the program's own page, links and any address the engine would hand to the
-        // desktop itself go through the same door as every other link.
-        static const QStringList shownHere = {QStringLiteral("about"), QStringLiteral("data"),
-                                              QStringLiteral("blob"), QStringLiteral("http"),
-                                              QStringLiteral("https")};
-        if (showsWrittenDocument &&
-            (type == NavigationTypeLinkClicked || !shownHere.contains(url.scheme()))) {
-            OpenExternalUrl(url, LinkSource::Program);
-            return false;
+const EngineModuleApi* LoadModule(const QString& path, QString& error) {
+    for (const QString& candidate : ModuleCandidates(path)) {
+        if (!QFileInfo::exists(candidate)) continue;
+        // Never unloaded: its views and Chromium live until the program ends.
+        auto* library = new QLibrary(candidate);
+        g_previousHandler = qInstallMessageHandler(DropSharedContextNotice);
+        const bool loaded = library->load();
+        qInstallMessageHandler(g_previousHandler);
+        if (!loaded) {
+            error = library->errorString();
+            delete library;
+            return nullptr;
         }
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        auto entry = reinterpret_cast<EngineModuleEntry>(library->resolve(kEngineModuleEntry));
+        const EngineModuleApi* api = entry != nullptr ? entry() : nullptr;
+        if (api == nullptr || api->version != kEngineModuleVersion) {
+            error = candidate + QStringLiteral(" is not a module of this program's version");
+            return nullptr;
+        }
+        if (!api->start()) {
+            error = QStringLiteral("no OpenGL context for Qt WebEngine");
+            return nullptr;
+        }
+        return api;
     }
-    QWebEnginePage* createWindow(WebWindowType) override {
-        return new ExternalLinkPage(
-            showsWrittenDocument ? LinkSource::Program : LinkSource::LivePage, this);
-    }
-};
+    error = QStringLiteral("module korvel-webengine.so not found");
+    return nullptr;
+}
+
+QWidget* MakeTextBrowser(WebBrowser* owner) {
+    auto* text = new QTextBrowser(owner);
+    text->setOpenLinks(false);
+    text->setFrameShape(QFrame::NoFrame);
+    text->viewport()->setContextMenuPolicy(Qt::NoContextMenu);
+    QObject::connect(text, &QTextBrowser::anchorClicked, owner,
+                     [](const QUrl& url) { OpenExternalUrl(url, LinkSource::Program); });
+    return text;
+}
 
 }  // namespace
-#endif
+
+const EngineModuleApi* LoadWebEngineModule(const QString& path) {
+    if (!WebEngineEnabled()) return nullptr;
+    static bool tried = false;
+    static const EngineModuleApi* module = nullptr;
+    if (tried) return module;
+    tried = true;
+    QString error;
+    module = LoadModule(path, error);
+    if (module == nullptr) qWarning("Web pages are shown as plain text: %s", qPrintable(error));
+    return module;
+}
 
 WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-#ifdef KORVEL_HAVE_WEBENGINE
     if (WebEngineEnabled()) {
-        auto* web = new QWebEngineView(this);
-        auto* page = new KorvelWebPage(web);
-        web->setPage(page);
-        connect(web, &QWebEngineView::loadFinished, this, &WebBrowser::LoadFinished);
-        view_ = web;
-        engine_ = true;
-    }
-#endif
-    if (view_ == nullptr) {
-        auto* text = new QTextBrowser(this);
-        text->setOpenLinks(false);
-        text->setFrameShape(QFrame::NoFrame);
-        text->viewport()->setContextMenuPolicy(Qt::NoContextMenu);
-        connect(text, &QTextBrowser::anchorClicked, this,
-                [](const QUrl& url) { OpenExternalUrl(url, LinkSource::Program); });
-        view_ = text;
+        // A blank page until the engine comes, as a browser shows while it starts.
+        view_ = new QWidget(this);
+        view_->setAutoFillBackground(true);
+        QPalette blank = view_->palette();
+        blank.setColor(QPalette::Window, Qt::white);
+        view_->setPalette(blank);
+        standIn_ = true;
+    } else {
+        view_ = MakeTextBrowser(this);
     }
     view_->setContextMenuPolicy(Qt::NoContextMenu);
     layout->addWidget(view_);
@@ -149,17 +157,44 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
 
 WebBrowser::~WebBrowser() = default;
 
+void WebBrowser::InstallEngine(const EngineModuleApi* module) {
+    if (!standIn_) return;
+    QWidget* standIn = view_;
+    if (module != nullptr) {
+        EngineHooks hooks;
+        hooks.openExternal = [](const QUrl& url, LinkSource source) {
+            return OpenExternalUrl(url, source);
+        };
+        hooks.loadFinished = [this](bool ok) { emit LoadFinished(ok); };
+        engine_ = module->createView(this, std::move(hooks));
+        view_ = engine_->Widget();
+    } else {
+        view_ = MakeTextBrowser(this);
+    }
+    view_->setContextMenuPolicy(Qt::NoContextMenu);
+    layout()->replaceWidget(standIn, view_);
+    delete standIn;
+    view_->show();
+    standIn_ = false;
+    ShowLastPage();
+}
+
+void WebBrowser::ShowLastPage() {
+    if (!written_.isEmpty()) {
+        WriteHtml(written_);
+    } else if (navigated_.isValid()) {
+        Navigate(navigated_);
+    }
+}
+
 void WebBrowser::Navigate(const QUrl& url) {
     written_.clear();
     navigated_ = url;
-#ifdef KORVEL_HAVE_WEBENGINE
-    if (engine_) {
-        auto* web = static_cast<QWebEngineView*>(view_);
-        static_cast<KorvelWebPage*>(web->page())->ShowWritten(url.scheme() == "about");
-        web->load(url);
+    if (standIn_) return;
+    if (engine_ != nullptr) {
+        engine_->Navigate(url);
         return;
     }
-#endif
     // Without an engine a live page cannot be shown: offer it to the default browser.
     auto* text = static_cast<QTextBrowser*>(view_);
     if (url.scheme() == "about") {
@@ -176,14 +211,11 @@ void WebBrowser::Navigate(const QUrl& url) {
 void WebBrowser::WriteHtml(const QString& html) {
     written_ = html;
     navigated_ = QUrl();
-#ifdef KORVEL_HAVE_WEBENGINE
-    if (engine_) {
-        auto* web = static_cast<QWebEngineView*>(view_);
-        static_cast<KorvelWebPage*>(web->page())->ShowWritten(true);
-        web->setHtml(html, QUrl(QStringLiteral("about:blank")));
+    if (standIn_) return;
+    if (engine_ != nullptr) {
+        engine_->WriteHtml(html);
         return;
     }
-#endif
     static_cast<QTextBrowser*>(view_)->setHtml(html);
     emit LoadFinished(true);
 }

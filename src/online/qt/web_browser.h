@@ -1,5 +1,5 @@
-// One embedded browser of the main window (WebB1 ... WebB4). It wraps a Qt WebEngine view
-// when the program is built with it, or else a QTextBrowser that shows written HTML and
+// One embedded browser of the main window (WebB1 ... WebB4). It wraps a view of the Qt
+// WebEngine module once that is installed, or else a QTextBrowser that shows written HTML and
 // opens every link in the default browser. Context menus never open inside it.
 #pragma once
 
@@ -16,20 +16,36 @@ namespace korvel {
 bool OpenExternalUrl(const QUrl& url, LinkSource source = LinkSource::Program);
 void OpenWebLink(WebLink link);
 
-// Call before the QApplication is created: Qt WebEngine needs shared OpenGL contexts, and
-// Chromium's sandbox refuses to start for root unless it is told not to use it.
+// Call before the QApplication is created: Chromium's sandbox refuses to start for root
+// unless it is told not to use it.
 void PrepareWebEngine();
 
-// Whether browsers use Qt WebEngine: built with it and not turned off by setting the
+// Whether browsers use Qt WebEngine: its module is built and not turned off by setting the
 // environment variable KORVEL_TEXT_BROWSER=1 (which selects the plain text browser).
 bool WebEngineEnabled();
+
+struct EngineModuleApi;
+// The Qt WebEngine module, loaded and started on the first call (on the user-interface
+// thread, with the QApplication running) from `path`, or else from beside the program or
+// its installed library folder. Null when WebEngine is turned off or the module cannot be
+// loaded or started; the reason is reported once as a warning.
+const EngineModuleApi* LoadWebEngineModule(const QString& path = QString());
+
+class EngineView;
 
 class WebBrowser : public QWidget {
     Q_OBJECT
 
   public:
+    // With WebEngine turned on, a blank stand-in shows until InstallEngine; what is
+    // navigated to or written meanwhile is shown once the engine is there.
     explicit WebBrowser(QWidget* parent = nullptr);
     ~WebBrowser() override;
+
+    // Replaces the stand-in by a view of `module` (by the plain text browser when it is
+    // null) and shows the page last asked for. Does nothing once a view is in place.
+    void InstallEngine(const EngineModuleApi* module);
+    bool WaitsForEngine() const { return standIn_; }
 
     // Loads an address into the browser.
     void Navigate(const QUrl& url);
@@ -39,7 +55,7 @@ class WebBrowser : public QWidget {
 
     // The widget that shows the page; mouse input arrives at it or at its children.
     QWidget* View() const { return view_; }
-    bool UsesWebEngine() const { return engine_; }
+    bool UsesWebEngine() const { return engine_ != nullptr; }
     // The last written document (empty after Navigate) and the last address navigated to.
     const QString& WrittenHtml() const { return written_; }
     const QUrl& NavigatedUrl() const { return navigated_; }
@@ -49,8 +65,11 @@ class WebBrowser : public QWidget {
     void LoadFinished(bool ok);
 
   private:
+    void ShowLastPage();
+
     QWidget* view_ = nullptr;
-    bool engine_ = false;
+    EngineView* engine_ = nullptr;
+    bool standIn_ = false;
     QString written_;
     QUrl navigated_;
 };

@@ -9,6 +9,7 @@
 //   MainView::ShowRouteAdvert(from, to)          -> panels->ShowRouteAdvert(from, to)
 //   LabSell / ImageLogo / BtnUpdate clicked      -> WebPanels::LabSellClick() / ...
 //   last step of the window's creation           -> panels->LoadStartPage()
+//   once the window is on the screen             -> panels->InstallEngines(LoadWebEngineModule())
 #pragma once
 
 #include <QFrame>
@@ -97,6 +98,10 @@ class WebPanels : public QObject {
 
     // Reads the start page, blanks the four browsers and writes the start page into WebB1.
     void LoadStartPage();
+    // Gives the four browsers their views (see WebBrowser::InstallEngine); each then shows
+    // what it was last asked to.
+    void InstallEngines(const EngineModuleApi* module);
+    bool EnginesInstalled() const;
     // Replaces the browser's document by the GBK page `html`.
     static void WriteHtml(WebBrowser* browser, const std::string& html);
 
