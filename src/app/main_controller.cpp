@@ -96,7 +96,6 @@ void MainController::FormCreate(StartOptions options) {
     timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
     loaderOptions.folder = timetableFolder_;
     loadFailed_ = false;
-    tablesReported_ = 0;
     if (synchronous) {
         loaderOptions.onEvent = [&finished, &finishedMutex](const LoadEvent& e) {
             std::lock_guard<std::mutex> lock(finishedMutex);
@@ -126,7 +125,6 @@ void MainController::FormCreate(StartOptions options) {
 }
 
 void MainController::OnTableLoaded(const LoadEvent& event) {
-    ++tablesReported_;
     if (!event.ok) {
         loadFailed_ = true;
         view_.SetStatusText(

@@ -71,8 +71,6 @@ class MainController {
     void OnTableLoaded(const LoadEvent& event);
     // Blocks until both loaders have ended (their posted calls may still be queued).
     void WaitForLoaders();
-    // Every table has been handed to OnTableLoaded, or one of them failed.
-    bool LoadingEnded() const { return loadFailed_ || tablesReported_ == kTableCount; }
 
     // --- station-to-station and transfer (tag 0: BTNZZCX "查询", tag 1: BTNZZZZ "中转") ---
     void BTNZZCXClick(int tag);
@@ -177,8 +175,6 @@ class MainController {
     std::unique_ptr<TimetableLoader> loader_;
     std::string timetableFolder_;
     bool loadFailed_ = false;
-    static constexpr int kTableCount = 4;
-    int tablesReported_ = 0;
     // Built once KMTrain has loaded: lets the station-to-station and station timetable
     // queries read only the stations' own stops instead of scanning every stop.
     std::unique_ptr<StopIndex> stopIndex_;

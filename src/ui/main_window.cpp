@@ -15,9 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QToolButton>
-#include <QWindow>
 
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
@@ -202,13 +200,7 @@ void TFrmKorvel::FormCreate(StartOptions options) {
     // Loader threads hand their results to the user-interface thread through the event loop;
     // calls still queued when the window goes are dropped with it.
     options.post = [this](std::function<void()> call) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, call = std::move(call)] {
-                call();
-                MaybeInstallWebEngines();
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
     };
     controller_->FormCreate(std::move(options));
     if (startVersionCheck) {
@@ -219,34 +211,6 @@ void TFrmKorvel::FormCreate(StartOptions options) {
     }
     LoadImages();
     web_->LoadStartPage();
-    MaybeInstallWebEngines();
-}
-
-void TFrmKorvel::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (!painted_ && windowHandle() != nullptr) windowHandle()->installEventFilter(this);
-}
-
-bool TFrmKorvel::eventFilter(QObject* watched, QEvent* event) {
-    if (!painted_ && watched == windowHandle() && event->type() == QEvent::Expose &&
-        windowHandle()->isExposed()) {
-        painted_ = true;
-        windowHandle()->removeEventFilter(this);
-        // The window draws itself while this exposure is handled; this runs after that.
-        QTimer::singleShot(0, this, &TFrmKorvel::MaybeInstallWebEngines);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TFrmKorvel::MaybeInstallWebEngines() {
-    if (enginesAsked_ || !painted_ || !controller_->LoadingEnded()) return;
-    enginesAsked_ = true;
-    // Loading the engine holds this thread for a few hundred milliseconds: the buttons the
-    // last table has just enabled are drawn first (their repaint waits at low priority).
-    QTimer::singleShot(0, this, [this] {
-        QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
-        web_->InstallEngines(LoadWebEngineModule(webEngineModulePath));
-    });
 }
 
 void TFrmKorvel::LoadImages() {

@@ -101,8 +101,6 @@ class TFrmKorvel : public QWidget, public MainView {
     int VisiblePanel() const;
     QWidget* PanelWidget(int panel) const;
     WebPanels* Web() const { return web_; }
-    // Where the web engine module is loaded from (empty: beside the program). Tests set it.
-    QString webEngineModulePath;
     // Runs instead of the version-check thread when set (tests: no network).
     std::function<void()> startVersionCheck;
 
@@ -126,14 +124,7 @@ class TFrmKorvel : public QWidget, public MainView {
     const std::vector<QPixmap>& ImageListBig() const { return imageListBig_; }
     QPixmap LogoPixmap() const;
 
-  protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
-    // The web engine's views come once the window has been painted and the tables have
-    // loaded, so that neither waits for Chromium to start.
-    void MaybeInstallWebEngines();
     void BuildTopBar();
     void BuildTimetablePanel();
     void BuildQueryBoxes(QWidget* p1);
@@ -159,8 +150,6 @@ class TFrmKorvel : public QWidget, public MainView {
 
     QFrame* p1_ = nullptr;
     WebPanels* web_ = nullptr;
-    bool painted_ = false;  // the window has been exposed and drawn once
-    bool enginesAsked_ = false;
 
     std::array<ClickLabel*, 15> headers_{};
     ResultTableView* grid_ = nullptr;

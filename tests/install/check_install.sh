@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs the build into a temporary DESTDIR and checks what arrived: the programs, the
 # desktop entry and AppStream metadata (validated by their own tools), the icons at their
-# sizes and the manual page.
-#   check_install.sh BUILD_DIR
+# sizes, the manual page, and the web engine module in the folder the program looks in.
+#   check_install.sh BUILD_DIR [MODULE_DIR_RELATIVE_TO_BIN]
 set -eu
 build=$1
+module_reldir=${2:-}
 dest=$(mktemp -d "${TMPDIR:-/tmp}/korvel-install.XXXXXX")
 trap 'rm -rf "$dest"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -15,6 +16,12 @@ for f in bin/korvel bin/korvel-cli; do
     [ -x "$p/$f" ] || fail "$f not installed as a program"
 done
 [ -s "$p/share/man/man1/korvel-cli.1" ] || fail "no manual page for korvel-cli"
+if [ -n "$module_reldir" ]; then
+    module=$p/bin/$module_reldir/korvel-webengine.so
+    [ -f "$module" ] || fail "the web engine module is not at $module"
+    if ldd "$p/bin/korvel" | grep -q WebEngine; then fail "korvel links Qt WebEngine itself"; fi
+    ldd "$module" | grep -q libQt6WebEngineWidgets || fail "the module does not bring Qt WebEngine"
+fi
 
 desktop=$p/share/applications/org.example.korvel.desktop
 metainfo=$p/share/metainfo/org.example.korvel.metainfo.xml

@@ -12,7 +12,9 @@
 #include <QFont>
 #include <QMouseEvent>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
@@ -452,6 +454,70 @@ TEST(TextBrowserTest, FallbackShowsWrittenPagesAndOpensLinksOutside) {
     browser.Navigate(QUrl(Q(kLeftTicketUrl)));
     EXPECT_TRUE(text->toHtml().contains(Q(kLeftTicketUrl)));
 }
+
+// A heading sized in pixels by the page shows at that size, as in a web browser.
+TEST(TextBrowserTest, HeadingsKeepThePixelSizeThePageGives) {
+    App();
+    ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
+    WebBrowser browser;
+    ::unsetenv("KORVEL_TEXT_BROWSER");
+    browser.WriteHtml(
+        QStringLiteral("<html><head><style>h1 { font-size: 14px; }</style></head>"
+                       "<body><h1>Head</h1><h2>Free</h2><p>Text</p></body></html>"));
+    auto* text = qobject_cast<QTextBrowser*>(browser.View());
+    ASSERT_NE(text, nullptr);
+    QTextBlock head = text->document()->begin();
+    ASSERT_EQ(head.text(), QStringLiteral("Head"));
+    const QTextCharFormat format = head.begin().fragment().charFormat();
+    EXPECT_EQ(format.font().pixelSize(), 14);
+    EXPECT_TRUE(format.font().bold());
+    // A heading the page leaves alone keeps Qt's larger size.
+    const QTextBlock free = head.next();
+    ASSERT_EQ(free.text(), QStringLiteral("Free"));
+    EXPECT_GT(
+        free.begin().fragment().charFormat().property(QTextFormat::FontSizeAdjustment).toInt(), 0);
+}
+
+// Without a usable engine module a browser stays a text browser for good.
+TEST(TextBrowserTest, MissingModuleKeepsTheTextBrowser) {
+    App();
+    WebBrowser browser;
+    browser.InstallEngine(nullptr);
+    browser.Navigate(QUrl(Q(kLeftTicketUrl)));
+    EXPECT_FALSE(browser.UsesWebEngine());
+    auto* text = qobject_cast<QTextBrowser*>(browser.View());
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(text->toHtml().contains(Q(kLeftTicketUrl)));
+}
+
+#ifdef KORVEL_HAVE_WEBENGINE
+// The program's own pages stay in the text browser; the first live page brings the engine
+// into the same place, and it shows that page.
+TEST(TextBrowserTest, FirstLivePageBringsTheEngine) {
+    App();
+    QWidget window;
+    window.resize(400, 300);
+    auto* browser = new WebBrowser(&window);
+    browser->resize(400, 300);
+    window.show();
+    browser->WriteHtml(Q("<p>起始页</p>"));
+    browser->Navigate(QUrl(QStringLiteral("about:blank")));
+    EXPECT_FALSE(browser->UsesWebEngine());
+    EXPECT_NE(qobject_cast<QTextBrowser*>(browser->View()), nullptr);
+
+    bool loaded = false;
+    QObject::connect(browser, &WebBrowser::LoadFinished, [&](bool ok) { loaded = ok; });
+    browser->Navigate(QUrl(QStringLiteral("data:text/html,<p id='p'>live</p>")));
+    ASSERT_TRUE(browser->UsesWebEngine());
+    auto* view = qobject_cast<QWebEngineView*>(browser->View());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->parentWidget(), browser);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(browser->findChildren<QTextBrowser*>().isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return loaded; }));
+    EXPECT_EQ(view->url().scheme(), QStringLiteral("data"));
+}
+#endif
 
 TEST(AboutBoxTest, ShowsVersionAddressAndDataNote) {
     App();

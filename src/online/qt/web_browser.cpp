@@ -7,10 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "online/qt/web_engine_module.h"
 
@@ -123,6 +127,35 @@ QWidget* MakeTextBrowser(WebBrowser* owner) {
     return text;
 }
 
+// Qt's rich text enlarges headings by a step even when the page gives their size in pixels;
+// a web browser shows the size the page asks for, and so does this.
+void SetHtmlAsWritten(QTextBrowser* text, const QString& html) {
+    text->setHtml(html);
+    struct Mend {
+        int from, to;
+        QTextCharFormat format;
+    };
+    std::vector<Mend> mends;  // applied afterwards: a changed format regroups the fragments
+    for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            if (format.hasProperty(QTextFormat::FontPixelSize) &&
+                format.hasProperty(QTextFormat::FontSizeAdjustment)) {
+                format.clearProperty(QTextFormat::FontSizeAdjustment);
+                mends.push_back(
+                    {fragment.position(), fragment.position() + fragment.length(), format});
+            }
+        }
+    }
+    QTextCursor cursor(text->document());
+    for (const Mend& mend : mends) {
+        cursor.setPosition(mend.from);
+        cursor.setPosition(mend.to, QTextCursor::KeepAnchor);
+        cursor.setCharFormat(mend.format);
+    }
+}
+
 }  // namespace
 
 const EngineModuleApi* LoadWebEngineModule(const QString& path) {
@@ -137,20 +170,10 @@ const EngineModuleApi* LoadWebEngineModule(const QString& path) {
     return module;
 }
 
-WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
+WebBrowser::WebBrowser(QWidget* parent)
+    : QWidget(parent), view_(MakeTextBrowser(this)), engineWanted_(WebEngineEnabled()) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    if (WebEngineEnabled()) {
-        // A blank page until the engine comes, as a browser shows while it starts.
-        view_ = new QWidget(this);
-        view_->setAutoFillBackground(true);
-        QPalette blank = view_->palette();
-        blank.setColor(QPalette::Window, Qt::white);
-        view_->setPalette(blank);
-        standIn_ = true;
-    } else {
-        view_ = MakeTextBrowser(this);
-    }
     view_->setContextMenuPolicy(Qt::NoContextMenu);
     layout->addWidget(view_);
 }
@@ -158,39 +181,37 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
 WebBrowser::~WebBrowser() = default;
 
 void WebBrowser::InstallEngine(const EngineModuleApi* module) {
-    if (!standIn_) return;
-    QWidget* standIn = view_;
-    if (module != nullptr) {
-        EngineHooks hooks;
-        hooks.openExternal = [](const QUrl& url, LinkSource source) {
-            return OpenExternalUrl(url, source);
-        };
-        hooks.loadFinished = [this](bool ok) { emit LoadFinished(ok); };
-        engine_ = module->createView(this, std::move(hooks));
-        view_ = engine_->Widget();
-    } else {
-        view_ = MakeTextBrowser(this);
-    }
+    engineWanted_ = false;
+    if (engine_ != nullptr || module == nullptr) return;
+    QWidget* text = view_;
+    EngineHooks hooks;
+    hooks.openExternal = [](const QUrl& url, LinkSource source) {
+        return OpenExternalUrl(url, source);
+    };
+    hooks.loadFinished = [this](bool ok) { emit LoadFinished(ok); };
+    engine_ = module->createView(this, std::move(hooks));
+    view_ = engine_->Widget();
     view_->setContextMenuPolicy(Qt::NoContextMenu);
-    layout()->replaceWidget(standIn, view_);
-    delete standIn;
+    layout()->replaceWidget(text, view_);
+    delete text;
     view_->show();
-    standIn_ = false;
-    ShowLastPage();
-}
-
-void WebBrowser::ShowLastPage() {
+    // The page last asked for, now in the engine.
     if (!written_.isEmpty()) {
-        WriteHtml(written_);
+        engine_->WriteHtml(written_);
     } else if (navigated_.isValid()) {
-        Navigate(navigated_);
+        engine_->Navigate(navigated_);
     }
 }
 
 void WebBrowser::Navigate(const QUrl& url) {
     written_.clear();
     navigated_ = url;
-    if (standIn_) return;
+    // The engine comes with the first live page: the program's own pages read as well in the
+    // text browser, most sessions never need more, and Chromium stays off the start-up path.
+    if (engineWanted_ && url.scheme() != QLatin1String("about")) {
+        InstallEngine(LoadWebEngineModule());
+        if (engine_ != nullptr) return;  // it has loaded the address
+    }
     if (engine_ != nullptr) {
         engine_->Navigate(url);
         return;
@@ -211,12 +232,11 @@ void WebBrowser::Navigate(const QUrl& url) {
 void WebBrowser::WriteHtml(const QString& html) {
     written_ = html;
     navigated_ = QUrl();
-    if (standIn_) return;
     if (engine_ != nullptr) {
         engine_->WriteHtml(html);
         return;
     }
-    static_cast<QTextBrowser*>(view_)->setHtml(html);
+    SetHtmlAsWritten(static_cast<QTextBrowser*>(view_), html);
     emit LoadFinished(true);
 }
 

@@ -1,6 +1,7 @@
-// One embedded browser of the main window (WebB1 ... WebB4). It wraps a view of the Qt
-// WebEngine module once that is installed, or else a QTextBrowser that shows written HTML and
-// opens every link in the default browser. Context menus never open inside it.
+// One embedded browser of the main window (WebB1 ... WebB4). It starts as a QTextBrowser,
+// which shows written HTML and opens every link in the default browser, and turns into a
+// view of the Qt WebEngine module when the first live page is asked for (or when the engine
+// is installed). Context menus never open inside it.
 #pragma once
 
 #include <QString>
@@ -37,17 +38,15 @@ class WebBrowser : public QWidget {
     Q_OBJECT
 
   public:
-    // With WebEngine turned on, a blank stand-in shows until InstallEngine; what is
-    // navigated to or written meanwhile is shown once the engine is there.
     explicit WebBrowser(QWidget* parent = nullptr);
     ~WebBrowser() override;
 
-    // Replaces the stand-in by a view of `module` (by the plain text browser when it is
-    // null) and shows the page last asked for. Does nothing once a view is in place.
+    // Replaces the text browser by a view of `module`, which shows the page last asked for.
+    // With a null module the text browser stays for good.
     void InstallEngine(const EngineModuleApi* module);
-    bool WaitsForEngine() const { return standIn_; }
 
-    // Loads an address into the browser.
+    // Loads an address into the browser; a live page (not about:) loads the engine first
+    // unless WebEngine is turned off or failed to load.
     void Navigate(const QUrl& url);
     // Replaces the document by `html`, which then renders as the current page. Links in a
     // written document open in the default browser.
@@ -65,11 +64,9 @@ class WebBrowser : public QWidget {
     void LoadFinished(bool ok);
 
   private:
-    void ShowLastPage();
-
     QWidget* view_ = nullptr;
     EngineView* engine_ = nullptr;
-    bool standIn_ = false;
+    bool engineWanted_ = false;  // a live page will load the engine
     QString written_;
     QUrl navigated_;
 };

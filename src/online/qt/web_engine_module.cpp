@@ -1,5 +1,5 @@
 // The Qt WebEngine module: views whose pages keep every link that leaves the program under
-// the program's rules. Loaded by the program after its window shows (see web_browser.cpp).
+// the program's rules. Loaded by the program with the first live page (see web_browser.cpp).
 #include "online/qt/web_engine_module.h"
 
 #include <QOpenGLContext>

@@ -1,8 +1,8 @@
 // The Qt WebEngine side of the embedded browsers, built as a module of its own that the
-// program loads once its window is on the screen. Linking Qt WebEngine into the program
-// itself would put its libraries, an OpenGL context and Chromium's start on the way to the
-// first window; as a module they cost nothing until the first page is wanted, and a machine
-// without Qt WebEngine still runs the program with its plain text browsers.
+// program loads when the first live web page is asked for. Linking Qt WebEngine into the
+// program itself would put its libraries, an OpenGL context and Chromium's start on the way
+// to the first window; as a module they cost nothing until a web page is wanted, and a
+// machine without it still runs the program with its plain text browsers.
 //
 // Only Qt Widgets types cross this boundary: the program never includes a WebEngine header.
 #pragma once

@@ -260,13 +260,6 @@ void WebPanels::InstallEngines(const EngineModuleApi* module) {
     for (WebBrowser* browser : browsers_) browser->InstallEngine(module);
 }
 
-bool WebPanels::EnginesInstalled() const {
-    for (const WebBrowser* browser : browsers_) {
-        if (browser->WaitsForEngine()) return false;
-    }
-    return true;
-}
-
 void WebPanels::WriteHtml(WebBrowser* browser, const std::string& html) {
     if (browser == nullptr) return;
     browser->WriteHtml(QStringFromGbkBytes(html));

@@ -9,7 +9,6 @@
 //   MainView::ShowRouteAdvert(from, to)          -> panels->ShowRouteAdvert(from, to)
 //   LabSell / ImageLogo / BtnUpdate clicked      -> WebPanels::LabSellClick() / ...
 //   last step of the window's creation           -> panels->LoadStartPage()
-//   once the window is on the screen             -> panels->InstallEngines(LoadWebEngineModule())
 #pragma once
 
 #include <QFrame>
@@ -98,10 +97,9 @@ class WebPanels : public QObject {
 
     // Reads the start page, blanks the four browsers and writes the start page into WebB1.
     void LoadStartPage();
-    // Gives the four browsers their views (see WebBrowser::InstallEngine); each then shows
-    // what it was last asked to.
+    // Gives the four browsers their engine views at once rather than at their first live
+    // page (see WebBrowser::InstallEngine).
     void InstallEngines(const EngineModuleApi* module);
-    bool EnginesInstalled() const;
     // Replaces the browser's document by the GBK page `html`.
     static void WriteHtml(WebBrowser* browser, const std::string& html);
 
