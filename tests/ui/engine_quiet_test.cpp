@@ -1,7 +1,7 @@
 // The first live page starts Qt WebEngine from its module without a word on standard error,
-// set up as the program sets itself up (run on a private X server, sandbox switched off by
-// the program as root, no GPU). Standard error is caught at the descriptor, so Chromium's own
-// processes, which inherit it, are caught too.
+// and the page's console does not reach it either. Set up as the program sets itself up (a
+// private X server, the sandbox switched off by the program as root, no GPU). Standard error
+// is caught at the descriptor, so Chromium's own processes, which inherit it, are caught too.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -77,7 +77,10 @@ TEST(QuietEngine, FirstLivePageStartsTheEngineSilently) {
             ok = loaded;
             rendered = true;
         });
-        browser.Navigate(QUrl(QStringLiteral("data:text/html,<p>live</p>")));
+        // A page that talks on its console, as live pages do.
+        browser.Navigate(QUrl(QStringLiteral(
+            "data:text/html,<p>live</p><script>console.log('log');console.error('error');"
+            "</script>")));
         QElapsedTimer clock;
         clock.start();
         while (!rendered && clock.elapsed() < 20000) {

@@ -76,6 +76,10 @@ class KorvelWebPage : public QWebEnginePage {
         }
         return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
     }
+    // A live page's console messages are its own business; they never reach the terminal
+    // the program was started from.
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                  const QString&) override {}
     QWebEnginePage* createWindow(WebWindowType) override {
         return new ExternalLinkPage(
             showsWrittenDocument_ ? LinkSource::Program : LinkSource::LivePage, hooks_, this);
