@@ -76,8 +76,7 @@ void DropSharedContextNotice(QtMsgType type, const QMessageLogContext& context,
     g_previousHandler(type, context, message);
 }
 
-QStringList ModuleCandidates(const QString& path) {
-    if (!path.isEmpty()) return {path};
+QStringList ModuleCandidates() {
     const QString name = QStringLiteral("korvel-webengine.so");
     const QDir programDir(QCoreApplication::applicationDirPath());
     QStringList candidates = {programDir.filePath(name)};
@@ -88,8 +87,8 @@ QStringList ModuleCandidates(const QString& path) {
     return candidates;
 }
 
-const EngineModuleApi* LoadModule(const QString& path, QString& error) {
-    for (const QString& candidate : ModuleCandidates(path)) {
+const EngineModuleApi* LoadModule(QString& error) {
+    for (const QString& candidate : ModuleCandidates()) {
         if (!QFileInfo::exists(candidate)) continue;
         // Never unloaded: its views and Chromium live until the program ends.
         auto* library = new QLibrary(candidate);
@@ -158,14 +157,14 @@ void SetHtmlAsWritten(QTextBrowser* text, const QString& html) {
 
 }  // namespace
 
-const EngineModuleApi* LoadWebEngineModule(const QString& path) {
+const EngineModuleApi* LoadWebEngineModule() {
     if (!WebEngineEnabled()) return nullptr;
     static bool tried = false;
     static const EngineModuleApi* module = nullptr;
     if (tried) return module;
     tried = true;
     QString error;
-    module = LoadModule(path, error);
+    module = LoadModule(error);
     if (module == nullptr) qWarning("Web pages are shown as plain text: %s", qPrintable(error));
     return module;
 }

@@ -27,10 +27,10 @@ bool WebEngineEnabled();
 
 struct EngineModuleApi;
 // The Qt WebEngine module, loaded and started on the first call (on the user-interface
-// thread, with the QApplication running) from `path`, or else from beside the program or
-// its installed library folder. Null when WebEngine is turned off or the module cannot be
-// loaded or started; the reason is reported once as a warning.
-const EngineModuleApi* LoadWebEngineModule(const QString& path = QString());
+// thread, with the QApplication running) from beside the program or from its installed
+// library folder. Null when WebEngine is turned off or the module cannot be loaded or
+// started; the reason is reported once as a warning.
+const EngineModuleApi* LoadWebEngineModule();
 
 class EngineView;
 
