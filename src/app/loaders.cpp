@@ -139,13 +139,13 @@ bool LoadFlags::Loaded(LoadTable table) const {
 }
 
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
-                                const BlobSource& source) {
+                                const BlobSource& source, TableStreamHelper* helper) {
     std::uint32_t records = 0;
     {
         // The inflated text is freed as soon as the table holds its records.
         const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        LoadFromTableStream(table, text, &format);
+        LoadFromTableStream(table, text, &format, helper);
     }
     // The queries look fields up by name and walk the table in its index's order; a stream
     // without them would make every later query throw or answer in the wrong order, so it
@@ -206,7 +206,12 @@ void TimetableLoader::Join() {
 }
 
 void TimetableLoader::RunStops() {
-    LoadOne(LoadTable::KMTrain, tables_.KMTrain, sfCSV1_);
+    // TThreadLoad must learn that there is nothing more to help with, whatever happens here.
+    struct CloseHelper {
+        TableStreamHelper& helper;
+        ~CloseHelper() { helper.Close(); }
+    } close{stopsHelper_};
+    LoadOne(LoadTable::KMTrain, tables_.KMTrain, sfCSV1_, &stopsHelper_);
 }
 
 void TimetableLoader::RunOthers() {
@@ -214,9 +219,12 @@ void TimetableLoader::RunOthers() {
     LoadOne(LoadTable::KMPy, tables_.KMPy, sfCSV_);
     LoadOne(LoadTable::KMList, tables_.KMList, sfCSV_);
     LoadOne(LoadTable::KMSM, tables_.KMSM, sfCSV_);
+    // The small tables are done long before the stop table is inflated: help parse it.
+    stopsHelper_.Serve();
 }
 
-void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format) {
+void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format,
+                              TableStreamHelper* helper) {
     std::atomic<int>& flag = flags_.For(which);
     flag.store(0, std::memory_order_release);
     const auto start = std::chrono::steady_clock::now();
@@ -224,7 +232,7 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     LoadEvent event;
     event.table = which;
     try {
-        event.records = LoadTableFromBlob(which, table, format, options_.source);
+        event.records = LoadTableFromBlob(which, table, format, options_.source, helper);
         event.ok = true;
     } catch (const std::exception& e) {
         event.error = e.what();

@@ -3,7 +3,8 @@
 //
 //   TThreadLoad1  KMTrain (index SIDNo), with its own reader settings sfCSV1
 //   TThreadLoad   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
-//                 with the reader settings sfCSV
+//                 with the reader settings sfCSV; then it reads the second half of KMTrain's
+//                 records, which TThreadLoad1 offers it once the stop table is inflated
 //
 // Each table's load flag is 0 while it loads and becomes 1 (a release store) only after the
 // table is completely loaded and its index selected; readers test it with an acquire load,
@@ -76,9 +77,10 @@ BlobSource FolderBlobSource(const std::string& folder);
 
 // Loads one table from its blob into `table` with `format`, selects its index and checks
 // that the fields the program reads are there. Throws on any failure; the table may then be
-// partly filled (TimetableLoader clears it).
+// partly filled (TimetableLoader clears it). With a helper, a second thread may read half
+// of the records (see TableStreamHelper).
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
-                                const BlobSource& source);
+                                const BlobSource& source, TableStreamHelper* helper = nullptr);
 
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
@@ -119,13 +121,15 @@ class TimetableLoader {
   private:
     void RunStops();   // TThreadLoad1
     void RunOthers();  // TThreadLoad
-    void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format);
+    void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format,
+                 TableStreamHelper* helper = nullptr);
 
     Timetable& tables_;
     LoadFlags& flags_;
     Options options_;
     TableStreamFormat sfCSV_;
     TableStreamFormat sfCSV1_;
+    TableStreamHelper stopsHelper_;  // TThreadLoad's share of KMTrain
 
     mutable std::mutex mutex_;
     std::condition_variable done_;

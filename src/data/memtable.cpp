@@ -60,8 +60,8 @@ std::string_view Field::ViewAt(std::uint32_t record) const {
     if (record >= impl.count) return {};
     const Column& c = impl.columns[column_];
     if (c.isText) return c.Text(record);
-    if (c.nulls[record]) return {};
-    scratch_ = std::to_string(c.values[record]);
+    if (c.Null(record)) return {};
+    scratch_ = std::to_string(c.Value(record));
     return scratch_;
 }
 
@@ -69,8 +69,8 @@ std::int32_t Field::IntegerAt(std::uint32_t record) const {
     const auto& impl = *table_->impl_;
     if (record >= impl.count) return 0;
     const Column& c = impl.columns[column_];
-    if (c.isText || c.nulls[record]) return 0;
-    return c.values[record];
+    if (c.isText || c.Null(record)) return 0;
+    return c.Value(record);
 }
 
 std::string_view Field::View() const {
@@ -90,7 +90,7 @@ bool Field::IsNull() const {
     if (impl.count == 0) return true;
     const std::uint32_t r = impl.RecordAt(impl.pos);
     const Column& c = impl.columns[column_];
-    return c.isText ? c.offsets[r] == c.offsets[r + 1] : c.nulls[r] != 0;
+    return c.isText ? c.Text(r).empty() : c.Null(r);
 }
 
 // --- MemTable ---
@@ -132,6 +132,7 @@ void MemTable::Define(std::vector<FieldDef> fields, std::vector<IndexDef> indexe
 
 void MemTable::Append() {
     if (impl_->pending) Post();
+    for (Column& c : impl_->columns) c.JoinTail();
     for (Column& c : impl_->columns) {
         if (!c.isText) {
             c.values.push_back(0);
@@ -182,6 +183,7 @@ void MemTable::ReserveRecords(std::size_t records) {
     Impl& m = *impl_;
     const std::size_t total = m.count + records;
     for (Column& c : m.columns) {
+        c.JoinTail();
         if (c.isText) {
             c.offsets.reserve(total + 1);
             // Text columns are sized from the records so far, with a tenth to spare.
@@ -196,6 +198,9 @@ void MemTable::ReserveRecords(std::size_t records) {
 void MemTable::AppendRecord(const RecordValue* values) {
     Impl& m = *impl_;
     if (m.pending) Post();
+    if (!m.columns.empty() && m.columns[0].tail) {
+        for (Column& c : m.columns) c.JoinTail();
+    }
     Column* c = m.columns.data();
     const RecordValue* v = values;
     for (const Column* end = c + m.columns.size(); c != end; ++c, ++v) {
@@ -208,6 +213,22 @@ void MemTable::AppendRecord(const RecordValue* values) {
         }
     }
     ++m.count;
+}
+
+void MemTable::AdoptRecords(MemTable&& part) {
+    Impl& m = *impl_;
+    Impl& p = *part.impl_;
+    if (m.pending) Post();
+    if (p.pending) part.Post();
+    for (Column& c : m.columns) c.JoinTail();
+    for (Column& c : p.columns) c.JoinTail();
+    for (std::size_t i = 0; i < m.columns.size() && i < p.columns.size(); ++i) {
+        Column& c = m.columns[i];
+        c.split = m.count;
+        c.tail = std::make_unique<Column>(std::move(p.columns[i]));
+    }
+    m.count += p.count;
+    part = MemTable();
 }
 
 const std::vector<FieldDef>& MemTable::Fields() const {
@@ -328,8 +349,10 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
     // record <=> value on this column, in ascending key terms.
     auto compare = [&](std::uint32_t r) -> int {
         if (c.isText) return CompareBytes(c.Text(r), value);
-        if (c.nulls[r] || valueNull) return int{valueNull} - int{c.nulls[r]};
-        return c.values[r] < intValue ? -1 : (c.values[r] > intValue ? 1 : 0);
+        const bool null = c.Null(r);
+        if (null || valueNull) return int{valueNull} - int{null};
+        const std::int32_t v = c.Value(r);
+        return v < intValue ? -1 : (v > intValue ? 1 : 0);
     };
 
     // An index whose leading key is the searched field and that compares case-sensitively.
@@ -348,9 +371,10 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
         m.Sort(*index);
         const int sign = index->def->descending ? -1 : 1;
         // First position whose key is not before the value: the first of the run of equals.
-        auto it = std::partition_point(index->perm.begin(), index->perm.end(),
+        const std::vector<std::uint32_t>& perm = m.PermOf(*index);
+        auto it = std::partition_point(perm.begin(), perm.end(),
                                        [&](std::uint32_t r) { return sign * compare(r) < 0; });
-        if (it != index->perm.end() && compare(*it) == 0) {
+        if (it != perm.end() && compare(*it) == 0) {
             found = *it;
             hit = true;
         }
@@ -386,7 +410,7 @@ const std::vector<std::uint32_t>* MemTable::IndexOrder(std::string_view indexNam
     for (std::size_t i = 1; i < m.orders.size(); ++i) {
         if (AsciiIEquals(m.orders[i].def->indexName, indexName)) {
             m.Sort(m.orders[i]);
-            return &m.orders[i].perm;
+            return &m.PermOf(m.orders[i]);
         }
     }
     return nullptr;
@@ -401,7 +425,7 @@ const std::vector<std::uint32_t>* MemTable::SearchOrder(std::string_view fieldNa
         if (!o.keys.empty() && o.keys[0] == col && !o.def->caseInsensitive) {
             if (o.def->descending) return nullptr;
             m.Sort(o);
-            return &o.perm;
+            return &m.PermOf(o);
         }
     }
     return nullptr;

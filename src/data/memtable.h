@@ -104,6 +104,10 @@ class MemTable {
     };
     void ReserveRecords(std::size_t records);
     void AppendRecord(const RecordValue* values);
+    // Takes over every record of `part`, a table defined with the same fields, after this
+    // table's own, without copying them (the second half of a stream that another thread
+    // read). `part` is left empty.
+    void AdoptRecords(MemTable&& part);
     // Makes every defined index available (stable, nulls first, integers numerically, text
     // in unsigned byte order); each is sorted once, on its first use, safely from any thread.
     // The current order becomes load order, cursor on the first record.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -70,15 +71,46 @@ class Arena {
     std::size_t cap_ = 0;
 };
 
+// One column's values in load order. A column normally holds all its records itself; a table
+// whose records were read in two halves by two threads keeps the second half's values in
+// `tail`, as that thread wrote them, from record `split` on, so that joining them copies
+// nothing.
 struct Column {
     bool isText = true;
     Arena arena;                         // text: all values back to back
     std::vector<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
     std::vector<std::int32_t> values;    // integer
     std::vector<std::uint8_t> nulls;     // integer: 1 = null
+    std::uint32_t split = std::numeric_limits<std::uint32_t>::max();
+    std::unique_ptr<Column> tail;
 
     std::string_view Text(std::uint32_t r) const {
-        return std::string_view(arena.data() + offsets[r], offsets[r + 1] - offsets[r]);
+        const Column& c = r < split ? *this : *tail;
+        if (r >= split) r -= split;
+        return std::string_view(c.arena.data() + c.offsets[r], c.offsets[r + 1] - c.offsets[r]);
+    }
+    bool Null(std::uint32_t r) const {
+        return r < split ? nulls[r] != 0 : tail->nulls[r - split] != 0;
+    }
+    std::int32_t Value(std::uint32_t r) const {
+        return r < split ? values[r] : tail->values[r - split];
+    }
+    // Moves the tail's values behind the column's own (before the column grows further).
+    void JoinTail() {
+        if (!tail) return;
+        const Column& t = *tail;
+        if (isText) {
+            const auto base = static_cast<std::uint32_t>(arena.size());
+            arena.reserve(arena.size() + t.arena.size());
+            arena.append(std::string_view(t.arena.data(), t.arena.size()));
+            for (std::size_t r = 1; r < t.offsets.size(); ++r)
+                offsets.push_back(base + t.offsets[r]);
+        } else {
+            values.insert(values.end(), t.values.begin(), t.values.end());
+            nulls.insert(nulls.end(), t.nulls.begin(), t.nulls.end());
+        }
+        tail.reset();
+        split = std::numeric_limits<std::uint32_t>::max();
     }
 };
 
@@ -87,8 +119,8 @@ struct Column {
 struct Order {
     const IndexDef* def = nullptr;               // nullptr: load order
     std::vector<std::size_t> keys;               // key columns
-    mutable std::vector<std::uint32_t> perm;     // position -> record
-    mutable std::vector<std::uint32_t> inverse;  // record -> position
+    mutable std::vector<std::uint32_t> perm;     // position -> record (empty: load order)
+    mutable std::vector<std::uint32_t> inverse;  // record -> position (empty: load order)
     std::unique_ptr<std::once_flag> sorted = std::make_unique<std::once_flag>();
 };
 
@@ -131,12 +163,21 @@ struct MemTable::Impl {
             return caseless ? CompareFolded(c.Text(a), c.Text(b))
                             : CompareBytes(c.Text(a), c.Text(b));
         }
-        if (c.nulls[a] || c.nulls[b]) return int{c.nulls[b]} - int{c.nulls[a]};
-        return c.values[a] < c.values[b] ? -1 : (c.values[a] > c.values[b] ? 1 : 0);
+        const bool nullA = c.Null(a);
+        const bool nullB = c.Null(b);
+        if (nullA || nullB) return int{nullB} - int{nullA};
+        const std::int32_t x = c.Value(a);
+        const std::int32_t y = c.Value(b);
+        return x < y ? -1 : (x > y ? 1 : 0);
     }
 
     // Sorts an index on its first use.
     void Sort(const Order& o) const;
+    // A sorted index's records in order; an index that load order satisfies shares load
+    // order's permutation (its own stays empty, as does its inverse).
+    const std::vector<std::uint32_t>& PermOf(const Order& o) const {
+        return o.perm.empty() ? orders[0].perm : o.perm;
+    }
 
     std::size_t ColumnOf(std::string_view name) const {
         for (std::size_t i = 0; i < fieldDefs.size(); ++i) {

@@ -49,7 +49,6 @@ void MemTable::Impl::Sort(const Order& o) const {
     const std::uint32_t n = count;
     std::call_once(*o.sorted, [&] {
         if (o.def == nullptr) return;
-        o.perm = orders[0].perm;
         const bool caseless = o.def->caseInsensitive;
         const int sign = o.def->descending ? -1 : 1;
         auto less = [&](std::uint32_t a, std::uint32_t b) {
@@ -60,11 +59,15 @@ void MemTable::Impl::Sort(const Order& o) const {
             return false;
         };
         // Tables are usually written in their main index's order; then load order already is
-        // the stable sort's result and one linear pass confirms it.
-        if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless &&
-            !std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+        // the stable sort's result, one linear pass confirms it, and the index keeps no
+        // permutation of its own (see PermOf).
+        bool inLoadOrder = true;
+        for (std::uint32_t r = 1; r < n && inLoadOrder; ++r) inLoadOrder = !less(r, r - 1);
+        if (inLoadOrder) return;
+        o.perm = orders[0].perm;
+        if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless) {
             SortByOneTextKey(columns[o.keys[0]], sign, o.perm);
-        } else if (!std::is_sorted(o.perm.begin(), o.perm.end(), less)) {
+        } else {
             std::stable_sort(o.perm.begin(), o.perm.end(), less);
         }
         o.inverse.resize(n);

@@ -12,197 +12,22 @@
 #include <cstring>
 #include <limits>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "data/table_stream_parse.h"
 
 namespace korvel {
+
+using namespace stream_detail;
+
 namespace {
 
-constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
-
-bool IsBreak(char c) {
-    return c == '\r' || c == '\n' || c == '\0';
-}
-
-// The first CR, LF or NUL at or after `i`, or `size`. Sixteen bytes at a time where SSE2
-// is there (every x86-64 processor), the rest byte by byte.
-std::size_t FindBreak(const char* bytes, std::size_t i, std::size_t size) {
-#ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i nul = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                                         _mm_cmpeq_epi8(v, nul));
-        const int mask = _mm_movemask_epi8(hit);
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    }
-#endif
-    while (i < size && !IsBreak(bytes[i])) ++i;
-    return i;
-}
-
-// The first byte `c` at or after `i` in p[0, size), or `size`.
-std::size_t FindByte(const char* p, std::size_t i, std::size_t size, char c) {
-#ifdef __SSE2__
-    const __m128i want = _mm_set1_epi8(c);
-    for (; i + 16 <= size; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(v, want));
-        if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
-    }
-#endif
-    while (i < size && p[i] != c) ++i;
-    return i;
-}
-
-// The next non-empty line of the stream, as a view into it: the text is parsed where it lies,
-// never copied. A run of CR, LF and NUL is one line break; the last line may lack one.
+// The next non-empty line of the stream (see NextLine), counted in the format's line number.
 // Returns false at the end of the stream.
 bool ReadLine(std::string_view stream, TableStreamFormat& f, std::string_view& line) {
-    const char* bytes = stream.data();
-    const std::size_t size = stream.size();
-    std::size_t i = f.position;
-    while (i < size && IsBreak(bytes[i])) ++i;
-    if (i >= size) {
-        f.position = size;
-        return false;
-    }
-    const std::size_t begin = i;
-    i = FindBreak(bytes, i, size);
-    if (i - begin > f.maxLineBytes) {
-        throw TableStreamError("Line " + std::to_string(f.lineNumber + 1) +
-                               " of the table stream is longer than " +
-                               std::to_string(f.maxLineBytes) + " bytes.");
-    }
+    const LineRead read = NextLine(stream, f.position, f.maxLineBytes, line);
+    if (read == LineRead::TooLong) throw LongLineError(f.lineNumber + 1, f.maxLineBytes);
+    if (read == LineRead::End) return false;
     ++f.lineNumber;
-    line = std::string_view(bytes + begin, i - begin);
-    f.position = i < size ? i + 1 : i;  // the rest of a run of breaks is skipped next time
     return true;
-}
-
-// Takes the next word of `line` from `pos` into `out`. A word ends at a delimiter outside
-// quotes (consumed) or at the end of the line; a quote toggles quoting, and inside quotes two
-// quotes stand for one. A delimiter at the very end of the line starts no further word.
-// Returns false when the line has no word left.
-bool NextWord(std::string_view line, std::size_t& pos, const TableStreamFormat& f,
-              std::string& out) {
-    out.clear();
-    if (pos >= line.size()) return false;
-    bool quoted = false;
-    while (pos < line.size()) {
-        const char c = line[pos];
-        if (c == f.quote) {
-            if (quoted && pos + 1 < line.size() && line[pos + 1] == f.quote) {
-                out.push_back(c);
-                pos += 2;
-            } else {
-                quoted = !quoted;
-                ++pos;
-            }
-            continue;
-        }
-        if (!quoted && (c == f.fieldDelimiter || c == f.recordDelimiter)) {
-            ++pos;
-            return true;
-        }
-        // Copy the run of ordinary bytes at once.
-        std::size_t run = pos + 1;
-        while (run < line.size() && line[run] != f.quote &&
-               (quoted || (line[run] != f.fieldDelimiter && line[run] != f.recordDelimiter))) {
-            ++run;
-        }
-        out.append(line.data() + pos, run - pos);
-        pos = run;
-    }
-    return true;
-}
-
-// Undoes the escapes in place: %0 NUL, %c CR, %n LF, %% a percent sign. A trailing escape
-// character is dropped; an escape before any other byte is kept literally with that byte.
-void Unescape(std::string& s, char escape) {
-    if (s.find(escape) == std::string::npos) return;
-    std::size_t w = 0;
-    for (std::size_t r = 0; r < s.size(); ++r) {
-        const char c = s[r];
-        if (c != escape) {
-            s[w++] = c;
-            continue;
-        }
-        if (r + 1 >= s.size()) break;
-        const char n = s[++r];
-        if (n == '0') {
-            s[w++] = '\0';
-        } else if (n == 'c') {
-            s[w++] = '\r';
-        } else if (n == 'n') {
-            s[w++] = '\n';
-        } else if (n == escape) {
-            s[w++] = escape;
-        } else {
-            s[w++] = escape;
-            s[w++] = n;
-        }
-    }
-    s.resize(w);
-}
-
-// A word of a data line as a view, without copying when it can be: a word that is quoted
-// whole, or not quoted at all, and holds no doubled quote is the bytes between its quotes
-// (or up to its delimiter). Any other word is assembled by NextWord in `scratch`, so both
-// ways give the same value and leave `pos` at the same place. Returns false when the line
-// has no word left.
-bool TakeWord(std::string_view line, std::size_t& pos, const TableStreamFormat& f,
-              std::string& scratch, std::string_view& out) {
-    const std::size_t size = line.size();
-    if (pos >= size) return false;
-    const char* p = line.data();
-    const char q = f.quote;
-    const char d1 = f.fieldDelimiter;
-    const char d2 = f.recordDelimiter;
-    std::size_t i = pos;
-    if (q == d1 || q == d2) {
-        // A quote that is also a delimiter: only the general rules know what that means.
-    } else if (p[i] == q) {
-        const std::size_t k = FindByte(p, i + 1, size, q);
-        if (k >= size) {  // no closing quote: the rest of the line
-            out = line.substr(i + 1);
-            pos = size;
-            return true;
-        }
-        if (k + 1 == size || p[k + 1] == d1 || p[k + 1] == d2) {
-            out = line.substr(i + 1, k - i - 1);
-            pos = k + 1 < size ? k + 2 : size;
-            return true;
-        }
-    } else {
-        std::size_t k = i;
-        while (k < size && p[k] != q && p[k] != d1 && p[k] != d2) ++k;
-        if (k >= size || p[k] != q) {
-            out = line.substr(i, k - i);
-            pos = k < size ? k + 1 : size;
-            return true;
-        }
-    }
-    NextWord(line, pos, f, scratch);
-    out = scratch;
-    return true;
-}
-
-std::string Format2(std::string_view pattern, std::string_view a, std::string_view b) {
-    std::string out;
-    std::size_t arg = 0;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
-            out.append(arg++ == 0 ? a : b);
-            ++i;
-        } else {
-            out.push_back(pattern[i]);
-        }
-    }
-    return out;
 }
 
 // How a database field type name is loaded. Only text and integer types can be held; the
@@ -265,11 +90,6 @@ const TypeInfo* FindType(std::string_view name) {
     }
     return nullptr;
 }
-
-struct Range {
-    std::int64_t min;
-    std::int64_t max;
-};
 
 Range RangeOf(FieldType type) {
     if (type == FieldType::SmallInt) return {-32768, 32767};
@@ -360,35 +180,10 @@ IndexDef ParseIndexDef(const std::string& def, std::string_view rawLine,
     return id;
 }
 
-bool ParseInteger(std::string_view text, Range range, std::int32_t& out) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        i = 1;
-    }
-    if (i == text.size()) return false;
-    std::int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > (std::int64_t{1} << 40)) return false;
-    }
-    if (negative) v = -v;
-    if (v < range.min || v > range.max) return false;
-    out = static_cast<std::int32_t>(v);
-    return true;
-}
-
-struct LoadColumn {
-    std::size_t column = kNoColumn;  // kNoColumn: the header word matched no field
-    bool text = true;
-    Range range{0, 0};
-};
-
 }  // namespace
 
-void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format) {
+void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
+                         TableStreamHelper* helper) {
     if (format == nullptr) throw TableStreamError("No format specified.");
     TableStreamFormat& f = *format;
     f.position = 0;
@@ -492,54 +287,10 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     table.Define(std::move(fields), std::move(indexes));
 
     if (f.loadData) {
-        // After a few records the columns are sized for the rest of the stream at the same
-        // bytes per record, so that they do not grow (and copy) step by step.
-        constexpr std::size_t kSampleRecords = 64;
-        const std::size_t dataStart = f.position;
-        std::size_t parsed = 0;
-        const std::size_t fieldCount = table.Fields().size();
-        std::vector<MemTable::RecordValue> record(fieldCount);
-        // Values that need assembling (doubled quotes, partial quoting, escapes) are built
-        // here, one string per field so that a record's values stay valid until appended.
-        std::vector<std::string> scratch(fieldCount + 1);
-        std::string& skipped = scratch.back();
-        while (ReadLine(stream, f, line)) {
-            for (MemTable::RecordValue& v : record) v.set = false;
-            // Escapes are rare: look for one per line, not per value.
-            const bool escapes = line.find(f.escape) != std::string_view::npos;
-            std::size_t pos = 0;
-            for (const LoadColumn& c : columns) {
-                std::string_view word;
-                std::string& own = c.column == kNoColumn ? skipped : scratch[c.column];
-                if (!TakeWord(line, pos, f, own, word)) break;
-                if (c.column == kNoColumn) continue;
-                MemTable::RecordValue& v = record[c.column];
-                if (c.text) {
-                    if (escapes && word.find(f.escape) != std::string_view::npos) {
-                        if (word.data() != own.data()) own.assign(word);
-                        Unescape(own, f.escape);
-                        word = own;
-                    }
-                    v.text = word;
-                    v.set = true;
-                } else if (!word.empty()) {
-                    if (!ParseInteger(word, c.range, v.integer)) {
-                        throw TableStreamError(
-                            Format2("'%s' is not a valid integer value for field '%s'", word,
-                                    table.Fields()[c.column].label));
-                    }
-                    v.set = true;
-                }
-            }
-            table.AppendRecord(record.data());
-            if (++parsed == kSampleRecords && f.position > dataStart) {
-                const std::size_t remaining = stream.size() - f.position;
-                table.ReserveRecords(remaining / ((f.position - dataStart) / parsed + 1) * 5 / 4 +
-                                     16);
-            }
-        }
+        ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper);
+    } else {
+        table.BuildIndexes();
     }
-    table.BuildIndexes();
 }
 
 }  // namespace korvel

@@ -2,7 +2,10 @@
 // and writer.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <functional>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -42,9 +45,44 @@ struct TableStreamFormat {
     std::size_t lineNumber = 0;
 };
 
+// A second thread's help with the records of a big table stream. The loading thread passes
+// the helper to LoadFromTableStream, which splits the records at a line break near their
+// middle and offers the second half; another thread, once it has nothing else to do, calls
+// Serve() and reads what is offered until the loading thread calls Close(). A half that no
+// thread has started when the loading thread is through with the first is read by the loading
+// thread itself, so an idle helper costs only the split. Either way the table, the error and
+// the reader's state are exactly those of one thread reading the whole stream.
+class TableStreamHelper {
+  public:
+    // Records shorter than this (bytes of text) are read whole by the loading thread.
+    std::size_t minSplitBytes = 64 * 1024;
+    // For tests: split at the first line break at or after this offset of the stream
+    // (0: near the middle of the records), whatever their length.
+    std::size_t splitAt = 0;
+
+    // The helping thread: runs each offered job until Close() has been called.
+    void Serve();
+    // The loading thread: no more jobs; a Serve() that is waiting returns.
+    void Close();
+
+    // Used by the reader. Offer hands over a job that must not throw; TakeBack withdraws it
+    // when no thread has started it (true), or else waits until it is done (false).
+    void Offer(std::function<void()> job);
+    bool TakeBack();
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::function<void()> job_;
+    bool running_ = false;
+    bool closed_ = false;
+};
+
 // Replaces the table's definitions and records with the stream's and builds every index.
-// Throws TableStreamError (nullptr format: "No format specified.").
-void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format);
+// Throws TableStreamError (nullptr format: "No format specified."). With a helper the records
+// may be read by two threads (see TableStreamHelper).
+void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
+                         TableStreamHelper* helper = nullptr);
 
 // Appends one value as the writer quotes it (doubled quotes, '%' escapes for CR, LF, NUL and
 // '%' itself), without the comma that follows it.

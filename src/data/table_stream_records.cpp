@@ -1,0 +1,196 @@
+// The records of a table stream: every line after the header is one record. A big stream's
+// records may be read in two halves by two threads; the halves are split at a line break, so
+// no line is cut, and joined in stream order afterwards.
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "data/table_stream_parse.h"
+
+namespace korvel {
+
+void TableStreamHelper::Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return job_ != nullptr || closed_; });
+        if (job_ == nullptr) return;
+        std::function<void()> job = std::move(job_);
+        job_ = nullptr;
+        running_ = true;
+        lock.unlock();
+        try {
+            job();
+        } catch (...) {
+            // Jobs keep their own errors; nothing may leave the loader waiting for ever.
+        }
+        lock.lock();
+        running_ = false;
+        changed_.notify_all();
+    }
+}
+
+void TableStreamHelper::Close() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+    }
+    changed_.notify_all();
+}
+
+void TableStreamHelper::Offer(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job_ = std::move(job);
+    }
+    changed_.notify_all();
+}
+
+bool TableStreamHelper::TakeBack() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (job_ != nullptr) {
+        job_ = nullptr;
+        return true;
+    }
+    changed_.wait(lock, [&] { return !running_; });
+    return false;
+}
+
+namespace stream_detail {
+namespace {
+
+// One stretch of the records, [begin, end) of the stream, and where its reading stopped.
+struct Piece {
+    std::size_t begin = 0;
+    std::size_t end = 0;       // just after a line break, or the end of the stream
+    std::size_t lines = 0;     // lines read, the one that failed included unless too long
+    std::size_t position = 0;  // read position where it stopped, as one reader leaves it
+    bool tooLong = false;      // stopped at a line longer than the format allows
+    std::exception_ptr error;  // stopped at a bad value (or anything else that was thrown)
+    bool Stopped() const { return tooLong || error != nullptr; }
+};
+
+// Reads the piece's lines into `table` until its end or the first error. Records are appended
+// only when their whole line parsed. After a few records the columns are sized at the same
+// bytes per record up to `reserveEnd`, so that they do not grow (and copy) step by step.
+void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size_t reserveEnd,
+               const TableStreamFormat& f, const std::vector<LoadColumn>& columns) noexcept {
+    constexpr std::size_t kSampleRecords = 64;
+    const std::string_view text = stream.substr(0, piece.end);
+    std::size_t pos = piece.begin;
+    try {
+        const std::vector<FieldDef>& fields = table.Fields();
+        std::vector<MemTable::RecordValue> record(fields.size());
+        // Values that need assembling (doubled quotes, partial quoting, escapes) are built
+        // here, one string per field so that a record's values stay valid until appended.
+        std::vector<std::string> scratch(fields.size() + 1);
+        std::string& skipped = scratch.back();
+        std::string_view line;
+        for (;;) {
+            const LineRead read = NextLine(text, pos, f.maxLineBytes, line);
+            if (read == LineRead::End) break;
+            if (read == LineRead::TooLong) {
+                piece.tooLong = true;
+                break;
+            }
+            ++piece.lines;
+            for (MemTable::RecordValue& v : record) v.set = false;
+            // Escapes are rare: look for one per line, not per value.
+            const bool escapes = line.find(f.escape) != std::string_view::npos;
+            std::size_t at = 0;
+            for (const LoadColumn& c : columns) {
+                std::string_view word;
+                std::string& own = c.column == kNoColumn ? skipped : scratch[c.column];
+                if (!TakeWord(line, at, f, own, word)) break;
+                if (c.column == kNoColumn) continue;
+                MemTable::RecordValue& v = record[c.column];
+                if (c.text) {
+                    if (escapes && word.find(f.escape) != std::string_view::npos) {
+                        if (word.data() != own.data()) own.assign(word);
+                        Unescape(own, f.escape);
+                        word = own;
+                    }
+                    v.text = word;
+                    v.set = true;
+                } else if (!word.empty()) {
+                    if (!ParseInteger(word, c.range, v.integer)) {
+                        throw TableStreamError(
+                            Format2("'%s' is not a valid integer value for field '%s'", word,
+                                    fields[c.column].label));
+                    }
+                    v.set = true;
+                }
+            }
+            table.AppendRecord(record.data());
+            if (piece.lines == kSampleRecords && pos > piece.begin) {
+                const std::size_t remaining = reserveEnd - pos;
+                table.ReserveRecords(remaining / ((pos - piece.begin) / piece.lines + 1) * 5 / 4 +
+                                     16);
+            }
+        }
+    } catch (...) {
+        piece.error = std::current_exception();
+    }
+    piece.position = pos;
+}
+
+// Where the records are split: just after the first line break at or after the middle of the
+// records (or the helper's test offset). The stream's size when they are not split.
+std::size_t SplitPoint(std::string_view stream, std::size_t dataStart,
+                       const TableStreamHelper& helper) {
+    const std::size_t size = stream.size();
+    std::size_t from = helper.splitAt;
+    if (from == 0) {
+        if (size - dataStart < helper.minSplitBytes) return size;
+        from = dataStart + (size - dataStart) / 2;
+    }
+    from = std::max(from, dataStart);
+    if (from >= size) return size;
+    const std::size_t lineBreak = FindBreak(stream.data(), from, size);
+    return lineBreak < size ? lineBreak + 1 : size;
+}
+
+}  // namespace
+
+void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart,
+                 std::size_t headerLines, TableStreamFormat& f,
+                 const std::vector<LoadColumn>& columns, TableStreamHelper* helper) {
+    Piece first;
+    first.begin = dataStart;
+    first.end = helper != nullptr ? SplitPoint(stream, dataStart, *helper) : stream.size();
+    Piece second;
+    second.begin = first.end;
+    second.end = stream.size();
+
+    const bool split = first.end < stream.size();
+    MemTable part;
+    if (split) {
+        part.Define(table.Fields(), {});
+        helper->Offer([&] { ReadPiece(part, stream, second, second.end, f, columns); });
+    }
+    // The first half goes straight into the table; the second is adopted by it afterwards.
+    ReadPiece(table, stream, first, first.end, f, columns);
+    bool secondRead = false;
+    if (split) {
+        const bool untouched = helper->TakeBack();
+        if (untouched && !first.Stopped()) {
+            ReadPiece(part, stream, second, second.end, f, columns);
+        }
+        secondRead = !untouched || !first.Stopped();
+    }
+
+    // The first error in stream order is the one reported, after the records before it, with
+    // the reader left where one thread reading everything would have stopped.
+    const Piece* last = &first;
+    if (secondRead && !first.Stopped()) {
+        table.AdoptRecords(std::move(part));
+        last = &second;
+    }
+    f.position = last->position;
+    f.lineNumber = headerLines + first.lines + (last == &second ? second.lines : 0);
+    if (last->tooLong) throw LongLineError(f.lineNumber + 1, f.maxLineBytes);
+    if (last->error) std::rethrow_exception(last->error);
+    table.BuildIndexes();
+}
+
+}  // namespace stream_detail
+}  // namespace korvel
