@@ -61,11 +61,12 @@ namespace {
 // One stretch of the records, [begin, end) of the stream, and where its reading stopped.
 struct Piece {
     std::size_t begin = 0;
-    std::size_t end = 0;       // just after a line break, or the end of the stream
-    std::size_t lines = 0;     // lines read, the one that failed included unless too long
-    std::size_t position = 0;  // read position where it stopped, as one reader leaves it
-    bool tooLong = false;      // stopped at a line longer than the format allows
-    std::exception_ptr error;  // stopped at a bad value (or anything else that was thrown)
+    std::size_t end = 0;        // just after a line break, or the end of the stream
+    std::size_t lines = 0;      // lines read, the one that failed included unless too long
+    std::size_t position = 0;   // read position where it stopped, as one reader leaves it
+    std::size_t afterLine = 0;  // read position just after its last line read
+    bool tooLong = false;       // stopped at a line longer than the format allows
+    std::exception_ptr error;   // stopped at a bad value (or anything else that was thrown)
     bool Stopped() const { return tooLong || error != nullptr; }
 };
 
@@ -77,6 +78,7 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
     constexpr std::size_t kSampleRecords = 64;
     const std::string_view text = stream.substr(0, piece.end);
     std::size_t pos = piece.begin;
+    piece.afterLine = piece.begin;
     try {
         const std::vector<FieldDef>& fields = table.Fields();
         std::vector<MemTable::RecordValue> record(fields.size());
@@ -93,6 +95,7 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
                 break;
             }
             ++piece.lines;
+            piece.afterLine = pos;
             for (MemTable::RecordValue& v : record) v.set = false;
             // Escapes are rare: look for one per line, not per value.
             const bool escapes = line.find(f.escape) != std::string_view::npos;
@@ -186,6 +189,9 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
         last = &second;
     }
     f.position = last->position;
+    // A line too long right at the start of the second half: one reader would still be just
+    // after the first half's last line.
+    if (last == &second && second.tooLong && second.lines == 0) f.position = first.afterLine;
     f.lineNumber = headerLines + first.lines + (last == &second ? second.lines : 0);
     if (last->tooLong) throw LongLineError(f.lineNumber + 1, f.maxLineBytes);
     if (last->error) std::rethrow_exception(last->error);
