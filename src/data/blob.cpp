@@ -9,10 +9,7 @@
 #include <memory>
 #include <string>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
+#include "data/huge_pages.h"
 #include "data/memtable.h"
 
 namespace korvel {
@@ -55,20 +52,6 @@ bool FastInflate(const unsigned char* in, std::size_t inBytes, std::vector<unsig
     return rc == LIBDEFLATE_SUCCESS && produced == out.size();
 }
 #endif
-
-// A big inflated table is written once, front to back, into memory that is new to the
-// process. Where the kernel offers transparent huge pages only on request, ask for them for
-// the buffer's whole 2 MiB blocks: each such block then costs one page fault instead of 512,
-// which on some virtual machines is most of the time spent on the buffer. The pages are the
-// same memory either way; nothing is touched beyond the buffer.
-void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr std::uintptr_t kHuge = 2u << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 }  // namespace
 

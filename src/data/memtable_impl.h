@@ -10,8 +10,10 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "data/huge_pages.h"
 #include "data/memtable.h"
 
 namespace korvel {
@@ -41,8 +43,21 @@ inline int CompareBytes(std::string_view a, std::string_view b) {
 // test and one copy.
 class Arena {
   public:
+    Arena() = default;
+    Arena(Arena&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          cap_(std::exchange(other.cap_, 0)) {}
+    Arena& operator=(Arena&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(cap_, other.cap_);
+        return *this;
+    }
+    ~Arena() { FreeBuffer(data_, cap_); }
+
     std::size_t size() const { return size_; }
-    const char* data() const { return data_.get(); }
+    const char* data() const { return data_; }
     void resize(std::size_t n) {  // only ever shrinks back to a record boundary
         if (n < size_) size_ = n;
     }
@@ -50,7 +65,7 @@ class Arena {
         const std::size_t n = text.size();
         if (n == 0) return;
         if (n > cap_ - size_) Grow(n);
-        std::memcpy(data_.get() + size_, text.data(), n);
+        std::memcpy(data_ + size_, text.data(), n);
         size_ += n;
     }
 
@@ -61,15 +76,19 @@ class Arena {
   private:
     void Grow(std::size_t n) { Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096})); }
     void Resize(std::size_t cap) {
-        std::unique_ptr<char[]> bigger(new char[cap]);
-        if (size_) std::memcpy(bigger.get(), data_.get(), size_);
-        data_ = std::move(bigger);
+        char* bigger = static_cast<char*>(AllocateBuffer(cap));
+        if (size_) std::memcpy(bigger, data_, size_);
+        FreeBuffer(data_, cap_);
+        data_ = bigger;
         cap_ = cap;
     }
-    std::unique_ptr<char[]> data_;
+    char* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t cap_ = 0;
 };
+
+template <class T>
+using Values = std::vector<T, BufferAllocator<T>>;
 
 // One column's values in load order. A column normally holds all its records itself; a table
 // whose records were read in two halves by two threads keeps the second half's values in
@@ -77,10 +96,10 @@ class Arena {
 // nothing.
 struct Column {
     bool isText = true;
-    Arena arena;                         // text: all values back to back
-    std::vector<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
-    std::vector<std::int32_t> values;    // integer
-    std::vector<std::uint8_t> nulls;     // integer: 1 = null
+    Arena arena;                    // text: all values back to back
+    Values<std::uint32_t> offsets;  // text: record r is [offsets[r], offsets[r+1])
+    Values<std::int32_t> values;    // integer
+    Values<std::uint8_t> nulls;     // integer: 1 = null
     std::uint32_t split = std::numeric_limits<std::uint32_t>::max();
     std::unique_ptr<Column> tail;
 

@@ -2,6 +2,7 @@
 // records may be read in two halves by two threads; the halves are split at a line break, so
 // no line is cut, and joined in stream order afterwards.
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -12,7 +13,11 @@ namespace korvel {
 void TableStreamHelper::Serve() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return job_ != nullptr || closed_; });
+        // The helper looks for a job every 100 microseconds rather than being woken for it:
+        // a thread woken by the loading thread tends to be started on the loading thread's
+        // own processor and to share it for milliseconds, until the scheduler moves one of
+        // them to the idle one; a thread that wakes by itself stays where it slept.
+        while (job_ == nullptr && !closed_) changed_.wait_for(lock, std::chrono::microseconds(100));
         if (job_ == nullptr) return;
         std::function<void()> job = std::move(job_);
         job_ = nullptr;
@@ -38,11 +43,8 @@ void TableStreamHelper::Close() {
 }
 
 void TableStreamHelper::Offer(std::function<void()> job) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        job_ = std::move(job);
-    }
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(mutex_);
+    job_ = std::move(job);  // no wake-up: see Serve
 }
 
 bool TableStreamHelper::TakeBack() {
@@ -59,7 +61,8 @@ namespace stream_detail {
 namespace {
 
 // One stretch of the records, [begin, end) of the stream, and where its reading stopped.
-struct Piece {
+// The two halves' pieces are written by two threads: each has a cache line of its own.
+struct alignas(64) Piece {
     std::size_t begin = 0;
     std::size_t end = 0;        // just after a line break, or the end of the stream
     std::size_t lines = 0;      // lines read, the one that failed included unless too long
@@ -77,8 +80,10 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
                const TableStreamFormat& f, const std::vector<LoadColumn>& columns) noexcept {
     constexpr std::size_t kSampleRecords = 64;
     const std::string_view text = stream.substr(0, piece.end);
+    // Counted in locals and stored at the end: the other thread's piece may be close by.
     std::size_t pos = piece.begin;
-    piece.afterLine = piece.begin;
+    std::size_t lines = 0;
+    std::size_t afterLine = piece.begin;
     try {
         const std::vector<FieldDef>& fields = table.Fields();
         std::vector<MemTable::RecordValue> record(fields.size());
@@ -94,8 +99,8 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
                 piece.tooLong = true;
                 break;
             }
-            ++piece.lines;
-            piece.afterLine = pos;
+            ++lines;
+            afterLine = pos;
             for (MemTable::RecordValue& v : record) v.set = false;
             // Escapes are rare: look for one per line, not per value.
             const bool escapes = line.find(f.escape) != std::string_view::npos;
@@ -124,15 +129,16 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
                 }
             }
             table.AppendRecord(record.data());
-            if (piece.lines == kSampleRecords && pos > piece.begin) {
+            if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t remaining = reserveEnd - pos;
-                table.ReserveRecords(remaining / ((pos - piece.begin) / piece.lines + 1) * 5 / 4 +
-                                     16);
+                table.ReserveRecords(remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16);
             }
         }
     } catch (...) {
         piece.error = std::current_exception();
     }
+    piece.lines = lines;
+    piece.afterLine = afterLine;
     piece.position = pos;
 }
 
@@ -166,18 +172,19 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
 
     const bool split = first.end < stream.size();
     MemTable part;
-    if (split) {
-        part.Define(table.Fields(), {});
-        helper->Offer([&] { ReadPiece(part, stream, second, second.end, f, columns); });
-    }
+    const std::vector<FieldDef> fields = split ? table.Fields() : std::vector<FieldDef>();
+    // The half's table is defined where it is read, so that its memory is that thread's.
+    auto readSecond = [&] {
+        part.Define(fields, {});
+        ReadPiece(part, stream, second, second.end, f, columns);
+    };
+    if (split) helper->Offer(readSecond);
     // The first half goes straight into the table; the second is adopted by it afterwards.
     ReadPiece(table, stream, first, first.end, f, columns);
     bool secondRead = false;
     if (split) {
         const bool untouched = helper->TakeBack();
-        if (untouched && !first.Stopped()) {
-            ReadPiece(part, stream, second, second.end, f, columns);
-        }
+        if (untouched && !first.Stopped()) readSecond();
         secondRead = !untouched || !first.Stopped();
     }
 
