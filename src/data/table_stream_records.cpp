@@ -175,7 +175,12 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
     const std::vector<FieldDef> fields = split ? table.Fields() : std::vector<FieldDef>();
     // The half's table is defined where it is read, so that its memory is that thread's.
     auto readSecond = [&] {
-        part.Define(fields, {});
+        try {
+            part.Define(fields, {});
+        } catch (...) {
+            second.error = std::current_exception();
+            return;
+        }
         ReadPiece(part, stream, second, second.end, f, columns);
     };
     if (split) helper->Offer(readSecond);
