@@ -64,12 +64,16 @@ void MemTable::Impl::Sort(const Order& o) const {
         bool inLoadOrder = true;
         for (std::uint32_t r = 1; r < n && inLoadOrder; ++r) inLoadOrder = !less(r, r - 1);
         if (inLoadOrder) return;
+        o.perm.reserve(n);
+        AdviseHugePages(o.perm.data(), std::size_t{n} * sizeof(std::uint32_t));
         o.perm = orders[0].perm;
         if (o.keys.size() == 1 && columns[o.keys[0]].isText && !caseless) {
             SortByOneTextKey(columns[o.keys[0]], sign, o.perm);
         } else {
             std::stable_sort(o.perm.begin(), o.perm.end(), less);
         }
+        o.inverse.reserve(n);
+        AdviseHugePages(o.inverse.data(), std::size_t{n} * sizeof(std::uint32_t));
         o.inverse.resize(n);
         for (std::uint32_t p = 0; p < n; ++p) o.inverse[o.perm[p]] = p;
     });
@@ -82,6 +86,8 @@ void MemTable::BuildIndexes() {
     const std::uint32_t n = m.count;
 
     Order load;
+    load.perm.reserve(n);
+    AdviseHugePages(load.perm.data(), std::size_t{n} * sizeof(std::uint32_t));
     load.perm.resize(n);
     std::iota(load.perm.begin(), load.perm.end(), 0u);
     // Load order is its own inverse: PositionOf needs no table for it.
