@@ -10,7 +10,9 @@
 #include "data/memtable.h"
 
 #include <algorithm>
+#include <limits>
 
+#include "data/decimal.h"
 #include "data/memtable_impl.h"
 
 namespace korvel {
@@ -19,24 +21,8 @@ namespace {
 
 // Strict decimal integer: optional sign, digits, 32-bit range.
 bool ParseInt32(std::string_view text, std::int32_t& out) {
-    if (text.empty()) return false;
-    std::size_t i = 0;
-    bool negative = false;
-    if (text[0] == '-' || text[0] == '+') {
-        negative = text[0] == '-';
-        i = 1;
-    }
-    if (i == text.size()) return false;
-    std::int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > 2147483648LL) return false;
-    }
-    if (negative) v = -v;
-    if (v > 2147483647LL || v < -2147483648LL) return false;
-    out = static_cast<std::int32_t>(v);
-    return true;
+    return ParseDecimal(text, std::numeric_limits<std::int32_t>::min(),
+                        std::numeric_limits<std::int32_t>::max(), out);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The table stream's lines and words, found and taken where they lie in the inflated text.
 #include <cstring>
 
+#include "data/decimal.h"
 #include "data/table_stream_parse.h"
 
 namespace korvel::stream_detail {
@@ -91,23 +92,7 @@ std::string Format2(std::string_view pattern, std::string_view a, std::string_vi
 }
 
 bool ParseInteger(std::string_view text, Range range, std::int32_t& out) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        i = 1;
-    }
-    if (i == text.size()) return false;
-    std::int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > (std::int64_t{1} << 40)) return false;
-    }
-    if (negative) v = -v;
-    if (v < range.min || v > range.max) return false;
-    out = static_cast<std::int32_t>(v);
-    return true;
+    return ParseDecimal(text, range.min, range.max, out);
 }
 
 }  // namespace korvel::stream_detail
