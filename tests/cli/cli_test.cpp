@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli_run.h"
 #include "data/blob.h"
 #include "data/gbk.h"
 #include "data/schema.h"
@@ -22,38 +23,9 @@
 namespace korvel {
 namespace {
 
-struct Result {
-    int rc = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-Result RunCli(const std::string& args) {
-    const std::string base = ::testing::TempDir() + "korvel_cli_" +
-                             std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" + base +
-                            ".out' 2>'" + base + ".err' </dev/null";
-    Result r;
-    const int status = std::system(cmd.c_str());
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(base + ".out");
-    r.err = Slurp(base + ".err");
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using cli_test::CliRun;
+using cli_test::Lines;
+using cli_test::RunCli;
 
 // Splits one CSV line of the dump (quoted values may hold commas and doubled quotes).
 std::vector<std::string> CsvSplit(const std::string& line) {
@@ -88,7 +60,7 @@ std::map<std::string, std::uint32_t> EmbeddedCounts() {
 }
 
 TEST(CliProcess, LoadReportsEveryTableAndTheStartUpTime) {
-    const Result r = RunCli("load");
+    const CliRun r = RunCli("load");
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const auto expected = EmbeddedCounts();
@@ -125,7 +97,7 @@ TEST(CliProcess, LoadReportsEveryTableAndTheStartUpTime) {
 }
 
 TEST(CliProcess, DumpByStopIndexKeepsEachTrainsStopsTogetherInStopOrder) {
-    const Result r = RunCli("dump KMTrain --index SIDNo");
+    const CliRun r = RunCli("dump KMTrain --index SIDNo");
     ASSERT_EQ(r.rc, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_FALSE(lines.empty());
@@ -155,8 +127,8 @@ TEST(CliProcess, DumpByStopIndexKeepsEachTrainsStopsTogetherInStopOrder) {
 }
 
 TEST(CliProcess, DumpInLoadOrderHasTheSameRecords) {
-    const Result byIndex = RunCli("dump KMTrain --index SIDNo");
-    const Result loadOrder = RunCli("dump kmtrain");
+    const CliRun byIndex = RunCli("dump KMTrain --index SIDNo");
+    const CliRun loadOrder = RunCli("dump kmtrain");
     ASSERT_EQ(loadOrder.rc, 0) << loadOrder.err;
     auto a = Lines(byIndex.out), b = Lines(loadOrder.out);
     ASSERT_EQ(a.size(), b.size());
@@ -164,13 +136,13 @@ TEST(CliProcess, DumpInLoadOrderHasTheSameRecords) {
     std::multiset<std::string> sa(a.begin(), a.end()), sb(b.begin(), b.end());
     EXPECT_EQ(sa, sb);
 
-    const Result py = RunCli("dump KMPy");
+    const CliRun py = RunCli("dump KMPy");
     ASSERT_EQ(py.rc, 0);
     EXPECT_EQ(Lines(py.out)[0], "Station,Shortcode");
 }
 
 TEST(CliProcess, UsageErrorsExitWithTwo) {
-    Result r = RunCli("dump KMNope");
+    CliRun r = RunCli("dump KMNope");
     EXPECT_EQ(r.rc, 2);
     EXPECT_NE(r.err.find("KMNope"), std::string::npos);
     EXPECT_EQ(r.out, "");

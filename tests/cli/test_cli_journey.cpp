@@ -13,14 +13,12 @@
 #include "../app/controller_fixture.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
+#include "cli_run.h"
 
 namespace korvel {
 namespace {
 
-struct CliRun {
-    int rc = -1;
-    std::string out, err;
-};
+using cli_test::CliRun;
 
 CliRun Journey(const std::vector<std::string>& args) {
     std::ostringstream out, err;
@@ -130,25 +128,13 @@ TEST(CliJourney, BadInputIsReportedWithStatusTwo) {
 // --- the built program on the embedded timetable -------------------------------------------
 
 TEST(CliJourneyProcess, EmbeddedTimetableAnswersAndRefuses) {
-    const std::string base = ::testing::TempDir() + "korvel_cli_journey";
-    auto run = [&](const std::string& args) {
-        const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' journey " + args + " >'" +
-                                base + ".out' 2>'" + base + ".err' </dev/null";
-        const int status = std::system(cmd.c_str());
-        std::ifstream in(base + ".out");
-        CliRun r;
-        r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return r;
-    };
+    auto run = [](const std::string& args) { return cli_test::RunCli("journey " + args); };
     const CliRun r = run("北京 上海 --window 08:00-09:00 --format json");
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(r.out.rfind("{\"journeys\": [", 0), 0u);
     EXPECT_NE(r.out.find("\"legs\": [{\"train\": "), std::string::npos);
     EXPECT_EQ(run("北京 火星站").rc, 2);
     EXPECT_EQ(run("北京 上海 --max-transfers 9").rc, 2);
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
 }
 
 }  // namespace

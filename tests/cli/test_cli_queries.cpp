@@ -15,20 +15,15 @@
 
 #include "../app/controller_fixture.h"
 #include "cli/cmd_query_common.h"
+#include "cli_run.h"
 #include "data/gbk.h"
 
 namespace korvel {
 namespace {
 
-struct CliRun {
-    int rc = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using cli_test::CliRun;
+using cli_test::Lines;
+using cli_test::Slurp;
 
 std::string TempBase() {
     return ::testing::TempDir() + "korvel_cliq_" +
@@ -36,24 +31,7 @@ std::string TempBase() {
 }
 
 CliRun Cli(const std::string& args) {
-    const std::string base = TempBase();
-    const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" + base +
-                            ".out' 2>'" + base + ".err' </dev/null";
-    CliRun r;
-    const int status = std::system(cmd.c_str());
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(base + ".out");
-    r.err = Slurp(base + ".err");
-    std::remove((base + ".out").c_str());
-    std::remove((base + ".err").c_str());
-    return r;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return cli_test::RunCli(args);
 }
 
 std::vector<std::string> Split(const std::string& line) {

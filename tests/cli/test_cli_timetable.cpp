@@ -9,34 +9,18 @@
 #include <iterator>
 #include <string>
 
+#include "cli_run.h"
+
 namespace korvel {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int rc = -1;
-    std::string out, err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using cli_test::CliRun;
+using cli_test::Slurp;
 
 CliRun Cli(const std::string& args) {
-    const fs::path base =
-        fs::path(::testing::TempDir()) /
-        ("korvel_cli_tt_" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    const std::string cmd = std::string("'") + KORVEL_CLI_PATH + "' " + args + " >'" +
-                            base.string() + ".out' 2>'" + base.string() + ".err' </dev/null";
-    const int status = std::system(cmd.c_str());
-    CliRun r;
-    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = Slurp(base.string() + ".out");
-    r.err = Slurp(base.string() + ".err");
-    return r;
+    return cli_test::RunCli(args);
 }
 
 // A copy of the sample timetable's streams, as korvel-ttbuild wrote them.
