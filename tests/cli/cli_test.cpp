@@ -1,12 +1,8 @@
 // korvel-cli: the headless start-up report and table dumps, run as a process on the embedded
 // timetable, and in-process with injected blobs for the failure paths.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>

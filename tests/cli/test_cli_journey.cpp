@@ -1,12 +1,7 @@
 // korvel-cli journey: exact outputs in-process on the controller tests' small timetable, the
 // argument checks, and the built program on the embedded timetable.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 

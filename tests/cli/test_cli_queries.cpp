@@ -2,13 +2,9 @@
 // for every timetable the build may embed), and in-process on the controller tests' small
 // timetable for exact outputs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -1,12 +1,9 @@
 // korvel-cli --timetable DIR: the commands read a folder of table streams instead of the
 // embedded timetable; a damaged or missing file is named and the exit status is non-zero.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "cli_run.h"
