@@ -1,0 +1,167 @@
+#include "data/manifest.h"
+
+#include <sodium.h>
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+namespace korvel::data {
+namespace {
+
+constexpr std::string_view kFormatLine = "korvel-timetable 1";
+constexpr std::array<std::string_view, 4> kStreamFiles = {"SLIST.stream", "STRAIN.stream",
+                                                          "SM.stream", "SPY.stream"};
+constexpr std::size_t kMaxNameBytes = 200;
+
+bool ParseCount(std::string_view text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 19 || (text.size() > 1 && text[0] == '0')) return false;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool IsHexDigest(std::string_view text) {
+    if (text.size() != 64) return false;
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+bool IsOneLineText(std::string_view text) {
+    if (text.empty() || text.size() > kMaxNameBytes) return false;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7f) return false;
+    }
+    return text.front() != ' ' && text.back() != ' ';
+}
+
+bool IsCalendarDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    std::uint64_t y = 0, m = 0, d = 0;
+    if (!ParseCount(text.substr(0, 4), y)) return false;
+    // Month and day are written with two digits, so a leading zero is allowed there.
+    auto two = [](std::string_view s, std::uint64_t& v) {
+        if (s[0] < '0' || s[0] > '9' || s[1] < '0' || s[1] > '9') return false;
+        v = static_cast<std::uint64_t>((s[0] - '0') * 10 + (s[1] - '0'));
+        return true;
+    };
+    if (!two(text.substr(5, 2), m) || !two(text.substr(8, 2), d)) return false;
+    if (y < 1900 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    const std::uint64_t days = kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+    return d <= days;
+}
+
+// Splits "key rest" at the first space; false when there is no space.
+bool SplitKey(std::string_view line, std::string_view key, std::string_view& rest) {
+    if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != ' ') {
+        return false;
+    }
+    rest = line.substr(key.size() + 1);
+    return true;
+}
+
+}  // namespace
+
+std::string FormatManifest(const Manifest& m) {
+    std::string out;
+    out += kFormatLine;
+    out += "\nname " + m.name;
+    out += "\nvalid-from " + m.valid_from;
+    out += "\nbuilder " + m.builder;
+    out += "\ntrains " + std::to_string(m.trains);
+    out += "\nstops " + std::to_string(m.stops);
+    out += "\nstations " + std::to_string(m.stations);
+    for (const ManifestEntry& f : m.files) {
+        out += "\nfile " + f.file + ' ' + std::to_string(f.bytes) + ' ' +
+               std::to_string(f.records) + ' ' + f.sha256;
+    }
+    out += '\n';
+    return out;
+}
+
+ManifestParse ParseManifest(std::string_view text) {
+    ManifestParse result;
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        if (nl == std::string_view::npos) {
+            result.error = "line " + std::to_string(lines.size() + 1) + ": no line end";
+            return result;
+        }
+        lines.push_back(text.substr(0, nl));
+        text.remove_prefix(nl + 1);
+    }
+    const std::size_t expected = 7 + kStreamFiles.size();
+    auto fail = [&](std::size_t line, const std::string& why) {
+        result.error = "line " + std::to_string(line + 1) + ": " + why;
+        return result;
+    };
+    if (lines.size() != expected) {
+        result.error = "expected " + std::to_string(expected) + " lines, found " +
+                       std::to_string(lines.size());
+        return result;
+    }
+    if (lines[0] != kFormatLine) return fail(0, "not a korvel-timetable 1 manifest");
+
+    Manifest m;
+    std::string_view rest;
+    if (!SplitKey(lines[1], "name", rest) || !IsOneLineText(rest)) return fail(1, "bad name");
+    m.name = rest;
+    if (!SplitKey(lines[2], "valid-from", rest) || !IsCalendarDate(rest)) {
+        return fail(2, "bad valid-from date");
+    }
+    m.valid_from = rest;
+    if (!SplitKey(lines[3], "builder", rest) || !IsOneLineText(rest)) {
+        return fail(3, "bad builder");
+    }
+    m.builder = rest;
+    const std::pair<std::string_view, std::uint64_t*> counts[] = {
+        {"trains", &m.trains}, {"stops", &m.stops}, {"stations", &m.stations}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!SplitKey(lines[4 + i], counts[i].first, rest) ||
+            !ParseCount(rest, *counts[i].second)) {
+            return fail(4 + i, "bad " + std::string(counts[i].first) + " count");
+        }
+    }
+    for (std::size_t i = 0; i < kStreamFiles.size(); ++i) {
+        const std::size_t n = 7 + i;
+        if (!SplitKey(lines[n], "file", rest)) return fail(n, "expected a file line");
+        ManifestEntry e;
+        std::array<std::string_view, 4> words;
+        for (std::size_t w = 0; w < 4; ++w) {
+            const std::size_t sp = rest.find(' ');
+            if ((sp == std::string_view::npos) != (w == 3)) return fail(n, "expected 4 fields");
+            words[w] = rest.substr(0, sp);
+            if (sp != std::string_view::npos) rest.remove_prefix(sp + 1);
+        }
+        if (words[0] != kStreamFiles[i]) {
+            return fail(n, "expected " + std::string(kStreamFiles[i]));
+        }
+        e.file = words[0];
+        if (!ParseCount(words[1], e.bytes)) return fail(n, "bad byte count");
+        if (!ParseCount(words[2], e.records)) return fail(n, "bad record count");
+        if (!IsHexDigest(words[3])) return fail(n, "bad SHA-256");
+        e.sha256 = words[3];
+        m.files.push_back(std::move(e));
+    }
+    result.manifest = std::move(m);
+    return result;
+}
+
+std::string Sha256Hex(std::string_view bytes) {
+    std::array<unsigned char, crypto_hash_sha256_BYTES> digest{};
+    crypto_hash_sha256(digest.data(), reinterpret_cast<const unsigned char*>(bytes.data()),
+                       bytes.size());
+    std::string hex(digest.size() * 2, '0');
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        hex[2 * i] = kHex[digest[i] >> 4];
+        hex[2 * i + 1] = kHex[digest[i] & 15];
+    }
+    return hex;
+}
+
+}  // namespace korvel::data
