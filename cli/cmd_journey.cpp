@@ -161,6 +161,8 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
     MainController controller(view);
     StartOptions start;
     start.source = source;
+    // Like every other command, a journey is planned on the --timetable folder, or refused.
+    if (!source) start.timetableFolder = TimetableFolder();
     controller.FormCreate(std::move(start));
     if (view.LoadFailed()) return kExitFailure;
 

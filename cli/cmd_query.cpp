@@ -211,7 +211,8 @@ int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::os
     }
     const int before = s.view.ErrorCount();
     s.controller.MExportClick();
-    return s.view.ErrorCount() == before ? kExitOk : kExitInput;
+    // The export file could not be written: a failure, not a mistake in the arguments.
+    return s.view.ErrorCount() == before ? kExitOk : kExitFailure;
 }
 
 // The transfer window on the console: with a station to pick, picks it (the main grid then
@@ -348,7 +349,7 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
         if (auto error = ExportGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
                                     *o->exportPath)) {
             err << "korvel-cli: " << *error << "\n";
-            rc = kExitInput;
+            rc = kExitFailure;
         }
     };
     if (!o->board) {

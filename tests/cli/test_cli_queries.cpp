@@ -2,6 +2,7 @@
 // for every timetable the build may embed), and in-process on the controller tests' small
 // timetable for exact outputs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -164,9 +165,24 @@ TEST(CliQueryProcess, ExportWritesTheShownRowsAsGbk) {
     ASSERT_EQ(lines.size(), Lines(r.out).size() + 6);  // 6 head lines, no result line
     EXPECT_EQ(GbkToUtf8(lines[6]), kMainHeader);
 
+    // A file that cannot be written fails (1), it is no usage error; a FIFO or a device is
+    // never replaced by a regular file.
     const CliRun bad = Cli("direct 北京 上海 --export /nonexistent-dir/out.csv");
-    EXPECT_EQ(bad.rc, 2);
+    EXPECT_EQ(bad.rc, 1);
     EXPECT_NE(bad.err.find("Cannot create file"), std::string::npos);
+    const std::string fifo = TempBase() + ".fifo";
+    std::remove(fifo.c_str());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun special = Cli("direct 北京 上海 --export '" + fifo + "'");
+    const std::string train = lines[7].substr(0, lines[7].find(','));
+    const CliRun stops = Cli("stops " + GbkToUtf8(train) + " --export '" + fifo + "'");
+    struct stat st {};
+    const bool stillFifo = ::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+    std::remove(fifo.c_str());
+    EXPECT_EQ(special.rc, 1);
+    EXPECT_NE(special.err.find("Not a regular file"), std::string::npos) << special.err;
+    EXPECT_EQ(stops.rc, 1) << stops.err;
+    EXPECT_TRUE(stillFifo);
 }
 
 TEST(CliQueryProcess, CodesListTheDropDownWithoutPadding) {

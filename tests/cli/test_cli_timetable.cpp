@@ -86,6 +86,13 @@ TEST_F(CliTimetableFolder, DamagedOrMissingFilesFailNamingTheFile) {
     EXPECT_EQ(none.rc, 1);
     EXPECT_NE(none.err.find("SM.stream"), std::string::npos) << none.err;
 
+    // The planner too reads the folder, or refuses; never the embedded timetable instead.
+    const CliRun journey =
+        Cli("--timetable '" + (dir / "nothing").string() + "' journey 北京 上海 --format json");
+    EXPECT_EQ(journey.rc, 1);
+    EXPECT_NE(journey.err.find((dir / "nothing").string()), std::string::npos) << journey.err;
+    EXPECT_EQ(journey.out.find("\"legs\""), std::string::npos) << journey.out;
+
     const CliRun usage = Cli("--timetable");
     EXPECT_EQ(usage.rc, 2);
 }
