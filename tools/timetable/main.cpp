@@ -2,13 +2,15 @@
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
 //   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
 #include <cstdio>
+#include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "timetable/builder.h"
+#include "timetable/files.h"
 #include "timetable/gtfs.h"
 
 namespace fs = std::filesystem;
@@ -16,25 +18,39 @@ using namespace korvel::timetable;
 
 namespace {
 
-bool ReadFile(const fs::path& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+// Reads a source that must be there; prints why not and returns false otherwise.
+bool ReadRequired(const fs::path& path, std::string& out) {
+    std::string error;
+    switch (ReadSourceFile(path, out, error)) {
+        case SourceRead::Ok:
+            return true;
+        case SourceRead::Missing:
+            std::cerr << "korvel-ttbuild: cannot read " << path.string() << "\n";
+            return false;
+        case SourceRead::Refused:
+            break;
+    }
+    std::cerr << "korvel-ttbuild: " << error << "\n";
+    return false;
 }
 
-bool WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
+// Reads a source that may be absent (nothing, true); one that is there but is no readable
+// file is an error all the same.
+bool ReadOptional(const fs::path& path, std::string& out, bool* present = nullptr) {
+    std::string error;
+    const SourceRead read = ReadSourceFile(path, out, error);
+    if (present) *present = read == SourceRead::Ok;
+    if (read != SourceRead::Refused) return true;
+    std::cerr << "korvel-ttbuild: " << error << "\n";
+    return false;
 }
 
 // The character readings come compressed with the system's Unicode data; without bzcat or
 // the file the builder uses its checked-in table (and says so in the report).
 std::string ReadReadings() {
     const char* path = "/usr/share/unicode/Unihan_Readings.txt.bz2";
-    if (!fs::exists(path)) return {};
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return {};
     FILE* pipe = popen("bzcat /usr/share/unicode/Unihan_Readings.txt.bz2 2>/dev/null", "r");
     if (!pipe) return {};
     std::string text;
@@ -45,92 +61,131 @@ std::string ReadReadings() {
     return text;
 }
 
-int Usage() {
-    std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
-                 "[--sample]\n"
-                 "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
-                 "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
-                 "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
-                 "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
-                 "                 day,mileage) from elsewhere\n"
-                 "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
-                 "                 stop_times.txt) instead of a stop list\n";
-    return 2;
+int Usage(std::ostream& os, int rc) {
+    os << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
+          "[--sample]\n"
+          "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
+          "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
+          "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
+          "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
+          "                 day,mileage) from elsewhere\n"
+          "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
+          "                 stop_times.txt) instead of a stop list\n"
+          "  --out DIR      the folder to write; an existing one is replaced whole, and only\n"
+          "                 when it holds nothing but files this builder writes\n";
+    return rc;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Args {
     fs::path source, out, reportPath, stopsPath, gtfs;
     bool sample = false;
+};
+
+// Nothing when the run ends here (with `rc` set).
+std::optional<Args> ParseArgs(int argc, char** argv, int& rc) {
+    Args a;
+    rc = 2;
     for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--source" && i + 1 < argc)
-            source = argv[++i];
-        else if (a == "--out" && i + 1 < argc)
-            out = argv[++i];
-        else if (a == "--gtfs" && i + 1 < argc)
-            gtfs = argv[++i];
-        else if (a == "--stops" && i + 1 < argc)
-            stopsPath = argv[++i];
-        else if (a == "--report" && i + 1 < argc)
-            reportPath = argv[++i];
-        else if (a == "--sample")
-            sample = true;
-        else
-            return Usage();
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            rc = Usage(std::cout, 0);
+            return std::nullopt;
+        }
+        if (arg == "--sample") {
+            a.sample = true;
+            continue;
+        }
+        fs::path* value = arg == "--source"   ? &a.source
+                          : arg == "--out"    ? &a.out
+                          : arg == "--gtfs"   ? &a.gtfs
+                          : arg == "--stops"  ? &a.stopsPath
+                          : arg == "--report" ? &a.reportPath
+                                              : nullptr;
+        if (!value || i + 1 >= argc) {
+            Usage(std::cerr, 2);
+            return std::nullopt;
+        }
+        // An empty name would quietly mean "the default" or "the current folder".
+        if (*argv[++i] == '\0') {
+            std::cerr << "korvel-ttbuild: " << arg << " needs a name\n";
+            return std::nullopt;
+        }
+        *value = argv[i];
     }
-    if ((source.empty() && gtfs.empty()) || out.empty()) return Usage();
+    if ((a.source.empty() && a.gtfs.empty()) || a.out.empty()) {
+        Usage(std::cerr, 2);
+        return std::nullopt;
+    }
+    return a;
+}
+
+bool ReadFeed(const Args& a, Sources& s) {
+    GtfsFeed feed;
+    for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
+        std::string text;
+        bool present = false;
+        if (!ReadOptional(a.gtfs / name, text, &present)) return false;
+        if (present) feed[name] = std::move(text);
+    }
+    try {
+        GtfsTrains trains = ReadGtfs(feed);
+        s.trains = std::move(trains.trains);
+        s.types = std::move(trains.types);
+    } catch (const GtfsError& e) {
+        std::cerr << "korvel-ttbuild: " << (a.gtfs / e.what()).string() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool ReadStops(Args& a, Sources& s) {
+    if (a.stopsPath.empty()) {
+        a.stopsPath = a.source / "timetable-2019" / "stops.csv";
+        std::error_code ec;
+        if (!fs::exists(a.stopsPath, ec) && fs::exists(a.source / "stops.csv", ec)) {
+            a.stopsPath = a.source / "stops.csv";
+        }
+    }
+    if (!ReadRequired(a.stopsPath, s.stopsCsv)) return false;
+    // A malformed source is refused before anything is written.
+    if (const auto bad = CheckStopsCsv(s.stopsCsv)) {
+        std::cerr << "korvel-ttbuild: " << a.stopsPath.string() << ":" << bad->line << ":"
+                  << bad->column << ": " << bad->message << "\n";
+        return false;
+    }
+    return true;
+}
+
+// A feed alone brings no station lists or groups: the codes then come from the readings.
+bool ReadSourceFolder(const Args& a, Sources& s) {
+    for (const char* name :
+         {"station_name-2026.js", "station_name-2024.txt", "station_name-2018.js"}) {
+        std::string text;
+        bool present = false;
+        if (!ReadOptional(a.source / "stations" / name, text, &present)) return false;
+        if (present) s.stationLists.push_back(std::move(text));
+    }
+    bool groups = false;
+    if (!ReadOptional(a.source / "groups" / "citys.txt", s.groups, &groups)) return false;
+    if (!groups) std::cerr << "korvel-ttbuild: no same-city groups in " << a.source << "\n";
+    const fs::path overrides = a.source / "overrides.csv";
+    bool present = false;
+    if (!ReadOptional(overrides, s.overrides, &present)) return false;
+    if (a.sample && !present) {
+        std::cerr << "korvel-ttbuild: --sample needs " << overrides << "\n";
+        return false;
+    }
+    return true;
+}
+
+int Run(int argc, char** argv) {
+    int rc = 0;
+    std::optional<Args> a = ParseArgs(argc, argv, rc);
+    if (!a) return rc;
 
     Sources s;
-    if (!gtfs.empty()) {
-        GtfsFeed feed;
-        for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
-            std::string text;
-            if (ReadFile(gtfs / name, text)) feed[name] = std::move(text);
-        }
-        try {
-            GtfsTrains trains = ReadGtfs(feed);
-            s.trains = std::move(trains.trains);
-            s.types = std::move(trains.types);
-        } catch (const GtfsError& e) {
-            std::cerr << "korvel-ttbuild: " << (gtfs / e.what()).string() << "\n";
-            return 1;
-        }
-    } else if (stopsPath.empty()) {
-        stopsPath = source / "timetable-2019" / "stops.csv";
-        if (!fs::exists(stopsPath) && fs::exists(source / "stops.csv")) {
-            stopsPath = source / "stops.csv";
-        }
-    }
-    if (gtfs.empty() && !ReadFile(stopsPath, s.stopsCsv)) {
-        std::cerr << "korvel-ttbuild: cannot read " << stopsPath.string() << "\n";
-        return 1;
-    }
-    // A malformed source is refused before anything is written.
-    if (const auto bad = gtfs.empty() ? CheckStopsCsv(s.stopsCsv) : std::nullopt) {
-        std::cerr << "korvel-ttbuild: " << stopsPath.string() << ":" << bad->line << ":"
-                  << bad->column << ": " << bad->message << "\n";
-        return 1;
-    }
-    // A feed alone brings no station lists or groups: the codes then come from the readings.
-    if (!source.empty()) {
-        for (const char* name :
-             {"station_name-2026.js", "station_name-2024.txt", "station_name-2018.js"}) {
-            std::string text;
-            if (ReadFile(source / "stations" / name, text)) {
-                s.stationLists.push_back(std::move(text));
-            }
-        }
-        if (!ReadFile(source / "groups" / "citys.txt", s.groups)) {
-            std::cerr << "korvel-ttbuild: no same-city groups in " << source << "\n";
-        }
-        const fs::path overrides = source / "overrides.csv";
-        if ((sample || fs::exists(overrides)) && !ReadFile(overrides, s.overrides) && sample) {
-            std::cerr << "korvel-ttbuild: --sample needs " << overrides << "\n";
-            return 1;
-        }
-    }
+    if (!a->gtfs.empty() ? !ReadFeed(*a, s) : !ReadStops(*a, s)) return 1;
+    if (!a->source.empty() && !ReadSourceFolder(*a, s)) return 1;
     s.readings = ParseReadings(ReadReadings());
     if (s.readings.empty()) {
         s.readings = FallbackReadings();
@@ -142,23 +197,26 @@ int main(int argc, char** argv) {
         std::cerr << built.report.Text() << "korvel-ttbuild: no train survived\n";
         return 1;
     }
-    std::error_code ec;
-    fs::create_directories(out, ec);
-    const std::pair<const char*, const std::string*> files[] = {{"SLIST.stream", &built.slist},
-                                                                {"STRAIN.stream", &built.strain},
-                                                                {"SM.stream", &built.sm},
-                                                                {"SPY.stream", &built.spy}};
-    for (const auto& [name, bytes] : files) {
-        if (!WriteFile(out / name, *bytes)) {
-            std::cerr << "korvel-ttbuild: cannot write " << (out / name) << "\n";
-            return 1;
-        }
-    }
     const std::string text = built.report.Text();
+    const std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
+                                           {"STRAIN.stream", &built.strain},
+                                           {"SM.stream", &built.sm},
+                                           {"SPY.stream", &built.spy}};
+    if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr)) return 1;
     std::cout << text;
-    if (!reportPath.empty() && !WriteFile(reportPath, text)) {
-        std::cerr << "korvel-ttbuild: cannot write " << reportPath << "\n";
-        return 1;
-    }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Whatever goes wrong ends with a message and status 1, never an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "korvel-ttbuild: " << e.what() << "\n";
+    } catch (...) {
+        std::cerr << "korvel-ttbuild: failed\n";
+    }
+    return 1;
 }
