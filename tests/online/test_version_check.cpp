@@ -117,6 +117,41 @@ TEST(VersionFetchTest, SilentServerTimesOut) {
     EXPECT_LT(clock.elapsed(), 3000);
 }
 
+// Headers without end, fast or slow, end the exchange by its one deadline at the latest.
+TEST(VersionFetchTest, EndlessHeadersStopAtTheDeadline) {
+    for (ServerMode mode : {ServerMode::Flood, ServerMode::Trickle}) {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(LabelFromServer(mode, "", 1000ms), kNotConnected);
+        EXPECT_LT(clock.elapsed(), 2500);
+    }
+}
+
+// Redirects stay with the host first asked: to another port or host they are not followed
+// (the other server never hears of it); on the same host and port they are.
+TEST(VersionFetchTest, RedirectsLeaveNeitherHostNorPort) {
+    App();
+    TestHttpServer other(ServerMode::Respond, Ok200("2011.12.01"));
+    for (const std::string& to :
+         {other.Url(), "http://localhost:" + std::to_string(other.Port()) + "/korvelver.txt"}) {
+        TestHttpServer first(ServerMode::Respond,
+                             TestHttpServer::Response(302, "", "Location: " + to + "\r\n"));
+        const HttpOutcome outcome = FetchVersionFile(ConfigFor(first.Port()));
+        EXPECT_FALSE(outcome.completed && outcome.status == 200) << to;
+        EXPECT_EQ(DecideVersion(true, outcome).label, kNotConnected) << to;
+    }
+    EXPECT_TRUE(other.Requests().empty());
+
+    TestHttpServer same(
+        ServerMode::Respond,
+        std::vector<std::string>{TestHttpServer::Response(301, "", "Location: /moved.txt\r\n"),
+                                 Ok200("2011.12.01")});
+    const HttpOutcome moved = FetchVersionFile(ConfigFor(same.Port()));
+    EXPECT_EQ(DecideVersion(true, moved).label, NewVersion("2011.12.01"));
+    ASSERT_EQ(same.Requests().size(), 2u);
+    EXPECT_EQ(same.Requests()[1].rfind("GET /moved.txt ", 0), 0u) << same.Requests()[1];
+}
+
 TEST(VersionFetchTest, RefusedConnectionIsOffline) {
     App();
     VersionCheckConfig config = ConfigFor(RefusingPort());

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
@@ -21,12 +22,18 @@ namespace korvel::testing {
 enum class ServerMode {
     Respond,  // send `response` as it is (whatever it announces) and close
     Silent,   // read the request and never answer
+    Flood,    // answer with a status line and then header lines without end, at full speed
+    Trickle,  // the same, one header line every 20 ms (no idle time-out ever fires)
 };
 
 class TestHttpServer {
   public:
     TestHttpServer(ServerMode mode, std::string response)
-        : mode_(mode), response_(std::move(response)) {
+        : TestHttpServer(mode, std::vector<std::string>{std::move(response)}) {}
+
+    // One response per connection in order, the last for every connection after them.
+    TestHttpServer(ServerMode mode, std::vector<std::string> responses)
+        : mode_(mode), responses_(std::move(responses)) {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
         ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -88,8 +95,11 @@ class TestHttpServer {
                     while (!stop_ && std::chrono::steady_clock::now() < deadline) {
                         std::this_thread::sleep_for(std::chrono::milliseconds(10));
                     }
+                } else if (mode_ == ServerMode::Flood || mode_ == ServerMode::Trickle) {
+                    Flood(fd, deadline, mode_ == ServerMode::Trickle);
                 } else {
-                    SendAll(fd, response_);
+                    const std::size_t n = static_cast<std::size_t>(connections_) - 1;
+                    SendAll(fd, responses_[std::min(n, responses_.size() - 1)]);
                 }
             }
             ::close(fd);
@@ -112,17 +122,30 @@ class TestHttpServer {
         return request;
     }
 
-    static void SendAll(int fd, const std::string& data) {
-        std::size_t done = 0;
-        while (done < data.size()) {
-            ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
+    // Headers that never end.
+    void Flood(int fd, std::chrono::steady_clock::time_point deadline, bool paced) {
+        SendAll(fd, "HTTP/1.1 200 OK\r\n");
+        for (int i = 0; !stop_ && std::chrono::steady_clock::now() < deadline; ++i) {
+            if (!SendAll(fd,
+                         "X-Flood-" + std::to_string(i) + ": " + std::string(64, 'x') + "\r\n")) {
+                return;
+            }
+            if (paced) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
 
+    static bool SendAll(int fd, const std::string& data) {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
     ServerMode mode_;
-    std::string response_;
+    std::vector<std::string> responses_;
     int listener_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};

@@ -21,8 +21,9 @@ using KeepGoing = std::function<bool()>;
 bool ProbeConnection(const VersionCheckConfig& config, const KeepGoing& keepGoing = {});
 
 // One GET of the version file with the client settings of the check (user agent, accepted
-// types, no proxy, cookies kept for the request) and a time-out over the whole request.
-// Reads at most kMaxVersionBodyBytes of the body. Blocks the calling thread.
+// types, no proxy) and one time-out over the whole exchange (connect, headers, body and
+// redirects). A redirect is followed only on the same host, to the same scheme and port or
+// to https. Reads at most kMaxVersionBodyBytes of the body. Blocks the calling thread.
 HttpOutcome FetchVersionFile(const VersionCheckConfig& config, const KeepGoing& keepGoing = {});
 
 class TThreadNet : public QThread {
