@@ -4,6 +4,7 @@
 
 #include <QOpenGLContext>
 #include <QStringList>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -21,8 +22,8 @@ QT_END_NAMESPACE
 namespace korvel {
 namespace {
 
-// Catches the address of a link that asked for a new window and hands it to the default
-// browser; the page itself is never shown. A live page may only send web addresses out.
+// Catches the address of a link of the program's own page that asked for a new window and
+// hands it to the default browser; the page itself is never shown.
 class ExternalLinkPage : public QWebEnginePage {
   public:
     ExternalLinkPage(LinkSource source, const EngineHooks& hooks, QObject* parent)
@@ -51,6 +52,11 @@ class KorvelWebPage : public QWebEnginePage {
     KorvelWebPage(const EngineHooks& hooks, QObject* parent)
         : QWebEnginePage(parent), hooks_(hooks) {
         ShowWritten(false);
+        connect(this, &QWebEnginePage::linkHovered, this,
+                [this](const QString& url) { hovered_ = QUrl(url); });
+        connect(this, &QWebEnginePage::loadStarted, this, [this] { hovered_.clear(); });
+        connect(this, &QWebEnginePage::newWindowRequested, this,
+                [this](QWebEngineNewWindowRequest& request) { LiveNewWindow(request); });
     }
 
     // Schemes the engine does not show itself (mailto, tel, other programs' handlers) go to
@@ -80,12 +86,26 @@ class KorvelWebPage : public QWebEnginePage {
     // the program was started from.
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
                                   const QString&) override {}
+    // A live page gets no window: its request comes to LiveNewWindow instead.
     QWebEnginePage* createWindow(WebWindowType) override {
-        return new ExternalLinkPage(
-            showsWrittenDocument_ ? LinkSource::Program : LinkSource::LivePage, hooks_, this);
+        if (!showsWrittenDocument_) return nullptr;
+        return new ExternalLinkPage(LinkSource::Program, hooks_, this);
     }
 
   private:
+    // A live page may send an address to the desktop only as a link the user clicked: the
+    // request comes from the user's own click or key press, and names the link under the
+    // pointer. Scripts that open windows on their own (on load, on a timer, from a click
+    // elsewhere on the page) reach nothing; the request is dropped.
+    void LiveNewWindow(const QWebEngineNewWindowRequest& request) {
+        if (showsWrittenDocument_ || !request.isUserInitiated() || hovered_.isEmpty() ||
+            request.requestedUrl() != hovered_) {
+            return;
+        }
+        hooks_.openExternal(request.requestedUrl(), LinkSource::LivePage);
+    }
+
+    QUrl hovered_;  // the link under the pointer, empty when none
     const EngineHooks& hooks_;
     bool showsWrittenDocument_ = false;
 };
