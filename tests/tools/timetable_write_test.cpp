@@ -163,10 +163,13 @@ TEST_F(TimetableWrite, SourcesThatAreNoFilesAreRefused) {
     const fs::path fifo = dir / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_directories(dir / "feed" / "stops.txt");
+    // Far larger than any stop list, and sparse: refused before a byte is read.
+    const fs::path huge = dir / "huge.csv";
+    fs::copy_file(newer, huge);
+    fs::resize_file(huge, std::uintmax_t{600} << 20);
     const std::vector<std::vector<std::string>> cases = {
-        {"--stops", dir.string()},
-        {"--stops", "/dev/zero"},
-        {"--stops", fifo.string()},
+        {"--stops", dir.string()},           {"--stops", "/dev/zero"},
+        {"--stops", fifo.string()},          {"--stops", huge.string()},
         {"--gtfs", (dir / "feed").string()},
     };
     for (const auto& c : cases) {
