@@ -1,11 +1,9 @@
-// Files and folders written whole or not at all: special files are never replaced, a failed
-// or abandoned folder write leaves the old folder as it was, and the leftovers of a killed
-// run are tidied by the next one.
+// Files and folders written whole or not at all: special files are never replaced, an
+// abandoned folder write leaves the old folder as it was, and the leftovers of a killed run
+// are tidied by the next one. (A write stopped half-way is the builder's kill test.)
 #include "data/atomic_files.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -154,36 +152,6 @@ TEST_F(AtomicFiles, LeftoversOfAKilledRunAreCleanedOrPutBack) {
         EXPECT_EQ(ReadAll(out / "A.stream"), "old");
     }
     EXPECT_EQ(Entries(dir), (std::set<std::string>{"out", alive.filename().string()}));
-}
-
-TEST_F(AtomicFiles, FileSizeLimitHalfWayLeavesTheOldFolder) {
-    const fs::path out = dir / "out";
-    {
-        FolderReplacement r(out.string(), Streams);
-        ASSERT_FALSE(r.Begin());
-        ASSERT_FALSE(r.Add("A.stream", "old"));
-        ASSERT_FALSE(r.Commit());
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{100, 100};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const int code = [&] {
-            FolderReplacement r(out.string(), Streams);
-            if (r.Begin()) return 2;
-            if (!r.Add("A.stream", std::string(1000, 'x'))) return 3;
-            return r.Add("B.stream", std::string(10, 'x')) ? 4 : 0;
-        }();
-        ::_exit(code);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(Entries(dir), std::set<std::string>{"out"});
-    EXPECT_EQ(Entries(out), std::set<std::string>{"A.stream"});
-    EXPECT_EQ(ReadAll(out / "A.stream"), "old");
 }
 
 }  // namespace
