@@ -26,22 +26,19 @@ namespace {
 // hands it to the default browser; the page itself is never shown.
 class ExternalLinkPage : public QWebEnginePage {
   public:
-    ExternalLinkPage(LinkSource source, const EngineHooks& hooks, QObject* parent)
-        : QWebEnginePage(parent), source_(source), hooks_(hooks) {
-        settings()->setUnknownUrlSchemePolicy(source == LinkSource::Program
-                                                  ? QWebEngineSettings::AllowAllUnknownUrlSchemes
-                                                  : QWebEngineSettings::DisallowUnknownUrlSchemes);
+    ExternalLinkPage(const EngineHooks& hooks, QObject* parent)
+        : QWebEnginePage(parent), hooks_(hooks) {
+        settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     }
 
   protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        hooks_.openExternal(url, source_);
+        hooks_.openExternal(url, LinkSource::Program);
         deleteLater();
         return false;
     }
 
   private:
-    LinkSource source_;
     const EngineHooks& hooks_;
 };
 
@@ -89,7 +86,7 @@ class KorvelWebPage : public QWebEnginePage {
     // A live page gets no window: its request comes to LiveNewWindow instead.
     QWebEnginePage* createWindow(WebWindowType) override {
         if (!showsWrittenDocument_) return nullptr;
-        return new ExternalLinkPage(LinkSource::Program, hooks_, this);
+        return new ExternalLinkPage(hooks_, this);
     }
 
   private:
