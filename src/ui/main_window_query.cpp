@@ -10,10 +10,10 @@
 
 #include "online/qt/about_box.h"
 #include "online/qt/web_panels_qt.h"
-#include "online/shortcut.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
+#include "ui/shortcut.h"
 #include "ui/station_combo.h"
 
 namespace korvel::ui {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "online/shortcut.h"
+#include "ui/shortcut.h"
 
 namespace korvel {
 namespace {
@@ -165,7 +165,7 @@ TEST(DesktopEntryTextTest, InstalledIconNextToTheProgramIsUsed) {
 }
 
 TEST(RunningExecutableTest, PointsAtThisTest) {
-    EXPECT_NE(RunningExecutablePath().find("online_shortcut_tests"), std::string::npos);
+    EXPECT_NE(RunningExecutablePath().find("ui_shortcut_tests"), std::string::npos);
 }
 
 }  // namespace

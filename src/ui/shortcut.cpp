@@ -1,4 +1,4 @@
-#include "online/shortcut.h"
+#include "ui/shortcut.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
