@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QValidator>
 
-#include "online/qt/about_box.h"
 #include "online/qt/web_panels_qt.h"
+#include "ui/about_box.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"

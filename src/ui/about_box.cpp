@@ -1,4 +1,4 @@
-#include "online/qt/about_box.h"
+#include "ui/about_box.h"
 
 #include <QEvent>
 #include <QLabel>
