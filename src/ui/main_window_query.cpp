@@ -116,10 +116,10 @@ void TFrmKorvel::WireMenu() {
         PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount());
     };
     menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
-    menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
+    menu.MDesktopClick = [] { MDesktopClick(RunningExecutablePath()); };
+    menu.NStartClick = [] { NStartClick(RunningExecutablePath()); };
     menu.MAboutClick = [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
@@ -133,7 +133,7 @@ void TFrmKorvel::WireMenu() {
         });
     });
     connect(btnAbout_, &QPushButton::clicked, this, [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     });
     connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
 }

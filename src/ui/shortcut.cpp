@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace fs = std::filesystem;
 
@@ -251,4 +251,4 @@ std::string RunningExecutablePath() {
     return ec ? std::string() : exe.string();
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

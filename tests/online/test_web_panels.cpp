@@ -35,7 +35,7 @@
 #include "ui/about_box.h"
 #include "views/grid_export.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 QApplication& App() {
@@ -629,6 +629,6 @@ TEST_F(WebPanelsTest, Screenshots) {
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui
 
 #include "test_web_panels.moc"

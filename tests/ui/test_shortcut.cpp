@@ -10,7 +10,7 @@
 
 #include "ui/shortcut.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 namespace fs = std::filesystem;
@@ -169,4 +169,4 @@ TEST(RunningExecutableTest, PointsAtThisTest) {
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui
