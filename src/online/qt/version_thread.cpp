@@ -15,7 +15,7 @@
 #include <optional>
 #include <utility>
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace {
 
@@ -272,4 +272,4 @@ void TThreadNet::run() {
     emit LabelReady(QByteArray::fromStdString(decision_.label));
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui
