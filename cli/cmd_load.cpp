@@ -39,7 +39,10 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
     if (!source && !TimetableFolder().empty()) {
-        out << "Timetable folder: " << TimetableFolder() << "\n";
+        bool verified = load.events.size() == 4;
+        for (const LoadEvent& e : load.events) verified = verified && e.verified;
+        out << "Timetable folder: " << TimetableFolder()
+            << (verified ? " (verified against its manifest)" : "") << "\n";
     } else {
         out << "The embedded timetable is a 2019 timetable compiled from public sources and is "
                "not accurate to the day; fares are reference fares estimated by a tariff model.\n";

@@ -1,15 +1,19 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
-//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
+//                  [--name TEXT] [--valid-from YYYY-MM-DD]
+//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE] [--name TEXT]
+//                  [--valid-from YYYY-MM-DD]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "timetable/builder.h"
 #include "timetable/gtfs.h"
+#include "timetable/manifest_out.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -46,15 +50,20 @@ std::string ReadReadings() {
 }
 
 int Usage() {
-    std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
-                 "[--sample]\n"
-                 "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
-                 "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
-                 "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
-                 "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
-                 "                 day,mileage) from elsewhere\n"
-                 "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
-                 "                 stop_times.txt) instead of a stop list\n";
+    std::cerr
+        << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
+           "[--sample]\n"
+           "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
+           "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
+           "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
+           "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
+           "                 day,mileage) from elsewhere\n"
+           "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
+           "                 stop_times.txt) instead of a stop list\n"
+           "  --name TEXT    the timetable's name in manifest.txt (default: the year of a\n"
+           "                 timetable-YYYY folder in the source's path, else \"timetable\")\n"
+           "  --valid-from YYYY-MM-DD  its first valid day (default: that year's first\n"
+           "                 day, else the day of the build)\n";
     return 2;
 }
 
@@ -62,6 +71,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     fs::path source, out, reportPath, stopsPath, gtfs;
+    std::optional<std::string> name, validFrom;
     bool sample = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -75,6 +85,10 @@ int main(int argc, char** argv) {
             stopsPath = argv[++i];
         else if (a == "--report" && i + 1 < argc)
             reportPath = argv[++i];
+        else if (a == "--name" && i + 1 < argc)
+            name = argv[++i];
+        else if (a == "--valid-from" && i + 1 < argc)
+            validFrom = argv[++i];
         else if (a == "--sample")
             sample = true;
         else
@@ -142,12 +156,26 @@ int main(int argc, char** argv) {
         std::cerr << built.report.Text() << "korvel-ttbuild: no train survived\n";
         return 1;
     }
+    // The manifest is made before anything is written and written last, so that a folder
+    // whose writing stopped half-way has streams its manifest refuses.
+    TimetableNaming naming =
+        DefaultNaming((gtfs.empty() ? stopsPath : gtfs).string(), std::time(nullptr));
+    if (name) naming.name = *name;
+    if (validFrom) naming.validFrom = *validFrom;
+    std::string manifestError;
+    const std::optional<std::string> manifest =
+        ManifestText(naming, built.slist, built.strain, built.sm, built.spy, manifestError);
+    if (!manifest) {
+        std::cerr << "korvel-ttbuild: " << manifestError << "\n";
+        return name || validFrom ? 2 : 1;
+    }
     std::error_code ec;
     fs::create_directories(out, ec);
     const std::pair<const char*, const std::string*> files[] = {{"SLIST.stream", &built.slist},
                                                                 {"STRAIN.stream", &built.strain},
                                                                 {"SM.stream", &built.sm},
-                                                                {"SPY.stream", &built.spy}};
+                                                                {"SPY.stream", &built.spy},
+                                                                {"manifest.txt", &*manifest}};
     for (const auto& [name, bytes] : files) {
         if (!WriteFile(out / name, *bytes)) {
             std::cerr << "korvel-ttbuild: cannot write " << (out / name) << "\n";
