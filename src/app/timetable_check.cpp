@@ -300,27 +300,71 @@ void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat&
     if (which == LoadTable::KMTrain) CheckStopNumbers(table);
 }
 
+namespace {
+
+bool ByteLess(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
+
+struct TrainFields {
+    Field& id;
+    Field& start;
+    Field& end;
+};
+
+// The stops [first, last) of one train against its row of the train list: the row's origin
+// and terminus are its first and last stop.
+void CheckEnds(const std::vector<std::uint32_t>& stopOrder, std::size_t first, std::size_t last,
+               Field& station, TrainFields& list, std::uint32_t row) {
+    const std::string_view id = list.id.ViewAt(row);
+    const std::uint32_t origin = stopOrder[first];
+    const std::uint32_t terminus = stopOrder[last - 1];
+    if (last - first < 2) {
+        throw TableCheckError("train '" + Shown(id) + "' has fewer than two stops", origin, "ID");
+    }
+    if (station.ViewAt(origin) != list.start.ViewAt(row)) {
+        throw TableCheckError("train '" + Shown(id) + "' starts elsewhere than in the train list",
+                              origin, station.Name());
+    }
+    if (station.ViewAt(terminus) != list.end.ViewAt(row)) {
+        throw TableCheckError("train '" + Shown(id) + "' ends elsewhere than in the train list",
+                              terminus, station.Name());
+    }
+}
+
+}  // namespace
+
 void CheckStopsInTrainList(MemTable& stops, MemTable& trains) {
     const std::vector<std::uint32_t>* stopOrder = stops.IndexOrder("SIDNo");
     const std::vector<std::uint32_t>* trainOrder = trains.IndexOrder("SID");
     if (stopOrder == nullptr || trainOrder == nullptr) return;
     Field& stopId = stops.FieldByName("ID");
-    Field& trainId = trains.FieldByName("ID");
-    // Both orders sort train numbers by their bytes: one merge walk finds every stop's train.
-    std::size_t t = 0;
-    for (const std::uint32_t r : *stopOrder) {
-        const std::string_view want = stopId.ViewAt(r);
-        auto before = [&](std::string_view have) {
-            return std::lexicographical_compare(
-                have.begin(), have.end(), want.begin(), want.end(), [](char a, char b) {
-                    return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
-                });
-        };
-        while (t < trainOrder->size() && before(trainId.ViewAt((*trainOrder)[t]))) ++t;
-        if (t == trainOrder->size() || trainId.ViewAt((*trainOrder)[t]) != want) {
-            throw TableCheckError("train '" + Shown(want) + "' is not in the train list", r,
-                                  stopId.Name());
+    Field& station = stops.FieldByName("Station");
+    TrainFields list{trains.FieldByName("ID"), trains.FieldByName("StartStation"),
+                     trains.FieldByName("endStation")};
+    // Both orders sort train numbers by their bytes: one merge walk pairs every train of the
+    // list with its run of stops.
+    std::size_t s = 0;
+    for (const std::uint32_t row : *trainOrder) {
+        const std::string_view id = list.id.ViewAt(row);
+        if (s < stopOrder->size() && ByteLess(stopId.ViewAt((*stopOrder)[s]), id)) {
+            throw TableCheckError(
+                "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
+                (*stopOrder)[s], stopId.Name());
         }
+        const std::size_t first = s;
+        while (s < stopOrder->size() && stopId.ViewAt((*stopOrder)[s]) == id) ++s;
+        if (s == first) {
+            throw TableCheckError("train '" + Shown(id) + "' of the train list has no stops");
+        }
+        CheckEnds(*stopOrder, first, s, station, list, row);
+    }
+    if (s < stopOrder->size()) {
+        throw TableCheckError(
+            "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
+            (*stopOrder)[s], stopId.Name());
     }
 }
 

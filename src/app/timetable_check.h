@@ -2,8 +2,9 @@
 // stream reader itself refuses: the fields and indexes the queries read it by, with their
 // types; at least one record; every value within the bounds the queries' arithmetic is
 // safe for; unique keys under every unique index; each train's stops numbered 1..n; and
-// every stop's train in the train list. The embedded timetable passes them too (a test
-// says so); at start-up they run on timetable folders, whose files anyone may have edited.
+// every stop's train in the train list, which starts and ends where the stops do. The
+// embedded timetable passes them too (a test says so); at start-up they run on timetable
+// folders, whose files anyone may have edited.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +44,10 @@ inline constexpr int kMaxFareYuan = 99999;
 // loaded with (which fields the header loaded). Throws TableCheckError.
 void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format);
 
-// Every stop's train (KMTrain ID) is a train of the list (KMList ID). Both tables passed
-// CheckLoadedTable. Throws TableCheckError naming the stop's record.
+// Every stop's train (KMTrain ID) is a train of the list (KMList ID), and every train of
+// the list has at least two stops, the first at its StartStation, the last at its
+// endStation. Both tables passed CheckLoadedTable. Throws TableCheckError, naming the stop's
+// record where there is one.
 void CheckStopsInTrainList(MemTable& stops, MemTable& trains);
 
 }  // namespace korvel
