@@ -49,6 +49,17 @@ std::string ReadReadings() {
     return text;
 }
 
+// The manifest of the built streams, named as told or as DefaultNaming says.
+std::optional<std::string> TimetableManifest(const std::string& sourcePath,
+                                             const std::optional<std::string>& name,
+                                             const std::optional<std::string>& validFrom,
+                                             const BuildOutput& built, std::string& error) {
+    TimetableNaming naming = DefaultNaming(sourcePath, std::time(nullptr));
+    if (name) naming.name = *name;
+    if (validFrom) naming.validFrom = *validFrom;
+    return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error);
+}
+
 int Usage() {
     std::cerr
         << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
@@ -158,13 +169,9 @@ int main(int argc, char** argv) {
     }
     // The manifest is made before anything is written and written last, so that a folder
     // whose writing stopped half-way has streams its manifest refuses.
-    TimetableNaming naming =
-        DefaultNaming((gtfs.empty() ? stopsPath : gtfs).string(), std::time(nullptr));
-    if (name) naming.name = *name;
-    if (validFrom) naming.validFrom = *validFrom;
     std::string manifestError;
-    const std::optional<std::string> manifest =
-        ManifestText(naming, built.slist, built.strain, built.sm, built.spy, manifestError);
+    const std::optional<std::string> manifest = TimetableManifest(
+        (gtfs.empty() ? stopsPath : gtfs).string(), name, validFrom, built, manifestError);
     if (!manifest) {
         std::cerr << "korvel-ttbuild: " << manifestError << "\n";
         return name || validFrom ? 2 : 1;
