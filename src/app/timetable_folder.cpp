@@ -8,11 +8,11 @@
 #include "resources/resources.h"
 
 namespace korvel {
+using data::kManifestFileName;
 using data::Manifest;
 using data::ManifestEntry;
-using data::kManifestFileName;
-using data::ParseManifest;
 using data::ManifestParse;
+using data::ParseManifest;
 using data::Sha256Hex;
 
 namespace {
@@ -117,10 +117,11 @@ FolderLoad LoadTimetableFolder(const std::string& folder, Timetable& tables) {
             return listLoaded ? list : nullptr;
         };
         TableStreamFormat format;
+        const BlobSource read = [&source, file = which](std::string_view) {
+            return source.Read(file);
+        };
         try {
-            LoadTableFromBlob(
-                which, *table, format, [&](std::string_view) { return source.Read(which); },
-                nullptr, &checks);
+            LoadTableFromBlob(which, *table, format, read, nullptr, &checks);
             if (which == LoadTable::KMList) listLoaded = true;
         } catch (const std::exception& e) {
             std::string problem = NameTimetableFile(folder, which, e.what());
