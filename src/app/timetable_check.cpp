@@ -258,8 +258,11 @@ void CheckUnique(LoadTable which, MemTable& table) {
         for (std::size_t i = 1; order != nullptr && i < order->size(); ++i) {
             bool same = true;
             for (Field* k : keys) {
+                // An integer's text lives in the field's one buffer: copy the first before
+                // the second is read.
+                const std::string before(k->ViewAt((*order)[i - 1]));
                 same = same && k->IsNullAt((*order)[i]) == k->IsNullAt((*order)[i - 1]) &&
-                       std::string(k->ViewAt((*order)[i])) == k->ViewAt((*order)[i - 1]);
+                       k->ViewAt((*order)[i]) == before;
             }
             if (same) {
                 throw TableCheckError("a second record with the key '" +
