@@ -248,6 +248,14 @@ void CheckValues(LoadTable which, MemTable& table) {
     }
 }
 
+// The same value in two records: integers compared as numbers, texts as bytes (a view of an
+// integer would share the field's one text buffer).
+bool SameValue(const Field& f, std::uint32_t a, std::uint32_t b) {
+    if (f.IsNullAt(a) != f.IsNullAt(b)) return false;
+    if (f.Type() != FieldType::WideString) return f.IntegerAt(a) == f.IntegerAt(b);
+    return f.ViewAt(a) == f.ViewAt(b);
+}
+
 // Two records with the same key under an index that is unique.
 void CheckUnique(LoadTable which, MemTable& table) {
     for (const IndexDef& def : SchemaIndexesOf(which)) {
@@ -257,12 +265,8 @@ void CheckUnique(LoadTable which, MemTable& table) {
         for (const std::string& name : def.fields) keys.push_back(&table.FieldByName(name));
         for (std::size_t i = 1; order != nullptr && i < order->size(); ++i) {
             bool same = true;
-            for (Field* k : keys) {
-                // An integer's text lives in the field's one buffer: copy the first before
-                // the second is read.
-                const std::string before(k->ViewAt((*order)[i - 1]));
-                same = same && k->IsNullAt((*order)[i]) == k->IsNullAt((*order)[i - 1]) &&
-                       k->ViewAt((*order)[i]) == before;
+            for (std::size_t k = 0; same && k < keys.size(); ++k) {
+                same = SameValue(*keys[k], (*order)[i], (*order)[i - 1]);
             }
             if (same) {
                 throw TableCheckError("a second record with the key '" +
@@ -282,7 +286,7 @@ void CheckStopNumbers(MemTable& stops) {
     std::int32_t expected = 1;
     for (std::size_t i = 0; order != nullptr && i < order->size(); ++i) {
         const std::uint32_t r = (*order)[i];
-        if (i > 0 && id.ViewAt(r) != std::string(id.ViewAt((*order)[i - 1]))) expected = 1;
+        if (i > 0 && id.ViewAt(r) != id.ViewAt((*order)[i - 1])) expected = 1;
         if (no.IntegerAt(r) != expected) {
             throw TableCheckError("stop number " + std::to_string(no.IntegerAt(r)) + " where " +
                                       std::to_string(expected) + " comes next",
