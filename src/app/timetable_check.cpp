@@ -319,6 +319,8 @@ struct TrainFields {
     Field& id;
     Field& start;
     Field& end;
+    // The whole route's run time and distance: the terminus stop's values.
+    std::vector<std::pair<Field*, Field*>> terminus;  // (stop's field, list's field)
 };
 
 // The stops [first, last) of one train against its row of the train list: the row's origin
@@ -339,6 +341,16 @@ void CheckEnds(const std::vector<std::uint32_t>& stopOrder, std::size_t first, s
         throw TableCheckError("train '" + Shown(id) + "' ends elsewhere than in the train list",
                               terminus, station.Name());
     }
+    for (const auto& [stopField, listField] : list.terminus) {
+        const bool same = stopField->Type() == FieldType::WideString
+                              ? stopField->ViewAt(terminus) == listField->ViewAt(row)
+                              : stopField->IntegerAt(terminus) == listField->IntegerAt(row);
+        if (!same) {
+            throw TableCheckError("train '" + Shown(id) + "' has another " + stopField->Name() +
+                                      " at its terminus than in the train list",
+                                  terminus, stopField->Name());
+        }
+    }
 }
 
 }  // namespace
@@ -349,8 +361,13 @@ void CheckStopsInTrainList(MemTable& stops, MemTable& trains) {
     if (stopOrder == nullptr || trainOrder == nullptr) return;
     Field& stopId = stops.FieldByName("ID");
     Field& station = stops.FieldByName("Station");
-    TrainFields list{trains.FieldByName("ID"), trains.FieldByName("StartStation"),
-                     trains.FieldByName("endStation")};
+    TrainFields list{trains.FieldByName("ID"),
+                     trains.FieldByName("StartStation"),
+                     trains.FieldByName("endStation"),
+                     {}};
+    for (const char* name : {"R_Date", "Distance"}) {
+        list.terminus.emplace_back(&stops.FieldByName(name), &trains.FieldByName(name));
+    }
     // Both orders sort train numbers by their bytes: one merge walk pairs every train of the
     // list with its run of stops.
     std::size_t s = 0;

@@ -46,8 +46,8 @@ void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat&
 
 // Every stop's train (KMTrain ID) is a train of the list (KMList ID), and every train of
 // the list has at least two stops, the first at its StartStation, the last at its
-// endStation. Both tables passed CheckLoadedTable. Throws TableCheckError, naming the stop's
-// record where there is one.
+// endStation with the list's run time and distance. Both tables passed CheckLoadedTable.
+// Throws TableCheckError, naming the stop's record where there is one.
 void CheckStopsInTrainList(MemTable& stops, MemTable& trains);
 
 }  // namespace korvel

@@ -219,6 +219,7 @@ TEST_F(DamagedFolders, WithoutAManifestTheChecksRefuseDamage) {
          "\"1044\",\"\xCF\xCC\xD1\xF4\"",
          "a stop of no listed train",
          {"S_No"}},
+        {kStops, "\"2810\",", "\"281\",", "terminus cut in its distance", {"Distance"}},
         {kList, "\"4651\",\"9\"", "\"4651\",\"\"", "null train type", {"NType"}},
         {kList, "\"C2005\"", "\"4651\"", "duplicate train", {"SID"}},
         {kGroups, "\"Gp\",", "\"Gq\",", "header names no field", {"Gp"}},
