@@ -40,7 +40,10 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
     if (!source && !TimetableFolder().empty()) {
-        out << "Timetable folder: " << TimetableFolder() << "\n";
+        bool verified = load.events.size() == 4;
+        for (const LoadEvent& e : load.events) verified = verified && e.verified;
+        out << "Timetable folder: " << TimetableFolder()
+            << (verified ? " (verified against its manifest)" : "") << "\n";
     } else if (!source && EmbeddedTimetableKind() != "builder") {
         // A build made for tests must not pass for the real thing.
         out << "The embedded timetable is the small hand-written " << EmbeddedTimetableKind()

@@ -3,10 +3,10 @@
 #include <chrono>
 #include <exception>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
+#include "app/timetable_check.h"
+#include "app/timetable_folder.h"
 #include "resources/resources.h"
 
 namespace korvel {
@@ -84,23 +84,20 @@ std::string LoadTableFile(LoadTable table) {
 
 std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error) {
     if (folder.empty()) return error;
+    // An error about any file of the folder (the table's, or the manifest) names it already.
+    const std::string prefix = (std::filesystem::path(folder) / "").string();
+    if (error.rfind(prefix, 0) == 0) return error;
     const std::string path = (std::filesystem::path(folder) / LoadTableFile(table)).string();
     if (error.find(path) != std::string::npos) return error;
     return path + ": " + error;
 }
 
 BlobSource FolderBlobSource(const std::string& folder) {
-    return [folder](std::string_view blob) {
+    auto source = std::make_shared<const TimetableFolderSource>(folder);
+    return [source](std::string_view blob) {
         for (LoadTable t :
              {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
-            if (LoadTableBlob(t) != blob) continue;
-            const std::filesystem::path path = std::filesystem::path(folder) / LoadTableFile(t);
-            std::ifstream in(path, std::ios::binary);
-            if (!in) throw BlobError(path.string() + ": cannot be read");
-            std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
-                                             std::istreambuf_iterator<char>());
-            if (in.bad()) throw BlobError(path.string() + ": read error");
-            return bytes;
+            if (LoadTableBlob(t) == blob) return source->Read(t);
         }
         throw BlobError("no timetable file for blob " + std::string(blob));
     };
@@ -138,23 +135,74 @@ bool LoadFlags::Loaded(LoadTable table) const {
     return For(table).load(std::memory_order_acquire) == 1;
 }
 
-std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
-                                const BlobSource& source, TableStreamHelper* helper) {
-    std::uint32_t records = 0;
-    {
-        // The inflated text is freed as soon as the table holds its records.
-        const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
-        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        LoadFromTableStream(table, text, &format, helper);
+namespace {
+
+// The line of the stream that holds record `record` (load position), counted as an editor
+// counts lines: the reader skips empty lines, so the record's line is found again in the
+// text rather than computed from its position.
+std::size_t LineOfRecord(std::string_view text, std::size_t headerLine, std::uint32_t record) {
+    const std::size_t want = headerLine + 1 + record;  // among the non-empty lines
+    std::size_t nonEmpty = 0;
+    std::size_t lineBreaks = 0;
+    bool inLine = false;
+    for (const char c : text) {
+        const bool lineBreak = c == '\r' || c == '\n' || c == '\0';
+        if (!lineBreak && !inLine && ++nonEmpty == want) return lineBreaks + 1;
+        inLine = !lineBreak;
+        lineBreaks += c == '\n';
     }
-    // The queries look fields up by name and walk the table in its index's order; a stream
-    // without them would make every later query throw or answer in the wrong order, so it
-    // counts as a failed load.
+    return 0;
+}
+
+// The schema's fields are there: the queries look them up by name, and a stream without
+// them would make every later query throw.
+void CheckSchemaFields(LoadTable which, MemTable& table) {
     for (const FieldDef& f : SchemaFields(which)) {
         if (table.FindField(f.name) == nullptr) {
             throw TableStreamError("The table stream has no field '" + f.name + "'");
         }
     }
+}
+
+void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format,
+               std::string_view text, const TableChecks& checks) {
+    try {
+        if (checks.strict) {
+            CheckLoadedTable(which, table, format);
+            if (which == LoadTable::KMTrain && checks.trainList) {
+                if (const MemTable* list = checks.trainList()) {
+                    CheckStopsInTrainList(table, const_cast<MemTable&>(*list));
+                }
+            }
+        }
+    } catch (const TableCheckError& e) {
+        if (!e.Record()) throw;
+        throw TableStreamError("line " +
+                               std::to_string(LineOfRecord(text, format.headerLine, *e.Record())) +
+                               ", field " + e.Field() + ": " + e.what());
+    }
+    if (checks.records && *checks.records != table.RecordCount()) {
+        throw TableStreamError(std::to_string(table.RecordCount()) +
+                               " records, the manifest says " + std::to_string(*checks.records));
+    }
+}
+
+}  // namespace
+
+std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
+                                const BlobSource& source, TableStreamHelper* helper,
+                                const TableChecks* checks) {
+    {
+        // The inflated text is freed as soon as the table holds its records (and has passed
+        // the checks, whose messages name its lines).
+        const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        LoadFromTableStream(table, text, &format, helper);
+        CheckSchemaFields(which, table);
+        if (checks != nullptr) RunChecks(which, table, format, text, *checks);
+    }
+    // The queries walk the table in its index's order; without it they would answer in the
+    // wrong order, so it counts as a failed load.
     const std::string_view index = LoadTableIndex(which);
     if (!index.empty()) {
         if (table.IndexOrder(index) == nullptr) {
@@ -163,22 +211,32 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
         table.SetIndexName(index);
     }
     table.First();
-    records = table.RecordCount();
-    return records;
+    return table.RecordCount();
 }
 
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source) {
+void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict) {
     TableStreamFormat format;
-    LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source);
-    LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source);
-    LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source);
-    LoadTableFromBlob(LoadTable::KMTrain, tables.KMTrain, format, source);
+    TableChecks checks;
+    checks.strict = strict;
+    checks.trainList = [&tables]() -> const MemTable* { return &tables.KMList; };
+    LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMTrain, tables.KMTrain, format, source, nullptr, &checks);
 }
 
 TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
     : tables_(tables), flags_(flags), options_(std::move(options)) {
     if (!options_.source && !options_.folder.empty()) {
-        options_.source = FolderBlobSource(options_.folder);
+        folder_ = std::make_shared<const TimetableFolderSource>(options_.folder);
+        options_.source = [folder = folder_](std::string_view blob) {
+            for (LoadTable t :
+                 {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+                if (LoadTableBlob(t) == blob) return folder->Read(t);
+            }
+            throw BlobError("no timetable file for blob " + std::string(blob));
+        };
+        options_.strict = true;
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
     }
@@ -232,8 +290,10 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     LoadEvent event;
     event.table = which;
     try {
-        event.records = LoadTableFromBlob(which, table, format, options_.source, helper);
+        const TableChecks checks = ChecksFor(which);
+        event.records = LoadTableFromBlob(which, table, format, options_.source, helper, &checks);
         event.ok = true;
+        event.verified = checks.records.has_value();
     } catch (const std::exception& e) {
         event.error = e.what();
     } catch (...) {
@@ -265,6 +325,19 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
         errors_[Slot(which)] = event.error;
     }
     done_.notify_all();
+}
+
+TableChecks TimetableLoader::ChecksFor(LoadTable which) {
+    TableChecks checks;
+    checks.strict = options_.strict;
+    if (folder_) checks.records = folder_->ManifestRecords(which);
+    // The train list loads on the other thread, long before the stops are through.
+    if (which == LoadTable::KMTrain) {
+        checks.trainList = [this]() -> const MemTable* {
+            return WaitFor(LoadTable::KMList) ? &tables_.KMList : nullptr;
+        };
+    }
+    return checks;
 }
 
 bool TimetableLoader::WaitFor(LoadTable table) {

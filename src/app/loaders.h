@@ -17,7 +17,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -29,6 +31,8 @@
 namespace korvel {
 
 enum class LoadTable { KMPy, KMList, KMSM, KMTrain };
+
+class TimetableFolderSource;
 
 // "KMPy", "KMList", "KMSM", "KMTrain".
 std::string_view LoadTableName(LoadTable table);
@@ -59,6 +63,7 @@ struct LoadEvent {
     std::string error;          // why it failed (empty when ok)
     std::uint32_t records = 0;  // records loaded (0 on failure)
     double milliseconds = 0;    // time spent reading, inflating, parsing and indexing
+    bool verified = false;      // its file matched the folder's manifest (size, SHA-256, records)
 };
 
 // Returns the uncompressed bytes of a named blob; throws (BlobError or anything else) when it
@@ -72,30 +77,49 @@ using LoadCallback = std::function<void(const LoadEvent&)>;
 std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error);
 
 // Reads the table streams from the files korvel-ttbuild writes in `folder` (UTF-8 path)
-// instead of the embedded blobs; throws BlobError naming the file when one cannot be read.
+// instead of the embedded blobs, checked against the folder's manifest when it has one
+// (see TimetableFolderSource); throws BlobError naming the file when one cannot be read.
 BlobSource FolderBlobSource(const std::string& folder);
 
+// What LoadTableFromBlob checks beyond the reader's own refusals.
+struct TableChecks {
+    // The checks of timetable_check.h: fields, indexes, bounded values, unique keys, stop
+    // numbers. A failure names the line of the stream and the field where it can.
+    bool strict = false;
+    // KMTrain with `strict`: the train list its stops must name, asked for once the stops
+    // have loaded; nullptr when the list failed (it is then reported on its own).
+    std::function<const MemTable*()> trainList;
+    // From the folder's manifest: the number of records the table must have.
+    std::optional<std::uint64_t> records;
+};
+
 // Loads one table from its blob into `table` with `format`, selects its index and checks
-// that the fields the program reads are there. Throws on any failure; the table may then be
-// partly filled (TimetableLoader clears it). With a helper, a second thread may read half
-// of the records (see TableStreamHelper).
+// that the fields the program reads are there, and whatever `checks` asks for. Throws on
+// any failure; the table may then be partly filled (TimetableLoader clears it). With a
+// helper, a second thread may read half of the records (see TableStreamHelper).
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
-                                const BlobSource& source, TableStreamHelper* helper = nullptr);
+                                const BlobSource& source, TableStreamHelper* helper = nullptr,
+                                const TableChecks* checks = nullptr);
 
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
-// the first failure.
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source);
+// the first failure. With `strict`, every check of timetable_check.h runs as well.
+void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict = false);
+
+struct TimetableLoaderOptions {
+    BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
+    LoadCallback onEvent;  // may be empty
+    // With `source` empty: read the four streams from this folder instead of the embedded
+    // blobs, verified against its manifest when it has one, every table checked as
+    // timetable_check.h says; a failure names the table's file.
+    std::string folder;
+    // Those checks on `source` as well (tests and fuzz targets that inject folders).
+    bool strict = false;
+};
 
 class TimetableLoader {
   public:
-    struct Options {
-        BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
-        LoadCallback onEvent;  // may be empty
-        // With `source` empty: read the four streams from this folder instead of the
-        // embedded blobs; a failure names the table's file.
-        std::string folder;
-    };
+    using Options = TimetableLoaderOptions;
 
     // The tables and flags must outlive the loader; the loader joins its threads in its
     // destructor, so they never outlive the tables either.
@@ -123,10 +147,12 @@ class TimetableLoader {
     void RunOthers();  // TThreadLoad
     void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format,
                  TableStreamHelper* helper = nullptr);
+    TableChecks ChecksFor(LoadTable which);
 
     Timetable& tables_;
     LoadFlags& flags_;
     Options options_;
+    std::shared_ptr<const TimetableFolderSource> folder_;  // with options.folder
     TableStreamFormat sfCSV_;
     TableStreamFormat sfCSV1_;
     TableStreamHelper stopsHelper_;  // TThreadLoad's share of KMTrain

@@ -96,6 +96,7 @@ void MainController::FormCreate(StartOptions options) {
     timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
     loaderOptions.folder = timetableFolder_;
     loadFailed_ = false;
+    verifiedTables_ = 0;
     if (synchronous) {
         loaderOptions.onEvent = [&finished, &finishedMutex](const LoadEvent& e) {
             std::lock_guard<std::mutex> lock(finishedMutex);
@@ -131,6 +132,7 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
             1, kLoadFailed + std::string(LoadTableName(event.table)) + " " + event.error);
         return;
     }
+    if (event.verified) ++verifiedTables_;
     if (event.table == LoadTable::KMPy) {
         for (Control c : kStationBoxes) view_.SetEnabled(c, true);
     } else if (event.table == LoadTable::KMTrain) {
@@ -143,7 +145,7 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
 }
 
 std::string MainController::TimetableText() const {
-    return TimetableDescription(timetableFolder_, tables_, flags_);
+    return TimetableDescription(timetableFolder_, tables_, flags_, verifiedTables_ == 4);
 }
 
 void MainController::WaitForLoaders() {

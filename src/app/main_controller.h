@@ -50,10 +50,11 @@ struct StartOptions {
 };
 
 // Which timetable is in use and what it holds (GBK), for the status bar and the about box:
-// "内置2019年时刻表" or "时刻表目录 DIR", then the counts of trains, stops and stations once
-// the tables have loaded.
+// "内置2019年时刻表" or "时刻表目录 DIR" (with " (verified)" when every file matched the
+// folder's manifest), then the counts of trains, stops and stations once the tables have
+// loaded.
 std::string TimetableDescription(const std::string& folder, const Timetable& tables,
-                                 const LoadFlags& flags);
+                                 const LoadFlags& flags, bool verified = false);
 
 class MainController {
   public:
@@ -175,6 +176,7 @@ class MainController {
     std::unique_ptr<TimetableLoader> loader_;
     std::string timetableFolder_;
     bool loadFailed_ = false;
+    int verifiedTables_ = 0;  // tables whose file matched the folder's manifest
     // Built once KMTrain has loaded: lets the station-to-station and station timetable
     // queries read only the stations' own stops instead of scanning every stop.
     std::unique_ptr<StopIndex> stopIndex_;

@@ -9,10 +9,11 @@
 namespace korvel {
 
 std::string TimetableDescription(const std::string& folder, const Timetable& tables,
-                                 const LoadFlags& flags) {
+                                 const LoadFlags& flags, bool verified) {
     std::string text;
     if (!folder.empty()) {
         text = Utf8ToGbk("时刻表目录 ") + Utf8ToGbk(folder);
+        if (verified) text += " (verified)";
     } else if (EmbeddedTimetableKind() == "builder") {
         text = Utf8ToGbk("内置2019年时刻表");
     } else {

@@ -59,6 +59,13 @@ std::int32_t Field::IntegerAt(std::uint32_t record) const {
     return c.Value(record);
 }
 
+bool Field::IsNullAt(std::uint32_t record) const {
+    const auto& impl = *table_->impl_;
+    if (record >= impl.count) return true;
+    const Column& c = impl.columns[column_];
+    return c.isText ? c.Text(record).empty() : c.Null(record);
+}
+
 std::string_view Field::View() const {
     const auto& impl = *table_->impl_;
     if (impl.count == 0) return {};

@@ -67,6 +67,7 @@ class Field {
     // Reads at an explicit record (load position), leaving the cursor alone.
     std::string_view ViewAt(std::uint32_t record) const;
     std::int32_t IntegerAt(std::uint32_t record) const;
+    bool IsNullAt(std::uint32_t record) const;
 
   private:
     friend class MemTable;

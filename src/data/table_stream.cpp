@@ -182,109 +182,144 @@ IndexDef ParseIndexDef(const std::string& def, std::string_view rawLine,
 
 }  // namespace
 
+namespace {
+
+// What the definition block of a stream gave, and where it stopped.
+struct Definitions {
+    std::vector<FieldDef> fields;
+    std::vector<Range> ranges;
+    std::vector<IndexDef> indexes;
+    bool haveFieldDefs = false;
+    bool haveIndexDefs = false;
+    bool haveHeader = false;
+    std::string_view header;  // the first line outside the block
+};
+
+// One line inside or around the definition block; false when it is the header.
+bool TakeDefinitionLine(std::string_view line, TableStreamFormat& f, Definitions& d,
+                        bool& inTableDef, bool& inIndexDef) {
+    std::size_t pos = 0;
+    NextWord(line, pos, f, f.word);
+    if (f.word == "@@FILE VERSION@@") {
+        std::string version;
+        NextWord(line, pos, f, version);  // any version loads the same way
+    } else if (f.word == "@@TABLEDEF START@@") {
+        inTableDef = true;
+        if (f.loadFieldDefs) {
+            d.haveFieldDefs = true;
+            d.fields.clear();
+            d.ranges.clear();
+        }
+    } else if (f.word == "@@TABLEDEF END@@") {
+        inTableDef = false;
+        inIndexDef = false;
+    } else if (f.word == "@@INDEXDEF START@@") {
+        inIndexDef = true;
+        if (f.loadIndexDefs) {
+            d.haveIndexDefs = true;
+            d.indexes.clear();
+        }
+    } else if (f.word == "@@INDEXDEF END@@") {
+        inIndexDef = false;
+    } else if (inIndexDef) {
+        if (f.loadIndexDefs) d.indexes.push_back(ParseIndexDef(f.word, line, f));
+    } else if (inTableDef) {
+        if (f.loadFieldDefs) {
+            Range range{0, 0};
+            FieldDef def = ParseFieldDef(f.word, line, f, range);
+            if (def.invisible && !f.loadInvisible) return true;
+            if (!f.loadKinds) def.kind = "Data";
+            d.fields.push_back(std::move(def));
+            d.ranges.push_back(range);
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+Definitions ReadDefinitions(std::string_view stream, TableStreamFormat& f) {
+    Definitions d;
+    bool inTableDef = false;
+    bool inIndexDef = false;
+    std::string_view line;
+    while (ReadLine(stream, f, line)) {
+        if (!TakeDefinitionLine(line, f, d, inTableDef, inIndexDef)) {
+            d.haveHeader = true;
+            d.header = line;
+            break;
+        }
+    }
+    return d;
+}
+
+// Without definitions in the stream the table keeps its own; a table without any takes
+// text columns from the header.
+void FillMissingDefinitions(const MemTable& table, const TableStreamFormat& f, Definitions& d) {
+    if (!d.haveFieldDefs) {
+        d.fields = table.Fields();
+        d.ranges.clear();
+        for (const FieldDef& def : d.fields) d.ranges.push_back(RangeOf(def.type));
+    }
+    if (!d.haveIndexDefs) d.indexes = table.Indexes();
+    if (!d.fields.empty() || !d.haveHeader) return;
+    std::size_t pos = 0;
+    std::string word;
+    while (NextWord(d.header, pos, f, word)) {
+        FieldDef def;
+        def.name = word;
+        def.label = word;
+        def.size = f.defaultTextSize;
+        def.width = f.defaultTextSize;
+        d.fields.push_back(std::move(def));
+        d.ranges.push_back({0, 0});
+    }
+}
+
+// Header: each word names a field by display name; unknown words are skipped columns.
+std::vector<LoadColumn> MatchHeader(const Definitions& d, TableStreamFormat& f) {
+    std::vector<LoadColumn> columns;
+    f.fieldLoaded.assign(d.fields.size(), false);
+    f.skippedColumns = 0;
+    f.headerLine = d.haveHeader ? f.lineNumber : 0;
+    bool anyMatched = false;
+    std::size_t pos = 0;
+    while (d.haveHeader && NextWord(d.header, pos, f, f.word)) {
+        LoadColumn c;
+        for (std::size_t i = 0; i < d.fields.size(); ++i) {
+            if (AsciiIEquals(d.fields[i].label, f.word)) {
+                c.column = i;
+                c.text = d.fields[i].type == FieldType::WideString;
+                c.range = d.ranges[i];
+                anyMatched = true;
+                f.fieldLoaded[i] = true;
+                break;
+            }
+        }
+        if (c.column == kNoColumn) ++f.skippedColumns;
+        columns.push_back(c);
+    }
+    // A header that names no defined field would load nothing but nulls: refuse it.
+    if (!anyMatched) throw TableStreamError("Couldnt determine field count for load.");
+    return columns;
+}
+
+}  // namespace
+
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
                          TableStreamHelper* helper) {
     if (format == nullptr) throw TableStreamError("No format specified.");
     TableStreamFormat& f = *format;
     f.position = 0;
     f.lineNumber = 0;
-    std::string_view line;
+    f.fieldLoaded.clear();
+    f.skippedColumns = 0;
+    f.headerLine = 0;
 
-    std::vector<FieldDef> fields;
-    std::vector<Range> ranges;
-    std::vector<IndexDef> indexes;
-    bool haveFieldDefs = false;
-    bool haveIndexDefs = false;
-    bool inTableDef = false;
-    bool inIndexDef = false;
-    bool haveHeader = false;
-
-    while (ReadLine(stream, f, line)) {
-        std::size_t pos = 0;
-        NextWord(line, pos, f, f.word);
-        if (f.word == "@@FILE VERSION@@") {
-            std::string version;
-            NextWord(line, pos, f, version);  // any version loads the same way
-        } else if (f.word == "@@TABLEDEF START@@") {
-            inTableDef = true;
-            if (f.loadFieldDefs) {
-                haveFieldDefs = true;
-                fields.clear();
-                ranges.clear();
-            }
-        } else if (f.word == "@@TABLEDEF END@@") {
-            inTableDef = false;
-            inIndexDef = false;
-        } else if (f.word == "@@INDEXDEF START@@") {
-            inIndexDef = true;
-            if (f.loadIndexDefs) {
-                haveIndexDefs = true;
-                indexes.clear();
-            }
-        } else if (f.word == "@@INDEXDEF END@@") {
-            inIndexDef = false;
-        } else if (inIndexDef) {
-            if (f.loadIndexDefs) indexes.push_back(ParseIndexDef(f.word, line, f));
-        } else if (inTableDef) {
-            if (f.loadFieldDefs) {
-                Range range{0, 0};
-                FieldDef def = ParseFieldDef(f.word, line, f, range);
-                if (def.invisible && !f.loadInvisible) continue;
-                if (!f.loadKinds) def.kind = "Data";
-                fields.push_back(std::move(def));
-                ranges.push_back(range);
-            }
-        } else {
-            haveHeader = true;
-            break;
-        }
-    }
-
-    // Without definitions in the stream the table keeps its own; a table without any takes
-    // text columns from the header.
-    if (!haveFieldDefs) {
-        fields = table.Fields();
-        ranges.clear();
-        for (const FieldDef& def : fields) ranges.push_back(RangeOf(def.type));
-    }
-    if (!haveIndexDefs) indexes = table.Indexes();
-    if (fields.empty() && haveHeader) {
-        std::size_t pos = 0;
-        std::string word;
-        while (NextWord(line, pos, f, word)) {
-            FieldDef def;
-            def.name = word;
-            def.label = word;
-            def.size = f.defaultTextSize;
-            def.width = f.defaultTextSize;
-            fields.push_back(std::move(def));
-            ranges.push_back({0, 0});
-        }
-    }
-
-    // Header: each word names a field by display name; unknown words are skipped columns.
-    std::vector<LoadColumn> columns;
-    bool anyMatched = false;
-    if (haveHeader) {
-        std::size_t pos = 0;
-        while (NextWord(line, pos, f, f.word)) {
-            LoadColumn c;
-            for (std::size_t i = 0; i < fields.size(); ++i) {
-                if (AsciiIEquals(fields[i].label, f.word)) {
-                    c.column = i;
-                    c.text = fields[i].type == FieldType::WideString;
-                    c.range = ranges[i];
-                    anyMatched = true;
-                    break;
-                }
-            }
-            columns.push_back(c);
-        }
-    }
-    // A header that names no defined field would load nothing but nulls: refuse it.
-    if (!anyMatched) throw TableStreamError("Couldnt determine field count for load.");
-
-    table.Define(std::move(fields), std::move(indexes));
+    Definitions d = ReadDefinitions(stream, f);
+    FillMissingDefinitions(table, f, d);
+    const std::vector<LoadColumn> columns = MatchHeader(d, f);
+    table.Define(std::move(d.fields), std::move(d.indexes));
 
     if (f.loadData) {
         ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper);

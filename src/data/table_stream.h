@@ -43,6 +43,12 @@ struct TableStreamFormat {
     std::size_t position = 0;  // read position in the stream (lines are parsed in place)
     std::string word;          // a definition or header word being assembled
     std::size_t lineNumber = 0;
+    // What the header line loaded, for callers that insist on every field: one flag per
+    // field (true when a header word names it), the header words that name no field, and
+    // the header's line number (counting non-empty lines, as lineNumber does).
+    std::vector<bool> fieldLoaded;
+    std::size_t skippedColumns = 0;
+    std::size_t headerLine = 0;
 };
 
 // A second thread's help with the records of a big table stream. The loading thread passes

@@ -8,6 +8,7 @@
 
 #include "app/main_controller.h"
 #include "data/blob.h"
+#include "data/manifest_build.h"
 #include "controller_fixture.h"
 #include "fake_view.h"
 
@@ -45,6 +46,22 @@ TEST(TimetableFolderTest, LoadsTheFolderAndSaysSoWithItsCounts) {
     view.Type(Control::ComboDZ, G("上海"));
     c.BTNZZCXClick(0);
     EXPECT_EQ(GbkToUtf8(view.Text(Control::LabResult)), "结果:2");  // G1 and T109
+}
+
+TEST(TimetableFolderTest, AFolderThatMatchesItsManifestIsSaidToBeVerified) {
+    const fs::path dir = WriteFolder("manifest");
+    auto streams = FixtureStreams();
+    const data::Manifest m = data::ManifestForStreams(
+        "fixture", "2019-01-01", "test",
+        {streams["SLIST"], streams["STRAIN"], streams["SM"], streams["SPY"]});
+    std::ofstream(dir / "manifest.txt", std::ios::binary) << data::FormatManifest(m);
+    FakeView view;
+    MainController c(view);
+    StartOptions o;
+    o.timetableFolder = dir.string();
+    c.FormCreate(std::move(o));
+    EXPECT_EQ(GbkToUtf8(view.statusText[kTimetableStatusPanel]),
+              "时刻表目录 " + dir.string() + " (verified): 6车次, 20停站, 13车站");
 }
 
 TEST(TimetableFolderTest, EmbeddedTimetableIsNamedAsSuch) {

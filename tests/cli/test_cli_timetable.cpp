@@ -97,6 +97,24 @@ TEST_F(CliTimetableFolder, DamagedOrMissingFilesFailNamingTheFile) {
     EXPECT_EQ(usage.rc, 2);
 }
 
+TEST_F(CliTimetableFolder, AManifestIsVerifiedAndAMismatchRefused) {
+    const fs::path dir = SampleFolder("manifest");
+    fs::copy_file(fs::path(KORVEL_SAMPLE_STREAMS) / "manifest.txt", dir / "manifest.txt");
+    const CliRun good = Cli("--timetable '" + dir.string() + "' load");
+    EXPECT_EQ(good.rc, 0) << good.err;
+    EXPECT_NE(good.out.find("(verified against its manifest)"), std::string::npos) << good.out;
+
+    // One byte of one stop changed: the digest differs, whatever the byte means.
+    std::string strain = Slurp(dir / "STRAIN.stream");
+    strain[strain.size() - 5] = strain[strain.size() - 5] == '1' ? '2' : '1';
+    std::ofstream(dir / "STRAIN.stream", std::ios::binary | std::ios::trunc) << strain;
+    const CliRun bad = Cli("--timetable '" + dir.string() + "' direct 北京 上海");
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_NE(bad.err.find((dir / "STRAIN.stream").string() + ": its SHA-256 differs"),
+              std::string::npos)
+        << bad.err;
+}
+
 TEST_F(CliTimetableFolder, ExportGtfsWritesTheFeed) {
     const fs::path dir = SampleFolder("gtfs");
     const fs::path feed = dir / "feed";

@@ -1,7 +1,10 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
-//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
+//                  [--name TEXT] [--valid-from YYYY-MM-DD]
+//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE] [--name TEXT]
+//                  [--valid-from YYYY-MM-DD]
 #include <cstdio>
+#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -12,6 +15,7 @@
 #include "timetable/builder.h"
 #include "timetable/files.h"
 #include "timetable/gtfs.h"
+#include "timetable/manifest_out.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -61,6 +65,17 @@ std::string ReadReadings() {
     return text;
 }
 
+// The manifest of the built streams, named as told or as DefaultNaming says.
+std::optional<std::string> TimetableManifest(const std::string& sourcePath,
+                                             const std::optional<std::string>& name,
+                                             const std::optional<std::string>& validFrom,
+                                             const BuildOutput& built, std::string& error) {
+    TimetableNaming naming = DefaultNaming(sourcePath, std::time(nullptr));
+    if (name) naming.name = *name;
+    if (validFrom) naming.validFrom = *validFrom;
+    return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error);
+}
+
 int Usage(std::ostream& os, int rc) {
     os << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
           "[--sample]\n"
@@ -72,12 +87,17 @@ int Usage(std::ostream& os, int rc) {
           "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
           "                 stop_times.txt) instead of a stop list\n"
           "  --out DIR      the folder to write; an existing one is replaced whole, and only\n"
-          "                 when it holds nothing but files this builder writes\n";
+          "                 when it holds nothing but files this builder writes\n"
+          "  --name TEXT    the timetable's name in manifest.txt (default: the year of a\n"
+          "                 timetable-YYYY folder in the source's path, else \"timetable\")\n"
+          "  --valid-from YYYY-MM-DD  its first valid day (default: that year's first\n"
+          "                 day, else the day of the build)\n";
     return rc;
 }
 
 struct Args {
     fs::path source, out, reportPath, stopsPath, gtfs;
+    std::optional<std::string> name, validFrom;
     bool sample = false;
 };
 
@@ -93,6 +113,10 @@ std::optional<Args> ParseArgs(int argc, char** argv, int& rc) {
         }
         if (arg == "--sample") {
             a.sample = true;
+            continue;
+        }
+        if ((arg == "--name" || arg == "--valid-from") && i + 1 < argc) {
+            (arg == "--name" ? a.name : a.validFrom) = argv[++i];
             continue;
         }
         fs::path* value = arg == "--source"   ? &a.source
@@ -197,11 +221,22 @@ int Run(int argc, char** argv) {
         std::cerr << built.report.Text() << "korvel-ttbuild: no train survived\n";
         return 1;
     }
+    // The manifest is made before anything is written, so a bad --name or --valid-from
+    // leaves the old folder as it was.
+    std::string manifestError;
+    const std::optional<std::string> manifest =
+        TimetableManifest((a->gtfs.empty() ? a->stopsPath : a->gtfs).string(), a->name,
+                          a->validFrom, built, manifestError);
+    if (!manifest) {
+        std::cerr << "korvel-ttbuild: " << manifestError << "\n";
+        return a->name || a->validFrom ? 2 : 1;
+    }
     const std::string text = built.report.Text();
     const std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
                                            {"STRAIN.stream", &built.strain},
                                            {"SM.stream", &built.sm},
-                                           {"SPY.stream", &built.spy}};
+                                           {"SPY.stream", &built.spy},
+                                           {"manifest.txt", &*manifest}};
     if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr)) return 1;
     std::cout << text;
     return 0;

@@ -1,0 +1,395 @@
+#include "app/timetable_check.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "data/schema.h"
+
+namespace korvel {
+namespace {
+
+enum class Rule {
+    Name,      // 1 to 70 bytes, no control characters: train numbers and station names
+    Code,      // up to 20 bytes, no control characters (may be empty)
+    Clock,     // empty, or HH:MM within a day
+    RunTime,   // "M" under an hour, or "H:M" up to kMaxRunHours hours
+    Fare,      // empty, "-", or up to three amounts joined by "/"
+    StopNo,    // 1..kMaxStopNumber
+    Distance,  // 0..kMaxDistanceKm
+    Type,      // 0..99
+    Group,     // 0..999999
+};
+
+struct FieldRule {
+    const char* field;
+    Rule rule;
+};
+
+std::vector<FieldRule> RulesOf(LoadTable table) {
+    const std::vector<FieldRule> fares = {
+        {"P1", Rule::Fare}, {"P2", Rule::Fare}, {"P3", Rule::Fare}, {"P4", Rule::Fare}};
+    std::vector<FieldRule> rules;
+    switch (table) {
+        case LoadTable::KMPy:
+            return {{"Station", Rule::Name}, {"Shortcode", Rule::Code}};
+        case LoadTable::KMSM:
+            return {{"Station", Rule::Name}, {"Gp", Rule::Group}};
+        case LoadTable::KMList:
+            rules = {{"ID", Rule::Name},           {"NType", Rule::Type},
+                     {"StartStation", Rule::Name}, {"endStation", Rule::Name},
+                     {"A_Time", Rule::Clock},      {"D_Time", Rule::Clock},
+                     {"R_Date", Rule::RunTime},    {"Distance", Rule::Distance}};
+            break;
+        case LoadTable::KMTrain:
+            rules = {{"ID", Rule::Name},          {"Station", Rule::Name},
+                     {"S_No", Rule::StopNo},      {"A_Time", Rule::Clock},
+                     {"D_Time", Rule::Clock},     {"R_Date", Rule::RunTime},
+                     {"Distance", Rule::Distance}};
+            break;
+    }
+    rules.insert(rules.end(), fares.begin(), fares.end());
+    return rules;
+}
+
+std::vector<FieldDef> SchemaFieldsOf(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return KMPyFields();
+        case LoadTable::KMList:
+            return KMListFields();
+        case LoadTable::KMSM:
+            return KMSMFields();
+        case LoadTable::KMTrain:
+            break;
+    }
+    return KMTrainFields();
+}
+
+std::vector<IndexDef> SchemaIndexesOf(LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return KMPyIndexes();
+        case LoadTable::KMList:
+            return KMListIndexes();
+        case LoadTable::KMSM:
+            return KMSMIndexes();
+        case LoadTable::KMTrain:
+            break;
+    }
+    return KMTrainIndexes();
+}
+
+const char* TypeName(FieldType type) {
+    switch (type) {
+        case FieldType::WideString:
+            return "WideString";
+        case FieldType::SmallInt:
+            return "SmallInt";
+        case FieldType::Integer:
+            break;
+    }
+    return "Integer";
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// 1 to `maxDigits` digits, no sign, value in *value.
+bool Digits(std::string_view s, std::size_t maxDigits, int* value) {
+    if (s.empty() || s.size() > maxDigits) return false;
+    int v = 0;
+    for (char c : s) {
+        if (!IsDigit(c)) return false;
+        v = v * 10 + (c - '0');
+    }
+    if (value != nullptr) *value = v;
+    return true;
+}
+
+bool PlainText(std::string_view s, std::size_t maxBytes) {
+    if (s.size() > maxBytes) return false;
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7f) return false;
+    }
+    return true;
+}
+
+bool ValidClock(std::string_view s) {
+    int h = 0, m = 0;
+    if (s.empty()) return true;
+    return s.size() == 5 && s[2] == ':' && Digits(s.substr(0, 2), 2, &h) &&
+           Digits(s.substr(3), 2, &m) && h < 24 && m < 60;
+}
+
+bool ValidRunTime(std::string_view s) {
+    int h = 0, m = 0;
+    const std::size_t colon = s.find(':');
+    if (colon == std::string_view::npos) return Digits(s, 2, &m) && m < 60;
+    return Digits(s.substr(0, colon), 3, &h) && h <= kMaxRunHours &&
+           Digits(s.substr(colon + 1), 2, &m) && m < 60;
+}
+
+// "12", "3.5", "0.25": whole yuan up to kMaxFareYuan with at most two decimals.
+bool ValidAmount(std::string_view s) {
+    const std::size_t dot = s.find('.');
+    int yuan = 0;
+    if (!Digits(s.substr(0, dot), 5, &yuan) || yuan > kMaxFareYuan) return false;
+    return dot == std::string_view::npos || Digits(s.substr(dot + 1), 2, nullptr);
+}
+
+bool ValidFare(std::string_view s) {
+    if (s.empty() || s == "-") return true;
+    for (int part = 0; part < 3; ++part) {
+        const std::size_t slash = s.find('/');
+        if (!ValidAmount(s.substr(0, slash))) return false;
+        if (slash == std::string_view::npos) return true;
+        s.remove_prefix(slash + 1);
+    }
+    return false;
+}
+
+bool ValidText(Rule rule, std::string_view s) {
+    switch (rule) {
+        case Rule::Name:
+            return !s.empty() && PlainText(s, 70);
+        case Rule::Code:
+            return PlainText(s, 20);
+        case Rule::Clock:
+            return ValidClock(s);
+        case Rule::RunTime:
+            return ValidRunTime(s);
+        case Rule::Fare:
+            return ValidFare(s);
+        default:
+            return false;
+    }
+}
+
+bool ValidNumber(Rule rule, std::int32_t v) {
+    switch (rule) {
+        case Rule::StopNo:
+            return v >= 1 && v <= kMaxStopNumber;
+        case Rule::Distance:
+            return v >= 0 && v <= kMaxDistanceKm;
+        case Rule::Type:
+            return v >= 0 && v <= 99;
+        case Rule::Group:
+            return v >= 0 && v <= 999999;
+        default:
+            return false;
+    }
+}
+
+// The value as the message shows it: at most 40 bytes, control characters as '?'.
+std::string Shown(std::string_view s) {
+    std::string out(s.substr(0, 40));
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    return s.size() > 40 ? out + "..." : out;
+}
+
+void CheckFields(LoadTable which, MemTable& table, const TableStreamFormat& format) {
+    for (const FieldDef& want : SchemaFieldsOf(which)) {
+        const Field* f = table.FindField(want.name);
+        if (f == nullptr) throw TableCheckError("the table has no field '" + want.name + "'");
+        if (f->Type() != want.type) {
+            throw TableCheckError("field '" + want.name + "' is " + TypeName(f->Type()) +
+                                  ", expected " + TypeName(want.type));
+        }
+        std::size_t column = 0;
+        while (table.Fields()[column].name != f->Name()) ++column;
+        if (column >= format.fieldLoaded.size() || !format.fieldLoaded[column]) {
+            throw TableCheckError("the header line does not load field '" + want.name + "'");
+        }
+    }
+    if (format.skippedColumns != 0) {
+        throw TableCheckError("the header line names " + std::to_string(format.skippedColumns) +
+                              " column(s) that are no field of the table");
+    }
+}
+
+bool SameFields(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!AsciiIEquals(a[i], b[i])) return false;
+    }
+    return true;
+}
+
+void CheckIndexes(LoadTable which, MemTable& table) {
+    for (const IndexDef& want : SchemaIndexesOf(which)) {
+        const IndexDef* have = nullptr;
+        for (const IndexDef& d : table.Indexes()) {
+            if (AsciiIEquals(d.indexName, want.indexName)) have = &d;
+        }
+        if (have == nullptr || !SameFields(have->fields, want.fields) ||
+            have->unique != want.unique || have->descending || have->caseInsensitive) {
+            throw TableCheckError("index '" + want.indexName + "' is missing or not defined as " +
+                                  "the program reads it");
+        }
+    }
+}
+
+void CheckValues(LoadTable which, MemTable& table) {
+    for (const FieldRule& rule : RulesOf(which)) {
+        Field& f = table.FieldByName(rule.field);
+        const bool text = f.Type() == FieldType::WideString;
+        for (std::uint32_t r = 0; r < table.RecordCount(); ++r) {
+            const bool ok = text ? ValidText(rule.rule, f.ViewAt(r))
+                                 : !f.IsNullAt(r) && ValidNumber(rule.rule, f.IntegerAt(r));
+            if (!ok) {
+                throw TableCheckError("value '" + Shown(f.ViewAt(r)) + "' is out of bounds", r,
+                                      f.Name());
+            }
+        }
+    }
+}
+
+// The same value in two records: integers compared as numbers, texts as bytes (a view of an
+// integer would share the field's one text buffer).
+bool SameValue(const Field& f, std::uint32_t a, std::uint32_t b) {
+    if (f.IsNullAt(a) != f.IsNullAt(b)) return false;
+    if (f.Type() != FieldType::WideString) return f.IntegerAt(a) == f.IntegerAt(b);
+    return f.ViewAt(a) == f.ViewAt(b);
+}
+
+// Two records with the same key under an index that is unique.
+void CheckUnique(LoadTable which, MemTable& table) {
+    for (const IndexDef& def : SchemaIndexesOf(which)) {
+        if (!def.unique) continue;
+        const std::vector<std::uint32_t>* order = table.IndexOrder(def.indexName);
+        std::vector<Field*> keys;
+        for (const std::string& name : def.fields) keys.push_back(&table.FieldByName(name));
+        for (std::size_t i = 1; order != nullptr && i < order->size(); ++i) {
+            bool same = true;
+            for (std::size_t k = 0; same && k < keys.size(); ++k) {
+                same = SameValue(*keys[k], (*order)[i], (*order)[i - 1]);
+            }
+            if (same) {
+                throw TableCheckError("a second record with the key '" +
+                                          Shown(keys[0]->ViewAt((*order)[i])) +
+                                          "' of the unique index '" + def.indexName + "'",
+                                      (*order)[i], keys[0]->Name());
+            }
+        }
+    }
+}
+
+// In stop order (index SIDNo), each train's stops are numbered 1, 2, ... without a gap.
+void CheckStopNumbers(MemTable& stops) {
+    const std::vector<std::uint32_t>* order = stops.IndexOrder("SIDNo");
+    Field& id = stops.FieldByName("ID");
+    Field& no = stops.FieldByName("S_No");
+    std::int32_t expected = 1;
+    for (std::size_t i = 0; order != nullptr && i < order->size(); ++i) {
+        const std::uint32_t r = (*order)[i];
+        if (i > 0 && id.ViewAt(r) != id.ViewAt((*order)[i - 1])) expected = 1;
+        if (no.IntegerAt(r) != expected) {
+            throw TableCheckError("stop number " + std::to_string(no.IntegerAt(r)) + " where " +
+                                      std::to_string(expected) + " comes next",
+                                  r, no.Name());
+        }
+        ++expected;
+    }
+}
+
+}  // namespace
+
+void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format) {
+    CheckFields(which, table, format);
+    CheckIndexes(which, table);
+    if (table.RecordCount() == 0) throw TableCheckError("the table has no records");
+    CheckValues(which, table);
+    CheckUnique(which, table);
+    if (which == LoadTable::KMTrain) CheckStopNumbers(table);
+}
+
+namespace {
+
+bool ByteLess(std::string_view a, std::string_view b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
+
+struct TrainFields {
+    Field& id;
+    Field& start;
+    Field& end;
+    // The whole route's run time and distance: the terminus stop's values.
+    std::vector<std::pair<Field*, Field*>> terminus;  // (stop's field, list's field)
+};
+
+// The stops [first, last) of one train against its row of the train list: the row's origin
+// and terminus are its first and last stop.
+void CheckEnds(const std::vector<std::uint32_t>& stopOrder, std::size_t first, std::size_t last,
+               Field& station, TrainFields& list, std::uint32_t row) {
+    const std::string_view id = list.id.ViewAt(row);
+    const std::uint32_t origin = stopOrder[first];
+    const std::uint32_t terminus = stopOrder[last - 1];
+    if (last - first < 2) {
+        throw TableCheckError("train '" + Shown(id) + "' has fewer than two stops", origin, "ID");
+    }
+    if (station.ViewAt(origin) != list.start.ViewAt(row)) {
+        throw TableCheckError("train '" + Shown(id) + "' starts elsewhere than in the train list",
+                              origin, station.Name());
+    }
+    if (station.ViewAt(terminus) != list.end.ViewAt(row)) {
+        throw TableCheckError("train '" + Shown(id) + "' ends elsewhere than in the train list",
+                              terminus, station.Name());
+    }
+    for (const auto& [stopField, listField] : list.terminus) {
+        const bool same = stopField->Type() == FieldType::WideString
+                              ? stopField->ViewAt(terminus) == listField->ViewAt(row)
+                              : stopField->IntegerAt(terminus) == listField->IntegerAt(row);
+        if (!same) {
+            throw TableCheckError("train '" + Shown(id) + "' has another " + stopField->Name() +
+                                      " at its terminus than in the train list",
+                                  terminus, stopField->Name());
+        }
+    }
+}
+
+}  // namespace
+
+void CheckStopsInTrainList(MemTable& stops, MemTable& trains) {
+    const std::vector<std::uint32_t>* stopOrder = stops.IndexOrder("SIDNo");
+    const std::vector<std::uint32_t>* trainOrder = trains.IndexOrder("SID");
+    if (stopOrder == nullptr || trainOrder == nullptr) return;
+    Field& stopId = stops.FieldByName("ID");
+    Field& station = stops.FieldByName("Station");
+    TrainFields list{trains.FieldByName("ID"),
+                     trains.FieldByName("StartStation"),
+                     trains.FieldByName("endStation"),
+                     {}};
+    for (const char* name : {"R_Date", "Distance"}) {
+        list.terminus.emplace_back(&stops.FieldByName(name), &trains.FieldByName(name));
+    }
+    // Both orders sort train numbers by their bytes: one merge walk pairs every train of the
+    // list with its run of stops.
+    std::size_t s = 0;
+    for (const std::uint32_t row : *trainOrder) {
+        const std::string_view id = list.id.ViewAt(row);
+        if (s < stopOrder->size() && ByteLess(stopId.ViewAt((*stopOrder)[s]), id)) {
+            throw TableCheckError(
+                "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
+                (*stopOrder)[s], stopId.Name());
+        }
+        const std::size_t first = s;
+        while (s < stopOrder->size() && stopId.ViewAt((*stopOrder)[s]) == id) ++s;
+        if (s == first) {
+            throw TableCheckError("train '" + Shown(id) + "' of the train list has no stops");
+        }
+        CheckEnds(*stopOrder, first, s, station, list, row);
+    }
+    if (s < stopOrder->size()) {
+        throw TableCheckError(
+            "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
+            (*stopOrder)[s], stopId.Name());
+    }
+}
+
+}  // namespace korvel
