@@ -4,8 +4,8 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "online/web_panels.h"
-#include "timetable/gtfs.h"
+#include "data/publisher.h"
+#include "gtfs/gtfs.h"
 
 namespace korvel::cli {
 
@@ -19,12 +19,12 @@ int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& 
     LoadFlags flags;
     if (!LoadTimetableOrReport(tables, flags, err, source)) return kExitFailure;
 
-    timetable::GtfsFeedInfo info;
+    gtfs::GtfsFeedInfo info;
     info.publisherUrl = std::string(kPublisherHomeUrl);
     info.version = !source && !TimetableFolder().empty()
                        ? "timetable folder " + TimetableFolder()
                        : "2019 timetable compiled from public sources, not accurate to the day";
-    const timetable::GtfsFeed feed = timetable::ExportGtfs(tables, info);
+    const gtfs::GtfsFeed feed = gtfs::ExportGtfs(tables, info);
 
     const std::filesystem::path dir(args[0]);
     std::error_code ec;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "timetable/builder.h"
-#include "timetable/gtfs.h"
+#include "timetable/gtfs_input.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -84,16 +84,14 @@ int main(int argc, char** argv) {
 
     Sources s;
     if (!gtfs.empty()) {
-        GtfsFeed feed;
+        korvel::gtfs::GtfsFeed feed;
         for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
             std::string text;
             if (ReadFile(gtfs / name, text)) feed[name] = std::move(text);
         }
         try {
-            GtfsTrains trains = ReadGtfs(feed);
-            s.trains = std::move(trains.trains);
-            s.types = std::move(trains.types);
-        } catch (const GtfsError& e) {
+            AddGtfsTrains(korvel::gtfs::ReadGtfs(feed), s);
+        } catch (const korvel::gtfs::GtfsError& e) {
             std::cerr << "korvel-ttbuild: " << (gtfs / e.what()).string() << "\n";
             return 1;
         }

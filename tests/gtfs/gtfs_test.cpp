@@ -7,9 +7,12 @@
 #include <iterator>
 
 #include "data/table_stream.h"
-#include "timetable/gtfs.h"
+#include "gtfs/gtfs.h"
+#include "timetable/gtfs_input.h"
 
-namespace korvel::timetable {
+namespace korvel::gtfs {
+using timetable::BuildOutput;
+using timetable::Sources;
 namespace {
 
 bool LoadStreams(const std::string& dir, Timetable& t) {
@@ -51,11 +54,9 @@ void ExpectRoundTrip(const std::string& dir) {
     }
     EXPECT_NE(feed.at("feed_info.txt").find("\"test, with a comma\""), std::string::npos);
 
-    GtfsTrains trains = ReadGtfs(feed);
     Sources sources;
-    sources.trains = std::move(trains.trains);
-    sources.types = std::move(trains.types);
-    const BuildOutput built = BuildTimetable(sources);
+    timetable::AddGtfsTrains(ReadGtfs(feed), sources);
+    const BuildOutput built = timetable::BuildTimetable(sources);
     Timetable after;
     TableStreamFormat format;
     LoadFromTableStream(after.KMList, built.slist, &format);
@@ -122,4 +123,4 @@ TEST(TimetableGtfs, FeedForm) {
 }
 
 }  // namespace
-}  // namespace korvel::timetable
+}  // namespace korvel::gtfs

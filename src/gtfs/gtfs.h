@@ -13,9 +13,23 @@
 #include <vector>
 
 #include "data/schema.h"
-#include "timetable/builder.h"
 
-namespace korvel::timetable {
+namespace korvel::gtfs {
+
+// One call of a trip as the timetable builder takes it. Clock times are minutes after
+// midnight, -1 when absent.
+struct GtfsStop {
+    std::string station;  // UTF-8
+    int arrival = -1;
+    int departure = -1;
+    int day = 1;  // day of the journey on which the train arrives here (1 = origin's day)
+    int km = -1;  // -1 unknown
+};
+
+struct GtfsTrain {
+    std::string number;
+    std::vector<GtfsStop> stops;
+};
 
 // File name ("stops.txt") -> UTF-8 text, RFC 4180 (quoted where needed, CR LF line ends).
 using GtfsFeed = std::map<std::string, std::string>;
@@ -37,7 +51,7 @@ class GtfsError : public std::runtime_error {
 };
 
 struct GtfsTrains {
-    std::vector<SourceTrain> trains;   // in trips.txt order
+    std::vector<GtfsTrain> trains;      // in trips.txt order
     std::map<std::string, int> types;  // train number -> NType, where route_desc names one
 };
 // Reads stops.txt, routes.txt (optional), trips.txt and stop_times.txt. Throws GtfsError.
@@ -48,4 +62,4 @@ std::string GtfsTime(int minutes);
 // One CSV line (RFC 4180) split into values; `complete` false when a quote is left open.
 std::vector<std::string> SplitCsvLine(const std::string& line, bool* complete = nullptr);
 
-}  // namespace korvel::timetable
+}  // namespace korvel::gtfs

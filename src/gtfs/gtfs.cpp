@@ -1,16 +1,62 @@
-#include "timetable/gtfs.h"
+#include "gtfs/gtfs.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "query/center.h"
-#include "timetable/text_util.h"
 
-namespace korvel::timetable {
+namespace korvel::gtfs {
 namespace {
+
+std::vector<std::string_view> Split(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t pos = text.find(sep, start);
+        if (pos == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+std::string_view StripBom(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    return text;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+std::optional<int> ParseInt(std::string_view s) {
+    std::int32_t v = 0;
+    if (!ParseDecimal(Trim(s), -999999999, 999999999, v)) return std::nullopt;
+    return v;
+}
+
+// The tables' clock text "HH:MM" as minutes; -1 when empty or unreadable.
+int ParseClock(std::string_view text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return -1;
+    const auto h = ParseInt(text.substr(0, colon)), m = ParseInt(text.substr(colon + 1));
+    if (!h || !m || *h < 0 || *h > 23 || *m < 0 || *m > 59) return -1;
+    return *h * 60 + *m;
+}
 
 std::string CsvField(const std::string& v) {
     if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
@@ -317,7 +363,7 @@ GtfsTrains ReadGtfs(const GtfsFeed& feed) {
         for (std::size_t k = 0; k < stopsOfTrip.size(); ++k) {
             const Timed& t = stopsOfTrip[k];
             const bool first = k == 0, lastStop = k + 1 == stopsOfTrip.size();
-            SourceStop s;
+            GtfsStop s;
             s.station = t.station;
             s.arrival = first ? -1 : t.arrival % 1440;
             s.departure = lastStop ? -1 : t.departure % 1440;
@@ -329,4 +375,4 @@ GtfsTrains ReadGtfs(const GtfsFeed& feed) {
     return out;
 }
 
-}  // namespace korvel::timetable
+}  // namespace korvel::gtfs
