@@ -55,7 +55,7 @@ void ExpectRoundTrip(const std::string& dir) {
     EXPECT_NE(feed.at("feed_info.txt").find("\"test, with a comma\""), std::string::npos);
 
     Sources sources;
-    timetable::AddGtfsTrains(ReadGtfs(feed), sources);
+    timetable::AddGtfsTrains(ReadGtfs(feed), sources, false);
     const BuildOutput built = timetable::BuildTimetable(sources);
     Timetable after;
     TableStreamFormat format;

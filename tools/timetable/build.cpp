@@ -37,6 +37,7 @@ void CheckAgainstConsensus(const std::vector<SourceStop>& source,
 BuildOutput BuildTimetable(const Sources& sources) {
     BuildOutput out;
     BuildReport& report = out.report;
+    report.notes = sources.notes;
     std::vector<MergedTrain> merged;
     if (sources.trains) {
         // Trains from a feed are distinct already: each keeps its own number.
@@ -188,6 +189,11 @@ BuildOutput BuildTimetable(const Sources& sources) {
                 break;
             }
         }
+        if (const auto given = sources.codes.find(utf8);
+            code.empty() && given != sources.codes.end()) {
+            code = given->second;
+            ++report.shortcodesFromList;
+        }
         if (code.empty()) {
             bool complete = true;
             code = InitialsFromReadings(utf8, sources.readings, &complete);
@@ -212,7 +218,9 @@ BuildOutput BuildTimetable(const Sources& sources) {
     std::vector<std::vector<std::string>> smRows;
     std::set<std::string> grouped;
     int gp = 0;
-    for (const auto& group : ParseGroups(sources.groups)) {
+    auto groups = ParseGroups(sources.groups);
+    groups.insert(groups.end(), sources.groupLists.begin(), sources.groupLists.end());
+    for (const auto& group : groups) {
         std::vector<std::string> members;
         for (const auto& utf8 : group) {
             const std::string name = Utf8ToGbk(utf8);

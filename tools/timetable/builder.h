@@ -185,7 +185,12 @@ struct Sources {
     std::map<std::string, int> types;       // train number -> type, overriding the number's letter
     std::vector<std::string> stationLists;  // newest first
     std::string groups;
-    std::string overrides;  // empty when none
+    // Groups and pinyin initials given as lists (a feed's parent stations and stop codes):
+    // the groups after those of `groups`, the codes after the station lists.
+    std::vector<std::vector<std::string>> groupLists;  // UTF-8 names
+    std::map<std::string, std::string> codes;          // UTF-8 name -> initials
+    std::vector<std::string> notes;                    // copied into the report first
+    std::string overrides;                             // empty when none
     // Unicode code point -> upper-case initial of its Mandarin reading.
     std::map<char32_t, char> readings;
     bool readingsBuiltIn = false;  // `readings` is the checked-in table

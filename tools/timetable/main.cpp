@@ -1,6 +1,6 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
-//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
+//   korvel-ttbuild --gtfs DIR|FILE.zip [--source DIR] --out DIR [--report FILE]
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +8,7 @@
 #include <iterator>
 #include <string>
 
+#include "gtfs/feed_files.h"
 #include "timetable/builder.h"
 #include "timetable/gtfs_input.h"
 
@@ -53,8 +54,9 @@ int Usage() {
                  "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
                  "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
                  "                 day,mileage) from elsewhere\n"
-                 "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
-                 "                 stop_times.txt) instead of a stop list\n";
+                 "  --gtfs DIR     the trains of a GTFS feed (a folder or a zip archive of\n"
+                 "                 stops.txt, routes.txt, trips.txt, stop_times.txt, ...)\n"
+                 "                 instead of a stop list\n";
     return 2;
 }
 
@@ -84,15 +86,15 @@ int main(int argc, char** argv) {
 
     Sources s;
     if (!gtfs.empty()) {
-        korvel::gtfs::GtfsFeed feed;
-        for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
-            std::string text;
-            if (ReadFile(gtfs / name, text)) feed[name] = std::move(text);
-        }
         try {
-            AddGtfsTrains(korvel::gtfs::ReadGtfs(feed), s);
+            AddGtfsTrains(korvel::gtfs::ReadGtfs(korvel::gtfs::ReadGtfsFeed(gtfs.string())), s,
+                          !source.empty());
         } catch (const korvel::gtfs::GtfsError& e) {
-            std::cerr << "korvel-ttbuild: " << (gtfs / e.what()).string() << "\n";
+            // "DIR/stops.txt:5: ..." for a file of the feed, "DIR: ..." for the feed as a whole.
+            const std::string what = e.what();
+            const bool inFile = korvel::gtfs::IsGtfsFileName(what.substr(0, what.find(':')));
+            std::cerr << "korvel-ttbuild: "
+                      << (inFile ? (gtfs / what).string() : gtfs.string() + ": " + what) << "\n";
             return 1;
         }
     } else if (stopsPath.empty()) {
