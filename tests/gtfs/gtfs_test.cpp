@@ -1,13 +1,14 @@
 // The timetable as a GTFS feed and back: the feed's form (RFC 4180, times past 24:00,
 // distances) and a round trip through the builder that keeps every train, stop, time and
 // distance (fares are the tariff's again).
+#include "gtfs/gtfs.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "data/table_stream.h"
-#include "gtfs/gtfs.h"
 #include "timetable/gtfs_input.h"
 
 namespace korvel::gtfs {
