@@ -8,7 +8,6 @@
 
 #include "cli/commands.h"
 #include "data/manifest.h"
-#include "data/publisher.h"
 #include "gtfs/feed_files.h"
 #include "gtfs/gtfs.h"
 #include "journey/planner.h"
@@ -26,7 +25,6 @@ std::optional<data::Manifest> FolderManifest(const std::string& folder) {
 
 gtfs::GtfsFeedInfo FeedInfo(const BlobSource& source) {
     gtfs::GtfsFeedInfo info;
-    info.publisherUrl = std::string(kPublisherHomeUrl);
     const JourneyOptions planner;
     info.minTransfer = planner.minTransfer;
     info.cityTransfer = planner.cityTransfer;

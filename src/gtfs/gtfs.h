@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "data/publisher.h"
 #include "data/schema.h"
 
 namespace korvel::gtfs {
@@ -27,7 +28,7 @@ using GtfsFeed = std::map<std::string, std::string>;
 
 struct GtfsFeedInfo {
     std::string publisherName = "Korvel时刻";
-    std::string publisherUrl;
+    std::string publisherUrl = std::string(kPublisherHomeUrl);  // required by the reference
     std::string version;  // what the feed holds, e.g. "2019 timetable from public sources"
     std::string startDate = "20190101", endDate = "20191231";  // calendar, YYYYMMDD
     int minTransfer = 30;    // minutes for a change at one station

@@ -70,9 +70,8 @@ TEST(GtfsImport, ForeignFeedKeepsWhatItCanAndNamesTheRest) {
     EXPECT_TRUE(Noted(read, {"at one stop take 2 different times", "5 min"}));
     EXPECT_EQ(read.notes.size(), 7u) << "nothing else is said, nothing is left unsaid";
 
-    EXPECT_EQ(
-        read.groups,
-        (std::vector<std::vector<std::string>>{{"Milano Centrale", "Milano Garibaldi"}}));
+    EXPECT_EQ(read.groups,
+              (std::vector<std::vector<std::string>>{{"Milano Centrale", "Milano Garibaldi"}}));
     // Letters serve as pinyin initials; a number does not.
     EXPECT_EQ(read.codes,
               (std::map<std::string, std::string>{{"Lausanne", "LS"}, {"Milano Centrale", "MC"}}));

@@ -1,6 +1,7 @@
 // The timetable as a GTFS feed and back: the feed's form (RFC 4180, times past 24:00,
-// distances) and a round trip through the builder that keeps every train, stop, time and
-// distance (fares are the tariff's again).
+// distances), the reference's rules for every file written, and a round trip through the
+// builder that keeps every train, stop, time, distance, same-city group and pinyin code
+// (fares are the tariff's again).
 #include "gtfs/gtfs.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,12 @@ void ExpectRoundTrip(const std::string& dir) {
     TableStreamFormat format;
     LoadFromTableStream(after.KMList, built.slist, &format);
     LoadFromTableStream(after.KMTrain, built.strain, &format);
+    LoadFromTableStream(after.KMSM, built.sm, &format);
+    LoadFromTableStream(after.KMPy, built.spy, &format);
+    // Groups and codes come from the feed alone: no station lists, no readings.
+    EXPECT_EQ(Rows(after.KMSM, "", {"Station", "Gp"}), Rows(before.KMSM, "", {"Station", "Gp"}));
+    EXPECT_EQ(Rows(after.KMPy, "", {"Station", "Shortcode"}),
+              Rows(before.KMPy, "", {"Station", "Shortcode"}));
 
     const auto listFields = {"ID",     "NType",  "StartStation", "endStation",
                              "A_Time", "D_Time", "R_Date",       "Distance"};
