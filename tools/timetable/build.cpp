@@ -80,11 +80,11 @@ std::vector<Built> CleanTrains(const std::vector<MergedTrain>& merged, BuildRepo
     report.consensusPairs = static_cast<int>(network.Pairs());
     std::vector<Built> built;
     for (const MergedTrain& m : merged) {
-        std::string reason, repaired;
-        auto stops =
-            CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()), &network);
+        CleanedStops cleaned = CleanStops(m.stops, MaxSpeedForNumber(m.numbers.front()), &network);
+        auto& stops = cleaned.stops;
+        const std::string& repaired = cleaned.repaired;
         if (!stops) {
-            Drop(report, reason, m.numbers.front());
+            Drop(report, cleaned.reason, m.numbers.front());
             continue;
         }
         CheckAgainstConsensus(m.stops, *stops, network, report);
