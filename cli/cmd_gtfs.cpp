@@ -17,7 +17,12 @@ namespace {
 
 // The name and first day of a timetable folder's manifest, when it has one that parses.
 std::optional<data::Manifest> FolderManifest(const std::string& folder) {
-    std::ifstream in(std::filesystem::path(folder) / data::kManifestFileName, std::ios::binary);
+    const std::filesystem::path path = std::filesystem::path(folder) / data::kManifestFileName;
+    // A manifest is a few hundred bytes: anything but a small regular file is none.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) > 65536)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return data::ParseManifest(text).manifest;
