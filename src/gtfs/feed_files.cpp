@@ -125,7 +125,7 @@ std::optional<std::string> ZipGtfsFeed(const GtfsFeed& feed, std::string* error)
         const zip_int64_t index =
             s ? zip_file_add(archive, name.c_str(), s, ZIP_FL_ENC_UTF_8) : zip_int64_t{-1};
         if (index < 0 || zip_file_set_mtime(archive, index, kZipFileTime, 0) != 0 ||
-            zip_set_file_compression(archive, index, ZIP_CM_DEFLATE, 9) != 0) {
+            zip_set_file_compression(archive, index, ZIP_CM_DEFLATE, 6) != 0) {
             if (s && index < 0) zip_source_free(s);
             const auto failed = fail(zip_get_error(archive));
             zip_discard(archive);
