@@ -97,6 +97,7 @@ struct Stops {
     std::unordered_map<std::string, std::string> nameOf;    // usable stop_id -> UTF-8 name
     std::unordered_map<std::string, std::string> refusal;   // refused stop_id -> note
     std::unordered_map<std::string, std::string> parentOf;  // stop_id -> parent stop_id
+    std::unordered_set<std::string> stations;               // location_type 1
 };
 
 struct StopRow {
@@ -132,6 +133,7 @@ Stops ReadStops(const CsvTable& t, GtfsTrains& out) {
         if (stopId.empty()) throw GtfsError(t.Where(line) + "stop without id");
         if (kind == "1") {
             parents.push_back(stopId);
+            s.stations.insert(stopId);
             continue;
         }
         if (!kind.empty() && kind != "0") continue;  // entrances, nodes, boarding areas
@@ -313,7 +315,12 @@ StopTimes ReadStopTimes(const CsvTable& t, const Stops& stops, const Trips& trip
         const auto s = stops.nameOf.find(stopId);
         if (s == stops.nameOf.end()) {
             const auto refused = stops.refusal.find(stopId);
-            if (refused == stops.refusal.end()) throw GtfsError(t.Where(line) + "unknown stop_id");
+            if (refused == stops.refusal.end()) {
+                throw GtfsError(t.Where(line) +
+                                (stops.stations.count(stopId)
+                                     ? "stop_id " + stopId + " is a station (location_type 1)"
+                                     : "unknown stop_id " + stopId));
+            }
             refusedCalls[refused->second].insert(tr->second);
             continue;
         }

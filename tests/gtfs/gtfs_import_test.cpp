@@ -105,6 +105,8 @@ TEST(GtfsImport, ValuesPastWhatAStreamHoldsAreRefused) {
          "stop_times.txt:13: departure_time: '10:61:00' is not a time HH:MM:SS"},
         {"T1,10:20:00,10:20:00,E,x,", "stop_times.txt:13: stop_sequence is not a number"},
         {"T1,10:20:00,10:20:00,E,3,", "stop_times.txt: trip IR90: stop_sequence 3 given twice"},
+        {"T1,10:20:00,10:20:00,M,4,",
+         "stop_times.txt:13: stop_id M is a station (location_type 1)"},
     };
     for (const auto& c : cases) {
         GtfsFeed feed = ForeignFeed();

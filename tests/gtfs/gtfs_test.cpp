@@ -124,7 +124,7 @@ TEST(TimetableGtfs, FeedForm) {
         ReadGtfs(feed);
         FAIL() << "an unknown stop was accepted";
     } catch (const GtfsError& e) {
-        EXPECT_EQ(std::string(e.what()), "stop_times.txt:5: unknown stop_id");
+        EXPECT_EQ(std::string(e.what()), "stop_times.txt:5: unknown stop_id S9");
     }
     feed.erase("trips.txt");
     EXPECT_THROW(ReadGtfs(feed), GtfsError);
