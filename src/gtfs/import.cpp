@@ -221,6 +221,26 @@ std::set<std::string> NotDaily(const GtfsFeed& feed) {
     return services;
 }
 
+// One note per service, or one for them all when there are many.
+void NoteTakenDaily(const std::map<std::string, int>& takenDaily, GtfsTrains& out) {
+    if (takenDaily.size() <= kNamesInNote) {
+        for (const auto& [svc, count] : takenDaily) {
+            out.notes.push_back("service " + svc + " does not run every day: its " +
+                                std::to_string(count) + " trips taken as daily");
+        }
+        return;
+    }
+    std::vector<std::string> names;
+    int trips = 0;
+    for (const auto& [svc, count] : takenDaily) {
+        names.push_back(svc);
+        trips += count;
+    }
+    out.notes.push_back(std::to_string(takenDaily.size()) +
+                        " services do not run every day: their " + std::to_string(trips) +
+                        " trips taken as daily: " + NameList(names));
+}
+
 struct Trips {
     std::unordered_map<std::string, std::size_t> index;  // trip_id -> train
     std::unordered_set<std::string> skipped;             // trips of non-rail routes
@@ -264,10 +284,7 @@ Trips ReadTrips(const GtfsFeed& feed, const CsvTable& t, const Routes& routes, G
                             " routes not by rail left out with their " +
                             std::to_string(trips.skipped.size()) + " trips: " + NameList(names));
     }
-    for (const auto& [svc, count] : takenDaily) {
-        out.notes.push_back("service " + svc + " does not run every day: its " +
-                            std::to_string(count) + " trips taken as daily");
-    }
+    NoteTakenDaily(takenDaily, out);
     return trips;
 }
 
