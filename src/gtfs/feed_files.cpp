@@ -54,7 +54,8 @@ GtfsFeed ReadZip(const std::string& path) {
         zip_error_init_with_code(&error, code);
         const std::string why = zip_error_strerror(&error);
         zip_error_fini(&error);
-        throw GtfsError("not a zip archive (" + why + ")");
+        throw GtfsError(code == ZIP_ER_NOZIP ? std::string("not a zip archive")
+                                             : "cannot read the zip archive: " + why);
     }
     GtfsFeed feed;
     const zip_int64_t entries = zip_get_num_entries(archive.get(), 0);
