@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "gtfs/gtfs.h"
+#include "timetable/gtfs_input.h"
 
 namespace korvel::gtfs {
 namespace {
@@ -77,6 +78,17 @@ TEST(GtfsImport, ForeignFeedKeepsWhatItCanAndNamesTheRest) {
               (std::map<std::string, std::string>{{"Lausanne", "LS"}, {"Milano Centrale", "MC"}}));
     EXPECT_EQ(read.minTransfer, 5);
     EXPECT_EQ(read.cityTransfer, 30);
+}
+
+TEST(GtfsImport, TheBuildReportSaysWhatWasLeftOut) {
+    timetable::Sources sources;
+    timetable::AddGtfsTrains(ReadGtfs(ForeignFeed()), sources, false);
+    const std::string report = timetable::BuildTimetable(sources).report.Text();
+    for (const char* named : {"BUS", "stops A and B are both named Genève",
+                              "Châtel-Saint-Denis-Gare-X (F)", "service WK", "Europe/Zurich",
+                              "at one station 5 min, between stations of one city 30 min"}) {
+        EXPECT_NE(report.find(named), std::string::npos) << named << "\n" << report;
+    }
 }
 
 TEST(GtfsImport, NamesThatFitAndPlatformsOfOneStation) {
