@@ -110,8 +110,8 @@ TEST_F(CliTimetableFolder, ExportGtfsWritesTheFeed) {
 
     // A path ending in .zip gets an archive; a folder holding files of someone else's is
     // refused and left as it was.
-    const CliRun zip = Cli("--timetable '" + dir.string() + "' export-gtfs '" +
-                           (dir / "f.zip").string() + "'");
+    const CliRun zip =
+        Cli("--timetable '" + dir.string() + "' export-gtfs '" + (dir / "f.zip").string() + "'");
     EXPECT_EQ(zip.rc, 0) << zip.err;
     EXPECT_EQ(Slurp(dir / "f.zip").rfind("PK\x03\x04", 0), 0u);
     std::ofstream(feed / "notes.md") << "mine";
