@@ -1,45 +1,72 @@
-// korvel-cli export-gtfs DIR: the loaded timetable as a GTFS feed, for journey planners.
+// korvel-cli export-gtfs PATH: the loaded timetable as a GTFS feed, for journey planners. A
+// path ending in ".zip" gets a zip archive, any other a folder; either is written whole or
+// the old one is left as it was.
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 
 #include "cli/commands.h"
-#include "online/web_panels.h"
-#include "timetable/gtfs.h"
+#include "data/manifest.h"
+#include "gtfs/feed_files.h"
+#include "gtfs/gtfs.h"
+#include "journey/planner.h"
 
 namespace korvel::cli {
+namespace {
+
+// The name and first day of a timetable folder's manifest, when it has one that parses.
+std::optional<data::Manifest> FolderManifest(const std::string& folder) {
+    const std::filesystem::path path = std::filesystem::path(folder) / data::kManifestFileName;
+    // A manifest is a few hundred bytes: anything but a small regular file is none.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || std::filesystem::file_size(path, ec) > 65536)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return data::ParseManifest(text).manifest;
+}
+
+gtfs::GtfsFeedInfo FeedInfo(const BlobSource& source) {
+    gtfs::GtfsFeedInfo info;
+    const JourneyOptions planner;
+    info.minTransfer = planner.minTransfer;
+    info.cityTransfer = planner.cityTransfer;
+    const bool folder = !source && !TimetableFolder().empty();
+    info.version = folder ? "timetable folder " + TimetableFolder()
+                          : "2019 timetable compiled from public sources, not accurate to the day";
+    // The calendar runs a year from the day the timetable is valid; the embedded 2019
+    // timetable, and a folder that does not say, keep the year 2019.
+    if (const auto manifest = folder ? FolderManifest(TimetableFolder()) : std::nullopt) {
+        if (const auto dates = gtfs::FeedDatesFrom(manifest->valid_from)) {
+            info.startDate = dates->start;
+            info.endDate = dates->end;
+        }
+        info.version = manifest->name + " (" + info.version + ")";
+    }
+    return info;
+}
+
+}  // namespace
 
 int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& out,
                       std::ostream& err) {
     if (args.size() != 1 || args[0].empty() || args[0].starts_with("--")) {
-        err << "korvel-cli: export-gtfs needs one folder\n";
+        err << "korvel-cli: export-gtfs needs one folder or FILE.zip\n";
         return kExitUsage;
     }
     Timetable tables;
     LoadFlags flags;
     if (!LoadTimetableOrReport(tables, flags, err, source)) return kExitFailure;
 
-    timetable::GtfsFeedInfo info;
-    info.publisherUrl = std::string(kPublisherHomeUrl);
-    info.version = !source && !TimetableFolder().empty()
-                       ? "timetable folder " + TimetableFolder()
-                       : "2019 timetable compiled from public sources, not accurate to the day";
-    const timetable::GtfsFeed feed = timetable::ExportGtfs(tables, info);
-
-    const std::filesystem::path dir(args[0]);
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    for (const auto& [name, text] : feed) {
-        std::ofstream file(dir / name, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        file.close();
-        if (!file) {
-            err << "korvel-cli: cannot write " << (dir / name).string() << "\n";
-            return kExitFailure;
-        }
+    const gtfs::GtfsFeed feed = gtfs::ExportGtfs(tables, FeedInfo(source));
+    if (const auto failed = gtfs::WriteGtfsFeed(args[0], feed)) {
+        err << "korvel-cli: " << *failed << "\n";
+        return kExitFailure;
     }
     out << "GTFS feed with " << tables.KMList.RecordCount() << " trips and "
-        << tables.KMTrain.RecordCount() << " stop times written to " << dir.string() << "\n";
+        << tables.KMTrain.RecordCount() << " stop times written to " << args[0] << "\n";
     return kExitOk;
 }
 

@@ -41,9 +41,9 @@ constexpr Command kCommands[] = {
      "a train's stop list with the route and section summary lines", korvel::cli::RunStops},
     {"codes", "LETTERS [--format F]", "stations whose pinyin initials begin with LETTERS",
      korvel::cli::RunCodes},
-    {"export-gtfs", "DIR",
-     "write the timetable as a GTFS feed (agency, stops, routes, trips, stop_times, calendar, "
-     "feed_info)",
+    {"export-gtfs", "DIR|FILE.zip",
+     "write the timetable as a GTFS feed, a folder or a zip archive (agency, stops, routes, "
+     "trips, stop_times, transfers, calendar, feed_info)",
      korvel::cli::RunExportGtfs},
     {"journey",
      "FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N] "

@@ -132,6 +132,19 @@ TEST_F(CliTimetableFolder, ExportGtfsWritesTheFeed) {
               0u);
     EXPECT_NE(Slurp(feed / "feed_info.txt").find(dir.string()), std::string::npos);
     EXPECT_EQ(Cli("export-gtfs").rc, 2);
+
+    // A path ending in .zip gets an archive; a folder holding files of someone else's is
+    // refused and left as it was.
+    const CliRun zip =
+        Cli("--timetable '" + dir.string() + "' export-gtfs '" + (dir / "f.zip").string() + "'");
+    EXPECT_EQ(zip.rc, 0) << zip.err;
+    EXPECT_EQ(Slurp(dir / "f.zip").rfind("PK\x03\x04", 0), 0u);
+    std::ofstream(feed / "notes.md") << "mine";
+    const CliRun refused =
+        Cli("--timetable '" + dir.string() + "' export-gtfs '" + feed.string() + "'");
+    EXPECT_EQ(refused.rc, 1);
+    EXPECT_NE(refused.err.find("notes.md"), std::string::npos) << refused.err;
+    EXPECT_EQ(Slurp(feed / "notes.md"), "mine");
 }
 
 }  // namespace

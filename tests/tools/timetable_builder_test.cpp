@@ -10,10 +10,16 @@ SourceStop Stop(const char* station, const char* arr, const char* dep, int day, 
 }
 
 std::vector<CleanStop> CleanOrFail(const std::vector<SourceStop>& stops, std::string* repaired) {
-    std::string reason;
-    auto out = CleanStops(stops, &reason, repaired);
-    EXPECT_TRUE(out) << reason;
-    return out ? *out : std::vector<CleanStop>{};
+    const CleanedStops out = CleanStops(stops);
+    EXPECT_TRUE(out.stops) << out.reason;
+    if (repaired) *repaired = out.repaired;
+    return out.stops ? *out.stops : std::vector<CleanStop>{};
+}
+
+// Why the stops cannot be cleaned; "" when they can.
+std::string Refusal(const std::vector<SourceStop>& stops, int maxKmPerHour = 0) {
+    const CleanedStops out = CleanStops(stops, maxKmPerHour);
+    return out.stops ? std::string() : out.reason;
 }
 
 TEST(TimetableValues, ClockAndRunTimeTexts) {
@@ -89,21 +95,18 @@ TEST(TimetableClean, DayRolloverAndMidnightDepartures) {
 }
 
 TEST(TimetableClean, MissingTimesAtMiddleStops) {
-    std::string repaired, reason;
+    std::string repaired;
     const auto stops =
         CleanOrFail({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "10:30", "-99:00", 1, 40),
                      Stop("C", "11:00", "-99:00", 1, 80)},
                     &repaired);
     EXPECT_EQ(stops[1].departure, stops[1].arrival);
-    EXPECT_FALSE(
-        CleanStops({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "-99:00", "-99:00", 1, 40),
-                    Stop("C", "11:00", "-99:00", 1, 80)},
-                   &reason, nullptr));
-    EXPECT_EQ(reason, "stop without times");
-    EXPECT_FALSE(
-        CleanStops({Stop("A", "-99:00", "-99:00", 1, 0), Stop("C", "11:00", "-99:00", 1, 80)},
-                   &reason, nullptr));
-    EXPECT_FALSE(CleanStops({Stop("A", "-99:00", "10:00", 1, 0)}, &reason, nullptr));
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "-99:00", "-99:00", 1, 40),
+                       Stop("C", "11:00", "-99:00", 1, 80)}),
+              "stop without times");
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "-99:00", 1, 0), Stop("C", "11:00", "-99:00", 1, 80)}),
+              "no departure at the origin");
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "10:00", 1, 0)}), "fewer than two stops");
 }
 
 TEST(TimetableClean, RepairsOneWrongDistanceBetweenAgreeingNeighbours) {
@@ -124,18 +127,14 @@ TEST(TimetableClean, RepairsOneWrongDistanceBetweenAgreeingNeighbours) {
     EXPECT_LT(stops[2].km, 150);
     EXPECT_EQ(repaired, "distance of one stop (out of order)");
     // Two wrong stops are not plainly one mistake: the train is dropped.
-    std::string reason;
-    EXPECT_FALSE(
-        CleanStops({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "10:30", "10:32", 1, 500),
-                    Stop("C", "11:00", "11:02", 1, 9999), Stop("D", "11:30", "11:32", 1, 150),
-                    Stop("E", "12:00", "-99:00", 1, 200)},
-                   &reason, nullptr));
-    EXPECT_EQ(reason, "distances go down");
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "10:30", "10:32", 1, 500),
+                       Stop("C", "11:00", "11:02", 1, 9999), Stop("D", "11:30", "11:32", 1, 150),
+                       Stop("E", "12:00", "-99:00", 1, 200)}),
+              "distances go down");
     // An unknown terminus distance has no second neighbour.
-    EXPECT_FALSE(CleanStops({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "11:00", "11:00", 1, 50),
-                             Stop("C", "12:00", "-99:00", 1, -1)},
-                            &reason, nullptr));
-    EXPECT_EQ(reason, "unknown distances");
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "11:00", "11:00", 1, 50),
+                       Stop("C", "12:00", "-99:00", 1, -1)}),
+              "unknown distances");
 }
 
 TEST(TimetableClean, ImplausibleSpeedMarksAWrongDistance) {
@@ -144,24 +143,23 @@ TEST(TimetableClean, ImplausibleSpeedMarksAWrongDistance) {
         Stop("A", "-99:00", "08:43", 1, 189), Stop("B", "09:01", "09:03", 1, 240),
         Stop("C", "09:17", "09:21", 1, 399), Stop("D", "10:04", "10:06", 1, 416),
         Stop("E", "10:36", "-99:00", 1, 518)};
-    std::string repaired, reason;
-    EXPECT_TRUE(CleanStops(route, &reason, &repaired, 0));  // no speed limit: kept as it is
-    EXPECT_TRUE(repaired.empty());
-    const auto stops = CleanStops(route, &reason, &repaired, MaxSpeedForNumber("D1912"));
-    ASSERT_TRUE(stops) << reason;
-    EXPECT_EQ(repaired, "distance of one stop (implausible speed)");
-    EXPECT_GT((*stops)[2].km, 240);
-    EXPECT_LT((*stops)[2].km, 300);
+    const CleanedStops unlimited = CleanStops(route, 0);  // no speed limit: kept as it is
+    EXPECT_TRUE(unlimited.stops);
+    EXPECT_TRUE(unlimited.repaired.empty());
+    const CleanedStops limited = CleanStops(route, MaxSpeedForNumber("D1912"));
+    ASSERT_TRUE(limited.stops) << limited.reason;
+    EXPECT_EQ(limited.repaired, "distance of one stop (implausible speed)");
+    EXPECT_GT((*limited.stops)[2].km, 240);
+    EXPECT_LT((*limited.stops)[2].km, 300);
     // A wrong terminus has no second neighbour to agree with.
     auto wrongEnd = route;
     wrongEnd.back().km = 1280;
-    EXPECT_FALSE(CleanStops(wrongEnd, &reason, nullptr, MaxSpeedForNumber("D1912")));
-    EXPECT_EQ(reason, "implausible speed between two stops");
+    EXPECT_EQ(Refusal(wrongEnd, MaxSpeedForNumber("D1912")), "implausible speed between two stops");
     EXPECT_EQ(MaxSpeedForNumber("K1"), 220);
 }
 
 TEST(TimetableClean, RepairsOrDropsBackwardTimes) {
-    std::string repaired, reason;
+    std::string repaired;
     // One stop ten minutes before its predecessor's departure.
     auto stops =
         CleanOrFail({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "10:50", "10:52", 1, 50),
@@ -171,10 +169,8 @@ TEST(TimetableClean, RepairsOrDropsBackwardTimes) {
     for (std::size_t i = 1; i < stops.size(); ++i) {
         EXPECT_GE(stops[i].arrival, stops[i - 1].departure);
     }
-    EXPECT_FALSE(
-        CleanStops({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "09:50", "-99:00", 1, 50)},
-                   &reason, nullptr));
-    EXPECT_EQ(reason, "times go backwards");
+    EXPECT_EQ(Refusal({Stop("A", "-99:00", "10:00", 1, 0), Stop("B", "09:50", "-99:00", 1, 50)}),
+              "times go backwards");
 }
 
 TEST(TimetableMerge, IdenticalStopListsBecomeOneTrain) {

@@ -50,11 +50,10 @@ std::map<std::string, std::map<std::string, int>> CleanAll(const std::string& cs
     const DistanceConsensus network = BuildConsensus(merged);
     std::map<std::string, std::map<std::string, int>> kms;
     for (const MergedTrain& m : merged) {
-        std::string reason, repaired;
-        const auto stops = CleanStops(m.stops, &reason, &repaired, 220, &network);
-        if (!stops) continue;
-        for (const CleanStop& s : *stops) kms[m.numbers.front()][s.station] = s.km;
-        if (!repaired.empty()) ++report.repairs[repaired];
+        const CleanedStops cleaned = CleanStops(m.stops, 220, &network);
+        if (!cleaned.stops) continue;
+        for (const CleanStop& s : *cleaned.stops) kms[m.numbers.front()][s.station] = s.km;
+        if (!cleaned.repaired.empty()) ++report.repairs[cleaned.repaired];
     }
     return kms;
 }
@@ -98,13 +97,13 @@ TEST(TimetableNetwork, WithoutTheNetworkTimeSharesTheGap) {
     const std::vector<int> arr = {600, 660, 720, 840}, dep = {600, 660, 720, 840};
     DistanceConsensus empty;
     empty.Finish();
-    std::string reason;
-    const auto km = RepairFromNetwork(names, arr, dep, {0, -1, -1, 240}, empty, 220, &reason);
-    ASSERT_TRUE(km) << reason;
-    EXPECT_EQ(*km, (std::vector<int>{0, 60, 120, 240}));
+    const auto km = RepairFromNetwork(names, arr, dep, {0, -1, -1, 240}, empty, 220);
+    ASSERT_TRUE(km.km) << km.reason;
+    EXPECT_EQ(*km.km, (std::vector<int>{0, 60, 120, 240}));
     // An unknown terminus with nothing to go by cannot be placed.
-    EXPECT_FALSE(RepairFromNetwork(names, arr, dep, {0, 60, 120, -1}, empty, 220, &reason));
-    EXPECT_EQ(reason, "no distance after the last known stop");
+    const auto end = RepairFromNetwork(names, arr, dep, {0, 60, 120, -1}, empty, 220);
+    EXPECT_FALSE(end.km);
+    EXPECT_EQ(end.reason, "no distance after the last known stop");
     // The network's segments take precedence where they exist, scaled to the kept stops.
     DistanceConsensus n;
     for (int i = 0; i < 2; ++i) {
@@ -113,9 +112,9 @@ TEST(TimetableNetwork, WithoutTheNetworkTimeSharesTheGap) {
         n.Add("R", "S", 100);
     }
     n.Finish();
-    const auto scaled = RepairFromNetwork(names, arr, dep, {0, -1, 500, 306}, n, 220, &reason);
-    ASSERT_TRUE(scaled) << reason;
-    EXPECT_EQ(*scaled, (std::vector<int>{0, 102, 204, 306}));
+    const auto scaled = RepairFromNetwork(names, arr, dep, {0, -1, 500, 306}, n, 220);
+    ASSERT_TRUE(scaled.km) << scaled.reason;
+    EXPECT_EQ(*scaled.km, (std::vector<int>{0, 102, 204, 306}));
 }
 
 TEST(TimetableNetwork, DroppedTrainsAreReportedWithExamples) {

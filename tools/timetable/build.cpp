@@ -32,61 +32,65 @@ void CheckAgainstConsensus(const std::vector<SourceStop>& source,
 
 }  // namespace
 
-// --- the build -----------------------------------------------------------------------------------
+// --- the build: one function per stage ----------------------------------------------------------
 
-BuildOutput BuildTimetable(const Sources& sources) {
-    BuildOutput out;
-    BuildReport& report = out.report;
+namespace {
+
+void Drop(BuildReport& report, const std::string& reason, const std::string& number) {
+    ++report.drops[reason];
+    auto& examples = report.dropExamples[reason];
+    if (examples.size() < 3) examples.push_back(number);
+}
+
+// The trains as read: a feed's trains are distinct already (each keeps its own number); a stop
+// list's numbers with identical stops become one train.
+std::vector<MergedTrain> ReadTrains(const Sources& sources, BuildReport& report) {
     std::vector<MergedTrain> merged;
     if (sources.trains) {
-        // Trains from a feed are distinct already: each keeps its own number.
         for (const SourceTrain& t : *sources.trains) {
             merged.push_back({{t.number}, t.stops});
             report.rowsRead += static_cast<int>(t.stops.size());
         }
         report.numbersRead = report.distinctTrains = static_cast<int>(merged.size());
-    } else {
-        merged = MergeIdenticalTrains(ParseStopsCsv(sources.stopsCsv, report), report);
-        // Numbers left out while reading count among the trains that did not survive.
-        if (auto it = report.drops.find("conflicting rows for one stop number");
-            it != report.drops.end()) {
-            report.distinctTrains += it->second;
-        }
+        return merged;
     }
-    auto overrides = ParseOverrides(sources.overrides);
-    for (const auto& [train, nType] : sources.types) overrides.push_back({train, "", nType, {}});
+    merged = MergeIdenticalTrains(ParseStopsCsv(sources.stopsCsv, report), report);
+    // Numbers left out while reading count among the trains that did not survive.
+    if (auto it = report.drops.find("conflicting rows for one stop number");
+        it != report.drops.end()) {
+        report.distinctTrains += it->second;
+    }
+    return merged;
+}
 
-    struct Built {
-        CleanTrain train;
-        int nType = 0;
-        std::vector<StopFares> fares;
-    };
-    std::vector<Built> built;
+struct Built {
+    CleanTrain train;
+    int nType = 0;
+    std::vector<StopFares> fares;
+};
+
+bool NameFitsTables(const std::string& utf8) {
+    const std::string gbk = Utf8ToGbk(utf8);
+    return !gbk.empty() && gbk.size() <= 20 && gbk.find('?') == std::string::npos;
+}
+
+// Absolute times and known distances for every train that can have them; the others dropped.
+std::vector<Built> CleanTrains(const std::vector<MergedTrain>& merged, BuildReport& report) {
     const DistanceConsensus network = BuildConsensus(merged);
     report.consensusPairs = static_cast<int>(network.Pairs());
-    auto drop = [&](const std::string& reason, const std::string& number) {
-        ++report.drops[reason];
-        auto& examples = report.dropExamples[reason];
-        if (examples.size() < 3) examples.push_back(number);
-    };
+    std::vector<Built> built;
     for (const MergedTrain& m : merged) {
-        std::string reason, repaired;
-        auto stops =
-            CleanStops(m.stops, &reason, &repaired, MaxSpeedForNumber(m.numbers.front()), &network);
+        CleanedStops cleaned = CleanStops(m.stops, MaxSpeedForNumber(m.numbers.front()), &network);
+        auto& stops = cleaned.stops;
+        const std::string& repaired = cleaned.repaired;
         if (!stops) {
-            drop(reason, m.numbers.front());
+            Drop(report, cleaned.reason, m.numbers.front());
             continue;
         }
         CheckAgainstConsensus(m.stops, *stops, network, report);
-        bool badName = false;
-        for (const auto& s : *stops) {
-            const std::string gbk = Utf8ToGbk(s.station);
-            if (gbk.empty() || gbk.size() > 20 || gbk.find('?') != std::string::npos) {
-                badName = true;
-            }
-        }
-        if (badName) {
-            drop("station name not in GBK or too long", m.numbers.front());
+        if (!std::all_of(stops->begin(), stops->end(),
+                         [](const CleanStop& s) { return NameFitsTables(s.station); })) {
+            Drop(report, "station name not in GBK or too long", m.numbers.front());
             continue;
         }
         if (!repaired.empty()) ++report.repairs[repaired];
@@ -100,7 +104,13 @@ BuildOutput BuildTimetable(const Sources& sources) {
         b.nType = TrainTypeFromNumber(m.numbers.front());
         built.push_back(std::move(b));
     }
+    return built;
+}
 
+// Types and reference fares, then the exact values the overrides give.
+void PriceTrains(std::vector<Built>& built, const Sources& sources, BuildReport& report) {
+    auto overrides = ParseOverrides(sources.overrides);
+    for (const auto& [train, nType] : sources.types) overrides.push_back({train, "", nType, {}});
     auto matches = [](const Built& b, const std::string& name) {
         return b.train.id == name || std::find(b.train.numbers.begin(), b.train.numbers.end(),
                                                name) != b.train.numbers.end();
@@ -125,21 +135,32 @@ BuildOutput BuildTimetable(const Sources& sources) {
             }
         }
     }
+}
+
+// Sorted by ID; numbers are unique in the train list, so a later train whose ID repeats is
+// left out.
+void SortAndDropRepeatedIds(std::vector<Built>& built, BuildReport& report) {
     std::sort(built.begin(), built.end(),
               [](const Built& a, const Built& b) { return a.train.id < b.train.id; });
-    // Numbers are unique in the train list: a later train whose ID repeats is left out.
     built.erase(std::unique(built.begin(), built.end(),
                             [&](const Built& a, const Built& b) {
                                 if (a.train.id != b.train.id) return false;
-                                drop("number already used", b.train.id);
+                                Drop(report, "number already used", b.train.id);
                                 return true;
                             }),
                 built.end());
+}
 
-    // Stops and trains.
-    std::vector<std::vector<std::string>> listRows, stopRows;
+using Rows = std::vector<std::vector<std::string>>;
+
+struct TrainRows {
+    Rows list, stops;
     std::map<std::string, int> calls;           // GBK station -> trains calling
     std::map<std::string, std::string> utf8Of;  // GBK station -> UTF-8 name
+};
+
+TrainRows TrainAndStopRows(const std::vector<Built>& built) {
+    TrainRows rows;
     for (const Built& b : built) {
         const auto& stops = b.train.stops;
         const int origin = stops.front().departure;
@@ -147,27 +168,53 @@ BuildOutput BuildTimetable(const Sources& sources) {
         for (std::size_t i = 0; i < stops.size(); ++i) {
             const CleanStop& s = stops[i];
             const std::string name = Utf8ToGbk(s.station);
-            utf8Of[name] = s.station;
-            if (seen.insert(name).second) ++calls[name];
+            rows.utf8Of[name] = s.station;
+            if (seen.insert(name).second) ++rows.calls[name];
             const bool first = i == 0, last = i + 1 == stops.size();
-            stopRows.push_back({b.train.id, name, IntText(static_cast<int>(i) + 1),
-                                first ? "" : ClockText(s.arrival),
-                                last ? "" : ClockText(s.departure),
-                                first ? "0" : RunTimeText(s.arrival - origin), IntText(s.km),
-                                b.fares[i].p1, b.fares[i].p2, b.fares[i].p3, b.fares[i].p4});
+            rows.stops.push_back({b.train.id, name, IntText(static_cast<int>(i) + 1),
+                                  first ? "" : ClockText(s.arrival),
+                                  last ? "" : ClockText(s.departure),
+                                  first ? "0" : RunTimeText(s.arrival - origin), IntText(s.km),
+                                  b.fares[i].p1, b.fares[i].p2, b.fares[i].p3, b.fares[i].p4});
         }
         const CleanStop& end = stops.back();
         const StopFares& f = b.fares.back();
-        listRows.push_back({b.train.id, IntText(b.nType), Utf8ToGbk(stops.front().station),
-                            Utf8ToGbk(end.station), ClockText(origin), ClockText(end.arrival),
-                            RunTimeText(end.arrival - origin), IntText(end.km), f.p1, f.p2, f.p3,
-                            f.p4});
+        rows.list.push_back({b.train.id, IntText(b.nType), Utf8ToGbk(stops.front().station),
+                             Utf8ToGbk(end.station), ClockText(origin), ClockText(end.arrival),
+                             RunTimeText(end.arrival - origin), IntText(end.km), f.p1, f.p2, f.p3,
+                             f.p4});
     }
-    report.trainsBuilt = static_cast<int>(listRows.size());
-    report.stopsBuilt = static_cast<int>(stopRows.size());
-    report.stations = static_cast<int>(calls.size());
+    return rows;
+}
 
-    // Pinyin short codes: the newest station list that has the name, else the readings.
+// The short code of one station: the newest station list that has the name, else the code
+// given with the trains, else the readings.
+std::string ShortCode(const std::string& utf8,
+                      const std::vector<std::map<std::string, std::string>>& lists,
+                      const Sources& sources, BuildReport& report) {
+    for (const auto& list : lists) {
+        const auto it = list.find(utf8);
+        if (it != list.end()) {
+            ++report.shortcodesFromList;
+            return it->second;
+        }
+    }
+    if (const auto given = sources.codes.find(utf8); given != sources.codes.end()) {
+        ++report.shortcodesFromList;
+        return given->second;
+    }
+    bool complete = true;
+    std::string code = InitialsFromReadings(utf8, sources.readings, &complete);
+    ++report.shortcodesFromReadings;
+    if (!complete) {
+        ++report.shortcodesIncomplete;
+        report.notes.push_back("short code of " + utf8 + " lacks a character: " + code);
+    }
+    return code;
+}
+
+// KMPy: sorted by code; within a code the stations most trains call at first.
+Rows PinyinRows(const TrainRows& trains, const Sources& sources, BuildReport& report) {
     std::vector<std::map<std::string, std::string>> lists;
     for (const auto& text : sources.stationLists) lists.push_back(ParseStationList(text));
     report.readingsAvailable = !sources.readings.empty();
@@ -177,26 +224,8 @@ BuildOutput BuildTimetable(const Sources& sources) {
         int calls;
     };
     std::vector<PyRow> pyRows;
-    for (const auto& [name, count] : calls) {
-        const std::string& utf8 = utf8Of[name];
-        std::string code;
-        for (const auto& list : lists) {
-            const auto it = list.find(utf8);
-            if (it != list.end()) {
-                code = it->second;
-                ++report.shortcodesFromList;
-                break;
-            }
-        }
-        if (code.empty()) {
-            bool complete = true;
-            code = InitialsFromReadings(utf8, sources.readings, &complete);
-            ++report.shortcodesFromReadings;
-            if (!complete) {
-                ++report.shortcodesIncomplete;
-                report.notes.push_back("short code of " + utf8 + " lacks a character: " + code);
-            }
-        }
+    for (const auto& [name, count] : trains.calls) {
+        std::string code = ShortCode(trains.utf8Of.at(name), lists, sources, report);
         if (code.size() > 10) code.resize(10);
         pyRows.push_back({code, name, count});
     }
@@ -205,18 +234,24 @@ BuildOutput BuildTimetable(const Sources& sources) {
         if (a.calls != b.calls) return a.calls > b.calls;
         return a.station < b.station;
     });
-    std::vector<std::vector<std::string>> spyRows;
-    for (const auto& r : pyRows) spyRows.push_back({r.station, r.code});
+    Rows rows;
+    for (const auto& r : pyRows) rows.push_back({r.station, r.code});
+    return rows;
+}
 
-    // Same-city groups, kept to the stations trains call at.
-    std::vector<std::vector<std::string>> smRows;
+// KMSM: the same-city groups kept to the stations trains call at, a station in its first
+// group only, groups of at least two, numbered from 1.
+Rows GroupRows(const TrainRows& trains, const Sources& sources, BuildReport& report) {
+    Rows rows;
     std::set<std::string> grouped;
     int gp = 0;
-    for (const auto& group : ParseGroups(sources.groups)) {
+    auto groups = ParseGroups(sources.groups);
+    groups.insert(groups.end(), sources.groupLists.begin(), sources.groupLists.end());
+    for (const auto& group : groups) {
         std::vector<std::string> members;
         for (const auto& utf8 : group) {
             const std::string name = Utf8ToGbk(utf8);
-            if (calls.count(name) && !grouped.count(name) &&
+            if (trains.calls.count(name) && !grouped.count(name) &&
                 std::find(members.begin(), members.end(), name) == members.end()) {
                 members.push_back(name);
             }
@@ -228,16 +263,35 @@ BuildOutput BuildTimetable(const Sources& sources) {
         ++gp;
         for (const auto& name : members) {
             grouped.insert(name);
-            smRows.push_back({name, IntText(gp)});
+            rows.push_back({name, IntText(gp)});
         }
     }
     report.groupsKept = gp;
-    report.groupStations = static_cast<int>(smRows.size());
+    report.groupStations = static_cast<int>(rows.size());
+    return rows;
+}
 
-    out.slist = WriteTableStream(KMListFields(), KMListIndexes(), listRows);
-    out.strain = WriteTableStream(KMTrainFields(), KMTrainIndexes(), stopRows);
-    out.sm = WriteTableStream(KMSMFields(), KMSMIndexes(), smRows);
-    out.spy = WriteTableStream(KMPyFields(), KMPyIndexes(), spyRows);
+}  // namespace
+
+BuildOutput BuildTimetable(const Sources& sources) {
+    BuildOutput out;
+    BuildReport& report = out.report;
+    report.notes = sources.notes;
+    std::vector<Built> built = CleanTrains(ReadTrains(sources, report), report);
+    PriceTrains(built, sources, report);
+    SortAndDropRepeatedIds(built, report);
+
+    const TrainRows trains = TrainAndStopRows(built);
+    report.trainsBuilt = static_cast<int>(trains.list.size());
+    report.stopsBuilt = static_cast<int>(trains.stops.size());
+    report.stations = static_cast<int>(trains.calls.size());
+    const Rows pinyin = PinyinRows(trains, sources, report);
+    const Rows groups = GroupRows(trains, sources, report);
+
+    out.slist = WriteTableStream(KMListFields(), KMListIndexes(), trains.list);
+    out.strain = WriteTableStream(KMTrainFields(), KMTrainIndexes(), trains.stops);
+    out.sm = WriteTableStream(KMSMFields(), KMSMIndexes(), groups);
+    out.spy = WriteTableStream(KMPyFields(), KMPyIndexes(), pinyin);
     return out;
 }
 

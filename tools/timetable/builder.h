@@ -104,14 +104,17 @@ std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& tr
                                               BuildReport& report);
 
 // Turns one train's stops into absolute times and known distances. Repairs a single plainly
-// wrong stop (its neighbours agree); otherwise gives nothing and `reason` says why.
-// `repaired` receives the kind of repair made, if any. With `maxKmPerHour` above 0, a
-// distance that would have the train run faster than that between two stops is wrong too.
+// wrong stop (its neighbours agree); otherwise gives no stops and `reason` says why.
+// `repaired` names the kinds of repair made, if any. With `maxKmPerHour` above 0, a distance
+// that would have the train run faster than that between two stops is wrong too.
 class DistanceConsensus;
-std::optional<std::vector<CleanStop>> CleanStops(const std::vector<SourceStop>& stops,
-                                                 std::string* reason, std::string* repaired,
-                                                 int maxKmPerHour = 0,
-                                                 const DistanceConsensus* network = nullptr);
+struct CleanedStops {
+    std::optional<std::vector<CleanStop>> stops;
+    std::string reason;    // why there are no stops
+    std::string repaired;  // "" when nothing was repaired
+};
+CleanedStops CleanStops(const std::vector<SourceStop>& stops, int maxKmPerHour = 0,
+                        const DistanceConsensus* network = nullptr);
 // The distance between two consecutive stations as most of the trains that run between them
 // give it. A pair counts only when at least two trains agree (within 2 % or 1 km) and they
 // are the majority of the trains that give a distance there; the direction does not matter.
@@ -134,14 +137,16 @@ DistanceConsensus BuildConsensus(const std::vector<MergedTrain>& trains);
 // unknown); `arrival` and `departure` are absolute minutes. The longest run of stops whose
 // own distances agree with each other, with the train's speed and with the consensus is kept;
 // the stops between are filled from the consensus (scaled to the kept neighbours, at most
-// 5 % off), else in proportion to running time. Nothing when that cannot give plausible
-// distances; `reason` then says why.
-std::optional<std::vector<int>> RepairFromNetwork(const std::vector<std::string>& stations,
-                                                  const std::vector<int>& arrival,
-                                                  const std::vector<int>& departure,
-                                                  const std::vector<int>& km,
-                                                  const DistanceConsensus& network,
-                                                  int maxKmPerHour, std::string* reason);
+// 5 % off), else in proportion to running time. No distances when that cannot give plausible
+// ones; `reason` then says why.
+struct NetworkDistances {
+    std::optional<std::vector<int>> km;
+    std::string reason;
+};
+NetworkDistances RepairFromNetwork(const std::vector<std::string>& stations,
+                                   const std::vector<int>& arrival,
+                                   const std::vector<int>& departure, const std::vector<int>& km,
+                                   const DistanceConsensus& network, int maxKmPerHour);
 // Whether a repaired segment of `km` lies within 5 % (or 1 km) of the consensus `expected`.
 bool NearConsensus(int km, int expected);
 
@@ -185,7 +190,12 @@ struct Sources {
     std::map<std::string, int> types;       // train number -> type, overriding the number's letter
     std::vector<std::string> stationLists;  // newest first
     std::string groups;
-    std::string overrides;  // empty when none
+    // Groups and pinyin initials given as lists (a feed's parent stations and stop codes):
+    // the groups after those of `groups`, the codes after the station lists.
+    std::vector<std::vector<std::string>> groupLists;  // UTF-8 names
+    std::map<std::string, std::string> codes;          // UTF-8 name -> initials
+    std::vector<std::string> notes;                    // copied into the report first
+    std::string overrides;                             // empty when none
     // Unicode code point -> upper-case initial of its Mandarin reading.
     std::map<char32_t, char> readings;
     bool readingsBuiltIn = false;  // `readings` is the checked-in table

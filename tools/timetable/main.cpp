@@ -1,7 +1,7 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
 //                  [--name TEXT] [--valid-from YYYY-MM-DD]
-//   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE] [--name TEXT]
+//   korvel-ttbuild --gtfs DIR|FILE.zip [--source DIR] --out DIR [--report FILE] [--name TEXT]
 //                  [--valid-from YYYY-MM-DD]
 #include <cstdio>
 #include <ctime>
@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "gtfs/feed_files.h"
 #include "timetable/builder.h"
 #include "timetable/files.h"
-#include "timetable/gtfs.h"
+#include "timetable/gtfs_input.h"
 #include "timetable/manifest_out.h"
 
 namespace fs = std::filesystem;
@@ -79,13 +80,14 @@ std::optional<std::string> TimetableManifest(const std::string& sourcePath,
 int Usage(std::ostream& os, int rc) {
     os << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
           "[--sample]\n"
-          "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
+          "       korvel-ttbuild --gtfs DIR|FILE.zip [--source DIR] --out DIR [--report FILE]\n"
           "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
           "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
           "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
           "                 day,mileage) from elsewhere\n"
-          "  --gtfs DIR     the trains of a GTFS feed (stops.txt, routes.txt, trips.txt,\n"
-          "                 stop_times.txt) instead of a stop list\n"
+          "  --gtfs DIR     the trains of a GTFS feed (a folder or a zip archive of\n"
+          "                 stops.txt, routes.txt, trips.txt, stop_times.txt, ...)\n"
+          "                 instead of a stop list\n"
           "  --out DIR      the folder to write; an existing one is replaced whole, and only\n"
           "                 when it holds nothing but files this builder writes\n"
           "  --name TEXT    the timetable's name in manifest.txt (default: the year of a\n"
@@ -144,19 +146,15 @@ std::optional<Args> ParseArgs(int argc, char** argv, int& rc) {
 }
 
 bool ReadFeed(const Args& a, Sources& s) {
-    GtfsFeed feed;
-    for (const char* name : {"stops.txt", "routes.txt", "trips.txt", "stop_times.txt"}) {
-        std::string text;
-        bool present = false;
-        if (!ReadOptional(a.gtfs / name, text, &present)) return false;
-        if (present) feed[name] = std::move(text);
-    }
     try {
-        GtfsTrains trains = ReadGtfs(feed);
-        s.trains = std::move(trains.trains);
-        s.types = std::move(trains.types);
-    } catch (const GtfsError& e) {
-        std::cerr << "korvel-ttbuild: " << (a.gtfs / e.what()).string() << "\n";
+        AddGtfsTrains(korvel::gtfs::ReadGtfs(korvel::gtfs::ReadGtfsFeed(a.gtfs.string())), s,
+                      !a.source.empty());
+    } catch (const korvel::gtfs::GtfsError& e) {
+        // "DIR/stops.txt:5: ..." for a file of the feed, "DIR: ..." for the feed as a whole.
+        const std::string what = e.what();
+        const bool inFile = korvel::gtfs::IsGtfsFileName(what.substr(0, what.find(':')));
+        std::cerr << "korvel-ttbuild: "
+                  << (inFile ? (a.gtfs / what).string() : a.gtfs.string() + ": " + what) << "\n";
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 // Reading the sources: stops.csv, the station lists, the same-city groups and the sample
 // overrides; numbers with identical stop lists become one train.
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 #include "timetable/builder.h"
@@ -23,6 +24,61 @@ int ParseClock(std::string_view text) {
     return *h * 60 + *m;
 }
 
+namespace {
+
+struct StopRow {
+    std::string number;
+    int sno = 0;
+    SourceStop stop;
+};
+
+// One row "tid,sno,sname,arrv_time,depart_time,day,mileage"; nothing when malformed.
+std::optional<StopRow> ParseStopRow(std::string_view line) {
+    const auto f = Split(line, ',');
+    if (f.size() != 7) return std::nullopt;
+    StopRow row;
+    row.number = std::string(Trim(f[0]));
+    const auto sno = ParseInt(f[1]);
+    const auto day = ParseInt(f[5]);
+    const auto km = ParseInt(f[6]);
+    if (row.number.empty() || !sno || !day || !km || Trim(f[2]).empty()) return std::nullopt;
+    row.sno = *sno;
+    row.stop.station = std::string(Trim(f[2]));
+    row.stop.arrival = ParseClock(f[3]);
+    row.stop.departure = ParseClock(f[4]);
+    row.stop.day = *day;
+    row.stop.km = *km < 0 ? -1 : *km;
+    return row;
+}
+
+enum class Repeats { None, SameRow, OtherRow };
+
+// One number's rows in stop-number order. Some numbers list their whole stop list twice: a
+// stop number given again with the same row is kept once; given again with a different row
+// it leaves the stop order unknown.
+Repeats OrderStops(std::vector<std::pair<int, SourceStop>>& rows, std::vector<SourceStop>& stops) {
+    const auto same = [](const SourceStop& a, const SourceStop& b) {
+        return a.station == b.station && a.arrival == b.arrival && a.departure == b.departure &&
+               a.day == b.day && a.km == b.km;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    Repeats repeats = Repeats::None;
+    int lastSno = 0;
+    for (auto& [sno, stop] : rows) {
+        if (!stops.empty() && sno == lastSno) {
+            if (!same(stops.back(), stop)) return Repeats::OtherRow;
+            repeats = Repeats::SameRow;
+            continue;
+        }
+        lastSno = sno;
+        stops.push_back(std::move(stop));
+    }
+    return repeats;
+}
+
+}  // namespace
+
 std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report) {
     text = StripBom(text);
     std::vector<SourceTrain> trains;
@@ -37,68 +93,30 @@ std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& repor
             if (line.substr(0, 4) == "tid,") continue;
         }
         ++report.rowsRead;
-        const auto f = Split(line, ',');
-        if (f.size() != 7) {
+        auto row = ParseStopRow(line);
+        if (!row) {
             ++report.rowsRejected;
             continue;
         }
-        const std::string number(Trim(f[0]));
-        const auto sno = ParseInt(f[1]);
-        const auto day = ParseInt(f[5]);
-        const auto km = ParseInt(f[6]);
-        if (number.empty() || !sno || !day || !km || Trim(f[2]).empty()) {
-            ++report.rowsRejected;
-            continue;
-        }
-        SourceStop stop;
-        stop.station = std::string(Trim(f[2]));
-        stop.arrival = ParseClock(f[3]);
-        stop.departure = ParseClock(f[4]);
-        stop.day = *day;
-        stop.km = *km < 0 ? -1 : *km;
-        auto [it, added] = byNumber.emplace(number, trains.size());
+        auto [it, added] = byNumber.emplace(row->number, trains.size());
         if (added) {
-            trains.push_back({number, {}});
+            trains.push_back({row->number, {}});
             numbered.emplace_back();
         }
-        numbered[it->second].emplace_back(*sno, std::move(stop));
+        numbered[it->second].emplace_back(row->sno, std::move(row->stop));
     }
-    // Some numbers list their whole stop list twice. A stop number given again with the same
-    // row is kept once; given again with a different row it leaves the stop order unknown,
-    // and the number is left out.
-    const auto same = [](const SourceStop& a, const SourceStop& b) {
-        return a.station == b.station && a.arrival == b.arrival && a.departure == b.departure &&
-               a.day == b.day && a.km == b.km;
-    };
     std::vector<SourceTrain> kept;
     kept.reserve(trains.size());
     for (std::size_t i = 0; i < trains.size(); ++i) {
-        auto& rows = numbered[i];
-        std::stable_sort(rows.begin(), rows.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        bool repeated = false;
-        bool conflicting = false;
-        int lastSno = 0;
-        for (auto& [sno, stop] : rows) {
-            if (!trains[i].stops.empty() && sno == lastSno) {
-                if (same(trains[i].stops.back(), stop)) {
-                    repeated = true;
-                } else {
-                    conflicting = true;
-                }
-                continue;
-            }
-            lastSno = sno;
-            trains[i].stops.push_back(std::move(stop));
-        }
-        if (conflicting) {
+        const Repeats repeats = OrderStops(numbered[i], trains[i].stops);
+        if (repeats == Repeats::OtherRow) {
             const char* why = "conflicting rows for one stop number";
             ++report.drops[why];
             if (report.dropExamples[why].size() < 3)
                 report.dropExamples[why].push_back(trains[i].number);
             continue;
         }
-        if (repeated) ++report.repairs["stop list given twice"];
+        if (repeats == Repeats::SameRow) ++report.repairs["stop list given twice"];
         kept.push_back(std::move(trains[i]));
     }
     report.numbersRead = static_cast<int>(trains.size());

@@ -1,15 +1,20 @@
 // The timetable as a GTFS feed and back: the feed's form (RFC 4180, times past 24:00,
-// distances) and a round trip through the builder that keeps every train, stop, time and
-// distance (fares are the tariff's again).
+// distances), the reference's rules for every file written, and a round trip through the
+// builder that keeps every train, stop, time, distance, same-city group and pinyin code
+// (fares are the tariff's again).
+#include "gtfs/gtfs.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "data/table_stream.h"
-#include "timetable/gtfs.h"
+#include "timetable/gtfs_input.h"
 
-namespace korvel::timetable {
+namespace korvel::gtfs {
+using timetable::BuildOutput;
+using timetable::Sources;
 namespace {
 
 bool LoadStreams(const std::string& dir, Timetable& t) {
@@ -53,15 +58,19 @@ void ExpectRoundTrip(const std::string& dir) {
     }
     EXPECT_NE(feed.at("feed_info.txt").find("\"test, with a comma\""), std::string::npos);
 
-    GtfsTrains trains = ReadGtfs(feed);
     Sources sources;
-    sources.trains = std::move(trains.trains);
-    sources.types = std::move(trains.types);
-    const BuildOutput built = BuildTimetable(sources);
+    timetable::AddGtfsTrains(ReadGtfs(feed), sources, false);
+    const BuildOutput built = timetable::BuildTimetable(sources);
     Timetable after;
     TableStreamFormat format;
     LoadFromTableStream(after.KMList, built.slist, &format);
     LoadFromTableStream(after.KMTrain, built.strain, &format);
+    LoadFromTableStream(after.KMSM, built.sm, &format);
+    LoadFromTableStream(after.KMPy, built.spy, &format);
+    // Groups and codes come from the feed alone: no station lists, no readings.
+    EXPECT_EQ(Rows(after.KMSM, "", {"Station", "Gp"}), Rows(before.KMSM, "", {"Station", "Gp"}));
+    EXPECT_EQ(Rows(after.KMPy, "", {"Station", "Shortcode"}),
+              Rows(before.KMPy, "", {"Station", "Shortcode"}));
 
     const auto listFields = {"ID",     "NType",  "StartStation", "endStation",
                              "A_Time", "D_Time", "R_Date",       "Distance"};
@@ -117,11 +126,11 @@ TEST(TimetableGtfs, FeedForm) {
         ReadGtfs(feed);
         FAIL() << "an unknown stop was accepted";
     } catch (const GtfsError& e) {
-        EXPECT_EQ(std::string(e.what()), "stop_times.txt:5: unknown stop_id");
+        EXPECT_EQ(std::string(e.what()), "stop_times.txt:5: unknown stop_id S9");
     }
     feed.erase("trips.txt");
     EXPECT_THROW(ReadGtfs(feed), GtfsError);
 }
 
 }  // namespace
-}  // namespace korvel::timetable
+}  // namespace korvel::gtfs
