@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "data/csv.h"
 #include "data/memtable.h"
 #include "resources/resources.h"
 
@@ -85,14 +86,14 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
     std::string text;
     for (const FieldDef& def : table.Fields()) {
         if (!fields.empty()) text += ',';
-        text += CsvValue(ToUtf8(def.name));
+        text += CsvField(ToUtf8(def.name));
         fields.push_back(&table.FieldByName(def.name));
     }
     text += '\n';
     for (table.First(); !table.Eof(); table.Next()) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0) text += ',';
-            text += CsvValue(ToUtf8(fields[i]->AsString()));
+            text += CsvField(ToUtf8(fields[i]->AsString()));
         }
         text += '\n';
         if (text.size() > (1u << 16)) {

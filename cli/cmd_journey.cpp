@@ -3,7 +3,7 @@
 //
 //   korvel-cli journey FROM TO [--window HH:MM-HH:MM] [--max-transfers N]
 //                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
-#include <charconv>
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -11,6 +11,8 @@
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
+#include "data/clock.h"
+#include "data/decimal.h"
 #include "journey/planner.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"
@@ -27,10 +29,7 @@ struct JourneyArgs {
 };
 
 std::optional<int> Number(const std::string& s) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
+    return WholeInteger<int>(s);
 }
 
 // "HH:MM-HH:MM" into the window; the message on error.

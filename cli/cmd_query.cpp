@@ -1,7 +1,7 @@
 // korvel-cli direct / train / station / transfer / stops / codes: the four queries, the
 // transfer window, the detail window and the station drop-down, each driven through the
 // main-window controller exactly as the window drives it.
-#include <charconv>
+
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -11,6 +11,8 @@
 
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
+#include "data/csv.h"
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "views/grid_export.h"
 #include "views/grid_print.h"
@@ -40,10 +42,7 @@ struct QueryOptions {
 };
 
 std::optional<int> ParseInt(const std::string& s) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
+    return WholeInteger<int>(s);
 }
 
 // Parses the arguments of one command. `allowed` lists the options it takes; `positional`
@@ -384,7 +383,7 @@ int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::os
             for (const std::string& st : stations) out << ToUtf8(st) << "\n";
             break;
         case OutputFormat::Csv:
-            for (const std::string& st : stations) out << CsvValue(ToUtf8(st)) << "\n";
+            for (const std::string& st : stations) out << CsvField(ToUtf8(st)) << "\n";
             break;
         case OutputFormat::Json:
             out << "[";

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/main_controller.h"
+#include "data/csv.h"
 #include "views/detail_window.h"
 #include "views/text_grid.h"
 #include "views/transfer_window.h"
@@ -145,7 +146,7 @@ void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::st
                 std::string line;
                 for (std::size_t c = 0; c < cells.size(); ++c) {
                     if (c > 0) line += ',';
-                    line += CsvValue(ToUtf8(cells[c]));
+                    line += CsvField(ToUtf8(cells[c]));
                 }
                 out << line << "\n";
             };

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "data/clock.h"
 #include "query/center.h"
 
 namespace korvel {
@@ -12,14 +13,7 @@ namespace {
 
 // A stop's "HH:MM" as minutes since midnight; -1 for any other text (no time there).
 int StopClock(std::string_view text) {
-    if (text.size() != 5 || text[2] != ':') return -1;
-    for (std::size_t i : {0u, 1u, 3u, 4u}) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-    }
-    const int h = (text[0] - '0') * 10 + (text[1] - '0');
-    const int m = (text[3] - '0') * 10 + (text[4] - '0');
-    if (h > 23 || m > 59) return -1;
-    return h * 60 + m;
+    return ClockMinutes(text).value_or(-1);
 }
 
 // One stop of a train as the planner sees it.
