@@ -38,8 +38,8 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
     tables_ = &tables;
     MemTable& T = tables.KMTrain;
     MemTable& L = tables.KMList;
-    stopRecords_ = T.RecordCount();
-    listRecords_ = L.RecordCount();
+    stopGeneration_ = T.Generation();
+    listGeneration_ = L.Generation();
     tripFirst_.push_back(0);
     const std::vector<std::uint32_t>* order = T.IndexOrder("SIDNo");
     if (T.Fields().empty() || L.Fields().empty() || order == nullptr) return;
@@ -179,8 +179,8 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
 }
 
 bool JourneyIndex::Covers(const Timetable& tables) const {
-    return tables_ == &tables && stopRecords_ == tables.KMTrain.RecordCount() &&
-           listRecords_ == tables.KMList.RecordCount();
+    return tables_ == &tables && stopGeneration_ == tables.KMTrain.Generation() &&
+           listGeneration_ == tables.KMList.Generation();
 }
 
 std::uint32_t JourneyIndex::StationId(std::string_view name) const {
