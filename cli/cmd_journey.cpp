@@ -55,40 +55,28 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
         err << "korvel-cli journey: " << why << "\n";
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
+    OptionReader reader(args);
+    while (std::optional<OptionWord> word = reader.Next()) {
+        const std::string& a = word->text;
+        if (!word->option) {
             positional.push_back(a);
             continue;
-        }
-        std::optional<std::string> value;
-        if (const std::size_t eq = a.find('='); eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a.resize(eq);
         }
         if (a != "--window" && a != "--arrive" && a != "--max-transfers" && a != "--min-transfer" &&
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
         }
-        if (!value) {
-            if (i + 1 >= args.size()) return fail(a + " needs a value");
-            value = args[++i];
-        }
+        const std::optional<std::string> value = reader.ValueOf(*word);
+        if (!value) return fail(a + " needs a value");
         if (a == "--window" || a == "--arrive") {
             if (windowGiven) return fail("give one of --window and --arrive");
             windowGiven = true;
             if (auto why = ParseWindow(a, *value, j.options)) return fail(*why);
             if (a == "--arrive") j.options.windowOf = JourneyWindowOf::Arrival;
         } else if (a == "--format") {
-            if (*value == "table") {
-                j.format = OutputFormat::Table;
-            } else if (*value == "csv") {
-                j.format = OutputFormat::Csv;
-            } else if (*value == "json") {
-                j.format = OutputFormat::Json;
-            } else {
-                return fail("format must be table, csv or json");
-            }
+            const std::optional<OutputFormat> format = ParseOutputFormat(*value);
+            if (!format) return fail("format must be table, csv or json");
+            j.format = *format;
         } else {
             const std::optional<int> n = Number(*value);
             if (a == "--max-transfers") {

@@ -64,6 +64,31 @@ void ConsoleView::ShowJourneyWindow(JourneyWindowModel& model) {
     if (onJourneyWindow) onJourneyWindow(model);
 }
 
+std::optional<OutputFormat> ParseOutputFormat(std::string_view text) {
+    if (text == "table") return OutputFormat::Table;
+    if (text == "csv") return OutputFormat::Csv;
+    if (text == "json") return OutputFormat::Json;
+    return std::nullopt;
+}
+
+std::optional<OptionWord> OptionReader::Next() {
+    if (next_ >= args_.size()) return std::nullopt;
+    OptionWord word{args_[next_++]};
+    if (word.text.size() < 2 || word.text.compare(0, 2, "--") != 0) return word;
+    word.option = true;
+    if (const std::size_t eq = word.text.find('='); eq != std::string::npos) {
+        word.value = word.text.substr(eq + 1);
+        word.text.resize(eq);
+    }
+    return word;
+}
+
+std::optional<std::string> OptionReader::ValueOf(const OptionWord& word) {
+    if (word.value) return word.value;
+    if (next_ >= args_.size()) return std::nullopt;
+    return args_[next_++];
+}
+
 std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
     for (char ch : utf8) {
