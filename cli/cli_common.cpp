@@ -62,15 +62,4 @@ std::string ToGbk(std::string_view utf8) {
     return Utf8ToGbk(utf8);
 }
 
-std::string CsvValue(std::string_view utf8) {
-    if (utf8.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(utf8);
-    std::string out = "\"";
-    for (char c : utf8) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-    return out;
-}
-
 }  // namespace korvel::cli

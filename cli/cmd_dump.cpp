@@ -1,10 +1,14 @@
 // korvel-cli dump TABLE [--index NAME]: one timetable table as UTF-8 CSV. The first line
 // holds the field names, then one line per record in the index's order (load order when no
 // index is named).
+#include <optional>
 #include <ostream>
 #include <string>
+#include <variant>
+#include <vector>
 
 #include "cli/commands.h"
+#include "data/csv.h"
 #include "data/memtable.h"
 #include "resources/resources.h"
 
@@ -21,78 +25,65 @@ bool TableByName(std::string_view name, LoadTable& table) {
     return false;
 }
 
-}  // namespace
+struct DumpArgs {
+    LoadTable table = LoadTable::KMList;
+    std::optional<std::string> index;
+};
 
-int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
-    std::string tableName, indexName;
-    bool haveTable = false, haveIndex = false;
+// The table and index named on the command line, or what is wrong with the arguments.
+std::variant<DumpArgs, std::string> ParseDumpArgs(const Args& args) {
+    DumpArgs d;
+    std::optional<std::string> tableName;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--index") {
-            if (i + 1 >= args.size()) {
-                err << "korvel-cli: --index needs an index name\n";
-                return kExitUsage;
-            }
-            indexName = args[++i];
-            haveIndex = true;
-        } else if (!haveTable && !args[i].starts_with("--")) {
+            if (i + 1 >= args.size()) return std::string("--index needs an index name");
+            d.index = args[++i];
+        } else if (!tableName && !args[i].starts_with("--")) {
             tableName = args[i];
-            haveTable = true;
         } else {
-            err << "korvel-cli: unexpected argument '" << args[i] << "'\n";
-            return kExitUsage;
+            return "unexpected argument '" + args[i] + "'";
         }
     }
-    if (!haveTable) {
-        err << "korvel-cli: dump needs a table: KMList, KMTrain, KMSM or KMPy\n";
-        return kExitUsage;
+    if (!tableName) return std::string("dump needs a table: KMList, KMTrain, KMSM or KMPy");
+    if (!TableByName(*tableName, d.table)) {
+        return "unknown table '" + *tableName + "' (tables: KMList, KMTrain, KMSM, KMPy)";
     }
-    LoadTable which;
-    if (!TableByName(tableName, which)) {
-        err << "korvel-cli: unknown table '" << tableName
-            << "' (tables: KMList, KMTrain, KMSM, KMPy)\n";
-        return kExitUsage;
-    }
+    return d;
+}
 
-    MemTable table;
-    TableStreamFormat format;
-    const std::string& folder = source ? std::string() : TimetableFolder();
-    BlobSource read = source;
-    if (!read && !folder.empty()) read = FolderBlobSource(folder);
-    if (!read) read = [](std::string_view n) { return ReadBlob(n); };
-    try {
-        LoadTableFromBlob(which, table, format, read);
-    } catch (const std::exception& e) {
-        // A damaged file of a timetable folder is named like a missing one.
-        const std::string why = NameTimetableFile(folder, which, e.what());
-        err << "korvel-cli: cannot load " << LoadTableName(which) << ": " << why << "\n";
-        return kExitFailure;
-    }
-
-    if (haveIndex) {
-        if (indexName.empty() || table.IndexOrder(indexName) == nullptr) {
-            err << "korvel-cli: table " << LoadTableName(which) << " has no index '" << indexName
-                << "' (indexes:";
-            for (const IndexDef& d : table.Indexes()) err << " " << d.indexName;
-            err << ")\n";
-            return kExitUsage;
-        }
-        table.SetIndexName(indexName);
-    } else {
+// Puts the table in the named index's order (load order without a name); false, with the
+// indexes there are written to `err`, for a name the table has no index of.
+bool SelectOrder(MemTable& table, LoadTable which, const std::optional<std::string>& index,
+                 std::ostream& err) {
+    if (!index) {
         table.SetIndexName("");
+        return true;
     }
+    if (index->empty() || table.IndexOrder(*index) == nullptr) {
+        err << "korvel-cli: table " << LoadTableName(which) << " has no index '" << *index
+            << "' (indexes:";
+        for (const IndexDef& d : table.Indexes()) err << " " << d.indexName;
+        err << ")\n";
+        return false;
+    }
+    table.SetIndexName(*index);
+    return true;
+}
 
+// The field names, then every record in the current order, as UTF-8 CSV.
+void WriteTableCsv(MemTable& table, std::ostream& out) {
     std::vector<Field*> fields;
     std::string text;
     for (const FieldDef& def : table.Fields()) {
         if (!fields.empty()) text += ',';
-        text += CsvValue(ToUtf8(def.name));
+        text += CsvField(ToUtf8(def.name));
         fields.push_back(&table.FieldByName(def.name));
     }
     text += '\n';
     for (table.First(); !table.Eof(); table.Next()) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0) text += ',';
-            text += CsvValue(ToUtf8(fields[i]->AsString()));
+            text += CsvField(ToUtf8(fields[i]->AsString()));
         }
         text += '\n';
         if (text.size() > (1u << 16)) {
@@ -101,6 +92,34 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
         }
     }
     out << text;
+}
+
+}  // namespace
+
+int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    const auto parsed = ParseDumpArgs(args);
+    if (const auto* why = std::get_if<std::string>(&parsed)) {
+        err << "korvel-cli: " << *why << "\n";
+        return kExitUsage;
+    }
+    const DumpArgs& d = std::get<DumpArgs>(parsed);
+
+    MemTable table;
+    TableStreamFormat format;
+    const std::string& folder = source ? std::string() : TimetableFolder();
+    BlobSource read = source;
+    if (!read && !folder.empty()) read = FolderBlobSource(folder);
+    if (!read) read = [](std::string_view n) { return ReadBlob(n); };
+    try {
+        LoadTableFromBlob(d.table, table, format, read);
+    } catch (const std::exception& e) {
+        // A damaged file of a timetable folder is named like a missing one.
+        const std::string why = NameTimetableFile(folder, d.table, e.what());
+        err << "korvel-cli: cannot load " << LoadTableName(d.table) << ": " << why << "\n";
+        return kExitFailure;
+    }
+    if (!SelectOrder(table, d.table, d.index, err)) return kExitUsage;
+    WriteTableCsv(table, out);
     out.flush();
     return out ? kExitOk : kExitFailure;
 }

@@ -3,7 +3,7 @@
 //
 //   korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N]
 //                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
-#include <charconv>
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -11,6 +11,8 @@
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
+#include "data/clock.h"
+#include "data/decimal.h"
 #include "journey/planner.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"
@@ -27,10 +29,7 @@ struct JourneyArgs {
 };
 
 std::optional<int> Number(const std::string& s) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
+    return WholeInteger<int>(s);
 }
 
 // "HH:MM-HH:MM" into the window (an end before the start runs past midnight); the message
@@ -56,40 +55,28 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
         err << "korvel-cli journey: " << why << "\n";
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
+    OptionReader reader(args);
+    while (std::optional<OptionWord> word = reader.Next()) {
+        const std::string& a = word->text;
+        if (!word->option) {
             positional.push_back(a);
             continue;
-        }
-        std::optional<std::string> value;
-        if (const std::size_t eq = a.find('='); eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a.resize(eq);
         }
         if (a != "--window" && a != "--arrive" && a != "--max-transfers" && a != "--min-transfer" &&
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
         }
-        if (!value) {
-            if (i + 1 >= args.size()) return fail(a + " needs a value");
-            value = args[++i];
-        }
+        const std::optional<std::string> value = reader.ValueOf(*word);
+        if (!value) return fail(a + " needs a value");
         if (a == "--window" || a == "--arrive") {
             if (windowGiven) return fail("give one of --window and --arrive");
             windowGiven = true;
             if (auto why = ParseWindow(a, *value, j.options)) return fail(*why);
             if (a == "--arrive") j.options.windowOf = JourneyWindowOf::Arrival;
         } else if (a == "--format") {
-            if (*value == "table") {
-                j.format = OutputFormat::Table;
-            } else if (*value == "csv") {
-                j.format = OutputFormat::Csv;
-            } else if (*value == "json") {
-                j.format = OutputFormat::Json;
-            } else {
-                return fail("format must be table, csv or json");
-            }
+            const std::optional<OutputFormat> format = ParseOutputFormat(*value);
+            if (!format) return fail("format must be table, csv or json");
+            j.format = *format;
         } else {
             const std::optional<int> n = Number(*value);
             if (a == "--max-transfers") {

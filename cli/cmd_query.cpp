@@ -1,16 +1,22 @@
 // korvel-cli direct / train / station / transfer / stops / codes: the four queries, the
 // transfer window, the detail window and the station drop-down, each driven through the
 // main-window controller exactly as the window drives it.
-#include <charconv>
+
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
+#include "data/csv.h"
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "views/grid_export.h"
 #include "views/grid_print.h"
@@ -40,111 +46,120 @@ struct QueryOptions {
 };
 
 std::optional<int> ParseInt(const std::string& s) {
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
+    return WholeInteger<int>(s);
 }
 
-// Parses the arguments of one command. `allowed` lists the options it takes; `positional`
-// the number of plain arguments. Writes the problem to `err` and returns nothing on error.
+// What is wrong with an option's value; nothing when it was taken.
+using Problem = std::optional<std::string>;
+
+// --only: a comma list of the filter boxes to tick.
+Problem ParseOnly(std::string_view list, std::vector<Control>& only) {
+    static constexpr std::pair<std::string_view, Control> kBoxes[] = {{"start", Control::CBSF},
+                                                                      {"end", Control::CBZD},
+                                                                      {"exact", Control::CBJQ},
+                                                                      {"emu", Control::CBDC}};
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        const std::string_view name = list.substr(start, comma - start);
+        start = comma + 1;
+        if (name.empty()) continue;
+        const auto* box = std::find_if(std::begin(kBoxes), std::end(kBoxes),
+                                       [&](const auto& b) { return b.first == name; });
+        if (box == std::end(kBoxes)) {
+            return "unknown filter '" + std::string(name) + "' (start, end, exact, emu)";
+        }
+        only.push_back(box->second);
+    }
+    return std::nullopt;
+}
+
+// --sort COL[:asc|desc].
+Problem ParseSort(std::string col, int sortColumns, QueryOptions& o) {
+    if (const std::size_t colon = col.find(':'); colon != std::string::npos) {
+        const std::string dir = col.substr(colon + 1);
+        if (dir != "asc" && dir != "desc") return "sort direction must be asc or desc";
+        if (dir == "desc") o.sortDescending = true;
+        col.resize(colon);
+    }
+    const std::optional<int> c = ParseInt(col);
+    if (!c || *c < 0 || *c >= sortColumns) {
+        return "sort column must be 0.." + std::to_string(sortColumns - 1);
+    }
+    o.sortColumn = *c;
+    return std::nullopt;
+}
+
+// One option that takes a value.
+Problem ApplyOption(const std::string& name, const std::string& value, int sortColumns,
+                    QueryOptions& o) {
+    if (name == "--only") return ParseOnly(value, o.only);
+    if (name == "--sort") return ParseSort(value, sortColumns, o);
+    if (name == "--depart") {
+        o.timeClass.depart = ParseDepartWindow(value);
+        if (!o.timeClass.depart) return "--depart must be HH:MM-HH:MM";
+    } else if (name == "--class") {
+        const std::optional<TrainClassSet> classes = ParseTrainClasses(value);
+        if (!classes) return "--class takes a comma list of G, C, D, Z, T, K, O";
+        o.timeClass.classes = *classes;
+    } else if (name == "--format") {
+        const std::optional<OutputFormat> format = ParseOutputFormat(value);
+        if (!format) return "format must be table, csv or json";
+        o.format = *format;
+    } else if (name == "--export") {
+        if (value.empty()) return "--export needs a file name";
+        o.exportPath = value;
+    } else if (name == "--via") {
+        o.via = value;
+    } else if (name == "--board") {
+        o.board = value;
+    } else if (name == "--count") {
+        const std::optional<int> n = ParseInt(value);
+        if (!n || *n < 1) return "--count must be a positive number";
+        o.count = *n;
+    }
+    return std::nullopt;
+}
+
+// The options of one command, or what is wrong with them. `allowed` lists the options it
+// takes; `positional` the number of plain arguments.
+std::variant<QueryOptions, std::string> ReadOptions(const Args& args, std::size_t positional,
+                                                    const std::set<std::string>& allowed,
+                                                    int sortColumns) {
+    QueryOptions o;
+    OptionReader reader(args);
+    while (std::optional<OptionWord> word = reader.Next()) {
+        if (!word->option) {
+            o.positional.push_back(word->text);
+            continue;
+        }
+        const std::string& a = word->text;
+        if (!allowed.count(a)) return "unknown option '" + a + "'";
+        if (a == "--yes") {
+            if (word->value) return std::string("--yes takes no value");
+            o.yes = true;
+            continue;
+        }
+        const std::optional<std::string> value = reader.ValueOf(*word);
+        if (!value) return a + " needs a value";
+        if (Problem why = ApplyOption(a, *value, sortColumns, o)) return *why;
+    }
+    if (o.positional.size() != positional) {
+        return "expected " + std::to_string(positional) + " argument" +
+               (positional == 1 ? "" : "s");
+    }
+    return o;
+}
+
+// ReadOptions, with the problem written to `err`.
 std::optional<QueryOptions> ParseOptions(std::string_view command, const Args& args,
                                          std::size_t positional,
                                          const std::set<std::string>& allowed, int sortColumns,
                                          std::ostream& err) {
-    QueryOptions o;
-    auto fail = [&](const std::string& why) -> std::optional<QueryOptions> {
-        err << "korvel-cli " << command << ": " << why << "\n";
-        return std::nullopt;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string a = args[i];
-        if (a.size() < 2 || a.compare(0, 2, "--") != 0) {
-            o.positional.push_back(a);
-            continue;
-        }
-        std::optional<std::string> value;
-        if (auto eq = a.find('='); eq != std::string::npos) {
-            value = a.substr(eq + 1);
-            a.resize(eq);
-        }
-        if (!allowed.count(a)) return fail("unknown option '" + a + "'");
-        if (a == "--yes") {
-            if (value) return fail("--yes takes no value");
-            o.yes = true;
-            continue;
-        }
-        if (!value) {
-            if (i + 1 >= args.size()) return fail(a + " needs a value");
-            value = args[++i];
-        }
-        if (a == "--only") {
-            std::string list = *value;
-            std::size_t start = 0;
-            while (start <= list.size()) {
-                std::size_t comma = list.find(',', start);
-                if (comma == std::string::npos) comma = list.size();
-                const std::string name = list.substr(start, comma - start);
-                if (name == "start")
-                    o.only.push_back(Control::CBSF);
-                else if (name == "end")
-                    o.only.push_back(Control::CBZD);
-                else if (name == "exact")
-                    o.only.push_back(Control::CBJQ);
-                else if (name == "emu")
-                    o.only.push_back(Control::CBDC);
-                else if (!name.empty())
-                    return fail("unknown filter '" + name + "' (start, end, exact, emu)");
-                start = comma + 1;
-            }
-        } else if (a == "--depart") {
-            o.timeClass.depart = ParseDepartWindow(*value);
-            if (!o.timeClass.depart) return fail("--depart must be HH:MM-HH:MM");
-        } else if (a == "--class") {
-            std::optional<TrainClassSet> classes = ParseTrainClasses(*value);
-            if (!classes) return fail("--class takes a comma list of G, C, D, Z, T, K, O");
-            o.timeClass.classes = *classes;
-        } else if (a == "--sort") {
-            std::string col = *value;
-            if (auto colon = col.find(':'); colon != std::string::npos) {
-                const std::string dir = col.substr(colon + 1);
-                if (dir == "desc")
-                    o.sortDescending = true;
-                else if (dir != "asc")
-                    return fail("sort direction must be asc or desc");
-                col.resize(colon);
-            }
-            std::optional<int> c = ParseInt(col);
-            if (!c || *c < 0 || *c >= sortColumns)
-                return fail("sort column must be 0.." + std::to_string(sortColumns - 1));
-            o.sortColumn = *c;
-        } else if (a == "--format") {
-            if (*value == "table")
-                o.format = OutputFormat::Table;
-            else if (*value == "csv")
-                o.format = OutputFormat::Csv;
-            else if (*value == "json")
-                o.format = OutputFormat::Json;
-            else
-                return fail("format must be table, csv or json");
-        } else if (a == "--export") {
-            if (value->empty()) return fail("--export needs a file name");
-            o.exportPath = *value;
-        } else if (a == "--via") {
-            o.via = *value;
-        } else if (a == "--board") {
-            o.board = *value;
-        } else if (a == "--count") {
-            std::optional<int> n = ParseInt(*value);
-            if (!n || *n < 1) return fail("--count must be a positive number");
-            o.count = *n;
-        }
-    }
-    if (o.positional.size() != positional) {
-        return fail("expected " + std::to_string(positional) + " argument" +
-                    (positional == 1 ? "" : "s"));
-    }
-    return o;
+    auto read = ReadOptions(args, positional, allowed, sortColumns);
+    if (auto* o = std::get_if<QueryOptions>(&read)) return std::move(*o);
+    err << "korvel-cli " << command << ": " << std::get<std::string>(read) << "\n";
+    return std::nullopt;
 }
 
 // One run of the main window on the console.
@@ -385,7 +400,7 @@ int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::os
             for (const std::string& st : stations) out << ToUtf8(st) << "\n";
             break;
         case OutputFormat::Csv:
-            for (const std::string& st : stations) out << CsvValue(ToUtf8(st)) << "\n";
+            for (const std::string& st : stations) out << CsvField(ToUtf8(st)) << "\n";
             break;
         case OutputFormat::Json:
             out << "[";

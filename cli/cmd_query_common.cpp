@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "app/main_controller.h"
+#include "data/csv.h"
 #include "views/detail_window.h"
 #include "views/text_grid.h"
 #include "views/transfer_window.h"
@@ -61,6 +62,31 @@ void ConsoleView::ShowDetailWindow(DetailWindowModel& model) {
 
 void ConsoleView::ShowJourneyWindow(JourneyWindowModel& model) {
     if (onJourneyWindow) onJourneyWindow(model);
+}
+
+std::optional<OutputFormat> ParseOutputFormat(std::string_view text) {
+    if (text == "table") return OutputFormat::Table;
+    if (text == "csv") return OutputFormat::Csv;
+    if (text == "json") return OutputFormat::Json;
+    return std::nullopt;
+}
+
+std::optional<OptionWord> OptionReader::Next() {
+    if (next_ >= args_.size()) return std::nullopt;
+    OptionWord word{args_[next_++]};
+    if (word.text.size() < 2 || word.text.compare(0, 2, "--") != 0) return word;
+    word.option = true;
+    if (const std::size_t eq = word.text.find('='); eq != std::string::npos) {
+        word.value = word.text.substr(eq + 1);
+        word.text.resize(eq);
+    }
+    return word;
+}
+
+std::optional<std::string> OptionReader::ValueOf(const OptionWord& word) {
+    if (word.value) return word.value;
+    if (next_ >= args_.size()) return std::nullopt;
+    return args_[next_++];
 }
 
 std::string JsonString(std::string_view utf8) {
@@ -145,7 +171,7 @@ void WriteGrid(std::ostream& out, OutputFormat format, const std::vector<std::st
                 std::string line;
                 for (std::size_t c = 0; c < cells.size(); ++c) {
                     if (c > 0) line += ',';
-                    line += CsvValue(ToUtf8(cells[c]));
+                    line += CsvField(ToUtf8(cells[c]));
                 }
                 out << line << "\n";
             };

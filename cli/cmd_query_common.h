@@ -55,6 +55,15 @@ class ConsoleView : public MainView {
         items_[box] = items;
     }
     void OpenDropDown(Control /*box*/) override {}
+    void SetCaretToEnd(Control /*box*/) override {}
+    // The commands read the grid, its headers and the filters from the controller when they
+    // write their answer; a console has no cursor, no advert panel and no printer.
+    void GridChanged() override {}
+    void ShowTimeClassFilter(const TimeClassFilter& /*filter*/) override {}
+    void SetHeaderLabel(int /*column*/, const std::string& /*caption*/, bool /*bold*/) override {}
+    void SetBusyCursor(bool /*busy*/) override {}
+    void ShowRouteAdvert(const std::string& /*from*/, const std::string& /*to*/) override {}
+    void PrintResultGrid(const TextGrid& /*grid*/, int /*rowCount*/) override {}
     void SetStatusText(int panel, const std::string& gbk) override;
     void ShowTransferWindow(TransferWindowModel& model) override;
     void ShowDetailWindow(DetailWindowModel& model) override;
@@ -84,6 +93,32 @@ class ConsoleView : public MainView {
 };
 
 enum class OutputFormat { Table, Csv, Json };
+
+// "table", "csv" or "json"; nothing for any other text.
+std::optional<OutputFormat> ParseOutputFormat(std::string_view text);
+
+// One word of a command line: a plain argument, or an option "--name" with the value given
+// after "=" when there was one.
+struct OptionWord {
+    std::string text;  // the argument, or the option's name
+    bool option = false;
+    std::optional<std::string> value;
+};
+
+// Walks the arguments of a command word by word, as every command reads them.
+class OptionReader {
+  public:
+    explicit OptionReader(const Args& args) : args_(args) {}
+    // The next word; nothing after the last.
+    std::optional<OptionWord> Next();
+    // An option's value: the one given with "=", else the next argument (which is taken);
+    // nothing when there is none.
+    std::optional<std::string> ValueOf(const OptionWord& word);
+
+  private:
+    const Args& args_;
+    std::size_t next_ = 0;
+};
 
 // Writes rows of a grid (GBK cells) in one of the output formats, as UTF-8.
 //   Table: the titles, then the rows, in columns padded to their widths.

@@ -73,7 +73,4 @@ bool LoadTimetableOrReport(Timetable& tables, LoadFlags& flags, std::ostream& er
 std::string ToUtf8(std::string_view gbk);
 std::string ToGbk(std::string_view utf8);
 
-// One CSV value: quoted (with doubled quotes) when it holds a comma, quote, CR or LF.
-std::string CsvValue(std::string_view utf8);
-
 }  // namespace korvel::cli

@@ -1,8 +1,10 @@
 // korvel-cli: the timetable engine from the command line, UTF-8 in and out.
 //
-// Subcommands live in the table below; to add one, write `int RunX(const Args&,
-// std::ostream& out, std::ostream& err)` in its own cmd_x.cpp, declare it in commands.h and
-// add a row here.
+// Subcommands live in the table below, each an `int RunX(const Args&, std::ostream& out,
+// std::ostream& err)`. The six queries over the main-window controller (direct, train,
+// station, transfer, stops, codes) share cmd_query.cpp and are declared in cmd_query_common.h;
+// every other command has its own cmd_x.cpp, declared in commands.h. To add one, write it
+// there and add a row here.
 #include <exception>
 #include <iostream>
 #include <span>

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,17 @@ class FuzzView : public korvel::MainView {
         }
     }
     void ShowDetailWindow(korvel::DetailWindowModel&) override { ++details; }
+    // What only paints or asks for a file: nothing for the fuzzer to play.
+    void SetCaretToEnd(Control) override {}
+    void GridChanged() override {}
+    void ShowTimeClassFilter(const korvel::TimeClassFilter&) override {}
+    void SetHeaderLabel(int, const std::string&, bool) override {}
+    void SetBusyCursor(bool) override {}
+    void ShowRouteAdvert(const std::string&, const std::string&) override {}
+    void SetStatusText(int, const std::string&) override {}
+    void ShowJourneyWindow(korvel::JourneyWindowModel&) override {}
+    std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
+    void PrintResultGrid(const korvel::TextGrid&, int) override {}
 
     int messages = 0;
     int details = 0;

@@ -1,7 +1,8 @@
 // What the main-window logic needs of a user interface. The Qt window implements it; tests
 // and korvel-cli implement it with recording or console fakes. Every text is GBK bytes.
 //
-// Methods added later get a default body here so that every implementation keeps building.
+// Every method is pure: an implementation that leaves one out does not build, rather than
+// silently ignoring what the logic asks of it.
 #pragma once
 
 #include <optional>
@@ -66,31 +67,31 @@ class MainView {
     // Station boxes: replace the drop-down items, open the list, move the caret to the end.
     virtual void SetComboItems(Control box, const std::vector<std::string>& items) = 0;
     virtual void OpenDropDown(Control box) = 0;
-    virtual void SetCaretToEnd(Control /*box*/) {}
+    virtual void SetCaretToEnd(Control box) = 0;
 
     // The result grid model changed (cells, row count or selection): repaint it.
-    virtual void GridChanged() {}
+    virtual void GridChanged() = 0;
     // The departure-time and class filters beside the filter boxes (a new query resets them).
-    virtual void ShowTimeClassFilter(const TimeClassFilter& /*filter*/) {}
+    virtual void ShowTimeClassFilter(const TimeClassFilter& filter) = 0;
     // Header label of column `column` (0..14): caption and bold state (the sort marker).
-    virtual void SetHeaderLabel(int /*column*/, const std::string& /*caption*/, bool /*bold*/) {}
-    virtual void SetBusyCursor(bool /*busy*/) {}
+    virtual void SetHeaderLabel(int column, const std::string& caption, bool bold) = 0;
+    virtual void SetBusyCursor(bool busy) = 0;
     // The travel-offer panel: labels the route of the last query with two names.
-    virtual void ShowRouteAdvert(const std::string& /*from*/, const std::string& /*to*/) {}
-    // Status bar panel text (0..3).
-    virtual void SetStatusText(int /*panel*/, const std::string& /*gbk*/) {}
+    virtual void ShowRouteAdvert(const std::string& from, const std::string& to) = 0;
+    // Status bar panel text (0..4; kTimetableStatusPanel names the timetable in use).
+    virtual void SetStatusText(int panel, const std::string& gbk) = 0;
 
     // Modal windows. They return when the user closes them.
-    virtual void ShowTransferWindow(TransferWindowModel& /*model*/) {}
-    virtual void ShowDetailWindow(DetailWindowModel& /*model*/) {}
+    virtual void ShowTransferWindow(TransferWindowModel& model) = 0;
+    virtual void ShowDetailWindow(DetailWindowModel& model) = 0;
     // The journey planner window for the two station boxes; the window runs its searches
     // through the model.
-    virtual void ShowJourneyWindow(JourneyWindowModel& /*model*/) {}
+    virtual void ShowJourneyWindow(JourneyWindowModel& model) = 0;
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
-    virtual std::optional<std::string> AskSaveFileName() { return std::nullopt; }
+    virtual std::optional<std::string> AskSaveFileName() = 0;
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main
     // layout's column titles (the user has already confirmed).
-    virtual void PrintResultGrid(const TextGrid& /*grid*/, int /*rowCount*/) {}
+    virtual void PrintResultGrid(const TextGrid& grid, int rowCount) = 0;
 };
 
 }  // namespace korvel

@@ -1,8 +1,12 @@
-// Strict decimal integers, as the table streams and the memory tables read them: an optional
-// sign, then digits only, within [min, max] (both inside the 32-bit range).
+// Strict decimal integers. ParseDecimal is how the table streams and the memory tables read
+// them: an optional sign, then digits only, within [min, max] (both inside the 32-bit range).
+// WholeInteger is how everything else reads a number typed or shown as text.
 #pragma once
 
+#include <charconv>
+#include <concepts>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace korvel {
@@ -26,6 +30,17 @@ inline bool ParseDecimal(std::string_view text, std::int64_t min, std::int64_t m
     if (v < min || v > max) return false;
     out = static_cast<std::int32_t>(v);
     return true;
+}
+
+// The whole text as one decimal integer of type T: an optional '-' (never '+') and digits,
+// nothing else, no spaces. Nothing for the empty text, any other text, or a value outside T.
+template <std::integral T>
+std::optional<T> WholeInteger(std::string_view text) {
+    T value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+    return value;
 }
 
 }  // namespace korvel

@@ -10,6 +10,7 @@
 #include "data/memtable.h"
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "data/decimal.h"
@@ -26,6 +27,11 @@ bool ParseInt32(std::string_view text, std::int32_t& out) {
 }
 
 }  // namespace
+
+std::uint64_t NextTableGeneration() {
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 bool AsciiIEquals(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -232,6 +238,9 @@ const std::vector<IndexDef>& MemTable::Indexes() const {
 }
 std::uint32_t MemTable::RecordCount() const {
     return impl_->count;
+}
+std::uint64_t MemTable::Generation() const {
+    return impl_->generation;
 }
 
 void MemTable::SetIndexName(std::string_view name) {

@@ -118,6 +118,11 @@ class MemTable {
     const std::vector<FieldDef>& Fields() const;
     const std::vector<IndexDef>& Indexes() const;
     std::uint32_t RecordCount() const;
+    // Which load this is: a number, unique in the process, that changes whenever the table is
+    // defined, takes over records or builds its indexes. Anything worked out from the table
+    // keeps the number it saw and is stale as soon as the number differs, even when a reload
+    // brings the same counts.
+    std::uint64_t Generation() const;
 
     // Selects the current order by index name, ignoring ASCII case; "" is load order.
     // The cursor stays on the same record; an unknown name changes nothing.

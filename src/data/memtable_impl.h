@@ -151,6 +151,9 @@ using memtable_detail::CompareFolded;
 using memtable_detail::FoldAscii;
 using memtable_detail::Order;
 
+// A fresh MemTable generation number (thread-safe: tables load on several threads).
+std::uint64_t NextTableGeneration();
+
 struct MemTable::Impl {
     std::vector<FieldDef> fieldDefs;
     std::vector<IndexDef> indexDefs;
@@ -158,6 +161,7 @@ struct MemTable::Impl {
     std::vector<Column> columns;
     std::uint32_t count = 0;
     bool pending = false;  // Append called, Post not yet
+    std::uint64_t generation = NextTableGeneration();
 
     std::vector<Order> orders;  // orders[0] is load order once indexes are built
     std::size_t current = 0;

@@ -83,6 +83,7 @@ void MemTable::BuildIndexes() {
     Impl& m = *impl_;
     if (m.pending) Post();
     m.orders.clear();
+    m.generation = NextTableGeneration();
     const std::uint32_t n = m.count;
 
     Order load;

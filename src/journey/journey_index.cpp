@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 
+#include "data/clock.h"
 #include "query/center.h"
 
 namespace korvel {
@@ -12,14 +13,7 @@ namespace {
 
 // A stop's "HH:MM" as minutes since midnight; -1 for any other text (no time there).
 int StopClock(std::string_view text) {
-    if (text.size() != 5 || text[2] != ':') return -1;
-    for (std::size_t i : {0u, 1u, 3u, 4u}) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-    }
-    const int h = (text[0] - '0') * 10 + (text[1] - '0');
-    const int m = (text[3] - '0') * 10 + (text[4] - '0');
-    if (h > 23 || m > 59) return -1;
-    return h * 60 + m;
+    return ClockMinutes(text).value_or(-1);
 }
 
 // One stop of a train as the planner sees it.
@@ -69,8 +63,8 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
     tables_ = &tables;
     MemTable& T = tables.KMTrain;
     MemTable& L = tables.KMList;
-    stopRecords_ = T.RecordCount();
-    listRecords_ = L.RecordCount();
+    stopGeneration_ = T.Generation();
+    listGeneration_ = L.Generation();
     tripFirst_.push_back(0);
     const std::vector<std::uint32_t>* order = T.IndexOrder("SIDNo");
     if (T.Fields().empty() || L.Fields().empty() || order == nullptr) return;
@@ -226,8 +220,8 @@ void JourneyIndex::BuildMates(MemTable& G) {
 
 JourneyIndex::JourneyIndex(const JourneyIndex& f, BackwardTag)
     : tables_(f.tables_),
-      stopRecords_(f.stopRecords_),
-      listRecords_(f.listRecords_),
+      stopGeneration_(f.stopGeneration_),
+      listGeneration_(f.listGeneration_),
       names_(f.names_),
       ids_(f.ids_),
       mates_(f.mates_),
@@ -263,8 +257,8 @@ const JourneyIndex& JourneyIndex::Backward() const {
 }
 
 bool JourneyIndex::Covers(const Timetable& tables) const {
-    return tables_ == &tables && stopRecords_ == tables.KMTrain.RecordCount() &&
-           listRecords_ == tables.KMList.RecordCount();
+    return tables_ == &tables && stopGeneration_ == tables.KMTrain.Generation() &&
+           listGeneration_ == tables.KMList.Generation();
 }
 
 std::uint32_t JourneyIndex::StationId(std::string_view name) const {

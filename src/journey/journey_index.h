@@ -71,7 +71,8 @@ class JourneyIndex {
     // out, as the direct query leaves them out.
     explicit JourneyIndex(Timetable& tables);
 
-    // Whether the index was built from these tables as they stand.
+    // Whether the index was built from these tables as they stand (same tables, and no load
+    // since: their generation numbers are unchanged).
     bool Covers(const Timetable& tables) const;
 
     // --- stations ---
@@ -188,8 +189,8 @@ class JourneyIndex {
     static constexpr std::uint8_t kAlight = 2;
 
     const Timetable* tables_ = nullptr;
-    std::uint32_t stopRecords_ = 0;
-    std::uint32_t listRecords_ = 0;
+    std::uint64_t stopGeneration_ = 0;  // of KMTrain and KMList when built
+    std::uint64_t listGeneration_ = 0;
 
     std::vector<std::string> names_;
     std::unordered_map<std::string, std::uint32_t> ids_;

@@ -5,28 +5,14 @@
 #include <cmath>
 #include <limits>
 
+#include "data/decimal.h"
+
 namespace korvel {
 
 namespace {
 
-// A whole decimal integer (optional leading '-'); false for anything else, empty included.
-bool ParseInteger(std::string_view text, int& value) {
-    value = 0;
-    if (text.empty()) return false;
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    auto [ptr, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc() || ptr != last) {
-        value = 0;
-        return false;
-    }
-    return true;
-}
-
 int IntegerOrZero(std::string_view text) {
-    int v = 0;
-    ParseInteger(text, v);
-    return v;
+    return WholeInteger<int>(text).value_or(0);
 }
 
 // Reads a decimal number; false (value 0) for anything else. "inf", "nan" and hexadecimal
@@ -51,12 +37,14 @@ int HoursAndMinutes(int hours, int minutes) {
     return static_cast<int>(v > kMax ? kMax : (v < kMin ? kMin : v));
 }
 
-// Minutes of a run-time text: "h:mm" (at most two minute digits read) or bare minutes.
-int RunTimeMinutes(std::string_view text) {
+// Minutes of a run-time text: "H:M" is H * 60 + M, a text without a colon is minutes; a part
+// that is not a whole integer (an empty one included) counts 0. Journey times read at most
+// `minuteChars` characters after the colon, sums of them the whole rest.
+int RunTextMinutes(std::string_view text, std::size_t minuteChars) {
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos) return IntegerOrZero(text);
     return HoursAndMinutes(IntegerOrZero(text.substr(0, colon)),
-                           IntegerOrZero(text.substr(colon + 1, 2)));
+                           IntegerOrZero(text.substr(colon + 1, minuteChars)));
 }
 
 std::string IntText(std::int32_t v) {
@@ -110,7 +98,7 @@ const std::vector<TPub_RateBand>& RateBands() {
 
 std::string ElapsedText(std::string_view from, std::string_view to) {
     if (from == to) return "0";
-    const std::int64_t diff = std::int64_t{RunTimeMinutes(to)} - RunTimeMinutes(from);
+    const std::int64_t diff = std::int64_t{RunTextMinutes(to, 2)} - RunTextMinutes(from, 2);
     const int d = static_cast<int>(std::clamp<std::int64_t>(diff, -2147483647, 2147483647));
     const int h = d / 60;
     const int m = d - 60 * h;
@@ -396,10 +384,7 @@ void ConventionalFares(TPub_GridResult& row) {
 }
 
 int ElapsedToMinutes(std::string_view text) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return IntegerOrZero(text);
-    return HoursAndMinutes(IntegerOrZero(text.substr(0, colon)),
-                           IntegerOrZero(text.substr(colon + 1)));
+    return RunTextMinutes(text, std::string_view::npos);
 }
 
 std::string MinutesToElapsed(int minutes) {

@@ -7,7 +7,7 @@ namespace korvel {
 StopIndex::StopIndex(Timetable& tables) {
     MemTable& T = tables.KMTrain;
     table_ = &T;
-    records_ = T.RecordCount();
+    generation_ = T.Generation();
     if (T.Fields().empty()) return;
     order_ = T.IndexOrder("SIDNo");
     if (!order_) return;
@@ -41,9 +41,7 @@ StopIndex::StopIndex(Timetable& tables) {
 
 bool StopIndex::Covers(const Timetable& tables) const {
     const MemTable& T = tables.KMTrain;
-    return table_ == &T && order_ != nullptr && records_ == T.RecordCount() &&
-           order_ == T.IndexOrder("SIDNo") && order_->size() == record_.size() &&
-           (record_.empty() || order_->data()[0] == record_[0]);
+    return table_ == &T && order_ != nullptr && generation_ == T.Generation();
 }
 
 std::uint32_t StopIndex::StationId(std::string_view name) const {
@@ -52,13 +50,10 @@ std::uint32_t StopIndex::StationId(std::string_view name) const {
 }
 
 std::uint32_t StopIndex::ListRecord(std::uint32_t train, MemTable& list) const {
-    // A reload of the list replaces its field definitions, so their address tells.
-    if (list_ != &list || listFields_ != list.Fields().data() ||
-        listRecords_ != list.RecordCount()) {
+    if (list_ != &list || listGeneration_ != list.Generation()) {
         const std::vector<std::uint32_t>* order = list.SearchOrder("ID");
         list_ = &list;
-        listFields_ = list.Fields().data();
-        listRecords_ = list.RecordCount();
+        listGeneration_ = list.Generation();
         listRecord_.assign(trainStart_.empty() ? 0 : trainStart_.size() - 1, kNoStation);
         Field* listId = list.FindField("ID");
         const Field* stopId = idField_;

@@ -22,8 +22,8 @@ class StopIndex {
 
     explicit StopIndex(Timetable& tables);
 
-    // Whether the index was built from this stops table as it stands (same table, same
-    // number of records, same order storage).
+    // Whether the index was built from this stops table as it stands (same table, and no
+    // load since: its generation number is unchanged).
     bool Covers(const Timetable& tables) const;
 
     std::uint32_t Size() const { return static_cast<std::uint32_t>(record_.size()); }
@@ -54,7 +54,7 @@ class StopIndex {
     const MemTable* table_ = nullptr;
     const Field* idField_ = nullptr;  // the stops' train numbers
     const std::vector<std::uint32_t>* order_ = nullptr;
-    std::uint32_t records_ = 0;
+    std::uint64_t generation_ = 0;
     std::vector<std::uint32_t> record_;
     std::vector<std::uint32_t> station_;
     std::vector<std::uint32_t> train_;
@@ -65,8 +65,7 @@ class StopIndex {
     // ListRecord's answers and the list they were worked out for.
     mutable std::vector<std::uint32_t> listRecord_;
     mutable const MemTable* list_ = nullptr;
-    mutable const FieldDef* listFields_ = nullptr;
-    mutable std::uint32_t listRecords_ = 0;
+    mutable std::uint64_t listGeneration_ = 0;
 };
 
 }  // namespace korvel

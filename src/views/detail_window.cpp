@@ -1,41 +1,23 @@
 #include "views/detail_window.h"
 
-#include <charconv>
 #include <cstdint>
 
+#include "data/decimal.h"
+#include "query/center.h"
 #include "views/result_grid.h"
 
 namespace korvel {
 
 namespace {
 
-// Decimal integer text; nothing when the whole text is not one.
 std::optional<std::int64_t> ReadInteger(std::string_view s) {
-    std::int64_t value = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return value;
-}
-
-// Running time "H:M" (either part unreadable counts 0) or plain minutes, as minutes.
-std::int64_t RunMinutes(std::string_view text) {
-    std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return ReadInteger(text).value_or(0);
-    std::int64_t hours = ReadInteger(text.substr(0, colon)).value_or(0);
-    std::int64_t minutes = ReadInteger(text.substr(colon + 1)).value_or(0);
-    return hours * 60 + minutes;
-}
-
-// Truncate toward zero, then one up when the fraction is at least one half.
-std::int64_t RoundHalfUpValue(double x) {
-    auto t = static_cast<std::int64_t>(x);
-    return x - static_cast<double>(t) >= 0.5 ? t + 1 : t;
+    return WholeInteger<std::int64_t>(s);
 }
 
 std::string SpeedText(std::int64_t km, std::int64_t minutes) {
     if (km <= 0 || minutes <= 0) return {};
     return std::to_string(
-        RoundHalfUpValue(static_cast<double>(km) * 60.0 / static_cast<double>(minutes)));
+        RoundHalfUp(static_cast<double>(km) * 60.0 / static_cast<double>(minutes)));
 }
 
 const std::string kKm = "km";
@@ -56,13 +38,13 @@ std::string DayText(int day) {
 }  // namespace
 
 std::string AverageSpeed(std::string_view distance, std::string_view runTime) {
-    return SpeedText(ReadInteger(distance).value_or(0), RunMinutes(runTime));
+    return SpeedText(ReadInteger(distance).value_or(0), ElapsedToMinutes(runTime));
 }
 
 std::string SectionSpeed(std::string_view prevKm, std::string_view curKm, std::string_view prevTime,
                          std::string_view curTime) {
     std::int64_t d = ReadInteger(curKm).value_or(0) - ReadInteger(prevKm).value_or(0);
-    std::int64_t m = RunMinutes(curTime) - RunMinutes(prevTime);
+    std::int64_t m = std::int64_t{ElapsedToMinutes(curTime)} - ElapsedToMinutes(prevTime);
     return SpeedText(d, m);
 }
 

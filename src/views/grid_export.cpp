@@ -23,17 +23,6 @@ std::string ExportPublisherAddress() {
     return std::string(kPublisherHomeUrl);
 }
 
-std::string CsvField(std::string_view cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(cell);
-    std::string out = "\"";
-    for (char ch : cell) {
-        if (ch == '"') out += '"';
-        out += ch;
-    }
-    out += '"';
-    return out;
-}
-
 std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount) {
     std::vector<std::string> titles;
     for (int c = 0; c < grid.ColumnCount(); ++c) titles.push_back(LayoutTitle(layout, c));

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/csv.h"
 #include "views/grid_print.h"
 #include "views/text_grid.h"
 
@@ -14,10 +15,6 @@ namespace korvel {
 // Publisher lines of the file head (GBK).
 std::string ExportPublisherName();
 std::string ExportPublisherAddress();
-
-// A cell as written to the file: unchanged, or quoted (inner quotes doubled) when it holds a
-// comma, a double quote, CR or LF.
-std::string CsvField(std::string_view cell);
 
 // The lines of the file: two empty, publisher name, publisher address, two empty, the
 // layout's titles, then one line per row 0..rowCount-1.

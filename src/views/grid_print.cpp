@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
+#include "views/detail_window.h"
+
 namespace korvel {
 
 namespace {
@@ -25,17 +27,6 @@ const char* const kMainTitles[] = {
     "\xC8\xED\xCE\xD4",  // 软卧
 };
 
-const char* const kDetailTitles[] = {
-    "\xD5\xBE\xD0\xF2",  // 站序
-    "\xB3\xB5\xD5\xBE",  // 车站
-    "\xC0\xEF\xB3\xCC",  // 里程
-    "\xB5\xBD\xCA\xB1",  // 到时
-    "\xB7\xA2\xCA\xB1",  // 发时
-    "\xCC\xEC\xCA\xFD",  // 天数
-    "\xC0\xFA\xCA\xB1",  // 历时
-    "\xCA\xB1\xCB\xD9",  // 时速
-};
-
 const std::string kPrintFont = "\xBF\xAC\xCC\xE5_GB2312";  // 楷体_GB2312
 
 // Nearest integer, halves to the even neighbour, for a non-negative value given as 2x.
@@ -47,14 +38,17 @@ int RoundHalfEvenOfHalves(long long twice) {
 
 }  // namespace
 
+// The stop list prints under the detail window's own column captions.
 int LayoutColumnCount(GridLayout layout) {
-    return layout == GridLayout::Main ? static_cast<int>(std::size(kMainTitles))
-                                      : static_cast<int>(std::size(kDetailTitles));
+    return layout == GridLayout::Main
+               ? static_cast<int>(std::size(kMainTitles))
+               : static_cast<int>(DetailWindowModel::HeaderCaptions().size());
 }
 
 std::string LayoutTitle(GridLayout layout, int column) {
     if (column < 0 || column >= LayoutColumnCount(layout)) return {};
-    return layout == GridLayout::Main ? kMainTitles[column] : kDetailTitles[column];
+    return layout == GridLayout::Main ? kMainTitles[column]
+                                      : DetailWindowModel::HeaderCaptions()[column];
 }
 
 PrintDate TodayPrintDate() {

@@ -4,10 +4,6 @@ namespace korvel {
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -38,17 +34,6 @@ std::optional<TrainClassSet> ParseTrainClasses(std::string_view list) {
         list.remove_prefix(comma + 1);
     }
     return set;
-}
-
-std::optional<int> ClockMinutes(std::string_view hhmm) {
-    if (hhmm.size() != 5 || hhmm[2] != ':' || !IsDigit(hhmm[0]) || !IsDigit(hhmm[1]) ||
-        !IsDigit(hhmm[3]) || !IsDigit(hhmm[4])) {
-        return std::nullopt;
-    }
-    const int h = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
-    const int m = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
-    if (h > 23 || m > 59) return std::nullopt;
-    return h * 60 + m;
 }
 
 std::optional<DepartWindow> ParseDepartWindow(std::string_view text) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "data/clock.h"
+
 namespace korvel {
 
 enum class TrainClass : unsigned { G, C, D, Z, T, K, O };
@@ -46,8 +48,6 @@ inline constexpr std::array<DepartWindow, 4> kDepartPresets = {
     DepartWindow{0, 6 * 60 - 1}, DepartWindow{6 * 60, 12 * 60 - 1},
     DepartWindow{12 * 60, 18 * 60 - 1}, DepartWindow{18 * 60, 24 * 60 - 1}};
 
-// "HH:MM" (00:00..23:59) as minutes since midnight; nothing for any other text.
-std::optional<int> ClockMinutes(std::string_view hhmm);
 // "HH:MM-HH:MM"; the end may also be 24:00 (the end of the day). Nothing when malformed.
 std::optional<DepartWindow> ParseDepartWindow(std::string_view text);
 // "HH:MM-HH:MM".

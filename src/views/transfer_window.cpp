@@ -1,6 +1,6 @@
 #include "views/transfer_window.h"
 
-#include <charconv>
+#include "data/decimal.h"
 
 namespace korvel {
 
@@ -9,10 +9,7 @@ namespace {
 constexpr std::initializer_list<int> kTransferNumeric = {1, 2, 3, 7, 8};
 
 int DecimalOrZero(const std::string& text) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return 0;
-    return value;
+    return WholeInteger<int>(text).value_or(0);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/gbk_text.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
 #include "data/schema.h"
@@ -29,9 +30,7 @@
 
 namespace korvel::testing {
 
-inline std::string G(const char* utf8) {
-    return Utf8ToGbk(utf8);
-}
+using test::G;
 
 using Rows = std::vector<std::vector<std::string>>;
 

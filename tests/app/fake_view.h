@@ -41,6 +41,8 @@ class FakeView : public MainView {
     std::deque<MsgAnswer> answers;  // answers for the next message boxes (default: Ok / No)
     std::vector<std::pair<std::string, std::string>> routeAdverts;
     int gridChanges = 0;
+    std::map<Control, int> caretsToEnd;
+    std::vector<bool> busyCursor;  // every change of the busy cursor, in order
     int detailWindows = 0;
     int transferWindows = 0;
     std::optional<std::string> saveFileName;  // what AskSaveFileName returns
@@ -105,7 +107,9 @@ class FakeView : public MainView {
         calls.push_back("OpenDropDown");
         ++dropDownsOpened[box];
     }
+    void SetCaretToEnd(Control box) override { ++caretsToEnd[box]; }
     void GridChanged() override { ++gridChanges; }
+    void SetBusyCursor(bool busy) override { busyCursor.push_back(busy); }
     void ShowTimeClassFilter(const TimeClassFilter& filter) override {
         calls.push_back("ShowTimeClassFilter");
         shownTimeClass = filter;

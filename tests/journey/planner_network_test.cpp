@@ -6,6 +6,7 @@
 #include "../query/test_timetable.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
+#include "query/stop_index.h"
 
 namespace korvel {
 namespace {
@@ -243,6 +244,21 @@ TEST_F(JourneyNetwork, SameCityStationsAreMatchedExactly) {
     auto js = Find("天津", "北京");
     ASSERT_EQ(js.size(), 1u);
     EXPECT_EQ(js[0].legs[0].to, G("北京"));
+}
+
+// A reload brings the same counts; the indexes must notice it all the same, as they point
+// into the tables they were built from.
+TEST_F(JourneyNetwork, AReloadWithTheSameCountsMakesTheIndexesStale) {
+    const StopIndex stops(t_);
+    ASSERT_TRUE(index_->Covers(t_));
+    ASSERT_TRUE(stops.Covers(t_));
+    const std::uint32_t records = t_.KMTrain.RecordCount();
+    BuildJourneyNetwork(t_);
+    ASSERT_EQ(t_.KMTrain.RecordCount(), records);
+    EXPECT_FALSE(index_->Covers(t_));
+    EXPECT_FALSE(stops.Covers(t_));
+    EXPECT_TRUE(JourneyIndex(t_).Covers(t_));
+    EXPECT_TRUE(StopIndex(t_).Covers(t_));
 }
 
 TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {

@@ -118,6 +118,9 @@ TEST(ElapsedMinutesTest, BothDirections) {
     EXPECT_EQ(ElapsedToMinutes("2:9"), 129);
     EXPECT_EQ(ElapsedToMinutes("x:30"), 30);
     EXPECT_EQ(ElapsedToMinutes(""), 0);
+    // A journey time reads two minute characters at most; a sum of them reads them all.
+    EXPECT_EQ(ElapsedToMinutes("1:234"), 294);
+    EXPECT_EQ(ElapsedText("0", "1:234"), "01:23");
     EXPECT_EQ(MinutesToElapsed(125), "2:5");
     EXPECT_EQ(MinutesToElapsed(600), "10:0");
     EXPECT_EQ(MinutesToElapsed(0), "0:0");

@@ -6,14 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "../support/gbk_text.h"
 #include "data/gbk.h"
 #include "data/schema.h"
 
 namespace korvel::test {
-
-inline std::string G(const std::string& utf8) {
-    return Utf8ToGbk(utf8);
-}
 
 struct Stop {
     std::string station;

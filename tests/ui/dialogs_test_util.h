@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/gbk_text.h"
 #include "../views/test_util.h"
 #include "data/gbk.h"
 #include "data/memtable.h"
@@ -34,10 +35,6 @@ inline QApplication& App() {
         return a;
     }();
     return *app;
-}
-
-inline std::string G(const char* utf8) {
-    return Utf8ToGbk(utf8);
 }
 
 // Where the tests leave their pictures (the build tree; the committed copies are chosen by

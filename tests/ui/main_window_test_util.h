@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/gbk_text.h"
 #include "data/gbk.h"
 #include "online/qt/web_browser.h"
 #include "ui/dialogs/qt_text.h"
@@ -46,10 +47,6 @@ inline QApplication& App() {
         return a;
     }();
     return *app;
-}
-
-inline std::string G(const char* utf8) {
-    return Utf8ToGbk(utf8);
 }
 
 inline QString U(const std::string& gbk) {

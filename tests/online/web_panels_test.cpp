@@ -666,4 +666,4 @@ TEST_F(WebPanelsTest, Screenshots) {
 }  // namespace
 }  // namespace korvel::ui
 
-#include "test_web_panels.moc"
+#include "web_panels_test.moc"

@@ -1,0 +1,22 @@
+// Clock times as the timetable writes them: "HH:MM", both parts two digits, 00:00..23:59.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace korvel {
+
+// Minutes since midnight of an "HH:MM" text; nothing for any other text (a stop without a
+// time, a typing slip, 24:00 and later).
+inline std::optional<int> ClockMinutes(std::string_view hhmm) {
+    if (hhmm.size() != 5 || hhmm[2] != ':') return std::nullopt;
+    for (const std::size_t i : {0u, 1u, 3u, 4u}) {
+        if (hhmm[i] < '0' || hhmm[i] > '9') return std::nullopt;
+    }
+    const int h = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
+    const int m = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
+    if (h > 23 || m > 59) return std::nullopt;
+    return h * 60 + m;
+}
+
+}  // namespace korvel
