@@ -101,6 +101,7 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
     JourneySides sides;
     SideStations(index, fromSide, exact, sides.from);
     SideStations(index, toSide, exact, sides.to);
+    sides.sameCity = exact && fromSide.GroupId != 0;
     return sides;
 }
 

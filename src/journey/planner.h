@@ -23,6 +23,9 @@
 //   `cityTransfer` minutes. There are no other walks.
 // - Sides: each station box stands for its same-city group, or for the typed station alone
 //   when both boxes are in the same group or neither is in one, as in the direct query.
+// - Two stations of one city (北京 and 北京南): a journey changes only at the city's other
+//   stations. Nobody rides out of town to come back on another train; such a trip is the
+//   city's own transport, and the window says so.
 #pragma once
 
 #include <array>
@@ -89,6 +92,8 @@ struct Journey {
 struct JourneySides {
     std::vector<std::uint32_t> from;
     std::vector<std::uint32_t> to;
+    // Both boxes name stations of one same-city group; changes stay within the group.
+    bool sameCity = false;
 };
 
 // Resolves two station texts (trimmed) with same-city expansion as the direct query does.

@@ -19,6 +19,12 @@ const char kCountSuffix[] = "\xB8\xF6\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8";  // 个�
 const char kNothing[] =
     "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8\xA1\xA3";  // 没有找到换乘方案。
 
+const char kAnd[] = "\xBA\xCD";  // 和
+// 在同一城市，只列出不出城的方案。
+const char kSameCity[] =
+    "\xD4\xDA\xCD\xAC\xD2\xBB\xB3\xC7\xCA\xD0\xA3\xAC\xD6\xBB\xC1\xD0\xB3\xF6\xB2\xBB"
+    "\xB3\xF6\xB3\xC7\xB5\xC4\xB7\xBD\xB0\xB8\xA1\xA3";
+
 const char kPlan[] = "\xB7\xBD\xB0\xB8";         // 方案
 const char kTrain[] = "\xB3\xB5\xB4\xCE";        // 车次
 const char kFrom[] = "\xB7\xA2\xD5\xBE";         // 发站
@@ -74,7 +80,7 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
 }
 
 JourneyWindowModel::JourneyWindowModel(std::string from, std::string to, Planner planner)
-    : caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
+    : from_(from), to_(to), caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
 
 std::vector<std::string> JourneyWindowModel::ColumnTitles() {
     return {kPlan, kFrom, kDepart,   kTo,       kArrive,      kTime,       kChanges,
@@ -99,6 +105,7 @@ JourneyOptionError JourneyWindowModel::Search() {
     Sort();
     status_ = journeys_.empty() ? std::string(kNothing)
                                 : kCountPrefix + std::to_string(journeys_.size()) + kCountSuffix;
+    if (sameCity_) status_ = from_ + kAnd + to_ + kSameCity + status_;
     return error;
 }
 

@@ -58,7 +58,8 @@ struct RefTrain {
     int ArriveClock(std::size_t i) const { return (t0 + stops[i].arrive) % kDay; }
 };
 
-enum RefSide { kNone = 0, kFrom = 1, kTo = 2 };
+// kOut: a station outside the city when both boxes are stations of one city.
+enum RefSide { kNone = 0, kFrom = 1, kTo = 2, kOut = 3 };
 
 struct RefTimetable {
     std::vector<RefTrain> trains;
@@ -132,7 +133,8 @@ struct RefSides {
     TPub_FZStruct from;
     TPub_DZStruct to;
     int exact = 0;
-    std::vector<int> of;  // side of every station of the timetable
+    const std::map<std::string, int>* city = nullptr;  // the groups, for two stations of one city
+    std::vector<int> of;                               // side of every station of the timetable
     RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
         ResolveFromStation(t.KMSM, a, 0, from);
         ResolveToStation(t.KMSM, b, 0, to);
@@ -140,12 +142,17 @@ struct RefSides {
             exact = 1;
             from.Members.clear();
             to.Members.clear();
+            if (from.GroupId != 0) city = &tt.group;
         }
         for (const std::string& name : tt.names) of.push_back(Of(name));
     }
     int Of(const std::string& station) const {
         if (StationMatches(station, exact, 1, from, to)) return kFrom;
         if (StationMatches(station, exact, 2, from, to)) return kTo;
+        if (city != nullptr) {
+            auto g = city->find(station);
+            if (g == city->end() || g->second != from.GroupId) return kOut;
+        }
         return kNone;
     }
 };
