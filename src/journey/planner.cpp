@@ -54,8 +54,7 @@ std::int32_t Modulo(std::int32_t x, std::int32_t m) {
     return (x % m + m) % m;
 }
 
-// kOutside: off both sides and, for two stations of one city, outside it (no change there).
-enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2, kOutside = 3 };
+enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2 };
 
 // How a station was reached in a round: the route, its run and the stops ridden.
 struct Ride {
@@ -97,12 +96,6 @@ class RangeRaptor {
           backward_(backward),
           rounds_(o.maxTransfers + 1),
           side_(ix.StationCount(), kNoSide) {
-        if (sides.sameCity) {
-            side_.assign(ix.StationCount(), kOutside);
-            for (std::uint32_t s : sides.from) {
-                for (std::uint32_t mate : ix.GroupMates(s)) side_[mate] = kNoSide;
-            }
-        }
         for (std::uint32_t s : sides.from) side_[s] = kFromSide;
         for (std::uint32_t s : sides.to) side_[s] = kToSide;
         const std::size_t n = ix.StationCount();
@@ -326,7 +319,7 @@ class RangeRaptor {
         }
         // A station off the arrival side is worth keeping only for a later train that could
         // still arrive before the best with that many trains.
-        if (side != kNoSide || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
+        if (side == kFromSide || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
         for (int j = 1; j <= k; ++j) {
             if (arrive_[j][station] <= at) return;
         }
@@ -453,8 +446,10 @@ class RangeRaptor {
 }  // namespace
 
 std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides& sides,
-                                  const JourneyOptions& options) {
-    if (CheckJourneyOptions(options) != JourneyOptionError::None) return {};
+                                  const JourneyOptions& asked) {
+    if (CheckJourneyOptions(asked) != JourneyOptionError::None) return {};
+    JourneyOptions options = asked;
+    if (sides.sameCity) options.maxTransfers = 0;
     for (std::uint32_t s : sides.from) {
         if (s >= index.StationCount()) return {};
         if (std::find(sides.to.begin(), sides.to.end(), s) != sides.to.end()) return {};

@@ -23,9 +23,9 @@
 //   `cityTransfer` minutes. There are no other walks.
 // - Sides: each station box stands for its same-city group, or for the typed station alone
 //   when both boxes are in the same group or neither is in one, as in the direct query.
-// - Two stations of one city (北京 and 北京南): a journey changes only at the city's other
-//   stations. Nobody rides out of town to come back on another train; such a trip is the
-//   city's own transport, and the window says so.
+// - Two stations of one city (北京 and 北京南): direct trains only. A change would be at a
+//   station out of town (a round trip nobody takes) or at another station of the city,
+//   from where the city's own transport goes on sooner; the window says so.
 #pragma once
 
 #include <array>
@@ -92,7 +92,7 @@ struct Journey {
 struct JourneySides {
     std::vector<std::uint32_t> from;
     std::vector<std::uint32_t> to;
-    // Both boxes name stations of one same-city group; changes stay within the group.
+    // Both boxes name stations of one same-city group: direct trains only.
     bool sameCity = false;
 };
 

@@ -50,9 +50,9 @@ class JourneyWindowModel {
     bool CanExport() const { return searched_; }
     // "共<N>个换乘方案", "没有找到换乘方案。", or the refused option's explanation; empty
     // before the first search. For two stations of one city the answer is led by
-    // "<from>和<to>在同一城市，只列出不出城的方案。".
+    // "<from>和<to>在同一城市，只列出直达的列车。".
     const std::string& StatusText() const { return status_; }
-    // Whether the boxes name two stations of one city (the planner then changes only there).
+    // Whether the boxes name two stations of one city (the planner then offers direct trains).
     void SetSameCity(bool sameCity) { sameCity_ = sameCity; }
 
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }

@@ -82,7 +82,7 @@ TEST(CliJourney, TwoStationsOfOneCityAreSaidToBeSo) {
               "1. 07:00 北京西 → 07:30 北京  历时0:30  换乘0次  12km  硬座 - 软座 - 硬卧 - 软卧 -\n"
               "   K7  北京西 07:00 → 北京 07:30\n"
               "\n"
-              "北京西和北京在同一城市，只列出不出城的方案。共1个换乘方案\n");
+              "北京西和北京在同一城市，只列出直达的列车。共1个换乘方案\n");
 }
 
 TEST(CliJourney, OptionsChangeTheAnswer) {

@@ -58,8 +58,7 @@ struct RefTrain {
     int ArriveClock(std::size_t i) const { return (t0 + stops[i].arrive) % kDay; }
 };
 
-// kOut: a station outside the city when both boxes are stations of one city.
-enum RefSide { kNone = 0, kFrom = 1, kTo = 2, kOut = 3 };
+enum RefSide { kNone = 0, kFrom = 1, kTo = 2 };
 
 struct RefTimetable {
     std::vector<RefTrain> trains;
@@ -133,8 +132,8 @@ struct RefSides {
     TPub_FZStruct from;
     TPub_DZStruct to;
     int exact = 0;
-    const std::map<std::string, int>* city = nullptr;  // the groups, for two stations of one city
-    std::vector<int> of;                               // side of every station of the timetable
+    bool sameCity = false;  // two stations of one city: direct trains only
+    std::vector<int> of;    // side of every station of the timetable
     RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
         ResolveFromStation(t.KMSM, a, 0, from);
         ResolveToStation(t.KMSM, b, 0, to);
@@ -142,17 +141,13 @@ struct RefSides {
             exact = 1;
             from.Members.clear();
             to.Members.clear();
-            if (from.GroupId != 0) city = &tt.group;
+            sameCity = from.GroupId != 0;
         }
         for (const std::string& name : tt.names) of.push_back(Of(name));
     }
     int Of(const std::string& station) const {
         if (StationMatches(station, exact, 1, from, to)) return kFrom;
         if (StationMatches(station, exact, 2, from, to)) return kTo;
-        if (city != nullptr) {
-            auto g = city->find(station);
-            if (g == city->end() || g->second != from.GroupId) return kOut;
-        }
         return kNone;
     }
 };
@@ -404,6 +399,7 @@ inline std::set<Triple> Triples(const std::vector<Journey>& journeys) {
 inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
                                 const JourneyOptions& o, const Journey& j) {
     if (j.legs.empty()) return "no legs";
+    if (sides.sameCity && j.legs.size() > 1) return "a change between two stations of one city";
     if (j.depart != j.legs.front().depart || j.arrive != j.legs.back().arrive ||
         j.minutes != j.arrive - j.depart || j.transfers + 1 != static_cast<int>(j.legs.size())) {
         return "summary does not match the legs";
