@@ -59,6 +59,17 @@ int RunTimeMinutes(std::string_view text) {
                            IntegerOrZero(text.substr(colon + 1, 2)));
 }
 
+// "HH:MM" as minutes after midnight; -1 for any other text.
+int StopClockMinutes(std::string_view t) {
+    if (t.size() != 5 || t[2] != ':') return -1;
+    for (std::size_t i : {0u, 1u, 3u, 4u}) {
+        if (t[i] < '0' || t[i] > '9') return -1;
+    }
+    const int h = (t[0] - '0') * 10 + (t[1] - '0');
+    const int m = (t[3] - '0') * 10 + (t[4] - '0');
+    return h > 23 || m > 59 ? -1 : h * 60 + m;
+}
+
 std::string IntText(std::int32_t v) {
     return std::to_string(v);
 }
@@ -393,6 +404,15 @@ void ConventionalFares(TPub_GridResult& row) {
         row.Fare4 =
             IntText(RoundHalfUp(f.softSleeper[0])) + "/" + IntText(RoundHalfUp(f.softSleeper[1]));
     }
+}
+
+std::string DepartureRunTime(std::string_view runTime, std::string_view aTime,
+                             std::string_view dTime) {
+    const int a = StopClockMinutes(aTime);
+    const int d = StopClockMinutes(dTime);
+    const int dwell = a < 0 || d < 0 ? 0 : ((d - a) % 1440 + 1440) % 1440;
+    if (dwell == 0) return std::string(runTime);
+    return MinutesToElapsed(HoursAndMinutes(0, RunTimeMinutes(runTime)) + dwell);
 }
 
 int ElapsedToMinutes(std::string_view text) {
