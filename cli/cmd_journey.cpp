@@ -11,6 +11,7 @@
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"

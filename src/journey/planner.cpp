@@ -54,7 +54,8 @@ std::int32_t Modulo(std::int32_t x, std::int32_t m) {
     return (x % m + m) % m;
 }
 
-enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2 };
+// Which box a station belongs to.
+enum class Side : std::uint8_t { None, From, To };
 
 // How a station was reached in a round: the route, its run and the stops ridden.
 struct Ride {
@@ -73,6 +74,33 @@ struct Departure {
     std::uint32_t trip;
 };
 
+// The arrays of one search, kept per thread from one search to the next so that a search
+// reuses the memory of the last instead of allocating its own (every array is refilled).
+struct Scratch {
+    std::vector<Side> side;
+    std::vector<std::int32_t> bound;
+    std::vector<std::int32_t> onward;
+    std::vector<std::uint32_t> lastTo;
+    std::vector<Departure> departures;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> arrive;
+    std::array<std::vector<Ride>, kMaxRounds + 1> rideTo;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> ready;
+    std::array<std::vector<std::uint32_t>, kMaxRounds + 1> readyFrom;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1> readyBefore;
+    std::vector<std::uint8_t> arrivalMarked;
+    std::vector<std::uint32_t> arrivalList;
+    std::vector<std::uint8_t> readyMarked;
+    std::vector<std::uint32_t> readyList;
+    std::vector<std::uint32_t> boardList;
+    std::vector<std::uint32_t> routeStart;
+    std::vector<std::uint32_t> routeList;
+};
+
+Scratch& ThreadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
+}
+
 // The window as an interval of minutes: the end on the next day when it runs past midnight.
 struct Window {
     std::int32_t first;
@@ -89,21 +117,42 @@ class RangeRaptor {
     // Over the backward index (`backward`), `sides` holds the arrival side as `from` and the
     // window is negated; the journeys come out turned forward again.
     RangeRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o,
-                Window window, bool backward)
+                Window window, bool backward, Scratch& scratch)
         : ix_(ix),
           o_(o),
           window_(window),
           backward_(backward),
           rounds_(o.maxTransfers + 1),
-          side_(ix.StationCount(), kNoSide) {
-        for (std::uint32_t s : sides.from) side_[s] = kFromSide;
-        for (std::uint32_t s : sides.to) side_[s] = kToSide;
+          side_(scratch.side),
+          bound_(scratch.bound),
+          onward_(scratch.onward),
+          lastTo_(scratch.lastTo),
+          departures_(scratch.departures),
+          arrive_(scratch.arrive),
+          rideTo_(scratch.rideTo),
+          ready_(scratch.ready),
+          readyFrom_(scratch.readyFrom),
+          readyBefore_(scratch.readyBefore),
+          arrivalMarked_(scratch.arrivalMarked),
+          arrivalList_(scratch.arrivalList),
+          readyMarked_(scratch.readyMarked),
+          readyList_(scratch.readyList),
+          boardList_(scratch.boardList),
+          routeStart_(scratch.routeStart),
+          routeList_(scratch.routeList) {
+        side_.assign(ix.StationCount(), Side::None);
+        departures_.clear();
+        for (std::vector<std::uint32_t>* list :
+             {&arrivalList_, &readyList_, &boardList_, &routeList_})
+            list->clear();
+        for (std::uint32_t s : sides.from) side_[s] = Side::From;
+        for (std::uint32_t s : sides.to) side_[s] = Side::To;
         const std::size_t n = ix.StationCount();
         for (int k = 0; k <= rounds_; ++k) {
             arrive_[k].assign(n, kNever);
             ready_[k].assign(n, kNever);
             readyBefore_[k].assign(n, kNever);
-            rideTo_[k].resize(n);
+            rideTo_[k].assign(n, Ride{});
             readyFrom_[k].assign(n, kNone);
         }
         arrivalMarked_.assign(n, 0);
@@ -309,8 +358,8 @@ class RangeRaptor {
     }
 
     void Arrive(int k, std::uint32_t station, std::int32_t at, const Ride& ride) {
-        const std::uint8_t side = side_[station];
-        if (side == kToSide) {
+        const Side side = side_[station];
+        if (side == Side::To) {
             if (at < targetBest_[k]) {
                 targetRide_[k] = ride;
                 for (int j = k; j <= rounds_; ++j) targetBest_[j] = std::min(targetBest_[j], at);
@@ -319,7 +368,7 @@ class RangeRaptor {
         }
         // A station off the arrival side is worth keeping only for a later train that could
         // still arrive before the best with that many trains.
-        if (side == kFromSide || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
+        if (side == Side::From || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
         for (int j = 1; j <= k; ++j) {
             if (arrive_[j][station] <= at) return;
         }
@@ -339,7 +388,7 @@ class RangeRaptor {
             const std::int32_t at = arrive_[k][s];
             Ready(k, s, at + o_.minTransfer, s);
             for (std::uint32_t mate : ix_.GroupMates(s)) {
-                if (side_[mate] == kNoSide) Ready(k, mate, at + o_.cityTransfer, s);
+                if (side_[mate] == Side::None) Ready(k, mate, at + o_.cityTransfer, s);
             }
         }
         arrivalList_.clear();
@@ -414,33 +463,33 @@ class RangeRaptor {
     const Window window_;
     const bool backward_;
     const int rounds_;
-    std::vector<std::uint8_t> side_;
-    std::vector<std::int32_t> bound_;    // LowerBounds
-    std::vector<std::int32_t> onward_;   // RouteBounds
-    std::vector<std::uint32_t> lastTo_;  // last arrival-side stop of each route (0: none)
-    std::vector<Departure> departures_;
+    std::vector<Side>& side_;
+    std::vector<std::int32_t>& bound_;    // LowerBounds
+    std::vector<std::int32_t>& onward_;   // RouteBounds
+    std::vector<std::uint32_t>& lastTo_;  // last arrival-side stop of each route (0: none)
+    std::vector<Departure>& departures_;
 
     // Per round (1..rounds_): earliest arrival at a station with at most that many trains,
     // the ride that gave it, the earliest time the next train can be boarded there and the
     // station whose arrival allows it.
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> arrive_;
-    std::array<std::vector<Ride>, kMaxRounds + 1> rideTo_;
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> ready_;
-    std::array<std::vector<std::uint32_t>, kMaxRounds + 1> readyFrom_;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1>& arrive_;
+    std::array<std::vector<Ride>, kMaxRounds + 1>& rideTo_;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1>& ready_;
+    std::array<std::vector<std::uint32_t>, kMaxRounds + 1>& readyFrom_;
     // The readiness with at most that many trains before the current run improved it.
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> readyBefore_;
+    std::array<std::vector<std::int32_t>, kMaxRounds + 1>& readyBefore_;
     // Best arrival on the arrival side with at most that many trains, and the ride that
     // reached it in that round.
     std::array<std::int32_t, kMaxRounds + 1> targetBest_;
     std::array<Ride, kMaxRounds + 1> targetRide_;
 
-    std::vector<std::uint8_t> arrivalMarked_;
-    std::vector<std::uint32_t> arrivalList_;
-    std::vector<std::uint8_t> readyMarked_;
-    std::vector<std::uint32_t> readyList_;
-    std::vector<std::uint32_t> boardList_;
-    std::vector<std::uint32_t> routeStart_;
-    std::vector<std::uint32_t> routeList_;
+    std::vector<std::uint8_t>& arrivalMarked_;
+    std::vector<std::uint32_t>& arrivalList_;
+    std::vector<std::uint8_t>& readyMarked_;
+    std::vector<std::uint32_t>& readyList_;
+    std::vector<std::uint32_t>& boardList_;
+    std::vector<std::uint32_t>& routeStart_;
+    std::vector<std::uint32_t>& routeList_;
 };
 
 }  // namespace
@@ -460,9 +509,10 @@ std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides&
     if (sides.from.empty() || sides.to.empty()) return {};
     const Window window = WindowInterval(options);
     if (options.windowOf == JourneyWindowOf::Departure)
-        return RangeRaptor(index, sides, options, window, false).Run();
+        return RangeRaptor(index, sides, options, window, false, ThreadScratch()).Run();
     const JourneySides backward{sides.to, sides.from, sides.sameCity};
-    return RangeRaptor(index.Backward(), backward, options, {-window.last, -window.first}, true)
+    return RangeRaptor(index.Backward(), backward, options, {-window.last, -window.first}, true,
+                       ThreadScratch())
         .Run();
 }
 

@@ -116,12 +116,4 @@ std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
                                   std::string_view fromText, std::string_view toText,
                                   const JourneyOptions& options);
 
-// Display helpers (ASCII): a minute of the journey as "HH:MM", with "+N" on day N > 0
-// ("01:00+1") and "-N" on day -N ("19:10-1"); a duration as hours and zero-padded minutes ("4:28",
-// "27:05").
-std::string JourneyClockText(std::int32_t minute);
-std::string JourneyDurationText(std::int32_t minutes);
-// The sum of fare texts of one class ("-" when any is empty or "-").
-std::string SumFares(const std::vector<std::string>& fares);
-
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <limits>
 #include <tuple>
 
+#include "journey/journey_text.h"
 #include "query/center.h"
 #include "views/grid_export.h"
 

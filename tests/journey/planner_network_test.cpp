@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../query/test_timetable.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 

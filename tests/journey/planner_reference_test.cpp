@@ -9,6 +9,7 @@
 #include "../query/sample_streams.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "resources/resources.h"
