@@ -1,5 +1,6 @@
 // Journey planner timings: the whole-day window with up to two changes for 北京 → 乌鲁木齐 and
-// 哈尔滨 → 三亚 at 1x and 10x, the index build, and beside them a naive planner that pairs
+// 哈尔滨 → 三亚 at 1x and 10x, as departure and as arrival windows, the index build (with
+// and without its backward copy for arrival windows), and beside them a naive planner that pairs
 // every first train from the departure side with every second train to the arrival side
 // (one change at most, which is all such pairing can reach in reasonable time).
 #include "bench_journey.h"
@@ -37,12 +38,22 @@ void BM_JourneyIndex(benchmark::State& state, int times) {
     state.counters["trains"] = ix.TrainCount();
 }
 
-void BM_Journey(benchmark::State& state, int times, int pair) {
+void BM_JourneyIndexBoth(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    for (auto _ : state) {
+        JourneyIndex ix(d.tables);
+        benchmark::DoNotOptimize(ix.Backward().RouteCount());
+    }
+}
+
+void BM_Journey(benchmark::State& state, int times, int pair, JourneyWindowOf of) {
     DataSet& d = Data(times);
     const JourneyIndex& ix = IndexFor(d);
     const std::string from = Utf8ToGbk(kPairs[pair][0]);
     const std::string to = Utf8ToGbk(kPairs[pair][1]);
     JourneyOptions o;  // the whole day, up to two changes
+    o.windowOf = of;
+    if (of == JourneyWindowOf::Arrival) ix.Backward();  // built once, as the program does
     std::vector<Journey> js;
     for (auto _ : state) {
         js = FindJourneys(ix, d.tables, from, to, o);
@@ -164,10 +175,16 @@ void RegisterJourneyBenchmarks() {
         const std::string scale = "/" + std::to_string(x) + "x";
         benchmark::RegisterBenchmark(("Journey/index_build" + scale).c_str(), BM_JourneyIndex, x)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Journey/index_build_with_backward" + scale).c_str(),
+                                     BM_JourneyIndexBoth, x)
+            ->Unit(benchmark::kMillisecond);
         for (int p = 0; p < 2; ++p) {
             const std::string name = p == 0 ? "beijing-urumqi" : "harbin-sanya";
             benchmark::RegisterBenchmark(("Journey/" + name + "/planner" + scale).c_str(),
-                                         BM_Journey, x, p)
+                                         BM_Journey, x, p, JourneyWindowOf::Departure)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Journey/" + name + "/planner_arrive" + scale).c_str(),
+                                         BM_Journey, x, p, JourneyWindowOf::Arrival)
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("Journey/" + name + "/naive_one_change" + scale).c_str(),
                                          BM_JourneyNaive, x, p)
