@@ -58,9 +58,11 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
         case JourneyOptionError::None:
             return "";
         case JourneyOptionError::Window:
-            // 出发时段的结束时间早于开始时间。
-            return "\xB3\xF6\xB7\xA2\xCA\xB1\xB6\xCE\xB5\xC4\xBD\xE1\xCA\xF8\xCA\xB1\xBC\xE4\xD4"
-                   "\xE7\xD3\xDA\xBF\xAA\xCA\xBC\xCA\xB1\xBC\xE4\xA1\xA3";
+            // 时段应在00:00至23:59之间。 (a window may run past midnight, so only a time
+            // out of the day is refused)
+            return "\xCA\xB1\xB6\xCE\xD3\xA6\xD4\xDA"
+                   "00:00\xD6\xC1"
+                   "23:59\xD6\xAE\xBC\xE4\xA1\xA3";
         case JourneyOptionError::MaxTransfers:
             // 换乘次数应为0至3次。
             return "\xBB\xBB\xB3\xCB\xB4\xCE\xCA\xFD\xD3\xA6\xCE\xAA"
