@@ -72,25 +72,27 @@ void BM_Journey(benchmark::State& state, int times, int pair, JourneyWindowOf of
 std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                            const JourneyOptions& o) {
     const std::uint32_t n = ix.StationCount();
-    std::vector<std::uint8_t> side(n, 0);
-    for (std::uint32_t s : sides.from) side[s] = 1;
-    for (std::uint32_t s : sides.to) side[s] = 2;
+    IdxVector<StationIdx, std::uint8_t> side;
+    side.assign(n, 0);
+    for (StationIdx s : sides.from) side[s] = 1;
+    for (StationIdx s : sides.to) side[s] = 2;
     struct LastLeg {
         std::int32_t clock;
         std::int32_t ride;
     };
-    std::vector<std::vector<LastLeg>> lasts(n);
+    IdxVector<StationIdx, std::vector<LastLeg>> lasts;
+    lasts.assign(n, {});
     struct Found {
         std::int32_t depart, arrive, changes;
     };
     std::vector<Found> all;
     // Second trains (and direct trains): every boarding before an arrival-side stop.
-    for (std::uint32_t t : sides.to) {
+    for (StationIdx t : sides.to) {
         for (const JourneyIndex::Call& c : ix.Calls(t)) {
             if (!ix.CanAlight(c.route, c.stop)) continue;
             for (std::uint32_t p = 0; p < c.stop; ++p) {
                 if (!ix.CanBoard(c.route, p)) continue;
-                const std::uint32_t at = ix.StopStation(c.route, p);
+                const StationIdx at = ix.StopStation(c.route, p);
                 const std::int32_t ride =
                     ix.ArriveOffset(c.route, c.stop) - ix.DepartOffset(c.route, p);
                 const JourneyIndex::Trip* trips = ix.Trips(c.route);
@@ -105,7 +107,7 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
         }
     }
     // First trains, each paired with every second train where it stops.
-    for (std::uint32_t s : sides.from) {
+    for (StationIdx s : sides.from) {
         for (const JourneyIndex::Call& c : ix.Calls(s)) {
             if (!ix.CanBoard(c.route, c.stop)) continue;
             const JourneyIndex::Trip* trips = ix.Trips(c.route);
@@ -114,11 +116,11 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                     (trips[j].originMinute + ix.DepartOffset(c.route, c.stop)) % kMinutesPerDay;
                 if (clock < o.windowStart || clock > o.windowEnd) continue;
                 for (std::uint32_t q = c.stop + 1; q < ix.StopCount(c.route); ++q) {
-                    const std::uint32_t x = ix.StopStation(c.route, q);
+                    const StationIdx x = ix.StopStation(c.route, q);
                     if (side[x] != 0 || !ix.CanAlight(c.route, q)) continue;
                     const std::int32_t arrive =
                         clock + ix.ArriveOffset(c.route, q) - ix.DepartOffset(c.route, c.stop);
-                    auto pair = [&](std::uint32_t y, std::int32_t change) {
+                    auto pair = [&](StationIdx y, std::int32_t change) {
                         const std::int32_t ready = arrive + change;
                         for (const LastLeg& l : lasts[y]) {
                             const std::int32_t wait =
@@ -128,7 +130,7 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                         }
                     };
                     pair(x, o.minTransfer);
-                    for (std::uint32_t y : ix.GroupMates(x)) {
+                    for (StationIdx y : ix.GroupMates(x)) {
                         if (side[y] == 0) pair(y, o.cityTransfer);
                     }
                 }

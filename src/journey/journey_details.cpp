@@ -13,7 +13,7 @@ namespace {
 
 template <class Side>
 void SideStations(const JourneyIndex& index, const Side& side, bool exact,
-                  std::vector<std::uint32_t>& out) {
+                  std::vector<StationIdx>& out) {
     std::vector<std::string> names;
     if (exact || side.Members.empty()) {
         names.push_back(side.TypedName);
@@ -21,8 +21,8 @@ void SideStations(const JourneyIndex& index, const Side& side, bool exact,
         names = side.Members;
     }
     for (const std::string& name : names) {
-        const std::uint32_t id = index.StationId(name);
-        if (id != JourneyIndex::kNone && std::find(out.begin(), out.end(), id) == out.end()) {
+        const StationIdx id = index.StationId(name);
+        if (id != kNoStation && std::find(out.begin(), out.end(), id) == out.end()) {
             out.push_back(id);
         }
     }

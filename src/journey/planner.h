@@ -61,8 +61,8 @@ JourneyOptionError CheckJourneyOptions(const JourneyOptions& options);
 // One train ridden from a boarding to an alighting stop. Times are minutes after midnight of
 // day 0 (1500 is 01:00 on day 1).
 struct JourneyLeg {
-    std::uint32_t train = 0;  // JourneyIndex train number
-    std::uint32_t fromStation = 0, toStation = 0;
+    TrainIdx train;
+    StationIdx fromStation, toStation;
     std::uint32_t boardStop = 0, alightStop = 0;  // positions on the train's route, 0 the origin
     std::int32_t depart = 0;
     std::int32_t arrive = 0;
@@ -90,8 +90,8 @@ struct Journey {
 
 // The stations each side stands for, as index station ids.
 struct JourneySides {
-    std::vector<std::uint32_t> from;
-    std::vector<std::uint32_t> to;
+    std::vector<StationIdx> from;
+    std::vector<StationIdx> to;
     // Both boxes name stations of one same-city group: direct trains only.
     bool sameCity = false;
 };
