@@ -18,6 +18,13 @@
 // boarded again only where the earlier readiness of this run catches a run of it that the
 // later minutes did not (everything else was ridden already); and the last round rides only
 // routes that still reach the arrival side.
+//
+// An arrival window is the same search run backwards in time: over the index's backward copy
+// (every route reversed, times negated) from the arrival side to the departure side, with the
+// window negated, the earliest arrivals are the latest departures, and the Pareto rule is the
+// same rule. Writing a second, mirrored search would double the code that has to stay right;
+// the backward copy costs one pass over the routes, once. The journeys are turned forward as
+// they are rebuilt.
 #include "journey/planner.h"
 
 #include <algorithm>
