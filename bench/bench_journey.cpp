@@ -1,5 +1,6 @@
 // Journey planner timings: the whole-day window with up to two changes for 北京 → 乌鲁木齐 and
-// 哈尔滨 → 三亚 at 1x and 10x, the index build, and beside them a naive planner that pairs
+// 哈尔滨 → 三亚 at 1x and 10x, as departure and as arrival windows, the index build (with
+// and without its backward copy for arrival windows), and beside them a naive planner that pairs
 // every first train from the departure side with every second train to the arrival side
 // (one change at most, which is all such pairing can reach in reasonable time).
 #include "bench_journey.h"
@@ -37,12 +38,22 @@ void BM_JourneyIndex(benchmark::State& state, int times) {
     state.counters["trains"] = ix.TrainCount();
 }
 
-void BM_Journey(benchmark::State& state, int times, int pair) {
+void BM_JourneyIndexBoth(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    for (auto _ : state) {
+        JourneyIndex ix(d.tables);
+        benchmark::DoNotOptimize(ix.Backward().RouteCount());
+    }
+}
+
+void BM_Journey(benchmark::State& state, int times, int pair, JourneyWindowOf of) {
     DataSet& d = Data(times);
     const JourneyIndex& ix = IndexFor(d);
     const std::string from = Utf8ToGbk(kPairs[pair][0]);
     const std::string to = Utf8ToGbk(kPairs[pair][1]);
     JourneyOptions o;  // the whole day, up to two changes
+    o.windowOf = of;
+    if (of == JourneyWindowOf::Arrival) ix.Backward();  // built once, as the program does
     std::vector<Journey> js;
     for (auto _ : state) {
         js = FindJourneys(ix, d.tables, from, to, o);
@@ -61,25 +72,27 @@ void BM_Journey(benchmark::State& state, int times, int pair) {
 std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                            const JourneyOptions& o) {
     const std::uint32_t n = ix.StationCount();
-    std::vector<std::uint8_t> side(n, 0);
-    for (std::uint32_t s : sides.from) side[s] = 1;
-    for (std::uint32_t s : sides.to) side[s] = 2;
+    IdxVector<StationIdx, std::uint8_t> side;
+    side.assign(n, 0);
+    for (StationIdx s : sides.from) side[s] = 1;
+    for (StationIdx s : sides.to) side[s] = 2;
     struct LastLeg {
         std::int32_t clock;
         std::int32_t ride;
     };
-    std::vector<std::vector<LastLeg>> lasts(n);
+    IdxVector<StationIdx, std::vector<LastLeg>> lasts;
+    lasts.assign(n, {});
     struct Found {
         std::int32_t depart, arrive, changes;
     };
     std::vector<Found> all;
     // Second trains (and direct trains): every boarding before an arrival-side stop.
-    for (std::uint32_t t : sides.to) {
+    for (StationIdx t : sides.to) {
         for (const JourneyIndex::Call& c : ix.Calls(t)) {
             if (!ix.CanAlight(c.route, c.stop)) continue;
             for (std::uint32_t p = 0; p < c.stop; ++p) {
                 if (!ix.CanBoard(c.route, p)) continue;
-                const std::uint32_t at = ix.StopStation(c.route, p);
+                const StationIdx at = ix.StopStation(c.route, p);
                 const std::int32_t ride =
                     ix.ArriveOffset(c.route, c.stop) - ix.DepartOffset(c.route, p);
                 const JourneyIndex::Trip* trips = ix.Trips(c.route);
@@ -94,7 +107,7 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
         }
     }
     // First trains, each paired with every second train where it stops.
-    for (std::uint32_t s : sides.from) {
+    for (StationIdx s : sides.from) {
         for (const JourneyIndex::Call& c : ix.Calls(s)) {
             if (!ix.CanBoard(c.route, c.stop)) continue;
             const JourneyIndex::Trip* trips = ix.Trips(c.route);
@@ -103,11 +116,11 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                     (trips[j].originMinute + ix.DepartOffset(c.route, c.stop)) % kMinutesPerDay;
                 if (clock < o.windowStart || clock > o.windowEnd) continue;
                 for (std::uint32_t q = c.stop + 1; q < ix.StopCount(c.route); ++q) {
-                    const std::uint32_t x = ix.StopStation(c.route, q);
+                    const StationIdx x = ix.StopStation(c.route, q);
                     if (side[x] != 0 || !ix.CanAlight(c.route, q)) continue;
                     const std::int32_t arrive =
                         clock + ix.ArriveOffset(c.route, q) - ix.DepartOffset(c.route, c.stop);
-                    auto pair = [&](std::uint32_t y, std::int32_t change) {
+                    auto pair = [&](StationIdx y, std::int32_t change) {
                         const std::int32_t ready = arrive + change;
                         for (const LastLeg& l : lasts[y]) {
                             const std::int32_t wait =
@@ -117,7 +130,7 @@ std::size_t NaiveOneChange(const JourneyIndex& ix, const JourneySides& sides,
                         }
                     };
                     pair(x, o.minTransfer);
-                    for (std::uint32_t y : ix.GroupMates(x)) {
+                    for (StationIdx y : ix.GroupMates(x)) {
                         if (side[y] == 0) pair(y, o.cityTransfer);
                     }
                 }
@@ -164,10 +177,16 @@ void RegisterJourneyBenchmarks() {
         const std::string scale = "/" + std::to_string(x) + "x";
         benchmark::RegisterBenchmark(("Journey/index_build" + scale).c_str(), BM_JourneyIndex, x)
             ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Journey/index_build_with_backward" + scale).c_str(),
+                                     BM_JourneyIndexBoth, x)
+            ->Unit(benchmark::kMillisecond);
         for (int p = 0; p < 2; ++p) {
             const std::string name = p == 0 ? "beijing-urumqi" : "harbin-sanya";
             benchmark::RegisterBenchmark(("Journey/" + name + "/planner" + scale).c_str(),
-                                         BM_Journey, x, p)
+                                         BM_Journey, x, p, JourneyWindowOf::Departure)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Journey/" + name + "/planner_arrive" + scale).c_str(),
+                                         BM_Journey, x, p, JourneyWindowOf::Arrival)
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("Journey/" + name + "/naive_one_change" + scale).c_str(),
                                          BM_JourneyNaive, x, p)

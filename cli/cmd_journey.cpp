@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "data/clock.h"
 #include "data/decimal.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"

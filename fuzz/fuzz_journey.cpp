@@ -50,6 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.maxTransfers = in.ConsumeIntegralInRange(-1, 4);
     o.minTransfer = in.ConsumeIntegralInRange(-10, 1500);
     o.cityTransfer = in.ConsumeIntegralInRange(-10, 1500);
+    o.windowOf =
+        in.ConsumeBool() ? korvel::JourneyWindowOf::Arrival : korvel::JourneyWindowOf::Departure;
+    // An end before the start is on the next day.
+    const int windowLast = o.windowEnd >= o.windowStart ? o.windowEnd : o.windowEnd + 1440;
     const bool valid = korvel::CheckJourneyOptions(o) == korvel::JourneyOptionError::None;
 
     const auto js = korvel::FindJourneys(*index, tables, from, to, o);
@@ -58,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const korvel::Journey& j = js[i];
         Check(!j.legs.empty() && j.transfers + 1 == static_cast<int>(j.legs.size()));
         Check(j.transfers <= o.maxTransfers);
-        Check(j.depart >= o.windowStart && j.depart <= o.windowEnd);
+        const int anchor = o.windowOf == korvel::JourneyWindowOf::Departure ? j.depart : j.arrive;
+        Check(anchor >= o.windowStart && anchor <= windowLast);
         Check(j.depart == j.legs.front().depart && j.arrive == j.legs.back().arrive);
         Check(j.minutes == j.arrive - j.depart && j.minutes >= 0);
         int km = 0;

@@ -1,8 +1,8 @@
 // Everything around the search: the two sides from the station boxes, the legs' texts and
-// fares from the tables, and the display forms of times.
+// fares from the tables.
 #include <algorithm>
-#include <cstdio>
 
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "query/center.h"
 #include "query/stations.h"
@@ -13,7 +13,7 @@ namespace {
 
 template <class Side>
 void SideStations(const JourneyIndex& index, const Side& side, bool exact,
-                  std::vector<std::uint32_t>& out) {
+                  std::vector<StationIdx>& out) {
     std::vector<std::string> names;
     if (exact || side.Members.empty()) {
         names.push_back(side.TypedName);
@@ -21,8 +21,8 @@ void SideStations(const JourneyIndex& index, const Side& side, bool exact,
         names = side.Members;
     }
     for (const std::string& name : names) {
-        const std::uint32_t id = index.StationId(name);
-        if (id != JourneyIndex::kNone && std::find(out.begin(), out.end(), id) == out.end()) {
+        const StationIdx id = index.StationId(name);
+        if (id != kNoStation && std::find(out.begin(), out.end(), id) == out.end()) {
             out.push_back(id);
         }
     }
@@ -101,6 +101,7 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
     JourneySides sides;
     SideStations(index, fromSide, exact, sides.from);
     SideStations(index, toSide, exact, sides.to);
+    sides.sameCity = exact && fromSide.GroupId != 0;
     return sides;
 }
 
@@ -129,56 +130,6 @@ std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
     std::vector<Journey> journeys = PlanJourneys(index, sides, options);
     FillJourneyDetails(index, tables, journeys);
     return journeys;
-}
-
-std::string JourneyClockText(std::int32_t minute) {
-    const std::int32_t clock = (minute % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
-    const std::int32_t day = (minute - clock) / kMinutesPerDay;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d", static_cast<int>(clock / 60),
-                  static_cast<int>(clock % 60));
-    std::string text = buf;
-    if (day > 0) text += "+" + std::to_string(day);
-    if (day < 0) text += "-" + std::to_string(-day);
-    return text;
-}
-
-std::string JourneyDurationText(std::int32_t minutes) {
-    if (minutes < 0) minutes = 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%d:%02d", static_cast<int>(minutes / 60),
-                  static_cast<int>(minutes % 60));
-    return buf;
-}
-
-std::string SumFares(const std::vector<std::string>& fares) {
-    std::vector<double> sum;
-    for (const std::string& text : fares) {
-        if (text.empty() || text == "-") return "-";
-        std::vector<double> parts;
-        std::size_t start = 0;
-        while (true) {
-            const std::size_t slash = text.find('/', start);
-            parts.push_back(FareNumber(std::string_view(text).substr(
-                start, slash == std::string::npos ? std::string::npos : slash - start)));
-            if (slash == std::string::npos) break;
-            start = slash + 1;
-        }
-        if (sum.empty()) {
-            sum = parts;
-        } else if (parts.size() != sum.size()) {
-            return "-";
-        } else {
-            for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += parts[i];
-        }
-    }
-    if (sum.empty()) return "-";
-    std::string out;
-    for (std::size_t i = 0; i < sum.size(); ++i) {
-        if (i > 0) out += '/';
-        out += DecimalText(sum[i]);
-    }
-    return out;
 }
 
 }  // namespace korvel

@@ -18,7 +18,7 @@ int StopClock(std::string_view text) {
 
 // One stop of a train as the planner sees it.
 struct PlanStop {
-    std::uint32_t station;
+    StationIdx station;
     std::int32_t arrive;
     std::int32_t depart;
     std::uint8_t flags;
@@ -77,9 +77,9 @@ JourneyIndex::JourneyIndex(Timetable& tables) {
     BuildMates(tables.KMSM);
 }
 
-std::uint32_t JourneyIndex::AddStation(std::string_view name) {
+StationIdx JourneyIndex::AddStation(std::string_view name) {
     auto [it, added] =
-        ids_.try_emplace(std::string(name), static_cast<std::uint32_t>(names_.size()));
+        ids_.try_emplace(std::string(name), StationIdx(static_cast<std::uint32_t>(names_.size())));
     if (added) names_.emplace_back(name);
     return it->second;
 }
@@ -126,7 +126,7 @@ void JourneyIndex::AddTrain(Build& b, std::size_t first, std::size_t end) {
         b.stops.push_back(s);
     }
 
-    const auto train = static_cast<std::uint32_t>(trainId_.size());
+    const TrainIdx train(static_cast<std::uint32_t>(trainId_.size()));
     trainId_.emplace_back(trainNo);
     listRecord_.push_back(listed->second);
     trainFirstStop_.push_back(static_cast<std::uint32_t>(stopRecord_.size()));
@@ -169,22 +169,22 @@ void JourneyIndex::StoreTrips(std::vector<std::vector<Trip>>& routeTrips) {
 }
 
 void JourneyIndex::BuildCalls() {
-    std::vector<std::vector<Call>> calls(names_.size());
-    for (std::uint32_t r = 0; r < RouteCount(); ++r) {
-        for (std::uint32_t s = 0; s < routeStops_[r]; ++s)
-            calls[StopStation(r, s)].push_back({r, s});
+    std::vector<std::vector<Call>> calls(names_.size());  // by station
+    for (RouteIdx r(0); r < RouteIdx(RouteCount()); ++r) {
+        for (std::uint32_t s = 0; s < StopCount(r); ++s)
+            calls[StopStation(r, s).Value()].push_back({r, s});
     }
     calls_.Assign(calls);
 }
 
 void JourneyIndex::BuildHops() {
     std::vector<std::vector<Hop>> hopsInto(names_.size());
-    for (std::uint32_t r = 0; r < RouteCount(); ++r) {
-        for (std::uint32_t s = 0; s + 1 < routeStops_[r]; ++s) {
-            const std::uint32_t from = StopStation(r, s);
-            const std::uint32_t to = StopStation(r, s + 1);
+    for (RouteIdx r(0); r < RouteIdx(RouteCount()); ++r) {
+        for (std::uint32_t s = 0; s + 1 < StopCount(r); ++s) {
+            const StationIdx from = StopStation(r, s);
+            const StationIdx to = StopStation(r, s + 1);
             const std::int32_t minutes = ArriveOffset(r, s + 1) - DepartOffset(r, s);
-            std::vector<Hop>& hops = hopsInto[to];
+            std::vector<Hop>& hops = hopsInto[to.Value()];
             auto it = std::find_if(hops.begin(), hops.end(),
                                    [from](const Hop& h) { return h.station == from; });
             if (it == hops.end()) {
@@ -198,19 +198,19 @@ void JourneyIndex::BuildHops() {
 }
 
 void JourneyIndex::BuildMates(MemTable& G) {
-    std::vector<std::vector<std::uint32_t>> mates(names_.size());
+    std::vector<std::vector<StationIdx>> mates(names_.size());
     if (!G.Fields().empty()) {
         Field& member = G.FieldByName("Station");
         Field& gp = G.FieldByName("Gp");
-        std::map<std::int32_t, std::vector<std::uint32_t>> groups;
+        std::map<std::int32_t, std::vector<StationIdx>> groups;
         for (std::uint32_t r = 0; r < G.RecordCount(); ++r) {
-            const std::uint32_t s = StationId(member.ViewAt(r));
-            if (s != kNone) groups[gp.IntegerAt(r)].push_back(s);
+            const StationIdx s = StationId(member.ViewAt(r));
+            if (s != kNoStation) groups[gp.IntegerAt(r)].push_back(s);
         }
         for (const auto& [gpNo, members] : groups) {
-            for (std::uint32_t s : members) {
-                for (std::uint32_t other : members) {
-                    if (other != s) mates[s].push_back(other);
+            for (StationIdx s : members) {
+                for (StationIdx other : members) {
+                    if (other != s) mates[s.Value()].push_back(other);
                 }
             }
         }
@@ -228,7 +228,7 @@ JourneyIndex::JourneyIndex(const JourneyIndex& f, BackwardTag)
       routeFirst_(f.routeFirst_),
       routeStops_(f.routeStops_) {
     std::vector<std::vector<Trip>> routeTrips(f.RouteCount());
-    for (std::uint32_t r = 0; r < f.RouteCount(); ++r) {
+    for (RouteIdx r(0); r < RouteIdx(f.RouteCount()); ++r) {
         const std::uint32_t n = f.StopCount(r);
         const std::int32_t end = f.ArriveOffset(r, n - 1);
         for (std::uint32_t q = n; q-- > 0;) {
@@ -242,7 +242,7 @@ JourneyIndex::JourneyIndex(const JourneyIndex& f, BackwardTag)
         for (std::uint32_t j = 0; j < f.TripCount(r); ++j) {
             const std::int32_t back = -(trips[j].originMinute + end);
             const std::int32_t clock = (back % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
-            routeTrips[r].push_back({clock, trips[j].train});
+            routeTrips[r.Value()].push_back({clock, trips[j].train});
         }
     }
     StoreTrips(routeTrips);
@@ -261,9 +261,9 @@ bool JourneyIndex::Covers(const Timetable& tables) const {
            listGeneration_ == tables.KMList.Generation();
 }
 
-std::uint32_t JourneyIndex::StationId(std::string_view name) const {
+StationIdx JourneyIndex::StationId(std::string_view name) const {
     auto it = ids_.find(std::string(name));
-    return it == ids_.end() ? kNone : it->second;
+    return it == ids_.end() ? kNoStation : it->second;
 }
 
 }  // namespace korvel

@@ -22,34 +22,11 @@
 #include <vector>
 
 #include "data/schema.h"
+#include "journey/journey_ids.h"
 
 namespace korvel {
 
 inline constexpr int kMinutesPerDay = 1440;
-
-// Lists of one element type, one list per number 0..n-1, stored one after another with the
-// start of each: a station's lists are read in one sweep of memory, and there is one block
-// to allocate instead of one per station.
-template <class T>
-class FlatLists {
-  public:
-    std::span<const T> operator[](std::uint32_t i) const {
-        return {data_.data() + first_[i], data_.data() + first_[i + 1]};
-    }
-    std::uint32_t Count() const { return static_cast<std::uint32_t>(first_.size() - 1); }
-    void Assign(const std::vector<std::vector<T>>& lists) {
-        first_.assign(1, 0);
-        data_.clear();
-        for (const std::vector<T>& list : lists) {
-            data_.insert(data_.end(), list.begin(), list.end());
-            first_.push_back(static_cast<std::uint32_t>(data_.size()));
-        }
-    }
-
-  private:
-    std::vector<std::uint32_t> first_{0};
-    std::vector<T> data_;
-};
 
 class JourneyIndex {
   public:
@@ -57,13 +34,13 @@ class JourneyIndex {
 
     // One call of a route at a station: the route and the stop's position on it.
     struct Call {
-        std::uint32_t route;
+        RouteIdx route;
         std::uint32_t stop;
     };
     // A run of a route: the origin's clock time (0..1439) and the train it is.
     struct Trip {
         std::int32_t originMinute;
-        std::uint32_t train;
+        TrainIdx train;
     };
 
     // Reads KMTrain in SIDNo order, KMList (to locate each train's row) and KMSM. Trains
@@ -77,51 +54,49 @@ class JourneyIndex {
 
     // --- stations ---
     std::uint32_t StationCount() const { return static_cast<std::uint32_t>(names_.size()); }
-    // kNone when no usable train calls there.
-    std::uint32_t StationId(std::string_view name) const;
-    const std::string& StationName(std::uint32_t station) const { return names_[station]; }
+    // kNoStation when no usable train calls there.
+    StationIdx StationId(std::string_view name) const;
+    const std::string& StationName(StationIdx station) const { return names_[station.Value()]; }
     // The other stations of the station's same-city group that trains call at.
-    std::span<const std::uint32_t> GroupMates(std::uint32_t station) const {
-        return mates_[station];
-    }
-    std::span<const Call> Calls(std::uint32_t station) const { return calls_[station]; }
+    std::span<const StationIdx> GroupMates(StationIdx station) const { return mates_[station]; }
+    std::span<const Call> Calls(StationIdx station) const { return calls_[station]; }
     // The stations a train reaches this station from without stopping in between, with the
     // shortest such ride (dwells left out): what a lower bound on the rest of a journey
     // walks backwards over.
     struct Hop {
-        std::uint32_t station;
+        StationIdx station;
         std::int32_t minutes;
     };
-    std::span<const Hop> HopsInto(std::uint32_t station) const { return hopsInto_[station]; }
+    std::span<const Hop> HopsInto(StationIdx station) const { return hopsInto_[station]; }
 
     // --- routes ---
     std::uint32_t RouteCount() const { return static_cast<std::uint32_t>(routeFirst_.size()); }
-    std::uint32_t StopCount(std::uint32_t route) const { return routeStops_[route]; }
+    std::uint32_t StopCount(RouteIdx route) const { return routeStops_[route.Value()]; }
     // The stops of all routes numbered one after another: route r's stop s is number
     // FirstStop(r) + s of TotalStops().
-    std::uint32_t FirstStop(std::uint32_t route) const { return routeFirst_[route]; }
+    std::uint32_t FirstStop(RouteIdx route) const { return routeFirst_[route.Value()]; }
     std::uint32_t TotalStops() const { return static_cast<std::uint32_t>(stopStation_.size()); }
-    std::uint32_t StopStation(std::uint32_t route, std::uint32_t stop) const {
-        return stopStation_[routeFirst_[route] + stop];
+    StationIdx StopStation(RouteIdx route, std::uint32_t stop) const {
+        return stopStation_[FirstStop(route) + stop];
     }
     // Minutes from the origin's departure to the arrival at / departure from a stop.
-    std::int32_t ArriveOffset(std::uint32_t route, std::uint32_t stop) const {
-        return arrive_[routeFirst_[route] + stop];
+    std::int32_t ArriveOffset(RouteIdx route, std::uint32_t stop) const {
+        return arrive_[FirstStop(route) + stop];
     }
-    std::int32_t DepartOffset(std::uint32_t route, std::uint32_t stop) const {
-        return depart_[routeFirst_[route] + stop];
+    std::int32_t DepartOffset(RouteIdx route, std::uint32_t stop) const {
+        return depart_[FirstStop(route) + stop];
     }
     // The origin has no arrival, the terminus (and a stop without D_Time) no departure.
-    bool CanAlight(std::uint32_t route, std::uint32_t stop) const {
-        return (flags_[routeFirst_[route] + stop] & kAlight) != 0;
+    bool CanAlight(RouteIdx route, std::uint32_t stop) const {
+        return (flags_[FirstStop(route) + stop] & kAlight) != 0;
     }
-    bool CanBoard(std::uint32_t route, std::uint32_t stop) const {
-        return (flags_[routeFirst_[route] + stop] & kBoard) != 0;
+    bool CanBoard(RouteIdx route, std::uint32_t stop) const {
+        return (flags_[FirstStop(route) + stop] & kBoard) != 0;
     }
     // The runs of a route ordered by the origin's clock time.
-    const Trip* Trips(std::uint32_t route) const { return &trips_[tripFirst_[route]]; }
-    std::uint32_t TripCount(std::uint32_t route) const {
-        return tripFirst_[route + 1] - tripFirst_[route];
+    const Trip* Trips(RouteIdx route) const { return &trips_[tripFirst_[route.Value()]]; }
+    std::uint32_t TripCount(RouteIdx route) const {
+        return tripFirst_[route.Value() + 1] - tripFirst_[route.Value()];
     }
     // The first run whose departure from `stop` is at `minute` (absolute, day 0 starting at
     // 0) or later: its trip number and the absolute minute it leaves the origin.
@@ -129,7 +104,7 @@ class JourneyIndex {
         std::uint32_t trip;
         std::int32_t originTime;
     };
-    Catch EarliestRun(std::uint32_t route, std::uint32_t stop, std::int32_t minute) const {
+    Catch EarliestRun(RouteIdx route, std::uint32_t stop, std::int32_t minute) const {
         const std::int32_t x = minute - DepartOffset(route, stop);
         std::int32_t day =
             x >= 0 ? x / kMinutesPerDay : -((kMinutesPerDay - 1 - x) / kMinutesPerDay);
@@ -153,12 +128,12 @@ class JourneyIndex {
 
     // --- trains ---
     std::uint32_t TrainCount() const { return static_cast<std::uint32_t>(trainId_.size()); }
-    const std::string& TrainId(std::uint32_t train) const { return trainId_[train]; }
+    const std::string& TrainId(TrainIdx train) const { return trainId_[train.Value()]; }
     // The KMList record of the train and the KMTrain record of its stop number `stop` (0 the
     // origin).
-    std::uint32_t ListRecord(std::uint32_t train) const { return listRecord_[train]; }
-    std::uint32_t StopRecord(std::uint32_t train, std::uint32_t stop) const {
-        return stopRecord_[trainFirstStop_[train] + stop];
+    std::uint32_t ListRecord(TrainIdx train) const { return listRecord_[train.Value()]; }
+    std::uint32_t StopRecord(TrainIdx train, std::uint32_t stop) const {
+        return stopRecord_[trainFirstStop_[train.Value()] + stop];
     }
 
     // The same routes with time running backwards: a route's stops in reverse order, a stop's
@@ -183,7 +158,7 @@ class JourneyIndex {
     void BuildCalls();
     void BuildHops();
     void BuildMates(MemTable& KMSM);
-    std::uint32_t AddStation(std::string_view name);
+    StationIdx AddStation(std::string_view name);
 
     static constexpr std::uint8_t kBoard = 1;
     static constexpr std::uint8_t kAlight = 2;
@@ -193,14 +168,14 @@ class JourneyIndex {
     std::uint64_t listGeneration_ = 0;
 
     std::vector<std::string> names_;
-    std::unordered_map<std::string, std::uint32_t> ids_;
-    FlatLists<std::uint32_t> mates_;
-    FlatLists<Call> calls_;
-    FlatLists<Hop> hopsInto_;
+    std::unordered_map<std::string, StationIdx> ids_;
+    FlatLists<StationIdx, StationIdx> mates_;
+    FlatLists<StationIdx, Call> calls_;
+    FlatLists<StationIdx, Hop> hopsInto_;
 
     std::vector<std::uint32_t> routeFirst_;  // first stop of each route in the stop arrays
     std::vector<std::uint32_t> routeStops_;
-    std::vector<std::uint32_t> stopStation_;
+    std::vector<StationIdx> stopStation_;
     std::vector<std::int32_t> arrive_;
     std::vector<std::int32_t> depart_;
     std::vector<std::uint8_t> flags_;

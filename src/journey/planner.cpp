@@ -18,6 +18,13 @@
 // boarded again only where the earlier readiness of this run catches a run of it that the
 // later minutes did not (everything else was ridden already); and the last round rides only
 // routes that still reach the arrival side.
+//
+// An arrival window is the same search run backwards in time: over the index's backward copy
+// (every route reversed, times negated) from the arrival side to the departure side, with the
+// window negated, the earliest arrivals are the latest departures, and the Pareto rule is the
+// same rule. Writing a second, mirrored search would double the code that has to stay right;
+// the backward copy costs one pass over the routes, once. The journeys are turned forward as
+// they are rebuilt.
 #include "journey/planner.h"
 
 #include <algorithm>
@@ -48,17 +55,19 @@ namespace {
 
 constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
 constexpr std::uint32_t kNone = JourneyIndex::kNone;
+constexpr RouteIdx kNoRoute{kNone};
 constexpr int kMaxRounds = kMaxJourneyTransfers + 1;
 
 std::int32_t Modulo(std::int32_t x, std::int32_t m) {
     return (x % m + m) % m;
 }
 
-enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2 };
+// Which box a station belongs to.
+enum class Side : std::uint8_t { None, From, To };
 
 // How a station was reached in a round: the route, its run and the stops ridden.
 struct Ride {
-    std::uint32_t route = kNone;
+    RouteIdx route = kNoRoute;
     std::uint32_t trip = 0;
     std::int32_t originTime = 0;
     std::uint32_t board = 0;
@@ -68,10 +77,42 @@ struct Ride {
 // A first train that leaves a departure-side station within the window.
 struct Departure {
     std::int32_t at;
-    std::uint32_t route;
+    RouteIdx route;
     std::uint32_t stop;
     std::uint32_t trip;
 };
+
+// The arrays of one search, kept per thread from one search to the next so that a search
+// reuses the memory of the last instead of allocating its own (every array is refilled).
+template <class T>
+using ByStation = IdxVector<StationIdx, T>;
+template <class T>
+using ByRound = std::array<ByStation<T>, kMaxRounds + 1>;
+
+struct Scratch {
+    ByStation<Side> side;
+    ByStation<std::int32_t> bound;
+    std::vector<std::int32_t> onward;  // by stop number of all routes
+    IdxVector<RouteIdx, std::uint32_t> lastTo;
+    std::vector<Departure> departures;
+    ByRound<std::int32_t> arrive;
+    ByRound<Ride> rideTo;
+    ByRound<std::int32_t> ready;
+    ByRound<StationIdx> readyFrom;
+    ByRound<std::int32_t> readyBefore;
+    ByStation<std::uint8_t> arrivalMarked;
+    std::vector<StationIdx> arrivalList;
+    ByStation<std::uint8_t> readyMarked;
+    std::vector<StationIdx> readyList;
+    std::vector<StationIdx> boardList;
+    IdxVector<RouteIdx, std::uint32_t> routeStart;
+    std::vector<RouteIdx> routeList;
+};
+
+Scratch& ThreadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
+}
 
 // The window as an interval of minutes: the end on the next day when it runs past midnight.
 struct Window {
@@ -89,28 +130,49 @@ class RangeRaptor {
     // Over the backward index (`backward`), `sides` holds the arrival side as `from` and the
     // window is negated; the journeys come out turned forward again.
     RangeRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o,
-                Window window, bool backward)
+                Window window, bool backward, Scratch& scratch)
         : ix_(ix),
           o_(o),
           window_(window),
           backward_(backward),
           rounds_(o.maxTransfers + 1),
-          side_(ix.StationCount(), kNoSide) {
-        for (std::uint32_t s : sides.from) side_[s] = kFromSide;
-        for (std::uint32_t s : sides.to) side_[s] = kToSide;
+          side_(scratch.side),
+          bound_(scratch.bound),
+          onward_(scratch.onward),
+          lastTo_(scratch.lastTo),
+          departures_(scratch.departures),
+          arrive_(scratch.arrive),
+          rideTo_(scratch.rideTo),
+          ready_(scratch.ready),
+          readyFrom_(scratch.readyFrom),
+          readyBefore_(scratch.readyBefore),
+          arrivalMarked_(scratch.arrivalMarked),
+          arrivalList_(scratch.arrivalList),
+          readyMarked_(scratch.readyMarked),
+          readyList_(scratch.readyList),
+          boardList_(scratch.boardList),
+          routeStart_(scratch.routeStart),
+          routeList_(scratch.routeList) {
+        side_.assign(ix.StationCount(), Side::None);
+        departures_.clear();
+        for (std::vector<StationIdx>* list : {&arrivalList_, &readyList_, &boardList_})
+            list->clear();
+        routeList_.clear();
+        for (StationIdx s : sides.from) side_[s] = Side::From;
+        for (StationIdx s : sides.to) side_[s] = Side::To;
         const std::size_t n = ix.StationCount();
         for (int k = 0; k <= rounds_; ++k) {
             arrive_[k].assign(n, kNever);
             ready_[k].assign(n, kNever);
             readyBefore_[k].assign(n, kNever);
-            rideTo_[k].resize(n);
-            readyFrom_[k].assign(n, kNone);
+            rideTo_[k].assign(n, Ride{});
+            readyFrom_[k].assign(n, kNoStation);
         }
         arrivalMarked_.assign(n, 0);
         readyMarked_.assign(n, 0);
         routeStart_.assign(ix.RouteCount(), kNone);
         lastTo_.assign(ix.RouteCount(), 0);
-        for (std::uint32_t s : sides.to) {
+        for (StationIdx s : sides.to) {
             for (const JourneyIndex::Call& c : ix.Calls(s)) {
                 if (ix.CanAlight(c.route, c.stop))
                     lastTo_[c.route] = std::max(lastTo_[c.route], c.stop);
@@ -150,15 +212,15 @@ class RangeRaptor {
     // The shortest time from every station to the arrival side, riding without waits or
     // dwells (a change of station within a city costs its minimum): a journey reaching a
     // station at t cannot arrive before t + bound.
-    void LowerBounds(const std::vector<std::uint32_t>& to) {
+    void LowerBounds(const std::vector<StationIdx>& to) {
         bound_.assign(ix_.StationCount(), kNever);
-        using Item = std::pair<std::int32_t, std::uint32_t>;
+        using Item = std::pair<std::int32_t, StationIdx>;
         std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
-        for (std::uint32_t s : to) {
+        for (StationIdx s : to) {
             bound_[s] = 0;
             queue.push({0, s});
         }
-        auto reach = [&](std::uint32_t s, std::int32_t at) {
+        auto reach = [&](StationIdx s, std::int32_t at) {
             if (at < bound_[s]) {
                 bound_[s] = at;
                 queue.push({at, s});
@@ -169,7 +231,7 @@ class RangeRaptor {
             queue.pop();
             if (at > bound_[s]) continue;
             for (const JourneyIndex::Hop& h : ix_.HopsInto(s)) reach(h.station, at + h.minutes);
-            for (std::uint32_t mate : ix_.GroupMates(s)) reach(mate, at + o_.cityTransfer);
+            for (StationIdx mate : ix_.GroupMates(s)) reach(mate, at + o_.cityTransfer);
         }
     }
 
@@ -178,7 +240,7 @@ class RangeRaptor {
     // arrive before b - DepartOffset + onward.
     void RouteBounds() {
         onward_.assign(ix_.TotalStops(), kNever);
-        for (std::uint32_t r = 0; r < ix_.RouteCount(); ++r) {
+        for (RouteIdx r(0); r < RouteIdx(ix_.RouteCount()); ++r) {
             const std::uint32_t base = ix_.FirstStop(r);
             std::int32_t best = kNever;
             for (std::uint32_t q = ix_.StopCount(r); q-- > 0;) {
@@ -193,13 +255,13 @@ class RangeRaptor {
 
     // Whether a train boarded at this stop at `ready` or later could still arrive before the
     // best arrival with k trains.
-    bool Promising(int k, std::uint32_t r, std::uint32_t stop, std::int32_t ready) const {
+    bool Promising(int k, RouteIdx r, std::uint32_t stop, std::int32_t ready) const {
         const std::int32_t onward = onward_[ix_.FirstStop(r) + stop];
         return onward < kNever && ready - ix_.DepartOffset(r, stop) + onward < targetBest_[k];
     }
 
-    void CollectDepartures(const std::vector<std::uint32_t>& from) {
-        for (std::uint32_t s : from) {
+    void CollectDepartures(const std::vector<StationIdx>& from) {
+        for (StationIdx s : from) {
             for (const JourneyIndex::Call& c : ix_.Calls(s)) {
                 if (!ix_.CanBoard(c.route, c.stop)) continue;
                 const JourneyIndex::Trip* trips = ix_.Trips(c.route);
@@ -244,7 +306,7 @@ class RangeRaptor {
         boardList_.swap(readyList_);
         readyList_.clear();
         routeList_.clear();
-        for (std::uint32_t s : boardList_) {
+        for (StationIdx s : boardList_) {
             for (const JourneyIndex::Call& c : ix_.Calls(s)) {
                 // The last train must reach the arrival side after boarding.
                 if (k == rounds_ && lastTo_[c.route] <= c.stop) continue;
@@ -255,17 +317,17 @@ class RangeRaptor {
                 start = std::min(start, c.stop);
             }
         }
-        for (std::uint32_t r : routeList_) {
+        for (RouteIdx r : routeList_) {
             const std::uint32_t start = routeStart_[r];
             routeStart_[r] = kNone;
             ScanRoute(k, r, start);
         }
-        for (std::uint32_t s : boardList_) readyMarked_[s] = 0;
+        for (StationIdx s : boardList_) readyMarked_[s] = 0;
         boardList_.clear();
         if (k < rounds_) {
             Relax(k);
         } else {
-            for (std::uint32_t s : arrivalList_) arrivalMarked_[s] = 0;
+            for (StationIdx s : arrivalList_) arrivalMarked_[s] = 0;
             arrivalList_.clear();
         }
     }
@@ -273,7 +335,7 @@ class RangeRaptor {
     // Whether boarding this stop in round k could give anything new: the station became
     // ready earlier in this run, a run leaves from there that the readiness before this run
     // did not catch, and it could still arrive in time. Gives that run.
-    bool Boardable(int k, std::uint32_t r, std::uint32_t stop, std::uint32_t station,
+    bool Boardable(int k, RouteIdx r, std::uint32_t stop, StationIdx station,
                    JourneyIndex::Catch& run) const {
         if (!readyMarked_[station] || !ix_.CanBoard(r, stop)) return false;
         const std::int32_t ready = ready_[k - 1][station];
@@ -282,14 +344,14 @@ class RangeRaptor {
         return run.originTime + ix_.DepartOffset(r, stop) < readyBefore_[k - 1][station];
     }
 
-    void ScanRoute(int k, std::uint32_t r, std::uint32_t start) {
-        const std::vector<std::int32_t>& ready = ready_[k - 1];
+    void ScanRoute(int k, RouteIdx r, std::uint32_t start) {
+        const ByStation<std::int32_t>& ready = ready_[k - 1];
         bool riding = false;
         Ride ride;
         ride.route = r;
         const std::uint32_t stops = k == rounds_ ? lastTo_[r] + 1 : ix_.StopCount(r);
         for (std::uint32_t q = start; q < stops; ++q) {
-            const std::uint32_t station = ix_.StopStation(r, q);
+            const StationIdx station = ix_.StopStation(r, q);
             if (riding && ix_.CanAlight(r, q)) {
                 ride.alight = q;
                 Arrive(k, station, ride.originTime + ix_.ArriveOffset(r, q), ride);
@@ -308,9 +370,9 @@ class RangeRaptor {
         }
     }
 
-    void Arrive(int k, std::uint32_t station, std::int32_t at, const Ride& ride) {
-        const std::uint8_t side = side_[station];
-        if (side == kToSide) {
+    void Arrive(int k, StationIdx station, std::int32_t at, const Ride& ride) {
+        const Side side = side_[station];
+        if (side == Side::To) {
             if (at < targetBest_[k]) {
                 targetRide_[k] = ride;
                 for (int j = k; j <= rounds_; ++j) targetBest_[j] = std::min(targetBest_[j], at);
@@ -319,7 +381,8 @@ class RangeRaptor {
         }
         // A station off the arrival side is worth keeping only for a later train that could
         // still arrive before the best with that many trains.
-        if (side == kFromSide || k == rounds_ || at + bound_[station] >= targetBest_[k + 1]) return;
+        if (side == Side::From || k == rounds_ || at + bound_[station] >= targetBest_[k + 1])
+            return;
         for (int j = 1; j <= k; ++j) {
             if (arrive_[j][station] <= at) return;
         }
@@ -334,18 +397,18 @@ class RangeRaptor {
     // Readiness for the next train after the arrivals of round k: at the same station, or
     // at another station of its city.
     void Relax(int k) {
-        for (std::uint32_t s : arrivalList_) {
+        for (StationIdx s : arrivalList_) {
             arrivalMarked_[s] = 0;
             const std::int32_t at = arrive_[k][s];
             Ready(k, s, at + o_.minTransfer, s);
-            for (std::uint32_t mate : ix_.GroupMates(s)) {
-                if (side_[mate] == kNoSide) Ready(k, mate, at + o_.cityTransfer, s);
+            for (StationIdx mate : ix_.GroupMates(s)) {
+                if (side_[mate] == Side::None) Ready(k, mate, at + o_.cityTransfer, s);
             }
         }
         arrivalList_.clear();
     }
 
-    void Ready(int k, std::uint32_t station, std::int32_t at, std::uint32_t from) {
+    void Ready(int k, StationIdx station, std::int32_t at, StationIdx from) {
         if (at + bound_[station] >= targetBest_[k + 1]) return;
         std::int32_t best = kNever;
         for (int j = 1; j <= k; ++j) best = std::min(best, ready_[j][station]);
@@ -360,7 +423,7 @@ class RangeRaptor {
     }
 
     void ClearReady() {
-        for (std::uint32_t s : readyList_) readyMarked_[s] = 0;
+        for (StationIdx s : readyList_) readyMarked_[s] = 0;
         readyList_.clear();
     }
 
@@ -393,8 +456,7 @@ class RangeRaptor {
         for (int round = k;; --round) {
             j.legs.push_back(Leg(ride));
             if (round == 1) break;
-            const std::uint32_t came =
-                readyFrom_[round - 1][ix_.StopStation(ride.route, ride.board)];
+            const StationIdx came = readyFrom_[round - 1][ix_.StopStation(ride.route, ride.board)];
             ride = rideTo_[round - 1][came];
         }
         // Collected from the last train back; a backward search's last train is the first.
@@ -414,53 +476,56 @@ class RangeRaptor {
     const Window window_;
     const bool backward_;
     const int rounds_;
-    std::vector<std::uint8_t> side_;
-    std::vector<std::int32_t> bound_;    // LowerBounds
-    std::vector<std::int32_t> onward_;   // RouteBounds
-    std::vector<std::uint32_t> lastTo_;  // last arrival-side stop of each route (0: none)
-    std::vector<Departure> departures_;
+    ByStation<Side>& side_;
+    ByStation<std::int32_t>& bound_;              // LowerBounds
+    std::vector<std::int32_t>& onward_;           // RouteBounds
+    IdxVector<RouteIdx, std::uint32_t>& lastTo_;  // last arrival-side stop of each route (0: none)
+    std::vector<Departure>& departures_;
 
     // Per round (1..rounds_): earliest arrival at a station with at most that many trains,
     // the ride that gave it, the earliest time the next train can be boarded there and the
     // station whose arrival allows it.
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> arrive_;
-    std::array<std::vector<Ride>, kMaxRounds + 1> rideTo_;
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> ready_;
-    std::array<std::vector<std::uint32_t>, kMaxRounds + 1> readyFrom_;
+    ByRound<std::int32_t>& arrive_;
+    ByRound<Ride>& rideTo_;
+    ByRound<std::int32_t>& ready_;
+    ByRound<StationIdx>& readyFrom_;
     // The readiness with at most that many trains before the current run improved it.
-    std::array<std::vector<std::int32_t>, kMaxRounds + 1> readyBefore_;
+    ByRound<std::int32_t>& readyBefore_;
     // Best arrival on the arrival side with at most that many trains, and the ride that
     // reached it in that round.
     std::array<std::int32_t, kMaxRounds + 1> targetBest_;
     std::array<Ride, kMaxRounds + 1> targetRide_;
 
-    std::vector<std::uint8_t> arrivalMarked_;
-    std::vector<std::uint32_t> arrivalList_;
-    std::vector<std::uint8_t> readyMarked_;
-    std::vector<std::uint32_t> readyList_;
-    std::vector<std::uint32_t> boardList_;
-    std::vector<std::uint32_t> routeStart_;
-    std::vector<std::uint32_t> routeList_;
+    ByStation<std::uint8_t>& arrivalMarked_;
+    std::vector<StationIdx>& arrivalList_;
+    ByStation<std::uint8_t>& readyMarked_;
+    std::vector<StationIdx>& readyList_;
+    std::vector<StationIdx>& boardList_;
+    IdxVector<RouteIdx, std::uint32_t>& routeStart_;
+    std::vector<RouteIdx>& routeList_;
 };
 
 }  // namespace
 
 std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides& sides,
-                                  const JourneyOptions& options) {
-    if (CheckJourneyOptions(options) != JourneyOptionError::None) return {};
-    for (std::uint32_t s : sides.from) {
-        if (s >= index.StationCount()) return {};
+                                  const JourneyOptions& asked) {
+    if (CheckJourneyOptions(asked) != JourneyOptionError::None) return {};
+    JourneyOptions options = asked;
+    if (sides.sameCity) options.maxTransfers = 0;
+    for (StationIdx s : sides.from) {
+        if (s.Value() >= index.StationCount()) return {};
         if (std::find(sides.to.begin(), sides.to.end(), s) != sides.to.end()) return {};
     }
-    for (std::uint32_t s : sides.to) {
-        if (s >= index.StationCount()) return {};
+    for (StationIdx s : sides.to) {
+        if (s.Value() >= index.StationCount()) return {};
     }
     if (sides.from.empty() || sides.to.empty()) return {};
     const Window window = WindowInterval(options);
     if (options.windowOf == JourneyWindowOf::Departure)
-        return RangeRaptor(index, sides, options, window, false).Run();
-    const JourneySides backward{sides.to, sides.from};
-    return RangeRaptor(index.Backward(), backward, options, {-window.last, -window.first}, true)
+        return RangeRaptor(index, sides, options, window, false, ThreadScratch()).Run();
+    const JourneySides backward{sides.to, sides.from, sides.sameCity};
+    return RangeRaptor(index.Backward(), backward, options, {-window.last, -window.first}, true,
+                       ThreadScratch())
         .Run();
 }
 

@@ -23,6 +23,9 @@
 //   `cityTransfer` minutes. There are no other walks.
 // - Sides: each station box stands for its same-city group, or for the typed station alone
 //   when both boxes are in the same group or neither is in one, as in the direct query.
+// - Two stations of one city (北京 and 北京南): direct trains only. A change would be at a
+//   station out of town (a round trip nobody takes) or at another station of the city,
+//   from where the city's own transport goes on sooner; the window says so.
 #pragma once
 
 #include <array>
@@ -58,8 +61,8 @@ JourneyOptionError CheckJourneyOptions(const JourneyOptions& options);
 // One train ridden from a boarding to an alighting stop. Times are minutes after midnight of
 // day 0 (1500 is 01:00 on day 1).
 struct JourneyLeg {
-    std::uint32_t train = 0;  // JourneyIndex train number
-    std::uint32_t fromStation = 0, toStation = 0;
+    TrainIdx train;
+    StationIdx fromStation, toStation;
     std::uint32_t boardStop = 0, alightStop = 0;  // positions on the train's route, 0 the origin
     std::int32_t depart = 0;
     std::int32_t arrive = 0;
@@ -87,8 +90,10 @@ struct Journey {
 
 // The stations each side stands for, as index station ids.
 struct JourneySides {
-    std::vector<std::uint32_t> from;
-    std::vector<std::uint32_t> to;
+    std::vector<StationIdx> from;
+    std::vector<StationIdx> to;
+    // Both boxes name stations of one same-city group: direct trains only.
+    bool sameCity = false;
 };
 
 // Resolves two station texts (trimmed) with same-city expansion as the direct query does.
@@ -110,13 +115,5 @@ void FillJourneyDetails(const JourneyIndex& index, Timetable& tables,
 std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
                                   std::string_view fromText, std::string_view toText,
                                   const JourneyOptions& options);
-
-// Display helpers (ASCII): a minute of the journey as "HH:MM", with "+N" on day N > 0
-// ("01:00+1") and "-N" on day -N ("19:10-1"); a duration as hours and zero-padded minutes ("4:28",
-// "27:05").
-std::string JourneyClockText(std::int32_t minute);
-std::string JourneyDurationText(std::int32_t minutes);
-// The sum of fare texts of one class ("-" when any is empty or "-").
-std::string SumFares(const std::vector<std::string>& fares);
 
 }  // namespace korvel

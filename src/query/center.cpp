@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
+#include "data/clock.h"
 #include "data/decimal.h"
 
 namespace korvel {
@@ -381,6 +383,15 @@ void ConventionalFares(TPub_GridResult& row) {
         row.Fare4 =
             IntText(RoundHalfUp(f.softSleeper[0])) + "/" + IntText(RoundHalfUp(f.softSleeper[1]));
     }
+}
+
+std::string DepartureRunTime(std::string_view runTime, std::string_view aTime,
+                             std::string_view dTime) {
+    const std::optional<int> a = ClockMinutes(aTime);
+    const std::optional<int> d = ClockMinutes(dTime);
+    const int dwell = !a || !d ? 0 : ((*d - *a) % 1440 + 1440) % 1440;
+    if (dwell == 0) return std::string(runTime);
+    return MinutesToElapsed(HoursAndMinutes(0, RunTextMinutes(runTime, 2)) + dwell);
 }
 
 int ElapsedToMinutes(std::string_view text) {

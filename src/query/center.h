@@ -43,6 +43,13 @@ const std::vector<TPub_RateBand>& RateBands();
 // are equal, otherwise zero-padded hours and minutes ("04:55", "35:34").
 std::string ElapsedText(std::string_view from, std::string_view to);
 
+// The run-time text at the departure from a stop: its run time (which counts to the
+// arrival) plus the dwell, D_Time - A_Time over midnight. The run time as it is where the
+// stop has no dwell or either time is not "HH:MM" (the origin, a stop without a time).
+// A section's journey time counts from here, not from the arrival at the boarding stop.
+std::string DepartureRunTime(std::string_view runTime, std::string_view aTime,
+                             std::string_view dTime);
+
 // Rounds half away from the truncation: 2.5 gives 3, 2.4999 gives 2.
 std::int32_t RoundHalfUp(double x);
 

@@ -29,7 +29,7 @@ struct TPub_GridResult {
     std::string FromP3;
     std::string FromP4;
     std::string FromDTime;
-    std::string FromRDate;
+    std::string FromRDate;  // at the departure: the stop's run time plus its dwell
     // Alighting part: station, stop number, time, run time, distance, fares.
     std::string ToStation;
     std::int32_t ToSNo = 0;

@@ -96,7 +96,7 @@ inline void FillFromPart(TPub_GridResult& r, const StopFields& S, std::uint32_t 
     r.FromStation.assign(S.station.ViewAt(rec));
     r.FromSNo = S.sno.IntegerAt(rec);
     r.FromDTime.assign(S.dtime.ViewAt(rec));
-    r.FromRDate.assign(S.rdate.ViewAt(rec));
+    r.FromRDate = DepartureRunTime(S.rdate.ViewAt(rec), S.atime.ViewAt(rec), S.dtime.ViewAt(rec));
     r.FromDistance = S.distance.IntegerAt(rec);
     r.FromP1.assign(S.p1.ViewAt(rec));
     r.FromP2.assign(S.p2.ViewAt(rec));

@@ -72,7 +72,9 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         TPub_ZZStruct& z = list.emplace_back();
         z.Station.assign(S.station.ViewAt(leg.alight));
         z.Dist1 = S.distance.IntegerAt(leg.alight) - S.distance.IntegerAt(leg.board);
-        z.Time1 = ElapsedText(S.rdate.ViewAt(leg.board), S.rdate.ViewAt(leg.alight));
+        z.Time1 = ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg.board), S.atime.ViewAt(leg.board),
+                                               S.dtime.ViewAt(leg.board)),
+                              S.rdate.ViewAt(leg.alight));
         z.Count1 = 1;
     }
     std::vector<const TransferData::StopPair*> lastSecond(list.size(), nullptr);
@@ -88,7 +90,10 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         TPub_ZZStruct& z = list[e];
         z.Dist2 = S.distance.IntegerAt(leg->alight) - S.distance.IntegerAt(leg->board);
         z.DistAll = z.Dist1 + z.Dist2;
-        z.Time2 = ElapsedText(S.rdate.ViewAt(leg->board), S.rdate.ViewAt(leg->alight));
+        z.Time2 =
+            ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg->board), S.atime.ViewAt(leg->board),
+                                         S.dtime.ViewAt(leg->board)),
+                        S.rdate.ViewAt(leg->alight));
         z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
     }
     return true;

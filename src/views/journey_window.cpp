@@ -5,6 +5,7 @@
 #include <limits>
 #include <tuple>
 
+#include "journey/journey_text.h"
 #include "query/center.h"
 #include "views/grid_export.h"
 
@@ -18,6 +19,12 @@ const char kCountPrefix[] = "\xB9\xB2";                                  // 共
 const char kCountSuffix[] = "\xB8\xF6\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8";  // 个换乘方案
 const char kNothing[] =
     "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD\xBB\xBB\xB3\xCB\xB7\xBD\xB0\xB8\xA1\xA3";  // 没有找到换乘方案。
+
+const char kAnd[] = "\xBA\xCD";  // 和
+// 在同一城市，只列出直达的列车。
+const char kSameCity[] =
+    "\xD4\xDA\xCD\xAC\xD2\xBB\xB3\xC7\xCA\xD0\xA3\xAC\xD6\xBB\xC1\xD0\xB3\xF6\xD6\xB1\xB4\xEF\xB5"
+    "\xC4\xC1\xD0\xB3\xB5\xA1\xA3";
 
 const char kPlan[] = "\xB7\xBD\xB0\xB8";         // 方案
 const char kTrain[] = "\xB3\xB5\xB4\xCE";        // 车次
@@ -51,9 +58,11 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
         case JourneyOptionError::None:
             return "";
         case JourneyOptionError::Window:
-            // 出发时段的结束时间早于开始时间。
-            return "\xB3\xF6\xB7\xA2\xCA\xB1\xB6\xCE\xB5\xC4\xBD\xE1\xCA\xF8\xCA\xB1\xBC\xE4\xD4"
-                   "\xE7\xD3\xDA\xBF\xAA\xCA\xBC\xCA\xB1\xBC\xE4\xA1\xA3";
+            // 时段应在00:00至23:59之间。 (a window may run past midnight, so only a time
+            // out of the day is refused)
+            return "\xCA\xB1\xB6\xCE\xD3\xA6\xD4\xDA"
+                   "00:00\xD6\xC1"
+                   "23:59\xD6\xAE\xBC\xE4\xA1\xA3";
         case JourneyOptionError::MaxTransfers:
             // 换乘次数应为0至3次。
             return "\xBB\xBB\xB3\xCB\xB4\xCE\xCA\xFD\xD3\xA6\xCE\xAA"
@@ -74,7 +83,7 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
 }
 
 JourneyWindowModel::JourneyWindowModel(std::string from, std::string to, Planner planner)
-    : caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
+    : from_(from), to_(to), caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
 
 std::vector<std::string> JourneyWindowModel::ColumnTitles() {
     return {kPlan, kFrom, kDepart,   kTo,       kArrive,      kTime,       kChanges,
@@ -99,6 +108,7 @@ JourneyOptionError JourneyWindowModel::Search() {
     Sort();
     status_ = journeys_.empty() ? std::string(kNothing)
                                 : kCountPrefix + std::to_string(journeys_.size()) + kCountSuffix;
+    if (sameCity_) status_ = from_ + kAnd + to_ + kSameCity + status_;
     return error;
 }
 

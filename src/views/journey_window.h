@@ -49,8 +49,11 @@ class JourneyWindowModel {
     // search that was not refused.
     bool CanExport() const { return searched_; }
     // "共<N>个换乘方案", "没有找到换乘方案。", or the refused option's explanation; empty
-    // before the first search.
+    // before the first search. For two stations of one city the answer is led by
+    // "<from>和<to>在同一城市，只列出直达的列车。".
     const std::string& StatusText() const { return status_; }
+    // Whether the boxes name two stations of one city (the planner then offers direct trains).
+    void SetSameCity(bool sameCity) { sameCity_ = sameCity; }
 
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }
@@ -85,11 +88,13 @@ class JourneyWindowModel {
   private:
     void Sort();
 
+    std::string from_, to_;
     std::string caption_;
     Planner planner_;
     JourneyOptions options_;
     std::vector<Journey> journeys_;
     bool searched_ = false;
+    bool sameCity_ = false;
     std::string status_;
     int sortColumn_ = kDepartColumn;
     bool ascending_ = true;

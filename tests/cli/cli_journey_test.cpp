@@ -74,6 +74,17 @@ TEST(CliJourney, TableBlocksAndCsvRowsPerLeg) {
                   fares + "\n");
 }
 
+TEST(CliJourney, TwoStationsOfOneCityAreSaidToBeSo) {
+    // K7 runs 北京西 → 北京 → 天津; from 北京西 to 北京 only its first stretch is offered.
+    const CliRun r = Journey({"北京西", "北京"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "1. 07:00 北京西 → 07:30 北京  历时0:30  换乘0次  12km  硬座 - 软座 - 硬卧 - 软卧 -\n"
+              "   K7  北京西 07:00 → 北京 07:30\n"
+              "\n"
+              "北京西和北京在同一城市，只列出直达的列车。共1个换乘方案\n");
+}
+
 TEST(CliJourney, OptionsChangeTheAnswer) {
     // Without a change there is no way from 天津 to 上海.
     CliRun r = Journey({"天津", "上海", "--max-transfers", "0"});

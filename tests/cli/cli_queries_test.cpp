@@ -234,6 +234,39 @@ TEST(CliQueryProcess, TransferListsTheCandidatesUnderTheWindowCaption) {
     EXPECT_EQ(lines[1].rfind("中转站", 0), 0u);
 }
 
+// 历时 counts from the departure at the boarding stop: on every row of the station-to-station
+// query, the station board and the legs through a transfer station it equals 到时 - 发时 modulo
+// a day (stored run times count to a stop's arrival, so a dwell there must be added).
+TEST(CliQueryProcess, JourneyTimeIsArrivalMinusDepartureOnEveryRow) {
+    auto minutes = [](const std::string& hhmm) {
+        const std::size_t colon = hhmm.find(':');
+        if (colon == std::string::npos) return -1;
+        return std::stoi(hhmm.substr(0, colon)) * 60 + std::stoi(hhmm.substr(colon + 1));
+    };
+    std::size_t rows = 0, dwells = 0;
+    for (const char* query : {"direct 北京 上海", "direct 哈尔滨 广州", "station 郑州",
+                              "transfer 北京 上海 --via 济南"}) {
+        const CliRun r = Cli(std::string(query) + " --format csv");
+        ASSERT_EQ(r.rc, 0) << query << r.err;
+        const auto lines = Lines(r.out);
+        ASSERT_GT(lines.size(), 1u) << query;
+        ASSERT_EQ(lines[0], kMainHeader);
+        for (std::size_t i = 1; i < lines.size(); ++i) {
+            const std::vector<std::string> cells = Split(lines[i]);
+            ASSERT_EQ(cells.size(), 15u) << lines[i];
+            const int depart = minutes(cells[5]), arrive = minutes(cells[7]);
+            const int time = minutes(cells[10]);
+            if (depart < 0 || arrive < 0) continue;  // a stop without a time
+            ++rows;
+            EXPECT_EQ(((arrive - depart - time) % 1440 + 1440) % 1440, 0)
+                << query << ": " << lines[i];
+            dwells += cells[1] != cells[4];  // boarded after the origin
+        }
+    }
+    EXPECT_GT(rows, 500u);
+    EXPECT_GT(dwells, 100u);
+}
+
 // --- in-process on the small timetable ------------------------------------------------------
 
 CliRun InProcess(const std::string& name, const cli::Args& args) {
@@ -252,8 +285,9 @@ TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
     const auto lines = Lines(list.out);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "两地共有<2>个中转站供选择:");
-    // 济南: 357 km and 3:52 on K51, then 617 km and 2:08 on G1; one train each way.
-    EXPECT_EQ(lines[1], "济南,357,617,974,03:52,02:08,6:0,1,1");
+    // 济南: 357 km and 3:52 on K51, then 617 km and 2:06 on G1 (from its departure at
+    // 09:34, not its arrival at 09:32); one train each way.
+    EXPECT_EQ(lines[1], "济南,357,617,974,03:52,02:06,5:58,1,1");
     EXPECT_EQ(Split(lines[2])[0], "徐州");
 
     const CliRun byCount =

@@ -132,7 +132,8 @@ struct RefSides {
     TPub_FZStruct from;
     TPub_DZStruct to;
     int exact = 0;
-    std::vector<int> of;  // side of every station of the timetable
+    bool sameCity = false;  // two stations of one city: direct trains only
+    std::vector<int> of;    // side of every station of the timetable
     RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
         ResolveFromStation(t.KMSM, a, 0, from);
         ResolveToStation(t.KMSM, b, 0, to);
@@ -140,6 +141,7 @@ struct RefSides {
             exact = 1;
             from.Members.clear();
             to.Members.clear();
+            sameCity = from.GroupId != 0;
         }
         for (const std::string& name : tt.names) of.push_back(Of(name));
     }
@@ -397,6 +399,7 @@ inline std::set<Triple> Triples(const std::vector<Journey>& journeys) {
 inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
                                 const JourneyOptions& o, const Journey& j) {
     if (j.legs.empty()) return "no legs";
+    if (sides.sameCity && j.legs.size() > 1) return "a change between two stations of one city";
     if (j.depart != j.legs.front().depart || j.arrive != j.legs.back().arrive ||
         j.minutes != j.arrive - j.depart || j.transfers + 1 != static_cast<int>(j.legs.size())) {
         return "summary does not match the legs";

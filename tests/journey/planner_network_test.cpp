@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../query/test_timetable.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "query/stop_index.h"
@@ -240,6 +241,8 @@ TEST_F(JourneyNetwork, SameCityStationsAreMatchedExactly) {
     // 北京 and 北京西 share a group: only the two typed stations count, and no train runs
     // between them.
     EXPECT_TRUE(Find("北京西", "北京南").empty());
+    EXPECT_TRUE(ResolveJourneySides(*index_, t_.KMSM, G("北京西"), G("北京南")).sameCity);
+    EXPECT_FALSE(ResolveJourneySides(*index_, t_.KMSM, G("天津"), G("北京")).sameCity);
     EXPECT_TRUE(Find("天津", "天津").empty());
     auto js = Find("天津", "北京");
     ASSERT_EQ(js.size(), 1u);

@@ -25,6 +25,17 @@ TEST(ElapsedTextTest, PadsHoursAndMinutes) {
     EXPECT_EQ(ElapsedText("0", ":30"), "00:30");
 }
 
+// A section counts from the departure at the boarding stop: the dwell is added, across
+// midnight too; no dwell, or a stop without both times, keeps the run time's own text.
+TEST(ElapsedTextTest, DepartureRunTimeAddsTheDwell) {
+    EXPECT_EQ(DepartureRunTime("3:37", "23:10", "23:18"), "3:45");
+    EXPECT_EQ(DepartureRunTime("14:0", "23:58", "00:03"), "14:5");
+    EXPECT_EQ(ElapsedText(DepartureRunTime("3:37", "23:10", "23:18"), "14:56"), "11:11");
+    EXPECT_EQ(DepartureRunTime("0", "", "19:10"), "0");
+    EXPECT_EQ(DepartureRunTime("2:9", "10:00", "10:00"), "2:9");
+    EXPECT_EQ(DepartureRunTime("2:9", "----", "10:00"), "2:9");
+}
+
 TEST(RoundHalfUpTest, HalfGoesUp) {
     EXPECT_EQ(RoundHalfUp(2.5), 3);
     EXPECT_EQ(RoundHalfUp(2.4999), 2);

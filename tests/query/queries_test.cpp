@@ -99,7 +99,7 @@ TEST_F(QueryTest, DirectFaresWorkedExamples) {
     SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
     EXPECT_EQ(rows_[0].SpanKm, 150);
-    EXPECT_EQ(rows_[0].SpanTime, "02:05");
+    EXPECT_EQ(rows_[0].SpanTime, "02:02");  // from the departure at 10:28, after the dwell
     EXPECT_EQ(rows_[0].Fare1, "12");
     EXPECT_EQ(rows_[0].Fare2, "");
     EXPECT_EQ(rows_[0].Fare3, "46/48/50");
@@ -187,7 +187,7 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
         EXPECT_EQ(r.ToSNo, 17);
         EXPECT_EQ(r.StopCount, 3);
         EXPECT_EQ(r.SpanKm, 250);
-        EXPECT_EQ(r.SpanTime, "03:00");
+        EXPECT_EQ(r.SpanTime, "02:50");
         // K888 ends at 赤峰西: from its origin.
         const TPub_GridResult& k = rows_[1];
         EXPECT_EQ(k.FromStation, G("通辽"));
@@ -313,23 +313,23 @@ TEST_F(TransferTest, CandidateStations) {
     const TPub_ZZStruct* hm = Entry("哈密");
     ASSERT_TRUE(hm);
     EXPECT_EQ(hm->Dist1, 200);  // K10 first: its leg stays the representative
-    EXPECT_EQ(hm->Time1, "03:30");
+    EXPECT_EQ(hm->Time1, "03:25");  // 嘉峪关 10:05 (after a five-minute stop) to 13:30
     EXPECT_EQ(hm->Count1, 3);
     EXPECT_EQ(hm->Dist2, 210);  // K10 again: the last second leg collected
-    EXPECT_EQ(hm->Time2, "03:45");
+    EXPECT_EQ(hm->Time2, "03:35");
     EXPECT_EQ(hm->DistAll, 410);
-    EXPECT_EQ(hm->TimeAll, "7:15");
+    EXPECT_EQ(hm->TimeAll, "7:0");
     EXPECT_EQ(hm->Count2, 2);
 
     const TPub_ZZStruct* wl = Entry("乌鲁木齐");
-    EXPECT_EQ(wl->Time2, "00:15");
+    EXPECT_EQ(wl->Time2, "00:05");
     EXPECT_EQ(wl->Count2, 2);
     // Beyond the arrival station.
     const TPub_ZZStruct* kt = Entry("奎屯");
     EXPECT_EQ(kt->Dist1, 600);
     EXPECT_EQ(kt->Dist2, 190);
     EXPECT_EQ(kt->DistAll, 790);
-    EXPECT_EQ(kt->TimeAll, "12:45");
+    EXPECT_EQ(kt->TimeAll, "12:40");
     EXPECT_EQ(kt->Count1, 1);
     EXPECT_EQ(kt->Count2, 1);
     // Before the departure station on the through train.
@@ -360,7 +360,7 @@ TEST_F(TransferTest, PickedStationGivesBothLegsFirstLegFirst) {
     EXPECT_EQ(rows[0].StartStation, G("西安"));
     EXPECT_EQ(rows[0].StopCount, 1);
     EXPECT_EQ(rows[0].SpanKm, 200);
-    EXPECT_EQ(rows[0].SpanTime, "03:30");
+    EXPECT_EQ(rows[0].SpanTime, "03:25");
     EXPECT_EQ(rows[0].TypeName, TrainTypeName(6));
     EXPECT_EQ(rows[1].Fare1, "20");  // boards at its origin: stored fares
     EXPECT_EQ(rows[3].FromStation, G("哈密"));
