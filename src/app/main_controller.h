@@ -140,6 +140,9 @@ class MainController {
     const HeaderLabels& Labels() const { return labels_; }
     const ResultList& Results() const { return results_; }
     int QueryKind() const { return queryKind_; }
+    // What the shown rows answer (GBK), for the head of a printed page: "站站查询：北京—上海",
+    // "中转查询：…，经<station>", "车次查询：<key>", "车站全部车次：<station>".
+    const std::string& ResultHeading() const { return heading_; }
     const std::string& TransferStation() const { return transferStation_; }
     int ShownCount() const { return grid_.ShownCount(); }
     Timetable& Tables() { return tables_; }
@@ -181,6 +184,7 @@ class MainController {
 
     ResultList results_;
     int queryKind_ = kQueryNone;
+    std::string heading_;
     std::string transferStation_;
     // The resolved stations of the last query and the working lists of the last transfer
     // query (the query engine's types).

@@ -185,7 +185,7 @@ std::optional<std::string> TFrmKorvel::AskSaveFileName() {
 }
 
 void TFrmKorvel::PrintResultGrid(const TextGrid& grid, int rowCount) {
-    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount);
+    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount, controller_->ResultHeading());
 }
 
 }  // namespace korvel::ui

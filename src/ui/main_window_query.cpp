@@ -113,7 +113,7 @@ void TFrmKorvel::WireMenu() {
     menu.popup = [&c] { c.MAdvancedPopup(); };
     menu.MPrintClick = [&c] { c.MPrintClick(); };
     menu.MPreviewClick = [this, &c] {
-        PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount());
+        PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount(), c.ResultHeading());
     };
     menu.MExportClick = [&c] { c.MExportClick(); };
     menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };

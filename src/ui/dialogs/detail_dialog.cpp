@@ -116,15 +116,17 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
 }
 
 void TFrmMsg::BTNPrintClick() {
-    PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
+                              model_.Heading());
 }
 
 void TFrmMsg::BTNExportClick() {
-    ExportGridInteractive(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    ExportGridInteractive(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
+                          model_.Heading());
 }
 
 void TFrmMsg::PreviewClick() {
-    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading());
 }
 
 }  // namespace korvel::ui
