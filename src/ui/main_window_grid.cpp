@@ -7,6 +7,7 @@
 #include "online/qt/web_panels_qt.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/dialogs/window_fit.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 
@@ -15,7 +16,7 @@ namespace korvel::ui {
 using namespace window;
 
 void TFrmKorvel::BuildTimetablePanel() {
-    auto* p1 = new QFrame(this);
+    auto* p1 = new QFrame(scroll_->Canvas());
     p1->setObjectName(QStringLiteral("P1"));
     p1->setGeometry(0, kTopBarHeight, kClientWidth,
                     kClientHeight - kTopBarHeight - kStatusBarHeight);
@@ -67,6 +68,28 @@ void TFrmKorvel::BuildTimetablePanel() {
 
     BuildQueryBoxes(p1);
     BuildResultLine(p1);
+}
+
+void TFrmKorvel::RememberBelowGrid() {
+    belowGrid_.clear();
+    for (QObject* child : p1_->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && !w->isWindow() && w->y() >= kGridTop + kGridHeight)
+            belowGrid_.push_back({w, w->pos()});
+    }
+}
+
+void TFrmKorvel::LayOut(QSize canvas) {
+    const int dy = canvas.height() - kClientHeight;
+    top_->resize(canvas.width(), kTopBarHeight);
+    p1_->setGeometry(0, kTopBarHeight, canvas.width(),
+                     canvas.height() - kTopBarHeight - kStatusBarHeight);
+    grid_->resize(kGridWidth, kGridHeight + dy);
+    for (const auto& [w, at] : belowGrid_) w->move(at.x(), at.y() + dy);
+    statusBar_->setGeometry(0, canvas.height() - kStatusBarHeight, canvas.width(),
+                            kStatusBarHeight);
+    QLabel* last = statusPanels_.back();
+    last->resize(std::max(canvas.width() - last->x(), 50), last->height());
 }
 
 void TFrmKorvel::BuildResultLine(QWidget* p1) {

@@ -6,10 +6,12 @@
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {
 
@@ -38,6 +40,13 @@ QSpinBox* Minutes(QWidget* parent, const char* name, int value, QRect at) {
     return box;
 }
 
+// A cell with its whole text as the tooltip too, for a column the user narrowed.
+void SetCell(QTreeWidgetItem* item, int column, const std::string& gbk) {
+    const QString text = QStringFromGbk(gbk);
+    item->setText(column, text);
+    item->setToolTip(column, text);
+}
+
 QTime TimeOf(int minute) {
     return QTime(minute / 60, minute % 60);
 }
@@ -51,44 +60,47 @@ int MinuteOf(const QTime& t) {
 TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmHcfa"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(kClientWidth, kClientHeight);
     setFont(SongFont(12));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Rgb(0xE3EFF3));
     setPalette(palette);
     setAutoFillBackground(true);
+    // Drawn for 840 x 480: smaller it scrolls, larger the journey list takes the room.
+    auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    QWidget* const canvas = scroll->Canvas();
+    canvas->setAutoFillBackground(true);
     setWindowTitle(QStringFromGbk(model.Caption()));
 
     const JourneyOptions& o = model.Options();
-    Caption(this, "出发时间", 12);
-    start_ = new QTimeEdit(TimeOf(o.windowStart), this);
+    Caption(canvas, "出发时间", 12);
+    start_ = new QTimeEdit(TimeOf(o.windowStart), canvas);
     start_->setObjectName(QStringLiteral("TimeStart"));
     start_->setDisplayFormat(QStringLiteral("HH:mm"));
     start_->setGeometry(66, 12, 62, 24);
-    Caption(this, "至", 134);
-    end_ = new QTimeEdit(TimeOf(o.windowEnd), this);
+    Caption(canvas, "至", 134);
+    end_ = new QTimeEdit(TimeOf(o.windowEnd), canvas);
     end_->setObjectName(QStringLiteral("TimeEnd"));
     end_->setDisplayFormat(QStringLiteral("HH:mm"));
     end_->setGeometry(150, 12, 62, 24);
-    Caption(this, "最多换乘", 228);
-    maxChanges_ = new QSpinBox(this);
+    Caption(canvas, "最多换乘", 228);
+    maxChanges_ = new QSpinBox(canvas);
     maxChanges_->setObjectName(QStringLiteral("MaxChanges"));
     maxChanges_->setRange(0, kMaxJourneyTransfers);
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
     maxChanges_->setGeometry(282, 12, 52, 24);
-    Caption(this, "同站换乘至少", 350);
-    minTransfer_ = Minutes(this, "MinTransfer", o.minTransfer, {428, 12, 70, 24});
-    Caption(this, "同城换乘至少", 514);
-    cityTransfer_ = Minutes(this, "CityTransfer", o.cityTransfer, {592, 12, 70, 24});
-    search_ = new QPushButton(QString::fromUtf8("查询"), this);
+    Caption(canvas, "同站换乘至少", 350);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {428, 12, 70, 24});
+    Caption(canvas, "同城换乘至少", 514);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {592, 12, 70, 24});
+    search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
     search_->setObjectName(QStringLiteral("BTNCX"));
     search_->setGeometry(700, 11, 64, 26);
     search_->setDefault(true);
 
-    tree_ = new QTreeWidget(this);
+    tree_ = new QTreeWidget(canvas);
     tree_->setObjectName(QStringLiteral("JourneyTree"));
     tree_->setGeometry(12, 46, kClientWidth - 24, kClientHeight - 94);
     tree_->setColumnCount(JourneyWindowModel::kColumns);
@@ -104,13 +116,13 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     tree_->header()->setSortIndicatorShown(true);
     tree_->header()->setStretchLastSection(false);
 
-    status_ = new QLabel(this);
+    status_ = new QLabel(canvas);
     status_->setObjectName(QStringLiteral("LabStatus"));
     status_->setGeometry(14, kClientHeight - 38, 420, 24);
-    export_ = new QPushButton(QString::fromUtf8("导出"), this);
+    export_ = new QPushButton(QString::fromUtf8("导出"), canvas);
     export_->setObjectName(QStringLiteral("BTNExport"));
     export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
-    close_ = new QPushButton(QString::fromUtf8("关闭"), this);
+    close_ = new QPushButton(QString::fromUtf8("关闭"), canvas);
     close_->setObjectName(QStringLiteral("BTNClose"));
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
     for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
@@ -124,8 +136,21 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
 
+    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
+    setMinimumSize(320, 200);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+
     model_.Search();
     Fill();
+}
+
+void TFrmHcfa::LayOut(QSize size) {
+    const int w = size.width();
+    const int h = size.height();
+    tree_->resize(w - 24, h - 94);
+    status_->move(14, h - 38);
+    export_->move(w - 176, h - 40);
+    close_->move(w - 102, h - 40);
 }
 
 void TFrmHcfa::BTNCXClick() {
@@ -136,7 +161,10 @@ void TFrmHcfa::BTNCXClick() {
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
     if (model_.Search() != JourneyOptionError::None) {
-        // The last answer stays; the status line says what is wrong.
+        // The journeys on screen answered other options than those in the boxes now: they go,
+        // and with them the export; the status line says what is wrong.
+        tree_->clear();
+        export_->setEnabled(false);
         status_->setText(QStringFromGbk(model_.StatusText()));
         return;
     }
@@ -167,8 +195,7 @@ void TFrmHcfa::Fill() {
     for (int j = 0; j < model_.JourneyCount(); ++j) {
         auto* top = new QTreeWidgetItem(tree_);
         const std::vector<std::string> cells = model_.SummaryCells(j);
-        for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
-            top->setText(c, QStringFromGbk(cells[c]));
+        for (int c = 0; c < JourneyWindowModel::kColumns; ++c) SetCell(top, c, cells[c]);
         top->setData(0, kJourneyRole, j);
         top->setData(0, kLegRole, -1);
         QFont bold = top->font(0);
@@ -177,13 +204,18 @@ void TFrmHcfa::Fill() {
         for (int l = 0; l < static_cast<int>(model_.JourneyAt(j).legs.size()); ++l) {
             auto* leg = new QTreeWidgetItem(top);
             const std::vector<std::string> legCells = model_.LegCells(j, l);
-            for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
-                leg->setText(c, QStringFromGbk(legCells[c]));
+            for (int c = 0; c < JourneyWindowModel::kColumns; ++c) SetCell(leg, c, legCells[c]);
             leg->setData(0, kJourneyRole, j);
             leg->setData(0, kLegRole, l);
         }
     }
     tree_->expandAll();
+    // Trains joined by "/" and fares of several legs outgrow the columns drawn for the usual
+    // case: a column widens to its longest text ("G1951/G1954", "362/375/388").
+    for (int c = 0; c < JourneyWindowModel::kColumns; ++c) {
+        tree_->resizeColumnToContents(c);
+        tree_->setColumnWidth(c, std::max(kColumnWidths[c], tree_->columnWidth(c)));
+    }
     tree_->header()->setSortIndicator(
         model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     status_->setText(QStringFromGbk(model_.StatusText()));

@@ -45,6 +45,7 @@ class TFrmHcfa : public QDialog {
     void BTNExportClick();
 
   private:
+    void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
 
