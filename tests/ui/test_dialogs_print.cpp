@@ -205,10 +205,11 @@ TEST_F(PrintExportTest, PrintedStopListNamesTheTrainAndNoTextsOverlapInTheRealFo
         QPainter painter(&printer);
         test::MeasuringCanvas canvas(painter, printer);
         const PageMetrics page = ui::PageMetricsOf(printer);
-        PrintGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(), page, date, canvas,
-                  model.Heading());
+        // Measured while the painter is on the printer, as the print job measures.
         const PrintColumns cols = MeasurePrintColumns(model.Stops(), GridLayout::Detail,
                                                       model.StopRowCount(), page, canvas);
+        PrintGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(), page, date, canvas,
+                  model.Heading());
         EXPECT_GT(test::ExpectNoOverlap(canvas, page.width, page.dpiX / 3, cols.edges), 100);
         int headings = 0;
         for (const auto& t : canvas.texts) headings += t.text == model.Heading();
