@@ -10,6 +10,8 @@
 #include "ui/startup_trace.h"
 
 int main(int argc, char** argv) {
+    // First of all: the first use of a QString may already read the system locale.
+    korvel::ui::PrepareChineseLocale();
     korvel::ui::TraceStartupBegin();
     korvel::ui::QuietWebEngineStartup();
     korvel::PrepareWebEngine();

@@ -148,6 +148,8 @@ class TFrmKorvel : public QWidget, public MainView {
     void WireGrid();
     void WireTimeClassFilter();
     void WireMenu();
+    // Tells the user where the shortcut went, or why it could not be made.
+    void ReportShortcut(bool written, int folder);
 
     std::unique_ptr<MainController> controller_;
 

@@ -7,15 +7,18 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <set>
 
 #include "main_window_test_util.h"
+#include "ui/dialogs/advanced_menu.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
 
@@ -287,6 +290,38 @@ TEST(MainWindowHighDensityTest, BitmapsScaleSmoothlyAndTheLayoutKeepsItsSize) {
     if (dpr > 1) {
         EXPECT_GT(Colours(icon.toImage()), Colours(b1.toImage()));
     }
+}
+
+// 创建快捷方式 says what it did: where the shortcut went, or that there is no desktop folder.
+TEST(MainWindowShortcutTest, TheDesktopShortcutTellsWhereItWentOrWhyNot) {
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedDesktop = qgetenv("XDG_DESKTOP_DIR");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    auto w = test::LoadedWindow();
+    QAction* desktop = ui::AdvancedMenuAction(w->AdvancedMenu(), QStringLiteral("MDesktop"));
+    ASSERT_NE(desktop, nullptr);
+    std::vector<test::SeenBox> seen;
+    {
+        test::ModalAnswerer answerer;
+        desktop->trigger();
+        QDir(home.path()).mkdir(QStringLiteral("Desktop"));
+        desktop->trigger();
+        seen = answerer.Seen();
+    }
+    qputenv("HOME", savedHome);
+    savedConfig.isEmpty() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", savedConfig);
+    if (!savedDesktop.isEmpty()) qputenv("XDG_DESKTOP_DIR", savedDesktop);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0].text.contains(QStringLiteral("没有找到桌面文件夹")))
+        << seen[0].text.toStdString();
+    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+    const QString entry = home.path() + QStringLiteral("/Desktop/Korvel时刻.desktop");
+    EXPECT_TRUE(seen[1].text.endsWith(entry)) << seen[1].text.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(entry));
 }
 
 }  // namespace
