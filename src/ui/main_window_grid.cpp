@@ -5,9 +5,10 @@
 #include <QMenu>
 
 #include "online/qt/web_panels_qt.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
-#include "ui/main_window.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/main_window.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 
@@ -160,6 +161,12 @@ void TFrmKorvel::WireGrid() {
         GridChanged();
     };
     grid_->doubleClicked = [&c] { c.SGridDblClick(); };
+    AddCopyShortcut(grid_, [&c] {
+        std::vector<std::string> titles;
+        for (int i = 0; i < ResultGrid::kColumns; ++i)
+            titles.push_back(LayoutTitle(GridLayout::Main, i));
+        return GridRowsText(c.Grid(), titles, c.ShownCount());
+    });
     grid_->enterPressed = [&c] { c.SGridKeyPress('\r'); };
     grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
     grid_->scrolledTo = [this, &c](int top) {

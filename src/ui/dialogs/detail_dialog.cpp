@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
@@ -96,6 +97,10 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
         menu.exec(MGrid_->mapToGlobal(pos));
     });
     MGrid_->Refresh();
+    AddCopyShortcut(MGrid_, [this] {
+        return GridRowsText(model_.Stops(), DetailWindowModel::HeaderCaptions(),
+                            model_.StopRowCount());
+    });
 
     const int buttonTop = kGridTop + kGridHeight + 8;
     BTNPrint_ = new QPushButton(QStringLiteral("打印"), canvas);

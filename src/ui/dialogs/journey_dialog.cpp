@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/qt_text.h"
@@ -127,6 +128,7 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
     for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
 
+    AddCopyShortcut(tree_, [this] { return CopyText(); });
     connect(search_, &QPushButton::clicked, this, [this] { BTNCXClick(); });
     connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
@@ -169,6 +171,27 @@ void TFrmHcfa::BTNCXClick() {
         return;
     }
     Fill();
+}
+
+QString TFrmHcfa::CopyText() const {
+    QStringList titles;
+    for (int c = 0; c < tree_->columnCount(); ++c) titles << tree_->headerItem()->text(c);
+    // The chosen journeys (a summary row brings its legs), or every journey.
+    QList<QTreeWidgetItem*> chosen = tree_->selectedItems();
+    if (chosen.isEmpty()) {
+        for (int i = 0; i < tree_->topLevelItemCount(); ++i) chosen << tree_->topLevelItem(i);
+    }
+    std::vector<QStringList> rows;
+    auto add = [&](const QTreeWidgetItem* item) {
+        QStringList cells;
+        for (int c = 0; c < tree_->columnCount(); ++c) cells << item->text(c);
+        rows.push_back(cells);
+    };
+    for (const QTreeWidgetItem* item : chosen) {
+        add(item);
+        for (int i = 0; i < item->childCount(); ++i) add(item->child(i));
+    }
+    return TabSeparatedRows(titles, rows);
 }
 
 void TFrmHcfa::HeaderClick(int column) {

@@ -43,6 +43,9 @@ class TFrmHcfa : public QDialog {
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
     void BTNExportClick();
+    // What Ctrl+C in the list copies: the column titles and the chosen journeys (every journey
+    // when none is chosen), tab-separated.
+    QString CopyText() const;
 
   private:
     void LayOut(QSize size);
