@@ -27,12 +27,9 @@ class QMenu;
 class QPushButton;
 class QToolButton;
 
-namespace korvel {
-class WebPanels;
-}
-
 namespace korvel::ui {
 
+class WebPanels;
 class ResultGridModel;
 class ResultTableView;
 class ScrollCanvas;

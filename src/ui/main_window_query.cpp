@@ -9,12 +9,12 @@
 #include <QTimer>
 #include <QValidator>
 
-#include "online/qt/about_box.h"
 #include "online/qt/web_panels_qt.h"
-#include "online/shortcut.h"
+#include "ui/about_box.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
+#include "ui/shortcut.h"
 #include "ui/station_combo.h"
 
 namespace korvel::ui {
@@ -135,13 +135,13 @@ void TFrmKorvel::WireMenu() {
     };
     menu.MExportClick = [&c] { c.MExportClick(); };
     menu.MDesktopClick = [this] {
-        ReportShortcut(korvel::MDesktopClick(RunningExecutablePath()), kDesktopFolder);
+        ReportShortcut(ui::MDesktopClick(RunningExecutablePath()), kDesktopFolder);
     };
     menu.NStartClick = [this] {
-        ReportShortcut(korvel::NStartClick(RunningExecutablePath()), kProgramsFolder);
+        ReportShortcut(ui::NStartClick(RunningExecutablePath()), kProgramsFolder);
     };
     menu.MAboutClick = [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
@@ -155,7 +155,7 @@ void TFrmKorvel::WireMenu() {
         });
     });
     connect(btnAbout_, &QPushButton::clicked, this, [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     });
     connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
 }

@@ -1,4 +1,4 @@
-#include "online/qt/about_box.h"
+#include "ui/about_box.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -13,7 +13,7 @@
 #include "online/web_panels.h"
 #include "resources/resources.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace {
 
@@ -111,7 +111,11 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
 }
 
 void TFrmAbout::SetTimetableText(const QString& timetable) {
-    labData_->setText(timetable + QString::fromUtf8("；票价为估算值。"));
+    // The embedded timetable's origin: its source files ship with the source code.
+    const bool embedded = timetable.startsWith(QString::fromUtf8("内置"));
+    labData_->setText(timetable +
+                      QString::fromUtf8(embedded ? "；源数据见源代码的 data/ 目录" : "") +
+                      QString::fromUtf8("；票价为估算值。"));
     labData_->setToolTip(timetable);
     labData_->setWordWrap(true);
     // A long timetable name wraps onto more lines than the box was drawn for: the box grows
@@ -154,4 +158,4 @@ void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timeta
     box.exec();
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui
