@@ -6,6 +6,7 @@
 
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
+#include "ui/dialogs/settings.h"
 #include "ui/main_window.h"
 #include "ui/startup_trace.h"
 
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
         options.timetableFolder = arguments[at + 1].toStdString();
     }
 
+    korvel::ui::KeepSettingsAcrossRuns();
     korvel::ui::TFrmKorvel window;
     korvel::ui::TraceStartupMark("window-created");
     window.FormCreate(std::move(options));

@@ -23,6 +23,7 @@
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
@@ -319,6 +320,24 @@ QWidget* TFrmKorvel::ControlWidget(Control c) const {
     return nullptr;
 }
 
+void TFrmKorvel::RestoreStation(Control c) {
+    const char* key = c == Control::ComboFZ   ? "stations/from"
+                      : c == Control::ComboDZ ? "stations/to"
+                      : c == Control::ComboCZ ? "stations/board"
+                                              : nullptr;
+    StationCombo* box = key ? Combo(c) : nullptr;
+    if (box == nullptr || !box->currentText().isEmpty()) return;
+    box->SetTextQuietly(KeptValue(QString::fromLatin1(key)).toString());
+}
+
+void TFrmKorvel::closeEvent(QCloseEvent* event) {
+    // The boxes as the user left them, for the next run.
+    Keep(QStringLiteral("stations/from"), comboFZ_->currentText());
+    Keep(QStringLiteral("stations/to"), comboDZ_->currentText());
+    Keep(QStringLiteral("stations/board"), comboCZ_->currentText());
+    QWidget::closeEvent(event);
+}
+
 void TFrmKorvel::SetEnabled(Control c, bool enabled) {
     if (c == Control::MPrint || c == Control::MExport) {
         if (QAction* a = AdvancedMenuAction(advancedMenu_, c == Control::MPrint
@@ -333,6 +352,7 @@ void TFrmKorvel::SetEnabled(Control c, bool enabled) {
     w->setEnabled(enabled);
     // The station boxes are what a traveller types into first: the keyboard goes to 发站 as
     // soon as it can take it, unless the user is already typing elsewhere.
+    if (enabled) RestoreStation(c);
     if (c == Control::ComboFZ && enabled) {
         QWidget* focus = focusWidget();
         if (focus == nullptr ||

@@ -126,7 +126,13 @@ class TFrmKorvel : public QWidget, public MainView {
     // The scroll area that holds the window's content (scroll bars on a small screen).
     ScrollCanvas* Scroller() const { return scroll_; }
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
+    // A station box that becomes usable takes the station it held when the program last
+    // closed (when the program keeps its settings and the box is still empty).
+    void RestoreStation(Control c);
     // The extra room of a window larger than 985 x 681 goes to the result grid: what lies
     // under the grid moves down, the status bar stays at the bottom.
     void RememberBelowGrid();

@@ -1,5 +1,6 @@
 #include "ui/dialogs/journey_dialog.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {
@@ -48,6 +50,30 @@ void SetCell(QTreeWidgetItem* item, int column, const std::string& gbk) {
     item->setToolTip(column, text);
 }
 
+// The choices of the last search, kept across runs (each within its range).
+void RestoreOptions(JourneyOptions& o) {
+    auto kept = [](const char* key, int value, int low, int high) {
+        return std::clamp(KeptValue(QString::fromLatin1(key), value).toInt(), low, high);
+    };
+    o.windowStart = kept("journey/windowStart", o.windowStart, 0, kMinutesPerDay - 1);
+    o.windowEnd = kept("journey/windowEnd", o.windowEnd, 0, kMinutesPerDay - 1);
+    o.windowOf = kept("journey/arriveBy", o.windowOf == JourneyWindowOf::Arrival, 0, 1) == 1
+                     ? JourneyWindowOf::Arrival
+                     : JourneyWindowOf::Departure;
+    o.maxTransfers = kept("journey/maxTransfers", o.maxTransfers, 0, kMaxJourneyTransfers);
+    o.minTransfer = kept("journey/minTransfer", o.minTransfer, 0, kMaxChangeMinutes);
+    o.cityTransfer = kept("journey/cityTransfer", o.cityTransfer, 0, kMaxChangeMinutes);
+}
+
+void KeepOptions(const JourneyOptions& o) {
+    Keep(QStringLiteral("journey/windowStart"), o.windowStart);
+    Keep(QStringLiteral("journey/windowEnd"), o.windowEnd);
+    Keep(QStringLiteral("journey/arriveBy"), o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
+    Keep(QStringLiteral("journey/maxTransfers"), o.maxTransfers);
+    Keep(QStringLiteral("journey/minTransfer"), o.minTransfer);
+    Keep(QStringLiteral("journey/cityTransfer"), o.cityTransfer);
+}
+
 QTime TimeOf(int minute) {
     return QTime(minute / 60, minute % 60);
 }
@@ -74,31 +100,37 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     canvas->setAutoFillBackground(true);
     setWindowTitle(QStringFromGbk(model.Caption()));
 
+    RestoreOptions(model.Options());
     const JourneyOptions& o = model.Options();
-    Caption(canvas, "出发时间", 12);
+    // Whether the window holds the departures or the arrivals ("arrive by").
+    windowOf_ = new QComboBox(canvas);
+    windowOf_->setObjectName(QStringLiteral("WindowOf"));
+    windowOf_->addItems({QString::fromUtf8("出发时间"), QString::fromUtf8("到达时间")});
+    windowOf_->setCurrentIndex(o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
+    windowOf_->setGeometry(8, 12, 80, 24);
     start_ = new QTimeEdit(TimeOf(o.windowStart), canvas);
     start_->setObjectName(QStringLiteral("TimeStart"));
     start_->setDisplayFormat(QStringLiteral("HH:mm"));
-    start_->setGeometry(66, 12, 62, 24);
-    Caption(canvas, "至", 134);
+    start_->setGeometry(92, 12, 62, 24);
+    Caption(canvas, "至", 160);
     end_ = new QTimeEdit(TimeOf(o.windowEnd), canvas);
     end_->setObjectName(QStringLiteral("TimeEnd"));
     end_->setDisplayFormat(QStringLiteral("HH:mm"));
-    end_->setGeometry(150, 12, 62, 24);
-    Caption(canvas, "最多换乘", 228);
+    end_->setGeometry(176, 12, 62, 24);
+    Caption(canvas, "最多换乘", 254);
     maxChanges_ = new QSpinBox(canvas);
     maxChanges_->setObjectName(QStringLiteral("MaxChanges"));
     maxChanges_->setRange(0, kMaxJourneyTransfers);
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
-    maxChanges_->setGeometry(282, 12, 52, 24);
-    Caption(canvas, "同站换乘至少", 350);
-    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {428, 12, 70, 24});
-    Caption(canvas, "同城换乘至少", 514);
-    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {592, 12, 70, 24});
+    maxChanges_->setGeometry(308, 12, 52, 24);
+    Caption(canvas, "同站换乘至少", 376);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, 12, 70, 24});
+    Caption(canvas, "同城换乘至少", 540);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, 12, 70, 24});
     search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
     search_->setObjectName(QStringLiteral("BTNCX"));
-    search_->setGeometry(700, 11, 64, 26);
+    search_->setGeometry(726, 11, 64, 26);
     search_->setDefault(true);
 
     tree_ = new QTreeWidget(canvas);
@@ -159,9 +191,12 @@ void TFrmHcfa::BTNCXClick() {
     JourneyOptions& o = model_.Options();
     o.windowStart = MinuteOf(start_->time());
     o.windowEnd = MinuteOf(end_->time());
+    o.windowOf =
+        windowOf_->currentIndex() == 1 ? JourneyWindowOf::Arrival : JourneyWindowOf::Departure;
     o.maxTransfers = maxChanges_->value();
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
+    KeepOptions(o);
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
         // and with them the export; the status line says what is wrong.
@@ -242,7 +277,7 @@ void TFrmHcfa::Fill() {
     tree_->header()->setSortIndicator(
         model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     status_->setText(QStringFromGbk(model_.StatusText()));
-    export_->setEnabled(model_.JourneyCount() > 0);
+    export_->setEnabled(model_.CanExport() && model_.JourneyCount() > 0);
 }
 
 void TFrmHcfa::OnDoubleClick(QTreeWidgetItem* item) {
