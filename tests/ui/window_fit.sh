@@ -17,22 +17,22 @@ mkdir -p "$pictures"
 env -u QT_QPA_PLATFORM -u QT_LOGGING_RULES KORVEL_TEXT_BROWSER=1 QTWEBENGINE_DISABLE_SANDBOX=1 \
     QT_SCALE_FACTOR=2 XDG_RUNTIME_DIR="$runtime" KORVEL_EXE="$exe" \
     PICTURE="$pictures/main_window_2x_screen.png" \
-    xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
+    timeout 90 xvfb-run -a -s "-screen 0 1600x1000x24" sh -c '
         openbox >/dev/null 2>&1 &
         wm=$!
         sleep 1
         "$KORVEL_EXE" >/dev/null 2>&1 &
         pid=$!
         wid=""
-        for i in $(seq 40); do
-            wid=$(xdotool search --onlyvisible --name "^Korvel时刻表" 2>/dev/null | head -1)
+        for i in $(seq 80); do
+            wid=$(xdotool search --onlyvisible --class korvel 2>/dev/null | head -1)
             [ -n "$wid" ] && break
             sleep 0.25
         done
         sleep 1.5
         # The frame is the ancestor of the window that is a child of the root window.
         frame=$wid
-        while :; do
+        while [ -n "$frame" ]; do
             parent=$(xwininfo -children -id "$frame" | sed -n "s/.*Parent window id: \([0-9a-fx]*\).*/\1/p")
             root=$(xwininfo -children -id "$frame" | sed -n "s/.*Root window id: \([0-9a-fx]*\).*/\1/p")
             [ -z "$parent" ] || [ "$parent" = "$root" ] && break
