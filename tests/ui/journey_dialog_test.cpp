@@ -53,6 +53,7 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
             JourneyWindowModel* m = w->Controller().JourneyWindow();
             for (int i = 1; i < m->JourneyCount(); ++i)
                 sorted = sorted && m->JourneyAt(i - 1).arrive <= m->JourneyAt(i).arrive;
+            d->resize(ui::TFrmHcfa::kClientWidth, ui::TFrmHcfa::kClientHeight);
             shot = d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png"));
             // 08:00-10:00 with one change at most.
             d->StartTime()->setTime(QTime(8, 0));
