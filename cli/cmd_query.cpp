@@ -362,7 +362,7 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
                   model.StopRowCount(), {model.RouteLine(), model.SectionLine()}, {}, false);
         if (!o->exportPath) return;
         if (auto error = ExportGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
-                                    *o->exportPath)) {
+                                    *o->exportPath, model.Heading())) {
             err << "korvel-cli: " << *error << "\n";
             rc = kExitFailure;
         }

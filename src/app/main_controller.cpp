@@ -209,6 +209,7 @@ void MainController::BTNZZCXClick(int tag) {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
+    heading_ = "\xD5\xBE\xD5\xBE\xB2\xE9\xD1\xAF\xA3\xBA" + from + "\xA1\xAA" + to;  // 站站查询：
     if (tag == 1) return RunTransferQuery();
 
     SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_,
@@ -279,6 +280,9 @@ void MainController::OnTransferPick(const TransferPick& pick) {
     ResetResultGrid();
     ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2, results_,
                      transferStation_);
+    heading_ = "\xD6\xD0\xD7\xAA\xB2\xE9\xD1\xAF\xA3\xBA" +  // 中转查询：
+               view_.Text(Control::ComboFZ) + "\xA1\xAA" + view_.Text(Control::ComboDZ) +
+               "\xA3\xAC\xBE\xAD" + pick.station;  // ，经
     FillResultGrid();
 }
 
@@ -296,6 +300,7 @@ void MainController::BTNCCCXClick() {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
+    heading_ = "\xB3\xB5\xB4\xCE\xB2\xE9\xD1\xAF\xA3\xBA" + key;  // 车次查询：
     QueryByTrainNumber(tables_, view_.Text(Control::ECC), results_);
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
@@ -321,6 +326,8 @@ void MainController::BTNCZCXClick() {
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
+    heading_ =
+        "\xB3\xB5\xD5\xBE\xC8\xAB\xB2\xBF\xB3\xB5\xB4\xCE\xA3\xBA" + station;  // 车站全部车次：
     QueryStationTimetable(tables_, station, state_->fromSide, state_->toSide, results_,
                           stopIndex_.get());
     FillResultGrid();
@@ -455,7 +462,7 @@ void MainController::MExportClick() {
     const std::optional<std::string> path = view_.AskSaveFileName();
     if (!path || TrimControl(*path).empty()) return;
     const std::optional<std::string> error =
-        ExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path);
+        ExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path, heading_);
     // The message carries the file name, which the file system gives as UTF-8.
     if (error) view_.ShowMessage(kAppTitle, Utf8ToGbk(*error), MsgButtons::Ok, MsgIcon::Error);
 }

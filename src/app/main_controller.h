@@ -50,8 +50,8 @@ struct StartOptions {
 };
 
 // Which timetable is in use and what it holds (GBK), for the status bar and the about box:
-// "内置2019年时刻表" or "时刻表目录 DIR" (with " (verified)" when every file matched the
-// folder's manifest), then the counts of trains, stops and stations once the tables have
+// "内置2019年时刻表" or "时刻表目录 DIR" (with "（已按清单核对）" when every file matched
+// the folder's manifest), then the counts of trains, stops and stations once the tables have
 // loaded.
 std::string TimetableDescription(const std::string& folder, const Timetable& tables,
                                  const LoadFlags& flags, bool verified = false);
@@ -141,6 +141,9 @@ class MainController {
     const HeaderLabels& Labels() const { return labels_; }
     const ResultList& Results() const { return results_; }
     int QueryKind() const { return queryKind_; }
+    // What the shown rows answer (GBK), for the head of a printed page: "站站查询：北京—上海",
+    // "中转查询：…，经<station>", "车次查询：<key>", "车站全部车次：<station>".
+    const std::string& ResultHeading() const { return heading_; }
     const std::string& TransferStation() const { return transferStation_; }
     int ShownCount() const { return grid_.ShownCount(); }
     Timetable& Tables() { return tables_; }
@@ -183,6 +186,7 @@ class MainController {
 
     ResultList results_;
     int queryKind_ = kQueryNone;
+    std::string heading_;
     std::string transferStation_;
     // The resolved stations of the last query and the working lists of the last transfer
     // query (the query engine's types).

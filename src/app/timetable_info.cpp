@@ -13,7 +13,7 @@ std::string TimetableDescription(const std::string& folder, const Timetable& tab
     std::string text;
     if (!folder.empty()) {
         text = Utf8ToGbk("时刻表目录 ") + Utf8ToGbk(folder);
-        if (verified) text += " (verified)";
+        if (verified) text += Utf8ToGbk("（已按清单核对）");
     } else if (EmbeddedTimetableKind() == "builder") {
         text = Utf8ToGbk("内置2019年时刻表");
     } else {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScreen>
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -117,7 +118,11 @@ void TFrmAbout::SetTimetableText(const QString& timetable) {
                       QString::fromUtf8("；票价为估算值。"));
     labData_->setToolTip(timetable);
     labData_->setWordWrap(true);
-    labData_->setGeometry(4, 180, 353, 32);
+    // A long timetable name wraps onto more lines than the box was drawn for: the box grows
+    // so that the note's last line ("…值。") shows whole.
+    const int height = std::max(32, labData_->heightForWidth(353));
+    labData_->setGeometry(4, 180, 353, height);
+    setFixedSize(361, std::max(212, 180 + height + 2));
 }
 
 void TFrmAbout::Label2Click() {

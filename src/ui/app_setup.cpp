@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QTranslator>
 
@@ -11,6 +12,10 @@ namespace korvel::ui {
 
 void QuietWebEngineStartup() {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+}
+
+void PrepareChineseLocale() {
+    if (qEnvironmentVariableIsEmpty("LC_ALL")) qputenv("LC_TIME", "zh_CN.UTF-8");
 }
 
 bool InstallQtTranslations(QApplication& app) {
@@ -29,6 +34,7 @@ void SetUpApplication(QApplication& app) {
     // The installed desktop entry, for the window system to match windows and entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.korvel"));
     InstallQtTranslations(app);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     InstallFontSubstitutes();
     QApplication::setFont(SongFont(12));
 }

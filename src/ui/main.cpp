@@ -6,10 +6,13 @@
 
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
+#include "ui/dialogs/settings.h"
 #include "ui/main_window.h"
 #include "ui/startup_trace.h"
 
 int main(int argc, char** argv) {
+    // First of all: the first use of a QString may already read the system locale.
+    korvel::ui::PrepareChineseLocale();
     korvel::ui::TraceStartupBegin();
     korvel::ui::QuietWebEngineStartup();
     korvel::ui::PrepareWebEngine();
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
         options.timetableFolder = arguments[at + 1].toStdString();
     }
 
+    korvel::ui::KeepSettingsAcrossRuns();
     korvel::ui::TFrmKorvel window;
     korvel::ui::TraceStartupMark("window-created");
     window.FormCreate(std::move(options));

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QIcon>
 #include <QImage>
 #include <QLineEdit>
@@ -22,6 +23,8 @@
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/settings.h"
+#include "ui/dialogs/window_fit.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
@@ -83,15 +86,18 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 
 TFrmKorvel::TFrmKorvel(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
     InstallFontSubstitutes();
     setObjectName(QStringLiteral("FrmKorvel"));
     setWindowTitle(
         Q("Korvel时刻表，准确及时的列车时刻表提供者，免费预订打折机票、特价酒店，使您出行无忧！"));
     setFont(SongFont(12));
-    setFixedSize(kClientWidth, kClientHeight);
     FillBackground(this, QApplication::palette().color(QPalette::Button));
+    // The layout is drawn for 985 x 681; a smaller window scrolls it, a larger one gives the
+    // extra room to the result grid.
+    scroll_ = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    FillBackground(scroll_->Canvas(), QApplication::palette().color(QPalette::Button));
 
     controller_ = std::make_unique<MainController>(*this);
 
@@ -99,9 +105,11 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
     BuildTimetablePanel();
     // P2..P4 lie on P1 in the area between the toolbar and the status bar; P1Msg goes into
     // P1 under the query boxes.
-    web_ = new WebPanels(p1_, this, this);
+    web_ = new WebPanels(p1_, scroll_->Canvas(), this);
     BuildStatusBar();
     WireController();
+    RememberBelowGrid();
+    connect(scroll_, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
 
     // The loading state until FormCreate hands over to the controller: station boxes and
     // query buttons stay off until their tables are there.
@@ -111,10 +119,8 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
     }
     SetStatusText(0, VersionStatusText());
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
+    setMinimumSize(320, 240);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
 }
 
 TFrmKorvel::~TFrmKorvel() {
@@ -127,7 +133,7 @@ TFrmKorvel::~TFrmKorvel() {
 }
 
 void TFrmKorvel::BuildTopBar() {
-    top_ = new TopBar(this);
+    top_ = new TopBar(scroll_->Canvas());
     top_->setObjectName(QStringLiteral("PTop"));
     top_->setGeometry(0, 0, kClientWidth, kTopBarHeight);
     FillBackground(top_, Qt::white);
@@ -314,6 +320,24 @@ QWidget* TFrmKorvel::ControlWidget(Control c) const {
     return nullptr;
 }
 
+void TFrmKorvel::RestoreStation(Control c) {
+    const char* key = c == Control::ComboFZ   ? "stations/from"
+                      : c == Control::ComboDZ ? "stations/to"
+                      : c == Control::ComboCZ ? "stations/board"
+                                              : nullptr;
+    StationCombo* box = key ? Combo(c) : nullptr;
+    if (box == nullptr || !box->currentText().isEmpty()) return;
+    box->SetTextQuietly(KeptValue(QString::fromLatin1(key)).toString());
+}
+
+void TFrmKorvel::closeEvent(QCloseEvent* event) {
+    // The boxes as the user left them, for the next run.
+    Keep(QStringLiteral("stations/from"), comboFZ_->currentText());
+    Keep(QStringLiteral("stations/to"), comboDZ_->currentText());
+    Keep(QStringLiteral("stations/board"), comboCZ_->currentText());
+    QWidget::closeEvent(event);
+}
+
 void TFrmKorvel::SetEnabled(Control c, bool enabled) {
     if (c == Control::MPrint || c == Control::MExport) {
         if (QAction* a = AdvancedMenuAction(advancedMenu_, c == Control::MPrint
@@ -323,7 +347,18 @@ void TFrmKorvel::SetEnabled(Control c, bool enabled) {
         }
         return;
     }
-    if (QWidget* w = ControlWidget(c)) w->setEnabled(enabled);
+    QWidget* w = ControlWidget(c);
+    if (w == nullptr) return;
+    w->setEnabled(enabled);
+    // The station boxes are what a traveller types into first: the keyboard goes to 发站 as
+    // soon as it can take it, unless the user is already typing elsewhere.
+    if (enabled) RestoreStation(c);
+    if (c == Control::ComboFZ && enabled) {
+        QWidget* focus = focusWidget();
+        if (focus == nullptr ||
+            !(qobject_cast<QLineEdit*>(focus) || qobject_cast<QComboBox*>(focus)))
+            comboFZ_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool TFrmKorvel::IsEnabled(Control c) const {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/main_controller.h"
@@ -31,6 +32,7 @@ namespace korvel::ui {
 class WebPanels;
 class ResultGridModel;
 class ResultTableView;
+class ScrollCanvas;
 class StationCombo;
 
 // A label that reports clicks (the column headers Lab1..Lab15 and the links).
@@ -121,7 +123,20 @@ class TFrmKorvel : public QWidget, public MainView {
     const std::vector<QPixmap>& ImageListBig() const { return imageListBig_; }
     QPixmap LogoPixmap() const;
 
+    // The scroll area that holds the window's content (scroll bars on a small screen).
+    ScrollCanvas* Scroller() const { return scroll_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
+    // A station box that becomes usable takes the station it held when the program last
+    // closed (when the program keeps its settings and the box is still empty).
+    void RestoreStation(Control c);
+    // The extra room of a window larger than 985 x 681 goes to the result grid: what lies
+    // under the grid moves down, the status bar stays at the bottom.
+    void RememberBelowGrid();
+    void LayOut(QSize canvas);
     void BuildTopBar();
     void BuildTimetablePanel();
     void BuildQueryBoxes(QWidget* p1);
@@ -136,9 +151,14 @@ class TFrmKorvel : public QWidget, public MainView {
     void WireGrid();
     void WireTimeClassFilter();
     void WireMenu();
+    // Tells the user where the shortcut went, or why it could not be made.
+    void ReportShortcut(bool written, int folder);
 
     std::unique_ptr<MainController> controller_;
 
+    ScrollCanvas* scroll_ = nullptr;
+    QFrame* statusBar_ = nullptr;
+    std::vector<std::pair<QWidget*, QPoint>> belowGrid_;
     QFrame* top_ = nullptr;
     std::array<QToolButton*, 4> toolButtons_{};
     QButtonGroup* toolGroup_ = nullptr;

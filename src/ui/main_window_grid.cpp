@@ -5,7 +5,9 @@
 #include <QMenu>
 
 #include "online/qt/web_panels_qt.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/window_fit.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
@@ -15,7 +17,7 @@ namespace korvel::ui {
 using namespace window;
 
 void TFrmKorvel::BuildTimetablePanel() {
-    auto* p1 = new QFrame(this);
+    auto* p1 = new QFrame(scroll_->Canvas());
     p1->setObjectName(QStringLiteral("P1"));
     p1->setGeometry(0, kTopBarHeight, kClientWidth,
                     kClientHeight - kTopBarHeight - kStatusBarHeight);
@@ -67,6 +69,28 @@ void TFrmKorvel::BuildTimetablePanel() {
 
     BuildQueryBoxes(p1);
     BuildResultLine(p1);
+}
+
+void TFrmKorvel::RememberBelowGrid() {
+    belowGrid_.clear();
+    for (QObject* child : p1_->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && !w->isWindow() && w->y() >= kGridTop + kGridHeight)
+            belowGrid_.push_back({w, w->pos()});
+    }
+}
+
+void TFrmKorvel::LayOut(QSize canvas) {
+    const int dy = canvas.height() - kClientHeight;
+    top_->resize(canvas.width(), kTopBarHeight);
+    p1_->setGeometry(0, kTopBarHeight, canvas.width(),
+                     canvas.height() - kTopBarHeight - kStatusBarHeight);
+    grid_->resize(kGridWidth, kGridHeight + dy);
+    for (const auto& [w, at] : belowGrid_) w->move(at.x(), at.y() + dy);
+    statusBar_->setGeometry(0, canvas.height() - kStatusBarHeight, canvas.width(),
+                            kStatusBarHeight);
+    QLabel* last = statusPanels_.back();
+    last->resize(std::max(canvas.width() - last->x(), 50), last->height());
 }
 
 void TFrmKorvel::BuildResultLine(QWidget* p1) {
@@ -137,6 +161,12 @@ void TFrmKorvel::WireGrid() {
         GridChanged();
     };
     grid_->doubleClicked = [&c] { c.SGridDblClick(); };
+    AddCopyShortcut(grid_, [&c] {
+        std::vector<std::string> titles;
+        for (int i = 0; i < ResultGrid::kColumns; ++i)
+            titles.push_back(LayoutTitle(GridLayout::Main, i));
+        return GridRowsText(c.Grid(), titles, c.ShownCount());
+    });
     grid_->enterPressed = [&c] { c.SGridKeyPress('\r'); };
     grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
     grid_->scrolledTo = [this, &c](int top) {
@@ -185,7 +215,7 @@ std::optional<std::string> TFrmKorvel::AskSaveFileName() {
 }
 
 void TFrmKorvel::PrintResultGrid(const TextGrid& grid, int rowCount) {
-    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount);
+    PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount, controller_->ResultHeading());
 }
 
 }  // namespace korvel::ui

@@ -1,6 +1,7 @@
 // The main window's query boxes: the three station boxes, the train-number box, the six
 // query buttons and the 高级 / 关于 buttons with the advanced menu.
 #include <QCursor>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -106,6 +107,23 @@ void TFrmKorvel::WireQueryBoxes() {
     connect(ecc_, &QLineEdit::returnPressed, this, [&c] { c.ECCKeyPress('\r'); });
 }
 
+void TFrmKorvel::ReportShortcut(bool written, int folder) {
+    const QString dir = QString::fromStdString(SpecialFolderPath(folder));
+    const QString name = QString::fromUtf8(kShortcutLinkName.data(),
+                                           static_cast<qsizetype>(kShortcutLinkName.size()));
+    QString text;
+    if (written) {
+        text = Q("已创建快捷方式：") + dir + QLatin1Char('/') + name + QStringLiteral(".desktop");
+    } else if (dir.isEmpty() || !QFileInfo(dir).isDir()) {
+        text = Q("没有找到桌面文件夹") + (dir.isEmpty() ? QString() : Q("（") + dir + Q("）")) +
+               Q("，快捷方式未能创建。");
+    } else {
+        text = Q("快捷方式未能创建：无法写入文件夹 ") + dir + Q("。");
+    }
+    ShowMessage(GbkFromQString(Q("创建快捷方式")), GbkFromQString(text), MsgButtons::Ok,
+                written ? MsgIcon::Information : MsgIcon::Warning);
+}
+
 void TFrmKorvel::WireMenu() {
     MainController& c = *controller_;
 
@@ -113,11 +131,15 @@ void TFrmKorvel::WireMenu() {
     menu.popup = [&c] { c.MAdvancedPopup(); };
     menu.MPrintClick = [&c] { c.MPrintClick(); };
     menu.MPreviewClick = [this, &c] {
-        PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount());
+        PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount(), c.ResultHeading());
     };
     menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [] { MDesktopClick(RunningExecutablePath()); };
-    menu.NStartClick = [] { NStartClick(RunningExecutablePath()); };
+    menu.MDesktopClick = [this] {
+        ReportShortcut(ui::MDesktopClick(RunningExecutablePath()), kDesktopFolder);
+    };
+    menu.NStartClick = [this] {
+        ReportShortcut(ui::NStartClick(RunningExecutablePath()), kProgramsFolder);
+    };
     menu.MAboutClick = [this] {
         ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };

@@ -7,6 +7,7 @@
 
 #include "online/qt/web_panels_qt.h"
 #include "ui/main_window.h"
+#include "ui/dialogs/window_fit.h"
 #include "ui/main_window_parts.h"
 
 namespace korvel::ui {
@@ -14,7 +15,8 @@ namespace korvel::ui {
 using namespace window;
 
 void TFrmKorvel::BuildStatusBar() {
-    auto* bar = new QFrame(this);
+    auto* bar = new QFrame(scroll_->Canvas());
+    statusBar_ = bar;
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
     FillBackground(bar, Rgb(0xE3EFF3));

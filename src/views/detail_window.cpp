@@ -129,6 +129,12 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(MemTable& KMTrain,
     return m;
 }
 
+std::string DetailWindowModel::Heading() const {
+    if (stopRowCount_ <= 0) return caption_;
+    return caption_ + "  " + grid_.Cell(1, 0) + "\xA1\xAA" +  // —
+           grid_.Cell(1, stopRowCount_ - 1);
+}
+
 bool DetailWindowModel::RowInSection(int row) const {
     if (sectionLast_ <= 0) return false;
     std::optional<std::int64_t> n = ReadInteger(grid_.Cell(0, row));

@@ -49,6 +49,9 @@ class DetailWindowModel {
     const std::string& RouteLine() const { return routeLine_; }
     // "区间：<km>km/历时<time>/速度<speed>km/h"
     const std::string& SectionLine() const { return sectionLine_; }
+    // What a printed or exported stop list is headed with: the caption and the train's route,
+    // "车次:Z9  北京西—汉口".
+    std::string Heading() const;
 
     const SelectableGrid& Stops() const { return grid_; }
     SelectableGrid& Stops() { return grid_; }

@@ -23,10 +23,15 @@ std::string ExportPublisherAddress() {
     return std::string(kPublisherHomeUrl);
 }
 
-std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount) {
+std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount,
+                                          const std::string& heading) {
     std::vector<std::string> titles;
     for (int c = 0; c < grid.ColumnCount(); ++c) titles.push_back(LayoutTitle(layout, c));
-    return BuildExportLines(grid, titles, rowCount);
+    std::vector<std::string> lines = BuildExportLines(grid, titles, rowCount);
+    // The fifth line, empty otherwise, names what the rows are: a file read later still says
+    // which train or query it holds, and the titles stay on line 7.
+    lines[4] = CsvField(heading);
+    return lines;
 }
 
 std::vector<std::string> BuildExportLines(const TextGrid& grid,
@@ -135,8 +140,8 @@ std::optional<std::string> WriteExportFile(const std::string& path, std::string_
 }
 
 std::optional<std::string> ExportGrid(const TextGrid& grid, GridLayout layout, int rowCount,
-                                      const std::string& path) {
-    return WriteExportFile(path, ExportFileText(BuildExportLines(grid, layout, rowCount)));
+                                      const std::string& path, const std::string& heading) {
+    return WriteExportFile(path, ExportFileText(BuildExportLines(grid, layout, rowCount, heading)));
 }
 
 }  // namespace korvel

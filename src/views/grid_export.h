@@ -17,8 +17,10 @@ std::string ExportPublisherName();
 std::string ExportPublisherAddress();
 
 // The lines of the file: two empty, publisher name, publisher address, two empty, the
-// layout's titles, then one line per row 0..rowCount-1.
-std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount);
+// layout's titles, then one line per row 0..rowCount-1. A `heading` (the query or the train)
+// fills the fifth line.
+std::vector<std::string> BuildExportLines(const TextGrid& grid, GridLayout layout, int rowCount,
+                                          const std::string& heading = {});
 // The same with the column titles given (GBK, one per column of the grid).
 std::vector<std::string> BuildExportLines(const TextGrid& grid,
                                           const std::vector<std::string>& titles, int rowCount);
@@ -37,6 +39,6 @@ std::optional<std::string> WriteExportFile(const std::string& path, std::string_
 
 // BuildExportLines + ExportFileText + WriteExportFile.
 std::optional<std::string> ExportGrid(const TextGrid& grid, GridLayout layout, int rowCount,
-                                      const std::string& path);
+                                      const std::string& path, const std::string& heading = {});
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "views/text_grid.h"
 
@@ -58,14 +59,33 @@ std::string PageNumberText(int page);
 std::string PrintTitle();
 std::string PrintPublisherLine();
 
-// Where the header's publisher line starts: over column C - 6, or further right so that at
-// least half an em lies between it and the end of the date, whatever the date's length.
-int PublisherLineX(int columnWidth, int columns, int dateX, int dateWidth, int emPixels);
+// Where a printed table lies on the page, measured with the canvas's font: the body font's
+// size, the left edge of every column and the right edge (C + 1 edges), the row height and
+// the text inset inside a cell. Columns are as wide as their widest text (title or cell) at
+// the largest size from 10 down to 6 points that lets the table fit between the margins;
+// the room left over is shared out, so the table always spans the page between the margins.
+struct PrintColumns {
+    int pointSize = 10;
+    int em = 0;  // the body font's size in device pixels
+    std::vector<int> edges;
+    int rowHeight = 0;
+    int inset = 0;
+    // Whether even the smallest size was too wide and cells are cut to their column.
+    bool cut = false;
+};
+PrintColumns MeasurePrintColumns(const TextGrid& grid, GridLayout layout, int rowCount,
+                                 const PageMetrics& page, PrintCanvas& canvas);
+
+// The longest head of `gbk` (whole characters) that, followed by "…" when cut, measures at
+// most `width` in the canvas's current font.
+std::string FitPrintText(const std::string& gbk, int width, int em, PrintCanvas& canvas);
 
 // Prints rows 0..rowCount-1 of the grid (columns 0..ColumnCount()-1) with the layout's titles.
-// Every page starts with the header (title, date, publisher line, column titles); rows are
-// never split; every page, the last included, carries its number. Returns the page count.
+// Every page starts with the header: the title, `heading` (the query or the train, GBK) on
+// the left and the date on the right, then the column titles; its foot carries the
+// publisher line and the page number. Rows are never split and no text crosses its column's
+// lines or the margins. Returns the page count.
 int PrintGrid(const TextGrid& grid, GridLayout layout, int rowCount, const PageMetrics& page,
-              const PrintDate& date, PrintCanvas& canvas);
+              const PrintDate& date, PrintCanvas& canvas, const std::string& heading = {});
 
 }  // namespace korvel

@@ -61,7 +61,7 @@ TEST(TimetableFolderTest, AFolderThatMatchesItsManifestIsSaidToBeVerified) {
     o.timetableFolder = dir.string();
     c.FormCreate(std::move(o));
     EXPECT_EQ(GbkToUtf8(view.statusText[kTimetableStatusPanel]),
-              "时刻表目录 " + dir.string() + " (verified): 6车次, 20停站, 13车站");
+              "时刻表目录 " + dir.string() + "（已按清单核对）: 6车次, 20停站, 13车站");
 }
 
 TEST(TimetableFolderTest, EmbeddedTimetableIsNamedAsSuch) {

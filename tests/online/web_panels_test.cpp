@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMouseEvent>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -301,6 +302,30 @@ class WebPanelsTextTest : public WebPanelsTest {
         ::unsetenv("KORVEL_TEXT_BROWSER");
     }
 };
+
+// With no browser on the computer the user is told, with the address to copy, instead of
+// nothing happening.
+TEST_F(WebPanelsTest, ALinkNoBrowserTakesIsReportedWithItsAddress) {
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
+        GTEST_SKIP() << "a desktop opener is installed here";
+    }
+    QList<QUrl> told;
+    auto saved = BrowserFailureNotice();
+    BrowserFailureNotice() = [&](const QUrl& url) { told.append(url); };
+    EXPECT_FALSE(OpenWebLink(WebLink::Update));
+    WebPanels::LabSellClick();
+    BrowserFailureNotice() = saved;
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told[0], QUrl(Q(LinkUrl(WebLink::Update))));
+    EXPECT_TRUE(BrowserFailureText(told[1]).endsWith(Q(kTicketSalesUrl)));
+    {
+        UrlRecorder recorder;  // a browser takes it: nothing to tell
+        BrowserFailureNotice() = [&](const QUrl& url) { told.append(url); };
+        EXPECT_TRUE(OpenWebLink(WebLink::Update));
+        BrowserFailureNotice() = saved;
+    }
+    EXPECT_EQ(told.size(), 2);
+}
 
 TEST_F(WebPanelsTextTest, OnlineToolbarNavigatesToTheLivePages) {
     online_ = true;
@@ -611,6 +636,8 @@ TEST(AboutBoxTest, NamesTheTimetableInUse) {
     EXPECT_TRUE(note->wordWrap());
     EXPECT_EQ(note->toolTip(), timetable);
     EXPECT_LE(note->geometry().bottom(), box.height());
+    // Every wrapped line shows: the last one ends in "值。".
+    EXPECT_GE(note->height(), note->heightForWidth(note->width()));
     box.grab().save(QStringLiteral(KORVEL_BINARY_DIR "/about_box_timetable.png"));
 }
 

@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
@@ -42,6 +44,7 @@ QApplication& App() {
         // The captions are only formatted by a real window system; offscreen elsewhere.
         if (!std::getenv("DISPLAY")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
+        ui::PrepareChineseLocale();
         ui::QuietWebEngineStartup();
         static int argc = 1;
         static char name[] = "korvel";
@@ -158,6 +161,30 @@ TEST(QtTranslations, QtsOwnButtonsAndDialogsSpeakChinese) {
     save.setOption(QFileDialog::DontUseNativeDialog);
     save.setAcceptMode(QFileDialog::AcceptSave);
     EXPECT_EQ(save.windowTitle(), QStringLiteral("另存为"));
+}
+
+// Dates and numbers in Chinese everywhere, the file dialogs' 修改日期 column included (it
+// follows the system locale, not the widgets' default).
+TEST(QtTranslations, DatesInQtsOwnDialogsAreChinese) {
+    App();
+    if (!qEnvironmentVariableIsEmpty("LC_ALL")) GTEST_SKIP() << "LC_ALL fixes the locale here";
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+    EXPECT_EQ(QLocale::system().toString(QDate(2026, 12, 9), QLocale::ShortFormat),
+              QStringLiteral("2026/12/9"));
+    QFileSystemModel model;
+    const QModelIndex root = model.setRootPath(QStringLiteral(KORVEL_SOURCE_DIR));
+    QString modified;
+    for (int i = 0; i < 250 && modified.isEmpty(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        const QModelIndex readme = model.index(QStringLiteral(KORVEL_SOURCE_DIR "/README.md"));
+        modified = model.data(readme.siblingAtColumn(3)).toString();
+    }
+    EXPECT_TRUE(root.isValid());
+    EXPECT_TRUE(modified.contains(QLatin1Char('/'))) << modified.toStdString();
+    for (const char* month :
+         {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"}) {
+        EXPECT_FALSE(modified.contains(QLatin1String(month))) << modified.toStdString();
+    }
 }
 
 TEST(QuietStart, OnlyTheWebEngineReportIsSilenced) {

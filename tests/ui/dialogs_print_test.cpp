@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "dialogs_test_util.h"
+#include "print_measure.h"
 #include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
@@ -191,41 +192,28 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
     EXPECT_GT(right - left, image.width() * 3 / 4);
 }
 
-// Records where texts land and how wide they are in the printer's own font.
-class MeasuringCanvas : public ui::QtPrintCanvas {
-  public:
-    using QtPrintCanvas::QtPrintCanvas;
-    struct Placed {
-        int x, width;
-        std::string text;
-    };
-    std::vector<Placed> texts;
-    void Text(int x, int y, const std::string& gbk) override {
-        texts.push_back({x, TextWidth(gbk, 0), gbk});
-        QtPrintCanvas::Text(x, y, gbk);
-    }
-};
-
-TEST_F(PrintExportTest, HeaderDateKeepsClearOfThePublisherLineInTheRealFont) {
+// The stop list's pages in the printer's own font: the train heads every page, and no text
+// runs into another, a column line or the margins, whatever the date's length.
+TEST_F(PrintExportTest, PrintedStopListNamesTheTrainAndNoTextsOverlapInTheRealFont) {
     DetailWindowModel model = Model("Z9", G("北京西"));
+    EXPECT_EQ(model.Heading(), G("车次:Z9  北京西—汉口"));
     for (PrintDate date : {PrintDate{2026, 12, 8}, PrintDate{2026, 12, 28}}) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setPageSize(QPageSize(QPageSize::A4));
         printer.setOutputFileName(dir.filePath("header.pdf"));
         QPainter painter(&printer);
-        MeasuringCanvas canvas(painter, printer);
-        PrintGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
-                  ui::PageMetricsOf(printer), date, canvas);
-        const MeasuringCanvas::Placed* dateText = nullptr;
-        const MeasuringCanvas::Placed* publisher = nullptr;
-        for (const auto& t : canvas.texts) {
-            if (t.text == PrintDateText(date)) dateText = &t;
-            if (t.text == PrintPublisherLine()) publisher = &t;
-        }
-        ASSERT_TRUE(dateText && publisher);
-        EXPECT_GT(dateText->width, 0);
-        EXPECT_GT(publisher->x, dateText->x + dateText->width) << date.day;
+        test::MeasuringCanvas canvas(painter, printer);
+        const PageMetrics page = ui::PageMetricsOf(printer);
+        // Measured while the painter is on the printer, as the print job measures.
+        const PrintColumns cols = MeasurePrintColumns(model.Stops(), GridLayout::Detail,
+                                                      model.StopRowCount(), page, canvas);
+        PrintGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(), page, date, canvas,
+                  model.Heading());
+        EXPECT_GT(test::ExpectNoOverlap(canvas, page.width, page.dpiX / 3, cols.edges), 100);
+        int headings = 0;
+        for (const auto& t : canvas.texts) headings += t.text == model.Heading();
+        EXPECT_EQ(headings, 1);
     }
 }
 
@@ -322,6 +310,7 @@ TEST_F(PrintExportTest, DetailExportWritesGbkLinesWithCrLf) {
     for (int i = 0; i + 1 < lines.size(); ++i) EXPECT_TRUE(lines[i].endsWith('\r')) << i;
     EXPECT_TRUE(lines.back().isEmpty());
     EXPECT_EQ(lines[0], "\r");
+    EXPECT_EQ(lines[4].toStdString(), G("车次:ZA  ") + "\xF8\xB3\xB4\xE5" + G("—丙") + "\r");
     EXPECT_EQ(lines[5], "\r");
     EXPECT_EQ(lines[6].toStdString(), G("站序,车站,里程,到时,发时,天数,历时,时速") + "\r");
     EXPECT_EQ(lines[7].toStdString(),

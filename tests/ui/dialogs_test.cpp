@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -73,7 +74,10 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
     ui::TFrmMsg window(model);
     window.show();
 
-    EXPECT_EQ(window.size(), QSize(426, 403));
+    // The layout's size, scrolled in a window that fits a small screen.
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("Canvas"))->size(),
+              QSize(426, 403).expandedTo(window.size()));
+    EXPECT_TRUE(window.screen()->availableGeometry().contains(window.geometry()));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("车次:Z9"));
     EXPECT_EQ(window.LabQC()->text(), QStringLiteral("全程：1229km/历时13:35/速度90km/h"));
     EXPECT_EQ(window.LabQJ()->text(), QStringLiteral("区间：164km/历时2:20/速度70km/h"));

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimeEdit>
@@ -50,6 +53,7 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
             JourneyWindowModel* m = w->Controller().JourneyWindow();
             for (int i = 1; i < m->JourneyCount(); ++i)
                 sorted = sorted && m->JourneyAt(i - 1).arrive <= m->JourneyAt(i).arrive;
+            d->resize(ui::TFrmHcfa::kClientWidth, ui::TFrmHcfa::kClientHeight);
             shot = d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png"));
             // 08:00-10:00 with one change at most.
             d->StartTime()->setTime(QTime(8, 0));
@@ -88,6 +92,31 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     EXPECT_LT(narrowCount, firstCount);
     EXPECT_EQ(details, 1);
     EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
+}
+
+// The window's choices reach the planner: arrive by, a window past midnight, the limits.
+TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
+    test::App();
+    std::vector<JourneyOptions> asked;
+    JourneyWindowModel model(G("北京"), G("上海"), [&](const JourneyOptions& o) {
+        asked.push_back(o);
+        return std::vector<Journey>{};
+    });
+    ui::TFrmHcfa d(model);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].windowOf, JourneyWindowOf::Departure);
+    d.WindowOf()->setCurrentIndex(1);
+    d.StartTime()->setTime(QTime(22, 0));
+    d.EndTime()->setTime(QTime(6, 0));
+    d.MaxChanges()->setValue(1);
+    QTest::mouseClick(d.BTNCX(), Qt::LeftButton);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].windowOf, JourneyWindowOf::Arrival);
+    EXPECT_EQ(asked[1].windowStart, 22 * 60);
+    EXPECT_EQ(asked[1].windowEnd, 6 * 60);
+    EXPECT_EQ(asked[1].maxTransfers, 1);
+    EXPECT_FALSE(d.LabStatus()->text().isEmpty());
+    EXPECT_FALSE(d.BTNExport()->isEnabled());  // nothing found, nothing to export
 }
 
 }  // namespace

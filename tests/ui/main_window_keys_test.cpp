@@ -4,18 +4,23 @@
 // scroll position after a sort or filter and the scroll bar's thumb.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <set>
 
 #include "main_window_test_util.h"
+#include "ui/dialogs/advanced_menu.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
 
@@ -287,6 +292,63 @@ TEST(MainWindowHighDensityTest, BitmapsScaleSmoothlyAndTheLayoutKeepsItsSize) {
     if (dpr > 1) {
         EXPECT_GT(Colours(icon.toImage()), Colours(b1.toImage()));
     }
+}
+
+// Ctrl+C on the grid: the titles and the chosen row (every shown row without a choice) as
+// tab-separated lines, ready for a spreadsheet.
+TEST(MainWindowCopyTest, CtrlCCopiesTheRowsWithTheirTitles) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int shown = w->Controller().ShownCount();
+    ASSERT_GT(shown, 2);
+    w->Grid()->setFocus();
+    QTest::keyClick(w->Grid(), Qt::Key_C, Qt::ControlModifier);
+    QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), shown + 2);  // titles, rows, nothing after the last line break
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("车次\t始发\t终到\t车型\t发站")));
+    EXPECT_EQ(lines[0].count(QLatin1Char('\t')), 14);
+
+    ASSERT_TRUE(w->Controller().SGridSelectCell(0, 2));
+    QTest::keyClick(w->Grid(), Qt::Key_C, Qt::ControlModifier);
+    lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3);
+    const QStringList cells = lines[1].split(QLatin1Char('\t'));
+    ASSERT_EQ(cells.size(), 15);
+    for (int c = 0; c < 15; ++c) EXPECT_EQ(cells[c], U(w->Controller().Grid().Cell(c, 2))) << c;
+    EXPECT_EQ(ui::TabSeparatedRows({QStringLiteral("a")}, {{QStringLiteral("x\ty\nz")}}),
+              QStringLiteral("a\nx y z\n"));
+}
+
+// 创建快捷方式 says what it did: where the shortcut went, or that there is no desktop folder.
+TEST(MainWindowShortcutTest, TheDesktopShortcutTellsWhereItWentOrWhyNot) {
+    QTemporaryDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedDesktop = qgetenv("XDG_DESKTOP_DIR");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
+    qunsetenv("XDG_DESKTOP_DIR");
+    auto w = test::LoadedWindow();
+    QAction* desktop = ui::AdvancedMenuAction(w->AdvancedMenu(), QStringLiteral("MDesktop"));
+    ASSERT_NE(desktop, nullptr);
+    std::vector<test::SeenBox> seen;
+    {
+        test::ModalAnswerer answerer;
+        desktop->trigger();
+        QDir(home.path()).mkdir(QStringLiteral("Desktop"));
+        desktop->trigger();
+        seen = answerer.Seen();
+    }
+    qputenv("HOME", savedHome);
+    savedConfig.isEmpty() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", savedConfig);
+    if (!savedDesktop.isEmpty()) qputenv("XDG_DESKTOP_DIR", savedDesktop);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[0].text.contains(QStringLiteral("没有找到桌面文件夹")))
+        << seen[0].text.toStdString();
+    EXPECT_EQ(seen[0].icon, QMessageBox::Warning);
+    const QString entry = home.path() + QStringLiteral("/Desktop/Korvel时刻.desktop");
+    EXPECT_TRUE(seen[1].text.endsWith(entry)) << seen[1].text.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(entry));
 }
 
 }  // namespace

@@ -69,6 +69,8 @@ inline std::unique_ptr<ui::TFrmKorvel> NewWindow() {
     App();
     auto w = std::make_unique<ui::TFrmKorvel>();
     w->startVersionCheck = [] {};
+    // The size the layout is drawn for, whatever the test screen's size.
+    w->resize(ui::TFrmKorvel::kClientWidth, ui::TFrmKorvel::kClientHeight);
     w->show();
     w->activateWindow();
     QApplication::processEvents();

@@ -28,8 +28,10 @@ TEST(MainWindowTimetableTest, StatusBarNamesTheFolderOrTheDamagedFile) {
     auto w = WindowOnFolder(sample);
     // The whole text is the tooltip; the panel shows its ends when it is too long.
     const QString text = w->StatusPanel(4)->toolTip();
+    // The builder writes a manifest beside the streams, so the folder is checked against it.
     EXPECT_TRUE(text.startsWith(QString::fromUtf8("时刻表目录 ") +
-                                QString::fromStdString(sample.string()) + ": "))
+                                QString::fromStdString(sample.string()) +
+                                QString::fromUtf8("（已按清单核对）: ")))
         << text.toStdString();
     EXPECT_TRUE(w->StatusPanel(4)->text().startsWith(QString::fromUtf8("时刻表目录")));
     EXPECT_TRUE(w->StatusPanel(4)->text().endsWith(QString::fromUtf8("车站")));

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QMessageBox>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -26,13 +28,36 @@ bool OpenExternalUrl(const QUrl& url, LinkSource source) {
     if (!ExternalLinkAllowed(std::string_view(scheme.constData(), scheme.size()), source)) {
         return false;
     }
-    return QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url)) return true;
+    // Nothing on this computer opens web pages (or the desktop's handler failed): the user
+    // would otherwise see nothing happen at all.
+    if (BrowserFailureNotice()) BrowserFailureNotice()(url);
+    return false;
 }
 
-void OpenWebLink(WebLink link) {
+bool OpenWebLink(WebLink link) {
     std::string_view address = LinkUrl(link);
-    OpenExternalUrl(
+    return OpenExternalUrl(
         QUrl(QString::fromUtf8(address.data(), static_cast<qsizetype>(address.size()))));
+}
+
+QString BrowserFailureText(const QUrl& url) {
+    return QString::fromUtf8(
+               "没有找到可以打开网页的浏览器。请复制下面的网址，在浏览器中打开：\n\n") +
+           url.toString();
+}
+
+std::function<void(const QUrl& url)>& BrowserFailureNotice() {
+    static std::function<void(const QUrl&)> notice = [](const QUrl& url) {
+        auto* box =
+            new QMessageBox(QMessageBox::Information, QString::fromUtf8("Korvel时刻"),
+                            BrowserFailureText(url), QMessageBox::Ok, QApplication::activeWindow());
+        box->setObjectName(QStringLiteral("BrowserFailureBox"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        box->open();
+    };
+    return notice;
 }
 
 void PrepareWebEngine() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 #include <QWidget>
+#include <functional>
 
 #include "online/web_panels.h"
 
@@ -14,8 +15,16 @@ namespace korvel::ui {
 
 // Opens an address in the user's default browser when ExternalLinkAllowed lets it out from
 // that source; anything else is dropped without a word. Returns whether it was handed on.
+// When no browser takes an address the program may open, the user is told so in a message
+// box with the address to copy (BrowserFailureNotice, replaceable by tests).
 bool OpenExternalUrl(const QUrl& url, LinkSource source = LinkSource::Program);
-void OpenWebLink(WebLink link);
+bool OpenWebLink(WebLink link);
+
+// What the user is told when no browser could open `url`. Default: a message box over the
+// active window, not waiting for an answer, with the address selectable for copying.
+std::function<void(const QUrl& url)>& BrowserFailureNotice();
+// The text of that box.
+QString BrowserFailureText(const QUrl& url);
 
 // Call before the QApplication is created: Chromium's sandbox refuses to start for root
 // unless it is told not to use it.

@@ -4,11 +4,13 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
 #include "ui/dialogs/grid_view.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {
 
@@ -40,19 +42,22 @@ const std::vector<int>& TFrmMsg::ColumnWidths() {
 TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmMsg"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(kClientWidth, kClientHeight);
     setFont(SongFont(12));
     SetColours(this, Rgb(0xE3EFF3), QColor());
+    // Drawn for 426 x 403: smaller it scrolls, larger the stop list takes the room.
+    auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    QWidget* const canvas = scroll->Canvas();
+    SetColours(canvas, Rgb(0xE3EFF3), QColor());
     setWindowTitle(QStringFromGbk(model.Caption()));
 
-    LabQC_ = new QLabel(QStringFromGbk(model.RouteLine()), this);
+    LabQC_ = new QLabel(QStringFromGbk(model.RouteLine()), canvas);
     LabQC_->setObjectName(QStringLiteral("LabQC"));
     LabQC_->move(24, 8);
     SetColours(LabQC_, QColor(), Rgb(0xFF0000));
     LabQC_->adjustSize();
-    LabQJ_ = new QLabel(QStringFromGbk(model.SectionLine()), this);
+    LabQJ_ = new QLabel(QStringFromGbk(model.SectionLine()), canvas);
     LabQJ_->setObjectName(QStringLiteral("LabQJ"));
     LabQJ_->move(24, 28);
     SetColours(LabQJ_, QColor(), Rgb(0x0000FF));
@@ -65,12 +70,12 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
     int x = kGridLeft + 1;
     for (int c = 0; c < DetailWindowModel::kColumns; ++c) {
         const int width = ColumnWidths()[c] + 1;
-        auto* strip = new QWidget(this);
+        auto* strip = new QWidget(canvas);
         strip->setGeometry(x - 1, kHeaderTop, width, kGridTop - kHeaderTop + 1);
         SetColours(strip, Rgb(0xF2F2F9), QColor());
         auto* label = new QLabel(
             QStringFromGbk(c < static_cast<int>(captions.size()) ? captions[c] : std::string()),
-            this);
+            canvas);
         label->setObjectName(QString::fromLatin1(names[c]));
         label->setAlignment(Qt::AlignCenter);
         label->setGeometry(x - 1, kHeaderTop + 5, width, 12);
@@ -78,7 +83,7 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
         x += width;
     }
 
-    MGrid_ = new ModelGridView(model.Stops(), ColumnWidths(), this);
+    MGrid_ = new ModelGridView(model.Stops(), ColumnWidths(), canvas);
     MGrid_->setObjectName(QStringLiteral("MGrid"));
     MGrid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
     MGrid_->rowTextColour = [this](int row) {
@@ -92,15 +97,19 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
         menu.exec(MGrid_->mapToGlobal(pos));
     });
     MGrid_->Refresh();
+    AddCopyShortcut(MGrid_, [this] {
+        return GridRowsText(model_.Stops(), DetailWindowModel::HeaderCaptions(),
+                            model_.StopRowCount());
+    });
 
     const int buttonTop = kGridTop + kGridHeight + 8;
-    BTNPrint_ = new QPushButton(QStringLiteral("打印"), this);
+    BTNPrint_ = new QPushButton(QStringLiteral("打印"), canvas);
     BTNPrint_->setObjectName(QStringLiteral("BTNPrint"));
     BTNPrint_->setGeometry(kGridLeft, buttonTop, 50, 32);
-    BTNExport_ = new QPushButton(QStringLiteral("导出"), this);
+    BTNExport_ = new QPushButton(QStringLiteral("导出"), canvas);
     BTNExport_->setObjectName(QStringLiteral("BTNExport"));
     BTNExport_->setGeometry(kGridLeft + 58, buttonTop, 50, 32);
-    BTNClose_ = new QPushButton(QStringLiteral("关闭"), this);
+    BTNClose_ = new QPushButton(QStringLiteral("关闭"), canvas);
     BTNClose_->setObjectName(QStringLiteral("BTNClose"));
     BTNClose_->setGeometry(kGridLeft + kGridWidth - 90, buttonTop, 90, 32);
     connect(BTNPrint_, &QPushButton::clicked, this, [this] { BTNPrintClick(); });
@@ -113,18 +122,29 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
     setTabOrder(BTNPrint_, BTNExport_);
     BTNClose_->setDefault(true);
     BTNClose_->setFocus(Qt::OtherFocusReason);
+
+    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) {
+        const int dy = size.height() - kClientHeight;
+        MGrid_->resize(kGridWidth, kGridHeight + dy);
+        const int top = kGridTop + kGridHeight + dy + 8;
+        for (QPushButton* b : {BTNPrint_, BTNExport_, BTNClose_}) b->move(b->x(), top);
+    });
+    setMinimumSize(200, 160);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
 }
 
 void TFrmMsg::BTNPrintClick() {
-    PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
+                              model_.Heading());
 }
 
 void TFrmMsg::BTNExportClick() {
-    ExportGridInteractive(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    ExportGridInteractive(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
+                          model_.Heading());
 }
 
 void TFrmMsg::PreviewClick() {
-    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount());
+    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading());
 }
 
 }  // namespace korvel::ui

@@ -39,9 +39,10 @@ std::optional<std::string> AskExportPath(QWidget* parent) {
     return std::string(path.constData(), static_cast<std::size_t>(path.size()));
 }
 
-bool ExportGridInteractive(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount) {
+bool ExportGridInteractive(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
+                           const std::string& heading) {
     // The lines are built before the dialog opens, from the grid as it is now.
-    const std::string text = ExportFileText(BuildExportLines(grid, layout, rowCount));
+    const std::string text = ExportFileText(BuildExportLines(grid, layout, rowCount, heading));
     std::optional<std::string> path = AskExportPath(parent);
     if (!path) return false;
     if (std::optional<std::string> error = WriteExportFile(*path, text)) {

@@ -24,6 +24,8 @@ std::optional<std::string> AskExportPath(QWidget* parent);
 // The export routine of the windows: builds the file's lines, asks for the name, writes the
 // file whole (or leaves an existing one untouched on failure, with an error box
 // "Cannot create file "<name>". <reason>"). Returns whether a file was written.
-bool ExportGridInteractive(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount);
+// `heading` (GBK) names the query or the train in the file.
+bool ExportGridInteractive(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
+                           const std::string& heading = {});
 
 }  // namespace korvel::ui

@@ -114,7 +114,7 @@ PageMetrics PageMetricsOf(const QPrinter& printer) {
 }
 
 int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
-                const PrintDate& date, QString* error) {
+                const PrintDate& date, QString* error, const std::string& heading) {
     printer.setDocName(QStringLiteral("Korvel时刻"));
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -126,13 +126,14 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
         return -1;
     }
     QtPrintCanvas canvas(painter, printer);
-    const int pages = PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas);
+    const int pages =
+        PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas, heading);
     if (painter.isActive()) painter.end();
     return pages;
 }
 
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
-                               int rowCount) {
+                               int rowCount, const std::string& heading) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
     if (!printer && !PrintersInstalled()) {
         printer = MakePdfPrinter(parent);
@@ -143,14 +144,15 @@ bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout
         return false;
     }
     QString error;
-    if (PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error) < 0) {
+    if (PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error, heading) < 0) {
         ShowErrorBox(parent, error);
         return false;
     }
     return true;
 }
 
-void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount) {
+void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
+                 const std::string& heading) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
     if (!printer) {
         printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -159,8 +161,9 @@ void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int r
     QPrintPreviewDialog dialog(printer.get(), parent);
     dialog.setWindowTitle(QStringLiteral("打印预览"));
     const PrintDate date = TodayPrintDate();
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&](QPrinter* target) { PrintGridTo(*target, grid, layout, rowCount, date); });
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
+        PrintGridTo(*target, grid, layout, rowCount, date, nullptr, heading);
+    });
     dialog.exec();
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 
 #include "views/grid_print.h"
 #include "views/text_grid.h"
@@ -39,18 +40,20 @@ PageMetrics PageMetricsOf(const QPrinter& printer);
 
 // One print job of rows 0..rowCount-1 on `printer`. Returns the number of pages, or -1 when
 // the job could not be started (reason in *error).
+// `heading` (GBK) names the query or the train on every page.
 int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
-                const PrintDate& date, QString* error = nullptr);
+                const PrintDate& date, QString* error = nullptr, const std::string& heading = {});
 
 // The print routine of the windows: one job on the default printer. On a computer with no
 // printer installed at all, a save dialog asks for a PDF file that receives the same pages
 // instead (cancelling prints nothing). With printers but none the default, or when the job
 // cannot start, an error box tells so. Returns whether the pages were printed.
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
-                               int rowCount);
+                               int rowCount, const std::string& heading = {});
 
 // A print preview of the same pages (on the default printer's page, or A4 without one).
-void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount);
+void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
+                 const std::string& heading = {});
 
 // "There is no default printer currently selected"
 QString NoDefaultPrinterText();

@@ -1,15 +1,20 @@
 #include "ui/dialogs/journey_dialog.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QTreeWidget>
+#include <algorithm>
 
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/qt_text.h"
+#include "ui/dialogs/settings.h"
+#include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {
 
@@ -38,6 +43,37 @@ QSpinBox* Minutes(QWidget* parent, const char* name, int value, QRect at) {
     return box;
 }
 
+// A cell with its whole text as the tooltip too, for a column the user narrowed.
+void SetCell(QTreeWidgetItem* item, int column, const std::string& gbk) {
+    const QString text = QStringFromGbk(gbk);
+    item->setText(column, text);
+    item->setToolTip(column, text);
+}
+
+// The choices of the last search, kept across runs (each within its range).
+void RestoreOptions(JourneyOptions& o) {
+    auto kept = [](const char* key, int value, int low, int high) {
+        return std::clamp(KeptValue(QString::fromLatin1(key), value).toInt(), low, high);
+    };
+    o.windowStart = kept("journey/windowStart", o.windowStart, 0, kMinutesPerDay - 1);
+    o.windowEnd = kept("journey/windowEnd", o.windowEnd, 0, kMinutesPerDay - 1);
+    o.windowOf = kept("journey/arriveBy", o.windowOf == JourneyWindowOf::Arrival, 0, 1) == 1
+                     ? JourneyWindowOf::Arrival
+                     : JourneyWindowOf::Departure;
+    o.maxTransfers = kept("journey/maxTransfers", o.maxTransfers, 0, kMaxJourneyTransfers);
+    o.minTransfer = kept("journey/minTransfer", o.minTransfer, 0, kMaxChangeMinutes);
+    o.cityTransfer = kept("journey/cityTransfer", o.cityTransfer, 0, kMaxChangeMinutes);
+}
+
+void KeepOptions(const JourneyOptions& o) {
+    Keep(QStringLiteral("journey/windowStart"), o.windowStart);
+    Keep(QStringLiteral("journey/windowEnd"), o.windowEnd);
+    Keep(QStringLiteral("journey/arriveBy"), o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
+    Keep(QStringLiteral("journey/maxTransfers"), o.maxTransfers);
+    Keep(QStringLiteral("journey/minTransfer"), o.minTransfer);
+    Keep(QStringLiteral("journey/cityTransfer"), o.cityTransfer);
+}
+
 QTime TimeOf(int minute) {
     return QTime(minute / 60, minute % 60);
 }
@@ -51,44 +87,53 @@ int MinuteOf(const QTime& t) {
 TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmHcfa"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(kClientWidth, kClientHeight);
     setFont(SongFont(12));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Rgb(0xE3EFF3));
     setPalette(palette);
     setAutoFillBackground(true);
+    // Drawn for 840 x 480: smaller it scrolls, larger the journey list takes the room.
+    auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    QWidget* const canvas = scroll->Canvas();
+    canvas->setAutoFillBackground(true);
     setWindowTitle(QStringFromGbk(model.Caption()));
 
+    RestoreOptions(model.Options());
     const JourneyOptions& o = model.Options();
-    Caption(this, "出发时间", 12);
-    start_ = new QTimeEdit(TimeOf(o.windowStart), this);
+    // Whether the window holds the departures or the arrivals ("arrive by").
+    windowOf_ = new QComboBox(canvas);
+    windowOf_->setObjectName(QStringLiteral("WindowOf"));
+    windowOf_->addItems({QString::fromUtf8("出发时间"), QString::fromUtf8("到达时间")});
+    windowOf_->setCurrentIndex(o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
+    windowOf_->setGeometry(8, 12, 80, 24);
+    start_ = new QTimeEdit(TimeOf(o.windowStart), canvas);
     start_->setObjectName(QStringLiteral("TimeStart"));
     start_->setDisplayFormat(QStringLiteral("HH:mm"));
-    start_->setGeometry(66, 12, 62, 24);
-    Caption(this, "至", 134);
-    end_ = new QTimeEdit(TimeOf(o.windowEnd), this);
+    start_->setGeometry(92, 12, 62, 24);
+    Caption(canvas, "至", 160);
+    end_ = new QTimeEdit(TimeOf(o.windowEnd), canvas);
     end_->setObjectName(QStringLiteral("TimeEnd"));
     end_->setDisplayFormat(QStringLiteral("HH:mm"));
-    end_->setGeometry(150, 12, 62, 24);
-    Caption(this, "最多换乘", 228);
-    maxChanges_ = new QSpinBox(this);
+    end_->setGeometry(176, 12, 62, 24);
+    Caption(canvas, "最多换乘", 254);
+    maxChanges_ = new QSpinBox(canvas);
     maxChanges_->setObjectName(QStringLiteral("MaxChanges"));
     maxChanges_->setRange(0, kMaxJourneyTransfers);
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
-    maxChanges_->setGeometry(282, 12, 52, 24);
-    Caption(this, "同站换乘至少", 350);
-    minTransfer_ = Minutes(this, "MinTransfer", o.minTransfer, {428, 12, 70, 24});
-    Caption(this, "同城换乘至少", 514);
-    cityTransfer_ = Minutes(this, "CityTransfer", o.cityTransfer, {592, 12, 70, 24});
-    search_ = new QPushButton(QString::fromUtf8("查询"), this);
+    maxChanges_->setGeometry(308, 12, 52, 24);
+    Caption(canvas, "同站换乘至少", 376);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, 12, 70, 24});
+    Caption(canvas, "同城换乘至少", 540);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, 12, 70, 24});
+    search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
     search_->setObjectName(QStringLiteral("BTNCX"));
-    search_->setGeometry(700, 11, 64, 26);
+    search_->setGeometry(726, 11, 64, 26);
     search_->setDefault(true);
 
-    tree_ = new QTreeWidget(this);
+    tree_ = new QTreeWidget(canvas);
     tree_->setObjectName(QStringLiteral("JourneyTree"));
     tree_->setGeometry(12, 46, kClientWidth - 24, kClientHeight - 94);
     tree_->setColumnCount(JourneyWindowModel::kColumns);
@@ -104,17 +149,18 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     tree_->header()->setSortIndicatorShown(true);
     tree_->header()->setStretchLastSection(false);
 
-    status_ = new QLabel(this);
+    status_ = new QLabel(canvas);
     status_->setObjectName(QStringLiteral("LabStatus"));
     status_->setGeometry(14, kClientHeight - 38, 420, 24);
-    export_ = new QPushButton(QString::fromUtf8("导出"), this);
+    export_ = new QPushButton(QString::fromUtf8("导出"), canvas);
     export_->setObjectName(QStringLiteral("BTNExport"));
     export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
-    close_ = new QPushButton(QString::fromUtf8("关闭"), this);
+    close_ = new QPushButton(QString::fromUtf8("关闭"), canvas);
     close_->setObjectName(QStringLiteral("BTNClose"));
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
     for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
 
+    AddCopyShortcut(tree_, [this] { return CopyText(); });
     connect(search_, &QPushButton::clicked, this, [this] { BTNCXClick(); });
     connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
@@ -124,23 +170,63 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
 
+    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
+    setMinimumSize(320, 200);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+
     model_.Search();
     Fill();
+}
+
+void TFrmHcfa::LayOut(QSize size) {
+    const int w = size.width();
+    const int h = size.height();
+    tree_->resize(w - 24, h - 94);
+    status_->move(14, h - 38);
+    export_->move(w - 176, h - 40);
+    close_->move(w - 102, h - 40);
 }
 
 void TFrmHcfa::BTNCXClick() {
     JourneyOptions& o = model_.Options();
     o.windowStart = MinuteOf(start_->time());
     o.windowEnd = MinuteOf(end_->time());
+    o.windowOf =
+        windowOf_->currentIndex() == 1 ? JourneyWindowOf::Arrival : JourneyWindowOf::Departure;
     o.maxTransfers = maxChanges_->value();
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
+    KeepOptions(o);
     if (model_.Search() != JourneyOptionError::None) {
-        // The last answer stays; the status line says what is wrong.
+        // The journeys on screen answered other options than those in the boxes now: they go,
+        // and with them the export; the status line says what is wrong.
+        tree_->clear();
+        export_->setEnabled(false);
         status_->setText(QStringFromGbk(model_.StatusText()));
         return;
     }
     Fill();
+}
+
+QString TFrmHcfa::CopyText() const {
+    QStringList titles;
+    for (int c = 0; c < tree_->columnCount(); ++c) titles << tree_->headerItem()->text(c);
+    // The chosen journeys (a summary row brings its legs), or every journey.
+    QList<QTreeWidgetItem*> chosen = tree_->selectedItems();
+    if (chosen.isEmpty()) {
+        for (int i = 0; i < tree_->topLevelItemCount(); ++i) chosen << tree_->topLevelItem(i);
+    }
+    std::vector<QStringList> rows;
+    auto add = [&](const QTreeWidgetItem* item) {
+        QStringList cells;
+        for (int c = 0; c < tree_->columnCount(); ++c) cells << item->text(c);
+        rows.push_back(cells);
+    };
+    for (const QTreeWidgetItem* item : chosen) {
+        add(item);
+        for (int i = 0; i < item->childCount(); ++i) add(item->child(i));
+    }
+    return TabSeparatedRows(titles, rows);
 }
 
 void TFrmHcfa::HeaderClick(int column) {
@@ -167,8 +253,7 @@ void TFrmHcfa::Fill() {
     for (int j = 0; j < model_.JourneyCount(); ++j) {
         auto* top = new QTreeWidgetItem(tree_);
         const std::vector<std::string> cells = model_.SummaryCells(j);
-        for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
-            top->setText(c, QStringFromGbk(cells[c]));
+        for (int c = 0; c < JourneyWindowModel::kColumns; ++c) SetCell(top, c, cells[c]);
         top->setData(0, kJourneyRole, j);
         top->setData(0, kLegRole, -1);
         QFont bold = top->font(0);
@@ -177,17 +262,22 @@ void TFrmHcfa::Fill() {
         for (int l = 0; l < static_cast<int>(model_.JourneyAt(j).legs.size()); ++l) {
             auto* leg = new QTreeWidgetItem(top);
             const std::vector<std::string> legCells = model_.LegCells(j, l);
-            for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
-                leg->setText(c, QStringFromGbk(legCells[c]));
+            for (int c = 0; c < JourneyWindowModel::kColumns; ++c) SetCell(leg, c, legCells[c]);
             leg->setData(0, kJourneyRole, j);
             leg->setData(0, kLegRole, l);
         }
     }
     tree_->expandAll();
+    // Trains joined by "/" and fares of several legs outgrow the columns drawn for the usual
+    // case: a column widens to its longest text ("G1951/G1954", "362/375/388").
+    for (int c = 0; c < JourneyWindowModel::kColumns; ++c) {
+        tree_->resizeColumnToContents(c);
+        tree_->setColumnWidth(c, std::max(kColumnWidths[c], tree_->columnWidth(c)));
+    }
     tree_->header()->setSortIndicator(
         model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     status_->setText(QStringFromGbk(model_.StatusText()));
-    export_->setEnabled(model_.JourneyCount() > 0);
+    export_->setEnabled(model_.CanExport() && model_.JourneyCount() > 0);
 }
 
 void TFrmHcfa::OnDoubleClick(QTreeWidgetItem* item) {

@@ -7,6 +7,7 @@
 
 #include "views/journey_window.h"
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -26,6 +27,8 @@ class TFrmHcfa : public QDialog {
     // Plans once with the model's options as it opens. The model must outlive the window.
     TFrmHcfa(JourneyWindowModel& model, QWidget* parent = nullptr);
 
+    // 出发时间 / 到达时间: what the window's times bound.
+    QComboBox* WindowOf() const { return windowOf_; }
     QTimeEdit* StartTime() const { return start_; }
     QTimeEdit* EndTime() const { return end_; }
     QSpinBox* MaxChanges() const { return maxChanges_; }
@@ -43,12 +46,17 @@ class TFrmHcfa : public QDialog {
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
     void BTNExportClick();
+    // What Ctrl+C in the list copies: the column titles and the chosen journeys (every journey
+    // when none is chosen), tab-separated.
+    QString CopyText() const;
 
   private:
+    void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
 
     JourneyWindowModel& model_;
+    QComboBox* windowOf_;
     QTimeEdit* start_;
     QTimeEdit* end_;
     QSpinBox* maxChanges_;

@@ -1,0 +1,60 @@
+#include "ui/dialogs/copy_rows.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QShortcut>
+#include <QWidget>
+
+#include "ui/dialogs/qt_text.h"
+
+namespace korvel::ui {
+
+namespace {
+
+QString Joined(const QStringList& cells) {
+    QStringList clean;
+    for (QString cell : cells) {
+        cell.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        cell.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        cell.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        clean << cell;
+    }
+    return clean.join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
+}  // namespace
+
+QString TabSeparatedRows(const QStringList& titles, const std::vector<QStringList>& rows) {
+    QString text = Joined(titles);
+    for (const QStringList& row : rows) text += Joined(row);
+    return text;
+}
+
+QString GridRowsText(const SelectableGrid& grid, const std::vector<std::string>& titles,
+                     int rowCount) {
+    QStringList header;
+    for (const std::string& t : titles) header << QStringFromGbk(t);
+    int first = 0;
+    int last = std::min(rowCount, grid.RowCount());
+    if (const std::optional<int> selected = grid.Selection();
+        selected && *selected >= 0 && *selected < last) {
+        first = *selected;
+        last = *selected + 1;
+    }
+    std::vector<QStringList> rows;
+    for (int r = first; r < last; ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.ColumnCount(); ++c) cells << QStringFromGbk(grid.Cell(c, r));
+        rows.push_back(cells);
+    }
+    return TabSeparatedRows(header, rows);
+}
+
+void AddCopyShortcut(QWidget* widget, std::function<QString()> text) {
+    auto* shortcut = new QShortcut(QKeySequence::Copy, widget);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, widget,
+                     [text = std::move(text)] { QGuiApplication::clipboard()->setText(text()); });
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,30 @@
+// Ctrl+C on a grid: the chosen rows (or every row when none is chosen) with the column titles
+// as tab-separated lines, the form a spreadsheet takes from the clipboard.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "views/text_grid.h"
+
+class QWidget;
+
+namespace korvel::ui {
+
+// Titles, then each row, cells joined by tabs and lines ended by "\n". A tab or line break
+// inside a cell becomes a space, so that no cell spills into the next.
+QString TabSeparatedRows(const QStringList& titles, const std::vector<QStringList>& rows);
+
+// Rows of a text grid (GBK cells): the selected row when there is one, else rows
+// 0..rowCount-1; titles are GBK.
+QString GridRowsText(const SelectableGrid& grid, const std::vector<std::string>& titles,
+                     int rowCount);
+
+// Puts the text on the clipboard when Ctrl+C (the platform's copy keys) is pressed while
+// `widget` has the focus; `text` is asked at that moment.
+void AddCopyShortcut(QWidget* widget, std::function<QString()> text);
+
+}  // namespace korvel::ui

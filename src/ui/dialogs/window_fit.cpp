@@ -1,0 +1,89 @@
+#include "ui/dialogs/window_fit.h"
+
+#include <QApplication>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace korvel::ui {
+
+namespace {
+
+// The frame a window manager puts around a window before the window is shown and its real
+// frame known: a title bar and thin borders, in the window's own (scaled) pixels.
+QMargins ExpectedFrame(const QWidget* window) {
+    if (window->isVisible()) {
+        const QRect frame = window->frameGeometry();
+        const QRect client = window->geometry();
+        const QMargins real(client.left() - frame.left(), client.top() - frame.top(),
+                            frame.right() - client.right(), frame.bottom() - client.bottom());
+        if (real.top() > 0) return real;
+    }
+    return QMargins(4, 32, 4, 4);
+}
+
+}  // namespace
+
+ScrollCanvas::ScrollCanvas(QWidget* window, QSize least)
+    : QScrollArea(window), canvas_(new QWidget), least_(least) {
+    setObjectName(QStringLiteral("ScrollCanvas"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(false);
+    setFocusPolicy(Qt::NoFocus);
+    setBackgroundRole(QPalette::Window);
+    canvas_->setObjectName(QStringLiteral("Canvas"));
+    canvas_->resize(least);
+    setWidget(canvas_);
+    // A control that takes the keyboard focus scrolls into view, however it got the focus.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && canvas_->isAncestorOf(now)) ensureWidgetVisible(now, 8, 8);
+    });
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(this);
+}
+
+void ScrollCanvas::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    FitCanvas();
+}
+
+void ScrollCanvas::FitCanvas() {
+    // The room without scroll bars; a bar in one direction takes its width from the other.
+    QSize room = maximumViewportSize();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    const bool wide = room.width() < least_.width();
+    const bool tall = room.height() < least_.height();
+    if (wide) room.rheight() -= bar;
+    if (tall) room.rwidth() -= bar;
+    const QSize size = room.expandedTo(least_);
+    if (canvas_->size() != size) canvas_->resize(size);
+    emit canvasResized(size);
+}
+
+void FitToScreen(QWidget* window, QSize preferred) {
+    const QScreen* screen = window->isVisible() ? window->screen() : nullptr;
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        window->resize(preferred);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = ExpectedFrame(window);
+    const QSize room(area.width() - frame.left() - frame.right(),
+                     area.height() - frame.top() - frame.bottom());
+    const QSize size = preferred.boundedTo(room).expandedTo(window->minimumSize());
+    window->resize(size);
+    const int outerWidth = size.width() + frame.left() + frame.right();
+    const int outerHeight = size.height() + frame.top() + frame.bottom();
+    const int x = area.left() + std::max(0, (area.width() - outerWidth) / 2);
+    const int y = area.top() + std::max(0, (area.height() - outerHeight) / 2);
+    // move() places the frame's corner for a top-level window.
+    window->move(x, y);
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,42 @@
+// Windows that fit any screen: the content of a window lies on a canvas inside a scroll area
+// that fills the window. The canvas is never smaller than the layout it was drawn for, so a
+// window on a small (or strongly scaled) screen scrolls rather than cuts controls off; a
+// larger window hands its extra room to the canvas, whose owner lays its children out for it.
+#pragma once
+
+#include <QScrollArea>
+#include <QSize>
+
+namespace korvel::ui {
+
+class ScrollCanvas : public QScrollArea {
+    Q_OBJECT
+
+  public:
+    // Fills `window` (a layout without margins) and holds a canvas at least `least` big.
+    ScrollCanvas(QWidget* window, QSize least);
+
+    QWidget* Canvas() const { return canvas_; }
+    QSize Least() const { return least_; }
+
+  signals:
+    // The canvas has a new size (at least Least()): lay the children out for it.
+    void canvasResized(QSize size);
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void FitCanvas();
+
+    QWidget* canvas_;
+    QSize least_;
+};
+
+// Sizes and places a top-level window for a client area of `preferred` inside the available
+// area of its screen (of the primary screen before it is shown), with room for the window
+// frame: smaller than preferred where the screen is, centred, and never with its title bar
+// above or left of the area.
+void FitToScreen(QWidget* window, QSize preferred);
+
+}  // namespace korvel::ui

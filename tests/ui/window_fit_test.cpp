@@ -1,0 +1,104 @@
+// The main window on any screen: placed inside the screen's available area, scrolling what a
+// small screen cannot show, giving a larger window's room to the result grid; and the
+// printed station board measured in the printer's own font.
+#include "ui/dialogs/window_fit.h"
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include "main_window_test_util.h"
+#include "print_measure.h"
+#include "ui/result_table.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+
+TEST(WindowFitTest, OpensInsideTheScreenAndScrollsToEveryControl) {
+    test::App();
+    ui::TFrmKorvel w;
+    w.startVersionCheck = [] {};
+    w.show();
+    QApplication::processEvents();
+    const QRect area = w.screen()->availableGeometry();
+    EXPECT_TRUE(area.contains(w.frameGeometry())) << area.width() << "x" << area.height();
+    QWidget* canvas = w.Scroller()->Canvas();
+    EXPECT_GE(canvas->width(), ui::TFrmKorvel::kClientWidth);
+    EXPECT_GE(canvas->height(), ui::TFrmKorvel::kClientHeight);
+
+    // A window smaller than its layout: the control that takes the focus scrolls into view.
+    w.resize(400, 300);
+    QApplication::processEvents();
+    QWidget* about = w.ControlWidget(Control::BTNAbout);
+    about->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    const QRect shown = w.Scroller()->viewport()->rect();
+    const QRect at(about->mapTo(w.Scroller()->viewport(), QPoint(0, 0)), about->size());
+    EXPECT_TRUE(shown.contains(at)) << at.x() << "," << at.y();
+    EXPECT_GT(w.Scroller()->horizontalScrollBar()->value(), 0);
+}
+
+TEST(WindowFitTest, ALargerWindowGivesItsRoomToTheResultGrid) {
+    auto w = test::NewWindow();
+    const int gridHeight = w->Grid()->height();
+    const QPoint result = w->ControlWidget(Control::LabResult)->pos();
+    const QPoint header = w->HeaderLabel(0)->pos();
+    w->resize(1200, 900);
+    QApplication::processEvents();
+    EXPECT_EQ(w->Grid()->height(), gridHeight + 900 - 681);
+    EXPECT_EQ(w->ControlWidget(Control::LabResult)->pos(), result + QPoint(0, 900 - 681));
+    EXPECT_EQ(w->HeaderLabel(0)->pos(), header);
+    // The status bar stays at the bottom, its last panel reaching the right edge.
+    const QRect last(w->StatusPanel(4)->mapTo(w.get(), QPoint(0, 0)), w->StatusPanel(4)->size());
+    EXPECT_EQ(last.bottom(), 899);
+    EXPECT_EQ(last.right(), 1199);
+    EXPECT_EQ(w->Scroller()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(w->Scroller()->verticalScrollBar()->maximum(), 0);
+}
+
+// 郑州's board is long (hundreds of trains, names up to five characters, fares of three
+// berths): in the printer's font, on every page, no text runs into another or over a line.
+TEST(PrintedBoardTest, ZhengzhouStationBoardHasNoOverlappingColumns) {
+    auto w = test::LoadedWindow();
+    w->SetText(Control::ComboCZ, G("郑州"));
+    w->Controller().BTNCZCXClick();
+    const int rows = w->Controller().ShownCount();
+    ASSERT_GT(rows, 200);
+    EXPECT_EQ(w->Controller().ResultHeading(), G("车站全部车次：郑州"));
+
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setOutputFileName(dir.filePath(QStringLiteral("board.pdf")));
+    QPainter painter(&printer);
+    test::MeasuringCanvas canvas(painter, printer);
+    const PageMetrics page = ui::PageMetricsOf(printer);
+    const TextGrid& grid = w->Controller().Grid();
+    // Measured while the painter is on the printer, as the print job measures.
+    const PrintColumns cols = MeasurePrintColumns(grid, GridLayout::Main, rows, page, canvas);
+    const int pages = PrintGrid(grid, GridLayout::Main, rows, page, PrintDate{2026, 12, 9}, canvas,
+                                w->Controller().ResultHeading());
+    EXPECT_GT(pages, 5);
+    EXPECT_FALSE(cols.cut);
+    EXPECT_GT(test::ExpectNoOverlap(canvas, page.width, page.dpiX / 3, cols.edges), rows * 15);
+    int headed = 0;
+    for (const auto& t : canvas.texts) headed += t.text == w->Controller().ResultHeading();
+    EXPECT_EQ(headed, pages);
+    // The first page left as a picture for a look.
+    QProcess::execute(QStringLiteral("pdftoppm"),
+                      {QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("60"),
+                       QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+                       QStringLiteral("1"), QStringLiteral("-singlefile"), printer.outputFileName(),
+                       test::ShotDir() + QStringLiteral("/printed_board_page")});
+}
+
+}  // namespace
+}  // namespace korvel
