@@ -1,15 +1,18 @@
 // korvel-ttbuild: builds the four timetable streams from the public source data.
 //   korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] [--sample]
 //   korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]
+//   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "timetable/builder.h"
 #include "timetable/gtfs.h"
+#include "timetable/publish.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -49,6 +52,8 @@ int Usage() {
     std::cerr << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
                  "[--sample]\n"
                  "       korvel-ttbuild --gtfs DIR [--source DIR] --out DIR [--report FILE]\n"
+                 "       korvel-ttbuild keygen --public PUB --secret SEC [--force]\n"
+                 "       korvel-ttbuild pack TTDIR --name NAME --secret SEC --out DIR\n"
                  "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
                  "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
                  "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
@@ -61,6 +66,10 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && (std::string(argv[1]) == "keygen" || std::string(argv[1]) == "pack")) {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return std::string(argv[1]) == "keygen" ? RunKeygen(args) : RunPack(args);
+    }
     fs::path source, out, reportPath, stopsPath, gtfs;
     bool sample = false;
     for (int i = 1; i < argc; ++i) {
