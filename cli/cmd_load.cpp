@@ -38,7 +38,10 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
         }
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
-    if (!source && !TimetableFolder().empty()) {
+    if (!source && !InstalledTimetableName().empty()) {
+        out << "Timetable: installed " << InstalledTimetableName() << " (" << TimetableFolder()
+            << ")\n";
+    } else if (!source && !TimetableFolder().empty()) {
         out << "Timetable folder: " << TimetableFolder() << "\n";
     } else {
         out << "The embedded timetable is a 2019 timetable compiled from public sources and is "
