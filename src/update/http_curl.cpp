@@ -1,5 +1,6 @@
 // The fetcher over libcurl. Redirects are followed here rather than by libcurl so that every
 // hop is checked against the address rule before anything is sent to it.
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -36,7 +37,9 @@ bool SplitUrl(std::string_view url, UrlParts& parts) {
 }
 
 bool IsLoopbackHost(const std::string& host) {
-    return host == "localhost" || host == "[::1]" || host.rfind("127.", 0) == 0;
+    in_addr v4{};
+    return host == "localhost" || host == "[::1]" ||
+           (::inet_pton(AF_INET, host.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127);
 }
 
 struct Transfer {
@@ -44,7 +47,10 @@ struct Transfer {
     const FetchProgress* progress;
     CURL* curl;
     std::uint64_t maxBytes;
+    std::chrono::milliseconds stallTimeout;
     std::uint64_t received = 0;
+    std::chrono::steady_clock::time_point lastByte = std::chrono::steady_clock::now();
+    bool stalled = false;
     bool tooBig = false;
     bool sinkFailed = false;
     bool cancelled = false;
@@ -55,6 +61,7 @@ std::size_t OnWrite(char* data, std::size_t, std::size_t n, void* user) {
     long status = 0;
     curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
     t->received += n;
+    t->lastByte = std::chrono::steady_clock::now();
     if (t->received > t->maxBytes) {
         t->tooBig = true;
         return CURL_WRITEFUNC_ERROR;
@@ -67,8 +74,14 @@ std::size_t OnWrite(char* data, std::size_t, std::size_t n, void* user) {
     return n;
 }
 
+// libcurl's own low-speed check averages over several seconds, so a burst before a stall
+// hides it for a while; the stall time-out is measured here from the last byte instead.
 int OnProgress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
     auto* t = static_cast<Transfer*>(user);
+    if (std::chrono::steady_clock::now() - t->lastByte > t->stallTimeout) {
+        t->stalled = true;
+        return 1;
+    }
     if (*t->progress &&
         !(*t->progress)(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total))) {
         t->cancelled = true;
@@ -126,7 +139,7 @@ FetchResult CurlFetcher::FetchOnce(const std::string& url, const FetchLimits& li
         r.error = url + ": libcurl could not start";
         return r;
     }
-    Transfer t{&sink, &progress, curl, limits.maxBytes};
+    Transfer t{&sink, &progress, curl, limits.maxBytes, limits.stallTimeout};
     char errorText[CURL_ERROR_SIZE] = {};
     const auto seconds = [](std::chrono::milliseconds ms) {
         return std::max<long>(1, static_cast<long>((ms.count() + 999) / 1000));
@@ -160,7 +173,10 @@ FetchResult CurlFetcher::FetchOnce(const std::string& url, const FetchLimits& li
     curl_easy_cleanup(curl);
     if (!redirect.empty()) return r;
     r.cancelled = t.cancelled;
-    if (t.cancelled) {
+    if (t.stalled) {
+        r.error = url + ": timed out (no data for " + std::to_string(limits.stallTimeout.count()) +
+                  " ms)";
+    } else if (t.cancelled) {
         r.error = url + ": cancelled";
     } else if (t.tooBig || rc == CURLE_FILESIZE_EXCEEDED) {
         r.error = url + ": larger than " + std::to_string(limits.maxBytes) + " bytes";
