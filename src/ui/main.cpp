@@ -4,10 +4,12 @@
 #include <QStringList>
 #include <utility>
 
+#include "data/gbk.h"
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
 #include "ui/main_window.h"
 #include "ui/startup_trace.h"
+#include "update/store.h"
 
 int main(int argc, char** argv) {
     korvel::ui::TraceStartupBegin();
@@ -24,6 +26,19 @@ int main(int argc, char** argv) {
     const qsizetype at = arguments.indexOf(QStringLiteral("--timetable"));
     if (at > 0 && at + 1 < arguments.size()) {
         options.timetableFolder = arguments[at + 1].toStdString();
+    } else {
+        // The chosen installed timetable when it verifies, else the previous, else the
+        // embedded one; the status bar says why when it is not the chosen one.
+        const korvel::update::StartupTimetable start =
+            korvel::update::Store(korvel::update::DefaultStoreRoot()).ChooseStartup();
+        options.timetableFolder = start.folder;
+        options.timetableName = start.name;
+        if (!start.note.empty()) {
+            options.timetableNote = korvel::Utf8ToGbk(
+                "已安装的时刻表未通过校验，改用" +
+                std::string(start.name.empty() ? "内置时刻表" : "时刻表 " + start.name) + "：" +
+                start.note);
+        }
     }
 
     korvel::ui::TFrmKorvel window;

@@ -8,10 +8,12 @@
 #include <QTimer>
 #include <QValidator>
 
+#include "data/gbk.h"
 #include "online/qt/about_box.h"
 #include "online/qt/web_panels_qt.h"
 #include "online/shortcut.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/update_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
 #include "ui/station_combo.h"
@@ -118,6 +120,7 @@ void TFrmKorvel::WireMenu() {
     menu.MExportClick = [&c] { c.MExportClick(); };
     menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
     menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
+    menu.MUpdateClick = [this] { MUpdateClick(); };
     menu.MAboutClick = [this] {
         korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
@@ -157,6 +160,27 @@ void TFrmKorvel::OpenDropDown(Control box) {
 
 void TFrmKorvel::SetCaretToEnd(Control box) {
     if (StationCombo* combo = Combo(box)) combo->SetCaretToEnd();
+}
+
+void TFrmKorvel::MUpdateClick() {
+    UpdateSetup setup = DefaultUpdateSetup();
+    setup.inUse = QStringFromGbk(controller_->TimetableText());
+    setup.switchTo = [this](const std::string& name, const std::string& folder) {
+        SwitchTimetable(name, folder);
+    };
+    UpdateDialog dialog(this, std::move(setup));
+    dialog.exec();
+}
+
+void TFrmKorvel::SwitchTimetable(const std::string& name, const std::string& folder) {
+    StartOptions options;
+    options.post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    };
+    options.timetableFolder = folder;
+    options.timetableName = name;
+    controller_->ReloadTimetable(std::move(options));
+    SetStatusText(kTimetableNotePanel, Utf8ToGbk("已切换到时刻表 " + name));
 }
 
 }  // namespace korvel::ui

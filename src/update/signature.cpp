@@ -142,6 +142,7 @@ std::optional<PublicKey> ParsePublicKey(std::string_view text, std::string& erro
 }
 
 std::optional<SecretKey> ParseSecretKey(std::string_view text, std::string& error) {
+    InitSodium();
     const auto lines = Lines(text);
     unsigned char raw[kSecretRaw];
     if (lines.size() < 2 || lines[0].substr(0, kUntrusted.size()) != kUntrusted ||
@@ -159,11 +160,17 @@ std::optional<SecretKey> ParseSecretKey(std::string_view text, std::string& erro
     SecretKey key;
     std::memcpy(key.id.data(), raw + 54, 8);
     std::memcpy(key.key.data(), raw + 62, 64);
-    unsigned char sum[32];
+    // minisign leaves the checksum of a key without password all zero; either way the key
+    // must be whole: its public half is what its seed gives.
+    unsigned char sum[32], zero[32] = {}, pk[32], sk[64];
     SecretChecksum(key, sum);
-    const bool good = sodium_memcmp(sum, raw + 126, 32) == 0;
+    const bool summed =
+        sodium_memcmp(sum, raw + 126, 32) == 0 || sodium_memcmp(zero, raw + 126, 32) == 0;
+    crypto_sign_seed_keypair(pk, sk, key.key.data());
+    const bool whole = sodium_memcmp(sk, key.key.data(), 64) == 0;
     sodium_memzero(raw, sizeof raw);
-    if (!good) {
+    sodium_memzero(sk, sizeof sk);
+    if (!summed || !whole) {
         error = "the secret key's checksum does not match (damaged file)";
         return std::nullopt;
     }

@@ -53,6 +53,15 @@ TEST(Signatures, OursAndMinisignsVerifyEachOther) {
         EXPECT_EQ(VerifySignature(keys.publicKey, message, sig), "");
         EXPECT_NE(VerifySignature(keys.publicKey, message + "x", sig), "");
     }
+    // A key pair minisign made (without password) signs packages minisign accepts.
+    ASSERT_EQ(
+        std::system(("minisign -G -W -p " + dir + "/mpub -s " + dir + "/msec >/dev/null").c_str()),
+        0);
+    std::string error;
+    const auto theirs = ParseSecretKey(Slurp(dir + "/msec"), error);
+    ASSERT_TRUE(theirs) << error;
+    Write(dir + "/file.minisig", SignMessage(*theirs, message, "korvel test"));
+    EXPECT_EQ(std::system(("minisign -Vqm " + dir + "/file -p " + dir + "/mpub").c_str()), 0);
     fs::remove_all(dir);
 }
 
