@@ -1,0 +1,74 @@
+// The window's side of updates: the 更新时刻表 dialog against a server on 127.0.0.1 (check,
+// download with progress, switch in place, 取消), and the status bar naming the installed
+// timetable afterwards.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "main_window_test_util.h"
+#include "ui/dialogs/update_dialog.h"
+#include "update_fixture.h"
+
+namespace korvel::update_test {
+namespace {
+
+using test::PumpUntil;
+
+class UpdateWindowTest : public UpdateFixture {
+  public:
+    ui::UpdateSetup Setup(ui::TFrmKorvel& window) {
+        ui::UpdateSetup setup;
+        setup.inUse = ui::QStringFromGbk(window.Controller().TimetableText());
+        setup.options = Options();
+        setup.storeRoot = Root();
+        setup.switchTo = [&window](const std::string& name, const std::string& folder) {
+            window.SwitchTimetable(name, folder);
+        };
+        return setup;
+    }
+};
+
+TEST_F(UpdateWindowTest, DownloadsInstallsAndSwitchesInPlace) {
+    Publish("tt-1", 1);
+    auto w = test::LoadedWindow();
+    test::ModalAnswerer yes(QMessageBox::Yes);
+    ui::UpdateDialog dialog(w.get(), Setup(*w));
+    dialog.show();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.DownloadButton()->isEnabled(); }));
+    dialog.grab().save(test::ShotDir() + QStringLiteral("/update_dialog.png"));
+    dialog.DownloadButton()->click();
+    ASSERT_TRUE(PumpUntil([&] { return !yes.Seen().empty(); }));
+    EXPECT_TRUE(yes.Seen()[0].text.contains(QStringLiteral("现在就切换")));
+    EXPECT_EQ(dialog.Progress()->value(), 100);
+    // Reloaded in place: the status bar names the installed timetable once it has loaded.
+    ASSERT_TRUE(PumpUntil([&] {
+        return w->StatusPanel(kTimetableStatusPanel)
+            ->toolTip()
+            .startsWith(QStringLiteral("已安装时刻表 tt-1"));
+    }));
+    EXPECT_TRUE(w->IsEnabled(Control::BTNZZCX));
+    EXPECT_EQ(w->Controller().Tables().KMList.RecordCount(), 20u);  // the sample's trains
+    w->grab().save(test::ShotDir() + QStringLiteral("/main_window_installed_timetable.png"));
+}
+
+TEST_F(UpdateWindowTest, CancelStopsTheDownloadAndKeepsTheTimetable) {
+    Publish("tt-1", 1);
+    ASSERT_EQ(Update().outcome, UpdateOutcome::Installed);
+    server_.Set("/tt-2.korvel-tt", {Behaviour::StallMidBody, Publish("tt-2", 2)});
+    auto w = test::LoadedWindow();
+    ui::UpdateSetup setup = Setup(*w);
+    setup.options.limits.stallTimeout = std::chrono::milliseconds(20000);
+    ui::UpdateDialog dialog(w.get(), setup);
+    dialog.show();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.DownloadButton()->isEnabled(); }));
+    dialog.DownloadButton()->click();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.Progress()->value() > 0; }));
+    EXPECT_TRUE(dialog.CancelButton()->isEnabled());
+    dialog.CancelButton()->click();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.StatusLabel()->text().startsWith("已取消"); }, 5000));
+    EXPECT_EQ(TheStore().ReadChoice().use, "tt-1");
+    EXPECT_TRUE(WorkFiles().empty());
+}
+
+}  // namespace
+}  // namespace korvel::update_test
