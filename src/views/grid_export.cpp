@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "data/atomic_files.h"
 #include "data/publisher.h"
 
 namespace korvel {
@@ -78,31 +79,8 @@ std::string CannotCreate(const std::string& path, int error) {
     return "Cannot create file \"" + path + "\". " + std::strerror(error);
 }
 
-std::string DirectoryOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The file a path finally names: symbolic links are followed (also a link to a file that
-// does not exist yet), so that the export replaces the link's target and the link stays.
-// Gives up with ELOOP after as many links as the system itself follows.
-std::optional<std::string> ResolveLinks(std::string path, int* error) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n < 0) {
-            *error = errno;
-            return std::nullopt;
-        }
-        target.resize(static_cast<std::size_t>(n));
-        path = (!target.empty() && target[0] == '/') ? target : DirectoryOf(path) + "/" + target;
-    }
-    *error = ELOOP;
-    return std::nullopt;
+std::string CannotCreate(const std::string& path, const data::FileWriteError& error) {
+    return "Cannot create file \"" + path + "\". " + error.Reason();
 }
 
 bool WriteAll(int fd, std::string_view bytes, int* error) {
@@ -129,10 +107,18 @@ bool WriteAll(int fd, std::string_view bytes, int* error) {
 // the file can be written. The old contents are gone if this fails half-way.
 std::optional<std::string> WriteInPlace(const std::string& shownPath, const std::string& target,
                                         std::string_view bytes) {
-    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Non-blocking and checked after opening, so that a FIFO put there meanwhile is
+    // neither waited on nor written.
+    int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return CannotCreate(shownPath, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return CannotCreate(shownPath,
+                            data::FileWriteError{data::FileWriteError::Step::NotRegular, EINVAL});
+    }
     int error = 0;
-    if (!WriteAll(fd, bytes, &error) || ::fsync(fd) != 0) {
+    if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, bytes, &error) || ::fsync(fd) != 0) {
         if (error == 0) error = errno;
         ::close(fd);
         return CannotCreate(shownPath, error);
@@ -144,56 +130,18 @@ std::optional<std::string> WriteInPlace(const std::string& shownPath, const std:
 }  // namespace
 
 std::optional<std::string> WriteExportFile(const std::string& path, std::string_view bytes) {
-    static std::atomic<unsigned> counter{0};
-    int error = 0;
-    std::optional<std::string> resolved = ResolveLinks(path, &error);
-    if (!resolved) return CannotCreate(path, error);
-    const std::string& target = *resolved;
-
-    struct stat old {};
-    const bool replacing = ::stat(target.c_str(), &old) == 0;
-    if (replacing && S_ISDIR(old.st_mode)) return CannotCreate(path, EISDIR);
-
-    // A temporary file in the target's own folder, so the final rename stays on one file
-    // system and replaces the old file in one step.
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    data::PendingFile pending = data::PendingFile::Prepare(path, bytes);
+    if (const auto& error = pending.Error()) {
+        // No temporary file beside an existing regular file (a folder that is not writable):
+        // that file is overwritten where it is.
+        struct stat st {};
+        if (error->step == data::FileWriteError::Step::TempFile &&
+            ::stat(pending.Target().c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            return WriteInPlace(path, pending.Target(), bytes);
+        }
+        return CannotCreate(path, *error);
     }
-    if (fd < 0) return WriteInPlace(path, target, bytes);
-
-    auto fail = [&](int e) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return CannotCreate(path, e);
-    };
-    if (replacing) {
-        // The new file takes the old one's owner (where the system lets us: only root may
-        // give a file away) and then its permissions, which a change of owner may clear.
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) return fail(errno);
-        if (::fchmod(fd, old.st_mode & 07777) != 0) return fail(errno);
-    }
-    if (!WriteAll(fd, bytes, &error)) return fail(error);
-    if (::fsync(fd) != 0) return fail(errno);
-    if (::close(fd) != 0) {
-        error = errno;
-        ::unlink(temp.c_str());
-        return CannotCreate(path, error);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        error = errno;
-        ::unlink(temp.c_str());
-        return CannotCreate(path, error);
-    }
-    // Make the rename itself durable.
-    int dir = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (auto error = pending.Commit()) return CannotCreate(path, *error);
     return std::nullopt;
 }
 

@@ -32,7 +32,8 @@ std::string ExportFileText(const std::vector<std::string>& lines);
 // flushed to disk and renamed over the target, so an existing file is either replaced whole
 // or left untouched. A symbolic link is followed and its target replaced; a replaced file
 // keeps its permissions, and its owner where the system allows. When no temporary file can
-// be made beside the target (a folder that is not writable), the file is written in place.
+// be made beside an existing file (a folder that is not writable), that file is written in
+// place. Only regular files are written: a folder, device, FIFO or socket is refused as it is.
 // Returns the error text "Cannot create file "<path>". <reason>" on failure, nothing on
 // success.
 std::optional<std::string> WriteExportFile(const std::string& path, std::string_view bytes);

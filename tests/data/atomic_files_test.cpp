@@ -1,0 +1,190 @@
+// Files and folders written whole or not at all: special files are never replaced, a failed
+// or abandoned folder write leaves the old folder as it was, and the leftovers of a killed
+// run are tidied by the next one.
+#include "data/atomic_files.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace korvel::data {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::set<std::string> Entries(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+bool Streams(std::string_view name) {
+    return name.ends_with(".stream");
+}
+
+class AtomicFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) /
+              ("korvel_atomic_" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    fs::path dir;
+};
+
+TEST_F(AtomicFiles, OnlyRegularFilesAreReplaced) {
+    const fs::path fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink("/dev/null", dir / "device");
+    fs::create_directory(dir / "folder");
+    for (const char* name : {"fifo", "device", "folder"}) {
+        const auto error = WriteFileAtomically((dir / name).string(), "x");
+        ASSERT_TRUE(error) << name;
+        EXPECT_EQ(error->step, FileWriteError::Step::NotRegular) << name;
+    }
+    EXPECT_EQ(WriteFileAtomically((dir / "fifo").string(), "x")->Reason(), "Not a regular file");
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"device", "fifo", "folder"}));
+
+    // A link to a regular file is followed; a prepared file that is dropped changes nothing.
+    WriteAll(dir / "real", "old");
+    fs::create_symlink("real", dir / "link");
+    EXPECT_FALSE(WriteFileAtomically((dir / "link").string(), "new"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadAll(dir / "real"), "new");
+    { PendingFile dropped = PendingFile::Prepare((dir / "real").string(), "dropped"); }
+    EXPECT_EQ(ReadAll(dir / "real"), "new");
+    EXPECT_EQ(Entries(dir).size(), 5u);
+}
+
+TEST_F(AtomicFiles, FolderIsReplacedWholeWithoutFollowingLinksInside) {
+    const fs::path out = dir / "out";
+    {
+        FolderReplacement first(out.string(), Streams);
+        ASSERT_FALSE(first.Begin());
+        ASSERT_FALSE(first.Add("A.stream", "one"));
+        ASSERT_FALSE(first.Add("B.stream", "one"));
+        EXPECT_FALSE(fs::exists(out));  // nothing there before the commit
+        ASSERT_FALSE(first.Commit());
+    }
+    // A link inside the old folder that points elsewhere: removed as a link, its target kept.
+    WriteAll(dir / "elsewhere", "keep");
+    fs::create_symlink(dir / "elsewhere", out / "C.stream");
+    {
+        FolderReplacement second((out.string() + "/"), Streams);
+        ASSERT_FALSE(second.Begin());
+        ASSERT_FALSE(second.Add("A.stream", "two"));
+        ASSERT_FALSE(second.Commit());
+    }
+    EXPECT_EQ(Entries(out), std::set<std::string>{"A.stream"});  // stale files gone
+    EXPECT_EQ(ReadAll(out / "A.stream"), "two");
+    EXPECT_EQ(ReadAll(dir / "elsewhere"), "keep");
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"elsewhere", "out"}));
+
+    // Dropped before its commit: the old folder stays, and nothing is left beside it.
+    {
+        FolderReplacement dropped(out.string(), Streams);
+        ASSERT_FALSE(dropped.Begin());
+        ASSERT_FALSE(dropped.Add("A.stream", "three"));
+        EXPECT_TRUE(dropped.Add("../escape", "x"));
+    }
+    EXPECT_EQ(ReadAll(out / "A.stream"), "two");
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"elsewhere", "out"}));
+}
+
+TEST_F(AtomicFiles, FolderWithForeignFilesOrNoFolderIsRefused) {
+    fs::create_directories(dir / "home" / "sub");
+    WriteAll(dir / "home" / "A.stream", "mine");
+    WriteAll(dir / "file", "a file");
+    for (const char* name : {"home", "file"}) {
+        FolderReplacement r((dir / name).string(), Streams);
+        const auto error = r.Begin();
+        ASSERT_TRUE(error) << name;
+        EXPECT_NE(error->find((dir / name).string()), std::string::npos) << *error;
+    }
+    EXPECT_EQ(ReadAll(dir / "home" / "A.stream"), "mine");
+    EXPECT_EQ(ReadAll(dir / "file"), "a file");
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"file", "home"}));
+}
+
+// The id of a process that has ended, for leftovers of a killed run.
+long DeadPid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST_F(AtomicFiles, LeftoversOfAKilledRunAreCleanedOrPutBack) {
+    const long dead = DeadPid();
+    const fs::path out = dir / "out";
+    // Killed between moving the old folder aside and moving the new one in.
+    fs::create_directories(dir / (".out.korvel-old-" + std::to_string(dead)));
+    WriteAll(dir / (".out.korvel-old-" + std::to_string(dead)) / "A.stream", "old");
+    fs::create_directories(dir / (".out.korvel-new-" + std::to_string(dead)));
+    WriteAll(dir / (".out.korvel-new-" + std::to_string(dead)) / "A.stream", "half");
+    // A run that is still going keeps its folder.
+    const fs::path alive = dir / (".out.korvel-new-" + std::to_string(::getppid()));
+    fs::create_directories(alive);
+    {
+        FolderReplacement r(out.string(), Streams);
+        ASSERT_FALSE(r.Begin());
+        EXPECT_EQ(ReadAll(out / "A.stream"), "old");
+    }
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"out", alive.filename().string()}));
+}
+
+TEST_F(AtomicFiles, FileSizeLimitHalfWayLeavesTheOldFolder) {
+    const fs::path out = dir / "out";
+    {
+        FolderReplacement r(out.string(), Streams);
+        ASSERT_FALSE(r.Begin());
+        ASSERT_FALSE(r.Add("A.stream", "old"));
+        ASSERT_FALSE(r.Commit());
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int code = [&] {
+            FolderReplacement r(out.string(), Streams);
+            if (r.Begin()) return 2;
+            if (!r.Add("A.stream", std::string(1000, 'x'))) return 3;
+            return r.Add("B.stream", std::string(10, 'x')) ? 4 : 0;
+        }();
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(Entries(dir), std::set<std::string>{"out"});
+    EXPECT_EQ(Entries(out), std::set<std::string>{"A.stream"});
+    EXPECT_EQ(ReadAll(out / "A.stream"), "old");
+}
+
+}  // namespace
+}  // namespace korvel::data
