@@ -97,6 +97,29 @@ bool ReadCatalogue(const fs::path& path, Catalogue& catalogue) {
     return true;
 }
 
+// Writes the package, its signature, and the catalogue with it (re)listed and signed.
+bool Publish(const fs::path& out, const Package& package, const std::string& bytes,
+             std::uint64_t days, const SecretKey& key, Catalogue& catalogue) {
+    const std::string& name = package.name;
+    const std::string file = name + std::string(kPackageSuffix);
+    const std::string comment =
+        "korvel timetable " + name + " sequence " + std::to_string(package.sequence);
+    std::erase_if(catalogue.packages, [&](const CatalogueEntry& e) { return e.name == name; });
+    catalogue.packages.push_back({name, package.sequence, package.manifest.valid_from, bytes.size(),
+                                  data::Sha256Hex(bytes), file});
+    catalogue.expires = std::time(nullptr) + static_cast<std::time_t>(days) * 86400;
+    const std::string catalogueText = FormatCatalogue(catalogue);
+    const std::string catalogueComment =
+        "korvel timetable catalogue, expires " + FormatUtcTime(catalogue.expires);
+    // The package and its signature first: the catalogue names them only once both are there.
+    return WriteAtomically(out / file, bytes) &&
+           WriteAtomically(out / (file + std::string(kSignatureSuffix)),
+                           SignMessage(key, bytes, comment)) &&
+           WriteAtomically(out / kCatalogueFile, catalogueText) &&
+           WriteAtomically(out / (std::string(kCatalogueFile) + std::string(kSignatureSuffix)),
+                           SignMessage(key, catalogueText, catalogueComment));
+}
+
 }  // namespace
 
 int RunKeygen(const std::vector<std::string>& args) {
@@ -180,30 +203,14 @@ int RunPack(const std::vector<std::string>& args) {
         return 1;
     }
     const std::string bytes = FormatPackage(package);
-    const std::string file = name + std::string(kPackageSuffix);
-    const std::string comment =
-        "korvel timetable " + name + " sequence " + std::to_string(sequence);
-    std::erase_if(catalogue.packages, [&](const CatalogueEntry& e) { return e.name == name; });
-    catalogue.packages.push_back(
-        {name, sequence, package.manifest.valid_from, bytes.size(), data::Sha256Hex(bytes), file});
-    catalogue.expires = std::time(nullptr) + static_cast<std::time_t>(days) * 86400;
-    const std::string catalogueText = FormatCatalogue(catalogue);
-    const std::string catalogueComment =
-        "korvel timetable catalogue, expires " + FormatUtcTime(catalogue.expires);
-    // The package and its signature first: the catalogue names them only once both are there.
-    if (!WriteAtomically(out / file, bytes) ||
-        !WriteAtomically(out / (file + std::string(kSignatureSuffix)),
-                         SignMessage(*key, bytes, comment)) ||
-        !WriteAtomically(out / kCatalogueFile, catalogueText) ||
-        !WriteAtomically(out / (std::string(kCatalogueFile) + std::string(kSignatureSuffix)),
-                         SignMessage(*key, catalogueText, catalogueComment))) {
+    if (!Publish(out, package, bytes, days, *key, catalogue)) {
         std::cerr << "korvel-ttbuild: cannot write into " << out.string() << "\n";
         return 1;
     }
-    std::cout << "packed " << file << " (" << bytes.size() << " bytes, sequence " << sequence
-              << ", valid from " << package.manifest.valid_from << ", " << package.manifest.trains
-              << " trains) into " << out.string() << "; catalogue expires "
-              << FormatUtcTime(catalogue.expires) << "\n";
+    std::cout << "packed " << name << std::string(kPackageSuffix) << " (" << bytes.size()
+              << " bytes, sequence " << sequence << ", valid from " << package.manifest.valid_from
+              << ", " << package.manifest.trains << " trains) into " << out.string()
+              << "; catalogue expires " << FormatUtcTime(catalogue.expires) << "\n";
     return 0;
 }
 
