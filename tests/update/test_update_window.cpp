@@ -70,5 +70,26 @@ TEST_F(UpdateWindowTest, CancelStopsTheDownloadAndKeepsTheTimetable) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
+TEST_F(UpdateWindowTest, StartUpCheckNamesANewerTimetableWithTheBuiltInKey) {
+    // Signed with the committed test key pair, whose public half the program has built in.
+    std::string secret, error;
+    ASSERT_TRUE(ReadWholeFile(KORVEL_SOURCE_DIR "/packaging/timetable-publisher-test.key", secret));
+    const auto key = ParseSecretKey(secret, error);
+    ASSERT_TRUE(key) << error;
+    keys_.secretKey = *key;
+    Publish("tt-1", 1);
+    ::setenv("KORVEL_CATALOGUE_URL", server_.Url("/catalogue.json").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (dir_ + "/xdg").c_str(), 1);
+    test::App();
+    QObject context;
+    QString said;
+    ui::CheckForNewerTimetable(&context, [&](const QString& text) { said = text; });
+    EXPECT_TRUE(PumpUntil([&] { return !said.isEmpty(); }, 10000));
+    EXPECT_TRUE(said.startsWith(QStringLiteral("有新时刻表 tt-1"))) << said.toStdString();
+    EXPECT_FALSE(fs::exists(dir_ + "/xdg/korvel/timetables/tt-1"));  // nothing downloaded
+    ::unsetenv("KORVEL_CATALOGUE_URL");
+    ::unsetenv("XDG_DATA_HOME");
+}
+
 }  // namespace
 }  // namespace korvel::update_test
