@@ -2,6 +2,7 @@
 // timetable at once, and runs until the window is closed.
 #include <QApplication>
 #include <QStringList>
+#include <iostream>
 #include <utility>
 
 #include "data/gbk.h"
@@ -34,10 +35,11 @@ int main(int argc, char** argv) {
         options.timetableFolder = start.folder;
         options.timetableName = start.name;
         if (!start.note.empty()) {
+            // The panel has room for the gist; the details go to standard error.
+            std::cerr << "korvel: " << start.note << "\n";
             options.timetableNote = korvel::Utf8ToGbk(
-                "已安装的时刻表未通过校验，改用" +
-                std::string(start.name.empty() ? "内置时刻表" : "时刻表 " + start.name) + "：" +
-                start.note);
+                "时刻表 " + start.rejected + " 校验失败，改用" +
+                (start.name.empty() ? std::string("内置时刻表") : "时刻表 " + start.name));
         }
     }
 

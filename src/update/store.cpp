@@ -190,7 +190,6 @@ std::uint64_t Store::HighestSequence() const {
     std::uint64_t highest = 0;
     std::string text;
     if (ReadWholeFile(root_ + "/" + kSequenceFile, text)) ParseSequence(text, highest);
-    for (const InstalledTimetable& t : List()) highest = std::max(highest, t.sequence);
     return highest;
 }
 
@@ -252,14 +251,13 @@ std::string Store::Install(const Package& package) const {
     SyncFolder(root_);
     fs::remove_all(old, ec);
 
-    const std::uint64_t highest = HighestSequence();
-    if (std::string e = WriteFileAtomically(kSequenceFile, std::to_string(highest) + "\n");
-        !e.empty()) {
-        return e;
-    }
+    // The choice first, the sequence last: an install cut short between the two is simply
+    // offered again by the next update, never taken as done while not in use.
     const Choice before = ReadChoice();
     Choice after{package.name, before.use == package.name ? before.previous : before.use};
-    return WriteChoice(after);
+    if (std::string e = WriteChoice(after); !e.empty()) return e;
+    const std::uint64_t highest = std::max(HighestSequence(), package.sequence);
+    return WriteFileAtomically(kSequenceFile, std::to_string(highest) + "\n");
 }
 
 std::string Store::Remove(const std::string& name) const {
@@ -288,6 +286,7 @@ StartupTimetable Store::ChooseStartup() const {
     if (choice.use.empty()) return result;
     const std::string bad = VerifyTimetableFolder(FolderOf(choice.use));
     if (bad.empty()) return {choice.use, FolderOf(choice.use), ""};
+    result.rejected = choice.use;
     result.note = "installed timetable " + choice.use + " does not verify (" + bad + ")";
     if (!choice.previous.empty()) {
         const std::string badPrevious = VerifyTimetableFolder(FolderOf(choice.previous));

@@ -6,7 +6,7 @@
 //   choice.txt     "use NAME\n" or "use embedded\n", then "previous NAME\n" when the one in
 //                  use before the last switch was an installed timetable
 //   sequence.txt   the highest package sequence ever installed, so that a removed timetable
-//                  cannot come back through an older catalogue
+//                  cannot come back through an older catalogue; written last by an install
 //   .lock          held (flock) by whoever changes the store; the kernel drops it when the
 //                  holder dies, so a killed update never blocks the next one
 //   .download-*, .install-*, .old-*, .tmp-*
@@ -46,9 +46,10 @@ struct Choice {
 
 // Where the program starts and why.
 struct StartupTimetable {
-    std::string name;    // "" for the embedded timetable
-    std::string folder;  // "" for the embedded timetable
-    std::string note;    // why the chosen one is not used (English, UTF-8), "" when it is
+    std::string name;      // "" for the embedded timetable
+    std::string folder;    // "" for the embedded timetable
+    std::string note;      // why the chosen one is not used (English, UTF-8), "" when it is
+    std::string rejected;  // the chosen installed timetable that did not verify, "" for none
 };
 
 class Store {

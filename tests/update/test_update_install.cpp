@@ -190,6 +190,33 @@ TEST_F(UpdateFixture, KilledMidDownloadOrInstallNextRunStartsClean) {
     EXPECT_EQ(TheStore().ChooseStartup().name, "tt-2");
 }
 
+TEST_F(UpdateFixture, KilledAnywhereLeavesATimetableThatVerifies) {
+    Publish("tt-1", 1);
+    ASSERT_EQ(Update().outcome, UpdateOutcome::Installed);
+    Publish("tt-2", 2);
+    // Killed at spread-out moments of download and install: what start-up then picks must
+    // verify, and the next update must finish cleanly.
+    for (int i = 0; i < 24; ++i) {
+        SCOPED_TRACE(i);
+        const pid_t child = UpdateInChild(*this, [] {});
+        std::this_thread::sleep_for(std::chrono::microseconds(500 * i));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const StartupTimetable start = TheStore().ChooseStartup();
+        EXPECT_TRUE(start.name == "tt-1" || start.name == "tt-2") << start.note;
+        EXPECT_EQ(start.note, "");
+        // The next update ends with tt-2 in use, whatever the kill left.
+        const UpdateResult again = Update();
+        EXPECT_NE(again.outcome, UpdateOutcome::Failed) << again.message;
+        EXPECT_EQ(TheStore().ReadChoice().use, "tt-2");
+        EXPECT_TRUE(WorkFiles().empty());
+        // Back to tt-1 alone for the next round.
+        TheStore().WriteChoice({"tt-1", ""});
+        fs::remove_all(Root() + "/tt-2");
+        std::ofstream(Root() + "/sequence.txt") << "1\n";
+    }
+}
+
 TEST_F(UpdateFixture, FullDiskFailsAndLeavesTheTimetableInUse) {
     Publish("tt-1", 1);
     ASSERT_EQ(Update().outcome, UpdateOutcome::Installed);
