@@ -41,11 +41,16 @@ UpdateResult Compare(const Store& store, const Catalogue& catalogue) {
     return r;
 }
 
-std::string FetchSignature(Fetcher& fetcher, const std::string& url, const FetchLimits& base,
+FetchProgress KeepGoing(const UpdateOptions& options) {
+    if (!options.keepGoing) return {};
+    return [&options](std::uint64_t, std::uint64_t) { return options.keepGoing(); };
+}
+
+std::string FetchSignature(Fetcher& fetcher, const std::string& url, const UpdateOptions& options,
                            std::string& text) {
-    FetchLimits limits = base;
+    FetchLimits limits = options.limits;
     limits.maxBytes = kMaxSignatureBytes;
-    const FetchResult r = FetchToString(fetcher, url, limits, text);
+    const FetchResult r = FetchToString(fetcher, url, limits, text, KeepGoing(options));
     return r.ok ? std::string() : "signature download failed: " + r.error;
 }
 
@@ -97,15 +102,15 @@ std::optional<Catalogue> FetchCatalogue(Fetcher& fetcher, const UpdateOptions& o
     FetchLimits limits = options.limits;
     limits.maxBytes = kMaxCatalogueBytes;
     std::string text;
-    const FetchResult r = FetchToString(fetcher, options.catalogueUrl, limits, text);
+    const FetchResult r =
+        FetchToString(fetcher, options.catalogueUrl, limits, text, KeepGoing(options));
     if (!r.ok) {
         error = "catalogue download failed: " + r.error;
         return std::nullopt;
     }
     std::string signature;
     const std::string sigUrl = options.catalogueUrl + std::string(kSignatureSuffix);
-    if (std::string bad = FetchSignature(fetcher, sigUrl, options.limits, signature);
-        !bad.empty()) {
+    if (std::string bad = FetchSignature(fetcher, sigUrl, options, signature); !bad.empty()) {
         error = "catalogue " + bad;
         return std::nullopt;
     }
@@ -149,7 +154,7 @@ UpdateResult RunUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions
     const std::string url = SiblingAddress(options.catalogueUrl, entry.file);
     std::string signature;
     if (std::string bad =
-            FetchSignature(fetcher, url + std::string(kSignatureSuffix), options.limits, signature);
+            FetchSignature(fetcher, url + std::string(kSignatureSuffix), options, signature);
         !bad.empty()) {
         return Failure("package " + bad);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,9 @@ struct UpdateOptions {
     PublicKey publicKey;
     FetchLimits limits;   // maxBytes is set per file (catalogue, signature, package)
     std::time_t now = 0;  // 0: the clock's time
+    // Asked while the catalogue and signatures download; false stops them (a window that
+    // closes does not wait for a slow server). Empty: never stops.
+    std::function<bool()> keepGoing;
 };
 
 // Available: CheckForUpdate found a newer package (nothing was downloaded).

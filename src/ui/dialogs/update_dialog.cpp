@@ -81,6 +81,7 @@ UpdateDialog::UpdateDialog(QWidget* parent, UpdateSetup setup)
         status_->setText(QStringLiteral("正在取消…"));
     });
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    setup_.options.keepGoing = [this] { return !cancelled_.load(); };
 
     Run([this] {
         const Store store(setup_.storeRoot);
