@@ -1,7 +1,7 @@
 // korvel-cli journey: the journey planner between two stations, driven through the
 // controller's "换乘方案" button as the window drives it.
 //
-//   korvel-cli journey FROM TO [--window HH:MM-HH:MM] [--max-transfers N]
+//   korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N]
 //                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
 #include <charconv>
 #include <optional>
@@ -33,15 +33,16 @@ std::optional<int> Number(const std::string& s) {
     return v;
 }
 
-// "HH:MM-HH:MM" into the window; the message on error.
-std::optional<std::string> ParseWindow(const std::string& text, JourneyOptions& o) {
+// "HH:MM-HH:MM" into the window (an end before the start runs past midnight); the message
+// on error.
+std::optional<std::string> ParseWindow(const std::string& option, const std::string& text,
+                                       JourneyOptions& o) {
     const std::size_t dash = text.find('-');
     const std::optional<int> a =
         dash == std::string::npos ? std::nullopt : ClockMinutes(text.substr(0, dash));
     const std::optional<int> b =
         dash == std::string::npos ? std::nullopt : ClockMinutes(text.substr(dash + 1));
-    if (!a || !b) return "--window must be HH:MM-HH:MM, for example 08:00-12:30";
-    if (*b < *a) return "--window " + text + " ends before it starts";
+    if (!a || !b) return option + " must be HH:MM-HH:MM, for example 08:00-12:30";
     o.windowStart = *a;
     o.windowEnd = *b;
     return std::nullopt;
@@ -50,6 +51,7 @@ std::optional<std::string> ParseWindow(const std::string& text, JourneyOptions& 
 std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
     JourneyArgs j;
     std::vector<std::string> positional;
+    bool windowGiven = false;
     auto fail = [&](const std::string& why) -> std::optional<JourneyArgs> {
         err << "korvel-cli journey: " << why << "\n";
         return std::nullopt;
@@ -65,7 +67,7 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             value = a.substr(eq + 1);
             a.resize(eq);
         }
-        if (a != "--window" && a != "--max-transfers" && a != "--min-transfer" &&
+        if (a != "--window" && a != "--arrive" && a != "--max-transfers" && a != "--min-transfer" &&
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
         }
@@ -73,8 +75,11 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             if (i + 1 >= args.size()) return fail(a + " needs a value");
             value = args[++i];
         }
-        if (a == "--window") {
-            if (auto why = ParseWindow(*value, j.options)) return fail(*why);
+        if (a == "--window" || a == "--arrive") {
+            if (windowGiven) return fail("give one of --window and --arrive");
+            windowGiven = true;
+            if (auto why = ParseWindow(a, *value, j.options)) return fail(*why);
+            if (a == "--arrive") j.options.windowOf = JourneyWindowOf::Arrival;
         } else if (a == "--format") {
             if (*value == "table") {
                 j.format = OutputFormat::Table;

@@ -46,7 +46,8 @@ constexpr Command kCommands[] = {
      "feed_info)",
      korvel::cli::RunExportGtfs},
     {"journey",
-     "FROM TO [--window HH:MM-HH:MM] [--max-transfers N] [--min-transfer MIN] "
+     "FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N] "
+     "[--min-transfer MIN] "
      "[--city-transfer MIN] [--format table|csv|json]",
      "timed journeys with up to 3 changes that nothing beats (departure, arrival, changes)",
      korvel::cli::RunJourney},

@@ -14,7 +14,7 @@
 #include "app/main_controller.h"
 #include "data/gbk.h"
 #include "fuzz_timetable.h"
-#include "online/pinyin_input.h"
+#include "query/pinyin_input.h"
 #include "views/transfer_window.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "data/gbk.h"
-#include "online/pinyin_input.h"
 #include "query/center.h"
+#include "query/pinyin_input.h"
 #include "query/queries.h"
 #include "query/stations.h"
 #include "views/grid_export.h"

@@ -132,14 +132,14 @@ std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
 }
 
 std::string JourneyClockText(std::int32_t minute) {
-    if (minute < 0) minute = 0;
-    const std::int32_t day = minute / kMinutesPerDay;
-    const std::int32_t clock = minute % kMinutesPerDay;
+    const std::int32_t clock = (minute % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
+    const std::int32_t day = (minute - clock) / kMinutesPerDay;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d:%02d", static_cast<int>(clock / 60),
                   static_cast<int>(clock % 60));
     std::string text = buf;
     if (day > 0) text += "+" + std::to_string(day);
+    if (day < 0) text += "-" + std::to_string(-day);
     return text;
 }
 

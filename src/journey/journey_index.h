@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -23,6 +26,30 @@
 namespace korvel {
 
 inline constexpr int kMinutesPerDay = 1440;
+
+// Lists of one element type, one list per number 0..n-1, stored one after another with the
+// start of each: a station's lists are read in one sweep of memory, and there is one block
+// to allocate instead of one per station.
+template <class T>
+class FlatLists {
+  public:
+    std::span<const T> operator[](std::uint32_t i) const {
+        return {data_.data() + first_[i], data_.data() + first_[i + 1]};
+    }
+    std::uint32_t Count() const { return static_cast<std::uint32_t>(first_.size() - 1); }
+    void Assign(const std::vector<std::vector<T>>& lists) {
+        first_.assign(1, 0);
+        data_.clear();
+        for (const std::vector<T>& list : lists) {
+            data_.insert(data_.end(), list.begin(), list.end());
+            first_.push_back(static_cast<std::uint32_t>(data_.size()));
+        }
+    }
+
+  private:
+    std::vector<std::uint32_t> first_{0};
+    std::vector<T> data_;
+};
 
 class JourneyIndex {
   public:
@@ -53,10 +80,10 @@ class JourneyIndex {
     std::uint32_t StationId(std::string_view name) const;
     const std::string& StationName(std::uint32_t station) const { return names_[station]; }
     // The other stations of the station's same-city group that trains call at.
-    const std::vector<std::uint32_t>& GroupMates(std::uint32_t station) const {
+    std::span<const std::uint32_t> GroupMates(std::uint32_t station) const {
         return mates_[station];
     }
-    const std::vector<Call>& Calls(std::uint32_t station) const { return calls_[station]; }
+    std::span<const Call> Calls(std::uint32_t station) const { return calls_[station]; }
     // The stations a train reaches this station from without stopping in between, with the
     // shortest such ride (dwells left out): what a lower bound on the rest of a journey
     // walks backwards over.
@@ -64,7 +91,7 @@ class JourneyIndex {
         std::uint32_t station;
         std::int32_t minutes;
     };
-    const std::vector<Hop>& HopsInto(std::uint32_t station) const { return hopsInto_[station]; }
+    std::span<const Hop> HopsInto(std::uint32_t station) const { return hopsInto_[station]; }
 
     // --- routes ---
     std::uint32_t RouteCount() const { return static_cast<std::uint32_t>(routeFirst_.size()); }
@@ -133,7 +160,30 @@ class JourneyIndex {
         return stopRecord_[trainFirstStop_[train] + stop];
     }
 
+    // The same routes with time running backwards: a route's stops in reverse order, a stop's
+    // arrival the forward departure and its departure the forward arrival, both counted back
+    // from the terminus, and a run that reaches the terminus at clock T leaving (backwards)
+    // at -T. A journey from A to B leaving at d and arriving at a is a backward journey from
+    // B to A leaving at -a and arriving at -d, so the latest departures for an arrival are
+    // the earliest arrivals of the backward index. Route numbers stay; route stop q is
+    // backward stop StopCount - 1 - q; the trains' table records are not kept. Built on the
+    // first call, once, safely from any thread.
+    const JourneyIndex& Backward() const;
+
   private:
+    struct Build;  // the state of one build from the tables
+    struct BackwardTag {};
+    JourneyIndex(const JourneyIndex& forward, BackwardTag);
+
+    // The stages of the build, in order.
+    void ReadTrains(Build& build);
+    void AddTrain(Build& build, std::size_t first, std::size_t end);
+    void StoreTrips(std::vector<std::vector<Trip>>& routeTrips);
+    void BuildCalls();
+    void BuildHops();
+    void BuildMates(MemTable& KMSM);
+    std::uint32_t AddStation(std::string_view name);
+
     static constexpr std::uint8_t kBoard = 1;
     static constexpr std::uint8_t kAlight = 2;
 
@@ -143,9 +193,9 @@ class JourneyIndex {
 
     std::vector<std::string> names_;
     std::unordered_map<std::string, std::uint32_t> ids_;
-    std::vector<std::vector<std::uint32_t>> mates_;
-    std::vector<std::vector<Call>> calls_;
-    std::vector<std::vector<Hop>> hopsInto_;
+    FlatLists<std::uint32_t> mates_;
+    FlatLists<Call> calls_;
+    FlatLists<Hop> hopsInto_;
 
     std::vector<std::uint32_t> routeFirst_;  // first stop of each route in the stop arrays
     std::vector<std::uint32_t> routeStops_;
@@ -160,6 +210,9 @@ class JourneyIndex {
     std::vector<std::uint32_t> listRecord_;
     std::vector<std::uint32_t> trainFirstStop_;
     std::vector<std::uint32_t> stopRecord_;
+
+    mutable std::once_flag backwardOnce_;
+    mutable std::unique_ptr<const JourneyIndex> backward_;
 };
 
 }  // namespace korvel

@@ -28,7 +28,8 @@
 namespace korvel {
 
 JourneyOptionError CheckJourneyOptions(const JourneyOptions& o) {
-    if (o.windowStart < 0 || o.windowEnd >= kMinutesPerDay || o.windowStart > o.windowEnd) {
+    if (o.windowStart < 0 || o.windowStart >= kMinutesPerDay || o.windowEnd < 0 ||
+        o.windowEnd >= kMinutesPerDay) {
         return JourneyOptionError::Window;
     }
     if (o.maxTransfers < 0 || o.maxTransfers > kMaxJourneyTransfers) {
@@ -49,6 +50,10 @@ constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
 constexpr std::uint32_t kNone = JourneyIndex::kNone;
 constexpr int kMaxRounds = kMaxJourneyTransfers + 1;
 
+std::int32_t Modulo(std::int32_t x, std::int32_t m) {
+    return (x % m + m) % m;
+}
+
 enum Side : std::uint8_t { kNoSide = 0, kFromSide = 1, kToSide = 2 };
 
 // How a station was reached in a round: the route, its run and the stops ridden.
@@ -62,16 +67,35 @@ struct Ride {
 
 // A first train that leaves a departure-side station within the window.
 struct Departure {
-    std::int32_t clock;
+    std::int32_t at;
     std::uint32_t route;
     std::uint32_t stop;
     std::uint32_t trip;
 };
 
+// The window as an interval of minutes: the end on the next day when it runs past midnight.
+struct Window {
+    std::int32_t first;
+    std::int32_t last;
+};
+
+Window WindowInterval(const JourneyOptions& o) {
+    return {o.windowStart,
+            o.windowEnd >= o.windowStart ? o.windowEnd : o.windowEnd + kMinutesPerDay};
+}
+
 class RangeRaptor {
   public:
-    RangeRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o)
-        : ix_(ix), o_(o), rounds_(o.maxTransfers + 1), side_(ix.StationCount(), kNoSide) {
+    // Over the backward index (`backward`), `sides` holds the arrival side as `from` and the
+    // window is negated; the journeys come out turned forward again.
+    RangeRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o,
+                Window window, bool backward)
+        : ix_(ix),
+          o_(o),
+          window_(window),
+          backward_(backward),
+          rounds_(o.maxTransfers + 1),
+          side_(ix.StationCount(), kNoSide) {
         for (std::uint32_t s : sides.from) side_[s] = kFromSide;
         for (std::uint32_t s : sides.to) side_[s] = kToSide;
         const std::size_t n = ix.StationCount();
@@ -101,9 +125,9 @@ class RangeRaptor {
     std::vector<Journey> Run() {
         std::vector<Journey> out;
         for (std::size_t i = 0; i < departures_.size();) {
-            const std::int32_t t = departures_[i].clock;
+            const std::int32_t t = departures_[i].at;
             std::size_t end = i;
-            while (end < departures_.size() && departures_[end].clock == t) ++end;
+            while (end < departures_.size() && departures_[end].at == t) ++end;
             std::array<std::int32_t, kMaxRounds + 1> before = targetBest_;
             FirstRound(i, end);
             for (int k = 2; k <= rounds_ && !readyList_.empty(); ++k) Round(k);
@@ -181,14 +205,17 @@ class RangeRaptor {
                 const JourneyIndex::Trip* trips = ix_.Trips(c.route);
                 const std::int32_t offset = ix_.DepartOffset(c.route, c.stop);
                 for (std::uint32_t j = 0; j < ix_.TripCount(c.route); ++j) {
-                    const std::int32_t clock = (trips[j].originMinute + offset) % kMinutesPerDay;
-                    if (clock < o_.windowStart || clock > o_.windowEnd) continue;
-                    departures_.push_back({clock, c.route, c.stop, j});
+                    // The run's departure on the window's first day or the day after.
+                    const std::int32_t at =
+                        window_.first +
+                        Modulo(trips[j].originMinute + offset - window_.first, kMinutesPerDay);
+                    if (at > window_.last) continue;
+                    departures_.push_back({at, c.route, c.stop, j});
                 }
             }
         }
         std::sort(departures_.begin(), departures_.end(),
-                  [](const Departure& a, const Departure& b) { return a.clock > b.clock; });
+                  [](const Departure& a, const Departure& b) { return a.at > b.at; });
     }
 
     // Round 1: only the trains leaving at this minute, ridden from where they are boarded.
@@ -198,7 +225,7 @@ class RangeRaptor {
             Ride ride;
             ride.route = d.route;
             ride.trip = d.trip;
-            ride.originTime = d.clock - ix_.DepartOffset(d.route, d.stop);
+            ride.originTime = d.at - ix_.DepartOffset(d.route, d.stop);
             ride.board = d.stop;
             for (std::uint32_t q = d.stop + 1; q < ix_.StopCount(d.route); ++q) {
                 if (!ix_.CanAlight(d.route, q)) continue;
@@ -337,25 +364,41 @@ class RangeRaptor {
         readyList_.clear();
     }
 
+    // A ride as a leg of the journey, turned forward when the search runs backward.
+    JourneyLeg Leg(const Ride& ride) const {
+        JourneyLeg leg;
+        leg.train = ix_.Trips(ride.route)[ride.trip].train;
+        leg.boardStop = ride.board;
+        leg.alightStop = ride.alight;
+        leg.fromStation = ix_.StopStation(ride.route, ride.board);
+        leg.toStation = ix_.StopStation(ride.route, ride.alight);
+        leg.depart = ride.originTime + ix_.DepartOffset(ride.route, ride.board);
+        leg.arrive = ride.originTime + ix_.ArriveOffset(ride.route, ride.alight);
+        if (backward_) {
+            const std::uint32_t last = ix_.StopCount(ride.route) - 1;
+            std::swap(leg.fromStation, leg.toStation);
+            leg.boardStop = last - ride.alight;
+            leg.alightStop = last - ride.board;
+            const std::int32_t depart = -leg.arrive;
+            leg.arrive = -leg.depart;
+            leg.depart = depart;
+        }
+        return leg;
+    }
+
     // The journey whose last train reached the arrival side in round k of this run.
     Journey Reconstruct(int k) const {
         Journey j;
         Ride ride = targetRide_[k];
         for (int round = k;; --round) {
-            JourneyLeg leg;
-            leg.train = ix_.Trips(ride.route)[ride.trip].train;
-            leg.boardStop = ride.board;
-            leg.alightStop = ride.alight;
-            leg.fromStation = ix_.StopStation(ride.route, ride.board);
-            leg.toStation = ix_.StopStation(ride.route, ride.alight);
-            leg.depart = ride.originTime + ix_.DepartOffset(ride.route, ride.board);
-            leg.arrive = ride.originTime + ix_.ArriveOffset(ride.route, ride.alight);
-            j.legs.push_back(std::move(leg));
+            j.legs.push_back(Leg(ride));
             if (round == 1) break;
-            const std::uint32_t came = readyFrom_[round - 1][j.legs.back().fromStation];
+            const std::uint32_t came =
+                readyFrom_[round - 1][ix_.StopStation(ride.route, ride.board)];
             ride = rideTo_[round - 1][came];
         }
-        std::reverse(j.legs.begin(), j.legs.end());
+        // Collected from the last train back; a backward search's last train is the first.
+        if (!backward_) std::reverse(j.legs.begin(), j.legs.end());
         for (std::size_t i = 0; i + 1 < j.legs.size(); ++i) {
             j.legs[i].wait = j.legs[i + 1].depart - j.legs[i].arrive;
         }
@@ -368,6 +411,8 @@ class RangeRaptor {
 
     const JourneyIndex& ix_;
     const JourneyOptions& o_;
+    const Window window_;
+    const bool backward_;
     const int rounds_;
     std::vector<std::uint8_t> side_;
     std::vector<std::int32_t> bound_;    // LowerBounds
@@ -411,7 +456,12 @@ std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides&
         if (s >= index.StationCount()) return {};
     }
     if (sides.from.empty() || sides.to.empty()) return {};
-    return RangeRaptor(index, sides, options).Run();
+    const Window window = WindowInterval(options);
+    if (options.windowOf == JourneyWindowOf::Departure)
+        return RangeRaptor(index, sides, options, window, false).Run();
+    const JourneySides backward{sides.to, sides.from};
+    return RangeRaptor(index.Backward(), backward, options, {-window.last, -window.first}, true)
+        .Run();
 }
 
 }  // namespace korvel

@@ -1,14 +1,20 @@
 // The journey planner: every train connection between two stations, with up to three
-// changes, that leaves within a departure window on day 0 and that no other connection
-// beats.
+// changes, that leaves (or arrives) within a window of day 0 and that no other connection
+// leaving (arriving) within it beats.
 //
 // A journey J beats K when J leaves no earlier, arrives no later and changes no more often,
 // and is better in at least one of the three. The answer holds every journey nothing beats,
 // one of each set of journeys that tie on all three, sorted by departure, then arrival.
 //
+// The window is the minutes from its start on day 0 to its end, on day 1 when the end is
+// earlier than the start (22:00-06:00 is a night). Times are counted from midnight of day 0:
+// for a departure window the first train leaves on day 0 (or day 1 past midnight) and the
+// arrival may be days later; for an arrival window the last train arrives within it and the
+// departure may be on an earlier day (negative minutes).
+//
 // The rules a journey follows:
-// - The first train leaves a departure-side station at a clock time within the window on
-//   day 0 (a train that left its origin the day before is boarded at today's clock time).
+// - The first train leaves a departure-side station at a clock time within the window
+//   (a train that left its origin the day before is boarded at today's clock time).
 // - The last train arrives at an arrival-side station; no train before it alights at a
 //   station of either side, and no later train is boarded at one (such a journey would be a
 //   longer way round of a journey that starts or ends there).
@@ -34,9 +40,13 @@ inline constexpr int kMaxJourneyTransfers = 3;
 // The most minutes a change may be asked to allow: a whole day.
 inline constexpr int kMaxChangeMinutes = kMinutesPerDay;
 
+// Whether the window holds the departures or the arrivals.
+enum class JourneyWindowOf : std::uint8_t { Departure, Arrival };
+
 struct JourneyOptions {
-    int windowStart = 0;  // minutes after midnight of day 0, 0..1439
-    int windowEnd = kMinutesPerDay - 1;
+    int windowStart = 0;                 // minutes after midnight of day 0, 0..1439
+    int windowEnd = kMinutesPerDay - 1;  // 0..1439, before windowStart: on day 1
+    JourneyWindowOf windowOf = JourneyWindowOf::Departure;
     int maxTransfers = 2;    // 0..kMaxJourneyTransfers
     int minTransfer = 30;    // change at one station, 0..kMaxChangeMinutes
     int cityTransfer = 120;  // change between stations of one city, 0..kMaxChangeMinutes
@@ -102,7 +112,8 @@ std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
                                   const JourneyOptions& options);
 
 // Display helpers (ASCII): a minute of the journey as "HH:MM", with "+N" on day N > 0
-// ("01:00+1"); a duration as hours and zero-padded minutes ("4:28", "27:05").
+// ("01:00+1") and "-N" on day -N ("19:10-1"); a duration as hours and zero-padded minutes ("4:28",
+// "27:05").
 std::string JourneyClockText(std::int32_t minute);
 std::string JourneyDurationText(std::int32_t minutes);
 // The sum of fare texts of one class ("-" when any is empty or "-").

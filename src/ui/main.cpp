@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     korvel::ui::TraceStartupBegin();
     korvel::ui::QuietWebEngineStartup();
-    korvel::PrepareWebEngine();
+    korvel::ui::PrepareWebEngine();
     QApplication app(argc, argv);
     korvel::ui::SetUpApplication(app);
     korvel::ui::TraceStartupMark("application");

@@ -26,12 +26,9 @@ class QMenu;
 class QPushButton;
 class QToolButton;
 
-namespace korvel {
-class WebPanels;
-}
-
 namespace korvel::ui {
 
+class WebPanels;
 class ResultGridModel;
 class ResultTableView;
 class StationCombo;

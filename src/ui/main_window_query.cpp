@@ -9,13 +9,13 @@
 #include <QValidator>
 
 #include "data/gbk.h"
-#include "online/qt/about_box.h"
 #include "online/qt/web_panels_qt.h"
-#include "online/shortcut.h"
+#include "ui/about_box.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/update_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
+#include "ui/shortcut.h"
 #include "ui/station_combo.h"
 
 namespace korvel::ui {
@@ -118,11 +118,11 @@ void TFrmKorvel::WireMenu() {
         PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount());
     };
     menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [] { korvel::MDesktopClick(RunningExecutablePath()); };
-    menu.NStartClick = [] { korvel::NStartClick(RunningExecutablePath()); };
+    menu.MDesktopClick = [] { MDesktopClick(RunningExecutablePath()); };
+    menu.NStartClick = [] { NStartClick(RunningExecutablePath()); };
     menu.MUpdateClick = [this] { MUpdateClick(); };
     menu.MAboutClick = [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     btnAdvanced_->setMenu(advancedMenu_);
@@ -136,7 +136,7 @@ void TFrmKorvel::WireMenu() {
         });
     });
     connect(btnAbout_, &QPushButton::clicked, this, [this] {
-        korvel::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     });
     connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
 }

@@ -89,6 +89,8 @@ std::vector<std::string> JourneyWindowModel::ExportTitles() {
 JourneyOptionError JourneyWindowModel::Search() {
     const JourneyOptionError error = CheckJourneyOptions(options_);
     if (error != JourneyOptionError::None) {
+        journeys_.clear();
+        searched_ = false;
         status_ = JourneyOptionErrorText(error);
         return error;
     }

@@ -39,10 +39,15 @@ class JourneyWindowModel {
 
     JourneyOptions& Options() { return options_; }
     const JourneyOptions& Options() const { return options_; }
-    // Checks the options and plans; on a refused option the list stays as it was. The
-    // journeys come sorted by the current sort column.
+    // Checks the options and plans. A refused option clears the list (an answer to other
+    // options must not stay on screen as if it were this one's). The journeys come sorted by
+    // the current sort column. The window may run past midnight, and may hold the arrivals
+    // (Options().windowOf).
     JourneyOptionError Search();
     bool Searched() const { return searched_; }
+    // Whether the list on show answers the current options and can be exported: after a
+    // search that was not refused.
+    bool CanExport() const { return searched_; }
     // "共<N>个换乘方案", "没有找到换乘方案。", or the refused option's explanation; empty
     // before the first search.
     const std::string& StatusText() const { return status_; }

@@ -69,10 +69,17 @@ TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
         for (int l = 0; l < 2; ++l) legs.push_back(GbkToUtf8(m.LegCells(0, l)[0]));
         m.OpenLeg(0, 1);
         m.OpenLeg(0, -1);  // the summary row opens nothing
-        m.Options().windowStart = 600;
-        m.Options().windowEnd = 500;
-        EXPECT_EQ(m.Search(), JourneyOptionError::Window);
-        EXPECT_EQ(m.JourneyCount(), 1);  // the last answer stays
+        EXPECT_TRUE(m.CanExport());
+        // A window past midnight is a night: K51 leaves at 06:10.
+        m.Options().windowStart = 22 * 60;
+        m.Options().windowEnd = 6 * 60 + 10;
+        ASSERT_EQ(m.Search(), JourneyOptionError::None);
+        EXPECT_EQ(m.JourneyCount(), 1);
+        // A refused option clears the last answer and the export with it.
+        m.Options().maxTransfers = 7;
+        EXPECT_EQ(m.Search(), JourneyOptionError::MaxTransfers);
+        EXPECT_EQ(m.JourneyCount(), 0);
+        EXPECT_FALSE(m.CanExport());
     };
     c.BTNHCFAClick();
     EXPECT_EQ(view.journeyWindows, 1);

@@ -2,6 +2,7 @@
 // argument checks, and the built program on the embedded timetable.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -95,7 +96,7 @@ TEST(CliJourney, BadInputIsReportedWithStatusTwo) {
     const std::vector<std::vector<std::string>> bad = {
         {"天津"},
         {"天津", "上海", "--window", "25:00-26:00"},
-        {"天津", "上海", "--window", "10:00-09:00"},
+        {"天津", "上海", "--window", "10:00-09:00", "--arrive", "10:00-11:00"},
         {"天津", "上海", "--window", "10:00"},
         {"天津", "上海", "--max-transfers", "4"},
         {"天津", "上海", "--max-transfers", "-1"},
@@ -128,6 +129,21 @@ TEST(CliJourneyProcess, EmbeddedTimetableAnswersAndRefuses) {
     ASSERT_EQ(r.rc, 0);
     EXPECT_EQ(r.out.rfind("{\"journeys\": [", 0), 0u);
     EXPECT_NE(r.out.find("\"legs\": [{\"train\": "), std::string::npos);
+    // Arriving 12:00-18:00: every journey arrives then, some left the day before.
+    const CliRun arrive = run("北京 上海 --arrive 12:00-18:00 --format json");
+    ASSERT_EQ(arrive.rc, 0);
+    const std::regex summary(
+        "\"depart_minute\": (-?\\d+), \"arrive_minute\": (\\d+), \"transfers\"");
+    int journeys = 0, dayBefore = 0;
+    for (std::sregex_iterator m(arrive.out.begin(), arrive.out.end(), summary), end; m != end;
+         ++m) {
+        ++journeys;
+        const int at = std::stoi((*m)[2]);
+        EXPECT_TRUE(at >= 720 && at <= 1080) << at;
+        dayBefore += std::stoi((*m)[1]) < 0;
+    }
+    EXPECT_GT(journeys, 5);
+    EXPECT_GT(dayBefore, 0);
     EXPECT_EQ(run("北京 火星站").rc, 2);
     EXPECT_EQ(run("北京 上海 --max-transfers 9").rc, 2);
 }

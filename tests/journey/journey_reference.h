@@ -26,10 +26,18 @@ inline int Clock(const std::string& hhmm) {
     return std::stoi(hhmm.substr(0, 2)) * 60 + std::stoi(hhmm.substr(3, 2));
 }
 
+inline int Mod(int x) {
+    return (x % kDay + kDay) % kDay;
+}
+
 // Smallest t' >= t with t' = clock (mod 1440).
 inline int NextAt(int clock, int t) {
-    int d = ((clock - t) % kDay + kDay) % kDay;
-    return t + d;
+    return t + Mod(clock - t);
+}
+
+// Largest t' <= t with t' = clock (mod 1440).
+inline int PrevAt(int clock, int t) {
+    return t - Mod(t - clock);
 }
 
 struct RefStop {
@@ -45,8 +53,9 @@ struct RefTrain {
     std::string id;
     int t0 = 0;
     std::vector<RefStop> stops;
-    // Clock time of the departure from stop i.
+    // Clock time of the departure from / arrival at stop i.
     int DepartClock(std::size_t i) const { return (t0 + stops[i].depart) % kDay; }
+    int ArriveClock(std::size_t i) const { return (t0 + stops[i].arrive) % kDay; }
 };
 
 enum RefSide { kNone = 0, kFrom = 1, kTo = 2 };
@@ -164,8 +173,11 @@ inline std::set<Triple> ParetoSet(std::vector<Triple> all) {
     return out;
 }
 
-inline bool InWindow(const JourneyOptions& o, int clock) {
-    return clock >= o.windowStart && clock <= o.windowEnd;
+// The minute of the window a clock time falls on (on day 1 past midnight), kNoTime outside.
+inline int WindowMinute(const JourneyOptions& o, int clock) {
+    const int last = o.windowEnd >= o.windowStart ? o.windowEnd : o.windowEnd + kDay;
+    const int at = clock >= o.windowStart ? clock : clock + kDay;
+    return at <= last ? at : kNoTime;
 }
 
 // Every journey with no or one change, paired by hand: each first train from the departure
@@ -188,16 +200,17 @@ inline std::vector<Triple> PairedJourneys(const RefTimetable& tt, const RefSides
             if (ride == kNoTime) continue;
             const int clock = tr.DepartClock(i);
             const int s = sides.of[tr.stops[i].sid];
-            if (s == kFrom && InWindow(o, clock)) out.push_back({clock, clock + ride, 0});
+            const int at = WindowMinute(o, clock);
+            if (s == kFrom && at != kNoTime) out.push_back({at, at + ride, 0});
             if (s == kNone) lastLegs[tr.stops[i].sid].push_back({clock, ride});
         }
     }
     if (!withChange) return out;
     for (const RefTrain& tr : tt.trains) {
         for (std::size_t i = 0; i < tr.stops.size(); ++i) {
-            const int clock = tr.DepartClock(i);
+            const int clock = WindowMinute(o, tr.DepartClock(i));
             if (!tr.stops[i].board || sides.of[tr.stops[i].sid] != kFrom) continue;
-            if (!InWindow(o, clock)) continue;
+            if (clock == kNoTime) continue;
             for (std::size_t j = i + 1; j < tr.stops.size(); ++j) {
                 const int x = tr.stops[j].sid;
                 if (sides.of[x] != kNone) continue;
@@ -222,9 +235,9 @@ inline std::vector<Triple> RoundJourneys(const RefTimetable& tt, const RefSides&
     std::vector<Triple> out;
     for (const RefTrain& first : tt.trains) {
         for (std::size_t i = 0; i < first.stops.size(); ++i) {
-            const int clock = first.DepartClock(i);
+            const int clock = WindowMinute(o, first.DepartClock(i));
             if (!first.stops[i].board || sides.of[first.stops[i].sid] != kFrom) continue;
-            if (!InWindow(o, clock)) continue;
+            if (clock == kNoTime) continue;
             std::vector<int> arrived(n, kNoTime);
             int best = kNoTime;
             for (std::size_t j = i + 1; j < first.stops.size(); ++j) {
@@ -270,6 +283,109 @@ inline std::vector<Triple> RoundJourneys(const RefTimetable& tt, const RefSides&
     return out;
 }
 
+// The same journeys for an arrival window, paired by hand from the other end: each last
+// train into the arrival side within the window with each first train from the departure
+// side to where it is boarded (or another station of that city), caught as late as possible.
+inline std::vector<Triple> PairedArrivals(const RefTimetable& tt, const RefSides& sides,
+                                          const JourneyOptions& o, bool withChange) {
+    // First legs by alighting station: arrival clock and the shortest ride from the
+    // departure side.
+    std::vector<std::vector<std::pair<int, int>>> firstLegs(tt.names.size());
+    std::vector<Triple> out;
+    for (const RefTrain& tr : tt.trains) {
+        for (std::size_t j = 0; j < tr.stops.size(); ++j) {
+            if (!tr.stops[j].alight) continue;
+            int ride = kNoTime;
+            for (std::size_t i = 0; i < j; ++i) {
+                if (tr.stops[i].board && sides.of[tr.stops[i].sid] == kFrom)
+                    ride = std::min(ride, tr.stops[j].arrive - tr.stops[i].depart);
+            }
+            if (ride == kNoTime) continue;
+            const int s = sides.of[tr.stops[j].sid];
+            const int at = WindowMinute(o, tr.ArriveClock(j));
+            if (s == kTo && at != kNoTime) out.push_back({at - ride, at, 0});
+            if (s == kNone) firstLegs[tr.stops[j].sid].push_back({tr.ArriveClock(j), ride});
+        }
+    }
+    if (!withChange) return out;
+    for (const RefTrain& tr : tt.trains) {
+        for (std::size_t k = 0; k < tr.stops.size(); ++k) {
+            const int at = WindowMinute(o, tr.ArriveClock(k));
+            if (!tr.stops[k].alight || sides.of[tr.stops[k].sid] != kTo || at == kNoTime) continue;
+            for (std::size_t q = 0; q < k; ++q) {
+                const int y = tr.stops[q].sid;
+                if (!tr.stops[q].board || sides.of[y] != kNone) continue;
+                const int depart = at - (tr.stops[k].arrive - tr.stops[q].depart);
+                auto pair = [&](int x, int change) {
+                    for (const auto& [arr, ride] : firstLegs[x])
+                        out.push_back({PrevAt(arr, depart - change) - ride, at, 1});
+                };
+                pair(y, o.minTransfer);
+                for (int x : tt.mates[y]) pair(x, o.cityTransfer);
+            }
+        }
+    }
+    return out;
+}
+
+// The latest departure with exactly k trains for each last alighting within an arrival
+// window, by naive rounds over every train backwards in time.
+inline std::vector<Triple> RoundArrivals(const RefTimetable& tt, const RefSides& sides,
+                                         const JourneyOptions& o, int trains) {
+    const std::size_t n = tt.names.size();
+    std::vector<Triple> out;
+    for (const RefTrain& last : tt.trains) {
+        for (std::size_t r = 0; r < last.stops.size(); ++r) {
+            const int at = WindowMinute(o, last.ArriveClock(r));
+            if (!last.stops[r].alight || sides.of[last.stops[r].sid] != kTo) continue;
+            if (at == kNoTime) continue;
+            std::vector<int> departed(n, -kNoTime);
+            int best = -kNoTime;
+            for (std::size_t q = 0; q < r; ++q) {
+                if (!last.stops[q].board) continue;
+                const int dep = at - (last.stops[r].arrive - last.stops[q].depart);
+                const int s = sides.of[last.stops[q].sid];
+                if (s == kFrom) best = std::max(best, dep);
+                if (s == kNone)
+                    departed[last.stops[q].sid] = std::max(departed[last.stops[q].sid], dep);
+            }
+            if (best > -kNoTime) out.push_back({best, at, 0});
+            for (int k = 2; k <= trains; ++k) {
+                // The latest arrival at a station that still catches the later trains.
+                std::vector<int> deadline(n, -kNoTime);
+                for (std::size_t x = 0; x < n; ++x) {
+                    if (departed[x] == -kNoTime) continue;
+                    deadline[x] = std::max(deadline[x], departed[x] - o.minTransfer);
+                    for (int y : tt.mates[x]) {
+                        if (sides.of[y] == kNone)
+                            deadline[y] = std::max(deadline[y], departed[x] - o.cityTransfer);
+                    }
+                }
+                std::vector<int> next(n, -kNoTime);
+                best = -kNoTime;
+                for (const RefTrain& tr : tt.trains) {
+                    int alighted = -kNoTime;  // origin time of the latest run alighted later on
+                    for (std::size_t q = tr.stops.size(); q-- > 0;) {
+                        const RefStop& st = tr.stops[q];
+                        if (alighted > -kNoTime && st.board) {
+                            const int dep = alighted + st.depart;
+                            const int s = sides.of[st.sid];
+                            if (s == kFrom) best = std::max(best, dep);
+                            if (s == kNone) next[st.sid] = std::max(next[st.sid], dep);
+                        }
+                        if (!st.alight || deadline[st.sid] == -kNoTime) continue;
+                        const int arr = PrevAt(tr.ArriveClock(q), deadline[st.sid]);
+                        alighted = std::max(alighted, arr - st.arrive);
+                    }
+                }
+                if (best > -kNoTime) out.push_back({best, at, k - 1});
+                departed = std::move(next);
+            }
+        }
+    }
+    return out;
+}
+
 inline std::set<Triple> Triples(const std::vector<Journey>& journeys) {
     std::set<Triple> out;
     for (const Journey& j : journeys) out.insert({j.depart, j.arrive, j.transfers});
@@ -285,7 +401,8 @@ inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
         j.minutes != j.arrive - j.depart || j.transfers + 1 != static_cast<int>(j.legs.size())) {
         return "summary does not match the legs";
     }
-    if (j.depart < o.windowStart || j.depart > o.windowEnd) return "departure outside the window";
+    const int anchor = o.windowOf == JourneyWindowOf::Departure ? j.depart : j.arrive;
+    if (WindowMinute(o, Mod(anchor)) != anchor) return "outside the window";
     if (sides.Of(j.legs.front().from) != kFrom) return "first train not from the departure side";
     if (sides.Of(j.legs.back().to) != kTo) return "last train not to the arrival side";
     int km = 0;
@@ -299,8 +416,8 @@ inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
         const RefStop& a = tr->stops[i];
         const RefStop& b = tr->stops[k];
         if (a.station != leg.from || b.station != leg.to) return "stations do not match";
-        if (!a.board || Clock(a.dtime) != leg.depart % kDay) return "departure time does not match";
-        if (Clock(b.atime) != leg.arrive % kDay) return "arrival time does not match";
+        if (!a.board || Clock(a.dtime) != Mod(leg.depart)) return "departure time does not match";
+        if (Clock(b.atime) != Mod(leg.arrive)) return "arrival time does not match";
         if (leg.arrive - leg.depart != b.arrive - a.depart) return "ride time does not match";
         km += leg.distance;
         if (n + 1 == j.legs.size()) break;

@@ -196,6 +196,45 @@ TEST_F(JourneyNetwork, WindowLimitsTheFirstDepartureOnly) {
     EXPECT_EQ(Find("北京", "上海", morning).size(), 2u);
 }
 
+TEST_F(JourneyNetwork, WindowsPastMidnightAndArrivalWindows) {
+    // 21:00-09:00 runs into the next morning: T9 at 22:00 (with K50, two days on) is beaten
+    // by the next morning's G1.
+    JourneyOptions night;
+    night.windowStart = 21 * 60;
+    night.windowEnd = 9 * 60;
+    auto js = Find("北京", "上海", night);
+    ExpectSound("北京", "上海", js, night);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].legs[0].trainId, "G1");
+    EXPECT_EQ(JourneyClockText(js[0].depart), "09:00+1");
+
+    // Arriving 12:00-18:00: the three G trains, and T9 with K50 that left two days before.
+    JourneyOptions noon;
+    noon.windowStart = 12 * 60;
+    noon.windowEnd = 18 * 60;
+    noon.windowOf = JourneyWindowOf::Arrival;
+    js = Find("北京", "上海", noon);
+    ExpectSound("北京", "上海", js, noon);
+    ASSERT_EQ(js.size(), 4u);
+    EXPECT_EQ(js[0].legs[1].trainId, "K50");
+    EXPECT_EQ(js[0].legs[1].boardStop, 2u);
+    EXPECT_EQ(js[0].legs[1].alightStop, 3u);
+    EXPECT_EQ(js[0].legs[0].wait, 16 * 60 + 40);
+    EXPECT_EQ(JourneyClockText(js[0].depart), "22:00-2");
+    EXPECT_EQ(js[0].arrive, 12 * 60);
+    EXPECT_EQ(js[1].legs[0].trainId, "G1");
+    EXPECT_EQ(js[1].depart, 9 * 60);
+    EXPECT_EQ(js[3].legs[0].trainId, "G3");
+
+    // An arrival window past midnight: T9 reaches 武汉 at 08:00 the next day.
+    noon.windowStart = 23 * 60;
+    noon.windowEnd = 8 * 60 + 30;
+    js = Find("北京", "武汉", noon);
+    ASSERT_EQ(js.size(), 1u);
+    EXPECT_EQ(js[0].depart, 22 * 60);
+    EXPECT_EQ(js[0].arrive, 1440 + 8 * 60);
+}
+
 TEST_F(JourneyNetwork, SameCityStationsAreMatchedExactly) {
     // 北京 and 北京西 share a group: only the two typed stations count, and no train runs
     // between them.
@@ -210,7 +249,9 @@ TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {
     JourneyOptions o;
     EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::None);
     o.windowStart = 600;
-    o.windowEnd = 599;
+    o.windowEnd = 599;  // a window past midnight
+    EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::None);
+    o.windowStart = -1;
     EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::Window);
     o = {};
     o.windowEnd = 1440;
@@ -229,6 +270,9 @@ TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {
 TEST(JourneyText, ClockDurationAndFareSums) {
     EXPECT_EQ(JourneyClockText(0), "00:00");
     EXPECT_EQ(JourneyClockText(1500), "01:00+1");
+    EXPECT_EQ(JourneyClockText(-170), "21:10-1");
+    EXPECT_EQ(JourneyClockText(-1440), "00:00-1");
+    EXPECT_EQ(JourneyClockText(-1441), "23:59-2");
     EXPECT_EQ(JourneyDurationText(268), "4:28");
     EXPECT_EQ(JourneyDurationText(1625), "27:05");
     EXPECT_EQ(SumFares({"12.5", "30"}), "42.5");

@@ -30,17 +30,22 @@ class ReferenceCheck {
 
     // Plans the pair and compares with the reference; returns the number of journeys.
     std::size_t Compare(const std::string& from, const std::string& to, JourneyOptions o) {
-        SCOPED_TRACE(GbkToUtf8(from) + " -> " + GbkToUtf8(to) + " window " +
-                     JourneyClockText(o.windowStart) + "-" + JourneyClockText(o.windowEnd) +
-                     " changes " + std::to_string(o.maxTransfers));
+        const bool arrival = o.windowOf == JourneyWindowOf::Arrival;
+        SCOPED_TRACE(GbkToUtf8(from) + " -> " + GbkToUtf8(to) +
+                     (arrival ? " arrive " : " window ") + JourneyClockText(o.windowStart) + "-" +
+                     JourneyClockText(o.windowEnd) + " changes " + std::to_string(o.maxTransfers));
         const std::vector<Journey> js = FindJourneys(index_, t_, from, to, o);
         const test::RefSides sides(t_, ref_, from, to);
         for (const Journey& j : js) EXPECT_EQ(test::CheckJourney(ref_, sides, o, j), "");
         std::set<test::Triple> expected;
         if (o.maxTransfers <= 1) {
-            expected = test::ParetoSet(test::PairedJourneys(ref_, sides, o, o.maxTransfers == 1));
+            expected = test::ParetoSet(
+                arrival ? test::PairedArrivals(ref_, sides, o, o.maxTransfers == 1)
+                        : test::PairedJourneys(ref_, sides, o, o.maxTransfers == 1));
         } else {
-            expected = test::ParetoSet(test::RoundJourneys(ref_, sides, o, o.maxTransfers + 1));
+            expected =
+                test::ParetoSet(arrival ? test::RoundArrivals(ref_, sides, o, o.maxTransfers + 1)
+                                        : test::RoundJourneys(ref_, sides, o, o.maxTransfers + 1));
         }
         const std::set<test::Triple> got = test::Triples(js);
         EXPECT_EQ(got.size(), js.size()) << "a journey is shown twice";
@@ -63,6 +68,12 @@ JourneyOptions Window(int from, int to, int changes) {
     o.windowStart = from;
     o.windowEnd = to;
     o.maxTransfers = changes;
+    return o;
+}
+
+JourneyOptions Arrive(int from, int to, int changes) {
+    JourneyOptions o = Window(from, to, changes);
+    o.windowOf = JourneyWindowOf::Arrival;
     return o;
 }
 
@@ -138,6 +149,29 @@ TEST_F(EmbeddedJourneys, TwoChangesEqualTheNaiveRounds) {
     check_->Compare(Utf8ToGbk("武汉"), Utf8ToGbk("拉萨"), Window(18 * 60, 19 * 60, 2));
 }
 
+TEST_F(EmbeddedJourneys, ArrivalWindowsEqualTheReferenceFromTheOtherEnd) {
+    const std::vector<std::string> s = Stations(24);
+    std::size_t pairs = 0, found = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        for (std::size_t k : {i + 3, i + 7}) {
+            if (k >= s.size() || s[i] == s[k]) continue;
+            found += check_->Compare(s[i], s[k], Arrive(0, 1439, 1));
+            found += check_->Compare(s[k], s[i], Arrive(12 * 60, 18 * 60, 0));
+            ++pairs;
+        }
+    }
+    EXPECT_GT(found, pairs);
+    // Two changes, and windows past midnight either way.
+    const std::vector<std::string> few = Stations(40);
+    for (std::size_t i = 7; i + 9 < few.size(); i += 8)
+        check_->Compare(few[i], few[i + 9], Arrive(0, 1439, 2));
+    const std::string beijing = Utf8ToGbk("北京"), shanghai = Utf8ToGbk("上海");
+    EXPECT_GT(check_->Compare(beijing, shanghai, Arrive(12 * 60, 18 * 60, 2)), 0u);
+    EXPECT_GT(check_->Compare(beijing, Utf8ToGbk("广州"), Arrive(22 * 60, 6 * 60, 1)), 0u);
+    EXPECT_GT(check_->Compare(shanghai, beijing, Window(22 * 60, 6 * 60, 1)), 0u);
+    check_->Compare(Utf8ToGbk("哈尔滨"), Utf8ToGbk("三亚"), Arrive(7 * 60, 8 * 60, 2));
+}
+
 // --- the sample timetable -------------------------------------------------------------
 
 bool LoadSample(Timetable& t) {
@@ -156,6 +190,8 @@ TEST(SampleJourneys, EveryPairEqualsTheReference) {
             found += check.Compare(a, b, Window(0, 1439, 1));
             found += check.Compare(a, b, Window(0, 1439, 2));
             found += check.Compare(a, b, Window(20 * 60, 23 * 60 + 59, 2));
+            found += check.Compare(a, b, Arrive(0, 1439, 2));
+            found += check.Compare(a, b, Arrive(20 * 60, 4 * 60, 1));
         }
     }
     EXPECT_GT(found, names.size());

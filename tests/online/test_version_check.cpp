@@ -14,7 +14,7 @@
 #include "online/version_check.h"
 #include "test_version_server.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 using testing::RefusingPort;
@@ -220,4 +220,4 @@ TEST(TThreadNetTest, DestroyingTheOwnerStopsAHangingCheck) {
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui

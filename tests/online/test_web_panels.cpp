@@ -28,14 +28,14 @@
 #endif
 
 #include "data/gbk.h"
-#include "online/qt/about_box.h"
 #include "online/qt/web_browser.h"
 #include "online/qt/web_panels_qt.h"
 #include "online/version_check.h"
 #include "online/web_panels.h"
+#include "ui/about_box.h"
 #include "views/grid_export.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 QApplication& App() {
@@ -629,6 +629,6 @@ TEST_F(WebPanelsTest, Screenshots) {
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui
 
 #include "test_web_panels.moc"

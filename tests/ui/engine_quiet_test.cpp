@@ -16,7 +16,7 @@
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 // Sends descriptor 2 into a file until Release, which returns what arrived.
@@ -97,4 +97,4 @@ TEST(QuietEngine, FirstLivePageStartsTheEngineSilently) {
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui

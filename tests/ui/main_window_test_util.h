@@ -38,7 +38,7 @@ inline QApplication& App() {
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             ::setenv("XDG_RUNTIME_DIR", "/tmp/korvel-ui-runtime", 1);
         }
-        PrepareWebEngine();
+        ui::PrepareWebEngine();
         auto* a = new QApplication(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Korvel时刻"));
         ui::InstallFontSubstitutes();

@@ -11,7 +11,7 @@
 #include <QUrl>
 #include <memory>
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace {
 
@@ -152,4 +152,4 @@ void TThreadNet::run() {
     emit LabelReady(QByteArray::fromStdString(decision_.label));
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

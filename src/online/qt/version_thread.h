@@ -10,7 +10,7 @@
 
 #include "online/version_check.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 // Returns true while the caller still wants the answer; checked every few milliseconds
 // so that a closing window does not wait for a time-out.
@@ -58,4 +58,4 @@ class TThreadNet : public QThread {
     std::atomic<bool> decided_{false};
 };
 
-}  // namespace korvel
+}  // namespace korvel::ui

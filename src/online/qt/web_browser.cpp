@@ -18,7 +18,7 @@
 
 #include "online/qt/web_engine_module.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 bool OpenExternalUrl(const QUrl& url, LinkSource source) {
     if (!url.isValid()) return false;
@@ -239,4 +239,4 @@ void WebBrowser::WriteHtml(const QString& html) {
     emit LoadFinished(true);
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

@@ -10,7 +10,7 @@
 
 #include "online/web_panels.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 // Opens an address in the user's default browser when ExternalLinkAllowed lets it out from
 // that source; anything else is dropped without a word. Returns whether it was handed on.
@@ -71,4 +71,4 @@ class WebBrowser : public QWidget {
     QUrl navigated_;
 };
 
-}  // namespace korvel
+}  // namespace korvel::ui

@@ -18,7 +18,7 @@ Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
 Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
 QT_END_NAMESPACE
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 // Catches the address of a link that asked for a new window and hands it to the default
@@ -134,8 +134,8 @@ EngineView* CreateView(QWidget* parent, EngineHooks hooks) {
 const EngineModuleApi kApi = {kEngineModuleVersion, &Start, &CreateView};
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui
 
-extern "C" Q_DECL_EXPORT const korvel::EngineModuleApi* korvel_engine_module() {
-    return &korvel::kApi;
+extern "C" Q_DECL_EXPORT const korvel::ui::EngineModuleApi* korvel_engine_module() {
+    return &korvel::ui::kApi;
 }

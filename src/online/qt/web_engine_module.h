@@ -14,7 +14,7 @@
 
 #include "online/web_panels.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 // One WebEngine view, owned by its widget (deleting Widget() ends it).
 class EngineView {
@@ -49,4 +49,4 @@ inline constexpr int kEngineModuleVersion = 1;
 inline constexpr const char* kEngineModuleEntry = "korvel_engine_module";
 using EngineModuleEntry = const EngineModuleApi* (*)();
 
-}  // namespace korvel
+}  // namespace korvel::ui

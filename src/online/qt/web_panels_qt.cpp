@@ -14,7 +14,7 @@
 #include "online/qt/web_browser.h"
 #include "resources/resources.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace {
 
@@ -347,4 +347,4 @@ bool WebPanels::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

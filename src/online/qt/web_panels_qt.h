@@ -25,7 +25,7 @@
 #include "online/version_check.h"
 #include "online/web_panels.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 // GBK bytes to and from QString (constructed by name: the user-defined area round trips).
 QString QStringFromGbkBytes(std::string_view gbk);
@@ -107,11 +107,11 @@ class WebPanels : public QObject {
     void ShowRouteAdvert(const std::string& from, const std::string& to);
 
     // The links: each opens its address in the default browser.
-    static void LabPlaneClick() { korvel::OpenWebLink(WebLink::Plane); }
-    static void LabHotelClick() { korvel::OpenWebLink(WebLink::Hotel); }
-    static void LabSellClick() { korvel::OpenWebLink(WebLink::Sell); }
-    static void ImageLogoClick() { korvel::OpenWebLink(WebLink::Logo); }
-    static void BtnUpdateClick() { korvel::OpenWebLink(WebLink::Update); }
+    static void LabPlaneClick() { OpenWebLink(WebLink::Plane); }
+    static void LabHotelClick() { OpenWebLink(WebLink::Hotel); }
+    static void LabSellClick() { OpenWebLink(WebLink::Sell); }
+    static void ImageLogoClick() { OpenWebLink(WebLink::Logo); }
+    static void BtnUpdateClick() { OpenWebLink(WebLink::Update); }
 
     // True when `widget` is one of the four browsers or lies inside one.
     bool InsideBrowser(const QObject* widget) const;
@@ -144,4 +144,4 @@ class WebPanels : public QObject {
     std::string aboutPage_;
 };
 
-}  // namespace korvel
+}  // namespace korvel::ui

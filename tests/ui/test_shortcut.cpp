@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "online/shortcut.h"
+#include "ui/shortcut.h"
 
-namespace korvel {
+namespace korvel::ui {
 namespace {
 
 namespace fs = std::filesystem;
@@ -165,8 +165,8 @@ TEST(DesktopEntryTextTest, InstalledIconNextToTheProgramIsUsed) {
 }
 
 TEST(RunningExecutableTest, PointsAtThisTest) {
-    EXPECT_NE(RunningExecutablePath().find("online_shortcut_tests"), std::string::npos);
+    EXPECT_NE(RunningExecutablePath().find("ui_shortcut_tests"), std::string::npos);
 }
 
 }  // namespace
-}  // namespace korvel
+}  // namespace korvel::ui

@@ -7,7 +7,7 @@
 
 class QLabel;
 
-namespace korvel {
+namespace korvel::ui {
 
 // The LOGO blob as a picture (143 x 63), or a null pixmap when it cannot be read.
 QPixmap LoadLogoPixmap();
@@ -45,4 +45,4 @@ class TFrmAbout : public QDialog {
 // `timetable`, when given, says which timetable is in use (SetTimetableText).
 void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timetable = {});
 
-}  // namespace korvel
+}  // namespace korvel::ui

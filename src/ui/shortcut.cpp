@@ -1,4 +1,4 @@
-#include "online/shortcut.h"
+#include "ui/shortcut.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace fs = std::filesystem;
 
@@ -251,4 +251,4 @@ std::string RunningExecutablePath() {
     return ec ? std::string() : exe.string();
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

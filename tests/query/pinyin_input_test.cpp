@@ -1,6 +1,6 @@
 // Station input by pinyin initials: the letters test, the drop-down items and what the
 // change handler decides.
-#include "online/pinyin_input.h"
+#include "query/pinyin_input.h"
 
 #include <gtest/gtest.h>
 

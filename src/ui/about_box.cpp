@@ -1,4 +1,4 @@
-#include "online/qt/about_box.h"
+#include "ui/about_box.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -12,7 +12,7 @@
 #include "online/web_panels.h"
 #include "resources/resources.h"
 
-namespace korvel {
+namespace korvel::ui {
 
 namespace {
 
@@ -149,4 +149,4 @@ void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timeta
     box.exec();
 }
 
-}  // namespace korvel
+}  // namespace korvel::ui

@@ -1,4 +1,4 @@
-#include "online/pinyin_input.h"
+#include "query/pinyin_input.h"
 
 namespace korvel {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace korvel {
+namespace korvel::ui {
 
 // Special folder numbers understood by CreateShortcut.
 inline constexpr int kNoSpecialFolder = -1;
@@ -51,4 +51,4 @@ bool NStartClick(const std::string& executable);
 // The path of the running program (from /proc/self/exe), or an empty text.
 std::string RunningExecutablePath();
 
-}  // namespace korvel
+}  // namespace korvel::ui
