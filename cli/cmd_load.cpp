@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "resources/resources.h"
 
 namespace korvel::cli {
 namespace {
@@ -43,6 +44,11 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
             << ")\n";
     } else if (!source && !TimetableFolder().empty()) {
         out << "Timetable folder: " << TimetableFolder() << "\n";
+    } else if (!source && EmbeddedTimetableKind() != "builder") {
+        // A build made for tests must not pass for the real thing.
+        out << "The embedded timetable is the small hand-written " << EmbeddedTimetableKind()
+            << " timetable (a build with -DKORVEL_TIMETABLE=sample), not the 2019 timetable; "
+               "fares are reference fares estimated by a tariff model.\n";
     } else {
         out << "The embedded timetable is a 2019 timetable compiled from public sources and is "
                "not accurate to the day; fares are reference fares estimated by a tariff model.\n";

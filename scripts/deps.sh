@@ -3,7 +3,7 @@ KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdefl
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev minisign clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
   libgl-dev xvfb xauth x11-utils fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
-  qt6-translations-l10n desktop-file-utils appstream"
+  qt6-translations-l10n desktop-file-utils appstream lintian"
 
 korvel_install_deps() {
     local missing=""
@@ -18,10 +18,20 @@ korvel_install_deps() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing
 }
 
-korvel_configure_build() {
+# Configures the build folder DIR. scripts/run and scripts/test pass the same options, so
+# that whatever one of them built the other finds up to date.
+KORVEL_BUILD_OPTIONS=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+korvel_configure() {
     local dir="$1"; shift
-    cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" -G Ninja "$@"
-    cmake --build "$KORVEL_ROOT/$dir" -j "$(nproc)"
+    cmake -S "$KORVEL_ROOT" -B "$KORVEL_ROOT/$dir" "${KORVEL_BUILD_OPTIONS[@]}" "$@"
+}
+
+# Builds TARGETS in DIR, or everything (tests, benchmarks, the package's files) without any.
+korvel_build() {
+    local dir="$1"; shift
+    local targets=()
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$KORVEL_ROOT/$dir" -j "$(nproc)" "${targets[@]}"
 }
 
 korvel_headless_env() {

@@ -110,7 +110,11 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
 }
 
 void TFrmAbout::SetTimetableText(const QString& timetable) {
-    labData_->setText(timetable + QString::fromUtf8("；票价为估算值。"));
+    // The embedded timetable's origin: its source files ship with the source code.
+    const bool embedded = timetable.startsWith(QString::fromUtf8("内置"));
+    labData_->setText(timetable +
+                      QString::fromUtf8(embedded ? "；源数据见源代码的 data/ 目录" : "") +
+                      QString::fromUtf8("；票价为估算值。"));
     labData_->setToolTip(timetable);
     labData_->setWordWrap(true);
     labData_->setGeometry(4, 180, 353, 32);

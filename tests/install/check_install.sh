@@ -15,7 +15,9 @@ p=$dest/usr
 for f in bin/korvel bin/korvel-cli; do
     [ -x "$p/$f" ] || fail "$f not installed as a program"
 done
-[ -s "$p/share/man/man1/korvel-cli.1" ] || fail "no manual page for korvel-cli"
+for m in korvel korvel-cli; do
+    [ -s "$p/share/man/man1/$m.1.gz" ] || fail "no manual page for $m"
+done
 if [ -n "$module_reldir" ]; then
     module=$p/bin/$module_reldir/korvel-webengine.so
     [ -f "$module" ] || fail "the web engine module is not at $module"

@@ -41,7 +41,9 @@ std::vector<std::string> Rows(MemTable& table, const char* index,
 
 void ExpectRoundTrip(const std::string& dir) {
     Timetable before;
-    if (!LoadStreams(dir, before)) GTEST_SKIP() << "no streams in '" << dir << "'";
+    // Empty only in a build made with -DKORVEL_TIMETABLE=sample, which has no real timetable.
+    if (dir.empty()) GTEST_SKIP() << "no real timetable in a sample build";
+    ASSERT_TRUE(LoadStreams(dir, before)) << "no streams in '" << dir << "'";
     GtfsFeedInfo info;
     info.version = "test, with a comma";
     const GtfsFeed feed = ExportGtfs(before, info);

@@ -1,5 +1,5 @@
-// Invariants of the built timetable streams: the sample always, the 2019 timetable when the
-// build found its source data.
+// Invariants of the built timetable streams: the sample always, the real timetable in every
+// build that embeds it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -39,11 +39,12 @@ class TimetableStreams : public ::testing::TestWithParam<const char*> {
     void SetUp() override {
         const std::string which = GetParam();
         const std::string dir = which == "sample" ? KORVEL_SAMPLE_STREAMS : KORVEL_REAL_STREAMS;
-        if (dir.empty() || !LoadTable(dir, "SLIST", t_.KMList) ||
-            !LoadTable(dir, "STRAIN", t_.KMTrain) || !LoadTable(dir, "SM", t_.KMSM) ||
-            !LoadTable(dir, "SPY", t_.KMPy)) {
-            GTEST_SKIP() << "no " << which << " timetable streams (source data not found)";
-        }
+        // Only a build made with -DKORVEL_TIMETABLE=sample has no real timetable; in any other
+        // build missing streams are a fault of the build.
+        if (dir.empty()) GTEST_SKIP() << "no " << which << " timetable in a sample build";
+        ASSERT_TRUE(LoadTable(dir, "SLIST", t_.KMList) && LoadTable(dir, "STRAIN", t_.KMTrain) &&
+                    LoadTable(dir, "SM", t_.KMSM) && LoadTable(dir, "SPY", t_.KMPy))
+            << "timetable streams missing in " << dir;
         t_.KMTrain.SetIndexName("SIDNo");
         for (t_.KMTrain.First(); !t_.KMTrain.Eof(); t_.KMTrain.Next()) {
             auto& k = t_.KMTrain;
