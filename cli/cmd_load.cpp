@@ -39,7 +39,10 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
         }
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
-    if (!source && !TimetableFolder().empty()) {
+    if (!source && !InstalledTimetableName().empty()) {
+        out << "Timetable: installed " << InstalledTimetableName() << " (" << TimetableFolder()
+            << ")\n";
+    } else if (!source && !TimetableFolder().empty()) {
         bool verified = load.events.size() == 4;
         for (const LoadEvent& e : load.events) verified = verified && e.verified;
         out << "Timetable folder: " << TimetableFolder()

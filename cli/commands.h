@@ -47,6 +47,15 @@ int RunJourney(const Args& args, std::ostream& out, std::ostream& err);
 int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out,
                    std::ostream& err);
 
+// --- update, timetables: signed timetable updates and the installed timetables ---
+int RunUpdate(const Args& args, std::ostream& out, std::ostream& err);
+int RunTimetables(const Args& args, std::ostream& out, std::ostream& err);
+// Without --timetable: the chosen installed timetable when it verifies, else the previous
+// one, else the embedded one; says on `err` why when it is not the chosen one.
+void ChooseStartupTimetable(std::ostream& err);
+// The installed timetable ChooseStartupTimetable settled on, "" for none.
+const std::string& InstalledTimetableName();
+
 // --- helpers for commands that need the timetable ---
 
 struct TimetableLoad {

@@ -53,13 +53,19 @@ constexpr Command kCommands[] = {
      "[--city-transfer MIN] [--format table|csv|json]",
      "timed journeys with up to 3 changes that nothing beats (departure, arrival, changes)",
      korvel::cli::RunJourney},
+    {"update", "[--catalogue URL] [--public-key PUB]",
+     "download, verify and install the publisher's newest signed timetable",
+     korvel::cli::RunUpdate},
+    {"timetables", "[use NAME|embedded | remove NAME]",
+     "list the embedded and installed timetables (* in use), choose one, or remove one",
+     korvel::cli::RunTimetables},
 };
 
 void Usage(std::ostream& os) {
     os << "usage: korvel-cli [--timetable DIR] COMMAND [ARGS...]\n\n"
           "  --timetable DIR  read SLIST.stream, STRAIN.stream, SM.stream and SPY.stream from\n"
           "                   DIR (as korvel-ttbuild writes them) instead of the embedded\n"
-          "                   timetable\n\ncommands:\n";
+          "                   timetable or an installed one\n\ncommands:\n";
     for (const Command& c : kCommands) {
         std::string line = "  " + std::string(c.name);
         if (!c.usage.empty()) line += " " + std::string(c.usage);
@@ -90,6 +96,10 @@ int main(int argc, char** argv) {
         return korvel::cli::kExitOk;
     }
     const std::vector<std::string> args(argv + first + 1, argv + argc);
+    // --timetable overrides the installed timetables; update and timetables read none.
+    if (first == 1 && name != "update" && name != "timetables") {
+        korvel::cli::ChooseStartupTimetable(std::cerr);
+    }
     for (const Command& c : kCommands) {
         if (c.name != name) continue;
         try {

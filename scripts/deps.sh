@@ -1,6 +1,6 @@
 # Sourced by scripts/run and scripts/test: installs the Debian 12 packages the build needs.
 KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdeflate-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev libzip-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev libzip-dev nlohmann-json3-dev minisign clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
   libgl-dev xvfb xauth x11-utils fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
   qt6-translations-l10n desktop-file-utils appstream lintian"

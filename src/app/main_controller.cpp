@@ -94,6 +94,7 @@ void MainController::FormCreate(StartOptions options) {
     TimetableLoader::Options loaderOptions;
     loaderOptions.source = std::move(options.source);
     timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
+    timetableName_ = timetableFolder_.empty() ? std::string() : options.timetableName;
     loaderOptions.folder = timetableFolder_;
     loadFailed_ = false;
     verifiedTables_ = 0;
@@ -104,8 +105,11 @@ void MainController::FormCreate(StartOptions options) {
         };
     } else {
         Poster post = std::move(options.post);
-        loaderOptions.onEvent = [this, post](const LoadEvent& e) {
-            post([this, e] { OnTableLoaded(e); });
+        const unsigned generation = ++loadGeneration_;
+        loaderOptions.onEvent = [this, post, generation](const LoadEvent& e) {
+            post([this, e, generation] {
+                if (generation == loadGeneration_) OnTableLoaded(e);
+            });
         };
     }
     loader_ = std::make_unique<TimetableLoader>(tables_, flags_, std::move(loaderOptions));
@@ -115,6 +119,8 @@ void MainController::FormCreate(StartOptions options) {
     transferStation_.clear();
     grid_.SetShownCount(0);
     view_.SetStatusText(0, VersionStatusText());
+    if (!options.timetableNote.empty())
+        view_.SetStatusText(kTimetableNotePanel, options.timetableNote);
     view_.SetText(Control::LabResult, ResultLabelText(0));
     ShowHeaderLabels();
     view_.GridChanged();
@@ -145,11 +151,27 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
 }
 
 std::string MainController::TimetableText() const {
-    return TimetableDescription(timetableFolder_, tables_, flags_, verifiedTables_ == 4);
+    return TimetableDescription(timetableFolder_, tables_, flags_, verifiedTables_ == 4,
+                                timetableName_);
 }
 
 void MainController::WaitForLoaders() {
     if (loader_) loader_->Join();
+}
+
+void MainController::ReloadTimetable(StartOptions options) {
+    loader_.reset();  // joins the loaders before their tables change
+    for (LoadTable t : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+        flags_.For(t).store(0, std::memory_order_release);
+    }
+    stopIndex_.reset();
+    journeyIndex_.reset();
+    results_.clear();
+    queryKind_ = kQueryNone;
+    state_ = std::make_unique<QueryState>();
+    grid_.Reset();
+    view_.SetStatusText(kTimetableStatusPanel, "");
+    FormCreate(std::move(options));
 }
 
 // --- shared steps -------------------------------------------------------------------------

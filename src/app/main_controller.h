@@ -47,14 +47,24 @@ struct StartOptions {
     // With `source` empty: the folder of the four table streams korvel-ttbuild writes
     // (UTF-8 path), used instead of the embedded timetable.
     std::string timetableFolder;
+    // The installed timetable that folder holds ("" for a folder given by hand or none).
+    std::string timetableName;
+    // Why the start-up did not get the timetable chosen (GBK), for the status bar; "" when
+    // it did.
+    std::string timetableNote;
 };
 
 // Which timetable is in use and what it holds (GBK), for the status bar and the about box:
-// "内置2019年时刻表" or "时刻表目录 DIR" (with "（已按清单核对）" when every file matched
-// the folder's manifest), then the counts of trains, stops and stations once the tables have
-// loaded.
+// "内置2019年时刻表", "时刻表目录 DIR" (with "（已按清单核对）" when every file matched the
+// folder's manifest) or "已安装时刻表 NAME", then the counts of trains, stops and stations
+// once the tables have loaded.
 std::string TimetableDescription(const std::string& folder, const Timetable& tables,
-                                 const LoadFlags& flags, bool verified = false);
+                                 const LoadFlags& flags, bool verified = false,
+                                 const std::string& installedName = {});
+
+// The status panel for notes about the timetable (a start-up that fell back, a newer
+// timetable to download).
+inline constexpr int kTimetableNotePanel = 1;
 
 class MainController {
   public:
@@ -72,6 +82,10 @@ class MainController {
     void OnTableLoaded(const LoadEvent& event);
     // Blocks until both loaders have ended (their posted calls may still be queued).
     void WaitForLoaders();
+    // Replaces the timetable in place (after an update): waits for the loaders, forgets the
+    // results, indexes and tables, and starts as FormCreate does with `options`. Calls the
+    // old loaders posted and that have not run yet are ignored.
+    void ReloadTimetable(StartOptions options);
 
     // --- station-to-station and transfer (tag 0: BTNZZCX "查询", tag 1: BTNZZZZ "中转") ---
     void BTNZZCXClick(int tag);
@@ -151,6 +165,8 @@ class MainController {
     std::string TimetableText() const;
     // The timetable folder given to FormCreate (empty: the embedded timetable).
     const std::string& TimetableFolder() const { return timetableFolder_; }
+    // The installed timetable's name given to FormCreate ("" for none).
+    const std::string& TimetableName() const { return timetableName_; }
     const LoadFlags& Flags() const { return flags_; }
     // The open transfer window (only while it is shown).
     TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
@@ -178,6 +194,8 @@ class MainController {
     LoadFlags flags_;
     std::unique_ptr<TimetableLoader> loader_;
     std::string timetableFolder_;
+    std::string timetableName_;
+    unsigned loadGeneration_ = 0;  // FormCreate's count: posted results of older loads are dropped
     bool loadFailed_ = false;
     int verifiedTables_ = 0;  // tables whose file matched the folder's manifest
     // Built once KMTrain has loaded: lets the station-to-station and station timetable

@@ -9,9 +9,13 @@
 namespace korvel {
 
 std::string TimetableDescription(const std::string& folder, const Timetable& tables,
-                                 const LoadFlags& flags, bool verified) {
+                                 const LoadFlags& flags, bool verified,
+                                 const std::string& installedName) {
     std::string text;
-    if (!folder.empty()) {
+    if (!folder.empty() && !installedName.empty()) {
+        // Package names are plain ASCII, the same bytes in GBK.
+        text = Utf8ToGbk("已安装时刻表 ") + installedName;
+    } else if (!folder.empty()) {
         text = Utf8ToGbk("时刻表目录 ") + Utf8ToGbk(folder);
         if (verified) text += Utf8ToGbk("（已按清单核对）");
     } else if (EmbeddedTimetableKind() == "builder") {

@@ -2,13 +2,16 @@
 // timetable at once, and runs until the window is closed.
 #include <QApplication>
 #include <QStringList>
+#include <iostream>
 #include <utility>
 
+#include "data/gbk.h"
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
 #include "ui/dialogs/settings.h"
 #include "ui/main_window.h"
 #include "ui/startup_trace.h"
+#include "update/store.h"
 
 int main(int argc, char** argv) {
     // First of all: the first use of a QString may already read the system locale.
@@ -27,6 +30,20 @@ int main(int argc, char** argv) {
     const qsizetype at = arguments.indexOf(QStringLiteral("--timetable"));
     if (at > 0 && at + 1 < arguments.size()) {
         options.timetableFolder = arguments[at + 1].toStdString();
+    } else {
+        // The chosen installed timetable when it verifies, else the previous, else the
+        // embedded one; the status bar says why when it is not the chosen one.
+        const korvel::update::StartupTimetable start =
+            korvel::update::Store(korvel::update::DefaultStoreRoot()).ChooseStartup();
+        options.timetableFolder = start.folder;
+        options.timetableName = start.name;
+        if (!start.note.empty()) {
+            // The panel has room for the gist; the details go to standard error.
+            std::cerr << "korvel: " << start.note << "\n";
+            options.timetableNote = korvel::Utf8ToGbk(
+                "时刻表 " + start.rejected + " 校验失败，改用" +
+                (start.name.empty() ? std::string("内置时刻表") : "时刻表 " + start.name));
+        }
     }
 
     korvel::ui::KeepSettingsAcrossRuns();

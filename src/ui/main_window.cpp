@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QToolButton>
 
+#include "data/gbk.h"
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
 #include "resources/resources.h"
@@ -25,6 +26,7 @@
 #include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/dialogs/update_dialog.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
@@ -212,8 +214,15 @@ void TFrmKorvel::FormCreate(StartOptions options) {
     if (startVersionCheck) {
         startVersionCheck();
     } else {
-        TThreadNet::Start(this,
-                          [this](const std::string& label) { SetText(Control::LabNew, label); });
+        TThreadNet::Start(this, [this](const std::string& label) {
+            SetText(Control::LabNew, label);
+            // Online: say when the publisher has a newer timetable (nothing is downloaded).
+            if (IsOnline.load()) {
+                CheckForNewerTimetable(this, [this](const QString& text) {
+                    SetStatusText(kTimetableNotePanel, Utf8ToGbk(text.toStdString()));
+                });
+            }
+        });
     }
     LoadImages();
     web_->LoadStartPage();

@@ -66,6 +66,10 @@ class TFrmKorvel : public QWidget, public MainView {
     // The creation handler: images, panels, then the controller's start-up (loaders posted
     // back into this window's event loop). Options other than `post` reach the controller.
     void FormCreate(StartOptions options = {});
+    // Reloads the window in place on an installed timetable (after an update).
+    void SwitchTimetable(const std::string& name, const std::string& folder);
+    // Opens the "更新时刻表" dialog (the advanced menu's MUpdate).
+    void MUpdateClick();
 
     MainController& Controller() { return *controller_; }
 

@@ -9,9 +9,11 @@
 #include <QTimer>
 #include <QValidator>
 
+#include "data/gbk.h"
 #include "online/qt/web_panels_qt.h"
 #include "ui/about_box.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/update_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
 #include "ui/shortcut.h"
@@ -140,6 +142,7 @@ void TFrmKorvel::WireMenu() {
     menu.NStartClick = [this] {
         ReportShortcut(ui::NStartClick(RunningExecutablePath()), kProgramsFolder);
     };
+    menu.MUpdateClick = [this] { MUpdateClick(); };
     menu.MAboutClick = [this] {
         ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
@@ -179,6 +182,27 @@ void TFrmKorvel::OpenDropDown(Control box) {
 
 void TFrmKorvel::SetCaretToEnd(Control box) {
     if (StationCombo* combo = Combo(box)) combo->SetCaretToEnd();
+}
+
+void TFrmKorvel::MUpdateClick() {
+    UpdateSetup setup = DefaultUpdateSetup();
+    setup.inUse = QStringFromGbk(controller_->TimetableText());
+    setup.switchTo = [this](const std::string& name, const std::string& folder) {
+        SwitchTimetable(name, folder);
+    };
+    UpdateDialog dialog(this, std::move(setup));
+    dialog.exec();
+}
+
+void TFrmKorvel::SwitchTimetable(const std::string& name, const std::string& folder) {
+    StartOptions options;
+    options.post = [this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    };
+    options.timetableFolder = folder;
+    options.timetableName = name;
+    controller_->ReloadTimetable(std::move(options));
+    SetStatusText(kTimetableNotePanel, Utf8ToGbk("已切换到时刻表 " + name));
 }
 
 }  // namespace korvel::ui

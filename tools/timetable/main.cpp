@@ -3,6 +3,7 @@
 //                  [--name TEXT] [--valid-from YYYY-MM-DD]
 //   korvel-ttbuild --gtfs DIR|FILE.zip [--source DIR] --out DIR [--report FILE] [--name TEXT]
 //                  [--valid-from YYYY-MM-DD]
+//   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -17,6 +18,7 @@
 #include "timetable/files.h"
 #include "timetable/gtfs_input.h"
 #include "timetable/manifest_out.h"
+#include "timetable/publish.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -75,12 +77,15 @@ std::optional<std::string> TimetableManifest(const std::string& sourcePath,
     if (name) naming.name = *name;
     if (validFrom) naming.validFrom = *validFrom;
     return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error);
+//   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
 }
 
 int Usage(std::ostream& os, int rc) {
     os << "usage: korvel-ttbuild --source DIR --out DIR [--stops FILE] [--report FILE] "
           "[--sample]\n"
           "       korvel-ttbuild --gtfs DIR|FILE.zip [--source DIR] --out DIR [--report FILE]\n"
+          "       korvel-ttbuild keygen --public PUB --secret SEC [--force]\n"
+          "       korvel-ttbuild pack TTDIR --name NAME --secret SEC --out DIR\n"
           "  --source DIR   stops.csv in DIR/timetable-2019/ or DIR/, station lists in\n"
           "                 DIR/stations/, same-city groups in DIR/groups/citys.txt\n"
           "  --stops FILE   the stop list (columns tid,sno,sname,arrv_time,depart_time,\n"
@@ -201,6 +206,10 @@ bool ReadSourceFolder(const Args& a, Sources& s) {
 }
 
 int Run(int argc, char** argv) {
+    if (argc > 1 && (std::string(argv[1]) == "keygen" || std::string(argv[1]) == "pack")) {
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        return std::string(argv[1]) == "keygen" ? RunKeygen(args) : RunPack(args);
+    }
     int rc = 0;
     std::optional<Args> a = ParseArgs(argc, argv, rc);
     if (!a) return rc;

@@ -38,6 +38,9 @@ QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks
     AddItem(shortcuts, "MDesktop", QStringLiteral("桌面快捷方式"), callbacks.MDesktopClick);
     AddItem(shortcuts, "NStart", QStringLiteral("开始菜单快捷方式"), callbacks.NStartClick);
     menu->addSeparator();
+    if (callbacks.MUpdateClick) {
+        AddItem(menu, "MUpdate", QStringLiteral("更新时刻表…"), callbacks.MUpdateClick);
+    }
     AddItem(menu, "MAbout", QStringLiteral("关于"), callbacks.MAboutClick);
 
     print->setEnabled(false);

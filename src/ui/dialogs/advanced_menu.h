@@ -24,18 +24,20 @@ struct AdvancedMenuCallbacks {
     std::function<void()> MExportClick;
     std::function<void()> MDesktopClick;
     std::function<void()> NStartClick;
+    // When set, the menu has MUpdate "更新时刻表…" before MAbout.
+    std::function<void()> MUpdateClick;
     std::function<void()> MAboutClick;
 };
 
 // The menu `MAdvanced`, owned by `parent`: MPrint "打印查询结果", MExport "导出查询结果", a
 // separator, the sub-menu MShortcuts "创建快捷方式" (MDesktop "桌面快捷方式", NStart
-// "开始菜单快捷方式"), a separator, MAbout "关于". Each action's object name is its control
-// name. MPrint and MExport start disabled (no results yet). With a preview callback the print
-// preview MPreview "打印预览" follows MPrint.
+// "开始菜单快捷方式"), a separator, MUpdate "更新时刻表…" (with its callback), MAbout "关于". Each
+// action's object name is its control name. MPrint and MExport start disabled (no results yet).
+// With a preview callback the print preview MPreview "打印预览" follows MPrint.
 QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks);
 
 // The action named `name` ("MPrint", "MPreview", "MExport", "MShortcuts", "MDesktop", "NStart",
-// "MAbout") in the menu or its sub-menu, or nullptr.
+// "MUpdate", "MAbout") in the menu or its sub-menu, or nullptr.
 QAction* AdvancedMenuAction(QMenu* menu, const QString& name);
 
 }  // namespace korvel::ui

@@ -1,0 +1,100 @@
+// The installed timetables of one user, under $XDG_DATA_HOME/korvel/timetables
+// (~/.local/share/korvel/timetables without it):
+//
+//   NAME/          one installed timetable: manifest.txt, the four streams, package.txt
+//                  ("name NAME\nsequence N\n")
+//   choice.txt     "use NAME\n" or "use embedded\n", then "previous NAME\n" when the one in
+//                  use before the last switch was an installed timetable
+//   sequence.txt   the highest package sequence ever installed, so that a removed timetable
+//                  cannot come back through an older catalogue; written last by an install
+//   .lock          held (flock) by whoever changes the store; the kernel drops it when the
+//                  holder dies, so a killed update never blocks the next one
+//   .download-*, .install-*, .old-*, .tmp-*
+//                  work files of an update; the next holder of the lock removes any left by a
+//                  killed one
+//
+// Every change is written beside its target and renamed over it, so a reader sees either the
+// old or the new state, never half of one.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "update/package.h"
+
+namespace korvel::update {
+
+// The store's folder from the environment (not created).
+std::string DefaultStoreRoot();
+
+// Empty when `folder` holds a manifest and four streams that match it, else what does not.
+// Quick enough for every start: an installed folder had every other check of a timetable
+// folder before it was installed, and the loaders make them again as it loads.
+std::string FolderMatchesManifest(const std::string& folder);
+
+struct InstalledTimetable {
+    std::string name;
+    std::uint64_t sequence = 0;
+    std::string folder;
+    std::optional<data::Manifest> manifest;  // empty when manifest.txt is unreadable
+};
+
+struct Choice {
+    std::string use;       // a name, or "" for the embedded timetable
+    std::string previous;  // "" when none
+};
+
+// Where the program starts and why.
+struct StartupTimetable {
+    std::string name;      // "" for the embedded timetable
+    std::string folder;    // "" for the embedded timetable
+    std::string note;      // why the chosen one is not used (English, UTF-8), "" when it is
+    std::string rejected;  // the chosen installed timetable that did not verify, "" for none
+};
+
+class Store {
+  public:
+    explicit Store(std::string root);
+
+    const std::string& Root() const { return root_; }
+    std::string FolderOf(const std::string& name) const;
+
+    // An exclusive hold of the store; released by the destructor (or by the process dying).
+    class Lock {
+      public:
+        explicit Lock(int fd) : fd_(fd) {}
+        Lock(Lock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+        Lock& operator=(Lock&&) = delete;
+        ~Lock();
+
+      private:
+        int fd_;
+    };
+    // Creates the store's folder when needed. nullopt with `error` set when another process
+    // holds the lock or the folder cannot be made.
+    std::optional<Lock> TryLock(std::string& error) const;
+    // Removes work files left by a killed update (call while holding the lock).
+    void SweepWorkFiles() const;
+
+    std::vector<InstalledTimetable> List() const;
+    Choice ReadChoice() const;
+    std::uint64_t HighestSequence() const;
+
+    // Each returns "" on success, else what failed; on failure the store is as it was.
+    std::string WriteChoice(const Choice& choice) const;
+    // Unpacks `package` into NAME/ (replacing an older NAME), raises the highest sequence and
+    // makes it the timetable in use, the one in use before becoming the previous.
+    std::string Install(const Package& package) const;
+    // Removes NAME; refused for the timetable in use.
+    std::string Remove(const std::string& name) const;
+
+    StartupTimetable ChooseStartup() const;
+
+  private:
+    std::string WriteFileAtomically(const std::string& name, const std::string& bytes) const;
+    std::string root_;
+};
+
+}  // namespace korvel::update

@@ -1,0 +1,191 @@
+#include "update/updater.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "data/manifest.h"
+
+namespace korvel::update {
+namespace {
+
+UpdateResult Failure(std::string message) {
+    UpdateResult r;
+    r.outcome = UpdateOutcome::Failed;
+    r.message = std::move(message);
+    return r;
+}
+
+// The newest package, unless it would go back behind what was installed before (rollback).
+UpdateResult Compare(const Store& store, const Catalogue& catalogue) {
+    const CatalogueEntry* newest = NewestPackage(catalogue);
+    if (!newest) return Failure("the catalogue lists no timetable");
+    UpdateResult r;
+    r.package = *newest;
+    const std::uint64_t highest = store.HighestSequence();
+    if (newest->sequence < highest) {
+        r.outcome = UpdateOutcome::Failed;
+        r.message = "refused: the catalogue's newest timetable " + newest->name + " (sequence " +
+                    std::to_string(newest->sequence) + ") is older than one installed before " +
+                    "(sequence " + std::to_string(highest) + ")";
+    } else if (newest->sequence == highest) {
+        r.outcome = UpdateOutcome::AlreadyNewest;
+        r.message = "already the newest timetable: " + newest->name;
+    } else {
+        r.outcome = UpdateOutcome::Available;
+        r.message = "newer timetable available: " + newest->name + " (valid from " +
+                    newest->validFrom + ")";
+    }
+    return r;
+}
+
+FetchProgress KeepGoing(const UpdateOptions& options) {
+    if (!options.keepGoing) return {};
+    return [&options](std::uint64_t, std::uint64_t) { return options.keepGoing(); };
+}
+
+std::string FetchSignature(Fetcher& fetcher, const std::string& url, const UpdateOptions& options,
+                           std::string& text) {
+    FetchLimits limits = options.limits;
+    limits.maxBytes = kMaxSignatureBytes;
+    const FetchResult r = FetchToString(fetcher, url, limits, text, KeepGoing(options));
+    return r.ok ? std::string() : "signature download failed: " + r.error;
+}
+
+// Downloads the package into `path`; "" or what failed.
+std::string Download(Fetcher& fetcher, const std::string& url, const CatalogueEntry& entry,
+                     const UpdateOptions& options, const std::string& path,
+                     const FetchProgress& progress) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return path + ": cannot create";
+    FetchLimits limits = options.limits;
+    limits.maxBytes = entry.size;  // a server sending more than the catalogue says is refused
+    const FetchResult r = fetcher.Fetch(
+        url, limits,
+        [&out](std::string_view bytes) {
+            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+            return static_cast<bool>(out);
+        },
+        progress);
+    out.close();
+    if (!r.ok) return r.cancelled ? "download cancelled" : "download failed: " + r.error;
+    if (!out) return path + ": cannot write (disk full?)";
+    return {};
+}
+
+// Size, hash and signature of the downloaded bytes, then the package inside; "" or why not.
+std::string VerifyDownload(const std::string& bytes, const CatalogueEntry& entry,
+                           const PublicKey& key, const std::string& signature) {
+    if (bytes.size() != entry.size) {
+        return "package " + entry.file + ": " + std::to_string(bytes.size()) +
+               " bytes, the catalogue says " + std::to_string(entry.size) + " (truncated?)";
+    }
+    if (data::Sha256Hex(bytes) != entry.sha256) {
+        return "package " + entry.file + ": SHA-256 differs from the catalogue's";
+    }
+    if (std::string bad = VerifySignature(key, bytes, signature); !bad.empty()) {
+        return "package " + entry.file + ": " + bad;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<Catalogue> FetchCatalogue(Fetcher& fetcher, const UpdateOptions& options,
+                                        std::string& error) {
+    if (std::string bad = CheckFetchAddress(options.catalogueUrl); !bad.empty()) {
+        error = "catalogue: " + bad;
+        return std::nullopt;
+    }
+    FetchLimits limits = options.limits;
+    limits.maxBytes = kMaxCatalogueBytes;
+    std::string text;
+    const FetchResult r =
+        FetchToString(fetcher, options.catalogueUrl, limits, text, KeepGoing(options));
+    if (!r.ok) {
+        error = "catalogue download failed: " + r.error;
+        return std::nullopt;
+    }
+    std::string signature;
+    const std::string sigUrl = options.catalogueUrl + std::string(kSignatureSuffix);
+    if (std::string bad = FetchSignature(fetcher, sigUrl, options, signature); !bad.empty()) {
+        error = "catalogue " + bad;
+        return std::nullopt;
+    }
+    if (std::string bad = VerifySignature(options.publicKey, text, signature); !bad.empty()) {
+        error = "catalogue: " + bad;
+        return std::nullopt;
+    }
+    std::optional<Catalogue> catalogue = ParseCatalogue(text, error);
+    if (!catalogue) {
+        error = "catalogue: " + error;
+        return std::nullopt;
+    }
+    const std::time_t now = options.now ? options.now : std::time(nullptr);
+    if (catalogue->expires <= now) {
+        error = "catalogue expired on " + FormatUtcTime(catalogue->expires) +
+                " (the publisher has not renewed it; refusing a possibly stale list)";
+        return std::nullopt;
+    }
+    return catalogue;
+}
+
+UpdateResult CheckForUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions& options) {
+    std::string error;
+    const std::optional<Catalogue> catalogue = FetchCatalogue(fetcher, options, error);
+    if (!catalogue) return Failure(error);
+    return Compare(store, *catalogue);
+}
+
+UpdateResult RunUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions& options,
+                       const FetchProgress& progress) {
+    std::string error;
+    const std::optional<Store::Lock> lock = store.TryLock(error);
+    if (!lock) return Failure(error);
+    store.SweepWorkFiles();
+    const std::optional<Catalogue> catalogue = FetchCatalogue(fetcher, options, error);
+    if (!catalogue) return Failure(error);
+    UpdateResult r = Compare(store, *catalogue);
+    if (r.outcome != UpdateOutcome::Available) return r;
+    const CatalogueEntry& entry = *r.package;
+
+    const std::string url = SiblingAddress(options.catalogueUrl, entry.file);
+    std::string signature;
+    if (std::string bad =
+            FetchSignature(fetcher, url + std::string(kSignatureSuffix), options, signature);
+        !bad.empty()) {
+        return Failure("package " + bad);
+    }
+    const std::string path =
+        store.Root() + "/.download-" + entry.name + "-" + std::to_string(::getpid());
+    struct Cleanup {
+        std::string path;
+        ~Cleanup() { std::remove(path.c_str()); }
+    } cleanup{path};
+    if (std::string bad = Download(fetcher, url, entry, options, path, progress); !bad.empty()) {
+        return Failure(bad);
+    }
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return Failure(path + ": cannot read back");
+    if (std::string bad = VerifyDownload(bytes, entry, options.publicKey, signature);
+        !bad.empty()) {
+        return Failure(bad);
+    }
+    std::optional<Package> package = ParsePackage(bytes, error);
+    if (!package) return Failure(entry.file + ": " + error);
+    if (package->name != entry.name || package->sequence != entry.sequence) {
+        return Failure(entry.file + ": names another package than the catalogue says");
+    }
+    bytes.clear();
+    if (std::string bad = store.Install(*package); !bad.empty()) {
+        return Failure("install failed: " + bad);
+    }
+    r.outcome = UpdateOutcome::Installed;
+    r.message = "installed timetable " + entry.name + " (valid from " + entry.validFrom +
+                ", sequence " + std::to_string(entry.sequence) + ") and switched to it";
+    return r;
+}
+
+}  // namespace korvel::update

@@ -1,0 +1,49 @@
+// One timetable update: fetch the signed catalogue, pick the newest package, download it,
+// verify size, SHA-256 and signature before anything is unpacked, install it and make it the
+// timetable in use. Runs on any thread (the window runs it on a worker); the progress
+// callback may cancel.
+#pragma once
+
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "update/catalogue.h"
+#include "update/http.h"
+#include "update/signature.h"
+#include "update/store.h"
+
+namespace korvel::update {
+
+struct UpdateOptions {
+    std::string catalogueUrl;
+    PublicKey publicKey;
+    FetchLimits limits;   // maxBytes is set per file (catalogue, signature, package)
+    std::time_t now = 0;  // 0: the clock's time
+    // Asked while the catalogue and signatures download; false stops them (a window that
+    // closes does not wait for a slow server). Empty: never stops.
+    std::function<bool()> keepGoing;
+};
+
+// Available: CheckForUpdate found a newer package (nothing was downloaded).
+enum class UpdateOutcome { Installed, Available, AlreadyNewest, Failed };
+
+struct UpdateResult {
+    UpdateOutcome outcome = UpdateOutcome::Failed;
+    std::string message;  // one line for the user, naming what failed (English, UTF-8)
+    std::optional<CatalogueEntry> package;  // the newest package of the catalogue, when read
+};
+
+// The catalogue fetched, its signature verified, its expiry checked; nullopt with `error`.
+std::optional<Catalogue> FetchCatalogue(Fetcher& fetcher, const UpdateOptions& options,
+                                        std::string& error);
+
+// Fetches the catalogue and says whether it lists something newer than the store holds
+// (Available or AlreadyNewest); downloads nothing.
+UpdateResult CheckForUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions& options);
+
+UpdateResult RunUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions& options,
+                       const FetchProgress& progress = {});
+
+}  // namespace korvel::update
