@@ -97,6 +97,7 @@ class PrintExportTest : public ::testing::Test {
         test::BuildKMTrain(stops, test::SampleStops());
         errors.clear();
         ui::DialogPlatform().errorBox = [this](QWidget*, const QString& text) { errors << text; };
+        ui::DialogPlatform().noticeBox = [this](QWidget*, const QString& text) { notices << text; };
         ui::DialogPlatform().defaultPrinter = [this]() -> std::unique_ptr<QPrinter> {
             if (pdfPath.isEmpty()) return nullptr;
             auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -131,6 +132,7 @@ class PrintExportTest : public ::testing::Test {
     QTemporaryDir dir;
     MemTable stops;
     QStringList errors;
+    QStringList notices;
     QString pdfPath;
     std::optional<QString> chosenName;
     int dialogs = 0;
@@ -205,6 +207,16 @@ TEST_F(PrintExportTest, UnwritablePdfFileIsNamedAndNotReportedAsPrinted) {
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("无法写入文件"))) << errors[0].toStdString();
     EXPECT_TRUE(errors[0].contains(QStringLiteral("main.pdf")));
+    EXPECT_TRUE(notices.isEmpty());
+
+    // Written, the file is named: nothing else would tell where the pages went.
+    chosenPdf = dir.filePath("main.pdf");
+    errors.clear();
+    EXPECT_TRUE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 1));
+    EXPECT_TRUE(errors.isEmpty());
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("main.pdf"))) << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("共1页")));
 }
 
 // The stop list's pages in the printer's own font: the train heads every page, and no text
