@@ -84,8 +84,9 @@ class MainView {
     // Modal windows. They return when the user closes them.
     virtual void ShowTransferWindow(TransferWindowModel& model) = 0;
     virtual void ShowDetailWindow(DetailWindowModel& model) = 0;
-    // The journey planner window for the two station boxes; the window runs its searches
-    // through the model.
+    // The journey planner window, or the open one brought forward; it runs its searches
+    // through the model. It may stay open after this returns, beside the main window; the
+    // view calls MainController::JourneyWindowClosed when it closes.
     virtual void ShowJourneyWindow(JourneyWindowModel& model) = 0;
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() = 0;

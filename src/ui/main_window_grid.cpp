@@ -207,7 +207,9 @@ void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
 }
 
 void TFrmKorvel::ShowJourneyWindow(JourneyWindowModel& model) {
-    ShowJourneyDialog(this, model);
+    ShowJourneyDialog(this, model, [this] {
+        if (controller_) controller_->JourneyWindowClosed();
+    });
 }
 
 std::optional<std::string> TFrmKorvel::AskSaveFileName() {
