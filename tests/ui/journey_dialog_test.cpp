@@ -76,21 +76,27 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     EXPECT_LT(narrowCount, firstCount);
 
     // The train detail window is modal: a timer closes it once it is up.
+    // It opens over the journey window, which the traveller comes back to.
     int details = 0;
+    QWidget* over = nullptr;
     QTimer closer;
     closer.setInterval(10);
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             ++details;
+            over = modal->parentWidget();
             modal->accept();
         }
     });
+    d->activateWindow();
+    test::PumpUntil([&] { return d->isActiveWindow(); }, 2000);
     closer.start();
     QTreeWidgetItem* leg = d->Tree()->topLevelItem(0)->child(0);
     d->Tree()->setCurrentItem(leg);
     emit d->Tree()->itemActivated(leg, 0);  // what a double-click on it does
     closer.stop();
     EXPECT_EQ(details, 1);
+    EXPECT_EQ(over, d);
     CloseAndWait(*w, d);
     EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
 }
