@@ -14,8 +14,10 @@ void MainController::BTNHCFAClick() {
 
     const std::string from = view_.Text(Control::ComboFZ);
     const std::string to = view_.Text(Control::ComboDZ);
-    // Two blank boxes open the planner with its own last stations; anything typed is checked.
-    const bool blank = TrimControl(from).empty() && TrimControl(to).empty();
+    // Two blank boxes open a planner that has boxes of its own with its last stations;
+    // anything typed is checked.
+    const bool blank =
+        view_.JourneyWindowHasOwnBoxes() && TrimControl(from).empty() && TrimControl(to).empty();
     if (blank ? !TablesReadyForJourneys() : !StationPairReady(from, to)) return;
     if (!blank) EnsureJourneyIndex();
 

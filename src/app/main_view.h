@@ -88,6 +88,9 @@ class MainView {
     // through the model. It may stay open after this returns, beside the main window; the
     // view calls MainController::JourneyWindowClosed when it closes.
     virtual void ShowJourneyWindow(JourneyWindowModel& model) = 0;
+    // Whether the journey window has station boxes of its own (and its own last stations to
+    // start with): then two blank station boxes open it. Without them they are refused.
+    virtual bool JourneyWindowHasOwnBoxes() const { return false; }
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() = 0;
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main

@@ -116,9 +116,16 @@ TEST_F(JourneyButtonTest, OneWindowStaysOpenUntilTheViewClosesIt) {
     EXPECT_TRUE(view.messages.empty());
     c.JourneyWindowClosed();
     EXPECT_EQ(c.JourneyWindow(), nullptr);
-    // Two blank boxes open the planner without a word (it takes its own last stations).
+    // Two blank boxes: refused where the planner has no boxes of its own (the command line),
+    // else it opens without a word (and takes its own last stations).
     view.Type(Control::ComboFZ, "");
     view.Type(Control::ComboDZ, "");
+    c.BTNHCFAClick();
+    EXPECT_EQ(c.JourneyWindow(), nullptr);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入发站。");
+    view.ClearRecords();
+    view.ownJourneyBoxes = true;
     c.BTNHCFAClick();
     ASSERT_NE(c.JourneyWindow(), nullptr);
     EXPECT_TRUE(c.JourneyWindow()->From().empty());
