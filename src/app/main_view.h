@@ -81,7 +81,7 @@ class MainView {
     // Status bar panel text (0..4; kTimetableStatusPanel names the timetable in use).
     virtual void SetStatusText(int panel, const std::string& gbk) = 0;
 
-    // Modal windows. They return when the user closes them.
+    // The transfer and detail windows are modal: they return when the user closes them.
     virtual void ShowTransferWindow(TransferWindowModel& model) = 0;
     virtual void ShowDetailWindow(DetailWindowModel& model) = 0;
     // The journey planner window, or the open one brought forward; it runs its searches

@@ -62,7 +62,8 @@ class JourneyWindowModel {
     // table (nullptr until it has loaded) as in the main window.
     ComboChangeResult BoxChanged(const std::string& text) const;
     std::function<MemTable*()> stationList;
-    // Whether two stations are of one city; asked on every search when given.
+    // Whether two stations are of one city (the planner then offers direct trains and the
+    // status says so); asked on every search when given.
     std::function<bool(const std::string&, const std::string&)> sameCity;
     static std::vector<std::string> ColumnTitles();
 
@@ -81,9 +82,6 @@ class JourneyWindowModel {
     // before the first search. For two stations of one city the answer is led by
     // "<from>和<to>在同一城市，只列出直达的列车。".
     const std::string& StatusText() const { return status_; }
-    // Whether the boxes name two stations of one city (the planner then offers direct trains);
-    // the `sameCity` hook, when given, decides it anew on each search.
-    void SetSameCity(bool same) { sameCity_ = same; }
 
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }
