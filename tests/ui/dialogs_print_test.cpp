@@ -192,6 +192,21 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
     EXPECT_GT(right - left, image.width() * 3 / 4);
 }
 
+// Without a printer the pages go to a PDF file; one that cannot be written is named, in
+// Chinese, and nothing is reported as printed.
+TEST_F(PrintExportTest, UnwritablePdfFileIsNamedAndNotReportedAsPrinted) {
+    ui::DialogPlatform().printersInstalled = [] { return false; };
+    chosenPdf = dir.filePath("no-such-folder/main.pdf");
+    ResultGrid grid;
+    grid.SetRowCount(1);
+    grid.SetCell(0, 0, "K1");
+    EXPECT_FALSE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 1));
+    EXPECT_EQ(pdfDialogs, 1);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("无法写入文件"))) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("main.pdf")));
+}
+
 // The stop list's pages in the printer's own font: the train heads every page, and no text
 // runs into another, a column line or the margins, whatever the date's length.
 TEST_F(PrintExportTest, PrintedStopListNamesTheTrainAndNoTextsOverlapInTheRealFont) {

@@ -1,5 +1,6 @@
 #include "ui/dialogs/grid_print_qt.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QPainter>
@@ -119,9 +120,10 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (error) {
-            *error = QStringLiteral("Cannot start printing on \"%1\".")
-                         .arg(printer.outputFileName().isEmpty() ? printer.printerName()
-                                                                 : printer.outputFileName());
+            *error = printer.outputFileName().isEmpty()
+                         ? QStringLiteral("无法在打印机“%1”上打印。").arg(printer.printerName())
+                         : QStringLiteral("无法写入文件“%1”，没有打印。")
+                               .arg(QDir::toNativeSeparators(printer.outputFileName()));
         }
         return -1;
     }
