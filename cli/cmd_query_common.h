@@ -68,6 +68,8 @@ class ConsoleView : public MainView {
     void ShowTransferWindow(TransferWindowModel& model) override;
     void ShowDetailWindow(DetailWindowModel& model) override;
     void ShowJourneyWindow(JourneyWindowModel& model) override;
+    // The command line names both stations itself: blank ones are refused.
+    bool JourneyWindowHasOwnBoxes() const override { return false; }
     std::optional<std::string> AskSaveFileName() override { return exportPath; }
 
     const std::vector<std::string>& ComboItems(Control box) { return items_[box]; }

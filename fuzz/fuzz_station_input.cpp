@@ -98,6 +98,7 @@ class FuzzView : public korvel::MainView {
     void ShowRouteAdvert(const std::string&, const std::string&) override {}
     void SetStatusText(int, const std::string&) override {}
     void ShowJourneyWindow(korvel::JourneyWindowModel&) override {}
+    bool JourneyWindowHasOwnBoxes() const override { return false; }
     std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
     void PrintResultGrid(const korvel::TextGrid&, int) override {}
 

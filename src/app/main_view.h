@@ -90,7 +90,7 @@ class MainView {
     virtual void ShowJourneyWindow(JourneyWindowModel& model) = 0;
     // Whether the journey window has station boxes of its own (and its own last stations to
     // start with): then two blank station boxes open it. Without them they are refused.
-    virtual bool JourneyWindowHasOwnBoxes() const { return false; }
+    virtual bool JourneyWindowHasOwnBoxes() const = 0;
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() = 0;
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main
