@@ -24,6 +24,7 @@ void MainController::BTNHCFAClick() {
     };
     journeyWindow_ = std::make_unique<JourneyWindowModel>(std::string(TrimControl(from)),
                                                           std::string(TrimControl(to)), planner);
+    journeyWindow_->SetDefaults(journeyDefaults_);
     journeyWindow_->SetSameCity(
         ResolveJourneySides(*journeyIndex_, tables_.KMSM, from, to).sameCity);
     journeyWindow_->onOpenLeg = [this](const DetailSection& section) { OpenDetail(section); };
