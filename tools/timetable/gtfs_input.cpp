@@ -29,7 +29,7 @@ FeedChanges AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSour
                                 ", between stations of one city " + text(feed.cityTransfer) +
                                 " (the planner's defaults for this timetable)");
     }
-    return {feed.minTransfer, feed.cityTransfer};
+    return {feed.minTransfer, feed.cityTransfer, std::move(feed.validFrom)};
 }
 
 }  // namespace korvel::timetable

@@ -68,8 +68,8 @@ std::string ReadReadings() {
     return text;
 }
 
-// The manifest of the built streams, named as told or as DefaultNaming says, with the change
-// minutes a feed gave.
+// The manifest of the built streams, named as told, else as the feed or DefaultNaming says,
+// with the change minutes a feed gave.
 std::optional<std::string> TimetableManifest(const std::string& sourcePath,
                                              const std::optional<std::string>& name,
                                              const std::optional<std::string>& validFrom,
@@ -77,6 +77,8 @@ std::optional<std::string> TimetableManifest(const std::string& sourcePath,
                                              std::string& error) {
     TimetableNaming naming = DefaultNaming(sourcePath, std::time(nullptr));
     if (name) naming.name = *name;
+    // A feed says when it starts; the day of the build is a guess.
+    if (!changes.validFrom.empty()) naming.validFrom = changes.validFrom;
     if (validFrom) naming.validFrom = *validFrom;
     naming.minTransfer = changes.minTransfer;
     naming.cityTransfer = changes.cityTransfer;
