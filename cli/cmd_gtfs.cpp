@@ -6,6 +6,7 @@
 #include <iterator>
 #include <ostream>
 
+#include "app/timetable_folder.h"
 #include "cli/commands.h"
 #include "data/manifest.h"
 #include "gtfs/feed_files.h"
@@ -30,15 +31,19 @@ std::optional<data::Manifest> FolderManifest(const std::string& folder) {
 
 gtfs::GtfsFeedInfo FeedInfo(const BlobSource& source) {
     gtfs::GtfsFeedInfo info;
-    const JourneyOptions planner;
+    const bool folder = !source && !TimetableFolder().empty();
+    const std::optional<data::Manifest> manifest =
+        folder ? FolderManifest(TimetableFolder()) : std::nullopt;
+    // The change rules the planner would use on this timetable, so that a feed read back
+    // plans as the timetable it came from.
+    const JourneyOptions planner = JourneyDefaultsOf(manifest);
     info.minTransfer = planner.minTransfer;
     info.cityTransfer = planner.cityTransfer;
-    const bool folder = !source && !TimetableFolder().empty();
     info.version = folder ? "timetable folder " + TimetableFolder()
                           : "2019 timetable compiled from public sources, not accurate to the day";
     // The calendar runs a year from the day the timetable is valid; the embedded 2019
     // timetable, and a folder that does not say, keep the year 2019.
-    if (const auto manifest = folder ? FolderManifest(TimetableFolder()) : std::nullopt) {
+    if (manifest) {
         if (const auto dates = gtfs::FeedDatesFrom(manifest->valid_from)) {
             info.startDate = dates->start;
             info.endDate = dates->end;

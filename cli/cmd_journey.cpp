@@ -3,12 +3,14 @@
 //
 //   korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N]
 //                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
+//   korvel-cli journey --help     (the options, with the change minutes the timetable sets)
 
 #include <optional>
 #include <ostream>
 #include <string>
 
 #include "app/main_controller.h"
+#include "app/timetable_folder.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
 #include "data/clock.h"
@@ -26,7 +28,10 @@ namespace {
 struct JourneyArgs {
     std::string from, to;
     JourneyOptions options;
+    // Given on the command line; the timetable's defaults otherwise.
+    std::optional<int> minTransfer, cityTransfer;
     OutputFormat format = OutputFormat::Table;
+    bool help = false;
 };
 
 std::optional<int> Number(const std::string& s) {
@@ -63,6 +68,10 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             positional.push_back(a);
             continue;
         }
+        if (a == "--help" || a == "-h") {
+            j.help = true;
+            return j;
+        }
         if (a != "--window" && a != "--arrive" && a != "--max-transfers" && a != "--min-transfer" &&
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
@@ -87,7 +96,7 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             } else {
                 if (!n || *n < 0 || *n > kMaxChangeMinutes)
                     return fail(a + " must be a number of minutes from 0 to 1440");
-                (a == "--min-transfer" ? j.options.minTransfer : j.options.cityTransfer) = *n;
+                (a == "--min-transfer" ? j.minTransfer : j.cityTransfer) = *n;
             }
         }
     }
@@ -95,6 +104,32 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
     j.from = positional[0];
     j.to = positional[1];
     return j;
+}
+
+// The journey options with the change minutes the timetable in use sets, and where each
+// comes from.
+void WriteHelp(std::ostream& out) {
+    const std::optional<data::Manifest> manifest =
+        TimetableFolder().empty() ? std::nullopt
+                                  : TimetableFolderSource(TimetableFolder()).GetManifest();
+    const JourneyOptions d = JourneyDefaultsOf(manifest);
+    auto from = [&](bool timetable) {
+        return timetable ? ", the timetable's" : ", the program's";
+    };
+    out << "usage: korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM]\n"
+           "         [--max-transfers N] [--min-transfer MIN] [--city-transfer MIN]\n"
+           "         [--format table|csv|json]\n\n"
+           "  --window        departures between two times (default the whole day)\n"
+           "  --arrive        arrivals between two times instead\n"
+           "  --max-transfers changes at most, 0 to 3 (default "
+        << d.maxTransfers
+        << ")\n"
+           "  --min-transfer  minutes for a change at one station, 0 to 1440 (default "
+        << d.minTransfer << from(manifest && manifest->minTransfer)
+        << ")\n"
+           "  --city-transfer minutes for a change between stations of one city, 0 to 1440\n"
+           "                  (default "
+        << d.cityTransfer << from(manifest && manifest->cityTransfer) << ")\n";
 }
 
 const char* const kClasses[] = {"硬座", "软座", "硬卧", "软卧"};
@@ -149,6 +184,10 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
                    std::ostream& err) {
     const std::optional<JourneyArgs> j = Parse(args, err);
     if (!j) return kExitUsage;
+    if (j->help) {
+        WriteHelp(out);
+        return kExitOk;
+    }
 
     ConsoleView view(err, false);
     MainController controller(view);
@@ -162,7 +201,11 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
     bool shown = false;
     view.onJourneyWindow = [&](JourneyWindowModel& m) {
         shown = true;
-        m.Options() = j->options;
+        // The change minutes not given are those the timetable sets.
+        JourneyOptions o = j->options;
+        o.minTransfer = j->minTransfer.value_or(m.Defaults().minTransfer);
+        o.cityTransfer = j->cityTransfer.value_or(m.Defaults().cityTransfer);
+        m.Options() = o;
         m.Search();
         switch (j->format) {
             case OutputFormat::Table:

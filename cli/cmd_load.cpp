@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/timetable_folder.h"
 #include "cli/commands.h"
 #include "resources/resources.h"
 
@@ -55,6 +56,15 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
     } else {
         out << "The embedded timetable is a 2019 timetable compiled from public sources and is "
                "not accurate to the day; fares are reference fares estimated by a tariff model.\n";
+    }
+    if (!source && !TimetableFolder().empty()) {
+        const std::optional<data::Manifest> manifest =
+            TimetableFolderSource(TimetableFolder()).GetManifest();
+        if (manifest && (manifest->minTransfer || manifest->cityTransfer)) {
+            const JourneyOptions d = JourneyDefaultsOf(manifest);
+            out << "Journey defaults from the timetable: --min-transfer " << d.minTransfer
+                << " --city-transfer " << d.cityTransfer << "\n";
+        }
     }
     return load.ok ? kExitOk : kExitFailure;
 }

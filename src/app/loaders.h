@@ -141,6 +141,8 @@ class TimetableLoader {
     bool Finished(LoadTable table) const;
     // The failure text of a table that failed, empty otherwise.
     std::string Error(LoadTable table) const;
+    // The folder read (with its manifest); nothing for the embedded or a given source.
+    const TimetableFolderSource* FolderSource() const { return folder_.get(); }
 
   private:
     void RunStops();   // TThreadLoad1

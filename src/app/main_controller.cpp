@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/timetable_folder.h"
 #include "data/gbk.h"
 #include "query/center.h"
 #include "query/pinyin_input.h"
@@ -113,6 +114,8 @@ void MainController::FormCreate(StartOptions options) {
         };
     }
     loader_ = std::make_unique<TimetableLoader>(tables_, flags_, std::move(loaderOptions));
+    const TimetableFolderSource* folder = loader_->FolderSource();
+    journeyDefaults_ = JourneyDefaultsOf(folder ? folder->GetManifest() : std::nullopt);
     loader_->Start();
 
     grid_.ClearSelection();

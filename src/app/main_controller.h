@@ -175,6 +175,9 @@ class MainController {
     TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
     // The open journey window (from its opening until JourneyWindowClosed).
     JourneyWindowModel* JourneyWindow() { return journeyWindow_.get(); }
+    // The journey window's options before the user changes any: the program's, with the change
+    // minutes the timetable folder's manifest gives.
+    const JourneyOptions& JourneyDefaults() const { return journeyDefaults_; }
 
   private:
     bool Loaded(LoadTable table) const { return flags_.Loaded(table); }
@@ -226,6 +229,7 @@ class MainController {
     // Built on the first journey query (and again after a reload) from all three tables.
     std::unique_ptr<JourneyIndex> journeyIndex_;
     std::unique_ptr<JourneyWindowModel> journeyWindow_;
+    JourneyOptions journeyDefaults_;
 };
 
 }  // namespace korvel

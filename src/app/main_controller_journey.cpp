@@ -32,6 +32,7 @@ void MainController::BTNHCFAClick() {
     };
     journeyWindow_ = std::make_unique<JourneyWindowModel>(std::string(TrimControl(from)),
                                                           std::string(TrimControl(to)), planner);
+    journeyWindow_->SetDefaults(journeyDefaults_);
     journeyWindow_->checkStations = [this](const std::string& a, const std::string& b) {
         return StationPairProblem(a, b);
     };

@@ -136,6 +136,15 @@ FolderLoad LoadTimetableFolder(const std::string& folder, Timetable& tables) {
     return result;
 }
 
+JourneyOptions JourneyDefaultsOf(const std::optional<data::Manifest>& manifest) {
+    JourneyOptions o;
+    if (manifest) {
+        o.minTransfer = manifest->minTransfer.value_or(o.minTransfer);
+        o.cityTransfer = manifest->cityTransfer.value_or(o.cityTransfer);
+    }
+    return o;
+}
+
 FolderLoad VerifyTimetableFolder(const std::string& folder) {
     Timetable tables;
     return LoadTimetableFolder(folder, tables);

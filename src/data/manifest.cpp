@@ -5,6 +5,8 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 namespace korvel::data {
 namespace {
@@ -63,6 +65,27 @@ bool SplitKey(std::string_view line, std::string_view key, std::string_view& res
     return true;
 }
 
+// The optional change lines after the files ("min-transfer N", then "city-transfer N"); the
+// line and what is wrong with it when one is not such a line.
+std::optional<std::pair<std::size_t, std::string>> ParseChanges(
+    const std::vector<std::string_view>& lines, std::size_t first, Manifest& m) {
+    const std::pair<std::string_view, std::optional<int>*> keys[] = {
+        {"min-transfer", &m.minTransfer}, {"city-transfer", &m.cityTransfer}};
+    std::size_t n = first;
+    for (const auto& [key, value] : keys) {
+        std::string_view rest;
+        if (n == lines.size() || !SplitKey(lines[n], key, rest)) continue;
+        std::uint64_t minutes = 0;
+        if (!ParseCount(rest, minutes) || minutes > kMaxManifestChangeMinutes) {
+            return std::pair(n, "bad " + std::string(key) + " minutes (0 to 1440)");
+        }
+        *value = static_cast<int>(minutes);
+        ++n;
+    }
+    if (n != lines.size()) return std::pair(n, std::string("unexpected line"));
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FormatManifest(const Manifest& m) {
@@ -78,6 +101,8 @@ std::string FormatManifest(const Manifest& m) {
         out += "\nfile " + f.file + ' ' + std::to_string(f.bytes) + ' ' +
                std::to_string(f.records) + ' ' + f.sha256;
     }
+    if (m.minTransfer) out += "\nmin-transfer " + std::to_string(*m.minTransfer);
+    if (m.cityTransfer) out += "\ncity-transfer " + std::to_string(*m.cityTransfer);
     out += '\n';
     return out;
 }
@@ -99,8 +124,9 @@ ManifestParse ParseManifest(std::string_view text) {
         result.error = "line " + std::to_string(line + 1) + ": " + why;
         return result;
     };
-    if (lines.size() != expected) {
-        result.error = "expected " + std::to_string(expected) + " lines, found " +
+    if (lines.size() < expected || lines.size() > expected + 2) {
+        result.error = "expected " + std::to_string(expected) + " to " +
+                       std::to_string(expected + 2) + " lines, found " +
                        std::to_string(lines.size());
         return result;
     }
@@ -147,6 +173,7 @@ ManifestParse ParseManifest(std::string_view text) {
         e.sha256 = words[3];
         m.files.push_back(std::move(e));
     }
+    if (auto why = ParseChanges(lines, expected, m)) return fail(why->first, why->second);
     result.manifest = std::move(m);
     return result;
 }

@@ -15,10 +15,16 @@
 //   file STRAIN.stream BYTES RECORDS SHA256
 //   file SM.stream BYTES RECORDS SHA256
 //   file SPY.stream BYTES RECORDS SHA256
+//   min-transfer 30
+//   city-transfer 120
 //
 // The name is free text on one line (no control characters, at most 200 bytes); the date is
-// a real calendar date; SHA256 is 64 lower-case hex digits. Anything else is refused, so a
-// manifest that parses is one this builder could have written.
+// a real calendar date; SHA256 is 64 lower-case hex digits. The last two lines are each
+// optional (in that order): the journey planner's default change minutes at one station and
+// between stations of one city, 0 to 1440, written only for a timetable whose source gave
+// them (a GTFS feed's transfers.txt), so that every other manifest keeps the form older
+// readers take. Anything else is refused, so a manifest that parses is one this builder could
+// have written.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +36,8 @@
 namespace korvel::data {
 
 inline constexpr std::string_view kManifestFileName = "manifest.txt";
+// The longest change a manifest may give, in minutes: a day.
+inline constexpr int kMaxManifestChangeMinutes = 24 * 60;
 
 struct ManifestEntry {
     std::string file;  // "SLIST.stream", "STRAIN.stream", "SM.stream" or "SPY.stream"
@@ -48,6 +56,9 @@ struct Manifest {
     std::uint64_t stops = 0;
     std::uint64_t stations = 0;
     std::vector<ManifestEntry> files;  // the four streams, in the order above
+    // The planner's default change minutes the timetable brings, when its source gave them.
+    std::optional<int> minTransfer;   // at one station
+    std::optional<int> cityTransfer;  // between stations of one city
 
     bool operator==(const Manifest&) const = default;
 };

@@ -75,11 +75,15 @@ struct GtfsTrains {
     // The most common min_transfer_time of transfers.txt (type 2), in whole minutes: within
     // one stop, and between stations of one parent station.
     std::optional<int> minTransfer, cityTransfer;
+    // feed_info.txt's feed_start_date as YYYY-MM-DD, the first day the timetable is valid; ""
+    // when the feed does not give a real day.
+    std::string validFrom;
     // What was left out or taken otherwise than the feed says, one sentence each, by name.
     std::vector<std::string> notes;
 };
 // Reads stops.txt, routes.txt, trips.txt, stop_times.txt and, when present, calendar.txt,
-// calendar_dates.txt, frequencies.txt, agency.txt and transfers.txt. Throws GtfsError.
+// calendar_dates.txt, frequencies.txt, agency.txt, transfers.txt and feed_info.txt. Throws
+// GtfsError.
 GtfsTrains ReadGtfs(const GtfsFeed& feed);
 
 // The latest time a stop may have: later hours are refused (a stream holds days, not years).

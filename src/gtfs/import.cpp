@@ -420,6 +420,26 @@ void NoteFeedWide(const GtfsFeed& feed, GtfsTrains& out) {
     }
 }
 
+// The day the feed starts, for the timetable's first valid day; a value that is no day is
+// said and left out.
+void ReadFeedStart(const GtfsFeed& feed, GtfsTrains& out) {
+    const CsvTable info = ReadCsvTable(feed, "feed_info.txt", false);
+    if (info.rows.empty()) return;
+    const auto& [line, row] = info.rows.front();
+    const std::string day = CsvTable::Value(row, info.Column("feed_start_date", false));
+    if (day.empty()) return;
+    const bool digits = day.size() == 8 && day.find_first_not_of("0123456789") == std::string::npos;
+    const std::string iso =
+        digits ? day.substr(0, 4) + "-" + day.substr(4, 2) + "-" + day.substr(6, 2) : "";
+    // A timetable's first day is after 1900, as its manifest holds it.
+    if (!digits || day.compare(0, 4, "1900") < 0 || !FeedDatesFrom(iso)) {
+        out.notes.push_back(info.Where(line) + "feed_start_date " + day +
+                            " is not a day (YYYYMMDD): ignored");
+        return;
+    }
+    out.validFrom = iso;
+}
+
 }  // namespace
 
 GtfsTrains ReadGtfs(const GtfsFeed& feed) {
@@ -434,6 +454,7 @@ GtfsTrains ReadGtfs(const GtfsFeed& feed) {
     StopTimes read = ReadStopTimes(times, stops, trips, out);
     ReadTransfers(ReadCsvTable(feed, "transfers.txt", false), stops, out);
     NoteFeedWide(feed, out);
+    ReadFeedStart(feed, out);
 
     // The builder's source form: clock times and the day of each arrival.
     std::vector<GtfsTrain> kept;

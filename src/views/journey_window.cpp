@@ -82,6 +82,12 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
     return "";
 }
 
+int OfferedChangeMinutes(std::optional<int> kept, std::optional<int> keptDefault,
+                         int programDefault, int timetableDefault) {
+    if (!kept || *kept == keptDefault.value_or(programDefault)) return timetableDefault;
+    return *kept;
+}
+
 JourneyWindowModel::JourneyWindowModel(std::string from, std::string to, Planner planner)
     : planner_(std::move(planner)) {
     SetStations(std::move(from), std::move(to));

@@ -69,6 +69,10 @@ class JourneyWindowModel {
 
     JourneyOptions& Options() { return options_; }
     const JourneyOptions& Options() const { return options_; }
+    // The timetable's options before the user changes any (its change minutes may differ from
+    // the program's); sets the options to them.
+    void SetDefaults(const JourneyOptions& defaults) { defaults_ = options_ = defaults; }
+    const JourneyOptions& Defaults() const { return defaults_; }
     // Checks the options and plans. A refused option clears the list (an answer to other
     // options must not stay on screen as if it were this one's). The journeys come sorted by
     // the current sort column. The window may run past midnight, and may hold the arrivals
@@ -119,6 +123,7 @@ class JourneyWindowModel {
     std::string from_, to_;
     std::string caption_;
     Planner planner_;
+    JourneyOptions defaults_;
     JourneyOptions options_;
     std::vector<Journey> journeys_;
     bool searched_ = false;
@@ -127,6 +132,14 @@ class JourneyWindowModel {
     int sortColumn_ = kDepartColumn;
     bool ascending_ = true;
 };
+
+// The change minutes a window offers, given the choice kept from an earlier run (if any) and
+// the default that run offered (settings from before timetables had defaults of their own
+// kept none: the program's was offered then). A kept choice the user moved away from its
+// default wins; one left at the default follows the timetable in use, so that a timetable
+// with other change rules is planned by them until the user says otherwise.
+int OfferedChangeMinutes(std::optional<int> kept, std::optional<int> keptDefault,
+                         int programDefault, int timetableDefault);
 
 // What the dialog shows for a refused option (GBK), empty for None.
 std::string JourneyOptionErrorText(JourneyOptionError error);

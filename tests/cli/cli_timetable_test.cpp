@@ -2,6 +2,7 @@
 // embedded timetable; a damaged or missing file is named and the exit status is non-zero.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -18,6 +19,10 @@ using cli_test::Slurp;
 
 CliRun Cli(const std::string& args) {
     return cli_test::RunCli(args);
+}
+
+std::string Quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
 }
 
 // A copy of the sample timetable's streams, as korvel-ttbuild wrote them.
@@ -145,6 +150,52 @@ TEST_F(CliTimetableFolder, ExportGtfsWritesTheFeed) {
     EXPECT_EQ(refused.rc, 1);
     EXPECT_NE(refused.err.find("notes.md"), std::string::npos) << refused.err;
     EXPECT_EQ(Slurp(feed / "notes.md"), "mine");
+}
+
+// Change rules set in a timetable's manifest go out in transfers.txt, come back through
+// korvel-ttbuild into the new timetable's manifest, and are then the planner's defaults; the
+// options given still win.
+TEST_F(CliTimetableFolder, ChangeMinutesGoThroughAFeedToThePlannersDefaults) {
+    const fs::path plain = KORVEL_SAMPLE_STREAMS;
+    const fs::path dir = SampleFolder("changes");
+    // Long enough to rule out the sample's change of nine hours at one station.
+    std::ofstream(dir / "manifest.txt", std::ios::binary)
+        << Slurp(plain / "manifest.txt") << "min-transfer 600\ncity-transfer 700\n";
+    const fs::path feed = dir / "feed";
+    ASSERT_EQ(Cli("--timetable " + Quoted(dir) + " export-gtfs " + Quoted(feed)).rc, 0);
+    const std::string transfers = Slurp(feed / "transfers.txt");
+    EXPECT_NE(transfers.find(",2,36000\r\n"), std::string::npos);
+    EXPECT_NE(transfers.find(",2,42000\r\n"), std::string::npos);
+
+    const fs::path built = dir / "built";
+    const std::string build = std::string("'") + KORVEL_TTBUILD_PATH + "' --gtfs " + Quoted(feed) +
+                              " --out " + Quoted(built) + " >/dev/null";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    const std::string manifest = Slurp(built / "manifest.txt");
+    EXPECT_TRUE(manifest.ends_with("\nmin-transfer 600\ncity-transfer 700\n")) << manifest;
+
+    const CliRun load = Cli("--timetable " + Quoted(built) + " load");
+    EXPECT_EQ(load.rc, 0) << load.err;
+    EXPECT_NE(load.out.find("(verified against its manifest)\nJourney defaults from the "
+                            "timetable: --min-transfer 600 --city-transfer 700\n"),
+              std::string::npos)
+        << load.out;
+    EXPECT_NE(
+        Cli("--timetable " + Quoted(built) + " journey --help").out.find("600, the timetable's"),
+        std::string::npos);
+    EXPECT_NE(Cli("--timetable " + Quoted(plain) + " journey --help").out.find("30, the program's"),
+              std::string::npos);
+
+    auto journeys = [](const fs::path& folder, const std::string& options) {
+        const CliRun run =
+            Cli("--timetable " + Quoted(folder) + " journey 北京 汉口 --format csv " + options);
+        EXPECT_EQ(run.rc, 0) << run.err;
+        return run.out;
+    };
+    const std::string usual = journeys(plain, "");
+    EXPECT_NE(journeys(built, ""), usual);
+    EXPECT_EQ(journeys(built, ""), journeys(plain, "--min-transfer 600 --city-transfer 700"));
+    EXPECT_EQ(journeys(built, "--min-transfer 30 --city-transfer 120"), usual);
 }
 
 }  // namespace

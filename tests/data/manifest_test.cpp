@@ -29,6 +29,23 @@ TEST(Manifest, RoundTripsAndHashesLikeSha256) {
     EXPECT_EQ(*p.manifest, m);
 }
 
+TEST(Manifest, ChangeMinutesAreOptionalLinesAfterTheFiles) {
+    Manifest m = Sample();
+    // Without them the text is the one older readers take: nothing after the files.
+    const std::string plain = FormatManifest(m);
+    EXPECT_EQ(plain.substr(plain.rfind("\nfile ")).find("transfer"), std::string::npos);
+    m.minTransfer = 0;
+    m.cityTransfer = 1440;
+    ManifestParse p = ParseManifest(FormatManifest(m));
+    ASSERT_TRUE(p.manifest) << p.error;
+    EXPECT_EQ(*p.manifest, m);
+    m.minTransfer.reset();
+    p = ParseManifest(FormatManifest(m));
+    ASSERT_TRUE(p.manifest) << p.error;
+    EXPECT_FALSE(p.manifest->minTransfer);
+    EXPECT_EQ(p.manifest->cityTransfer, 1440);
+}
+
 TEST(Manifest, RefusesWhatTheBuilderCouldNotHaveWritten) {
     const std::string good = FormatManifest(Sample());
     auto replaced = [&](const std::string& from, const std::string& to) {
@@ -48,6 +65,13 @@ TEST(Manifest, RefusesWhatTheBuilderCouldNotHaveWritten) {
         replaced("1234 56", "1234"),            // a field short
         replaced("name 2019", "name \t2019"),
         good + "extra 1\n",
+        // The change lines: bounded, in their order, nothing after them.
+        good + "min-transfer 1441\n",
+        good + "min-transfer -5\n",
+        good + "min-transfer 030\n",
+        good + "city-transfer 120\nmin-transfer 30\n",
+        good + "min-transfer 30\nmin-transfer 30\n",
+        good + "min-transfer 30\ncity-transfer 120\nextra 1\n",
     };
     for (const std::string& text : bad) {
         const ManifestParse p = ParseManifest(text);

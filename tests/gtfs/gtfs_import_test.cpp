@@ -80,6 +80,20 @@ TEST(GtfsImport, ForeignFeedKeepsWhatItCanAndNamesTheRest) {
     EXPECT_EQ(read.cityTransfer, 30);
 }
 
+TEST(GtfsImport, TheFeedsStartIsTheTimetablesFirstDay) {
+    GtfsFeed feed = ForeignFeed();
+    EXPECT_EQ(ReadGtfs(feed).validFrom, "");
+    const std::string head = "feed_publisher_name,feed_publisher_url,feed_lang,feed_start_date\n";
+    feed["feed_info.txt"] = head + "SBB,https://sbb.ch,fr,20240229\n";
+    EXPECT_EQ(ReadGtfs(feed).validFrom, "2024-02-29");
+    for (const char* bad : {"20230229", "2024-03-01", "00010101"}) {
+        feed["feed_info.txt"] = head + "SBB,https://sbb.ch,fr," + bad + "\n";
+        const GtfsTrains read = ReadGtfs(feed);
+        EXPECT_EQ(read.validFrom, "") << bad;
+        EXPECT_TRUE(Noted(read, {"feed_info.txt:2", bad, "not a day"})) << bad;
+    }
+}
+
 TEST(GtfsImport, TheBuildReportSaysWhatWasLeftOut) {
     timetable::Sources sources;
     timetable::AddGtfsTrains(ReadGtfs(ForeignFeed()), sources, false);

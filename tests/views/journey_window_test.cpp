@@ -113,6 +113,32 @@ TEST_F(JourneyModel, RefusedOptionsNeverReachThePlanner) {
     EXPECT_EQ(GbkToUtf8(m.StatusText()), "共3个换乘方案");
 }
 
+TEST(JourneyDefaults, AKeptChangeTimeWinsOnlyWhenTheUserMovedIt) {
+    // Nothing kept: the timetable's default.
+    EXPECT_EQ(OfferedChangeMinutes(std::nullopt, std::nullopt, 30, 45), 45);
+    // Kept at the default offered then: the timetable in use decides.
+    EXPECT_EQ(OfferedChangeMinutes(45, 45, 30, 60), 60);
+    // Settings from before timetables had defaults kept the program's 30 with no default.
+    EXPECT_EQ(OfferedChangeMinutes(30, std::nullopt, 30, 45), 45);
+    // A choice away from its default wins on any timetable, even one whose default it is not.
+    EXPECT_EQ(OfferedChangeMinutes(20, std::nullopt, 30, 45), 20);
+    EXPECT_EQ(OfferedChangeMinutes(30, 45, 30, 45), 30);
+}
+
+TEST_F(JourneyModel, DefaultsAreTheOptionsUntilChanged) {
+    JourneyOptions d;
+    d.minTransfer = 45;
+    d.cityTransfer = 90;
+    m.SetDefaults(d);
+    m.Search();
+    EXPECT_EQ(seen.minTransfer, 45);
+    EXPECT_EQ(seen.cityTransfer, 90);
+    m.Options().minTransfer = 10;
+    m.Search();
+    EXPECT_EQ(seen.minTransfer, 10);
+    EXPECT_EQ(m.Defaults().minTransfer, 45);
+}
+
 // The window's own boxes: what reaches the planner and the caption, after a swap too, and
 // the same-city note decided anew for the new pair.
 TEST_F(JourneyModel, OwnStationsSwapAndReachThePlanner) {

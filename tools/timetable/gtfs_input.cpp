@@ -4,7 +4,7 @@
 
 namespace korvel::timetable {
 
-void AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSourceLists) {
+FeedChanges AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSourceLists) {
     std::vector<SourceTrain> trains;
     trains.reserve(feed.trains.size());
     for (gtfs::GtfsTrain& t : feed.trains) {
@@ -26,8 +26,10 @@ void AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSourceLists
             return m ? std::to_string(*m) + " min" : std::string("not given");
         };
         sources.notes.push_back("changes in the feed: at one station " + text(feed.minTransfer) +
-                                ", between stations of one city " + text(feed.cityTransfer));
+                                ", between stations of one city " + text(feed.cityTransfer) +
+                                " (the planner's defaults for this timetable)");
     }
+    return {feed.minTransfer, feed.cityTransfer, std::move(feed.validFrom)};
 }
 
 }  // namespace korvel::timetable

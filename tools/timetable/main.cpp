@@ -68,16 +68,22 @@ std::string ReadReadings() {
     return text;
 }
 
-// The manifest of the built streams, named as told or as DefaultNaming says.
+// The manifest of the built streams, named as told, else as the feed or DefaultNaming says,
+// with the change minutes a feed gave.
 std::optional<std::string> TimetableManifest(const std::string& sourcePath,
                                              const std::optional<std::string>& name,
                                              const std::optional<std::string>& validFrom,
-                                             const BuildOutput& built, std::string& error) {
+                                             const FeedChanges& changes, const BuildOutput& built,
+                                             std::string& error) {
     TimetableNaming naming = DefaultNaming(sourcePath, std::time(nullptr));
     if (name) naming.name = *name;
+    // A feed says when it starts; the day of the build is a guess.
+    if (!changes.validFrom.empty()) naming.validFrom = changes.validFrom;
     if (validFrom) naming.validFrom = *validFrom;
+    naming.minTransfer = changes.minTransfer;
+    naming.cityTransfer = changes.cityTransfer;
     return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error);
-//   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
+    //   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
 }
 
 int Usage(std::ostream& os, int rc) {
@@ -150,10 +156,10 @@ std::optional<Args> ParseArgs(int argc, char** argv, int& rc) {
     return a;
 }
 
-bool ReadFeed(const Args& a, Sources& s) {
+bool ReadFeed(const Args& a, Sources& s, FeedChanges& changes) {
     try {
-        AddGtfsTrains(korvel::gtfs::ReadGtfs(korvel::gtfs::ReadGtfsFeed(a.gtfs.string())), s,
-                      !a.source.empty());
+        changes = AddGtfsTrains(korvel::gtfs::ReadGtfs(korvel::gtfs::ReadGtfsFeed(a.gtfs.string())),
+                                s, !a.source.empty());
     } catch (const korvel::gtfs::GtfsError& e) {
         // "DIR/stops.txt:5: ..." for a file of the feed, "DIR: ..." for the feed as a whole.
         const std::string what = e.what();
@@ -215,7 +221,8 @@ int Run(int argc, char** argv) {
     if (!a) return rc;
 
     Sources s;
-    if (!a->gtfs.empty() ? !ReadFeed(*a, s) : !ReadStops(*a, s)) return 1;
+    FeedChanges changes;
+    if (!a->gtfs.empty() ? !ReadFeed(*a, s, changes) : !ReadStops(*a, s)) return 1;
     if (!a->source.empty() && !ReadSourceFolder(*a, s)) return 1;
     s.readings = ParseReadings(ReadReadings());
     if (s.readings.empty()) {
@@ -233,7 +240,7 @@ int Run(int argc, char** argv) {
     std::string manifestError;
     const std::optional<std::string> manifest =
         TimetableManifest((a->gtfs.empty() ? a->stopsPath : a->gtfs).string(), a->name,
-                          a->validFrom, built, manifestError);
+                          a->validFrom, changes, built, manifestError);
     if (!manifest) {
         std::cerr << "korvel-ttbuild: " << manifestError << "\n";
         return a->name || a->validFrom ? 2 : 1;

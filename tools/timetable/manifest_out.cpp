@@ -34,6 +34,8 @@ std::optional<std::string> ManifestText(const TimetableNaming& naming, const std
     try {
         m = data::ManifestForStreams(naming.name, naming.validFrom, kBuilderName,
                                      {slist, strain, sm, spy});
+        m.minTransfer = naming.minTransfer;
+        m.cityTransfer = naming.cityTransfer;
     } catch (const std::exception& e) {
         error = std::string("a stream the builder made does not load: ") + e.what();
         return std::nullopt;

@@ -14,6 +14,9 @@ extern const char* const kBuilderName;
 struct TimetableNaming {
     std::string name;       // the timetable's name
     std::string validFrom;  // YYYY-MM-DD
+    // The planner's default change minutes, at one station and between stations of one city,
+    // when the source gave them (a feed's transfers.txt); absent ones leave the program's.
+    std::optional<int> minTransfer, cityTransfer;
 };
 
 // The naming a build gets unless told otherwise. A source whose path has a folder named
@@ -23,8 +26,8 @@ struct TimetableNaming {
 // day it was built (`now`, UTC), the first day anyone could have used it.
 TimetableNaming DefaultNaming(const std::string& sourcePath, std::time_t now);
 
-// The manifest's text for the four streams; nothing, with `error` set, when the name or date
-// would not make a manifest the loaders accept.
+// The manifest's text for the four streams and the naming's change minutes; nothing, with `error`
+// set, when the name or date would not make a manifest the loaders accept.
 std::optional<std::string> ManifestText(const TimetableNaming& naming, const std::string& slist,
                                         const std::string& strain, const std::string& sm,
                                         const std::string& spy, std::string& error);

@@ -9,6 +9,7 @@
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <algorithm>
+#include <optional>
 
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
@@ -52,6 +53,21 @@ void SetCell(QTreeWidgetItem* item, int column, const std::string& gbk) {
     item->setToolTip(column, text);
 }
 
+// A change time kept from an earlier run wins only when the user moved it away from the
+// default offered then; otherwise the timetable in use gives it (see OfferedChangeMinutes).
+int RestoreChangeMinutes(const char* key, int programDefault, int timetableDefault) {
+    auto kept = [](const QString& name) -> std::optional<int> {
+        const QVariant v = KeptValue(name);
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (!v.isValid() || !ok) return std::nullopt;
+        return std::clamp(n, 0, kMaxChangeMinutes);
+    };
+    const QString name = QString::fromLatin1(key);
+    return OfferedChangeMinutes(kept(name), kept(name + QStringLiteral("Default")), programDefault,
+                                timetableDefault);
+}
+
 // The choices of the last search, kept across runs (each within its range).
 void RestoreOptions(JourneyOptions& o) {
     auto kept = [](const char* key, int value, int low, int high) {
@@ -63,17 +79,22 @@ void RestoreOptions(JourneyOptions& o) {
                      ? JourneyWindowOf::Arrival
                      : JourneyWindowOf::Departure;
     o.maxTransfers = kept("journey/maxTransfers", o.maxTransfers, 0, kMaxJourneyTransfers);
-    o.minTransfer = kept("journey/minTransfer", o.minTransfer, 0, kMaxChangeMinutes);
-    o.cityTransfer = kept("journey/cityTransfer", o.cityTransfer, 0, kMaxChangeMinutes);
+    // `o` holds the timetable's defaults here.
+    const JourneyOptions program;
+    o.minTransfer = RestoreChangeMinutes("journey/minTransfer", program.minTransfer, o.minTransfer);
+    o.cityTransfer =
+        RestoreChangeMinutes("journey/cityTransfer", program.cityTransfer, o.cityTransfer);
 }
 
-void KeepOptions(const JourneyOptions& o) {
+void KeepOptions(const JourneyOptions& o, const JourneyOptions& defaults) {
     Keep(QStringLiteral("journey/windowStart"), o.windowStart);
     Keep(QStringLiteral("journey/windowEnd"), o.windowEnd);
     Keep(QStringLiteral("journey/arriveBy"), o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
     Keep(QStringLiteral("journey/maxTransfers"), o.maxTransfers);
     Keep(QStringLiteral("journey/minTransfer"), o.minTransfer);
     Keep(QStringLiteral("journey/cityTransfer"), o.cityTransfer);
+    Keep(QStringLiteral("journey/minTransferDefault"), defaults.minTransfer);
+    Keep(QStringLiteral("journey/cityTransferDefault"), defaults.cityTransfer);
 }
 
 QTime TimeOf(int minute) {
@@ -296,7 +317,7 @@ void TFrmHcfa::BTNCXClick() {
     o.maxTransfers = maxChanges_->value();
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
-    KeepOptions(o);
+    KeepOptions(o, model_.Defaults());
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
         // and with them the export; the status line says what is wrong.
