@@ -108,17 +108,14 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
     ResolveToStation(tables.KMSM, toText, 0, ToSide);
     const int exact = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (index && index->Covers(tables)) {
-        if (IndexedDirect(*index, tables, exact, FromSide, ToSide, out)) return;
-        out.clear();
+    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
+            return IndexedDirect(ix, tables, exact, FromSide, ToSide, out);
+        })) {
+        return;
     }
 
-    MemTable& T = tables.KMTrain;
-    MemTable& KL = tables.KMList;
-    T.SetIndexName("SIDNo");
-    KL.SetIndexName("SID");
-    const StopFields S(T);
-    const TrainFields L(KL);
+    ScanTables scan(tables);
+    auto& [T, KL, S, L] = scan;
 
     T.First();
     while (!T.Eof()) {
@@ -247,17 +244,14 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (index && index->Covers(tables)) {
-        if (IndexedStation(*index, tables, exact, FromSide, out)) return;
-        out.clear();
+    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
+            return IndexedStation(ix, tables, exact, FromSide, out);
+        })) {
+        return;
     }
 
-    MemTable& T = tables.KMTrain;
-    MemTable& KL = tables.KMList;
-    T.SetIndexName("SIDNo");
-    KL.SetIndexName("SID");
-    const StopFields S(T);
-    const TrainFields L(KL);
+    ScanTables scan(tables);
+    auto& [T, KL, S, L] = scan;
 
     for (T.First(); !T.Eof(); T.Next()) {
         if (!StationMatches(S.station.View(), exact, 1, FromSide, ToSide)) continue;
