@@ -156,18 +156,18 @@ inline void FinishRow(TPub_GridResult& r) {
 }
 
 // Both sides share a group, or neither has one: match the typed names only.
-inline int ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
-    if (FromSide.GroupId != ToSide.GroupId) return 0;
+inline MatchMode ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+    if (FromSide.GroupId != ToSide.GroupId) return MatchMode::Grouped;
     FromSide.Members.clear();
     ToSide.Members.clear();
-    return 1;
+    return MatchMode::Exact;
 }
 
 // The names a side matches: its group, or its typed name alone.
 template <class Side>
-std::vector<std::string_view> SideNames(const Side& side, int exact) {
+std::vector<std::string_view> SideNames(const Side& side, MatchMode mode) {
     std::vector<std::string_view> names;
-    if (exact != 1 && !side.Members.empty()) {
+    if (mode != MatchMode::Exact && !side.Members.empty()) {
         names.assign(side.Members.begin(), side.Members.end());
     } else {
         names.push_back(side.TypedName);

@@ -106,13 +106,13 @@ void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& d
 
 // The transfer query's legs from the stations' own stops, in the order of the two walks of
 // the plain query, and the candidate stations from them.
-bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
+bool IndexedTransfer(const StopIndex& ix, Timetable& tables, MatchMode mode,
                      const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide,
                      TransferData& data) {
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, exact), departures) ||
-        !StopsAt(ix, SideNames(ToSide, exact), arrivals)) {
+    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
+        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
         return false;
     }
     const std::vector<std::uint32_t> fromEnd = LegsLeaving(ix, departures, data.FromStops);
@@ -131,12 +131,12 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
     data.FromStops.clear();
     data.ToStops.clear();
     data.TransferList.clear();
-    ResolveFromStation(tables.KMSM, fromText, 0, FromSide);
-    ResolveToStation(tables.KMSM, toText, 0, ToSide);
-    const int exact = ChooseExactMode(FromSide, ToSide);
+    ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
+    ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
+    const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
     if (index && index->Covers(tables)) {
-        if (IndexedTransfer(*index, tables, exact, FromSide, ToSide, data)) return;
+        if (IndexedTransfer(*index, tables, mode, FromSide, ToSide, data)) return;
         data.FromStops.clear();
         data.ToStops.clear();
         data.TransferList.clear();
@@ -161,7 +161,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, board);
                 FillToPart(leg, S, T.CurrentRecord());
-            } else if (StationMatches(S.station.View(), exact, 1, FromSide, ToSide)) {
+            } else if (StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) {
                 boarded = true;
                 board = T.CurrentRecord();
             }
@@ -182,7 +182,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, T.CurrentRecord());
                 FillToPart(leg, S, alight);
-            } else if (StationMatches(S.station.View(), exact, 2, FromSide, ToSide)) {
+            } else if (StationMatches(S.station.View(), mode, QuerySide::To, FromSide, ToSide)) {
                 alighted = true;
                 alight = T.CurrentRecord();
             }
