@@ -72,39 +72,40 @@ bool IsEmuNumber(const std::string& trainNo) {
 
 }  // namespace
 
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed) {
+bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed) {
     // Every comparison is of whole texts, byte for byte; an empty text equals only an empty
     // text. Kinds other than 1 and 3 (the train-number query) pass the three station boxes.
     if (boxes.CBSF) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             keep = row.StartStation == row.FromStation || row.FromStation == transferStation;
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.StartStation == czTrimmed || row.FromStation == transferStation;
         }
         if (!keep) return false;
     }
     if (boxes.CBZD) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             keep = row.EndStation == row.ToStation || row.ToStation == transferStation;
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.EndStation == czTrimmed || row.ToStation == transferStation;
         }
         if (!keep) return false;
     }
     if (boxes.CBJQ) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             if (transferStation.empty()) {
                 keep = row.FromStation == fromTyped && row.ToStation == toTyped;
             } else {
                 keep = (row.FromStation == fromTyped || row.FromStation == transferStation) &&
                        (row.ToStation == toTyped || row.ToStation == transferStation);
             }
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.FromStation == czTrimmed || row.ToStation == czTrimmed;
         }
         if (!keep) return false;
@@ -113,7 +114,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int 
     return boxes.timeClass.Passes(row.TrainNo, row.FromDTime);
 }
 
-int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,
+int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKindValue queryKind,
                    const std::string& transferStation, const std::string& fromTyped,
                    const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
                    HeaderLabels& labels) {

@@ -69,17 +69,17 @@ struct FilterBoxes {
     TimeClassFilter timeClass;
 };
 
-// Whether a result row passes the filters (queryKind 1 station-to-station or transfer,
-// 2 train number, 3 station timetable).
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed);
+// Whether a result row passes the filters for the kind of query that filled the list.
+bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed);
 
 // FillResultGrid: empties the grid (as ResetResultGrid does), writes the rows that pass the
 // filters from row 0 in list order, raises the row count above 16 when needed, sorts the
 // written rows again by the marked header, and returns the number written (also stored as
 // grid.ShownCount()). The result label then reads ResultLabelText(count).
-int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,
+int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKindValue queryKind,
                    const std::string& transferStation, const std::string& fromTyped,
                    const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
                    HeaderLabels& labels);
