@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "query/grid_result.h"
 #include "views/grid_sort.h"
@@ -56,6 +57,8 @@ std::string ResultLabelText(int shownCount);
 
 // The header labels of the main grid: "车 次", "始发站", ... "软卧上/下".
 HeaderLabels MainHeaderLabels();
+// The captions of main columns 3 to 12 (车型 ... 软座): the same on the screen and on paper.
+const std::vector<std::string>& MainMiddleCaptions();
 // Main-grid columns that sort by value: 停站, 里程, 硬座.
 bool IsMainNumericColumn(int column);
 
