@@ -480,8 +480,6 @@ TEST(MainWindowQueryTest, TransferLegsShowTheSecondLegInBlue) {
         }
     }
     EXPECT_GT(blue, 0);
-    QApplication::processEvents();
-    w->grab().save(test::ShotDir() + QStringLiteral("/main_window_transfer.png"));
 }
 
 // --- input errors ------------------------------------------------------------------------

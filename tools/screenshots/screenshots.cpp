@@ -1,11 +1,14 @@
 // korvel-screenshots FOLDER: draws the pictures of the documentation (docs/screenshots) into
-// FOLDER, offscreen: the main window at start, with the station list open and after a query;
-// the travel-offer panel, a web panel offline, a route advert and the about box.
+// FOLDER, offscreen: the main window at start, with the station list open, after a query,
+// filtered and with a transfer's legs; the travel-offer panel, a web panel offline, a route
+// advert and the about box.
 //
 // A maintainer's tool, run by the `screenshots` target; the tests check the windows, this
 // only draws them.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +16,8 @@
 #include <QListView>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -67,11 +72,9 @@ class Shots {
     bool failed_ = false;
 };
 
-// The main window over the embedded timetable, without the version check (no network).
-void MainWindowShots(Shots& shots) {
-    // The window's own web panels draw with the light text browser here: the pictures show
-    // the window, and the web panels have pictures of their own.
-    ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
+// The main window over the embedded timetable, without the version check (no network), with
+// every table loaded.
+std::unique_ptr<ui::TFrmKorvel> LoadedWindow() {
     auto w = std::make_unique<ui::TFrmKorvel>();
     w->startVersionCheck = [] {};
     w->resize(ui::TFrmKorvel::kClientWidth, ui::TFrmKorvel::kClientHeight);
@@ -82,6 +85,22 @@ void MainWindowShots(Shots& shots) {
     PumpUntil([&] { return w->IsEnabled(Control::BTNZZCX) && w->IsEnabled(Control::ComboFZ); },
               15000);
     QApplication::processEvents();
+    return w;
+}
+
+void Click(ui::TFrmKorvel& w, Control c) {
+    if (auto* button = qobject_cast<QAbstractButton*>(w.ControlWidget(c))) button->click();
+}
+
+// Sets both station boxes (as a pick from the list would) and runs the query.
+void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
+    w.SetText(Control::ComboFZ, Utf8ToGbk(from));
+    w.SetText(Control::ComboDZ, Utf8ToGbk(to));
+    Click(w, Control::BTNZZCX);
+}
+
+void MainWindowShots(Shots& shots) {
+    auto w = LoadedWindow();
     shots.Save(w->grab(), "main_window_start.png");
 
     ui::StationCombo* from = w->Combo(Control::ComboFZ);
@@ -98,17 +117,46 @@ void MainWindowShots(Shots& shots) {
     shots.Save(typing, "main_window_station_list.png");
     from->hidePopup();
 
-    w->SetText(Control::ComboFZ, Utf8ToGbk("北京"));
-    w->SetText(Control::ComboDZ, Utf8ToGbk("上海"));
-    if (auto* query = qobject_cast<QAbstractButton*>(w->ControlWidget(Control::BTNZZCX))) {
-        query->click();
-    }
+    QueryDirect(*w, "北京", "上海");
     QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);
     QTest::mouseClick(w->Grid()->viewport(), Qt::LeftButton, {},
                       w->Grid()->visualRect(w->GridModel()->index(0, 2)).center());
     QApplication::processEvents();
     shots.Save(w->grab(), "main_window_query.png");
-    ::unsetenv("KORVEL_TEXT_BROWSER");
+}
+
+// Departures 6-12 点 without Z and T trains, sorted by the number of stops.
+void FilterShot(Shots& shots) {
+    auto w = LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    QComboBox* box = w->DepartBox();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::keyClick(box, Qt::Key_Down);
+    QTest::mouseClick(w->ClassToggle(2), Qt::LeftButton);
+    QTest::mouseClick(w->HeaderLabel(8), Qt::LeftButton);
+    QApplication::processEvents();
+    shots.Save(w->grab(), "main_window_filters.png");
+}
+
+// "中转" from 天津 to 上海, the first transfer station picked: both legs in the grid.
+void TransferShot(Shots& shots) {
+    auto w = LoadedWindow();
+    w->SetText(Control::ComboFZ, Utf8ToGbk("天津"));
+    w->SetText(Control::ComboDZ, Utf8ToGbk("上海"));
+    QTimer picker;
+    picker.setInterval(5);
+    QObject::connect(&picker, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        if (w->Controller().TransferWindow()) w->Controller().TransferWindow()->ClickRow(0);
+        dialog->accept();
+    });
+    picker.start();
+    Click(*w, Control::BTNZZZZ);
+    picker.stop();
+    QApplication::processEvents();
+    shots.Save(w->grab(), "main_window_transfer.png");
 }
 
 // The web panels on a host of the main window's size, with the web engine where it is built.
@@ -163,7 +211,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     korvel::Shots shots(folder);
+    // The window's own web panels draw with the light text browser here: the pictures show
+    // the window, and the web panels have pictures of their own.
+    ::setenv("KORVEL_TEXT_BROWSER", "1", 1);
     korvel::MainWindowShots(shots);
+    korvel::FilterShot(shots);
+    korvel::TransferShot(shots);
+    ::unsetenv("KORVEL_TEXT_BROWSER");
     korvel::WebPanelShots(shots);
     return shots.Failed() ? 1 : 0;
 }
