@@ -39,12 +39,12 @@ int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) 
         }
     }
     out << "Start-up: " << Milliseconds(load.totalMilliseconds) << "\n";
+    bool verified = load.events.size() == 4;
+    for (const LoadEvent& e : load.events) verified = verified && e.verified;
     if (!source && !InstalledTimetableName().empty()) {
         out << "Timetable: installed " << InstalledTimetableName() << " (" << TimetableFolder()
-            << ")\n";
+            << ")" << (verified ? " (verified against its manifest)" : "") << "\n";
     } else if (!source && !TimetableFolder().empty()) {
-        bool verified = load.events.size() == 4;
-        for (const LoadEvent& e : load.events) verified = verified && e.verified;
         out << "Timetable folder: " << TimetableFolder()
             << (verified ? " (verified against its manifest)" : "") << "\n";
     } else if (!source && EmbeddedTimetableKind() != "builder") {

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli/commands.h"
 #include "update/names.h"
@@ -92,6 +94,11 @@ int UseTimetable(const Store& store, const std::string& name, std::ostream& out,
             err << "korvel-cli timetables: not a timetable name: \"" << PrintableName(name)
                 << "\"\n";
             return kExitUsage;
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_directory(store.FolderOf(name), ec)) {
+            err << "korvel-cli timetables: " << name << ": no such installed timetable\n";
+            return kExitFailure;
         }
         if (const std::string bad = FolderMatchesManifest(store.FolderOf(name)); !bad.empty()) {
             err << "korvel-cli timetables: " << name << " does not verify: " << bad << "\n";

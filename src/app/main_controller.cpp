@@ -247,32 +247,37 @@ void MainController::BTNZZCXClick(int tag) {
 }
 
 bool MainController::StationPairReady(const std::string& from, const std::string& to) {
-    if (StationMissing(from)) {
-        InputError(kCapIncomplete, kMsgEnterFrom, Control::ComboFZ);
-        return false;
+    const std::optional<JourneyInputProblem> problem = StationPairProblem(from, to);
+    if (!problem) return true;
+    if (!problem->text.empty()) {
+        InputError(problem->caption, problem->text,
+                   problem->toBox ? Control::ComboDZ : Control::ComboFZ);
     }
-    if (StationMissing(to)) {
-        InputError(kCapIncomplete, kMsgEnterTo, Control::ComboDZ);
-        return false;
-    }
-    if (from == to) {
-        InputError(kCapWrongInput, kMsgSameStations, Control::ComboDZ);
-        return false;
-    }
+    return false;
+}
+
+std::optional<JourneyInputProblem> MainController::StationPairProblem(const std::string& from,
+                                                                      const std::string& to) {
+    auto problem = [](const char* caption, const char* text, bool toBox) {
+        return std::optional<JourneyInputProblem>(JourneyInputProblem{caption, text, toBox});
+    };
+    if (StationMissing(from)) return problem(kCapIncomplete, kMsgEnterFrom, false);
+    if (StationMissing(to)) return problem(kCapIncomplete, kMsgEnterTo, true);
+    if (from == to) return problem(kCapWrongInput, kMsgSameStations, true);
     // The station list is needed to tell whether the names exist; the boxes cannot be used
     // before it has loaded.
-    if (!Loaded(LoadTable::KMPy)) return false;
-    if (!StationExists(tables_.KMPy, from)) {
-        InputError(kCapWrongInput, kMsgNoFrom, Control::ComboFZ);
-        return false;
-    }
-    if (!StationExists(tables_.KMPy, to)) {
-        InputError(kCapWrongInput, kMsgNoTo, Control::ComboDZ);
-        return false;
-    }
+    if (!Loaded(LoadTable::KMPy)) return problem("", "", false);
+    if (!StationExists(tables_.KMPy, from)) return problem(kCapWrongInput, kMsgNoFrom, false);
+    if (!StationExists(tables_.KMPy, to)) return problem(kCapWrongInput, kMsgNoTo, true);
+    if (!TablesReadyForJourneys()) return problem("", "", false);
+    return std::nullopt;
+}
+
+bool MainController::TablesReadyForJourneys() const {
     // The queries read the train list and the same-city groups as well as the stops: they
-    // run only when all three have loaded completely.
-    return Loaded(LoadTable::KMTrain) && Loaded(LoadTable::KMList) && Loaded(LoadTable::KMSM);
+    // run only when all of them have loaded completely.
+    return Loaded(LoadTable::KMPy) && Loaded(LoadTable::KMTrain) && Loaded(LoadTable::KMList) &&
+           Loaded(LoadTable::KMSM);
 }
 
 void MainController::BTNZZFXClick() {

@@ -92,8 +92,11 @@ class MainController {
     // "反向": swaps the two station boxes, then queries if BTNZZCX is enabled.
     void BTNZZFXClick();
     // --- journey planner ("换乘方案", BTNHCFA): checks the two station boxes as the direct
-    // query does, then opens the journey window for them ---
+    // query does, then opens the journey window for them (two blank boxes open it with its own
+    // last stations). While it is open the button only brings it forward. ---
     void BTNHCFAClick();
+    // The view closed the journey window: its model goes.
+    void JourneyWindowClosed();
     // --- train number ---
     void BTNCCCXClick();
     // --- station timetable ---
@@ -170,7 +173,7 @@ class MainController {
     const LoadFlags& Flags() const { return flags_; }
     // The open transfer window (only while it is shown).
     TransferWindowModel* TransferWindow() { return transferWindow_.get(); }
-    // The open journey window (only while it is shown).
+    // The open journey window (from its opening until JourneyWindowClosed).
     JourneyWindowModel* JourneyWindow() { return journeyWindow_.get(); }
 
   private:
@@ -180,6 +183,12 @@ class MainController {
     // The checks of the two station boxes shared by the direct query and the journey
     // window, with their messages; true when the query may run.
     bool StationPairReady(const std::string& from, const std::string& to);
+    // The same checks without a word to the user (an empty text: the tables are loading).
+    std::optional<JourneyInputProblem> StationPairProblem(const std::string& from,
+                                                          const std::string& to);
+    bool TablesReadyForJourneys() const;
+    // Builds the journey index once (and again after a reload), shared by every search.
+    void EnsureJourneyIndex();
     void UncheckFilters();
     void ResetResultGrid();
     void FillResultGrid();

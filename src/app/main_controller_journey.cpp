@@ -1,34 +1,61 @@
 // The journey planner's button on the main window: the station boxes are checked as for the
-// direct query, then the journey window plans between them with the options it is given.
+// direct query, then the journey window opens with them. The window stays open beside the
+// main window with boxes of its own; it plans through the controller's one journey index.
 #include "app/main_controller.h"
 #include "data/gbk.h"
 #include "journey/planner.h"
+#include "query/stations.h"
 
 namespace korvel {
 
 void MainController::BTNHCFAClick() {
+    // One journey window: the button brings the open one forward, its boxes as they are.
+    if (journeyWindow_) return view_.ShowJourneyWindow(*journeyWindow_);
+
     const std::string from = view_.Text(Control::ComboFZ);
     const std::string to = view_.Text(Control::ComboDZ);
-    if (!StationPairReady(from, to)) return;
+    // Two blank boxes open a planner that has boxes of its own with its last stations;
+    // anything typed is checked.
+    const bool blank =
+        view_.JourneyWindowHasOwnBoxes() && TrimControl(from).empty() && TrimControl(to).empty();
+    if (blank ? !TablesReadyForJourneys() : !StationPairReady(from, to)) return;
+    if (!blank) EnsureJourneyIndex();
 
-    if (!journeyIndex_ || !journeyIndex_->Covers(tables_)) {
+    auto planner = [this](const std::string& a, const std::string& b, const JourneyOptions& o) {
+        // The window outlives a reload of the timetable: it plans on the tables in use.
+        if (StationPairProblem(a, b)) return std::vector<Journey>{};
+        EnsureJourneyIndex();
         view_.SetBusyCursor(true);
-        journeyIndex_ = std::make_unique<JourneyIndex>(tables_);
-        view_.SetBusyCursor(false);
-    }
-    auto planner = [this, from, to](const JourneyOptions& options) {
-        view_.SetBusyCursor(true);
-        std::vector<Journey> journeys = FindJourneys(*journeyIndex_, tables_, from, to, options);
+        std::vector<Journey> journeys = FindJourneys(*journeyIndex_, tables_, a, b, o);
         view_.SetBusyCursor(false);
         return journeys;
     };
     journeyWindow_ = std::make_unique<JourneyWindowModel>(std::string(TrimControl(from)),
                                                           std::string(TrimControl(to)), planner);
-    journeyWindow_->SetSameCity(
-        ResolveJourneySides(*journeyIndex_, tables_.KMSM, from, to).sameCity);
+    journeyWindow_->checkStations = [this](const std::string& a, const std::string& b) {
+        return StationPairProblem(a, b);
+    };
+    journeyWindow_->stationList = [this]() -> MemTable* {
+        return Loaded(LoadTable::KMPy) ? &tables_.KMPy : nullptr;
+    };
+    journeyWindow_->sameCity = [this](const std::string& a, const std::string& b) {
+        if (StationPairProblem(a, b)) return false;
+        EnsureJourneyIndex();
+        return ResolveJourneySides(*journeyIndex_, tables_.KMSM, a, b).sameCity;
+    };
     journeyWindow_->onOpenLeg = [this](const DetailSection& section) { OpenDetail(section); };
     view_.ShowJourneyWindow(*journeyWindow_);
+}
+
+void MainController::JourneyWindowClosed() {
     journeyWindow_.reset();
+}
+
+void MainController::EnsureJourneyIndex() {
+    if (journeyIndex_ && journeyIndex_->Covers(tables_)) return;
+    view_.SetBusyCursor(true);
+    journeyIndex_ = std::make_unique<JourneyIndex>(tables_);
+    view_.SetBusyCursor(false);
 }
 
 }  // namespace korvel

@@ -81,12 +81,16 @@ class MainView {
     // Status bar panel text (0..4; kTimetableStatusPanel names the timetable in use).
     virtual void SetStatusText(int panel, const std::string& gbk) = 0;
 
-    // Modal windows. They return when the user closes them.
+    // The transfer and detail windows are modal: they return when the user closes them.
     virtual void ShowTransferWindow(TransferWindowModel& model) = 0;
     virtual void ShowDetailWindow(DetailWindowModel& model) = 0;
-    // The journey planner window for the two station boxes; the window runs its searches
-    // through the model.
+    // The journey planner window, or the open one brought forward; it runs its searches
+    // through the model. It may stay open after this returns, beside the main window; the
+    // view calls MainController::JourneyWindowClosed when it closes.
     virtual void ShowJourneyWindow(JourneyWindowModel& model) = 0;
+    // Whether the journey window has station boxes of its own (and its own last stations to
+    // start with): then two blank station boxes open it. Without them they are refused.
+    virtual bool JourneyWindowHasOwnBoxes() const { return false; }
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() = 0;
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main

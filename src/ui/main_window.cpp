@@ -23,10 +23,11 @@
 #include "online/qt/web_panels_qt.h"
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/journey_dialog.h"
 #include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
-#include "ui/dialogs/window_fit.h"
 #include "ui/dialogs/update_dialog.h"
+#include "ui/dialogs/window_fit.h"
 #include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
@@ -126,6 +127,8 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
 }
 
 TFrmKorvel::~TFrmKorvel() {
+    // The journey window goes first: it plans through the controller's model.
+    delete findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly);
     // The controller joins its loader threads; nothing they post runs after this.
     controller_.reset();
     while (busyDepth_ > 0) {
@@ -344,6 +347,9 @@ void TFrmKorvel::closeEvent(QCloseEvent* event) {
     Keep(QStringLiteral("stations/from"), comboFZ_->currentText());
     Keep(QStringLiteral("stations/to"), comboDZ_->currentText());
     Keep(QStringLiteral("stations/board"), comboCZ_->currentText());
+    // The journey window belongs to this one and closes with it.
+    if (auto* journey = findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly))
+        journey->close();
     QWidget::closeEvent(event);
 }
 

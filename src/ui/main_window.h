@@ -95,6 +95,7 @@ class TFrmKorvel : public QWidget, public MainView {
     void ShowDetailWindow(DetailWindowModel& model) override;
     void ShowTimeClassFilter(const TimeClassFilter& filter) override;
     void ShowJourneyWindow(JourneyWindowModel& model) override;
+    bool JourneyWindowHasOwnBoxes() const override { return true; }
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
 

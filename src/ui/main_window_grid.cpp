@@ -7,6 +7,7 @@
 #include "online/qt/web_panels_qt.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/dialogs/journey_dialog.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
@@ -203,11 +204,18 @@ void TFrmKorvel::ShowTransferWindow(TransferWindowModel& model) {
 }
 
 void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
-    ShowDetailDialog(this, model);
+    // A leg double-clicked in the journey window opens over that window: closing the train's
+    // window brings the traveller back to the journeys, not to the main window.
+    QWidget* over = this;
+    auto* journey = findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly);
+    if (journey && journey->isActiveWindow()) over = journey;
+    ShowDetailDialog(over, model);
 }
 
 void TFrmKorvel::ShowJourneyWindow(JourneyWindowModel& model) {
-    ShowJourneyDialog(this, model);
+    ShowJourneyDialog(this, model, [this] {
+        if (controller_) controller_->JourneyWindowClosed();
+    });
 }
 
 std::optional<std::string> TFrmKorvel::AskSaveFileName() {

@@ -83,7 +83,34 @@ std::string JourneyOptionErrorText(JourneyOptionError error) {
 }
 
 JourneyWindowModel::JourneyWindowModel(std::string from, std::string to, Planner planner)
-    : from_(from), to_(to), caption_(kCaption + from + kArrow + to), planner_(std::move(planner)) {}
+    : planner_(std::move(planner)) {
+    SetStations(std::move(from), std::move(to));
+}
+
+void JourneyWindowModel::SetStations(std::string from, std::string to) {
+    from_ = std::move(from);
+    to_ = std::move(to);
+    caption_ = kCaption;
+    if (from_.empty() || to_.empty()) {
+        caption_.pop_back();  // no ':' before nothing
+    } else {
+        caption_ += from_ + kArrow + to_;
+    }
+}
+
+std::optional<JourneyInputProblem> JourneyWindowModel::CheckStations() const {
+    if (!checkStations) return std::nullopt;
+    return checkStations(from_, to_);
+}
+
+ComboChangeResult JourneyWindowModel::BoxChanged(const std::string& text) const {
+    MemTable* list = stationList ? stationList() : nullptr;
+    ComboChangeResult change = ComboFZChange(text, list);
+    // Letters typed before the station table has loaded open an empty list.
+    if (change.action == ComboListAction::FillAndOpen && list == nullptr)
+        change.items = EmptyDropDownItems();
+    return change;
+}
 
 std::vector<std::string> JourneyWindowModel::ColumnTitles() {
     return {kPlan, kFrom, kDepart,   kTo,       kArrive,      kTime,       kChanges,
@@ -103,7 +130,8 @@ JourneyOptionError JourneyWindowModel::Search() {
         status_ = JourneyOptionErrorText(error);
         return error;
     }
-    journeys_ = planner_(options_);
+    if (sameCity) sameCity_ = sameCity(from_, to_);
+    journeys_ = planner_(from_, to_, options_);
     searched_ = true;
     Sort();
     status_ = journeys_.empty() ? std::string(kNothing)

@@ -1,6 +1,6 @@
-// The journey window model ("换乘方案"): the planner's journeys between the two station boxes
-// for a departure window and change limits, as rows of a tree (a summary row per journey,
-// its legs beneath), sortable by departure, arrival, total time, changes and fares, with
+// The journey window model ("换乘方案"): the planner's journeys between the window's own two
+// station boxes for a departure window and change limits, as rows of a tree (a summary row per
+// journey, its legs beneath), sortable by departure, arrival, total time, changes and fares, with
 // the legs exportable through the grid's CSV writer. No user interface here.
 #pragma once
 
@@ -10,10 +10,20 @@
 #include <vector>
 
 #include "journey/planner.h"
+#include "query/pinyin_input.h"
 #include "views/detail_window.h"
 #include "views/text_grid.h"
 
 namespace korvel {
+
+// Why the two station texts cannot be planned yet: the message box's caption and text, and
+// the box that takes the focus. An empty text means "not yet" (the tables are still loading):
+// nothing is said.
+struct JourneyInputProblem {
+    std::string caption;
+    std::string text;
+    bool toBox = false;  // 到站 (else 发站)
+};
 
 class JourneyWindowModel {
   public:
@@ -28,13 +38,33 @@ class JourneyWindowModel {
     static constexpr int kChangesColumn = 6;
     static constexpr int kFirstFareColumn = 9;
 
-    using Planner = std::function<std::vector<Journey>(const JourneyOptions&)>;
+    // Plans between two station texts (GBK, as the boxes hold them).
+    using Planner = std::function<std::vector<Journey>(
+        const std::string& from, const std::string& to, const JourneyOptions&)>;
 
-    // `from` and `to` are the two box texts (GBK) for the caption.
+    // `from` and `to` are the stations the window starts with (GBK, may be empty).
     JourneyWindowModel(std::string from, std::string to, Planner planner);
 
-    // "换乘方案:<from>→<to>"
+    // "换乘方案:<from>→<to>", or "换乘方案" while a box is empty.
     const std::string& Caption() const { return caption_; }
+    const std::string& From() const { return from_; }
+    const std::string& To() const { return to_; }
+    // The window's own boxes; the next search plans between them.
+    void SetStations(std::string from, std::string to);
+    // 发站 and 到站 change places.
+    void Swap() { SetStations(to_, from_); }
+    // The checks of the two stations (the main window's, given by the controller): nothing
+    // when they can be planned. Without the check every pair passes.
+    std::optional<JourneyInputProblem> CheckStations() const;
+    std::function<std::optional<JourneyInputProblem>(const std::string&, const std::string&)>
+        checkStations;
+    // What a station box does with its new text: the pinyin-initial list from the station
+    // table (nullptr until it has loaded) as in the main window.
+    ComboChangeResult BoxChanged(const std::string& text) const;
+    std::function<MemTable*()> stationList;
+    // Whether two stations are of one city (the planner then offers direct trains and the
+    // status says so); asked on every search when given.
+    std::function<bool(const std::string&, const std::string&)> sameCity;
     static std::vector<std::string> ColumnTitles();
 
     JourneyOptions& Options() { return options_; }
@@ -52,8 +82,6 @@ class JourneyWindowModel {
     // before the first search. For two stations of one city the answer is led by
     // "<from>和<to>在同一城市，只列出直达的列车。".
     const std::string& StatusText() const { return status_; }
-    // Whether the boxes name two stations of one city (the planner then offers direct trains).
-    void SetSameCity(bool sameCity) { sameCity_ = sameCity; }
 
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }

@@ -83,13 +83,52 @@ TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
     };
     c.BTNHCFAClick();
     EXPECT_EQ(view.journeyWindows, 1);
-    EXPECT_EQ(c.JourneyWindow(), nullptr);
     EXPECT_EQ(legs, (std::vector<std::string>{"K51", "T109"}));
     ASSERT_EQ(view.detailWindows, 1);
     // T109 boarded at 济南 (stop 2) and ridden to 上海 (stop 3).
     EXPECT_EQ(GbkToUtf8(view.lastDetail->Caption()), "车次:T109");
     EXPECT_EQ(view.lastDetail->SectionFirst(), 2);
     EXPECT_EQ(view.lastDetail->SectionLast(), 3);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+// The window stays open beside the main window: the button brings the same one forward
+// (its own boxes untouched), the main window queries meanwhile, and closing it lets it go.
+TEST_F(JourneyButtonTest, OneWindowStaysOpenUntilTheViewClosesIt) {
+    view.Type(Control::ComboFZ, G("天津"));
+    view.Type(Control::ComboDZ, G("上海"));
+    c.BTNHCFAClick();
+    JourneyWindowModel* open = c.JourneyWindow();
+    ASSERT_NE(open, nullptr);
+    open->SetStations(G("上海"), G("天津"));
+    view.Type(Control::ComboFZ, G("济南"));
+    c.BTNZZCXClick(0);  // the main window answers while the planner is open
+    EXPECT_GT(c.ShownCount(), 0);
+    c.BTNHCFAClick();
+    EXPECT_EQ(view.journeyWindows, 2);
+    EXPECT_EQ(c.JourneyWindow(), open);
+    EXPECT_EQ(GbkToUtf8(open->From()), "上海");
+    // Its own pair is checked with the main window's messages, quietly.
+    open->SetStations(G("上海"), G("火星"));
+    ASSERT_TRUE(open->CheckStations().has_value());
+    EXPECT_EQ(GbkToUtf8(open->CheckStations()->text), "到站不存在。");
+    EXPECT_TRUE(open->CheckStations()->toBox);
+    EXPECT_TRUE(view.messages.empty());
+    c.JourneyWindowClosed();
+    EXPECT_EQ(c.JourneyWindow(), nullptr);
+    // Two blank boxes: refused where the planner has no boxes of its own (the command line),
+    // else it opens without a word (and takes its own last stations).
+    view.Type(Control::ComboFZ, "");
+    view.Type(Control::ComboDZ, "");
+    c.BTNHCFAClick();
+    EXPECT_EQ(c.JourneyWindow(), nullptr);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入发站。");
+    view.ClearRecords();
+    view.ownJourneyBoxes = true;
+    c.BTNHCFAClick();
+    ASSERT_NE(c.JourneyWindow(), nullptr);
+    EXPECT_TRUE(c.JourneyWindow()->From().empty());
     EXPECT_TRUE(view.messages.empty());
 }
 

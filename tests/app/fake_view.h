@@ -54,6 +54,7 @@ class FakeView : public MainView {
     // What the modal windows do while they are "open" (the default just closes them).
     std::function<void(TransferWindowModel&)> onTransferWindow;
     int journeyWindows = 0;
+    bool ownJourneyBoxes = false;
     std::function<void(JourneyWindowModel&)> onJourneyWindow;
     std::function<void(DetailWindowModel&)> onDetailWindow;
     std::optional<DetailWindowModel> lastDetail;
@@ -139,6 +140,7 @@ class FakeView : public MainView {
         ++journeyWindows;
         if (onJourneyWindow) onJourneyWindow(model);
     }
+    bool JourneyWindowHasOwnBoxes() const override { return ownJourneyBoxes; }
     std::optional<std::string> AskSaveFileName() override {
         calls.push_back("AskSaveFileName");
         return saveFileName;

@@ -97,6 +97,7 @@ class PrintExportTest : public ::testing::Test {
         test::BuildKMTrain(stops, test::SampleStops());
         errors.clear();
         ui::DialogPlatform().errorBox = [this](QWidget*, const QString& text) { errors << text; };
+        ui::DialogPlatform().noticeBox = [this](QWidget*, const QString& text) { notices << text; };
         ui::DialogPlatform().defaultPrinter = [this]() -> std::unique_ptr<QPrinter> {
             if (pdfPath.isEmpty()) return nullptr;
             auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -131,6 +132,7 @@ class PrintExportTest : public ::testing::Test {
     QTemporaryDir dir;
     MemTable stops;
     QStringList errors;
+    QStringList notices;
     QString pdfPath;
     std::optional<QString> chosenName;
     int dialogs = 0;
@@ -190,6 +192,31 @@ TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) 
         }
     }
     EXPECT_GT(right - left, image.width() * 3 / 4);
+}
+
+// Without a printer the pages go to a PDF file; one that cannot be written is named, in
+// Chinese, and nothing is reported as printed.
+TEST_F(PrintExportTest, UnwritablePdfFileIsNamedAndNotReportedAsPrinted) {
+    ui::DialogPlatform().printersInstalled = [] { return false; };
+    chosenPdf = dir.filePath("no-such-folder/main.pdf");
+    ResultGrid grid;
+    grid.SetRowCount(1);
+    grid.SetCell(0, 0, "K1");
+    EXPECT_FALSE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 1));
+    EXPECT_EQ(pdfDialogs, 1);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("无法写入文件"))) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("main.pdf")));
+    EXPECT_TRUE(notices.isEmpty());
+
+    // Written, the file is named: nothing else would tell where the pages went.
+    chosenPdf = dir.filePath("main.pdf");
+    errors.clear();
+    EXPECT_TRUE(ui::PrintGridOnDefaultPrinter(nullptr, grid, GridLayout::Main, 1));
+    EXPECT_TRUE(errors.isEmpty());
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("main.pdf"))) << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("共1页")));
 }
 
 // The stop list's pages in the printer's own font: the train heads every page, and no text

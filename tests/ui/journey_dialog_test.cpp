@@ -1,6 +1,7 @@
 // The journey window in the program: the 换乘方案 button in the station-to-station group,
-// the dialog's first answer, a narrower window and fewer changes, sorting by a header, a
-// double-click on a leg opening the train detail window, and its screenshot.
+// the window's first answer, a narrower window and fewer changes, sorting by a header, a
+// double-click on a leg opening the train detail window, its screenshot; a window that stays
+// open beside the main one, with its own station boxes kept across runs.
 #include "ui/dialogs/journey_dialog.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +9,17 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeWidget>
 
 #include "main_window_test_util.h"
+#include "ui/dialogs/settings.h"
+#include "ui/station_combo.h"
 
 namespace korvel {
 namespace {
@@ -33,75 +38,152 @@ TEST(JourneyWindowTest, ButtonSitsInTheStationGroupAndFollowsTheStopsTable) {
     EXPECT_LE(button->geometry().right(), button->parentWidget()->width());
 }
 
+// The open journey window of the main window (nullptr when none is open).
+ui::TFrmHcfa* OpenJourneyWindow(ui::TFrmKorvel& w) {
+    QTest::mouseClick(w.ControlWidget(Control::BTNHCFA), Qt::LeftButton);
+    QApplication::processEvents();
+    return w.findChild<ui::TFrmHcfa*>();
+}
+
+void CloseAndWait(ui::TFrmKorvel& w, ui::TFrmHcfa* d) {
+    d->close();
+    test::PumpUntil([&] { return w.findChild<ui::TFrmHcfa*>() == nullptr; }, 5000);
+}
+
 TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     auto w = test::LoadedWindow();
     w->SetText(Control::ComboFZ, G("北京"));
     w->SetText(Control::ComboDZ, G("乌鲁木齐"));
+    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    ASSERT_NE(d, nullptr);
+    const int firstCount = d->Tree()->topLevelItemCount();
+    EXPECT_GT(firstCount, 3);
+    // Sort by arrival through the header.
+    d->Tree()->header()->sectionClicked(JourneyWindowModel::kArriveColumn);
+    JourneyWindowModel* m = w->Controller().JourneyWindow();
+    ASSERT_NE(m, nullptr);
+    for (int i = 1; i < m->JourneyCount(); ++i)
+        EXPECT_LE(m->JourneyAt(i - 1).arrive, m->JourneyAt(i).arrive);
+    d->resize(ui::TFrmHcfa::kClientWidth, ui::TFrmHcfa::kClientHeight);
+    EXPECT_TRUE(d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png")));
+    // 08:00-10:00 with one change at most.
+    d->StartTime()->setTime(QTime(8, 0));
+    d->EndTime()->setTime(QTime(10, 0));
+    d->MaxChanges()->setValue(1);
+    QTest::mouseClick(d->BTNCX(), Qt::LeftButton);
+    const int narrowCount = d->Tree()->topLevelItemCount();
+    EXPECT_GT(narrowCount, 0);
+    EXPECT_LT(narrowCount, firstCount);
 
-    int firstCount = -1, narrowCount = -1, details = 0;
-    bool sorted = true, shot = false;
-    QTimer driver;
-    driver.setInterval(10);
-    int step = 0;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* d = qobject_cast<ui::TFrmHcfa*>(modal); d && step == 0) {
-            step = 1;
-            firstCount = d->Tree()->topLevelItemCount();
-            // Sort by arrival through the header.
-            d->Tree()->header()->sectionClicked(JourneyWindowModel::kArriveColumn);
-            JourneyWindowModel* m = w->Controller().JourneyWindow();
-            for (int i = 1; i < m->JourneyCount(); ++i)
-                sorted = sorted && m->JourneyAt(i - 1).arrive <= m->JourneyAt(i).arrive;
-            d->resize(ui::TFrmHcfa::kClientWidth, ui::TFrmHcfa::kClientHeight);
-            shot = d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png"));
-            // 08:00-10:00 with one change at most.
-            d->StartTime()->setTime(QTime(8, 0));
-            d->EndTime()->setTime(QTime(10, 0));
-            d->MaxChanges()->setValue(1);
-            QTest::mouseClick(d->BTNCX(), Qt::LeftButton);
-            narrowCount = d->Tree()->topLevelItemCount();
-            QTreeWidgetItem* leg = d->Tree()->topLevelItem(0)->child(0);
-            d->Tree()->setCurrentItem(leg);
-            emit d->Tree()->itemActivated(leg, 0);  // what a double-click on it does
-            step = 2;
-            d->accept();
-        }
-    });
-    // The train detail window opens over the journey window while the driver waits in its
-    // double-click (a timer does not fire inside its own slot): a second timer closes it.
+    // The train detail window is modal: a timer closes it once it is up.
+    // It opens over the journey window, which the traveller comes back to.
+    int details = 0;
+    QWidget* over = nullptr;
     QTimer closer;
     closer.setInterval(10);
     QObject::connect(&closer, &QTimer::timeout, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && step == 1 && !qobject_cast<ui::TFrmHcfa*>(modal)) {
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             ++details;
-            qobject_cast<QDialog*>(modal)->accept();
+            over = modal->parentWidget();
+            modal->accept();
         }
     });
+    d->activateWindow();
+    test::PumpUntil([&] { return d->isActiveWindow(); }, 2000);
     closer.start();
-    driver.start();
-    QTest::mouseClick(w->ControlWidget(Control::BTNHCFA), Qt::LeftButton);
-    driver.stop();
+    QTreeWidgetItem* leg = d->Tree()->topLevelItem(0)->child(0);
+    d->Tree()->setCurrentItem(leg);
+    emit d->Tree()->itemActivated(leg, 0);  // what a double-click on it does
     closer.stop();
-
-    EXPECT_GT(firstCount, 3);
-    EXPECT_TRUE(sorted);
-    EXPECT_TRUE(shot);
-    EXPECT_GT(narrowCount, 0);
-    EXPECT_LT(narrowCount, firstCount);
     EXPECT_EQ(details, 1);
+    EXPECT_EQ(over, d);
+    CloseAndWait(*w, d);
     EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
+}
+
+// The planner stays open beside the main window: nothing modal, the main window answers a
+// query meanwhile without touching the planner's boxes, the button brings the one window
+// forward, and closing it lets the model go.
+TEST(JourneyWindowTest, NotModalAndTheMainWindowAnswersMeanwhile) {
+    auto w = test::LoadedWindow();
+    w->SetText(Control::ComboFZ, G("北京"));
+    w->SetText(Control::ComboDZ, G("上海"));
+    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_FALSE(d->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+    EXPECT_GT(d->Tree()->topLevelItemCount(), 0);
+
+    w->SetText(Control::ComboFZ, G("天津"));
+    QTest::mouseClick(w->ControlWidget(Control::BTNZZCX), Qt::LeftButton);
+    EXPECT_GT(w->Controller().ShownCount(), 0);
+    EXPECT_EQ(GbkToUtf8(w->Controller().ResultHeading()), "站站查询：天津—上海");
+    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+
+    EXPECT_EQ(OpenJourneyWindow(*w), d);
+    EXPECT_EQ(w->findChildren<ui::TFrmHcfa*>().size(), 1);
+    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+    CloseAndWait(*w, d);
+    EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
+}
+
+// Its own boxes as a traveller types: pinyin initials open the list, Enter moves on without
+// picking, Tab goes 发站 → 到站 → 查询, letters alone are "请输入发站。", 反向 swaps and plans.
+TEST(JourneyWindowTest, OwnBoxesTypeSwapAndRefuseLettersAlone) {
+    auto w = test::LoadedWindow();
+    w->SetText(Control::ComboFZ, G("北京"));
+    w->SetText(Control::ComboDZ, G("上海"));
+    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    ASSERT_NE(d, nullptr);
+    d->activateWindow();
+    d->ComboFZ()->setFocus();
+    d->ComboFZ()->lineEdit()->selectAll();
+    QTest::keyClicks(d->ComboFZ(), QStringLiteral("bjx"));
+    EXPECT_EQ(d->ComboFZ()->currentText().toLower(), QStringLiteral("bjx"));
+    EXPECT_TRUE(d->ComboFZ()->PopupVisible());
+    EXPECT_TRUE(d->ComboFZ()->itemText(0).startsWith(QString::fromUtf8("北京")));
+    QTest::keyClick(d->ComboFZ(), Qt::Key_Return);
+    EXPECT_FALSE(d->ComboFZ()->PopupVisible());
+    EXPECT_EQ(d->ComboFZ()->currentText().toLower(), QStringLiteral("bjx"));
+    EXPECT_EQ(d->focusWidget(), d->ComboDZ());
+    QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(d->focusWidget(), d->BTNCX());
+
+    std::vector<test::SeenBox> seen;
+    {
+        test::ModalAnswerer answerer;
+        QTest::mouseClick(d->BTNCX(), Qt::LeftButton);
+        seen = answerer.Seen();
+    }
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, QString::fromUtf8("请输入发站。"));
+    EXPECT_EQ(d->focusWidget(), d->ComboFZ());
+    EXPECT_EQ(d->Tree()->topLevelItemCount(), 0);
+    EXPECT_FALSE(d->BTNExport()->isEnabled());
+
+    d->ComboFZ()->SetTextQuietly(QString::fromUtf8("北京"));
+    QTest::mouseClick(d->BTNFX(), Qt::LeftButton);
+    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("上海"));
+    EXPECT_EQ(d->ComboDZ()->currentText(), QString::fromUtf8("北京"));
+    EXPECT_EQ(d->windowTitle(), QString::fromUtf8("换乘方案:上海→北京"));
+    ASSERT_GT(d->Tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(d->Tree()->topLevelItem(0)->child(0)->text(1).left(2), QString::fromUtf8("上海"));
+    // The main window's boxes are its own.
+    EXPECT_EQ(GbkToUtf8(w->Text(Control::ComboFZ)), "北京");
+    CloseAndWait(*w, d);
 }
 
 // The window's choices reach the planner: arrive by, a window past midnight, the limits.
 TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
     test::App();
     std::vector<JourneyOptions> asked;
-    JourneyWindowModel model(G("北京"), G("上海"), [&](const JourneyOptions& o) {
-        asked.push_back(o);
-        return std::vector<Journey>{};
-    });
+    JourneyWindowModel model(G("北京"), G("上海"),
+                             [&](const std::string&, const std::string&, const JourneyOptions& o) {
+                                 asked.push_back(o);
+                                 return std::vector<Journey>{};
+                             });
     ui::TFrmHcfa d(model);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].windowOf, JourneyWindowOf::Departure);
@@ -117,6 +199,44 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
     EXPECT_EQ(asked[1].maxTransfers, 1);
     EXPECT_FALSE(d.LabStatus()->text().isEmpty());
     EXPECT_FALSE(d.BTNExport()->isEnabled());  // nothing found, nothing to export
+}
+
+// Last in this file: it turns keeping on for a moment, in a configuration folder of its own.
+// The planner's stations outlive the program; two blank main boxes open it with them.
+TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
+    QTemporaryDir home;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    ui::KeepSettingsAcrossRuns();
+    {
+        auto w = test::LoadedWindow();
+        w->SetText(Control::ComboFZ, G("天津"));
+        w->SetText(Control::ComboDZ, G("上海"));
+        ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+        ASSERT_NE(d, nullptr);
+        d->ComboFZ()->SetTextQuietly(QString::fromUtf8("广州"));
+        d->ComboDZ()->SetTextQuietly(QString::fromUtf8("北京"));
+        QTest::mouseClick(d->BTNFX(), Qt::LeftButton);
+        CloseAndWait(*w, d);
+    }
+    int planned = 0;
+    QString from, to;
+    {
+        auto w = test::LoadedWindow();
+        w->SetText(Control::ComboFZ, "");
+        w->SetText(Control::ComboDZ, "");
+        if (ui::TFrmHcfa* d = OpenJourneyWindow(*w)) {
+            from = d->ComboFZ()->currentText();
+            to = d->ComboDZ()->currentText();
+            planned = d->Tree()->topLevelItemCount();
+        }
+    }
+    ui::KeepSettingsAcrossRuns(false);
+    savedConfig.isEmpty() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", savedConfig);
+    EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/korvel/korvel.conf")));
+    EXPECT_EQ(from, QString::fromUtf8("北京"));
+    EXPECT_EQ(to, QString::fromUtf8("广州"));
+    EXPECT_GT(planned, 0);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // The window names the timetable in use in its status bar, and a damaged timetable folder's
 // file in the failure panel.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "main_window_test_util.h"
 
@@ -38,7 +40,9 @@ TEST(MainWindowTimetableTest, StatusBarNamesTheFolderOrTheDamagedFile) {
     EXPECT_EQ(w->StatusPanel(1)->text(), QStringLiteral("Korvel时刻在手，出差旅行无忧！"));
     w->grab().save(test::ShotDir() + QStringLiteral("/main_window_timetable_folder.png"));
 
-    const fs::path damaged = fs::path(::testing::TempDir()) / "korvel_ui_damaged_timetable";
+    // Per process: the ×2 run of these tests goes at the same time as this one.
+    const fs::path damaged = fs::path(::testing::TempDir()) /
+                             ("korvel_ui_damaged_timetable_" + std::to_string(::getpid()));
     fs::remove_all(damaged);
     fs::create_directories(damaged);
     for (const char* f : {"SLIST.stream", "STRAIN.stream", "SM.stream"}) {
@@ -50,6 +54,7 @@ TEST(MainWindowTimetableTest, StatusBarNamesTheFolderOrTheDamagedFile) {
         << broken->StatusPanel(1)->text().toStdString();
     EXPECT_TRUE(broken->StatusPanel(4)->text().isEmpty());
     EXPECT_FALSE(broken->IsEnabled(Control::ComboFZ));
+    fs::remove_all(damaged);
 }
 
 }  // namespace

@@ -83,7 +83,8 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     const std::string tt = std::string("'") + KORVEL_TTBUILD_PATH + "' ";
     const std::string pub = dir + "/pub", sec = dir + "/sec", site = dir + "/site";
     ASSERT_EQ(RunQuiet(tt + "keygen --public " + pub + " --secret " + sec), 0);
-    EXPECT_EQ(RunQuiet(tt + "keygen --public " + pub + " --secret " + sec), 1);  // never overwritten
+    EXPECT_EQ(RunQuiet(tt + "keygen --public " + pub + " --secret " + sec),
+              1);  // never overwritten
     const std::string pack =
         tt + "pack " + KORVEL_SAMPLE_STREAMS + " --secret " + sec + " --out " + site + " --name ";
     ASSERT_EQ(RunQuiet(pack + "s-1"), 0);
@@ -97,6 +98,7 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     r = RunCli("load");
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("Timetable: installed s-1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(verified against its manifest)"), std::string::npos) << r.out;
     r = RunCli(update);
     EXPECT_EQ(r.rc, 0);
     EXPECT_NE(r.out.find("already the newest timetable: s-1"), std::string::npos) << r.out;
@@ -121,6 +123,9 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     r = RunCli(std::string("--timetable ") + KORVEL_SAMPLE_STREAMS + " load");
     EXPECT_NE(r.out.find("Timetable folder:"), std::string::npos) << r.out;
     EXPECT_EQ(RunCli("timetables use ../s-1").rc, 2);
+    r = RunCli("timetables use s-9");  // never installed: said so, not a damaged manifest
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("s-9: no such installed timetable"), std::string::npos) << r.err;
     EXPECT_EQ(RunCli("timetables remove s-1").rc, 1);  // in use
     EXPECT_EQ(RunCli("timetables use embedded").rc, 0);
     r = RunCli("timetables");

@@ -40,17 +40,21 @@ Journey Make(int depart, int arrive, int transfers, std::string hardSeat) {
 class JourneyModel : public ::testing::Test {
   protected:
     JourneyModel()
-        : m(Utf8ToGbk("北京"), Utf8ToGbk("上海"), [this](const JourneyOptions& o) {
-              seen = o;
-              return std::vector<Journey>{Make(480, 1500, 1, "30"), Make(600, 900, 0, "-"),
-                                          Make(700, 1200, 2, "12.5")};
-          }) {}
+        : m(Utf8ToGbk("北京"), Utf8ToGbk("上海"),
+            [this](const std::string& from, const std::string& to, const JourneyOptions& o) {
+                seenFrom = GbkToUtf8(from);
+                seenTo = GbkToUtf8(to);
+                seen = o;
+                return std::vector<Journey>{Make(480, 1500, 1, "30"), Make(600, 900, 0, "-"),
+                                            Make(700, 1200, 2, "12.5")};
+            }) {}
     std::vector<int> Departures() const {
         std::vector<int> v;
         for (const Journey& j : m.Journeys()) v.push_back(j.depart);
         return v;
     }
     JourneyOptions seen;
+    std::string seenFrom, seenTo;
     JourneyWindowModel m;
 };
 
@@ -107,6 +111,44 @@ TEST_F(JourneyModel, RefusedOptionsNeverReachThePlanner) {
     EXPECT_EQ(m.Search(), JourneyOptionError::None);
     EXPECT_EQ(seen.minTransfer, 45);
     EXPECT_EQ(GbkToUtf8(m.StatusText()), "共3个换乘方案");
+}
+
+// The window's own boxes: what reaches the planner and the caption, after a swap too, and
+// the same-city note decided anew for the new pair.
+TEST_F(JourneyModel, OwnStationsSwapAndReachThePlanner) {
+    m.sameCity = [](const std::string& a, const std::string& b) {
+        return GbkToUtf8(a).substr(0, 6) == GbkToUtf8(b).substr(0, 6);
+    };
+    m.Search();
+    EXPECT_EQ(seenFrom + ">" + seenTo, "北京>上海");
+    m.SetStations(Utf8ToGbk("北京南"), Utf8ToGbk("北京"));
+    m.Swap();
+    EXPECT_EQ(GbkToUtf8(m.Caption()), "换乘方案:北京→北京南");
+    m.Search();
+    EXPECT_EQ(seenFrom + ">" + seenTo, "北京>北京南");
+    EXPECT_EQ(GbkToUtf8(m.StatusText()), "北京和北京南在同一城市，只列出直达的列车。共3个换乘方案");
+    m.SetStations(Utf8ToGbk("天津"), "");
+    EXPECT_EQ(GbkToUtf8(m.Caption()), "换乘方案");
+    m.SetStations(Utf8ToGbk("天津"), Utf8ToGbk("上海"));
+    m.Search();
+    EXPECT_EQ(GbkToUtf8(m.StatusText()), "共3个换乘方案");
+}
+
+// The boxes' checks come from the controller; the pinyin list before the station table has
+// loaded opens empty rather than not at all.
+TEST_F(JourneyModel, StationChecksAndPinyinWithoutATable) {
+    EXPECT_FALSE(m.CheckStations().has_value());  // no check given: every pair passes
+    m.checkStations = [](const std::string& a, const std::string&) {
+        return a.empty() ? std::optional<JourneyInputProblem>({"c", "t", false}) : std::nullopt;
+    };
+    m.SetStations("", Utf8ToGbk("上海"));
+    ASSERT_TRUE(m.CheckStations().has_value());
+    EXPECT_EQ(m.CheckStations()->text, "t");
+    const ComboChangeResult typed = m.BoxChanged(" bj ");
+    EXPECT_EQ(typed.text, "bj");
+    EXPECT_EQ(typed.action, ComboListAction::FillAndOpen);
+    EXPECT_EQ(typed.items, EmptyDropDownItems());
+    EXPECT_EQ(m.BoxChanged(Utf8ToGbk("北京")).action, ComboListAction::Leave);
 }
 
 TEST_F(JourneyModel, ExportWritesOneGbkLinePerLeg) {

@@ -5,7 +5,7 @@
 // How the main window's MainView uses them:
 //   ShowDetailWindow(model)    -> ShowDetailDialog(window, model)
 //   ShowTransferWindow(model)  -> ShowTransferDialog(window, model)
-//   ShowJourneyWindow(model)   -> ShowJourneyDialog(window, model)
+//   ShowJourneyWindow(model)   -> ShowJourneyDialog(window, model, JourneyWindowClosed)
 //   AskSaveFileName()          -> AskExportPath(window)
 //   the pop-up menu            -> BuildAdvancedMenu(window, {popup = MAdvancedPopup, ...});
 //                                 SetEnabled(MPrint/MExport) -> AdvancedMenuAction(menu, name)
@@ -13,6 +13,7 @@
 //                                 grid.ShownCount()) once the user has confirmed
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,7 +35,9 @@ namespace korvel::ui {
 void ShowDetailDialog(QWidget* parent, DetailWindowModel& model);
 // Shows the transfer window modally; every pick runs model.onPick while it stays open.
 void ShowTransferDialog(QWidget* parent, TransferWindowModel& model);
-// Shows the journey window modally; it plans through the model as it opens and on 查询.
-void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model);
+// Shows the journey window beside `parent` without blocking it (or brings the open one
+// forward); it plans through the model as it opens and on 查询. `onClosed` runs once the
+// window has been destroyed: the model may go then.
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed);
 
 }  // namespace korvel::ui

@@ -1,5 +1,6 @@
 #include "ui/dialogs/grid_print_qt.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QPainter>
@@ -119,9 +120,10 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (error) {
-            *error = QStringLiteral("Cannot start printing on \"%1\".")
-                         .arg(printer.outputFileName().isEmpty() ? printer.printerName()
-                                                                 : printer.outputFileName());
+            *error = printer.outputFileName().isEmpty()
+                         ? QStringLiteral("无法在打印机“%1”上打印。").arg(printer.printerName())
+                         : QStringLiteral("无法写入文件“%1”，没有打印。")
+                               .arg(QDir::toNativeSeparators(printer.outputFileName()));
         }
         return -1;
     }
@@ -135,18 +137,29 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
                                int rowCount, const std::string& heading) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
+    bool toPdfFile = false;
     if (!printer && !PrintersInstalled()) {
         printer = MakePdfPrinter(parent);
         if (!printer) return false;  // cancelled
+        toPdfFile = true;
     }
     if (!printer) {
         ShowErrorBox(parent, NoDefaultPrinterText());
         return false;
     }
     QString error;
-    if (PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error, heading) < 0) {
+    const int pages =
+        PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error, heading);
+    if (pages < 0) {
         ShowErrorBox(parent, error);
         return false;
+    }
+    // A printer shows its own job; a file chosen in place of one would otherwise appear
+    // without a word.
+    if (toPdfFile) {
+        ShowNoticeBox(parent, QStringLiteral("已打印到文件“%1”，共%2页。")
+                                  .arg(QDir::toNativeSeparators(printer->outputFileName()))
+                                  .arg(pages));
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
@@ -15,6 +16,7 @@
 #include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/station_combo.h"
 
 namespace korvel::ui {
 
@@ -27,9 +29,9 @@ constexpr int kLegRole = Qt::UserRole + 1;
 constexpr int kColumnWidths[JourneyWindowModel::kColumns] = {120, 70, 58, 70, 62, 48, 36,
                                                              44,  46, 50, 46, 76, 62};
 
-QLabel* Caption(QWidget* parent, const char* utf8, int x) {
+QLabel* Caption(QWidget* parent, const char* utf8, int x, int y) {
     auto* label = new QLabel(QString::fromUtf8(utf8), parent);
-    label->setGeometry(x, 14, label->sizeHint().width(), 20);
+    label->setGeometry(x, y, label->sizeHint().width(), 20);
     return label;
 }
 
@@ -86,56 +88,108 @@ int MinuteOf(const QTime& t) {
 
 TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmHcfa"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-    setModal(true);
+    // A window of its own: the traveller keeps it open and goes on using the main window.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(false);
     setFont(SongFont(12));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Rgb(0xE3EFF3));
     setPalette(palette);
     setAutoFillBackground(true);
-    // Drawn for 840 x 480: smaller it scrolls, larger the journey list takes the room.
+    // Drawn for 840 x 512: smaller it scrolls, larger the journey list takes the room.
     auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
     QWidget* const canvas = scroll->Canvas();
     canvas->setAutoFillBackground(true);
-    setWindowTitle(QStringFromGbk(model.Caption()));
 
-    RestoreOptions(model.Options());
-    const JourneyOptions& o = model.Options();
+    // Two empty boxes: the stations this window had when the program last closed.
+    if (model_.From().empty() && model_.To().empty()) {
+        model_.SetStations(GbkFromQString(KeptValue(QStringLiteral("journey/from")).toString()),
+                           GbkFromQString(KeptValue(QStringLiteral("journey/to")).toString()));
+    }
+    RestoreOptions(model_.Options());
+    BuildStationRow(canvas);
+    BuildOptionRow(canvas);
+    BuildList(canvas);
+    Wire();
+    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
+    setMinimumSize(320, 200);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+
+    setWindowTitle(QStringFromGbk(model_.Caption()));
+    if (!model_.CheckStations()) model_.Search();
+    Fill();
+    fromBox_->setFocus(Qt::OtherFocusReason);
+}
+
+TFrmHcfa::~TFrmHcfa() {
+    Keep(QStringLiteral("journey/from"), fromBox_->currentText());
+    Keep(QStringLiteral("journey/to"), toBox_->currentText());
+}
+
+void TFrmHcfa::BuildStationRow(QWidget* canvas) {
+    // As in the main window's station group: 发站, 到站, 查询, 反向, in that tab order.
+    auto* fromLabel = new QLabel(QString::fromUtf8("发站"), canvas);
+    fromLabel->setGeometry(10, 14, 28, 20);
+    fromBox_ = new StationCombo(canvas);
+    fromBox_->setObjectName(QStringLiteral("ComboFZ"));
+    fromBox_->setGeometry(40, 13, 110, 22);
+    auto* toLabel = new QLabel(QString::fromUtf8("到站"), canvas);
+    toLabel->setGeometry(160, 14, 28, 20);
+    toBox_ = new StationCombo(canvas);
+    toBox_->setObjectName(QStringLiteral("ComboDZ"));
+    toBox_->setGeometry(190, 13, 110, 22);
+    const QStringList twelve(12, QString());
+    for (StationCombo* box : {fromBox_, toBox_}) box->SetItems(twelve);
+    fromBox_->SetTextQuietly(QStringFromGbk(model_.From()));
+    toBox_->SetTextQuietly(QStringFromGbk(model_.To()));
+
+    search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
+    search_->setObjectName(QStringLiteral("BTNCX"));
+    search_->setGeometry(312, 11, 64, 26);
+    search_->setDefault(true);
+    swap_ = new QPushButton(QString::fromUtf8("反向"), canvas);
+    swap_->setObjectName(QStringLiteral("BTNFX"));
+    swap_->setGeometry(382, 11, 64, 26);
+    swap_->setAutoDefault(false);
+}
+
+void TFrmHcfa::BuildOptionRow(QWidget* canvas) {
+    constexpr int y = 46;
+    const JourneyOptions& o = model_.Options();
     // Whether the window holds the departures or the arrivals ("arrive by").
     windowOf_ = new QComboBox(canvas);
     windowOf_->setObjectName(QStringLiteral("WindowOf"));
     windowOf_->addItems({QString::fromUtf8("出发时间"), QString::fromUtf8("到达时间")});
     windowOf_->setCurrentIndex(o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
-    windowOf_->setGeometry(8, 12, 80, 24);
+    windowOf_->setGeometry(8, y, 80, 24);
     start_ = new QTimeEdit(TimeOf(o.windowStart), canvas);
     start_->setObjectName(QStringLiteral("TimeStart"));
     start_->setDisplayFormat(QStringLiteral("HH:mm"));
-    start_->setGeometry(92, 12, 62, 24);
-    Caption(canvas, "至", 160);
+    start_->setGeometry(92, y, 62, 24);
+    Caption(canvas, "至", 160, y + 2);
     end_ = new QTimeEdit(TimeOf(o.windowEnd), canvas);
     end_->setObjectName(QStringLiteral("TimeEnd"));
     end_->setDisplayFormat(QStringLiteral("HH:mm"));
-    end_->setGeometry(176, 12, 62, 24);
-    Caption(canvas, "最多换乘", 254);
+    end_->setGeometry(176, y, 62, 24);
+    Caption(canvas, "最多换乘", 254, y + 2);
     maxChanges_ = new QSpinBox(canvas);
     maxChanges_->setObjectName(QStringLiteral("MaxChanges"));
     maxChanges_->setRange(0, kMaxJourneyTransfers);
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
-    maxChanges_->setGeometry(308, 12, 52, 24);
-    Caption(canvas, "同站换乘至少", 376);
-    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, 12, 70, 24});
-    Caption(canvas, "同城换乘至少", 540);
-    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, 12, 70, 24});
-    search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
-    search_->setObjectName(QStringLiteral("BTNCX"));
-    search_->setGeometry(726, 11, 64, 26);
-    search_->setDefault(true);
+    maxChanges_->setGeometry(308, y, 52, 24);
+    Caption(canvas, "同站换乘至少", 376, y + 2);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, y, 70, 24});
+    Caption(canvas, "同城换乘至少", 540, y + 2);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, y, 70, 24});
+}
 
+void TFrmHcfa::BuildList(QWidget* canvas) {
     tree_ = new QTreeWidget(canvas);
     tree_->setObjectName(QStringLiteral("JourneyTree"));
-    tree_->setGeometry(12, 46, kClientWidth - 24, kClientHeight - 94);
+    tree_->setGeometry(12, kListTop, kClientWidth - 24, kClientHeight - kListTop - 48);
     tree_->setColumnCount(JourneyWindowModel::kColumns);
     QStringList titles;
     for (const std::string& t : JourneyWindowModel::ColumnTitles()) titles << QStringFromGbk(t);
@@ -151,7 +205,7 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
 
     status_ = new QLabel(canvas);
     status_->setObjectName(QStringLiteral("LabStatus"));
-    status_->setGeometry(14, kClientHeight - 38, 420, 24);
+    status_->setGeometry(14, kClientHeight - 38, 560, 24);
     export_ = new QPushButton(QString::fromUtf8("导出"), canvas);
     export_->setObjectName(QStringLiteral("BTNExport"));
     export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
@@ -159,9 +213,17 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     close_->setObjectName(QStringLiteral("BTNClose"));
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
     for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
+}
 
+void TFrmHcfa::Wire() {
+    for (StationCombo* box : {fromBox_, toBox_})
+        box->userChanged = [this, box] { BoxChanged(box); };
+    // Enter moves on, as in the main window: 发站 to 到站, 到站 to 查询.
+    fromBox_->enterPressed = [this] { toBox_->setFocus(Qt::OtherFocusReason); };
+    toBox_->enterPressed = [this] { search_->setFocus(Qt::OtherFocusReason); };
     AddCopyShortcut(tree_, [this] { return CopyText(); });
     connect(search_, &QPushButton::clicked, this, [this] { BTNCXClick(); });
+    connect(swap_, &QPushButton::clicked, this, [this] { BTNFXClick(); });
     connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(tree_->header(), &QHeaderView::sectionClicked, this, [this](int c) { HeaderClick(c); });
@@ -169,25 +231,63 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     // double-click as well would open the window twice.
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+}
 
-    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
-    setMinimumSize(320, 200);
-    FitToScreen(this, QSize(kClientWidth, kClientHeight));
-
-    model_.Search();
-    Fill();
+void TFrmHcfa::BoxChanged(StationCombo* box) {
+    const QString text = box->currentText();
+    const ComboChangeResult change = model_.BoxChanged(GbkFromQString(text));
+    const QString trimmed = QStringFromGbk(change.text);
+    if (trimmed != text) box->SetTextQuietly(trimmed);
+    box->SetCaretToEnd();
+    if (change.action == ComboListAction::Leave) return;
+    QStringList items;
+    for (const std::string& item : change.items) items << QStringFromGbk(item);
+    box->SetItems(items);
+    box->SetCaretToEnd();
+    if (change.action == ComboListAction::FillAndOpen) box->showPopup();
 }
 
 void TFrmHcfa::LayOut(QSize size) {
     const int w = size.width();
     const int h = size.height();
-    tree_->resize(w - 24, h - 94);
+    tree_->resize(w - 24, h - kListTop - 48);
     status_->move(14, h - 38);
     export_->move(w - 176, h - 40);
     close_->move(w - 102, h - 40);
 }
 
+void TFrmHcfa::ClearAnswer(const std::string& status) {
+    tree_->clear();
+    export_->setEnabled(false);
+    status_->setText(QStringFromGbk(status));
+}
+
+void TFrmHcfa::BTNFXClick() {
+    const QString from = fromBox_->currentText();
+    fromBox_->SetTextQuietly(toBox_->currentText());
+    toBox_->SetTextQuietly(from);
+    BTNCXClick();
+}
+
 void TFrmHcfa::BTNCXClick() {
+    model_.SetStations(GbkFromQString(fromBox_->currentText()),
+                       GbkFromQString(toBox_->currentText()));
+    setWindowTitle(QStringFromGbk(model_.Caption()));
+    if (const std::optional<JourneyInputProblem> problem = model_.CheckStations()) {
+        // The journeys on screen answered other stations than those in the boxes now.
+        ClearAnswer({});
+        if (problem->text.empty()) return;  // the timetable is still loading
+        QMessageBox box(QMessageBox::NoIcon, QStringFromGbk(problem->caption),
+                        QStringFromGbk(problem->text), QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("MessageBox"));
+        box.setFont(font());
+        FitCaption(box);
+        box.exec();
+        (problem->toBox ? toBox_ : fromBox_)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    Keep(QStringLiteral("journey/from"), fromBox_->currentText());
+    Keep(QStringLiteral("journey/to"), toBox_->currentText());
     JourneyOptions& o = model_.Options();
     o.windowStart = MinuteOf(start_->time());
     o.windowEnd = MinuteOf(end_->time());
@@ -200,9 +300,7 @@ void TFrmHcfa::BTNCXClick() {
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
         // and with them the export; the status line says what is wrong.
-        tree_->clear();
-        export_->setEnabled(false);
-        status_->setText(QStringFromGbk(model_.StatusText()));
+        ClearAnswer(model_.StatusText());
         return;
     }
     Fill();
@@ -285,9 +383,23 @@ void TFrmHcfa::OnDoubleClick(QTreeWidgetItem* item) {
     model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
 }
 
-void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model) {
-    TFrmHcfa window(model, parent);
-    window.exec();
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed) {
+    // One journey window: an open one comes forward with its boxes as they are.
+    if (auto* open = parent->findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly)) {
+        open->showNormal();
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* window = new TFrmHcfa(model, parent);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // Told once the window is gone, so that nothing is left using the model.
+    QObject::connect(window, &QObject::destroyed, parent, [onClosed = std::move(onClosed)] {
+        if (onClosed) onClosed();
+    });
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace korvel::ui

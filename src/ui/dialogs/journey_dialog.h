@@ -1,6 +1,8 @@
-// The journey window ("换乘方案"): the departure window and change limits on top, the
-// journeys beneath as a tree (a summary row each, the legs under it), sorted by a header
-// click through the model; a double-click on a leg opens that train's detail window.
+// The journey window ("换乘方案"): a window of its own beside the main window, with its own
+// 发站/到站 boxes (pinyin initials as in the main window) and 反向, the departure window and
+// change limits, the journeys beneath as a tree (a summary row each, the legs under it),
+// sorted by a header click through the model; a double-click on a leg opens that train's
+// detail window.
 #pragma once
 
 #include <QDialog>
@@ -17,15 +19,26 @@ class QTreeWidgetItem;
 
 namespace korvel::ui {
 
+class StationCombo;
+
 class TFrmHcfa : public QDialog {
     Q_OBJECT
 
   public:
     static constexpr int kClientWidth = 840;
-    static constexpr int kClientHeight = 480;
+    static constexpr int kClientHeight = 512;
+    // The top of the journey list, under the station row and the option row.
+    static constexpr int kListTop = 80;
 
-    // Plans once with the model's options as it opens. The model must outlive the window.
+    // Plans once with the model's stations and options as it opens (when both stations are
+    // given; two empty ones are the last stations kept). The model must outlive the window.
     TFrmHcfa(JourneyWindowModel& model, QWidget* parent = nullptr);
+    // Keeps the stations for the next run.
+    ~TFrmHcfa() override;
+
+    StationCombo* ComboFZ() const { return fromBox_; }
+    StationCombo* ComboDZ() const { return toBox_; }
+    QPushButton* BTNFX() const { return swap_; }
 
     // 出发时间 / 到达时间: what the window's times bound.
     QComboBox* WindowOf() const { return windowOf_; }
@@ -40,8 +53,11 @@ class TFrmHcfa : public QDialog {
     QTreeWidget* Tree() const { return tree_; }
     QLabel* LabStatus() const { return status_; }
 
-    // Reads the controls into the model's options and plans.
+    // Reads the boxes and controls into the model and plans; stations that cannot be planned
+    // are told in a message box, the focus going to the box at fault.
     void BTNCXClick();
+    // 反向: the two boxes change places, then the window plans.
+    void BTNFXClick();
     // A header click: sorts through the model.
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
@@ -51,11 +67,22 @@ class TFrmHcfa : public QDialog {
     QString CopyText() const;
 
   private:
+    void BuildStationRow(QWidget* canvas);
+    void BuildOptionRow(QWidget* canvas);
+    void BuildList(QWidget* canvas);
+    void Wire();
+    // A box's text changed by the user: the pinyin list as the model says.
+    void BoxChanged(StationCombo* box);
+    // Empties the list and refuses the export (its answer no longer matches the boxes).
+    void ClearAnswer(const std::string& status);
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
 
     JourneyWindowModel& model_;
+    StationCombo* fromBox_;
+    StationCombo* toBox_;
+    QPushButton* swap_;
     QComboBox* windowOf_;
     QTimeEdit* start_;
     QTimeEdit* end_;

@@ -36,15 +36,30 @@ PlatformHooks& DialogPlatform() {
     return hooks;
 }
 
+namespace {
+
+void ShowBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+    QMessageBox box(icon, QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+    FitCaption(box);
+    box.exec();
+}
+
+}  // namespace
+
 void ShowErrorBox(QWidget* parent, const QString& text) {
     if (DialogPlatform().errorBox) {
         DialogPlatform().errorBox(parent, text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, parent);
-    FitCaption(box);
-    box.exec();
+    ShowBox(parent, text, QMessageBox::Critical);
+}
+
+void ShowNoticeBox(QWidget* parent, const QString& text) {
+    if (DialogPlatform().noticeBox) {
+        DialogPlatform().noticeBox(parent, text);
+        return;
+    }
+    ShowBox(parent, text, QMessageBox::Information);
 }
 
 int CaptionWidth(const QString& caption, const QFont& font) {

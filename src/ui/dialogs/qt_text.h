@@ -35,6 +35,9 @@ inline QColor Rgb(unsigned rgb) {
 struct PlatformHooks {
     // Modal error box (the caption is the application's). Default: QMessageBox::critical.
     std::function<void(QWidget* parent, const QString& text)> errorBox;
+    // Modal box telling that something worked and where its result went. Default:
+    // QMessageBox::information.
+    std::function<void(QWidget* parent, const QString& text)> noticeBox;
     // The save dialog of an export: the chosen name (not yet trimmed) or nothing when
     // cancelled. Default: a QFileDialog with the filter "Excel文件(*.csv)".
     std::function<std::optional<QString>(QWidget* parent)> saveFileName;
@@ -50,6 +53,7 @@ struct PlatformHooks {
 PlatformHooks& DialogPlatform();
 
 void ShowErrorBox(QWidget* parent, const QString& text);
+void ShowNoticeBox(QWidget* parent, const QString& text);
 
 // Widens a message box so that the window manager can show its whole caption beside the
 // title bar's icon and buttons (Qt sizes a box by its text, and a short text cut "输入错误"

@@ -15,8 +15,8 @@ QSettings& Store() {
 
 }  // namespace
 
-void KeepSettingsAcrossRuns() {
-    kept = true;
+void KeepSettingsAcrossRuns(bool keep) {
+    kept = keep;
 }
 
 bool SettingsKept() {

@@ -8,8 +8,9 @@
 
 namespace korvel::ui {
 
-// Turns keeping on (the program calls it once, before its first window).
-void KeepSettingsAcrossRuns();
+// Turns keeping on (the program calls it once, before its first window); a test that turns
+// it on turns it off again.
+void KeepSettingsAcrossRuns(bool keep = true);
 bool SettingsKept();
 
 // A kept value, or `fallback` when nothing is kept (or keeping is off).
