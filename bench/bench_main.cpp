@@ -199,7 +199,7 @@ void BM_FillSort(benchmark::State& state, int times, int labelNumber) {
     for (auto _ : state) {
         ResultGrid grid;
         HeaderLabels labels = MainHeaderLabels();
-        shown = FillResultGrid(results, FilterBoxes{}, kQueryStation, empty, empty, empty,
+        shown = FillResultGrid(results, FilterBoxes{}, QueryKindValue::Station, empty, empty, empty,
                                p.beijing, grid, labels);
         Lab1Click(grid, labels, labelNumber);
         benchmark::DoNotOptimize(grid.ShownCount());

@@ -16,62 +16,46 @@ std::size_t Slot(LoadTable table) {
     return static_cast<std::size_t>(table);
 }
 
-std::vector<FieldDef> SchemaFields(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return KMPyFields();
-        case LoadTable::KMList:
-            return KMListFields();
-        case LoadTable::KMSM:
-            return KMSMFields();
-        case LoadTable::KMTrain:
-            return KMTrainFields();
-    }
-    return {};
+// What each table is called, where it is read from and how it is left indexed, in the
+// order of LoadTable.
+struct TableFacts {
+    std::string_view name;
+    std::string_view blob;
+    std::string_view index;  // "" for load order
+    std::vector<FieldDef> (*fields)();
+    std::vector<IndexDef> (*indexes)();
+};
+
+const TableFacts& Facts(LoadTable table) {
+    static const std::array<TableFacts, 4> facts{{
+        {"KMPy", "SPY", "", KMPyFields, KMPyIndexes},
+        {"KMList", "SList", "SID", KMListFields, KMListIndexes},
+        {"KMSM", "SM", "SStation", KMSMFields, KMSMIndexes},
+        {"KMTrain", "STrain", "SIDNo", KMTrainFields, KMTrainIndexes},
+    }};
+    return facts.at(Slot(table));
 }
 
 }  // namespace
 
 std::string_view LoadTableName(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return "KMPy";
-        case LoadTable::KMList:
-            return "KMList";
-        case LoadTable::KMSM:
-            return "KMSM";
-        case LoadTable::KMTrain:
-            return "KMTrain";
-    }
-    return "?";
+    return Facts(table).name;
 }
 
 std::string_view LoadTableBlob(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return "SPY";
-        case LoadTable::KMList:
-            return "SList";
-        case LoadTable::KMSM:
-            return "SM";
-        case LoadTable::KMTrain:
-            return "STrain";
-    }
-    return "";
+    return Facts(table).blob;
 }
 
 std::string_view LoadTableIndex(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return "";
-        case LoadTable::KMList:
-            return "SID";
-        case LoadTable::KMSM:
-            return "SStation";
-        case LoadTable::KMTrain:
-            return "SIDNo";
-    }
-    return "";
+    return Facts(table).index;
+}
+
+std::vector<FieldDef> LoadTableFields(LoadTable table) {
+    return Facts(table).fields();
+}
+
+std::vector<IndexDef> LoadTableIndexes(LoadTable table) {
+    return Facts(table).indexes();
 }
 
 std::string LoadTableFile(LoadTable table) {
@@ -104,17 +88,7 @@ BlobSource FolderBlobSource(const std::string& folder) {
 }
 
 std::atomic<int>& LoadFlags::For(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return PyLoaded;
-        case LoadTable::KMList:
-            return ListLoaded;
-        case LoadTable::KMSM:
-            return GroupsLoaded;
-        case LoadTable::KMTrain:
-            break;
-    }
-    return StopsLoaded;
+    return const_cast<std::atomic<int>&>(std::as_const(*this).For(table));
 }
 
 const std::atomic<int>& LoadFlags::For(LoadTable table) const {
@@ -157,7 +131,7 @@ std::size_t LineOfRecord(std::string_view text, std::size_t headerLine, std::uin
 // The schema's fields are there: the queries look them up by name, and a stream without
 // them would make every later query throw.
 void CheckSchemaFields(LoadTable which, MemTable& table) {
-    for (const FieldDef& f : SchemaFields(which)) {
+    for (const FieldDef& f : LoadTableFields(which)) {
         if (table.FindField(f.name) == nullptr) {
             throw TableStreamError("The table stream has no field '" + f.name + "'");
         }

@@ -43,6 +43,9 @@ std::string_view LoadTableIndex(LoadTable table);
 // The file korvel-ttbuild writes the table's stream to: "SPY.stream", "SLIST.stream",
 // "SM.stream", "STRAIN.stream".
 std::string LoadTableFile(LoadTable table);
+// The fields and indexes the table's schema defines (data/schema.h).
+std::vector<FieldDef> LoadTableFields(LoadTable table);
+std::vector<IndexDef> LoadTableIndexes(LoadTable table);
 
 struct LoadFlags {
     std::atomic<int> PyLoaded{0};

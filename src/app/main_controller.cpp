@@ -170,7 +170,7 @@ void MainController::ReloadTimetable(StartOptions options) {
     stopIndex_.reset();
     journeyIndex_.reset();
     results_.clear();
-    queryKind_ = kQueryNone;
+    queryKind_ = QueryKindValue::None;
     state_ = std::make_unique<QueryState>();
     grid_.Reset();
     view_.SetStatusText(kTimetableStatusPanel, "");
@@ -226,7 +226,7 @@ void MainController::ShowHeaderLabels() {
 // --- station-to-station and transfer ---------------------------------------------------------
 
 void MainController::BTNZZCXClick(int tag) {
-    queryKind_ = kQueryDirect;
+    queryKind_ = QueryKindValue::Direct;
     const std::string from = view_.Text(Control::ComboFZ);
     const std::string to = view_.Text(Control::ComboDZ);
     if (!StationPairReady(from, to)) return;
@@ -319,7 +319,7 @@ void MainController::OnTransferPick(const TransferPick& pick) {
 // --- train number ---------------------------------------------------------------------------
 
 void MainController::BTNCCCXClick() {
-    queryKind_ = kQueryTrain;
+    queryKind_ = QueryKindValue::Train;
     const std::string key(TrimControl(view_.Text(Control::ECC)));
     if (key.empty()) return InputError(kCapIncomplete, kMsgEnterTrain, Control::ECC);
     // Reads the train list and, for the stop counts, the stops.
@@ -341,7 +341,7 @@ void MainController::BTNCCCXClick() {
 // --- station timetable ----------------------------------------------------------------------
 
 void MainController::BTNCZCXClick() {
-    queryKind_ = kQueryStation;
+    queryKind_ = QueryKindValue::Station;
     const std::string station = view_.Text(Control::ComboCZ);
     if (StationMissing(station))
         return InputError(kCapIncomplete, kMsgEnterStation, Control::ComboCZ);

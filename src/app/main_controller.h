@@ -157,7 +157,7 @@ class MainController {
     const ResultGrid& Grid() const { return grid_; }
     const HeaderLabels& Labels() const { return labels_; }
     const ResultList& Results() const { return results_; }
-    int QueryKind() const { return queryKind_; }
+    QueryKindValue QueryKind() const { return queryKind_; }
     // What the shown rows answer (GBK), for the head of a printed page: "站站查询：北京—上海",
     // "中转查询：…，经<station>", "车次查询：<key>", "车站全部车次：<station>".
     const std::string& ResultHeading() const { return heading_; }
@@ -215,7 +215,7 @@ class MainController {
     std::unique_ptr<StopIndex> stopIndex_;
 
     ResultList results_;
-    int queryKind_ = kQueryNone;
+    QueryKindValue queryKind_ = QueryKindValue::None;
     std::string heading_;
     std::string transferStation_;
     // The resolved stations of the last query and the working lists of the last transfer

@@ -52,34 +52,6 @@ std::vector<FieldRule> RulesOf(LoadTable table) {
     return rules;
 }
 
-std::vector<FieldDef> SchemaFieldsOf(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return KMPyFields();
-        case LoadTable::KMList:
-            return KMListFields();
-        case LoadTable::KMSM:
-            return KMSMFields();
-        case LoadTable::KMTrain:
-            break;
-    }
-    return KMTrainFields();
-}
-
-std::vector<IndexDef> SchemaIndexesOf(LoadTable table) {
-    switch (table) {
-        case LoadTable::KMPy:
-            return KMPyIndexes();
-        case LoadTable::KMList:
-            return KMListIndexes();
-        case LoadTable::KMSM:
-            return KMSMIndexes();
-        case LoadTable::KMTrain:
-            break;
-    }
-    return KMTrainIndexes();
-}
-
 const char* TypeName(FieldType type) {
     switch (type) {
         case FieldType::WideString:
@@ -192,7 +164,7 @@ std::string Shown(std::string_view s) {
 }
 
 void CheckFields(LoadTable which, MemTable& table, const TableStreamFormat& format) {
-    for (const FieldDef& want : SchemaFieldsOf(which)) {
+    for (const FieldDef& want : LoadTableFields(which)) {
         const Field* f = table.FindField(want.name);
         if (f == nullptr) throw TableCheckError("the table has no field '" + want.name + "'");
         if (f->Type() != want.type) {
@@ -220,7 +192,7 @@ bool SameFields(const std::vector<std::string>& a, const std::vector<std::string
 }
 
 void CheckIndexes(LoadTable which, MemTable& table) {
-    for (const IndexDef& want : SchemaIndexesOf(which)) {
+    for (const IndexDef& want : LoadTableIndexes(which)) {
         const IndexDef* have = nullptr;
         for (const IndexDef& d : table.Indexes()) {
             if (AsciiIEquals(d.indexName, want.indexName)) have = &d;
@@ -258,7 +230,7 @@ bool SameValue(const Field& f, std::uint32_t a, std::uint32_t b) {
 
 // Two records with the same key under an index that is unique.
 void CheckUnique(LoadTable which, MemTable& table) {
-    for (const IndexDef& def : SchemaIndexesOf(which)) {
+    for (const IndexDef& def : LoadTableIndexes(which)) {
         if (!def.unique) continue;
         const std::vector<std::uint32_t>* order = table.IndexOrder(def.indexName);
         std::vector<Field*> keys;

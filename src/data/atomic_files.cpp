@@ -25,26 +25,6 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, std::string_view bytes, int* error) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = errno;
-            return false;
-        }
-        if (n == 0) {
-            *error = EIO;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A rename is durable only once the folder holding it is flushed.
 void SyncDirectory(const std::string& dir) {
     int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -71,6 +51,26 @@ std::string Cannot(const char* what, const std::string& path, int error) {
 }
 
 }  // namespace
+
+bool WriteAllBytes(int fd, std::string_view bytes, int* error) {
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *error = errno;
+            return false;
+        }
+        if (n == 0) {
+            *error = EIO;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 std::string FileWriteError::Reason() const {
     if (step == Step::NotRegular && code != EISDIR) return "Not a regular file";
@@ -165,7 +165,7 @@ PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes
         if (::fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) return failOpen(errno);
         if (::fchmod(fd, old.st_mode & 07777) != 0) return failOpen(errno);
     }
-    if (!WriteAll(fd, bytes, &error)) return failOpen(error);
+    if (!WriteAllBytes(fd, bytes, &error)) return failOpen(error);
     if (::fsync(fd) != 0) return failOpen(errno);
     if (::close(fd) != 0) return fail(FileWriteError::Step::Write, errno);
     return p;
@@ -295,7 +295,7 @@ std::optional<std::string> FolderReplacement::Add(std::string_view name, std::st
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) return Cannot("write", shown, errno);
     int error = 0;
-    if (!WriteAll(fd, bytes, &error) || ::fsync(fd) != 0) {
+    if (!WriteAllBytes(fd, bytes, &error) || ::fsync(fd) != 0) {
         if (error == 0) error = errno;
         ::close(fd);
         return Cannot("write", shown, error);

@@ -26,6 +26,10 @@ struct FileWriteError {
     std::string Reason() const;
 };
 
+// Writes all of `bytes` to `fd`, again after an interrupted or short write; false with the
+// errno value in `*error` when the descriptor takes no more.
+bool WriteAllBytes(int fd, std::string_view bytes, int* error);
+
 // Follows symbolic links (also a link to a file that does not exist yet) to the path they
 // finally name. Fails with ELOOP after as many links as the system itself follows.
 std::optional<std::string> ResolveFileLinks(std::string path, int* error);

@@ -106,19 +106,28 @@ int ParseCount(std::string_view text, int fallback) {
     return static_cast<int>(v);
 }
 
+// A definition line is NAME=WORD,WORD,...: the name, and the words after '='.
+std::string DefName(const std::string& def) {
+    return def.substr(0, def.find('='));
+}
+
+std::vector<std::string> DefParts(const std::string& def, const TableStreamFormat& f) {
+    std::vector<std::string> parts;
+    const std::size_t eq = def.find('=');
+    if (eq == std::string::npos) return parts;
+    const std::string_view rest = std::string_view(def).substr(eq + 1);
+    std::size_t pos = 0;
+    std::string part;
+    while (NextWord(rest, pos, f, part)) parts.push_back(part);
+    return parts;
+}
+
 // NAME=TYPE,SIZE,"LABEL","MASK",WIDTH,KIND,"DEFAULT" with one to seven parts after '='.
 FieldDef ParseFieldDef(const std::string& def, std::string_view rawLine, TableStreamFormat& f,
                        Range& range) {
     FieldDef fd;
-    const std::size_t eq = def.find('=');
-    fd.name = def.substr(0, eq);
-    std::vector<std::string> parts;
-    if (eq != std::string::npos) {
-        const std::string_view rest = std::string_view(def).substr(eq + 1);
-        std::size_t pos = 0;
-        std::string part;
-        while (NextWord(rest, pos, f, part)) parts.push_back(part);
-    }
+    fd.name = DefName(def);
+    const std::vector<std::string> parts = DefParts(def, f);
     const std::string typeName = parts.empty() ? std::string() : parts[0];
     const TypeInfo* type = FindType(typeName);
     if (type == nullptr) {
@@ -153,15 +162,8 @@ FieldDef ParseFieldDef(const std::string& def, std::string_view rawLine, TableSt
 IndexDef ParseIndexDef(const std::string& def, std::string_view rawLine,
                        const TableStreamFormat& f) {
     IndexDef id;
-    const std::size_t eq = def.find('=');
-    id.name = def.substr(0, eq);
-    std::vector<std::string> parts;
-    if (eq != std::string::npos) {
-        const std::string_view rest = std::string_view(def).substr(eq + 1);
-        std::size_t pos = 0;
-        std::string part;
-        while (NextWord(rest, pos, f, part)) parts.push_back(part);
-    }
+    id.name = DefName(def);
+    const std::vector<std::string> parts = DefParts(def, f);
     if (!parts.empty()) {
         std::string_view names = parts[0];
         while (!names.empty()) {

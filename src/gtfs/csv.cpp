@@ -2,20 +2,11 @@
 
 #include <algorithm>
 
+#include "data/csv.h"
 #include "data/decimal.h"
 
 namespace korvel::gtfs {
 namespace {
-
-std::string CsvField(const std::string& v) {
-    if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
-    std::string out = "\"";
-    for (char c : v) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {

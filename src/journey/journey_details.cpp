@@ -95,8 +95,8 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
                                  std::string_view fromText, std::string_view toText) {
     TPub_FZStruct fromSide;
     TPub_DZStruct toSide;
-    ResolveFromStation(KMSM, fromText, 0, fromSide);
-    ResolveToStation(KMSM, toText, 0, toSide);
+    ResolveFromStation(KMSM, fromText, MatchMode::Grouped, fromSide);
+    ResolveToStation(KMSM, toText, MatchMode::Grouped, toSide);
     const bool exact = fromSide.GroupId == toSide.GroupId;
     JourneySides sides;
     SideStations(index, fromSide, exact, sides.from);

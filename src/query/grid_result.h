@@ -51,8 +51,8 @@ struct TPub_GridResult {
 
 using ResultList = std::vector<TPub_GridResult>;
 
-// What the result list holds: 0 nothing yet, 1 station-to-station or transfer,
-// 2 train number, 3 station timetable.
-enum QueryKindValue : int { kQueryNone = 0, kQueryDirect = 1, kQueryTrain = 2, kQueryStation = 3 };
+// What the result list holds: nothing yet, station-to-station or transfer, train number,
+// station timetable (0 to 3 where it is shown as a number).
+enum class QueryKindValue : int { None = 0, Direct = 1, Train = 2, Station = 3 };
 
 }  // namespace korvel

@@ -13,12 +13,12 @@ using namespace query_rows;
 
 namespace {
 
-bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub_FZStruct& FromSide,
-                   const TPub_DZStruct& ToSide, ResultList& out) {
+bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
+                   const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide, ResultList& out) {
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, exact), departures) ||
-        !StopsAt(ix, SideNames(ToSide, exact), arrivals)) {
+    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
+        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
         return false;
     }
     std::vector<std::uint8_t> arrivalSide(ix.StationCount(), 0);
@@ -54,10 +54,10 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, int exact, const TPub
     return true;
 }
 
-bool IndexedStation(const StopIndex& ix, Timetable& tables, int exact,
+bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
                     const TPub_FZStruct& FromSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
-    if (!StopsAt(ix, SideNames(FromSide, exact), stops)) return false;
+    if (!StopsAt(ix, SideNames(FromSide, mode), stops)) return false;
     MemTable& KL = tables.KMList;
     KL.SetIndexName("SID");
     const StopFields S(tables.KMTrain);
@@ -104,21 +104,18 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
                         TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
                         const StopIndex* index) {
     out.clear();
-    ResolveFromStation(tables.KMSM, fromText, 0, FromSide);
-    ResolveToStation(tables.KMSM, toText, 0, ToSide);
-    const int exact = ChooseExactMode(FromSide, ToSide);
+    ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
+    ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
+    const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (index && index->Covers(tables)) {
-        if (IndexedDirect(*index, tables, exact, FromSide, ToSide, out)) return;
-        out.clear();
+    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
+            return IndexedDirect(ix, tables, mode, FromSide, ToSide, out);
+        })) {
+        return;
     }
 
-    MemTable& T = tables.KMTrain;
-    MemTable& KL = tables.KMList;
-    T.SetIndexName("SIDNo");
-    KL.SetIndexName("SID");
-    const StopFields S(T);
-    const TrainFields L(KL);
+    ScanTables scan(tables);
+    auto& [T, KL, S, L] = scan;
 
     T.First();
     while (!T.Eof()) {
@@ -132,11 +129,11 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
             // arrival after it; a later arrival-side stop replaces an earlier one.
             const std::string_view name = S.station.View();
             if (!haveFrom) {
-                if (StationMatches(name, exact, 1, FromSide, ToSide)) {
+                if (StationMatches(name, mode, QuerySide::From, FromSide, ToSide)) {
                     fromRec = T.CurrentRecord();
                     haveFrom = !name.empty();
                 }
-            } else if (StationMatches(name, exact, 2, FromSide, ToSide)) {
+            } else if (StationMatches(name, mode, QuerySide::To, FromSide, ToSide)) {
                 toRec = T.CurrentRecord();
                 haveTo = !name.empty();
             }
@@ -240,27 +237,24 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
 void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
                            TPub_DZStruct& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
-    int exact = 0;
-    ResolveStationBox(tables.KMSM, czText, 0, FromSide, ToSide);
+    MatchMode mode = MatchMode::Grouped;
+    ResolveStationBox(tables.KMSM, czText, MatchMode::Grouped, FromSide, ToSide);
     if (FromSide.GroupId == 0) {
-        exact = 1;
+        mode = MatchMode::Exact;
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (index && index->Covers(tables)) {
-        if (IndexedStation(*index, tables, exact, FromSide, out)) return;
-        out.clear();
+    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
+            return IndexedStation(ix, tables, mode, FromSide, out);
+        })) {
+        return;
     }
 
-    MemTable& T = tables.KMTrain;
-    MemTable& KL = tables.KMList;
-    T.SetIndexName("SIDNo");
-    KL.SetIndexName("SID");
-    const StopFields S(T);
-    const TrainFields L(KL);
+    ScanTables scan(tables);
+    auto& [T, KL, S, L] = scan;
 
     for (T.First(); !T.Eof(); T.Next()) {
-        if (!StationMatches(S.station.View(), exact, 1, FromSide, ToSide)) continue;
+        if (!StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) continue;
         const std::string_view train = S.id.View();
         // A train missing from the train list cannot be shown; it gives no row.
         if (!KL.Locate("ID", train)) continue;

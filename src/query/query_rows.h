@@ -15,11 +15,8 @@
 
 namespace korvel::query_rows {
 
-// The KMTrain fields a query reads, resolved once per query.
-struct StopFields {
-    Field& id;
-    Field& station;
-    Field& sno;
+// The times, distance and fares a stop record and a train record both carry.
+struct TimedFields {
     Field& atime;
     Field& dtime;
     Field& rdate;
@@ -28,11 +25,8 @@ struct StopFields {
     Field& p2;
     Field& p3;
     Field& p4;
-    explicit StopFields(MemTable& t)
-        : id(t.FieldByName("ID")),
-          station(t.FieldByName("Station")),
-          sno(t.FieldByName("S_No")),
-          atime(t.FieldByName("A_Time")),
+    explicit TimedFields(MemTable& t)
+        : atime(t.FieldByName("A_Time")),
           dtime(t.FieldByName("D_Time")),
           rdate(t.FieldByName("R_Date")),
           distance(t.FieldByName("Distance")),
@@ -42,34 +36,57 @@ struct StopFields {
           p4(t.FieldByName("P4")) {}
 };
 
+// The KMTrain fields a query reads, resolved once per query.
+struct StopFields : TimedFields {
+    Field& id;
+    Field& station;
+    Field& sno;
+    explicit StopFields(MemTable& t)
+        : TimedFields(t),
+          id(t.FieldByName("ID")),
+          station(t.FieldByName("Station")),
+          sno(t.FieldByName("S_No")) {}
+};
+
 // The KMList fields, resolved once per query.
-struct TrainFields {
+struct TrainFields : TimedFields {
     Field& id;
     Field& ntype;
     Field& start;
     Field& end;
-    Field& atime;
-    Field& dtime;
-    Field& rdate;
-    Field& distance;
-    Field& p1;
-    Field& p2;
-    Field& p3;
-    Field& p4;
     explicit TrainFields(MemTable& t)
-        : id(t.FieldByName("ID")),
+        : TimedFields(t),
+          id(t.FieldByName("ID")),
           ntype(t.FieldByName("NType")),
           start(t.FieldByName("StartStation")),
-          end(t.FieldByName("endStation")),
-          atime(t.FieldByName("A_Time")),
-          dtime(t.FieldByName("D_Time")),
-          rdate(t.FieldByName("R_Date")),
-          distance(t.FieldByName("Distance")),
-          p1(t.FieldByName("P1")),
-          p2(t.FieldByName("P2")),
-          p3(t.FieldByName("P3")),
-          p4(t.FieldByName("P4")) {}
+          end(t.FieldByName("endStation")) {}
 };
+
+// The stop and train tables on the indexes a full scan reads them in, with their fields.
+struct ScanTables {
+    MemTable& T;
+    MemTable& KL;
+    StopFields S;
+    TrainFields L;
+    explicit ScanTables(Timetable& tables)
+        : T(Indexed(tables.KMTrain, "SIDNo")), KL(Indexed(tables.KMList, "SID")), S(T), L(KL) {}
+
+  private:
+    static MemTable& Indexed(MemTable& t, const char* index) {
+        t.SetIndexName(index);
+        return t;
+    }
+};
+
+// Answers from the stop index when it covers the tables; false when the caller has to scan
+// (no index, a stale one, or a name it does not hold), with `out` left empty.
+template <class Query>
+bool AnsweredByIndex(const StopIndex* index, Timetable& tables, ResultList& out, Query query) {
+    if (index == nullptr || !index->Covers(tables)) return false;
+    if (query(*index)) return true;
+    out.clear();
+    return false;
+}
 
 inline bool Loaded(const MemTable& t) {
     return !t.Fields().empty();
@@ -139,18 +156,18 @@ inline void FinishRow(TPub_GridResult& r) {
 }
 
 // Both sides share a group, or neither has one: match the typed names only.
-inline int ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
-    if (FromSide.GroupId != ToSide.GroupId) return 0;
+inline MatchMode ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+    if (FromSide.GroupId != ToSide.GroupId) return MatchMode::Grouped;
     FromSide.Members.clear();
     ToSide.Members.clear();
-    return 1;
+    return MatchMode::Exact;
 }
 
 // The names a side matches: its group, or its typed name alone.
 template <class Side>
-std::vector<std::string_view> SideNames(const Side& side, int exact) {
+std::vector<std::string_view> SideNames(const Side& side, MatchMode mode) {
     std::vector<std::string_view> names;
-    if (exact != 1 && !side.Members.empty()) {
+    if (mode != MatchMode::Exact && !side.Members.empty()) {
         names.assign(side.Members.begin(), side.Members.end());
     } else {
         names.push_back(side.TypedName);

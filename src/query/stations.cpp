@@ -29,13 +29,13 @@ constexpr std::string_view kSuffixes[] = {"\xB6\xAB", "\xCE\xF7", "\xC4\xCF", "\
 
 // Fills a side record (either layout) from a box text.
 template <class Side>
-void Resolve(MemTable& KMSM, std::string_view boxText, int exact, Side& side) {
+void Resolve(MemTable& KMSM, std::string_view boxText, MatchMode mode, Side& side) {
     const std::string_view typed = TrimControl(boxText);
     side.TypedName.assign(typed);
     side.CityName = CityNameOf(typed);
     side.Members.clear();
     side.GroupId = 0;
-    if (exact == 1) return;
+    if (mode == MatchMode::Exact) return;
 
     // A table that is not loaded groups nothing.
     if (KMSM.RecordCount() == 0 || !KMSM.Locate("Station", side.TypedName)) return;
@@ -51,8 +51,8 @@ void Resolve(MemTable& KMSM, std::string_view boxText, int exact, Side& side) {
 }
 
 template <class Side>
-bool SideMatches(std::string_view name, int exact, const Side& side) {
-    if (exact != 1 && !side.Members.empty()) {
+bool SideMatches(std::string_view name, MatchMode mode, const Side& side) {
+    if (mode != MatchMode::Exact && !side.Members.empty()) {
         for (const std::string& m : side.Members) {
             if (m == name) return true;
         }
@@ -80,25 +80,27 @@ std::string CityNameOf(std::string_view name) {
     return std::string(name);
 }
 
-void ResolveFromStation(MemTable& KMSM, std::string_view boxText, int exact,
+void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
                         TPub_FZStruct& FromSide) {
-    Resolve(KMSM, boxText, exact, FromSide);
+    Resolve(KMSM, boxText, mode, FromSide);
 }
 
-void ResolveToStation(MemTable& KMSM, std::string_view boxText, int exact, TPub_DZStruct& ToSide) {
-    Resolve(KMSM, boxText, exact, ToSide);
+void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+                      TPub_DZStruct& ToSide) {
+    Resolve(KMSM, boxText, mode, ToSide);
 }
 
-void ResolveStationBox(MemTable& KMSM, std::string_view boxText, int exact, TPub_FZStruct& FromSide,
-                       TPub_DZStruct& ToSide) {
-    Resolve(KMSM, boxText, exact, FromSide);
-    if (exact == 1) return;
+void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+                       TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+    Resolve(KMSM, boxText, mode, FromSide);
+    if (mode == MatchMode::Exact) return;
     ToSide.TypedName.assign(TrimControl(boxText));
 }
 
-bool StationMatches(std::string_view name, int exact, int side, const TPub_FZStruct& FromSide,
-                    const TPub_DZStruct& ToSide) {
-    return side == 1 ? SideMatches(name, exact, FromSide) : SideMatches(name, exact, ToSide);
+bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
+                    const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide) {
+    return side == QuerySide::From ? SideMatches(name, mode, FromSide)
+                                   : SideMatches(name, mode, ToSide);
 }
 
 bool StationExists(MemTable& KMPy, std::string_view text) {

@@ -33,19 +33,27 @@ struct TPub_DZStruct {
 // 东/西/南/北 ("北京西" gives "北京", "济南" stays).
 std::string CityNameOf(std::string_view name);
 
-// Fills a side from a box text. exact = 1 skips the group lookup in KMSM.
-void ResolveFromStation(MemTable& KMSM, std::string_view boxText, int exact,
-                        TPub_FZStruct& FromSide);
-void ResolveToStation(MemTable& KMSM, std::string_view boxText, int exact, TPub_DZStruct& ToSide);
-// The station timetable box: fills FromSide as ResolveFromStation does and, unless exact is
-// 1, also sets ToSide.TypedName to the trimmed text (ToSide's other fields stay).
-void ResolveStationBox(MemTable& KMSM, std::string_view boxText, int exact, TPub_FZStruct& FromSide,
-                       TPub_DZStruct& ToSide);
+// How a side's stop names are matched: Grouped takes any station of the typed name's
+// same-city group (the typed name alone when it has none); Exact only the typed name.
+enum class MatchMode { Grouped, Exact };
 
-// Whether a stop name belongs to side 1 (FromSide) or any other side (ToSide): one of the
-// group members unless exact is 1 or the side is ungrouped, else the typed name itself.
-bool StationMatches(std::string_view name, int exact, int side, const TPub_FZStruct& FromSide,
-                    const TPub_DZStruct& ToSide);
+// The side of a query a stop name is tested against.
+enum class QuerySide { From, To };
+
+// Fills a side from a box text. Exact skips the group lookup in KMSM.
+void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+                        TPub_FZStruct& FromSide);
+void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+                      TPub_DZStruct& ToSide);
+// The station timetable box: fills FromSide as ResolveFromStation does and, unless the mode
+// is Exact, also sets ToSide.TypedName to the trimmed text (ToSide's other fields stay).
+void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+                       TPub_FZStruct& FromSide, TPub_DZStruct& ToSide);
+
+// Whether a stop name belongs to the given side: one of the group members unless the mode is
+// Exact or the side is ungrouped, else the typed name itself.
+bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
+                    const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide);
 
 // Whether the pinyin table has a station of exactly this text (untrimmed).
 bool StationExists(MemTable& KMPy, std::string_view text);

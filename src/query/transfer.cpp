@@ -13,21 +13,12 @@ using namespace query_rows;
 
 namespace {
 
-// The transfer query's legs from the stations' own stops, in the order of the two walks of
-// the plain query, and the candidate stations from them.
-bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
-                     const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide,
-                     TransferData& data) {
-    std::vector<std::uint32_t> departures;
-    std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, exact), departures) ||
-        !StopsAt(ix, SideNames(ToSide, exact), arrivals)) {
-        return false;
-    }
-    // Forward walk: each train from its first departure-side stop to every later stop.
-    // The station of each leg's transfer end, beside the legs.
-    std::vector<std::uint32_t> fromEnd;
-    std::vector<std::uint32_t> toEnd;
+// Forward walk: each train from its first departure-side stop to every later stop. Returns
+// the station of each leg's transfer end, beside the legs.
+std::vector<std::uint32_t> LegsLeaving(const StopIndex& ix,
+                                       const std::vector<std::uint32_t>& departures,
+                                       std::vector<TransferData::StopPair>& legs) {
+    std::vector<std::uint32_t> ends;
     std::uint32_t lastTrain = StopIndex::kNoStation;
     for (std::uint32_t p : departures) {
         const std::uint32_t train = ix.Train(p);
@@ -35,13 +26,20 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         lastTrain = train;
         const std::uint32_t end = ix.TrainEnd(train);
         for (std::uint32_t q = p + 1; q < end; ++q) {
-            data.FromStops.push_back({ix.Record(p), ix.Record(q)});
-            fromEnd.push_back(ix.Station(q));
+            legs.push_back({ix.Record(p), ix.Record(q)});
+            ends.push_back(ix.Station(q));
         }
     }
-    // Backward walk: trains from the last, each from its last arrival-side stop back to
-    // every earlier stop.
-    lastTrain = StopIndex::kNoStation;
+    return ends;
+}
+
+// Backward walk: trains from the last, each from its last arrival-side stop back to every
+// earlier stop. Returns the station of each leg's transfer end, beside the legs.
+std::vector<std::uint32_t> LegsReaching(const StopIndex& ix,
+                                        const std::vector<std::uint32_t>& arrivals,
+                                        std::vector<TransferData::StopPair>& legs) {
+    std::vector<std::uint32_t> ends;
+    std::uint32_t lastTrain = StopIndex::kNoStation;
     for (auto it = arrivals.rbegin(); it != arrivals.rend(); ++it) {
         const std::uint32_t a = *it;
         const std::uint32_t train = ix.Train(a);
@@ -49,16 +47,29 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         lastTrain = train;
         const std::uint32_t begin = ix.TrainBegin(train);
         for (std::uint32_t q = a; q-- > begin;) {
-            data.ToStops.push_back({ix.Record(q), ix.Record(a)});
-            toEnd.push_back(ix.Station(q));
+            legs.push_back({ix.Record(q), ix.Record(a)});
+            ends.push_back(ix.Station(q));
         }
     }
+    return ends;
+}
 
-    // The candidates, as CollectTransferStations makes them from full legs: stations in
-    // order of their first first leg; the second-leg figures are those of the last
-    // matching second leg, so they are worked out once per station.
-    MemTable& T = tables.KMTrain;
-    const StopFields S(T);
+std::int32_t LegDistance(const StopFields& S, const TransferData::StopPair& leg) {
+    return S.distance.IntegerAt(leg.alight) - S.distance.IntegerAt(leg.board);
+}
+
+std::string LegTime(const StopFields& S, const TransferData::StopPair& leg) {
+    return ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg.board), S.atime.ViewAt(leg.board),
+                                        S.dtime.ViewAt(leg.board)),
+                       S.rdate.ViewAt(leg.alight));
+}
+
+// The candidates, as CollectTransferStations makes them from full legs: stations in order of
+// their first first leg; the second-leg figures are those of the last matching second leg,
+// so they are worked out once per station.
+void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& data,
+                       const std::vector<std::uint32_t>& fromEnd,
+                       const std::vector<std::uint32_t>& toEnd) {
     std::vector<TPub_ZZStruct>& list = data.TransferList;
     std::vector<std::uint32_t> entryOf(ix.StationCount(), StopIndex::kNoStation);
     for (std::size_t i = 0; i < data.FromStops.size(); ++i) {
@@ -71,10 +82,8 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         entryOf[st] = static_cast<std::uint32_t>(list.size());
         TPub_ZZStruct& z = list.emplace_back();
         z.Station.assign(S.station.ViewAt(leg.alight));
-        z.Dist1 = S.distance.IntegerAt(leg.alight) - S.distance.IntegerAt(leg.board);
-        z.Time1 = ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg.board), S.atime.ViewAt(leg.board),
-                                               S.dtime.ViewAt(leg.board)),
-                              S.rdate.ViewAt(leg.alight));
+        z.Dist1 = LegDistance(S, leg);
+        z.Time1 = LegTime(S, leg);
         z.Count1 = 1;
     }
     std::vector<const TransferData::StopPair*> lastSecond(list.size(), nullptr);
@@ -88,14 +97,27 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, int exact,
         const TransferData::StopPair* leg = lastSecond[e];
         if (leg == nullptr) continue;
         TPub_ZZStruct& z = list[e];
-        z.Dist2 = S.distance.IntegerAt(leg->alight) - S.distance.IntegerAt(leg->board);
+        z.Dist2 = LegDistance(S, *leg);
         z.DistAll = z.Dist1 + z.Dist2;
-        z.Time2 =
-            ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg->board), S.atime.ViewAt(leg->board),
-                                         S.dtime.ViewAt(leg->board)),
-                        S.rdate.ViewAt(leg->alight));
+        z.Time2 = LegTime(S, *leg);
         z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
     }
+}
+
+// The transfer query's legs from the stations' own stops, in the order of the two walks of
+// the plain query, and the candidate stations from them.
+bool IndexedTransfer(const StopIndex& ix, Timetable& tables, MatchMode mode,
+                     const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide,
+                     TransferData& data) {
+    std::vector<std::uint32_t> departures;
+    std::vector<std::uint32_t> arrivals;
+    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
+        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
+        return false;
+    }
+    const std::vector<std::uint32_t> fromEnd = LegsLeaving(ix, departures, data.FromStops);
+    const std::vector<std::uint32_t> toEnd = LegsReaching(ix, arrivals, data.ToStops);
+    IndexedCandidates(ix, StopFields(tables.KMTrain), data, fromEnd, toEnd);
     return true;
 }
 
@@ -109,12 +131,12 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
     data.FromStops.clear();
     data.ToStops.clear();
     data.TransferList.clear();
-    ResolveFromStation(tables.KMSM, fromText, 0, FromSide);
-    ResolveToStation(tables.KMSM, toText, 0, ToSide);
-    const int exact = ChooseExactMode(FromSide, ToSide);
+    ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
+    ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
+    const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
     if (index && index->Covers(tables)) {
-        if (IndexedTransfer(*index, tables, exact, FromSide, ToSide, data)) return;
+        if (IndexedTransfer(*index, tables, mode, FromSide, ToSide, data)) return;
         data.FromStops.clear();
         data.ToStops.clear();
         data.TransferList.clear();
@@ -139,7 +161,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, board);
                 FillToPart(leg, S, T.CurrentRecord());
-            } else if (StationMatches(S.station.View(), exact, 1, FromSide, ToSide)) {
+            } else if (StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) {
                 boarded = true;
                 board = T.CurrentRecord();
             }
@@ -160,7 +182,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, T.CurrentRecord());
                 FillToPart(leg, S, alight);
-            } else if (StationMatches(S.station.View(), exact, 2, FromSide, ToSide)) {
+            } else if (StationMatches(S.station.View(), mode, QuerySide::To, FromSide, ToSide)) {
                 alighted = true;
                 alight = T.CurrentRecord();
             }

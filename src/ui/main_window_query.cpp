@@ -35,6 +35,14 @@ class UpperCaseValidator : public QValidator {
     }
 };
 
+// A named widget at its place in the window.
+template <class W>
+W* Placed(W* widget, const char* name, const QRect& geometry) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+
 }  // namespace
 
 void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
@@ -42,17 +50,11 @@ void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
     constexpr int height = 46;
     const QFont groupFont = SongFont(12);
 
-    auto* zz = new QGroupBox(Q("站站查询"), p1);
-    zz->setObjectName(QStringLiteral("GroupZZ"));
-    zz->setGeometry(14, top, 448, height);
+    auto* zz = Placed(new QGroupBox(Q("站站查询"), p1), "GroupZZ", {14, top, 448, height});
     PlainLabel(zz, Q("发站"), {8, 21});
-    comboFZ_ = new StationCombo(zz);
-    comboFZ_->setObjectName(QStringLiteral("ComboFZ"));
-    comboFZ_->setGeometry(34, 17, 96, 22);
+    comboFZ_ = Placed(new StationCombo(zz), "ComboFZ", {34, 17, 96, 22});
     PlainLabel(zz, Q("到站"), {134, 21});
-    comboDZ_ = new StationCombo(zz);
-    comboDZ_->setObjectName(QStringLiteral("ComboDZ"));
-    comboDZ_->setGeometry(160, 17, 96, 22);
+    comboDZ_ = Placed(new StationCombo(zz), "ComboDZ", {160, 17, 96, 22});
     // Four buttons share the group's right part; 换乘方案 needs the room of four characters.
     btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {260, 16, 40, 24});
     btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {303, 16, 40, 24});
@@ -60,21 +62,13 @@ void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
     btnZZZZ_->setProperty("tag", 1);
     btnHCFA_ = QueryButton(zz, "BTNHCFA", "换乘方案", {389, 16, 54, 24});
 
-    auto* cc = new QGroupBox(Q("车次查询"), p1);
-    cc->setObjectName(QStringLiteral("GroupCC"));
-    cc->setGeometry(468, top, 152, height);
-    ecc_ = new QLineEdit(cc);
-    ecc_->setObjectName(QStringLiteral("ECC"));
-    ecc_->setGeometry(8, 17, 82, 22);
+    auto* cc = Placed(new QGroupBox(Q("车次查询"), p1), "GroupCC", {468, top, 152, height});
+    ecc_ = Placed(new QLineEdit(cc), "ECC", {8, 17, 82, 22});
     ecc_->setValidator(new UpperCaseValidator(ecc_));
     btnCCCX_ = QueryButton(cc, "BTNCCCX", "查询", {94, 16, 53, 24});
 
-    auto* cz = new QGroupBox(Q("车站全部车次查询"), p1);
-    cz->setObjectName(QStringLiteral("GroupCZ"));
-    cz->setGeometry(626, top, 174, height);
-    comboCZ_ = new StationCombo(cz);
-    comboCZ_->setObjectName(QStringLiteral("ComboCZ"));
-    comboCZ_->setGeometry(8, 17, 102, 22);
+    auto* cz = Placed(new QGroupBox(Q("车站全部车次查询"), p1), "GroupCZ", {626, top, 174, height});
+    comboCZ_ = Placed(new StationCombo(cz), "ComboCZ", {8, 17, 102, 22});
     btnCZCX_ = QueryButton(cz, "BTNCZCX", "查询", {115, 16, 53, 24});
 
     for (QGroupBox* g : {zz, cc, cz}) g->setFont(groupFont);

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "app/timetable_folder.h"
+#include "data/atomic_files.h"
 #include "update/names.h"
 
 namespace korvel::update {
@@ -30,16 +31,9 @@ std::string ErrnoText(const std::string& what) {
 std::string WriteAndSync(const std::string& path, const std::string& bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return ErrnoText(path);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string error = ErrnoText(path);
-            ::close(fd);
-            return error;
-        }
-        done += static_cast<std::size_t>(n);
+    if (int code = 0; !data::WriteAllBytes(fd, bytes, &code)) {
+        ::close(fd);
+        return path + ": " + std::strerror(code);
     }
     if (::fsync(fd) != 0) {
         const std::string error = ErrnoText(path);
@@ -195,17 +189,10 @@ std::uint64_t Store::HighestSequence() const {
 }
 
 std::string Store::WriteFileAtomically(const std::string& name, const std::string& bytes) const {
-    const std::string tmp = root_ + "/.tmp-" + name + "-" + std::to_string(::getpid());
-    if (std::string error = WriteAndSync(tmp, bytes); !error.empty()) {
-        ::unlink(tmp.c_str());
-        return error;
+    const std::string path = root_ + "/" + name;
+    if (const auto failed = data::WriteFileAtomically(path, bytes)) {
+        return path + ": " + failed->Reason();
     }
-    if (::rename(tmp.c_str(), (root_ + "/" + name).c_str()) != 0) {
-        const std::string error = ErrnoText(root_ + "/" + name);
-        ::unlink(tmp.c_str());
-        return error;
-    }
-    SyncFolder(root_);
     return {};
 }
 

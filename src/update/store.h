@@ -11,7 +11,8 @@
 //                  holder dies, so a killed update never blocks the next one
 //   .download-*, .install-*, .old-*, .tmp-*
 //                  work files of an update; the next holder of the lock removes any left by a
-//                  killed one
+//                  killed one (choice.txt and sequence.txt are replaced through
+//                  data/atomic_files.h, which cleans up its own temporary files)
 //
 // Every change is written beside its target and renamed over it, so a reader sees either the
 // old or the new state, never half of one.

@@ -77,26 +77,6 @@ std::string CannotCreate(const std::string& path, const data::FileWriteError& er
     return "Cannot create file \"" + path + "\". " + error.Reason();
 }
 
-bool WriteAll(int fd, std::string_view bytes, int* error) {
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *error = errno;
-            return false;
-        }
-        if (n == 0) {
-            *error = EIO;
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Writing over the file itself: for a folder where no temporary file can be made although
 // the file can be written. The old contents are gone if this fails half-way.
 std::optional<std::string> WriteInPlace(const std::string& shownPath, const std::string& target,
@@ -112,7 +92,7 @@ std::optional<std::string> WriteInPlace(const std::string& shownPath, const std:
                             data::FileWriteError{data::FileWriteError::Step::NotRegular, EINVAL});
     }
     int error = 0;
-    if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, bytes, &error) || ::fsync(fd) != 0) {
+    if (::ftruncate(fd, 0) != 0 || !data::WriteAllBytes(fd, bytes, &error) || ::fsync(fd) != 0) {
         if (error == 0) error = errno;
         ::close(fd);
         return CannotCreate(shownPath, error);

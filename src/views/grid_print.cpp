@@ -4,28 +4,27 @@
 #include <ctime>
 
 #include "views/detail_window.h"
+#include "views/result_grid.h"
 
 namespace korvel {
 
 namespace {
 
-const char* const kMainTitles[] = {
-    "\xB3\xB5\xB4\xCE",  // 车次
-    "\xCA\xBC\xB7\xA2",  // 始发
-    "\xD6\xD5\xB5\xBD",  // 终到
-    "\xB3\xB5\xD0\xCD",  // 车型
-    "\xB7\xA2\xD5\xBE",  // 发站
-    "\xB7\xA2\xCA\xB1",  // 发时
-    "\xB5\xBD\xD5\xBE",  // 到站
-    "\xB5\xBD\xCA\xB1",  // 到时
-    "\xCD\xA3\xD5\xBE",  // 停站
-    "\xC0\xEF\xB3\xCC",  // 里程
-    "\xC0\xFA\xCA\xB1",  // 历时
-    "\xD3\xB2\xD7\xF9",  // 硬座
-    "\xC8\xED\xD7\xF9",  // 软座
-    "\xD3\xB2\xCE\xD4",  // 硬卧
-    "\xC8\xED\xCE\xD4",  // 软卧
-};
+// The printed titles: shorter than the window's where the paper column is narrow.
+const std::vector<std::string>& MainPrintTitles() {
+    static const std::vector<std::string> titles = [] {
+        std::vector<std::string> t = {
+            "\xB3\xB5\xB4\xCE",  // 车次
+            "\xCA\xBC\xB7\xA2",  // 始发
+            "\xD6\xD5\xB5\xBD",  // 终到
+        };
+        t.insert(t.end(), MainMiddleCaptions().begin(), MainMiddleCaptions().end());
+        t.push_back("\xD3\xB2\xCE\xD4");  // 硬卧
+        t.push_back("\xC8\xED\xCE\xD4");  // 软卧
+        return t;
+    }();
+    return titles;
+}
 
 const std::string kPrintFont = "\xBF\xAC\xCC\xE5_GB2312";  // 楷体_GB2312
 
@@ -34,13 +33,13 @@ const std::string kPrintFont = "\xBF\xAC\xCC\xE5_GB2312";  // 楷体_GB2312
 // The stop list prints under the detail window's own column captions.
 int LayoutColumnCount(GridLayout layout) {
     return layout == GridLayout::Main
-               ? static_cast<int>(std::size(kMainTitles))
+               ? static_cast<int>(MainPrintTitles().size())
                : static_cast<int>(DetailWindowModel::HeaderCaptions().size());
 }
 
 std::string LayoutTitle(GridLayout layout, int column) {
     if (column < 0 || column >= LayoutColumnCount(layout)) return {};
-    return layout == GridLayout::Main ? kMainTitles[column]
+    return layout == GridLayout::Main ? MainPrintTitles()[column]
                                       : DetailWindowModel::HeaderCaptions()[column];
 }
 

@@ -31,24 +31,32 @@ std::string ResultLabelText(int shownCount) {
     return "\xBD\xE1\xB9\xFB:" + std::to_string(shownCount);  // 结果:
 }
 
+const std::vector<std::string>& MainMiddleCaptions() {
+    static const std::vector<std::string> captions = {
+        "\xB3\xB5\xD0\xCD",  // 车型
+        "\xB7\xA2\xD5\xBE",  // 发站
+        "\xB7\xA2\xCA\xB1",  // 发时
+        "\xB5\xBD\xD5\xBE",  // 到站
+        "\xB5\xBD\xCA\xB1",  // 到时
+        "\xCD\xA3\xD5\xBE",  // 停站
+        "\xC0\xEF\xB3\xCC",  // 里程
+        "\xC0\xFA\xCA\xB1",  // 历时
+        "\xD3\xB2\xD7\xF9",  // 硬座
+        "\xC8\xED\xD7\xF9",  // 软座
+    };
+    return captions;
+}
+
 HeaderLabels MainHeaderLabels() {
-    return HeaderLabels({
-        "\xB3\xB5 \xB4\xCE",                           // 车 次
-        "\xCA\xBC\xB7\xA2\xD5\xBE",                    // 始发站
-        "\xD6\xD5\xB5\xBD\xD5\xBE",                    // 终到站
-        "\xB3\xB5\xD0\xCD",                            // 车型
-        "\xB7\xA2\xD5\xBE",                            // 发站
-        "\xB7\xA2\xCA\xB1",                            // 发时
-        "\xB5\xBD\xD5\xBE",                            // 到站
-        "\xB5\xBD\xCA\xB1",                            // 到时
-        "\xCD\xA3\xD5\xBE",                            // 停站
-        "\xC0\xEF\xB3\xCC",                            // 里程
-        "\xC0\xFA\xCA\xB1",                            // 历时
-        "\xD3\xB2\xD7\xF9",                            // 硬座
-        "\xC8\xED\xD7\xF9",                            // 软座
-        "\xD3\xB2\xCE\xD4\xC9\xCF/\xD6\xD0/\xCF\xC2",  // 硬卧上/中/下
-        "\xC8\xED\xCE\xD4\xC9\xCF/\xCF\xC2",           // 软卧上/下
-    });
+    std::vector<std::string> captions = {
+        "\xB3\xB5 \xB4\xCE",         // 车 次
+        "\xCA\xBC\xB7\xA2\xD5\xBE",  // 始发站
+        "\xD6\xD5\xB5\xBD\xD5\xBE",  // 终到站
+    };
+    captions.insert(captions.end(), MainMiddleCaptions().begin(), MainMiddleCaptions().end());
+    captions.push_back("\xD3\xB2\xCE\xD4\xC9\xCF/\xD6\xD0/\xCF\xC2");  // 硬卧上/中/下
+    captions.push_back("\xC8\xED\xCE\xD4\xC9\xCF/\xCF\xC2");           // 软卧上/下
+    return HeaderLabels(std::move(captions));
 }
 
 bool IsMainNumericColumn(int column) {
@@ -72,39 +80,40 @@ bool IsEmuNumber(const std::string& trainNo) {
 
 }  // namespace
 
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed) {
+bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed) {
     // Every comparison is of whole texts, byte for byte; an empty text equals only an empty
     // text. Kinds other than 1 and 3 (the train-number query) pass the three station boxes.
     if (boxes.CBSF) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             keep = row.StartStation == row.FromStation || row.FromStation == transferStation;
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.StartStation == czTrimmed || row.FromStation == transferStation;
         }
         if (!keep) return false;
     }
     if (boxes.CBZD) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             keep = row.EndStation == row.ToStation || row.ToStation == transferStation;
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.EndStation == czTrimmed || row.ToStation == transferStation;
         }
         if (!keep) return false;
     }
     if (boxes.CBJQ) {
         bool keep = true;
-        if (queryKind == kQueryDirect) {
+        if (queryKind == QueryKindValue::Direct) {
             if (transferStation.empty()) {
                 keep = row.FromStation == fromTyped && row.ToStation == toTyped;
             } else {
                 keep = (row.FromStation == fromTyped || row.FromStation == transferStation) &&
                        (row.ToStation == toTyped || row.ToStation == transferStation);
             }
-        } else if (queryKind == kQueryStation) {
+        } else if (queryKind == QueryKindValue::Station) {
             keep = row.FromStation == czTrimmed || row.ToStation == czTrimmed;
         }
         if (!keep) return false;
@@ -113,7 +122,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int 
     return boxes.timeClass.Passes(row.TrainNo, row.FromDTime);
 }
 
-int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,
+int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKindValue queryKind,
                    const std::string& transferStation, const std::string& fromTyped,
                    const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
                    HeaderLabels& labels) {

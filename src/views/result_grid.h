@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "query/grid_result.h"
 #include "views/grid_sort.h"
@@ -56,6 +57,8 @@ std::string ResultLabelText(int shownCount);
 
 // The header labels of the main grid: "车 次", "始发站", ... "软卧上/下".
 HeaderLabels MainHeaderLabels();
+// The captions of main columns 3 to 12 (车型 ... 软座): the same on the screen and on paper.
+const std::vector<std::string>& MainMiddleCaptions();
 // Main-grid columns that sort by value: 停站, 里程, 硬座.
 bool IsMainNumericColumn(int column);
 
@@ -69,17 +72,17 @@ struct FilterBoxes {
     TimeClassFilter timeClass;
 };
 
-// Whether a result row passes the filters (queryKind 1 station-to-station or transfer,
-// 2 train number, 3 station timetable).
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes, int queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed);
+// Whether a result row passes the filters for the kind of query that filled the list.
+bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed);
 
 // FillResultGrid: empties the grid (as ResetResultGrid does), writes the rows that pass the
 // filters from row 0 in list order, raises the row count above 16 when needed, sorts the
 // written rows again by the marked header, and returns the number written (also stored as
 // grid.ShownCount()). The result label then reads ResultLabelText(count).
-int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, int queryKind,
+int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKindValue queryKind,
                    const std::string& transferStation, const std::string& fromTyped,
                    const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
                    HeaderLabels& labels);

@@ -51,7 +51,7 @@ TEST_F(JourneyButtonTest, BoxesAreCheckedWithTheDirectQuerysMessages) {
     }
     EXPECT_EQ(view.journeyWindows, 0);
     // The main grid's query state is not the journey window's business.
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
 }
 
 TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {

@@ -76,16 +76,16 @@ TEST_F(KeysFiltersTest, TimeAndClassRefillTheSameResultsWithTheBoxes) {
 
 TEST_F(KeysFiltersTest, EnterInTheTrainBoxRunsItsQueryWhenTheButtonIsEnabled) {
     EXPECT_FALSE(c.ECCKeyPress('a'));
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
 
     view.Type(Control::ECC, "G1");
     view.enabled[Control::BTNCCCX] = false;
     EXPECT_TRUE(c.ECCKeyPress(13));
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
 
     view.enabled[Control::BTNCCCX] = true;
     EXPECT_TRUE(c.ECCKeyPress(13));
-    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
     EXPECT_EQ(Trains(), (std::vector<std::string>{"G1"}));
 
     view.Type(Control::ECC, "");

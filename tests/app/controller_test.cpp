@@ -63,7 +63,7 @@ TEST_F(ControllerTest, SynchronousStartEnablesEverythingAndShowsTheVersion) {
     EXPECT_EQ(GbkToUtf8(view.statusText[0]), "当前版本:2011.09.30");
     EXPECT_EQ(Label(), "结果:0");
     EXPECT_EQ(GbkToUtf8(view.headers[0].first), "车 次");
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
     EXPECT_EQ(c.ShownCount(), 0);
     EXPECT_TRUE(c.TransferStation().empty());
     EXPECT_TRUE(c.Flags().Loaded(LoadTable::KMSM));
@@ -120,7 +120,7 @@ TEST_F(ControllerTest, QueriesDoNothingWhileTheGroupsTableIsMissing) {
     Start({"SM"});
     EXPECT_TRUE(view.IsEnabled(Control::BTNCCCX));
     Train("G1");
-    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(c.ShownCount(), 0);
     EXPECT_EQ(c.Results().size(), 0u);
@@ -209,15 +209,15 @@ TEST_F(ControllerTest, AFailedCheckChangesOnlyTheQueryKind) {
     ASSERT_EQ(c.ShownCount(), 1);
     view.checked[Control::CBDC] = true;
     Direct("北京", "");
-    EXPECT_EQ(c.QueryKind(), 1);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Direct);
     EXPECT_EQ(c.ShownCount(), 1);
     EXPECT_EQ(c.Results().size(), 1u);
     EXPECT_EQ(c.Grid().Cell(0, 0), "G1");
     EXPECT_TRUE(view.Checked(Control::CBDC));  // filters are only cleared by a query that runs
     Station("bj");
-    EXPECT_EQ(c.QueryKind(), 3);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Station);
     Train("");
-    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
     EXPECT_EQ(c.Grid().Cell(0, 0), "G1");
 }
 
@@ -229,7 +229,7 @@ TEST_F(ControllerTest, StationToStationExpandsSameCityGroups) {
         view.checked[box] = true;
     Direct("北京南", "上海虹桥");
     EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(c.QueryKind(), 1);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Direct);
     // Every filter box is cleared before the query runs.
     for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC})
         EXPECT_FALSE(view.Checked(box));
@@ -285,7 +285,7 @@ TEST_F(ControllerTest, SwapButtonSwapsAndQueriesOnlyWhenTheQueryButtonIsEnabled)
     c.BTNZZFXClick();
     EXPECT_EQ(view.Text(Control::ComboFZ), G("北京西"));
     EXPECT_EQ(view.Text(Control::ComboDZ), G("北京"));
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
     EXPECT_EQ(c.ShownCount(), 0);
 
     view.enabled[Control::BTNZZCX] = true;
@@ -298,7 +298,7 @@ TEST_F(ControllerTest, SwapButtonSwapsAndQueriesOnlyWhenTheQueryButtonIsEnabled)
 TEST_F(ControllerTest, TrainNumberQueryFiltersOnlyByEmu) {
     Start();
     Train("z98");
-    EXPECT_EQ(c.QueryKind(), 2);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"Z98/Z95|北京西|拉萨"}));
     EXPECT_EQ(c.Grid().RowColourOf(0, c.TransferStation()), RowColour::Red);
     ASSERT_EQ(view.routeAdverts.size(), 1u);
@@ -324,7 +324,7 @@ TEST_F(ControllerTest, TrainNumberQueryFiltersOnlyByEmu) {
 TEST_F(ControllerTest, StationTimetableFiltersAgainstTheStationBox) {
     Start();
     Station("天津");
-    EXPECT_EQ(c.QueryKind(), 3);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Station);
     // K51 starts at 天津 (to its terminus); K7 ends there (from its origin).
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|徐州", "K7|北京西|天津"}));
     ASSERT_EQ(view.routeAdverts.size(), 1u);
@@ -544,7 +544,7 @@ TEST_F(ControllerTest, EnterMovesTheFocusOnlyToEnabledButtons) {
     c.ComboCZKeyPress(13);
     EXPECT_FALSE(view.focus.has_value());
     // Enter never starts a query.
-    EXPECT_EQ(c.QueryKind(), 0);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
     EXPECT_TRUE(view.messages.empty());
 }
 

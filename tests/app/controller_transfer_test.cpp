@@ -51,7 +51,7 @@ TEST_F(TransferFlowTest, YesToTheQuestionRunsTheTransferQueryWithAllChecksAgain)
     EXPECT_EQ(GbkToUtf8(view.lastTransferCaption), "两地共有<2>个中转站供选择:");
     // Sorted by station as a click on "中转站" sorts: GBK order puts 济南 before 徐州.
     EXPECT_EQ(candidates, (std::vector<std::string>{"济南", "徐州"}));
-    EXPECT_EQ(c.QueryKind(), 1);
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Direct);
     EXPECT_EQ(c.TransferWindow(), nullptr);
     // No pick: the main grid stays empty; the route advert takes the box texts.
     EXPECT_EQ(c.ShownCount(), 0);

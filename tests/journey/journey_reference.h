@@ -131,14 +131,14 @@ struct RefTimetable {
 struct RefSides {
     TPub_FZStruct from;
     TPub_DZStruct to;
-    int exact = 0;
+    MatchMode exact = MatchMode::Grouped;
     bool sameCity = false;  // two stations of one city: direct trains only
     std::vector<int> of;    // side of every station of the timetable
     RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
-        ResolveFromStation(t.KMSM, a, 0, from);
-        ResolveToStation(t.KMSM, b, 0, to);
+        ResolveFromStation(t.KMSM, a, MatchMode::Grouped, from);
+        ResolveToStation(t.KMSM, b, MatchMode::Grouped, to);
         if (from.GroupId == to.GroupId) {
-            exact = 1;
+            exact = MatchMode::Exact;
             from.Members.clear();
             to.Members.clear();
             sameCity = from.GroupId != 0;
@@ -146,8 +146,8 @@ struct RefSides {
         for (const std::string& name : tt.names) of.push_back(Of(name));
     }
     int Of(const std::string& station) const {
-        if (StationMatches(station, exact, 1, from, to)) return kFrom;
-        if (StationMatches(station, exact, 2, from, to)) return kTo;
+        if (StationMatches(station, exact, QuerySide::From, from, to)) return kFrom;
+        if (StationMatches(station, exact, QuerySide::To, from, to)) return kTo;
         return kNone;
     }
 };

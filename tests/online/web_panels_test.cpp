@@ -1,13 +1,11 @@
 // The web panels, links and about box as widgets, offscreen: the start page in the browser,
 // toolbar switching, the travel-offer panel, right clicks swallowed inside the browsers only,
-// links handed to the default browser. With KORVEL_SCREENSHOT_DIR set it also saves
-// screenshots of the travel-offer panel, a web panel and the about box there.
+// links handed to the default browser.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMouseEvent>
@@ -663,31 +661,6 @@ TEST(AboutBoxTest, ModalBoxShowsTheMainWindowsLogo) {
     EXPECT_TRUE(onTop);
     // The box is gone once closed.
     EXPECT_TRUE(mainWindow.findChildren<TFrmAbout*>().isEmpty());
-}
-
-// Screenshots for the documentation, saved only when asked for.
-TEST_F(WebPanelsTest, Screenshots) {
-    const char* dir = std::getenv("KORVEL_SCREENSHOT_DIR");
-    if (dir == nullptr || *dir == '\0') GTEST_SKIP() << "KORVEL_SCREENSHOT_DIR not set";
-    QDir().mkpath(QString::fromLocal8Bit(dir));
-    auto save = [&](QWidget* w, const char* name) {
-        Settle(1500);  // let the engine paint
-        QPixmap shot = w->grab();
-        EXPECT_TRUE(
-            shot.save(QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromLatin1(name))));
-    };
-    save(panels_->P1Msg(), "web-start-page.png");
-    panels_->TB3Click();
-    save(panels_->PanelWidget(Panel::P3), "web-panel-offline.png");
-    panels_->TB1Click();
-    online_ = true;
-    panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
-    save(panels_->P1Msg(), "web-route-advert.png");
-
-    TFrmAbout box(window_.get());
-    box.ImageLogo()->setPixmap(LoadLogoPixmap());
-    box.show();
-    save(&box, "about-box.png");
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The queries over the sample timetable streams, when the build has produced them.
 #include <gtest/gtest.h>
 
-
 #include "query/queries.h"
 #include "sample_streams.h"
 #include "test_timetable.h"
@@ -76,7 +75,7 @@ TEST_F(SampleTest, FareWorkedExamples) {
 }
 
 TEST_F(SampleTest, BeijingGroupAndChifengTwice) {
-    ResolveFromStation(t_.KMSM, G("北京"), 0, from_);
+    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
     const std::vector<std::string> beijing = {G("北京"), G("北京北"), G("北京东"), G("北京南"),
                                               G("北京西")};
     EXPECT_EQ(from_.Members, beijing);

@@ -36,7 +36,7 @@ class ResolveTest : public ::testing::Test {
 };
 
 TEST_F(ResolveTest, GroupMembersInStationOrder) {
-    ResolveFromStation(t_.KMSM, G("北京"), 0, from_);
+    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
     EXPECT_EQ(from_.TypedName, G("北京"));
     EXPECT_EQ(from_.CityName, G("北京"));
     EXPECT_EQ(from_.GroupId, 5);
@@ -46,24 +46,25 @@ TEST_F(ResolveTest, GroupMembersInStationOrder) {
 }
 
 TEST_F(ResolveTest, TrimsButKeepsInnerBlanks) {
-    ResolveToStation(t_.KMSM, " \t" + G("上海虹桥") + " \r\n", 0, to_);
+    ResolveToStation(t_.KMSM, " \t" + G("上海虹桥") + " \r\n", MatchMode::Grouped, to_);
     EXPECT_EQ(to_.TypedName, G("上海虹桥"));
     EXPECT_EQ(to_.CityName, G("上海"));
     EXPECT_EQ(to_.GroupId, 7);
     EXPECT_EQ(to_.Members.size(), 3u);
 
-    ResolveToStation(t_.KMSM, G("上海") + " " + G("南"), 0, to_);
+    ResolveToStation(t_.KMSM, G("上海") + " " + G("南"), MatchMode::Grouped, to_);
     EXPECT_EQ(to_.GroupId, 0);
     EXPECT_TRUE(to_.Members.empty());
 }
 
 TEST_F(ResolveTest, UngroupedAndExactResolutions) {
-    ResolveFromStation(t_.KMSM, G("北京"), 0, from_);
-    ResolveFromStation(t_.KMSM, G("天津"), 0, from_);  // overwrites the previous side
+    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
+    ResolveFromStation(t_.KMSM, G("天津"), MatchMode::Grouped,
+                       from_);  // overwrites the previous side
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_TRUE(from_.Members.empty());
 
-    ResolveFromStation(t_.KMSM, G("北京西"), 1, from_);
+    ResolveFromStation(t_.KMSM, G("北京西"), MatchMode::Exact, from_);
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_TRUE(from_.Members.empty());
     EXPECT_EQ(from_.CityName, G("北京"));
@@ -71,7 +72,7 @@ TEST_F(ResolveTest, UngroupedAndExactResolutions) {
 
 TEST_F(ResolveTest, UnloadedGroupTableGroupsNothing) {
     Timetable empty;
-    ResolveFromStation(empty.KMSM, G("北京"), 0, from_);
+    ResolveFromStation(empty.KMSM, G("北京"), MatchMode::Grouped, from_);
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_EQ(from_.TypedName, G("北京"));
     EXPECT_FALSE(StationExists(empty.KMPy, G("北京")));
@@ -80,7 +81,7 @@ TEST_F(ResolveTest, UnloadedGroupTableGroupsNothing) {
 TEST_F(ResolveTest, StationBoxFillsToSideTypedNameOnly) {
     to_.CityName = "keep";
     to_.GroupId = 42;
-    ResolveStationBox(t_.KMSM, " " + G("赤峰东"), 0, from_, to_);
+    ResolveStationBox(t_.KMSM, " " + G("赤峰东"), MatchMode::Grouped, from_, to_);
     EXPECT_EQ(from_.GroupId, 9);
     EXPECT_EQ(to_.TypedName, G("赤峰东"));
     EXPECT_EQ(to_.CityName, "keep");
@@ -88,24 +89,24 @@ TEST_F(ResolveTest, StationBoxFillsToSideTypedNameOnly) {
 
     TPub_DZStruct untouched;
     untouched.TypedName = "before";
-    ResolveStationBox(t_.KMSM, G("通辽"), 1, from_, untouched);
+    ResolveStationBox(t_.KMSM, G("通辽"), MatchMode::Exact, from_, untouched);
     EXPECT_EQ(untouched.TypedName, "before");
     EXPECT_EQ(from_.TypedName, G("通辽"));
 }
 
 TEST_F(ResolveTest, StationMatchesBySideAndMode) {
-    ResolveFromStation(t_.KMSM, G("北京西"), 0, from_);
-    ResolveToStation(t_.KMSM, G("天津"), 0, to_);
-    EXPECT_TRUE(StationMatches(G("北京东"), 0, 1, from_, to_));
-    EXPECT_FALSE(StationMatches(G("北京东"), 0, 2, from_, to_));
-    EXPECT_TRUE(StationMatches(G("天津"), 0, 2, from_, to_));
-    EXPECT_TRUE(StationMatches(G("天津"), 0, 7, from_, to_));  // any side but 1 is ToSide
+    ResolveFromStation(t_.KMSM, G("北京西"), MatchMode::Grouped, from_);
+    ResolveToStation(t_.KMSM, G("天津"), MatchMode::Grouped, to_);
+    EXPECT_TRUE(StationMatches(G("北京东"), MatchMode::Grouped, QuerySide::From, from_, to_));
+    EXPECT_FALSE(StationMatches(G("北京东"), MatchMode::Grouped, QuerySide::To, from_, to_));
+    EXPECT_TRUE(StationMatches(G("天津"), MatchMode::Grouped, QuerySide::To, from_, to_));
     // exact = 1 ignores filled Members.
-    EXPECT_FALSE(StationMatches(G("北京东"), 1, 1, from_, to_));
-    EXPECT_TRUE(StationMatches(G("北京西"), 1, 1, from_, to_));
+    EXPECT_FALSE(StationMatches(G("北京东"), MatchMode::Exact, QuerySide::From, from_, to_));
+    EXPECT_TRUE(StationMatches(G("北京西"), MatchMode::Exact, QuerySide::From, from_, to_));
     // Whole-text byte comparison.
-    EXPECT_FALSE(StationMatches(G("北京西") + " ", 0, 1, from_, to_));
-    EXPECT_FALSE(StationMatches(G("北京"), 0, 2, from_, to_));
+    EXPECT_FALSE(
+        StationMatches(G("北京西") + " ", MatchMode::Grouped, QuerySide::From, from_, to_));
+    EXPECT_FALSE(StationMatches(G("北京"), MatchMode::Grouped, QuerySide::To, from_, to_));
 }
 
 TEST_F(ResolveTest, StationExistsIsExactAndUntrimmed) {

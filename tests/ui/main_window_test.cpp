@@ -1,6 +1,6 @@
 // The main window offscreen over the embedded timetable: layout, start-up states, station
 // boxes, queries through the buttons, header sort, filters, input-error message boxes,
-// toolbar panels, and the screenshots of the window.
+// toolbar panels.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -481,8 +480,6 @@ TEST(MainWindowQueryTest, TransferLegsShowTheSecondLegInBlue) {
         }
     }
     EXPECT_GT(blue, 0);
-    QApplication::processEvents();
-    w->grab().save(test::ShotDir() + QStringLiteral("/main_window_transfer.png"));
 }
 
 // --- input errors ------------------------------------------------------------------------
@@ -570,35 +567,6 @@ TEST(MainWindowMessageTest, MessageBoxesMapButtonsIconsAndAnswers) {
                   MsgAnswer::Yes);
         EXPECT_EQ(answerer.Seen()[0].icon, QMessageBox::Warning);
     }
-}
-
-// --- screenshots -------------------------------------------------------------------------
-
-TEST(MainWindowScreenshotTest, StartAndAfterAQuery) {
-    auto w = test::LoadedWindow();
-    QApplication::processEvents();
-    EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_start.png")));
-
-    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
-    QApplication::processEvents();
-    // The open list is a window of its own: draw it onto the shot where it lies.
-    QPixmap typing = w->grab();
-    {
-        ui::StationCombo* box = w->Combo(Control::ComboFZ);
-        QPainter p(&typing);
-        p.drawPixmap(w->mapFromGlobal(box->PopupList()->mapToGlobal(QPoint(0, 0))),
-                     box->PopupList()->grab());
-    }
-    EXPECT_TRUE(typing.save(test::ShotDir() + QStringLiteral("/main_window_station_list.png")));
-    w->Combo(Control::ComboFZ)->hidePopup();
-
-    QueryDirect(*w, "北京", "上海");
-    ASSERT_GT(w->Controller().ShownCount(), 0);
-    QTest::mouseClick(w->HeaderLabel(5), Qt::LeftButton);
-    QTest::mouseClick(w->Grid()->viewport(), Qt::LeftButton, {},
-                      w->Grid()->visualRect(w->GridModel()->index(0, 2)).center());
-    QApplication::processEvents();
-    EXPECT_TRUE(w->grab().save(test::ShotDir() + QStringLiteral("/main_window_query.png")));
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ TEST(DetailWindow, OpenFromTheResultGrid) {
     ResultGrid grid;
     HeaderLabels labels = MainHeaderLabels();
     ResultList list = {test::Row("1043", kXian, kKuitun, kXianyang, kTianshui, 3, 304, "3:36")};
-    FillResultGrid(list, {}, kQueryDirect, "", "", "", "", grid, labels);
+    FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(OpenDetailForSelection(grid, list.size(), t));  // no row selected
     ASSERT_TRUE(grid.Select(0));
     auto m = OpenDetailForSelection(grid, list.size(), t);

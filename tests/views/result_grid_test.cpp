@@ -29,7 +29,7 @@ struct Grid : ::testing::Test {
     ResultGrid grid;
     HeaderLabels labels = MainHeaderLabels();
 
-    std::vector<std::string> Shown(const ResultList& list, FilterBoxes boxes, int kind,
+    std::vector<std::string> Shown(const ResultList& list, FilterBoxes boxes, QueryKindValue kind,
                                    const std::string& transfer = "", const std::string& from = "",
                                    const std::string& to = "", const std::string& cz = "") {
         FillResultGrid(list, boxes, kind, transfer, from, to, cz, grid, labels);
@@ -54,7 +54,7 @@ TEST_F(Grid, ResetAndFillWriteTheColumnsAndRowCount) {
     r.Fare3 = "";
     r.Fare4 = "-";
     ResultList list = {r, r, r};
-    EXPECT_EQ(FillResultGrid(list, {}, kQueryDirect, "", "", "", "", grid, labels), 3);
+    EXPECT_EQ(FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels), 3);
     EXPECT_EQ(grid.RowCount(), 16);
     const std::vector<std::string> expected = {"Z98/Z95", kBeijing,  kShanghai, "T", kBeijingXi,
                                                "08:01",   kShanghai, "22:06",   "7", "1463",
@@ -63,10 +63,10 @@ TEST_F(Grid, ResetAndFillWriteTheColumnsAndRowCount) {
     EXPECT_TRUE(grid.RowIsEmpty(3));
 
     ResultList many(23, r);
-    EXPECT_EQ(FillResultGrid(many, {}, kQueryDirect, "", "", "", "", grid, labels), 23);
+    EXPECT_EQ(FillResultGrid(many, {}, QueryKindValue::Direct, "", "", "", "", grid, labels), 23);
     EXPECT_EQ(grid.RowCount(), 23);
     // A later, smaller fill empties the rows of the earlier one and goes back to 16 rows.
-    EXPECT_EQ(FillResultGrid(list, {}, kQueryDirect, "", "", "", "", grid, labels), 3);
+    EXPECT_EQ(FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels), 3);
     EXPECT_EQ(grid.RowCount(), 16);
     EXPECT_TRUE(grid.RowIsEmpty(3));
 }
@@ -78,10 +78,11 @@ TEST_F(Grid, TrainNumberQueryOnlyFiltersEmu) {
                        Row("123", "A", "B", "A", "B"), Row("d9", "A", "B", "A", "B"),
                        Row("Y1", "A", "B", "A", "B")};
     FilterBoxes stationBoxes{true, true, true, false};
-    EXPECT_EQ(Shown(list, stationBoxes, kQueryTrain).size(), list.size());
+    EXPECT_EQ(Shown(list, stationBoxes, QueryKindValue::Train).size(), list.size());
     FilterBoxes emu;
     emu.CBDC = true;
-    EXPECT_EQ(Shown(list, emu, kQueryTrain), (std::vector<std::string>{"D5", "G7", "C2"}));
+    EXPECT_EQ(Shown(list, emu, QueryKindValue::Train),
+              (std::vector<std::string>{"D5", "G7", "C2"}));
     EXPECT_EQ(grid.RowCount(), 16);
 }
 
@@ -94,13 +95,13 @@ TEST_F(Grid, StationToStationFilters) {
     };
     FilterBoxes sf;
     sf.CBSF = true;
-    EXPECT_EQ(Shown(list, sf, kQueryDirect), (std::vector<std::string>{"1", "3", "4"}));
+    EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct), (std::vector<std::string>{"1", "3", "4"}));
     FilterBoxes zd;
     zd.CBZD = true;
-    EXPECT_EQ(Shown(list, zd, kQueryDirect), (std::vector<std::string>{"1", "2", "4"}));
+    EXPECT_EQ(Shown(list, zd, QueryKindValue::Direct), (std::vector<std::string>{"1", "2", "4"}));
     FilterBoxes jq;
     jq.CBJQ = true;
-    EXPECT_EQ(Shown(list, jq, kQueryDirect, "", kBeijing, kShanghai),
+    EXPECT_EQ(Shown(list, jq, QueryKindValue::Direct, "", kBeijing, kShanghai),
               (std::vector<std::string>{"1"}));
     EXPECT_EQ(grid.Cell(0, 1), "");
     EXPECT_EQ(ResultLabelText(grid.ShownCount()), "\xBD\xE1\xB9\xFB:1");
@@ -116,16 +117,16 @@ TEST_F(Grid, TransferResultFilters) {
     };
     FilterBoxes sf;
     sf.CBSF = true;
-    EXPECT_EQ(Shown(list, sf, kQueryDirect, kNanjing),
+    EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct, kNanjing),
               (std::vector<std::string>{"A1", "B1", "B2"}));
     FilterBoxes zd;
     zd.CBZD = true;
-    EXPECT_EQ(Shown(list, zd, kQueryDirect, kNanjing),
+    EXPECT_EQ(Shown(list, zd, QueryKindValue::Direct, kNanjing),
               (std::vector<std::string>{"A1", "A2", "B1"}));
     FilterBoxes jq;
     jq.CBJQ = true;
     list.push_back(Row("X", kBeijingXi, kShanghai, kBeijingXi, kNanjing));
-    EXPECT_EQ(Shown(list, jq, kQueryDirect, kNanjing, kBeijing, kShanghai),
+    EXPECT_EQ(Shown(list, jq, QueryKindValue::Direct, kNanjing, kBeijing, kShanghai),
               (std::vector<std::string>{"A1", "A2", "B1", "B2"}));
 }
 
@@ -137,19 +138,20 @@ TEST_F(Grid, StationTimetableFiltersUseTheBoxTextAtFillTime) {
     };
     FilterBoxes sf;
     sf.CBSF = true;
-    EXPECT_EQ(Shown(list, sf, kQueryStation, "", "", "", kBeijing),
+    EXPECT_EQ(Shown(list, sf, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"1"}));
-    EXPECT_EQ(Shown(list, sf, kQueryStation, "", "", "", kNanjing),
+    EXPECT_EQ(Shown(list, sf, QueryKindValue::Station, "", "", "", kNanjing),
               (std::vector<std::string>{"2", "3"}));
     FilterBoxes zd;
     zd.CBZD = true;
-    EXPECT_EQ(Shown(list, zd, kQueryStation, "", "", "", kBeijing),
+    EXPECT_EQ(Shown(list, zd, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"2"}));
     FilterBoxes jq;
     jq.CBJQ = true;
-    EXPECT_EQ(Shown(list, jq, kQueryStation, "", "", "", kBeijing),
+    EXPECT_EQ(Shown(list, jq, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"1", "2"}));
-    EXPECT_EQ(Shown(list, jq, kQueryStation, "", "", "", ""), (std::vector<std::string>{}));
+    EXPECT_EQ(Shown(list, jq, QueryKindValue::Station, "", "", "", ""),
+              (std::vector<std::string>{}));
 }
 
 TEST_F(Grid, RowColours) {
@@ -159,7 +161,7 @@ TEST_F(Grid, RowColours) {
         Row("3", kNanjing, kShanghai, kNanjing, kShanghai),    // both: red wins
         Row("4", kBeijing, kShanghai, kBeijingXi, kShanghai),  // neither
     };
-    FillResultGrid(list, {}, kQueryDirect, kNanjing, "", "", "", grid, labels);
+    FillResultGrid(list, {}, QueryKindValue::Direct, kNanjing, "", "", "", grid, labels);
     EXPECT_EQ(grid.RowColourOf(0, kNanjing), RowColour::Red);
     EXPECT_EQ(grid.RowColourOf(1, kNanjing), RowColour::Blue);
     EXPECT_EQ(grid.RowColourOf(2, kNanjing), RowColour::Red);
@@ -173,7 +175,7 @@ TEST_F(Grid, RowColours) {
 TEST_F(Grid, SelectionAndWheel) {
     ResultList list = {Row("1", "A", "B", "C", "D"), Row("2", "A", "B", "C", "D"),
                        Row("3", "A", "B", "C", "D")};
-    FillResultGrid(list, {}, kQueryDirect, "", "", "", "", grid, labels);
+    FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.Selection());
     EXPECT_FALSE(grid.Select(3));  // empty row
     EXPECT_FALSE(grid.Selection());
@@ -203,14 +205,14 @@ TEST_F(Grid, SelectionAndWheel) {
 
     // A refill leaves no row selected, whatever the number of results.
     ResultList many(24, Row("9", "A", "B", "C", "D"));
-    FillResultGrid(many, {}, kQueryDirect, "", "", "", "", grid, labels);
+    FillResultGrid(many, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.Selection());
     EXPECT_EQ(grid.TopRow(), 0);
 }
 
 TEST_F(Grid, DoubleClickNeedsASelectedResultRow) {
     ResultList list(30, Row("1", "A", "B", "C", "D"));
-    FillResultGrid(list, {}, kQueryDirect, "", "", "", "", grid, labels);
+    FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.DoubleClickRow(list.size()));  // nothing selected: nothing opens
     ASSERT_TRUE(grid.Select(24));
     EXPECT_EQ(grid.DoubleClickRow(list.size()), 24);

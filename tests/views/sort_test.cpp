@@ -41,7 +41,7 @@ struct Fixture : ::testing::Test {
     ResultList list;
 
     int Fill(const FilterBoxes& boxes = {}) {
-        return FillResultGrid(list, boxes, kQueryDirect, "", "", "", "", grid, labels);
+        return FillResultGrid(list, boxes, QueryKindValue::Direct, "", "", "", "", grid, labels);
     }
 };
 

@@ -66,7 +66,7 @@ TEST(TimeClassFilterTest, CombinesWithTheBoxesAndTheSortWhenFilling) {
     ResultGrid grid;
     HeaderLabels labels = MainHeaderLabels();
     auto shown = [&](const FilterBoxes& boxes) {
-        FillResultGrid(list, boxes, kQueryDirect, "", "", "", "", grid, labels);
+        FillResultGrid(list, boxes, QueryKindValue::Direct, "", "", "", "", grid, labels);
         std::vector<std::string> out;
         for (int r = 0; r < grid.ShownCount(); ++r) out.push_back(grid.Cell(0, r));
         return out;

@@ -6,13 +6,12 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QResizeEvent>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QVBoxLayout>
 #include <stdexcept>
 
 #include "online/qt/web_browser.h"
 #include "resources/resources.h"
+#include "ui/dialogs/gbk_qt.h"
 
 namespace korvel::ui {
 
@@ -66,17 +65,6 @@ QString Text(const char* utf8) {
 }
 
 }  // namespace
-
-QString QStringFromGbkBytes(std::string_view gbk) {
-    QStringDecoder decoder("GBK");
-    return decoder.decode(QByteArrayView(gbk.data(), static_cast<qsizetype>(gbk.size())));
-}
-
-std::string GbkBytesFromQString(const QString& text) {
-    QStringEncoder encoder("GBK");
-    QByteArray bytes = encoder.encode(text);
-    return bytes.toStdString();
-}
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     QFont font = SongFont(12);
@@ -262,7 +250,7 @@ void WebPanels::InstallEngines(const EngineModuleApi* module) {
 
 void WebPanels::WriteHtml(WebBrowser* browser, const std::string& html) {
     if (browser == nullptr) return;
-    browser->WriteHtml(QStringFromGbkBytes(html));
+    browser->WriteHtml(QStringFromGbk(html));
 }
 
 void WebPanels::ToolbarClicked(int button) {
@@ -290,13 +278,13 @@ void WebPanels::ShowRouteAdvert(const std::string& from, const std::string& to) 
     std::optional<RouteAdvertTexts> texts =
         RouteAdvert(online_->load(std::memory_order_acquire), from, to);
     if (!texts) return;
-    p1Msg_->LabAFZ()->setText(QStringFromGbkBytes(texts->labAFZ));
+    p1Msg_->LabAFZ()->setText(QStringFromGbk(texts->labAFZ));
     p1Msg_->LabAFZ()->adjustSize();
-    p1Msg_->LabADZ()->setText(QStringFromGbkBytes(texts->labADZ));
+    p1Msg_->LabADZ()->setText(QStringFromGbk(texts->labADZ));
     p1Msg_->LabADZ()->adjustSize();
     for (int i = 0; i < 3; ++i) {
         QLabel* line = p1Msg_->Labfd(i);
-        line->setText(QStringFromGbkBytes(texts->labfd[static_cast<std::size_t>(i)]));
+        line->setText(QStringFromGbk(texts->labfd[static_cast<std::size_t>(i)]));
         line->adjustSize();
     }
     if (std::optional<int> top = MovedAdvertBrowserTop(p1Msg_->WebB1()->y())) {

@@ -27,10 +27,6 @@
 
 namespace korvel::ui {
 
-// GBK bytes to and from QString (constructed by name: the user-defined area round trips).
-QString QStringFromGbkBytes(std::string_view gbk);
-std::string GbkBytesFromQString(const QString& text);
-
 // A blue underlined label that runs `clicked` when pressed with the left button.
 class LinkLabel : public QLabel {
     Q_OBJECT

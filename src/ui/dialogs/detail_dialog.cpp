@@ -52,18 +52,36 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
     SetColours(canvas, Rgb(0xE3EFF3), QColor());
     setWindowTitle(QStringFromGbk(model.Caption()));
 
-    LabQC_ = new QLabel(QStringFromGbk(model.RouteLine()), canvas);
+    AddSummaryLines(canvas);
+    AddColumnHeaders(canvas);
+    AddStopGrid(canvas);
+    AddButtons(canvas);
+
+    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) {
+        const int dy = size.height() - kClientHeight;
+        MGrid_->resize(kGridWidth, kGridHeight + dy);
+        const int top = kGridTop + kGridHeight + dy + 8;
+        for (QPushButton* b : {BTNPrint_, BTNExport_, BTNClose_}) b->move(b->x(), top);
+    });
+    setMinimumSize(200, 160);
+    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+}
+
+void TFrmMsg::AddSummaryLines(QWidget* canvas) {
+    LabQC_ = new QLabel(QStringFromGbk(model_.RouteLine()), canvas);
     LabQC_->setObjectName(QStringLiteral("LabQC"));
     LabQC_->move(24, 8);
     SetColours(LabQC_, QColor(), Rgb(0xFF0000));
     LabQC_->adjustSize();
-    LabQJ_ = new QLabel(QStringFromGbk(model.SectionLine()), canvas);
+    LabQJ_ = new QLabel(QStringFromGbk(model_.SectionLine()), canvas);
     LabQJ_->setObjectName(QStringLiteral("LabQJ"));
     LabQJ_->move(24, 28);
     SetColours(LabQJ_, QColor(), Rgb(0x0000FF));
     LabQJ_->adjustSize();
+}
 
-    // Header strips and labels over the columns (not clickable: the stop list keeps its order).
+// Header strips and labels over the columns (not clickable: the stop list keeps its order).
+void TFrmMsg::AddColumnHeaders(QWidget* canvas) {
     const std::vector<std::string> captions = DetailWindowModel::HeaderCaptions();
     const char* const names[] = {"Lab1",   "Label1", "Label2", "Label3",
                                  "Label4", "Label5", "Label6", "Label7"};
@@ -82,8 +100,10 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
         headers_.push_back(label);
         x += width;
     }
+}
 
-    MGrid_ = new ModelGridView(model.Stops(), ColumnWidths(), canvas);
+void TFrmMsg::AddStopGrid(QWidget* canvas) {
+    MGrid_ = new ModelGridView(model_.Stops(), ColumnWidths(), canvas);
     MGrid_->setObjectName(QStringLiteral("MGrid"));
     MGrid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
     MGrid_->rowTextColour = [this](int row) {
@@ -101,7 +121,9 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
         return GridRowsText(model_.Stops(), DetailWindowModel::HeaderCaptions(),
                             model_.StopRowCount());
     });
+}
 
+void TFrmMsg::AddButtons(QWidget* canvas) {
     const int buttonTop = kGridTop + kGridHeight + 8;
     BTNPrint_ = new QPushButton(QStringLiteral("打印"), canvas);
     BTNPrint_->setObjectName(QStringLiteral("BTNPrint"));
@@ -122,15 +144,6 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
     setTabOrder(BTNPrint_, BTNExport_);
     BTNClose_->setDefault(true);
     BTNClose_->setFocus(Qt::OtherFocusReason);
-
-    connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) {
-        const int dy = size.height() - kClientHeight;
-        MGrid_->resize(kGridWidth, kGridHeight + dy);
-        const int top = kGridTop + kGridHeight + dy + 8;
-        for (QPushButton* b : {BTNPrint_, BTNExport_, BTNClose_}) b->move(b->x(), top);
-    });
-    setMinimumSize(200, 160);
-    FitToScreen(this, QSize(kClientWidth, kClientHeight));
 }
 
 void TFrmMsg::BTNPrintClick() {
@@ -146,10 +159,6 @@ void TFrmMsg::BTNExportClick() {
 void TFrmMsg::PreviewClick() {
     PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading());
 }
-
-}  // namespace korvel::ui
-
-namespace korvel::ui {
 
 void ShowDetailDialog(QWidget* parent, DetailWindowModel& model) {
     TFrmMsg window(model, parent);

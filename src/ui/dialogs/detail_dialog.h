@@ -43,6 +43,12 @@ class TFrmMsg : public QDialog {
     void PreviewClick();
 
   private:
+    // The parts of the window, built in this order by the constructor.
+    void AddSummaryLines(QWidget* canvas);
+    void AddColumnHeaders(QWidget* canvas);
+    void AddStopGrid(QWidget* canvas);
+    void AddButtons(QWidget* canvas);
+
     DetailWindowModel& model_;
     QLabel* LabQC_;
     QLabel* LabQJ_;

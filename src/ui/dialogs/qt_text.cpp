@@ -5,22 +5,8 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 namespace korvel::ui {
-
-QString QStringFromGbk(std::string_view gbk) {
-    // Constructed by name: encodingForName("GBK") has no enum value for it.
-    QStringDecoder decoder("GBK");
-    return decoder.decode(QByteArrayView(gbk.data(), static_cast<qsizetype>(gbk.size())));
-}
-
-std::string GbkFromQString(const QString& text) {
-    QStringEncoder encoder("GBK");
-    QByteArray bytes = encoder.encode(text);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
 
 void InstallFontSubstitutes() {
     static const bool done = [] {

@@ -12,16 +12,13 @@
 #include <string>
 #include <string_view>
 
+#include "ui/dialogs/gbk_qt.h"
+
 class QMessageBox;
 class QPrinter;
 class QWidget;
 
 namespace korvel::ui {
-
-// GBK bytes (user-defined area included) to QString and back. Characters without a GBK code
-// become "?".
-QString QStringFromGbk(std::string_view gbk);
-std::string GbkFromQString(const QString& text);
 
 // Maps the Windows font names the windows use ("宋体", "楷体_GB2312", ...) to installed
 // Simplified Chinese faces. Safe to call more than once.

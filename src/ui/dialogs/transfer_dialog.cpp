@@ -132,10 +132,6 @@ void TFrmZzz::ShowLabels() {
     }
 }
 
-}  // namespace korvel::ui
-
-namespace korvel::ui {
-
 void ShowTransferDialog(QWidget* parent, TransferWindowModel& model) {
     TFrmZzz window(model, parent);
     window.exec();
