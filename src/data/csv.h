@@ -21,4 +21,16 @@ inline std::string CsvField(std::string_view value) {
     return out;
 }
 
+// A value as read, without the blanks around it (spaces, tabs, a CR before the line end).
+inline std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 }  // namespace korvel

@@ -6,21 +6,6 @@
 #include "data/decimal.h"
 
 namespace korvel::gtfs {
-namespace {
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() &&
-           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
-}  // namespace
-
 void AddRow(std::string& text, const std::vector<std::string>& values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i) text += ',';
@@ -31,7 +16,7 @@ void AddRow(std::string& text, const std::vector<std::string>& values) {
 
 std::optional<int> ParseInt(std::string_view text) {
     std::int32_t v = 0;
-    if (!ParseDecimal(Trim(text), -999999999, 999999999, v)) return std::nullopt;
+    if (!ParseDecimal(TrimBlanks(text), -999999999, 999999999, v)) return std::nullopt;
     return v;
 }
 
@@ -101,7 +86,7 @@ CsvTable ReadCsvTable(const GtfsFeed& feed, const std::string& file, bool requir
         auto values = SplitCsvLine(pending, &complete);
         if (!complete) continue;
         pending.clear();
-        for (auto& v : values) v = std::string(Trim(v));
+        for (auto& v : values) v = std::string(TrimBlanks(v));
         if (t.header.empty()) {
             t.header = std::move(values);
         } else {

@@ -14,25 +14,12 @@
 #include "gtfs/csv.h"
 #include "gtfs/feed_files.h"
 #include "gtfs/gtfs.h"
+#include "stream_folder.h"
 
 namespace korvel::gtfs {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool LoadStreams(const std::string& dir, Timetable& t) {
-    const char* names[] = {"SLIST", "STRAIN", "SM", "SPY"};
-    MemTable* tables[] = {&t.KMList, &t.KMTrain, &t.KMSM, &t.KMPy};
-    for (int i = 0; i < 4; ++i) {
-        std::ifstream in(dir + "/" + names[i] + ".stream", std::ios::binary);
-        if (dir.empty() || !in) return false;
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        TableStreamFormat format;
-        LoadFromTableStream(*tables[i], bytes, &format);
-    }
-    return true;
-}
 
 // Each row's values by column name; every required column present and filled.
 std::vector<std::map<std::string, std::string>> Rows(const GtfsFeed& feed, const char* file,

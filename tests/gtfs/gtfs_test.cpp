@@ -10,26 +10,13 @@
 #include <iterator>
 
 #include "data/table_stream.h"
+#include "stream_folder.h"
 #include "timetable/gtfs_input.h"
 
 namespace korvel::gtfs {
 using timetable::BuildOutput;
 using timetable::Sources;
 namespace {
-
-bool LoadStreams(const std::string& dir, Timetable& t) {
-    const char* names[] = {"SLIST", "STRAIN", "SM", "SPY"};
-    MemTable* tables[] = {&t.KMList, &t.KMTrain, &t.KMSM, &t.KMPy};
-    for (int i = 0; i < 4; ++i) {
-        std::ifstream in(dir + "/" + names[i] + ".stream", std::ios::binary);
-        if (dir.empty() || !in) return false;
-        const std::string bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
-        TableStreamFormat format;
-        LoadFromTableStream(*tables[i], bytes, &format);
-    }
-    return true;
-}
 
 // Every row of a table in its index's order, as the listed fields joined by "|".
 std::vector<std::string> Rows(MemTable& table, const char* index,

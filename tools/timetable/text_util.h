@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/csv.h"
+
 namespace korvel::timetable {
 
 inline std::vector<std::string_view> Split(std::string_view text, char sep) {
@@ -28,14 +30,7 @@ inline std::string_view StripBom(std::string_view text) {
 }
 
 inline std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() &&
-           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-        s.remove_suffix(1);
-    }
-    return s;
+    return TrimBlanks(s);
 }
 
 inline std::optional<int> ParseInt(std::string_view s) {
