@@ -45,10 +45,6 @@ struct QueryOptions {
     TimeClassFilter timeClass;
 };
 
-std::optional<int> ParseInt(const std::string& s) {
-    return WholeInteger<int>(s);
-}
-
 // What is wrong with an option's value; nothing when it was taken.
 using Problem = std::optional<std::string>;
 
@@ -82,7 +78,7 @@ Problem ParseSort(std::string col, int sortColumns, QueryOptions& o) {
         if (dir == "desc") o.sortDescending = true;
         col.resize(colon);
     }
-    const std::optional<int> c = ParseInt(col);
+    const std::optional<int> c = WholeInteger<int>(col);
     if (!c || *c < 0 || *c >= sortColumns) {
         return "sort column must be 0.." + std::to_string(sortColumns - 1);
     }
@@ -114,7 +110,7 @@ Problem ApplyOption(const std::string& name, const std::string& value, int sortC
     } else if (name == "--board") {
         o.board = value;
     } else if (name == "--count") {
-        const std::optional<int> n = ParseInt(value);
+        const std::optional<int> n = WholeInteger<int>(value);
         if (!n || *n < 1) return "--count must be a positive number";
         o.count = *n;
     }

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "data/decimal.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -212,16 +214,9 @@ int Run(int argc, char** argv) {
         } else if (a == "--max") {
             need(2);
             const std::string name = CheckName(argv[++i]);
-            const std::string value = argv[++i];
-            std::size_t used = 0;
-            unsigned long long n = 0;
-            try {
-                n = std::stoull(value, &used);
-            } catch (const std::exception&) {
-                used = 0;
-            }
-            if (used == 0 || used != value.size()) throw PackError("--max needs a byte count");
-            limits[name] = n;
+            const auto n = korvel::WholeInteger<unsigned long long>(argv[++i]);
+            if (!n) throw PackError("--max needs a byte count");
+            limits[name] = *n;
         } else {
             throw PackError("unknown argument " + a);
         }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/clock.h"
+#include "data/decimal.h"
 #include "data/schema.h"
 
 namespace korvel {
@@ -64,20 +66,11 @@ const char* TypeName(FieldType type) {
     return "Integer";
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // 1 to `maxDigits` digits, no sign, value in *value.
 bool Digits(std::string_view s, std::size_t maxDigits, int* value) {
-    if (s.empty() || s.size() > maxDigits) return false;
-    int v = 0;
-    for (char c : s) {
-        if (!IsDigit(c)) return false;
-        v = v * 10 + (c - '0');
-    }
-    if (value != nullptr) *value = v;
-    return true;
+    const auto v = s.size() <= maxDigits ? WholeInteger<unsigned>(s) : std::nullopt;
+    if (v && value != nullptr) *value = static_cast<int>(*v);
+    return v.has_value();
 }
 
 bool PlainText(std::string_view s, std::size_t maxBytes) {
@@ -89,10 +82,7 @@ bool PlainText(std::string_view s, std::size_t maxBytes) {
 }
 
 bool ValidClock(std::string_view s) {
-    int h = 0, m = 0;
-    if (s.empty()) return true;
-    return s.size() == 5 && s[2] == ':' && Digits(s.substr(0, 2), 2, &h) &&
-           Digits(s.substr(3), 2, &m) && h < 24 && m < 60;
+    return s.empty() || ClockMinutes(s).has_value();
 }
 
 bool ValidRunTime(std::string_view s) {

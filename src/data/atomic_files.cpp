@@ -121,7 +121,8 @@ void PendingFile::Discard() {
     temp_.clear();
 }
 
-PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes) {
+PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes,
+                                 std::optional<unsigned> mode) {
     static std::atomic<unsigned> counter{0};
     PendingFile p;
     auto fail = [&p](FileWriteError::Step step, int code) {
@@ -147,7 +148,8 @@ PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         p.temp_ = p.target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        fd = ::open(p.temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        fd = ::open(p.temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    mode ? *mode & 07777 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
@@ -163,8 +165,9 @@ PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes
         // The owner first (only root may give a file away), then the permissions, which a
         // change of owner may clear.
         if (::fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM) return failOpen(errno);
-        if (::fchmod(fd, old.st_mode & 07777) != 0) return failOpen(errno);
+        if (!mode && ::fchmod(fd, old.st_mode & 07777) != 0) return failOpen(errno);
     }
+    if (mode && ::fchmod(fd, *mode & 07777) != 0) return failOpen(errno);
     if (!WriteAllBytes(fd, bytes, &error)) return failOpen(error);
     if (::fsync(fd) != 0) return failOpen(errno);
     if (::close(fd) != 0) return fail(FileWriteError::Step::Write, errno);
@@ -184,8 +187,9 @@ std::optional<FileWriteError> PendingFile::Commit() {
     return std::nullopt;
 }
 
-std::optional<FileWriteError> WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    PendingFile pending = PendingFile::Prepare(path, bytes);
+std::optional<FileWriteError> WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                                  std::optional<unsigned> mode) {
+    PendingFile pending = PendingFile::Prepare(path, bytes, mode);
     if (pending.Error()) return pending.Error();
     return pending.Commit();
 }

@@ -49,8 +49,12 @@ class PendingFile {
 
     // Regular files only: a symbolic link is followed to the file it names (which is then
     // replaced and the link kept); a folder, device, FIFO or socket is refused untouched. A
-    // replaced file keeps its permissions, and its owner where the system allows.
-    static PendingFile Prepare(const std::string& path, std::string_view bytes);
+    // replaced file keeps its owner where the system allows. Its permissions are `mode`
+    // exactly when given (a secret key 0600, a launcher 0755; the temporary file is never
+    // more open than that); otherwise a replaced file keeps its own and a new one gets 0666
+    // less the umask.
+    static PendingFile Prepare(const std::string& path, std::string_view bytes,
+                               std::optional<unsigned> mode = std::nullopt);
 
     const std::optional<FileWriteError>& Error() const { return error_; }
     // The path written in the end, after links.
@@ -68,7 +72,8 @@ class PendingFile {
 };
 
 // Prepare + Commit.
-std::optional<FileWriteError> WriteFileAtomically(const std::string& path, std::string_view bytes);
+std::optional<FileWriteError> WriteFileAtomically(const std::string& path, std::string_view bytes,
+                                                  std::optional<unsigned> mode = std::nullopt);
 
 // A new folder written beside `target` and swapped in for it by Commit(). Until then the
 // target is untouched; a FolderReplacement dropped without Commit() removes what it wrote.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace korvel {
@@ -17,6 +18,14 @@ inline std::optional<int> ClockMinutes(std::string_view hhmm) {
     const int m = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
     if (h > 23 || m > 59) return std::nullopt;
     return h * 60 + m;
+}
+
+// "HH:MM" of minutes since midnight. Minutes on another day (negative, or a day or more)
+// show the time of day they fall on: 1500 is "01:00", -60 is "23:00".
+inline std::string ClockText(int minutes) {
+    const int m = (minutes % 1440 + 1440) % 1440;
+    return {static_cast<char>('0' + m / 600), static_cast<char>('0' + m / 60 % 10), ':',
+            static_cast<char>('0' + m % 60 / 10), static_cast<char>('0' + m % 10)};
 }
 
 }  // namespace korvel

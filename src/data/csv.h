@@ -1,10 +1,11 @@
-// One value of a comma-separated file (RFC 4180), the same for every file the program writes.
-// Works on bytes: GBK and UTF-8 texts alike, as no multi-byte character holds a byte that
-// needs quoting.
+// Comma-separated files (RFC 4180), written and read the same way everywhere: the grids'
+// exports, the GTFS feeds, the timetable builder's sources. Works on bytes: GBK and UTF-8
+// texts alike, as no multi-byte character holds a byte that needs quoting.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
@@ -21,16 +22,24 @@ inline std::string CsvField(std::string_view value) {
     return out;
 }
 
-// A value as read, without the blanks around it (spaces, tabs, a CR before the line end).
-inline std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() &&
-           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
+// One record as read, with where it lies so that a refusal can name the place.
+struct CsvRecord {
+    int line = 0;                     // the line it starts on, 1 for the first
+    std::vector<std::string> values;  // unquoted, without the blanks around them
+    std::vector<int> columns;         // each value's first byte in its line, 1-based
+    int endColumn = 0;                // the byte just past the record, in its last line
+};
+
+struct CsvText {
+    std::vector<CsvRecord> records;
+    // The line of a record whose quoted value never closes, which is left out; 0 when none.
+    int unterminatedLine = 0;
+};
+
+// The records of a text: values split at commas outside double quotes; a quoted value may
+// hold commas, line breaks and doubled quotes. A leading UTF-8 byte-order mark is skipped
+// (its bytes still count in the first line's columns), a CR before a line feed dropped, and
+// a line holding nothing but blanks is no record. Blanks are bytes of code 32 or below.
+CsvText ReadCsv(std::string_view text);
 
 }  // namespace korvel

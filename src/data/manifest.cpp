@@ -3,10 +3,11 @@
 #include <sodium.h>
 
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <utility>
+
+#include "data/decimal.h"
 
 namespace korvel::data {
 namespace {
@@ -15,12 +16,6 @@ constexpr std::string_view kFormatLine = "korvel-timetable 1";
 constexpr std::array<std::string_view, 4> kStreamFiles = {"SLIST.stream", "STRAIN.stream",
                                                           "SM.stream", "SPY.stream"};
 constexpr std::size_t kMaxNameBytes = 200;
-
-bool ParseCount(std::string_view text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 19 || (text.size() > 1 && text[0] == '0')) return false;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
 
 bool IsHexDigest(std::string_view text) {
     if (text.size() != 64) return false;
@@ -40,8 +35,8 @@ bool IsOneLineText(std::string_view text) {
 
 bool IsCalendarDate(std::string_view text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    std::uint64_t y = 0, m = 0, d = 0;
-    if (!ParseCount(text.substr(0, 4), y)) return false;
+    std::uint64_t m = 0, d = 0;
+    const std::uint64_t y = CanonicalCount<std::uint64_t>(text.substr(0, 4)).value_or(0);
     // Month and day are written with two digits, so a leading zero is allowed there.
     auto two = [](std::string_view s, std::uint64_t& v) {
         if (s[0] < '0' || s[0] > '9' || s[1] < '0' || s[1] > '9') return false;
@@ -75,11 +70,11 @@ std::optional<std::pair<std::size_t, std::string>> ParseChanges(
     for (const auto& [key, value] : keys) {
         std::string_view rest;
         if (n == lines.size() || !SplitKey(lines[n], key, rest)) continue;
-        std::uint64_t minutes = 0;
-        if (!ParseCount(rest, minutes) || minutes > kMaxManifestChangeMinutes) {
+        const auto minutes = CanonicalCount<std::uint64_t>(rest);
+        if (!minutes || *minutes > kMaxManifestChangeMinutes) {
             return std::pair(n, "bad " + std::string(key) + " minutes (0 to 1440)");
         }
-        *value = static_cast<int>(minutes);
+        *value = static_cast<int>(*minutes);
         ++n;
     }
     if (n != lines.size()) return std::pair(n, std::string("unexpected line"));
@@ -147,10 +142,11 @@ ManifestParse ParseManifest(std::string_view text) {
     const std::pair<std::string_view, std::uint64_t*> counts[] = {
         {"trains", &m.trains}, {"stops", &m.stops}, {"stations", &m.stations}};
     for (std::size_t i = 0; i < 3; ++i) {
-        if (!SplitKey(lines[4 + i], counts[i].first, rest) ||
-            !ParseCount(rest, *counts[i].second)) {
-            return fail(4 + i, "bad " + std::string(counts[i].first) + " count");
-        }
+        const auto count = SplitKey(lines[4 + i], counts[i].first, rest)
+                               ? CanonicalCount<std::uint64_t>(rest)
+                               : std::nullopt;
+        if (!count) return fail(4 + i, "bad " + std::string(counts[i].first) + " count");
+        *counts[i].second = *count;
     }
     for (std::size_t i = 0; i < kStreamFiles.size(); ++i) {
         const std::size_t n = 7 + i;
@@ -167,8 +163,12 @@ ManifestParse ParseManifest(std::string_view text) {
             return fail(n, "expected " + std::string(kStreamFiles[i]));
         }
         e.file = words[0];
-        if (!ParseCount(words[1], e.bytes)) return fail(n, "bad byte count");
-        if (!ParseCount(words[2], e.records)) return fail(n, "bad record count");
+        const auto bytes = CanonicalCount<std::uint64_t>(words[1]);
+        if (!bytes) return fail(n, "bad byte count");
+        const auto records = CanonicalCount<std::uint64_t>(words[2]);
+        if (!records) return fail(n, "bad record count");
+        e.bytes = *bytes;
+        e.records = *records;
         if (!IsHexDigest(words[3])) return fail(n, "bad SHA-256");
         e.sha256 = words[3];
         m.files.push_back(std::move(e));

@@ -20,10 +20,10 @@ namespace korvel {
 
 namespace {
 
-// Strict decimal integer: optional sign, digits, 32-bit range.
-bool ParseInt32(std::string_view text, std::int32_t& out) {
-    return ParseDecimal(text, std::numeric_limits<std::int32_t>::min(),
-                        std::numeric_limits<std::int32_t>::max(), out);
+// An integer field's value: optional sign, digits, 32-bit range.
+std::optional<std::int32_t> Int32Value(std::string_view text) {
+    return SignedIntegerInRange(text, std::numeric_limits<std::int32_t>::min(),
+                                std::numeric_limits<std::int32_t>::max());
 }
 
 }  // namespace
@@ -149,9 +149,8 @@ void MemTable::SetText(std::size_t column, std::string_view gbk) {
         c.arena.append(gbk);
         return;
     }
-    std::int32_t v = 0;
-    if (ParseInt32(gbk, v)) {
-        c.values.back() = v;
+    if (const auto v = Int32Value(gbk)) {
+        c.values.back() = *v;
         c.nulls.back() = 0;
     } else {
         c.nulls.back() = 1;
@@ -344,7 +343,9 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
     if (!c.isText) {
         if (value.empty()) {
             valueNull = true;
-        } else if (!ParseInt32(value, intValue)) {
+        } else if (const auto v = Int32Value(value)) {
+            intValue = *v;
+        } else {
             return false;
         }
     }

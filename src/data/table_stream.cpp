@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "data/decimal.h"
 #include "data/table_stream_parse.h"
 
 namespace korvel {
@@ -96,14 +97,10 @@ Range RangeOf(FieldType type) {
     return {kI32Min, kI32Max};
 }
 
+// A size or width of a field definition: up to nine digits, no sign.
 int ParseCount(std::string_view text, int fallback) {
-    std::int64_t v = 0;
-    if (text.empty() || text.size() > 9) return fallback;
-    for (char c : text) {
-        if (c < '0' || c > '9') return fallback;
-        v = v * 10 + (c - '0');
-    }
-    return static_cast<int>(v);
+    if (text.size() > 9) return fallback;
+    return static_cast<int>(WholeInteger<unsigned>(text).value_or(fallback));
 }
 
 // A definition line is NAME=WORD,WORD,...: the name, and the words after '='.

@@ -92,7 +92,9 @@ std::string Format2(std::string_view pattern, std::string_view a, std::string_vi
 }
 
 bool ParseInteger(std::string_view text, Range range, std::int32_t& out) {
-    return ParseDecimal(text, range.min, range.max, out);
+    const auto v = SignedIntegerInRange(text, range.min, range.max);
+    if (v) out = *v;
+    return v.has_value();
 }
 
 }  // namespace korvel::stream_detail

@@ -2,9 +2,7 @@
 // that a refusal can name it.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,8 +32,5 @@ struct CsvTable {
 // The named file of the feed, values trimmed; an absent file is an empty table unless
 // `required` (then GtfsError).
 CsvTable ReadCsvTable(const GtfsFeed& feed, const std::string& file, bool required);
-
-// A whole number with an optional sign, surrounding blanks allowed; nothing otherwise.
-std::optional<int> ParseInt(std::string_view text);
 
 }  // namespace korvel::gtfs

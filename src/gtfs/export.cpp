@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "data/clock.h"
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
@@ -19,15 +21,6 @@ std::string Numbered(char letter, int width, int n) {
     char buf[24];
     std::snprintf(buf, sizeof buf, "%c%0*d", letter, width, n);
     return buf;
-}
-
-// The tables' clock text "HH:MM" as minutes; -1 when empty or unreadable.
-int ParseClock(std::string_view text) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return -1;
-    const auto h = ParseInt(text.substr(0, colon)), m = ParseInt(text.substr(colon + 1));
-    if (!h || !m || *h < 0 || *h > 23 || *m < 0 || *m > 59) return -1;
-    return *h * 60 + *m;
 }
 
 // Absolute minutes of the first time at or after `after` that shows `clock` on the clock.
@@ -134,8 +127,8 @@ void WriteStopTimes(MemTable& st, const std::string& id, const Stations& station
                     std::string& stopTimes) {
     int origin = -1, last = 0, lastKm = -1;
     for (; !st.Eof() && st.FieldByName("ID").AsString() == id; st.Next()) {
-        const int aClock = ParseClock(st.FieldByName("A_Time").AsString());
-        const int dClock = ParseClock(st.FieldByName("D_Time").AsString());
+        const int aClock = ClockMinutes(st.FieldByName("A_Time").AsString()).value_or(-1);
+        const int dClock = ClockMinutes(st.FieldByName("D_Time").AsString()).value_or(-1);
         int arrival, departure;
         if (origin < 0) {
             origin = dClock >= 0 ? dClock : std::max(aClock, 0);
@@ -148,7 +141,7 @@ void WriteStopTimes(MemTable& st, const std::string& id, const Stations& station
         }
         last = departure;
         std::string distance = st.FieldByName("Distance").AsString();
-        const auto km = ParseInt(distance);
+        const auto km = WholeInteger<int>(distance);
         if (!km || *km <= lastKm) {
             distance.clear();
         } else {

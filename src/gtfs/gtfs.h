@@ -93,7 +93,5 @@ inline constexpr double kMaxGtfsKm = 100000;
 
 // "HH:MM:SS" with hours past 24 for later days, from absolute minutes.
 std::string GtfsTime(int minutes);
-// One CSV line (RFC 4180) split into values; `complete` false when a quote is left open.
-std::vector<std::string> SplitCsvLine(const std::string& line, bool* complete = nullptr);
 
 }  // namespace korvel::gtfs

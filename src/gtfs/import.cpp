@@ -4,12 +4,11 @@
 // and named in the notes; service that is not daily is taken as daily and said so; values no
 // stream could hold refuse the feed with file, line and field.
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
@@ -46,9 +45,9 @@ int ParseGtfsTime(const CsvTable& t, int line, const char* field, const std::str
     const std::size_t c1 = text.find(':'), c2 = text.find(':', c1 + 1);
     std::optional<int> h, m, s;
     if (c1 != std::string::npos && c2 != std::string::npos) {
-        h = ParseInt(text.substr(0, c1));
-        m = ParseInt(text.substr(c1 + 1, c2 - c1 - 1));
-        s = ParseInt(text.substr(c2 + 1));
+        h = WholeInteger<int>(text.substr(0, c1));
+        m = WholeInteger<int>(text.substr(c1 + 1, c2 - c1 - 1));
+        s = WholeInteger<int>(text.substr(c2 + 1));
     }
     if (!h || !m || !s || *h < 0 || *m < 0 || *m > 59 || *s < 0 || *s > 59) {
         throw GtfsError(t.Where(line) + field + ": '" + text + "' is not a time HH:MM:SS");
@@ -63,9 +62,8 @@ int ParseGtfsTime(const CsvTable& t, int line, const char* field, const std::str
 // Distance from the origin in whole km; -1 when empty.
 int ParseDistance(const CsvTable& t, int line, const std::string& text) {
     if (text.empty()) return -1;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(v) || v < 0 || v > kMaxGtfsKm) {
+    const double v = DecimalNumber(text).value_or(-1.0);
+    if (v < 0 || v > kMaxGtfsKm) {
         throw GtfsError(t.Where(line) + "shape_dist_traveled: '" + text +
                         "' is not a distance from 0 to " +
                         std::to_string(static_cast<int>(kMaxGtfsKm)) + " km");
@@ -168,7 +166,7 @@ Stops ReadStops(const CsvTable& t, GtfsTrains& out) {
 // Rail in the basic and the extended route types; anything else is not this timetable's.
 bool IsRail(const std::string& routeType) {
     if (routeType.empty()) return true;
-    const auto v = ParseInt(routeType);
+    const auto v = WholeInteger<int>(routeType);
     return v && (*v == 2 || (*v >= 100 && *v <= 199));
 }
 
@@ -318,7 +316,7 @@ StopTimes ReadStopTimes(const CsvTable& t, const Stops& stops, const Trips& trip
             if (trips.skipped.count(tripId)) continue;
             throw GtfsError(t.Where(line) + "unknown trip_id");
         }
-        const auto sequence = ParseInt(CsvTable::Value(row, seq));
+        const auto sequence = WholeInteger<int>(CsvTable::Value(row, seq));
         if (!sequence || *sequence < 0)
             throw GtfsError(t.Where(line) + "stop_sequence is not a number");
         int a = ParseGtfsTime(t, line, "arrival_time", CsvTable::Value(row, arr));
@@ -365,7 +363,7 @@ void ReadTransfers(const CsvTable& t, const Stops& stops, GtfsTrains& out) {
     std::map<int, int> same, city;  // minutes -> rows
     for (const auto& [line, row] : t.rows) {
         if (CsvTable::Value(row, type) != "2") continue;
-        const auto seconds = ParseInt(CsvTable::Value(row, time));
+        const auto seconds = WholeInteger<int>(CsvTable::Value(row, time));
         if (!seconds || *seconds < 0 || *seconds > 86400) {
             throw GtfsError(t.Where(line) + "min_transfer_time: not seconds from 0 to 86400");
         }

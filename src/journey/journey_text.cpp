@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "data/clock.h"
 #include "journey/journey_index.h"
 #include "query/center.h"
 
@@ -11,10 +12,7 @@ namespace korvel {
 std::string JourneyClockText(std::int32_t minute) {
     const std::int32_t clock = (minute % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
     const std::int32_t day = (minute - clock) / kMinutesPerDay;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d", static_cast<int>(clock / 60),
-                  static_cast<int>(clock % 60));
-    std::string text = buf;
+    std::string text = ClockText(clock);
     if (day > 0) text += "+" + std::to_string(day);
     if (day < 0) text += "-" + std::to_string(-day);
     return text;

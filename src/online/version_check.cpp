@@ -1,9 +1,9 @@
 #include "online/version_check.h"
 
 #include <cctype>
-#include <charconv>
 #include <cstdlib>
 
+#include "data/decimal.h"
 #include "data/gbk.h"
 #include "online/web_panels.h"
 
@@ -39,11 +39,8 @@ bool IsBlank(char c) {
 long EnvMillis(const char* name) {
     const char* v = std::getenv(name);
     if (v == nullptr || *v == '\0') return 0;
-    long value = 0;
-    std::string_view text(v);
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value <= 0) return 0;
-    return value;
+    const long value = WholeInteger<long>(v).value_or(0);
+    return value > 0 ? value : 0;
 }
 
 }  // namespace
@@ -61,13 +58,9 @@ VersionCheckConfig VersionCheckConfigFromEnv() {
     if (const char* probe = std::getenv("KORVEL_PROBE_HOST"); probe != nullptr && *probe) {
         std::string_view text(probe);
         std::size_t colon = text.rfind(':');
-        int port = 0;
         if (colon != std::string_view::npos && text.find(':') == colon) {
-            std::string_view portText = text.substr(colon + 1);
-            auto [end, ec] =
-                std::from_chars(portText.data(), portText.data() + portText.size(), port);
-            if (ec == std::errc() && end == portText.data() + portText.size() && port > 0 &&
-                port < 65536) {
+            const int port = WholeInteger<int>(text.substr(colon + 1)).value_or(0);
+            if (port > 0 && port < 65536) {
                 config.probeHost = std::string(text.substr(0, colon));
                 config.probePort = port;
             }

@@ -1,7 +1,6 @@
 #include "query/center.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -15,21 +14,6 @@ namespace {
 
 int IntegerOrZero(std::string_view text) {
     return WholeInteger<int>(text).value_or(0);
-}
-
-// Reads a decimal number; false (value 0) for anything else. "inf", "nan" and hexadecimal
-// forms are not numbers here.
-bool ParseDecimal(std::string_view text, double& value) {
-    value = 0.0;
-    if (text.empty()) return false;
-    const char c = text.front();
-    if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) return false;
-    const char* last = text.data() + text.size();
-    double v = 0.0;
-    auto [ptr, ec] = std::from_chars(text.data(), last, v, std::chars_format::general);
-    if (ec != std::errc() || ptr != last || !std::isfinite(v)) return false;
-    value = v;
-    return true;
 }
 
 // hours * 60 + minutes, held within int range for absurd texts.
@@ -158,9 +142,7 @@ double BaseFare(int distanceKm, int* adjusted) {
 }
 
 double FareNumber(std::string_view text) {
-    double v = 0.0;
-    ParseDecimal(text, v);
-    return v;
+    return DecimalNumber(text).value_or(0.0);
 }
 
 double PriceValue(std::string_view text, int part) {
@@ -274,13 +256,18 @@ std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm, 
     double ref = 0.0;
     int cls = 0;
     if (p1 != "-") {
-        if (ParseDecimal(p1, ref)) cls = 1;
+        if (const auto v = DecimalNumber(p1)) {
+            ref = *v;
+            cls = 1;
+        }
     }
     if (ref <= 0) {
+        ref = 0.0;
         if (p2 != "-") {
-            if (ParseDecimal(p2, ref)) cls = 2;
-        } else {
-            ref = 0.0;
+            if (const auto v = DecimalNumber(p2)) {
+                ref = *v;
+                cls = 2;
+            }
         }
     }
     if (ref <= 0) {

@@ -1,5 +1,7 @@
 #include "query/pinyin_input.h"
 
+#include "data/gbk.h"
+
 namespace korvel {
 
 namespace {
@@ -10,13 +12,6 @@ bool IsAsciiLetter(unsigned char c) {
 
 char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Blanks and control characters around the text.
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return s;
 }
 
 constexpr std::size_t kPaddedItems = 9;
@@ -58,7 +53,7 @@ std::vector<std::string> StationDropDownItems(MemTable& KMPy, std::string_view t
 
 ComboChangeResult ComboFZChange(std::string_view boxText, MemTable* KMPy) {
     ComboChangeResult result;
-    result.text = std::string(TrimBlanks(boxText));
+    result.text = std::string(TrimControl(boxText));
     if (IsPinyinCode(result.text)) {
         result.action = ComboListAction::FillAndOpen;
         if (KMPy) result.items = StationDropDownItems(*KMPy, result.text);

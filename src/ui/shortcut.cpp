@@ -1,15 +1,11 @@
 #include "ui/shortcut.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
-#include <vector>
+
+#include "data/atomic_files.h"
 
 namespace korvel::ui {
 
@@ -129,33 +125,6 @@ std::string ExecArgument(std::string_view path) {
     return arg;
 }
 
-// Writes `text` to `path` through a temporary file in the same directory, so that a reader
-// never sees a half-written entry and an old entry is replaced in one step.
-bool WriteFileAtomically(const fs::path& path, const std::string& text, mode_t mode) {
-    std::string pattern = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX"));
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-        } else {
-            done += static_cast<std::size_t>(n);
-        }
-    }
-    if (ok && ::fchmod(fd, mode) != 0) ok = false;
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(name.data(), path.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(name.data());
-    return ok;
-}
-
 bool IsSafeLinkName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
     for (char c : name) {
@@ -234,7 +203,8 @@ bool CreateShortcut(const std::string& target, const std::string& linkName,
     if (ec) return false;
     std::string text =
         DesktopEntryText(absoluteTarget.string(), name, ShortcutIconFor(absoluteTarget.string()));
-    return WriteFileAtomically(dir / (name + ".desktop"), text, 0755);
+    // Desktops launch only executable entries; a reader never sees half of one.
+    return !data::WriteFileAtomically((dir / (name + ".desktop")).string(), text, 0755);
 }
 
 bool MDesktopClick(const std::string& executable) {

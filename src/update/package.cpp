@@ -1,10 +1,10 @@
 #include "update/package.h"
 
-#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "data/decimal.h"
 #include "data/memtable.h"
 #include "data/table_stream.h"
 #include "update/names.h"
@@ -21,12 +21,6 @@ bool NextLine(std::string_view& in, std::string_view& line) {
     line = in.substr(0, nl);
     in.remove_prefix(nl + 1);
     return true;
-}
-
-bool ParseNumber(std::string_view text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 19 || (text.size() > 1 && text[0] == '0')) return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
 }
 
 bool AfterKey(std::string_view line, std::string_view key, std::string_view& rest) {
@@ -155,22 +149,23 @@ std::optional<Package> ParsePackage(std::string_view in, std::string& error) {
         return fail("bad name line");
     }
     p.name = std::string(rest);
-    if (!NextLine(in, line) || !AfterKey(line, "sequence", rest) ||
-        !ParseNumber(rest, p.sequence) || p.sequence == 0) {
-        return fail("bad sequence line");
-    }
+    const auto sequence = NextLine(in, line) && AfterKey(line, "sequence", rest)
+                              ? CanonicalCount<std::uint64_t>(rest)
+                              : std::nullopt;
+    if (!sequence || *sequence == 0) return fail("bad sequence line");
+    p.sequence = *sequence;
     const std::string expected[] = {std::string(data::kManifestFileName), kStreamFiles[0],
                                     kStreamFiles[1], kStreamFiles[2], kStreamFiles[3]};
     for (const std::string& file : expected) {
-        std::uint64_t size = 0;
-        if (!NextLine(in, line) || !AfterKey(line, "file", rest) ||
-            rest.substr(0, file.size()) != file || rest.size() <= file.size() + 1 ||
-            rest[file.size()] != ' ' || !ParseNumber(rest.substr(file.size() + 1), size)) {
-            return fail("expected the entry of " + file);
-        }
-        if (size > in.size()) return fail(file + ": truncated");
-        p.files.push_back({file, std::string(in.substr(0, size))});
-        in.remove_prefix(size);
+        const bool entry = NextLine(in, line) && AfterKey(line, "file", rest) &&
+                           rest.substr(0, file.size()) == file && rest.size() > file.size() + 1 &&
+                           rest[file.size()] == ' ';
+        const auto size =
+            entry ? CanonicalCount<std::uint64_t>(rest.substr(file.size() + 1)) : std::nullopt;
+        if (!size) return fail("expected the entry of " + file);
+        if (*size > in.size()) return fail(file + ": truncated");
+        p.files.push_back({file, std::string(in.substr(0, *size))});
+        in.remove_prefix(*size);
     }
     if (in != "end\n") return fail("bad end of package");
     data::ManifestParse parsed = data::ParseManifest(p.files[0].bytes);

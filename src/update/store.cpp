@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "app/timetable_folder.h"
 #include "data/atomic_files.h"
+#include "data/decimal.h"
 #include "update/names.h"
 
 namespace korvel::update {
@@ -51,11 +51,10 @@ void SyncFolder(const std::string& path) {
     ::close(fd);
 }
 
-bool ParseSequence(std::string_view text, std::uint64_t& value) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
-    if (text.empty() || text.size() > 19) return false;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
+// A sequence number as the store writes it, on a line of its own.
+std::optional<std::uint64_t> SequenceLine(std::string_view text) {
+    if (text.ends_with('\n')) text.remove_suffix(1);
+    return CanonicalCount<std::uint64_t>(text);
 }
 
 // "name NAME\nsequence N\n" of an installed folder; false when it is not that.
@@ -66,8 +65,10 @@ bool ReadPackageInfo(const std::string& folder, std::string& name, std::uint64_t
     if (text.rfind("name ", 0) != 0 || nl == std::string::npos) return false;
     name = text.substr(5, nl - 5);
     const std::string rest = text.substr(nl + 1);
-    return IsPackageName(name) && rest.rfind("sequence ", 0) == 0 &&
-           ParseSequence(std::string_view(rest).substr(9), sequence);
+    if (!IsPackageName(name) || rest.rfind("sequence ", 0) != 0) return false;
+    const auto number = SequenceLine(std::string_view(rest).substr(9));
+    if (number) sequence = *number;
+    return number.has_value();
 }
 
 }  // namespace
@@ -182,13 +183,12 @@ Choice Store::ReadChoice() const {
 }
 
 std::uint64_t Store::HighestSequence() const {
-    std::uint64_t highest = 0;
     std::string text;
-    if (ReadWholeFile(root_ + "/" + kSequenceFile, text)) ParseSequence(text, highest);
-    return highest;
+    if (!ReadWholeFile(root_ + "/" + kSequenceFile, text)) return 0;
+    return SequenceLine(text).value_or(0);
 }
 
-std::string Store::WriteFileAtomically(const std::string& name, const std::string& bytes) const {
+std::string Store::ReplaceStoreFile(const std::string& name, const std::string& bytes) const {
     const std::string path = root_ + "/" + name;
     if (const auto failed = data::WriteFileAtomically(path, bytes)) {
         return path + ": " + failed->Reason();
@@ -201,7 +201,7 @@ std::string Store::WriteChoice(const Choice& choice) const {
     if (!choice.previous.empty() && choice.previous != choice.use) {
         text += "previous " + choice.previous + "\n";
     }
-    return WriteFileAtomically(kChoiceFile, text);
+    return ReplaceStoreFile(kChoiceFile, text);
 }
 
 std::string Store::Install(const Package& package) const {
@@ -250,7 +250,7 @@ std::string Store::Install(const Package& package) const {
     Choice after{package.name, before.use == package.name ? before.previous : before.use};
     if (std::string e = WriteChoice(after); !e.empty()) return e;
     const std::uint64_t highest = std::max(HighestSequence(), package.sequence);
-    return WriteFileAtomically(kSequenceFile, std::to_string(highest) + "\n");
+    return ReplaceStoreFile(kSequenceFile, std::to_string(highest) + "\n");
 }
 
 std::string Store::Remove(const std::string& name) const {

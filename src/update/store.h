@@ -94,7 +94,9 @@ class Store {
     StartupTimetable ChooseStartup() const;
 
   private:
-    std::string WriteFileAtomically(const std::string& name, const std::string& bytes) const;
+    // One of the store's own files (the choice, the highest sequence) replaced whole; "" or
+    // what failed.
+    std::string ReplaceStoreFile(const std::string& name, const std::string& bytes) const;
     std::string root_;
 };
 

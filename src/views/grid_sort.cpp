@@ -1,9 +1,10 @@
 #include "views/grid_sort.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <utility>
+
+#include "data/decimal.h"
 
 namespace korvel {
 
@@ -51,11 +52,8 @@ bool HeaderLabels::Click(int column) {
 
 int ColumnFromLabelName(std::string_view labelName) {
     if (labelName.size() < 4) return -1;
-    std::string_view digits = labelName.substr(3, 2);
-    int value = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size() || value < 1) return -1;
-    return value - 1;
+    const int value = WholeInteger<int>(labelName.substr(3, 2)).value_or(0);
+    return value >= 1 ? value - 1 : -1;
 }
 
 void SwapGridRows(TextGrid& grid, int a, int b) {
@@ -64,45 +62,15 @@ void SwapGridRows(TextGrid& grid, int a, int b) {
 
 namespace {
 
-// A decimal number with "." as decimal point and optional exponent, blanks around it
-// allowed; nothing for any other text. Empty text reads as 0, like the "0" the sort writes.
-std::optional<double> ParseDecimal(std::string_view s) {
+// A cell's value in a numeric column: a decimal number, blanks around it and a '+' before
+// it allowed; nothing for any other text. Empty text reads as 0, like the "0" the sort
+// writes into an empty cell.
+std::optional<double> CellValue(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
     if (s.empty()) return 0.0;
-    bool negative = false;
-    if (s.front() == '+' || s.front() == '-') {
-        negative = s.front() == '-';
-        s.remove_prefix(1);
-    }
-    // Only digits, one point and an exponent: from_chars alone would also take "inf"/"nan".
-    std::size_t p = 0, mantissaDigits = 0;
-    while (p < s.size() && s[p] >= '0' && s[p] <= '9') ++p, ++mantissaDigits;
-    if (p < s.size() && s[p] == '.') {
-        ++p;
-        while (p < s.size() && s[p] >= '0' && s[p] <= '9') ++p, ++mantissaDigits;
-    }
-    if (mantissaDigits == 0) return std::nullopt;
-    if (p < s.size() && (s[p] == 'e' || s[p] == 'E')) {
-        ++p;
-        if (p < s.size() && (s[p] == '+' || s[p] == '-')) ++p;
-        std::size_t expDigits = 0;
-        while (p < s.size() && s[p] >= '0' && s[p] <= '9') ++p, ++expDigits;
-        if (expDigits == 0) return std::nullopt;
-    }
-    if (p != s.size()) return std::nullopt;
-    double value = 0;
-    std::string_view body = s;
-    if (body.front() == '.') {
-        // from_chars needs a digit before the point.
-        std::string padded = "0" + std::string(body);
-        auto r = std::from_chars(padded.data(), padded.data() + padded.size(), value);
-        if (r.ec != std::errc()) return std::nullopt;
-    } else {
-        auto r = std::from_chars(body.data(), body.data() + body.size(), value);
-        if (r.ec != std::errc() && r.ec != std::errc::result_out_of_range) return std::nullopt;
-    }
-    return negative ? -value : value;
+    if (s.front() == '+' && (s.size() < 2 || s[1] != '-')) s.remove_prefix(1);
+    return DecimalNumber(s);
 }
 
 }  // namespace
@@ -164,7 +132,7 @@ class RowSorter {
     RowKey ReadKey(int row) {
         RowKey k;
         k.text = &grid_.CellRef(key_.column, row);
-        if (key_.numeric) k.value = ParseDecimal(*k.text);
+        if (key_.numeric) k.value = CellValue(*k.text);
         return k;
     }
 

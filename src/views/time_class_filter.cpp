@@ -1,16 +1,8 @@
 #include "views/time_class_filter.h"
 
+#include "data/gbk.h"
+
 namespace korvel {
-
-namespace {
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-}  // namespace
 
 TrainClass TrainClassOf(std::string_view trainNo) {
     if (trainNo.empty()) return TrainClass::O;
@@ -23,7 +15,7 @@ std::optional<TrainClassSet> ParseTrainClasses(std::string_view list) {
     TrainClassSet set = 0;
     while (true) {
         const std::size_t comma = list.find(',');
-        const std::string_view item = Trim(list.substr(0, comma));
+        const std::string_view item = TrimControl(list.substr(0, comma));
         if (item.size() != 1) return std::nullopt;
         char letter = item.front();
         if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
@@ -37,11 +29,11 @@ std::optional<TrainClassSet> ParseTrainClasses(std::string_view list) {
 }
 
 std::optional<DepartWindow> ParseDepartWindow(std::string_view text) {
-    text = Trim(text);
+    text = TrimControl(text);
     const std::size_t dash = text.find('-');
     if (dash == std::string_view::npos) return std::nullopt;
-    const std::optional<int> from = ClockMinutes(Trim(text.substr(0, dash)));
-    const std::string_view end = Trim(text.substr(dash + 1));
+    const std::optional<int> from = ClockMinutes(TrimControl(text.substr(0, dash)));
+    const std::string_view end = TrimControl(text.substr(dash + 1));
     std::optional<int> to = end == "24:00" ? std::optional<int>(24 * 60 - 1) : ClockMinutes(end);
     if (!from || !to) return std::nullopt;
     return DepartWindow{*from, *to};
@@ -51,10 +43,7 @@ std::string DepartWindowText(const DepartWindow& w) {
     std::string text;
     for (int minutes : {w.from, w.to}) {
         if (!text.empty()) text += '-';
-        const int h = minutes / 60 % 24;
-        const int m = minutes % 60;
-        text += {static_cast<char>('0' + h / 10), static_cast<char>('0' + h % 10), ':',
-                 static_cast<char>('0' + m / 10), static_cast<char>('0' + m % 10)};
+        text += ClockText(minutes);
     }
     return text;
 }

@@ -77,6 +77,29 @@ TEST_F(AtomicFiles, OnlyRegularFilesAreReplaced) {
     EXPECT_EQ(Entries(dir).size(), 5u);
 }
 
+// A secret key must not stay readable by others because an older file was; a launcher must
+// be executable whatever the umask says.
+TEST_F(AtomicFiles, GivenPermissionsHoldOverTheUmaskAndTheOldFile) {
+    const auto mode = [](const fs::path& p) {
+        struct stat st {};
+        return ::stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const fs::path key = dir / "secret", launcher = dir / "app.desktop";
+    WriteAll(key, "old");
+    fs::permissions(key, fs::perms(0644));
+    const mode_t mask = ::umask(077);
+    EXPECT_FALSE(WriteFileAtomically(key.string(), "new", 0600));
+    EXPECT_FALSE(WriteFileAtomically(launcher.string(), "x", 0755));
+    EXPECT_EQ(mode(launcher), 0755u);
+    fs::permissions(launcher, fs::perms(0700));
+    EXPECT_FALSE(WriteFileAtomically(launcher.string(), "y"));  // no mode: the old file's
+    ::umask(mask);
+    EXPECT_EQ(mode(key), 0600u);
+    EXPECT_EQ(ReadAll(key), "new");
+    EXPECT_EQ(mode(launcher), 0700u);
+    EXPECT_EQ(Entries(dir), (std::set<std::string>{"app.desktop", "secret"}));
+}
+
 TEST_F(AtomicFiles, FolderIsReplacedWholeWithoutFollowingLinksInside) {
     const fs::path out = dir / "out";
     {

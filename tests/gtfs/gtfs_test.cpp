@@ -78,12 +78,6 @@ TEST(TimetableGtfs, FeedForm) {
     EXPECT_EQ(GtfsTime(0), "00:00:00");
     EXPECT_EQ(GtfsTime(1440 + 65), "25:05:00");  // the next day
     EXPECT_EQ(GtfsTime(3 * 1440), "72:00:00");
-    bool complete = false;
-    EXPECT_EQ(SplitCsvLine("a,\"b,\"\"c\"\"\",", &complete),
-              (std::vector<std::string>{"a", "b,\"c\"", ""}));
-    EXPECT_TRUE(complete);
-    SplitCsvLine("a,\"open", &complete);
-    EXPECT_FALSE(complete);
 
     // A train over midnight comes back with its days; a quoted name spans the comma.
     GtfsFeed feed = {

@@ -29,6 +29,7 @@ TEST(TimetableSourceCheck, FirstBadValueByLineAndColumn) {
         const char* message;
     } cases[] = {
         {"Z98,2,上海,9:75,-99:00,2,1497", 14, "arrv_time: '9:75' is not a time"},
+        {"Z98,2,上海,9:35,-99:00,2,1497", 14, "arrv_time: '9:35' is not a time"},
         {"Z98,2,上海,09:35,24:00,2,1497", 20, "depart_time: '24:00'"},
         {"Z98,x,上海,09:35,-99:00,2,1497", 5, "sno: 'x' is not a stop number"},
         {"Z98,2,上海,09:35,-99:00,-1,1497", 27, "day: '-1'"},
@@ -44,6 +45,10 @@ TEST(TimetableSourceCheck, FirstBadValueByLineAndColumn) {
         EXPECT_EQ(bad->column, c.column) << c.row;
         EXPECT_NE(bad->message.find(c.message), std::string::npos) << bad->message;
     }
+    const auto open = CheckStopsCsv(good + "Z98,2,\"上海,09:35,-99:00,2,1497\n");
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->line, 4);
+    EXPECT_NE(open->message.find("never closed"), std::string::npos) << open->message;
     const auto header = CheckStopsCsv("tid,sno,station,arrv_time,depart_time,day,mileage\n");
     ASSERT_TRUE(header);
     EXPECT_EQ(header->line, 1);

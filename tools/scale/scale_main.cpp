@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "data/decimal.h"
 #include "scale/scale.h"
 
 int main(int argc, char** argv) {
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
         } else if (key == "--out") {
             out = argv[i + 1];
         } else if (key == "--times") {
-            times = std::atoi(argv[i + 1]);
+            times = korvel::WholeInteger<int>(argv[i + 1]).value_or(0);
         }
     }
     if (in.empty() || out.empty() || times < 1 || argc % 2 == 0) {

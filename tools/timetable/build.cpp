@@ -3,6 +3,7 @@
 #include <set>
 #include <sstream>
 
+#include "data/clock.h"
 #include "data/gbk.h"
 #include "data/schema.h"
 #include "data/table_stream.h"

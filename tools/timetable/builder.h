@@ -71,8 +71,6 @@ struct BuildReport {
 
 // --- reading the sources -------------------------------------------------------------------
 
-// "HH:MM" to minutes; -1 for "-99:00" or anything unreadable.
-int ParseClock(std::string_view text);
 // stops.csv (UTF-8, optional byte-order mark, header line) grouped by number, stops in sno
 // order, numbers in first-seen order.
 std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report);
@@ -159,8 +157,6 @@ int MaxSpeedForNumber(std::string_view number);
 int TrainTypeFromNumber(std::string_view number);
 // Elapsed minutes as run-time text: "0", "18", "2:9", "37:43".
 std::string RunTimeText(int minutes);
-// Absolute minutes as clock text "HH:MM" (the day is dropped).
-std::string ClockText(int minutes);
 
 struct StopFares {
     std::string p1, p2, p3, p4;

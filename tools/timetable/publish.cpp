@@ -1,15 +1,14 @@
 #include "timetable/publish.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 
+#include "data/atomic_files.h"
+#include "data/decimal.h"
 #include "update/catalogue.h"
 #include "update/names.h"
 #include "update/package.h"
@@ -47,28 +46,11 @@ bool ParseOptions(const std::vector<std::string>& args, std::vector<std::string>
     return true;
 }
 
-// Writes beside and renames over, so that a reader of DIR (a web server already serving it)
-// never sees half a file. `mode` 0600 for secrets.
-bool WriteAtomically(const fs::path& path, const std::string& bytes, mode_t mode = 0644) {
-    const std::string tmp = path.string() + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
-}
-
-bool ParseNumber(const std::string& text, std::uint64_t& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return !text.empty() && ec == std::errc() && end == text.data() + text.size();
+// A reader of DIR (a web server already serving it) never sees half a file, and two runs
+// at once never share a temporary file. `mode` 0600 for secrets.
+bool WriteAtomically(const fs::path& path, const std::string& bytes,
+                     std::optional<unsigned> mode = std::nullopt) {
+    return !data::WriteFileAtomically(path.string(), bytes, mode);
 }
 
 std::string Today() {
@@ -164,10 +146,14 @@ int RunPack(const std::vector<std::string>& args) {
                   << PrintableName(name) << "\"\n";
         return 2;
     }
+    // A given number that is not one, or is 0, is refused. No --sequence: one above the
+    // catalogue's highest.
     std::uint64_t days = 180, sequence = 0;
-    if ((o.count("--expires-days") &&
-         (!ParseNumber(o["--expires-days"], days) || days == 0 || days > 3650)) ||
-        (o.count("--sequence") && (!ParseNumber(o["--sequence"], sequence) || sequence == 0))) {
+    if (o.count("--expires-days")) {
+        days = WholeInteger<std::uint64_t>(o["--expires-days"]).value_or(0);
+    }
+    if (o.count("--sequence")) sequence = WholeInteger<std::uint64_t>(o["--sequence"]).value_or(0);
+    if (days == 0 || days > 3650 || (o.count("--sequence") && sequence == 0)) {
         return PackUsage();
     }
     std::string keyText, error;

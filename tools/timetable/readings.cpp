@@ -86,7 +86,7 @@ std::map<char32_t, char> ParseReadings(std::string_view text) {
         if (f.size() < 3 || f[1] != "kMandarin") continue;
         const char32_t cp =
             static_cast<char32_t>(std::strtoul(std::string(f[0].substr(2)).c_str(), nullptr, 16));
-        const std::string_view first = Split(Trim(f[2]), ' ')[0];
+        const std::string_view first = Split(TrimControl(f[2]), ' ')[0];
         const char initial = PinyinInitial(first);
         if (initial) out[cp] = initial;
     }

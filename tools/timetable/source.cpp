@@ -12,20 +12,6 @@ namespace {
 
 constexpr std::size_t kMaxIdLength = 35;
 
-}  // namespace
-
-int ParseClock(std::string_view text) {
-    text = Trim(text);
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return -1;
-    const auto h = ParseInt(text.substr(0, colon));
-    const auto m = ParseInt(text.substr(colon + 1));
-    if (!h || !m || *h < 0 || *h > 23 || *m < 0 || *m > 59) return -1;
-    return *h * 60 + *m;
-}
-
-namespace {
-
 struct StopRow {
     std::string number;
     int sno = 0;
@@ -33,19 +19,19 @@ struct StopRow {
 };
 
 // One row "tid,sno,sname,arrv_time,depart_time,day,mileage"; nothing when malformed.
-std::optional<StopRow> ParseStopRow(std::string_view line) {
-    const auto f = Split(line, ',');
+std::optional<StopRow> ParseStopRow(std::vector<std::string>& f) {
     if (f.size() != 7) return std::nullopt;
     StopRow row;
-    row.number = std::string(Trim(f[0]));
-    const auto sno = ParseInt(f[1]);
-    const auto day = ParseInt(f[5]);
-    const auto km = ParseInt(f[6]);
-    if (row.number.empty() || !sno || !day || !km || Trim(f[2]).empty()) return std::nullopt;
+    row.number = std::move(f[0]);
+    const auto sno = WholeInteger<int>(f[1]);
+    const auto day = WholeInteger<int>(f[5]);
+    const auto km = WholeInteger<int>(f[6]);
+    if (row.number.empty() || !sno || !day || !km || f[2].empty()) return std::nullopt;
     row.sno = *sno;
-    row.stop.station = std::string(Trim(f[2]));
-    row.stop.arrival = ParseClock(f[3]);
-    row.stop.departure = ParseClock(f[4]);
+    row.stop.station = std::move(f[2]);
+    // "-99:00" (no time at this stop) is no clock time either.
+    row.stop.arrival = ClockMinutes(f[3]).value_or(-1);
+    row.stop.departure = ClockMinutes(f[4]).value_or(-1);
     row.stop.day = *day;
     row.stop.km = *km < 0 ? -1 : *km;
     return row;
@@ -80,20 +66,17 @@ Repeats OrderStops(std::vector<std::pair<int, SourceStop>>& rows, std::vector<So
 }  // namespace
 
 std::vector<SourceTrain> ParseStopsCsv(std::string_view text, BuildReport& report) {
-    text = StripBom(text);
     std::vector<SourceTrain> trains;
     std::unordered_map<std::string, std::size_t> byNumber;
     std::vector<std::vector<std::pair<int, SourceStop>>> numbered;
     bool header = true;
-    for (std::string_view line : Split(text, '\n')) {
-        line = Trim(line);
-        if (line.empty()) continue;
+    for (CsvRecord& record : ReadCsv(text).records) {
         if (header) {
             header = false;
-            if (line.substr(0, 4) == "tid,") continue;
+            if (record.values.size() > 1 && record.values[0] == "tid") continue;
         }
         ++report.rowsRead;
-        auto row = ParseStopRow(line);
+        auto row = ParseStopRow(record.values);
         if (!row) {
             ++report.rowsRejected;
             continue;
@@ -129,9 +112,9 @@ std::map<std::string, std::string> ParseStationList(std::string_view text) {
     for (std::size_t i = 1; i < entries.size(); ++i) {
         const auto f = Split(entries[i], '|');
         if (f.size() < 5) continue;
-        const std::string name(Trim(f[1]));
+        const std::string name(TrimControl(f[1]));
         std::string initials;
-        for (char c : Trim(f[4])) {
+        for (char c : TrimControl(f[4])) {
             if (c >= 'a' && c <= 'z')
                 initials += static_cast<char>(c - 'a' + 'A');
             else if (c >= 'A' && c <= 'Z')
@@ -144,13 +127,9 @@ std::map<std::string, std::string> ParseStationList(std::string_view text) {
 
 std::vector<std::vector<std::string>> ParseGroups(std::string_view text) {
     std::vector<std::vector<std::string>> groups;
-    for (std::string_view line : Split(StripBom(text), '\n')) {
-        std::vector<std::string> g;
-        for (std::string_view name : Split(Trim(line), ',')) {
-            name = Trim(name);
-            if (!name.empty()) g.emplace_back(name);
-        }
-        if (!g.empty()) groups.push_back(std::move(g));
+    for (CsvRecord& record : ReadCsv(text).records) {
+        std::erase(record.values, std::string());
+        if (!record.values.empty()) groups.push_back(std::move(record.values));
     }
     return groups;
 }
@@ -186,19 +165,14 @@ std::vector<MergedTrain> MergeIdenticalTrains(const std::vector<SourceTrain>& tr
 
 std::vector<Override> ParseOverrides(std::string_view text) {
     std::vector<Override> out;
-    for (std::string_view line : Split(StripBom(text), '\n')) {
-        line = Trim(line);
-        if (line.empty() || line.front() == '#') continue;
-        const auto f = Split(line, ',');
-        if (f.size() < 3 || Trim(f[0]) == "train") continue;
+    for (CsvRecord& record : ReadCsv(text).records) {
+        std::vector<std::string>& f = record.values;
+        if (f[0].starts_with('#') || f.size() < 3 || f[0] == "train") continue;
         Override o;
-        o.train = std::string(Trim(f[0]));
-        o.station = std::string(Trim(f[1]));
-        o.nType = ParseInt(f[2]).value_or(0);
-        if (f.size() >= 7) {
-            o.fares = {std::string(Trim(f[3])), std::string(Trim(f[4])), std::string(Trim(f[5])),
-                       std::string(Trim(f[6]))};
-        }
+        o.train = std::move(f[0]);
+        o.station = std::move(f[1]);
+        o.nType = WholeInteger<int>(f[2]).value_or(0);
+        if (f.size() >= 7) o.fares = {f[3], f[4], f[5], f[6]};
         out.push_back(std::move(o));
     }
     return out;

@@ -42,7 +42,7 @@ int TrainTypeFromNumber(std::string_view number) {
     if (number.front() < '0' || number.front() > '9') return 8;
     std::size_t digits = 0;
     while (digits < number.size() && number[digits] >= '0' && number[digits] <= '9') ++digits;
-    const auto value = ParseInt(number.substr(0, std::min<std::size_t>(digits, 9)));
+    const auto value = WholeInteger<int>(number.substr(0, std::min<std::size_t>(digits, 9)));
     if (value && *value >= 1000 && *value <= 5999) return 9;
     if (value && *value >= 6000 && *value <= 7999) return 11;
     return 8;
@@ -57,13 +57,6 @@ std::string RunTimeText(int minutes) {
     if (minutes <= 0) return "0";
     if (minutes < 60) return IntText(minutes);
     return IntText(minutes / 60) + ":" + IntText(minutes % 60);
-}
-
-std::string ClockText(int minutes) {
-    const int m = ((minutes % 1440) + 1440) % 1440;
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d:%02d", m / 60, m % 60);
-    return buf;
 }
 
 StopFares ComputeFares(int nType, int km, bool sleepers) {

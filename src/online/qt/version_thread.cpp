@@ -15,6 +15,8 @@
 #include <optional>
 #include <utility>
 
+#include "data/decimal.h"
+
 namespace korvel::ui {
 
 namespace {
@@ -78,7 +80,7 @@ std::optional<UrlParts> ParseUrl(const std::string& url) {
     if (curl_url_get(u.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) != CURLUE_OK) {
         return std::nullopt;
     }
-    parts.port = std::strtol(port, nullptr, 10);
+    parts.port = WholeInteger<long>(port).value_or(0);
     curl_free(port);
     return parts;
 }
