@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "data/clock.h"
 #include "data/gbk.h"
 #include "data/table_stream.h"
 #include "query/queries.h"
@@ -25,8 +26,8 @@ std::string LineCsv(const std::string& brokenKms) {
         for (int i = 0; i < 6; ++i) {
             char row[128];
             std::snprintf(row, sizeof row, "K%d,%d,%s,%s,%s,1,%d\n", 100 + t, i + 1, names[i],
-                          i == 0 ? "-99:00" : (std::to_string(t + i + 6) + ":00").c_str(),
-                          i == 5 ? "-99:00" : (std::to_string(t + i + 6) + ":02").c_str(), km[i]);
+                          i == 0 ? "-99:00" : ClockText((t + i + 6) * 60).c_str(),
+                          i == 5 ? "-99:00" : ClockText((t + i + 6) * 60 + 2).c_str(), km[i]);
             csv += row;
         }
     }
@@ -37,8 +38,8 @@ std::string LineCsv(const std::string& brokenKms) {
         start = comma + 1;
         char row[128];
         std::snprintf(row, sizeof row, "K605,%d,%s,%s,%s,1,%s\n", i + 1, names[i],
-                      i == 0 ? "-99:00" : (std::to_string(i + 12) + ":00").c_str(),
-                      i == 5 ? "-99:00" : (std::to_string(i + 12) + ":03").c_str(), value.c_str());
+                      i == 0 ? "-99:00" : ClockText((i + 12) * 60).c_str(),
+                      i == 5 ? "-99:00" : ClockText((i + 12) * 60 + 3).c_str(), value.c_str());
         csv += row;
     }
     return csv;
