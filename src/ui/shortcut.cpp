@@ -207,11 +207,11 @@ bool CreateShortcut(const std::string& target, const std::string& linkName,
     return !data::WriteFileAtomically((dir / (name + ".desktop")).string(), text, 0755);
 }
 
-bool MDesktopClick(const std::string& executable) {
+bool DesktopShortcutClicked(const std::string& executable) {
     return CreateShortcut(executable, std::string(kShortcutLinkName), "", kNoSpecialFolder);
 }
 
-bool NStartClick(const std::string& executable) {
+bool StartMenuShortcutClicked(const std::string& executable) {
     return CreateShortcut(executable, std::string(kShortcutLinkName), "", kProgramsFolder);
 }
 

@@ -50,12 +50,6 @@ bool HeaderLabels::Click(int column) {
     return ascending;
 }
 
-int ColumnFromLabelName(std::string_view labelName) {
-    if (labelName.size() < 4) return -1;
-    const int value = WholeInteger<int>(labelName.substr(3, 2)).value_or(0);
-    return value >= 1 ? value - 1 : -1;
-}
-
 void SwapGridRows(TextGrid& grid, int a, int b) {
     grid.SwapRows(a, b);
 }
