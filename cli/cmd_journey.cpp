@@ -76,6 +76,7 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
         }
+        if (!reader.FirstTime(a)) return fail(a + " given twice");
         const std::optional<std::string> value = reader.ValueOf(*word);
         if (!value) return fail(a + " needs a value");
         if (a == "--window" || a == "--arrive") {
@@ -113,9 +114,7 @@ void WriteHelp(std::ostream& out) {
         TimetableFolder().empty() ? std::nullopt
                                   : TimetableFolderSource(TimetableFolder()).GetManifest();
     const JourneyOptions d = JourneyDefaultsOf(manifest);
-    auto from = [&](bool timetable) {
-        return timetable ? ", the timetable's" : ", the program's";
-    };
+    auto from = [&](bool timetable) { return timetable ? ", the timetable's" : ", the program's"; };
     out << "usage: korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM]\n"
            "         [--max-transfers N] [--min-transfer MIN] [--city-transfer MIN]\n"
            "         [--format table|csv|json]\n\n"

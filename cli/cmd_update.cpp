@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
@@ -132,18 +133,21 @@ const std::string& InstalledTimetableName() {
 int RunUpdate(const Args& args, std::ostream& out, std::ostream& err) {
     UpdateOptions options;
     options.catalogueUrl = DefaultCatalogueUrl();
-    std::string keyPath;
+    std::optional<std::string> catalogue, keyPath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i + 1 >= args.size()) return UpdateUsage(err);
-        if (args[i] == "--catalogue") {
-            options.catalogueUrl = args[++i];
-        } else if (args[i] == "--public-key") {
-            keyPath = args[++i];
-        } else {
-            return UpdateUsage(err);
+        std::optional<std::string>* option = args[i] == "--catalogue"    ? &catalogue
+                                             : args[i] == "--public-key" ? &keyPath
+                                                                         : nullptr;
+        if (!option) return UpdateUsage(err);
+        if (*option) {
+            err << "korvel-cli update: " << args[i] << " given twice\n";
+            return kExitUsage;
         }
+        *option = args[++i];
     }
-    if (!LoadPublicKey(keyPath, options.publicKey, err)) return kExitFailure;
+    if (catalogue) options.catalogueUrl = *catalogue;
+    if (!LoadPublicKey(keyPath.value_or(""), options.publicKey, err)) return kExitFailure;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     bool progressShown = false;
     FetchProgress progress = [&](std::uint64_t now, std::uint64_t total) {
