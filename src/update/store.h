@@ -9,13 +9,14 @@
 //                  cannot come back through an older catalogue; written last by an install
 //   .lock          held (flock) by whoever changes the store; the kernel drops it when the
 //                  holder dies, so a killed update never blocks the next one
-//   .download-*, .install-*, .old-*, .tmp-*
+//   .download-*, .old-*, .NAME.korvel-*
 //                  work files of an update; the next holder of the lock removes any left by a
 //                  killed one (choice.txt and sequence.txt are replaced through
 //                  data/atomic_files.h, which cleans up its own temporary files)
 //
 // Every change is written beside its target and renamed over it, so a reader sees either the
-// old or the new state, never half of one.
+// old or the new state, never half of one. An install is all or nothing: when any of its
+// steps fails (a full disk, a failing flush) the store is put back as it was.
 #pragma once
 
 #include <cstdint>
