@@ -14,6 +14,7 @@
 #include "app/timetable_folder.h"
 #include "data/atomic_files.h"
 #include "data/regular_file.h"
+#include "update/catalogue.h"
 #include "update/names.h"
 
 namespace korvel::update {
@@ -22,6 +23,7 @@ namespace {
 
 constexpr const char* kChoiceFile = "choice.txt";
 constexpr const char* kSequenceFile = "sequence.txt";
+constexpr const char* kCatalogueTimeFile = "catalogue.txt";
 constexpr const char* kPackageInfo = "package.txt";
 // choice.txt and sequence.txt are a few dozen bytes.
 constexpr std::size_t kMaxStoreFileBytes = 64 << 10;
@@ -234,6 +236,21 @@ std::uint64_t Store::HighestSequence() const {
     std::string text;
     if (ReadWholeFile(root_ + "/" + kSequenceFile, text)) ParseSequence(text, highest);
     return highest;
+}
+
+std::time_t Store::NewestCatalogueTime() const {
+    std::string text;
+    if (!ReadWholeFile(root_ + "/" + kCatalogueTimeFile, text, kMaxStoreFileBytes) ||
+        text.rfind("published ", 0) != 0 || text.back() != '\n') {
+        return 0;
+    }
+    text.pop_back();
+    return ParseUtcTime(std::string_view(text).substr(10)).value_or(0);
+}
+
+std::string Store::NoteCatalogueTime(std::time_t published) const {
+    if (published <= NewestCatalogueTime()) return {};
+    return WriteFileAtomically(kCatalogueTimeFile, "published " + FormatUtcTime(published) + "\n");
 }
 
 std::string Store::WriteFileAtomically(const std::string& name, const std::string& bytes) const {

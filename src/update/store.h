@@ -7,6 +7,8 @@
 //                  use before the last switch was an installed timetable
 //   sequence.txt   the highest package sequence ever installed, so that a removed timetable
 //                  cannot come back through an older catalogue; written last by an install
+//   catalogue.txt  "published TIME\n": the publication time of the newest catalogue seen, so
+//                  that an older one replayed is refused
 //   .lock          held (flock) by whoever changes the store; the kernel drops it when the
 //                  holder dies, so a killed update never blocks the next one
 //   .download-*, .old-*, .NAME.korvel-*
@@ -20,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,9 +86,13 @@ class Store {
     std::vector<InstalledTimetable> List() const;
     Choice ReadChoice() const;
     std::uint64_t HighestSequence() const;
+    // When the newest catalogue seen was published; 0 before any.
+    std::time_t NewestCatalogueTime() const;
 
     // Each returns "" on success, else what failed; on failure the store is as it was.
     std::string WriteChoice(const Choice& choice) const;
+    // Remembers `published` when it is newer than the newest catalogue seen (hold the lock).
+    std::string NoteCatalogueTime(std::time_t published) const;
     // Unpacks `package` into NAME/ (replacing an older NAME), raises the highest sequence and
     // makes it the timetable in use, the one in use before becoming the previous.
     std::string Install(const Package& package) const;

@@ -137,6 +137,23 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::MoreThanAnnounced, f.Publish("tt-2", 2)});
          },
          "larger than"},
+        {"a server trickling 8 bytes a second",
+         [](UpdateFixture& f) {
+             f.server_.Set("/tt-2.korvel-tt", {Behaviour::Trickle, f.Publish("tt-2", 2)});
+         },
+         "too slow (under 1024 bytes a second over 1500 ms)"},
+        {"an older catalogue replayed",
+         [](UpdateFixture& f) {
+             f.catalogue_.published -= 3600;
+             f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
+         },
+         "before the newest one seen"},
+        {"a catalogue without a publication time, after one with",
+         [](UpdateFixture& f) {
+             f.catalogue_.published = 0;
+             f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
+         },
+         "published without a time, before the newest one seen"},
         {"truncated",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Truncated, f.Publish("tt-2", 2)});
@@ -160,6 +177,23 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
         EXPECT_TRUE(WorkFiles().empty());
         std::ofstream(Root() + "/sequence.txt") << "1\n";
     }
+}
+
+// A catalogue address with a query: the signature's address keeps the query after its path.
+TEST_F(UpdateFixture, CatalogueAddressWithAQueryFindsItsSignature) {
+    Publish("tt-1", 1);
+    const std::string text = FormatCatalogue(catalogue_);
+    server_.Set("/catalogue.json?v=2", {Behaviour::Serve, text});
+    server_.Set("/catalogue.json.minisig?v=2",
+                {Behaviour::Serve, SignMessage(keys_.secretKey, text, "c")});
+    server_.Set("/catalogue.json", {Behaviour::Status, "", 404});
+    UpdateOptions options = Options();
+    options.catalogueUrl = server_.Url("/catalogue.json?v=2");
+    const auto fetcher = MakeCurlFetcher();
+    const UpdateResult r = RunUpdate(TheStore(), *fetcher, options);
+    EXPECT_EQ(r.outcome, UpdateOutcome::Installed) << r.message;
+    EXPECT_EQ(r.cataloguePublished, catalogue_.published);
+    EXPECT_EQ(TheStore().NewestCatalogueTime(), catalogue_.published);
 }
 
 TEST_F(UpdateFixture, SecondUpdateWhileOneRunsIsRefused) {
