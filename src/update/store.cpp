@@ -25,7 +25,7 @@ constexpr const char* kChoiceFile = "choice.txt";
 constexpr const char* kSequenceFile = "sequence.txt";
 constexpr const char* kCatalogueTimeFile = "catalogue.txt";
 constexpr const char* kPackageInfo = "package.txt";
-// choice.txt and sequence.txt are a few dozen bytes.
+// choice.txt, sequence.txt and catalogue.txt are a few dozen bytes.
 constexpr std::size_t kMaxStoreFileBytes = 64 << 10;
 
 std::string ErrnoText(const std::string& what) {
