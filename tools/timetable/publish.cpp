@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
@@ -114,8 +115,11 @@ bool Publish(const fs::path& out, const Package& package, const std::string& byt
     std::erase_if(catalogue.packages, [&](const CatalogueEntry& e) { return e.name == name; });
     catalogue.packages.push_back({name, package.sequence, package.manifest.valid_from, bytes.size(),
                                   data::Sha256Hex(bytes), file});
-    catalogue.published = std::time(nullptr);
-    catalogue.expires = catalogue.published + static_cast<std::time_t>(days) * 86400;
+    // Never before the catalogue it replaces, even when this computer's clock went back:
+    // travellers who saw that one refuse any published earlier.
+    const std::time_t now = std::time(nullptr);
+    catalogue.published = std::max(now, catalogue.published);
+    catalogue.expires = now + static_cast<std::time_t>(days) * 86400;
     const std::string catalogueText = FormatCatalogue(catalogue);
     const std::string catalogueComment =
         "korvel timetable catalogue, expires " + FormatUtcTime(catalogue.expires);
