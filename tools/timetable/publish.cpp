@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 
+#include "data/regular_file.h"
 #include "update/catalogue.h"
 #include "update/names.h"
 #include "update/package.h"
@@ -84,11 +87,16 @@ int PackUsage() {
 
 // The catalogue already in DIR (an empty one when there is none); false when it is damaged.
 bool ReadCatalogue(const fs::path& path, Catalogue& catalogue) {
-    std::string text;
-    if (!fs::exists(path)) return true;
+    std::optional<std::string> text;
+    try {
+        text = ReadRegularFileStringIfPresent(path.string(), kMaxCatalogueBytes);
+    } catch (const FileReadError& e) {
+        std::cerr << "korvel-ttbuild: cannot read " << e.what() << "\n";
+        return false;
+    }
+    if (!text) return true;
     std::string error;
-    if (!ReadWholeFile(path.string(), text)) return false;
-    const auto parsed = ParseCatalogue(text, error);
+    const auto parsed = ParseCatalogue(*text, error);
     if (!parsed) {
         std::cerr << "korvel-ttbuild: " << path.string() << ": " << error << "\n";
         return false;
@@ -107,7 +115,11 @@ bool Publish(const fs::path& out, const Package& package, const std::string& byt
     std::erase_if(catalogue.packages, [&](const CatalogueEntry& e) { return e.name == name; });
     catalogue.packages.push_back({name, package.sequence, package.manifest.valid_from, bytes.size(),
                                   data::Sha256Hex(bytes), file});
-    catalogue.expires = std::time(nullptr) + static_cast<std::time_t>(days) * 86400;
+    // Never before the catalogue it replaces, even when this computer's clock went back:
+    // travellers who saw that one refuse any published earlier.
+    const std::time_t now = std::time(nullptr);
+    catalogue.published = std::max(now, catalogue.published);
+    catalogue.expires = now + static_cast<std::time_t>(days) * 86400;
     const std::string catalogueText = FormatCatalogue(catalogue);
     const std::string catalogueComment =
         "korvel timetable catalogue, expires " + FormatUtcTime(catalogue.expires);
@@ -164,15 +176,19 @@ int RunPack(const std::vector<std::string>& args) {
                   << PrintableName(name) << "\"\n";
         return 2;
     }
-    std::uint64_t days = 180, sequence = 0;
+    // A week: long enough for a publisher to renew it, short enough that an old catalogue
+    // replayed by someone on the way cannot keep a traveller on an old timetable for long.
+    std::uint64_t days = 7, sequence = 0;
     if ((o.count("--expires-days") &&
          (!ParseNumber(o["--expires-days"], days) || days == 0 || days > 3650)) ||
         (o.count("--sequence") && (!ParseNumber(o["--sequence"], sequence) || sequence == 0))) {
         return PackUsage();
     }
     std::string keyText, error;
-    if (!ReadWholeFile(o["--secret"], keyText)) {
-        std::cerr << "korvel-ttbuild: cannot read " << o["--secret"] << "\n";
+    try {
+        keyText = ReadRegularFileString(o["--secret"], kMaxKeyFileBytes);
+    } catch (const FileReadError& e) {
+        std::cerr << "korvel-ttbuild: cannot read " << e.what() << "\n";
         return 1;
     }
     const auto key = ParseSecretKey(keyText, error);
