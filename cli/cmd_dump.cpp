@@ -37,6 +37,7 @@ std::variant<DumpArgs, std::string> ParseDumpArgs(const Args& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--index") {
             if (i + 1 >= args.size()) return std::string("--index needs an index name");
+            if (d.index) return std::string("--index given twice");
             d.index = args[++i];
         } else if (!tableName && !args[i].starts_with("--")) {
             tableName = args[i];

@@ -76,6 +76,7 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             a != "--city-transfer" && a != "--format") {
             return fail("unknown option '" + a + "'");
         }
+        if (!reader.FirstTime(a)) return fail(a + " given twice");
         const std::optional<std::string> value = reader.ValueOf(*word);
         if (!value) return fail(a + " needs a value");
         if (a == "--window" || a == "--arrive") {

@@ -137,6 +137,8 @@ std::variant<QueryOptions, std::string> ReadOptions(const Args& args, std::size_
             o.yes = true;
             continue;
         }
+        // --only adds boxes to tick; every other option holds one value.
+        if (a != "--only" && !reader.FirstTime(a)) return a + " given twice";
         const std::optional<std::string> value = reader.ValueOf(*word);
         if (!value) return a + " needs a value";
         if (Problem why = ApplyOption(a, *value, sortColumns, o)) return *why;

@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,10 +117,14 @@ class OptionReader {
     // An option's value: the one given with "=", else the next argument (which is taken);
     // nothing when there is none.
     std::optional<std::string> ValueOf(const OptionWord& word);
+    // False when the option `name` was asked about before on this line. An option that holds
+    // one value is given once: "--sort 3 --sort 5" names no order the user can rely on.
+    bool FirstTime(const std::string& name) { return seen_.insert(name).second; }
 
   private:
     const Args& args_;
     std::size_t next_ = 0;
+    std::set<std::string> seen_;
 };
 
 // Writes rows of a grid (GBK cells) in one of the output formats, as UTF-8.

@@ -4,11 +4,14 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <system_error>
 
 #include "cli/commands.h"
+#include "data/regular_file.h"
 #include "update/names.h"
 #include "update/publisher_key.h"
 #include "update/updater.h"
@@ -37,8 +40,10 @@ int UpdateUsage(std::ostream& err) {
 
 bool LoadPublicKey(const std::string& path, PublicKey& key, std::ostream& err) {
     std::string text, error;
-    if (!path.empty() && !ReadWholeFile(path, text)) {
-        err << "korvel-cli update: cannot read the public key " << path << "\n";
+    try {
+        if (!path.empty()) text = ReadRegularFileString(path, kMaxKeyFileBytes);
+    } catch (const FileReadError& e) {
+        err << "korvel-cli update: cannot read the public key " << e.what() << "\n";
         return false;
     }
     const auto parsed = ParsePublicKey(path.empty() ? EmbeddedPublisherKey() : text, error);
@@ -75,6 +80,12 @@ int ListTimetables(const Store& store, std::ostream& out) {
         out << "\n";
     }
     if (!start.note.empty()) out << "note: " << start.note << "\n";
+    // How fresh the traveller's knowledge of the publisher's timetables is.
+    const std::time_t seen = store.NewestCatalogueTime();
+    out << "newest catalogue seen: "
+        << (seen ? "published " + DescribePublished(seen, std::time(nullptr))
+                 : std::string("none yet (korvel-cli update fetches it)"))
+        << "\n";
     out << "(* in use; installed under " << store.Root() << ")\n";
     return kExitOk;
 }
@@ -132,18 +143,21 @@ const std::string& InstalledTimetableName() {
 int RunUpdate(const Args& args, std::ostream& out, std::ostream& err) {
     UpdateOptions options;
     options.catalogueUrl = DefaultCatalogueUrl();
-    std::string keyPath;
+    std::optional<std::string> catalogue, keyPath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i + 1 >= args.size()) return UpdateUsage(err);
-        if (args[i] == "--catalogue") {
-            options.catalogueUrl = args[++i];
-        } else if (args[i] == "--public-key") {
-            keyPath = args[++i];
-        } else {
-            return UpdateUsage(err);
+        std::optional<std::string>* option = args[i] == "--catalogue"    ? &catalogue
+                                             : args[i] == "--public-key" ? &keyPath
+                                                                         : nullptr;
+        if (!option) return UpdateUsage(err);
+        if (*option) {
+            err << "korvel-cli update: " << args[i] << " given twice\n";
+            return kExitUsage;
         }
+        *option = args[++i];
     }
-    if (!LoadPublicKey(keyPath, options.publicKey, err)) return kExitFailure;
+    if (catalogue) options.catalogueUrl = *catalogue;
+    if (!LoadPublicKey(keyPath.value_or(""), options.publicKey, err)) return kExitFailure;
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     bool progressShown = false;
     FetchProgress progress = [&](std::uint64_t now, std::uint64_t total) {
@@ -162,6 +176,10 @@ int RunUpdate(const Args& args, std::ostream& out, std::ostream& err) {
         return kExitFailure;
     }
     out << r.message << "\n";
+    if (r.cataloguePublished) {
+        out << "catalogue published " << DescribePublished(r.cataloguePublished, std::time(nullptr))
+            << "\n";
+    }
     return kExitOk;
 }
 

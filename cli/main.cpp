@@ -85,6 +85,10 @@ int main(int argc, char** argv) {
         }
         korvel::cli::UseTimetableFolder(argv[2]);
         first = 3;
+        if (argc > 3 && std::string(argv[3]) == "--timetable") {
+            std::cerr << "korvel-cli: --timetable given twice\n";
+            return korvel::cli::kExitUsage;
+        }
     }
     if (argc <= first) {
         Usage(std::cerr);

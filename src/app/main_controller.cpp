@@ -6,7 +6,7 @@
 
 #include "app/timetable_folder.h"
 #include "data/gbk.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/pinyin_input.h"
 #include "query/queries.h"
 #include "query/stations.h"

@@ -8,10 +8,11 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <utility>
+
+#include "data/decimal.h"
 
 namespace korvel::data {
 namespace {
@@ -25,13 +26,15 @@ std::string DirectoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// A rename is durable only once the folder holding it is flushed.
-void SyncDirectory(const std::string& dir) {
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+// A rename is durable only once the folder holding it is flushed; 0 or the errno value. A
+// folder that cannot be opened for reading is not flushed (it holds nothing to flush that a
+// rename in it could not have made).
+int SyncDirectory(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 // Another run still working under this process id must keep its temporary folder.
@@ -48,6 +51,36 @@ void RemoveTree(const std::string& path) {
 
 std::string Cannot(const char* what, const std::string& path, int error) {
     return std::string("cannot ") + what + " " + path + ": " + std::strerror(error);
+}
+
+// "TARGET.~PID-N": a temporary file of PendingFile. Those of processes that are gone (killed
+// while writing) are removed before the next write of the same target, so that a kill in the
+// middle leaves nothing behind for longer than until the next run.
+void RemoveStaleTempFiles(const std::string& target) {
+    const std::string dir = DirectoryOf(target);
+    const std::size_t slash = target.find_last_of('/');
+    const std::string prefix =
+        (slash == std::string::npos ? target : target.substr(slash + 1)) + ".~";
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const std::size_t dash = rest.find('-');
+        if (dash == std::string_view::npos) continue;
+        const long pid = WholeInteger<long>(rest.substr(0, dash)).value_or(0);
+        const std::string_view counter = rest.substr(dash + 1);
+        if (pid <= 0 || counter.empty() ||
+            counter.find_first_not_of("0123456789") != std::string_view::npos ||
+            pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) {
+            continue;
+        }
+        struct stat st {};
+        // Only what PendingFile makes: a regular file, never a folder or a link's target.
+        if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            ::unlink(entry.path().c_str());
+        }
+    }
 }
 
 }  // namespace
@@ -143,6 +176,7 @@ PendingFile PendingFile::Prepare(const std::string& path, std::string_view bytes
         return fail(FileWriteError::Step::NotRegular, S_ISDIR(old.st_mode) ? EISDIR : EINVAL);
     }
 
+    RemoveStaleTempFiles(p.target_);
     // In the target's own folder, so that the rename stays on one file system and replaces
     // the old file in one step.
     int fd = -1;
@@ -183,7 +217,12 @@ std::optional<FileWriteError> PendingFile::Commit() {
         return error_;
     }
     temp_.clear();
-    SyncDirectory(DirectoryOf(target_));
+    // The new contents are in place but may not survive a crash: the caller learns so (and
+    // can undo what depends on them) rather than taking the write as done.
+    if (const int error = SyncDirectory(DirectoryOf(target_)); error != 0) {
+        error_ = FileWriteError{FileWriteError::Step::Rename, error};
+        return error_;
+    }
     return std::nullopt;
 }
 
@@ -201,7 +240,11 @@ FolderReplacement::FolderReplacement(std::string target, OwnFile ownFile)
     : target_(std::move(target)), ownFile_(std::move(ownFile)) {}
 
 FolderReplacement::~FolderReplacement() {
-    if (!committed_ && !staging_.empty()) RemoveTree(staging_);
+    if (swapped_) {
+        Finish();
+    } else if (!committed_ && !staging_.empty()) {
+        RemoveTree(staging_);
+    }
 }
 
 std::string FolderReplacement::TempName(std::string_view kind, long pid) const {
@@ -225,9 +268,8 @@ void FolderReplacement::CleanStale() {
         const std::size_t dash = rest.find('-');
         if (dash == std::string::npos) continue;
         const std::string kind = rest.substr(0, dash);
-        char* end = nullptr;
-        const long pid = std::strtol(rest.c_str() + dash + 1, &end, 10);
-        if (*end != '\0' || pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) continue;
+        const long pid = WholeInteger<long>(std::string_view(rest).substr(dash + 1)).value_or(0);
+        if (pid <= 0 || pid == static_cast<long>(::getpid()) || ProcessAlive(pid)) continue;
         struct stat st {};
         if (kind == "old" && ::lstat(target_.c_str(), &st) != 0 && errno == ENOENT &&
             ::rename(entry.path().c_str(), target_.c_str()) == 0) {
@@ -291,7 +333,7 @@ std::optional<std::string> FolderReplacement::Begin() {
 
 std::optional<std::string> FolderReplacement::Add(std::string_view name, std::string_view bytes) {
     const std::string shown = target_ + "/" + std::string(name);
-    if (staging_.empty() || committed_) return Cannot("write", shown, EBADF);
+    if (staging_.empty() || committed_ || swapped_) return Cannot("write", shown, EBADF);
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string_view::npos) {
         return Cannot("write", shown, EINVAL);
     }
@@ -308,16 +350,19 @@ std::optional<std::string> FolderReplacement::Add(std::string_view name, std::st
     return std::nullopt;
 }
 
-std::optional<std::string> FolderReplacement::Commit() {
-    if (staging_.empty() || committed_) return Cannot("replace", target_, EBADF);
-    SyncDirectory(staging_);
-    const std::string parent = fs::path(target_).parent_path().string();
+std::optional<std::string> FolderReplacement::Swap() {
+    if (staging_.empty() || committed_ || swapped_) return Cannot("replace", target_, EBADF);
+    if (const int error = SyncDirectory(staging_); error != 0) {
+        return Cannot("write", target_, error);
+    }
     if (!exists_) {
         if (::rename(staging_.c_str(), target_.c_str()) != 0) {
             return Cannot("create", target_, errno);
         }
     } else if (::renameat2(AT_FDCWD, staging_.c_str(), AT_FDCWD, target_.c_str(),
-                           RENAME_EXCHANGE) != 0) {
+                           RENAME_EXCHANGE) == 0) {
+        old_ = staging_;  // after an exchange the staging name holds the old folder
+    } else {
         // File systems without an exchange: move the old folder aside first. A kill between
         // the two renames leaves it aside, and the next run puts it back.
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
@@ -330,12 +375,52 @@ std::optional<std::string> FolderReplacement::Commit() {
             ::rename(aside.c_str(), target_.c_str());
             return Cannot("replace", target_, error);
         }
-        RemoveTree(aside);
+        old_ = aside;
     }
+    swapped_ = true;
+    if (const int error = SyncDirectory(fs::path(target_).parent_path().string()); error != 0) {
+        // Not known to last: the old folder goes back rather than a swap reported half-done.
+        Undo();
+        return Cannot("replace", target_, error);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FolderReplacement::Undo() {
+    if (!swapped_) return Cannot("restore", target_, EBADF);
+    int error = 0;
+    if (old_.empty()) {
+        if (::rename(target_.c_str(), staging_.c_str()) != 0) error = errno;
+    } else if (old_ == staging_) {
+        if (::renameat2(AT_FDCWD, staging_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) !=
+            0) {
+            error = errno;
+        }
+    } else if (::rename(target_.c_str(), staging_.c_str()) != 0 ||
+               ::rename(old_.c_str(), target_.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) return Cannot("restore", target_, error);
+    swapped_ = false;
+    old_.clear();
+    RemoveTree(staging_);  // the new folder, back under its staging name
+    staging_.clear();
+    if (const int e = SyncDirectory(fs::path(target_).parent_path().string()); e != 0) {
+        return Cannot("restore", target_, e);
+    }
+    return std::nullopt;
+}
+
+void FolderReplacement::Finish() {
+    if (!swapped_) return;
+    if (!old_.empty()) RemoveTree(old_);
+    swapped_ = false;
     committed_ = true;
-    SyncDirectory(parent);
-    // After an exchange the staging name holds the old folder.
-    RemoveTree(staging_);
+}
+
+std::optional<std::string> FolderReplacement::Commit() {
+    if (auto failed = Swap()) return failed;
+    Finish();
     return std::nullopt;
 }
 

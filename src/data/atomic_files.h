@@ -5,7 +5,8 @@
 // folder is written as a whole new folder beside it, flushed, and swapped in with one rename;
 // the old folder is then removed. Both leave temporary names (".NAME.korvel-...") beside the
 // target only while a run is in progress; those of a run that was killed are cleaned up by
-// the next run on the same target.
+// the next run on the same target. Every flush is checked: a write that may not survive a
+// crash is reported as failed, never as done.
 #pragma once
 
 #include <functional>
@@ -107,6 +108,14 @@ class FolderReplacement {
     // Swaps the new folder in and removes the old one.
     std::optional<std::string> Commit();
 
+    // Commit in two steps, for a caller with more to change after the swap that must stand or
+    // fall with it: Swap() puts the new folder in place and keeps the old one aside; Undo()
+    // puts the old one back (or no folder, when there was none) and drops the new one;
+    // Finish() removes the old one. Dropped after Swap(), the replacement finishes.
+    std::optional<std::string> Swap();
+    std::optional<std::string> Undo();
+    void Finish();
+
   private:
     std::optional<std::string> CheckOldFolder();
     void CleanStale();
@@ -118,6 +127,8 @@ class FolderReplacement {
     bool exists_ = false;
     unsigned mode_ = 0;
     bool committed_ = false;
+    bool swapped_ = false;
+    std::string old_;  // where the old folder is between Swap() and Finish()
 };
 
 }  // namespace korvel::data

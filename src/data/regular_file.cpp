@@ -22,8 +22,8 @@ std::string Failure(const std::string& path, const char* what, int error) {
     return path + ": " + what + " (" + std::strerror(error) + ")";
 }
 
-std::optional<std::vector<unsigned char>> Read(const std::string& path, std::size_t maxBytes,
-                                               bool optional) {
+template <typename Bytes>
+std::optional<Bytes> Read(const std::string& path, std::size_t maxBytes, bool optional) {
     Fd file;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever. It
     // has no effect on a regular file, which is all that is read below.
@@ -41,7 +41,7 @@ std::optional<std::vector<unsigned char>> Read(const std::string& path, std::siz
     }
     const auto size = static_cast<std::size_t>(st.st_size);
     // One byte more than the size, so that a file that grew while read is noticed.
-    std::vector<unsigned char> bytes(size + 1);
+    Bytes bytes(size + 1, 0);
     std::size_t got = 0;
     while (got < bytes.size()) {
         const ssize_t n = ::read(file.fd, bytes.data() + got, bytes.size() - got);
@@ -58,12 +58,21 @@ std::optional<std::vector<unsigned char>> Read(const std::string& path, std::siz
 }  // namespace
 
 std::vector<unsigned char> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
-    return *Read(path, maxBytes, false);
+    return *Read<std::vector<unsigned char>>(path, maxBytes, false);
 }
 
 std::optional<std::vector<unsigned char>> ReadRegularFileIfPresent(const std::string& path,
                                                                    std::size_t maxBytes) {
-    return Read(path, maxBytes, true);
+    return Read<std::vector<unsigned char>>(path, maxBytes, true);
+}
+
+std::string ReadRegularFileString(const std::string& path, std::size_t maxBytes) {
+    return *Read<std::string>(path, maxBytes, false);
+}
+
+std::optional<std::string> ReadRegularFileStringIfPresent(const std::string& path,
+                                                          std::size_t maxBytes) {
+    return Read<std::string>(path, maxBytes, true);
 }
 
 }  // namespace korvel

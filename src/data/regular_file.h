@@ -30,4 +30,9 @@ std::vector<unsigned char> ReadRegularFile(const std::string& path, std::size_t 
 std::optional<std::vector<unsigned char>> ReadRegularFileIfPresent(const std::string& path,
                                                                    std::size_t maxBytes);
 
+// The same two, into a string.
+std::string ReadRegularFileString(const std::string& path, std::size_t maxBytes);
+std::optional<std::string> ReadRegularFileStringIfPresent(const std::string& path,
+                                                          std::size_t maxBytes);
+
 }  // namespace korvel

@@ -4,7 +4,7 @@
 
 #include "journey/journey_text.h"
 #include "journey/planner.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/stations.h"
 
 namespace korvel {

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "data/clock.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 namespace korvel {
 

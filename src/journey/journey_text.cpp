@@ -5,7 +5,7 @@
 
 #include "data/clock.h"
 #include "journey/journey_index.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 namespace korvel {
 

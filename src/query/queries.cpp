@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "data/gbk.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/query_rows.h"
 
 namespace korvel {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "data/schema.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/grid_result.h"
 #include "query/stations.h"
 #include "query/stop_index.h"

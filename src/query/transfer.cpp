@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/queries.h"
 #include "query/query_rows.h"
 

@@ -124,14 +124,16 @@ std::string FormatCatalogue(const Catalogue& catalogue) {
                             {"sha256", e.sha256},
                             {"file", e.file}});
     }
-    const json doc = {{"format", kFormat},
-                      {"version", 1},
-                      {"expires", FormatUtcTime(catalogue.expires)},
-                      {"packages", packages}};
+    json doc = {{"format", kFormat},
+                {"version", 1},
+                {"expires", FormatUtcTime(catalogue.expires)},
+                {"packages", packages}};
+    if (catalogue.published != 0) doc["published"] = FormatUtcTime(catalogue.published);
     return doc.dump(2) + "\n";
 }
 
 std::optional<Catalogue> ParseCatalogue(std::string_view text, std::string& error) {
+    error.clear();  // the entries' checks go by whether it is still empty
     if (text.size() > kMaxCatalogueBytes) {
         error = "catalogue larger than " + std::to_string(kMaxCatalogueBytes) + " bytes";
         return std::nullopt;
@@ -158,6 +160,16 @@ std::optional<Catalogue> ParseCatalogue(std::string_view text, std::string& erro
         return std::nullopt;
     }
     catalogue.expires = *when;
+    if (doc.find("published") != doc.end()) {
+        std::string published;
+        if (!Member(doc, "published", "", published, error)) return std::nullopt;
+        const auto at = ParseUtcTime(published);
+        if (!at) {
+            error = "published: not a time YYYY-MM-DDTHH:MM:SSZ";
+            return std::nullopt;
+        }
+        catalogue.published = *at;
+    }
     const auto packages = doc.find("packages");
     if (packages == doc.end() || !packages->is_array()) {
         error = "packages: missing or not an array";
@@ -176,6 +188,22 @@ std::optional<Catalogue> ParseCatalogue(std::string_view text, std::string& erro
         catalogue.packages.push_back(std::move(e));
     }
     return catalogue;
+}
+
+CatalogueAge AgeOf(std::time_t published, std::time_t now) {
+    const long long seconds = now > published ? static_cast<long long>(now - published) : 0;
+    if (seconds >= 86400) return {CatalogueAge::Unit::Days, seconds / 86400};
+    if (seconds >= 3600) return {CatalogueAge::Unit::Hours, seconds / 3600};
+    return {CatalogueAge::Unit::Minutes, seconds / 60};
+}
+
+std::string DescribePublished(std::time_t published, std::time_t now) {
+    const CatalogueAge age = AgeOf(published, now);
+    const char* unit = age.unit == CatalogueAge::Unit::Days    ? " day"
+                       : age.unit == CatalogueAge::Unit::Hours ? " hour"
+                                                               : " minute";
+    return FormatUtcTime(published) + " (" + std::to_string(age.count) + unit +
+           (age.count == 1 ? "" : "s") + " old)";
 }
 
 const CatalogueEntry* NewestPackage(const Catalogue& catalogue) {

@@ -4,8 +4,8 @@
 // Only https addresses are fetched, and http only for loopback hosts (127.0.0.0/8, ::1,
 // localhost), which tests use. A redirect is followed (at most 5) only to an address that
 // passes the same rule with the same scheme, so https never falls back to http. The body is
-// limited in size, and the transfer in time: a connect time-out, a whole-transfer time-out and
-// a stall time-out (no byte for that long).
+// limited in size, and the transfer in time: a connect time-out, a whole-transfer time-out, a
+// stall time-out (no byte for that long) and a lowest rate.
 #pragma once
 
 #include <chrono>
@@ -22,6 +22,11 @@ struct FetchLimits {
     std::chrono::milliseconds connectTimeout{10000};
     std::chrono::milliseconds totalTimeout{600000};
     std::chrono::milliseconds stallTimeout{30000};
+    // Fewer than minBytesPerSecond on average over a whole lowSpeedWindow aborts the transfer:
+    // a server that trickles a few bytes a second would otherwise hold one fetch until the
+    // whole-transfer time-out.
+    std::uint64_t minBytesPerSecond = 1024;
+    std::chrono::milliseconds lowSpeedWindow{30000};
 };
 
 // Called as bytes arrive: bytes so far and the announced total (0 when unknown). Returning
@@ -56,5 +61,9 @@ FetchResult FetchToString(Fetcher& fetcher, const std::string& url, const FetchL
 
 // "https://host/dir/catalogue.json" + "x.korvel-tt" -> "https://host/dir/x.korvel-tt".
 std::string SiblingAddress(std::string_view url, std::string_view file);
+
+// The address of a file's signature: ".minisig" after the path, before any query or fragment
+// ("https://host/catalogue.json?v=2" -> "https://host/catalogue.json.minisig?v=2").
+std::string SignatureAddress(std::string_view url);
 
 }  // namespace korvel::update

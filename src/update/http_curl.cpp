@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "update/catalogue.h"
 #include "update/http.h"
 
 namespace korvel::update {
@@ -46,11 +47,14 @@ struct Transfer {
     const FetchSink* sink;
     const FetchProgress* progress;
     CURL* curl;
-    std::uint64_t maxBytes;
-    std::chrono::milliseconds stallTimeout;
+    const FetchLimits* limits;
     std::uint64_t received = 0;
     std::chrono::steady_clock::time_point lastByte = std::chrono::steady_clock::now();
+    // The rate is measured over windows of limits->lowSpeedWindow, one after the other.
+    std::chrono::steady_clock::time_point windowStart = lastByte;
+    std::uint64_t receivedBeforeWindow = 0;
     bool stalled = false;
+    bool slow = false;
     bool tooBig = false;
     bool sinkFailed = false;
     bool cancelled = false;
@@ -62,7 +66,7 @@ std::size_t OnWrite(char* data, std::size_t, std::size_t n, void* user) {
     curl_easy_getinfo(t->curl, CURLINFO_RESPONSE_CODE, &status);
     t->received += n;
     t->lastByte = std::chrono::steady_clock::now();
-    if (t->received > t->maxBytes) {
+    if (t->received > t->limits->maxBytes) {
         t->tooBig = true;
         return CURL_WRITEFUNC_ERROR;
     }
@@ -75,12 +79,24 @@ std::size_t OnWrite(char* data, std::size_t, std::size_t n, void* user) {
 }
 
 // libcurl's own low-speed check averages over several seconds, so a burst before a stall
-// hides it for a while; the stall time-out is measured here from the last byte instead.
+// hides it for a while, and counts in whole seconds; the stall time-out is measured here from
+// the last byte instead, and the rate over windows of any length.
 int OnProgress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
     auto* t = static_cast<Transfer*>(user);
-    if (std::chrono::steady_clock::now() - t->lastByte > t->stallTimeout) {
+    const auto clock = std::chrono::steady_clock::now();
+    if (clock - t->lastByte > t->limits->stallTimeout) {
         t->stalled = true;
         return 1;
+    }
+    if (const auto window = clock - t->windowStart; window >= t->limits->lowSpeedWindow) {
+        const double seconds = std::chrono::duration<double>(window).count();
+        if (static_cast<double>(t->received - t->receivedBeforeWindow) <
+            static_cast<double>(t->limits->minBytesPerSecond) * seconds) {
+            t->slow = true;
+            return 1;
+        }
+        t->windowStart = clock;
+        t->receivedBeforeWindow = t->received;
     }
     if (*t->progress &&
         !(*t->progress)(static_cast<std::uint64_t>(now), static_cast<std::uint64_t>(total))) {
@@ -139,7 +155,7 @@ FetchResult CurlFetcher::FetchOnce(const std::string& url, const FetchLimits& li
         r.error = url + ": libcurl could not start";
         return r;
     }
-    Transfer t{&sink, &progress, curl, limits.maxBytes, limits.stallTimeout};
+    Transfer t{&sink, &progress, curl, &limits};
     char errorText[CURL_ERROR_SIZE] = {};
     const auto seconds = [](std::chrono::milliseconds ms) {
         return std::max<long>(1, static_cast<long>((ms.count() + 999) / 1000));
@@ -176,6 +192,10 @@ FetchResult CurlFetcher::FetchOnce(const std::string& url, const FetchLimits& li
     if (t.stalled) {
         r.error = url + ": timed out (no data for " + std::to_string(limits.stallTimeout.count()) +
                   " ms)";
+    } else if (t.slow) {
+        r.error = url + ": too slow (under " + std::to_string(limits.minBytesPerSecond) +
+                  " bytes a second over " + std::to_string(limits.lowSpeedWindow.count()) +
+                  " ms); try again later";
     } else if (t.cancelled) {
         r.error = url + ": cancelled";
     } else if (t.tooBig || rc == CURLE_FILESIZE_EXCEEDED) {
@@ -221,6 +241,12 @@ FetchResult FetchToString(Fetcher& fetcher, const std::string& url, const FetchL
             return true;
         },
         progress);
+}
+
+std::string SignatureAddress(std::string_view url) {
+    const std::size_t cut = std::min(url.find_first_of("?#"), url.size());
+    return std::string(url.substr(0, cut)) + std::string(kSignatureSuffix) +
+           std::string(url.substr(cut));
 }
 
 std::string SiblingAddress(std::string_view url, std::string_view file) {

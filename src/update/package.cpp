@@ -1,11 +1,10 @@
 #include "update/package.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "data/decimal.h"
 #include "data/memtable.h"
+#include "data/regular_file.h"
 #include "data/table_stream.h"
 #include "update/names.h"
 
@@ -61,11 +60,13 @@ data::Manifest MakeManifest(const std::vector<PackageFile>& streams,
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+    try {
+        out = ReadRegularFileString(path, maxBytes);
+        return true;
+    } catch (const FileReadError&) {
+        return false;
+    }
 }
 
 std::string CheckFilesAgainstManifest(const data::Manifest& manifest,
@@ -99,17 +100,17 @@ Package PackFolder(const std::string& folder, std::string_view name, std::uint64
     Package p;
     p.name = std::string(name);
     p.sequence = sequence;
+    // Bounded reads of regular files only (FileReadError names the path): a FIFO or a device
+    // given as a stream would otherwise hang the packer or fill its memory.
     std::vector<PackageFile> streams;
     for (const char* file : kStreamFiles) {
-        PackageFile f{file, {}};
-        if (!ReadWholeFile(folder + "/" + file, f.bytes)) {
-            throw std::runtime_error(folder + "/" + file + ": cannot read");
-        }
-        streams.push_back(std::move(f));
+        streams.push_back(
+            {file, ReadRegularFileString(folder + "/" + file, kMaxTimetableFileBytes)});
     }
-    std::string manifestText;
     const std::string manifestPath = folder + "/" + std::string(data::kManifestFileName);
-    if (ReadWholeFile(manifestPath, manifestText)) {
+    std::string manifestText;
+    if (auto text = ReadRegularFileStringIfPresent(manifestPath, kMaxTimetableFileBytes)) {
+        manifestText = std::move(*text);
         data::ManifestParse parsed = data::ParseManifest(manifestText);
         if (!parsed.manifest) throw std::runtime_error(manifestPath + ": " + parsed.error);
         p.manifest = std::move(*parsed.manifest);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "data/manifest.h"
+#include "data/regular_file.h"
 
 namespace korvel::update {
 
@@ -57,8 +58,10 @@ struct ManifestDefaults {
 Package PackFolder(const std::string& folder, std::string_view name, std::uint64_t sequence,
                    const ManifestDefaults& defaults);
 
-// Reads a whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& out);
+// Reads a whole regular file of at most `maxBytes`; false when it cannot be opened or read,
+// is larger, or is not a regular file (a FIFO, a device or a folder is never read).
+bool ReadWholeFile(const std::string& path, std::string& out,
+                   std::size_t maxBytes = kMaxTimetableFileBytes);
 
 std::string FormatPackage(const Package& package);
 

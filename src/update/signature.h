@@ -28,6 +28,9 @@
 
 namespace korvel::update {
 
+// A key file is one comment line and one line of base64; anything much larger is not one.
+inline constexpr std::size_t kMaxKeyFileBytes = 4096;
+
 using KeyId = std::array<unsigned char, 8>;
 
 struct PublicKey {

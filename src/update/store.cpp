@@ -13,6 +13,8 @@
 #include "app/timetable_folder.h"
 #include "data/atomic_files.h"
 #include "data/decimal.h"
+#include "data/regular_file.h"
+#include "update/catalogue.h"
 #include "update/names.h"
 
 namespace korvel::update {
@@ -21,40 +23,27 @@ namespace {
 
 constexpr const char* kChoiceFile = "choice.txt";
 constexpr const char* kSequenceFile = "sequence.txt";
+constexpr const char* kCatalogueTimeFile = "catalogue.txt";
 constexpr const char* kPackageInfo = "package.txt";
+// choice.txt, sequence.txt and catalogue.txt are a few dozen bytes.
+constexpr std::size_t kMaxStoreFileBytes = 64 << 10;
 
 std::string ErrnoText(const std::string& what) {
     return what + ": " + std::strerror(errno);
-}
-
-// Writes all bytes and flushes them to the disk; "" or what failed.
-std::string WriteAndSync(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return ErrnoText(path);
-    if (int code = 0; !data::WriteAllBytes(fd, bytes, &code)) {
-        ::close(fd);
-        return path + ": " + std::strerror(code);
-    }
-    if (::fsync(fd) != 0) {
-        const std::string error = ErrnoText(path);
-        ::close(fd);
-        return error;
-    }
-    if (::close(fd) != 0) return ErrnoText(path);
-    return {};
-}
-
-void SyncFolder(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 // A sequence number as the store writes it, on a line of its own.
 std::optional<std::uint64_t> SequenceLine(std::string_view text) {
     if (text.ends_with('\n')) text.remove_suffix(1);
     return CanonicalCount<std::uint64_t>(text);
+}
+
+std::string ChoiceText(const Choice& choice) {
+    std::string text = "use " + (choice.use.empty() ? std::string("embedded") : choice.use) + "\n";
+    if (!choice.previous.empty() && choice.previous != choice.use) {
+        text += "previous " + choice.previous + "\n";
+    }
+    return text;
 }
 
 // "name NAME\nsequence N\n" of an installed folder; false when it is not that.
@@ -70,6 +59,64 @@ bool ReadPackageInfo(const std::string& folder, std::string& name, std::uint64_t
     if (number) sequence = *number;
     return number.has_value();
 }
+
+// The files of an installed folder; the folder replacement removes nothing else.
+bool IsInstalledFile(std::string_view name) {
+    if (name == kPackageInfo || name == data::kManifestFileName) return true;
+    for (const char* file : kStreamFiles) {
+        if (name == file) return true;
+    }
+    return false;
+}
+
+// A change of one of the store's own files that an install makes and may have to take back.
+// Prepare() writes both the new contents and the old ones beside the file, so that neither
+// the change nor taking it back needs disk space: only renames are left.
+class FileChange {
+  public:
+    std::string Prepare(const std::string& path, const std::string& after) {
+        path_ = path;
+        try {
+            const auto before = ReadRegularFileIfPresent(path, kMaxStoreFileBytes);
+            if (before) {
+                back_ = data::PendingFile::Prepare(
+                    path, std::string_view(reinterpret_cast<const char*>(before->data()),
+                                           before->size()));
+                if (back_->Error()) return Failed(*back_->Error());
+            }
+        } catch (const FileReadError& e) {
+            return e.what();
+        }
+        change_ = data::PendingFile::Prepare(path, after);
+        if (change_.Error()) return Failed(*change_.Error());
+        return {};
+    }
+
+    std::string Commit() {
+        if (const auto failed = change_.Commit()) return Failed(*failed);
+        return {};
+    }
+
+    // The old contents back, or no file when there was none. Also after a Commit() that
+    // failed: its rename may have happened before the flush that failed.
+    std::string Undo() {
+        if (back_) {
+            if (const auto failed = back_->Commit()) return Failed(*failed);
+        } else if (::unlink(path_.c_str()) != 0 && errno != ENOENT) {
+            return ErrnoText(path_);
+        }
+        return {};
+    }
+
+  private:
+    std::string Failed(const data::FileWriteError& error) const {
+        return path_ + ": " + error.Reason();
+    }
+
+    std::string path_;
+    data::PendingFile change_;
+    std::optional<data::PendingFile> back_;  // nothing when there was no file
+};
 
 }  // namespace
 
@@ -135,8 +182,11 @@ void Store::SweepWorkFiles() const {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(root_, ec)) {
         const std::string name = entry.path().filename().string();
+        // The folder replacement's own work names, ".NAME.korvel-new-PID" and the like, of a
+        // killed install: the lock says that no install is running now.
+        const bool replacing = name.front() == '.' && name.find(".korvel-") != std::string::npos;
         for (const char* prefix : {".download-", ".install-", ".old-", ".tmp-"}) {
-            if (name.rfind(prefix, 0) == 0) fs::remove_all(entry.path(), ec);
+            if (replacing || name.rfind(prefix, 0) == 0) fs::remove_all(entry.path(), ec);
         }
     }
 }
@@ -188,6 +238,21 @@ std::uint64_t Store::HighestSequence() const {
     return SequenceLine(text).value_or(0);
 }
 
+std::time_t Store::NewestCatalogueTime() const {
+    std::string text;
+    if (!ReadWholeFile(root_ + "/" + kCatalogueTimeFile, text, kMaxStoreFileBytes) ||
+        text.rfind("published ", 0) != 0 || text.back() != '\n') {
+        return 0;
+    }
+    text.pop_back();
+    return ParseUtcTime(std::string_view(text).substr(10)).value_or(0);
+}
+
+std::string Store::NoteCatalogueTime(std::time_t published) const {
+    if (published <= NewestCatalogueTime()) return {};
+    return ReplaceStoreFile(kCatalogueTimeFile, "published " + FormatUtcTime(published) + "\n");
+}
+
 std::string Store::ReplaceStoreFile(const std::string& name, const std::string& bytes) const {
     const std::string path = root_ + "/" + name;
     if (const auto failed = data::WriteFileAtomically(path, bytes)) {
@@ -197,60 +262,58 @@ std::string Store::ReplaceStoreFile(const std::string& name, const std::string& 
 }
 
 std::string Store::WriteChoice(const Choice& choice) const {
-    std::string text = "use " + (choice.use.empty() ? std::string("embedded") : choice.use) + "\n";
-    if (!choice.previous.empty() && choice.previous != choice.use) {
-        text += "previous " + choice.previous + "\n";
-    }
-    return ReplaceStoreFile(kChoiceFile, text);
+    return ReplaceStoreFile(kChoiceFile, ChoiceText(choice));
 }
 
 std::string Store::Install(const Package& package) const {
     if (!IsPackageName(package.name) || package.name == "embedded") {
         return "not a package name: \"" + PrintableName(package.name) + "\"";
     }
-    const std::string pid = std::to_string(::getpid());
-    const std::string work = root_ + "/.install-" + package.name + "-" + pid;
-    std::error_code ec;
-    fs::remove_all(work, ec);
-    if (!fs::create_directory(work, ec)) return work + ": cannot create: " + ec.message();
-    auto fail = [&](std::string error) {
-        fs::remove_all(work, ec);
-        return error;
-    };
+    data::FolderReplacement folder(FolderOf(package.name), IsInstalledFile);
+    if (auto failed = folder.Begin()) return *failed;
     for (const PackageFile& f : package.files) {
-        if (std::string e = WriteAndSync(work + "/" + f.name, f.bytes); !e.empty()) return fail(e);
+        if (auto failed = folder.Add(f.name, f.bytes)) return *failed;
     }
     const std::string info =
         "name " + package.name + "\nsequence " + std::to_string(package.sequence) + "\n";
-    if (std::string e = WriteAndSync(work + "/" + kPackageInfo, info); !e.empty()) return fail(e);
-    SyncFolder(work);
+    if (auto failed = folder.Add(kPackageInfo, info)) return *failed;
+    const std::string work = folder.StagingPath();
     // Read back what reached the disk before anything points at it.
-    if (std::string e = FolderMatchesManifest(work); !e.empty()) return fail(work + ": " + e);
+    if (std::string e = FolderMatchesManifest(work); !e.empty()) return work + ": " + e;
     // A signed package may still hold tables the program cannot use (a publisher's builder
     // older or newer than this program): refused here rather than at the next start.
     if (const FolderLoad whole = korvel::VerifyTimetableFolder(work); !whole.ok) {
-        return fail(whole.problems.empty() ? work + ": does not load" : whole.problems.front());
+        return whole.problems.empty() ? work + ": does not load" : whole.problems.front();
     }
 
-    const std::string target = FolderOf(package.name);
-    const std::string old = root_ + "/.old-" + package.name + "-" + pid;
-    const bool replacing = fs::exists(target, ec);
-    if (replacing && ::rename(target.c_str(), old.c_str()) != 0) return fail(ErrnoText(target));
-    if (::rename(work.c_str(), target.c_str()) != 0) {
-        const std::string error = ErrnoText(target);
-        if (replacing) ::rename(old.c_str(), target.c_str());
-        return fail(error);
-    }
-    SyncFolder(root_);
-    fs::remove_all(old, ec);
-
-    // The choice first, the sequence last: an install cut short between the two is simply
-    // offered again by the next update, never taken as done while not in use.
+    // All or nothing: everything that needs disk space is written first, then three renames
+    // (the folder, the choice, the sequence), each taken back when a later one fails. The
+    // choice before the sequence: a kill between the two leaves the install to be offered
+    // again by the next update, never taken as done while not in use.
     const Choice before = ReadChoice();
-    Choice after{package.name, before.use == package.name ? before.previous : before.use};
-    if (std::string e = WriteChoice(after); !e.empty()) return e;
+    const Choice after{package.name, before.use == package.name ? before.previous : before.use};
     const std::uint64_t highest = std::max(HighestSequence(), package.sequence);
-    return ReplaceStoreFile(kSequenceFile, std::to_string(highest) + "\n");
+    FileChange choice, sequence;
+    if (std::string e = choice.Prepare(root_ + "/" + kChoiceFile, ChoiceText(after)); !e.empty()) {
+        return e;
+    }
+    if (std::string e =
+            sequence.Prepare(root_ + "/" + kSequenceFile, std::to_string(highest) + "\n");
+        !e.empty()) {
+        return e;
+    }
+    if (auto failed = folder.Swap()) return *failed;
+    std::string error = choice.Commit();
+    std::string undone;
+    if (error.empty()) {
+        error = sequence.Commit();
+        if (!error.empty()) undone = sequence.Undo();
+    }
+    if (error.empty()) return {};
+    for (std::string e : {choice.Undo(), folder.Undo().value_or("")}) {
+        if (undone.empty()) undone = std::move(e);
+    }
+    return undone.empty() ? error : error + "; the store could not be put back: " + undone;
 }
 
 std::string Store::Remove(const std::string& name) const {

@@ -7,18 +7,22 @@
 //                  use before the last switch was an installed timetable
 //   sequence.txt   the highest package sequence ever installed, so that a removed timetable
 //                  cannot come back through an older catalogue; written last by an install
+//   catalogue.txt  "published TIME\n": the publication time of the newest catalogue seen, so
+//                  that an older one replayed is refused
 //   .lock          held (flock) by whoever changes the store; the kernel drops it when the
 //                  holder dies, so a killed update never blocks the next one
-//   .download-*, .install-*, .old-*, .tmp-*
+//   .download-*, .old-*, .NAME.korvel-*
 //                  work files of an update; the next holder of the lock removes any left by a
 //                  killed one (choice.txt and sequence.txt are replaced through
 //                  data/atomic_files.h, which cleans up its own temporary files)
 //
 // Every change is written beside its target and renamed over it, so a reader sees either the
-// old or the new state, never half of one.
+// old or the new state, never half of one. An install is all or nothing: when any of its
+// steps fails (a full disk, a failing flush) the store is put back as it was.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,9 +86,13 @@ class Store {
     std::vector<InstalledTimetable> List() const;
     Choice ReadChoice() const;
     std::uint64_t HighestSequence() const;
+    // When the newest catalogue seen was published; 0 before any.
+    std::time_t NewestCatalogueTime() const;
 
     // Each returns "" on success, else what failed; on failure the store is as it was.
     std::string WriteChoice(const Choice& choice) const;
+    // Remembers `published` when it is newer than the newest catalogue seen (hold the lock).
+    std::string NoteCatalogueTime(std::time_t published) const;
     // Unpacks `package` into NAME/ (replacing an older NAME), raises the highest sequence and
     // makes it the timetable in use, the one in use before becoming the previous.
     std::string Install(const Package& package) const;
@@ -94,8 +102,8 @@ class Store {
     StartupTimetable ChooseStartup() const;
 
   private:
-    // One of the store's own files (the choice, the highest sequence) replaced whole; "" or
-    // what failed.
+    // One of the store's own small files (the choice, the highest sequence, the catalogue's
+    // time) replaced whole; "" or what failed.
     std::string ReplaceStoreFile(const std::string& name, const std::string& bytes) const;
     std::string root_;
 };

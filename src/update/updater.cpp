@@ -41,6 +41,21 @@ UpdateResult Compare(const Store& store, const Catalogue& catalogue) {
     return r;
 }
 
+// A catalogue published before the newest one seen is an old list replayed (or a publisher
+// gone back in time): either way it may hide a newer timetable, so it is refused. A newer one
+// becomes the newest seen; without the lock (another update running) it is only checked.
+std::string CheckFreshness(const Store& store, const Catalogue& catalogue, bool locked) {
+    const std::time_t newest = store.NewestCatalogueTime();
+    if (catalogue.published < newest) {
+        return "refused: the catalogue was published " +
+               (catalogue.published ? "at " + FormatUtcTime(catalogue.published)
+                                    : std::string("without a time")) +
+               ", before the newest one seen (" + FormatUtcTime(newest) +
+               "); an old catalogue may be replayed";
+    }
+    return locked ? store.NoteCatalogueTime(catalogue.published) : std::string();
+}
+
 FetchProgress KeepGoing(const UpdateOptions& options) {
     if (!options.keepGoing) return {};
     return [&options](std::uint64_t, std::uint64_t) { return options.keepGoing(); };
@@ -109,7 +124,7 @@ std::optional<Catalogue> FetchCatalogue(Fetcher& fetcher, const UpdateOptions& o
         return std::nullopt;
     }
     std::string signature;
-    const std::string sigUrl = options.catalogueUrl + std::string(kSignatureSuffix);
+    const std::string sigUrl = SignatureAddress(options.catalogueUrl);
     if (std::string bad = FetchSignature(fetcher, sigUrl, options, signature); !bad.empty()) {
         error = "catalogue " + bad;
         return std::nullopt;
@@ -136,7 +151,14 @@ UpdateResult CheckForUpdate(const Store& store, Fetcher& fetcher, const UpdateOp
     std::string error;
     const std::optional<Catalogue> catalogue = FetchCatalogue(fetcher, options, error);
     if (!catalogue) return Failure(error);
-    return Compare(store, *catalogue);
+    std::string busy;
+    const std::optional<Store::Lock> lock = store.TryLock(busy);
+    if (std::string stale = CheckFreshness(store, *catalogue, lock.has_value()); !stale.empty()) {
+        return Failure(stale);
+    }
+    UpdateResult r = Compare(store, *catalogue);
+    r.cataloguePublished = catalogue->published;
+    return r;
 }
 
 UpdateResult RunUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions& options,
@@ -147,14 +169,17 @@ UpdateResult RunUpdate(const Store& store, Fetcher& fetcher, const UpdateOptions
     store.SweepWorkFiles();
     const std::optional<Catalogue> catalogue = FetchCatalogue(fetcher, options, error);
     if (!catalogue) return Failure(error);
+    if (std::string stale = CheckFreshness(store, *catalogue, true); !stale.empty()) {
+        return Failure(stale);
+    }
     UpdateResult r = Compare(store, *catalogue);
+    r.cataloguePublished = catalogue->published;
     if (r.outcome != UpdateOutcome::Available) return r;
     const CatalogueEntry& entry = *r.package;
 
     const std::string url = SiblingAddress(options.catalogueUrl, entry.file);
     std::string signature;
-    if (std::string bad =
-            FetchSignature(fetcher, url + std::string(kSignatureSuffix), options, signature);
+    if (std::string bad = FetchSignature(fetcher, SignatureAddress(url), options, signature);
         !bad.empty()) {
         return Failure("package " + bad);
     }

@@ -33,6 +33,7 @@ struct UpdateResult {
     UpdateOutcome outcome = UpdateOutcome::Failed;
     std::string message;  // one line for the user, naming what failed (English, UTF-8)
     std::optional<CatalogueEntry> package;  // the newest package of the catalogue, when read
+    std::time_t cataloguePublished = 0;     // when that catalogue was published, 0 unknown
 };
 
 // The catalogue fetched, its signature verified, its expiry checked; nullopt with `error`.

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "journey/journey_text.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "views/grid_export.h"
 
 namespace korvel {

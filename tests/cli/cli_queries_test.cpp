@@ -101,6 +101,17 @@ TEST(CliQueryProcess, BadArgumentsAreUsageErrors) {
         EXPECT_EQ(r.rc, 2) << args;
         EXPECT_FALSE(r.err.empty()) << args;
     }
+    // An option holding one value, given twice, is neither "last one wins" nor a lost word.
+    for (const char* args :
+         {"direct 北京 上海 --sort 1 --sort 2", "direct 北京 上海 --format csv --format=json",
+          "train G1 --export a.csv --export b.csv", "journey 北京 上海 --format csv --format csv",
+          "journey 北京 上海 --min-transfer 5 --min-transfer 9"}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.rc, 2) << args;
+        EXPECT_NE(r.err.find("given twice"), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+    EXPECT_EQ(Cli("direct 北京 上海 --only start --only emu").rc, 0);  // a list grows
 }
 
 TEST(CliQueryProcess, SortAndFiltersActOnTheShownRows) {

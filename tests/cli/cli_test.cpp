@@ -156,6 +156,12 @@ TEST(CliProcess, UsageErrorsExitWithTwo) {
     EXPECT_EQ(RunCli("dump").rc, 2);
     EXPECT_EQ(RunCli("dump KMList KMSM").rc, 2);
     EXPECT_EQ(RunCli("load extra").rc, 2);
+    for (const char* twice :
+         {"dump KMList --index SIDNo --index SIDNo", "--timetable /a --timetable /b load"}) {
+        r = RunCli(twice);
+        EXPECT_EQ(r.rc, 2) << twice;
+        EXPECT_NE(r.err.find("given twice"), std::string::npos) << twice << ": " << r.err;
+    }
     EXPECT_EQ(RunCli("").rc, 2);
     r = RunCli("frobnicate");
     EXPECT_EQ(r.rc, 2);

@@ -3,6 +3,7 @@
 // are tidied by the next one. (A write stopped half-way is the builder's kill test.)
 #include "data/atomic_files.h"
 
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,9 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
+
+#include "../support/file_faults.h"
 
 namespace korvel::data {
 namespace {
@@ -175,6 +179,58 @@ TEST_F(AtomicFiles, LeftoversOfAKilledRunAreCleanedOrPutBack) {
         EXPECT_EQ(ReadAll(out / "A.stream"), "old");
     }
     EXPECT_EQ(Entries(dir), (std::set<std::string>{"out", alive.filename().string()}));
+
+    // A single file's temporary copies: those of the dead run go with the next write of the
+    // same file; a live run's, another file's and look-alike names stay.
+    fs::remove_all(alive);
+    fs::remove_all(out);
+    const std::string live = "x.csv.~" + std::to_string(::getppid()) + "-0";
+    for (const std::string& name :
+         std::vector<std::string>{"x.csv.~" + std::to_string(dead) + "-3", live,
+                                  "y.csv.~" + std::to_string(dead) + "-0", "x.csv.~12ab-0"}) {
+        WriteAll(dir / name, "half");
+    }
+    ASSERT_FALSE(WriteFileAtomically((dir / "x.csv").string(), "whole"));
+    EXPECT_EQ(Entries(dir),
+              (std::set<std::string>{"x.csv", live, "y.csv.~" + std::to_string(dead) + "-0",
+                                     "x.csv.~12ab-0"}));
+}
+
+// A flush or rename of a folder's swap that fails is an error, and the old folder stays.
+TEST_F(AtomicFiles, FailedFlushOrRenameIsAnErrorAndKeepsTheOldFolder) {
+    using test::FileFault;
+    const fs::path out = dir / "out";
+    fs::create_directories(out);
+    WriteAll(out / "A.stream", "old");
+    const FileFault faults[] = {
+        {FileFault::Call::Fsync, dir.filename().string(), EIO},
+        {FileFault::Call::Fsync, ".out.korvel-new-" + std::to_string(::getpid()), EIO},
+        {FileFault::Call::Rename, "/out", ENOSPC}};
+    for (const FileFault& fault : faults) {
+        FolderReplacement r(out.string(), Streams);
+        ASSERT_FALSE(r.Begin());
+        ASSERT_FALSE(r.Add("A.stream", "new"));
+        test::FileFaultScope scope(fault);
+        EXPECT_TRUE(r.Commit()) << fault.pathEnd;
+        EXPECT_TRUE(scope.Hit()) << fault.pathEnd;
+        EXPECT_EQ(ReadAll(out / "A.stream"), "old") << fault.pathEnd;
+    }
+    EXPECT_EQ(Entries(dir), std::set<std::string>{"out"});
+
+    // Swapped in, then taken back: over an old folder, and where there was none.
+    for (const bool existed : {true, false}) {
+        FolderReplacement r(out.string(), Streams);
+        ASSERT_FALSE(r.Begin());
+        ASSERT_FALSE(r.Add("A.stream", "new"));
+        ASSERT_FALSE(r.Swap());
+        EXPECT_EQ(ReadAll(out / "A.stream"), "new");
+        ASSERT_FALSE(r.Undo());
+        EXPECT_EQ(Entries(dir), existed ? std::set<std::string>{"out"} : std::set<std::string>{});
+        if (existed) {
+            EXPECT_EQ(ReadAll(out / "A.stream"), "old");
+        }
+        fs::remove_all(out);
+    }
 }
 
 }  // namespace

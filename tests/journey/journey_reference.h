@@ -13,7 +13,7 @@
 
 #include "data/schema.h"
 #include "journey/planner.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/stations.h"
 
 namespace korvel::test {

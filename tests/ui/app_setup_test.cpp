@@ -21,9 +21,9 @@
 
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/qt_text.h"
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/train_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 #include "ui/main_window.h"
 #include "views/detail_window.h"
 #include "views/transfer_window.h"

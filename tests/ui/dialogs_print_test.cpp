@@ -16,9 +16,9 @@
 
 #include "dialogs_test_util.h"
 #include "print_measure.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
+#include "ui/dialogs/train_dialog.h"
 #include "views/result_grid.h"
 
 namespace korvel {

@@ -14,9 +14,9 @@
 #include "data/table_stream.h"
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/grid_view.h"
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/train_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 
 namespace korvel {
 namespace {

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,12 +15,16 @@
 #include <thread>
 
 #include "cli_run.h"
+#include "update/catalogue.h"
+#include "update/package.h"
 
 namespace korvel::update_test {
 namespace {
 
 namespace fs = std::filesystem;
+using cli_test::CliRun;
 using cli_test::RunCli;
+using namespace korvel::update;
 
 int FreePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -92,9 +97,20 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     StaticServer server(site);
     const std::string update = "update --catalogue " + server.Url() + " --public-key " + pub;
 
+    // A catalogue lives a week unless the publisher says otherwise.
+    std::string text, error;
+    ASSERT_TRUE(ReadWholeFile(site + "/catalogue.json", text));
+    const auto catalogue = ParseCatalogue(text, error);
+    ASSERT_TRUE(catalogue) << error;
+    EXPECT_EQ(catalogue->expires - catalogue->published, 7 * 86400);
+
     auto r = RunCli(update);
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("installed timetable s-1"), std::string::npos) << r.out;
+    const std::string age = "catalogue published " + FormatUtcTime(catalogue->published);
+    EXPECT_NE(r.out.find(age), std::string::npos) << r.out;
+    EXPECT_NE(RunCli("timetables").out.find("newest catalogue seen: published "),
+              std::string::npos);
     r = RunCli("load");
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("Timetable: installed s-1"), std::string::npos) << r.out;
@@ -133,6 +149,63 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     EXPECT_NE(r.out.find("  s-1  sequence 1"), std::string::npos) << r.out;
     EXPECT_EQ(RunCli("timetables remove s-1").rc, 0);
     EXPECT_EQ(RunCli("load").out.find("installed"), std::string::npos);
+    ::unsetenv("XDG_DATA_HOME");
+    fs::remove_all(dir);
+}
+
+struct ToolRun {
+    int rc = -1;
+    std::string err;
+};
+
+// A shell command with a time limit, so that a read that blocks fails the test, not the run.
+ToolRun RunTool(const std::string& command, const std::string& errFile) {
+    const int status =
+        std::system(("timeout 20 " + command + " >/dev/null 2>'" + errFile + "'").c_str());
+    ToolRun r;
+    r.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = cli_test::Slurp(errFile);
+    return r;
+}
+
+// Every file the publisher's and the traveller's commands are given is read only when it is a
+// regular file of a sane size: a FIFO would block them for ever, /dev/zero fill the memory.
+TEST(UpdateCommands, NamedFilesThatAreNotRegularAreRefusedAtOnce) {
+    char pattern[] = "/tmp/korvel_update_fifo_XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    ::setenv("XDG_DATA_HOME", (dir + "/xdg").c_str(), 1);
+    const std::string fifo = dir + "/fifo", errFile = dir + "/err";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string tt = std::string("'") + KORVEL_TTBUILD_PATH + "' ";
+    const std::string pub = dir + "/pub", sec = dir + "/sec";
+    ASSERT_EQ(RunQuiet(tt + "keygen --public " + pub + " --secret " + sec), 0);
+    auto pack = [&](const std::string& folder, const std::string& secret) {
+        return RunTool(
+            tt + "pack " + folder + " --name p --out " + dir + "/site --secret " + secret, errFile);
+    };
+    for (const std::string& special : {fifo, std::string("/dev/zero")}) {
+        ToolRun r = pack(KORVEL_SAMPLE_STREAMS, special);
+        EXPECT_EQ(r.rc, 1) << special;
+        EXPECT_NE(r.err.find(special + ": not a regular file"), std::string::npos) << r.err;
+        const CliRun c =
+            RunCli("update --catalogue http://127.0.0.1:1/c.json --public-key " + special);
+        EXPECT_EQ(c.rc, 1) << special;
+        EXPECT_NE(c.err.find(special + ": not a regular file"), std::string::npos) << c.err;
+    }
+    // A stream, then the manifest, replaced by the FIFO.
+    for (const char* file : {"SM.stream", "manifest.txt"}) {
+        const std::string folder = dir + "/tt-" + file;
+        fs::create_directories(folder);
+        for (const auto& e : fs::directory_iterator(KORVEL_SAMPLE_STREAMS)) {
+            fs::copy_file(e.path(), folder + "/" + e.path().filename().string());
+        }
+        fs::remove(folder + "/" + file);
+        fs::create_symlink(fifo, folder + "/" + file);
+        const ToolRun r = pack(folder, sec);
+        EXPECT_EQ(r.rc, 1) << file;
+        EXPECT_NE(r.err.find(std::string(file) + ": not a regular file"), std::string::npos)
+            << r.err;
+    }
     ::unsetenv("XDG_DATA_HOME");
     fs::remove_all(dir);
 }

@@ -41,6 +41,7 @@ class UpdateFixture : public ::testing::Test {
         std::erase_if(catalogue_.packages, [&](const auto& e) { return e.name == name; });
         catalogue_.packages.push_back(
             {name, sequence, "2019-07-01", bytes.size(), data::Sha256Hex(bytes), file});
+        catalogue_.published = std::time(nullptr);
         catalogue_.expires = expires;
         server_.Set("/" + file, {Behaviour::Serve, bytes});
         server_.Set("/" + file + ".minisig",
@@ -60,6 +61,7 @@ class UpdateFixture : public ::testing::Test {
         o.limits.connectTimeout = std::chrono::milliseconds(2000);
         o.limits.totalTimeout = std::chrono::milliseconds(10000);
         o.limits.stallTimeout = std::chrono::milliseconds(1000);
+        o.limits.lowSpeedWindow = std::chrono::milliseconds(1500);
         return o;
     }
     UpdateResult Update() {

@@ -112,6 +112,7 @@ TEST(Names, OnlySafeNamesPassEverywhere) {
 
 TEST(Catalogue, RoundTripsAndRefusesWhatIsNotOne) {
     Catalogue c;
+    c.published = *ParseUtcTime("2027-02-21T12:00:00Z");
     c.expires = *ParseUtcTime("2027-02-28T12:00:00Z");
     c.packages.push_back({"a", 1, "2019-01-01", 10, std::string(64, 'a'), "a.korvel-tt"});
     c.packages.push_back({"b", 2, "2019-07-01", 20, std::string(64, 'b'), "b.korvel-tt"});
@@ -131,6 +132,18 @@ TEST(Catalogue, RoundTripsAndRefusesWhatIsNotOne) {
     EXPECT_TRUE(refused("\"size\": 20", "\"size\": \"20\""));
     EXPECT_TRUE(refused("\"version\": 1", "\"version\": 2"));
     EXPECT_TRUE(refused("2027-02-28T12:00:00Z", "tomorrow"));
+    EXPECT_TRUE(refused("\"2027-02-21T12:00:00Z\"", "20270221"));
+    // A catalogue of an older publisher has no publication time: read as the epoch (and the
+    // error of the refusal before does not stick to it).
+    const auto old = ParseCatalogue(FormatCatalogue(Catalogue{0, c.expires, c.packages}), error);
+    ASSERT_TRUE(old) << error;
+    EXPECT_EQ(old->published, 0);
+    EXPECT_EQ(DescribePublished(c.published, c.published + 3 * 86400 + 7200),
+              "2027-02-21T12:00:00Z (3 days old)");
+    EXPECT_EQ(DescribePublished(c.published, c.published + 3600 + 59),
+              "2027-02-21T12:00:00Z (1 hour old)");
+    EXPECT_EQ(DescribePublished(c.published, c.published - 600),
+              "2027-02-21T12:00:00Z (0 minutes old)");
     EXPECT_FALSE(ParseCatalogue("[1,2", error));
     EXPECT_FALSE(ParseCatalogue(std::string(kMaxCatalogueBytes + 1, ' '), error));
 }
@@ -165,6 +178,10 @@ TEST(Fetcher, OnlyHttpsOrLoopbackAddresses) {
     }
     EXPECT_EQ(SiblingAddress("https://h/d/catalogue.json?x=1", "a.korvel-tt"),
               "https://h/d/a.korvel-tt");
+    EXPECT_EQ(SignatureAddress("https://h/d/c.json"), "https://h/d/c.json.minisig");
+    EXPECT_EQ(SignatureAddress("https://h/d/c.json?x=1&y=/z"),
+              "https://h/d/c.json.minisig?x=1&y=/z");
+    EXPECT_EQ(SignatureAddress("https://h/c.json#top"), "https://h/c.json.minisig#top");
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <cstring>
 #include <fstream>
+#include <map>
 
+#include "../support/file_faults.h"
 #include "data/memtable.h"
 #include "data/table_stream.h"
 #include "update_fixture.h"
@@ -134,6 +137,23 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::MoreThanAnnounced, f.Publish("tt-2", 2)});
          },
          "larger than"},
+        {"a server trickling 8 bytes a second",
+         [](UpdateFixture& f) {
+             f.server_.Set("/tt-2.korvel-tt", {Behaviour::Trickle, f.Publish("tt-2", 2)});
+         },
+         "too slow (under 1024 bytes a second over 1500 ms)"},
+        {"an older catalogue replayed",
+         [](UpdateFixture& f) {
+             f.catalogue_.published -= 3600;
+             f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
+         },
+         "before the newest one seen"},
+        {"a catalogue without a publication time, after one with",
+         [](UpdateFixture& f) {
+             f.catalogue_.published = 0;
+             f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
+         },
+         "published without a time, before the newest one seen"},
         {"truncated",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Truncated, f.Publish("tt-2", 2)});
@@ -157,6 +177,23 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
         EXPECT_TRUE(WorkFiles().empty());
         std::ofstream(Root() + "/sequence.txt") << "1\n";
     }
+}
+
+// A catalogue address with a query: the signature's address keeps the query after its path.
+TEST_F(UpdateFixture, CatalogueAddressWithAQueryFindsItsSignature) {
+    Publish("tt-1", 1);
+    const std::string text = FormatCatalogue(catalogue_);
+    server_.Set("/catalogue.json?v=2", {Behaviour::Serve, text});
+    server_.Set("/catalogue.json.minisig?v=2",
+                {Behaviour::Serve, SignMessage(keys_.secretKey, text, "c")});
+    server_.Set("/catalogue.json", {Behaviour::Status, "", 404});
+    UpdateOptions options = Options();
+    options.catalogueUrl = server_.Url("/catalogue.json?v=2");
+    const auto fetcher = MakeCurlFetcher();
+    const UpdateResult r = RunUpdate(TheStore(), *fetcher, options);
+    EXPECT_EQ(r.outcome, UpdateOutcome::Installed) << r.message;
+    EXPECT_EQ(r.cataloguePublished, catalogue_.published);
+    EXPECT_EQ(TheStore().NewestCatalogueTime(), catalogue_.published);
 }
 
 TEST_F(UpdateFixture, SecondUpdateWhileOneRunsIsRefused) {
@@ -261,6 +298,54 @@ TEST_F(UpdateFixture, FullDiskFailsAndLeavesTheTimetableInUse) {
     EXPECT_EQ(TheStore().ReadChoice().use, "tt-1");
     EXPECT_FALSE(fs::exists(Root() + "/tt-2"));
     EXPECT_TRUE(WorkFiles().empty());
+}
+
+// Every file under `root` (path below it -> bytes), folders as "path/".
+std::map<std::string, std::string> Snapshot(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(e.path(), root).string();
+        std::string bytes;
+        if (e.is_directory()) {
+            files[name + "/"];
+        } else {
+            ReadWholeFile(e.path().string(), bytes);
+            files[name] = bytes;
+        }
+    }
+    return files;
+}
+
+// All or nothing: a full disk at any rename, or a flush that fails, at any step of an install
+// is an error, and the store is then as it was (the new timetable is not in use).
+TEST_F(UpdateFixture, InstallFailingAtAnyStepLeavesTheStoreAsItWas) {
+    using test::FileFault;
+    Publish("tt-1", 1);
+    ASSERT_EQ(Update().outcome, UpdateOutcome::Installed);
+    const Package p = PackFolder(KORVEL_SAMPLE_STREAMS, "tt-2", 2, {"tt-2", "2019-07-01", "t"});
+    // The store's folder is flushed after the swap of the timetable's folder, after the
+    // choice and after the sequence: skip 0, 1 and 2.
+    const FileFault faults[] = {
+        {FileFault::Call::Rename, "/sequence.txt", ENOSPC},
+        {FileFault::Call::Rename, "/choice.txt", ENOSPC},
+        {FileFault::Call::Rename, "/tt-2", ENOSPC},
+        {FileFault::Call::Fsync, "/store", EIO, 0},
+        {FileFault::Call::Fsync, "/store", EIO, 1},
+        {FileFault::Call::Fsync, "/store", EIO, 2},
+        {FileFault::Call::Fsync, "/SM.stream", EIO},
+    };
+    const auto before = Snapshot(Root());
+    for (const FileFault& fault : faults) {
+        SCOPED_TRACE(fault.pathEnd + " skip " + std::to_string(fault.skip));
+        test::FileFaultScope scope(fault);
+        const std::string error = TheStore().Install(p);
+        EXPECT_TRUE(scope.Hit());
+        EXPECT_NE(error.find(std::strerror(fault.error)), std::string::npos) << error;
+        EXPECT_EQ(Snapshot(Root()), before);
+    }
+    EXPECT_EQ(TheStore().Install(p), "");
+    EXPECT_EQ(TheStore().ChooseStartup().name, "tt-2");
+    EXPECT_EQ(TheStore().HighestSequence(), 2u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // A small HTTP server on 127.0.0.1 for the update tests: it serves paths from a table, each
 // with a behaviour (a good answer, an error status, a redirect, a stall mid-body, more or
-// fewer bytes than announced), one connection after another on its own thread.
+// fewer bytes than announced, a few bytes at a time), one connection after another on its
+// own thread.
 #pragma once
 
 #include <arpa/inet.h>
@@ -19,7 +20,15 @@
 
 namespace korvel::update_test {
 
-enum class Behaviour { Serve, Status, Redirect, StallMidBody, MoreThanAnnounced, Truncated };
+enum class Behaviour {
+    Serve,
+    Status,
+    Redirect,
+    StallMidBody,
+    MoreThanAnnounced,
+    Truncated,
+    Trickle
+};
 
 struct Route {
     Behaviour behaviour = Behaviour::Serve;
@@ -105,6 +114,14 @@ class UpdateServer {
                 // Announces nothing and keeps sending: only the client's limit stops it.
                 Send(fd, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + b + b);
                 break;
+            case Behaviour::Trickle:
+                // 2 bytes every 250 ms, never stalling, until the client gives up.
+                if (!Send(fd, Head(200, b.size()))) break;
+                for (std::size_t at = 0; at < b.size() && !stop_; at += 2) {
+                    if (!Send(fd, b.substr(at, 2))) break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                }
+                break;
             case Behaviour::Truncated:
                 Send(fd, Head(200, b.size()) + b.substr(0, b.size() - 10));
                 break;
@@ -134,12 +151,13 @@ class UpdateServer {
         }
         return request;
     }
-    static void Send(int fd, const std::string& data) {
+    static bool Send(int fd, const std::string& data) {
         for (std::size_t done = 0; done < data.size();) {
             const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-            if (n <= 0) return;
+            if (n <= 0) return false;
             done += static_cast<std::size_t>(n);
         }
+        return true;
     }
 
     int listener_ = -1;

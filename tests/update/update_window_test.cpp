@@ -35,6 +35,9 @@ TEST_F(UpdateWindowTest, DownloadsInstallsAndSwitchesInPlace) {
     ui::UpdateDialog dialog(w.get(), Setup(*w));
     dialog.show();
     ASSERT_TRUE(PumpUntil([&] { return dialog.DownloadButton()->isEnabled(); }));
+    // The catalogue just fetched was published moments ago.
+    EXPECT_TRUE(dialog.CatalogueAgeLabel()->text().endsWith(QStringLiteral("（刚刚）")))
+        << dialog.CatalogueAgeLabel()->text().toStdString();
     dialog.grab().save(test::ShotDir() + QStringLiteral("/update_dialog.png"));
     dialog.DownloadButton()->click();
     ASSERT_TRUE(PumpUntil([&] { return !yes.Seen().empty(); }));

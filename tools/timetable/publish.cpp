@@ -1,5 +1,6 @@
 #include "timetable/publish.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "data/atomic_files.h"
 #include "data/decimal.h"
+#include "data/regular_file.h"
 #include "update/catalogue.h"
 #include "update/names.h"
 #include "update/package.h"
@@ -66,11 +68,16 @@ int PackUsage() {
 
 // The catalogue already in DIR (an empty one when there is none); false when it is damaged.
 bool ReadCatalogue(const fs::path& path, Catalogue& catalogue) {
-    std::string text;
-    if (!fs::exists(path)) return true;
+    std::optional<std::string> text;
+    try {
+        text = ReadRegularFileStringIfPresent(path.string(), kMaxCatalogueBytes);
+    } catch (const FileReadError& e) {
+        std::cerr << "korvel-ttbuild: cannot read " << e.what() << "\n";
+        return false;
+    }
+    if (!text) return true;
     std::string error;
-    if (!ReadWholeFile(path.string(), text)) return false;
-    const auto parsed = ParseCatalogue(text, error);
+    const auto parsed = ParseCatalogue(*text, error);
     if (!parsed) {
         std::cerr << "korvel-ttbuild: " << path.string() << ": " << error << "\n";
         return false;
@@ -89,7 +96,11 @@ bool Publish(const fs::path& out, const Package& package, const std::string& byt
     std::erase_if(catalogue.packages, [&](const CatalogueEntry& e) { return e.name == name; });
     catalogue.packages.push_back({name, package.sequence, package.manifest.valid_from, bytes.size(),
                                   data::Sha256Hex(bytes), file});
-    catalogue.expires = std::time(nullptr) + static_cast<std::time_t>(days) * 86400;
+    // Never before the catalogue it replaces, even when this computer's clock went back:
+    // travellers who saw that one refuse any published earlier.
+    const std::time_t now = std::time(nullptr);
+    catalogue.published = std::max(now, catalogue.published);
+    catalogue.expires = now + static_cast<std::time_t>(days) * 86400;
     const std::string catalogueText = FormatCatalogue(catalogue);
     const std::string catalogueComment =
         "korvel timetable catalogue, expires " + FormatUtcTime(catalogue.expires);
@@ -146,9 +157,11 @@ int RunPack(const std::vector<std::string>& args) {
                   << PrintableName(name) << "\"\n";
         return 2;
     }
+    // A week: long enough for a publisher to renew it, short enough that an old catalogue
+    // replayed by someone on the way cannot keep a traveller on an old timetable for long.
     // A given number that is not one, or is 0, is refused. No --sequence: one above the
     // catalogue's highest.
-    std::uint64_t days = 180, sequence = 0;
+    std::uint64_t days = 7, sequence = 0;
     if (o.count("--expires-days")) {
         days = WholeInteger<std::uint64_t>(o["--expires-days"]).value_or(0);
     }
@@ -157,8 +170,10 @@ int RunPack(const std::vector<std::string>& args) {
         return PackUsage();
     }
     std::string keyText, error;
-    if (!ReadWholeFile(o["--secret"], keyText)) {
-        std::cerr << "korvel-ttbuild: cannot read " << o["--secret"] << "\n";
+    try {
+        keyText = ReadRegularFileString(o["--secret"], kMaxKeyFileBytes);
+    } catch (const FileReadError& e) {
+        std::cerr << "korvel-ttbuild: cannot read " << e.what() << "\n";
         return 1;
     }
     const auto key = ParseSecretKey(keyText, error);

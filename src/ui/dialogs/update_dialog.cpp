@@ -1,6 +1,7 @@
 #include "ui/dialogs/update_dialog.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <ctime>
 
 #include "update/publisher_key.h"
 #include "update/store.h"
@@ -21,6 +23,20 @@ using namespace korvel::update;
 
 QString U(const std::string& utf8) {
     return QString::fromStdString(utf8);
+}
+
+// When the newest catalogue seen was published, in local time, and how long ago: a traveller
+// who sees "9 天前" knows that what the program offers may not be the publisher's latest.
+QString CatalogueAgeText(std::time_t published) {
+    if (published == 0) return QStringLiteral("尚未获取");
+    const CatalogueAge age = AgeOf(published, std::time(nullptr));
+    const QString when =
+        QDateTime::fromSecsSinceEpoch(published).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (age.count == 0) return QStringLiteral("%1（刚刚）").arg(when);
+    const QString unit = age.unit == CatalogueAge::Unit::Days    ? QStringLiteral("天")
+                         : age.unit == CatalogueAge::Unit::Hours ? QStringLiteral("小时")
+                                                                 : QStringLiteral("分钟");
+    return QStringLiteral("%1（%2 %3前）").arg(when, QString::number(age.count), unit);
 }
 
 QString Describe(const CatalogueEntry& e) {
@@ -51,6 +67,10 @@ UpdateDialog::UpdateDialog(QWidget* parent, UpdateSetup setup)
     newest_ = new QLabel(QStringLiteral("正在查询…"));
     newest_->setObjectName(QStringLiteral("UpdateNewest"));
     grid->addWidget(newest_, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("目录发布：")), 2, 0);
+    catalogueAge_ = new QLabel(CatalogueAgeText(Store(setup_.storeRoot).NewestCatalogueTime()));
+    catalogueAge_->setObjectName(QStringLiteral("UpdateCatalogueAge"));
+    grid->addWidget(catalogueAge_, 2, 1);
     progress_ = new QProgressBar;
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -103,6 +123,7 @@ void UpdateDialog::Run(std::function<void()> work) {
 }
 
 void UpdateDialog::ShowCheck(const UpdateResult& r) {
+    if (r.cataloguePublished != 0) catalogueAge_->setText(CatalogueAgeText(r.cataloguePublished));
     switch (r.outcome) {
         case UpdateOutcome::Available:
             newest_->setText(Describe(*r.package));

@@ -43,6 +43,7 @@ class UpdateDialog : public QDialog {
     QPushButton* CancelButton() const { return cancel_; }
     QProgressBar* Progress() const { return progress_; }
     QLabel* StatusLabel() const { return status_; }
+    QLabel* CatalogueAgeLabel() const { return catalogueAge_; }
 
   private:
     void Run(std::function<void()> work);
@@ -53,6 +54,7 @@ class UpdateDialog : public QDialog {
     UpdateSetup setup_;
     QLabel* inUse_;
     QLabel* newest_;
+    QLabel* catalogueAge_;
     QLabel* status_;
     QProgressBar* progress_;
     QPushButton* download_;

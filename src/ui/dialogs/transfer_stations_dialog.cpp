@@ -1,4 +1,4 @@
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 
 #include <QApplication>
 #include <QLabel>

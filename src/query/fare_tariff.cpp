@@ -1,4 +1,4 @@
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 #include <algorithm>
 #include <cmath>

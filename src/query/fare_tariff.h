@@ -1,4 +1,4 @@
-// the fare tariff: journey-time, distance and fare arithmetic shared by the queries, the train
+// The fare tariff: journey-time, distance and fare arithmetic shared by the queries, the train
 // detail window and the timetable builder.
 //
 // Fares between two stops are copied from the timetable when the passenger boards at the

@@ -1,5 +1,5 @@
 // Journey-time, distance and fare arithmetic.
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/dialogs/detail_dialog.h"
+#include "ui/dialogs/train_dialog.h"
 
 #include <QLabel>
 #include <QMenu>
