@@ -21,10 +21,10 @@
 #include "data/gbk.h"
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
+#include "qt_text/qt_text.h"
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/journey_dialog.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/window_fit.h"
@@ -222,7 +222,7 @@ void TFrmKorvel::FormCreate(StartOptions options) {
             // Online: say when the publisher has a newer timetable (nothing is downloaded).
             if (IsOnline.load()) {
                 CheckForNewerTimetable(this, [this](const QString& text) {
-                    SetStatusText(kTimetableNotePanel, Utf8ToGbk(text.toStdString()));
+                    SetStatusText(kTimetableNotePanel, GbkFromQString(text));
                 });
             }
         });

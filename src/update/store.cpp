@@ -11,8 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/timetable_folder.h"
 #include "data/atomic_files.h"
+#include "timetable/timetable_folder.h"
 #include "update/names.h"
 
 namespace korvel::update {

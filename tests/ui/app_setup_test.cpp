@@ -20,9 +20,9 @@
 #include <cstdlib>
 
 #include "dialogs_test_util.h"
+#include "qt_text/qt_text.h"
 #include "ui/dialogs/advanced_menu.h"
 #include "ui/dialogs/detail_dialog.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/transfer_dialog.h"
 #include "ui/main_window.h"
 #include "views/detail_window.h"
