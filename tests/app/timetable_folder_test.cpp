@@ -9,8 +9,8 @@
 #include "app/main_controller.h"
 #include "data/blob.h"
 #include "data/manifest_build.h"
-#include "controller_fixture.h"
-#include "fake_view.h"
+#include "support/controller_fixture.h"
+#include "support/fake_view.h"
 
 namespace korvel::testing {
 namespace {

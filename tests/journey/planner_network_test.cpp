@@ -3,11 +3,11 @@
 // rule, fares summed over legs, and refused input.
 #include <gtest/gtest.h>
 
-#include "../query/test_timetable.h"
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "query/stop_index.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {

@@ -6,13 +6,13 @@
 
 #include <memory>
 
-#include "../query/sample_streams.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "resources/resources.h"
+#include "support/sample_streams.h"
 
 namespace korvel {
 namespace {

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <thread>
 
-#include "cli_run.h"
+#include "support/cli_run.h"
 
 namespace korvel::update_test {
 namespace {
