@@ -42,13 +42,7 @@ TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options op
     : tables_(tables), flags_(flags), options_(std::move(options)) {
     if (!options_.source && !options_.folder.empty()) {
         folder_ = std::make_shared<const TimetableFolderSource>(options_.folder);
-        options_.source = [folder = folder_](std::string_view blob) {
-            for (LoadTable t :
-                 {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
-                if (LoadTableBlob(t) == blob) return folder->Read(t);
-            }
-            throw BlobError("no timetable file for blob " + std::string(blob));
-        };
+        options_.source = FolderBlobSource(folder_);
         options_.strict = true;
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };

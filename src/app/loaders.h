@@ -31,8 +31,6 @@
 
 namespace korvel {
 
-class TimetableFolderSource;
-
 struct LoadFlags {
     std::atomic<int> PyLoaded{0};
     std::atomic<int> ListLoaded{0};

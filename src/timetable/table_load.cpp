@@ -72,8 +72,11 @@ std::string NameTimetableFile(const std::string& folder, LoadTable table, std::s
 }
 
 BlobSource FolderBlobSource(const std::string& folder) {
-    auto source = std::make_shared<const TimetableFolderSource>(folder);
-    return [source](std::string_view blob) {
+    return FolderBlobSource(std::make_shared<const TimetableFolderSource>(folder));
+}
+
+BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> source) {
+    return [source = std::move(source)](std::string_view blob) {
         for (LoadTable t :
              {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
             if (LoadTableBlob(t) == blob) return source->Read(t);

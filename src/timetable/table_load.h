@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@
 #include "data/table_stream.h"
 
 namespace korvel {
+
+class TimetableFolderSource;  // timetable_folder.h
 
 enum class LoadTable { KMPy, KMList, KMSM, KMTrain };
 
@@ -43,6 +46,8 @@ std::string NameTimetableFile(const std::string& folder, LoadTable table, std::s
 // instead of the embedded blobs, checked against the folder's manifest when it has one
 // (see TimetableFolderSource); throws BlobError naming the file when one cannot be read.
 BlobSource FolderBlobSource(const std::string& folder);
+// The same over a folder already opened (whose manifest the caller reads as well).
+BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> folder);
 
 // What LoadTableFromBlob checks beyond the reader's own refusals.
 struct TableChecks {
