@@ -20,7 +20,7 @@ struct DataSet {
     int times = 1;
     TimetableStreams streams;                         // SPY, SLIST, STRAIN, SM
     std::array<std::vector<unsigned char>, 4> blobs;  // length prefix + zlib stream
-    Timetable tables;                                 // loaded, indexes selected
+    StoredTables tables;                              // loaded, indexes selected
     std::unique_ptr<StopIndex> index;                 // over `tables`
 
     // Compressed blob by loader name ("SPY", "SList", "STrain", "SM"; any case).

@@ -38,7 +38,7 @@ bool LoadFlags::Loaded(LoadTable table) const {
     return For(table).load(std::memory_order_acquire) == 1;
 }
 
-TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
+TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options options)
     : tables_(tables), flags_(flags), options_(std::move(options)) {
     if (!options_.source && !options_.folder.empty()) {
         folder_ = std::make_shared<const TimetableFolderSource>(options_.folder);
@@ -71,19 +71,20 @@ void TimetableLoader::Join() {
 }
 
 void TimetableLoader::RunStops() {
-    // TThreadLoad must learn that there is nothing more to help with, whatever happens here.
+    // StationTablesLoader must learn that there is nothing more to help with, whatever happens
+    // here.
     struct CloseHelper {
         TableStreamHelper& helper;
         ~CloseHelper() { helper.Close(); }
     } close{stopsHelper_};
-    LoadOne(LoadTable::KMTrain, tables_.KMTrain, sfCSV1_, &stopsHelper_);
+    LoadOne(LoadTable::KMTrain, tables_.KMTrain, stopsReaderSettings_, &stopsHelper_);
 }
 
 void TimetableLoader::RunOthers() {
     // A failed table does not stop the ones after it: each reads its own blob.
-    LoadOne(LoadTable::KMPy, tables_.KMPy, sfCSV_);
-    LoadOne(LoadTable::KMList, tables_.KMList, sfCSV_);
-    LoadOne(LoadTable::KMSM, tables_.KMSM, sfCSV_);
+    LoadOne(LoadTable::KMPy, tables_.KMPy, readerSettings_);
+    LoadOne(LoadTable::KMList, tables_.KMList, readerSettings_);
+    LoadOne(LoadTable::KMSM, tables_.KMSM, readerSettings_);
     // The small tables are done long before the stop table is inflated: help parse it.
     stopsHelper_.Serve();
 }

@@ -46,7 +46,7 @@ struct JourneyIndex::Build {
     std::vector<std::vector<Trip>> routeTrips;
     std::vector<PlanStop> stops;
 
-    Build(Timetable& tables, const std::vector<std::uint32_t>& o)
+    Build(StoredTables& tables, const std::vector<std::uint32_t>& o)
         : order(o),
           id(tables.KMTrain.FieldByName("ID")),
           station(tables.KMTrain.FieldByName("Station")),
@@ -59,7 +59,7 @@ struct JourneyIndex::Build {
     }
 };
 
-JourneyIndex::JourneyIndex(Timetable& tables) {
+JourneyIndex::JourneyIndex(StoredTables& tables) {
     tables_ = &tables;
     MemTable& T = tables.KMTrain;
     MemTable& L = tables.KMList;
@@ -256,7 +256,7 @@ const JourneyIndex& JourneyIndex::Backward() const {
     return *backward_;
 }
 
-bool JourneyIndex::Covers(const Timetable& tables) const {
+bool JourneyIndex::Covers(const StoredTables& tables) const {
     return tables_ == &tables && stopGeneration_ == tables.KMTrain.Generation() &&
            listGeneration_ == tables.KMList.Generation();
 }

@@ -46,11 +46,11 @@ class JourneyIndex {
     // Reads KMTrain in SIDNo order, KMList (to locate each train's row) and KMSM. Trains
     // without a KMList row, with fewer than two stops or an unreadable origin time are left
     // out, as the direct query leaves them out.
-    explicit JourneyIndex(Timetable& tables);
+    explicit JourneyIndex(StoredTables& tables);
 
     // Whether the index was built from these tables as they stand (same tables, and no load
     // since: their generation numbers are unchanged).
-    bool Covers(const Timetable& tables) const;
+    bool Covers(const StoredTables& tables) const;
 
     // --- stations ---
     std::uint32_t StationCount() const { return static_cast<std::uint32_t>(names_.size()); }
@@ -163,7 +163,7 @@ class JourneyIndex {
     static constexpr std::uint8_t kBoard = 1;
     static constexpr std::uint8_t kAlight = 2;
 
-    const Timetable* tables_ = nullptr;
+    const StoredTables* tables_ = nullptr;
     std::uint64_t stopGeneration_ = 0;  // of KMTrain and KMList when built
     std::uint64_t listGeneration_ = 0;
 

@@ -13,8 +13,8 @@ using namespace query_rows;
 
 namespace {
 
-bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
-                   const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide, ResultList& out) {
+bool IndexedDirect(const StopIndex& ix, StoredTables& tables, MatchMode mode,
+                   const StationSide& FromSide, const StationSide& ToSide, ResultList& out) {
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
     if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
@@ -44,7 +44,7 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
         const std::uint32_t listRec = ix.ListRecord(train, KL);
         if (listRec == StopIndex::kNoStation) continue;
         lastFound = train;
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPartAt(r, L, listRec);
         FillFromPart(r, S, ix.Record(p));
         FillToPart(r, S, ix.Record(to));
@@ -54,8 +54,8 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
     return true;
 }
 
-bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
-                    const TPub_FZStruct& FromSide, ResultList& out) {
+bool IndexedStation(const StopIndex& ix, StoredTables& tables, MatchMode mode,
+                    const StationSide& FromSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
     if (!StopsAt(ix, SideNames(FromSide, mode), stops)) return false;
     MemTable& KL = tables.KMList;
@@ -72,7 +72,7 @@ bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
         const std::uint32_t listRec = ix.ListRecord(ix.Train(p), KL);
         if (listRec == StopIndex::kNoStation) continue;
         lastFound = ix.Train(p);
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPartAt(r, L, listRec);
         if (!ix.NoDeparture(p)) {
             FillFromPart(r, S, here);
@@ -96,12 +96,12 @@ bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
 
 }  // namespace
 
-bool StationExists(Timetable& tables, std::string_view text) {
+bool StationExists(StoredTables& tables, std::string_view text) {
     return StationExists(tables.KMPy, text);
 }
 
-void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
-                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
+void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                        StationSide& FromSide, StationSide& ToSide, ResultList& out,
                         const StopIndex* index) {
     out.clear();
     ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
@@ -141,7 +141,7 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
         } while (!T.Eof() && S.id.View() == train);
 
         if (!haveFrom || !haveTo || !KL.Locate("ID", train)) continue;
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPartAt(r, L, KL.CurrentRecord());
         FillFromPart(r, S, fromRec);
         FillToPart(r, S, toRec);
@@ -149,7 +149,7 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
     }
 }
 
-int FindLastStopNumber(Timetable& tables, std::string_view trainNo) {
+int FindLastStopNumber(StoredTables& tables, std::string_view trainNo) {
     MemTable& T = tables.KMTrain;
     if (!Loaded(T)) return 1;
     T.SetIndexName("SIDNo");
@@ -166,7 +166,7 @@ int FindLastStopNumber(Timetable& tables, std::string_view trainNo) {
     return result;
 }
 
-void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out) {
+void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
     const std::string key = AsciiUpper(TrimControl(eccText));
@@ -176,7 +176,7 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
     KL.SetIndexName("SID");
     const TrainFields L(KL);
     auto emit = [&] {
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPartAt(r, L, KL.CurrentRecord());
         r.FromStation.assign(L.start.View());
         r.FromSNo = 1;
@@ -228,14 +228,14 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
         }
     }
     // The stop counts need KMTrain; looked up after the scan so the KMList cursor is free.
-    for (TPub_GridResult& r : out) {
+    for (ResultRow& r : out) {
         r.ToSNo = FindLastStopNumber(tables, r.TrainNo);
         r.StopCount = r.ToSNo - r.FromSNo;
     }
 }
 
-void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
-                           TPub_DZStruct& ToSide, ResultList& out, const StopIndex* index) {
+void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
+                           StationSide& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
     MatchMode mode = MatchMode::Grouped;
     ResolveStationBox(tables.KMSM, czText, MatchMode::Grouped, FromSide, ToSide);
@@ -258,7 +258,7 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         const std::string_view train = S.id.View();
         // A train missing from the train list cannot be shown; it gives no row.
         if (!KL.Locate("ID", train)) continue;
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPartAt(r, L, KL.CurrentRecord());
         const std::uint32_t here = T.CurrentRecord();
         if (!S.dtime.View().empty()) {

@@ -68,7 +68,7 @@ struct ScanTables {
     MemTable& KL;
     StopFields S;
     TrainFields L;
-    explicit ScanTables(Timetable& tables)
+    explicit ScanTables(StoredTables& tables)
         : T(Indexed(tables.KMTrain, "SIDNo")), KL(Indexed(tables.KMList, "SID")), S(T), L(KL) {}
 
   private:
@@ -81,7 +81,7 @@ struct ScanTables {
 // Answers from the stop index when it covers the tables; false when the caller has to scan
 // (no index, a stale one, or a name it does not hold), with `out` left empty.
 template <class Query>
-bool AnsweredByIndex(const StopIndex* index, Timetable& tables, ResultList& out, Query query) {
+bool AnsweredByIndex(const StopIndex* index, StoredTables& tables, ResultList& out, Query query) {
     if (index == nullptr || !index->Covers(tables)) return false;
     if (query(*index)) return true;
     out.clear();
@@ -94,7 +94,7 @@ inline bool Loaded(const MemTable& t) {
 
 // The train fields of a row from KMList record `rec` (the cursor's record, or one the stop
 // index found), leaving the cursor alone.
-inline void FillTrainPartAt(TPub_GridResult& r, const TrainFields& L, std::uint32_t rec) {
+inline void FillTrainPartAt(ResultRow& r, const TrainFields& L, std::uint32_t rec) {
     r.TrainNo.assign(L.id.ViewAt(rec));
     r.NType = L.ntype.IntegerAt(rec);
     r.TypeName = TrainTypeName(r.NType);
@@ -109,7 +109,7 @@ inline void FillTrainPartAt(TPub_GridResult& r, const TrainFields& L, std::uint3
 }
 
 // The boarding part of a row from stop record `rec` (a load position of KMTrain).
-inline void FillFromPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
+inline void FillFromPart(ResultRow& r, const StopFields& S, std::uint32_t rec) {
     r.FromStation.assign(S.station.ViewAt(rec));
     r.FromSNo = S.sno.IntegerAt(rec);
     r.FromDTime.assign(S.dtime.ViewAt(rec));
@@ -122,7 +122,7 @@ inline void FillFromPart(TPub_GridResult& r, const StopFields& S, std::uint32_t 
 }
 
 // The boarding part at the train's origin, from its KMList record `rec`.
-inline void FillFromOrigin(TPub_GridResult& r, const TrainFields& L, std::uint32_t rec) {
+inline void FillFromOrigin(ResultRow& r, const TrainFields& L, std::uint32_t rec) {
     r.FromStation.assign(L.start.ViewAt(rec));
     r.FromSNo = 1;
     r.FromDTime.assign(L.atime.ViewAt(rec));
@@ -135,7 +135,7 @@ inline void FillFromOrigin(TPub_GridResult& r, const TrainFields& L, std::uint32
 }
 
 // The alighting part of a row from stop record `rec`.
-inline void FillToPart(TPub_GridResult& r, const StopFields& S, std::uint32_t rec) {
+inline void FillToPart(ResultRow& r, const StopFields& S, std::uint32_t rec) {
     r.ToStation.assign(S.station.ViewAt(rec));
     r.ToSNo = S.sno.IntegerAt(rec);
     r.ToATime.assign(S.atime.ViewAt(rec));
@@ -148,7 +148,7 @@ inline void FillToPart(TPub_GridResult& r, const StopFields& S, std::uint32_t re
 }
 
 // Stop count, km, journey time and fares of a row whose other fields are filled.
-inline void FinishRow(TPub_GridResult& r) {
+inline void FinishRow(ResultRow& r) {
     r.StopCount = r.ToSNo - r.FromSNo;
     r.SpanKm = r.ToDistance - r.FromDistance;
     r.SpanTime = ElapsedText(r.FromRDate, r.ToRDate);
@@ -156,7 +156,7 @@ inline void FinishRow(TPub_GridResult& r) {
 }
 
 // Both sides share a group, or neither has one: match the typed names only.
-inline MatchMode ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+inline MatchMode ChooseExactMode(StationSide& FromSide, StationSide& ToSide) {
     if (FromSide.GroupId != ToSide.GroupId) return MatchMode::Grouped;
     FromSide.Members.clear();
     ToSide.Members.clear();

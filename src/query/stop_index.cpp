@@ -4,7 +4,7 @@
 
 namespace korvel {
 
-StopIndex::StopIndex(Timetable& tables) {
+StopIndex::StopIndex(StoredTables& tables) {
     MemTable& T = tables.KMTrain;
     table_ = &T;
     generation_ = T.Generation();
@@ -39,7 +39,7 @@ StopIndex::StopIndex(Timetable& tables) {
     trainStart_.push_back(static_cast<std::uint32_t>(n));
 }
 
-bool StopIndex::Covers(const Timetable& tables) const {
+bool StopIndex::Covers(const StoredTables& tables) const {
     const MemTable& T = tables.KMTrain;
     return table_ == &T && order_ != nullptr && generation_ == T.Generation();
 }

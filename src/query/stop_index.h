@@ -20,11 +20,11 @@ class StopIndex {
   public:
     static constexpr std::uint32_t kNoStation = 0xFFFFFFFFu;
 
-    explicit StopIndex(Timetable& tables);
+    explicit StopIndex(StoredTables& tables);
 
     // Whether the index was built from this stops table as it stands (same table, and no
     // load since: its generation number is unchanged).
-    bool Covers(const Timetable& tables) const;
+    bool Covers(const StoredTables& tables) const;
 
     std::uint32_t Size() const { return static_cast<std::uint32_t>(record_.size()); }
     // Station id of a name, kNoStation when no stop has it.

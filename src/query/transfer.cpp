@@ -70,7 +70,7 @@ std::string LegTime(const StopFields& S, const TransferData::StopPair& leg) {
 void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& data,
                        const std::vector<std::uint32_t>& fromEnd,
                        const std::vector<std::uint32_t>& toEnd) {
-    std::vector<TPub_ZZStruct>& list = data.TransferList;
+    std::vector<TransferCandidate>& list = data.TransferList;
     std::vector<std::uint32_t> entryOf(ix.StationCount(), StopIndex::kNoStation);
     for (std::size_t i = 0; i < data.FromStops.size(); ++i) {
         const TransferData::StopPair& leg = data.FromStops[i];
@@ -80,7 +80,7 @@ void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& d
             continue;
         }
         entryOf[st] = static_cast<std::uint32_t>(list.size());
-        TPub_ZZStruct& z = list.emplace_back();
+        TransferCandidate& z = list.emplace_back();
         z.Station.assign(S.station.ViewAt(leg.alight));
         z.Dist1 = LegDistance(S, leg);
         z.Time1 = LegTime(S, leg);
@@ -96,7 +96,7 @@ void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& d
     for (std::size_t e = 0; e < list.size(); ++e) {
         const TransferData::StopPair* leg = lastSecond[e];
         if (leg == nullptr) continue;
-        TPub_ZZStruct& z = list[e];
+        TransferCandidate& z = list[e];
         z.Dist2 = LegDistance(S, *leg);
         z.DistAll = z.Dist1 + z.Dist2;
         z.Time2 = LegTime(S, *leg);
@@ -106,9 +106,8 @@ void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& d
 
 // The transfer query's legs from the stations' own stops, in the order of the two walks of
 // the plain query, and the candidate stations from them.
-bool IndexedTransfer(const StopIndex& ix, Timetable& tables, MatchMode mode,
-                     const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide,
-                     TransferData& data) {
+bool IndexedTransfer(const StopIndex& ix, StoredTables& tables, MatchMode mode,
+                     const StationSide& FromSide, const StationSide& ToSide, TransferData& data) {
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
     if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
@@ -123,8 +122,8 @@ bool IndexedTransfer(const StopIndex& ix, Timetable& tables, MatchMode mode,
 
 }  // namespace
 
-void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
-                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data,
+void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                   StationSide& FromSide, StationSide& ToSide, TransferData& data,
                    const StopIndex* index) {
     data.FromLegs.clear();
     data.ToLegs.clear();
@@ -157,7 +156,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
         std::uint32_t board = 0;
         do {
             if (boarded) {
-                TPub_GridResult& leg = data.FromLegs.emplace_back();
+                ResultRow& leg = data.FromLegs.emplace_back();
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, board);
                 FillToPart(leg, S, T.CurrentRecord());
@@ -178,7 +177,7 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
         std::uint32_t alight = 0;
         do {
             if (alighted) {
-                TPub_GridResult& leg = data.ToLegs.emplace_back();
+                ResultRow& leg = data.ToLegs.emplace_back();
                 leg.TrainNo.assign(train);
                 FillFromPart(leg, S, T.CurrentRecord());
                 FillToPart(leg, S, alight);
@@ -196,28 +195,28 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
 }
 
 void CollectTransferStations(TransferData& data) {
-    std::vector<TPub_ZZStruct>& list = data.TransferList;
+    std::vector<TransferCandidate>& list = data.TransferList;
     list.clear();
     // Station -> entry, the first match a linear search of the list would find. The keys
     // view the first legs' own strings, which stay put while the list grows.
     std::unordered_map<std::string_view, std::size_t> where;
-    for (const TPub_GridResult& leg : data.FromLegs) {
+    for (const ResultRow& leg : data.FromLegs) {
         auto [it, added] = where.try_emplace(leg.ToStation, list.size());
         if (!added) {
             ++list[it->second].Count1;
             continue;
         }
-        TPub_ZZStruct& z = list.emplace_back();
+        TransferCandidate& z = list.emplace_back();
         z.Station = leg.ToStation;
         z.Dist1 = leg.ToDistance - leg.FromDistance;
         z.Time1 = ElapsedText(leg.FromRDate, leg.ToRDate);
         z.Count1 = 1;
     }
 
-    for (const TPub_GridResult& leg : data.ToLegs) {
+    for (const ResultRow& leg : data.ToLegs) {
         auto it = where.find(leg.FromStation);
         if (it == where.end()) continue;
-        TPub_ZZStruct& z = list[it->second];
+        TransferCandidate& z = list[it->second];
         z.Dist2 = leg.ToDistance - leg.FromDistance;
         z.DistAll = z.Dist1 + z.Dist2;
         z.Time2 = ElapsedText(leg.FromRDate, leg.ToRDate);
@@ -226,11 +225,11 @@ void CollectTransferStations(TransferData& data) {
     }
 }
 
-std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
-                                              const TPub_FZStruct& FromSide,
-                                              const TPub_DZStruct& ToSide) {
-    std::vector<TPub_ZZStruct> out;
-    for (const TPub_ZZStruct& z : data.TransferList) {
+std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
+                                                  const StationSide& FromSide,
+                                                  const StationSide& ToSide) {
+    std::vector<TransferCandidate> out;
+    for (const TransferCandidate& z : data.TransferList) {
         if (z.Count2 > 0 && z.Station != FromSide.TypedName && z.Station != ToSide.TypedName) {
             out.push_back(z);
         }
@@ -238,7 +237,7 @@ std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
     return out;
 }
 
-void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_view station,
+void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::string_view station,
                       int count1, int count2, ResultList& out, std::string& TransferStation) {
     TransferStation.assign(station);
     out.clear();
@@ -249,9 +248,9 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     const TrainFields L(KL);
 
     // Copies a leg with its train's data; a leg whose train is not in the list is left out.
-    auto add = [&](const TPub_GridResult& leg) {
+    auto add = [&](const ResultRow& leg) {
         if (!KL.Locate("ID", leg.TrainNo)) return false;
-        TPub_GridResult r = leg;
+        ResultRow r = leg;
         FillTrainPartAt(r, L, KL.CurrentRecord());
         FinishRow(r);
         out.push_back(std::move(r));
@@ -259,12 +258,12 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     };
 
     int taken = 0;
-    for (const TPub_GridResult& leg : data.FromLegs) {
+    for (const ResultRow& leg : data.FromLegs) {
         if (taken >= count1) break;
         if (leg.ToStation == station && add(leg)) ++taken;
     }
     taken = 0;
-    for (const TPub_GridResult& leg : data.ToLegs) {
+    for (const ResultRow& leg : data.ToLegs) {
         if (taken >= count2) break;
         if (leg.FromStation == station && add(leg)) ++taken;
     }
@@ -274,7 +273,7 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     if (!Loaded(tables.KMTrain)) return;
     const StopFields S(tables.KMTrain);
     auto addPair = [&](const TransferData::StopPair& pair) {
-        TPub_GridResult leg;
+        ResultRow leg;
         leg.TrainNo.assign(S.id.ViewAt(pair.board));
         FillFromPart(leg, S, pair.board);
         FillToPart(leg, S, pair.alight);

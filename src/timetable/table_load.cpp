@@ -164,7 +164,7 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
     return table.RecordCount();
 }
 
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict) {
+void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict) {
     TableStreamFormat format;
     TableChecks checks;
     checks.strict = strict;

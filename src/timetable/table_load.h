@@ -72,6 +72,6 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
 // the first failure. With `strict`, every check of timetable_check.h runs as well.
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict = false);
+void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict = false);
 
 }  // namespace korvel

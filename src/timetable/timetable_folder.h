@@ -49,7 +49,7 @@ struct FolderLoad {
 
 // Loads the folder's four tables into `tables` on the calling thread, with every check the
 // start-up loaders make on a folder. On failure the tables may be partly filled.
-FolderLoad LoadTimetableFolder(const std::string& folder, Timetable& tables);
+FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables);
 
 // Whether a folder would load, and what is wrong with it when not: for checking a timetable
 // before it replaces the one in use.

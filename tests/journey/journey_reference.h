@@ -70,7 +70,7 @@ struct RefTimetable {
     std::vector<std::vector<int>> mates;  // other stations of the same KMSM group
     std::map<std::string, int> group;     // KMSM Gp
 
-    explicit RefTimetable(Timetable& t) {
+    explicit RefTimetable(StoredTables& t) {
         MemTable& S = t.KMTrain;
         MemTable& L = t.KMList;
         L.SetIndexName("SID");
@@ -133,12 +133,12 @@ struct RefTimetable {
 
 // The sides as the direct query resolves them.
 struct RefSides {
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StationSide from;
+    StationSide to;
     MatchMode exact = MatchMode::Grouped;
     bool sameCity = false;  // two stations of one city: direct trains only
     std::vector<int> of;    // side of every station of the timetable
-    RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
+    RefSides(StoredTables& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
         ResolveFromStation(t.KMSM, a, MatchMode::Grouped, from);
         ResolveToStation(t.KMSM, b, MatchMode::Grouped, to);
         if (from.GroupId == to.GroupId) {
@@ -469,7 +469,7 @@ inline JourneyOptions Arrive(int from, int to, int changes) {
 // journeys, more the naive rounds, after the Pareto filter; every journey checked.
 class ReferenceCheck {
   public:
-    explicit ReferenceCheck(Timetable& t) : t_(t), index_(t), ref_(t) {}
+    explicit ReferenceCheck(StoredTables& t) : t_(t), index_(t), ref_(t) {}
 
     // Plans the pair and compares with the reference; returns the number of journeys.
     std::size_t Compare(const std::string& from, const std::string& to, JourneyOptions o) {
@@ -500,7 +500,7 @@ class ReferenceCheck {
     const JourneyIndex& Index() const { return index_; }
 
   private:
-    Timetable& t_;
+    StoredTables& t_;
     JourneyIndex index_;
     RefTimetable ref_;
 };

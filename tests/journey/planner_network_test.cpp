@@ -14,7 +14,7 @@ namespace {
 
 using test::G;
 
-void BuildJourneyNetwork(Timetable& t) {
+void BuildJourneyNetwork(StoredTables& t) {
     test::TimetableBuilder b;
     b.Group(5, {"北京", "北京西", "北京南"}).Group(7, {"上海", "上海虹桥"});
     for (const char* s : {"北京", "北京西", "北京南", "上海", "上海虹桥", "天津", "济南西", "郑州",
@@ -74,7 +74,7 @@ class JourneyNetwork : public ::testing::Test {
         test::RefSides sides(t_, tt, G(from), G(to));
         for (const Journey& j : js) EXPECT_EQ(test::CheckJourney(tt, sides, o, j), "");
     }
-    Timetable t_;
+    StoredTables t_;
     std::unique_ptr<JourneyIndex> index_;
 };
 
@@ -267,7 +267,7 @@ TEST_F(JourneyNetwork, AReloadWithTheSameCountsMakesTheIndexesStale) {
 // A line that only three changes cross quickest: 太原 -> 石家庄 -> 德州 -> 徐州 -> 南京 on four
 // trains (17:30), beside two changes by a slower middle train (19:00) and a direct train
 // (20:00); 德州 and 德州东 are one city.
-void BuildChain(Timetable& t) {
+void BuildChain(StoredTables& t) {
     test::TimetableBuilder b;
     b.Group(8, {"德州", "德州东"});
     for (const char* s : {"太原", "石家庄", "德州", "德州东", "徐州", "南京"}) b.Py(s, "X");
@@ -287,7 +287,7 @@ void BuildChain(Timetable& t) {
 }
 
 TEST(JourneyChain, EveryChangeCountUpToThreeEqualsTheReference) {
-    Timetable t;
+    StoredTables t;
     BuildChain(t);
     test::ReferenceCheck check(t);
     const std::string from = G("太原"), to = G("南京");

@@ -26,7 +26,7 @@ using test::Window;
 class EmbeddedJourneys : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        tables_ = new Timetable;
+        tables_ = new StoredTables;
         LoadTimetableFromBlobs(*tables_, [](std::string_view name) { return ReadBlob(name); });
         check_ = new ReferenceCheck(*tables_);
     }
@@ -49,10 +49,10 @@ class EmbeddedJourneys : public ::testing::Test {
         }
         return out;
     }
-    static Timetable* tables_;
+    static StoredTables* tables_;
     static ReferenceCheck* check_;
 };
-Timetable* EmbeddedJourneys::tables_ = nullptr;
+StoredTables* EmbeddedJourneys::tables_ = nullptr;
 ReferenceCheck* EmbeddedJourneys::check_ = nullptr;
 
 TEST_F(EmbeddedJourneys, UpToOneChangeEqualsTheHandPairedJourneys) {
@@ -143,12 +143,12 @@ TEST_F(EmbeddedJourneys, ArrivalWindowsEqualTheReferenceFromTheOtherEnd) {
 
 // --- the sample timetable -------------------------------------------------------------
 
-bool LoadSample(Timetable& t) {
+bool LoadSample(StoredTables& t) {
     return test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS);
 }
 
 TEST(SampleJourneys, EveryPairEqualsTheReference) {
-    Timetable t;
+    StoredTables t;
     if (!LoadSample(t)) GTEST_SKIP() << "sample timetable streams not built";
     ReferenceCheck check(t);
     const auto& names = check.Ref().names;
