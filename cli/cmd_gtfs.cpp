@@ -6,12 +6,13 @@
 #include <iterator>
 #include <ostream>
 
-#include "app/timetable_folder.h"
 #include "cli/commands.h"
 #include "data/manifest.h"
 #include "gtfs/feed_files.h"
 #include "gtfs/gtfs.h"
+#include "journey/journey_defaults.h"
 #include "journey/planner.h"
+#include "timetable/timetable_folder.h"
 
 namespace korvel::cli {
 namespace {

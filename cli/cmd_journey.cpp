@@ -10,13 +10,14 @@
 #include <string>
 
 #include "app/main_controller.h"
-#include "app/timetable_folder.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
 #include "data/clock.h"
 #include "data/decimal.h"
+#include "journey/journey_defaults.h"
 #include "journey/journey_text.h"
 #include "journey/planner.h"
+#include "timetable/timetable_folder.h"
 #include "views/journey_window.h"
 #include "views/text_grid.h"
 #include "views/time_class_filter.h"

@@ -4,9 +4,10 @@
 #include <ostream>
 #include <string>
 
-#include "app/timetable_folder.h"
 #include "cli/commands.h"
+#include "journey/journey_defaults.h"
 #include "resources/resources.h"
+#include "timetable/timetable_folder.h"
 
 namespace korvel::cli {
 namespace {

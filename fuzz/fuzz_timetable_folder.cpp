@@ -18,11 +18,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/timetable_folder.h"
 #include "data/manifest_build.h"
 #include "fuzz_timetable.h"
 #include "journey/planner.h"
 #include "query/queries.h"
+#include "timetable/timetable_folder.h"
 
 namespace {
 

@@ -27,25 +27,9 @@
 
 #include "data/schema.h"
 #include "data/table_stream.h"
+#include "timetable/table_load.h"
 
 namespace korvel {
-
-enum class LoadTable { KMPy, KMList, KMSM, KMTrain };
-
-class TimetableFolderSource;
-
-// "KMPy", "KMList", "KMSM", "KMTrain".
-std::string_view LoadTableName(LoadTable table);
-// The embedded blob each table is read from: "SPY", "SList", "SM", "STrain".
-std::string_view LoadTableBlob(LoadTable table);
-// The index a loaded table is left on ("" for KMPy: load order).
-std::string_view LoadTableIndex(LoadTable table);
-// The file korvel-ttbuild writes the table's stream to: "SPY.stream", "SLIST.stream",
-// "SM.stream", "STRAIN.stream".
-std::string LoadTableFile(LoadTable table);
-// The fields and indexes the table's schema defines (data/schema.h).
-std::vector<FieldDef> LoadTableFields(LoadTable table);
-std::vector<IndexDef> LoadTableIndexes(LoadTable table);
 
 struct LoadFlags {
     std::atomic<int> PyLoaded{0};
@@ -69,45 +53,8 @@ struct LoadEvent {
     bool verified = false;      // its file matched the folder's manifest (size, SHA-256, records)
 };
 
-// Returns the uncompressed bytes of a named blob; throws (BlobError or anything else) when it
-// cannot.
-using BlobSource = std::function<std::vector<unsigned char>(std::string_view name)>;
 // Called on the loader thread right after the table's flag is set (or after it failed).
 using LoadCallback = std::function<void(const LoadEvent&)>;
-
-// "<folder>: <error>" for a table read from `folder`, unless the error names the file
-// already; `error` unchanged without a folder.
-std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error);
-
-// Reads the table streams from the files korvel-ttbuild writes in `folder` (UTF-8 path)
-// instead of the embedded blobs, checked against the folder's manifest when it has one
-// (see TimetableFolderSource); throws BlobError naming the file when one cannot be read.
-BlobSource FolderBlobSource(const std::string& folder);
-
-// What LoadTableFromBlob checks beyond the reader's own refusals.
-struct TableChecks {
-    // The checks of timetable_check.h: fields, indexes, bounded values, unique keys, stop
-    // numbers. A failure names the line of the stream and the field where it can.
-    bool strict = false;
-    // KMTrain with `strict`: the train list its stops must name, asked for once the stops
-    // have loaded; nullptr when the list failed (it is then reported on its own).
-    std::function<const MemTable*()> trainList;
-    // From the folder's manifest: the number of records the table must have.
-    std::optional<std::uint64_t> records;
-};
-
-// Loads one table from its blob into `table` with `format`, selects its index and checks
-// that the fields the program reads are there, and whatever `checks` asks for. Throws on
-// any failure; the table may then be partly filled (TimetableLoader clears it). With a
-// helper, a second thread may read half of the records (see TableStreamHelper).
-std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
-                                const BlobSource& source, TableStreamHelper* helper = nullptr,
-                                const TableChecks* checks = nullptr);
-
-// Loads all four tables one after the other on the calling thread, in the loaders' order
-// (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
-// the first failure. With `strict`, every check of timetable_check.h runs as well.
-void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict = false);
 
 struct TimetableLoaderOptions {
     BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)

@@ -4,12 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/timetable_folder.h"
 #include "data/gbk.h"
+#include "journey/journey_defaults.h"
 #include "query/fare_tariff.h"
 #include "query/pinyin_input.h"
 #include "query/queries.h"
 #include "query/stations.h"
+#include "timetable/timetable_folder.h"
 #include "views/grid_export.h"
 
 namespace korvel {

@@ -7,7 +7,7 @@
 #include <QTranslator>
 #include <utility>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 namespace korvel::ui {
 

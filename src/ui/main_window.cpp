@@ -20,10 +20,10 @@
 
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
+#include "qt_text/qt_text.h"
 #include "resources/resources.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/journey_dialog.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/update_dialog.h"
 #include "ui/dialogs/window_fit.h"

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 #include "ui/result_table.h"
 
 namespace korvel::ui::window {

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/timetable_folder.h"
 #include "data/atomic_files.h"
 #include "data/decimal.h"
 #include "data/regular_file.h"
+#include "timetable/timetable_folder.h"
 #include "update/catalogue.h"
 #include "update/names.h"
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/main_controller.h"
-#include "controller_fixture.h"
-#include "fake_view.h"
+#include "support/controller_fixture.h"
+#include "support/fake_view.h"
 
 namespace korvel::testing {
 namespace {

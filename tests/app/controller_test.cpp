@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "app/main_controller.h"
-#include "controller_fixture.h"
-#include "fake_view.h"
+#include "support/controller_fixture.h"
+#include "support/fake_view.h"
 #include "views/grid_sort.h"
 
 namespace korvel::testing {

@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "app/main_controller.h"
-#include "controller_fixture.h"
 #include "data/blob.h"
 #include "data/manifest_build.h"
-#include "fake_view.h"
+#include "support/controller_fixture.h"
+#include "support/fake_view.h"
 
 namespace korvel::testing {
 namespace {

@@ -6,10 +6,10 @@
 #include <sstream>
 #include <string>
 
-#include "../app/controller_fixture.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
-#include "cli_run.h"
+#include "support/cli_run.h"
+#include "support/controller_fixture.h"
 
 namespace korvel {
 namespace {

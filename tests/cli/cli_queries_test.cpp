@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "../app/controller_fixture.h"
 #include "cli/cmd_query_common.h"
-#include "cli_run.h"
 #include "data/gbk.h"
+#include "support/cli_run.h"
+#include "support/controller_fixture.h"
 
 namespace korvel {
 namespace {

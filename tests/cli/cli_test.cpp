@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli_run.h"
 #include "data/blob.h"
 #include "data/gbk.h"
 #include "data/schema.h"
 #include "data/table_stream.h"
 #include "resources/resources.h"
+#include "support/cli_run.h"
 
 namespace korvel {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "cli_run.h"
+#include "support/cli_run.h"
 
 namespace korvel {
 namespace {

@@ -1,8 +1,10 @@
 // A second, deliberately plain reading of the journey rules for the planner's tests: the
-// trains read straight from the tables, journeys with up to one change paired by hand, up to
-// two changes by naive rounds over every train, a Pareto filter, and a checker that a
-// journey's legs match the timetable and obey the change rules.
+// trains read straight from the tables, journeys with up to one change paired by hand, with
+// any number of changes by naive rounds over every train, a Pareto filter, and a checker that
+// a journey's legs match the timetable and obey the change rules.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
@@ -11,7 +13,9 @@
 #include <tuple>
 #include <vector>
 
+#include "data/gbk.h"
 #include "data/schema.h"
+#include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "query/fare_tariff.h"
 #include "query/stations.h"
@@ -436,5 +440,69 @@ inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
     if (km != j.distance) return "distance does not match the legs";
     return "";
 }
+
+// --- comparing the planner with the reference ------------------------------------------
+
+inline std::string Describe(const std::set<Triple>& s) {
+    std::string out;
+    for (const auto& [d, a, c] : s) {
+        out += JourneyClockText(d) + "-" + JourneyClockText(a) + "/" + std::to_string(c) + " ";
+    }
+    return out;
+}
+
+inline JourneyOptions Window(int from, int to, int changes) {
+    JourneyOptions o;
+    o.windowStart = from;
+    o.windowEnd = to;
+    o.maxTransfers = changes;
+    return o;
+}
+
+inline JourneyOptions Arrive(int from, int to, int changes) {
+    JourneyOptions o = Window(from, to, changes);
+    o.windowOf = JourneyWindowOf::Arrival;
+    return o;
+}
+
+// The planner on one timetable against the reference: up to one change the hand-paired
+// journeys, more the naive rounds, after the Pareto filter; every journey checked.
+class ReferenceCheck {
+  public:
+    explicit ReferenceCheck(StoredTables& t) : t_(t), index_(t), ref_(t) {}
+
+    // Plans the pair and compares with the reference; returns the number of journeys.
+    std::size_t Compare(const std::string& from, const std::string& to, JourneyOptions o) {
+        const bool arrival = o.windowOf == JourneyWindowOf::Arrival;
+        SCOPED_TRACE(GbkToUtf8(from) + " -> " + GbkToUtf8(to) +
+                     (arrival ? " arrive " : " window ") + JourneyClockText(o.windowStart) + "-" +
+                     JourneyClockText(o.windowEnd) + " changes " + std::to_string(o.maxTransfers));
+        const std::vector<Journey> js = FindJourneys(index_, t_, from, to, o);
+        const RefSides sides(t_, ref_, from, to);
+        for (const Journey& j : js) EXPECT_EQ(CheckJourney(ref_, sides, o, j), "");
+        std::set<Triple> expected;
+        if (sides.sameCity) o.maxTransfers = 0;
+        if (o.maxTransfers <= 1) {
+            expected = ParetoSet(arrival ? PairedArrivals(ref_, sides, o, o.maxTransfers == 1)
+                                         : PairedJourneys(ref_, sides, o, o.maxTransfers == 1));
+        } else {
+            expected = ParetoSet(arrival ? RoundArrivals(ref_, sides, o, o.maxTransfers + 1)
+                                         : RoundJourneys(ref_, sides, o, o.maxTransfers + 1));
+        }
+        const std::set<Triple> got = Triples(js);
+        EXPECT_EQ(got.size(), js.size()) << "a journey is shown twice";
+        EXPECT_EQ(got, expected) << "planner " << Describe(got) << "\nreference "
+                                 << Describe(expected);
+        return js.size();
+    }
+
+    const RefTimetable& Ref() const { return ref_; }
+    const JourneyIndex& Index() const { return index_; }
+
+  private:
+    StoredTables& t_;
+    JourneyIndex index_;
+    RefTimetable ref_;
+};
 
 }  // namespace korvel::test

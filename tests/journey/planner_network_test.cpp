@@ -3,11 +3,11 @@
 // rule, fares summed over legs, and refused input.
 #include <gtest/gtest.h>
 
-#include "../query/test_timetable.h"
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "query/stop_index.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {
@@ -262,6 +262,53 @@ TEST_F(JourneyNetwork, AReloadWithTheSameCountsMakesTheIndexesStale) {
     EXPECT_FALSE(stops.Covers(t_));
     EXPECT_TRUE(JourneyIndex(t_).Covers(t_));
     EXPECT_TRUE(StopIndex(t_).Covers(t_));
+}
+
+// A line that only three changes cross quickest: 太原 -> 石家庄 -> 德州 -> 徐州 -> 南京 on four
+// trains (17:30), beside two changes by a slower middle train (19:00) and a direct train
+// (20:00); 德州 and 德州东 are one city.
+void BuildChain(StoredTables& t) {
+    test::TimetableBuilder b;
+    b.Group(8, {"德州", "德州东"});
+    for (const char* s : {"太原", "石家庄", "德州", "德州东", "徐州", "南京"}) b.Py(s, "X");
+    auto leg = [&b](const char* id, const char* from, const char* dep, const char* to,
+                    const char* arr, const char* ride, int km) {
+        b.Train(id, 4, {{from, "", dep, "0", 0}, {to, arr, "", ride, km, "10", "-", "-", "-"}});
+    };
+    leg("A1", "太原", "08:00", "石家庄", "10:00", "2:0", 231);
+    leg("B1", "石家庄", "10:30", "德州", "12:00", "1:30", 200);
+    leg("C1", "德州", "12:40", "徐州", "15:00", "2:20", 400);
+    leg("D1", "徐州", "15:30", "南京", "17:30", "2:0", 330);
+    leg("E1", "石家庄", "11:00", "徐州", "16:00", "5:0", 600);
+    leg("F1", "徐州", "16:40", "南京", "19:00", "2:20", 330);
+    leg("G1", "太原", "06:00", "南京", "20:00", "14:0", 1200);
+    leg("H1", "德州东", "14:00", "徐州", "16:05", "2:5", 380);
+    b.BuildInto(t);
+}
+
+TEST(JourneyChain, EveryChangeCountUpToThreeEqualsTheReference) {
+    StoredTables t;
+    BuildChain(t);
+    test::ReferenceCheck check(t);
+    const std::string from = G("太原"), to = G("南京");
+    // Known answers first, so that the reference itself is held to them.
+    const auto triples = [&](int changes) {
+        return test::Triples(
+            FindJourneys(check.Index(), t, from, to, test::Window(0, 1439, changes)));
+    };
+    EXPECT_EQ(triples(3), (std::set<test::Triple>{{360, 1200, 0}, {480, 1050, 3}, {480, 1140, 2}}));
+    EXPECT_EQ(triples(2), (std::set<test::Triple>{{360, 1200, 0}, {480, 1140, 2}}));
+    EXPECT_EQ(triples(1), (std::set<test::Triple>{{360, 1200, 0}}));
+    for (const std::string& a : check.Ref().names) {
+        for (const std::string& z : check.Ref().names) {
+            if (a == z) continue;
+            for (int changes = 0; changes <= kMaxJourneyTransfers; ++changes) {
+                check.Compare(a, z, test::Window(0, 1439, changes));
+                check.Compare(a, z, test::Window(9 * 60, 7 * 60, changes));
+                check.Compare(a, z, test::Arrive(0, 1439, changes));
+            }
+        }
+    }
 }
 
 TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_timetable.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "test_timetable.h"
+#include "support/test_timetable.h"
 
 namespace korvel::test {
 

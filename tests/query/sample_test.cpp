@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "query/queries.h"
-#include "sample_streams.h"
-#include "test_timetable.h"
+#include "support/sample_streams.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/main_controller.h"
-#include "controller_fixture.h"
-#include "fake_view.h"
+#include "support/controller_fixture.h"
+#include "support/fake_view.h"
 
 namespace korvel::testing {
 namespace {

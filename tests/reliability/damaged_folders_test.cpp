@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "app/loaders.h"
-#include "app/timetable_folder.h"
 #include "data/manifest_build.h"
 #include "resources/resources.h"
+#include "timetable/timetable_folder.h"
 
 namespace korvel {
 namespace {

@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/timetable_folder.h"
 #include "data/manifest.h"
 #include "timetable/manifest_out.h"
+#include "timetable/timetable_folder.h"
 
 namespace korvel::timetable {
 namespace {

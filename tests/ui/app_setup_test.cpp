@@ -20,8 +20,8 @@
 #include <cstdlib>
 
 #include "dialogs_test_util.h"
+#include "qt_text/qt_text.h"
 #include "ui/dialogs/advanced_menu.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/train_dialog.h"
 #include "ui/dialogs/transfer_stations_dialog.h"
 #include "ui/main_window.h"

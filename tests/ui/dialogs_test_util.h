@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "../support/gbk_text.h"
-#include "../views/test_util.h"
 #include "data/gbk.h"
 #include "data/memtable.h"
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
+#include "support/gbk_text.h"
+#include "support/view_rows.h"
 
 namespace korvel::test {
 

@@ -17,7 +17,7 @@
 #include <QTimeEdit>
 #include <QTreeWidget>
 
-#include "main_window_test_util.h"
+#include "support/main_window_test_util.h"
 #include "ui/dialogs/settings.h"
 #include "ui/station_combo.h"
 

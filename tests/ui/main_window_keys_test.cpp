@@ -18,7 +18,7 @@
 #include <QToolButton>
 #include <set>
 
-#include "main_window_test_util.h"
+#include "support/main_window_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/result_table.h"

@@ -18,8 +18,8 @@
 #include <future>
 #include <mutex>
 
-#include "main_window_test_util.h"
 #include "resources/resources.h"
+#include "support/main_window_test_util.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
 

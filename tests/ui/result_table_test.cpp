@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "main_window_test_util.h"
+#include "support/main_window_test_util.h"
 
 namespace korvel {
 namespace {

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "main_window_test_util.h"
+#include "support/main_window_test_util.h"
 
 namespace korvel {
 namespace {

@@ -12,8 +12,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include "main_window_test_util.h"
 #include "print_measure.h"
+#include "support/main_window_test_util.h"
 #include "ui/result_table.h"
 
 namespace korvel {

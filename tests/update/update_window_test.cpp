@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-#include "main_window_test_util.h"
+#include "support/main_window_test_util.h"
 #include "ui/dialogs/update_dialog.h"
 #include "update_fixture.h"
 

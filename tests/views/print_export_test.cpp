@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "support/view_rows.h"
 #include "views/grid_export.h"
 #include "views/grid_print.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "support/view_rows.h"
 
 namespace korvel {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "support/view_rows.h"
 #include "views/grid_sort.h"
 #include "views/result_grid.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "support/view_rows.h"
 #include "views/result_grid.h"
 
 namespace korvel {

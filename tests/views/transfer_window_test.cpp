@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "support/view_rows.h"
 
 namespace korvel {
 namespace {
@@ -107,7 +107,8 @@ TEST(TransferWindow, TimeColumnsSortAsText) {
                                   C("C", 1, 1, 1, 1, "01:00", "01:00", "9:0")},
            "", "");
     m.HeaderClick(7);
-    EXPECT_EQ(Col(m, 6), (std::vector<std::string>{"10:30", "1:5", "9:0"}));  // character by character
+    EXPECT_EQ(Col(m, 6),
+              (std::vector<std::string>{"10:30", "1:5", "9:0"}));  // character by character
 }
 
 TEST(TransferWindow, PickingRows) {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 
 #include "online/qt/web_browser.h"
+#include "qt_text/gbk_qt.h"
 #include "resources/resources.h"
-#include "ui/dialogs/gbk_qt.h"
 
 namespace korvel::ui {
 

@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 namespace korvel::ui {
 

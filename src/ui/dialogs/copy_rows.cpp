@@ -5,7 +5,7 @@
 #include <QShortcut>
 #include <QWidget>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 namespace korvel::ui {
 

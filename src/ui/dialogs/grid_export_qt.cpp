@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 #include "views/grid_export.h"
 
 namespace korvel::ui {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 namespace korvel::ui {
 

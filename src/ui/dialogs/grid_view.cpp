@@ -7,7 +7,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 namespace korvel::ui {
 

@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <optional>
 
+#include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/station_combo.h"

@@ -4,12 +4,12 @@
 #include <QMenu>
 #include <QPushButton>
 
+#include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
 #include "ui/dialogs/grid_view.h"
-#include "ui/dialogs/qt_text.h"
 #include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <functional>
 
+#include "qt_text/qt_text.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_view.h"
-#include "ui/dialogs/qt_text.h"
 
 namespace korvel::ui {
 

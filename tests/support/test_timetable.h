@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "../support/gbk_text.h"
 #include "data/gbk.h"
 #include "data/schema.h"
+#include "support/gbk_text.h"
 
 namespace korvel::test {
 

@@ -1,4 +1,4 @@
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
 
 #include <QApplication>
 #include <QFontInfo>

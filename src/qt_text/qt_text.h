@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/dialogs/gbk_qt.h"
+#include "qt_text/gbk_qt.h"
 
 class QMessageBox;
 class QPrinter;

@@ -1,4 +1,4 @@
-#include "app/timetable_check.h"
+#include "timetable/timetable_check.h"
 
 #include <algorithm>
 #include <string_view>

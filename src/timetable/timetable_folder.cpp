@@ -1,11 +1,11 @@
-#include "app/timetable_folder.h"
+#include "timetable/timetable_folder.h"
 
 #include <cstring>
 #include <exception>
 #include <filesystem>
 
+#include "data/blob.h"
 #include "data/regular_file.h"
-#include "resources/resources.h"
 
 namespace korvel {
 using data::kManifestFileName;
@@ -134,15 +134,6 @@ FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables) 
     result.ok = result.problems.empty();
     result.verified = result.ok && source.HasManifest();
     return result;
-}
-
-JourneyOptions JourneyDefaultsOf(const std::optional<data::Manifest>& manifest) {
-    JourneyOptions o;
-    if (manifest) {
-        o.minTransfer = manifest->minTransfer.value_or(o.minTransfer);
-        o.cityTransfer = manifest->cityTransfer.value_or(o.cityTransfer);
-    }
-    return o;
 }
 
 FolderLoad VerifyTimetableFolder(const std::string& folder) {

@@ -9,10 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/loaders.h"
 #include "data/manifest.h"
 #include "data/schema.h"
-#include "journey/planner.h"
+#include "timetable/table_load.h"
 
 namespace korvel {
 
@@ -51,10 +50,6 @@ struct FolderLoad {
 // Loads the folder's four tables into `tables` on the calling thread, with every check the
 // start-up loaders make on a folder. On failure the tables may be partly filled.
 FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables);
-
-// The journey planner's options for a timetable: the program's own, with the change minutes
-// its manifest gives (a timetable built from a feed with transfers.txt) in their place.
-JourneyOptions JourneyDefaultsOf(const std::optional<data::Manifest>& manifest);
 
 // Whether a folder would load, and what is wrong with it when not: for checking a timetable
 // before it replaces the one in use.

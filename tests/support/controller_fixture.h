@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "../support/gbk_text.h"
 #include "app/loaders.h"
 #include "data/gbk.h"
 #include "data/schema.h"
 #include "data/table_stream.h"
+#include "support/gbk_text.h"
 
 namespace korvel::testing {
 

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "app/loaders.h"
 #include "data/memtable.h"
 #include "data/table_stream.h"
+#include "timetable/table_load.h"
 
 namespace korvel {
 

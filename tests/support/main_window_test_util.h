@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "../support/gbk_text.h"
 #include "data/gbk.h"
 #include "online/qt/web_browser.h"
-#include "ui/dialogs/qt_text.h"
+#include "qt_text/qt_text.h"
+#include "support/gbk_text.h"
 #include "ui/main_window.h"
 
 namespace korvel::test {

@@ -1,0 +1,178 @@
+#include "timetable/table_load.h"
+
+#include <array>
+#include <filesystem>
+#include <memory>
+
+#include "data/blob.h"
+#include "timetable/timetable_check.h"
+#include "timetable/timetable_folder.h"
+
+namespace korvel {
+namespace {
+
+// What each table is called, where it is read from and how it is left indexed, in the
+// order of LoadTable.
+struct TableFacts {
+    std::string_view name;
+    std::string_view blob;
+    std::string_view index;  // "" for load order
+    std::vector<FieldDef> (*fields)();
+    std::vector<IndexDef> (*indexes)();
+};
+
+const TableFacts& Facts(LoadTable table) {
+    static const std::array<TableFacts, 4> facts{{
+        {"KMPy", "SPY", "", KMPyFields, KMPyIndexes},
+        {"KMList", "SList", "SID", KMListFields, KMListIndexes},
+        {"KMSM", "SM", "SStation", KMSMFields, KMSMIndexes},
+        {"KMTrain", "STrain", "SIDNo", KMTrainFields, KMTrainIndexes},
+    }};
+    return facts.at(static_cast<std::size_t>(table));
+}
+
+}  // namespace
+
+std::string_view LoadTableName(LoadTable table) {
+    return Facts(table).name;
+}
+
+std::string_view LoadTableBlob(LoadTable table) {
+    return Facts(table).blob;
+}
+
+std::string_view LoadTableIndex(LoadTable table) {
+    return Facts(table).index;
+}
+
+std::vector<FieldDef> LoadTableFields(LoadTable table) {
+    return Facts(table).fields();
+}
+
+std::vector<IndexDef> LoadTableIndexes(LoadTable table) {
+    return Facts(table).indexes();
+}
+
+std::string LoadTableFile(LoadTable table) {
+    std::string name(LoadTableBlob(table));
+    for (char& c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return name + ".stream";
+}
+
+std::string NameTimetableFile(const std::string& folder, LoadTable table, std::string error) {
+    if (folder.empty()) return error;
+    // An error about any file of the folder (the table's, or the manifest) names it already.
+    const std::string prefix = (std::filesystem::path(folder) / "").string();
+    if (error.rfind(prefix, 0) == 0) return error;
+    const std::string path = (std::filesystem::path(folder) / LoadTableFile(table)).string();
+    if (error.find(path) != std::string::npos) return error;
+    return path + ": " + error;
+}
+
+BlobSource FolderBlobSource(const std::string& folder) {
+    return FolderBlobSource(std::make_shared<const TimetableFolderSource>(folder));
+}
+
+BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> source) {
+    return [source = std::move(source)](std::string_view blob) {
+        for (LoadTable t :
+             {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+            if (LoadTableBlob(t) == blob) return source->Read(t);
+        }
+        throw BlobError("no timetable file for blob " + std::string(blob));
+    };
+}
+
+namespace {
+
+// The line of the stream that holds record `record` (load position), counted as an editor
+// counts lines: the reader skips empty lines, so the record's line is found again in the
+// text rather than computed from its position.
+std::size_t LineOfRecord(std::string_view text, std::size_t headerLine, std::uint32_t record) {
+    const std::size_t want = headerLine + 1 + record;  // among the non-empty lines
+    std::size_t nonEmpty = 0;
+    std::size_t lineBreaks = 0;
+    bool inLine = false;
+    for (const char c : text) {
+        const bool lineBreak = c == '\r' || c == '\n' || c == '\0';
+        if (!lineBreak && !inLine && ++nonEmpty == want) return lineBreaks + 1;
+        inLine = !lineBreak;
+        lineBreaks += c == '\n';
+    }
+    return 0;
+}
+
+// The schema's fields are there: the queries look them up by name, and a stream without
+// them would make every later query throw.
+void CheckSchemaFields(LoadTable which, MemTable& table) {
+    for (const FieldDef& f : LoadTableFields(which)) {
+        if (table.FindField(f.name) == nullptr) {
+            throw TableStreamError("The table stream has no field '" + f.name + "'");
+        }
+    }
+}
+
+void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format,
+               std::string_view text, const TableChecks& checks) {
+    try {
+        if (checks.strict) {
+            CheckLoadedTable(which, table, format);
+            if (which == LoadTable::KMTrain && checks.trainList) {
+                if (const MemTable* list = checks.trainList()) {
+                    CheckStopsInTrainList(table, const_cast<MemTable&>(*list));
+                }
+            }
+        }
+    } catch (const TableCheckError& e) {
+        if (!e.Record()) throw;
+        throw TableStreamError("line " +
+                               std::to_string(LineOfRecord(text, format.headerLine, *e.Record())) +
+                               ", field " + e.Field() + ": " + e.what());
+    }
+    if (checks.records && *checks.records != table.RecordCount()) {
+        throw TableStreamError(std::to_string(table.RecordCount()) +
+                               " records, the manifest says " + std::to_string(*checks.records));
+    }
+}
+
+}  // namespace
+
+std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
+                                const BlobSource& source, TableStreamHelper* helper,
+                                const TableChecks* checks) {
+    {
+        // The inflated text is freed as soon as the table holds its records (and has passed
+        // the checks, whose messages name its lines).
+        const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        LoadFromTableStream(table, text, &format, helper);
+        CheckSchemaFields(which, table);
+        if (checks != nullptr) RunChecks(which, table, format, text, *checks);
+    }
+    // The queries walk the table in its index's order; without it they would answer in the
+    // wrong order, so it counts as a failed load.
+    const std::string_view index = LoadTableIndex(which);
+    if (!index.empty()) {
+        if (table.IndexOrder(index) == nullptr) {
+            throw TableStreamError("The table stream has no index '" + std::string(index) + "'");
+        }
+        table.SetIndexName(index);
+    }
+    table.First();
+    return table.RecordCount();
+}
+
+void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict) {
+    TableStreamFormat format;
+    TableChecks checks;
+    checks.strict = strict;
+    checks.trainList = [&tables]() -> const MemTable* { return &tables.KMList; };
+    LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source, nullptr, &checks);
+    LoadTableFromBlob(LoadTable::KMTrain, tables.KMTrain, format, source, nullptr, &checks);
+}
+
+}  // namespace korvel
