@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "bench_sqlite.h"
 #include "data/blob.h"
 #include "query/queries.h"
+#include "timetable/timetable.h"
 #include "views/detail_window.h"
 #include "views/result_grid.h"
 
@@ -81,8 +83,9 @@ void BM_LoadTable(benchmark::State& state, int times, LoadTable which) {
 }
 
 // Both loader threads until all four tables are ready, as the program starts; `checked`
-// with every check a timetable folder passes (the embedded timetable is spared them).
-void BM_StartUp(benchmark::State& state, int times, bool checked) {
+// with every check a timetable folder passes (the embedded timetable is spared them);
+// `typed` with the typed timetable built from them, which every query then reads.
+void BM_StartUp(benchmark::State& state, int times, bool checked, bool typed) {
     DataSet& d = Data(times);
     for (auto _ : state) {
         auto tables = std::make_unique<Timetable>();
@@ -99,9 +102,20 @@ void BM_StartUp(benchmark::State& state, int times, bool checked) {
             state.SkipWithError("a table failed to load");
             break;
         }
+        std::optional<TypedTimetable> timetable;
+        if (typed) timetable.emplace(*tables);
         state.PauseTiming();
+        timetable.reset();
         tables.reset();
         state.ResumeTiming();
+    }
+}
+
+void BM_TypedTimetableBuild(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    for (auto _ : state) {
+        TypedTimetable timetable(d.tables);
+        benchmark::DoNotOptimize(timetable.StopTotal());
     }
 }
 
@@ -242,9 +256,12 @@ void RegisterAll() {
             RegisterBenchmark(Label(("Load/" + std::string(LoadTableName(t))).c_str(), x).c_str(),
                               BM_LoadTable, x, t);
         }
-        RegisterBenchmark(Label("StartUp/two_loaders", x).c_str(), BM_StartUp, x, false);
-        RegisterBenchmark(Label("StartUp/two_loaders_folder_checks", x).c_str(), BM_StartUp, x,
+        RegisterBenchmark(Label("StartUp/two_loaders", x).c_str(), BM_StartUp, x, false, false);
+        RegisterBenchmark(Label("StartUp/two_loaders_typed", x).c_str(), BM_StartUp, x, false,
                           true);
+        RegisterBenchmark(Label("TypedTimetable/build", x).c_str(), BM_TypedTimetableBuild, x);
+        RegisterBenchmark(Label("StartUp/two_loaders_folder_checks", x).c_str(), BM_StartUp, x,
+                          true, false);
         RegisterBenchmark(Label("StopIndex/build", x).c_str(), BM_StopIndexBuild, x);
         const char* pairs[] = {"beijing-shanghai", "guangzhou-wuhan", "ungrouped"};
         for (int pr = 0; pr < 3; ++pr) {
