@@ -119,14 +119,6 @@ void BM_TypedTimetableBuild(benchmark::State& state, int times) {
     }
 }
 
-void BM_StopIndexBuild(benchmark::State& state, int times) {
-    DataSet& d = Data(times);
-    for (auto _ : state) {
-        StopIndex index(d.tables);
-        benchmark::DoNotOptimize(index.Size());
-    }
-}
-
 // --- queries -------------------------------------------------------------------------------
 
 void BM_Direct(benchmark::State& state, int times, int pair, bool indexed) {
@@ -262,7 +254,6 @@ void RegisterAll() {
         RegisterBenchmark(Label("TypedTimetable/build", x).c_str(), BM_TypedTimetableBuild, x);
         RegisterBenchmark(Label("StartUp/two_loaders_folder_checks", x).c_str(), BM_StartUp, x,
                           true, false);
-        RegisterBenchmark(Label("StopIndex/build", x).c_str(), BM_StopIndexBuild, x);
         const char* pairs[] = {"beijing-shanghai", "guangzhou-wuhan", "ungrouped"};
         for (int pr = 0; pr < 3; ++pr) {
             for (bool ix : {false, true}) {

@@ -145,11 +145,16 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     if (event.table == LoadTable::KMPy) {
         for (Control c : kStationBoxes) view_.SetEnabled(c, true);
     } else if (event.table == LoadTable::KMTrain) {
-        stopIndex_ = std::make_unique<StopIndex>(tables_);
         for (Control c : kQueryButtons) view_.SetEnabled(c, true);
     }
     const bool all = Loaded(LoadTable::KMPy) && Loaded(LoadTable::KMList) &&
                      Loaded(LoadTable::KMSM) && Loaded(LoadTable::KMTrain);
+    if (all) {
+        // Once per load: every index reads this one typed timetable.
+        timetable_ = std::make_shared<const TypedTimetable>(tables_);
+        stopIndex_ = std::make_unique<StopIndex>(timetable_);
+        journeyIndex_.reset();
+    }
     if (all && !loadFailed_) view_.SetStatusText(kTimetableStatusPanel, TimetableText());
 }
 
@@ -169,6 +174,7 @@ void MainController::ReloadTimetable(StartOptions options) {
     }
     stopIndex_.reset();
     journeyIndex_.reset();
+    timetable_.reset();
     results_.clear();
     queryKind_ = QueryKindValue::None;
     state_ = std::make_unique<QueryState>();

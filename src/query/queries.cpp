@@ -41,7 +41,7 @@ bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
             if (arrivalSide[ix.Station(q)]) to = q;
         }
         if (to == p) continue;
-        const std::uint32_t listRec = ix.ListRecord(train, KL);
+        const std::uint32_t listRec = ix.ListRecord(train);
         if (listRec == StopIndex::kNoStation) continue;
         lastFound = train;
         TPub_GridResult& r = out.emplace_back();
@@ -69,7 +69,7 @@ bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
     for (std::uint32_t p : stops) {
         if (static_cast<std::int64_t>(p) <= passed) continue;
         const std::uint32_t here = ix.Record(p);
-        const std::uint32_t listRec = ix.ListRecord(ix.Train(p), KL);
+        const std::uint32_t listRec = ix.ListRecord(ix.Train(p));
         if (listRec == StopIndex::kNoStation) continue;
         lastFound = ix.Train(p);
         TPub_GridResult& r = out.emplace_back();

@@ -188,8 +188,7 @@ inline bool StopsAt(const StopIndex& ix, const std::vector<std::string_view>& na
             continue;
         }
         ids.push_back(id);
-        const auto& p = ix.Positions(id);
-        positions.insert(positions.end(), p.begin(), p.end());
+        for (StopId s : ix.Positions(id)) positions.push_back(s.Value());
     }
     if (ids.size() > 1) std::sort(positions.begin(), positions.end());
     return true;

@@ -21,7 +21,8 @@
 // Same-city groups. One group per distinct group number, numbered by ascending number. A
 // station's group is the number of its first row in the same-city table's station-name
 // order (the row a search by name finds); a group's members are the stations of all rows with
-// its number, in that order, so a duplicated name appears as often as it is stored.
+// its number, in that order, so a duplicated name appears as often as it is stored. The
+// table's rows are also kept in stored order (GroupRows).
 // Pinyin codes. The table's rows in stored order; a station lists its rows in that order.
 // Values. A number field that is null reads as 0. Clock times are HH:MM only; any other
 // text is "no time" to the numbers and is kept as text. Run times read as the queries read
@@ -349,6 +350,12 @@ TypedTimetable::TypedTimetable(const Timetable& tables) : source_(&tables) {
     for (auto& [number, id] : groupOf) {
         id = CityGroupId(groupNumber_.size());
         groupNumber_.push_back(number);
+    }
+    if (gStation && gp && gOrder) {
+        for (std::uint32_t rec = 0; rec < G.RecordCount(); ++rec) {
+            groupRows_.push_back(
+                {Intern(b.ids, gStation->ViewAt(rec)), groupOf[gp->IntegerAt(rec)]});
+        }
     }
 
     // Pinyin codes in stored order.

@@ -165,6 +165,12 @@ class TypedTimetable {
     std::int32_t GroupNumber(CityGroupId g) const { return groupNumber_[g]; }
     // The stations of every stored row of the group, in station-name order.
     std::span<const StationId> Members(CityGroupId g) const { return members_[g]; }
+    // Every stored row of the same-city table, in stored order.
+    struct GroupRow {
+        StationId station;
+        CityGroupId group;
+    };
+    std::span<const GroupRow> GroupRows() const { return groupRows_; }
 
     // --- trains, in train-number order (byte order) ---
     std::uint32_t TrainCount() const { return numbers_.size(); }
@@ -226,6 +232,7 @@ class TypedTimetable {
 
     IdxVector<CityGroupId, std::int32_t> groupNumber_;
     FlatLists<CityGroupId, StationId> members_;
+    std::vector<GroupRow> groupRows_;
 
     IdxVector<TrainId, std::string> numbers_;
     std::vector<std::uint32_t> stopBegin_{0};

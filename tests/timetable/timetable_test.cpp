@@ -11,8 +11,10 @@
 #include "../query/test_timetable.h"
 #include "app/loaders.h"
 #include "data/clock.h"
+#include "journey/journey_index.h"
 #include "query/center.h"
 #include "query/stations.h"
+#include "query/stop_index.h"
 #include "resources/resources.h"
 
 namespace korvel {
@@ -225,6 +227,43 @@ TEST(TypedTimetable, NotLoadedTablesCountAsEmpty) {
     EXPECT_TRUE(tt.BuiltFrom(t));
     test::TimetableBuilder().Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}}).BuildInto(t);
     EXPECT_FALSE(tt.BuiltFrom(t));  // loaded since
+}
+
+// The stop index and the journey index over one typed timetable number stations alike, and
+// the journey's trains are the timetable's.
+TEST(TypedTimetable, IndexesShareItsNumbers) {
+    Timetable t;
+    if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
+    const auto tt = std::make_shared<const TypedTimetable>(t);
+    const StopIndex stops(tt);
+    const JourneyIndex journeys(tt);
+    ASSERT_GT(journeys.TrainCount(), 0u);
+    std::uint32_t called = 0;
+    for (StationId s(0); s < StationId(tt->StationCount()); ++s) {
+        const std::string& name = tt->Name(s);
+        const std::uint32_t stopId = stops.StationId(name);
+        EXPECT_EQ(stopId, tt->StopsAt(s).empty() ? StopIndex::kNoStation : s.Value()) << name;
+        const StationIdx j = journeys.StationId(name);
+        if (j == kNoStation) continue;
+        ++called;
+        EXPECT_EQ(j, s);
+        EXPECT_EQ(journeys.StationName(j), name);
+    }
+    EXPECT_GT(called, 0u);
+    for (RouteIdx r(0); r < RouteIdx(journeys.RouteCount()); ++r) {
+        const JourneyIndex::Trip* trips = journeys.Trips(r);
+        for (std::uint32_t k = 0; k < journeys.TripCount(r); ++k) {
+            const TrainIdx train = trips[k].train;
+            EXPECT_TRUE(tt->Listed(train));
+            EXPECT_EQ(journeys.TrainId(train), tt->Number(train));
+            EXPECT_EQ(journeys.StopCount(r), tt->StopCount(train));
+            for (std::uint32_t q = 0; q < journeys.StopCount(r); ++q) {
+                const StopId stop(tt->FirstStop(train).Value() + q);
+                EXPECT_EQ(journeys.StopStation(r, q), tt->Station(stop));
+                EXPECT_EQ(journeys.StopRecord(train, q), tt->StopRecord(stop));
+            }
+        }
+    }
 }
 
 }  // namespace
