@@ -13,85 +13,106 @@ using namespace query_rows;
 
 namespace {
 
-bool IndexedDirect(const StopIndex& ix, Timetable& tables, MatchMode mode,
-                   const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide, ResultList& out) {
+// The direct rows: for each train, its first departure-side stop and the last arrival-side
+// stop after it.
+void DirectRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& FromSide,
+                const TPub_DZStruct& ToSide, ResultList& out) {
+    auto emit = [&](TrainId train, std::uint32_t from, std::uint32_t to) {
+        TPub_GridResult& r = out.emplace_back();
+        FillTrainPart(r, tt, train);
+        FillFromStop(r, tt, StopId(from));
+        FillToStop(r, tt, StopId(to));
+        FinishRow(r);
+    };
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
-        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
-        return false;
-    }
-    std::vector<std::uint8_t> arrivalSide(ix.StationCount(), 0);
-    for (std::uint32_t p : arrivals) arrivalSide[ix.Station(p)] = 1;
-
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const StopFields S(tables.KMTrain);
-    const TrainFields L(KL);
-    std::uint32_t lastTrain = 0xFFFFFFFFu;
-    std::uint32_t lastFound = StopIndex::kNoStation;
-    for (std::uint32_t p : departures) {
-        // The first departure-side stop of its train; the last arrival-side stop after it.
-        const std::uint32_t train = ix.Train(p);
-        if (train == lastTrain) continue;
-        lastTrain = train;
-        const std::uint32_t end = ix.TrainEnd(train);
-        std::uint32_t to = p;
-        for (std::uint32_t q = p + 1; q < end; ++q) {
-            if (arrivalSide[ix.Station(q)]) to = q;
+    if (StopsAt(tt, SideNames(FromSide, mode), departures) &&
+        StopsAt(tt, SideNames(ToSide, mode), arrivals)) {
+        // The stations' own stops.
+        std::vector<std::uint8_t> arrivalSide(tt.StationCount(), 0);
+        for (std::uint32_t p : arrivals) arrivalSide[tt.Station(StopId(p)).Value()] = 1;
+        TrainId lastTrain = TrainId::None();
+        for (std::uint32_t p : departures) {
+            const TrainId train = tt.Train(StopId(p));
+            if (train == lastTrain) continue;
+            lastTrain = train;
+            const std::uint32_t end = tt.EndStop(train).Value();
+            std::uint32_t to = p;
+            for (std::uint32_t q = p + 1; q < end; ++q) {
+                if (arrivalSide[tt.Station(StopId(q)).Value()]) to = q;
+            }
+            if (to != p && tt.Listed(train)) emit(train, p, to);
         }
-        if (to == p) continue;
-        const std::uint32_t listRec = ix.ListRecord(train);
-        if (listRec == StopIndex::kNoStation) continue;
-        lastFound = train;
-        TPub_GridResult& r = out.emplace_back();
-        FillTrainPartAt(r, L, listRec);
-        FillFromPart(r, S, ix.Record(p));
-        FillToPart(r, S, ix.Record(to));
-        FinishRow(r);
+        return;
     }
-    LeaveListCursor(ix, KL, S, lastFound);
-    return true;
+    // A side names the empty text: every stop in turn. Each is tested either as the
+    // departure (until one is found) or as an arrival after it; a later arrival-side stop
+    // replaces an earlier one, and a stop without a name is never found.
+    for (TrainId train(0); train < TrainId(tt.TrainCount()); ++train) {
+        bool haveFrom = false;
+        bool haveTo = false;
+        std::uint32_t from = 0;
+        std::uint32_t to = 0;
+        for (StopId s = tt.FirstStop(train); s < tt.EndStop(train); ++s) {
+            const std::string& name = tt.Name(tt.Station(s));
+            if (!haveFrom) {
+                if (StationMatches(name, mode, QuerySide::From, FromSide, ToSide)) {
+                    from = s.Value();
+                    haveFrom = !name.empty();
+                }
+            } else if (StationMatches(name, mode, QuerySide::To, FromSide, ToSide)) {
+                to = s.Value();
+                haveTo = !name.empty();
+            }
+        }
+        if (haveFrom && haveTo && tt.Listed(train)) emit(train, from, to);
+    }
 }
 
-bool IndexedStation(const StopIndex& ix, Timetable& tables, MatchMode mode,
-                    const TPub_FZStruct& FromSide, ResultList& out) {
+// The station rows: each stop at the station that the ride of an earlier row did not pass,
+// from there to the terminus, or from the origin when the train ends there.
+void StationRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& FromSide,
+                 const TPub_DZStruct& ToSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
-    if (!StopsAt(ix, SideNames(FromSide, mode), stops)) return false;
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const StopFields S(tables.KMTrain);
-    const TrainFields L(KL);
+    if (!StopsAt(tt, SideNames(FromSide, mode), stops)) {
+        // The empty name: every stop whose name matches, in order.
+        for (std::uint32_t p = 0; p < tt.StopTotal(); ++p) {
+            if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::From, FromSide,
+                               ToSide)) {
+                stops.push_back(p);
+            }
+        }
+    }
     out.reserve(stops.size());
     // Stops up to here were passed by a ride to a terminus and give no row of their own.
     std::int64_t passed = -1;
-    std::uint32_t lastFound = StopIndex::kNoStation;
+    const ClockColumn& departs = tt.Departures();
     for (std::uint32_t p : stops) {
         if (static_cast<std::int64_t>(p) <= passed) continue;
-        const std::uint32_t here = ix.Record(p);
-        const std::uint32_t listRec = ix.ListRecord(ix.Train(p));
-        if (listRec == StopIndex::kNoStation) continue;
-        lastFound = ix.Train(p);
+        const TrainId train = tt.Train(StopId(p));
+        // A train missing from the train list cannot be shown; it gives no row.
+        if (!tt.Listed(train)) continue;
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPartAt(r, L, listRec);
-        if (!ix.NoDeparture(p)) {
-            FillFromPart(r, S, here);
-            const std::uint32_t end = ix.TrainEnd(ix.Train(p));
+        FillTrainPart(r, tt, train);
+        if (!departs.Empty(p)) {
+            // Departs here: ride to the terminus, the stop without a departure time, never
+            // past the train's last stop.
+            FillFromStop(r, tt, StopId(p));
+            const std::uint32_t end = tt.EndStop(train).Value();
             std::uint32_t last = p;
             while (last + 1 < end) {
                 ++last;
-                if (ix.NoDeparture(last)) break;
+                if (departs.Empty(last)) break;
             }
-            FillToPart(r, S, ix.Record(last));
+            FillToStop(r, tt, StopId(last));
             passed = last;
         } else {
-            FillToPart(r, S, here);
-            FillFromOrigin(r, L, listRec);
+            // Ends here: ride from the origin.
+            FillToStop(r, tt, StopId(p));
+            FillFromOrigin(r, tt, train);
         }
         FinishRow(r);
     }
-    LeaveListCursor(ix, KL, S, lastFound);
-    return true;
 }
 
 }  // namespace
@@ -108,45 +129,8 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
     ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
-            return IndexedDirect(ix, tables, mode, FromSide, ToSide, out);
-        })) {
-        return;
-    }
-
-    ScanTables scan(tables);
-    auto& [T, KL, S, L] = scan;
-
-    T.First();
-    while (!T.Eof()) {
-        const std::string_view train = S.id.View();
-        bool haveFrom = false;
-        bool haveTo = false;
-        std::uint32_t fromRec = 0;
-        std::uint32_t toRec = 0;
-        do {
-            // Each stop is tested either as the departure (until one is found) or as an
-            // arrival after it; a later arrival-side stop replaces an earlier one.
-            const std::string_view name = S.station.View();
-            if (!haveFrom) {
-                if (StationMatches(name, mode, QuerySide::From, FromSide, ToSide)) {
-                    fromRec = T.CurrentRecord();
-                    haveFrom = !name.empty();
-                }
-            } else if (StationMatches(name, mode, QuerySide::To, FromSide, ToSide)) {
-                toRec = T.CurrentRecord();
-                haveTo = !name.empty();
-            }
-            T.Next();
-        } while (!T.Eof() && S.id.View() == train);
-
-        if (!haveFrom || !haveTo || !KL.Locate("ID", train)) continue;
-        TPub_GridResult& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        FillFromPart(r, S, fromRec);
-        FillToPart(r, S, toRec);
-        FinishRow(r);
-    }
+    std::optional<TypedTimetable> own;
+    DirectRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
 int FindLastStopNumber(Timetable& tables, std::string_view trainNo) {
@@ -244,47 +228,8 @@ void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZSt
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
-            return IndexedStation(ix, tables, mode, FromSide, out);
-        })) {
-        return;
-    }
-
-    ScanTables scan(tables);
-    auto& [T, KL, S, L] = scan;
-
-    for (T.First(); !T.Eof(); T.Next()) {
-        if (!StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) continue;
-        const std::string_view train = S.id.View();
-        // A train missing from the train list cannot be shown; it gives no row.
-        if (!KL.Locate("ID", train)) continue;
-        TPub_GridResult& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        const std::uint32_t here = T.CurrentRecord();
-        if (!S.dtime.View().empty()) {
-            // Departs here: ride to the terminus, the stop without a departure time. The
-            // walk moves the scan's own cursor, so the train's later stops give no row; it
-            // never leaves the train nor runs past the end of the table.
-            FillFromPart(r, S, here);
-            std::uint32_t last = here;
-            for (;;) {
-                T.Next();
-                if (T.Eof()) break;
-                if (S.id.View() != train) {
-                    T.Prior();
-                    break;
-                }
-                last = T.CurrentRecord();
-                if (S.dtime.View().empty()) break;
-            }
-            FillToPart(r, S, last);
-        } else {
-            // Ends here: ride from the origin.
-            FillToPart(r, S, here);
-            FillFromOrigin(r, L, KL.CurrentRecord());
-        }
-        FinishRow(r);
-    }
+    std::optional<TypedTimetable> own;
+    StationRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
 }  // namespace korvel

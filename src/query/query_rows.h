@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -200,6 +201,93 @@ inline void LeaveListCursor(const StopIndex& ix, MemTable& KL, const StopFields&
                             std::uint32_t train) {
     if (train != StopIndex::kNoStation)
         KL.Locate("ID", S.id.ViewAt(ix.Record(ix.TrainBegin(train))));
+}
+
+// --- rows from the typed timetable ---
+
+// The typed timetable a query reads: the index's when it covers the tables, else one built
+// for this query alone from the tables as they stand (a query before the indexes exist).
+inline const TypedTimetable& TypedFor(const Timetable& tables, const StopIndex* index,
+                                      std::optional<TypedTimetable>& own) {
+    if (index != nullptr && index->Covers(tables)) return index->Typed();
+    return own.emplace(tables);
+}
+
+// The train fields of a row; the train has a train-list row.
+inline void FillTrainPart(TPub_GridResult& r, const TypedTimetable& tt, TrainId t) {
+    const std::uint32_t i = t.Value();
+    r.TrainNo = tt.Number(t);
+    r.NType = tt.Type(t);
+    r.TypeName = TrainTypeName(r.NType);
+    r.StartStation = tt.Name(tt.Origin(t));
+    r.EndStation = tt.Name(tt.Terminus(t));
+    r.TrainRDate = tt.TrainRunTimes().Text(i);
+    r.TrainDistance = tt.Distance(t);
+    const Fares& f = tt.TrainFares();
+    r.TrainP1 = f[FareClass::HardSeat].Text(i);
+    r.TrainP2 = f[FareClass::SoftSeat].Text(i);
+    r.TrainP3 = f[FareClass::HardSleeper].Text(i);
+    r.TrainP4 = f[FareClass::SoftSleeper].Text(i);
+}
+
+// The boarding part of a row at stop `s`.
+inline void FillFromStop(TPub_GridResult& r, const TypedTimetable& tt, StopId s) {
+    const std::uint32_t i = s.Value();
+    r.FromStation = tt.Name(tt.Station(s));
+    r.FromSNo = tt.StopNumber(s);
+    r.FromDTime = tt.Departures().Text(i);
+    r.FromRDate = DepartureRunTime(tt.RunTimes().Text(i), tt.Arrivals().Text(i), r.FromDTime);
+    r.FromDistance = tt.Km(s);
+    const Fares& f = tt.StopFares();
+    r.FromP1 = f[FareClass::HardSeat].Text(i);
+    r.FromP2 = f[FareClass::SoftSeat].Text(i);
+    r.FromP3 = f[FareClass::HardSleeper].Text(i);
+    r.FromP4 = f[FareClass::SoftSleeper].Text(i);
+}
+
+// The boarding part at the train's origin, from its train-list values.
+inline void FillFromOrigin(TPub_GridResult& r, const TypedTimetable& tt, TrainId t) {
+    r.FromStation = tt.Name(tt.Origin(t));
+    r.FromSNo = 1;
+    r.FromDTime = tt.TrainDepartures().Text(t.Value());
+    r.FromRDate = "0";
+    r.FromDistance = 0;
+    r.FromP1.clear();
+    r.FromP2.clear();
+    r.FromP3.clear();
+    r.FromP4.clear();
+}
+
+// The alighting part of a row at stop `s`.
+inline void FillToStop(TPub_GridResult& r, const TypedTimetable& tt, StopId s) {
+    const std::uint32_t i = s.Value();
+    r.ToStation = tt.Name(tt.Station(s));
+    r.ToSNo = tt.StopNumber(s);
+    r.ToATime = tt.Arrivals().Text(i);
+    r.ToRDate = tt.RunTimes().Text(i);
+    r.ToDistance = tt.Km(s);
+    const Fares& f = tt.StopFares();
+    r.ToP1 = f[FareClass::HardSeat].Text(i);
+    r.ToP2 = f[FareClass::SoftSeat].Text(i);
+    r.ToP3 = f[FareClass::HardSleeper].Text(i);
+    r.ToP4 = f[FareClass::SoftSleeper].Text(i);
+}
+
+// Ascending stops at any of the names; false when a name is empty (an empty stop name never
+// counts as a found station; the callers walk every stop for that case).
+inline bool StopsAt(const TypedTimetable& tt, const std::vector<std::string_view>& names,
+                    std::vector<std::uint32_t>& positions) {
+    positions.clear();
+    std::vector<StationId> ids;
+    for (std::string_view name : names) {
+        if (name.empty()) return false;
+        const StationId id = tt.FindStation(name);
+        if (id.IsNone() || std::find(ids.begin(), ids.end(), id) != ids.end()) continue;
+        ids.push_back(id);
+        for (StopId s : tt.StopsAt(id)) positions.push_back(s.Value());
+    }
+    if (ids.size() > 1) std::sort(positions.begin(), positions.end());
+    return true;
 }
 
 }  // namespace korvel::query_rows
