@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,15 +61,18 @@ struct TransferData {
     ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
     std::vector<TPub_ZZStruct> TransferList;
 
-    // The same legs as pairs of KMTrain records, which is how the query keeps them when it
-    // runs with a stop index: a full row per leg costs more than the whole rest of the query.
-    // Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever form is filled.
+    // The same legs as pairs of stops of the typed timetable, which is how the query keeps
+    // them when it runs with a stop index: a full row per leg costs more than the whole rest
+    // of the query. Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever
+    // form is filled.
     struct StopPair {
-        std::uint32_t board = 0;   // KMTrain record of the boarding stop
-        std::uint32_t alight = 0;  // KMTrain record of the alighting stop
+        std::uint32_t board = 0;   // StopId of the boarding stop
+        std::uint32_t alight = 0;  // StopId of the alighting stop
     };
     std::vector<StopPair> FromStops;
     std::vector<StopPair> ToStops;
+    // The typed timetable the query read, which the stop pairs number the stops of.
+    std::shared_ptr<const TypedTimetable> timetable;
 };
 
 // Resolves both sides, collects both leg lists and the candidate stations. With an index

@@ -28,6 +28,7 @@ class StopIndex {
     explicit StopIndex(const Timetable& tables);
 
     const TypedTimetable& Typed() const { return *tt_; }
+    const std::shared_ptr<const TypedTimetable>& SharedTyped() const { return tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no
     // load since: their generation numbers are unchanged).
