@@ -337,7 +337,7 @@ void MainController::BTNCCCXClick() {
     ResetResultGrid();
     transferStation_.clear();
     heading_ = "\xB3\xB5\xB4\xCE\xB2\xE9\xD1\xAF\xA3\xBA" + key;  // 车次查询：
-    QueryByTrainNumber(tables_, view_.Text(Control::ECC), results_);
+    QueryByTrainNumber(tables_, view_.Text(Control::ECC), results_, stopIndex_.get());
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
         view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));

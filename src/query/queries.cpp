@@ -133,43 +133,38 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
     DirectRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
-int FindLastStopNumber(Timetable& tables, std::string_view trainNo) {
-    MemTable& T = tables.KMTrain;
-    if (!Loaded(T)) return 1;
-    T.SetIndexName("SIDNo");
-    if (!T.Locate("ID", trainNo)) return 1;
-    const StopFields S(T);
-    // The terminus is the only stop without a departure time; the walk stays within the
-    // train, so a train whose terminus lacks that mark ends at its own last stop.
-    int result = S.sno.AsInteger();
-    while (!T.Eof() && S.id.View() == trainNo) {
-        result = S.sno.AsInteger();
-        if (S.dtime.View().empty()) break;
-        T.Next();
-    }
-    return result;
+int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo) {
+    const TrainId train = tt.FindTrain(trainNo);
+    if (train.IsNone() || tt.StopCount(train) == 0) return 1;
+    // The terminus is the only stop without a departure time; a train whose terminus lacks
+    // that mark ends at its own last stop.
+    StopId last = tt.FirstStop(train);
+    while (!tt.Departures().Empty(last.Value()) && StopId(last.Value() + 1) < tt.EndStop(train))
+        ++last;
+    return tt.StopNumber(last);
 }
 
-void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out) {
+void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out,
+                        const StopIndex* index) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
+    std::optional<TypedTimetable> own;
+    const TypedTimetable& tt = TypedFor(tables, index, own);
     const std::string key = AsciiUpper(TrimControl(eccText));
     const std::string prefix = key + "/";
 
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const TrainFields L(KL);
-    auto emit = [&] {
+    // One row per train-list row, the whole journey with its stored values.
+    auto emit = [&](std::uint32_t row) {
         TPub_GridResult& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        r.FromStation.assign(L.start.View());
+        FillTrainRow(r, tt, row);
+        r.FromStation = r.StartStation;
         r.FromSNo = 1;
         r.FromDistance = 0;
-        r.FromDTime.assign(L.atime.View());
+        r.FromDTime = tt.TrainDepartures().Text(row);
         r.FromRDate = "0";
-        r.ToStation.assign(L.end.View());
-        r.ToATime.assign(L.dtime.View());
-        r.ToRDate.assign(L.rdate.View());
+        r.ToStation = r.EndStation;
+        r.ToATime = tt.TrainArrivals().Text(row);
+        r.ToRDate = r.TrainRDate;
         r.ToDistance = r.TrainDistance;
         r.ToP1 = r.TrainP1;
         r.ToP2 = r.TrainP2;
@@ -181,40 +176,29 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
         r.Fare2 = r.TrainP2;
         r.Fare3 = r.TrainP3;
         r.Fare4 = r.TrainP4;
+        r.ToSNo = FindLastStopNumber(tt, r.TrainNo);
+        r.StopCount = r.ToSNo - r.FromSNo;
     };
-    auto matches = [&](std::string_view id) {
-        return id == key || id.substr(0, prefix.size()) == prefix;
+    auto emitTrain = [&](TrainId t) {
+        for (std::uint32_t k = 0; k < tt.ListedRows(t); ++k) emit(tt.ListRow(t) + k);
     };
-    const std::vector<std::uint32_t>* order = KL.IndexOrder("SID");
-    Field* idField = KL.FindField("ID");
-    if (order != nullptr && idField != nullptr) {
-        // The matches are two runs of the SID order (byte order): the key itself, then the
-        // numbers that begin with key + "/". Each run is found by binary search and walked
-        // with the cursor, so the rows come in the order of a full scan.
-        auto walk = [&](std::string_view first, auto inRun) {
-            if (!KL.Locate("ID", first)) return;
-            for (; !KL.Eof() && inRun(L.id.View()); KL.Next()) emit();
-        };
-        walk(key, [&](std::string_view id) { return id == key; });
-        const auto it = std::lower_bound(
-            order->begin(), order->end(), std::string_view(prefix),
-            [&](std::uint32_t rec, std::string_view v) { return idField->ViewAt(rec) < v; });
-        if (it != order->end()) {
-            const std::string first(idField->ViewAt(*it));
-            if (first.compare(0, prefix.size(), prefix) == 0) {
-                walk(first,
-                     [&](std::string_view id) { return id.substr(0, prefix.size()) == prefix; });
-            }
-        }
-    } else {
-        for (KL.First(); !KL.Eof(); KL.Next()) {
-            if (matches(L.id.View())) emit();
+    // The matches are two runs of the number order (byte order): the key itself, then the
+    // numbers that begin with key + "/".
+    const TrainId exact = tt.FindTrain(key);
+    if (!exact.IsNone()) emitTrain(exact);
+    std::uint32_t lo = 0;
+    std::uint32_t hi = tt.TrainCount();
+    while (lo < hi) {
+        const std::uint32_t mid = lo + (hi - lo) / 2;
+        if (tt.Number(TrainId(mid)) < prefix) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
         }
     }
-    // The stop counts need KMTrain; looked up after the scan so the KMList cursor is free.
-    for (TPub_GridResult& r : out) {
-        r.ToSNo = FindLastStopNumber(tables, r.TrainNo);
-        r.StopCount = r.ToSNo - r.FromSNo;
+    for (TrainId t(lo); t < TrainId(tt.TrainCount()); ++t) {
+        if (tt.Number(t).compare(0, prefix.size(), prefix) != 0) break;
+        emitTrain(t);
     }
 }
 

@@ -31,9 +31,11 @@ void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::strin
 // Every train whose number equals the key, or whose first number (before "/") does: one row
 // per train over its whole route with the stored whole-journey values. The key is trimmed
 // and upper-cased.
-void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out);
+// An index, when given, spares building the typed timetable for this query.
+void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out,
+                        const StopIndex* index = nullptr);
 // Stop number of the train's last stop; 1 when the train has no stops.
-int FindLastStopNumber(Timetable& tables, std::string_view trainNo);
+int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo);
 
 // Every train calling at the station or its same-city group: one row per train, from the
 // first matching stop to the terminus, or from the origin when the train ends there.

@@ -9,7 +9,8 @@
 // train's stops in stop order.
 // - The train-list values of a train are those of its first row in the list's number order
 //   (stored order among equal numbers): the row a search of the list by number finds. A
-//   damaged list may hold more rows of one number; ListedRows counts them.
+//   damaged list may hold more rows of one number; they are all kept, in that order, for
+//   the readers that walk the whole list.
 // - A train with stops but no train-list row is kept (Listed() is false, its list values
 //   empty or 0); the queries leave such a train out. A train-list row without stops gives a
 //   train with an empty stop range.
@@ -288,25 +289,21 @@ TypedTimetable::TypedTimetable(const Timetable& tables) : source_(&tables) {
         const TrainId t(numbers_.size());
         numbers_.push_back(std::string(number));
 
-        std::uint32_t listed = 0;
-        std::uint32_t first = kNoRecord;
-        for (; j < m && b.list.id->ViewAt(rows[j]) == number; ++j, ++listed) {
-            if (first == kNoRecord) first = rows[j];
-        }
-        listRow_.push_back(first);
-        listRows_.push_back(listed);
-        const std::uint32_t r = first;
-        const bool has = r != kNoRecord;
-        type_.push_back(has ? b.ntype->IntegerAt(r) : 0);
-        trainKm_.push_back(has ? b.list.km->IntegerAt(r) : 0);
-        trainDepart_.Add(has ? b.list.atime->ViewAt(r) : std::string_view());
-        trainArrive_.Add(has ? b.list.dtime->ViewAt(r) : std::string_view());
-        trainRun_.Add(has ? b.list.rdate->ViewAt(r) : std::string_view());
-        if (has) {
+        const std::uint32_t firstRow = static_cast<std::uint32_t>(rowTrain_.size());
+        for (; j < m && b.list.id->ViewAt(rows[j]) == number; ++j) {
+            const std::uint32_t r = rows[j];
+            rowTrain_.push_back(t);
+            rowRecord_.push_back(r);
+            rowType_.push_back(b.ntype->IntegerAt(r));
+            rowKm_.push_back(b.list.km->IntegerAt(r));
+            trainDepart_.Add(b.list.atime->ViewAt(r));
+            trainArrive_.Add(b.list.dtime->ViewAt(r));
+            trainRun_.Add(b.list.rdate->ViewAt(r));
             b.list.AddFares(trainFares_, r);
-        } else {
-            trainFares_.Add({}, {}, {}, {});
         }
+        const std::uint32_t listed = static_cast<std::uint32_t>(rowTrain_.size()) - firstRow;
+        listFirst_.push_back(listed == 0 ? kNoRecord : firstRow);
+        listRows_.push_back(listed);
 
         for (; i < n && b.stop.id->ViewAt(stops[i]) == number; ++i) {
             const std::uint32_t rec = stops[i];
@@ -326,10 +323,9 @@ TypedTimetable::TypedTimetable(const Timetable& tables) : source_(&tables) {
         stopBegin_.push_back(stopTrain_.size());
     }
     // Origins and termini once every stop's station has its number.
-    for (TrainId t(0); t < TrainId(numbers_.size()); ++t) {
-        const std::uint32_t r = listRow_[t];
-        origin_.push_back(r == kNoRecord ? StationId::None() : Intern(b.ids, b.start->ViewAt(r)));
-        terminus_.push_back(r == kNoRecord ? StationId::None() : Intern(b.ids, b.end->ViewAt(r)));
+    for (const std::uint32_t r : rowRecord_) {
+        rowOrigin_.push_back(Intern(b.ids, b.start->ViewAt(r)));
+        rowTerminus_.push_back(Intern(b.ids, b.end->ViewAt(r)));
     }
 
     // Same-city groups, in the table's station-name order.

@@ -183,15 +183,29 @@ class TypedTimetable {
         return stopBegin_[t.Value() + 1] - stopBegin_[t.Value()];
     }
     // Whether the train list has a row for the train; the values below come from that row
-    // (the first, when the list has several of the same number) and are empty or 0 without.
-    bool Listed(TrainId t) const { return listRow_[t] != kNoRecord; }
-    // How many train-list rows carry this number (0, 1, or more on a damaged list).
+    // (the first, when the list has several of the same number) and are 0 or none without.
+    bool Listed(TrainId t) const { return listRows_[t] != 0; }
+    // How many train-list rows carry this number (0, 1, or more on a damaged list), and the
+    // first of them (kNoRecord when none): a train's rows follow one another.
     std::uint32_t ListedRows(TrainId t) const { return listRows_[t]; }
-    std::int32_t Type(TrainId t) const { return type_[t]; }
-    StationId Origin(TrainId t) const { return origin_[t]; }
-    StationId Terminus(TrainId t) const { return terminus_[t]; }
-    std::int32_t Distance(TrainId t) const { return trainKm_[t]; }
-    // The train list's departure at the origin and arrival at the terminus, the whole
+    std::uint32_t ListRow(TrainId t) const { return listFirst_[t]; }
+    std::int32_t Type(TrainId t) const { return Listed(t) ? rowType_[ListRow(t)] : 0; }
+    StationId Origin(TrainId t) const {
+        return Listed(t) ? rowOrigin_[ListRow(t)] : StationId::None();
+    }
+    StationId Terminus(TrainId t) const {
+        return Listed(t) ? rowTerminus_[ListRow(t)] : StationId::None();
+    }
+    std::int32_t Distance(TrainId t) const { return Listed(t) ? rowKm_[ListRow(t)] : 0; }
+
+    // --- train-list rows, in train-number order (stored order among equal numbers) ---
+    std::uint32_t ListRowCount() const { return static_cast<std::uint32_t>(rowTrain_.size()); }
+    TrainId RowTrain(std::uint32_t row) const { return rowTrain_[row]; }
+    std::int32_t RowType(std::uint32_t row) const { return rowType_[row]; }
+    StationId RowOrigin(std::uint32_t row) const { return rowOrigin_[row]; }
+    StationId RowTerminus(std::uint32_t row) const { return rowTerminus_[row]; }
+    std::int32_t RowDistance(std::uint32_t row) const { return rowKm_[row]; }
+    // By list row: the departure at the origin and arrival at the terminus, the whole
     // journey's run time and its fares.
     const ClockColumn& TrainDepartures() const { return trainDepart_; }
     const ClockColumn& TrainArrivals() const { return trainArrive_; }
@@ -212,7 +226,9 @@ class TypedTimetable {
     // Where a value came from in the stored tables, for readers that still take their texts
     // from there: the train-list record of a train (kNoRecord when unlisted), the stops-table
     // record of a stop.
-    std::uint32_t ListRecord(TrainId t) const { return listRow_[t]; }
+    std::uint32_t ListRecord(TrainId t) const {
+        return Listed(t) ? rowRecord_[ListRow(t)] : kNoRecord;
+    }
     std::uint32_t StopRecord(StopId s) const { return stopRecord_[s]; }
 
   private:
@@ -236,12 +252,14 @@ class TypedTimetable {
 
     IdxVector<TrainId, std::string> numbers_;
     std::vector<std::uint32_t> stopBegin_{0};
-    IdxVector<TrainId, std::uint32_t> listRow_;
+    IdxVector<TrainId, std::uint32_t> listFirst_;
     IdxVector<TrainId, std::uint32_t> listRows_;
-    IdxVector<TrainId, std::int32_t> type_;
-    IdxVector<TrainId, StationId> origin_;
-    IdxVector<TrainId, StationId> terminus_;
-    IdxVector<TrainId, std::int32_t> trainKm_;
+    std::vector<TrainId> rowTrain_;
+    std::vector<std::uint32_t> rowRecord_;
+    std::vector<std::int32_t> rowType_;
+    std::vector<StationId> rowOrigin_;
+    std::vector<StationId> rowTerminus_;
+    std::vector<std::int32_t> rowKm_;
     ClockColumn trainDepart_;
     ClockColumn trainArrive_;
     RunTimeColumn trainRun_;

@@ -86,15 +86,29 @@ void ExpectTrainsAgree(Timetable& t, const TypedTimetable& tt) {
         EXPECT_EQ(tt.Name(tt.Origin(tr)), L.FieldByName("StartStation").ViewAt(rec));
         EXPECT_EQ(tt.Name(tt.Terminus(tr)), L.FieldByName("endStation").ViewAt(rec));
         EXPECT_EQ(tt.Distance(tr), L.FieldByName("Distance").IntegerAt(rec));
-        EXPECT_EQ(tt.TrainDepartures().Text(tr.Value()), L.FieldByName("A_Time").ViewAt(rec));
-        EXPECT_EQ(tt.TrainArrivals().Text(tr.Value()), L.FieldByName("D_Time").ViewAt(rec));
-        EXPECT_EQ(tt.TrainRunTimes().Text(tr.Value()), L.FieldByName("R_Date").ViewAt(rec));
+        const std::uint32_t row = tt.ListRow(tr);
+        EXPECT_EQ(tt.TrainDepartures().Text(row), L.FieldByName("A_Time").ViewAt(rec));
+        EXPECT_EQ(tt.TrainArrivals().Text(row), L.FieldByName("D_Time").ViewAt(rec));
+        EXPECT_EQ(tt.TrainRunTimes().Text(row), L.FieldByName("R_Date").ViewAt(rec));
         for (int c = 0; c < 4; ++c) {
-            EXPECT_EQ(tt.TrainFares()[FareClass(c)].Text(tr.Value()),
+            EXPECT_EQ(tt.TrainFares()[FareClass(c)].Text(row),
                       L.FieldByName(std::string("P") + char('1' + c)).ViewAt(rec));
         }
     }
-    // Every list row's number is a train, and the list rows are all counted.
+    // Every list row, in number order, under its own train and with its own values.
+    const std::vector<std::uint32_t>& sid = *L.IndexOrder("SID");
+    ASSERT_EQ(tt.ListRowCount(), sid.size());
+    for (std::uint32_t row = 0; row < sid.size(); ++row) {
+        const std::uint32_t rec = sid[row];
+        EXPECT_EQ(tt.Number(tt.RowTrain(row)), id.ViewAt(rec));
+        EXPECT_EQ(tt.RowType(row), L.FieldByName("NType").IntegerAt(rec));
+        EXPECT_EQ(tt.Name(tt.RowOrigin(row)), L.FieldByName("StartStation").ViewAt(rec));
+        EXPECT_EQ(tt.Name(tt.RowTerminus(row)), L.FieldByName("endStation").ViewAt(rec));
+        EXPECT_EQ(tt.RowDistance(row), L.FieldByName("Distance").IntegerAt(rec));
+        EXPECT_EQ(tt.TrainRunTimes().Text(row), L.FieldByName("R_Date").ViewAt(rec));
+        EXPECT_EQ(tt.TrainFares()[FareClass::SoftSleeper].Text(row),
+                  L.FieldByName("P4").ViewAt(rec));
+    }
     std::uint32_t rows = 0;
     for (TrainId tr(0); tr < TrainId(tt.TrainCount()); ++tr) rows += tt.ListedRows(tr);
     EXPECT_EQ(rows, L.RecordCount());
