@@ -99,7 +99,7 @@ const Picks& PicksFor(DataSet& data) {
     p.wuhan = Utf8ToGbk("武汉");
     p.urumqi = Utf8ToGbk("乌鲁木齐");
 
-    Timetable& t = data.tables;
+    StoredTables& t = data.tables;
     const StopIndex& ix = *data.index;
     std::unordered_set<std::string> grouped;
     {

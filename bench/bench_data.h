@@ -20,7 +20,7 @@ struct DataSet {
     int times = 1;
     TimetableStreams streams;                         // SPY, SLIST, STRAIN, SM
     std::array<std::vector<unsigned char>, 4> blobs;  // length prefix + zlib stream
-    Timetable tables;                                 // loaded, indexes selected
+    StoredTables tables;                              // loaded, indexes selected
     std::shared_ptr<const TypedTimetable> typed;      // built from `tables`
     std::unique_ptr<StopIndex> index;                 // over `typed`
 

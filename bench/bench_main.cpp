@@ -88,7 +88,7 @@ void BM_LoadTable(benchmark::State& state, int times, LoadTable which) {
 void BM_StartUp(benchmark::State& state, int times, bool checked, bool typed) {
     DataSet& d = Data(times);
     for (auto _ : state) {
-        auto tables = std::make_unique<Timetable>();
+        auto tables = std::make_unique<StoredTables>();
         LoadFlags flags;
         {
             TimetableLoader::Options options;
@@ -126,8 +126,8 @@ void BM_Direct(benchmark::State& state, int times, int pair, bool indexed) {
     const Picks& p = PicksFor(d);
     const std::string& from = pair == 0 ? p.beijing : pair == 1 ? p.guangzhou : p.plainFrom;
     const std::string& to = pair == 0 ? p.shanghai : pair == 1 ? p.wuhan : p.plainTo;
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     ResultList out;
     for (auto _ : state) {
         SearchDirectTrains(d.tables, from, to, fs, ts, out, indexed ? d.index.get() : nullptr);
@@ -150,8 +150,8 @@ void BM_Train(benchmark::State& state, int times, bool prefix) {
 void BM_Station(benchmark::State& state, int times, bool small, bool indexed) {
     DataSet& d = Data(times);
     const Picks& p = PicksFor(d);
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     ResultList out;
     for (auto _ : state) {
         QueryStationTimetable(d.tables, small ? p.smallStation : p.beijing, fs, ts, out,
@@ -164,8 +164,8 @@ void BM_Station(benchmark::State& state, int times, bool small, bool indexed) {
 void BM_Transfer(benchmark::State& state, int times, bool indexed) {
     DataSet& d = Data(times);
     const Picks& p = PicksFor(d);
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     TransferData data;
     for (auto _ : state) {
         TransferQuery(d.tables, p.beijing, p.urumqi, fs, ts, data,
@@ -196,8 +196,8 @@ void BM_Detail(benchmark::State& state, int times) {
 void BM_FillSort(benchmark::State& state, int times, int labelNumber) {
     DataSet& d = Data(times);
     const Picks& p = PicksFor(d);
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     ResultList results;
     QueryStationTimetable(d.tables, p.beijing, fs, ts, results, d.index.get());
     const std::string empty;
@@ -207,7 +207,7 @@ void BM_FillSort(benchmark::State& state, int times, int labelNumber) {
         HeaderLabels labels = MainHeaderLabels();
         shown = FillResultGrid(results, FilterBoxes{}, QueryKindValue::Station, empty, empty, empty,
                                p.beijing, grid, labels);
-        Lab1Click(grid, labels, labelNumber);
+        HeaderClicked(grid, labels, labelNumber);
         benchmark::DoNotOptimize(grid.ShownCount());
     }
     state.counters["rows"] = shown;

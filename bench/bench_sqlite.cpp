@@ -76,8 +76,8 @@ std::vector<std::string> MergeRepeats(std::vector<std::string> v) {
 }
 
 std::vector<std::string> EngineTrains(DataSet& d, const SqlCase& c) {
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     ResultList out;
     switch (c.kind) {
         case SqlQuery::Direct:
@@ -91,7 +91,7 @@ std::vector<std::string> EngineTrains(DataSet& d, const SqlCase& c) {
             break;
     }
     std::vector<std::string> ids;
-    for (const TPub_GridResult& r : out) ids.push_back(r.TrainNo);
+    for (const ResultRow& r : out) ids.push_back(r.TrainNo);
     return ids;
 }
 
@@ -113,7 +113,7 @@ double MedianMicros(F&& f) {
 
 }  // namespace
 
-SqliteTimetable::SqliteTimetable(Timetable& tables) {
+SqliteTimetable::SqliteTimetable(StoredTables& tables) {
     if (sqlite3_open(":memory:", &db_) != SQLITE_OK) throw std::runtime_error("sqlite3_open");
     Exec(db_, "BEGIN");
     CopyTable(db_, tables.KMTrain, "stops");
@@ -206,8 +206,8 @@ SqliteTimetable& SqliteFor(DataSet& data) {
 SqlCase MakeCase(DataSet& data, const Picks& picks, SqlQuery kind) {
     SqlCase c;
     c.kind = kind;
-    TPub_FZStruct fs;
-    TPub_DZStruct ts;
+    StationSide fs;
+    StationSide ts;
     ResultList out;
     auto names = [](const auto& side) {
         return side.Members.empty() ? std::vector<std::string>{side.TypedName} : side.Members;

@@ -25,7 +25,7 @@ struct SqlCase {
 
 class SqliteTimetable {
   public:
-    explicit SqliteTimetable(Timetable& tables);
+    explicit SqliteTimetable(StoredTables& tables);
     ~SqliteTimetable();
     SqliteTimetable(const SqliteTimetable&) = delete;
     SqliteTimetable& operator=(const SqliteTimetable&) = delete;

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
             return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
         };
     }
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     {
         TimetableLoader loader(tables, flags, std::move(options));

@@ -22,7 +22,7 @@ const std::string& TimetableFolder() {
     return FolderSetting();
 }
 
-TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source) {
+TimetableLoad LoadTimetable(StoredTables& tables, LoadFlags& flags, const BlobSource& source) {
     TimetableLoad result;
     std::mutex eventsMutex;
     const auto start = std::chrono::steady_clock::now();
@@ -45,7 +45,7 @@ TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSourc
     return result;
 }
 
-bool LoadTimetableOrReport(Timetable& tables, LoadFlags& flags, std::ostream& err,
+bool LoadTimetableOrReport(StoredTables& tables, LoadFlags& flags, std::ostream& err,
                            const BlobSource& source) {
     const TimetableLoad load = LoadTimetable(tables, flags, source);
     for (const LoadEvent& e : load.events) {

@@ -61,7 +61,7 @@ int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& 
         err << "korvel-cli: export-gtfs needs one folder or FILE.zip\n";
         return kExitUsage;
     }
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     if (!LoadTimetableOrReport(tables, flags, err, source)) return kExitFailure;
 

@@ -113,9 +113,7 @@ void WriteHelp(std::ostream& out) {
         TimetableFolder().empty() ? std::nullopt
                                   : TimetableFolderSource(TimetableFolder()).GetManifest();
     const JourneyOptions d = JourneyDefaultsOf(manifest);
-    auto from = [&](bool timetable) {
-        return timetable ? ", the timetable's" : ", the program's";
-    };
+    auto from = [&](bool timetable) { return timetable ? ", the timetable's" : ", the program's"; };
     out << "usage: korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM]\n"
            "         [--max-transfers N] [--min-transfer MIN] [--city-transfer MIN]\n"
            "         [--format table|csv|json]\n\n"
@@ -195,7 +193,7 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
     start.source = source;
     // Like every other command, a journey is planned on the --timetable folder, or refused.
     if (!source) start.timetableFolder = TimetableFolder();
-    controller.FormCreate(std::move(start));
+    controller.Start(std::move(start));
     if (view.LoadFailed()) return kExitFailure;
 
     bool shown = false;
@@ -224,9 +222,9 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
         if (m.JourneyCount() == 0 && j->format != OutputFormat::Table)
             err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
     };
-    view.SetText(Control::ComboFZ, ToGbk(j->from));
-    view.SetText(Control::ComboDZ, ToGbk(j->to));
-    controller.BTNHCFAClick();
+    view.SetText(Control::DepartureBox, ToGbk(j->from));
+    view.SetText(Control::ArrivalBox, ToGbk(j->to));
+    controller.JourneyClicked();
     if (view.ErrorCount() > 0) return kExitUsage;
     return shown ? kExitOk : kExitFailure;
 }

@@ -26,7 +26,7 @@ std::string Padded(std::string_view text, std::size_t width, bool right) {
 }  // namespace
 
 int RunLoadWith(const BlobSource& source, std::ostream& out, std::ostream& err) {
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     const TimetableLoad load = LoadTimetable(tables, flags, source);
     for (const LoadEvent& e : load.events) {

@@ -54,10 +54,11 @@ using Problem = std::optional<std::string>;
 
 // --only: a comma list of the filter boxes to tick.
 Problem ParseOnly(std::string_view list, std::vector<Control>& only) {
-    static constexpr std::pair<std::string_view, Control> kBoxes[] = {{"start", Control::CBSF},
-                                                                      {"end", Control::CBZD},
-                                                                      {"exact", Control::CBJQ},
-                                                                      {"emu", Control::CBDC}};
+    static constexpr std::pair<std::string_view, Control> kBoxes[] = {
+        {"start", Control::OriginatesFilter},
+        {"end", Control::TerminatesFilter},
+        {"exact", Control::ExactNamesFilter},
+        {"emu", Control::EmuOnlyFilter}};
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = std::min(list.find(',', start), list.size());
@@ -173,7 +174,7 @@ bool Start(Session& s, const BlobSource& source) {
     StartOptions options;
     options.source = source;
     if (!source) options.timetableFolder = TimetableFolder();
-    s.controller.FormCreate(std::move(options));
+    s.controller.Start(std::move(options));
     return !s.view.LoadFailed();
 }
 
@@ -206,26 +207,26 @@ std::vector<std::string> PlainCaptions(const HeaderLabels& labels) {
 int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::ostream& err) {
     for (Control box : o.only) {
         s.view.SetChecked(box, true);
-        s.controller.CBSFClick();
+        s.controller.FilterClicked();
     }
     if (!o.timeClass.PassesAll()) s.controller.SetTimeClassFilter(o.timeClass);
     if (o.sortColumn) {
         SortBy(s.controller.Labels(), *o.sortColumn, o.sortDescending,
-               [&](int label) { s.controller.Lab1Click(label); });
+               [&](int label) { s.controller.HeaderClicked(label); });
     }
     const ResultGrid& grid = s.controller.Grid();
     WriteGrid(out, o.format, MainTitles(), grid, grid.ShownCount(), {},
-              s.view.Text(Control::LabResult));
+              s.view.Text(Control::ResultLabel));
     if (!o.exportPath) return kExitOk;
 
     s.view.exportPath = o.exportPath;
-    s.controller.MAdvancedPopup();
-    if (!s.view.IsEnabled(Control::MExport)) {
+    s.controller.ShowAdvancedMenu();
+    if (!s.view.IsEnabled(Control::ExportItem)) {
         err << "korvel-cli: no rows to export\n";
         return kExitFailure;
     }
     const int before = s.view.ErrorCount();
-    s.controller.MExportClick();
+    s.controller.ExportClicked();
     // The export file could not be written: a failure, not a mistake in the arguments.
     return s.view.ErrorCount() == before ? kExitOk : kExitFailure;
 }
@@ -268,9 +269,9 @@ int Direct(const Args& args, const BlobSource& source, std::ostream& out, std::o
     if (!Start(s, source)) return kExitFailure;
     bool viaMissing = false;
     HandleTransferWindow(s, *o, out, err, viaMissing);
-    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
-    s.view.SetText(Control::ComboDZ, ToGbk(o->positional[1]));
-    s.controller.BTNZZCXClick(0);
+    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
+    s.view.SetText(Control::ArrivalBox, ToGbk(o->positional[1]));
+    s.controller.StationPairClicked(PairQuery::Direct);
     if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
     return FinishMainGrid(s, *o, out, err);
 }
@@ -295,9 +296,9 @@ int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std:
     if (!Start(s, source)) return kExitFailure;
     bool viaMissing = false;
     HandleTransferWindow(s, *o, out, err, viaMissing);
-    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
-    s.view.SetText(Control::ComboDZ, ToGbk(o->positional[1]));
-    s.controller.BTNZZCXClick(1);
+    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
+    s.view.SetText(Control::ArrivalBox, ToGbk(o->positional[1]));
+    s.controller.StationPairClicked(PairQuery::Transfer);
     if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
     if (!o->via) return kExitOk;
     return FinishMainGrid(s, *o, out, err);
@@ -311,8 +312,8 @@ int Train(const Args& args, const BlobSource& source, std::ostream& out, std::os
     Session s(err, false);
     if (!Start(s, source)) return kExitFailure;
     // The train-number box turns letters into capitals as they are typed.
-    s.view.SetText(Control::ECC, AsciiUpper(ToGbk(o->positional[0])));
-    s.controller.BTNCCCXClick();
+    s.view.SetText(Control::TrainNumberBox, AsciiUpper(ToGbk(o->positional[0])));
+    s.controller.TrainClicked();
     if (s.view.ErrorCount() > 0) return kExitInput;
     return FinishMainGrid(s, *o, out, err);
 }
@@ -324,8 +325,8 @@ int Station(const Args& args, const BlobSource& source, std::ostream& out, std::
     if (!o) return kExitUsage;
     Session s(err, false);
     if (!Start(s, source)) return kExitFailure;
-    s.view.SetText(Control::ComboCZ, ToGbk(o->positional[0]));
-    s.controller.BTNCZCXClick();
+    s.view.SetText(Control::StationBox, ToGbk(o->positional[0]));
+    s.controller.StationClicked();
     if (s.view.ErrorCount() > 0) return kExitInput;
     return FinishMainGrid(s, *o, out, err);
 }
@@ -342,8 +343,8 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
 
     // The train as the train-number query finds it: its row, boarding at the origin.
     const std::string key = AsciiUpper(ToGbk(o->positional[0]));
-    s.view.SetText(Control::ECC, key);
-    s.controller.BTNCCCXClick();
+    s.view.SetText(Control::TrainNumberBox, key);
+    s.controller.TrainClicked();
     if (s.view.ErrorCount() > 0) return kExitInput;
     const ResultGrid& grid = s.controller.Grid();
     if (grid.ShownCount() == 0) {
@@ -368,8 +369,8 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
         }
     };
     if (!o->board) {
-        s.controller.SGridSelectCell(0, row);
-        s.controller.SGridDblClick();
+        s.controller.SelectGridRow(0, row);
+        s.controller.GridDoubleClicked();
         return rc;
     }
     const std::string trainId = grid.Cell(0, row);
@@ -389,10 +390,10 @@ int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::os
     if (!o) return kExitUsage;
     Session s(err, false);
     if (!Start(s, source)) return kExitFailure;
-    s.view.SetText(Control::ComboFZ, ToGbk(o->positional[0]));
-    s.controller.ComboFZChange(Control::ComboFZ);
+    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
+    s.controller.StationBoxEdited(Control::DepartureBox);
     std::vector<std::string> stations;
-    for (const std::string& item : s.view.ComboItems(Control::ComboFZ)) {
+    for (const std::string& item : s.view.ComboItems(Control::DepartureBox)) {
         if (!item.empty()) stations.push_back(item);  // the padding items are empty
     }
     switch (o->format) {

@@ -71,11 +71,11 @@ const std::string& TimetableFolder();
 
 // Runs both start-up loaders over `tables` and waits for them. An empty source means the
 // embedded blobs, or the folder of UseTimetableFolder.
-TimetableLoad LoadTimetable(Timetable& tables, LoadFlags& flags, const BlobSource& source = {});
+TimetableLoad LoadTimetable(StoredTables& tables, LoadFlags& flags, const BlobSource& source = {});
 
 // Loads the whole timetable for a query command. On failure writes one line per failed
 // table ("korvel-cli: cannot load KMTrain: ...") to `err` and returns false.
-bool LoadTimetableOrReport(Timetable& tables, LoadFlags& flags, std::ostream& err,
+bool LoadTimetableOrReport(StoredTables& tables, LoadFlags& flags, std::ostream& err,
                            const BlobSource& source = {});
 
 // Text at the command-line boundary: UTF-8 in, GBK inside, UTF-8 out.

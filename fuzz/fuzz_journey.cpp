@@ -37,7 +37,7 @@ bool Beats(const korvel::Journey& a, const korvel::Journey& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    korvel::Timetable& tables = korvel::fuzz::FuzzTimetable();
+    korvel::StoredTables& tables = korvel::fuzz::FuzzTimetable();
     static const auto index = std::make_unique<korvel::JourneyIndex>(tables);
     FuzzedDataProvider in(data, size);
 

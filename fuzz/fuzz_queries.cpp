@@ -17,13 +17,13 @@
 namespace {
 
 using korvel::ResultList;
-using korvel::TPub_GridResult;
+using korvel::ResultRow;
 
 void Check(bool ok) {
     if (!ok) std::abort();
 }
 
-auto Key(const TPub_GridResult& r) {
+auto Key(const ResultRow& r) {
     return std::tie(r.TrainNo, r.NType, r.TypeName, r.StartStation, r.EndStation, r.FromStation,
                     r.FromSNo, r.FromDistance, r.FromDTime, r.FromRDate, r.ToStation, r.ToSNo,
                     r.ToATime, r.ToRDate, r.ToDistance, r.StopCount, r.SpanKm, r.SpanTime, r.Fare1,
@@ -63,13 +63,13 @@ std::string TrainText(FuzzedDataProvider& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    korvel::Timetable& tables = korvel::fuzz::FuzzTimetable();
+    korvel::StoredTables& tables = korvel::fuzz::FuzzTimetable();
     static const auto index = std::make_unique<korvel::StopIndex>(tables);
     FuzzedDataProvider in(data, size);
 
     const int which = in.ConsumeIntegralInRange(0, 3);
-    korvel::TPub_FZStruct from;
-    korvel::TPub_DZStruct to;
+    korvel::StationSide from;
+    korvel::StationSide to;
     if (which == 0) {
         const std::string a = StationText(in);
         const std::string b = StationText(in);
@@ -77,12 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         korvel::SearchDirectTrains(tables, a, b, from, to, scan);
         korvel::SearchDirectTrains(tables, a, b, from, to, indexed, index.get());
         Check(SameRows(scan, indexed));
-        for (const TPub_GridResult& r : scan) Check(!r.TrainNo.empty() && r.FromSNo < r.ToSNo);
+        for (const ResultRow& r : scan) Check(!r.TrainNo.empty() && r.FromSNo < r.ToSNo);
     } else if (which == 1) {
         const std::string key = TrainText(in);
         ResultList out;
         korvel::QueryByTrainNumber(tables, key, out);
-        for (const TPub_GridResult& r : out) Check(!r.TrainNo.empty());
+        for (const ResultRow& r : out) Check(!r.TrainNo.empty());
         (void)korvel::FindLastStopNumber(tables, key);
     } else if (which == 2) {
         const std::string station = StationText(in);

@@ -111,7 +111,7 @@ class FuzzView : public korvel::MainView {
     std::map<Control, std::string> texts_;
     std::map<Control, bool> checked_;
     std::map<Control, std::vector<std::string>> items_;
-    Control focus_ = Control::ComboFZ;
+    Control focus_ = Control::DepartureBox;
     int yes_ = 0;
 };
 
@@ -136,7 +136,7 @@ void CheckPinyin(korvel::MemTable& py, const std::string& text) {
     for (unsigned char c : text) letters &= (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     Check(korvel::IsPinyinCode(text) == letters);
 
-    const korvel::ComboChangeResult change = korvel::ComboFZChange(text, &py);
+    const korvel::ComboChangeResult change = korvel::StationBoxEdited(text, &py);
     Check(change.text == korvel::TrimControl(text));
     if (korvel::IsPinyinCode(change.text)) {
         Check(change.action == korvel::ComboListAction::FillAndOpen);
@@ -152,7 +152,7 @@ void CheckPinyin(korvel::MemTable& py, const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    korvel::Timetable& shared = korvel::fuzz::FuzzTimetable();
+    korvel::StoredTables& shared = korvel::fuzz::FuzzTimetable();
     CheckPinyin(shared.KMPy, in.ConsumeRandomLengthString(64));
 
     // One window for the whole run, as one user session: loading the full timetable for
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Window() {
             korvel::StartOptions options;
             options.source = korvel::fuzz::FuzzBlobSource();
-            controller.FormCreate(std::move(options));
+            controller.Start(std::move(options));
         }
     };
     static Window* window = new Window;
@@ -172,8 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     korvel::MainController& c = window->controller;
     const auto enabled = [&] {
         std::map<Control, bool> on;
-        for (Control k : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ, Control::BTNZZCX,
-                          Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX}) {
+        for (Control k : {Control::DepartureBox, Control::ArrivalBox, Control::StationBox,
+                          Control::DirectButton, Control::TransferButton, Control::TrainButton,
+                          Control::StationButton}) {
             on[k] = view.IsEnabled(k);
         }
         return on;
@@ -181,58 +182,59 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.Begin(in);
     for (const auto& [k, on] : enabled) view.SetEnabled(k, on);
 
-    const Control boxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
+    const Control boxes[] = {Control::DepartureBox, Control::ArrivalBox, Control::StationBox};
     for (int step = 0; step < 12 && in.remaining_bytes() > 0; ++step) {
         switch (in.ConsumeIntegralInRange(0, 9)) {
             case 0: {
                 const Control box = boxes[in.ConsumeIntegralInRange(0, 2)];
                 view.SetText(box, TypedText(in));
-                c.ComboFZChange(box);
+                c.StationBoxEdited(box);
                 break;
             }
             case 1:
-                view.SetText(Control::ECC, korvel::AsciiUpper(in.ConsumeRandomLengthString(24)));
-                c.BTNCCCXClick();
+                view.SetText(Control::TrainNumberBox,
+                             korvel::AsciiUpper(in.ConsumeRandomLengthString(24)));
+                c.TrainClicked();
                 break;
             case 2:
-                c.BTNZZCXClick(in.ConsumeIntegralInRange(0, 1));
+                c.StationPairClicked(in.ConsumeIntegralInRange(0, 1));
                 break;
             case 3:
-                c.BTNZZFXClick();
+                c.SwapClicked();
                 break;
             case 4:
-                c.BTNCZCXClick();
+                c.StationClicked();
                 break;
             case 5: {
-                const Control filters[] = {Control::CBSF, Control::CBZD, Control::CBJQ,
-                                           Control::CBDC};
+                const Control filters[] = {Control::OriginatesFilter, Control::TerminatesFilter,
+                                           Control::ExactNamesFilter, Control::EmuOnlyFilter};
                 const Control f = filters[in.ConsumeIntegralInRange(0, 3)];
                 view.SetChecked(f, !view.Checked(f));
-                c.CBSFClick();
+                c.FilterClicked();
                 break;
             }
             case 6:
-                c.Lab1Click(in.ConsumeIntegralInRange(0, 16));
+                c.HeaderClicked(in.ConsumeIntegralInRange(0, 16));
                 break;
             case 7:
-                c.SGridSelectCell(in.ConsumeIntegralInRange(-1, 15),
-                                  in.ConsumeIntegralInRange(-2, 40));
-                c.SGridDblClick();
+                c.SelectGridRow(in.ConsumeIntegralInRange(-1, 15),
+                                in.ConsumeIntegralInRange(-2, 40));
+                c.GridDoubleClicked();
                 break;
             case 8:
                 if (in.ConsumeBool()) {
-                    c.SGridMouseWheelDown(in.ConsumeIntegralInRange(0, 20));
+                    c.GridWheelDown(in.ConsumeIntegralInRange(0, 20));
                 } else {
-                    c.SGridMouseWheelUp(in.ConsumeIntegralInRange(0, 20));
+                    c.GridWheelUp(in.ConsumeIntegralInRange(0, 20));
                 }
                 break;
             case 9: {
                 const char keys[] = {'\r', 'a', '\0'};
                 const char key = keys[in.ConsumeIntegralInRange(0, 2)];
-                c.ComboFZKeyPress(key);
-                c.ComboDZKeyPress(key);
-                c.ComboCZKeyPress(key);
-                c.MAdvancedPopup();
+                c.DepartureBoxKeyPressed(key);
+                c.ArrivalBoxKeyPressed(key);
+                c.StationBoxKeyPressed(key);
+                c.ShowAdvancedMenu();
                 break;
             }
         }

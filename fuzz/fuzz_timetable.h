@@ -33,9 +33,9 @@ inline BlobSource FuzzBlobSource() {
     };
 }
 
-inline Timetable& FuzzTimetable() {
-    static Timetable* tables = [] {
-        auto* t = new Timetable;
+inline StoredTables& FuzzTimetable() {
+    static StoredTables* tables = [] {
+        auto* t = new StoredTables;
         const BlobSource source = FuzzBlobSource();
         const std::pair<LoadTable, MemTable*> all[] = {{LoadTable::KMPy, &t->KMPy},
                                                        {LoadTable::KMList, &t->KMList},

@@ -126,17 +126,17 @@ std::string ManifestOfDamaged(const Base& base, const std::array<std::string, 4>
     return korvel::data::FormatManifest(m);
 }
 
-void QueryWhatLoaded(korvel::Timetable& tables, FuzzedDataProvider& in) {
+void QueryWhatLoaded(korvel::StoredTables& tables, FuzzedDataProvider& in) {
     korvel::MemTable& stops = tables.KMTrain;
     korvel::Field& station = stops.FieldByName("Station");
     const std::uint32_t n = stops.RecordCount();
     const std::string a(station.ViewAt(in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1)));
     const std::string b(station.ViewAt(in.ConsumeIntegralInRange<std::uint32_t>(0, n - 1)));
-    korvel::TPub_FZStruct from;
-    korvel::TPub_DZStruct to;
+    korvel::StationSide from;
+    korvel::StationSide to;
     korvel::ResultList rows;
     korvel::SearchDirectTrains(tables, a, b, from, to, rows);
-    for (const korvel::TPub_GridResult& r : rows) Check(r.FromSNo < r.ToSNo);
+    for (const korvel::ResultRow& r : rows) Check(r.FromSNo < r.ToSNo);
     korvel::TransferData transfer;
     korvel::TransferQuery(tables, a, b, from, to, transfer);
 
@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (manifestKind == 3) manifest = in.ConsumeRemainingBytesAsString();
     if (manifestKind != 0) std::ofstream(base.work / "manifest.txt", std::ios::binary) << manifest;
 
-    korvel::Timetable tables;
+    korvel::StoredTables tables;
     const korvel::FolderLoad load = korvel::LoadTimetableFolder(base.work.string(), tables);
     const bool anyChange = changed[0] || changed[1] || changed[2] || changed[3];
     if (manifestKind == 1 && anyChange) Check(!load.ok);

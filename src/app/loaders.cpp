@@ -188,7 +188,7 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
     return table.RecordCount();
 }
 
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict) {
+void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict) {
     TableStreamFormat format;
     TableChecks checks;
     checks.strict = strict;
@@ -199,7 +199,7 @@ void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool st
     LoadTableFromBlob(LoadTable::KMTrain, tables.KMTrain, format, source, nullptr, &checks);
 }
 
-TimetableLoader::TimetableLoader(Timetable& tables, LoadFlags& flags, Options options)
+TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options options)
     : tables_(tables), flags_(flags), options_(std::move(options)) {
     if (!options_.source && !options_.folder.empty()) {
         folder_ = std::make_shared<const TimetableFolderSource>(options_.folder);
@@ -238,19 +238,20 @@ void TimetableLoader::Join() {
 }
 
 void TimetableLoader::RunStops() {
-    // TThreadLoad must learn that there is nothing more to help with, whatever happens here.
+    // StationTablesLoader must learn that there is nothing more to help with, whatever happens
+    // here.
     struct CloseHelper {
         TableStreamHelper& helper;
         ~CloseHelper() { helper.Close(); }
     } close{stopsHelper_};
-    LoadOne(LoadTable::KMTrain, tables_.KMTrain, sfCSV1_, &stopsHelper_);
+    LoadOne(LoadTable::KMTrain, tables_.KMTrain, stopsReaderSettings_, &stopsHelper_);
 }
 
 void TimetableLoader::RunOthers() {
     // A failed table does not stop the ones after it: each reads its own blob.
-    LoadOne(LoadTable::KMPy, tables_.KMPy, sfCSV_);
-    LoadOne(LoadTable::KMList, tables_.KMList, sfCSV_);
-    LoadOne(LoadTable::KMSM, tables_.KMSM, sfCSV_);
+    LoadOne(LoadTable::KMPy, tables_.KMPy, readerSettings_);
+    LoadOne(LoadTable::KMList, tables_.KMList, readerSettings_);
+    LoadOne(LoadTable::KMSM, tables_.KMSM, readerSettings_);
     // The small tables are done long before the stop table is inflated: help parse it.
     stopsHelper_.Serve();
 }

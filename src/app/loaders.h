@@ -1,10 +1,10 @@
 // The start-up loaders: two background threads that unpack the embedded timetable blobs into
 // the four memory tables.
 //
-//   TThreadLoad1  KMTrain (index SIDNo), with its own reader settings sfCSV1
-//   TThreadLoad   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
-//                 with the reader settings sfCSV; then it reads the second half of KMTrain's
-//                 records, which TThreadLoad1 offers it once the stop table is inflated
+//   StopsLoader  KMTrain (index SIDNo), with its own reader settings stopsReaderSettings
+//   StationTablesLoader   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
+//                 with the reader settings readerSettings; then it reads the second half of
+//                 KMTrain's records, which StopsLoader offers it once the stop table is inflated
 //
 // Each table's load flag is 0 while it loads and becomes 1 (a release store) only after the
 // table is completely loaded and its index selected; readers test it with an acquire load,
@@ -107,7 +107,7 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on
 // the first failure. With `strict`, every check of timetable_check.h runs as well.
-void LoadTimetableFromBlobs(Timetable& tables, const BlobSource& source, bool strict = false);
+void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool strict = false);
 
 struct TimetableLoaderOptions {
     BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
@@ -126,12 +126,12 @@ class TimetableLoader {
 
     // The tables and flags must outlive the loader; the loader joins its threads in its
     // destructor, so they never outlive the tables either.
-    TimetableLoader(Timetable& tables, LoadFlags& flags, Options options = {});
+    TimetableLoader(StoredTables& tables, LoadFlags& flags, Options options = {});
     ~TimetableLoader();
     TimetableLoader(const TimetableLoader&) = delete;
     TimetableLoader& operator=(const TimetableLoader&) = delete;
 
-    // Starts TThreadLoad1 and TThreadLoad. Does nothing when already started.
+    // Starts StopsLoader and StationTablesLoader. Does nothing when already started.
     void Start();
 
     // Blocks until `table` has finished loading (or failed); returns whether it loaded.
@@ -148,19 +148,19 @@ class TimetableLoader {
     const TimetableFolderSource* FolderSource() const { return folder_.get(); }
 
   private:
-    void RunStops();   // TThreadLoad1
-    void RunOthers();  // TThreadLoad
+    void RunStops();   // StopsLoader
+    void RunOthers();  // StationTablesLoader
     void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format,
                  TableStreamHelper* helper = nullptr);
     TableChecks ChecksFor(LoadTable which);
 
-    Timetable& tables_;
+    StoredTables& tables_;
     LoadFlags& flags_;
     Options options_;
     std::shared_ptr<const TimetableFolderSource> folder_;  // with options.folder
-    TableStreamFormat sfCSV_;
-    TableStreamFormat sfCSV1_;
-    TableStreamHelper stopsHelper_;  // TThreadLoad's share of KMTrain
+    TableStreamFormat readerSettings_;
+    TableStreamFormat stopsReaderSettings_;
+    TableStreamHelper stopsHelper_;  // StationTablesLoader's share of KMTrain
 
     mutable std::mutex mutex_;
     std::condition_variable done_;

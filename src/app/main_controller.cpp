@@ -6,7 +6,7 @@
 
 #include "app/timetable_folder.h"
 #include "data/gbk.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/pinyin_input.h"
 #include "query/queries.h"
 #include "query/stations.h"
@@ -42,10 +42,13 @@ const char kMsgPrint[] =
 // 时刻表加载失败:
 const char kLoadFailed[] = "\xCA\xB1\xBF\xCC\xB1\xED\xBC\xD3\xD4\xD8\xCA\xA7\xB0\xDC:";
 
-constexpr Control kStationBoxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
-constexpr Control kQueryButtons[] = {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX,
-                                     Control::BTNCZCX, Control::BTNHCFA};
-constexpr Control kFilterBoxes[] = {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC};
+constexpr Control kStationBoxes[] = {Control::DepartureBox, Control::ArrivalBox,
+                                     Control::StationBox};
+constexpr Control kQueryButtons[] = {Control::DirectButton, Control::TransferButton,
+                                     Control::TrainButton, Control::StationButton,
+                                     Control::JourneyButton};
+constexpr Control kFilterBoxes[] = {Control::OriginatesFilter, Control::TerminatesFilter,
+                                    Control::ExactNamesFilter, Control::EmuOnlyFilter};
 constexpr int kInitialComboItems = 12;
 constexpr char kEnter = 13;
 
@@ -66,8 +69,8 @@ std::string ApplicationTitle() {
 }
 
 struct MainController::QueryState {
-    TPub_FZStruct fromSide;
-    TPub_DZStruct toSide;
+    StationSide fromSide;
+    StationSide toSide;
     TransferData transfer;
 };
 
@@ -81,7 +84,7 @@ MainController::~MainController() {
 
 // --- start-up ---------------------------------------------------------------------------
 
-void MainController::FormCreate(StartOptions options) {
+void MainController::Start(StartOptions options) {
     for (Control c : kStationBoxes) {
         view_.SetEnabled(c, false);
         view_.SetComboItems(c, std::vector<std::string>(kInitialComboItems));
@@ -124,7 +127,7 @@ void MainController::FormCreate(StartOptions options) {
     view_.SetStatusText(0, VersionStatusText());
     if (!options.timetableNote.empty())
         view_.SetStatusText(kTimetableNotePanel, options.timetableNote);
-    view_.SetText(Control::LabResult, ResultLabelText(0));
+    view_.SetText(Control::ResultLabel, ResultLabelText(0));
     ShowHeaderLabels();
     view_.GridChanged();
 
@@ -180,7 +183,7 @@ void MainController::ReloadTimetable(StartOptions options) {
     state_ = std::make_unique<QueryState>();
     grid_.Reset();
     view_.SetStatusText(kTimetableStatusPanel, "");
-    FormCreate(std::move(options));
+    Start(std::move(options));
 }
 
 // --- shared steps -------------------------------------------------------------------------
@@ -203,24 +206,24 @@ void MainController::UncheckFilters() {
 
 void MainController::ResetResultGrid() {
     grid_.Reset();
-    view_.SetText(Control::LabResult, ResultLabelText(0));
+    view_.SetText(Control::ResultLabel, ResultLabelText(0));
     view_.GridChanged();
 }
 
 void MainController::FillResultGrid() {
     FilterBoxes boxes;
-    boxes.CBSF = view_.Checked(Control::CBSF);
-    boxes.CBZD = view_.Checked(Control::CBZD);
-    boxes.CBJQ = view_.Checked(Control::CBJQ);
-    boxes.CBDC = view_.Checked(Control::CBDC);
+    boxes.OriginatesFilter = view_.Checked(Control::OriginatesFilter);
+    boxes.TerminatesFilter = view_.Checked(Control::TerminatesFilter);
+    boxes.ExactNamesFilter = view_.Checked(Control::ExactNamesFilter);
+    boxes.EmuOnlyFilter = view_.Checked(Control::EmuOnlyFilter);
     boxes.timeClass = timeClass_;
-    const std::string cz(TrimControl(view_.Text(Control::ComboCZ)));
+    const std::string cz(TrimControl(view_.Text(Control::StationBox)));
     view_.SetBusyCursor(true);
     const int shown = korvel::FillResultGrid(results_, boxes, queryKind_, transferStation_,
                                              state_->fromSide.TypedName, state_->toSide.TypedName,
                                              cz, grid_, labels_);
     view_.SetBusyCursor(false);
-    view_.SetText(Control::LabResult, ResultLabelText(shown));
+    view_.SetText(Control::ResultLabel, ResultLabelText(shown));
     view_.GridChanged();
 }
 
@@ -231,17 +234,17 @@ void MainController::ShowHeaderLabels() {
 
 // --- station-to-station and transfer ---------------------------------------------------------
 
-void MainController::BTNZZCXClick(int tag) {
+void MainController::StationPairClicked(PairQuery query) {
     queryKind_ = QueryKindValue::Direct;
-    const std::string from = view_.Text(Control::ComboFZ);
-    const std::string to = view_.Text(Control::ComboDZ);
+    const std::string from = view_.Text(Control::DepartureBox);
+    const std::string to = view_.Text(Control::ArrivalBox);
     if (!StationPairReady(from, to)) return;
 
     UncheckFilters();
     ResetResultGrid();
     transferStation_.clear();
     heading_ = "\xD5\xBE\xD5\xBE\xB2\xE9\xD1\xAF\xA3\xBA" + from + "\xA1\xAA" + to;  // 站站查询：
-    if (tag == 1) return RunTransferQuery();
+    if (query == PairQuery::Transfer) return RunTransferQuery();
 
     SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_,
                        stopIndex_.get());
@@ -252,7 +255,7 @@ void MainController::BTNZZCXClick(int tag) {
     }
     const MsgAnswer answer =
         view_.ShowMessage(kAppTitle, kMsgAskTransfer, MsgButtons::YesNo, MsgIcon::Question);
-    if (answer == MsgAnswer::Yes) BTNZZCXClick(1);
+    if (answer == MsgAnswer::Yes) StationPairClicked(PairQuery::Transfer);
 }
 
 bool MainController::StationPairReady(const std::string& from, const std::string& to) {
@@ -260,7 +263,7 @@ bool MainController::StationPairReady(const std::string& from, const std::string
     if (!problem) return true;
     if (!problem->text.empty()) {
         InputError(problem->caption, problem->text,
-                   problem->toBox ? Control::ComboDZ : Control::ComboFZ);
+                   problem->toBox ? Control::ArrivalBox : Control::DepartureBox);
     }
     return false;
 }
@@ -289,17 +292,17 @@ bool MainController::TablesReadyForJourneys() const {
            Loaded(LoadTable::KMSM);
 }
 
-void MainController::BTNZZFXClick() {
-    const std::string from = view_.Text(Control::ComboFZ);
-    const std::string to = view_.Text(Control::ComboDZ);
-    view_.SetText(Control::ComboFZ, to);
-    view_.SetText(Control::ComboDZ, from);
-    if (view_.IsEnabled(Control::BTNZZCX)) BTNZZCXClick(0);
+void MainController::SwapClicked() {
+    const std::string from = view_.Text(Control::DepartureBox);
+    const std::string to = view_.Text(Control::ArrivalBox);
+    view_.SetText(Control::DepartureBox, to);
+    view_.SetText(Control::ArrivalBox, from);
+    if (view_.IsEnabled(Control::DirectButton)) StationPairClicked(PairQuery::Direct);
 }
 
 void MainController::RunTransferQuery() {
     results_.clear();
-    TransferQuery(tables_, view_.Text(Control::ComboFZ), view_.Text(Control::ComboDZ),
+    TransferQuery(tables_, view_.Text(Control::DepartureBox), view_.Text(Control::ArrivalBox),
                   state_->fromSide, state_->toSide, state_->transfer, stopIndex_.get());
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
@@ -309,7 +312,7 @@ void MainController::RunTransferQuery() {
     view_.ShowTransferWindow(*transferWindow_);
     transferWindow_.reset();
 
-    view_.ShowRouteAdvert(view_.Text(Control::ComboFZ), view_.Text(Control::ComboDZ));
+    view_.ShowRouteAdvert(view_.Text(Control::DepartureBox), view_.Text(Control::ArrivalBox));
 }
 
 void MainController::OnTransferPick(const TransferPick& pick) {
@@ -317,17 +320,17 @@ void MainController::OnTransferPick(const TransferPick& pick) {
     ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2, results_,
                      transferStation_);
     heading_ = "\xD6\xD0\xD7\xAA\xB2\xE9\xD1\xAF\xA3\xBA" +  // 中转查询：
-               view_.Text(Control::ComboFZ) + "\xA1\xAA" + view_.Text(Control::ComboDZ) +
+               view_.Text(Control::DepartureBox) + "\xA1\xAA" + view_.Text(Control::ArrivalBox) +
                "\xA3\xAC\xBE\xAD" + pick.station;  // ，经
     FillResultGrid();
 }
 
 // --- train number ---------------------------------------------------------------------------
 
-void MainController::BTNCCCXClick() {
+void MainController::TrainClicked() {
     queryKind_ = QueryKindValue::Train;
-    const std::string key(TrimControl(view_.Text(Control::ECC)));
-    if (key.empty()) return InputError(kCapIncomplete, kMsgEnterTrain, Control::ECC);
+    const std::string key(TrimControl(view_.Text(Control::TrainNumberBox)));
+    if (key.empty()) return InputError(kCapIncomplete, kMsgEnterTrain, Control::TrainNumberBox);
     // Reads the train list and, for the stop counts, the stops.
     if (!Loaded(LoadTable::KMSM) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMTrain)) {
         return;
@@ -337,7 +340,7 @@ void MainController::BTNCCCXClick() {
     ResetResultGrid();
     transferStation_.clear();
     heading_ = "\xB3\xB5\xB4\xCE\xB2\xE9\xD1\xAF\xA3\xBA" + key;  // 车次查询：
-    QueryByTrainNumber(tables_, view_.Text(Control::ECC), results_, stopIndex_.get());
+    QueryByTrainNumber(tables_, view_.Text(Control::TrainNumberBox), results_, stopIndex_.get());
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
         view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));
@@ -346,14 +349,14 @@ void MainController::BTNCCCXClick() {
 
 // --- station timetable ----------------------------------------------------------------------
 
-void MainController::BTNCZCXClick() {
+void MainController::StationClicked() {
     queryKind_ = QueryKindValue::Station;
-    const std::string station = view_.Text(Control::ComboCZ);
+    const std::string station = view_.Text(Control::StationBox);
     if (StationMissing(station))
-        return InputError(kCapIncomplete, kMsgEnterStation, Control::ComboCZ);
+        return InputError(kCapIncomplete, kMsgEnterStation, Control::StationBox);
     if (!Loaded(LoadTable::KMPy)) return;
     if (!StationExists(tables_.KMPy, station)) {
-        return InputError(kCapWrongInput, kMsgNoStation, Control::ComboCZ);
+        return InputError(kCapWrongInput, kMsgNoStation, Control::StationBox);
     }
     if (!Loaded(LoadTable::KMTrain) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMSM)) {
         return;
@@ -372,14 +375,14 @@ void MainController::BTNCZCXClick() {
 
 // --- result grid ----------------------------------------------------------------------------
 
-void MainController::CBSFClick() {
+void MainController::FilterClicked() {
     ResetResultGrid();
     FillResultGrid();
 }
 
-void MainController::Lab1Click(int labelNumber) {
+void MainController::HeaderClicked(int labelNumber) {
     view_.SetBusyCursor(true);
-    const bool sorted = korvel::Lab1Click(grid_, labels_, labelNumber);
+    const bool sorted = korvel::HeaderClicked(grid_, labels_, labelNumber);
     view_.SetBusyCursor(false);
     if (!sorted) return;
     // The new order is read from its first row.
@@ -388,38 +391,38 @@ void MainController::Lab1Click(int labelNumber) {
     view_.GridChanged();
 }
 
-bool MainController::SGridSelectCell(int /*column*/, int row) {
+bool MainController::SelectGridRow(int /*column*/, int row) {
     const bool ok = grid_.Select(row);
     if (ok) view_.GridChanged();
     return ok;
 }
 
-void MainController::SGridMouseWheelUp(int visibleRows) {
+void MainController::GridWheelUp(int visibleRows) {
     if (grid_.WheelUp(visibleRows) != WheelResult::Unchanged) view_.GridChanged();
 }
 
-void MainController::SGridMouseWheelDown(int visibleRows) {
+void MainController::GridWheelDown(int visibleRows) {
     if (grid_.WheelDown(visibleRows) != WheelResult::Unchanged) view_.GridChanged();
 }
 
-void MainController::SGridDblClick() {
+void MainController::GridDoubleClicked() {
     if (!Loaded(LoadTable::KMTrain)) return;
     std::optional<DetailWindowModel> model =
         OpenDetailForSelection(grid_, results_.size(), tables_.KMTrain);
     if (model) view_.ShowDetailWindow(*model);
 }
 
-bool MainController::SGridKeyPress(char key) {
+bool MainController::GridKeyPressed(char key) {
     if (key != kEnter) return false;
-    SGridDblClick();
+    GridDoubleClicked();
     return true;
 }
 
-void MainController::SGridScrolled(int topRow, int visibleRows) {
+void MainController::GridScrolled(int topRow, int visibleRows) {
     grid_.SetTopRow(topRow, visibleRows);
 }
 
-void MainController::SGridKeepRowVisible(int row, int visibleRows) {
+void MainController::KeepGridRowVisible(int row, int visibleRows) {
     const int before = grid_.TopRow();
     grid_.KeepVisible(row, visibleRows);
     if (grid_.TopRow() != before) view_.GridChanged();
@@ -427,15 +430,15 @@ void MainController::SGridKeepRowVisible(int row, int visibleRows) {
 
 void MainController::SetTimeClassFilter(const TimeClassFilter& filter) {
     timeClass_ = filter;
-    CBSFClick();
+    FilterClicked();
 }
 
 // --- station boxes --------------------------------------------------------------------------
 
-void MainController::ComboFZChange(Control box) {
+void MainController::StationBoxEdited(Control box) {
     const std::string text = view_.Text(box);
     MemTable* py = Loaded(LoadTable::KMPy) ? &tables_.KMPy : nullptr;
-    ComboChangeResult change = korvel::ComboFZChange(text, py);
+    ComboChangeResult change = korvel::StationBoxEdited(text, py);
     // Writing back an unchanged text would only run this handler again.
     if (change.text != text) view_.SetText(box, change.text);
     view_.SetCaretToEnd(box);
@@ -454,46 +457,46 @@ void MainController::ComboFZChange(Control box) {
     }
 }
 
-bool MainController::ComboFZKeyPress(char key) {
+bool MainController::DepartureBoxKeyPressed(char key) {
     if (key != kEnter) return false;
-    view_.SetFocus(Control::ComboDZ);
+    view_.SetFocus(Control::ArrivalBox);
     return true;
 }
 
-bool MainController::ComboDZKeyPress(char key) {
+bool MainController::ArrivalBoxKeyPressed(char key) {
     if (key != kEnter) return false;
-    if (view_.IsEnabled(Control::BTNZZCX)) view_.SetFocus(Control::BTNZZCX);
+    if (view_.IsEnabled(Control::DirectButton)) view_.SetFocus(Control::DirectButton);
     return true;
 }
 
-bool MainController::ComboCZKeyPress(char key) {
+bool MainController::StationBoxKeyPressed(char key) {
     if (key != kEnter) return false;
-    if (view_.IsEnabled(Control::BTNCZCX)) view_.SetFocus(Control::BTNCZCX);
+    if (view_.IsEnabled(Control::StationButton)) view_.SetFocus(Control::StationButton);
     return true;
 }
 
-bool MainController::ECCKeyPress(char key) {
+bool MainController::TrainNumberKeyPressed(char key) {
     if (key != kEnter) return false;
-    if (view_.IsEnabled(Control::BTNCCCX)) BTNCCCXClick();
+    if (view_.IsEnabled(Control::TrainButton)) TrainClicked();
     return true;
 }
 
 // --- advanced menu --------------------------------------------------------------------------
 
-void MainController::MAdvancedPopup() {
+void MainController::ShowAdvancedMenu() {
     const bool any = grid_.ShownCount() > 0;
-    view_.SetEnabled(Control::MPrint, any);
-    view_.SetEnabled(Control::MExport, any);
+    view_.SetEnabled(Control::PrintItem, any);
+    view_.SetEnabled(Control::ExportItem, any);
 }
 
-void MainController::MPrintClick() {
+void MainController::PrintClicked() {
     if (grid_.ShownCount() <= 0) return;
     const MsgAnswer answer =
         view_.ShowMessage(kCapPrint, kMsgPrint, MsgButtons::YesNoCancel, MsgIcon::None);
     if (answer == MsgAnswer::Yes) view_.PrintResultGrid(grid_, grid_.ShownCount());
 }
 
-void MainController::MExportClick() {
+void MainController::ExportClicked() {
     if (grid_.ShownCount() <= 0) return;
     const std::optional<std::string> path = view_.AskSaveFileName();
     if (!path || TrimControl(*path).empty()) return;

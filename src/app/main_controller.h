@@ -5,8 +5,8 @@
 //
 // Threads: every handler runs on the user-interface thread. The start-up loaders run on
 // their own threads and hand each finished table to OnTableLoaded through the Poster that
-// FormCreate receives (the Qt window posts the call into its event loop). Without a Poster,
-// FormCreate loads synchronously and calls OnTableLoaded itself before it returns.
+// Start receives (the Qt window posts the call into its event loop). Without a Poster,
+// Start loads synchronously and calls OnTableLoaded itself before it returns.
 #pragma once
 
 #include <functional>
@@ -44,7 +44,7 @@ using Poster = std::function<void(std::function<void()>)>;
 
 struct StartOptions {
     BlobSource source;  // empty: the embedded blobs (or the folder below)
-    Poster post;        // empty: load synchronously inside FormCreate
+    Poster post;        // empty: load synchronously inside Start
     // With `source` empty: the folder of the four table streams korvel-ttbuild writes
     // (UTF-8 path), used instead of the embedded timetable.
     std::string timetableFolder;
@@ -59,13 +59,16 @@ struct StartOptions {
 // "内置2019年时刻表", "时刻表目录 DIR" (with "（已按清单核对）" when every file matched the
 // folder's manifest) or "已安装时刻表 NAME", then the counts of trains, stops and stations
 // once the tables have loaded.
-std::string TimetableDescription(const std::string& folder, const Timetable& tables,
+std::string TimetableDescription(const std::string& folder, const StoredTables& tables,
                                  const LoadFlags& flags, bool verified = false,
                                  const std::string& installedName = {});
 
 // The status panel for notes about the timetable (a start-up that fell back, a newer
 // timetable to download).
 inline constexpr int kTimetableNotePanel = 1;
+
+// The two questions about a pair of stations: the direct trains, or where to change.
+enum class PairQuery { Direct, Transfer };
 
 class MainController {
   public:
@@ -77,50 +80,50 @@ class MainController {
     // --- start-up ---
     // Puts the window into its loading state (station boxes and query buttons disabled,
     // version in the status bar, empty grid, "结果:0") and starts the two loaders.
-    void FormCreate(StartOptions options = {});
+    void Start(StartOptions options = {});
     // A table finished loading (on the user-interface thread): KMPy enables the three
     // station boxes, KMTrain the four query buttons; a failure is shown in the status bar.
     void OnTableLoaded(const LoadEvent& event);
     // Blocks until both loaders have ended (their posted calls may still be queued).
     void WaitForLoaders();
     // Replaces the timetable in place (after an update): waits for the loaders, forgets the
-    // results, indexes and tables, and starts as FormCreate does with `options`. Calls the
+    // results, indexes and tables, and starts as Start does with `options`. Calls the
     // old loaders posted and that have not run yet are ignored.
     void ReloadTimetable(StartOptions options);
 
-    // --- station-to-station and transfer (tag 0: BTNZZCX "查询", tag 1: BTNZZZZ "中转") ---
-    void BTNZZCXClick(int tag);
-    // "反向": swaps the two station boxes, then queries if BTNZZCX is enabled.
-    void BTNZZFXClick();
-    // --- journey planner ("换乘方案", BTNHCFA): checks the two station boxes as the direct
+    // --- station-to-station ("查询", DirectButton) and transfer ("中转", TransferButton) ---
+    void StationPairClicked(PairQuery query);
+    // "反向": swaps the two station boxes, then queries if DirectButton is enabled.
+    void SwapClicked();
+    // --- journey planner ("换乘方案", JourneyButton): checks the two station boxes as the direct
     // query does, then opens the journey window for them (two blank boxes open it with its own
     // last stations). While it is open the button only brings it forward. ---
-    void BTNHCFAClick();
+    void JourneyClicked();
     // The view closed the journey window: its model goes.
     void JourneyWindowClosed();
     // --- train number ---
-    void BTNCCCXClick();
+    void TrainClicked();
     // --- station timetable ---
-    void BTNCZCXClick();
+    void StationClicked();
 
     // --- result grid ---
     // Any of the four filter boxes was clicked (its checked state already changed).
-    void CBSFClick();
-    // Header label LabN (N = 1..15) was clicked.
-    void Lab1Click(int labelNumber);
+    void FilterClicked();
+    // Header label HeaderN (N = 1..15) was clicked.
+    void HeaderClicked(int labelNumber);
     // Whether the row may become the selected row (it becomes so when allowed).
-    bool SGridSelectCell(int column, int row);
-    void SGridMouseWheelUp(int visibleRows = kVisibleGridRows);
-    void SGridMouseWheelDown(int visibleRows = kVisibleGridRows);
+    bool SelectGridRow(int column, int row);
+    void GridWheelUp(int visibleRows = kVisibleGridRows);
+    void GridWheelDown(int visibleRows = kVisibleGridRows);
     // Opens the detail window for the selected row (nothing without a selection).
-    void SGridDblClick();
+    void GridDoubleClicked();
     // Enter on the grid opens the selected row as a double-click does; returns whether the
     // key was handled (Enter only).
-    bool SGridKeyPress(char key);
+    bool GridKeyPressed(char key);
     // The user moved the scroll bar: `topRow` is the first visible row now.
-    void SGridScrolled(int topRow, int visibleRows);
+    void GridScrolled(int topRow, int visibleRows);
     // Scrolls the grid just enough to show `row` (a row chosen from the keyboard).
-    void SGridKeepRowVisible(int row, int visibleRows);
+    void KeepGridRowVisible(int row, int visibleRows);
 
     // --- departure-time and class filters ---
     // The user changed either: the grid is filled again from the same results, as a click on
@@ -129,20 +132,20 @@ class MainController {
     const TimeClassFilter& TimeClass() const { return timeClass_; }
 
     // --- station boxes ---
-    void ComboFZChange(Control box);
+    void StationBoxEdited(Control box);
     // Key presses in the three boxes; returns whether the key was handled (Enter only).
-    bool ComboFZKeyPress(char key);
-    bool ComboDZKeyPress(char key);
-    bool ComboCZKeyPress(char key);
-    // Enter in the train-number box runs its query when BTNCCCX is enabled.
-    bool ECCKeyPress(char key);
+    bool DepartureBoxKeyPressed(char key);
+    bool ArrivalBoxKeyPressed(char key);
+    bool StationBoxKeyPressed(char key);
+    // Enter in the train-number box runs its query when TrainButton is enabled.
+    bool TrainNumberKeyPressed(char key);
 
     // --- advanced menu ---
-    void MAdvancedPopup();
+    void ShowAdvancedMenu();
     // Asks " 打印提示" and prints the shown rows on Yes.
-    void MPrintClick();
+    void PrintClicked();
     // Asks for a file name and writes the shown rows as a comma-separated file.
-    void MExportClick();
+    void ExportClicked();
 
     // --- the stop list of one train (korvel-cli "stops") ---
     // The section of `trainId` boarding at the first stop named `board` and riding `count`
@@ -164,12 +167,12 @@ class MainController {
     const std::string& ResultHeading() const { return heading_; }
     const std::string& TransferStation() const { return transferStation_; }
     int ShownCount() const { return grid_.ShownCount(); }
-    Timetable& Tables() { return tables_; }
+    StoredTables& Tables() { return tables_; }
     // The timetable in use, as the status bar shows it once every table has loaded.
     std::string TimetableText() const;
-    // The timetable folder given to FormCreate (empty: the embedded timetable).
+    // The timetable folder given to Start (empty: the embedded timetable).
     const std::string& TimetableFolder() const { return timetableFolder_; }
-    // The installed timetable's name given to FormCreate ("" for none).
+    // The installed timetable's name given to Start ("" for none).
     const std::string& TimetableName() const { return timetableName_; }
     const LoadFlags& Flags() const { return flags_; }
     // The open transfer window (only while it is shown).
@@ -197,18 +200,18 @@ class MainController {
     void ResetResultGrid();
     void FillResultGrid();
     void ShowHeaderLabels();
-    // The transfer query and its window (tag 1 of BTNZZCXClick).
+    // The transfer query and its window (StationPairClicked with PairQuery::Transfer).
     void RunTransferQuery();
     void OnTransferPick(const TransferPick& pick);
 
     MainView& view_;
     // Declared before the loader, which joins its threads when destroyed.
-    Timetable tables_;
+    StoredTables tables_;
     LoadFlags flags_;
     std::unique_ptr<TimetableLoader> loader_;
     std::string timetableFolder_;
     std::string timetableName_;
-    unsigned loadGeneration_ = 0;  // FormCreate's count: posted results of older loads are dropped
+    unsigned loadGeneration_ = 0;  // Start's count: posted results of older loads are dropped
     bool loadFailed_ = false;
     int verifiedTables_ = 0;  // tables whose file matched the folder's manifest
     // Built once all four tables have loaded (and again after a reload): the typed

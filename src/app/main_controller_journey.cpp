@@ -8,12 +8,12 @@
 
 namespace korvel {
 
-void MainController::BTNHCFAClick() {
+void MainController::JourneyClicked() {
     // One journey window: the button brings the open one forward, its boxes as they are.
     if (journeyWindow_) return view_.ShowJourneyWindow(*journeyWindow_);
 
-    const std::string from = view_.Text(Control::ComboFZ);
-    const std::string to = view_.Text(Control::ComboDZ);
+    const std::string from = view_.Text(Control::DepartureBox);
+    const std::string to = view_.Text(Control::ArrivalBox);
     // Two blank boxes open a planner that has boxes of its own with its last stations;
     // anything typed is checked.
     const bool blank =

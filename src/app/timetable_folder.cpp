@@ -101,7 +101,7 @@ std::vector<unsigned char> TimetableFolderSource::Read(LoadTable table) const {
     return bytes;
 }
 
-FolderLoad LoadTimetableFolder(const std::string& folder, Timetable& tables) {
+FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables) {
     FolderLoad result;
     const TimetableFolderSource source(folder);
     const std::pair<LoadTable, MemTable*> order[] = {{LoadTable::KMPy, &tables.KMPy},
@@ -146,7 +146,7 @@ JourneyOptions JourneyDefaultsOf(const std::optional<data::Manifest>& manifest) 
 }
 
 FolderLoad VerifyTimetableFolder(const std::string& folder) {
-    Timetable tables;
+    StoredTables tables;
     return LoadTimetableFolder(folder, tables);
 }
 

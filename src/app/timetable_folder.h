@@ -50,7 +50,7 @@ struct FolderLoad {
 
 // Loads the folder's four tables into `tables` on the calling thread, with every check the
 // start-up loaders make on a folder. On failure the tables may be partly filled.
-FolderLoad LoadTimetableFolder(const std::string& folder, Timetable& tables);
+FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables);
 
 // The journey planner's options for a timetable: the program's own, with the change minutes
 // its manifest gives (a timetable built from a feed with transfers.txt) in their place.

@@ -8,7 +8,7 @@
 
 namespace korvel {
 
-std::string TimetableDescription(const std::string& folder, const Timetable& tables,
+std::string TimetableDescription(const std::string& folder, const StoredTables& tables,
                                  const LoadFlags& flags, bool verified,
                                  const std::string& installedName) {
     std::string text;

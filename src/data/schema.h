@@ -24,7 +24,7 @@ std::vector<IndexDef> KMPyIndexes();
 // Display name (GBK bytes) of train type 1..14; empty text for any other code.
 std::string TrainTypeName(int code);
 
-struct Timetable {
+struct StoredTables {
     MemTable KMList;
     MemTable KMTrain;
     MemTable KMSM;

@@ -10,7 +10,7 @@
 #include "data/gbk.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 namespace korvel::gtfs {
 namespace {
@@ -44,7 +44,7 @@ struct Stations {
 
 // Every station a train calls at, with its pinyin initials as stop_code; then each same-city
 // group as a station over them, named after its shortest member (the city's own name).
-Stations WriteStops(Timetable& tables, std::string& stops) {
+Stations WriteStops(StoredTables& tables, std::string& stops) {
     Stations out;
     std::map<std::string, std::string> codes;  // GBK name -> short code
     MemTable& py = tables.KMPy;
@@ -191,7 +191,7 @@ std::optional<FeedDates> FeedDatesFrom(const std::string& validFrom) {
     return FeedDates{text(start), text(end)};
 }
 
-GtfsFeed ExportGtfs(Timetable& tables, const GtfsFeedInfo& info) {
+GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info) {
     GtfsFeed feed;
     std::string agency, stops, routes, trips, stopTimes, calendar, feedInfo;
     AddRow(agency, {"agency_id", "agency_name", "agency_url", "agency_timezone", "agency_lang"});

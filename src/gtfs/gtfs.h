@@ -43,7 +43,7 @@ struct FeedDates {
 std::optional<FeedDates> FeedDatesFrom(const std::string& validFrom);
 
 // Every train of the loaded tables (KMList in SID order, KMTrain in SIDNo order).
-GtfsFeed ExportGtfs(Timetable& tables, const GtfsFeedInfo& info);
+GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info);
 
 // A feed that cannot be read: the message names the file and line.
 class GtfsError : public std::runtime_error {

@@ -13,7 +13,7 @@
 #include "data/gbk.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 namespace korvel::gtfs {
 namespace {

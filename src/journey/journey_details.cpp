@@ -4,7 +4,7 @@
 
 #include "journey/journey_text.h"
 #include "journey/planner.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/stations.h"
 
 namespace korvel {
@@ -58,7 +58,7 @@ void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
     const std::uint32_t list = index.ListRecord(leg.train);
     const std::uint32_t from = index.StopRecord(leg.train, leg.boardStop);
     const std::uint32_t to = index.StopRecord(leg.train, leg.alightStop);
-    TPub_GridResult row;
+    ResultRow row;
     row.TrainNo.assign(f.listId.ViewAt(list));
     row.NType = f.ntype.IntegerAt(list);
     row.StartStation.assign(f.start.ViewAt(list));
@@ -93,8 +93,8 @@ void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
 
 JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
                                  std::string_view fromText, std::string_view toText) {
-    TPub_FZStruct fromSide;
-    TPub_DZStruct toSide;
+    StationSide fromSide;
+    StationSide toSide;
     ResolveFromStation(KMSM, fromText, MatchMode::Grouped, fromSide);
     ResolveToStation(KMSM, toText, MatchMode::Grouped, toSide);
     const bool exact = fromSide.GroupId == toSide.GroupId;
@@ -105,7 +105,7 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
     return sides;
 }
 
-void FillJourneyDetails(const JourneyIndex& index, Timetable& tables,
+void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
                         std::vector<Journey>& journeys) {
     if (journeys.empty()) return;
     const FareFields fields(tables.KMList, tables.KMTrain);
@@ -123,7 +123,7 @@ void FillJourneyDetails(const JourneyIndex& index, Timetable& tables,
     }
 }
 
-std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
+std::vector<Journey> FindJourneys(const JourneyIndex& index, StoredTables& tables,
                                   std::string_view fromText, std::string_view toText,
                                   const JourneyOptions& options) {
     const JourneySides sides = ResolveJourneySides(index, tables.KMSM, fromText, toText);

@@ -32,7 +32,7 @@ struct JourneyIndex::Build {
     std::vector<PlanStop> stops;
 };
 
-JourneyIndex::JourneyIndex(const Timetable& tables)
+JourneyIndex::JourneyIndex(const StoredTables& tables)
     : JourneyIndex(std::make_shared<const TypedTimetable>(tables)) {}
 
 JourneyIndex::JourneyIndex(std::shared_ptr<const TypedTimetable> timetable)

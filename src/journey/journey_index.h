@@ -50,13 +50,13 @@ class JourneyIndex {
     // left out, as the direct query leaves them out.
     explicit JourneyIndex(std::shared_ptr<const TypedTimetable> timetable);
     // Over a typed timetable of its own, built from the tables.
-    explicit JourneyIndex(const Timetable& tables);
+    explicit JourneyIndex(const StoredTables& tables);
 
     const TypedTimetable& Typed() const { return *tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no load
     // since: their generation numbers are unchanged).
-    bool Covers(const Timetable& tables) const { return tt_->BuiltFrom(tables); }
+    bool Covers(const StoredTables& tables) const { return tt_->BuiltFrom(tables); }
 
     // --- stations (the typed timetable's numbers) ---
     std::uint32_t StationCount() const { return tt_->StationCount(); }

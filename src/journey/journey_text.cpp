@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "journey/journey_index.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 namespace korvel {
 

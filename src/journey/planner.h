@@ -108,11 +108,11 @@ std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides&
 
 // Fills the texts, stop numbers, distances and fares of the journeys from the tables the
 // index was built from.
-void FillJourneyDetails(const JourneyIndex& index, Timetable& tables,
+void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
                         std::vector<Journey>& journeys);
 
 // Everything at once: resolve, plan, fill.
-std::vector<Journey> FindJourneys(const JourneyIndex& index, Timetable& tables,
+std::vector<Journey> FindJourneys(const JourneyIndex& index, StoredTables& tables,
                                   std::string_view fromText, std::string_view toText,
                                   const JourneyOptions& options);
 

@@ -39,18 +39,18 @@ ToolbarAction ToolbarClick(int button, bool online) {
     ToolbarAction action;
     switch (button) {
         case 1:
-            action.shown = Panel::P1;
+            action.shown = Panel::StartPage;
             return action;
         case 2:
-            action.shown = Panel::P2;
+            action.shown = Panel::Flights;
             action.url = std::string(kPartnerFlightUrl);
             break;
         case 3:
-            action.shown = Panel::P3;
+            action.shown = Panel::Hotels;
             action.url = std::string(kPartnerHotelUrl);
             break;
         case 4:
-            action.shown = Panel::P4;
+            action.shown = Panel::Tickets;
             action.url = std::string(kLeftTicketUrl);
             break;
         default:
@@ -77,14 +77,14 @@ std::optional<RouteAdvertTexts> RouteAdvert(bool online, std::string_view from,
                                             std::string_view to) {
     if (!online) return std::nullopt;
     RouteAdvertTexts texts;
-    texts.labAFZ = std::string(from);
-    texts.labADZ = std::string(to);
+    texts.flightTitle = std::string(from);
+    texts.hotelTitle = std::string(to);
     std::string line(from);
     if (from != to) {
         line += '-';
         line += to;
     }
-    texts.labfd.fill(line);
+    texts.flightRoutes.fill(line);
     return texts;
 }
 

@@ -28,11 +28,11 @@ inline constexpr std::string_view kProbeHost = "www.baidu.com";
 
 // The links that open in the user's default browser.
 enum class WebLink {
-    Plane,   // LabPlane, the flight links of the travel-offer panel
-    Hotel,   // LabHotel, the hotel links of the travel-offer panel
-    Sell,    // LabSell on the toolbar
-    Logo,    // ImageLogo, the about box's logo and address
-    Update,  // BtnUpdate
+    Plane,   // FlightLinks, the flight links of the travel-offer panel
+    Hotel,   // HotelLinks, the hotel links of the travel-offer panel
+    Sell,    // TicketLink on the toolbar
+    Logo,    // LogoImage, the about box's logo and address
+    Update,  // UpdateButton
 };
 std::string_view LinkUrl(WebLink link);
 
@@ -50,7 +50,7 @@ enum class LinkSource {
 bool ExternalLinkAllowed(std::string_view scheme, LinkSource source);
 
 // The four panels under the toolbar, one visible at a time.
-enum class Panel { P1 = 1, P2 = 2, P3 = 3, P4 = 4 };
+enum class Panel { StartPage = 1, Flights = 2, Hotels = 3, Tickets = 4 };
 
 enum class PageLoad {
     None,            // the panel has no browser of its own to load (P1)
@@ -59,13 +59,13 @@ enum class PageLoad {
 };
 
 struct ToolbarAction {
-    Panel shown = Panel::P1;  // the panel to show; the other three are hidden
+    Panel shown = Panel::StartPage;  // the panel to show; the other three are hidden
     PageLoad load = PageLoad::None;
     std::string url;  // for Navigate
 };
 
-// What TB1Click ... TB4Click do (button 1 to 4). Every click loads the page again, also
-// when its panel is already showing. Throws std::out_of_range for any other button.
+// What StartPageClicked ... TicketsClicked do (button 1 to 4). Every click loads the page again,
+// also when its panel is already showing. Throws std::out_of_range for any other button.
 ToolbarAction ToolbarClick(int button, bool online);
 
 // A short start page (GBK) shown when the ABOUT blob cannot be read.
@@ -73,9 +73,9 @@ std::string FallbackAboutPage();
 
 // Texts of the travel-offer panel for one route.
 struct RouteAdvertTexts {
-    std::string labAFZ;                // flight box title
-    std::string labADZ;                // hotel box title
-    std::array<std::string, 3> labfd;  // the three flight route lines
+    std::string flightTitle;                  // flight box title
+    std::string hotelTitle;                   // hotel box title
+    std::array<std::string, 3> flightRoutes;  // the three flight route lines
 };
 
 // The route labels after a query: nothing offline; otherwise both titles, and route lines

@@ -8,7 +8,7 @@
 
 namespace korvel {
 
-struct TPub_GridResult {
+struct ResultRow {
     std::string TrainNo;
     std::int32_t NType = 0;
     std::string TypeName;
@@ -49,7 +49,7 @@ struct TPub_GridResult {
     std::string Fare4;
 };
 
-using ResultList = std::vector<TPub_GridResult>;
+using ResultList = std::vector<ResultRow>;
 
 // What the result list holds: nothing yet, station-to-station or transfer, train number,
 // station timetable (0 to 3 where it is shown as a number).

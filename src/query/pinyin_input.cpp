@@ -56,7 +56,7 @@ std::vector<std::string> StationDropDownItems(MemTable& KMPy, std::string_view t
     return items;
 }
 
-ComboChangeResult ComboFZChange(std::string_view boxText, MemTable* KMPy) {
+ComboChangeResult StationBoxEdited(std::string_view boxText, MemTable* KMPy) {
     ComboChangeResult result;
     result.text = std::string(TrimBlanks(boxText));
     if (IsPinyinCode(result.text)) {

@@ -34,8 +34,8 @@ struct ComboChangeResult {
     std::vector<std::string> items;  // the new list for FillAndOpen and ResetEmpty
 };
 
-// The change handler of ComboFZ, ComboDZ and ComboCZ. Without KMPy (nullptr) the items of
-// FillAndOpen are left empty for the caller to fill with StationDropDownItems.
-ComboChangeResult ComboFZChange(std::string_view boxText, MemTable* KMPy = nullptr);
+// The change handler of DepartureBox, ArrivalBox and StationBox. Without KMPy (nullptr) the items
+// of FillAndOpen are left empty for the caller to fill with StationDropDownItems.
+ComboChangeResult StationBoxEdited(std::string_view boxText, MemTable* KMPy = nullptr);
 
 }  // namespace korvel

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "data/gbk.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/query_rows.h"
 
 namespace korvel {
@@ -15,10 +15,10 @@ namespace {
 
 // The direct rows: for each train, its first departure-side stop and the last arrival-side
 // stop after it.
-void DirectRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& FromSide,
-                const TPub_DZStruct& ToSide, ResultList& out) {
+void DirectRows(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+                const StationSide& ToSide, ResultList& out) {
     auto emit = [&](TrainId train, std::uint32_t from, std::uint32_t to) {
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPart(r, tt, train);
         FillFromStop(r, tt, StopId(from));
         FillToStop(r, tt, StopId(to));
@@ -71,8 +71,8 @@ void DirectRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& F
 
 // The station rows: each stop at the station that the ride of an earlier row did not pass,
 // from there to the terminus, or from the origin when the train ends there.
-void StationRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& FromSide,
-                 const TPub_DZStruct& ToSide, ResultList& out) {
+void StationRows(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+                 const StationSide& ToSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
     if (!StopsAt(tt, SideNames(FromSide, mode), stops)) {
         // The empty name: every stop whose name matches, in order.
@@ -92,7 +92,7 @@ void StationRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& 
         const TrainId train = tt.Train(StopId(p));
         // A train missing from the train list cannot be shown; it gives no row.
         if (!tt.Listed(train)) continue;
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainPart(r, tt, train);
         if (!departs.Empty(p)) {
             // Departs here: ride to the terminus, the stop without a departure time, never
@@ -117,12 +117,12 @@ void StationRows(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& 
 
 }  // namespace
 
-bool StationExists(Timetable& tables, std::string_view text) {
+bool StationExists(StoredTables& tables, std::string_view text) {
     return StationExists(tables.KMPy, text);
 }
 
-void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
-                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
+void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                        StationSide& FromSide, StationSide& ToSide, ResultList& out,
                         const StopIndex* index) {
     out.clear();
     ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
@@ -144,7 +144,7 @@ int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo) {
     return tt.StopNumber(last);
 }
 
-void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out,
+void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out,
                         const StopIndex* index) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
@@ -155,7 +155,7 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
 
     // One row per train-list row, the whole journey with its stored values.
     auto emit = [&](std::uint32_t row) {
-        TPub_GridResult& r = out.emplace_back();
+        ResultRow& r = out.emplace_back();
         FillTrainRow(r, tt, row);
         r.FromStation = r.StartStation;
         r.FromSNo = 1;
@@ -202,8 +202,8 @@ void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList&
     }
 }
 
-void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
-                           TPub_DZStruct& ToSide, ResultList& out, const StopIndex* index) {
+void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
+                           StationSide& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
     MatchMode mode = MatchMode::Grouped;
     ResolveStationBox(tables.KMSM, czText, MatchMode::Grouped, FromSide, ToSide);

@@ -16,7 +16,7 @@
 namespace korvel {
 
 // Whether the pinyin table of the timetable has a station of exactly this text.
-bool StationExists(Timetable& tables, std::string_view text);
+bool StationExists(StoredTables& tables, std::string_view text);
 
 // Every train that stops first at a departure-side station and later at an arrival-side
 // station: one row per train in train-number order, boarding at the first departure-side
@@ -24,15 +24,15 @@ bool StationExists(Timetable& tables, std::string_view text);
 // groups, or exact names when both sides share a group or neither has one).
 // With an index built from these tables the same rows come from the stations' own stops
 // instead of a scan of the whole table.
-void SearchDirectTrains(Timetable& tables, std::string_view fromText, std::string_view toText,
-                        TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, ResultList& out,
+void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                        StationSide& FromSide, StationSide& ToSide, ResultList& out,
                         const StopIndex* index = nullptr);
 
 // Every train whose number equals the key, or whose first number (before "/") does: one row
 // per train over its whole route with the stored whole-journey values. The key is trimmed
 // and upper-cased.
 // An index, when given, spares building the typed timetable for this query.
-void QueryByTrainNumber(Timetable& tables, std::string_view eccText, ResultList& out,
+void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out,
                         const StopIndex* index = nullptr);
 // Stop number of the train's last stop; 1 when the train has no stops.
 int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo);
@@ -40,12 +40,12 @@ int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo);
 // Every train calling at the station or its same-city group: one row per train, from the
 // first matching stop to the terminus, or from the origin when the train ends there.
 // An index, when given, gives the same rows faster.
-void QueryStationTimetable(Timetable& tables, std::string_view czText, TPub_FZStruct& FromSide,
-                           TPub_DZStruct& ToSide, ResultList& out,
+void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
+                           StationSide& ToSide, ResultList& out,
                            const StopIndex* index = nullptr);
 
 // One candidate transfer station.
-struct TPub_ZZStruct {
+struct TransferCandidate {
     std::string Station;
     std::int32_t Dist1 = 0;    // km of the representative first leg
     std::int32_t Dist2 = 0;    // km of the representative second leg
@@ -61,7 +61,7 @@ struct TPub_ZZStruct {
 struct TransferData {
     ResultList FromLegs;  // (train, later stop) legs leaving the departure side
     ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
-    std::vector<TPub_ZZStruct> TransferList;
+    std::vector<TransferCandidate> TransferList;
 
     // The same legs as pairs of stops of the typed timetable, which is how the query keeps
     // them when it runs with a stop index: a full row per leg costs more than the whole rest
@@ -80,20 +80,20 @@ struct TransferData {
 // Resolves both sides, collects both leg lists and the candidate stations. With an index
 // built from these tables the legs come from the stations' own stops and are kept as
 // FromStops/ToStops; the candidates and the legs ShowTransferLegs gives are the same.
-void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
-                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data,
+void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                   StationSide& FromSide, StationSide& ToSide, TransferData& data,
                    const StopIndex* index = nullptr);
 // Builds TransferList from the two leg lists.
 void CollectTransferStations(TransferData& data);
 // The candidates the transfer window offers: Count2 > 0 and neither typed name, in list
 // order.
-std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
-                                              const TPub_FZStruct& FromSide,
-                                              const TPub_DZStruct& ToSide);
+std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
+                                              const StationSide& FromSide,
+                                              const StationSide& ToSide);
 // The legs through a picked station: first legs (departure side to the station) in FromLegs
 // order, then second legs in ToLegs order, at most count1 and count2 of them. Sets
 // TransferStation to the station.
-void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_view station,
+void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::string_view station,
                       int count1, int count2, ResultList& out, std::string& TransferStation);
 
 }  // namespace korvel

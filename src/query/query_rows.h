@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "data/schema.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/grid_result.h"
 #include "query/stations.h"
 #include "query/stop_index.h"
@@ -21,7 +21,7 @@ inline bool Loaded(const MemTable& t) {
 }
 
 // Stop count, km, journey time and fares of a row whose other fields are filled.
-inline void FinishRow(TPub_GridResult& r) {
+inline void FinishRow(ResultRow& r) {
     r.StopCount = r.ToSNo - r.FromSNo;
     r.SpanKm = r.ToDistance - r.FromDistance;
     r.SpanTime = ElapsedText(r.FromRDate, r.ToRDate);
@@ -29,7 +29,7 @@ inline void FinishRow(TPub_GridResult& r) {
 }
 
 // Both sides share a group, or neither has one: match the typed names only.
-inline MatchMode ChooseExactMode(TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+inline MatchMode ChooseExactMode(StationSide& FromSide, StationSide& ToSide) {
     if (FromSide.GroupId != ToSide.GroupId) return MatchMode::Grouped;
     FromSide.Members.clear();
     ToSide.Members.clear();
@@ -52,14 +52,14 @@ std::vector<std::string_view> SideNames(const Side& side, MatchMode mode) {
 
 // The typed timetable a query reads: the index's when it covers the tables, else one built
 // for this query alone from the tables as they stand (a query before the indexes exist).
-inline const TypedTimetable& TypedFor(const Timetable& tables, const StopIndex* index,
+inline const TypedTimetable& TypedFor(const StoredTables& tables, const StopIndex* index,
                                       std::optional<TypedTimetable>& own) {
     if (index != nullptr && index->Covers(tables)) return index->Typed();
     return own.emplace(tables);
 }
 
 // The train fields of a row from train-list row `row`.
-inline void FillTrainRow(TPub_GridResult& r, const TypedTimetable& tt, std::uint32_t row) {
+inline void FillTrainRow(ResultRow& r, const TypedTimetable& tt, std::uint32_t row) {
     r.TrainNo = tt.Number(tt.RowTrain(row));
     r.NType = tt.RowType(row);
     r.TypeName = TrainTypeName(r.NType);
@@ -75,12 +75,12 @@ inline void FillTrainRow(TPub_GridResult& r, const TypedTimetable& tt, std::uint
 }
 
 // The train fields of a row; the train has a train-list row.
-inline void FillTrainPart(TPub_GridResult& r, const TypedTimetable& tt, TrainId t) {
+inline void FillTrainPart(ResultRow& r, const TypedTimetable& tt, TrainId t) {
     FillTrainRow(r, tt, tt.ListRow(t));
 }
 
 // The boarding part of a row at stop `s`.
-inline void FillFromStop(TPub_GridResult& r, const TypedTimetable& tt, StopId s) {
+inline void FillFromStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
     r.FromStation = tt.Name(tt.Station(s));
     r.FromSNo = tt.StopNumber(s);
@@ -95,7 +95,7 @@ inline void FillFromStop(TPub_GridResult& r, const TypedTimetable& tt, StopId s)
 }
 
 // The boarding part at the train's origin, from its train-list values.
-inline void FillFromOrigin(TPub_GridResult& r, const TypedTimetable& tt, TrainId t) {
+inline void FillFromOrigin(ResultRow& r, const TypedTimetable& tt, TrainId t) {
     r.FromStation = tt.Name(tt.Origin(t));
     r.FromSNo = 1;
     r.FromDTime = tt.TrainDepartures().Text(tt.ListRow(t));
@@ -108,7 +108,7 @@ inline void FillFromOrigin(TPub_GridResult& r, const TypedTimetable& tt, TrainId
 }
 
 // The alighting part of a row at stop `s`.
-inline void FillToStop(TPub_GridResult& r, const TypedTimetable& tt, StopId s) {
+inline void FillToStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
     r.ToStation = tt.Name(tt.Station(s));
     r.ToSNo = tt.StopNumber(s);

@@ -81,24 +81,24 @@ std::string CityNameOf(std::string_view name) {
 }
 
 void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                        TPub_FZStruct& FromSide) {
+                        StationSide& FromSide) {
     Resolve(KMSM, boxText, mode, FromSide);
 }
 
 void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                      TPub_DZStruct& ToSide) {
+                      StationSide& ToSide) {
     Resolve(KMSM, boxText, mode, ToSide);
 }
 
 void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                       TPub_FZStruct& FromSide, TPub_DZStruct& ToSide) {
+                       StationSide& FromSide, StationSide& ToSide) {
     Resolve(KMSM, boxText, mode, FromSide);
     if (mode == MatchMode::Exact) return;
     ToSide.TypedName.assign(TrimControl(boxText));
 }
 
 bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
-                    const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide) {
+                    const StationSide& FromSide, const StationSide& ToSide) {
     return side == QuerySide::From ? SideMatches(name, mode, FromSide)
                                    : SideMatches(name, mode, ToSide);
 }

@@ -13,20 +13,12 @@
 
 namespace korvel {
 
-// The resolved departure station of the last query.
-struct TPub_FZStruct {
+// A resolved station of a query, its departure or its arrival side.
+struct StationSide {
     std::string TypedName;             // the box text, trimmed of bytes <= 32
     std::string CityName;              // CityNameOf(TypedName), for display
     std::vector<std::string> Members;  // the same-city group, TypedName included
     std::int32_t GroupId = 0;          // the group number, 0 when ungrouped
-};
-
-// The resolved arrival station; the same layout as the departure side.
-struct TPub_DZStruct {
-    std::string TypedName;
-    std::string CityName;
-    std::vector<std::string> Members;
-    std::int32_t GroupId = 0;
 };
 
 // The city a station serves: a few fixed names, else a 3+-character name loses a final
@@ -42,18 +34,18 @@ enum class QuerySide { From, To };
 
 // Fills a side from a box text. Exact skips the group lookup in KMSM.
 void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                        TPub_FZStruct& FromSide);
+                        StationSide& FromSide);
 void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                      TPub_DZStruct& ToSide);
+                      StationSide& ToSide);
 // The station timetable box: fills FromSide as ResolveFromStation does and, unless the mode
 // is Exact, also sets ToSide.TypedName to the trimmed text (ToSide's other fields stay).
 void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
-                       TPub_FZStruct& FromSide, TPub_DZStruct& ToSide);
+                       StationSide& FromSide, StationSide& ToSide);
 
 // Whether a stop name belongs to the given side: one of the group members unless the mode is
 // Exact or the side is ungrouped, else the typed name itself.
 bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
-                    const TPub_FZStruct& FromSide, const TPub_DZStruct& ToSide);
+                    const StationSide& FromSide, const StationSide& ToSide);
 
 // Whether the pinyin table has a station of exactly this text (untrimmed).
 bool StationExists(MemTable& KMPy, std::string_view text);

@@ -4,7 +4,7 @@ namespace korvel {
 
 StopIndex::StopIndex(std::shared_ptr<const TypedTimetable> timetable) : tt_(std::move(timetable)) {}
 
-StopIndex::StopIndex(const Timetable& tables)
+StopIndex::StopIndex(const StoredTables& tables)
     : tt_(std::make_shared<const TypedTimetable>(tables)) {}
 
 std::uint32_t StopIndex::StationId(std::string_view name) const {

@@ -25,14 +25,14 @@ class StopIndex {
     // Over a typed timetable shared with other readers.
     explicit StopIndex(std::shared_ptr<const TypedTimetable> timetable);
     // Over a typed timetable of its own, built from the tables.
-    explicit StopIndex(const Timetable& tables);
+    explicit StopIndex(const StoredTables& tables);
 
     const TypedTimetable& Typed() const { return *tt_; }
     const std::shared_ptr<const TypedTimetable>& SharedTyped() const { return tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no
     // load since: their generation numbers are unchanged).
-    bool Covers(const Timetable& tables) const { return tt_->BuiltFrom(tables); }
+    bool Covers(const StoredTables& tables) const { return tt_->BuiltFrom(tables); }
 
     std::uint32_t Size() const { return tt_->StopTotal(); }
     // Station id of a name, kNoStation when no stop has it.

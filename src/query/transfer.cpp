@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/queries.h"
 #include "query/query_rows.h"
 
@@ -71,7 +71,7 @@ std::string LegTime(const TypedTimetable& tt, const TransferData::StopPair& leg)
 void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
                        const std::vector<StationId>& fromEnd, const std::vector<StationId>& toEnd) {
     constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
-    std::vector<TPub_ZZStruct>& list = data.TransferList;
+    std::vector<TransferCandidate>& list = data.TransferList;
     std::vector<std::uint32_t> entryOf(tt.StationCount(), kNoEntry);
     for (std::size_t i = 0; i < data.FromStops.size(); ++i) {
         const TransferData::StopPair& leg = data.FromStops[i];
@@ -81,7 +81,7 @@ void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
             continue;
         }
         entryOf[st] = static_cast<std::uint32_t>(list.size());
-        TPub_ZZStruct& z = list.emplace_back();
+        TransferCandidate& z = list.emplace_back();
         z.Station = tt.Name(fromEnd[i]);
         z.Dist1 = LegDistance(tt, leg);
         z.Time1 = LegTime(tt, leg);
@@ -97,7 +97,7 @@ void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
     for (std::size_t e = 0; e < list.size(); ++e) {
         const TransferData::StopPair* leg = lastSecond[e];
         if (leg == nullptr) continue;
-        TPub_ZZStruct& z = list[e];
+        TransferCandidate& z = list[e];
         z.Dist2 = LegDistance(tt, *leg);
         z.DistAll = z.Dist1 + z.Dist2;
         z.Time2 = LegTime(tt, *leg);
@@ -106,8 +106,8 @@ void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
 }
 
 // A leg as a row without its train part.
-TPub_GridResult LegRow(const TypedTimetable& tt, std::uint32_t board, std::uint32_t alight) {
-    TPub_GridResult leg;
+ResultRow LegRow(const TypedTimetable& tt, std::uint32_t board, std::uint32_t alight) {
+    ResultRow leg;
     leg.TrainNo = tt.Number(tt.Train(StopId(board)));
     FillFromStop(leg, tt, StopId(board));
     FillToStop(leg, tt, StopId(alight));
@@ -117,8 +117,8 @@ TPub_GridResult LegRow(const TypedTimetable& tt, std::uint32_t board, std::uint3
 // Every leg as a full row, walking every train: forward from the first departure-side stop
 // to each later stop, then backward, trains from the last, from the last arrival-side stop
 // to each earlier one.
-void WalkedLegs(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& FromSide,
-                const TPub_DZStruct& ToSide, TransferData& data) {
+void WalkedLegs(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+                const StationSide& ToSide, TransferData& data) {
     data.FromLegs.reserve(5000);
     data.ToLegs.reserve(5000);
     for (TrainId train(0); train < TrainId(tt.TrainCount()); ++train) {
@@ -157,8 +157,8 @@ void WalkedLegs(const TypedTimetable& tt, MatchMode mode, const TPub_FZStruct& F
 
 }  // namespace
 
-void TransferQuery(Timetable& tables, std::string_view fromText, std::string_view toText,
-                   TPub_FZStruct& FromSide, TPub_DZStruct& ToSide, TransferData& data,
+void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_view toText,
+                   StationSide& FromSide, StationSide& ToSide, TransferData& data,
                    const StopIndex* index) {
     data.FromLegs.clear();
     data.ToLegs.clear();
@@ -191,28 +191,28 @@ void TransferQuery(Timetable& tables, std::string_view fromText, std::string_vie
 }
 
 void CollectTransferStations(TransferData& data) {
-    std::vector<TPub_ZZStruct>& list = data.TransferList;
+    std::vector<TransferCandidate>& list = data.TransferList;
     list.clear();
     // Station -> entry, the first match a linear search of the list would find. The keys
     // view the first legs' own strings, which stay put while the list grows.
     std::unordered_map<std::string_view, std::size_t> where;
-    for (const TPub_GridResult& leg : data.FromLegs) {
+    for (const ResultRow& leg : data.FromLegs) {
         auto [it, added] = where.try_emplace(leg.ToStation, list.size());
         if (!added) {
             ++list[it->second].Count1;
             continue;
         }
-        TPub_ZZStruct& z = list.emplace_back();
+        TransferCandidate& z = list.emplace_back();
         z.Station = leg.ToStation;
         z.Dist1 = leg.ToDistance - leg.FromDistance;
         z.Time1 = ElapsedText(leg.FromRDate, leg.ToRDate);
         z.Count1 = 1;
     }
 
-    for (const TPub_GridResult& leg : data.ToLegs) {
+    for (const ResultRow& leg : data.ToLegs) {
         auto it = where.find(leg.FromStation);
         if (it == where.end()) continue;
-        TPub_ZZStruct& z = list[it->second];
+        TransferCandidate& z = list[it->second];
         z.Dist2 = leg.ToDistance - leg.FromDistance;
         z.DistAll = z.Dist1 + z.Dist2;
         z.Time2 = ElapsedText(leg.FromRDate, leg.ToRDate);
@@ -221,11 +221,11 @@ void CollectTransferStations(TransferData& data) {
     }
 }
 
-std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
-                                              const TPub_FZStruct& FromSide,
-                                              const TPub_DZStruct& ToSide) {
-    std::vector<TPub_ZZStruct> out;
-    for (const TPub_ZZStruct& z : data.TransferList) {
+std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
+                                              const StationSide& FromSide,
+                                              const StationSide& ToSide) {
+    std::vector<TransferCandidate> out;
+    for (const TransferCandidate& z : data.TransferList) {
         if (z.Count2 > 0 && z.Station != FromSide.TypedName && z.Station != ToSide.TypedName) {
             out.push_back(z);
         }
@@ -233,7 +233,7 @@ std::vector<TPub_ZZStruct> TransferCandidates(const TransferData& data,
     return out;
 }
 
-void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_view station,
+void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::string_view station,
                       int count1, int count2, ResultList& out, std::string& TransferStation) {
     TransferStation.assign(station);
     out.clear();
@@ -248,10 +248,10 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     const TypedTimetable& tt = own ? *own : *data.timetable;
 
     // Copies a leg with its train's data; a leg whose train is not in the list is left out.
-    auto add = [&](const TPub_GridResult& leg) {
+    auto add = [&](const ResultRow& leg) {
         const TrainId train = tt.FindTrain(leg.TrainNo);
         if (train.IsNone() || !tt.Listed(train)) return false;
-        TPub_GridResult r = leg;
+        ResultRow r = leg;
         FillTrainPart(r, tt, train);
         FinishRow(r);
         out.push_back(std::move(r));
@@ -259,12 +259,12 @@ void ShowTransferLegs(Timetable& tables, const TransferData& data, std::string_v
     };
 
     int taken = 0;
-    for (const TPub_GridResult& leg : data.FromLegs) {
+    for (const ResultRow& leg : data.FromLegs) {
         if (taken >= count1) break;
         if (leg.ToStation == station && add(leg)) ++taken;
     }
     taken = 0;
-    for (const TPub_GridResult& leg : data.ToLegs) {
+    for (const ResultRow& leg : data.ToLegs) {
         if (taken >= count2) break;
         if (leg.FromStation == station && add(leg)) ++taken;
     }

@@ -246,7 +246,7 @@ StationId TypedTimetable::Intern(std::unordered_map<std::string_view, StationId>
     return it->second;
 }
 
-TypedTimetable::TypedTimetable(const Timetable& tables) : source_(&tables) {
+TypedTimetable::TypedTimetable(const StoredTables& tables) : source_(&tables) {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
@@ -386,7 +386,7 @@ TypedTimetable::TypedTimetable(const Timetable& tables) : source_(&tables) {
     for (StationId s(0); s < StationId(stations); ++s) stationOf_.emplace(names_[s], s);
 }
 
-bool TypedTimetable::BuiltFrom(const Timetable& tables) const {
+bool TypedTimetable::BuiltFrom(const StoredTables& tables) const {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     if (source_ != &tables) return false;
     for (int i = 0; i < 4; ++i) {

@@ -132,7 +132,7 @@ class TypedTimetable {
 
     TypedTimetable() = default;
     // Reads the four tables (a table not loaded counts as empty). The tables are not kept.
-    explicit TypedTimetable(const Timetable& tables);
+    explicit TypedTimetable(const StoredTables& tables);
     // Moves keep the name lookup valid (it points into the names); copies would not.
     TypedTimetable(TypedTimetable&&) = default;
     TypedTimetable& operator=(TypedTimetable&&) = default;
@@ -141,7 +141,7 @@ class TypedTimetable {
 
     // Whether this was built from these tables as they stand: the same tables, none loaded
     // again since.
-    bool BuiltFrom(const Timetable& tables) const;
+    bool BuiltFrom(const StoredTables& tables) const;
 
     // --- stations ---
     std::uint32_t StationCount() const { return names_.size(); }
@@ -235,7 +235,7 @@ class TypedTimetable {
     struct Builder;
     StationId Intern(std::unordered_map<std::string_view, StationId>& ids, std::string_view name);
 
-    const Timetable* source_ = nullptr;
+    const StoredTables* source_ = nullptr;
     std::array<std::uint64_t, 4> generations_{};
 
     IdxVector<StationId, std::string> names_;

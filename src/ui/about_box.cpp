@@ -49,7 +49,7 @@ QPixmap LoadLogoPixmap() {
     }
 }
 
-TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
+AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("FrmAbout"));
     setWindowTitle(QString::fromUtf8("关于"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -61,46 +61,48 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
     setPalette(palette);
     setAutoFillBackground(true);
 
-    imageLogo_ = new QLabel(this);
-    imageLogo_->setObjectName(QStringLiteral("ImageLogo"));
-    imageLogo_->move(106, 12);
-    imageLogo_->resize(143, 63);
-    imageLogo_->setCursor(Qt::PointingHandCursor);
-    imageLogo_->setToolTip(PublisherHint());
-    imageLogo_->installEventFilter(this);
+    logoImage_ = new QLabel(this);
+    logoImage_->setObjectName(QStringLiteral("LogoImage"));
+    logoImage_->move(106, 12);
+    logoImage_->resize(143, 63);
+    logoImage_->setCursor(Qt::PointingHandCursor);
+    logoImage_->setToolTip(PublisherHint());
+    logoImage_->installEventFilter(this);
 
-    labVer_ = Place(this, QString::fromUtf8("版本:") + QString::fromUtf8(ProgramVersion.data(), 10),
-                    107, 88, 14);
-    labVer_->setObjectName(QStringLiteral("LabVer"));
+    versionLabel_ =
+        Place(this, QString::fromUtf8("版本:") + QString::fromUtf8(ProgramVersion.data(), 10), 107,
+              88, 14);
+    versionLabel_->setObjectName(QStringLiteral("VersionLabel"));
 
     QFont linkFont = SongFont(14);
     linkFont.setBold(true);
     linkFont.setUnderline(true);
-    label2_ = Place(this,
-                    QString::fromUtf8(kPublisherHomeUrl.data(),
-                                      static_cast<qsizetype>(kPublisherHomeUrl.size())),
-                    96, 120);
-    label2_->setObjectName(QStringLiteral("Label2"));
-    label2_->setFont(linkFont);
-    QPalette linkPalette = label2_->palette();
+    addressLink_ = Place(this,
+                         QString::fromUtf8(kPublisherHomeUrl.data(),
+                                           static_cast<qsizetype>(kPublisherHomeUrl.size())),
+                         96, 120);
+    addressLink_->setObjectName(QStringLiteral("AddressLink"));
+    addressLink_->setFont(linkFont);
+    QPalette linkPalette = addressLink_->palette();
     linkPalette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
-    label2_->setPalette(linkPalette);
-    label2_->adjustSize();
-    label2_->setCursor(Qt::PointingHandCursor);
-    label2_->setToolTip(PublisherHint());
-    label2_->installEventFilter(this);
+    addressLink_->setPalette(linkPalette);
+    addressLink_->adjustSize();
+    addressLink_->setCursor(Qt::PointingHandCursor);
+    addressLink_->setToolTip(PublisherHint());
+    addressLink_->installEventFilter(this);
 
-    Place(this, QString::fromUtf8("荣誉出品："), 84, 164)->setObjectName(QStringLiteral("Label4"));
+    Place(this, QString::fromUtf8("荣誉出品："), 84, 164)
+        ->setObjectName(QStringLiteral("CreditCaption"));
     Place(this, QString::fromUtf8("Korvel火车网"), 144, 164)
-        ->setObjectName(QStringLiteral("Label3"));
+        ->setObjectName(QStringLiteral("CreditName"));
     QLabel* source = Place(this, QString::fromUtf8("资料提供：铁路客户服务中心"), 85, 183);
-    source->setObjectName(QStringLiteral("Label1"));
+    source->setObjectName(QStringLiteral("SourceNote"));
     source->hide();
 
     // Where the data comes from: the program's timetable is not the railway's own.
     auto* note =
         new QLabel(QString::fromUtf8("内置2019年列车时刻表，整理自公开资料；票价为估算值。"), this);
-    note->setObjectName(QStringLiteral("LabData"));
+    note->setObjectName(QStringLiteral("DataNote"));
     labData_ = note;
     note->setFont(SongFont(12));
     note->setAlignment(Qt::AlignHCenter);
@@ -110,7 +112,7 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner) {
     note->setPalette(notePalette);
 }
 
-void TFrmAbout::SetTimetableText(const QString& timetable) {
+void AboutBox::SetTimetableText(const QString& timetable) {
     // The embedded timetable's origin: its source files ship with the source code.
     const bool embedded = timetable.startsWith(QString::fromUtf8("内置"));
     labData_->setText(timetable +
@@ -125,11 +127,11 @@ void TFrmAbout::SetTimetableText(const QString& timetable) {
     setFixedSize(361, std::max(212, 180 + height + 2));
 }
 
-void TFrmAbout::Label2Click() {
+void AboutBox::AddressClicked() {
     OpenWebLink(WebLink::Logo);
 }
 
-void TFrmAbout::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     // Centred over the main window.
     if (QWidget* owner = parentWidget()) {
         QPoint centre = owner->mapToGlobal(owner->rect().center());
@@ -138,23 +140,23 @@ void TFrmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-bool TFrmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == label2_ || watched == imageLogo_) &&
+bool AboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == addressLink_ || watched == logoImage_) &&
         event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        Label2Click();
+        AddressClicked();
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void MAboutClick(QWidget* mainWindow, const QPixmap& logo, const QString& timetable) {
-    TFrmAbout box(mainWindow);
+void AboutClicked(QWidget* mainWindow, const QPixmap& logo, const QString& timetable) {
+    AboutBox box(mainWindow);
     if (!timetable.isEmpty()) box.SetTimetableText(timetable);
-    box.ImageLogo()->setPixmap(logo);
-    if (!logo.isNull()) box.ImageLogo()->resize(logo.size());
-    box.LabVer()->setText(QString::fromUtf8("版本:") +
-                          QString::fromUtf8(ProgramVersion.data(), 10));
+    box.LogoImage()->setPixmap(logo);
+    if (!logo.isNull()) box.LogoImage()->resize(logo.size());
+    box.VersionLabel()->setText(QString::fromUtf8("版本:") +
+                                QString::fromUtf8(ProgramVersion.data(), 10));
     box.exec();
 }
 

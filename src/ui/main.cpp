@@ -47,9 +47,9 @@ int main(int argc, char** argv) {
     }
 
     korvel::ui::KeepSettingsAcrossRuns();
-    korvel::ui::TFrmKorvel window;
+    korvel::ui::MainWindow window;
     korvel::ui::TraceStartupMark("window-created");
-    window.FormCreate(std::move(options));
+    window.Start(std::move(options));
     korvel::ui::TraceStartupMark("form-created");
     window.show();
     korvel::ui::TraceStartupWindow(window);

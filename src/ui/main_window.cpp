@@ -18,7 +18,6 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include "data/gbk.h"
 #include "online/qt/version_thread.h"
 #include "online/qt/web_panels_qt.h"
 #include "resources/resources.h"
@@ -49,7 +48,7 @@ class TopBar : public QFrame {
         QPainter p(this);
         const QColor green = Rgb(0x008000);
         p.fillRect(0, 0, width(), 2, green);  // top edge
-        p.fillRect(0, 3, width(), 2, green);  // Shape1, just below it
+        p.fillRect(0, 3, width(), 2, green);  // green rule, just below it
     }
 };
 
@@ -87,7 +86,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
 // ---------------------------------------------------------------------------------------
 // Construction
 
-TFrmKorvel::TFrmKorvel(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint) {
@@ -106,7 +105,7 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
 
     BuildTopBar();
     BuildTimetablePanel();
-    // P2..P4 lie on P1 in the area between the toolbar and the status bar; P1Msg goes into
+    // P2..P4 lie on P1 in the area between the toolbar and the status bar; StartPagePanel goes into
     // P1 under the query boxes.
     web_ = new WebPanels(p1_, scroll_->Canvas(), this);
     BuildStatusBar();
@@ -114,10 +113,11 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
     RememberBelowGrid();
     connect(scroll_, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
 
-    // The loading state until FormCreate hands over to the controller: station boxes and
+    // The loading state until Start hands over to the controller: station boxes and
     // query buttons stay off until their tables are there.
-    for (Control c : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ, Control::BTNZZCX,
-                      Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX, Control::BTNHCFA}) {
+    for (Control c : {Control::DepartureBox, Control::ArrivalBox, Control::StationBox,
+                      Control::DirectButton, Control::TransferButton, Control::TrainButton,
+                      Control::StationButton, Control::JourneyButton}) {
         SetEnabled(c, false);
     }
     SetStatusText(0, VersionStatusText());
@@ -126,9 +126,9 @@ TFrmKorvel::TFrmKorvel(QWidget* parent)
     FitToScreen(this, QSize(kClientWidth, kClientHeight));
 }
 
-TFrmKorvel::~TFrmKorvel() {
+MainWindow::~MainWindow() {
     // The journey window goes first: it plans through the controller's model.
-    delete findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly);
+    delete findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly);
     // The controller joins its loader threads; nothing they post runs after this.
     controller_.reset();
     while (busyDepth_ > 0) {
@@ -137,9 +137,9 @@ TFrmKorvel::~TFrmKorvel() {
     }
 }
 
-void TFrmKorvel::BuildTopBar() {
+void MainWindow::BuildTopBar() {
     top_ = new TopBar(scroll_->Canvas());
-    top_->setObjectName(QStringLiteral("PTop"));
+    top_->setObjectName(QStringLiteral("TopBar"));
     top_->setGeometry(0, 0, kClientWidth, kTopBarHeight);
     FillBackground(top_, Qt::white);
 
@@ -176,28 +176,28 @@ void TFrmKorvel::BuildTopBar() {
     }
     toolButtons_[0]->setChecked(true);
 
-    labSell_ = new ClickLabel(Q("铁道部动车售票官网"), top_);
-    labSell_->setObjectName(QStringLiteral("LabSell"));
-    labSell_->move(420, 32);
+    ticketLink_ = new ClickLabel(Q("铁道部动车售票官网"), top_);
+    ticketLink_->setObjectName(QStringLiteral("TicketLink"));
+    ticketLink_->move(420, 32);
     QFont underlined = font();
     underlined.setUnderline(true);
-    labSell_->setFont(underlined);
-    SetTextColour(labSell_, Rgb(0x0000FF));
-    labSell_->adjustSize();
-    labSell_->setCursor(Qt::PointingHandCursor);
-    labSell_->setToolTip(Q("10月份开始，预售全国动车（\"C\"/\"D\"/\"G\"字头）列车的售票业务。"));
-    labSell_->clicked = [] { WebPanels::LabSellClick(); };
+    ticketLink_->setFont(underlined);
+    SetTextColour(ticketLink_, Rgb(0x0000FF));
+    ticketLink_->adjustSize();
+    ticketLink_->setCursor(Qt::PointingHandCursor);
+    ticketLink_->setToolTip(Q("10月份开始，预售全国动车（\"C\"/\"D\"/\"G\"字头）列车的售票业务。"));
+    ticketLink_->clicked = [] { WebPanels::TicketLinkClicked(); };
 
     logo_ = new ClickLabel(top_);
-    logo_->setObjectName(QStringLiteral("ImageLogo"));
+    logo_->setObjectName(QStringLiteral("LogoImage"));
     logo_->move(841, 5);
     logo_->resize(143, 63);
     logo_->setCursor(Qt::PointingHandCursor);
     logo_->setToolTip(Q("点击访问Korvel火车网，旅行资讯专家"));
-    logo_->clicked = [] { WebPanels::ImageLogoClick(); };
+    logo_->clicked = [] { WebPanels::LogoClicked(); };
 }
 
-void TFrmKorvel::WireController() {
+void MainWindow::WireController() {
     WireQueryBoxes();
     WireGrid();
     WireTimeClassFilter();
@@ -207,22 +207,22 @@ void TFrmKorvel::WireController() {
 // ---------------------------------------------------------------------------------------
 // Start-up
 
-void TFrmKorvel::FormCreate(StartOptions options) {
+void MainWindow::Start(StartOptions options) {
     // Loader threads hand their results to the user-interface thread through the event loop;
     // calls still queued when the window goes are dropped with it.
     options.post = [this](std::function<void()> call) {
         QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
     };
-    controller_->FormCreate(std::move(options));
+    controller_->Start(std::move(options));
     if (startVersionCheck) {
         startVersionCheck();
     } else {
-        TThreadNet::Start(this, [this](const std::string& label) {
-            SetText(Control::LabNew, label);
+        VersionCheckThread::Start(this, [this](const std::string& label) {
+            SetText(Control::NewVersionLabel, label);
             // Online: say when the publisher has a newer timetable (nothing is downloaded).
             if (IsOnline.load()) {
                 CheckForNewerTimetable(this, [this](const QString& text) {
-                    SetStatusText(kTimetableNotePanel, Utf8ToGbk(text.toStdString()));
+                    SetStatusText(kTimetableNotePanel, GbkFromQString(text));
                 });
             }
         });
@@ -231,7 +231,7 @@ void TFrmKorvel::FormCreate(StartOptions options) {
     web_->LoadStartPage();
 }
 
-void TFrmKorvel::LoadImages() {
+void MainWindow::LoadImages() {
     auto load = [](const char* name) {
         QPixmap pm;
         try {
@@ -244,33 +244,33 @@ void TFrmKorvel::LoadImages() {
     };
     logo_pixmap_ = load("Logo");
     update_pixmap_ = load("update");
-    imageListBig_.clear();
+    toolbarImages_.clear();
     for (int i = 1; i <= 12; ++i) {
         QPixmap pm = load(("b" + std::to_string(i)).c_str());
         if (pm.isNull()) pm = PlaceholderImage(i - 1, QSize(74, 31));
-        imageListBig_.push_back(pm);
+        toolbarImages_.push_back(pm);
     }
     const qreal dpr = devicePixelRatioF();
     if (!logo_pixmap_.isNull()) {
         logo_->setPixmap(ForScreen(logo_pixmap_, dpr));
         logo_->resize(logo_pixmap_.size());
     }
-    if (!update_pixmap_.isNull()) btnUpdate_->setIcon(QIcon(ForScreen(update_pixmap_, dpr)));
+    if (!update_pixmap_.isNull()) updateButton_->setIcon(QIcon(ForScreen(update_pixmap_, dpr)));
     ApplyToolbarImages();
 }
 
-QPixmap TFrmKorvel::LogoPixmap() const {
+QPixmap MainWindow::LogoPixmap() const {
     return logo_pixmap_;
 }
 
-void TFrmKorvel::ApplyToolbarImages() {
-    // Images normal / hot / down for button n are 3n, 3n+1, 3n+2 of ImageListBig.
+void MainWindow::ApplyToolbarImages() {
+    // Images normal / hot / down for button n are 3n, 3n+1, 3n+2 of ToolbarImages.
     const qreal dpr = devicePixelRatioF();
     for (int i = 0; i < 4; ++i) {
         QIcon icon;
-        const QPixmap normal = ForScreen(imageListBig_.at(3 * i), dpr);
-        const QPixmap hot = ForScreen(imageListBig_.at(3 * i + 1), dpr);
-        const QPixmap down = ForScreen(imageListBig_.at(3 * i + 2), dpr);
+        const QPixmap normal = ForScreen(toolbarImages_.at(3 * i), dpr);
+        const QPixmap hot = ForScreen(toolbarImages_.at(3 * i + 1), dpr);
+        const QPixmap down = ForScreen(toolbarImages_.at(3 * i + 2), dpr);
         icon.addPixmap(normal, QIcon::Normal, QIcon::Off);
         icon.addPixmap(hot, QIcon::Active, QIcon::Off);
         icon.addPixmap(down, QIcon::Normal, QIcon::On);
@@ -283,81 +283,81 @@ void TFrmKorvel::ApplyToolbarImages() {
 // ---------------------------------------------------------------------------------------
 // MainView
 
-QWidget* TFrmKorvel::ControlWidget(Control c) const {
+QWidget* MainWindow::ControlWidget(Control c) const {
     switch (c) {
-        case Control::ComboFZ:
-            return comboFZ_;
-        case Control::ComboDZ:
-            return comboDZ_;
-        case Control::ComboCZ:
-            return comboCZ_;
-        case Control::ECC:
-            return ecc_;
-        case Control::BTNZZCX:
-            return btnZZCX_;
-        case Control::BTNZZFX:
-            return btnZZFX_;
-        case Control::BTNZZZZ:
-            return btnZZZZ_;
-        case Control::BTNHCFA:
-            return btnHCFA_;
-        case Control::BTNCCCX:
-            return btnCCCX_;
-        case Control::BTNCZCX:
-            return btnCZCX_;
-        case Control::BTNAdvanced:
-            return btnAdvanced_;
-        case Control::BTNAbout:
-            return btnAbout_;
-        case Control::BtnUpdate:
-            return btnUpdate_;
-        case Control::CBSF:
-            return cbSF_;
-        case Control::CBZD:
-            return cbZD_;
-        case Control::CBJQ:
-            return cbJQ_;
-        case Control::CBDC:
-            return cbDC_;
-        case Control::SGrid:
+        case Control::DepartureBox:
+            return departureBox_;
+        case Control::ArrivalBox:
+            return arrivalBox_;
+        case Control::StationBox:
+            return stationBox_;
+        case Control::TrainNumberBox:
+            return trainNumberBox_;
+        case Control::DirectButton:
+            return directButton_;
+        case Control::SwapButton:
+            return swapButton_;
+        case Control::TransferButton:
+            return transferButton_;
+        case Control::JourneyButton:
+            return journeyButton_;
+        case Control::TrainButton:
+            return trainButton_;
+        case Control::StationButton:
+            return stationButton_;
+        case Control::AdvancedButton:
+            return advancedButton_;
+        case Control::AboutButton:
+            return aboutButton_;
+        case Control::UpdateButton:
+            return updateButton_;
+        case Control::OriginatesFilter:
+            return originatesFilter_;
+        case Control::TerminatesFilter:
+            return terminatesFilter_;
+        case Control::ExactNamesFilter:
+            return exactNamesFilter_;
+        case Control::EmuOnlyFilter:
+            return emuOnlyFilter_;
+        case Control::ResultGridView:
             return grid_;
-        case Control::LabResult:
-            return labResult_;
-        case Control::LabNew:
-            return labNew_;
-        case Control::MPrint:
-        case Control::MExport:
+        case Control::ResultLabel:
+            return resultLabel_;
+        case Control::NewVersionLabel:
+            return newVersionLabel_;
+        case Control::PrintItem:
+        case Control::ExportItem:
             return nullptr;
     }
     return nullptr;
 }
 
-void TFrmKorvel::RestoreStation(Control c) {
-    const char* key = c == Control::ComboFZ   ? "stations/from"
-                      : c == Control::ComboDZ ? "stations/to"
-                      : c == Control::ComboCZ ? "stations/board"
-                                              : nullptr;
+void MainWindow::RestoreStation(Control c) {
+    const char* key = c == Control::DepartureBox ? "stations/from"
+                      : c == Control::ArrivalBox ? "stations/to"
+                      : c == Control::StationBox ? "stations/board"
+                                                 : nullptr;
     StationCombo* box = key ? Combo(c) : nullptr;
     if (box == nullptr || !box->currentText().isEmpty()) return;
     box->SetTextQuietly(KeptValue(QString::fromLatin1(key)).toString());
 }
 
-void TFrmKorvel::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // The boxes as the user left them, for the next run.
-    Keep(QStringLiteral("stations/from"), comboFZ_->currentText());
-    Keep(QStringLiteral("stations/to"), comboDZ_->currentText());
-    Keep(QStringLiteral("stations/board"), comboCZ_->currentText());
+    Keep(QStringLiteral("stations/from"), departureBox_->currentText());
+    Keep(QStringLiteral("stations/to"), arrivalBox_->currentText());
+    Keep(QStringLiteral("stations/board"), stationBox_->currentText());
     // The journey window belongs to this one and closes with it.
-    if (auto* journey = findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly))
+    if (auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly))
         journey->close();
     QWidget::closeEvent(event);
 }
 
-void TFrmKorvel::SetEnabled(Control c, bool enabled) {
-    if (c == Control::MPrint || c == Control::MExport) {
-        if (QAction* a = AdvancedMenuAction(advancedMenu_, c == Control::MPrint
-                                                               ? QStringLiteral("MPrint")
-                                                               : QStringLiteral("MExport"))) {
+void MainWindow::SetEnabled(Control c, bool enabled) {
+    if (c == Control::PrintItem || c == Control::ExportItem) {
+        if (QAction* a = AdvancedMenuAction(advancedMenu_, c == Control::PrintItem
+                                                               ? QStringLiteral("PrintItem")
+                                                               : QStringLiteral("ExportItem"))) {
             a->setEnabled(enabled);
         }
         return;
@@ -368,19 +368,19 @@ void TFrmKorvel::SetEnabled(Control c, bool enabled) {
     // The station boxes are what a traveller types into first: the keyboard goes to 发站 as
     // soon as it can take it, unless the user is already typing elsewhere.
     if (enabled) RestoreStation(c);
-    if (c == Control::ComboFZ && enabled) {
+    if (c == Control::DepartureBox && enabled) {
         QWidget* focus = focusWidget();
         if (focus == nullptr ||
             !(qobject_cast<QLineEdit*>(focus) || qobject_cast<QComboBox*>(focus)))
-            comboFZ_->setFocus(Qt::OtherFocusReason);
+            departureBox_->setFocus(Qt::OtherFocusReason);
     }
 }
 
-bool TFrmKorvel::IsEnabled(Control c) const {
-    if (c == Control::MPrint || c == Control::MExport) {
-        QAction* a =
-            AdvancedMenuAction(advancedMenu_, c == Control::MPrint ? QStringLiteral("MPrint")
-                                                                   : QStringLiteral("MExport"));
+bool MainWindow::IsEnabled(Control c) const {
+    if (c == Control::PrintItem || c == Control::ExportItem) {
+        QAction* a = AdvancedMenuAction(advancedMenu_, c == Control::PrintItem
+                                                           ? QStringLiteral("PrintItem")
+                                                           : QStringLiteral("ExportItem"));
         return a && a->isEnabled();
     }
     const QWidget* w = ControlWidget(c);
@@ -388,7 +388,7 @@ bool TFrmKorvel::IsEnabled(Control c) const {
     return w && w->isEnabledTo(w->window());
 }
 
-std::string TFrmKorvel::Text(Control c) const {
+std::string MainWindow::Text(Control c) const {
     QWidget* w = ControlWidget(c);
     if (auto* box = qobject_cast<QComboBox*>(w)) return GbkFromQString(box->currentText());
     if (auto* edit = qobject_cast<QLineEdit*>(w)) return GbkFromQString(edit->text());
@@ -397,7 +397,7 @@ std::string TFrmKorvel::Text(Control c) const {
     return {};
 }
 
-void TFrmKorvel::SetText(Control c, const std::string& gbk) {
+void MainWindow::SetText(Control c, const std::string& gbk) {
     const QString text = QStringFromGbk(gbk);
     QWidget* w = ControlWidget(c);
     if (auto* box = qobject_cast<StationCombo*>(w)) {
@@ -411,20 +411,20 @@ void TFrmKorvel::SetText(Control c, const std::string& gbk) {
     }
 }
 
-bool TFrmKorvel::Checked(Control c) const {
+bool MainWindow::Checked(Control c) const {
     auto* cb = qobject_cast<QCheckBox*>(ControlWidget(c));
     return cb && cb->isChecked();
 }
 
-void TFrmKorvel::SetChecked(Control c, bool checked) {
+void MainWindow::SetChecked(Control c, bool checked) {
     if (auto* cb = qobject_cast<QCheckBox*>(ControlWidget(c))) cb->setChecked(checked);
 }
 
-void TFrmKorvel::SetFocus(Control c) {
+void MainWindow::SetFocus(Control c) {
     if (QWidget* w = ControlWidget(c)) w->setFocus(Qt::OtherFocusReason);
 }
 
-MsgAnswer TFrmKorvel::ShowMessage(const std::string& caption, const std::string& text,
+MsgAnswer MainWindow::ShowMessage(const std::string& caption, const std::string& text,
                                   MsgButtons buttons, MsgIcon icon) {
     QMessageBox::Icon qicon = QMessageBox::NoIcon;
     switch (icon) {
@@ -483,7 +483,7 @@ MsgAnswer TFrmKorvel::ShowMessage(const std::string& caption, const std::string&
     }
 }
 
-void TFrmKorvel::SetBusyCursor(bool busy) {
+void MainWindow::SetBusyCursor(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         ++busyDepth_;

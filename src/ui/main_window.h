@@ -1,4 +1,4 @@
-// TFrmKorvel, the main window: the toolbar, the four stacked panels, the timetable panel with
+// MainWindow, the main window: the toolbar, the four stacked panels, the timetable panel with
 // its header labels, result grid, query boxes and filters, and the status bar. It implements
 // MainView for the MainController and forwards every user action to it; what an action does
 // is the controller's decision.
@@ -35,7 +35,7 @@ class ResultTableView;
 class ScrollCanvas;
 class StationCombo;
 
-// A label that reports clicks (the column headers Lab1..Lab15 and the links).
+// A label that reports clicks (the column headers Header1..Header15 and the links).
 class ClickLabel : public QLabel {
     Q_OBJECT
 
@@ -51,7 +51,7 @@ class ClickLabel : public QLabel {
 // once, smoothly, rather than doubled pixel by pixel where it is drawn.
 QPixmap ForScreen(const QPixmap& pm, qreal dpr);
 
-class TFrmKorvel : public QWidget, public MainView {
+class MainWindow : public QWidget, public MainView {
     Q_OBJECT
 
   public:
@@ -60,16 +60,16 @@ class TFrmKorvel : public QWidget, public MainView {
     static constexpr int kTopBarHeight = 68;
     static constexpr int kStatusBarHeight = 19;
 
-    explicit TFrmKorvel(QWidget* parent = nullptr);
-    ~TFrmKorvel() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The creation handler: images, panels, then the controller's start-up (loaders posted
     // back into this window's event loop). Options other than `post` reach the controller.
-    void FormCreate(StartOptions options = {});
+    void Start(StartOptions options = {});
     // Reloads the window in place on an installed timetable (after an update).
     void SwitchTimetable(const std::string& name, const std::string& folder);
-    // Opens the "更新时刻表" dialog (the advanced menu's MUpdate).
-    void MUpdateClick();
+    // Opens the "更新时刻表" dialog (the advanced menu's UpdateItem).
+    void UpdateClicked();
 
     MainController& Controller() { return *controller_; }
 
@@ -124,8 +124,8 @@ class TFrmKorvel : public QWidget, public MainView {
     // Asks for a custom departure window (the 自定义… choice); nothing when cancelled.
     // Tests replace it.
     std::function<std::optional<DepartWindow>(const DepartWindow& current)> askDepartWindow;
-    // ImageListBig: the twelve toolbar images b1..b12 (placeholders where a blob is missing).
-    const std::vector<QPixmap>& ImageListBig() const { return imageListBig_; }
+    // ToolbarImages: the twelve toolbar images b1..b12 (placeholders where a blob is missing).
+    const std::vector<QPixmap>& ToolbarImages() const { return toolbarImages_; }
     QPixmap LogoPixmap() const;
 
     // The scroll area that holds the window's content (scroll bars on a small screen).
@@ -168,7 +168,7 @@ class TFrmKorvel : public QWidget, public MainView {
     std::array<QToolButton*, 4> toolButtons_{};
     QButtonGroup* toolGroup_ = nullptr;
     ClickLabel* logo_ = nullptr;
-    ClickLabel* labSell_ = nullptr;
+    ClickLabel* ticketLink_ = nullptr;
 
     QFrame* p1_ = nullptr;
     WebPanels* web_ = nullptr;
@@ -177,25 +177,25 @@ class TFrmKorvel : public QWidget, public MainView {
     ResultTableView* grid_ = nullptr;
     ResultGridModel* model_ = nullptr;
 
-    StationCombo* comboFZ_ = nullptr;
-    StationCombo* comboDZ_ = nullptr;
-    StationCombo* comboCZ_ = nullptr;
-    QLineEdit* ecc_ = nullptr;
-    QPushButton* btnZZCX_ = nullptr;
-    QPushButton* btnZZFX_ = nullptr;
-    QPushButton* btnZZZZ_ = nullptr;
-    QPushButton* btnHCFA_ = nullptr;
-    QPushButton* btnCCCX_ = nullptr;
-    QPushButton* btnCZCX_ = nullptr;
-    QPushButton* btnAdvanced_ = nullptr;
-    QPushButton* btnAbout_ = nullptr;
-    QPushButton* btnUpdate_ = nullptr;
-    QLabel* labResult_ = nullptr;
-    QLabel* labNew_ = nullptr;
-    QCheckBox* cbSF_ = nullptr;
-    QCheckBox* cbZD_ = nullptr;
-    QCheckBox* cbJQ_ = nullptr;
-    QCheckBox* cbDC_ = nullptr;
+    StationCombo* departureBox_ = nullptr;
+    StationCombo* arrivalBox_ = nullptr;
+    StationCombo* stationBox_ = nullptr;
+    QLineEdit* trainNumberBox_ = nullptr;
+    QPushButton* directButton_ = nullptr;
+    QPushButton* swapButton_ = nullptr;
+    QPushButton* transferButton_ = nullptr;
+    QPushButton* journeyButton_ = nullptr;
+    QPushButton* trainButton_ = nullptr;
+    QPushButton* stationButton_ = nullptr;
+    QPushButton* advancedButton_ = nullptr;
+    QPushButton* aboutButton_ = nullptr;
+    QPushButton* updateButton_ = nullptr;
+    QLabel* resultLabel_ = nullptr;
+    QLabel* newVersionLabel_ = nullptr;
+    QCheckBox* originatesFilter_ = nullptr;
+    QCheckBox* terminatesFilter_ = nullptr;
+    QCheckBox* exactNamesFilter_ = nullptr;
+    QCheckBox* emuOnlyFilter_ = nullptr;
     QMenu* advancedMenu_ = nullptr;
     QComboBox* departBox_ = nullptr;
     std::array<QToolButton*, 5> classToggles_{};
@@ -203,7 +203,7 @@ class TFrmKorvel : public QWidget, public MainView {
     int departIndex_ = 0;  // the choice before 自定义… was picked
 
     std::array<QLabel*, 5> statusPanels_{};
-    std::vector<QPixmap> imageListBig_;
+    std::vector<QPixmap> toolbarImages_;
     QPixmap logo_pixmap_;
     QPixmap update_pixmap_;
     int busyDepth_ = 0;

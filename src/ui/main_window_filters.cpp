@@ -31,13 +31,13 @@ struct ClassToggleInfo {
 
 const std::array<ClassToggleInfo, 5>& ClassToggleInfos() {
     static const std::array<ClassToggleInfo, 5> infos = {{
-        {"BTNCXGC", "GC", "高铁/城际 (G、C 字头)",
+        {"ClassGC", "GC", "高铁/城际 (G、C 字头)",
          ClassBit(TrainClass::G) | ClassBit(TrainClass::C)},
-        {"BTNCXD", "D", "动车 (D 字头)", ClassBit(TrainClass::D)},
-        {"BTNCXZT", "ZT", "直特/特快 (Z、T 字头)",
+        {"ClassD", "D", "动车 (D 字头)", ClassBit(TrainClass::D)},
+        {"ClassZT", "ZT", "直特/特快 (Z、T 字头)",
          ClassBit(TrainClass::Z) | ClassBit(TrainClass::T)},
-        {"BTNCXK", "K", "快速 (K 字头)", ClassBit(TrainClass::K)},
-        {"BTNCXQT", "其他", "其他列车 (普快、普客、临客等)", ClassBit(TrainClass::O)},
+        {"ClassK", "K", "快速 (K 字头)", ClassBit(TrainClass::K)},
+        {"ClassOther", "其他", "其他列车 (普快、普客、临客等)", ClassBit(TrainClass::O)},
     }};
     return infos;
 }
@@ -77,7 +77,7 @@ std::optional<DepartWindow> AskDepartWindowDialog(QWidget* parent, const DepartW
 
 }  // namespace
 
-void TFrmKorvel::BuildTimeClassFilter(QWidget* p1, int left, int y) {
+void MainWindow::BuildTimeClassFilter(QWidget* p1, int left, int y) {
     departBox_ = new QComboBox(p1);
     departBox_->setObjectName(QStringLiteral("ComboFCSJ"));
     departBox_->addItem(Q("全天"));
@@ -113,7 +113,7 @@ void TFrmKorvel::BuildTimeClassFilter(QWidget* p1, int left, int y) {
     }
 }
 
-void TFrmKorvel::WireTimeClassFilter() {
+void MainWindow::WireTimeClassFilter() {
     if (!askDepartWindow) {
         askDepartWindow = [this](const DepartWindow& current) {
             return AskDepartWindowDialog(this, current);
@@ -137,7 +137,7 @@ void TFrmKorvel::WireTimeClassFilter() {
     }
 }
 
-void TFrmKorvel::TimeClassChanged() {
+void MainWindow::TimeClassChanged() {
     TimeClassFilter f;
     const int index = departBox_->currentIndex();
     if (index == kCustom) {
@@ -155,7 +155,7 @@ void TFrmKorvel::TimeClassChanged() {
     controller_->SetTimeClassFilter(f);
 }
 
-void TFrmKorvel::ShowTimeClassFilter(const TimeClassFilter& filter) {
+void MainWindow::ShowTimeClassFilter(const TimeClassFilter& filter) {
     int index = kWholeDay;
     if (filter.depart) {
         index = kCustom;

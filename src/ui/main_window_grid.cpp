@@ -17,7 +17,7 @@ namespace korvel::ui {
 
 using namespace window;
 
-void TFrmKorvel::BuildTimetablePanel() {
+void MainWindow::BuildTimetablePanel() {
     auto* p1 = new QFrame(scroll_->Canvas());
     p1->setObjectName(QStringLiteral("P1"));
     p1->setGeometry(0, kTopBarHeight, kClientWidth,
@@ -31,9 +31,9 @@ void TFrmKorvel::BuildTimetablePanel() {
         const char* caption;
         int first, last;
     };
-    const Band bands[3] = {{"LabLcxx", "列  车  信  息", 0, 3},
-                           {"Labcxqj", "查  询  区  间", 4, 10},
-                           {"Labckpj", "参  考  票  价", 11, 14}};
+    const Band bands[3] = {{"TrainNote", "列  车  信  息", 0, 3},
+                           {"SectionNote", "查  询  区  间", 4, 10},
+                           {"FaresNote", "参  考  票  价", 11, 14}};
     for (const Band& b : bands) {
         auto* l = new QLabel(Q(b.caption), p1);
         l->setObjectName(QString::fromLatin1(b.name));
@@ -60,7 +60,7 @@ void TFrmKorvel::BuildTimetablePanel() {
     model_->SetGrid(&controller_->Grid());
     model_->SetTransferStation([this] { return controller_->TransferStation(); });
     grid_ = new ResultTableView(p1);
-    grid_->setObjectName(QStringLiteral("SGrid"));
+    grid_->setObjectName(QStringLiteral("ResultGridView"));
     grid_->setModel(model_);
     grid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
     for (int c = 0; c < ResultGrid::kColumns; ++c) {
@@ -72,7 +72,7 @@ void TFrmKorvel::BuildTimetablePanel() {
     BuildResultLine(p1);
 }
 
-void TFrmKorvel::RememberBelowGrid() {
+void MainWindow::RememberBelowGrid() {
     belowGrid_.clear();
     for (QObject* child : p1_->children()) {
         auto* w = qobject_cast<QWidget*>(child);
@@ -81,7 +81,7 @@ void TFrmKorvel::RememberBelowGrid() {
     }
 }
 
-void TFrmKorvel::LayOut(QSize canvas) {
+void MainWindow::LayOut(QSize canvas) {
     const int dy = canvas.height() - kClientHeight;
     top_->resize(canvas.width(), kTopBarHeight);
     p1_->setGeometry(0, kTopBarHeight, canvas.width(),
@@ -94,16 +94,16 @@ void TFrmKorvel::LayOut(QSize canvas) {
     last->resize(std::max(canvas.width() - last->x(), 50), last->height());
 }
 
-void TFrmKorvel::BuildResultLine(QWidget* p1) {
+void MainWindow::BuildResultLine(QWidget* p1) {
     constexpr int y = 400;
-    labResult_ = new QLabel(QStringFromGbk(ResultLabelText(0)), p1);
-    labResult_->setObjectName(QStringLiteral("LabResult"));
-    labResult_->setFont(SongFont(14));
-    SetTextColour(labResult_, Rgb(0x0000FF));
-    labResult_->setGeometry(16, y, 100, 20);
+    resultLabel_ = new QLabel(QStringFromGbk(ResultLabelText(0)), p1);
+    resultLabel_->setObjectName(QStringLiteral("ResultLabel"));
+    resultLabel_->setFont(SongFont(14));
+    SetTextColour(resultLabel_, Rgb(0x0000FF));
+    resultLabel_->setGeometry(16, y, 100, 20);
 
     auto* filterCaption = PlainLabel(p1, Q("当前结果过滤:"), {120, y + 3});
-    filterCaption->setObjectName(QStringLiteral("LabFilter"));
+    filterCaption->setObjectName(QStringLiteral("FilterCaption"));
 
     struct Box {
         QCheckBox** target;
@@ -111,10 +111,10 @@ void TFrmKorvel::BuildResultLine(QWidget* p1) {
         const char* caption;
         int x;
     };
-    const Box boxes[4] = {{&cbSF_, "CBSF", "始发车", 206},
-                          {&cbZD_, "CBZD", "终到车", 272},
-                          {&cbJQ_, "CBJQ", "精确站名", 338},
-                          {&cbDC_, "CBDC", "仅动车", 416}};
+    const Box boxes[4] = {{&originatesFilter_, "OriginatesFilter", "始发车", 206},
+                          {&terminatesFilter_, "TerminatesFilter", "终到车", 272},
+                          {&exactNamesFilter_, "ExactNamesFilter", "精确站名", 338},
+                          {&emuOnlyFilter_, "EmuOnlyFilter", "仅动车", 416}};
     for (const Box& b : boxes) {
         auto* cb = new QCheckBox(Q(b.caption), p1);
         cb->setObjectName(QString::fromLatin1(b.name));
@@ -122,68 +122,69 @@ void TFrmKorvel::BuildResultLine(QWidget* p1) {
         cb->adjustSize();
         *b.target = cb;
     }
-    BuildTimeClassFilter(p1, cbDC_->geometry().right() + 8, y);
+    BuildTimeClassFilter(p1, emuOnlyFilter_->geometry().right() + 8, y);
 
-    labNew_ = new QLabel(Q("版本检测中..."), p1);
-    labNew_->setObjectName(QStringLiteral("LabNew"));
-    SetTextColour(labNew_, Rgb(0x0000FF));
-    labNew_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    labNew_->setGeometry(490, y + 1, 384, 18);
+    newVersionLabel_ = new QLabel(Q("版本检测中..."), p1);
+    newVersionLabel_->setObjectName(QStringLiteral("NewVersionLabel"));
+    SetTextColour(newVersionLabel_, Rgb(0x0000FF));
+    newVersionLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    newVersionLabel_->setGeometry(490, y + 1, 384, 18);
     // Its box reaches under the time and class filters; only its right-aligned text shows.
-    labNew_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    labNew_->lower();
+    newVersionLabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    newVersionLabel_->lower();
 
-    btnUpdate_ = QueryButton(p1, "BtnUpdate", "版本升级", {880, y - 4, 94, 27});
-    btnUpdate_->setIconSize(QSize(23, 23));
+    updateButton_ = QueryButton(p1, "UpdateButton", "版本升级", {880, y - 4, 94, 27});
+    updateButton_->setIconSize(QSize(23, 23));
 }
 
-void TFrmKorvel::WireGrid() {
+void MainWindow::WireGrid() {
     MainController& c = *controller_;
 
     // `clicked` is the user's click only; the controller's SetChecked stays silent.
-    for (QCheckBox* cb : {cbSF_, cbZD_, cbJQ_, cbDC_}) {
-        connect(cb, &QCheckBox::clicked, this, [&c] { c.CBSFClick(); });
+    for (QCheckBox* cb :
+         {originatesFilter_, terminatesFilter_, exactNamesFilter_, emuOnlyFilter_}) {
+        connect(cb, &QCheckBox::clicked, this, [&c] { c.FilterClicked(); });
     }
     for (int i = 0; i < ResultGrid::kColumns; ++i) {
-        headers_[i]->clicked = [&c, i] { c.Lab1Click(i + 1); };
+        headers_[i]->clicked = [&c, i] { c.HeaderClicked(i + 1); };
     }
 
     grid_->selectCell = [this, &c](int column, int row) {
         // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
-        if (c.SGridSelectCell(column, row)) c.SGridKeepRowVisible(row, grid_->VisibleRows());
+        if (c.SelectGridRow(column, row)) c.KeepGridRowVisible(row, grid_->VisibleRows());
         GridChanged();
     };
     grid_->wheelStep = [this, &c](bool up) {
         if (up) {
-            c.SGridMouseWheelUp(grid_->VisibleRows());
+            c.GridWheelUp(grid_->VisibleRows());
         } else {
-            c.SGridMouseWheelDown(grid_->VisibleRows());
+            c.GridWheelDown(grid_->VisibleRows());
         }
         GridChanged();
     };
-    grid_->doubleClicked = [&c] { c.SGridDblClick(); };
+    grid_->doubleClicked = [&c] { c.GridDoubleClicked(); };
     AddCopyShortcut(grid_, [&c] {
         std::vector<std::string> titles;
         for (int i = 0; i < ResultGrid::kColumns; ++i)
             titles.push_back(LayoutTitle(GridLayout::Main, i));
         return GridRowsText(c.Grid(), titles, c.ShownCount());
     });
-    grid_->enterPressed = [&c] { c.SGridKeyPress('\r'); };
+    grid_->enterPressed = [&c] { c.GridKeyPressed('\r'); };
     grid_->contextMenuAt = [this](const QPoint& pos) { advancedMenu_->popup(pos); };
     grid_->scrolledTo = [this, &c](int top) {
         // The scroll position is the view's own state kept in the grid model, so that the
         // wheel rule scrolls on from where the user left the scroll bar.
-        c.SGridScrolled(top, grid_->VisibleRows());
+        c.GridScrolled(top, grid_->VisibleRows());
     };
 }
 
-void TFrmKorvel::GridChanged() {
+void MainWindow::GridChanged() {
     model_->Refresh();
     grid_->ScrollToTopRow(controller_->Grid().TopRow());
     grid_->viewport()->update();
 }
 
-void TFrmKorvel::SetHeaderLabel(int column, const std::string& caption, bool bold) {
+void MainWindow::SetHeaderLabel(int column, const std::string& caption, bool bold) {
     if (column < 0 || column >= ResultGrid::kColumns) return;
     ClickLabel* l = headers_[column];
     const QString text = QStringFromGbk(caption);
@@ -199,30 +200,30 @@ void TFrmKorvel::SetHeaderLabel(int column, const std::string& caption, bool bol
     l->setText(text);
 }
 
-void TFrmKorvel::ShowTransferWindow(TransferWindowModel& model) {
+void MainWindow::ShowTransferWindow(TransferWindowModel& model) {
     ShowTransferDialog(this, model);
 }
 
-void TFrmKorvel::ShowDetailWindow(DetailWindowModel& model) {
+void MainWindow::ShowDetailWindow(DetailWindowModel& model) {
     // A leg double-clicked in the journey window opens over that window: closing the train's
     // window brings the traveller back to the journeys, not to the main window.
     QWidget* over = this;
-    auto* journey = findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly);
+    auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly);
     if (journey && journey->isActiveWindow()) over = journey;
     ShowDetailDialog(over, model);
 }
 
-void TFrmKorvel::ShowJourneyWindow(JourneyWindowModel& model) {
+void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
     ShowJourneyDialog(this, model, [this] {
         if (controller_) controller_->JourneyWindowClosed();
     });
 }
 
-std::optional<std::string> TFrmKorvel::AskSaveFileName() {
+std::optional<std::string> MainWindow::AskSaveFileName() {
     return AskExportPath(this);
 }
 
-void TFrmKorvel::PrintResultGrid(const TextGrid& grid, int rowCount) {
+void MainWindow::PrintResultGrid(const TextGrid& grid, int rowCount) {
     PrintGridOnDefaultPrinter(this, grid, GridLayout::Main, rowCount, controller_->ResultHeading());
 }
 

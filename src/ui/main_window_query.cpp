@@ -25,7 +25,7 @@ using namespace window;
 
 namespace {
 
-// ECC turns every letter typed into upper case.
+// TrainNumberBox turns every letter typed into upper case.
 class UpperCaseValidator : public QValidator {
   public:
     using QValidator::QValidator;
@@ -45,65 +45,68 @@ W* Placed(W* widget, const char* name, const QRect& geometry) {
 
 }  // namespace
 
-void TFrmKorvel::BuildQueryBoxes(QWidget* p1) {
+void MainWindow::BuildQueryBoxes(QWidget* p1) {
     constexpr int top = 351;
     constexpr int height = 46;
     const QFont groupFont = SongFont(12);
 
     auto* zz = Placed(new QGroupBox(Q("站站查询"), p1), "GroupZZ", {14, top, 448, height});
     PlainLabel(zz, Q("发站"), {8, 21});
-    comboFZ_ = Placed(new StationCombo(zz), "ComboFZ", {34, 17, 96, 22});
+    departureBox_ = Placed(new StationCombo(zz), "DepartureBox", {34, 17, 96, 22});
     PlainLabel(zz, Q("到站"), {134, 21});
-    comboDZ_ = Placed(new StationCombo(zz), "ComboDZ", {160, 17, 96, 22});
+    arrivalBox_ = Placed(new StationCombo(zz), "ArrivalBox", {160, 17, 96, 22});
     // Four buttons share the group's right part; 换乘方案 needs the room of four characters.
-    btnZZCX_ = QueryButton(zz, "BTNZZCX", "查询", {260, 16, 40, 24});
-    btnZZFX_ = QueryButton(zz, "BTNZZFX", "反向", {303, 16, 40, 24});
-    btnZZZZ_ = QueryButton(zz, "BTNZZZZ", "中转", {346, 16, 40, 24});
-    btnZZZZ_->setProperty("tag", 1);
-    btnHCFA_ = QueryButton(zz, "BTNHCFA", "换乘方案", {389, 16, 54, 24});
+    directButton_ = QueryButton(zz, "DirectButton", "查询", {260, 16, 40, 24});
+    swapButton_ = QueryButton(zz, "SwapButton", "反向", {303, 16, 40, 24});
+    transferButton_ = QueryButton(zz, "TransferButton", "中转", {346, 16, 40, 24});
+    journeyButton_ = QueryButton(zz, "JourneyButton", "换乘方案", {389, 16, 54, 24});
 
     auto* cc = Placed(new QGroupBox(Q("车次查询"), p1), "GroupCC", {468, top, 152, height});
-    ecc_ = Placed(new QLineEdit(cc), "ECC", {8, 17, 82, 22});
-    ecc_->setValidator(new UpperCaseValidator(ecc_));
-    btnCCCX_ = QueryButton(cc, "BTNCCCX", "查询", {94, 16, 53, 24});
+    trainNumberBox_ = Placed(new QLineEdit(cc), "TrainNumberBox", {8, 17, 82, 22});
+    trainNumberBox_->setValidator(new UpperCaseValidator(trainNumberBox_));
+    trainButton_ = QueryButton(cc, "TrainButton", "查询", {94, 16, 53, 24});
 
     auto* cz = Placed(new QGroupBox(Q("车站全部车次查询"), p1), "GroupCZ", {626, top, 174, height});
-    comboCZ_ = Placed(new StationCombo(cz), "ComboCZ", {8, 17, 102, 22});
-    btnCZCX_ = QueryButton(cz, "BTNCZCX", "查询", {115, 16, 53, 24});
+    stationBox_ = Placed(new StationCombo(cz), "StationBox", {8, 17, 102, 22});
+    stationButton_ = QueryButton(cz, "StationButton", "查询", {115, 16, 53, 24});
 
     for (QGroupBox* g : {zz, cc, cz}) g->setFont(groupFont);
 
-    btnAdvanced_ = QueryButton(p1, "BTNAdvanced", "高级", {826, top + 16, 64, 24});
-    btnAbout_ = QueryButton(p1, "BTNAbout", "关于", {900, top + 16, 64, 24});
+    advancedButton_ = QueryButton(p1, "AdvancedButton", "高级", {826, top + 16, 64, 24});
+    aboutButton_ = QueryButton(p1, "AboutButton", "关于", {900, top + 16, 64, 24});
 
     // The three boxes start with twelve empty items.
     const QStringList twelve(12, QString());
-    for (StationCombo* box : {comboFZ_, comboDZ_, comboCZ_}) box->SetItems(twelve);
+    for (StationCombo* box : {departureBox_, arrivalBox_, stationBox_}) box->SetItems(twelve);
 }
 
-void TFrmKorvel::WireQueryBoxes() {
+void MainWindow::WireQueryBoxes() {
     MainController& c = *controller_;
 
-    connect(btnZZCX_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(0); });
-    connect(btnZZZZ_, &QPushButton::clicked, this, [&c] { c.BTNZZCXClick(1); });
-    connect(btnZZFX_, &QPushButton::clicked, this, [&c] { c.BTNZZFXClick(); });
-    connect(btnHCFA_, &QPushButton::clicked, this, [&c] { c.BTNHCFAClick(); });
-    connect(btnCCCX_, &QPushButton::clicked, this, [&c] { c.BTNCCCXClick(); });
-    connect(btnCZCX_, &QPushButton::clicked, this, [&c] { c.BTNCZCXClick(); });
+    connect(directButton_, &QPushButton::clicked, this,
+            [&c] { c.StationPairClicked(PairQuery::Direct); });
+    connect(transferButton_, &QPushButton::clicked, this,
+            [&c] { c.StationPairClicked(PairQuery::Transfer); });
+    connect(swapButton_, &QPushButton::clicked, this, [&c] { c.SwapClicked(); });
+    connect(journeyButton_, &QPushButton::clicked, this, [&c] { c.JourneyClicked(); });
+    connect(trainButton_, &QPushButton::clicked, this, [&c] { c.TrainClicked(); });
+    connect(stationButton_, &QPushButton::clicked, this, [&c] { c.StationClicked(); });
 
-    const std::pair<StationCombo*, Control> boxes[3] = {
-        {comboFZ_, Control::ComboFZ}, {comboDZ_, Control::ComboDZ}, {comboCZ_, Control::ComboCZ}};
+    const std::pair<StationCombo*, Control> boxes[3] = {{departureBox_, Control::DepartureBox},
+                                                        {arrivalBox_, Control::ArrivalBox},
+                                                        {stationBox_, Control::StationBox}};
     for (const auto& [box, control] : boxes) {
-        box->userChanged = [&c, control] { c.ComboFZChange(control); };
+        box->userChanged = [&c, control] { c.StationBoxEdited(control); };
     }
-    comboFZ_->enterPressed = [&c] { c.ComboFZKeyPress('\r'); };
-    comboDZ_->enterPressed = [&c] { c.ComboDZKeyPress('\r'); };
-    comboCZ_->enterPressed = [&c] { c.ComboCZKeyPress('\r'); };
+    departureBox_->enterPressed = [&c] { c.DepartureBoxKeyPressed('\r'); };
+    arrivalBox_->enterPressed = [&c] { c.ArrivalBoxKeyPressed('\r'); };
+    stationBox_->enterPressed = [&c] { c.StationBoxKeyPressed('\r'); };
     // The train-number box has no list to pick from: Enter runs its query.
-    connect(ecc_, &QLineEdit::returnPressed, this, [&c] { c.ECCKeyPress('\r'); });
+    connect(trainNumberBox_, &QLineEdit::returnPressed, this,
+            [&c] { c.TrainNumberKeyPressed('\r'); });
 }
 
-void TFrmKorvel::ReportShortcut(bool written, int folder) {
+void MainWindow::ReportShortcut(bool written, int folder) {
     const QString dir = QString::fromStdString(SpecialFolderPath(folder));
     const QString name = QString::fromUtf8(kShortcutLinkName.data(),
                                            static_cast<qsizetype>(kShortcutLinkName.size()));
@@ -120,48 +123,48 @@ void TFrmKorvel::ReportShortcut(bool written, int folder) {
                 written ? MsgIcon::Information : MsgIcon::Warning);
 }
 
-void TFrmKorvel::WireMenu() {
+void MainWindow::WireMenu() {
     MainController& c = *controller_;
 
     AdvancedMenuCallbacks menu;
-    menu.popup = [&c] { c.MAdvancedPopup(); };
-    menu.MPrintClick = [&c] { c.MPrintClick(); };
-    menu.MPreviewClick = [this, &c] {
+    menu.popup = [&c] { c.ShowAdvancedMenu(); };
+    menu.PrintClicked = [&c] { c.PrintClicked(); };
+    menu.PreviewClicked = [this, &c] {
         PreviewGrid(this, c.Grid(), GridLayout::Main, c.ShownCount(), c.ResultHeading());
     };
-    menu.MExportClick = [&c] { c.MExportClick(); };
-    menu.MDesktopClick = [this] {
-        ReportShortcut(ui::MDesktopClick(RunningExecutablePath()), kDesktopFolder);
+    menu.ExportClicked = [&c] { c.ExportClicked(); };
+    menu.DesktopShortcutClicked = [this] {
+        ReportShortcut(ui::DesktopShortcutClicked(RunningExecutablePath()), kDesktopFolder);
     };
-    menu.NStartClick = [this] {
-        ReportShortcut(ui::NStartClick(RunningExecutablePath()), kProgramsFolder);
+    menu.StartMenuShortcutClicked = [this] {
+        ReportShortcut(ui::StartMenuShortcutClicked(RunningExecutablePath()), kProgramsFolder);
     };
-    menu.MUpdateClick = [this] { MUpdateClick(); };
-    menu.MAboutClick = [this] {
-        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+    menu.UpdateClicked = [this] { UpdateClicked(); };
+    menu.AboutClicked = [this] {
+        ui::AboutClicked(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
-    btnAdvanced_->setMenu(advancedMenu_);
+    advancedButton_->setMenu(advancedMenu_);
     // The open menu takes the mouse, so the button never hears the pointer leave it and would
     // keep its hover face; once the menu has gone, it looks where the pointer really is.
     connect(advancedMenu_, &QMenu::aboutToHide, this, [this] {
-        QTimer::singleShot(0, btnAdvanced_, [b = btnAdvanced_] {
+        QTimer::singleShot(0, advancedButton_, [b = advancedButton_] {
             const bool under = b->rect().contains(b->mapFromGlobal(QCursor::pos()));
             b->setAttribute(Qt::WA_UnderMouse, under);
             b->update();
         });
     });
-    connect(btnAbout_, &QPushButton::clicked, this, [this] {
-        ui::MAboutClick(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
+    connect(aboutButton_, &QPushButton::clicked, this, [this] {
+        ui::AboutClicked(this, logo_pixmap_, QStringFromGbk(controller_->TimetableText()));
     });
-    connect(btnUpdate_, &QPushButton::clicked, this, [] { WebPanels::BtnUpdateClick(); });
+    connect(updateButton_, &QPushButton::clicked, this, [] { WebPanels::UpdateButtonClicked(); });
 }
 
-StationCombo* TFrmKorvel::Combo(Control box) const {
+StationCombo* MainWindow::Combo(Control box) const {
     return qobject_cast<StationCombo*>(ControlWidget(box));
 }
 
-void TFrmKorvel::SetComboItems(Control box, const std::vector<std::string>& items) {
+void MainWindow::SetComboItems(Control box, const std::vector<std::string>& items) {
     StationCombo* combo = Combo(box);
     if (!combo) return;
     QStringList list;
@@ -170,15 +173,15 @@ void TFrmKorvel::SetComboItems(Control box, const std::vector<std::string>& item
     combo->SetItems(list);
 }
 
-void TFrmKorvel::OpenDropDown(Control box) {
+void MainWindow::OpenDropDown(Control box) {
     if (StationCombo* combo = Combo(box)) combo->showPopup();
 }
 
-void TFrmKorvel::SetCaretToEnd(Control box) {
+void MainWindow::SetCaretToEnd(Control box) {
     if (StationCombo* combo = Combo(box)) combo->SetCaretToEnd();
 }
 
-void TFrmKorvel::MUpdateClick() {
+void MainWindow::UpdateClicked() {
     UpdateSetup setup = DefaultUpdateSetup();
     setup.inUse = QStringFromGbk(controller_->TimetableText());
     setup.switchTo = [this](const std::string& name, const std::string& folder) {
@@ -188,7 +191,7 @@ void TFrmKorvel::MUpdateClick() {
     dialog.exec();
 }
 
-void TFrmKorvel::SwitchTimetable(const std::string& name, const std::string& folder) {
+void MainWindow::SwitchTimetable(const std::string& name, const std::string& folder) {
     StartOptions options;
     options.post = [this](std::function<void()> call) {
         QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);

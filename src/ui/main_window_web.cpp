@@ -6,18 +6,18 @@
 #include <QToolButton>
 
 #include "online/qt/web_panels_qt.h"
-#include "ui/main_window.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/main_window.h"
 #include "ui/main_window_parts.h"
 
 namespace korvel::ui {
 
 using namespace window;
 
-void TFrmKorvel::BuildStatusBar() {
+void MainWindow::BuildStatusBar() {
     auto* bar = new QFrame(scroll_->Canvas());
     statusBar_ = bar;
-    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setObjectName(QStringLiteral("StatusBar"));
     bar->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
     FillBackground(bar, Rgb(0xE3EFF3));
     // The fifth panel, in the room left on the right, names the timetable in use.
@@ -41,19 +41,19 @@ void TFrmKorvel::BuildStatusBar() {
 // ---------------------------------------------------------------------------------------
 // Panels
 
-void TFrmKorvel::ToolbarClick(int button) {
+void MainWindow::ToolbarClick(int button) {
     switch (button) {
         case 1:
-            web_->TB1Click();
+            web_->StartPageClicked();
             break;
         case 2:
-            web_->TB2Click();
+            web_->FlightsClicked();
             break;
         case 3:
-            web_->TB3Click();
+            web_->HotelsClicked();
             break;
         case 4:
-            web_->TB4Click();
+            web_->TicketsClicked();
             break;
         default:
             return;
@@ -61,19 +61,19 @@ void TFrmKorvel::ToolbarClick(int button) {
     toolButtons_[VisiblePanel() - 1]->setChecked(true);
 }
 
-int TFrmKorvel::VisiblePanel() const {
+int MainWindow::VisiblePanel() const {
     return static_cast<int>(web_->Visible());
 }
 
-QWidget* TFrmKorvel::PanelWidget(int panel) const {
+QWidget* MainWindow::PanelWidget(int panel) const {
     return web_->PanelWidget(static_cast<Panel>(panel));
 }
 
-void TFrmKorvel::ShowRouteAdvert(const std::string& from, const std::string& to) {
+void MainWindow::ShowRouteAdvert(const std::string& from, const std::string& to) {
     web_->ShowRouteAdvert(from, to);
 }
 
-void TFrmKorvel::SetStatusText(int panel, const std::string& gbk) {
+void MainWindow::SetStatusText(int panel, const std::string& gbk) {
     if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return;
     QLabel* label = statusPanels_[panel];
     const QString text = QStringFromGbk(gbk);

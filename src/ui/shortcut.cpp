@@ -237,11 +237,11 @@ bool CreateShortcut(const std::string& target, const std::string& linkName,
     return WriteFileAtomically(dir / (name + ".desktop"), text, 0755);
 }
 
-bool MDesktopClick(const std::string& executable) {
+bool DesktopShortcutClicked(const std::string& executable) {
     return CreateShortcut(executable, std::string(kShortcutLinkName), "", kNoSpecialFolder);
 }
 
-bool NStartClick(const std::string& executable) {
+bool StartMenuShortcutClicked(const std::string& executable) {
     return CreateShortcut(executable, std::string(kShortcutLinkName), "", kProgramsFolder);
 }
 

@@ -45,8 +45,8 @@ std::string ShortcutIconFor(std::string_view target);
 
 // The menu commands: a shortcut named "Korvel时刻" to `executable` on the desktop, and in the
 // applications menu. They return what CreateShortcut returned; the window shows nothing.
-bool MDesktopClick(const std::string& executable);
-bool NStartClick(const std::string& executable);
+bool DesktopShortcutClicked(const std::string& executable);
+bool StartMenuShortcutClicked(const std::string& executable);
 
 // The path of the running program (from /proc/self/exe), or an empty text.
 std::string RunningExecutablePath();

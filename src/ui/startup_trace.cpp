@@ -82,7 +82,7 @@ void TraceStartupWindow(QWidget& window) {
     const char* mode = Mode();
     if (mode == nullptr || window.windowHandle() == nullptr) return;
     // The station timetable button stands for the four: they are enabled together.
-    auto* button = window.findChild<QPushButton*>(QStringLiteral("BTNCZCX"));
+    auto* button = window.findChild<QPushButton*>(QStringLiteral("StationButton"));
     new StartupWatcher(window.windowHandle(), button, std::strcmp(mode, "quit") == 0);
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "data/decimal.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "views/result_grid.h"
 
 namespace korvel {

@@ -49,15 +49,6 @@ bool HeaderLabels::Click(int column) {
     return ascending;
 }
 
-int ColumnFromLabelName(std::string_view labelName) {
-    if (labelName.size() < 4) return -1;
-    std::string_view digits = labelName.substr(3, 2);
-    int value = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size() || value < 1) return -1;
-    return value - 1;
-}
-
 void SwapGridRows(TextGrid& grid, int a, int b) {
     grid.SwapRows(a, b);
 }

@@ -41,10 +41,6 @@ class HeaderLabels {
     std::vector<char> bold_;
 };
 
-// The column a header label sorts, from its name: "Lab1" -> 0, "Lab15" -> 14. The digits
-// from position 4 on (at most two) are read; -1 for a name without them.
-int ColumnFromLabelName(std::string_view labelName);
-
 struct SortKey {
     int column = 0;
     bool ascending = true;

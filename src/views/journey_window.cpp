@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "journey/journey_text.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "views/grid_export.h"
 
 namespace korvel {
@@ -111,7 +111,7 @@ std::optional<JourneyInputProblem> JourneyWindowModel::CheckStations() const {
 
 ComboChangeResult JourneyWindowModel::BoxChanged(const std::string& text) const {
     MemTable* list = stationList ? stationList() : nullptr;
-    ComboChangeResult change = ComboFZChange(text, list);
+    ComboChangeResult change = StationBoxEdited(text, list);
     // Letters typed before the station table has loaded open an empty list.
     if (change.action == ComboListAction::FillAndOpen && list == nullptr)
         change.items = EmptyDropDownItems();

@@ -80,13 +80,12 @@ bool IsEmuNumber(const std::string& trainNo) {
 
 }  // namespace
 
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
-                      QueryKindValue queryKind, std::string_view transferStation,
-                      std::string_view fromTyped, std::string_view toTyped,
-                      std::string_view czTrimmed) {
+bool RowPassesFilters(const ResultRow& row, const FilterBoxes& boxes, QueryKindValue queryKind,
+                      std::string_view transferStation, std::string_view fromTyped,
+                      std::string_view toTyped, std::string_view czTrimmed) {
     // Every comparison is of whole texts, byte for byte; an empty text equals only an empty
     // text. Kinds other than 1 and 3 (the train-number query) pass the three station boxes.
-    if (boxes.CBSF) {
+    if (boxes.OriginatesFilter) {
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
             keep = row.StartStation == row.FromStation || row.FromStation == transferStation;
@@ -95,7 +94,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
         }
         if (!keep) return false;
     }
-    if (boxes.CBZD) {
+    if (boxes.TerminatesFilter) {
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
             keep = row.EndStation == row.ToStation || row.ToStation == transferStation;
@@ -104,7 +103,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
         }
         if (!keep) return false;
     }
-    if (boxes.CBJQ) {
+    if (boxes.ExactNamesFilter) {
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
             if (transferStation.empty()) {
@@ -118,7 +117,7 @@ bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
         }
         if (!keep) return false;
     }
-    if (boxes.CBDC && !IsEmuNumber(row.TrainNo)) return false;
+    if (boxes.EmuOnlyFilter && !IsEmuNumber(row.TrainNo)) return false;
     return boxes.timeClass.Passes(row.TrainNo, row.FromDTime);
 }
 
@@ -128,7 +127,7 @@ int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKin
                    HeaderLabels& labels) {
     grid.Reset();
     int shown = 0;
-    for (const TPub_GridResult& r : results) {
+    for (const ResultRow& r : results) {
         if (!RowPassesFilters(r, boxes, queryKind, transferStation, fromTyped, toTyped,
                               czTrimmed)) {
             continue;
@@ -157,7 +156,7 @@ int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKin
     return shown;
 }
 
-bool Lab1Click(ResultGrid& grid, HeaderLabels& labels, int labelNumber) {
+bool HeaderClicked(ResultGrid& grid, HeaderLabels& labels, int labelNumber) {
     return SortByHeaderClick(grid, grid.ShownCount(), labels, labelNumber - 1, kMainNumeric);
 }
 

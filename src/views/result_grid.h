@@ -64,19 +64,18 @@ bool IsMainNumericColumn(int column);
 
 // The four filter check boxes below the grid.
 struct FilterBoxes {
-    bool CBSF = false;  // "始发车": the train starts at the row's boarding side
-    bool CBZD = false;  // "终到车": the train ends at the row's alighting side
-    bool CBJQ = false;  // "精确站名": the row's stations are exactly the typed ones
-    bool CBDC = false;  // "仅动车": EMU trains only (number begins with C, D or G)
+    bool OriginatesFilter = false;  // "始发车": the train starts at the row's boarding side
+    bool TerminatesFilter = false;  // "终到车": the train ends at the row's alighting side
+    bool ExactNamesFilter = false;  // "精确站名": the row's stations are exactly the typed ones
+    bool EmuOnlyFilter = false;     // "仅动车": EMU trains only (number begins with C, D or G)
     // The departure-time window and the train classes beside the boxes.
     TimeClassFilter timeClass;
 };
 
 // Whether a result row passes the filters for the kind of query that filled the list.
-bool RowPassesFilters(const TPub_GridResult& row, const FilterBoxes& boxes,
-                      QueryKindValue queryKind, std::string_view transferStation,
-                      std::string_view fromTyped, std::string_view toTyped,
-                      std::string_view czTrimmed);
+bool RowPassesFilters(const ResultRow& row, const FilterBoxes& boxes, QueryKindValue queryKind,
+                      std::string_view transferStation, std::string_view fromTyped,
+                      std::string_view toTyped, std::string_view czTrimmed);
 
 // FillResultGrid: empties the grid (as ResetResultGrid does), writes the rows that pass the
 // filters from row 0 in list order, raises the row count above 16 when needed, sorts the
@@ -87,9 +86,9 @@ int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKin
                    const std::string& toTyped, const std::string& czTrimmed, ResultGrid& grid,
                    HeaderLabels& labels);
 
-// Header click on label LabN (labelNumber N = 1..15, column N - 1). Does nothing when no row
+// Header click on label HeaderN (labelNumber N = 1..15, column N - 1). Does nothing when no row
 // is shown. Returns whether it sorted.
-bool Lab1Click(ResultGrid& grid, HeaderLabels& labels, int labelNumber);
+bool HeaderClicked(ResultGrid& grid, HeaderLabels& labels, int labelNumber);
 
 // Sorts the shown rows again by the marked header (if any).
 bool ReapplySort(ResultGrid& grid, const HeaderLabels& labels);

@@ -65,7 +65,7 @@ class TransferWindowModel {
     // "点击标题栏，可以根据各种条件排序。"
     static std::string GridHint();
 
-    // Header click on label LabN (N = 1..9). Nothing happens with an empty list.
+    // Header click on label HeaderN (N = 1..9). Nothing happens with an empty list.
     bool HeaderClick(int labelNumber);
 
     // The station of a filled row; nothing for a blank row.

@@ -15,14 +15,14 @@ class JourneyButtonTest : public ::testing::Test {
     void SetUp() override {
         StartOptions o;
         o.source = StreamSource(FixtureStreams());
-        c.FormCreate(std::move(o));
+        c.Start(std::move(o));
     }
     FakeView view;
     MainController c{view};
 };
 
 TEST_F(JourneyButtonTest, TheButtonFollowsTheStopsTable) {
-    EXPECT_TRUE(view.IsEnabled(Control::BTNHCFA));
+    EXPECT_TRUE(view.IsEnabled(Control::JourneyButton));
 }
 
 TEST_F(JourneyButtonTest, BoxesAreCheckedWithTheDirectQuerysMessages) {
@@ -33,17 +33,17 @@ TEST_F(JourneyButtonTest, BoxesAreCheckedWithTheDirectQuerysMessages) {
         const char* text;
         Control focus;
     } cases[] = {
-        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"天津", "sh", "信息不完整", "请输入到站。", Control::ComboDZ},
-        {"天津", "天津", "输入错误", "发站与到站相同。", Control::ComboDZ},
-        {"火星", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
-        {"天津", "火星", "输入错误", "到站不存在。", Control::ComboDZ},
+        {"", "上海", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"天津", "sh", "信息不完整", "请输入到站。", Control::ArrivalBox},
+        {"天津", "天津", "输入错误", "发站与到站相同。", Control::ArrivalBox},
+        {"火星", "上海", "输入错误", "发站不存在。", Control::DepartureBox},
+        {"天津", "火星", "输入错误", "到站不存在。", Control::ArrivalBox},
     };
     for (const Case& k : cases) {
         view.ClearRecords();
-        view.Type(Control::ComboFZ, G(k.from));
-        view.Type(Control::ComboDZ, G(k.to));
-        c.BTNHCFAClick();
+        view.Type(Control::DepartureBox, G(k.from));
+        view.Type(Control::ArrivalBox, G(k.to));
+        c.JourneyClicked();
         ASSERT_EQ(view.messages.size(), 1u) << k.text;
         EXPECT_EQ(GbkToUtf8(view.messages[0].caption), k.caption);
         EXPECT_EQ(GbkToUtf8(view.messages[0].text), k.text);
@@ -55,8 +55,8 @@ TEST_F(JourneyButtonTest, BoxesAreCheckedWithTheDirectQuerysMessages) {
 }
 
 TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
-    view.Type(Control::ComboFZ, G("天津"));
-    view.Type(Control::ComboDZ, G("上海"));
+    view.Type(Control::DepartureBox, G("天津"));
+    view.Type(Control::ArrivalBox, G("上海"));
     std::vector<std::string> legs;
     view.onJourneyWindow = [&](JourneyWindowModel& m) {
         EXPECT_EQ(c.JourneyWindow(), &m);
@@ -81,7 +81,7 @@ TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
         EXPECT_EQ(m.JourneyCount(), 0);
         EXPECT_FALSE(m.CanExport());
     };
-    c.BTNHCFAClick();
+    c.JourneyClicked();
     EXPECT_EQ(view.journeyWindows, 1);
     EXPECT_EQ(legs, (std::vector<std::string>{"K51", "T109"}));
     ASSERT_EQ(view.detailWindows, 1);
@@ -95,16 +95,16 @@ TEST_F(JourneyButtonTest, WindowPlansSortsAndOpensALegsDetail) {
 // The window stays open beside the main window: the button brings the same one forward
 // (its own boxes untouched), the main window queries meanwhile, and closing it lets it go.
 TEST_F(JourneyButtonTest, OneWindowStaysOpenUntilTheViewClosesIt) {
-    view.Type(Control::ComboFZ, G("天津"));
-    view.Type(Control::ComboDZ, G("上海"));
-    c.BTNHCFAClick();
+    view.Type(Control::DepartureBox, G("天津"));
+    view.Type(Control::ArrivalBox, G("上海"));
+    c.JourneyClicked();
     JourneyWindowModel* open = c.JourneyWindow();
     ASSERT_NE(open, nullptr);
     open->SetStations(G("上海"), G("天津"));
-    view.Type(Control::ComboFZ, G("济南"));
-    c.BTNZZCXClick(0);  // the main window answers while the planner is open
+    view.Type(Control::DepartureBox, G("济南"));
+    c.StationPairClicked(PairQuery::Direct);  // the main window answers while the planner is open
     EXPECT_GT(c.ShownCount(), 0);
-    c.BTNHCFAClick();
+    c.JourneyClicked();
     EXPECT_EQ(view.journeyWindows, 2);
     EXPECT_EQ(c.JourneyWindow(), open);
     EXPECT_EQ(GbkToUtf8(open->From()), "上海");
@@ -118,15 +118,15 @@ TEST_F(JourneyButtonTest, OneWindowStaysOpenUntilTheViewClosesIt) {
     EXPECT_EQ(c.JourneyWindow(), nullptr);
     // Two blank boxes: refused where the planner has no boxes of its own (the command line),
     // else it opens without a word (and takes its own last stations).
-    view.Type(Control::ComboFZ, "");
-    view.Type(Control::ComboDZ, "");
-    c.BTNHCFAClick();
+    view.Type(Control::DepartureBox, "");
+    view.Type(Control::ArrivalBox, "");
+    c.JourneyClicked();
     EXPECT_EQ(c.JourneyWindow(), nullptr);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入发站。");
     view.ClearRecords();
     view.ownJourneyBoxes = true;
-    c.BTNHCFAClick();
+    c.JourneyClicked();
     ASSERT_NE(c.JourneyWindow(), nullptr);
     EXPECT_TRUE(c.JourneyWindow()->From().empty());
     EXPECT_TRUE(view.messages.empty());

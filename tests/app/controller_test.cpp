@@ -21,7 +21,7 @@ class ControllerTest : public ::testing::Test {
     void Start(std::set<std::string> failing = {}) {
         StartOptions o;
         o.source = StreamSource(FixtureStreams(), std::move(failing));
-        c.FormCreate(std::move(o));
+        c.Start(std::move(o));
     }
     // Rows shown in the grid, one string per row: column 0 | column 4 | column 6.
     std::vector<std::string> Shown() const {
@@ -31,20 +31,20 @@ class ControllerTest : public ::testing::Test {
             rows.push_back(GbkToUtf8(g.Cell(0, r) + "|" + g.Cell(4, r) + "|" + g.Cell(6, r)));
         return rows;
     }
-    void Direct(const char* from, const char* to, int tag = 0) {
-        view.Type(Control::ComboFZ, G(from));
-        view.Type(Control::ComboDZ, G(to));
-        c.BTNZZCXClick(tag);
+    void Direct(const char* from, const char* to, PairQuery query = PairQuery::Direct) {
+        view.Type(Control::DepartureBox, G(from));
+        view.Type(Control::ArrivalBox, G(to));
+        c.StationPairClicked(query);
     }
     void Station(const char* name) {
-        view.Type(Control::ComboCZ, G(name));
-        c.BTNCZCXClick();
+        view.Type(Control::StationBox, G(name));
+        c.StationClicked();
     }
     void Train(const char* number) {
-        view.Type(Control::ECC, number);
-        c.BTNCCCXClick();
+        view.Type(Control::TrainNumberBox, number);
+        c.TrainClicked();
     }
-    std::string Label() const { return GbkToUtf8(view.Text(Control::LabResult)); }
+    std::string Label() const { return GbkToUtf8(view.Text(Control::ResultLabel)); }
 
     FakeView view;
     MainController c{view};
@@ -54,11 +54,12 @@ class ControllerTest : public ::testing::Test {
 
 TEST_F(ControllerTest, SynchronousStartEnablesEverythingAndShowsTheVersion) {
     Start();
-    for (Control box : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ}) {
+    for (Control box : {Control::DepartureBox, Control::ArrivalBox, Control::StationBox}) {
         EXPECT_TRUE(view.IsEnabled(box));
         EXPECT_EQ(view.comboItems[box], std::vector<std::string>(12));
     }
-    for (Control b : {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX})
+    for (Control b : {Control::DirectButton, Control::TransferButton, Control::TrainButton,
+                      Control::StationButton})
         EXPECT_TRUE(view.IsEnabled(b));
     EXPECT_EQ(GbkToUtf8(view.statusText[0]), "当前版本:2011.09.30");
     EXPECT_EQ(Label(), "结果:0");
@@ -78,32 +79,33 @@ TEST_F(ControllerTest, ControlsStayDisabledUntilTheirTablesArePostedAsLoaded) {
         std::lock_guard<std::mutex> lock(m);
         posted.push_back(std::move(f));
     };
-    c.FormCreate(std::move(o));
+    c.Start(std::move(o));
     c.WaitForLoaders();
     // The tables are loaded, but nothing has reached the user-interface thread yet.
-    for (Control x : {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ, Control::BTNZZCX,
-                      Control::BTNZZZZ, Control::BTNCCCX, Control::BTNCZCX})
+    for (Control x :
+         {Control::DepartureBox, Control::ArrivalBox, Control::StationBox, Control::DirectButton,
+          Control::TransferButton, Control::TrainButton, Control::StationButton})
         EXPECT_FALSE(view.IsEnabled(x));
-    EXPECT_TRUE(view.IsEnabled(Control::BTNZZFX));
+    EXPECT_TRUE(view.IsEnabled(Control::SwapButton));
     ASSERT_EQ(posted.size(), 4u);
     bool boxesSeen = false, buttonsSeen = false;
     while (!posted.empty()) {
         posted.front()();
         posted.pop_front();
         // Each state is independent: the boxes follow KMPy, the buttons KMTrain.
-        if (view.IsEnabled(Control::ComboFZ)) boxesSeen = true;
-        if (view.IsEnabled(Control::BTNZZCX)) buttonsSeen = true;
-        EXPECT_EQ(view.IsEnabled(Control::ComboFZ), view.IsEnabled(Control::ComboCZ));
-        EXPECT_EQ(view.IsEnabled(Control::BTNZZCX), view.IsEnabled(Control::BTNCZCX));
+        if (view.IsEnabled(Control::DepartureBox)) boxesSeen = true;
+        if (view.IsEnabled(Control::DirectButton)) buttonsSeen = true;
+        EXPECT_EQ(view.IsEnabled(Control::DepartureBox), view.IsEnabled(Control::StationBox));
+        EXPECT_EQ(view.IsEnabled(Control::DirectButton), view.IsEnabled(Control::StationButton));
     }
     EXPECT_TRUE(boxesSeen && buttonsSeen);
 }
 
 TEST_F(ControllerTest, AFailedStopTableKeepsTheButtonsDisabledAndSaysSoInTheStatusBar) {
     Start({"STRAIN"});
-    EXPECT_TRUE(view.IsEnabled(Control::ComboFZ));
-    EXPECT_FALSE(view.IsEnabled(Control::BTNZZCX));
-    EXPECT_FALSE(view.IsEnabled(Control::BTNCCCX));
+    EXPECT_TRUE(view.IsEnabled(Control::DepartureBox));
+    EXPECT_FALSE(view.IsEnabled(Control::DirectButton));
+    EXPECT_FALSE(view.IsEnabled(Control::TrainButton));
     EXPECT_NE(view.statusText[1].find("KMTrain"), std::string::npos);
     EXPECT_TRUE(view.messages.empty());
 
@@ -118,7 +120,7 @@ TEST_F(ControllerTest, AFailedStopTableKeepsTheButtonsDisabledAndSaysSoInTheStat
 
 TEST_F(ControllerTest, QueriesDoNothingWhileTheGroupsTableIsMissing) {
     Start({"SM"});
-    EXPECT_TRUE(view.IsEnabled(Control::BTNCCCX));
+    EXPECT_TRUE(view.IsEnabled(Control::TrainButton));
     Train("G1");
     EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
     EXPECT_TRUE(view.messages.empty());
@@ -149,18 +151,18 @@ struct CheckCase {
 TEST_F(ControllerTest, StationToStationChecksReportTheFirstFailureOnly) {
     Start();
     const CheckCase cases[] = {
-        {"", "", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"bj", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"bj", "bj", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"北京", "", "信息不完整", "请输入到站。", Control::ComboDZ},
-        {"北京", "SH", "信息不完整", "请输入到站。", Control::ComboDZ},
-        {"火星", "火星", "输入错误", "发站与到站相同。", Control::ComboDZ},
-        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboDZ},
-        {"火星", "木星", "输入错误", "发站不存在。", Control::ComboFZ},
-        {" 北京", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
-        {"北京", "木星", "输入错误", "到站不存在。", Control::ComboDZ},
-        {"北京", "上海 ", "输入错误", "到站不存在。", Control::ComboDZ},
+        {"", "", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"", "上海", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"bj", "上海", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"bj", "bj", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"北京", "", "信息不完整", "请输入到站。", Control::ArrivalBox},
+        {"北京", "SH", "信息不完整", "请输入到站。", Control::ArrivalBox},
+        {"火星", "火星", "输入错误", "发站与到站相同。", Control::ArrivalBox},
+        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ArrivalBox},
+        {"火星", "木星", "输入错误", "发站不存在。", Control::DepartureBox},
+        {" 北京", "上海", "输入错误", "发站不存在。", Control::DepartureBox},
+        {"北京", "木星", "输入错误", "到站不存在。", Control::ArrivalBox},
+        {"北京", "上海 ", "输入错误", "到站不存在。", Control::ArrivalBox},
     };
     for (const CheckCase& k : cases) {
         SCOPED_TRACE(std::string(k.from) + " -> " + k.to);
@@ -173,7 +175,7 @@ TEST_F(ControllerTest, StationToStationChecksReportTheFirstFailureOnly) {
         EXPECT_EQ(view.messages[0].icon, MsgIcon::None);
         EXPECT_EQ(view.focus, k.focus);
         // The entered texts stay as they were.
-        EXPECT_EQ(view.Text(Control::ComboFZ), G(k.from));
+        EXPECT_EQ(view.Text(Control::DepartureBox), G(k.from));
     }
 }
 
@@ -183,14 +185,14 @@ TEST_F(ControllerTest, TrainAndStationChecks) {
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(GbkToUtf8(view.messages[0].caption), "信息不完整");
     EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入车次。");
-    EXPECT_EQ(view.focus, Control::ECC);
+    EXPECT_EQ(view.focus, Control::TrainNumberBox);
 
     const CheckCase cases[] = {
-        {"", "", "信息不完整", "请输入车站。", Control::ComboCZ},
-        {"jn", "", "信息不完整", "请输入车站。", Control::ComboCZ},
-        {"火星", "", "输入错误", "车站不存在。", Control::ComboCZ},
-        {" 济南", "", "输入错误", "车站不存在。", Control::ComboCZ},
-        {"济南1", "", "输入错误", "车站不存在。", Control::ComboCZ},
+        {"", "", "信息不完整", "请输入车站。", Control::StationBox},
+        {"jn", "", "信息不完整", "请输入车站。", Control::StationBox},
+        {"火星", "", "输入错误", "车站不存在。", Control::StationBox},
+        {" 济南", "", "输入错误", "车站不存在。", Control::StationBox},
+        {"济南1", "", "输入错误", "车站不存在。", Control::StationBox},
     };
     for (const CheckCase& k : cases) {
         SCOPED_TRACE(k.from);
@@ -207,13 +209,14 @@ TEST_F(ControllerTest, AFailedCheckChangesOnlyTheQueryKind) {
     Start();
     Train("G1");
     ASSERT_EQ(c.ShownCount(), 1);
-    view.checked[Control::CBDC] = true;
+    view.checked[Control::EmuOnlyFilter] = true;
     Direct("北京", "");
     EXPECT_EQ(c.QueryKind(), QueryKindValue::Direct);
     EXPECT_EQ(c.ShownCount(), 1);
     EXPECT_EQ(c.Results().size(), 1u);
     EXPECT_EQ(c.Grid().Cell(0, 0), "G1");
-    EXPECT_TRUE(view.Checked(Control::CBDC));  // filters are only cleared by a query that runs
+    EXPECT_TRUE(
+        view.Checked(Control::EmuOnlyFilter));  // filters are only cleared by a query that runs
     Station("bj");
     EXPECT_EQ(c.QueryKind(), QueryKindValue::Station);
     Train("");
@@ -225,13 +228,15 @@ TEST_F(ControllerTest, AFailedCheckChangesOnlyTheQueryKind) {
 
 TEST_F(ControllerTest, StationToStationExpandsSameCityGroups) {
     Start();
-    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC})
+    for (Control box : {Control::OriginatesFilter, Control::TerminatesFilter,
+                        Control::ExactNamesFilter, Control::EmuOnlyFilter})
         view.checked[box] = true;
     Direct("北京南", "上海虹桥");
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(c.QueryKind(), QueryKindValue::Direct);
     // Every filter box is cleared before the query runs.
-    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ, Control::CBDC})
+    for (Control box : {Control::OriginatesFilter, Control::TerminatesFilter,
+                        Control::ExactNamesFilter, Control::EmuOnlyFilter})
         EXPECT_FALSE(view.Checked(box));
     // G1 and T109 in train order; D5 runs the other way and K7 never reaches Shanghai.
     EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥", "T109|北京|上海"}));
@@ -243,16 +248,16 @@ TEST_F(ControllerTest, StationToStationExpandsSameCityGroups) {
     EXPECT_EQ(GbkToUtf8(view.routeAdverts[0].second), "上海");
 
     // Exact names: only the typed stations.
-    view.checked[Control::CBJQ] = true;
-    c.CBSFClick();
+    view.checked[Control::ExactNamesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
     EXPECT_EQ(Label(), "结果:1");
-    view.checked[Control::CBJQ] = false;
-    view.checked[Control::CBDC] = true;
-    c.CBSFClick();
+    view.checked[Control::ExactNamesFilter] = false;
+    view.checked[Control::EmuOnlyFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
-    view.checked[Control::CBDC] = false;
-    c.CBSFClick();
+    view.checked[Control::EmuOnlyFilter] = false;
+    c.FilterClicked();
     EXPECT_EQ(Shown().size(), 2u);
 }
 
@@ -279,19 +284,19 @@ TEST_F(ControllerTest, StationsOfOneCityMatchByExactNameOnly) {
 
 TEST_F(ControllerTest, SwapButtonSwapsAndQueriesOnlyWhenTheQueryButtonIsEnabled) {
     Start();
-    view.Type(Control::ComboFZ, G("北京"));
-    view.Type(Control::ComboDZ, G("北京西"));
-    view.enabled[Control::BTNZZCX] = false;
-    c.BTNZZFXClick();
-    EXPECT_EQ(view.Text(Control::ComboFZ), G("北京西"));
-    EXPECT_EQ(view.Text(Control::ComboDZ), G("北京"));
+    view.Type(Control::DepartureBox, G("北京"));
+    view.Type(Control::ArrivalBox, G("北京西"));
+    view.enabled[Control::DirectButton] = false;
+    c.SwapClicked();
+    EXPECT_EQ(view.Text(Control::DepartureBox), G("北京西"));
+    EXPECT_EQ(view.Text(Control::ArrivalBox), G("北京"));
     EXPECT_EQ(c.QueryKind(), QueryKindValue::None);
     EXPECT_EQ(c.ShownCount(), 0);
 
-    view.enabled[Control::BTNZZCX] = true;
-    c.BTNZZFXClick();  // 北京 -> 北京西: no train, question answered No
+    view.enabled[Control::DirectButton] = true;
+    c.SwapClicked();  // 北京 -> 北京西: no train, question answered No
     EXPECT_EQ(view.messages.size(), 1u);
-    c.BTNZZFXClick();  // back to 北京西 -> 北京
+    c.SwapClicked();  // back to 北京西 -> 北京
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|北京"}));
 }
 
@@ -304,19 +309,20 @@ TEST_F(ControllerTest, TrainNumberQueryFiltersOnlyByEmu) {
     ASSERT_EQ(view.routeAdverts.size(), 1u);
     EXPECT_EQ(GbkToUtf8(view.routeAdverts[0].second), "拉萨");
 
-    for (Control box : {Control::CBSF, Control::CBZD, Control::CBJQ}) {
+    for (Control box :
+         {Control::OriginatesFilter, Control::TerminatesFilter, Control::ExactNamesFilter}) {
         view.checked[box] = true;
-        c.CBSFClick();
+        c.FilterClicked();
         EXPECT_EQ(c.ShownCount(), 1);
     }
-    view.checked[Control::CBDC] = true;
-    c.CBSFClick();
+    view.checked[Control::EmuOnlyFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(c.ShownCount(), 0);
     EXPECT_EQ(Label(), "结果:0");
 
     Train("Z95");  // a later number alone does not find the train
     EXPECT_EQ(c.ShownCount(), 0);
-    EXPECT_FALSE(view.Checked(Control::CBDC));
+    EXPECT_FALSE(view.Checked(Control::EmuOnlyFilter));
     Train("G1");
     EXPECT_EQ(Shown(), (std::vector<std::string>{"G1|北京南|上海虹桥"}));
 }
@@ -331,20 +337,20 @@ TEST_F(ControllerTest, StationTimetableFiltersAgainstTheStationBox) {
     EXPECT_EQ(view.routeAdverts[0].first, G("天津"));
     EXPECT_EQ(view.routeAdverts[0].second, G("天津"));
 
-    view.checked[Control::CBSF] = true;
-    c.CBSFClick();
+    view.checked[Control::OriginatesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|徐州"}));
-    view.checked[Control::CBSF] = false;
-    view.checked[Control::CBZD] = true;
-    c.CBSFClick();
+    view.checked[Control::OriginatesFilter] = false;
+    view.checked[Control::TerminatesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|天津"}));
-    view.checked[Control::CBZD] = false;
-    view.checked[Control::CBJQ] = true;
-    c.CBSFClick();
+    view.checked[Control::TerminatesFilter] = false;
+    view.checked[Control::ExactNamesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown().size(), 2u);
     // The filters read the box as it is now, trimmed.
-    view.Type(Control::ComboCZ, G(" 北京西 "));
-    c.CBSFClick();
+    view.Type(Control::StationBox, G(" 北京西 "));
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K7|北京西|天津"}));
 }
 
@@ -353,7 +359,7 @@ TEST_F(ControllerTest, StationTimetableFiltersAgainstTheStationBox) {
 TEST_F(ControllerTest, HeaderClicksSortAndMoveTheMarker) {
     Start();
     // With nothing shown a click changes nothing, not even the marker.
-    c.Lab1Click(10);
+    c.HeaderClicked(10);
     EXPECT_FALSE(c.Labels().SortedColumn().has_value());
     EXPECT_FALSE(view.headers[9].second);
 
@@ -364,16 +370,16 @@ TEST_F(ControllerTest, HeaderClicksSortAndMoveTheMarker) {
         for (int r = 0; r < c.ShownCount(); ++r) v.push_back(std::stoi(c.Grid().Cell(9, r)));
         return v;
     };
-    c.Lab1Click(10);  // 里程
+    c.HeaderClicked(10);  // 里程
     EXPECT_TRUE(view.headers[9].second);
     EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↑");
     std::vector<int> up = kms();
     EXPECT_TRUE(std::is_sorted(up.begin(), up.end()));
-    c.Lab1Click(10);
+    c.HeaderClicked(10);
     EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程↓");
     std::vector<int> down = kms();
     EXPECT_TRUE(std::is_sorted(down.rbegin(), down.rend()));
-    c.Lab1Click(6);  // 发时
+    c.HeaderClicked(6);  // 发时
     EXPECT_FALSE(view.headers[9].second);
     EXPECT_EQ(GbkToUtf8(view.headers[9].first), "里程");
     EXPECT_EQ(GbkToUtf8(view.headers[5].first), "发时↑");
@@ -391,23 +397,23 @@ TEST_F(ControllerTest, SelectionWheelAndDoubleClick) {
     Start();
     Station("济南");
     ASSERT_EQ(c.ShownCount(), 3);
-    c.SGridDblClick();  // nothing selected: nothing opens
+    c.GridDoubleClicked();  // nothing selected: nothing opens
     EXPECT_EQ(view.detailWindows, 0);
-    EXPECT_FALSE(c.SGridSelectCell(0, 3));  // an empty row cannot be selected
+    EXPECT_FALSE(c.SelectGridRow(0, 3));  // an empty row cannot be selected
     EXPECT_FALSE(c.Grid().Selection().has_value());
-    c.SGridMouseWheelDown();  // scrolls, selects nothing
+    c.GridWheelDown();  // scrolls, selects nothing
     EXPECT_FALSE(c.Grid().Selection().has_value());
 
-    EXPECT_TRUE(c.SGridSelectCell(3, 1));
-    c.SGridMouseWheelDown();
+    EXPECT_TRUE(c.SelectGridRow(3, 1));
+    c.GridWheelDown();
     EXPECT_EQ(c.Grid().Selection(), 2);
-    c.SGridMouseWheelDown();  // the next row is empty
+    c.GridWheelDown();  // the next row is empty
     EXPECT_EQ(c.Grid().Selection(), 2);
-    c.SGridMouseWheelUp();
+    c.GridWheelUp();
     EXPECT_EQ(c.Grid().Selection(), 1);
 
     const std::string train = c.Grid().Cell(0, 1);
-    c.SGridDblClick();
+    c.GridDoubleClicked();
     ASSERT_EQ(view.detailWindows, 1);
     ASSERT_TRUE(view.lastDetail.has_value());
     EXPECT_EQ(view.lastDetail->Caption(), G("车次:") + train);
@@ -417,30 +423,30 @@ TEST_F(ControllerTest, SelectionWheelAndDoubleClick) {
 
     // A reset drops the selection: no double-click afterwards.
     Station("济南");
-    c.SGridDblClick();
+    c.GridDoubleClicked();
     EXPECT_EQ(view.detailWindows, 1);
 }
 
 TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
     Start();
-    c.MAdvancedPopup();
-    EXPECT_FALSE(view.IsEnabled(Control::MPrint));
-    EXPECT_FALSE(view.IsEnabled(Control::MExport));
-    c.MExportClick();
-    c.MPrintClick();
+    c.ShowAdvancedMenu();
+    EXPECT_FALSE(view.IsEnabled(Control::PrintItem));
+    EXPECT_FALSE(view.IsEnabled(Control::ExportItem));
+    c.ExportClicked();
+    c.PrintClicked();
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.printed, 0);
 
     Direct("北京南", "上海虹桥");
-    c.MAdvancedPopup();
-    EXPECT_TRUE(view.IsEnabled(Control::MPrint));
-    EXPECT_TRUE(view.IsEnabled(Control::MExport));
+    c.ShowAdvancedMenu();
+    EXPECT_TRUE(view.IsEnabled(Control::PrintItem));
+    EXPECT_TRUE(view.IsEnabled(Control::ExportItem));
 
     view.answers = {MsgAnswer::No, MsgAnswer::Cancel, MsgAnswer::Yes};
-    c.MPrintClick();
-    c.MPrintClick();
+    c.PrintClicked();
+    c.PrintClicked();
     EXPECT_EQ(view.printed, 0);
-    c.MPrintClick();
+    c.PrintClicked();
     EXPECT_EQ(view.printed, 1);
     EXPECT_EQ(view.printedRows, 2);
     ASSERT_EQ(view.messages.size(), 3u);
@@ -453,10 +459,10 @@ TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
     const std::string path = ::testing::TempDir() + "korvel_controller_export.csv";
     std::remove(path.c_str());
     view.saveFileName.reset();
-    c.MExportClick();
+    c.ExportClicked();
     EXPECT_FALSE(std::ifstream(path).good());
     view.saveFileName = path;
-    c.MExportClick();
+    c.ExportClicked();
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     int lines = 0;
@@ -469,7 +475,7 @@ TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
 
     // A file that cannot be created is reported, not passed over.
     view.saveFileName = ::testing::TempDir() + "no-such-dir/x/out.csv";
-    c.MExportClick();
+    c.ExportClicked();
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text.rfind("Cannot create file \"", 0), 0u);
     EXPECT_EQ(view.messages[0].buttons, MsgButtons::Ok);
@@ -479,37 +485,37 @@ TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
 
 TEST_F(ControllerTest, StationBoxListsStationsForPinyinLetters) {
     Start();
-    view.Type(Control::ComboFZ, "bj");
-    c.ComboFZChange(Control::ComboFZ);
+    view.Type(Control::DepartureBox, "bj");
+    c.StationBoxEdited(Control::DepartureBox);
     const std::vector<std::string> bj = {
         G("北京"), G("宝鸡"), G("北京西"), G("北京南"), G("北京北"), "", "", "", ""};
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
-    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 1);
-    EXPECT_EQ(view.Text(Control::ComboFZ), "bj");  // left as typed
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], bj);
+    EXPECT_EQ(view.dropDownsOpened[Control::DepartureBox], 1);
+    EXPECT_EQ(view.Text(Control::DepartureBox), "bj");  // left as typed
 
-    view.Type(Control::ComboDZ, " bjx ");
-    c.ComboFZChange(Control::ComboDZ);
-    EXPECT_EQ(view.Text(Control::ComboDZ), "bjx");
-    EXPECT_EQ(view.comboItems[Control::ComboDZ][0], G("北京西"));
-    EXPECT_EQ(view.comboItems[Control::ComboDZ][1], "");
+    view.Type(Control::ArrivalBox, " bjx ");
+    c.StationBoxEdited(Control::ArrivalBox);
+    EXPECT_EQ(view.Text(Control::ArrivalBox), "bjx");
+    EXPECT_EQ(view.comboItems[Control::ArrivalBox][0], G("北京西"));
+    EXPECT_EQ(view.comboItems[Control::ArrivalBox][1], "");
 
     // A name or other text leaves the list alone; an empty box gets 9 empty items, closed.
-    view.Type(Control::ComboFZ, G("北京"));
-    c.ComboFZChange(Control::ComboFZ);
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
-    view.Type(Control::ComboFZ, "b1");
-    c.ComboFZChange(Control::ComboFZ);
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
-    view.Type(Control::ComboFZ, "  ");
-    c.ComboFZChange(Control::ComboFZ);
-    EXPECT_EQ(view.Text(Control::ComboFZ), "");
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], std::vector<std::string>(9));
-    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 1);
+    view.Type(Control::DepartureBox, G("北京"));
+    c.StationBoxEdited(Control::DepartureBox);
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], bj);
+    view.Type(Control::DepartureBox, "b1");
+    c.StationBoxEdited(Control::DepartureBox);
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], bj);
+    view.Type(Control::DepartureBox, "  ");
+    c.StationBoxEdited(Control::DepartureBox);
+    EXPECT_EQ(view.Text(Control::DepartureBox), "");
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::DepartureBox], 1);
 
-    view.Type(Control::ComboCZ, "zzzzzz");
-    c.ComboFZChange(Control::ComboCZ);
-    EXPECT_EQ(view.comboItems[Control::ComboCZ], std::vector<std::string>(9));
-    EXPECT_EQ(view.dropDownsOpened[Control::ComboCZ], 1);
+    view.Type(Control::StationBox, "zzzzzz");
+    c.StationBoxEdited(Control::StationBox);
+    EXPECT_EQ(view.comboItems[Control::StationBox], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::StationBox], 1);
 }
 
 TEST_F(ControllerTest, SampleTimetableListsBeijingFirstForBj) {
@@ -517,31 +523,31 @@ TEST_F(ControllerTest, SampleTimetableListsBeijingFirstForBj) {
     if (streams.empty()) GTEST_SKIP() << "no sample timetable in this build";
     StartOptions o;
     o.source = StreamSource(streams);
-    c.FormCreate(std::move(o));
-    view.Type(Control::ComboFZ, "bj");
-    c.ComboFZChange(Control::ComboFZ);
-    ASSERT_FALSE(view.comboItems[Control::ComboFZ].empty());
-    EXPECT_EQ(GbkToUtf8(view.comboItems[Control::ComboFZ][0]), "北京");
+    c.Start(std::move(o));
+    view.Type(Control::DepartureBox, "bj");
+    c.StationBoxEdited(Control::DepartureBox);
+    ASSERT_FALSE(view.comboItems[Control::DepartureBox].empty());
+    EXPECT_EQ(GbkToUtf8(view.comboItems[Control::DepartureBox][0]), "北京");
 }
 
 TEST_F(ControllerTest, EnterMovesTheFocusOnlyToEnabledButtons) {
     Start();
-    EXPECT_TRUE(c.ComboFZKeyPress(13));
-    EXPECT_EQ(view.focus, Control::ComboDZ);
-    EXPECT_TRUE(c.ComboDZKeyPress(13));
-    EXPECT_EQ(view.focus, Control::BTNZZCX);
-    EXPECT_TRUE(c.ComboCZKeyPress(13));
-    EXPECT_EQ(view.focus, Control::BTNCZCX);
+    EXPECT_TRUE(c.DepartureBoxKeyPressed(13));
+    EXPECT_EQ(view.focus, Control::ArrivalBox);
+    EXPECT_TRUE(c.ArrivalBoxKeyPressed(13));
+    EXPECT_EQ(view.focus, Control::DirectButton);
+    EXPECT_TRUE(c.StationBoxKeyPressed(13));
+    EXPECT_EQ(view.focus, Control::StationButton);
 
     view.focus.reset();
-    EXPECT_FALSE(c.ComboFZKeyPress('a'));
-    EXPECT_FALSE(c.ComboDZKeyPress(10));
+    EXPECT_FALSE(c.DepartureBoxKeyPressed('a'));
+    EXPECT_FALSE(c.ArrivalBoxKeyPressed(10));
     EXPECT_FALSE(view.focus.has_value());
 
-    view.enabled[Control::BTNZZCX] = false;
-    view.enabled[Control::BTNCZCX] = false;
-    c.ComboDZKeyPress(13);
-    c.ComboCZKeyPress(13);
+    view.enabled[Control::DirectButton] = false;
+    view.enabled[Control::StationButton] = false;
+    c.ArrivalBoxKeyPressed(13);
+    c.StationBoxKeyPressed(13);
     EXPECT_FALSE(view.focus.has_value());
     // Enter never starts a query.
     EXPECT_EQ(c.QueryKind(), QueryKindValue::None);

@@ -15,9 +15,9 @@ class TransferFlowTest : public ::testing::Test {
     void SetUp() override {
         StartOptions o;
         o.source = StreamSource(FixtureStreams());
-        c.FormCreate(std::move(o));
-        view.Type(Control::ComboFZ, G("天津"));
-        view.Type(Control::ComboDZ, G("南京"));
+        c.Start(std::move(o));
+        view.Type(Control::DepartureBox, G("天津"));
+        view.Type(Control::ArrivalBox, G("南京"));
     }
     std::vector<std::string> Shown() const {
         std::vector<std::string> rows;
@@ -45,7 +45,7 @@ TEST_F(TransferFlowTest, YesToTheQuestionRunsTheTransferQueryWithAllChecksAgain)
         // While the window is open the controller knows it.
         EXPECT_EQ(c.TransferWindow(), &m);
     };
-    c.BTNZZCXClick(0);
+    c.StationPairClicked(PairQuery::Direct);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.transferWindows, 1);
     EXPECT_EQ(GbkToUtf8(view.lastTransferCaption), "两地共有<2>个中转站供选择:");
@@ -73,13 +73,13 @@ TEST_F(TransferFlowTest, PicksRefillTheMainGridWhileTheWindowStaysOpen) {
         // First legs before second legs; the second leg boards at the transfer station.
         EXPECT_EQ(c.Grid().RowColourOf(0, c.TransferStation()), RowColour::Red);
         EXPECT_EQ(c.Grid().RowColourOf(1, c.TransferStation()), RowColour::Blue);
-        EXPECT_EQ(GbkToUtf8(view.Text(Control::LabResult)), "结果:2");
+        EXPECT_EQ(GbkToUtf8(view.Text(Control::ResultLabel)), "结果:2");
 
         // The end filter judges only the second legs; the first leg ends at the transfer.
-        view.checked[Control::CBZD] = true;
-        c.CBSFClick();
+        view.checked[Control::TerminatesFilter] = true;
+        c.FilterClicked();
         EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|济南"}));
-        view.checked[Control::CBZD] = false;
+        view.checked[Control::TerminatesFilter] = false;
 
         m.ClickRow(RowOf(m, "徐州"));
         seen.push_back(Shown());
@@ -87,7 +87,7 @@ TEST_F(TransferFlowTest, PicksRefillTheMainGridWhileTheWindowStaysOpen) {
         m.ClickRow(15);
         seen.push_back(Shown());
     };
-    c.BTNZZCXClick(1);
+    c.StationPairClicked(PairQuery::Transfer);
     EXPECT_TRUE(view.messages.empty());
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], (std::vector<std::string>{"K51|天津|济南", "G1|济南|南京"}));
@@ -95,24 +95,24 @@ TEST_F(TransferFlowTest, PicksRefillTheMainGridWhileTheWindowStaysOpen) {
     EXPECT_EQ(seen[2], seen[1]);
     // The last pick stays after the window closes, and the filters keep using it.
     EXPECT_EQ(c.TransferStation(), G("徐州"));
-    view.checked[Control::CBSF] = true;
-    c.CBSFClick();
+    view.checked[Control::OriginatesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown(), (std::vector<std::string>{"K51|天津|徐州", "G1|徐州|南京"}));
-    view.checked[Control::CBJQ] = true;
-    c.CBSFClick();
+    view.checked[Control::ExactNamesFilter] = true;
+    c.FilterClicked();
     EXPECT_EQ(Shown().size(), 2u);
 
     // The next query empties the transfer station: no row is blue any more.
-    view.Type(Control::ComboCZ, G("徐州"));
-    c.BTNCZCXClick();
+    view.Type(Control::StationBox, G("徐州"));
+    c.StationClicked();
     EXPECT_TRUE(c.TransferStation().empty());
     for (int r = 0; r < c.ShownCount(); ++r)
         EXPECT_NE(c.Grid().RowColourOf(r, c.TransferStation()), RowColour::Blue);
 }
 
 TEST_F(TransferFlowTest, TransferButtonRunsTheChecksFirst) {
-    view.Type(Control::ComboDZ, "nj");
-    c.BTNZZCXClick(1);
+    view.Type(Control::ArrivalBox, "nj");
+    c.StationPairClicked(PairQuery::Transfer);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(GbkToUtf8(view.messages[0].text), "请输入到站。");
     EXPECT_EQ(view.transferWindows, 0);
@@ -122,15 +122,15 @@ TEST_F(TransferFlowTest, StationsOfOneCityGiveOnlyExactLegs) {
     // 北京 -> 北京西: legs leave exactly 北京 (K7 towards 天津, T109 towards 上海) and reach
     // exactly 北京西 (D5 from 上海 and 南京); K7 and Z98/Z95 only leave 北京西. 上海 is the one
     // station on both sides.
-    view.Type(Control::ComboFZ, G("北京"));
-    view.Type(Control::ComboDZ, G("北京西"));
+    view.Type(Control::DepartureBox, G("北京"));
+    view.Type(Control::ArrivalBox, G("北京西"));
     std::vector<std::string> candidates;
     view.onTransferWindow = [&](TransferWindowModel& m) {
         for (int r = 0; r < m.StationCount(); ++r)
             candidates.push_back(GbkToUtf8(m.Grid().Cell(0, r)));
         m.ClickRow(0);
     };
-    c.BTNZZCXClick(1);
+    c.StationPairClicked(PairQuery::Transfer);
     EXPECT_EQ(candidates, (std::vector<std::string>{"上海"}));
     EXPECT_EQ(GbkToUtf8(view.lastTransferCaption), "两地共有<1>个中转站供选择:");
     EXPECT_EQ(Shown(), (std::vector<std::string>{"T109|北京|上海", "D5|上海|北京西"}));

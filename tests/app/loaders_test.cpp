@@ -117,7 +117,7 @@ struct Recorder {
 
 TEST(Loaders, LoadAllFourTablesOnTwoThreadsInOrder) {
     const Streams streams = MakeStreams(40, 12);
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     Recorder rec;
     rec.flags = &flags;
@@ -199,7 +199,7 @@ TEST(Loaders, LoadAllFourTablesOnTwoThreadsInOrder) {
 TEST(Loaders, ReadersSeeCompleteTablesOnceTheirFlagIsSet) {
     const Streams streams = MakeStreams(60, 25);
     for (int round = 0; round < 20; ++round) {
-        Timetable tables;
+        StoredTables tables;
         LoadFlags flags;
         TimetableLoader::Options options;
         options.source = SourceOf(streams);
@@ -240,7 +240,7 @@ TEST(Loaders, ReadersSeeCompleteTablesOnceTheirFlagIsSet) {
 
 TEST(Loaders, WaitForBlocksUntilThatTableIsDone) {
     const Streams streams = MakeStreams(5, 4);
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
@@ -281,7 +281,7 @@ TEST(Loaders, FailedTablesAreReportedByNameAndLeftEmpty) {
     list.replace(at, 5, "\"4x0\"");
     streams.byBlob["SM"] = WriteTableStream(KMPyFields(), KMPyIndexes(), {{"a", "A"}});
 
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     Recorder rec;
     rec.flags = &flags;
@@ -323,7 +323,7 @@ TEST(Loaders, AStreamWithoutTheExpectedIndexIsAFailure) {
     // A KMList stream whose index block lacks SID: a query walking it would get load order.
     Rows rows = {{"K1", "7", "a", "b", "06:00", "07:00", "1:0", "10", "", "", "", ""}};
     streams.byBlob["SLIST"] = WriteTableStream(KMListFields(), {}, rows);
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     TimetableLoader::Options options;
     options.source = SourceOf(streams);
@@ -337,7 +337,7 @@ TEST(Loaders, AStreamWithoutTheExpectedIndexIsAFailure) {
 
 TEST(Loaders, AThrowingObserverDoesNotStopTheLoads) {
     const Streams streams = MakeStreams(3, 3);
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     std::atomic<int> calls{0};
     TimetableLoader::Options options;
@@ -358,7 +358,7 @@ TEST(Loaders, DestroyingTheLoaderJoinsItsThreads) {
     const Streams streams = MakeStreams(30, 10);
     std::atomic<int> finished{0};
     {
-        Timetable tables;
+        StoredTables tables;
         LoadFlags flags;
         TimetableLoader::Options options;
         BlobSource inner = SourceOf(streams);
@@ -373,7 +373,7 @@ TEST(Loaders, DestroyingTheLoaderJoinsItsThreads) {
     EXPECT_EQ(finished.load(), 4);
 
     // Never started: destruction is immediate.
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     TimetableLoader idle(tables, flags, {SourceOf(streams), {}});
 }

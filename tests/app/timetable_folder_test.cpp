@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "app/main_controller.h"
+#include "controller_fixture.h"
 #include "data/blob.h"
 #include "data/manifest_build.h"
-#include "controller_fixture.h"
 #include "fake_view.h"
 
 namespace korvel::testing {
@@ -34,18 +34,18 @@ TEST(TimetableFolderTest, LoadsTheFolderAndSaysSoWithItsCounts) {
     MainController c(view);
     StartOptions o;
     o.timetableFolder = dir.string();
-    c.FormCreate(std::move(o));
-    EXPECT_TRUE(view.IsEnabled(Control::BTNZZCX));
+    c.Start(std::move(o));
+    EXPECT_TRUE(view.IsEnabled(Control::DirectButton));
     EXPECT_EQ(view.statusText.count(1), 0u) << GbkToUtf8(view.statusText[1]);
     const std::string status = GbkToUtf8(view.statusText[kTimetableStatusPanel]);
     EXPECT_EQ(status, "时刻表目录 " + dir.string() + ": 6车次, 20停站, 13车站");
     EXPECT_EQ(GbkToUtf8(c.TimetableText()), status);
     EXPECT_EQ(c.TimetableFolder(), dir.string());
 
-    view.Type(Control::ComboFZ, G("北京"));
-    view.Type(Control::ComboDZ, G("上海"));
-    c.BTNZZCXClick(0);
-    EXPECT_EQ(GbkToUtf8(view.Text(Control::LabResult)), "结果:2");  // G1 and T109
+    view.Type(Control::DepartureBox, G("北京"));
+    view.Type(Control::ArrivalBox, G("上海"));
+    c.StationPairClicked(PairQuery::Direct);
+    EXPECT_EQ(GbkToUtf8(view.Text(Control::ResultLabel)), "结果:2");  // G1 and T109
 }
 
 TEST(TimetableFolderTest, AFolderThatMatchesItsManifestIsSaidToBeVerified) {
@@ -59,7 +59,7 @@ TEST(TimetableFolderTest, AFolderThatMatchesItsManifestIsSaidToBeVerified) {
     MainController c(view);
     StartOptions o;
     o.timetableFolder = dir.string();
-    c.FormCreate(std::move(o));
+    c.Start(std::move(o));
     EXPECT_EQ(GbkToUtf8(view.statusText[kTimetableStatusPanel]),
               "时刻表目录 " + dir.string() + "（已按清单核对）: 6车次, 20停站, 13车站");
 }
@@ -70,7 +70,7 @@ TEST(TimetableFolderTest, EmbeddedTimetableIsNamedAsSuch) {
     StartOptions o;
     o.source = StreamSource(FixtureStreams());
     o.timetableFolder = "/ignored/when/a/source/is/given";
-    c.FormCreate(std::move(o));
+    c.Start(std::move(o));
     EXPECT_TRUE(c.TimetableFolder().empty());
     EXPECT_EQ(GbkToUtf8(view.statusText[kTimetableStatusPanel]).rfind("内置", 0), 0u);
 }
@@ -85,7 +85,7 @@ TEST(TimetableFolderTest, DamagedOrMissingFilesAreNamedAndNothingHalfLoadedIsQue
     MainController c(view);
     StartOptions o;
     o.timetableFolder = dir.string();
-    c.FormCreate(std::move(o));
+    c.Start(std::move(o));
     // One of the two failures is the last one shown; both name their files.
     const std::string failure = GbkToUtf8(view.statusText[1]);
     EXPECT_NE(failure.find("时刻表加载失败:"), std::string::npos) << failure;
@@ -97,9 +97,9 @@ TEST(TimetableFolderTest, DamagedOrMissingFilesAreNamedAndNothingHalfLoadedIsQue
     EXPECT_EQ(c.Tables().KMList.RecordCount(), 0u);
     EXPECT_EQ(view.statusText.count(kTimetableStatusPanel), 0u);
 
-    view.Type(Control::ComboFZ, G("北京"));
-    view.Type(Control::ComboDZ, G("上海"));
-    c.BTNZZCXClick(0);
+    view.Type(Control::DepartureBox, G("北京"));
+    view.Type(Control::ArrivalBox, G("上海"));
+    c.StationPairClicked(PairQuery::Direct);
     EXPECT_TRUE(c.Results().empty());
 }
 

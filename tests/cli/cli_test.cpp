@@ -48,7 +48,7 @@ std::vector<std::string> CsvSplit(const std::string& line) {
 
 // Record counts of the embedded tables, loaded in-process.
 std::map<std::string, std::uint32_t> EmbeddedCounts() {
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     const cli::TimetableLoad load = cli::LoadTimetable(tables, flags);
     std::map<std::string, std::uint32_t> counts;

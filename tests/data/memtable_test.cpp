@@ -229,7 +229,7 @@ TEST(MemTableFields, HandlesSurviveMovingTheTable) {
     Field& id = b.FieldByName("ID");
     b.First();
     EXPECT_EQ(id.View(), "K1");
-    Timetable tt;
+    StoredTables tt;
     tt.KMTrain = std::move(b);
     tt.KMTrain.Last();
     EXPECT_EQ(tt.KMTrain.FieldByName("ID").View(), "Z99");

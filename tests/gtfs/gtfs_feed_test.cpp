@@ -125,7 +125,7 @@ void ExpectFeedFollowsReference(const GtfsFeed& feed) {
 }
 
 void ExpectExportFollowsReference(const std::string& dir) {
-    Timetable tables;
+    StoredTables tables;
     if (!LoadStreams(dir, tables)) GTEST_SKIP() << "no streams in '" << dir << "'";
     const GtfsFeed feed = ExportGtfs(tables, GtfsFeedInfo{});
     ExpectFeedFollowsReference(feed);

@@ -32,7 +32,7 @@ std::vector<std::string> Rows(MemTable& table, const char* index,
 }
 
 void ExpectRoundTrip(const std::string& dir) {
-    Timetable before;
+    StoredTables before;
     // Empty only in a build made with -DKORVEL_TIMETABLE=sample, which has no real timetable.
     if (dir.empty()) GTEST_SKIP() << "no real timetable in a sample build";
     ASSERT_TRUE(LoadStreams(dir, before)) << "no streams in '" << dir << "'";
@@ -48,7 +48,7 @@ void ExpectRoundTrip(const std::string& dir) {
     Sources sources;
     timetable::AddGtfsTrains(ReadGtfs(feed), sources, false);
     const BuildOutput built = timetable::BuildTimetable(sources);
-    Timetable after;
+    StoredTables after;
     TableStreamFormat format;
     LoadFromTableStream(after.KMList, built.slist, &format);
     LoadFromTableStream(after.KMTrain, built.strain, &format);

@@ -12,7 +12,7 @@
 namespace korvel::gtfs {
 
 // False when `dir` is empty or a stream is missing.
-inline bool LoadStreams(const std::string& dir, Timetable& t) {
+inline bool LoadStreams(const std::string& dir, StoredTables& t) {
     const char* names[] = {"SLIST", "STRAIN", "SM", "SPY"};
     MemTable* tables[] = {&t.KMList, &t.KMTrain, &t.KMSM, &t.KMPy};
     for (int i = 0; i < 4; ++i) {

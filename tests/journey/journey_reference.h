@@ -13,7 +13,7 @@
 
 #include "data/schema.h"
 #include "journey/planner.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/stations.h"
 
 namespace korvel::test {
@@ -66,7 +66,7 @@ struct RefTimetable {
     std::vector<std::vector<int>> mates;  // other stations of the same KMSM group
     std::map<std::string, int> group;     // KMSM Gp
 
-    explicit RefTimetable(Timetable& t) {
+    explicit RefTimetable(StoredTables& t) {
         MemTable& S = t.KMTrain;
         MemTable& L = t.KMList;
         L.SetIndexName("SID");
@@ -129,12 +129,12 @@ struct RefTimetable {
 
 // The sides as the direct query resolves them.
 struct RefSides {
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StationSide from;
+    StationSide to;
     MatchMode exact = MatchMode::Grouped;
     bool sameCity = false;  // two stations of one city: direct trains only
     std::vector<int> of;    // side of every station of the timetable
-    RefSides(Timetable& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
+    RefSides(StoredTables& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
         ResolveFromStation(t.KMSM, a, MatchMode::Grouped, from);
         ResolveToStation(t.KMSM, b, MatchMode::Grouped, to);
         if (from.GroupId == to.GroupId) {

@@ -14,7 +14,7 @@ namespace {
 
 using test::G;
 
-void BuildJourneyNetwork(Timetable& t) {
+void BuildJourneyNetwork(StoredTables& t) {
     test::TimetableBuilder b;
     b.Group(5, {"北京", "北京西", "北京南"}).Group(7, {"上海", "上海虹桥"});
     for (const char* s : {"北京", "北京西", "北京南", "上海", "上海虹桥", "天津", "济南西", "郑州",
@@ -74,7 +74,7 @@ class JourneyNetwork : public ::testing::Test {
         test::RefSides sides(t_, tt, G(from), G(to));
         for (const Journey& j : js) EXPECT_EQ(test::CheckJourney(tt, sides, o, j), "");
     }
-    Timetable t_;
+    StoredTables t_;
     std::unique_ptr<JourneyIndex> index_;
 };
 

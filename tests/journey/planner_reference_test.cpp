@@ -27,7 +27,7 @@ std::string Describe(const std::set<test::Triple>& s) {
 
 class ReferenceCheck {
   public:
-    explicit ReferenceCheck(Timetable& t) : t_(t), index_(t), ref_(t) {}
+    explicit ReferenceCheck(StoredTables& t) : t_(t), index_(t), ref_(t) {}
 
     // Plans the pair and compares with the reference; returns the number of journeys.
     std::size_t Compare(const std::string& from, const std::string& to, JourneyOptions o) {
@@ -60,7 +60,7 @@ class ReferenceCheck {
     const JourneyIndex& Index() const { return index_; }
 
   private:
-    Timetable& t_;
+    StoredTables& t_;
     JourneyIndex index_;
     test::RefTimetable ref_;
 };
@@ -84,7 +84,7 @@ JourneyOptions Arrive(int from, int to, int changes) {
 class EmbeddedJourneys : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        tables_ = new Timetable;
+        tables_ = new StoredTables;
         LoadTimetableFromBlobs(*tables_, [](std::string_view name) { return ReadBlob(name); });
         check_ = new ReferenceCheck(*tables_);
     }
@@ -107,10 +107,10 @@ class EmbeddedJourneys : public ::testing::Test {
         }
         return out;
     }
-    static Timetable* tables_;
+    static StoredTables* tables_;
     static ReferenceCheck* check_;
 };
-Timetable* EmbeddedJourneys::tables_ = nullptr;
+StoredTables* EmbeddedJourneys::tables_ = nullptr;
 ReferenceCheck* EmbeddedJourneys::check_ = nullptr;
 
 TEST_F(EmbeddedJourneys, UpToOneChangeEqualsTheHandPairedJourneys) {
@@ -179,12 +179,12 @@ TEST_F(EmbeddedJourneys, ArrivalWindowsEqualTheReferenceFromTheOtherEnd) {
 
 // --- the sample timetable -------------------------------------------------------------
 
-bool LoadSample(Timetable& t) {
+bool LoadSample(StoredTables& t) {
     return test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS);
 }
 
 TEST(SampleJourneys, EveryPairEqualsTheReference) {
-    Timetable t;
+    StoredTables t;
     if (!LoadSample(t)) GTEST_SKIP() << "sample timetable streams not built";
     ReferenceCheck check(t);
     const auto& names = check.Ref().names;

@@ -1,5 +1,7 @@
 // The whole version check against a real HTTP server on 127.0.0.1: the probe, one GET with
 // its client settings, and the label handed over to the window's thread.
+#include "online/version_check.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -11,7 +13,6 @@
 
 #include "data/gbk.h"
 #include "online/qt/version_thread.h"
-#include "online/version_check.h"
 #include "test_version_server.h"
 
 namespace korvel::ui {
@@ -190,7 +191,7 @@ ThreadResult RunThread(const VersionCheckConfig& config) {
     std::atomic<bool> online{false};
     ThreadResult result;
     QObject receiver;
-    TThreadNet* thread = TThreadNet::Start(
+    VersionCheckThread* thread = VersionCheckThread::Start(
         &receiver,
         [&](const std::string& label) {
             result.label = label;
@@ -209,7 +210,7 @@ ThreadResult RunThread(const VersionCheckConfig& config) {
     return result;
 }
 
-TEST(TThreadNetTest, HandsTheLabelToTheWindowThreadAndSetsOnline) {
+TEST(VersionCheckThreadTest, HandsTheLabelToTheWindowThreadAndSetsOnline) {
     TestHttpServer server(ServerMode::Respond, Ok200("2011.12.01"));
     ThreadResult result = RunThread(ConfigFor(server.Port()));
     EXPECT_EQ(result.labels, 1);
@@ -219,20 +220,20 @@ TEST(TThreadNetTest, HandsTheLabelToTheWindowThreadAndSetsOnline) {
     EXPECT_EQ(server.Connections(), 2);
 }
 
-TEST(TThreadNetTest, FailedProbeMeansOfflineAndNoRequest) {
+TEST(VersionCheckThreadTest, FailedProbeMeansOfflineAndNoRequest) {
     ThreadResult result = RunThread(ConfigFor(RefusingPort()));
     EXPECT_EQ(result.label, kNotConnected);
     EXPECT_FALSE(result.online);
 }
 
-TEST(TThreadNetTest, OnlineButFileMissingKeepsOnline) {
+TEST(VersionCheckThreadTest, OnlineButFileMissingKeepsOnline) {
     TestHttpServer server(ServerMode::Respond, TestHttpServer::Response(404, "not here"));
     ThreadResult result = RunThread(ConfigFor(server.Port()));
     EXPECT_EQ(result.label, kNotConnected);
     EXPECT_TRUE(result.online);
 }
 
-TEST(TThreadNetTest, DestroyingTheOwnerStopsAHangingCheck) {
+TEST(VersionCheckThreadTest, DestroyingTheOwnerStopsAHangingCheck) {
     App();
     TestHttpServer server(ServerMode::Silent, "");
     std::atomic<bool> online{false};
@@ -240,7 +241,7 @@ TEST(TThreadNetTest, DestroyingTheOwnerStopsAHangingCheck) {
     QElapsedTimer clock;
     {
         QObject owner;
-        TThreadNet::Start(
+        VersionCheckThread::Start(
             &owner, [&](const std::string&) { ++labels; }, ConfigFor(server.Port(), 15000ms),
             &online);
         while (server.Requests().empty() && clock.elapsed() < 5000) {

@@ -12,7 +12,7 @@ namespace korvel {
 namespace {
 
 TEST(ToolbarClickTest, OfflineEveryWebPanelGetsTheStartPage) {
-    EXPECT_EQ(ToolbarClick(1, false).shown, Panel::P1);
+    EXPECT_EQ(ToolbarClick(1, false).shown, Panel::StartPage);
     EXPECT_EQ(ToolbarClick(1, false).load, PageLoad::None);
     EXPECT_EQ(ToolbarClick(1, true).load, PageLoad::None);
     for (int button : {2, 3, 4}) {
@@ -27,7 +27,7 @@ TEST(ToolbarClickTest, OnlineEachWebPanelLoadsItsPage) {
     EXPECT_EQ(ToolbarClick(2, true).url, kPartnerFlightUrl);
     EXPECT_EQ(ToolbarClick(3, true).url, kPartnerHotelUrl);
     ToolbarAction tickets = ToolbarClick(4, true);
-    EXPECT_EQ(tickets.shown, Panel::P4);
+    EXPECT_EQ(tickets.shown, Panel::Tickets);
     EXPECT_EQ(tickets.load, PageLoad::Navigate);
     EXPECT_NE(tickets.url.find("12306.cn/TrainQuery/leftTicketByStation.jsp"), std::string::npos);
     EXPECT_THROW(ToolbarClick(0, true), std::out_of_range);
@@ -55,16 +55,16 @@ TEST(RouteAdvertTest, OfflineChangesNothing) {
 TEST(RouteAdvertTest, TwoCitiesAndOneStation) {
     auto route = RouteAdvert(true, Utf8ToGbk("北京"), Utf8ToGbk("上海"));
     ASSERT_TRUE(route);
-    EXPECT_EQ(route->labAFZ, Utf8ToGbk("北京"));
-    EXPECT_EQ(route->labADZ, Utf8ToGbk("上海"));
-    for (const std::string& line : route->labfd) EXPECT_EQ(line, Utf8ToGbk("北京-上海"));
+    EXPECT_EQ(route->flightTitle, Utf8ToGbk("北京"));
+    EXPECT_EQ(route->hotelTitle, Utf8ToGbk("上海"));
+    for (const std::string& line : route->flightRoutes) EXPECT_EQ(line, Utf8ToGbk("北京-上海"));
 
     auto station = RouteAdvert(true, Utf8ToGbk("北京西"), Utf8ToGbk("北京西"));
     ASSERT_TRUE(station);
-    for (const std::string& line : station->labfd) EXPECT_EQ(line, Utf8ToGbk("北京西"));
+    for (const std::string& line : station->flightRoutes) EXPECT_EQ(line, Utf8ToGbk("北京西"));
     // Names compare byte for byte: a user-defined character keeps two names apart.
     auto udc = RouteAdvert(true, "\xF8\xB3", "\xF8\xB4");
-    EXPECT_EQ(udc->labfd[0], "\xF8\xB3-\xF8\xB4");
+    EXPECT_EQ(udc->flightRoutes[0], "\xF8\xB3-\xF8\xB4");
 }
 
 }  // namespace

@@ -185,9 +185,9 @@ TEST_F(WebPanelsTest, StartPageIsWrittenIntoTheAdvertisementBrowser) {
         EXPECT_TRUE(panels_->Browser(n)->WrittenHtml().isEmpty());
         EXPECT_EQ(panels_->Browser(n)->NavigatedUrl(), QUrl(QStringLiteral("about:blank")));
     }
-    // WebB1 covers the whole travel-offer panel at start.
-    EXPECT_EQ(panels_->P1Msg()->geometry(), QRect(11, 423, 963, 169));
-    EXPECT_EQ(webB1->geometry(), panels_->P1Msg()->contentsRect());
+    // StartPageBrowser covers the whole travel-offer panel at start.
+    EXPECT_EQ(panels_->StartPagePanel()->geometry(), QRect(11, 423, 963, 169));
+    EXPECT_EQ(webB1->geometry(), panels_->StartPagePanel()->contentsRect());
 #ifdef KORVEL_HAVE_WEBENGINE
     if (webB1->UsesWebEngine()) {
         auto* view = qobject_cast<QWebEngineView*>(webB1->View());
@@ -221,33 +221,33 @@ TEST_F(WebPanelsTest, StartPageIsWrittenIntoTheAdvertisementBrowser) {
 }
 
 TEST_F(WebPanelsTest, ToolbarSwitchesPanelsOffline) {
-    EXPECT_EQ(panels_->Visible(), Panel::P1);
+    EXPECT_EQ(panels_->Visible(), Panel::StartPage);
     EXPECT_TRUE(p1_->isVisible());
-    panels_->TB3Click();
-    EXPECT_EQ(panels_->Visible(), Panel::P3);
+    panels_->HotelsClicked();
+    EXPECT_EQ(panels_->Visible(), Panel::Hotels);
     EXPECT_FALSE(p1_->isVisible());
-    EXPECT_TRUE(panels_->PanelWidget(Panel::P3)->isVisible());
-    EXPECT_FALSE(panels_->PanelWidget(Panel::P2)->isVisible());
-    EXPECT_FALSE(panels_->PanelWidget(Panel::P4)->isVisible());
-    EXPECT_EQ(panels_->PanelWidget(Panel::P3)->geometry(), p1_->geometry());
+    EXPECT_TRUE(panels_->PanelWidget(Panel::Hotels)->isVisible());
+    EXPECT_FALSE(panels_->PanelWidget(Panel::Flights)->isVisible());
+    EXPECT_FALSE(panels_->PanelWidget(Panel::Tickets)->isVisible());
+    EXPECT_EQ(panels_->PanelWidget(Panel::Hotels)->geometry(), p1_->geometry());
     EXPECT_TRUE(StartPageShown(panels_->Browser(3)));
 
     // Every click loads the page again.
     panels_->Browser(3)->Navigate(QUrl(QStringLiteral("about:blank")));
-    panels_->TB3Click();
+    panels_->HotelsClicked();
     EXPECT_TRUE(StartPageShown(panels_->Browser(3)));
 
-    panels_->TB4Click();
-    EXPECT_TRUE(panels_->PanelWidget(Panel::P4)->isVisible());
+    panels_->TicketsClicked();
+    EXPECT_TRUE(panels_->PanelWidget(Panel::Tickets)->isVisible());
     EXPECT_TRUE(StartPageShown(panels_->Browser(4)));
-    panels_->TB2Click();
+    panels_->FlightsClicked();
     EXPECT_TRUE(StartPageShown(panels_->Browser(2)));
 
     // Back to the timetable: its contents are untouched.
     grid_->setItem(0, 0, new QTableWidgetItem(QStringLiteral("G1")));
-    panels_->TB1Click();
+    panels_->StartPageClicked();
     EXPECT_TRUE(p1_->isVisible());
-    for (Panel p : {Panel::P2, Panel::P3, Panel::P4}) {
+    for (Panel p : {Panel::Flights, Panel::Hotels, Panel::Tickets}) {
         EXPECT_FALSE(panels_->PanelWidget(p)->isVisible());
     }
     EXPECT_EQ(grid_->item(0, 0)->text(), QStringLiteral("G1"));
@@ -311,7 +311,7 @@ TEST_F(WebPanelsTest, ALinkNoBrowserTakesIsReportedWithItsAddress) {
     auto saved = BrowserFailureNotice();
     BrowserFailureNotice() = [&](const QUrl& url) { told.append(url); };
     EXPECT_FALSE(OpenWebLink(WebLink::Update));
-    WebPanels::LabSellClick();
+    WebPanels::TicketLinkClicked();
     BrowserFailureNotice() = saved;
     ASSERT_EQ(told.size(), 2);
     EXPECT_EQ(told[0], QUrl(Q(LinkUrl(WebLink::Update))));
@@ -327,43 +327,43 @@ TEST_F(WebPanelsTest, ALinkNoBrowserTakesIsReportedWithItsAddress) {
 
 TEST_F(WebPanelsTextTest, OnlineToolbarNavigatesToTheLivePages) {
     online_ = true;
-    panels_->TB2Click();
+    panels_->FlightsClicked();
     EXPECT_EQ(panels_->Browser(2)->NavigatedUrl(), QUrl(Q(kPartnerFlightUrl)));
-    panels_->TB3Click();
+    panels_->HotelsClicked();
     EXPECT_EQ(panels_->Browser(3)->NavigatedUrl(), QUrl(Q(kPartnerHotelUrl)));
-    panels_->TB4Click();
+    panels_->TicketsClicked();
     EXPECT_EQ(panels_->Browser(4)->NavigatedUrl(), QUrl(Q(kLeftTicketUrl)));
     EXPECT_TRUE(panels_->Browser(4)->WrittenHtml().isEmpty());
-    EXPECT_TRUE(panels_->PanelWidget(Panel::P4)->isVisible());
+    EXPECT_TRUE(panels_->PanelWidget(Panel::Tickets)->isVisible());
 }
 
 TEST_F(WebPanelsTest, PanelsFollowTheTimetablePanel) {
     p1_->setGeometry(0, 0, 900, 500);
     QApplication::processEvents();
-    for (Panel p : {Panel::P2, Panel::P3, Panel::P4}) {
+    for (Panel p : {Panel::Flights, Panel::Hotels, Panel::Tickets}) {
         EXPECT_EQ(panels_->PanelWidget(p)->geometry(), QRect(0, 0, 900, 500));
     }
 }
 
 TEST_F(WebPanelsTest, RouteAdvertOfflineChangesNothing) {
-    QString before = panels_->P1Msg()->LabAFZ()->text();
+    QString before = panels_->StartPagePanel()->FlightTitle()->text();
     panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
-    EXPECT_EQ(panels_->P1Msg()->LabAFZ()->text(), before);
-    EXPECT_TRUE(panels_->P1Msg()->BrowserFillsPanel());
+    EXPECT_EQ(panels_->StartPagePanel()->FlightTitle()->text(), before);
+    EXPECT_TRUE(panels_->StartPagePanel()->BrowserFillsPanel());
     EXPECT_LT(panels_->Browser(1)->y(), 200);
 }
 
 TEST_F(WebPanelsTest, RouteAdvertOnlineUncoversTheOffers) {
     online_ = true;
     panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
-    AdvertPanel* advert = panels_->P1Msg();
-    EXPECT_EQ(advert->LabAFZ()->text(), Q("北京"));
-    EXPECT_EQ(advert->LabADZ()->text(), Q("上海"));
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(advert->Labfd(i)->text(), Q("北京-上海"));
+    AdvertPanel* advert = panels_->StartPagePanel();
+    EXPECT_EQ(advert->FlightTitle()->text(), Q("北京"));
+    EXPECT_EQ(advert->HotelTitle()->text(), Q("上海"));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(advert->FlightRoutes(i)->text(), Q("北京-上海"));
     EXPECT_EQ(panels_->Browser(1)->y(), 200);
     // A later query only relabels; the browser stays away, also after a resize.
     panels_->ShowRouteAdvert(Utf8ToGbk("北京西"), Utf8ToGbk("北京西"));
-    EXPECT_EQ(advert->Labfd(2)->text(), Q("北京西"));
+    EXPECT_EQ(advert->FlightRoutes(2)->text(), Q("北京西"));
     advert->resize(963, 170);
     EXPECT_EQ(panels_->Browser(1)->y(), 200);
 }
@@ -394,24 +394,24 @@ TEST_F(WebPanelsTest, RightClicksAreSwallowedInsideBrowsersOnly) {
 
 TEST_F(WebPanelsTest, LinksOpenInTheDefaultBrowser) {
     UrlRecorder recorder;
-    panels_->TB2Click();
+    panels_->FlightsClicked();
     auto* plane =
-        panels_->PanelWidget(Panel::P2)->findChild<LinkLabel*>(QStringLiteral("LabPlane"));
+        panels_->PanelWidget(Panel::Flights)->findChild<LinkLabel*>(QStringLiteral("FlightLinks"));
     ASSERT_NE(plane, nullptr);
     EXPECT_EQ(plane->text(), Q("用浏览器打开"));
     LeftClick(plane);
     auto* hotel =
-        panels_->PanelWidget(Panel::P3)->findChild<LinkLabel*>(QStringLiteral("LabHotel"));
+        panels_->PanelWidget(Panel::Hotels)->findChild<LinkLabel*>(QStringLiteral("HotelLinks"));
     ASSERT_NE(hotel, nullptr);
     LeftClick(hotel);
-    WebPanels::LabSellClick();
-    WebPanels::ImageLogoClick();
-    WebPanels::BtnUpdateClick();
+    WebPanels::TicketLinkClicked();
+    WebPanels::LogoClicked();
+    WebPanels::UpdateButtonClicked();
     // The partner links of the travel-offer panel, once it is uncovered.
     online_ = true;
-    panels_->TB1Click();
+    panels_->StartPageClicked();
     panels_->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
-    QList<LinkLabel*> advertLinks = panels_->P1Msg()->findChildren<LinkLabel*>();
+    QList<LinkLabel*> advertLinks = panels_->StartPagePanel()->findChildren<LinkLabel*>();
     EXPECT_EQ(advertLinks.size(), 8);
     for (LinkLabel* link : advertLinks) LeftClick(link);
 
@@ -579,29 +579,29 @@ TEST(TextBrowserTest, FirstLivePageBringsTheEngine) {
 
 TEST(AboutBoxTest, ShowsVersionAddressAndDataNote) {
     App();
-    TFrmAbout box;
+    AboutBox box;
     EXPECT_EQ(box.windowTitle(), Q("关于"));
     EXPECT_EQ(box.size(), QSize(361, 212));
     EXPECT_TRUE(box.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(box.LabVer()->text(), Q("版本:2011.09.30"));
-    EXPECT_EQ(box.LabVer()->pos(), QPoint(107, 88));
-    EXPECT_EQ(box.Label2()->text(), Q(kPublisherHomeUrl));
-    EXPECT_TRUE(box.Label2()->font().underline());
-    EXPECT_TRUE(box.Label2()->font().bold());
-    EXPECT_EQ(box.ImageLogo()->pos(), QPoint(106, 12));
-    auto* label3 = box.findChild<QLabel*>(QStringLiteral("Label3"));
-    ASSERT_NE(label3, nullptr);
-    EXPECT_EQ(label3->text(), Q("Korvel火车网"));
-    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Label4"))->text(), Q("荣誉出品："));
-    EXPECT_TRUE(box.findChild<QLabel*>(QStringLiteral("Label1"))->isHidden());
-    QString note = box.findChild<QLabel*>(QStringLiteral("LabData"))->text();
+    EXPECT_EQ(box.VersionLabel()->text(), Q("版本:2011.09.30"));
+    EXPECT_EQ(box.VersionLabel()->pos(), QPoint(107, 88));
+    EXPECT_EQ(box.AddressLink()->text(), Q(kPublisherHomeUrl));
+    EXPECT_TRUE(box.AddressLink()->font().underline());
+    EXPECT_TRUE(box.AddressLink()->font().bold());
+    EXPECT_EQ(box.LogoImage()->pos(), QPoint(106, 12));
+    auto* creditName = box.findChild<QLabel*>(QStringLiteral("CreditName"));
+    ASSERT_NE(creditName, nullptr);
+    EXPECT_EQ(creditName->text(), Q("Korvel火车网"));
+    EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("CreditCaption"))->text(), Q("荣誉出品："));
+    EXPECT_TRUE(box.findChild<QLabel*>(QStringLiteral("SourceNote"))->isHidden());
+    QString note = box.findChild<QLabel*>(QStringLiteral("DataNote"))->text();
     EXPECT_TRUE(note.contains(QStringLiteral("2019")));
     EXPECT_TRUE(note.contains(Q("公开资料")));
     EXPECT_TRUE(note.contains(Q("估算")));
 
     UrlRecorder recorder;
-    LeftClick(box.Label2());
-    LeftClick(box.ImageLogo());
+    LeftClick(box.AddressLink());
+    LeftClick(box.LogoImage());
     ASSERT_EQ(recorder.urls.size(), 2);
     EXPECT_EQ(recorder.urls[0], QUrl(Q(kPublisherHomeUrl)));
 }
@@ -617,18 +617,18 @@ TEST_F(WebPanelsTest, OnePublisherAddressEverywhere) {
     EXPECT_EQ(ExportPublisherAddress(), address);
     EXPECT_EQ(LinkUrl(WebLink::Logo), address);
     EXPECT_EQ(LinkUrl(WebLink::Update), address);
-    TFrmAbout box;
-    EXPECT_EQ(box.Label2()->text(), Q(address));
+    AboutBox box;
+    EXPECT_EQ(box.AddressLink()->text(), Q(address));
     EXPECT_NE(FallbackAboutPage().find(address), std::string::npos);
 }
 
 TEST(AboutBoxTest, NamesTheTimetableInUse) {
     App();
-    TFrmAbout box;
+    AboutBox box;
     const QString timetable =
         Q("时刻表目录 /home/user/a-rather-long/folder/name: 8034车次, 79352停站");
     box.SetTimetableText(timetable);
-    QLabel* note = box.findChild<QLabel*>(QStringLiteral("LabData"));
+    QLabel* note = box.findChild<QLabel*>(QStringLiteral("DataNote"));
     EXPECT_TRUE(note->text().startsWith(timetable));
     EXPECT_TRUE(note->text().contains(Q("估算")));
     EXPECT_TRUE(note->wordWrap());
@@ -650,17 +650,17 @@ TEST(AboutBoxTest, ModalBoxShowsTheMainWindowsLogo) {
     QImage shown;
     bool onTop = false;
     QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<TFrmAbout*>(QApplication::activeModalWidget());
+        auto* box = qobject_cast<AboutBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        shown = box->ImageLogo()->pixmap().toImage();
+        shown = box->LogoImage()->pixmap().toImage();
         onTop = box->parentWidget() == &mainWindow;
         box->accept();
     });
-    MAboutClick(&mainWindow, logo);
+    AboutClicked(&mainWindow, logo);
     EXPECT_EQ(shown, logo.toImage());
     EXPECT_TRUE(onTop);
     // The box is gone once closed.
-    EXPECT_TRUE(mainWindow.findChildren<TFrmAbout*>().isEmpty());
+    EXPECT_TRUE(mainWindow.findChildren<AboutBox*>().isEmpty());
 }
 
 }  // namespace

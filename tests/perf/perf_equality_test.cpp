@@ -20,7 +20,7 @@ namespace {
 // Every field of every row, so that any difference shows up in the failure message.
 std::string Dump(const ResultList& rows) {
     std::string s;
-    for (const TPub_GridResult& r : rows) {
+    for (const ResultRow& r : rows) {
         for (const std::string* f :
              {&r.TrainNo, &r.TypeName, &r.StartStation, &r.EndStation,  &r.TrainRDate, &r.TrainP1,
               &r.TrainP2, &r.TrainP3,  &r.TrainP4,      &r.FromStation, &r.FromP1,     &r.FromP2,
@@ -41,7 +41,7 @@ std::string Dump(const ResultList& rows) {
 class EmbeddedTimetable : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        tables_ = new Timetable;
+        tables_ = new StoredTables;
         LoadTimetableFromBlobs(*tables_, [](std::string_view name) { return ReadBlob(name); });
         index_ = new StopIndex(*tables_);
 
@@ -70,13 +70,13 @@ class EmbeddedTimetable : public ::testing::Test {
         tables_ = nullptr;
     }
 
-    static Timetable* tables_;
+    static StoredTables* tables_;
     static StopIndex* index_;
     static std::vector<std::string> stations_;
     static std::vector<std::string> spread_;
 };
 
-Timetable* EmbeddedTimetable::tables_ = nullptr;
+StoredTables* EmbeddedTimetable::tables_ = nullptr;
 StopIndex* EmbeddedTimetable::index_ = nullptr;
 std::vector<std::string> EmbeddedTimetable::stations_;
 std::vector<std::string> EmbeddedTimetable::spread_;
@@ -92,8 +92,8 @@ TEST_F(EmbeddedTimetable, DirectQueriesGiveTheScansRows) {
     std::size_t pairs = 0, rows = 0;
     for (const std::string& from : spread_) {
         for (const std::string& to : spread_) {
-            TPub_FZStruct fs1, fs2;
-            TPub_DZStruct ts1, ts2;
+            StationSide fs1, fs2;
+            StationSide ts1, ts2;
             ResultList scan, fast;
             SearchDirectTrains(*tables_, from, to, fs1, ts1, scan, nullptr);
             SearchDirectTrains(*tables_, from, to, fs2, ts2, fast, index_);
@@ -116,8 +116,8 @@ TEST_F(EmbeddedTimetable, StationTimetablesGiveTheScansRows) {
     names.push_back(Utf8ToGbk("无此站"));
     std::size_t rows = 0;
     for (const std::string& name : names) {
-        TPub_FZStruct fs1, fs2;
-        TPub_DZStruct ts1, ts2;
+        StationSide fs1, fs2;
+        StationSide ts1, ts2;
         ResultList scan, fast;
         QueryStationTimetable(*tables_, name, fs1, ts1, scan, nullptr);
         QueryStationTimetable(*tables_, name, fs2, ts2, fast, index_);
@@ -127,9 +127,9 @@ TEST_F(EmbeddedTimetable, StationTimetablesGiveTheScansRows) {
     EXPECT_GT(rows, names.size());
 }
 
-std::string DumpCandidates(const std::vector<TPub_ZZStruct>& list) {
+std::string DumpCandidates(const std::vector<TransferCandidate>& list) {
     std::string s;
-    for (const TPub_ZZStruct& z : list) {
+    for (const TransferCandidate& z : list) {
         s += z.Station + "|" + std::to_string(z.Dist1) + "|" + std::to_string(z.Dist2) + "|" +
              std::to_string(z.DistAll) + "|" + z.Time1 + "|" + z.Time2 + "|" + z.TimeAll + "|" +
              std::to_string(z.Count1) + "|" + std::to_string(z.Count2) + "\n";
@@ -146,8 +146,8 @@ TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
         for (std::size_t j = 1; j < spread_.size(); j += 4) {
             const std::string& from = spread_[i];
             const std::string& to = spread_[j];
-            TPub_FZStruct fs1, fs2;
-            TPub_DZStruct ts1, ts2;
+            StationSide fs1, fs2;
+            StationSide ts1, ts2;
             TransferData walk, fast;
             TransferQuery(*tables_, from, to, fs1, ts1, walk, nullptr);
             TransferQuery(*tables_, from, to, fs2, ts2, fast, index_);
@@ -156,9 +156,9 @@ TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
             ASSERT_EQ(walk.FromLegs.size(), fast.FromStops.size());
             ASSERT_EQ(walk.ToLegs.size(), fast.ToStops.size());
             ++pairs;
-            const std::vector<TPub_ZZStruct> shown = TransferCandidates(walk, fs1, ts1);
+            const std::vector<TransferCandidate> shown = TransferCandidates(walk, fs1, ts1);
             for (std::size_t k = 0; k < shown.size(); k += 1 + k / 8) {
-                const TPub_ZZStruct& z = shown[k];
+                const TransferCandidate& z = shown[k];
                 ResultList a, b;
                 std::string sa, sb;
                 ShowTransferLegs(*tables_, walk, z.Station, z.Count1, z.Count2, a, sa);
@@ -202,9 +202,9 @@ TEST_F(EmbeddedTimetable, TrainNumberQueriesFindExactlyTheMatchingTrains) {
         ResultList out;
         QueryByTrainNumber(*tables_, raw, out, index_);
         std::vector<std::string> got;
-        for (const TPub_GridResult& r : out) got.push_back(r.TrainNo);
+        for (const ResultRow& r : out) got.push_back(r.TrainNo);
         ASSERT_EQ(got, expected) << "key '" << raw << "'";
-        for (const TPub_GridResult& r : out) {
+        for (const ResultRow& r : out) {
             EXPECT_EQ(r.ToSNo, FindLastStopNumber(index_->Typed(), r.TrainNo)) << r.TrainNo;
         }
     }

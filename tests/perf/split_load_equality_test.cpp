@@ -156,9 +156,9 @@ TEST(SplitLoadEquality, LoaderThreadsLoadTheSameTimetableAsOneThread) {
         if (name == "STrain") return std::vector<unsigned char>(stops.begin(), stops.end());
         return ReadBlob(name);
     };
-    Timetable one;
+    StoredTables one;
     LoadTimetableFromBlobs(one, source);
-    Timetable two;
+    StoredTables two;
     LoadFlags flags;
     {
         TimetableLoader::Options options;

@@ -25,7 +25,7 @@ inline std::vector<Stop> Fillers(int n) {
     return v;
 }
 
-inline void BuildNetwork(Timetable& t) {
+inline void BuildNetwork(StoredTables& t) {
     TimetableBuilder b;
     b.Group(5, {"北京西", "北京", "北京南", "北京东", "北京北"})
         .Group(7, {"上海", "上海南", "上海虹桥"})
@@ -106,7 +106,7 @@ inline void BuildNetwork(Timetable& t) {
 
 // Departure 嘉峪关, arrival 乌西 (neither grouped). 奎屯 lies beyond 乌西 and 西安 before
 // 嘉峪关 on K10, the through train.
-inline void BuildTransferNetwork(Timetable& t) {
+inline void BuildTransferNetwork(StoredTables& t) {
     TimetableBuilder b;
     b.Train("K10", 6,
             {{"西安", "", "08:00", "0", 0},

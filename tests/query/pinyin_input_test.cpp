@@ -97,25 +97,25 @@ TEST(PinyinItems, PaddingThresholdAndNoLimit) {
 }
 
 TEST_F(Py, ChangeHandler) {
-    auto r = ComboFZChange(" bj ", &py);
+    auto r = StationBoxEdited(" bj ", &py);
     EXPECT_EQ(r.text, "bj");  // typed text kept as typed, only trimmed
     EXPECT_EQ(r.action, ComboListAction::FillAndOpen);
     EXPECT_EQ(r.items, Padded({kBeijing, kBeijingXi, kBeijingNan}));
 
-    r = ComboFZChange("bj");
+    r = StationBoxEdited("bj");
     EXPECT_EQ(r.action, ComboListAction::FillAndOpen);
     EXPECT_TRUE(r.items.empty());
 
-    r = ComboFZChange("  \t", &py);
+    r = StationBoxEdited("  \t", &py);
     EXPECT_EQ(r.text, "");
     EXPECT_EQ(r.action, ComboListAction::ResetEmpty);
     EXPECT_EQ(r.items, std::vector<std::string>(9));
 
-    r = ComboFZChange(kBeijing + " ", &py);
+    r = StationBoxEdited(kBeijing + " ", &py);
     EXPECT_EQ(r.text, kBeijing);
     EXPECT_EQ(r.action, ComboListAction::Leave);
 
-    r = ComboFZChange("b1", &py);
+    r = StationBoxEdited("b1", &py);
     EXPECT_EQ(r.action, ComboListAction::Leave);
 }
 

@@ -20,9 +20,9 @@ std::vector<std::string> TrainNos(const ResultList& rows) {
 class QueryTest : public ::testing::Test {
   protected:
     void SetUp() override { test::BuildNetwork(t_); }
-    Timetable t_;
-    TPub_FZStruct from_;
-    TPub_DZStruct to_;
+    StoredTables t_;
+    StationSide from_;
+    StationSide to_;
     ResultList rows_;
 };
 
@@ -31,7 +31,7 @@ class QueryTest : public ::testing::Test {
 TEST_F(QueryTest, DirectFirstDepartureLastArrival) {
     SearchDirectTrains(t_, G("北京"), G("上海"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T1"});
-    const TPub_GridResult& r = rows_[0];
+    const ResultRow& r = rows_[0];
     // Boards at 北京南 (stop 1); 北京西 (stop 2) is tested only as an arrival. Alights at
     // the last Shanghai station, 上海 after 上海南.
     EXPECT_EQ(r.FromStation, G("北京南"));
@@ -138,7 +138,7 @@ TEST_F(QueryTest, TrainNumberKeyRules) {
 TEST_F(QueryTest, TrainNumberRowRunsTheWholeRoute) {
     QueryByTrainNumber(t_, "Z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    const TPub_GridResult& r = rows_[0];
+    const ResultRow& r = rows_[0];
     EXPECT_EQ(r.TypeName, TrainTypeName(4));
     EXPECT_EQ(r.FromStation, G("太原"));
     EXPECT_EQ(r.FromStation, r.StartStation);
@@ -179,7 +179,7 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
     for (const char* station : {"赤峰东", "赤峰"}) {
         QueryStationTimetable(t_, G(station), from_, to_, rows_);
         ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"})) << station;
-        const TPub_GridResult& r = rows_[0];
+        const ResultRow& r = rows_[0];
         EXPECT_EQ(r.FromStation, G("赤峰东"));
         EXPECT_EQ(r.FromSNo, 14);
         EXPECT_EQ(r.FromDTime, "07:10");
@@ -189,7 +189,7 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
         EXPECT_EQ(r.SpanKm, 250);
         EXPECT_EQ(r.SpanTime, "02:50");
         // K888 ends at 赤峰西: from its origin.
-        const TPub_GridResult& k = rows_[1];
+        const ResultRow& k = rows_[1];
         EXPECT_EQ(k.FromStation, G("通辽"));
         EXPECT_EQ(k.FromSNo, 1);
         EXPECT_EQ(k.FromDTime, "12:00");
@@ -226,7 +226,7 @@ TEST_F(QueryTest, StationWholeGroup) {
 
 TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
     // Neither train marks its terminus with an empty departure time.
-    Timetable t;
+    StoredTables t;
     test::TimetableBuilder()
         .Train(
             "A0", 8,
@@ -235,8 +235,8 @@ TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
             "A1", 8,
             {{"丙", "", "08:00", "0", 0}, {"甲", "09:00", "09:05", "1:0", 60, "6", "-", "-", "-"}})
         .BuildInto(t);
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StationSide from;
+    StationSide to;
     ResultList rows;
     QueryStationTimetable(t, G("甲"), from, to, rows);
     ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"A0", "A1"}));
@@ -247,9 +247,9 @@ TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
 }
 
 TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
-    Timetable t;
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StoredTables t;
+    StationSide from;
+    StationSide to;
     ResultList rows(3);
     SearchDirectTrains(t, "a", "b", from, to, rows);
     EXPECT_TRUE(rows.empty());
@@ -269,14 +269,14 @@ class TransferTest : public ::testing::Test {
         test::BuildTransferNetwork(t_);
         TransferQuery(t_, G("嘉峪关"), G("乌西"), from_, to_, data_);
     }
-    const TPub_ZZStruct* Entry(const char* station) const {
+    const TransferCandidate* Entry(const char* station) const {
         for (const auto& z : data_.TransferList)
             if (z.Station == G(station)) return &z;
         return nullptr;
     }
-    Timetable t_;
-    TPub_FZStruct from_;
-    TPub_DZStruct to_;
+    StoredTables t_;
+    StationSide from_;
+    StationSide to_;
     TransferData data_;
 };
 
@@ -285,7 +285,7 @@ TEST_F(TransferTest, FirstLegsRunForwardToTheEndOfTheRoute) {
     for (const auto& l : data_.FromLegs) legs.push_back(l.TrainNo + ">" + GbkToUtf8(l.ToStation));
     EXPECT_EQ(legs, (std::vector<std::string>{"K10>哈密", "K10>乌鲁木齐", "K10>乌西", "K10>奎屯",
                                               "K20>哈密", "K25>哈密", "K70>西安"}));
-    const TPub_GridResult& l = data_.FromLegs[0];
+    const ResultRow& l = data_.FromLegs[0];
     EXPECT_EQ(l.FromStation, G("嘉峪关"));
     EXPECT_EQ(l.FromSNo, 2);
     EXPECT_EQ(l.FromDTime, "10:05");
@@ -310,7 +310,7 @@ TEST_F(TransferTest, CandidateStations) {
     for (const auto& z : data_.TransferList) order.push_back(GbkToUtf8(z.Station));
     EXPECT_EQ(order, (std::vector<std::string>{"哈密", "乌鲁木齐", "乌西", "奎屯", "西安"}));
 
-    const TPub_ZZStruct* hm = Entry("哈密");
+    const TransferCandidate* hm = Entry("哈密");
     ASSERT_TRUE(hm);
     EXPECT_EQ(hm->Dist1, 200);      // K10 first: its leg stays the representative
     EXPECT_EQ(hm->Time1, "03:25");  // 嘉峪关 10:05 (after a five-minute stop) to 13:30
@@ -321,11 +321,11 @@ TEST_F(TransferTest, CandidateStations) {
     EXPECT_EQ(hm->TimeAll, "7:0");
     EXPECT_EQ(hm->Count2, 2);
 
-    const TPub_ZZStruct* wl = Entry("乌鲁木齐");
+    const TransferCandidate* wl = Entry("乌鲁木齐");
     EXPECT_EQ(wl->Time2, "00:05");
     EXPECT_EQ(wl->Count2, 2);
     // Beyond the arrival station.
-    const TPub_ZZStruct* kt = Entry("奎屯");
+    const TransferCandidate* kt = Entry("奎屯");
     EXPECT_EQ(kt->Dist1, 600);
     EXPECT_EQ(kt->Dist2, 190);
     EXPECT_EQ(kt->DistAll, 790);
@@ -333,7 +333,7 @@ TEST_F(TransferTest, CandidateStations) {
     EXPECT_EQ(kt->Count1, 1);
     EXPECT_EQ(kt->Count2, 1);
     // Before the departure station on the through train.
-    const TPub_ZZStruct* xa = Entry("西安");
+    const TransferCandidate* xa = Entry("西安");
     EXPECT_EQ(xa->Dist1, 1446);
     EXPECT_EQ(xa->Dist2, 510);
     EXPECT_EQ(xa->DistAll, 1956);

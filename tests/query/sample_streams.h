@@ -13,7 +13,7 @@
 namespace korvel::test {
 
 // False when the folder is not given or a stream is missing (the build made none).
-inline bool LoadSampleStreams(Timetable& t, const std::string& dir) {
+inline bool LoadSampleStreams(StoredTables& t, const std::string& dir) {
     if (dir.empty()) return false;
     const std::pair<const char*, MemTable*> tables[] = {
         {"SLIST", &t.KMList}, {"STRAIN", &t.KMTrain}, {"SM", &t.KMSM}, {"SPY", &t.KMPy}};

@@ -10,7 +10,7 @@ namespace {
 
 using test::G;
 
-bool LoadSample(Timetable& t) {
+bool LoadSample(StoredTables& t) {
     return test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS);
 }
 
@@ -19,16 +19,16 @@ class SampleTest : public ::testing::Test {
     void SetUp() override {
         if (!LoadSample(t_)) GTEST_SKIP() << "sample timetable streams not built";
     }
-    Timetable t_;
-    TPub_FZStruct from_;
-    TPub_DZStruct to_;
+    StoredTables t_;
+    StationSide from_;
+    StationSide to_;
     ResultList rows_;
 };
 
 TEST_F(SampleTest, Z98RunsTaiyuanToShanghai) {
     QueryByTrainNumber(t_, "z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    const TPub_GridResult& r = rows_[0];
+    const ResultRow& r = rows_[0];
     EXPECT_EQ(r.TrainNo, "Z98/Z95");
     EXPECT_EQ(r.FromStation, G("太原"));
     EXPECT_EQ(r.ToStation, G("上海"));

@@ -30,9 +30,9 @@ TEST(CityNameOfTest, KeepsUserDefinedAreaBytes) {
 class ResolveTest : public ::testing::Test {
   protected:
     void SetUp() override { test::BuildNetwork(t_); }
-    Timetable t_;
-    TPub_FZStruct from_;
-    TPub_DZStruct to_;
+    StoredTables t_;
+    StationSide from_;
+    StationSide to_;
 };
 
 TEST_F(ResolveTest, GroupMembersInStationOrder) {
@@ -71,7 +71,7 @@ TEST_F(ResolveTest, UngroupedAndExactResolutions) {
 }
 
 TEST_F(ResolveTest, UnloadedGroupTableGroupsNothing) {
-    Timetable empty;
+    StoredTables empty;
     ResolveFromStation(empty.KMSM, G("北京"), MatchMode::Grouped, from_);
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_EQ(from_.TypedName, G("北京"));
@@ -87,7 +87,7 @@ TEST_F(ResolveTest, StationBoxFillsToSideTypedNameOnly) {
     EXPECT_EQ(to_.CityName, "keep");
     EXPECT_EQ(to_.GroupId, 42);
 
-    TPub_DZStruct untouched;
+    StationSide untouched;
     untouched.TypedName = "before";
     ResolveStationBox(t_.KMSM, G("通辽"), MatchMode::Exact, from_, untouched);
     EXPECT_EQ(untouched.TypedName, "before");

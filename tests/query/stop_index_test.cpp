@@ -15,7 +15,7 @@ using test::G;
 
 std::string Dump(const ResultList& rows) {
     std::string s;
-    for (const TPub_GridResult& r : rows) {
+    for (const ResultRow& r : rows) {
         for (const std::string* f :
              {&r.TrainNo, &r.TypeName, &r.StartStation, &r.EndStation,  &r.TrainRDate, &r.TrainP1,
               &r.TrainP2, &r.TrainP3,  &r.TrainP4,      &r.FromStation, &r.FromP1,     &r.FromP2,
@@ -36,7 +36,7 @@ std::string Dump(const ResultList& rows) {
 // Random trains over 40 stations (some grouped), with revisited stations, termini that keep
 // a departure time, middle stops without one, trains missing from the list and an empty
 // station name.
-void BuildRandom(Timetable& t, unsigned seed) {
+void BuildRandom(StoredTables& t, unsigned seed) {
     std::mt19937 rng(seed);
     test::TimetableBuilder b;
     auto name = [](unsigned i) { return "站" + std::to_string(i); };
@@ -71,12 +71,12 @@ void BuildRandom(Timetable& t, unsigned seed) {
 
 TEST(StopIndexTest, SameRowsAsThePlainScans) {
     for (unsigned seed : {1u, 2u, 3u}) {
-        Timetable t;
+        StoredTables t;
         BuildRandom(t, seed);
         const StopIndex index(t);
         ASSERT_TRUE(index.Covers(t));
-        TPub_FZStruct f1, f2;
-        TPub_DZStruct d1, d2;
+        StationSide f1, f2;
+        StationSide d1, d2;
         ResultList plain, fast;
         std::size_t direct = 0, station = 0;
         std::vector<std::string> names = {"", " 站1", "站99"};
@@ -100,11 +100,11 @@ TEST(StopIndexTest, SameRowsAsThePlainScans) {
 }
 
 TEST(StopIndexTest, NetworkExamplesThroughTheIndex) {
-    Timetable t;
+    StoredTables t;
     test::BuildNetwork(t);
     const StopIndex index(t);
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StationSide from;
+    StationSide to;
     ResultList rows;
     QueryStationTimetable(t, G("赤峰"), from, to, rows, &index);
     ASSERT_EQ(rows.size(), 2u);
@@ -116,14 +116,14 @@ TEST(StopIndexTest, NetworkExamplesThroughTheIndex) {
 }
 
 TEST(StopIndexTest, AnIndexOfOtherTablesIsIgnored) {
-    Timetable a;
+    StoredTables a;
     test::BuildNetwork(a);
-    Timetable b;
+    StoredTables b;
     test::BuildTransferNetwork(b);
     const StopIndex index(b);
     EXPECT_FALSE(index.Covers(a));
-    TPub_FZStruct from;
-    TPub_DZStruct to;
+    StationSide from;
+    StationSide to;
     ResultList rows;
     SearchDirectTrains(a, G("北京"), G("上海"), from, to, rows, &index);
     EXPECT_EQ(rows.size(), 1u);

@@ -55,7 +55,7 @@ class TimetableBuilder {
         return *this;
     }
 
-    void BuildInto(Timetable& t) const {
+    void BuildInto(StoredTables& t) const {
         t.KMList.Define(KMListFields(), KMListIndexes());
         t.KMTrain.Define(KMTrainFields(), KMTrainIndexes());
         t.KMSM.Define(KMSMFields(), KMSMIndexes());

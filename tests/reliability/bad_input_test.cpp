@@ -33,17 +33,17 @@ class BadInputTest : public ::testing::Test {
     void SetUp() override {
         StartOptions o;
         o.source = StreamSource(FixtureStreams());
-        c.FormCreate(std::move(o));
+        c.Start(std::move(o));
         // A result that a failed check must leave as it is.
-        view.Type(Control::ECC, "G1");
-        c.BTNCCCXClick();
+        view.Type(Control::TrainNumberBox, "G1");
+        c.TrainClicked();
         ASSERT_EQ(c.ShownCount(), 1);
         view.ClearRecords();
     }
     // Types into a box the way the window does: the change handler runs after the edit.
     void Enter(Control box, const std::string& gbk) {
         view.Type(box, gbk);
-        c.ComboFZChange(box);
+        c.StationBoxEdited(box);
     }
     // The one message shown since the last ClearRecords, as "caption|text" in UTF-8.
     std::string OnlyMessage() const {
@@ -89,59 +89,59 @@ TEST_F(BadInputTest, StationBoxesAnswerHostileTextsWithTheirMessages) {
     for (const BoxCase& k : HostileStationTexts()) {
         SCOPED_TRACE(k.what);
         view.ClearRecords();
-        Enter(Control::ComboFZ, k.typed);
-        Enter(Control::ComboDZ, G("上海"));
-        c.BTNZZCXClick(0);
+        Enter(Control::DepartureBox, k.typed);
+        Enter(Control::ArrivalBox, G("上海"));
+        c.StationPairClicked(PairQuery::Direct);
         EXPECT_EQ(OnlyMessage(), k.expect);
-        EXPECT_EQ(view.focus, Control::ComboFZ);
+        EXPECT_EQ(view.focus, Control::DepartureBox);
         ExpectPreviousResultKept();
 
         std::string arrival = k.expect;
         arrival.replace(arrival.find("发站"), std::string("发站").size(), "到站");
         view.ClearRecords();
-        Enter(Control::ComboFZ, G("北京"));
-        Enter(Control::ComboDZ, k.typed);
-        c.BTNZZCXClick(1);  // the transfer button runs the same checks
+        Enter(Control::DepartureBox, G("北京"));
+        Enter(Control::ArrivalBox, k.typed);
+        c.StationPairClicked(PairQuery::Transfer);  // the transfer button runs the same checks
         EXPECT_EQ(OnlyMessage(), arrival);
-        EXPECT_EQ(view.focus, Control::ComboDZ);
+        EXPECT_EQ(view.focus, Control::ArrivalBox);
         EXPECT_EQ(view.transferWindows, 0);
         ExpectPreviousResultKept();
 
         std::string station = k.expect;
         station.replace(station.find("发站"), std::string("发站").size(), "车站");
         view.ClearRecords();
-        Enter(Control::ComboCZ, k.typed);
-        c.BTNCZCXClick();
+        Enter(Control::StationBox, k.typed);
+        c.StationClicked();
         EXPECT_EQ(OnlyMessage(), station);
-        EXPECT_EQ(view.focus, Control::ComboCZ);
+        EXPECT_EQ(view.focus, Control::StationBox);
         ExpectPreviousResultKept();
     }
 }
 
 TEST_F(BadInputTest, StationBoxListsStayBoundedForHostileTexts) {
     // A megabyte of letters matches no code: nine empty items, opened; the text stays.
-    Enter(Control::ComboFZ, std::string(1u << 20, 'b'));
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], std::vector<std::string>(9));
-    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 1);
-    EXPECT_EQ(view.Text(Control::ComboFZ).size(), 1u << 20);
+    Enter(Control::DepartureBox, std::string(1u << 20, 'b'));
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::DepartureBox], 1);
+    EXPECT_EQ(view.Text(Control::DepartureBox).size(), 1u << 20);
 
     // Blanks around letters are trimmed before the lookup.
-    Enter(Control::ComboFZ, "  bj\t");
-    EXPECT_EQ(view.Text(Control::ComboFZ), "bj");
+    Enter(Control::DepartureBox, "  bj\t");
+    EXPECT_EQ(view.Text(Control::DepartureBox), "bj");
     const std::vector<std::string> bj = {
         G("北京"), G("宝鸡"), G("北京西"), G("北京南"), G("北京北"), "", "", "", ""};
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], bj);
 
     // Other text leaves the list alone; a box of blanks becomes empty with nine empty items.
     for (const std::string& other :
          {G("北京") + "\xF8\xB3", std::string("12306"), std::string("\x80\xFF"), kMegabyte + "1"}) {
-        Enter(Control::ComboFZ, other);
-        EXPECT_EQ(view.comboItems[Control::ComboFZ], bj);
+        Enter(Control::DepartureBox, other);
+        EXPECT_EQ(view.comboItems[Control::DepartureBox], bj);
     }
-    Enter(Control::ComboFZ, std::string(1u << 20, ' '));
-    EXPECT_EQ(view.Text(Control::ComboFZ), "");
-    EXPECT_EQ(view.comboItems[Control::ComboFZ], std::vector<std::string>(9));
-    EXPECT_EQ(view.dropDownsOpened[Control::ComboFZ], 2);
+    Enter(Control::DepartureBox, std::string(1u << 20, ' '));
+    EXPECT_EQ(view.Text(Control::DepartureBox), "");
+    EXPECT_EQ(view.comboItems[Control::DepartureBox], std::vector<std::string>(9));
+    EXPECT_EQ(view.dropDownsOpened[Control::DepartureBox], 2);
 }
 
 TEST_F(BadInputTest, TrainNumbersWithSlashesAndBlanks) {
@@ -167,23 +167,23 @@ TEST_F(BadInputTest, TrainNumbersWithSlashesAndBlanks) {
     for (const TrainCase& k : cases) {
         SCOPED_TRACE(k.typed.substr(0, 12));
         view.ClearRecords();
-        view.Type(Control::ECC, k.typed);
-        c.BTNCCCXClick();
+        view.Type(Control::TrainNumberBox, k.typed);
+        c.TrainClicked();
         EXPECT_TRUE(view.messages.empty());  // finding nothing is no error
         std::vector<std::string> found;
-        for (const TPub_GridResult& r : c.Results()) found.push_back(r.TrainNo);
+        for (const ResultRow& r : c.Results()) found.push_back(r.TrainNo);
         EXPECT_EQ(found, k.found);
-        EXPECT_EQ(GbkToUtf8(view.Text(Control::LabResult)),
+        EXPECT_EQ(GbkToUtf8(view.Text(Control::ResultLabel)),
                   "结果:" + std::to_string(k.found.size()));
     }
 
     // Only blanks and control characters: the box counts as empty.
     for (const std::string& blank : {std::string(" \t\r\n"), std::string(1u << 20, ' ')}) {
         view.ClearRecords();
-        view.Type(Control::ECC, blank);
-        c.BTNCCCXClick();
+        view.Type(Control::TrainNumberBox, blank);
+        c.TrainClicked();
         EXPECT_EQ(OnlyMessage(), "信息不完整|请输入车次。");
-        EXPECT_EQ(view.focus, Control::ECC);
+        EXPECT_EQ(view.focus, Control::TrainNumberBox);
     }
 }
 
@@ -203,7 +203,7 @@ TEST_F(BadInputTest, ExportOntoAFullDiskKeepsThePreviousFile) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{64, 64};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(77);
-        c.MExportClick();
+        c.ExportClicked();
         const bool reported =
             view.messages.size() == 1 &&
             view.messages[0].text.rfind("Cannot create file \"" + path + "\".", 0) == 0;

@@ -64,7 +64,7 @@ std::string LoadGroups(const Bytes& blob, MemTable& table) {
 
 // Runs both start-up loaders with the groups blob replaced; the other tables load normally.
 struct LoaderRun {
-    Timetable tables;
+    StoredTables tables;
     LoadFlags flags;
     std::string groupsError;
 };

@@ -60,7 +60,7 @@ fs::path Write(const Folder& f, const std::string& name) {
 }
 
 // Every value of every table in the order the queries read it: equal digests, equal answers.
-std::string Digest(Timetable& t) {
+std::string Digest(StoredTables& t) {
     std::string out;
     for (MemTable* table : {&t.KMPy, &t.KMList, &t.KMSM, &t.KMTrain}) {
         for (table->First(); !table->Eof(); table->Next()) {
@@ -82,7 +82,7 @@ class DamagedFolders : public ::testing::Test {
         if (!fs::exists(sample / "SLIST.stream")) GTEST_SKIP() << "no sample timetable";
         for (int i = 0; i < 4; ++i) whole_.files[i] = Slurp(sample / kFiles[i]);
         whole_.files[kManifest] = ManifestOf(whole_);
-        Timetable tables;
+        StoredTables tables;
         const FolderLoad load = LoadTimetableFolder(Write(whole_, "whole").string(), tables);
         ASSERT_TRUE(load.ok && load.verified) << (load.problems.empty() ? "" : load.problems[0]);
         digest_ = Digest(tables);
@@ -94,7 +94,7 @@ class DamagedFolders : public ::testing::Test {
         SCOPED_TRACE(label);
         ++cases_;
         const fs::path dir = Write(f, "case");
-        Timetable tables;
+        StoredTables tables;
         const FolderLoad load = LoadTimetableFolder(dir.string(), tables);
         if (load.ok) {
             EXPECT_EQ(Digest(tables), digest_) << "loaded with other answers";
@@ -110,7 +110,7 @@ class DamagedFolders : public ::testing::Test {
 
     void ExpectRefused(const Folder& f, int file, const std::string& label,
                        const std::vector<std::string>& also = {}) {
-        Timetable tables;
+        StoredTables tables;
         EXPECT_FALSE(LoadTimetableFolder(Write(f, "refused").string(), tables).ok) << label;
         ExpectRefusedOrSame(f, file, label, also);
     }
@@ -269,7 +269,7 @@ TEST_F(DamagedFolders, SpecialFilesAreRefusedQuickly) {
         const fs::path dir = Write(f, "special");
         fs::remove(dir / "STRAIN.stream");
         make(dir / "STRAIN.stream");
-        Timetable tables;
+        StoredTables tables;
         LoadFlags flags;
         std::string error;
         const auto start = std::chrono::steady_clock::now();
@@ -290,7 +290,7 @@ TEST_F(DamagedFolders, SpecialFilesAreRefusedQuickly) {
 
 // The embedded timetable passes every check a folder must pass.
 TEST(EmbeddedTimetableChecks, TheEmbeddedTimetablePassesTheFolderChecks) {
-    Timetable tables;
+    StoredTables tables;
     EXPECT_NO_THROW(LoadTimetableFromBlobs(
         tables, [](std::string_view name) { return ReadBlob(name); }, true));
 }

@@ -12,7 +12,7 @@
 #include "app/loaders.h"
 #include "data/clock.h"
 #include "journey/journey_index.h"
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "query/stations.h"
 #include "query/stop_index.h"
 #include "resources/resources.h"
@@ -23,7 +23,7 @@ namespace {
 using test::G;
 using test::Stop;
 
-void ExpectStopsAgree(Timetable& t, const TypedTimetable& tt) {
+void ExpectStopsAgree(StoredTables& t, const TypedTimetable& tt) {
     const std::vector<std::uint32_t>& order = *t.KMTrain.IndexOrder("SIDNo");
     ASSERT_EQ(tt.StopTotal(), order.size());
     MemTable& T = t.KMTrain;
@@ -66,7 +66,7 @@ void ExpectStopsAgree(Timetable& t, const TypedTimetable& tt) {
     EXPECT_EQ(listed, tt.StopTotal());
 }
 
-void ExpectTrainsAgree(Timetable& t, const TypedTimetable& tt) {
+void ExpectTrainsAgree(StoredTables& t, const TypedTimetable& tt) {
     MemTable& L = t.KMList;
     L.SetIndexName("SID");
     Field& id = L.FieldByName("ID");
@@ -117,10 +117,10 @@ void ExpectTrainsAgree(Timetable& t, const TypedTimetable& tt) {
 }
 
 // Groups as the station resolution finds them, pinyin rows as stored.
-void ExpectStationsAgree(Timetable& t, const TypedTimetable& tt) {
+void ExpectStationsAgree(StoredTables& t, const TypedTimetable& tt) {
     Field& name = t.KMSM.FieldByName("Station");
     for (std::uint32_t r = 0; r < t.KMSM.RecordCount(); ++r) {
-        TPub_FZStruct side;
+        StationSide side;
         ResolveFromStation(t.KMSM, name.ViewAt(r), MatchMode::Grouped, side);
         const StationId st = tt.FindStation(name.ViewAt(r));
         ASSERT_FALSE(st.IsNone());
@@ -140,7 +140,7 @@ void ExpectStationsAgree(Timetable& t, const TypedTimetable& tt) {
     }
 }
 
-void ExpectAgrees(Timetable& t) {
+void ExpectAgrees(StoredTables& t) {
     const TypedTimetable tt(t);
     EXPECT_TRUE(tt.BuiltFrom(t));
     ExpectStopsAgree(t, tt);
@@ -149,13 +149,13 @@ void ExpectAgrees(Timetable& t) {
 }
 
 TEST(TypedTimetable, AgreesWithTheSampleTables) {
-    Timetable t;
+    StoredTables t;
     if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
     ExpectAgrees(t);
 }
 
 TEST(TypedTimetable, AgreesWithTheEmbeddedTables) {
-    Timetable t;
+    StoredTables t;
     LoadTimetableFromBlobs(t, [](std::string_view name) { return ReadBlob(name); });
     ASSERT_GT(t.KMTrain.RecordCount(), 0u);
     ExpectAgrees(t);
@@ -165,7 +165,7 @@ TEST(TypedTimetable, AgreesWithTheEmbeddedTables) {
 // finds too, and texts of unusual form come back byte for byte.
 TEST(TypedTimetable, KeepsOddTablesAsStored) {
     const std::string userArea = GbkToUtf8("\xF8\xB3\xB4\xE5");  // user-defined area + 村
-    Timetable t;
+    StoredTables t;
     test::TimetableBuilder()
         .Train("K2", 6,
                {Stop{"甲", "", "08:00", "0", 0},
@@ -233,7 +233,7 @@ TEST(TypedTimetable, KeepsOddTablesAsStored) {
 }
 
 TEST(TypedTimetable, NotLoadedTablesCountAsEmpty) {
-    Timetable t;
+    StoredTables t;
     const TypedTimetable tt(t);
     EXPECT_EQ(tt.TrainCount(), 0u);
     EXPECT_EQ(tt.StationCount(), 0u);
@@ -246,7 +246,7 @@ TEST(TypedTimetable, NotLoadedTablesCountAsEmpty) {
 // The stop index and the journey index over one typed timetable number stations alike, and
 // the journey's trains are the timetable's.
 TEST(TypedTimetable, IndexesShareItsNumbers) {
-    Timetable t;
+    StoredTables t;
     if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
     const auto tt = std::make_shared<const TypedTimetable>(t);
     const StopIndex stops(tt);

@@ -143,7 +143,7 @@ bool ReadAll(const std::string& path, std::string& out) {
 TEST(TimetableNetwork, BuildKeepsTheTrainsAndTheDirectQueryFindsThem) {
     const std::string dir = KORVEL_REAL_STREAMS;
     std::string csv;
-    Timetable t;
+    StoredTables t;
     const char* names[] = {"SLIST", "STRAIN", "SM", "SPY"};
     MemTable* tables[] = {&t.KMList, &t.KMTrain, &t.KMSM, &t.KMPy};
     if (dir.empty()) GTEST_SKIP() << "no real timetable in a sample build";
@@ -182,12 +182,12 @@ TEST(TimetableNetwork, BuildKeepsTheTrainsAndTheDirectQueryFindsThem) {
         const std::string to = Utf8ToGbk(train.stops[j].station);
         if (from == to) continue;
         ++asked;
-        TPub_FZStruct fromSide;
-        TPub_DZStruct toSide;
+        StationSide fromSide;
+        StationSide toSide;
         ResultList rows;
         SearchDirectTrains(t, from, to, fromSide, toSide, rows, &index);
         bool hit = false;
-        for (const TPub_GridResult& r : rows) {
+        for (const ResultRow& r : rows) {
             const std::string id = "/" + r.TrainNo + "/";
             hit = hit || id.find("/" + train.number + "/") != std::string::npos;
         }

@@ -58,7 +58,7 @@ class TimetableStreams : public ::testing::TestWithParam<const char*> {
             stops_[s.id].push_back(s);
         }
     }
-    Timetable t_;
+    StoredTables t_;
     std::map<std::string, std::vector<Stop>> stops_;
 };
 
@@ -170,7 +170,7 @@ TEST_P(TimetableStreams, KnownTrains) {
 }
 
 TEST(TimetableSample, WorkedExamples) {
-    Timetable t;
+    StoredTables t;
     if (!LoadTable(KORVEL_SAMPLE_STREAMS, "SLIST", t.KMList) ||
         !LoadTable(KORVEL_SAMPLE_STREAMS, "STRAIN", t.KMTrain) ||
         !LoadTable(KORVEL_SAMPLE_STREAMS, "SPY", t.KMPy)) {

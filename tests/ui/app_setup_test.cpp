@@ -21,9 +21,9 @@
 
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/qt_text.h"
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/train_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 #include "ui/main_window.h"
 #include "views/detail_window.h"
 #include "views/transfer_window.h"
@@ -96,7 +96,7 @@ TEST(WindowCaptions, ReadExactlyAsTheWindowsSetThem) {
     QApplication::setApplicationName(QStringLiteral("Korvel时刻"));
     if (!OnX11()) GTEST_SKIP() << "captions are read from an X server (run under xvfb-run)";
 
-    ui::TFrmKorvel window;
+    ui::MainWindow window;
     window.show();
     EXPECT_EQ(XCaption(&window),
               QStringLiteral("Korvel时刻表，准确及时的列车时刻表提供者，免费预订打折机票、"
@@ -119,14 +119,14 @@ TEST(WindowCaptions, ReadExactlyAsTheWindowsSetThem) {
     std::optional<DetailWindowModel> detail =
         DetailWindowModel::Build(stops, DetailSection{"Z9", G("北京西"), "1", "", ""});
     ASSERT_TRUE(detail);
-    ui::TFrmMsg detailWindow(*detail, &window);
+    ui::TrainDialog detailWindow(*detail, &window);
     detailWindow.show();
     EXPECT_EQ(XCaption(&detailWindow), QStringLiteral("车次:Z9"));
 
     TransferWindowModel transfer;
     transfer.AddRow({G("郑州"), "689", "540", "1229", "07:12", "05:30", "12:42", "2", "4"});
     transfer.FinishFill();
-    ui::TFrmZzz transferWindow(transfer, &window);
+    ui::TransferStationsDialog transferWindow(transfer, &window);
     transferWindow.show();
     const QString caption = XCaption(&transferWindow);
     EXPECT_EQ(caption, QStringFromGbk(transfer.Caption()));
@@ -137,8 +137,8 @@ TEST(WindowCaptions, ReadExactlyAsTheWindowsSetThem) {
 // The result grid's right-click menu offers the print preview, as the stop list's does.
 TEST(MainWindowMenu, RightClickMenuOffersThePrintPreview) {
     App();
-    ui::TFrmKorvel window;
-    QAction* preview = ui::AdvancedMenuAction(window.AdvancedMenu(), QStringLiteral("MPreview"));
+    ui::MainWindow window;
+    QAction* preview = ui::AdvancedMenuAction(window.AdvancedMenu(), QStringLiteral("PreviewItem"));
     ASSERT_NE(preview, nullptr);
     EXPECT_EQ(preview->text(), QStringLiteral("打印预览"));
     emit window.AdvancedMenu()->aboutToShow();

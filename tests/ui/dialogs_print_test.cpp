@@ -16,9 +16,9 @@
 
 #include "dialogs_test_util.h"
 #include "print_measure.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
+#include "ui/dialogs/train_dialog.h"
 #include "views/result_grid.h"
 
 namespace korvel {
@@ -142,9 +142,9 @@ class PrintExportTest : public ::testing::Test {
 
 TEST_F(PrintExportTest, DetailPrintButtonPrintsTheStopListAtOnce) {
     DetailWindowModel model = Model("Z9", G("北京西"));
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     pdfPath = dir.filePath("detail.pdf");
-    window.BTNPrint()->click();
+    window.PrintButton()->click();
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(PdfPageCount(pdfPath), 1);
 
@@ -272,10 +272,10 @@ TEST_F(PrintExportTest, PreviewShowsThePagesOfTheSameLayout) {
 
 TEST_F(PrintExportTest, NoDefaultPrinterIsReportedAndNothingPrinted) {
     DetailWindowModel model = Model("Z9", G("北京西"));
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     pdfPath.clear();  // no default printer, although printers are installed
     ui::DialogPlatform().printersInstalled = [] { return true; };
-    window.BTNPrint()->click();
+    window.PrintButton()->click();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0], QStringLiteral("There is no default printer currently selected"));
     EXPECT_EQ(pdfDialogs, 0);
@@ -286,9 +286,9 @@ TEST_F(PrintExportTest, WithoutAnyPrinterThePagesGoToAPdfFile) {
     ui::DialogPlatform().printersInstalled = [] { return false; };
     // The detail window's 打印.
     DetailWindowModel model = Model("Z9", G("北京西"));
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     chosenPdf = dir.filePath("detail-saved.pdf");
-    window.BTNPrint()->click();
+    window.PrintButton()->click();
     EXPECT_EQ(pdfDialogs, 1);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
     EXPECT_EQ(PdfPageCount(*chosenPdf), 1);
@@ -324,10 +324,10 @@ TEST_F(PrintExportTest, PrinterThatCannotStartIsReportedNotSilent) {
 
 TEST_F(PrintExportTest, DetailExportWritesGbkLinesWithCrLf) {
     DetailWindowModel model = Model("ZA", test::kUserArea);  // station in the user-defined area
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     const QString path = dir.filePath("stops.csv");
     chosenName = "  " + path + " ";  // the name is trimmed
-    window.BTNExport()->click();
+    window.ExportButton()->click();
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 

@@ -14,9 +14,9 @@
 #include "data/table_stream.h"
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
-#include "ui/dialogs/detail_dialog.h"
 #include "ui/dialogs/grid_view.h"
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/train_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 
 namespace korvel {
 namespace {
@@ -71,7 +71,7 @@ class DetailDialogTest : public ::testing::Test {
 
 TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
     DetailWindowModel model = Model(G("石家庄"), "3");  // stops 3..6 are the section
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     window.show();
 
     // The layout's size, scrolled in a window that fits a small screen.
@@ -79,20 +79,20 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
               QSize(426, 403).expandedTo(window.size()));
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.geometry()));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("车次:Z9"));
-    EXPECT_EQ(window.LabQC()->text(), QStringLiteral("全程：1229km/历时13:35/速度90km/h"));
-    EXPECT_EQ(window.LabQJ()->text(), QStringLiteral("区间：164km/历时2:20/速度70km/h"));
-    EXPECT_EQ(window.LabQC()->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
-    EXPECT_EQ(window.LabQJ()->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
-    EXPECT_EQ(window.LabQC()->pos(), QPoint(24, 8));
-    EXPECT_EQ(window.LabQJ()->pos(), QPoint(24, 28));
+    EXPECT_EQ(window.RouteLine()->text(), QStringLiteral("全程：1229km/历时13:35/速度90km/h"));
+    EXPECT_EQ(window.SectionLine()->text(), QStringLiteral("区间：164km/历时2:20/速度70km/h"));
+    EXPECT_EQ(window.RouteLine()->palette().color(QPalette::WindowText), QColor(0xFF, 0, 0));
+    EXPECT_EQ(window.SectionLine()->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
+    EXPECT_EQ(window.RouteLine()->pos(), QPoint(24, 8));
+    EXPECT_EQ(window.SectionLine()->pos(), QPoint(24, 28));
 
     QStringList headers;
     for (QLabel* l : window.HeaderLabels()) headers << l->text();
     EXPECT_EQ(headers.join(','), QStringLiteral("站序,车站,里程,到时,发时,天数,历时,时速"));
-    EXPECT_EQ(window.HeaderLabels()[0]->objectName(), QStringLiteral("Lab1"));
-    EXPECT_EQ(window.HeaderLabels()[7]->objectName(), QStringLiteral("Label7"));
+    EXPECT_EQ(window.HeaderLabels()[0]->objectName(), QStringLiteral("Header1"));
+    EXPECT_EQ(window.HeaderLabels()[7]->objectName(), QStringLiteral("Header8"));
 
-    ui::ModelGridView* grid = window.MGrid();
+    ui::ModelGridView* grid = window.StopGrid();
     EXPECT_EQ(grid->geometry(), QRect(24, 68, 393, 287));
     EXPECT_EQ(grid->Grid().RowCount(), 20);  // 12 stops, the rest blank
     EXPECT_EQ(QStringFromGbk(grid->Grid().Cell(1, 0)), QStringLiteral("北京西"));
@@ -102,23 +102,23 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
     for (int row : {0, 1, 6, 11, 12}) EXPECT_EQ(BluePixelsInRow(grid, row), 0) << row;
     for (int row : {2, 3, 4, 5}) EXPECT_GT(BluePixelsInRow(grid, row), 10) << row;
 
-    EXPECT_EQ(window.BTNPrint()->text(), QStringLiteral("打印"));
-    EXPECT_EQ(window.BTNExport()->text(), QStringLiteral("导出"));
-    EXPECT_EQ(window.BTNClose()->text(), QStringLiteral("关闭"));
-    EXPECT_EQ(window.BTNClose()->size(), QSize(90, 32));
-    EXPECT_EQ(window.focusWidget(), window.BTNClose());
+    EXPECT_EQ(window.PrintButton()->text(), QStringLiteral("打印"));
+    EXPECT_EQ(window.ExportButton()->text(), QStringLiteral("导出"));
+    EXPECT_EQ(window.CloseButton()->text(), QStringLiteral("关闭"));
+    EXPECT_EQ(window.CloseButton()->size(), QSize(90, 32));
+    EXPECT_EQ(window.focusWidget(), window.CloseButton());
     EXPECT_TRUE(window.isModal());
 
     window.grab().save(test::ShotDir() + "/detail_window.png");
-    window.BTNClose()->click();
+    window.CloseButton()->click();
     EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(DetailDialogTest, SelectionAndWheelFollowTheGridRules) {
     DetailWindowModel model = Model(G("北京西"), "11");
-    ui::TFrmMsg window(model);
+    ui::TrainDialog window(model);
     window.show();
-    ui::ModelGridView* grid = window.MGrid();
+    ui::ModelGridView* grid = window.StopGrid();
 
     // No row selected: the wheel scrolls the view and selects nothing.
     Wheel(grid->viewport(), false);
@@ -164,9 +164,9 @@ TEST_F(DetailDialogTest, LongTrainGrowsTheGridAndScrollsToTheLastStop) {
     std::optional<DetailWindowModel> model =
         DetailWindowModel::Build(table, DetailSection{"L1", G("站1"), "49", "490", "490"});
     ASSERT_TRUE(model);
-    ui::TFrmMsg window(*model);
+    ui::TrainDialog window(*model);
     window.show();
-    ui::ModelGridView* grid = window.MGrid();
+    ui::ModelGridView* grid = window.StopGrid();
     EXPECT_EQ(grid->Grid().RowCount(), 50);
     EXPECT_EQ(grid->verticalScrollBar()->maximum(), 50 - grid->VisibleRows());
     grid->setFocus();
@@ -196,13 +196,13 @@ TEST(SampleTimetable, DetailDialogForItsFirstTrain) {
     std::optional<DetailWindowModel> model =
         DetailWindowModel::Build(KMTrain, DetailSection{trainNo, origin, "1", "", ""});
     ASSERT_TRUE(model);
-    ui::TFrmMsg window(*model);
+    ui::TrainDialog window(*model);
     window.show();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("车次:") + QStringFromGbk(trainNo));
-    EXPECT_EQ(window.MGrid()->Grid().Cell(1, 0), origin);
-    EXPECT_GE(window.MGrid()->Grid().RowCount(), 20);
-    EXPECT_TRUE(window.LabQC()->text().startsWith(QStringLiteral("全程：")));
-    EXPECT_GT(BluePixelsInRow(window.MGrid(), 0), 10);  // the boarding stop is in the section
+    EXPECT_EQ(window.StopGrid()->Grid().Cell(1, 0), origin);
+    EXPECT_GE(window.StopGrid()->Grid().RowCount(), 20);
+    EXPECT_TRUE(window.RouteLine()->text().startsWith(QStringLiteral("全程：")));
+    EXPECT_GT(BluePixelsInRow(window.StopGrid(), 0), 10);  // the boarding stop is in the section
 }
 
 // --- transfer window ---
@@ -234,15 +234,16 @@ class TransferDialogTest : public ::testing::Test {
 };
 
 TEST_F(TransferDialogTest, OpensSortedByStationWithItsLayout) {
-    ui::TFrmZzz window(model);
+    ui::TransferStationsDialog window(model);
     window.show();
     EXPECT_EQ(window.size(), QSize(532, 356));
     EXPECT_EQ(window.windowTitle(), QStringFromGbk(model.Caption()));
-    EXPECT_EQ(window.LabInfo()->text(), QStringFromGbk(TransferWindowModel::InfoText()));
-    EXPECT_EQ(window.LabInfo()->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
-    EXPECT_EQ(window.ZGrid()->geometry(), QRect(9, 30, 513, 287));
-    EXPECT_EQ(window.ZGrid()->toolTip(), QStringLiteral("点击标题栏，可以根据各种条件排序。"));
-    EXPECT_EQ(window.BTNClose()->geometry(), QRect(433, 321, 90, 30));
+    EXPECT_EQ(window.InfoLabel()->text(), QStringFromGbk(TransferWindowModel::InfoText()));
+    EXPECT_EQ(window.InfoLabel()->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
+    EXPECT_EQ(window.StationGrid()->geometry(), QRect(9, 30, 513, 287));
+    EXPECT_EQ(window.StationGrid()->toolTip(),
+              QStringLiteral("点击标题栏，可以根据各种条件排序。"));
+    EXPECT_EQ(window.CloseButton()->geometry(), QRect(433, 321, 90, 30));
 
     ASSERT_EQ(window.HeaderLabels().size(), 9u);
     EXPECT_EQ(window.HeaderLabels()[0]->text(), QStringLiteral("中转站↑"));
@@ -255,7 +256,7 @@ TEST_F(TransferDialogTest, OpensSortedByStationWithItsLayout) {
 }
 
 TEST_F(TransferDialogTest, HeaderClicksSortAndMoveTheMarker) {
-    ui::TFrmZzz window(model);
+    ui::TransferStationsDialog window(model);
     window.show();
     QLabel* total = window.HeaderLabels()[3];
     QTest::mouseClick(total, Qt::LeftButton);
@@ -277,9 +278,9 @@ TEST_F(TransferDialogTest, HeaderClicksSortAndMoveTheMarker) {
 }
 
 TEST_F(TransferDialogTest, RowPicksByMouseKeyboardAndWheelCallTheHandler) {
-    ui::TFrmZzz window(model);
+    ui::TransferStationsDialog window(model);
     window.show();
-    ui::ModelGridView* grid = window.ZGrid();
+    ui::ModelGridView* grid = window.StationGrid();
 
     // Before any pick the wheel only scrolls (nothing to scroll with three rows).
     Wheel(grid->viewport(), false);
@@ -313,14 +314,14 @@ TEST(TransferDialogEmpty, HeaderAndRowClicksDoNothing) {
     model.FinishFill();
     int picked = 0;
     model.onPick = [&](const TransferPick&) { ++picked; };
-    ui::TFrmZzz window(model);
+    ui::TransferStationsDialog window(model);
     window.show();
     for (QLabel* l : window.HeaderLabels()) {
         QTest::mouseClick(l, Qt::LeftButton);
         EXPECT_FALSE(l->font().bold());
         EXPECT_FALSE(l->text().endsWith(QStringLiteral("↑")));
     }
-    ClickRow(window.ZGrid(), 0);
+    ClickRow(window.StationGrid(), 0);
     EXPECT_EQ(picked, 0);
 }
 
@@ -332,12 +333,12 @@ TEST(TransferDialogMany, GridGrowsAndScrollsBeforeAPick) {
             {G("站") + std::to_string(100 + i), "1", "2", "3", "01:00", "02:00", "3:0", "1", "1"});
     }
     model.FinishFill();
-    ui::TFrmZzz window(model);
+    ui::TransferStationsDialog window(model);
     window.show();
-    EXPECT_EQ(window.ZGrid()->Grid().RowCount(), 25);
-    Wheel(window.ZGrid()->viewport(), false);
-    EXPECT_EQ(window.ZGrid()->Grid().TopRow(), 1);
-    EXPECT_FALSE(window.ZGrid()->Grid().Selection().has_value());
+    EXPECT_EQ(window.StationGrid()->Grid().RowCount(), 25);
+    Wheel(window.StationGrid()->viewport(), false);
+    EXPECT_EQ(window.StationGrid()->Grid().TopRow(), 1);
+    EXPECT_FALSE(window.StationGrid()->Grid().Selection().has_value());
 }
 
 // --- the advanced menu ---
@@ -351,25 +352,25 @@ TEST(AdvancedMenu, ItemsOrderEnablingAndClicks) {
     ui::AdvancedMenuCallbacks callbacks;
     callbacks.popup = [&] { ++popups; };
     callbacks.resultsShown = [&] { return shown; };
-    callbacks.MPrintClick = [&] { clicked << "MPrint"; };
-    callbacks.MExportClick = [&] { clicked << "MExport"; };
-    callbacks.MDesktopClick = [&] { clicked << "MDesktop"; };
-    callbacks.NStartClick = [&] { clicked << "NStart"; };
-    callbacks.MAboutClick = [&] { clicked << "MAbout"; };
+    callbacks.PrintClicked = [&] { clicked << "PrintItem"; };
+    callbacks.ExportClicked = [&] { clicked << "ExportItem"; };
+    callbacks.DesktopShortcutClicked = [&] { clicked << "DesktopShortcutItem"; };
+    callbacks.StartMenuShortcutClicked = [&] { clicked << "StartMenuShortcutItem"; };
+    callbacks.AboutClicked = [&] { clicked << "AboutItem"; };
     QMenu* menu = ui::BuildAdvancedMenu(&owner, callbacks);
     EXPECT_EQ(menu->parent(), &owner);
 
     QStringList items;
     for (QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(items.join('|'), QStringLiteral("打印查询结果|导出查询结果|-|创建快捷方式|-|关于"));
-    QMenu* sub = ui::AdvancedMenuAction(menu, "MShortcuts")->menu();
+    QMenu* sub = ui::AdvancedMenuAction(menu, "ShortcutsMenu")->menu();
     ASSERT_NE(sub, nullptr);
     QStringList subItems;
     for (QAction* a : sub->actions()) subItems << a->text();
     EXPECT_EQ(subItems.join('|'), QStringLiteral("桌面快捷方式|开始菜单快捷方式"));
 
-    QAction* print = ui::AdvancedMenuAction(menu, "MPrint");
-    QAction* exportItem = ui::AdvancedMenuAction(menu, "MExport");
+    QAction* print = ui::AdvancedMenuAction(menu, "PrintItem");
+    QAction* exportItem = ui::AdvancedMenuAction(menu, "ExportItem");
     EXPECT_FALSE(print->isEnabled());
     EXPECT_FALSE(exportItem->isEnabled());
     emit menu->aboutToShow();
@@ -383,16 +384,20 @@ TEST(AdvancedMenu, ItemsOrderEnablingAndClicks) {
     emit menu->aboutToShow();
     EXPECT_FALSE(exportItem->isEnabled());
 
-    for (const char* name : {"MPrint", "MExport", "MDesktop", "NStart", "MAbout"}) {
+    for (const char* name :
+         {"PrintItem", "ExportItem", "DesktopShortcutItem", "StartMenuShortcutItem", "AboutItem"}) {
         ui::AdvancedMenuAction(menu, name)->trigger();
     }
     // Disabled actions do not trigger.
-    EXPECT_EQ(clicked.join(','), QStringLiteral("MDesktop,NStart,MAbout"));
+    EXPECT_EQ(clicked.join(','),
+              QStringLiteral("DesktopShortcutItem,StartMenuShortcutItem,AboutItem"));
     shown = true;
     emit menu->aboutToShow();
     print->trigger();
     exportItem->trigger();
-    EXPECT_EQ(clicked.join(','), QStringLiteral("MDesktop,NStart,MAbout,MPrint,MExport"));
+    EXPECT_EQ(
+        clicked.join(','),
+        QStringLiteral("DesktopShortcutItem,StartMenuShortcutItem,AboutItem,PrintItem,ExportItem"));
 }
 
 TEST(AdvancedMenu, PreviewItemFollowsPrintWhenOffered) {
@@ -402,13 +407,13 @@ TEST(AdvancedMenu, PreviewItemFollowsPrintWhenOffered) {
     int previews = 0;
     ui::AdvancedMenuCallbacks callbacks;
     callbacks.resultsShown = [&] { return shown; };
-    callbacks.MPreviewClick = [&] { ++previews; };
+    callbacks.PreviewClicked = [&] { ++previews; };
     QMenu* menu = ui::BuildAdvancedMenu(&owner, callbacks);
     QStringList items;
     for (QAction* a : menu->actions()) items << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(items.join('|'),
               QStringLiteral("打印查询结果|打印预览|导出查询结果|-|创建快捷方式|-|关于"));
-    QAction* preview = ui::AdvancedMenuAction(menu, "MPreview");
+    QAction* preview = ui::AdvancedMenuAction(menu, "PreviewItem");
     ASSERT_NE(preview, nullptr);
     EXPECT_FALSE(preview->isEnabled());
     emit menu->aboutToShow();

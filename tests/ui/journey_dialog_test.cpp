@@ -28,33 +28,33 @@ using test::G;
 
 TEST(JourneyWindowTest, ButtonSitsInTheStationGroupAndFollowsTheStopsTable) {
     auto w = test::LoadedWindow();
-    QWidget* button = w->ControlWidget(Control::BTNHCFA);
+    QWidget* button = w->ControlWidget(Control::JourneyButton);
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->parentWidget(), w->ControlWidget(Control::BTNZZCX)->parentWidget());
+    EXPECT_EQ(button->parentWidget(), w->ControlWidget(Control::DirectButton)->parentWidget());
     // Inside its group, right of 中转, not overlapping it.
-    const QRect zz = w->ControlWidget(Control::BTNZZZZ)->geometry();
+    const QRect zz = w->ControlWidget(Control::TransferButton)->geometry();
     EXPECT_GE(button->geometry().left(), zz.right());
     EXPECT_LE(button->geometry().right(), button->parentWidget()->width());
 }
 
 // The open journey window of the main window (nullptr when none is open).
-ui::TFrmHcfa* OpenJourneyWindow(ui::TFrmKorvel& w) {
-    QTest::mouseClick(w.ControlWidget(Control::BTNHCFA), Qt::LeftButton);
+ui::JourneyDialog* OpenJourneyWindow(ui::MainWindow& w) {
+    QTest::mouseClick(w.ControlWidget(Control::JourneyButton), Qt::LeftButton);
     QApplication::processEvents();
-    return w.findChild<ui::TFrmHcfa*>();
+    return w.findChild<ui::JourneyDialog*>();
 }
 
-void CloseAndWait(ui::TFrmKorvel& w, ui::TFrmHcfa* d) {
+void CloseAndWait(ui::MainWindow& w, ui::JourneyDialog* d) {
     d->close();
-    test::PumpUntil([&] { return w.findChild<ui::TFrmHcfa*>() == nullptr; }, 5000);
+    test::PumpUntil([&] { return w.findChild<ui::JourneyDialog*>() == nullptr; }, 5000);
 }
 
 TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     auto w = test::LoadedWindow();
-    w->SetText(Control::ComboFZ, G("北京"));
-    w->SetText(Control::ComboDZ, G("乌鲁木齐"));
-    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    w->SetText(Control::DepartureBox, G("北京"));
+    w->SetText(Control::ArrivalBox, G("乌鲁木齐"));
+    ui::JourneyDialog* d = OpenJourneyWindow(*w);
     ASSERT_NE(d, nullptr);
     const int firstCount = d->Tree()->topLevelItemCount();
     EXPECT_GT(firstCount, 3);
@@ -64,13 +64,13 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     ASSERT_NE(m, nullptr);
     for (int i = 1; i < m->JourneyCount(); ++i)
         EXPECT_LE(m->JourneyAt(i - 1).arrive, m->JourneyAt(i).arrive);
-    d->resize(ui::TFrmHcfa::kClientWidth, ui::TFrmHcfa::kClientHeight);
+    d->resize(ui::JourneyDialog::kClientWidth, ui::JourneyDialog::kClientHeight);
     EXPECT_TRUE(d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png")));
     // 08:00-10:00 with one change at most.
     d->StartTime()->setTime(QTime(8, 0));
     d->EndTime()->setTime(QTime(10, 0));
     d->MaxChanges()->setValue(1);
-    QTest::mouseClick(d->BTNCX(), Qt::LeftButton);
+    QTest::mouseClick(d->SearchButton(), Qt::LeftButton);
     const int narrowCount = d->Tree()->topLevelItemCount();
     EXPECT_GT(narrowCount, 0);
     EXPECT_LT(narrowCount, firstCount);
@@ -106,25 +106,25 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
 // forward, and closing it lets the model go.
 TEST(JourneyWindowTest, NotModalAndTheMainWindowAnswersMeanwhile) {
     auto w = test::LoadedWindow();
-    w->SetText(Control::ComboFZ, G("北京"));
-    w->SetText(Control::ComboDZ, G("上海"));
-    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    w->SetText(Control::DepartureBox, G("北京"));
+    w->SetText(Control::ArrivalBox, G("上海"));
+    ui::JourneyDialog* d = OpenJourneyWindow(*w);
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible());
     EXPECT_FALSE(d->isModal());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+    EXPECT_EQ(d->DepartureBox()->currentText(), QString::fromUtf8("北京"));
     EXPECT_GT(d->Tree()->topLevelItemCount(), 0);
 
-    w->SetText(Control::ComboFZ, G("天津"));
-    QTest::mouseClick(w->ControlWidget(Control::BTNZZCX), Qt::LeftButton);
+    w->SetText(Control::DepartureBox, G("天津"));
+    QTest::mouseClick(w->ControlWidget(Control::DirectButton), Qt::LeftButton);
     EXPECT_GT(w->Controller().ShownCount(), 0);
     EXPECT_EQ(GbkToUtf8(w->Controller().ResultHeading()), "站站查询：天津—上海");
-    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+    EXPECT_EQ(d->DepartureBox()->currentText(), QString::fromUtf8("北京"));
 
     EXPECT_EQ(OpenJourneyWindow(*w), d);
-    EXPECT_EQ(w->findChildren<ui::TFrmHcfa*>().size(), 1);
-    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("北京"));
+    EXPECT_EQ(w->findChildren<ui::JourneyDialog*>().size(), 1);
+    EXPECT_EQ(d->DepartureBox()->currentText(), QString::fromUtf8("北京"));
     CloseAndWait(*w, d);
     EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
 }
@@ -133,45 +133,45 @@ TEST(JourneyWindowTest, NotModalAndTheMainWindowAnswersMeanwhile) {
 // picking, Tab goes 发站 → 到站 → 查询, letters alone are "请输入发站。", 反向 swaps and plans.
 TEST(JourneyWindowTest, OwnBoxesTypeSwapAndRefuseLettersAlone) {
     auto w = test::LoadedWindow();
-    w->SetText(Control::ComboFZ, G("北京"));
-    w->SetText(Control::ComboDZ, G("上海"));
-    ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+    w->SetText(Control::DepartureBox, G("北京"));
+    w->SetText(Control::ArrivalBox, G("上海"));
+    ui::JourneyDialog* d = OpenJourneyWindow(*w);
     ASSERT_NE(d, nullptr);
     d->activateWindow();
-    d->ComboFZ()->setFocus();
-    d->ComboFZ()->lineEdit()->selectAll();
-    QTest::keyClicks(d->ComboFZ(), QStringLiteral("bjx"));
-    EXPECT_EQ(d->ComboFZ()->currentText().toLower(), QStringLiteral("bjx"));
-    EXPECT_TRUE(d->ComboFZ()->PopupVisible());
-    EXPECT_TRUE(d->ComboFZ()->itemText(0).startsWith(QString::fromUtf8("北京")));
-    QTest::keyClick(d->ComboFZ(), Qt::Key_Return);
-    EXPECT_FALSE(d->ComboFZ()->PopupVisible());
-    EXPECT_EQ(d->ComboFZ()->currentText().toLower(), QStringLiteral("bjx"));
-    EXPECT_EQ(d->focusWidget(), d->ComboDZ());
+    d->DepartureBox()->setFocus();
+    d->DepartureBox()->lineEdit()->selectAll();
+    QTest::keyClicks(d->DepartureBox(), QStringLiteral("bjx"));
+    EXPECT_EQ(d->DepartureBox()->currentText().toLower(), QStringLiteral("bjx"));
+    EXPECT_TRUE(d->DepartureBox()->PopupVisible());
+    EXPECT_TRUE(d->DepartureBox()->itemText(0).startsWith(QString::fromUtf8("北京")));
+    QTest::keyClick(d->DepartureBox(), Qt::Key_Return);
+    EXPECT_FALSE(d->DepartureBox()->PopupVisible());
+    EXPECT_EQ(d->DepartureBox()->currentText().toLower(), QStringLiteral("bjx"));
+    EXPECT_EQ(d->focusWidget(), d->ArrivalBox());
     QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(d->focusWidget(), d->BTNCX());
+    EXPECT_EQ(d->focusWidget(), d->SearchButton());
 
     std::vector<test::SeenBox> seen;
     {
         test::ModalAnswerer answerer;
-        QTest::mouseClick(d->BTNCX(), Qt::LeftButton);
+        QTest::mouseClick(d->SearchButton(), Qt::LeftButton);
         seen = answerer.Seen();
     }
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].text, QString::fromUtf8("请输入发站。"));
-    EXPECT_EQ(d->focusWidget(), d->ComboFZ());
+    EXPECT_EQ(d->focusWidget(), d->DepartureBox());
     EXPECT_EQ(d->Tree()->topLevelItemCount(), 0);
-    EXPECT_FALSE(d->BTNExport()->isEnabled());
+    EXPECT_FALSE(d->ExportButton()->isEnabled());
 
-    d->ComboFZ()->SetTextQuietly(QString::fromUtf8("北京"));
-    QTest::mouseClick(d->BTNFX(), Qt::LeftButton);
-    EXPECT_EQ(d->ComboFZ()->currentText(), QString::fromUtf8("上海"));
-    EXPECT_EQ(d->ComboDZ()->currentText(), QString::fromUtf8("北京"));
+    d->DepartureBox()->SetTextQuietly(QString::fromUtf8("北京"));
+    QTest::mouseClick(d->SwapButton(), Qt::LeftButton);
+    EXPECT_EQ(d->DepartureBox()->currentText(), QString::fromUtf8("上海"));
+    EXPECT_EQ(d->ArrivalBox()->currentText(), QString::fromUtf8("北京"));
     EXPECT_EQ(d->windowTitle(), QString::fromUtf8("换乘方案:上海→北京"));
     ASSERT_GT(d->Tree()->topLevelItemCount(), 0);
     EXPECT_EQ(d->Tree()->topLevelItem(0)->child(0)->text(1).left(2), QString::fromUtf8("上海"));
     // The main window's boxes are its own.
-    EXPECT_EQ(GbkToUtf8(w->Text(Control::ComboFZ)), "北京");
+    EXPECT_EQ(GbkToUtf8(w->Text(Control::DepartureBox)), "北京");
     CloseAndWait(*w, d);
 }
 
@@ -184,21 +184,21 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
                                  asked.push_back(o);
                                  return std::vector<Journey>{};
                              });
-    ui::TFrmHcfa d(model);
+    ui::JourneyDialog d(model);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].windowOf, JourneyWindowOf::Departure);
     d.WindowOf()->setCurrentIndex(1);
     d.StartTime()->setTime(QTime(22, 0));
     d.EndTime()->setTime(QTime(6, 0));
     d.MaxChanges()->setValue(1);
-    QTest::mouseClick(d.BTNCX(), Qt::LeftButton);
+    QTest::mouseClick(d.SearchButton(), Qt::LeftButton);
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[1].windowOf, JourneyWindowOf::Arrival);
     EXPECT_EQ(asked[1].windowStart, 22 * 60);
     EXPECT_EQ(asked[1].windowEnd, 6 * 60);
     EXPECT_EQ(asked[1].maxTransfers, 1);
-    EXPECT_FALSE(d.LabStatus()->text().isEmpty());
-    EXPECT_FALSE(d.BTNExport()->isEnabled());  // nothing found, nothing to export
+    EXPECT_FALSE(d.StatusLabel()->text().isEmpty());
+    EXPECT_FALSE(d.ExportButton()->isEnabled());  // nothing found, nothing to export
 }
 
 // Last in this file: it turns keeping on for a moment, in a configuration folder of its own.
@@ -210,24 +210,24 @@ TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
     ui::KeepSettingsAcrossRuns();
     {
         auto w = test::LoadedWindow();
-        w->SetText(Control::ComboFZ, G("天津"));
-        w->SetText(Control::ComboDZ, G("上海"));
-        ui::TFrmHcfa* d = OpenJourneyWindow(*w);
+        w->SetText(Control::DepartureBox, G("天津"));
+        w->SetText(Control::ArrivalBox, G("上海"));
+        ui::JourneyDialog* d = OpenJourneyWindow(*w);
         ASSERT_NE(d, nullptr);
-        d->ComboFZ()->SetTextQuietly(QString::fromUtf8("广州"));
-        d->ComboDZ()->SetTextQuietly(QString::fromUtf8("北京"));
-        QTest::mouseClick(d->BTNFX(), Qt::LeftButton);
+        d->DepartureBox()->SetTextQuietly(QString::fromUtf8("广州"));
+        d->ArrivalBox()->SetTextQuietly(QString::fromUtf8("北京"));
+        QTest::mouseClick(d->SwapButton(), Qt::LeftButton);
         CloseAndWait(*w, d);
     }
     int planned = 0;
     QString from, to;
     {
         auto w = test::LoadedWindow();
-        w->SetText(Control::ComboFZ, "");
-        w->SetText(Control::ComboDZ, "");
-        if (ui::TFrmHcfa* d = OpenJourneyWindow(*w)) {
-            from = d->ComboFZ()->currentText();
-            to = d->ComboDZ()->currentText();
+        w->SetText(Control::DepartureBox, "");
+        w->SetText(Control::ArrivalBox, "");
+        if (ui::JourneyDialog* d = OpenJourneyWindow(*w)) {
+            from = d->DepartureBox()->currentText();
+            to = d->ArrivalBox()->currentText();
             planned = d->Tree()->topLevelItemCount();
         }
     }

@@ -30,14 +30,14 @@ namespace {
 using test::G;
 using test::U;
 
-QPushButton* Button(ui::TFrmKorvel& w, Control c) {
+QPushButton* Button(ui::MainWindow& w, Control c) {
     return qobject_cast<QPushButton*>(w.ControlWidget(c));
 }
 
-void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
-    w.SetText(Control::ComboFZ, G(from));
-    w.SetText(Control::ComboDZ, G(to));
-    Button(w, Control::BTNZZCX)->click();
+void QueryDirect(ui::MainWindow& w, const char* from, const char* to) {
+    w.SetText(Control::DepartureBox, G(from));
+    w.SetText(Control::ArrivalBox, G(to));
+    Button(w, Control::DirectButton)->click();
 }
 
 // Closes each modal dialog (detail, transfer, custom time) as it comes up; keeps the titles.
@@ -68,8 +68,8 @@ bool Focus(QWidget* x) {
 TEST(MainWindowKeysTest, EnterAndKeypadEnterClickTheFocusedQueryButton) {
     auto w = test::LoadedWindow();
     test::ModalAnswerer answerer;  // empty boxes: each query reports the missing input
-    for (Control c : {Control::BTNZZCX, Control::BTNZZFX, Control::BTNZZZZ, Control::BTNCCCX,
-                      Control::BTNCZCX}) {
+    for (Control c : {Control::DirectButton, Control::SwapButton, Control::TransferButton,
+                      Control::TrainButton, Control::StationButton}) {
         QPushButton* b = Button(*w, c);
         QSignalSpy clicks(b, &QPushButton::clicked);
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -83,7 +83,7 @@ TEST(MainWindowKeysTest, EnterAndKeypadEnterClickTheFocusedQueryButton) {
 
 TEST(MainWindowKeysTest, EnterInTheTrainBoxAndOnASelectedGridRow) {
     auto w = test::LoadedWindow();
-    auto* ecc = w->ControlWidget(Control::ECC);
+    auto* ecc = w->ControlWidget(Control::TrainNumberBox);
     ecc->setFocus();
     QTest::keyClicks(ecc, QStringLiteral("t109"));
     QTest::keyClick(ecc, Qt::Key_Enter, Qt::KeypadModifier);
@@ -106,7 +106,7 @@ TEST(MainWindowKeysTest, EnterInTheTrainBoxAndOnASelectedGridRow) {
 
 TEST(MainWindowFaceTest, AdvancedButtonLosesItsHoverFaceWhenItsMenuCloses) {
     auto w = test::LoadedWindow();
-    QPushButton* b = Button(*w, Control::BTNAdvanced);
+    QPushButton* b = Button(*w, Control::AdvancedButton);
     QCursor::setPos(w->mapToGlobal(QPoint(5, w->height() - 5)));  // far from the button
     b->setAttribute(Qt::WA_UnderMouse, true);                     // as the pointer left it
     QTimer::singleShot(50, [&] { w->AdvancedMenu()->hide(); });
@@ -147,9 +147,9 @@ TEST(MainWindowFaceTest, MessageBoxesAreWideEnoughForTheirCaptions) {
         box->buttons().value(0)->click();
     });
     poll.start();
-    Button(*w, Control::BTNCCCX)->click();  // 信息不完整
-    w->SetText(Control::ComboCZ, G("火星"));
-    Button(*w, Control::BTNCZCX)->click();  // 输入错误
+    Button(*w, Control::TrainButton)->click();  // 信息不完整
+    w->SetText(Control::StationBox, G("火星"));
+    Button(*w, Control::StationButton)->click();  // 输入错误
     poll.stop();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[1].first, QStringLiteral("输入错误"));
@@ -177,7 +177,7 @@ TEST(MainWindowFaceTest, SortFilterAndNewQueryShowTheTopOfTheGrid) {
     QTest::mouseClick(w->HeaderLabel(9), Qt::LeftButton);
     expectTop("sort");
     scrollDown();
-    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
+    QTest::mouseClick(w->ControlWidget(Control::EmuOnlyFilter), Qt::LeftButton);
     expectTop("filter box");
     scrollDown();
     w->ClassToggle(0)->click();
@@ -198,13 +198,13 @@ TEST(MainWindowFaceTest, SortFilterAndNewQueryShowTheTopOfTheGrid) {
 TEST(MainWindowFilterTest, TimeAndClassFitTheResultLineWithoutMovingAnything) {
     auto w = test::LoadedWindow();
     EXPECT_EQ(w->size(), QSize(985, 681));
-    const QWidget* dc = w->ControlWidget(Control::CBDC);
+    const QWidget* dc = w->ControlWidget(Control::EmuOnlyFilter);
     EXPECT_EQ(dc->geometry().topLeft(), QPoint(416, 401));
-    auto* labNew = qobject_cast<QLabel*>(w->ControlWidget(Control::LabNew));
+    auto* newVersionLabel = qobject_cast<QLabel*>(w->ControlWidget(Control::NewVersionLabel));
     // The longest text the version label shows, right-aligned in its box.
-    const int textLeft =
-        labNew->geometry().right() - labNew->fontMetrics().horizontalAdvance(
-                                         QStringLiteral("发现新版本:2011.12.01，请及时升级。"));
+    const int textLeft = newVersionLabel->geometry().right() -
+                         newVersionLabel->fontMetrics().horizontalAdvance(
+                             QStringLiteral("发现新版本:2011.12.01，请及时升级。"));
 
     std::vector<QWidget*> row = {w->DepartBox()};
     for (int i = 0; i < 5; ++i) row.push_back(w->ClassToggle(i));
@@ -237,7 +237,7 @@ TEST(MainWindowFilterTest, TheWidgetsSetTheFiltersAndANewQueryResetsThem) {
     EXPECT_EQ(w->Controller().TimeClass(), expected);
     const int shown = w->Controller().ShownCount();
     EXPECT_TRUE(shown > 0 && shown < all);
-    EXPECT_EQ(w->Text(Control::LabResult), ResultLabelText(shown));
+    EXPECT_EQ(w->Text(Control::ResultLabel), ResultLabelText(shown));
 
     // 自定义… asks for the window; a cancelled choice keeps the one before.
     w->askDepartWindow = [](const DepartWindow&) { return DepartWindow{19 * 60, 19 * 60 + 33}; };
@@ -267,7 +267,7 @@ int Colours(const QImage& image) {
 }
 
 TEST(MainWindowHighDensityTest, BitmapsScaleSmoothlyAndTheLayoutKeepsItsSize) {
-    const QPixmap b1 = test::LoadedWindow()->ImageListBig().at(0);
+    const QPixmap b1 = test::LoadedWindow()->ToolbarImages().at(0);
     ASSERT_EQ(b1.size(), QSize(74, 31));
     EXPECT_EQ(ui::ForScreen(b1, 1.0).cacheKey(), b1.cacheKey());
     const QPixmap dense = ui::ForScreen(b1, 1.5);
@@ -282,7 +282,7 @@ TEST(MainWindowHighDensityTest, BitmapsScaleSmoothlyAndTheLayoutKeepsItsSize) {
                        : 1.0);
     EXPECT_EQ(w->size(), QSize(985, 681));
     EXPECT_EQ(w->grab().size(), QSize(985, 681) * dpr);
-    auto* logo = w->findChild<QLabel*>(QStringLiteral("ImageLogo"));
+    auto* logo = w->findChild<QLabel*>(QStringLiteral("LogoImage"));
     ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->size(), QSize(143, 63));
     EXPECT_EQ(logo->pixmap().devicePixelRatio(), dpr);
@@ -307,7 +307,7 @@ TEST(MainWindowCopyTest, CtrlCCopiesTheRowsWithTheirTitles) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("车次\t始发\t终到\t车型\t发站")));
     EXPECT_EQ(lines[0].count(QLatin1Char('\t')), 14);
 
-    ASSERT_TRUE(w->Controller().SGridSelectCell(0, 2));
+    ASSERT_TRUE(w->Controller().SelectGridRow(0, 2));
     QTest::keyClick(w->Grid(), Qt::Key_C, Qt::ControlModifier);
     lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 3);
@@ -328,7 +328,8 @@ TEST(MainWindowShortcutTest, TheDesktopShortcutTellsWhereItWentOrWhyNot) {
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/.config")).toUtf8());
     qunsetenv("XDG_DESKTOP_DIR");
     auto w = test::LoadedWindow();
-    QAction* desktop = ui::AdvancedMenuAction(w->AdvancedMenu(), QStringLiteral("MDesktop"));
+    QAction* desktop =
+        ui::AdvancedMenuAction(w->AdvancedMenu(), QStringLiteral("DesktopShortcutItem"));
     ASSERT_NE(desktop, nullptr);
     std::vector<test::SeenBox> seen;
     {

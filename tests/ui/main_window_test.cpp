@@ -30,27 +30,27 @@ using test::App;
 using test::G;
 using test::U;
 
-QString Cell(ui::TFrmKorvel& w, int column, int row) {
+QString Cell(ui::MainWindow& w, int column, int row) {
     return U(w.Controller().Grid().Cell(column, row));
 }
 
-void TypeInto(ui::TFrmKorvel& w, Control box, const QString& text) {
+void TypeInto(ui::MainWindow& w, Control box, const QString& text) {
     ui::StationCombo* combo = w.Combo(box);
     combo->setFocus();
     QTest::keyClicks(combo, text);
 }
 
-void Click(ui::TFrmKorvel& w, Control c) {
+void Click(ui::MainWindow& w, Control c) {
     auto* b = qobject_cast<QAbstractButton*>(w.ControlWidget(c));
     ASSERT_NE(b, nullptr);
     b->click();
 }
 
 // Sets both station boxes (as a pick from the list would) and runs the query.
-void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
-    w.SetText(Control::ComboFZ, G(from));
-    w.SetText(Control::ComboDZ, G(to));
-    Click(w, Control::BTNZZCX);
+void QueryDirect(ui::MainWindow& w, const char* from, const char* to) {
+    w.SetText(Control::DepartureBox, G(from));
+    w.SetText(Control::ArrivalBox, G(to));
+    Click(w, Control::DirectButton);
 }
 
 // --- layout ------------------------------------------------------------------------------
@@ -80,8 +80,8 @@ TEST(MainWindowLayoutTest, ResizableWindowWithCaptionToolbarAndStatusBar) {
     EXPECT_EQ(w->StatusPanel(1)->width(), 300);
     EXPECT_EQ(w->StatusPanel(2)->width(), 150);
     EXPECT_EQ(w->StatusPanel(3)->width(), 50);
-    EXPECT_EQ(w->Text(Control::LabResult), G("结果:0"));
-    EXPECT_EQ(w->Text(Control::LabNew), G("版本检测中..."));
+    EXPECT_EQ(w->Text(Control::ResultLabel), G("结果:0"));
+    EXPECT_EQ(w->Text(Control::NewVersionLabel), G("版本检测中..."));
 }
 
 TEST(MainWindowLayoutTest, HeaderLabelsStandOverTheirGridColumns) {
@@ -121,12 +121,12 @@ TEST(MainWindowLayoutTest, ChineseTextUsesASimplifiedChineseFace) {
 
 TEST(MainWindowLayoutTest, ToolbarImagesComeFromTheTwelveBlobsInOrder) {
     auto w = test::NewWindow();
-    w->FormCreate();
-    ASSERT_EQ(w->ImageListBig().size(), 12u);
+    w->Start();
+    ASSERT_EQ(w->ToolbarImages().size(), 12u);
     for (int i = 0; i < 12; ++i) {
         const std::vector<unsigned char> bytes = ReadBlob("B" + std::to_string(i + 1));
         const QImage expected = QImage::fromData(bytes.data(), static_cast<int>(bytes.size()));
-        EXPECT_EQ(w->ImageListBig()[i].toImage().convertToFormat(QImage::Format_RGB32),
+        EXPECT_EQ(w->ToolbarImages()[i].toImage().convertToFormat(QImage::Format_RGB32),
                   expected.convertToFormat(QImage::Format_RGB32))
             << "b" << i + 1;
     }
@@ -136,7 +136,7 @@ TEST(MainWindowLayoutTest, ToolbarImagesComeFromTheTwelveBlobsInOrder) {
 
 TEST(MainWindowLayoutTest, ToolbarSwitchesBetweenTheFourPanels) {
     auto w = test::NewWindow();
-    w->FormCreate();
+    w->Start();
     EXPECT_EQ(w->VisiblePanel(), 1);
     w->ToolButton(3)->click();
     EXPECT_EQ(w->VisiblePanel(), 3);
@@ -145,7 +145,7 @@ TEST(MainWindowLayoutTest, ToolbarSwitchesBetweenTheFourPanels) {
     EXPECT_TRUE(w->ToolButton(3)->isChecked());
     EXPECT_FALSE(w->ToolButton(1)->isChecked());
     // The timetable panel is only hidden: its controls keep their state.
-    EXPECT_EQ(w->IsEnabled(Control::BTNZZFX), true);
+    EXPECT_EQ(w->IsEnabled(Control::SwapButton), true);
     w->ToolButton(1)->click();
     EXPECT_EQ(w->VisiblePanel(), 1);
     EXPECT_TRUE(w->ToolButton(1)->isChecked());
@@ -165,29 +165,30 @@ TEST(MainWindowStartTest, ControlsWaitForTheirTables) {
         if (name == "STrain") stopsGate.wait();
         return ReadBlob(name);
     };
-    w->FormCreate(options);
+    w->Start(options);
 
-    const Control boxes[] = {Control::ComboFZ, Control::ComboDZ, Control::ComboCZ};
-    const Control buttons[] = {Control::BTNZZCX, Control::BTNZZZZ, Control::BTNCCCX,
-                               Control::BTNCZCX};
+    const Control boxes[] = {Control::DepartureBox, Control::ArrivalBox, Control::StationBox};
+    const Control buttons[] = {Control::DirectButton, Control::TransferButton, Control::TrainButton,
+                               Control::StationButton};
     for (Control c : boxes) EXPECT_FALSE(w->IsEnabled(c));
     for (Control c : buttons) EXPECT_FALSE(w->IsEnabled(c));
-    for (Control c : {Control::BTNZZFX, Control::BTNAdvanced, Control::BTNAbout, Control::BtnUpdate,
-                      Control::ECC, Control::CBSF, Control::CBDC}) {
+    for (Control c :
+         {Control::SwapButton, Control::AdvancedButton, Control::AboutButton, Control::UpdateButton,
+          Control::TrainNumberBox, Control::OriginatesFilter, Control::EmuOnlyFilter}) {
         EXPECT_TRUE(w->IsEnabled(c));
     }
     // The window keeps working while the loaders wait.
-    w->SetText(Control::ECC, "t1");
+    w->SetText(Control::TrainNumberBox, "t1");
     QApplication::processEvents();
-    EXPECT_FALSE(w->IsEnabled(Control::ComboFZ));
+    EXPECT_FALSE(w->IsEnabled(Control::DepartureBox));
 
     releasePy.set_value();
-    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::ComboFZ); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::DepartureBox); }));
     for (Control c : boxes) EXPECT_TRUE(w->IsEnabled(c));
     for (Control c : buttons) EXPECT_FALSE(w->IsEnabled(c));
 
     releaseStops.set_value();
-    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::BTNZZCX); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::DirectButton); }));
     for (Control c : buttons) EXPECT_TRUE(w->IsEnabled(c));
     w->Controller().WaitForLoaders();
 }
@@ -199,23 +200,23 @@ TEST(MainWindowStartTest, AFailedTableLeavesItsControlsOff) {
         if (name == "STrain") throw std::runtime_error("damaged");
         return ReadBlob(name);
     };
-    w->FormCreate(options);
+    w->Start(options);
     w->Controller().WaitForLoaders();
-    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::ComboFZ); }));
+    ASSERT_TRUE(test::PumpUntil([&] { return w->IsEnabled(Control::DepartureBox); }));
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    EXPECT_FALSE(w->IsEnabled(Control::BTNZZCX));
-    EXPECT_FALSE(w->IsEnabled(Control::BTNCZCX));
+    EXPECT_FALSE(w->IsEnabled(Control::DirectButton));
+    EXPECT_FALSE(w->IsEnabled(Control::StationButton));
 }
 
 // --- station boxes -----------------------------------------------------------------------
 
 TEST(StationBoxTest, TypingLettersOpensTheMatchingStationsAndKeepsTheLetters) {
     auto w = test::LoadedWindow();
-    ui::StationCombo* box = w->Combo(Control::ComboFZ);
+    ui::StationCombo* box = w->Combo(Control::DepartureBox);
     EXPECT_EQ(box->count(), 12);
     for (int i = 0; i < box->count(); ++i) EXPECT_TRUE(box->itemText(i).isEmpty());
 
-    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
+    TypeInto(*w, Control::DepartureBox, QStringLiteral("bj"));
     EXPECT_EQ(box->currentText(), QStringLiteral("bj"));
     ASSERT_GE(box->count(), 1);
     EXPECT_EQ(box->itemText(0), QStringLiteral("北京"));
@@ -248,36 +249,36 @@ TEST(StationBoxTest, TypingLettersOpensTheMatchingStationsAndKeepsTheLetters) {
 
 TEST(StationBoxTest, LettersWithoutAMatchOpenNineEmptyItemsAndBlanksAreTrimmed) {
     auto w = test::LoadedWindow();
-    ui::StationCombo* box = w->Combo(Control::ComboCZ);
-    TypeInto(*w, Control::ComboCZ, QStringLiteral("zzzzzz"));
+    ui::StationCombo* box = w->Combo(Control::StationBox);
+    TypeInto(*w, Control::StationBox, QStringLiteral("zzzzzz"));
     EXPECT_EQ(box->count(), 9);
     EXPECT_TRUE(box->PopupVisible());
     box->lineEdit()->clear();
-    TypeInto(*w, Control::ComboCZ, QStringLiteral(" bj "));
+    TypeInto(*w, Control::StationBox, QStringLiteral(" bj "));
     EXPECT_EQ(box->currentText(), QStringLiteral("bj"));
     EXPECT_EQ(box->itemText(0), QStringLiteral("北京"));
 }
 
 TEST(StationBoxTest, EnterMovesTheFocusOnward) {
     auto w = test::LoadedWindow();
-    TypeInto(*w, Control::ComboFZ, QStringLiteral("bj"));
-    QTest::keyClick(w->Combo(Control::ComboFZ), Qt::Key_Return);
-    EXPECT_FALSE(w->Combo(Control::ComboFZ)->PopupVisible());
-    EXPECT_EQ(QApplication::focusWidget(), w->Combo(Control::ComboDZ));
-    QTest::keyClick(w->Combo(Control::ComboDZ), Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::BTNZZCX));
-    w->Combo(Control::ComboCZ)->setFocus();
-    QTest::keyClick(w->Combo(Control::ComboCZ), Qt::Key_Enter);
-    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::BTNCZCX));
+    TypeInto(*w, Control::DepartureBox, QStringLiteral("bj"));
+    QTest::keyClick(w->Combo(Control::DepartureBox), Qt::Key_Return);
+    EXPECT_FALSE(w->Combo(Control::DepartureBox)->PopupVisible());
+    EXPECT_EQ(QApplication::focusWidget(), w->Combo(Control::ArrivalBox));
+    QTest::keyClick(w->Combo(Control::ArrivalBox), Qt::Key_Return);
+    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::DirectButton));
+    w->Combo(Control::StationBox)->setFocus();
+    QTest::keyClick(w->Combo(Control::StationBox), Qt::Key_Enter);
+    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::StationButton));
 }
 
 TEST(StationBoxTest, TrainNumberBoxTurnsLettersToUpperCase) {
     auto w = test::NewWindow();
-    auto* ecc = qobject_cast<QLineEdit*>(w->ControlWidget(Control::ECC));
+    auto* ecc = qobject_cast<QLineEdit*>(w->ControlWidget(Control::TrainNumberBox));
     ecc->setFocus();
     QTest::keyClicks(ecc, QStringLiteral("t109"));
     EXPECT_EQ(ecc->text(), QStringLiteral("T109"));
-    EXPECT_EQ(w->Text(Control::ECC), "T109");
+    EXPECT_EQ(w->Text(Control::TrainNumberBox), "T109");
 }
 
 // --- queries, sorting, filters -----------------------------------------------------------
@@ -287,7 +288,7 @@ TEST(MainWindowQueryTest, StationToStationQueryFillsTheGridAndTheResultLabel) {
     QueryDirect(*w, "北京", "上海");
     const int shown = w->Controller().ShownCount();
     ASSERT_GT(shown, 0);
-    EXPECT_EQ(w->Text(Control::LabResult), G("结果:") + std::to_string(shown));
+    EXPECT_EQ(w->Text(Control::ResultLabel), G("结果:") + std::to_string(shown));
     EXPECT_EQ(w->GridModel()->rowCount(), std::max(shown, ResultGrid::kMinRows));
     for (int r = 0; r < shown; ++r) {
         EXPECT_FALSE(Cell(*w, 0, r).isEmpty());
@@ -345,29 +346,29 @@ TEST(MainWindowQueryTest, FilterClickRefiltersTheSameResults) {
     const int all = w->Controller().ShownCount();
     ASSERT_GT(all, 0);
 
-    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
-    EXPECT_TRUE(w->Checked(Control::CBDC));
+    QTest::mouseClick(w->ControlWidget(Control::EmuOnlyFilter), Qt::LeftButton);
+    EXPECT_TRUE(w->Checked(Control::EmuOnlyFilter));
     const int emu = w->Controller().ShownCount();
     EXPECT_LE(emu, all);
-    EXPECT_EQ(w->Text(Control::LabResult), G("结果:") + std::to_string(emu));
+    EXPECT_EQ(w->Text(Control::ResultLabel), G("结果:") + std::to_string(emu));
     for (int r = 0; r < emu; ++r) {
         const QChar first = Cell(*w, 0, r).at(0);
         EXPECT_TRUE(first == 'C' || first == 'D' || first == 'G') << Cell(*w, 0, r).toStdString();
     }
-    QTest::mouseClick(w->ControlWidget(Control::CBDC), Qt::LeftButton);
+    QTest::mouseClick(w->ControlWidget(Control::EmuOnlyFilter), Qt::LeftButton);
     EXPECT_EQ(w->Controller().ShownCount(), all);
 
     // A new query clears the boxes.
-    QTest::mouseClick(w->ControlWidget(Control::CBSF), Qt::LeftButton);
+    QTest::mouseClick(w->ControlWidget(Control::OriginatesFilter), Qt::LeftButton);
     QueryDirect(*w, "北京", "上海");
-    EXPECT_FALSE(w->Checked(Control::CBSF));
+    EXPECT_FALSE(w->Checked(Control::OriginatesFilter));
     EXPECT_EQ(w->Controller().ShownCount(), all);
 }
 
 TEST(MainWindowQueryTest, TrainRowsBoardingAtTheirOriginArePaintedRed) {
     auto w = test::LoadedWindow();
-    w->SetText(Control::ECC, "G1");
-    Click(*w, Control::BTNCCCX);
+    w->SetText(Control::TrainNumberBox, "G1");
+    Click(*w, Control::TrainButton);
     ASSERT_GT(w->Controller().ShownCount(), 0);
     ui::ResultGridModel* m = w->GridModel();
     EXPECT_EQ(m->data(m->index(0, 0), Qt::ForegroundRole).value<QBrush>().color(),
@@ -392,7 +393,7 @@ TEST(MainWindowQueryTest, WheelMovesTheSelectionOnlyAmongResultRows) {
     wheel(120);
     EXPECT_EQ(w->Grid()->TopRow(), 0);
 
-    w->Controller().SGridSelectCell(0, 0);
+    w->Controller().SelectGridRow(0, 0);
     w->GridChanged();
     for (int i = 0; i < shown + 3; ++i) wheel(-120);
     EXPECT_EQ(w->Controller().Grid().Selection(), shown - 1);
@@ -415,8 +416,8 @@ TEST(MainWindowQueryTest, DoubleClickOpensTheTrainAndRightClickTheAdvancedMenu) 
                                 grid->viewport()->mapToGlobal(row0));
     QApplication::sendEvent(grid->viewport(), &menuEvent);
     ASSERT_TRUE(test::PumpUntil([&] { return w->AdvancedMenu()->isVisible(); }, 2000));
-    EXPECT_TRUE(w->IsEnabled(Control::MPrint));
-    EXPECT_TRUE(w->IsEnabled(Control::MExport));
+    EXPECT_TRUE(w->IsEnabled(Control::PrintItem));
+    EXPECT_TRUE(w->IsEnabled(Control::ExportItem));
     w->AdvancedMenu()->hide();
 
     // Double click on the selected row: the detail window, modal, titled with the train.
@@ -447,7 +448,7 @@ TEST(MainWindowQueryTest, TransferLegsShowTheSecondLegInBlue) {
             ASSERT_EQ(answerer.Seen().size(), 1u);
             EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("Korvel时刻"));
             EXPECT_EQ(answerer.Seen()[0].buttons, QMessageBox::Yes | QMessageBox::No);
-            EXPECT_EQ(w->Text(Control::LabResult), G("结果:0"));
+            EXPECT_EQ(w->Text(Control::ResultLabel), G("结果:0"));
         } else {
             EXPECT_TRUE(answerer.Seen().empty());
         }
@@ -463,7 +464,7 @@ TEST(MainWindowQueryTest, TransferLegsShowTheSecondLegInBlue) {
         d->accept();
     });
     picker.start();
-    Click(*w, Control::BTNZZZZ);
+    Click(*w, Control::TransferButton);
     picker.stop();
     ASSERT_TRUE(picked);
     const std::string transfer = w->Controller().TransferStation();
@@ -497,12 +498,12 @@ struct InputErrorCase {
 TEST(MainWindowMessageTest, EachStationInputErrorShowsItsBoxAndFocusesTheBox) {
     auto w = test::LoadedWindow();
     const InputErrorCase cases[] = {
-        {"", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"bj", "上海", "信息不完整", "请输入发站。", Control::ComboFZ},
-        {"北京", "", "信息不完整", "请输入到站。", Control::ComboDZ},
-        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ComboDZ},
-        {"火星", "上海", "输入错误", "发站不存在。", Control::ComboFZ},
-        {"北京", "火星", "输入错误", "到站不存在。", Control::ComboDZ},
+        {"", "上海", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"bj", "上海", "信息不完整", "请输入发站。", Control::DepartureBox},
+        {"北京", "", "信息不完整", "请输入到站。", Control::ArrivalBox},
+        {"北京", "北京", "输入错误", "发站与到站相同。", Control::ArrivalBox},
+        {"火星", "上海", "输入错误", "发站不存在。", Control::DepartureBox},
+        {"北京", "火星", "输入错误", "到站不存在。", Control::ArrivalBox},
     };
     for (const InputErrorCase& c : cases) {
         SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
@@ -523,26 +524,26 @@ TEST(MainWindowMessageTest, TrainAndStationQueriesReportMissingInput) {
     auto w = test::LoadedWindow();
     {
         test::ModalAnswerer answerer;
-        w->SetText(Control::ECC, "");
-        Click(*w, Control::BTNCCCX);
+        w->SetText(Control::TrainNumberBox, "");
+        Click(*w, Control::TrainButton);
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车次。"));
-        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::ECC));
+        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::TrainNumberBox));
     }
     {
         test::ModalAnswerer answerer;
-        w->SetText(Control::ComboCZ, "");
-        Click(*w, Control::BTNCZCX);
+        w->SetText(Control::StationBox, "");
+        Click(*w, Control::StationButton);
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("信息不完整"));
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("请输入车站。"));
-        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::ComboCZ));
+        EXPECT_EQ(w->focusWidget(), w->ControlWidget(Control::StationBox));
     }
     {
         test::ModalAnswerer answerer;
-        w->SetText(Control::ComboCZ, G("火星"));
-        Click(*w, Control::BTNCZCX);
+        w->SetText(Control::StationBox, G("火星"));
+        Click(*w, Control::StationButton);
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].caption, QStringLiteral("输入错误"));
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("车站不存在。"));

@@ -65,12 +65,12 @@ inline bool PumpUntil(const std::function<bool()>& done, int ms = 15000) {
 }
 
 // A shown main window without the version-check thread (no network in tests).
-inline std::unique_ptr<ui::TFrmKorvel> NewWindow() {
+inline std::unique_ptr<ui::MainWindow> NewWindow() {
     App();
-    auto w = std::make_unique<ui::TFrmKorvel>();
+    auto w = std::make_unique<ui::MainWindow>();
     w->startVersionCheck = [] {};
     // The size the layout is drawn for, whatever the test screen's size.
-    w->resize(ui::TFrmKorvel::kClientWidth, ui::TFrmKorvel::kClientHeight);
+    w->resize(ui::MainWindow::kClientWidth, ui::MainWindow::kClientHeight);
     w->show();
     w->activateWindow();
     QApplication::processEvents();
@@ -78,11 +78,12 @@ inline std::unique_ptr<ui::TFrmKorvel> NewWindow() {
 }
 
 // Started and with every table loaded (their hand-overs to the window processed).
-inline std::unique_ptr<ui::TFrmKorvel> LoadedWindow() {
+inline std::unique_ptr<ui::MainWindow> LoadedWindow() {
     auto w = NewWindow();
-    w->FormCreate();
+    w->Start();
     w->Controller().WaitForLoaders();
-    PumpUntil([&] { return w->IsEnabled(Control::BTNZZCX) && w->IsEnabled(Control::ComboFZ); });
+    PumpUntil(
+        [&] { return w->IsEnabled(Control::DirectButton) && w->IsEnabled(Control::DepartureBox); });
     QApplication::processEvents();
     return w;
 }

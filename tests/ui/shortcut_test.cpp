@@ -1,4 +1,6 @@
 // Desktop entries written into a temporary home directory.
+#include "ui/shortcut.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,8 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include "ui/shortcut.h"
 
 namespace korvel::ui {
 namespace {
@@ -89,9 +89,9 @@ TEST_F(ShortcutTest, FolderWithTrailingSlashGivesTheSameFile) {
 }
 
 TEST_F(ShortcutTest, DesktopCommandTwiceLeavesOneEntry) {
-    ASSERT_TRUE(MDesktopClick(target_));
+    ASSERT_TRUE(DesktopShortcutClicked(target_));
     std::ofstream(home_ / "Desktop" / "Korvel时刻.desktop", std::ios::app) << "stale\n";
-    ASSERT_TRUE(MDesktopClick(target_));
+    ASSERT_TRUE(DesktopShortcutClicked(target_));
     fs::path entry = home_ / "Desktop" / "Korvel时刻.desktop";
     EXPECT_EQ(FileCount(home_ / "Desktop"), 1);  // no temporary file left beside it
     std::string text = ReadFile(entry);
@@ -112,7 +112,7 @@ TEST_F(ShortcutTest, FailuresReturnFalseAndWriteNothing) {
     EXPECT_FALSE(fs::exists(home_ / "escape.desktop"));
     // No desktop directory at all.
     fs::remove(home_ / "Desktop");
-    EXPECT_FALSE(MDesktopClick(target_));
+    EXPECT_FALSE(DesktopShortcutClicked(target_));
 }
 
 TEST_F(ShortcutTest, SpecialFolderWinsOverFolder) {
@@ -124,10 +124,10 @@ TEST_F(ShortcutTest, SpecialFolderWinsOverFolder) {
 }
 
 TEST_F(ShortcutTest, ApplicationsMenuFolderIsCreatedAndHonoursXdgDataHome) {
-    ASSERT_TRUE(NStartClick(target_));
+    ASSERT_TRUE(StartMenuShortcutClicked(target_));
     EXPECT_TRUE(fs::exists(home_ / ".local/share/applications/Korvel时刻.desktop"));
     ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
-    ASSERT_TRUE(NStartClick(target_));
+    ASSERT_TRUE(StartMenuShortcutClicked(target_));
     EXPECT_TRUE(fs::exists(root_ / "data/applications/Korvel时刻.desktop"));
 }
 
@@ -138,7 +138,7 @@ TEST_F(ShortcutTest, DesktopDirectoryFromUserDirs) {
         << "# written by xdg-user-dirs-update\nXDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n"
         << "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n";
     EXPECT_EQ(SpecialFolderPath(kDesktopFolder), (home_ / "Schreibtisch").string());
-    ASSERT_TRUE(MDesktopClick(target_));
+    ASSERT_TRUE(DesktopShortcutClicked(target_));
     EXPECT_TRUE(fs::exists(home_ / "Schreibtisch/Korvel时刻.desktop"));
     ::setenv("XDG_DESKTOP_DIR", (root_ / "elsewhere").c_str(), 1);
     EXPECT_EQ(SpecialFolderPath(kDesktopFolder), (root_ / "elsewhere").string());

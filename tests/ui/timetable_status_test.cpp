@@ -14,11 +14,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::unique_ptr<ui::TFrmKorvel> WindowOnFolder(const fs::path& dir) {
+std::unique_ptr<ui::MainWindow> WindowOnFolder(const fs::path& dir) {
     auto w = test::NewWindow();
     StartOptions options;
     options.timetableFolder = dir.string();
-    w->FormCreate(options);
+    w->Start(options);
     w->Controller().WaitForLoaders();
     for (int i = 0; i < 50; ++i) QApplication::processEvents();
     return w;
@@ -53,7 +53,7 @@ TEST(MainWindowTimetableTest, StatusBarNamesTheFolderOrTheDamagedFile) {
         QString::fromStdString((damaged / "SPY.stream").string())))
         << broken->StatusPanel(1)->text().toStdString();
     EXPECT_TRUE(broken->StatusPanel(4)->text().isEmpty());
-    EXPECT_FALSE(broken->IsEnabled(Control::ComboFZ));
+    EXPECT_FALSE(broken->IsEnabled(Control::DepartureBox));
     fs::remove_all(damaged);
 }
 

@@ -23,20 +23,20 @@ using test::G;
 
 TEST(WindowFitTest, OpensInsideTheScreenAndScrollsToEveryControl) {
     test::App();
-    ui::TFrmKorvel w;
+    ui::MainWindow w;
     w.startVersionCheck = [] {};
     w.show();
     QApplication::processEvents();
     const QRect area = w.screen()->availableGeometry();
     EXPECT_TRUE(area.contains(w.frameGeometry())) << area.width() << "x" << area.height();
     QWidget* canvas = w.Scroller()->Canvas();
-    EXPECT_GE(canvas->width(), ui::TFrmKorvel::kClientWidth);
-    EXPECT_GE(canvas->height(), ui::TFrmKorvel::kClientHeight);
+    EXPECT_GE(canvas->width(), ui::MainWindow::kClientWidth);
+    EXPECT_GE(canvas->height(), ui::MainWindow::kClientHeight);
 
     // A window smaller than its layout: the control that takes the focus scrolls into view.
     w.resize(400, 300);
     QApplication::processEvents();
-    QWidget* about = w.ControlWidget(Control::BTNAbout);
+    QWidget* about = w.ControlWidget(Control::AboutButton);
     about->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     const QRect shown = w.Scroller()->viewport()->rect();
@@ -48,12 +48,12 @@ TEST(WindowFitTest, OpensInsideTheScreenAndScrollsToEveryControl) {
 TEST(WindowFitTest, ALargerWindowGivesItsRoomToTheResultGrid) {
     auto w = test::NewWindow();
     const int gridHeight = w->Grid()->height();
-    const QPoint result = w->ControlWidget(Control::LabResult)->pos();
+    const QPoint result = w->ControlWidget(Control::ResultLabel)->pos();
     const QPoint header = w->HeaderLabel(0)->pos();
     w->resize(1200, 900);
     QApplication::processEvents();
     EXPECT_EQ(w->Grid()->height(), gridHeight + 900 - 681);
-    EXPECT_EQ(w->ControlWidget(Control::LabResult)->pos(), result + QPoint(0, 900 - 681));
+    EXPECT_EQ(w->ControlWidget(Control::ResultLabel)->pos(), result + QPoint(0, 900 - 681));
     EXPECT_EQ(w->HeaderLabel(0)->pos(), header);
     // The status bar stays at the bottom, its last panel reaching the right edge.
     const QRect last(w->StatusPanel(4)->mapTo(w.get(), QPoint(0, 0)), w->StatusPanel(4)->size());
@@ -67,8 +67,8 @@ TEST(WindowFitTest, ALargerWindowGivesItsRoomToTheResultGrid) {
 // berths): in the printer's font, on every page, no text runs into another or over a line.
 TEST(PrintedBoardTest, ZhengzhouStationBoardHasNoOverlappingColumns) {
     auto w = test::LoadedWindow();
-    w->SetText(Control::ComboCZ, G("郑州"));
-    w->Controller().BTNCZCXClick();
+    w->SetText(Control::StationBox, G("郑州"));
+    w->Controller().StationClicked();
     const int rows = w->Controller().ShownCount();
     ASSERT_GT(rows, 200);
     EXPECT_EQ(w->Controller().ResultHeading(), G("车站全部车次：郑州"));

@@ -16,7 +16,7 @@ using test::PumpUntil;
 
 class UpdateWindowTest : public UpdateFixture {
   public:
-    ui::UpdateSetup Setup(ui::TFrmKorvel& window) {
+    ui::UpdateSetup Setup(ui::MainWindow& window) {
         ui::UpdateSetup setup;
         setup.inUse = ui::QStringFromGbk(window.Controller().TimetableText());
         setup.options = Options();
@@ -46,7 +46,7 @@ TEST_F(UpdateWindowTest, DownloadsInstallsAndSwitchesInPlace) {
             ->toolTip()
             .startsWith(QStringLiteral("已安装时刻表 tt-1"));
     }));
-    EXPECT_TRUE(w->IsEnabled(Control::BTNZZCX));
+    EXPECT_TRUE(w->IsEnabled(Control::DirectButton));
     EXPECT_EQ(w->Controller().Tables().KMList.RecordCount(), 20u);  // the sample's trains
     w->grab().save(test::ShotDir() + QStringLiteral("/main_window_installed_timetable.png"));
 }

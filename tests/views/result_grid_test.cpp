@@ -45,8 +45,7 @@ TEST_F(Grid, ResetAndFillWriteTheColumnsAndRowCount) {
     EXPECT_EQ(ResultLabelText(0), "\xBD\xE1\xB9\xFB:0");
     EXPECT_EQ(ResultLabelText(23), "\xBD\xE1\xB9\xFB:23");
 
-    TPub_GridResult r =
-        Row("Z98/Z95", kBeijing, kShanghai, kBeijingXi, kShanghai, 7, 1463, "14:05", "");
+    ResultRow r = Row("Z98/Z95", kBeijing, kShanghai, kBeijingXi, kShanghai, 7, 1463, "14:05", "");
     r.TypeName = "T";
     r.FromDTime = "08:01";
     r.ToATime = "22:06";
@@ -80,7 +79,7 @@ TEST_F(Grid, TrainNumberQueryOnlyFiltersEmu) {
     FilterBoxes stationBoxes{true, true, true, false};
     EXPECT_EQ(Shown(list, stationBoxes, QueryKindValue::Train).size(), list.size());
     FilterBoxes emu;
-    emu.CBDC = true;
+    emu.EmuOnlyFilter = true;
     EXPECT_EQ(Shown(list, emu, QueryKindValue::Train),
               (std::vector<std::string>{"D5", "G7", "C2"}));
     EXPECT_EQ(grid.RowCount(), 16);
@@ -94,13 +93,13 @@ TEST_F(Grid, StationToStationFilters) {
         Row("4", kBeijingXi, kShanghaiHq, kBeijingXi, kShanghaiHq),
     };
     FilterBoxes sf;
-    sf.CBSF = true;
+    sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct), (std::vector<std::string>{"1", "3", "4"}));
     FilterBoxes zd;
-    zd.CBZD = true;
+    zd.TerminatesFilter = true;
     EXPECT_EQ(Shown(list, zd, QueryKindValue::Direct), (std::vector<std::string>{"1", "2", "4"}));
     FilterBoxes jq;
-    jq.CBJQ = true;
+    jq.ExactNamesFilter = true;
     EXPECT_EQ(Shown(list, jq, QueryKindValue::Direct, "", kBeijing, kShanghai),
               (std::vector<std::string>{"1"}));
     EXPECT_EQ(grid.Cell(0, 1), "");
@@ -116,15 +115,15 @@ TEST_F(Grid, TransferResultFilters) {
         Row("B2", kNanjing, kShanghaiHq, kNanjing, kShanghai),  // second leg, ends elsewhere
     };
     FilterBoxes sf;
-    sf.CBSF = true;
+    sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct, kNanjing),
               (std::vector<std::string>{"A1", "B1", "B2"}));
     FilterBoxes zd;
-    zd.CBZD = true;
+    zd.TerminatesFilter = true;
     EXPECT_EQ(Shown(list, zd, QueryKindValue::Direct, kNanjing),
               (std::vector<std::string>{"A1", "A2", "B1"}));
     FilterBoxes jq;
-    jq.CBJQ = true;
+    jq.ExactNamesFilter = true;
     list.push_back(Row("X", kBeijingXi, kShanghai, kBeijingXi, kNanjing));
     EXPECT_EQ(Shown(list, jq, QueryKindValue::Direct, kNanjing, kBeijing, kShanghai),
               (std::vector<std::string>{"A1", "A2", "B1", "B2"}));
@@ -137,17 +136,17 @@ TEST_F(Grid, StationTimetableFiltersUseTheBoxTextAtFillTime) {
         Row("3", kNanjing, kShanghai, kBeijingXi, kShanghai),
     };
     FilterBoxes sf;
-    sf.CBSF = true;
+    sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"1"}));
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Station, "", "", "", kNanjing),
               (std::vector<std::string>{"2", "3"}));
     FilterBoxes zd;
-    zd.CBZD = true;
+    zd.TerminatesFilter = true;
     EXPECT_EQ(Shown(list, zd, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"2"}));
     FilterBoxes jq;
-    jq.CBJQ = true;
+    jq.ExactNamesFilter = true;
     EXPECT_EQ(Shown(list, jq, QueryKindValue::Station, "", "", "", kBeijing),
               (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(Shown(list, jq, QueryKindValue::Station, "", "", "", ""),

@@ -45,18 +45,9 @@ struct Fixture : ::testing::Test {
     }
 };
 
-TEST(LabelNames, ColumnFromName) {
-    EXPECT_EQ(ColumnFromLabelName("Lab1"), 0);
-    EXPECT_EQ(ColumnFromLabelName("Lab9"), 8);
-    EXPECT_EQ(ColumnFromLabelName("Lab10"), 9);
-    EXPECT_EQ(ColumnFromLabelName("Lab15"), 14);
-    EXPECT_EQ(ColumnFromLabelName("Lab"), -1);
-    EXPECT_EQ(ColumnFromLabelName("Label1"), -1);
-}
-
 TEST_F(Fixture, HeaderClickWithNoRowsChangesNothing) {
     grid.Reset();
-    EXPECT_FALSE(Lab1Click(grid, labels, 10));
+    EXPECT_FALSE(HeaderClicked(grid, labels, 10));
     EXPECT_FALSE(labels.SortedColumn().has_value());
     EXPECT_EQ(labels.Caption(9), kLicheng);
     EXPECT_FALSE(labels.Bold(9));
@@ -70,17 +61,17 @@ TEST_F(Fixture, ClicksMoveMarkerAndReverseDirection) {
     list[2].FromDTime = "07:05";
     ASSERT_EQ(Fill(), 3);
 
-    EXPECT_TRUE(Lab1Click(grid, labels, 10));  // 里程
+    EXPECT_TRUE(HeaderClicked(grid, labels, 10));  // 里程
     EXPECT_TRUE(labels.Bold(9));
     EXPECT_EQ(labels.Caption(9), kLicheng + kUp);
     EXPECT_EQ(Column(grid, 9, 3), (std::vector<std::string>{"95", "100", "1200"}));
 
-    Lab1Click(grid, labels, 10);
+    HeaderClicked(grid, labels, 10);
     EXPECT_EQ(labels.Caption(9), kLicheng + kDown);
     EXPECT_FALSE(labels.Ascending());
     EXPECT_EQ(Column(grid, 9, 3), (std::vector<std::string>{"1200", "100", "95"}));
 
-    Lab1Click(grid, labels, 6);  // 发时
+    HeaderClicked(grid, labels, 6);  // 发时
     EXPECT_FALSE(labels.Bold(9));
     EXPECT_EQ(labels.Caption(9), kLicheng);
     EXPECT_TRUE(labels.Bold(5));
@@ -97,9 +88,9 @@ TEST_F(Fixture, TextColumnsCompareBytes) {
     list[0].Fare2 = "23";
     list[1].Fare2 = "105";
     Fill();
-    Lab1Click(grid, labels, 11);  // 历时 as text: "10:05" before "9:30"
+    HeaderClicked(grid, labels, 11);  // 历时 as text: "10:05" before "9:30"
     EXPECT_EQ(Column(grid, 10, 2), (std::vector<std::string>{"10:05", "9:30"}));
-    Lab1Click(grid, labels, 13);  // 软座 as text: "105" before "23"
+    HeaderClicked(grid, labels, 13);  // 软座 as text: "105" before "23"
     EXPECT_EQ(Column(grid, 12, 2), (std::vector<std::string>{"105", "23"}));
 }
 
@@ -171,13 +162,13 @@ TEST(SortRoutine, LargeInputsMatchAReferenceOrder) {
 TEST_F(Fixture, OnlyDisplayedRowsAreSortedAndRefillComesOutSorted) {
     list = {Row("D3", "A", "B", "A", "B", 1, 300), Row("K9", "A", "B", "A", "B", 1, 50),
             Row("D1", "A", "B", "A", "B", 1, 100), Row("G2", "A", "B", "A", "B", 1, 200)};
-    Lab1Click(grid, labels, 10);  // nothing shown yet: no marker
+    HeaderClicked(grid, labels, 10);  // nothing shown yet: no marker
     EXPECT_FALSE(labels.SortedColumn());
     Fill();
-    Lab1Click(grid, labels, 10);
-    Lab1Click(grid, labels, 10);  // descending by 里程
+    HeaderClicked(grid, labels, 10);
+    HeaderClicked(grid, labels, 10);  // descending by 里程
     FilterBoxes emu;
-    emu.CBDC = true;
+    emu.EmuOnlyFilter = true;
     ASSERT_EQ(Fill(emu), 3);
     EXPECT_EQ(Column(grid, 0, 3), (std::vector<std::string>{"D3", "G2", "D1"}));
     EXPECT_EQ(grid.RowCount(), 16);
@@ -197,9 +188,9 @@ TEST_F(Fixture, FareColumnWithDashSortsCompletely) {
             Row("K3", "A", "B", "A", "B", 1, 1, "1", "9"),
             Row("K4", "A", "B", "A", "B", 1, 1, "1", "-")};
     Fill();
-    Lab1Click(grid, labels, 12);  // 硬座, numeric
+    HeaderClicked(grid, labels, 12);  // 硬座, numeric
     EXPECT_EQ(Column(grid, 11, 4), (std::vector<std::string>{"9", "45.5", "-", "-"}));
-    Lab1Click(grid, labels, 12);
+    HeaderClicked(grid, labels, 12);
     EXPECT_EQ(Column(grid, 11, 4), (std::vector<std::string>{"-", "-", "45.5", "9"}));
 }
 

@@ -20,10 +20,10 @@ inline const std::string kXian = "\xCE\xF7\xB0\xB2";                        // �
 inline const std::string kNanjing = "\xC4\xCF\xBE\xA9";                     // 南京
 inline const std::string kUserArea = "\xF8\xB3\xB4\xE5";  // user-defined area + 村
 
-inline TPub_GridResult Row(std::string trainNo, std::string start, std::string end,
-                           std::string from, std::string to, int stops = 1, int km = 100,
-                           std::string span = "01:00", std::string fare1 = "10") {
-    TPub_GridResult r;
+inline ResultRow Row(std::string trainNo, std::string start, std::string end, std::string from,
+                     std::string to, int stops = 1, int km = 100, std::string span = "01:00",
+                     std::string fare1 = "10") {
+    ResultRow r;
     r.TrainNo = std::move(trainNo);
     r.StartStation = std::move(start);
     r.EndStation = std::move(end);

@@ -76,14 +76,14 @@ TEST(TimeClassFilterTest, CombinesWithTheBoxesAndTheSortWhenFilling) {
     EXPECT_EQ(shown(boxes), (std::vector<std::string>{"G1", "D5", "C2"}));
     boxes.timeClass.classes = ClassBit(TrainClass::D) | ClassBit(TrainClass::K);
     EXPECT_EQ(shown(boxes), (std::vector<std::string>{"D5"}));
-    boxes.CBDC = true;  // 仅动车 as well: a row must pass both
+    boxes.EmuOnlyFilter = true;  // 仅动车 as well: a row must pass both
     boxes.timeClass.depart.reset();
     EXPECT_EQ(shown(boxes), (std::vector<std::string>{"D5"}));
     EXPECT_EQ(grid.RowCount(), ResultGrid::kMinRows);
 
     // The marked column sorts only what the filters let through.
     shown(FilterBoxes{});
-    ASSERT_TRUE(Lab1Click(grid, labels, 6));  // 发时 ascending
+    ASSERT_TRUE(HeaderClicked(grid, labels, 6));  // 发时 ascending
     boxes = FilterBoxes{};
     boxes.timeClass.depart = DepartWindow{18 * 60, 6 * 60};  // the night, past midnight
     EXPECT_EQ(shown(boxes), (std::vector<std::string>{"1461", "D5", "T109", "K511"}));

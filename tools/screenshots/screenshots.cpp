@@ -74,36 +74,37 @@ class Shots {
 
 // The main window over the embedded timetable, without the version check (no network), with
 // every table loaded.
-std::unique_ptr<ui::TFrmKorvel> LoadedWindow() {
-    auto w = std::make_unique<ui::TFrmKorvel>();
+std::unique_ptr<ui::MainWindow> LoadedWindow() {
+    auto w = std::make_unique<ui::MainWindow>();
     w->startVersionCheck = [] {};
-    w->resize(ui::TFrmKorvel::kClientWidth, ui::TFrmKorvel::kClientHeight);
+    w->resize(ui::MainWindow::kClientWidth, ui::MainWindow::kClientHeight);
     w->show();
     w->activateWindow();
-    w->FormCreate();
+    w->Start();
     w->Controller().WaitForLoaders();
-    PumpUntil([&] { return w->IsEnabled(Control::BTNZZCX) && w->IsEnabled(Control::ComboFZ); },
-              15000);
+    PumpUntil(
+        [&] { return w->IsEnabled(Control::DirectButton) && w->IsEnabled(Control::DepartureBox); },
+        15000);
     QApplication::processEvents();
     return w;
 }
 
-void Click(ui::TFrmKorvel& w, Control c) {
+void Click(ui::MainWindow& w, Control c) {
     if (auto* button = qobject_cast<QAbstractButton*>(w.ControlWidget(c))) button->click();
 }
 
 // Sets both station boxes (as a pick from the list would) and runs the query.
-void QueryDirect(ui::TFrmKorvel& w, const char* from, const char* to) {
-    w.SetText(Control::ComboFZ, Utf8ToGbk(from));
-    w.SetText(Control::ComboDZ, Utf8ToGbk(to));
-    Click(w, Control::BTNZZCX);
+void QueryDirect(ui::MainWindow& w, const char* from, const char* to) {
+    w.SetText(Control::DepartureBox, Utf8ToGbk(from));
+    w.SetText(Control::ArrivalBox, Utf8ToGbk(to));
+    Click(w, Control::DirectButton);
 }
 
 void MainWindowShots(Shots& shots) {
     auto w = LoadedWindow();
     shots.Save(w->grab(), "main_window_start.png");
 
-    ui::StationCombo* from = w->Combo(Control::ComboFZ);
+    ui::StationCombo* from = w->Combo(Control::DepartureBox);
     from->setFocus();
     QTest::keyClicks(from, QStringLiteral("bj"));
     QApplication::processEvents();
@@ -142,8 +143,8 @@ void FilterShot(Shots& shots) {
 // "中转" from 天津 to 上海, the first transfer station picked: both legs in the grid.
 void TransferShot(Shots& shots) {
     auto w = LoadedWindow();
-    w->SetText(Control::ComboFZ, Utf8ToGbk("天津"));
-    w->SetText(Control::ComboDZ, Utf8ToGbk("上海"));
+    w->SetText(Control::DepartureBox, Utf8ToGbk("天津"));
+    w->SetText(Control::ArrivalBox, Utf8ToGbk("上海"));
     QTimer picker;
     picker.setInterval(5);
     QObject::connect(&picker, &QTimer::timeout, [&] {
@@ -153,7 +154,7 @@ void TransferShot(Shots& shots) {
         dialog->accept();
     });
     picker.start();
-    Click(*w, Control::BTNZZZZ);
+    Click(*w, Control::TransferButton);
     picker.stop();
     QApplication::processEvents();
     shots.Save(w->grab(), "main_window_transfer.png");
@@ -177,16 +178,16 @@ void WebPanelShots(Shots& shots) {
         Settle(1500);  // let the engine paint
         shots.Save(w->grab(), name);
     };
-    save(panels->P1Msg(), "web-start-page.png");
-    panels->TB3Click();
-    save(panels->PanelWidget(Panel::P3), "web-panel-offline.png");
-    panels->TB1Click();
+    save(panels->StartPagePanel(), "web-start-page.png");
+    panels->HotelsClicked();
+    save(panels->PanelWidget(Panel::Hotels), "web-panel-offline.png");
+    panels->StartPageClicked();
     online = true;
     panels->ShowRouteAdvert(Utf8ToGbk("北京"), Utf8ToGbk("上海"));
-    save(panels->P1Msg(), "web-route-advert.png");
+    save(panels->StartPagePanel(), "web-route-advert.png");
 
-    ui::TFrmAbout box(window.get());
-    box.ImageLogo()->setPixmap(ui::LoadLogoPixmap());
+    ui::AboutBox box(window.get());
+    box.LogoImage()->setPixmap(ui::LoadLogoPixmap());
     box.show();
     save(&box, "about-box.png");
 }

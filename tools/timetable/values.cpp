@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "query/center.h"
+#include "query/fare_tariff.h"
 #include "timetable/builder.h"
 #include "timetable/text_util.h"
 

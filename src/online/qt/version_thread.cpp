@@ -234,19 +234,22 @@ HttpOutcome FetchVersionFile(const VersionCheckConfig& config, const KeepGoing& 
     return outcome;
 }
 
-TThreadNet::TThreadNet(VersionCheckConfig config, std::atomic<bool>* isOnline, QObject* parent)
+VersionCheckThread::VersionCheckThread(VersionCheckConfig config, std::atomic<bool>* isOnline,
+                                       QObject* parent)
     : QThread(parent), config_(std::move(config)), isOnline_(isOnline) {}
 
-TThreadNet::~TThreadNet() {
+VersionCheckThread::~VersionCheckThread() {
     requestInterruption();
     wait();
 }
 
-TThreadNet* TThreadNet::Start(QObject* owner, std::function<void(const std::string&)> onLabel,
-                              VersionCheckConfig config, std::atomic<bool>* isOnline) {
-    auto* thread = new TThreadNet(std::move(config), isOnline, owner);
+VersionCheckThread* VersionCheckThread::Start(QObject* owner,
+                                              std::function<void(const std::string&)> onLabel,
+                                              VersionCheckConfig config,
+                                              std::atomic<bool>* isOnline) {
+    auto* thread = new VersionCheckThread(std::move(config), isOnline, owner);
     QObject* context = owner != nullptr ? owner : thread;
-    QObject::connect(thread, &TThreadNet::LabelReady, context,
+    QObject::connect(thread, &VersionCheckThread::LabelReady, context,
                      [onLabel = std::move(onLabel)](const QByteArray& gbk) {
                          if (onLabel) onLabel(gbk.toStdString());
                      });
@@ -255,12 +258,12 @@ TThreadNet* TThreadNet::Start(QObject* owner, std::function<void(const std::stri
     return thread;
 }
 
-VersionDecision TThreadNet::Decision() const {
+VersionDecision VersionCheckThread::Decision() const {
     if (!decided_.load(std::memory_order_acquire)) return {};
     return decision_;
 }
 
-void TThreadNet::run() {
+void VersionCheckThread::run() {
     KeepGoing keepGoing = [this] { return !isInterruptionRequested(); };
     bool online = ProbeConnection(config_, keepGoing);
     if (online && isOnline_ != nullptr) isOnline_->store(true, std::memory_order_release);

@@ -26,21 +26,22 @@ bool ProbeConnection(const VersionCheckConfig& config, const KeepGoing& keepGoin
 // to https. Reads at most kMaxVersionBodyBytes of the body. Blocks the calling thread.
 HttpOutcome FetchVersionFile(const VersionCheckConfig& config, const KeepGoing& keepGoing = {});
 
-class TThreadNet : public QThread {
+class VersionCheckThread : public QThread {
     Q_OBJECT
 
   public:
     // The check writes `isOnline` once, after the probe.
-    explicit TThreadNet(VersionCheckConfig config = VersionCheckConfigFromEnv(),
-                        std::atomic<bool>* isOnline = &IsOnline, QObject* parent = nullptr);
+    explicit VersionCheckThread(VersionCheckConfig config = VersionCheckConfigFromEnv(),
+                                std::atomic<bool>* isOnline = &IsOnline, QObject* parent = nullptr);
     // Asks a running check to stop and waits for it (a fraction of a second).
-    ~TThreadNet() override;
+    ~VersionCheckThread() override;
 
     // Creates and starts the check for the window `owner`: `onLabel` receives the label text
     // (GBK) on the owner's thread. The thread deletes itself when it ends, or with `owner`.
-    static TThreadNet* Start(QObject* owner, std::function<void(const std::string&)> onLabel,
-                             VersionCheckConfig config = VersionCheckConfigFromEnv(),
-                             std::atomic<bool>* isOnline = &IsOnline);
+    static VersionCheckThread* Start(QObject* owner,
+                                     std::function<void(const std::string&)> onLabel,
+                                     VersionCheckConfig config = VersionCheckConfigFromEnv(),
+                                     std::atomic<bool>* isOnline = &IsOnline);
 
     // The decision of the last run (valid after LabelReady).
     VersionDecision Decision() const;

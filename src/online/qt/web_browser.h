@@ -1,6 +1,6 @@
-// One embedded browser of the main window (WebB1 ... WebB4). It starts as a QTextBrowser,
-// which shows written HTML and opens every link in the default browser, and turns into a
-// view of the Qt WebEngine module when the first live page is asked for (or when the engine
+// One embedded browser of the main window (StartPageBrowser ... TicketsBrowser). It starts as a
+// QTextBrowser, which shows written HTML and opens every link in the default browser, and turns
+// into a view of the Qt WebEngine module when the first live page is asked for (or when the engine
 // is installed). Context menus never open inside it.
 #pragma once
 

@@ -85,7 +85,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 AdvertPanel::AdvertPanel(QWidget* parent) : QFrame(parent) {
-    setObjectName(QStringLiteral("P1Msg"));
+    setObjectName(QStringLiteral("StartPagePanel"));
     setFrameShape(QFrame::Box);
     setLineWidth(1);
     SetBackground(this, 0xFFFDF4);
@@ -98,10 +98,10 @@ AdvertPanel::AdvertPanel(QWidget* parent) : QFrame(parent) {
         box->setFrameShape(QFrame::Box);
         SetBackground(box, 0xFFFFFF);
     }
-    labAFZ_ = TitleBar(this, 9, 9, 230, Text("特价机票"), 16, 16, Text("出发城市"));
-    labAFZ_->setObjectName(QStringLiteral("LabAFZ"));
-    labADZ_ = TitleBar(this, 249, 9, 230, Text("特价酒店"), 256, 16, Text("到达城市"));
-    labADZ_->setObjectName(QStringLiteral("LabADZ"));
+    flightTitle_ = TitleBar(this, 9, 9, 230, Text("特价机票"), 16, 16, Text("出发城市"));
+    flightTitle_->setObjectName(QStringLiteral("FlightTitle"));
+    hotelTitle_ = TitleBar(this, 249, 9, 230, Text("特价酒店"), 256, 16, Text("到达城市"));
+    hotelTitle_->setObjectName(QStringLiteral("HotelTitle"));
 
     const int tops[3] = {59, 83, 106};
     const char* flightLinks[3] = {"今日特价 >>", "明日特价 >>", "往返特价 >>"};
@@ -110,7 +110,8 @@ AdvertPanel::AdvertPanel(QWidget* parent) : QFrame(parent) {
     for (int i = 0; i < 3; ++i) {
         labfd_[static_cast<std::size_t>(i)] =
             PlainLabel(Text("出发城市-到达城市"), this, 20, tops[i]);
-        labfd_[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("labfd%1").arg(i + 1));
+        labfd_[static_cast<std::size_t>(i)]->setObjectName(
+            QStringLiteral("flightRoutes%1").arg(i + 1));
         labfd_[static_cast<std::size_t>(i)]->setMinimumWidth(110);
         auto* plane = new LinkLabel(Text(flightLinks[i]), this);
         plane->move(140, tops[i]);
@@ -139,32 +140,32 @@ AdvertPanel::AdvertPanel(QWidget* parent) : QFrame(parent) {
         y += 24;
     }
 
-    webB1_ = new WebBrowser(this);
-    webB1_->setObjectName(QStringLiteral("WebB1"));
-    webB1_->setGeometry(contentsRect());
+    startPageBrowser_ = new WebBrowser(this);
+    startPageBrowser_->setObjectName(QStringLiteral("StartPageBrowser"));
+    startPageBrowser_->setGeometry(contentsRect());
 }
 
 void AdvertPanel::MoveBrowserTo(int top) {
     fill_ = false;
-    webB1_->move(webB1_->x(), top);
+    startPageBrowser_->move(startPageBrowser_->x(), top);
 }
 
 void AdvertPanel::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    if (fill_) webB1_->setGeometry(contentsRect());
+    if (fill_) startPageBrowser_->setGeometry(contentsRect());
 }
 
 WebPanels::WebPanels(QWidget* p1, QWidget* area, QObject* parent, const std::atomic<bool>* online)
     : QObject(parent), p1_(p1), area_(area), online_(online) {
     if (p1 == nullptr || area == nullptr) throw std::invalid_argument("WebPanels needs P1");
     panels_[0] = p1;
-    p1Msg_ = new AdvertPanel(p1);
-    p1Msg_->move(11, 423);
-    browsers_[0] = p1Msg_->WebB1();
-    connect(p1Msg_, &AdvertPanel::planeLinkClicked, this, &WebPanels::LabPlaneClick);
-    connect(p1Msg_, &AdvertPanel::hotelLinkClicked, this, &WebPanels::LabHotelClick);
+    startPagePanel_ = new AdvertPanel(p1);
+    startPagePanel_->move(11, 423);
+    browsers_[0] = startPagePanel_->StartPageBrowser();
+    connect(startPagePanel_, &AdvertPanel::planeLinkClicked, this, &WebPanels::FlightLinkClicked);
+    connect(startPagePanel_, &AdvertPanel::hotelLinkClicked, this, &WebPanels::HotelLinkClicked);
 
-    for (Panel panel : {Panel::P2, Panel::P3, Panel::P4}) {
+    for (Panel panel : {Panel::Flights, Panel::Hotels, Panel::Tickets}) {
         std::size_t i = static_cast<std::size_t>(panel) - 1;
         panels_[i] = BuildWebPanel(panel, browsers_[i]);
         if (QLayout* layout = area->layout()) {
@@ -193,17 +194,17 @@ QWidget* WebPanels::BuildWebPanel(Panel panel, WebBrowser*& browser) {
 
     browser = new WebBrowser(widget);
     browser->setObjectName(QStringLiteral("WebB%1").arg(static_cast<int>(panel)));
-    if (panel == Panel::P2 || panel == Panel::P3) {
-        bool plane = panel == Panel::P2;
+    if (panel == Panel::Flights || panel == Panel::Hotels) {
+        bool plane = panel == Panel::Flights;
         auto* strip = new QFrame(widget);
-        strip->setObjectName(plane ? QStringLiteral("P21") : QStringLiteral("P31"));
+        strip->setObjectName(plane ? QStringLiteral("FlightStrip") : QStringLiteral("HotelStrip"));
         strip->setFixedHeight(24);
         SetBackground(strip, 0xFFFFF4);
         auto* link = new LinkLabel(Text("用浏览器打开"), strip);
-        link->setObjectName(plane ? QStringLiteral("LabPlane") : QStringLiteral("LabHotel"));
+        link->setObjectName(plane ? QStringLiteral("FlightLinks") : QStringLiteral("HotelLinks"));
         link->move(8, 4);
         connect(link, &LinkLabel::clicked, this,
-                plane ? &WebPanels::LabPlaneClick : &WebPanels::LabHotelClick);
+                plane ? &WebPanels::FlightLinkClicked : &WebPanels::HotelLinkClicked);
         PlainLabel(plane ? Text("机票预订由合作伙伴旅行网提供，国内航班实时查询，"
                                 "折扣机票在线预订，价格以预订页面为准。")
                          : Text("酒店预订由合作伙伴旅行网提供，全国特价酒店在线预订，"
@@ -255,7 +256,7 @@ void WebPanels::WriteHtml(WebBrowser* browser, const std::string& html) {
 
 void WebPanels::ToolbarClicked(int button) {
     ToolbarAction action = ToolbarClick(button, online_->load(std::memory_order_acquire));
-    for (Panel panel : {Panel::P1, Panel::P2, Panel::P3, Panel::P4}) {
+    for (Panel panel : {Panel::StartPage, Panel::Flights, Panel::Hotels, Panel::Tickets}) {
         if (panel != action.shown) PanelWidget(panel)->hide();
     }
     PanelWidget(action.shown)->show();
@@ -278,17 +279,17 @@ void WebPanels::ShowRouteAdvert(const std::string& from, const std::string& to) 
     std::optional<RouteAdvertTexts> texts =
         RouteAdvert(online_->load(std::memory_order_acquire), from, to);
     if (!texts) return;
-    p1Msg_->LabAFZ()->setText(QStringFromGbk(texts->labAFZ));
-    p1Msg_->LabAFZ()->adjustSize();
-    p1Msg_->LabADZ()->setText(QStringFromGbk(texts->labADZ));
-    p1Msg_->LabADZ()->adjustSize();
+    startPagePanel_->FlightTitle()->setText(QStringFromGbk(texts->flightTitle));
+    startPagePanel_->FlightTitle()->adjustSize();
+    startPagePanel_->HotelTitle()->setText(QStringFromGbk(texts->hotelTitle));
+    startPagePanel_->HotelTitle()->adjustSize();
     for (int i = 0; i < 3; ++i) {
-        QLabel* line = p1Msg_->Labfd(i);
-        line->setText(QStringFromGbk(texts->labfd[static_cast<std::size_t>(i)]));
+        QLabel* line = startPagePanel_->FlightRoutes(i);
+        line->setText(QStringFromGbk(texts->flightRoutes[static_cast<std::size_t>(i)]));
         line->adjustSize();
     }
-    if (std::optional<int> top = MovedAdvertBrowserTop(p1Msg_->WebB1()->y())) {
-        p1Msg_->MoveBrowserTo(*top);
+    if (std::optional<int> top = MovedAdvertBrowserTop(startPagePanel_->StartPageBrowser()->y())) {
+        startPagePanel_->MoveBrowserTo(*top);
     }
 }
 

@@ -1,14 +1,15 @@
 // The web side of the main window in Qt: the three web panels P2 ... P4, the travel-offer
-// panel P1Msg with the start-page browser WebB1, the toolbar handlers that switch between
-// the timetable panel P1 and the web panels, the links, and the application-wide filter that
-// keeps right clicks away from the embedded browsers.
+// panel StartPagePanel with the start-page browser StartPageBrowser, the toolbar handlers that
+// switch between the timetable panel P1 and the web panels, the links, and the application-wide
+// filter that keeps right clicks away from the embedded browsers.
 //
 // How the main window uses it:
 //   panels = new WebPanels(P1, area, window);   // P1 is the timetable panel in `area`
-//   TB1 ... TB4 clicked                          -> panels->TB1Click() ... TB4Click()
-//   MainView::ShowRouteAdvert(from, to)          -> panels->ShowRouteAdvert(from, to)
-//   LabSell / ImageLogo / BtnUpdate clicked      -> WebPanels::LabSellClick() / ...
-//   last step of the window's creation           -> panels->LoadStartPage()
+//   StartPageTool ... TicketsTool clicked                          -> panels->StartPageClicked()
+//   ... TicketsClicked() MainView::ShowRouteAdvert(from, to)          ->
+//   panels->ShowRouteAdvert(from, to) TicketLink / LogoImage / UpdateButton clicked      ->
+//   WebPanels::TicketLinkClicked() / ... last step of the window's creation           ->
+//   panels->LoadStartPage()
 #pragma once
 
 #include <QFrame>
@@ -41,20 +42,20 @@ class LinkLabel : public QLabel {
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// The travel-offer panel P1Msg: 963 x 169, a flight box and a hotel box with route labels
-// and partner links, partner lines on the right, and the browser WebB1 covering it all until
-// the first online query.
+// The travel-offer panel StartPagePanel: 963 x 169, a flight box and a hotel box with route labels
+// and partner links, partner lines on the right, and the browser StartPageBrowser covering it all
+// until the first online query.
 class AdvertPanel : public QFrame {
     Q_OBJECT
 
   public:
     explicit AdvertPanel(QWidget* parent = nullptr);
 
-    WebBrowser* WebB1() const { return webB1_; }
-    QLabel* LabAFZ() const { return labAFZ_; }
-    QLabel* LabADZ() const { return labADZ_; }
-    QLabel* Labfd(int i) const { return labfd_.at(static_cast<std::size_t>(i)); }  // 0..2
-    // Moves WebB1 to `top` and stops it filling the panel.
+    WebBrowser* StartPageBrowser() const { return startPageBrowser_; }
+    QLabel* FlightTitle() const { return flightTitle_; }
+    QLabel* HotelTitle() const { return hotelTitle_; }
+    QLabel* FlightRoutes(int i) const { return labfd_.at(static_cast<std::size_t>(i)); }  // 0..2
+    // Moves StartPageBrowser to `top` and stops it filling the panel.
     void MoveBrowserTo(int top);
     bool BrowserFillsPanel() const { return fill_; }
 
@@ -66,9 +67,9 @@ class AdvertPanel : public QFrame {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    WebBrowser* webB1_ = nullptr;
-    QLabel* labAFZ_ = nullptr;
-    QLabel* labADZ_ = nullptr;
+    WebBrowser* startPageBrowser_ = nullptr;
+    QLabel* flightTitle_ = nullptr;
+    QLabel* hotelTitle_ = nullptr;
     std::array<QLabel*, 3> labfd_{};
     bool fill_ = true;
 };
@@ -86,12 +87,13 @@ class WebPanels : public QObject {
 
     QWidget* PanelWidget(Panel panel) const;
     Panel Visible() const { return visible_; }
-    WebBrowser* Browser(int number) const;  // WebB1 ... WebB4 (1..4)
-    AdvertPanel* P1Msg() const { return p1Msg_; }
+    WebBrowser* Browser(int number) const;  // StartPageBrowser ... TicketsBrowser (1..4)
+    AdvertPanel* StartPagePanel() const { return startPagePanel_; }
     // The start page (GBK) read by LoadStartPage.
     const std::string& AboutPage() const { return aboutPage_; }
 
-    // Reads the start page, blanks the four browsers and writes the start page into WebB1.
+    // Reads the start page, blanks the four browsers and writes the start page into
+    // StartPageBrowser.
     void LoadStartPage();
     // Gives the four browsers their engine views at once rather than at their first live
     // page (see WebBrowser::InstallEngine).
@@ -103,20 +105,20 @@ class WebPanels : public QObject {
     void ShowRouteAdvert(const std::string& from, const std::string& to);
 
     // The links: each opens its address in the default browser.
-    static void LabPlaneClick() { OpenWebLink(WebLink::Plane); }
-    static void LabHotelClick() { OpenWebLink(WebLink::Hotel); }
-    static void LabSellClick() { OpenWebLink(WebLink::Sell); }
-    static void ImageLogoClick() { OpenWebLink(WebLink::Logo); }
-    static void BtnUpdateClick() { OpenWebLink(WebLink::Update); }
+    static void FlightLinkClicked() { OpenWebLink(WebLink::Plane); }
+    static void HotelLinkClicked() { OpenWebLink(WebLink::Hotel); }
+    static void TicketLinkClicked() { OpenWebLink(WebLink::Sell); }
+    static void LogoClicked() { OpenWebLink(WebLink::Logo); }
+    static void UpdateButtonClicked() { OpenWebLink(WebLink::Update); }
 
     // True when `widget` is one of the four browsers or lies inside one.
     bool InsideBrowser(const QObject* widget) const;
 
   public slots:
-    void TB1Click() { ToolbarClicked(1); }
-    void TB2Click() { ToolbarClicked(2); }
-    void TB3Click() { ToolbarClicked(3); }
-    void TB4Click() { ToolbarClicked(4); }
+    void StartPageClicked() { ToolbarClicked(1); }
+    void FlightsClicked() { ToolbarClicked(2); }
+    void HotelsClicked() { ToolbarClicked(3); }
+    void TicketsClicked() { ToolbarClicked(4); }
 
   signals:
     void PanelChanged(korvel::Panel shown);
@@ -134,9 +136,9 @@ class WebPanels : public QObject {
     QWidget* area_ = nullptr;
     std::array<QWidget*, 4> panels_{};
     std::array<WebBrowser*, 4> browsers_{};
-    AdvertPanel* p1Msg_ = nullptr;
+    AdvertPanel* startPagePanel_ = nullptr;
     const std::atomic<bool>* online_;
-    Panel visible_ = Panel::P1;
+    Panel visible_ = Panel::StartPage;
     std::string aboutPage_;
 };
 

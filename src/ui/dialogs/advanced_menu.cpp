@@ -21,27 +21,31 @@ QAction* AddItem(QMenu* menu, const char* name, const QString& text,
 
 QMenu* BuildAdvancedMenu(QWidget* parent, const AdvancedMenuCallbacks& callbacks) {
     auto* menu = new QMenu(parent);
-    menu->setObjectName(QStringLiteral("MAdvanced"));
+    menu->setObjectName(QStringLiteral("AdvancedMenu"));
     menu->setFont(SongFont(12));
-    QAction* print = AddItem(menu, "MPrint", QStringLiteral("打印查询结果"), callbacks.MPrintClick);
+    QAction* print =
+        AddItem(menu, "PrintItem", QStringLiteral("打印查询结果"), callbacks.PrintClicked);
     QAction* preview = nullptr;
-    if (callbacks.MPreviewClick) {
-        preview = AddItem(menu, "MPreview", QStringLiteral("打印预览"), callbacks.MPreviewClick);
+    if (callbacks.PreviewClicked) {
+        preview =
+            AddItem(menu, "PreviewItem", QStringLiteral("打印预览"), callbacks.PreviewClicked);
         preview->setEnabled(false);
     }
     QAction* exportItem =
-        AddItem(menu, "MExport", QStringLiteral("导出查询结果"), callbacks.MExportClick);
+        AddItem(menu, "ExportItem", QStringLiteral("导出查询结果"), callbacks.ExportClicked);
     menu->addSeparator();
     QMenu* shortcuts = menu->addMenu(QStringLiteral("创建快捷方式"));
-    shortcuts->setObjectName(QStringLiteral("MShortcutsMenu"));
-    shortcuts->menuAction()->setObjectName(QStringLiteral("MShortcuts"));
-    AddItem(shortcuts, "MDesktop", QStringLiteral("桌面快捷方式"), callbacks.MDesktopClick);
-    AddItem(shortcuts, "NStart", QStringLiteral("开始菜单快捷方式"), callbacks.NStartClick);
+    shortcuts->setObjectName(QStringLiteral("ShortcutsSubmenu"));
+    shortcuts->menuAction()->setObjectName(QStringLiteral("ShortcutsMenu"));
+    AddItem(shortcuts, "DesktopShortcutItem", QStringLiteral("桌面快捷方式"),
+            callbacks.DesktopShortcutClicked);
+    AddItem(shortcuts, "StartMenuShortcutItem", QStringLiteral("开始菜单快捷方式"),
+            callbacks.StartMenuShortcutClicked);
     menu->addSeparator();
-    if (callbacks.MUpdateClick) {
-        AddItem(menu, "MUpdate", QStringLiteral("更新时刻表…"), callbacks.MUpdateClick);
+    if (callbacks.UpdateClicked) {
+        AddItem(menu, "UpdateItem", QStringLiteral("更新时刻表…"), callbacks.UpdateClicked);
     }
-    AddItem(menu, "MAbout", QStringLiteral("关于"), callbacks.MAboutClick);
+    AddItem(menu, "AboutItem", QStringLiteral("关于"), callbacks.AboutClicked);
 
     print->setEnabled(false);
     exportItem->setEnabled(false);

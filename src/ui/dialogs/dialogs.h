@@ -7,8 +7,9 @@
 //   ShowTransferWindow(model)  -> ShowTransferDialog(window, model)
 //   ShowJourneyWindow(model)   -> ShowJourneyDialog(window, model, JourneyWindowClosed)
 //   AskSaveFileName()          -> AskExportPath(window)
-//   the pop-up menu            -> BuildAdvancedMenu(window, {popup = MAdvancedPopup, ...});
-//                                 SetEnabled(MPrint/MExport) -> AdvancedMenuAction(menu, name)
+//   the pop-up menu            -> BuildAdvancedMenu(window, {popup = ShowAdvancedMenu, ...});
+//                                 SetEnabled(PrintItem/ExportItem) -> AdvancedMenuAction(menu,
+//                                 name)
 //   printing the result grid   -> PrintGridOnDefaultPrinter(window, grid, GridLayout::Main,
 //                                 grid.ShownCount()) once the user has confirmed
 #pragma once

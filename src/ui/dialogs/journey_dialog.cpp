@@ -107,7 +107,8 @@ int MinuteOf(const QTime& t) {
 
 }  // namespace
 
-TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
+    : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmHcfa"));
     // A window of its own: the traveller keeps it open and goes on using the main window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -144,22 +145,22 @@ TFrmHcfa::TFrmHcfa(JourneyWindowModel& model, QWidget* parent) : QDialog(parent)
     fromBox_->setFocus(Qt::OtherFocusReason);
 }
 
-TFrmHcfa::~TFrmHcfa() {
+JourneyDialog::~JourneyDialog() {
     Keep(QStringLiteral("journey/from"), fromBox_->currentText());
     Keep(QStringLiteral("journey/to"), toBox_->currentText());
 }
 
-void TFrmHcfa::BuildStationRow(QWidget* canvas) {
+void JourneyDialog::BuildStationRow(QWidget* canvas) {
     // As in the main window's station group: 发站, 到站, 查询, 反向, in that tab order.
     auto* fromLabel = new QLabel(QString::fromUtf8("发站"), canvas);
     fromLabel->setGeometry(10, 14, 28, 20);
     fromBox_ = new StationCombo(canvas);
-    fromBox_->setObjectName(QStringLiteral("ComboFZ"));
+    fromBox_->setObjectName(QStringLiteral("DepartureBox"));
     fromBox_->setGeometry(40, 13, 110, 22);
     auto* toLabel = new QLabel(QString::fromUtf8("到站"), canvas);
     toLabel->setGeometry(160, 14, 28, 20);
     toBox_ = new StationCombo(canvas);
-    toBox_->setObjectName(QStringLiteral("ComboDZ"));
+    toBox_->setObjectName(QStringLiteral("ArrivalBox"));
     toBox_->setGeometry(190, 13, 110, 22);
     const QStringList twelve(12, QString());
     for (StationCombo* box : {fromBox_, toBox_}) box->SetItems(twelve);
@@ -167,16 +168,16 @@ void TFrmHcfa::BuildStationRow(QWidget* canvas) {
     toBox_->SetTextQuietly(QStringFromGbk(model_.To()));
 
     search_ = new QPushButton(QString::fromUtf8("查询"), canvas);
-    search_->setObjectName(QStringLiteral("BTNCX"));
+    search_->setObjectName(QStringLiteral("SearchButton"));
     search_->setGeometry(312, 11, 64, 26);
     search_->setDefault(true);
     swap_ = new QPushButton(QString::fromUtf8("反向"), canvas);
-    swap_->setObjectName(QStringLiteral("BTNFX"));
+    swap_->setObjectName(QStringLiteral("SwapButton"));
     swap_->setGeometry(382, 11, 64, 26);
     swap_->setAutoDefault(false);
 }
 
-void TFrmHcfa::BuildOptionRow(QWidget* canvas) {
+void JourneyDialog::BuildOptionRow(QWidget* canvas) {
     constexpr int y = 46;
     const JourneyOptions& o = model_.Options();
     // Whether the window holds the departures or the arrivals ("arrive by").
@@ -207,7 +208,7 @@ void TFrmHcfa::BuildOptionRow(QWidget* canvas) {
     cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, y, 70, 24});
 }
 
-void TFrmHcfa::BuildList(QWidget* canvas) {
+void JourneyDialog::BuildList(QWidget* canvas) {
     tree_ = new QTreeWidget(canvas);
     tree_->setObjectName(QStringLiteral("JourneyTree"));
     tree_->setGeometry(12, kListTop, kClientWidth - 24, kClientHeight - kListTop - 48);
@@ -225,27 +226,27 @@ void TFrmHcfa::BuildList(QWidget* canvas) {
     tree_->header()->setStretchLastSection(false);
 
     status_ = new QLabel(canvas);
-    status_->setObjectName(QStringLiteral("LabStatus"));
+    status_->setObjectName(QStringLiteral("StatusLabel"));
     status_->setGeometry(14, kClientHeight - 38, 560, 24);
     export_ = new QPushButton(QString::fromUtf8("导出"), canvas);
-    export_->setObjectName(QStringLiteral("BTNExport"));
+    export_->setObjectName(QStringLiteral("ExportButton"));
     export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
     close_ = new QPushButton(QString::fromUtf8("关闭"), canvas);
-    close_->setObjectName(QStringLiteral("BTNClose"));
+    close_->setObjectName(QStringLiteral("CloseButton"));
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
     for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
 }
 
-void TFrmHcfa::Wire() {
+void JourneyDialog::Wire() {
     for (StationCombo* box : {fromBox_, toBox_})
         box->userChanged = [this, box] { BoxChanged(box); };
     // Enter moves on, as in the main window: 发站 to 到站, 到站 to 查询.
     fromBox_->enterPressed = [this] { toBox_->setFocus(Qt::OtherFocusReason); };
     toBox_->enterPressed = [this] { search_->setFocus(Qt::OtherFocusReason); };
     AddCopyShortcut(tree_, [this] { return CopyText(); });
-    connect(search_, &QPushButton::clicked, this, [this] { BTNCXClick(); });
-    connect(swap_, &QPushButton::clicked, this, [this] { BTNFXClick(); });
-    connect(export_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
+    connect(search_, &QPushButton::clicked, this, [this] { SearchClicked(); });
+    connect(swap_, &QPushButton::clicked, this, [this] { SwapClicked(); });
+    connect(export_, &QPushButton::clicked, this, [this] { ExportClicked(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(tree_->header(), &QHeaderView::sectionClicked, this, [this](int c) { HeaderClick(c); });
     // Activation is the double-click (and Enter on the current row); listening to the
@@ -254,7 +255,7 @@ void TFrmHcfa::Wire() {
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
 }
 
-void TFrmHcfa::BoxChanged(StationCombo* box) {
+void JourneyDialog::BoxChanged(StationCombo* box) {
     const QString text = box->currentText();
     const ComboChangeResult change = model_.BoxChanged(GbkFromQString(text));
     const QString trimmed = QStringFromGbk(change.text);
@@ -268,7 +269,7 @@ void TFrmHcfa::BoxChanged(StationCombo* box) {
     if (change.action == ComboListAction::FillAndOpen) box->showPopup();
 }
 
-void TFrmHcfa::LayOut(QSize size) {
+void JourneyDialog::LayOut(QSize size) {
     const int w = size.width();
     const int h = size.height();
     tree_->resize(w - 24, h - kListTop - 48);
@@ -277,20 +278,20 @@ void TFrmHcfa::LayOut(QSize size) {
     close_->move(w - 102, h - 40);
 }
 
-void TFrmHcfa::ClearAnswer(const std::string& status) {
+void JourneyDialog::ClearAnswer(const std::string& status) {
     tree_->clear();
     export_->setEnabled(false);
     status_->setText(QStringFromGbk(status));
 }
 
-void TFrmHcfa::BTNFXClick() {
+void JourneyDialog::SwapClicked() {
     const QString from = fromBox_->currentText();
     fromBox_->SetTextQuietly(toBox_->currentText());
     toBox_->SetTextQuietly(from);
-    BTNCXClick();
+    SearchClicked();
 }
 
-void TFrmHcfa::BTNCXClick() {
+void JourneyDialog::SearchClicked() {
     model_.SetStations(GbkFromQString(fromBox_->currentText()),
                        GbkFromQString(toBox_->currentText()));
     setWindowTitle(QStringFromGbk(model_.Caption()));
@@ -327,7 +328,7 @@ void TFrmHcfa::BTNCXClick() {
     Fill();
 }
 
-QString TFrmHcfa::CopyText() const {
+QString JourneyDialog::CopyText() const {
     QStringList titles;
     for (int c = 0; c < tree_->columnCount(); ++c) titles << tree_->headerItem()->text(c);
     // The chosen journeys (a summary row brings its legs), or every journey.
@@ -348,7 +349,7 @@ QString TFrmHcfa::CopyText() const {
     return TabSeparatedRows(titles, rows);
 }
 
-void TFrmHcfa::HeaderClick(int column) {
+void JourneyDialog::HeaderClick(int column) {
     if (!model_.SortByColumn(column)) {
         // Back to the indicator of the column that does sort.
         tree_->header()->setSortIndicator(
@@ -358,7 +359,7 @@ void TFrmHcfa::HeaderClick(int column) {
     Fill();
 }
 
-void TFrmHcfa::BTNExportClick() {
+void JourneyDialog::ExportClicked() {
     if (model_.JourneyCount() == 0) return;
     const std::optional<std::string> path = AskExportPath(this);
     if (!path) return;
@@ -367,7 +368,7 @@ void TFrmHcfa::BTNExportClick() {
     }
 }
 
-void TFrmHcfa::Fill() {
+void JourneyDialog::Fill() {
     tree_->clear();
     for (int j = 0; j < model_.JourneyCount(); ++j) {
         auto* top = new QTreeWidgetItem(tree_);
@@ -399,20 +400,20 @@ void TFrmHcfa::Fill() {
     export_->setEnabled(model_.CanExport() && model_.JourneyCount() > 0);
 }
 
-void TFrmHcfa::OnDoubleClick(QTreeWidgetItem* item) {
+void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
     if (item == nullptr) return;
     model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
 }
 
 void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed) {
     // One journey window: an open one comes forward with its boxes as they are.
-    if (auto* open = parent->findChild<TFrmHcfa*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (auto* open = parent->findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
         open->showNormal();
         open->raise();
         open->activateWindow();
         return;
     }
-    auto* window = new TFrmHcfa(model, parent);
+    auto* window = new JourneyDialog(model, parent);
     window->setAttribute(Qt::WA_DeleteOnClose);
     // Told once the window is gone, so that nothing is left using the model.
     QObject::connect(window, &QObject::destroyed, parent, [onClosed = std::move(onClosed)] {

@@ -21,7 +21,7 @@ namespace korvel::ui {
 
 class StationCombo;
 
-class TFrmHcfa : public QDialog {
+class JourneyDialog : public QDialog {
     Q_OBJECT
 
   public:
@@ -32,13 +32,13 @@ class TFrmHcfa : public QDialog {
 
     // Plans once with the model's stations and options as it opens (when both stations are
     // given; two empty ones are the last stations kept). The model must outlive the window.
-    TFrmHcfa(JourneyWindowModel& model, QWidget* parent = nullptr);
+    JourneyDialog(JourneyWindowModel& model, QWidget* parent = nullptr);
     // Keeps the stations for the next run.
-    ~TFrmHcfa() override;
+    ~JourneyDialog() override;
 
-    StationCombo* ComboFZ() const { return fromBox_; }
-    StationCombo* ComboDZ() const { return toBox_; }
-    QPushButton* BTNFX() const { return swap_; }
+    StationCombo* DepartureBox() const { return fromBox_; }
+    StationCombo* ArrivalBox() const { return toBox_; }
+    QPushButton* SwapButton() const { return swap_; }
 
     // 出发时间 / 到达时间: what the window's times bound.
     QComboBox* WindowOf() const { return windowOf_; }
@@ -47,21 +47,21 @@ class TFrmHcfa : public QDialog {
     QSpinBox* MaxChanges() const { return maxChanges_; }
     QSpinBox* MinTransfer() const { return minTransfer_; }
     QSpinBox* CityTransfer() const { return cityTransfer_; }
-    QPushButton* BTNCX() const { return search_; }
-    QPushButton* BTNExport() const { return export_; }
-    QPushButton* BTNClose() const { return close_; }
+    QPushButton* SearchButton() const { return search_; }
+    QPushButton* ExportButton() const { return export_; }
+    QPushButton* CloseButton() const { return close_; }
     QTreeWidget* Tree() const { return tree_; }
-    QLabel* LabStatus() const { return status_; }
+    QLabel* StatusLabel() const { return status_; }
 
     // Reads the boxes and controls into the model and plans; stations that cannot be planned
     // are told in a message box, the focus going to the box at fault.
-    void BTNCXClick();
+    void SearchClicked();
     // 反向: the two boxes change places, then the window plans.
-    void BTNFXClick();
+    void SwapClicked();
     // A header click: sorts through the model.
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
-    void BTNExportClick();
+    void ExportClicked();
     // What Ctrl+C in the list copies: the column titles and the chosen journeys (every journey
     // when none is chosen), tab-separated.
     QString CopyText() const;

@@ -14,7 +14,7 @@ namespace korvel::ui {
 
 class ModelGridView;
 
-class TFrmMsg : public QDialog {
+class TrainDialog : public QDialog {
     Q_OBJECT
 
   public:
@@ -24,21 +24,21 @@ class TFrmMsg : public QDialog {
     static const std::vector<int>& ColumnWidths();
 
     // The model must outlive the window.
-    TFrmMsg(DetailWindowModel& model, QWidget* parent = nullptr);
+    TrainDialog(DetailWindowModel& model, QWidget* parent = nullptr);
 
-    ModelGridView* MGrid() const { return MGrid_; }
-    QLabel* LabQC() const { return LabQC_; }
-    QLabel* LabQJ() const { return LabQJ_; }
-    QPushButton* BTNPrint() const { return BTNPrint_; }
-    QPushButton* BTNExport() const { return BTNExport_; }
-    QPushButton* BTNClose() const { return BTNClose_; }
-    // The header labels Lab1, Label1 ... Label7, in column order.
+    ModelGridView* StopGrid() const { return stopGrid_; }
+    QLabel* RouteLine() const { return routeLine_; }
+    QLabel* SectionLine() const { return sectionLine_; }
+    QPushButton* PrintButton() const { return printButton_; }
+    QPushButton* ExportButton() const { return exportButton_; }
+    QPushButton* CloseButton() const { return closeButton_; }
+    // The header labels Header1 ... Header8, in column order.
     const std::vector<QLabel*>& HeaderLabels() const { return headers_; }
 
     // Prints the stop rows at once, with the detail titles.
-    void BTNPrintClick();
+    void PrintClicked();
     // Exports the stop rows through the save dialog.
-    void BTNExportClick();
+    void ExportClicked();
     // A print preview of the same pages (from the stop grid's context menu).
     void PreviewClick();
 
@@ -50,12 +50,12 @@ class TFrmMsg : public QDialog {
     void AddButtons(QWidget* canvas);
 
     DetailWindowModel& model_;
-    QLabel* LabQC_;
-    QLabel* LabQJ_;
-    ModelGridView* MGrid_;
-    QPushButton* BTNPrint_;
-    QPushButton* BTNExport_;
-    QPushButton* BTNClose_;
+    QLabel* routeLine_;
+    QLabel* sectionLine_;
+    ModelGridView* stopGrid_;
+    QPushButton* printButton_;
+    QPushButton* exportButton_;
+    QPushButton* closeButton_;
     std::vector<QLabel*> headers_;
 };
 

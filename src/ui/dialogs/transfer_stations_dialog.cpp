@@ -1,4 +1,4 @@
-#include "ui/dialogs/transfer_dialog.h"
+#include "ui/dialogs/transfer_stations_dialog.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -53,12 +53,13 @@ void Fill(QWidget* w, const QColor& colour) {
 
 }  // namespace
 
-const std::vector<int>& TFrmZzz::ColumnWidths() {
+const std::vector<int>& TransferStationsDialog::ColumnWidths() {
     static const std::vector<int> widths = {86, 47, 47, 48, 46, 47, 47, 61, 57};
     return widths;
 }
 
-TFrmZzz::TFrmZzz(TransferWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+TransferStationsDialog::TransferStationsDialog(TransferWindowModel& model, QWidget* parent)
+    : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmZzz"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -74,20 +75,20 @@ TFrmZzz::TFrmZzz(TransferWindowModel& model, QWidget* parent) : QDialog(parent),
         Fill(strip, Rgb(0xF2F2F9));
     }
     for (int i = 0; i < TransferWindowModel::kColumns; ++i) {
-        auto* label = new ClickLabel([this, i] { Lab1Click(i + 1); }, this);
+        auto* label = new ClickLabel([this, i] { HeaderClicked(i + 1); }, this);
         label->setObjectName(QStringLiteral("Lab%1").arg(i + 1));
         label->setAlignment(Qt::AlignCenter);
         label->setGeometry(kLabelSpans[i].left, 14, kLabelSpans[i].width, 12);
         labels_.push_back(label);
     }
 
-    ZGrid_ = new ModelGridView(model.Grid(), ColumnWidths(), this);
-    ZGrid_->setObjectName(QStringLiteral("ZGrid"));
-    ZGrid_->setGeometry(9, 30, 513, 287);
-    ZGrid_->setToolTip(QStringFromGbk(TransferWindowModel::GridHint()));
+    stationGrid_ = new ModelGridView(model.Grid(), ColumnWidths(), this);
+    stationGrid_->setObjectName(QStringLiteral("StationGrid"));
+    stationGrid_->setGeometry(9, 30, 513, 287);
+    stationGrid_->setToolTip(QStringFromGbk(TransferWindowModel::GridHint()));
     // Picks go through the model, whose handler refills the main grid; the window stays open.
-    ZGrid_->clickRow = [this](int row) { model_.ClickRow(row); };
-    ZGrid_->wheelStep = [this](bool up, int visibleRows) {
+    stationGrid_->clickRow = [this](int row) { model_.ClickRow(row); };
+    stationGrid_->wheelStep = [this](bool up, int visibleRows) {
         if (up) {
             model_.WheelUp(visibleRows);
         } else {
@@ -95,33 +96,33 @@ TFrmZzz::TFrmZzz(TransferWindowModel& model, QWidget* parent) : QDialog(parent),
         }
     };
 
-    LabInfo_ = new QLabel(QStringFromGbk(TransferWindowModel::InfoText()), this);
-    LabInfo_->setObjectName(QStringLiteral("LabInfo"));
-    LabInfo_->move(10, 328);
-    QPalette infoPalette = LabInfo_->palette();
+    infoLabel_ = new QLabel(QStringFromGbk(TransferWindowModel::InfoText()), this);
+    infoLabel_->setObjectName(QStringLiteral("InfoLabel"));
+    infoLabel_->move(10, 328);
+    QPalette infoPalette = infoLabel_->palette();
     infoPalette.setColor(QPalette::WindowText, Rgb(0x0000FF));
-    LabInfo_->setPalette(infoPalette);
-    LabInfo_->adjustSize();
+    infoLabel_->setPalette(infoPalette);
+    infoLabel_->adjustSize();
 
-    BTNClose_ = new QPushButton(QStringLiteral("关闭"), this);
-    BTNClose_->setObjectName(QStringLiteral("BTNClose"));
-    BTNClose_->setGeometry(433, 321, 90, 30);
-    connect(BTNClose_, &QPushButton::clicked, this, &QDialog::accept);
+    closeButton_ = new QPushButton(QStringLiteral("关闭"), this);
+    closeButton_->setObjectName(QStringLiteral("CloseButton"));
+    closeButton_->setGeometry(433, 321, 90, 30);
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     ShowLabels();
-    ZGrid_->Refresh();
+    stationGrid_->Refresh();
 }
 
-void TFrmZzz::Lab1Click(int labelNumber) {
+void TransferStationsDialog::HeaderClicked(int labelNumber) {
     if (model_.StationCount() < 1) return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     model_.HeaderClick(labelNumber);
     QApplication::restoreOverrideCursor();
     ShowLabels();
-    ZGrid_->Refresh();
+    stationGrid_->Refresh();
 }
 
-void TFrmZzz::ShowLabels() {
+void TransferStationsDialog::ShowLabels() {
     const korvel::HeaderLabels& state = model_.Labels();
     for (int i = 0; i < static_cast<int>(labels_.size()) && i < state.Count(); ++i) {
         QLabel* label = labels_[i];
@@ -133,7 +134,7 @@ void TFrmZzz::ShowLabels() {
 }
 
 void ShowTransferDialog(QWidget* parent, TransferWindowModel& model) {
-    TFrmZzz window(model, parent);
+    TransferStationsDialog window(model, parent);
     window.exec();
 }
 

@@ -14,7 +14,7 @@ namespace korvel::ui {
 
 class ModelGridView;
 
-class TFrmZzz : public QDialog {
+class TransferStationsDialog : public QDialog {
     Q_OBJECT
 
   public:
@@ -23,24 +23,24 @@ class TFrmZzz : public QDialog {
     static const std::vector<int>& ColumnWidths();
 
     // The model (with its onPick handler) must outlive the window.
-    TFrmZzz(TransferWindowModel& model, QWidget* parent = nullptr);
+    TransferStationsDialog(TransferWindowModel& model, QWidget* parent = nullptr);
 
-    ModelGridView* ZGrid() const { return ZGrid_; }
-    QLabel* LabInfo() const { return LabInfo_; }
-    QPushButton* BTNClose() const { return BTNClose_; }
-    // Lab1 ... Lab9.
+    ModelGridView* StationGrid() const { return stationGrid_; }
+    QLabel* InfoLabel() const { return infoLabel_; }
+    QPushButton* CloseButton() const { return closeButton_; }
+    // Header1 ... Header9.
     const std::vector<QLabel*>& HeaderLabels() const { return labels_; }
 
-    // A click on header label LabN (N = 1..9): sorts through the model and shows the marker.
-    void Lab1Click(int labelNumber);
+    // A click on header label HeaderN (N = 1..9): sorts through the model and shows the marker.
+    void HeaderClicked(int labelNumber);
 
   private:
     void ShowLabels();
 
     TransferWindowModel& model_;
-    ModelGridView* ZGrid_;
-    QLabel* LabInfo_;
-    QPushButton* BTNClose_;
+    ModelGridView* stationGrid_;
+    QLabel* infoLabel_;
+    QPushButton* closeButton_;
     std::vector<QLabel*> labels_;
 };
 

@@ -1,4 +1,4 @@
-#include "query/center.h"
+#include "query/fare_tariff.h"
 
 #include <algorithm>
 #include <charconv>
@@ -45,8 +45,8 @@ bool HasExpressPart(int nType) {
 
 }  // namespace
 
-const std::vector<TPub_CPQDSJ>& DistanceBands() {
-    static const std::vector<TPub_CPQDSJ> bands = [] {
+const std::vector<DistanceBand>& DistanceBands() {
+    static const std::vector<DistanceBand> bands = [] {
         struct Row {
             std::int32_t lower, upper, step, count;
         };
@@ -54,9 +54,9 @@ const std::vector<TPub_CPQDSJ>& DistanceBands() {
                             {701, 1100, 40, 10},  {1101, 1600, 50, 10}, {1601, 2200, 60, 10},
                             {2201, 2900, 70, 10}, {2901, 3700, 80, 10}, {3701, 4600, 90, 10},
                             {4601, 6000, 100, 14}};
-        std::vector<TPub_CPQDSJ> out;
+        std::vector<DistanceBand> out;
         for (const Row& r : rows) {
-            TPub_CPQDSJ b;
+            DistanceBand b;
             b.Lower = r.lower;
             b.Upper = r.upper;
             b.Step = r.step;
@@ -71,10 +71,10 @@ const std::vector<TPub_CPQDSJ>& DistanceBands() {
     return bands;
 }
 
-const std::vector<TPub_RateBand>& RateBands() {
-    static const std::vector<TPub_RateBand> bands = {
-        {1, 200, 0.05861},      {201, 500, 0.052749},   {501, 1000, 0.046888},
-        {1001, 1500, 0.041027}, {1501, 2500, 0.035166}, {2501, 6000, 0.029305}};
+const std::vector<RateBand>& RateBands() {
+    static const std::vector<RateBand> bands = {{1, 200, 0.05861},      {201, 500, 0.052749},
+                                                {501, 1000, 0.046888},  {1001, 1500, 0.041027},
+                                                {1501, 2500, 0.035166}, {2501, 6000, 0.029305}};
     return bands;
 }
 
@@ -113,7 +113,7 @@ std::int32_t RoundHalfUp(double x) {
 
 double BaseFare(int distanceKm, int* adjusted) {
     int d = distanceKm;
-    for (const TPub_CPQDSJ& band : DistanceBands()) {
+    for (const DistanceBand& band : DistanceBands()) {
         if (band.Lower <= d && d <= band.Upper) {
             for (const auto& [a, b] : band.Intervals) {
                 if (a <= d && d <= b) {
@@ -126,7 +126,7 @@ double BaseFare(int distanceKm, int* adjusted) {
     }
     if (d < 20) d = 20;
     double sum = 0.0;
-    for (const TPub_RateBand& r : RateBands()) {
+    for (const RateBand& r : RateBands()) {
         if (r.Upper >= d) {
             sum += (d - r.Lower + 1) * r.Rate;
             break;
@@ -179,7 +179,7 @@ std::string DecimalText(double value) {
     return std::string(buf, ptr);
 }
 
-void FillFares(TPub_GridResult& row) {
+void FillFares(ResultRow& row) {
     if (row.StartStation == row.FromStation &&
         (row.ToP1 != "-" || row.ToP2 != "-" || row.ToP3 != "-" || row.ToP4 != "-")) {
         row.Fare1 = row.ToP1;
@@ -195,7 +195,7 @@ void FillFares(TPub_GridResult& row) {
     }
 }
 
-void EmuFares(TPub_GridResult& row) {
+void EmuFares(ResultRow& row) {
     char prefix = row.TrainNo.empty() ? '\0' : row.TrainNo.front();
     if (prefix >= 'a' && prefix <= 'z') prefix = static_cast<char>(prefix - 'a' + 'A');
 
@@ -346,7 +346,7 @@ SpanFares ConventionalSpanFares(int nType, int spanKm, double factor, bool withA
     return out;
 }
 
-void ConventionalFares(TPub_GridResult& row) {
+void ConventionalFares(ResultRow& row) {
     const std::optional<TrainPremium> premium = ConventionalPremium(
         row.NType, row.TrainDistance, row.TrainP1, row.TrainP2, row.TrainP3, row.TrainP4);
     if (!premium) return;

@@ -1,4 +1,4 @@
-// UPub_Center: journey-time, distance and fare arithmetic shared by the queries, the train
+// The fare tariff: journey-time, distance and fare arithmetic shared by the queries, the train
 // detail window and the timetable builder.
 //
 // Fares between two stops are copied from the timetable when the passenger boards at the
@@ -20,7 +20,7 @@ namespace korvel {
 
 // One row of the distance-band table: km lower..upper cut into `Count` sub-intervals of
 // `Step` km; sub-interval j runs from Lower + j*Step to Lower + (j+1)*Step - 1.
-struct TPub_CPQDSJ {
+struct DistanceBand {
     std::int32_t Lower = 0;
     std::int32_t Upper = 0;
     std::int32_t Step = 0;
@@ -29,15 +29,15 @@ struct TPub_CPQDSJ {
 };
 
 // One row of the rate table: yuan per km charged for the km from Lower to Upper.
-struct TPub_RateBand {
+struct RateBand {
     std::int32_t Lower = 0;
     std::int32_t Upper = 0;
     double Rate = 0.0;
 };
 
 // The two tariff tables, built once on first use and read-only afterwards.
-const std::vector<TPub_CPQDSJ>& DistanceBands();
-const std::vector<TPub_RateBand>& RateBands();
+const std::vector<DistanceBand>& DistanceBands();
+const std::vector<RateBand>& RateBands();
 
 // Journey time between two run-time texts ("0", "18", "2:9", "37:43"): "0" when the texts
 // are equal, otherwise zero-padded hours and minutes ("04:55", "35:34").
@@ -74,11 +74,11 @@ std::string DecimalText(double value);
 
 // Writes Fare1..Fare4 of a row whose other fields are filled: a copy of the stored fares
 // when boarding at the origin, otherwise EmuFares or ConventionalFares.
-void FillFares(TPub_GridResult& row);
+void FillFares(ResultRow& row);
 // Fares of an EMU train (types 1..3). Never writes Fare3.
-void EmuFares(TPub_GridResult& row);
+void EmuFares(ResultRow& row);
 // Fares of a conventional train (types 4..14) by the tariff model.
-void ConventionalFares(TPub_GridResult& row);
+void ConventionalFares(ResultRow& row);
 
 // What the whole-journey fare tells about a conventional train: its premium factor and
 // whether its fare includes the air-conditioning (25 %) part.

@@ -1,4 +1,4 @@
-#include "ui/dialogs/detail_dialog.h"
+#include "ui/dialogs/train_dialog.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -34,12 +34,13 @@ void SetColours(QWidget* w, const QColor& background, const QColor& text) {
 
 }  // namespace
 
-const std::vector<int>& TFrmMsg::ColumnWidths() {
+const std::vector<int>& TrainDialog::ColumnWidths() {
     static const std::vector<int> widths = {34, 75, 42, 41, 40, 50, 41, 41};
     return widths;
 }
 
-TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent)
+    : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmMsg"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -59,32 +60,32 @@ TFrmMsg::TFrmMsg(DetailWindowModel& model, QWidget* parent) : QDialog(parent), m
 
     connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) {
         const int dy = size.height() - kClientHeight;
-        MGrid_->resize(kGridWidth, kGridHeight + dy);
+        stopGrid_->resize(kGridWidth, kGridHeight + dy);
         const int top = kGridTop + kGridHeight + dy + 8;
-        for (QPushButton* b : {BTNPrint_, BTNExport_, BTNClose_}) b->move(b->x(), top);
+        for (QPushButton* b : {printButton_, exportButton_, closeButton_}) b->move(b->x(), top);
     });
     setMinimumSize(200, 160);
     FitToScreen(this, QSize(kClientWidth, kClientHeight));
 }
 
-void TFrmMsg::AddSummaryLines(QWidget* canvas) {
-    LabQC_ = new QLabel(QStringFromGbk(model_.RouteLine()), canvas);
-    LabQC_->setObjectName(QStringLiteral("LabQC"));
-    LabQC_->move(24, 8);
-    SetColours(LabQC_, QColor(), Rgb(0xFF0000));
-    LabQC_->adjustSize();
-    LabQJ_ = new QLabel(QStringFromGbk(model_.SectionLine()), canvas);
-    LabQJ_->setObjectName(QStringLiteral("LabQJ"));
-    LabQJ_->move(24, 28);
-    SetColours(LabQJ_, QColor(), Rgb(0x0000FF));
-    LabQJ_->adjustSize();
+void TrainDialog::AddSummaryLines(QWidget* canvas) {
+    routeLine_ = new QLabel(QStringFromGbk(model_.RouteLine()), canvas);
+    routeLine_->setObjectName(QStringLiteral("RouteLine"));
+    routeLine_->move(24, 8);
+    SetColours(routeLine_, QColor(), Rgb(0xFF0000));
+    routeLine_->adjustSize();
+    sectionLine_ = new QLabel(QStringFromGbk(model_.SectionLine()), canvas);
+    sectionLine_->setObjectName(QStringLiteral("SectionLine"));
+    sectionLine_->move(24, 28);
+    SetColours(sectionLine_, QColor(), Rgb(0x0000FF));
+    sectionLine_->adjustSize();
 }
 
 // Header strips and labels over the columns (not clickable: the stop list keeps its order).
-void TFrmMsg::AddColumnHeaders(QWidget* canvas) {
+void TrainDialog::AddColumnHeaders(QWidget* canvas) {
     const std::vector<std::string> captions = DetailWindowModel::HeaderCaptions();
-    const char* const names[] = {"Lab1",   "Label1", "Label2", "Label3",
-                                 "Label4", "Label5", "Label6", "Label7"};
+    const char* const names[] = {"Header1", "Header2", "Header3", "Header4",
+                                 "Header5", "Header6", "Header7", "Header8"};
     int x = kGridLeft + 1;
     for (int c = 0; c < DetailWindowModel::kColumns; ++c) {
         const int width = ColumnWidths()[c] + 1;
@@ -102,66 +103,66 @@ void TFrmMsg::AddColumnHeaders(QWidget* canvas) {
     }
 }
 
-void TFrmMsg::AddStopGrid(QWidget* canvas) {
-    MGrid_ = new ModelGridView(model_.Stops(), ColumnWidths(), canvas);
-    MGrid_->setObjectName(QStringLiteral("MGrid"));
-    MGrid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
-    MGrid_->rowTextColour = [this](int row) {
+void TrainDialog::AddStopGrid(QWidget* canvas) {
+    stopGrid_ = new ModelGridView(model_.Stops(), ColumnWidths(), canvas);
+    stopGrid_->setObjectName(QStringLiteral("StopGrid"));
+    stopGrid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
+    stopGrid_->rowTextColour = [this](int row) {
         return model_.RowInSection(row) ? Rgb(0x0000FF)
                                         : palette().color(QPalette::Active, QPalette::WindowText);
     };
-    MGrid_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(MGrid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    stopGrid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(stopGrid_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         QMenu menu(this);
         menu.addAction(QStringLiteral("打印预览"), this, [this] { PreviewClick(); });
-        menu.exec(MGrid_->mapToGlobal(pos));
+        menu.exec(stopGrid_->mapToGlobal(pos));
     });
-    MGrid_->Refresh();
-    AddCopyShortcut(MGrid_, [this] {
+    stopGrid_->Refresh();
+    AddCopyShortcut(stopGrid_, [this] {
         return GridRowsText(model_.Stops(), DetailWindowModel::HeaderCaptions(),
                             model_.StopRowCount());
     });
 }
 
-void TFrmMsg::AddButtons(QWidget* canvas) {
+void TrainDialog::AddButtons(QWidget* canvas) {
     const int buttonTop = kGridTop + kGridHeight + 8;
-    BTNPrint_ = new QPushButton(QStringLiteral("打印"), canvas);
-    BTNPrint_->setObjectName(QStringLiteral("BTNPrint"));
-    BTNPrint_->setGeometry(kGridLeft, buttonTop, 50, 32);
-    BTNExport_ = new QPushButton(QStringLiteral("导出"), canvas);
-    BTNExport_->setObjectName(QStringLiteral("BTNExport"));
-    BTNExport_->setGeometry(kGridLeft + 58, buttonTop, 50, 32);
-    BTNClose_ = new QPushButton(QStringLiteral("关闭"), canvas);
-    BTNClose_->setObjectName(QStringLiteral("BTNClose"));
-    BTNClose_->setGeometry(kGridLeft + kGridWidth - 90, buttonTop, 90, 32);
-    connect(BTNPrint_, &QPushButton::clicked, this, [this] { BTNPrintClick(); });
-    connect(BTNExport_, &QPushButton::clicked, this, [this] { BTNExportClick(); });
-    connect(BTNClose_, &QPushButton::clicked, this, &QDialog::accept);
+    printButton_ = new QPushButton(QStringLiteral("打印"), canvas);
+    printButton_->setObjectName(QStringLiteral("PrintButton"));
+    printButton_->setGeometry(kGridLeft, buttonTop, 50, 32);
+    exportButton_ = new QPushButton(QStringLiteral("导出"), canvas);
+    exportButton_->setObjectName(QStringLiteral("ExportButton"));
+    exportButton_->setGeometry(kGridLeft + 58, buttonTop, 50, 32);
+    closeButton_ = new QPushButton(QStringLiteral("关闭"), canvas);
+    closeButton_->setObjectName(QStringLiteral("CloseButton"));
+    closeButton_->setGeometry(kGridLeft + kGridWidth - 90, buttonTop, 90, 32);
+    connect(printButton_, &QPushButton::clicked, this, [this] { PrintClicked(); });
+    connect(exportButton_, &QPushButton::clicked, this, [this] { ExportClicked(); });
+    connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     // The close button takes the keyboard first; tab order follows the layout otherwise.
-    setTabOrder(BTNClose_, MGrid_);
-    setTabOrder(MGrid_, BTNPrint_);
-    setTabOrder(BTNPrint_, BTNExport_);
-    BTNClose_->setDefault(true);
-    BTNClose_->setFocus(Qt::OtherFocusReason);
+    setTabOrder(closeButton_, stopGrid_);
+    setTabOrder(stopGrid_, printButton_);
+    setTabOrder(printButton_, exportButton_);
+    closeButton_->setDefault(true);
+    closeButton_->setFocus(Qt::OtherFocusReason);
 }
 
-void TFrmMsg::BTNPrintClick() {
+void TrainDialog::PrintClicked() {
     PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
                               model_.Heading());
 }
 
-void TFrmMsg::BTNExportClick() {
+void TrainDialog::ExportClicked() {
     ExportGridInteractive(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
                           model_.Heading());
 }
 
-void TFrmMsg::PreviewClick() {
+void TrainDialog::PreviewClick() {
     PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading());
 }
 
 void ShowDetailDialog(QWidget* parent, DetailWindowModel& model) {
-    TFrmMsg window(model, parent);
+    TrainDialog window(model, parent);
     window.exec();
 }
 
