@@ -56,7 +56,7 @@ std::unique_ptr<DataSet> Build(int times) {
     }
     for (std::size_t i = 0; i < 4; ++i) data->blobs[i] = Compress(data->streams.text[i]);
     LoadTimetableFromBlobs(data->tables, data->Source());
-    data->typed = std::make_shared<const TypedTimetable>(data->tables);
+    data->typed = std::make_shared<const Timetable>(data->tables);
     data->index = std::make_unique<StopIndex>(data->typed);
     return data;
 }

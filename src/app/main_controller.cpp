@@ -154,7 +154,7 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
                      Loaded(LoadTable::KMSM) && Loaded(LoadTable::KMTrain);
     if (all) {
         // Once per load: every index reads this one typed timetable.
-        timetable_ = std::make_shared<const TypedTimetable>(tables_);
+        timetable_ = std::make_shared<const Timetable>(tables_);
         stopIndex_ = std::make_unique<StopIndex>(timetable_);
         journeyIndex_.reset();
     }

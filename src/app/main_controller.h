@@ -26,7 +26,7 @@
 namespace korvel {
 
 class StopIndex;
-class TypedTimetable;
+class Timetable;
 class JourneyIndex;
 
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
@@ -218,7 +218,7 @@ class MainController {
     // timetable, shared by the stop index, which lets the station-to-station, station
     // timetable and transfer queries read only the stations' own stops instead of scanning
     // every stop, and by the journey index.
-    std::shared_ptr<const TypedTimetable> timetable_;
+    std::shared_ptr<const Timetable> timetable_;
     std::unique_ptr<StopIndex> stopIndex_;
 
     ResultList results_;

@@ -58,7 +58,7 @@ void MainController::EnsureJourneyIndex() {
     // The typed timetable of this load; built here only when a table was loaded without
     // the controller seeing it (the indexes never read a timetable of an earlier load).
     if (!timetable_ || !timetable_->BuiltFrom(tables_))
-        timetable_ = std::make_shared<const TypedTimetable>(tables_);
+        timetable_ = std::make_shared<const Timetable>(tables_);
     journeyIndex_ = std::make_unique<JourneyIndex>(timetable_);
     view_.SetBusyCursor(false);
 }

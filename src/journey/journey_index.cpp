@@ -33,10 +33,9 @@ struct JourneyIndex::Build {
 };
 
 JourneyIndex::JourneyIndex(const StoredTables& tables)
-    : JourneyIndex(std::make_shared<const TypedTimetable>(tables)) {}
+    : JourneyIndex(std::make_shared<const Timetable>(tables)) {}
 
-JourneyIndex::JourneyIndex(std::shared_ptr<const TypedTimetable> timetable)
-    : tt_(std::move(timetable)) {
+JourneyIndex::JourneyIndex(std::shared_ptr<const Timetable> timetable) : tt_(std::move(timetable)) {
     tripFirst_.push_back(0);
     Build build;
     for (TrainIdx t(0); t < TrainIdx(tt_->TrainCount()); ++t) AddTrain(build, t);
@@ -49,7 +48,7 @@ JourneyIndex::JourneyIndex(std::shared_ptr<const TypedTimetable> timetable)
 // A usable train's stops read into one route (a new one or the one with identical stops)
 // and its run added to that route's trips.
 void JourneyIndex::AddTrain(Build& b, TrainIdx train) {
-    const TypedTimetable& tt = *tt_;
+    const Timetable& tt = *tt_;
     const std::uint32_t first = tt.FirstStop(train).Value();
     const std::uint32_t end = tt.EndStop(train).Value();
     if (!tt.Listed(train) || end - first < 2) return;
@@ -149,7 +148,7 @@ void JourneyIndex::BuildHops() {
 void JourneyIndex::BuildMates() {
     std::vector<std::vector<StationIdx>> mates(StationCount());
     std::map<std::int32_t, std::vector<StationIdx>> groups;
-    for (const TypedTimetable::GroupRow& row : tt_->GroupRows()) {
+    for (const Timetable::GroupRow& row : tt_->GroupRows()) {
         if (!calls_[row.station].empty())
             groups[tt_->GroupNumber(row.group)].push_back(row.station);
     }

@@ -48,11 +48,11 @@ class JourneyIndex {
     // Reads the trains in number order with their stops, and the same-city groups. Trains
     // without a train-list row, with fewer than two stops or an unreadable origin time are
     // left out, as the direct query leaves them out.
-    explicit JourneyIndex(std::shared_ptr<const TypedTimetable> timetable);
+    explicit JourneyIndex(std::shared_ptr<const Timetable> timetable);
     // Over a typed timetable of its own, built from the tables.
     explicit JourneyIndex(const StoredTables& tables);
 
-    const TypedTimetable& Typed() const { return *tt_; }
+    const Timetable& Typed() const { return *tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no load
     // since: their generation numbers are unchanged).
@@ -168,7 +168,7 @@ class JourneyIndex {
     static constexpr std::uint8_t kBoard = 1;
     static constexpr std::uint8_t kAlight = 2;
 
-    std::shared_ptr<const TypedTimetable> tt_;
+    std::shared_ptr<const Timetable> tt_;
     std::uint32_t usableTrains_ = 0;
 
     FlatLists<StationIdx, StationIdx> mates_;

@@ -15,7 +15,7 @@ namespace {
 
 // The direct rows: for each train, its first departure-side stop and the last arrival-side
 // stop after it.
-void DirectRows(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+void DirectRows(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
                 const StationSide& ToSide, ResultList& out) {
     auto emit = [&](TrainId train, std::uint32_t from, std::uint32_t to) {
         ResultRow& r = out.emplace_back();
@@ -71,7 +71,7 @@ void DirectRows(const TypedTimetable& tt, MatchMode mode, const StationSide& Fro
 
 // The station rows: each stop at the station that the ride of an earlier row did not pass,
 // from there to the terminus, or from the origin when the train ends there.
-void StationRows(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
                  const StationSide& ToSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
     if (!StopsAt(tt, SideNames(FromSide, mode), stops)) {
@@ -129,11 +129,11 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
     ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    std::optional<TypedTimetable> own;
+    std::optional<Timetable> own;
     DirectRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
-int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo) {
+int FindLastStopNumber(const Timetable& tt, std::string_view trainNo) {
     const TrainId train = tt.FindTrain(trainNo);
     if (train.IsNone() || tt.StopCount(train) == 0) return 1;
     // The terminus is the only stop without a departure time; a train whose terminus lacks
@@ -148,8 +148,8 @@ void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultLi
                         const StopIndex* index) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
-    std::optional<TypedTimetable> own;
-    const TypedTimetable& tt = TypedFor(tables, index, own);
+    std::optional<Timetable> own;
+    const Timetable& tt = TypedFor(tables, index, own);
     const std::string key = AsciiUpper(TrimControl(eccText));
     const std::string prefix = key + "/";
 
@@ -212,7 +212,7 @@ void QueryStationTimetable(StoredTables& tables, std::string_view czText, Statio
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    std::optional<TypedTimetable> own;
+    std::optional<Timetable> own;
     StationRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 

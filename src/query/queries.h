@@ -35,14 +35,13 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
 void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out,
                         const StopIndex* index = nullptr);
 // Stop number of the train's last stop; 1 when the train has no stops.
-int FindLastStopNumber(const TypedTimetable& tt, std::string_view trainNo);
+int FindLastStopNumber(const Timetable& tt, std::string_view trainNo);
 
 // Every train calling at the station or its same-city group: one row per train, from the
 // first matching stop to the terminus, or from the origin when the train ends there.
 // An index, when given, gives the same rows faster.
 void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
-                           StationSide& ToSide, ResultList& out,
-                           const StopIndex* index = nullptr);
+                           StationSide& ToSide, ResultList& out, const StopIndex* index = nullptr);
 
 // One candidate transfer station.
 struct TransferCandidate {
@@ -74,7 +73,7 @@ struct TransferData {
     std::vector<StopPair> FromStops;
     std::vector<StopPair> ToStops;
     // The typed timetable the query read, which the stop pairs number the stops of.
-    std::shared_ptr<const TypedTimetable> timetable;
+    std::shared_ptr<const Timetable> timetable;
 };
 
 // Resolves both sides, collects both leg lists and the candidate stations. With an index
@@ -88,8 +87,8 @@ void CollectTransferStations(TransferData& data);
 // The candidates the transfer window offers: Count2 > 0 and neither typed name, in list
 // order.
 std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
-                                              const StationSide& FromSide,
-                                              const StationSide& ToSide);
+                                                  const StationSide& FromSide,
+                                                  const StationSide& ToSide);
 // The legs through a picked station: first legs (departure side to the station) in FromLegs
 // order, then second legs in ToLegs order, at most count1 and count2 of them. Sets
 // TransferStation to the station.

@@ -52,14 +52,14 @@ std::vector<std::string_view> SideNames(const Side& side, MatchMode mode) {
 
 // The typed timetable a query reads: the index's when it covers the tables, else one built
 // for this query alone from the tables as they stand (a query before the indexes exist).
-inline const TypedTimetable& TypedFor(const StoredTables& tables, const StopIndex* index,
-                                      std::optional<TypedTimetable>& own) {
+inline const Timetable& TypedFor(const StoredTables& tables, const StopIndex* index,
+                                 std::optional<Timetable>& own) {
     if (index != nullptr && index->Covers(tables)) return index->Typed();
     return own.emplace(tables);
 }
 
 // The train fields of a row from train-list row `row`.
-inline void FillTrainRow(ResultRow& r, const TypedTimetable& tt, std::uint32_t row) {
+inline void FillTrainRow(ResultRow& r, const Timetable& tt, std::uint32_t row) {
     r.TrainNo = tt.Number(tt.RowTrain(row));
     r.NType = tt.RowType(row);
     r.TypeName = TrainTypeName(r.NType);
@@ -75,12 +75,12 @@ inline void FillTrainRow(ResultRow& r, const TypedTimetable& tt, std::uint32_t r
 }
 
 // The train fields of a row; the train has a train-list row.
-inline void FillTrainPart(ResultRow& r, const TypedTimetable& tt, TrainId t) {
+inline void FillTrainPart(ResultRow& r, const Timetable& tt, TrainId t) {
     FillTrainRow(r, tt, tt.ListRow(t));
 }
 
 // The boarding part of a row at stop `s`.
-inline void FillFromStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
+inline void FillFromStop(ResultRow& r, const Timetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
     r.FromStation = tt.Name(tt.Station(s));
     r.FromSNo = tt.StopNumber(s);
@@ -95,7 +95,7 @@ inline void FillFromStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
 }
 
 // The boarding part at the train's origin, from its train-list values.
-inline void FillFromOrigin(ResultRow& r, const TypedTimetable& tt, TrainId t) {
+inline void FillFromOrigin(ResultRow& r, const Timetable& tt, TrainId t) {
     r.FromStation = tt.Name(tt.Origin(t));
     r.FromSNo = 1;
     r.FromDTime = tt.TrainDepartures().Text(tt.ListRow(t));
@@ -108,7 +108,7 @@ inline void FillFromOrigin(ResultRow& r, const TypedTimetable& tt, TrainId t) {
 }
 
 // The alighting part of a row at stop `s`.
-inline void FillToStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
+inline void FillToStop(ResultRow& r, const Timetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
     r.ToStation = tt.Name(tt.Station(s));
     r.ToSNo = tt.StopNumber(s);
@@ -124,7 +124,7 @@ inline void FillToStop(ResultRow& r, const TypedTimetable& tt, StopId s) {
 
 // Ascending stops at any of the names; false when a name is empty (an empty stop name never
 // counts as a found station; the callers walk every stop for that case).
-inline bool StopsAt(const TypedTimetable& tt, const std::vector<std::string_view>& names,
+inline bool StopsAt(const Timetable& tt, const std::vector<std::string_view>& names,
                     std::vector<std::uint32_t>& positions) {
     positions.clear();
     std::vector<StationId> ids;

@@ -2,10 +2,9 @@
 
 namespace korvel {
 
-StopIndex::StopIndex(std::shared_ptr<const TypedTimetable> timetable) : tt_(std::move(timetable)) {}
+StopIndex::StopIndex(std::shared_ptr<const Timetable> timetable) : tt_(std::move(timetable)) {}
 
-StopIndex::StopIndex(const StoredTables& tables)
-    : tt_(std::make_shared<const TypedTimetable>(tables)) {}
+StopIndex::StopIndex(const StoredTables& tables) : tt_(std::make_shared<const Timetable>(tables)) {}
 
 std::uint32_t StopIndex::StationId(std::string_view name) const {
     const korvel::StationId s = tt_->FindStation(name);

@@ -23,12 +23,12 @@ class StopIndex {
     static constexpr std::uint32_t kNoStation = 0xFFFFFFFFu;
 
     // Over a typed timetable shared with other readers.
-    explicit StopIndex(std::shared_ptr<const TypedTimetable> timetable);
+    explicit StopIndex(std::shared_ptr<const Timetable> timetable);
     // Over a typed timetable of its own, built from the tables.
     explicit StopIndex(const StoredTables& tables);
 
-    const TypedTimetable& Typed() const { return *tt_; }
-    const std::shared_ptr<const TypedTimetable>& SharedTyped() const { return tt_; }
+    const Timetable& Typed() const { return *tt_; }
+    const std::shared_ptr<const Timetable>& SharedTyped() const { return tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no
     // load since: their generation numbers are unchanged).
@@ -64,7 +64,7 @@ class StopIndex {
     }
 
   private:
-    std::shared_ptr<const TypedTimetable> tt_;
+    std::shared_ptr<const Timetable> tt_;
 };
 
 }  // namespace korvel

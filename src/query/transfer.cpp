@@ -15,7 +15,7 @@ namespace {
 
 // Forward walk: each train from its first departure-side stop to every later stop. Returns
 // the station of each leg's transfer end, beside the legs.
-std::vector<StationId> LegsLeaving(const TypedTimetable& tt,
+std::vector<StationId> LegsLeaving(const Timetable& tt,
                                    const std::vector<std::uint32_t>& departures,
                                    std::vector<TransferData::StopPair>& legs) {
     std::vector<StationId> ends;
@@ -35,8 +35,7 @@ std::vector<StationId> LegsLeaving(const TypedTimetable& tt,
 
 // Backward walk: trains from the last, each from its last arrival-side stop back to every
 // earlier stop. Returns the station of each leg's transfer end, beside the legs.
-std::vector<StationId> LegsReaching(const TypedTimetable& tt,
-                                    const std::vector<std::uint32_t>& arrivals,
+std::vector<StationId> LegsReaching(const Timetable& tt, const std::vector<std::uint32_t>& arrivals,
                                     std::vector<TransferData::StopPair>& legs) {
     std::vector<StationId> ends;
     TrainId lastTrain = TrainId::None();
@@ -54,11 +53,11 @@ std::vector<StationId> LegsReaching(const TypedTimetable& tt,
     return ends;
 }
 
-std::int32_t LegDistance(const TypedTimetable& tt, const TransferData::StopPair& leg) {
+std::int32_t LegDistance(const Timetable& tt, const TransferData::StopPair& leg) {
     return tt.Km(StopId(leg.alight)) - tt.Km(StopId(leg.board));
 }
 
-std::string LegTime(const TypedTimetable& tt, const TransferData::StopPair& leg) {
+std::string LegTime(const Timetable& tt, const TransferData::StopPair& leg) {
     return ElapsedText(
         DepartureRunTime(tt.RunTimes().Text(leg.board), tt.Arrivals().Text(leg.board),
                          tt.Departures().Text(leg.board)),
@@ -68,7 +67,7 @@ std::string LegTime(const TypedTimetable& tt, const TransferData::StopPair& leg)
 // The candidates, as CollectTransferStations makes them from full legs: stations in order of
 // their first first leg; the second-leg figures are those of the last matching second leg,
 // so they are worked out once per station.
-void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
+void IndexedCandidates(const Timetable& tt, TransferData& data,
                        const std::vector<StationId>& fromEnd, const std::vector<StationId>& toEnd) {
     constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
     std::vector<TransferCandidate>& list = data.TransferList;
@@ -106,7 +105,7 @@ void IndexedCandidates(const TypedTimetable& tt, TransferData& data,
 }
 
 // A leg as a row without its train part.
-ResultRow LegRow(const TypedTimetable& tt, std::uint32_t board, std::uint32_t alight) {
+ResultRow LegRow(const Timetable& tt, std::uint32_t board, std::uint32_t alight) {
     ResultRow leg;
     leg.TrainNo = tt.Number(tt.Train(StopId(board)));
     FillFromStop(leg, tt, StopId(board));
@@ -117,7 +116,7 @@ ResultRow LegRow(const TypedTimetable& tt, std::uint32_t board, std::uint32_t al
 // Every leg as a full row, walking every train: forward from the first departure-side stop
 // to each later stop, then backward, trains from the last, from the last arrival-side stop
 // to each earlier one.
-void WalkedLegs(const TypedTimetable& tt, MatchMode mode, const StationSide& FromSide,
+void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
                 const StationSide& ToSide, TransferData& data) {
     data.FromLegs.reserve(5000);
     data.ToLegs.reserve(5000);
@@ -171,9 +170,8 @@ void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
     const bool indexed = index != nullptr && index->Covers(tables);
-    data.timetable =
-        indexed ? index->SharedTyped() : std::make_shared<const TypedTimetable>(tables);
-    const TypedTimetable& tt = *data.timetable;
+    data.timetable = indexed ? index->SharedTyped() : std::make_shared<const Timetable>(tables);
+    const Timetable& tt = *data.timetable;
     if (indexed) {
         // The legs from the stations' own stops, in the order of the two walks.
         std::vector<std::uint32_t> departures;
@@ -222,8 +220,8 @@ void CollectTransferStations(TransferData& data) {
 }
 
 std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
-                                              const StationSide& FromSide,
-                                              const StationSide& ToSide) {
+                                                  const StationSide& FromSide,
+                                                  const StationSide& ToSide) {
     std::vector<TransferCandidate> out;
     for (const TransferCandidate& z : data.TransferList) {
         if (z.Count2 > 0 && z.Station != FromSide.TypedName && z.Station != ToSide.TypedName) {
@@ -239,13 +237,13 @@ void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::strin
     out.clear();
     out.reserve(static_cast<std::size_t>(std::max(0, count1) + std::max(0, count2)));
     if (!Loaded(tables.KMList)) return;
-    std::shared_ptr<const TypedTimetable> own;
+    std::shared_ptr<const Timetable> own;
     if (!data.timetable || !data.timetable->BuiltFrom(tables)) {
         // Legs kept as stop pairs number the stops of the timetable they came from only.
         if (!data.FromStops.empty() || !data.ToStops.empty()) return;
-        own = std::make_shared<const TypedTimetable>(tables);
+        own = std::make_shared<const Timetable>(tables);
     }
-    const TypedTimetable& tt = own ? *own : *data.timetable;
+    const Timetable& tt = own ? *own : *data.timetable;
 
     // Copies a leg with its train's data; a leg whose train is not in the list is left out.
     auto add = [&](const ResultRow& leg) {

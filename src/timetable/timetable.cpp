@@ -202,7 +202,7 @@ void Fares::Add(std::string_view p1, std::string_view p2, std::string_view p3,
 }
 
 // The stored tables' fields, looked up once; a table that is not loaded has none.
-struct TypedTimetable::Builder {
+struct Timetable::Builder {
     struct Timed {
         const Field* atime = nullptr;
         const Field* dtime = nullptr;
@@ -239,14 +239,14 @@ struct TypedTimetable::Builder {
     std::unordered_map<std::string_view, StationId> ids;  // views into the stored tables
 };
 
-StationId TypedTimetable::Intern(std::unordered_map<std::string_view, StationId>& ids,
-                                 std::string_view name) {
+StationId Timetable::Intern(std::unordered_map<std::string_view, StationId>& ids,
+                            std::string_view name) {
     auto [it, added] = ids.try_emplace(name, StationId(names_.size()));
     if (added) names_.push_back(std::string(name));
     return it->second;
 }
 
-TypedTimetable::TypedTimetable(const StoredTables& tables) : source_(&tables) {
+Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
@@ -386,7 +386,7 @@ TypedTimetable::TypedTimetable(const StoredTables& tables) : source_(&tables) {
     for (StationId s(0); s < StationId(stations); ++s) stationOf_.emplace(names_[s], s);
 }
 
-bool TypedTimetable::BuiltFrom(const StoredTables& tables) const {
+bool Timetable::BuiltFrom(const StoredTables& tables) const {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     if (source_ != &tables) return false;
     for (int i = 0; i < 4; ++i) {
@@ -395,12 +395,12 @@ bool TypedTimetable::BuiltFrom(const StoredTables& tables) const {
     return true;
 }
 
-StationId TypedTimetable::FindStation(std::string_view name) const {
+StationId Timetable::FindStation(std::string_view name) const {
     const auto it = stationOf_.find(name);
     return it == stationOf_.end() ? StationId::None() : it->second;
 }
 
-TrainId TypedTimetable::FindTrain(std::string_view number) const {
+TrainId Timetable::FindTrain(std::string_view number) const {
     const auto it =
         std::lower_bound(numbers_.begin(), numbers_.end(), number,
                          [](const std::string& a, std::string_view v) { return a < v; });

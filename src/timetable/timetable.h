@@ -126,18 +126,18 @@ struct Fares {
     }
 };
 
-class TypedTimetable {
+class Timetable {
   public:
     static constexpr std::uint32_t kNoRecord = 0xFFFFFFFFu;
 
-    TypedTimetable() = default;
+    Timetable() = default;
     // Reads the four tables (a table not loaded counts as empty). The tables are not kept.
-    explicit TypedTimetable(const StoredTables& tables);
+    explicit Timetable(const StoredTables& tables);
     // Moves keep the name lookup valid (it points into the names); copies would not.
-    TypedTimetable(TypedTimetable&&) = default;
-    TypedTimetable& operator=(TypedTimetable&&) = default;
-    TypedTimetable(const TypedTimetable&) = delete;
-    TypedTimetable& operator=(const TypedTimetable&) = delete;
+    Timetable(Timetable&&) = default;
+    Timetable& operator=(Timetable&&) = default;
+    Timetable(const Timetable&) = delete;
+    Timetable& operator=(const Timetable&) = delete;
 
     // Whether this was built from these tables as they stand: the same tables, none loaded
     // again since.

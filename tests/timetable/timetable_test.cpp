@@ -23,7 +23,7 @@ namespace {
 using test::G;
 using test::Stop;
 
-void ExpectStopsAgree(StoredTables& t, const TypedTimetable& tt) {
+void ExpectStopsAgree(StoredTables& t, const Timetable& tt) {
     const std::vector<std::uint32_t>& order = *t.KMTrain.IndexOrder("SIDNo");
     ASSERT_EQ(tt.StopTotal(), order.size());
     MemTable& T = t.KMTrain;
@@ -66,7 +66,7 @@ void ExpectStopsAgree(StoredTables& t, const TypedTimetable& tt) {
     EXPECT_EQ(listed, tt.StopTotal());
 }
 
-void ExpectTrainsAgree(StoredTables& t, const TypedTimetable& tt) {
+void ExpectTrainsAgree(StoredTables& t, const Timetable& tt) {
     MemTable& L = t.KMList;
     L.SetIndexName("SID");
     Field& id = L.FieldByName("ID");
@@ -117,7 +117,7 @@ void ExpectTrainsAgree(StoredTables& t, const TypedTimetable& tt) {
 }
 
 // Groups as the station resolution finds them, pinyin rows as stored.
-void ExpectStationsAgree(StoredTables& t, const TypedTimetable& tt) {
+void ExpectStationsAgree(StoredTables& t, const Timetable& tt) {
     Field& name = t.KMSM.FieldByName("Station");
     for (std::uint32_t r = 0; r < t.KMSM.RecordCount(); ++r) {
         StationSide side;
@@ -141,20 +141,20 @@ void ExpectStationsAgree(StoredTables& t, const TypedTimetable& tt) {
 }
 
 void ExpectAgrees(StoredTables& t) {
-    const TypedTimetable tt(t);
+    const Timetable tt(t);
     EXPECT_TRUE(tt.BuiltFrom(t));
     ExpectStopsAgree(t, tt);
     ExpectTrainsAgree(t, tt);
     ExpectStationsAgree(t, tt);
 }
 
-TEST(TypedTimetable, AgreesWithTheSampleTables) {
+TEST(Timetable, AgreesWithTheSampleTables) {
     StoredTables t;
     if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
     ExpectAgrees(t);
 }
 
-TEST(TypedTimetable, AgreesWithTheEmbeddedTables) {
+TEST(Timetable, AgreesWithTheEmbeddedTables) {
     StoredTables t;
     LoadTimetableFromBlobs(t, [](std::string_view name) { return ReadBlob(name); });
     ASSERT_GT(t.KMTrain.RecordCount(), 0u);
@@ -163,7 +163,7 @@ TEST(TypedTimetable, AgreesWithTheEmbeddedTables) {
 
 // Damaged and odd tables: what each reader of the stored tables would find, the typed one
 // finds too, and texts of unusual form come back byte for byte.
-TEST(TypedTimetable, KeepsOddTablesAsStored) {
+TEST(Timetable, KeepsOddTablesAsStored) {
     const std::string userArea = GbkToUtf8("\xF8\xB3\xB4\xE5");  // user-defined area + 村
     StoredTables t;
     test::TimetableBuilder()
@@ -183,7 +183,7 @@ TEST(TypedTimetable, KeepsOddTablesAsStored) {
         .BuildInto(t);
     ExpectAgrees(t);
 
-    const TypedTimetable tt(t);
+    const Timetable tt(t);
     // Trains in number order, whichever table holds them.
     ASSERT_EQ(tt.TrainCount(), 4u);
     EXPECT_EQ(tt.Number(TrainId(0)), "D5");
@@ -232,9 +232,9 @@ TEST(TypedTimetable, KeepsOddTablesAsStored) {
     EXPECT_EQ(tt.PinyinRows(jia).size(), 2u);
 }
 
-TEST(TypedTimetable, NotLoadedTablesCountAsEmpty) {
+TEST(Timetable, NotLoadedTablesCountAsEmpty) {
     StoredTables t;
-    const TypedTimetable tt(t);
+    const Timetable tt(t);
     EXPECT_EQ(tt.TrainCount(), 0u);
     EXPECT_EQ(tt.StationCount(), 0u);
     EXPECT_TRUE(tt.FindStation("x").IsNone());
@@ -245,10 +245,10 @@ TEST(TypedTimetable, NotLoadedTablesCountAsEmpty) {
 
 // The stop index and the journey index over one typed timetable number stations alike, and
 // the journey's trains are the timetable's.
-TEST(TypedTimetable, IndexesShareItsNumbers) {
+TEST(Timetable, IndexesShareItsNumbers) {
     StoredTables t;
     if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
-    const auto tt = std::make_shared<const TypedTimetable>(t);
+    const auto tt = std::make_shared<const Timetable>(t);
     const StopIndex stops(tt);
     const JourneyIndex journeys(tt);
     ASSERT_GT(journeys.TrainCount(), 0u);
