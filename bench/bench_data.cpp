@@ -56,7 +56,8 @@ std::unique_ptr<DataSet> Build(int times) {
     }
     for (std::size_t i = 0; i < 4; ++i) data->blobs[i] = Compress(data->streams.text[i]);
     LoadTimetableFromBlobs(data->tables, data->Source());
-    data->index = std::make_unique<StopIndex>(data->tables);
+    data->typed = std::make_shared<const Timetable>(data->tables);
+    data->index = std::make_unique<StopIndex>(data->typed);
     return data;
 }
 
@@ -115,7 +116,7 @@ const Picks& PicksFor(DataSet& data) {
         const std::size_t n = ix.Positions(s).size();
         if (n >= 2 && n < fewest) {
             fewest = n;
-            p.smallStation = nameAt(ix.Positions(s)[0]);
+            p.smallStation = nameAt(ix.Positions(s)[0].Value());
         }
     }
     int bestLen = -1;

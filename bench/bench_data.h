@@ -21,7 +21,8 @@ struct DataSet {
     TimetableStreams streams;                         // SPY, SLIST, STRAIN, SM
     std::array<std::vector<unsigned char>, 4> blobs;  // length prefix + zlib stream
     StoredTables tables;                              // loaded, indexes selected
-    std::unique_ptr<StopIndex> index;                 // over `tables`
+    std::shared_ptr<const Timetable> typed;           // built from `tables`
+    std::unique_ptr<StopIndex> index;                 // over `typed`
 
     // Compressed blob by loader name ("SPY", "SList", "STrain", "SM"; any case).
     const std::vector<unsigned char>& Blob(std::string_view name) const;

@@ -87,7 +87,7 @@ std::vector<std::string> EngineTrains(DataSet& d, const SqlCase& c) {
             QueryStationTimetable(d.tables, c.fromText, fs, ts, out, d.index.get());
             break;
         case SqlQuery::Train:
-            QueryByTrainNumber(d.tables, c.trainKey, out);
+            QueryByTrainNumber(d.tables, c.trainKey, out, d.index.get());
             break;
     }
     std::vector<std::string> ids;

@@ -149,11 +149,16 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     if (event.table == LoadTable::KMPy) {
         for (Control c : kStationBoxes) view_.SetEnabled(c, true);
     } else if (event.table == LoadTable::KMTrain) {
-        stopIndex_ = std::make_unique<StopIndex>(tables_);
         for (Control c : kQueryButtons) view_.SetEnabled(c, true);
     }
     const bool all = Loaded(LoadTable::KMPy) && Loaded(LoadTable::KMList) &&
                      Loaded(LoadTable::KMSM) && Loaded(LoadTable::KMTrain);
+    if (all) {
+        // Once per load: every index reads this one typed timetable.
+        timetable_ = std::make_shared<const Timetable>(tables_);
+        stopIndex_ = std::make_unique<StopIndex>(timetable_);
+        journeyIndex_.reset();
+    }
     if (all && !loadFailed_) view_.SetStatusText(kTimetableStatusPanel, TimetableText());
 }
 
@@ -173,6 +178,7 @@ void MainController::ReloadTimetable(StartOptions options) {
     }
     stopIndex_.reset();
     journeyIndex_.reset();
+    timetable_.reset();
     results_.clear();
     queryKind_ = QueryKindValue::None;
     state_ = std::make_unique<QueryState>();
@@ -335,7 +341,7 @@ void MainController::TrainClicked() {
     ResetResultGrid();
     transferStation_.clear();
     heading_ = "\xB3\xB5\xB4\xCE\xB2\xE9\xD1\xAF\xA3\xBA" + key;  // 车次查询：
-    QueryByTrainNumber(tables_, view_.Text(Control::TrainNumberBox), results_);
+    QueryByTrainNumber(tables_, view_.Text(Control::TrainNumberBox), results_, stopIndex_.get());
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
         view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));

@@ -26,6 +26,7 @@
 namespace korvel {
 
 class StopIndex;
+class Timetable;
 class JourneyIndex;
 
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
@@ -213,8 +214,11 @@ class MainController {
     unsigned loadGeneration_ = 0;  // Start's count: posted results of older loads are dropped
     bool loadFailed_ = false;
     int verifiedTables_ = 0;  // tables whose file matched the folder's manifest
-    // Built once KMTrain has loaded: lets the station-to-station and station timetable
-    // queries read only the stations' own stops instead of scanning every stop.
+    // Built once all four tables have loaded (and again after a reload): the typed
+    // timetable, shared by the stop index, which lets the station-to-station, station
+    // timetable and transfer queries read only the stations' own stops instead of scanning
+    // every stop, and by the journey index.
+    std::shared_ptr<const Timetable> timetable_;
     std::unique_ptr<StopIndex> stopIndex_;
 
     ResultList results_;
@@ -229,7 +233,7 @@ class MainController {
     HeaderLabels labels_;
     TimeClassFilter timeClass_;
     std::unique_ptr<TransferWindowModel> transferWindow_;
-    // Built on the first journey query (and again after a reload) from all three tables.
+    // Built on the first journey query (and again after a reload) over the typed timetable.
     std::unique_ptr<JourneyIndex> journeyIndex_;
     std::unique_ptr<JourneyWindowModel> journeyWindow_;
     JourneyOptions journeyDefaults_;

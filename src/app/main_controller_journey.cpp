@@ -55,7 +55,11 @@ void MainController::JourneyWindowClosed() {
 void MainController::EnsureJourneyIndex() {
     if (journeyIndex_ && journeyIndex_->Covers(tables_)) return;
     view_.SetBusyCursor(true);
-    journeyIndex_ = std::make_unique<JourneyIndex>(tables_);
+    // The typed timetable of this load; built here only when a table was loaded without
+    // the controller seeing it (the indexes never read a timetable of an earlier load).
+    if (!timetable_ || !timetable_->BuiltFrom(tables_))
+        timetable_ = std::make_shared<const Timetable>(tables_);
+    journeyIndex_ = std::make_unique<JourneyIndex>(timetable_);
     view_.SetBusyCursor(false);
 }
 

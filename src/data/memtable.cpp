@@ -316,6 +316,12 @@ Field* MemTable::FindField(std::string_view name) {
     return impl_->fieldObjs[col].get();
 }
 
+const Field* MemTable::FindField(std::string_view name) const {
+    const std::size_t col = impl_->ColumnOf(name);
+    if (col == static_cast<std::size_t>(-1)) return nullptr;
+    return impl_->fieldObjs[col].get();
+}
+
 Field& MemTable::FieldByName(std::string_view name) {
     Field* f = FindField(name);
     if (f == nullptr) throw MemTableError("Field '" + std::string(name) + "' not found");

@@ -141,6 +141,8 @@ class MemTable {
     Field& FieldByName(std::string_view name);
     // nullptr instead of throwing.
     Field* FindField(std::string_view name);
+    // The same for a reader that never moves the cursor (ViewAt, IntegerAt, IsNullAt).
+    const Field* FindField(std::string_view name) const;
 
     // Exact whole-value search; see the cursor rules in memtable.cpp.
     bool Locate(std::string_view fieldName, std::string_view value);

@@ -4,17 +4,9 @@
 #include <cstring>
 #include <map>
 
-#include "data/clock.h"
-#include "query/fare_tariff.h"
-
 namespace korvel {
 
 namespace {
-
-// A stop's "HH:MM" as minutes since midnight; -1 for any other text (no time there).
-int StopClock(std::string_view text) {
-    return ClockMinutes(text).value_or(-1);
-}
 
 // One stop of a train as the planner sees it.
 struct PlanStop {
@@ -35,85 +27,44 @@ void AppendKey(std::string& key, T value) {
 }  // namespace
 
 struct JourneyIndex::Build {
-    const std::vector<std::uint32_t>& order;  // KMTrain records in SIDNo order
-    std::unordered_map<std::string_view, std::uint32_t> listOf;
-    Field& id;
-    Field& station;
-    Field& atime;
-    Field& dtime;
-    Field& rdate;
     std::unordered_map<std::string, std::uint32_t> routeOf;  // key: the stops' bytes
     std::vector<std::vector<Trip>> routeTrips;
     std::vector<PlanStop> stops;
-
-    Build(StoredTables& tables, const std::vector<std::uint32_t>& o)
-        : order(o),
-          id(tables.KMTrain.FieldByName("ID")),
-          station(tables.KMTrain.FieldByName("Station")),
-          atime(tables.KMTrain.FieldByName("A_Time")),
-          dtime(tables.KMTrain.FieldByName("D_Time")),
-          rdate(tables.KMTrain.FieldByName("R_Date")) {
-        MemTable& L = tables.KMList;
-        Field& listId = L.FieldByName("ID");
-        for (std::uint32_t r = 0; r < L.RecordCount(); ++r) listOf.try_emplace(listId.ViewAt(r), r);
-    }
 };
 
-JourneyIndex::JourneyIndex(StoredTables& tables) {
-    tables_ = &tables;
-    MemTable& T = tables.KMTrain;
-    MemTable& L = tables.KMList;
-    stopGeneration_ = T.Generation();
-    listGeneration_ = L.Generation();
-    tripFirst_.push_back(0);
-    const std::vector<std::uint32_t>* order = T.IndexOrder("SIDNo");
-    if (T.Fields().empty() || L.Fields().empty() || order == nullptr) return;
+JourneyIndex::JourneyIndex(const StoredTables& tables)
+    : JourneyIndex(std::make_shared<const Timetable>(tables)) {}
 
-    Build build(tables, *order);
-    ReadTrains(build);
+JourneyIndex::JourneyIndex(std::shared_ptr<const Timetable> timetable) : tt_(std::move(timetable)) {
+    tripFirst_.push_back(0);
+    Build build;
+    for (TrainIdx t(0); t < TrainIdx(tt_->TrainCount()); ++t) AddTrain(build, t);
     StoreTrips(build.routeTrips);
     BuildCalls();
     BuildHops();
-    BuildMates(tables.KMSM);
+    BuildMates();
 }
 
-StationIdx JourneyIndex::AddStation(std::string_view name) {
-    auto [it, added] =
-        ids_.try_emplace(std::string(name), StationIdx(static_cast<std::uint32_t>(names_.size())));
-    if (added) names_.emplace_back(name);
-    return it->second;
-}
-
-// Every usable train, its stops read into one route (a new one or the one with identical
-// stops) and its run added to that route's trips.
-void JourneyIndex::ReadTrains(Build& b) {
-    const std::size_t n = b.order.size();
-    for (std::size_t begin = 0; begin < n;) {
-        const std::string_view trainNo = b.id.ViewAt(b.order[begin]);
-        std::size_t end = begin + 1;
-        while (end < n && b.id.ViewAt(b.order[end]) == trainNo) ++end;
-        AddTrain(b, begin, end);
-        begin = end;
-    }
-}
-
-void JourneyIndex::AddTrain(Build& b, std::size_t first, std::size_t end) {
-    const std::string_view trainNo = b.id.ViewAt(b.order[first]);
-    auto listed = b.listOf.find(trainNo);
-    const int origin = StopClock(b.dtime.ViewAt(b.order[first]));
-    if (listed == b.listOf.end() || end - first < 2 || origin < 0) return;
+// A usable train's stops read into one route (a new one or the one with identical stops)
+// and its run added to that route's trips.
+void JourneyIndex::AddTrain(Build& b, TrainIdx train) {
+    const Timetable& tt = *tt_;
+    const std::uint32_t first = tt.FirstStop(train).Value();
+    const std::uint32_t end = tt.EndStop(train).Value();
+    if (!tt.Listed(train) || end - first < 2) return;
+    const int origin = tt.Departures().Minutes(first);
+    if (origin < 0) return;
 
     // Offsets from the origin, kept from running backwards so that no ride takes less than
     // no time (the shipped data never needs this).
     b.stops.clear();
     std::int32_t lastDepart = 0;
-    for (std::size_t pos = first; pos < end; ++pos) {
-        const std::uint32_t rec = b.order[pos];
-        PlanStop s{AddStation(b.station.ViewAt(rec)), 0, 0, 0};
-        const int a = StopClock(b.atime.ViewAt(rec));
-        const int d = StopClock(b.dtime.ViewAt(rec));
+    for (std::uint32_t pos = first; pos < end; ++pos) {
+        PlanStop s{tt.Station(StopId(pos)), 0, 0, 0};
+        const int a = tt.Arrivals().Minutes(pos);
+        const int d = tt.Departures().Minutes(pos);
         if (pos != first) {
-            s.arrive = std::max<std::int32_t>(ElapsedToMinutes(b.rdate.ViewAt(rec)), lastDepart);
+            s.arrive = std::max<std::int32_t>(tt.RunTimes().Minutes(pos), lastDepart);
             s.flags |= kAlight;
         }
         s.depart = s.arrive;
@@ -125,12 +76,7 @@ void JourneyIndex::AddTrain(Build& b, std::size_t first, std::size_t end) {
         lastDepart = s.depart;
         b.stops.push_back(s);
     }
-
-    const TrainIdx train(static_cast<std::uint32_t>(trainId_.size()));
-    trainId_.emplace_back(trainNo);
-    listRecord_.push_back(listed->second);
-    trainFirstStop_.push_back(static_cast<std::uint32_t>(stopRecord_.size()));
-    for (std::size_t pos = first; pos < end; ++pos) stopRecord_.push_back(b.order[pos]);
+    ++usableTrains_;
 
     std::string key;
     for (const PlanStop& s : b.stops) {
@@ -169,7 +115,7 @@ void JourneyIndex::StoreTrips(std::vector<std::vector<Trip>>& routeTrips) {
 }
 
 void JourneyIndex::BuildCalls() {
-    std::vector<std::vector<Call>> calls(names_.size());  // by station
+    std::vector<std::vector<Call>> calls(StationCount());  // by station
     for (RouteIdx r(0); r < RouteIdx(RouteCount()); ++r) {
         for (std::uint32_t s = 0; s < StopCount(r); ++s)
             calls[StopStation(r, s).Value()].push_back({r, s});
@@ -178,7 +124,7 @@ void JourneyIndex::BuildCalls() {
 }
 
 void JourneyIndex::BuildHops() {
-    std::vector<std::vector<Hop>> hopsInto(names_.size());
+    std::vector<std::vector<Hop>> hopsInto(StationCount());
     for (RouteIdx r(0); r < RouteIdx(RouteCount()); ++r) {
         for (std::uint32_t s = 0; s + 1 < StopCount(r); ++s) {
             const StationIdx from = StopStation(r, s);
@@ -197,21 +143,19 @@ void JourneyIndex::BuildHops() {
     hopsInto_.Assign(hopsInto);
 }
 
-void JourneyIndex::BuildMates(MemTable& G) {
-    std::vector<std::vector<StationIdx>> mates(names_.size());
-    if (!G.Fields().empty()) {
-        Field& member = G.FieldByName("Station");
-        Field& gp = G.FieldByName("Gp");
-        std::map<std::int32_t, std::vector<StationIdx>> groups;
-        for (std::uint32_t r = 0; r < G.RecordCount(); ++r) {
-            const StationIdx s = StationId(member.ViewAt(r));
-            if (s != kNoStation) groups[gp.IntegerAt(r)].push_back(s);
-        }
-        for (const auto& [gpNo, members] : groups) {
-            for (StationIdx s : members) {
-                for (StationIdx other : members) {
-                    if (other != s) mates[s.Value()].push_back(other);
-                }
+// Every station's group mates that trains call at: the group's other stations in the
+// same-city table's stored order.
+void JourneyIndex::BuildMates() {
+    std::vector<std::vector<StationIdx>> mates(StationCount());
+    std::map<std::int32_t, std::vector<StationIdx>> groups;
+    for (const Timetable::GroupRow& row : tt_->GroupRows()) {
+        if (!calls_[row.station].empty())
+            groups[tt_->GroupNumber(row.group)].push_back(row.station);
+    }
+    for (const auto& [gpNo, members] : groups) {
+        for (StationIdx s : members) {
+            for (StationIdx other : members) {
+                if (other != s) mates[s.Value()].push_back(other);
             }
         }
     }
@@ -219,11 +163,8 @@ void JourneyIndex::BuildMates(MemTable& G) {
 }
 
 JourneyIndex::JourneyIndex(const JourneyIndex& f, BackwardTag)
-    : tables_(f.tables_),
-      stopGeneration_(f.stopGeneration_),
-      listGeneration_(f.listGeneration_),
-      names_(f.names_),
-      ids_(f.ids_),
+    : tt_(f.tt_),
+      usableTrains_(f.usableTrains_),
       mates_(f.mates_),
       routeFirst_(f.routeFirst_),
       routeStops_(f.routeStops_) {
@@ -256,14 +197,9 @@ const JourneyIndex& JourneyIndex::Backward() const {
     return *backward_;
 }
 
-bool JourneyIndex::Covers(const StoredTables& tables) const {
-    return tables_ == &tables && stopGeneration_ == tables.KMTrain.Generation() &&
-           listGeneration_ == tables.KMList.Generation();
-}
-
 StationIdx JourneyIndex::StationId(std::string_view name) const {
-    auto it = ids_.find(std::string(name));
-    return it == ids_.end() ? kNoStation : it->second;
+    const StationIdx s = tt_->FindStation(name);
+    return s.IsNone() || calls_[s].empty() ? kNoStation : s;
 }
 
 }  // namespace korvel

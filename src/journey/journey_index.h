@@ -8,7 +8,8 @@
 // The origin has only a departure, the terminus only an arrival. Every train runs every day,
 // so a run of a route leaves its origin at T0 + 1440 * d for any whole day d.
 //
-// Built once over loaded tables and read-only afterwards; build a new index after a reload.
+// Built once over the typed timetable, whose station and train numbers it uses, and
+// read-only afterwards; build a new index after a reload.
 #pragma once
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 
 #include "data/schema.h"
 #include "journey/journey_ids.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -43,20 +45,24 @@ class JourneyIndex {
         TrainIdx train;
     };
 
-    // Reads KMTrain in SIDNo order, KMList (to locate each train's row) and KMSM. Trains
-    // without a KMList row, with fewer than two stops or an unreadable origin time are left
-    // out, as the direct query leaves them out.
-    explicit JourneyIndex(StoredTables& tables);
+    // Reads the trains in number order with their stops, and the same-city groups. Trains
+    // without a train-list row, with fewer than two stops or an unreadable origin time are
+    // left out, as the direct query leaves them out.
+    explicit JourneyIndex(std::shared_ptr<const Timetable> timetable);
+    // Over a typed timetable of its own, built from the tables.
+    explicit JourneyIndex(const StoredTables& tables);
+
+    const Timetable& Typed() const { return *tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no load
     // since: their generation numbers are unchanged).
-    bool Covers(const StoredTables& tables) const;
+    bool Covers(const StoredTables& tables) const { return tt_->BuiltFrom(tables); }
 
-    // --- stations ---
-    std::uint32_t StationCount() const { return static_cast<std::uint32_t>(names_.size()); }
+    // --- stations (the typed timetable's numbers) ---
+    std::uint32_t StationCount() const { return tt_->StationCount(); }
     // kNoStation when no usable train calls there.
     StationIdx StationId(std::string_view name) const;
-    const std::string& StationName(StationIdx station) const { return names_[station.Value()]; }
+    const std::string& StationName(StationIdx station) const { return tt_->Name(station); }
     // The other stations of the station's same-city group that trains call at.
     std::span<const StationIdx> GroupMates(StationIdx station) const { return mates_[station]; }
     std::span<const Call> Calls(StationIdx station) const { return calls_[station]; }
@@ -126,14 +132,15 @@ class JourneyIndex {
         return {static_cast<std::uint32_t>(it - first), it->originMinute + day * kMinutesPerDay};
     }
 
-    // --- trains ---
-    std::uint32_t TrainCount() const { return static_cast<std::uint32_t>(trainId_.size()); }
-    const std::string& TrainId(TrainIdx train) const { return trainId_[train.Value()]; }
-    // The KMList record of the train and the KMTrain record of its stop number `stop` (0 the
-    // origin).
-    std::uint32_t ListRecord(TrainIdx train) const { return listRecord_[train.Value()]; }
+    // --- trains (the typed timetable's numbers) ---
+    // How many trains the planner rides.
+    std::uint32_t TrainCount() const { return usableTrains_; }
+    const std::string& TrainId(TrainIdx train) const { return tt_->Number(train); }
+    // The train-list record of the train and the stops-table record of its stop number
+    // `stop` (0 the origin).
+    std::uint32_t ListRecord(TrainIdx train) const { return tt_->ListRecord(train); }
     std::uint32_t StopRecord(TrainIdx train, std::uint32_t stop) const {
-        return stopRecord_[trainFirstStop_[train.Value()] + stop];
+        return tt_->StopRecord(StopId(tt_->FirstStop(train).Value() + stop));
     }
 
     // The same routes with time running backwards: a route's stops in reverse order, a stop's
@@ -152,23 +159,18 @@ class JourneyIndex {
     JourneyIndex(const JourneyIndex& forward, BackwardTag);
 
     // The stages of the build, in order.
-    void ReadTrains(Build& build);
-    void AddTrain(Build& build, std::size_t first, std::size_t end);
+    void AddTrain(Build& build, TrainIdx train);
     void StoreTrips(std::vector<std::vector<Trip>>& routeTrips);
     void BuildCalls();
     void BuildHops();
-    void BuildMates(MemTable& KMSM);
-    StationIdx AddStation(std::string_view name);
+    void BuildMates();
 
     static constexpr std::uint8_t kBoard = 1;
     static constexpr std::uint8_t kAlight = 2;
 
-    const StoredTables* tables_ = nullptr;
-    std::uint64_t stopGeneration_ = 0;  // of KMTrain and KMList when built
-    std::uint64_t listGeneration_ = 0;
+    std::shared_ptr<const Timetable> tt_;
+    std::uint32_t usableTrains_ = 0;
 
-    std::vector<std::string> names_;
-    std::unordered_map<std::string, StationIdx> ids_;
     FlatLists<StationIdx, StationIdx> mates_;
     FlatLists<StationIdx, Call> calls_;
     FlatLists<StationIdx, Hop> hopsInto_;
@@ -181,11 +183,6 @@ class JourneyIndex {
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint32_t> tripFirst_;  // plus one end entry
     std::vector<Trip> trips_;
-
-    std::vector<std::string> trainId_;
-    std::vector<std::uint32_t> listRecord_;
-    std::vector<std::uint32_t> trainFirstStop_;
-    std::vector<std::uint32_t> stopRecord_;
 
     mutable std::once_flag backwardOnce_;
     mutable std::unique_ptr<const JourneyIndex> backward_;

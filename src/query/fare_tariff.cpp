@@ -7,30 +7,12 @@
 
 #include "data/clock.h"
 #include "data/decimal.h"
+#include "data/run_time.h"
 
 namespace korvel {
 
 namespace {
 
-int IntegerOrZero(std::string_view text) {
-    return WholeInteger<int>(text).value_or(0);
-}
-
-// hours * 60 + minutes, held within int range for absurd texts.
-int HoursAndMinutes(int hours, int minutes) {
-    constexpr std::int64_t kMax = 2147483647, kMin = -2147483647 - 1;
-    const std::int64_t v = std::int64_t{hours} * 60 + minutes;
-    return static_cast<int>(v > kMax ? kMax : (v < kMin ? kMin : v));
-}
-
-// Minutes of a run-time text: "H:M" is H * 60 + M, a text without a colon is minutes; a part
-// that is not a whole integer (an empty one included) counts 0. Journey times read at most
-// `minuteChars` characters after the colon, sums of them the whole rest.
-int RunTextMinutes(std::string_view text, std::size_t minuteChars) {
-    const std::size_t colon = text.find(':');
-    if (colon == std::string_view::npos) return IntegerOrZero(text);
-    return HoursAndMinutes(IntegerOrZero(text.substr(0, colon)),
-                           IntegerOrZero(text.substr(colon + 1, minuteChars)));
 }
 
 std::string IntText(std::int32_t v) {
@@ -84,7 +66,7 @@ const std::vector<RateBand>& RateBands() {
 
 std::string ElapsedText(std::string_view from, std::string_view to) {
     if (from == to) return "0";
-    const std::int64_t diff = std::int64_t{RunTextMinutes(to, 2)} - RunTextMinutes(from, 2);
+    const std::int64_t diff = std::int64_t{RunTimeMinutes(to, 2)} - RunTimeMinutes(from, 2);
     const int d = static_cast<int>(std::clamp<std::int64_t>(diff, -2147483647, 2147483647));
     const int h = d / 60;
     const int m = d - 60 * h;
@@ -378,11 +360,11 @@ std::string DepartureRunTime(std::string_view runTime, std::string_view aTime,
     const std::optional<int> d = ClockMinutes(dTime);
     const int dwell = !a || !d ? 0 : ((*d - *a) % 1440 + 1440) % 1440;
     if (dwell == 0) return std::string(runTime);
-    return MinutesToElapsed(HoursAndMinutes(0, RunTextMinutes(runTime, 2)) + dwell);
+    return MinutesToElapsed(HoursAndMinutes(0, RunTimeMinutes(runTime, 2)) + dwell);
 }
 
 int ElapsedToMinutes(std::string_view text) {
-    return RunTextMinutes(text, std::string_view::npos);
+    return RunTimeMinutes(text, std::string_view::npos);
 }
 
 std::string MinutesToElapsed(int minutes) {

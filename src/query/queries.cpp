@@ -13,85 +13,106 @@ using namespace query_rows;
 
 namespace {
 
-bool IndexedDirect(const StopIndex& ix, StoredTables& tables, MatchMode mode,
-                   const StationSide& FromSide, const StationSide& ToSide, ResultList& out) {
+// The direct rows: for each train, its first departure-side stop and the last arrival-side
+// stop after it.
+void DirectRows(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
+                const StationSide& ToSide, ResultList& out) {
+    auto emit = [&](TrainId train, std::uint32_t from, std::uint32_t to) {
+        ResultRow& r = out.emplace_back();
+        FillTrainPart(r, tt, train);
+        FillFromStop(r, tt, StopId(from));
+        FillToStop(r, tt, StopId(to));
+        FinishRow(r);
+    };
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
-        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
-        return false;
-    }
-    std::vector<std::uint8_t> arrivalSide(ix.StationCount(), 0);
-    for (std::uint32_t p : arrivals) arrivalSide[ix.Station(p)] = 1;
-
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const StopFields S(tables.KMTrain);
-    const TrainFields L(KL);
-    std::uint32_t lastTrain = 0xFFFFFFFFu;
-    std::uint32_t lastFound = StopIndex::kNoStation;
-    for (std::uint32_t p : departures) {
-        // The first departure-side stop of its train; the last arrival-side stop after it.
-        const std::uint32_t train = ix.Train(p);
-        if (train == lastTrain) continue;
-        lastTrain = train;
-        const std::uint32_t end = ix.TrainEnd(train);
-        std::uint32_t to = p;
-        for (std::uint32_t q = p + 1; q < end; ++q) {
-            if (arrivalSide[ix.Station(q)]) to = q;
+    if (StopsAt(tt, SideNames(FromSide, mode), departures) &&
+        StopsAt(tt, SideNames(ToSide, mode), arrivals)) {
+        // The stations' own stops.
+        std::vector<std::uint8_t> arrivalSide(tt.StationCount(), 0);
+        for (std::uint32_t p : arrivals) arrivalSide[tt.Station(StopId(p)).Value()] = 1;
+        TrainId lastTrain = TrainId::None();
+        for (std::uint32_t p : departures) {
+            const TrainId train = tt.Train(StopId(p));
+            if (train == lastTrain) continue;
+            lastTrain = train;
+            const std::uint32_t end = tt.EndStop(train).Value();
+            std::uint32_t to = p;
+            for (std::uint32_t q = p + 1; q < end; ++q) {
+                if (arrivalSide[tt.Station(StopId(q)).Value()]) to = q;
+            }
+            if (to != p && tt.Listed(train)) emit(train, p, to);
         }
-        if (to == p) continue;
-        const std::uint32_t listRec = ix.ListRecord(train, KL);
-        if (listRec == StopIndex::kNoStation) continue;
-        lastFound = train;
-        ResultRow& r = out.emplace_back();
-        FillTrainPartAt(r, L, listRec);
-        FillFromPart(r, S, ix.Record(p));
-        FillToPart(r, S, ix.Record(to));
-        FinishRow(r);
+        return;
     }
-    LeaveListCursor(ix, KL, S, lastFound);
-    return true;
+    // A side names the empty text: every stop in turn. Each is tested either as the
+    // departure (until one is found) or as an arrival after it; a later arrival-side stop
+    // replaces an earlier one, and a stop without a name is never found.
+    for (TrainId train(0); train < TrainId(tt.TrainCount()); ++train) {
+        bool haveFrom = false;
+        bool haveTo = false;
+        std::uint32_t from = 0;
+        std::uint32_t to = 0;
+        for (StopId s = tt.FirstStop(train); s < tt.EndStop(train); ++s) {
+            const std::string& name = tt.Name(tt.Station(s));
+            if (!haveFrom) {
+                if (StationMatches(name, mode, QuerySide::From, FromSide, ToSide)) {
+                    from = s.Value();
+                    haveFrom = !name.empty();
+                }
+            } else if (StationMatches(name, mode, QuerySide::To, FromSide, ToSide)) {
+                to = s.Value();
+                haveTo = !name.empty();
+            }
+        }
+        if (haveFrom && haveTo && tt.Listed(train)) emit(train, from, to);
+    }
 }
 
-bool IndexedStation(const StopIndex& ix, StoredTables& tables, MatchMode mode,
-                    const StationSide& FromSide, ResultList& out) {
+// The station rows: each stop at the station that the ride of an earlier row did not pass,
+// from there to the terminus, or from the origin when the train ends there.
+void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
+                 const StationSide& ToSide, ResultList& out) {
     std::vector<std::uint32_t> stops;
-    if (!StopsAt(ix, SideNames(FromSide, mode), stops)) return false;
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const StopFields S(tables.KMTrain);
-    const TrainFields L(KL);
+    if (!StopsAt(tt, SideNames(FromSide, mode), stops)) {
+        // The empty name: every stop whose name matches, in order.
+        for (std::uint32_t p = 0; p < tt.StopTotal(); ++p) {
+            if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::From, FromSide,
+                               ToSide)) {
+                stops.push_back(p);
+            }
+        }
+    }
     out.reserve(stops.size());
     // Stops up to here were passed by a ride to a terminus and give no row of their own.
     std::int64_t passed = -1;
-    std::uint32_t lastFound = StopIndex::kNoStation;
+    const ClockColumn& departs = tt.Departures();
     for (std::uint32_t p : stops) {
         if (static_cast<std::int64_t>(p) <= passed) continue;
-        const std::uint32_t here = ix.Record(p);
-        const std::uint32_t listRec = ix.ListRecord(ix.Train(p), KL);
-        if (listRec == StopIndex::kNoStation) continue;
-        lastFound = ix.Train(p);
+        const TrainId train = tt.Train(StopId(p));
+        // A train missing from the train list cannot be shown; it gives no row.
+        if (!tt.Listed(train)) continue;
         ResultRow& r = out.emplace_back();
-        FillTrainPartAt(r, L, listRec);
-        if (!ix.NoDeparture(p)) {
-            FillFromPart(r, S, here);
-            const std::uint32_t end = ix.TrainEnd(ix.Train(p));
+        FillTrainPart(r, tt, train);
+        if (!departs.Empty(p)) {
+            // Departs here: ride to the terminus, the stop without a departure time, never
+            // past the train's last stop.
+            FillFromStop(r, tt, StopId(p));
+            const std::uint32_t end = tt.EndStop(train).Value();
             std::uint32_t last = p;
             while (last + 1 < end) {
                 ++last;
-                if (ix.NoDeparture(last)) break;
+                if (departs.Empty(last)) break;
             }
-            FillToPart(r, S, ix.Record(last));
+            FillToStop(r, tt, StopId(last));
             passed = last;
         } else {
-            FillToPart(r, S, here);
-            FillFromOrigin(r, L, listRec);
+            // Ends here: ride from the origin.
+            FillToStop(r, tt, StopId(p));
+            FillFromOrigin(r, tt, train);
         }
         FinishRow(r);
     }
-    LeaveListCursor(ix, KL, S, lastFound);
-    return true;
 }
 
 }  // namespace
@@ -108,84 +129,42 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
     ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
-            return IndexedDirect(ix, tables, mode, FromSide, ToSide, out);
-        })) {
-        return;
-    }
-
-    ScanTables scan(tables);
-    auto& [T, KL, S, L] = scan;
-
-    T.First();
-    while (!T.Eof()) {
-        const std::string_view train = S.id.View();
-        bool haveFrom = false;
-        bool haveTo = false;
-        std::uint32_t fromRec = 0;
-        std::uint32_t toRec = 0;
-        do {
-            // Each stop is tested either as the departure (until one is found) or as an
-            // arrival after it; a later arrival-side stop replaces an earlier one.
-            const std::string_view name = S.station.View();
-            if (!haveFrom) {
-                if (StationMatches(name, mode, QuerySide::From, FromSide, ToSide)) {
-                    fromRec = T.CurrentRecord();
-                    haveFrom = !name.empty();
-                }
-            } else if (StationMatches(name, mode, QuerySide::To, FromSide, ToSide)) {
-                toRec = T.CurrentRecord();
-                haveTo = !name.empty();
-            }
-            T.Next();
-        } while (!T.Eof() && S.id.View() == train);
-
-        if (!haveFrom || !haveTo || !KL.Locate("ID", train)) continue;
-        ResultRow& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        FillFromPart(r, S, fromRec);
-        FillToPart(r, S, toRec);
-        FinishRow(r);
-    }
+    std::optional<Timetable> own;
+    DirectRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
-int FindLastStopNumber(StoredTables& tables, std::string_view trainNo) {
-    MemTable& T = tables.KMTrain;
-    if (!Loaded(T)) return 1;
-    T.SetIndexName("SIDNo");
-    if (!T.Locate("ID", trainNo)) return 1;
-    const StopFields S(T);
-    // The terminus is the only stop without a departure time; the walk stays within the
-    // train, so a train whose terminus lacks that mark ends at its own last stop.
-    int result = S.sno.AsInteger();
-    while (!T.Eof() && S.id.View() == trainNo) {
-        result = S.sno.AsInteger();
-        if (S.dtime.View().empty()) break;
-        T.Next();
-    }
-    return result;
+int FindLastStopNumber(const Timetable& tt, std::string_view trainNo) {
+    const TrainId train = tt.FindTrain(trainNo);
+    if (train.IsNone() || tt.StopCount(train) == 0) return 1;
+    // The terminus is the only stop without a departure time; a train whose terminus lacks
+    // that mark ends at its own last stop.
+    StopId last = tt.FirstStop(train);
+    while (!tt.Departures().Empty(last.Value()) && StopId(last.Value() + 1) < tt.EndStop(train))
+        ++last;
+    return tt.StopNumber(last);
 }
 
-void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out) {
+void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out,
+                        const StopIndex* index) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
+    std::optional<Timetable> own;
+    const Timetable& tt = TypedFor(tables, index, own);
     const std::string key = AsciiUpper(TrimControl(eccText));
     const std::string prefix = key + "/";
 
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const TrainFields L(KL);
-    auto emit = [&] {
+    // One row per train-list row, the whole journey with its stored values.
+    auto emit = [&](std::uint32_t row) {
         ResultRow& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        r.FromStation.assign(L.start.View());
+        FillTrainRow(r, tt, row);
+        r.FromStation = r.StartStation;
         r.FromSNo = 1;
         r.FromDistance = 0;
-        r.FromDTime.assign(L.atime.View());
+        r.FromDTime = tt.TrainDepartures().Text(row);
         r.FromRDate = "0";
-        r.ToStation.assign(L.end.View());
-        r.ToATime.assign(L.dtime.View());
-        r.ToRDate.assign(L.rdate.View());
+        r.ToStation = r.EndStation;
+        r.ToATime = tt.TrainArrivals().Text(row);
+        r.ToRDate = r.TrainRDate;
         r.ToDistance = r.TrainDistance;
         r.ToP1 = r.TrainP1;
         r.ToP2 = r.TrainP2;
@@ -197,40 +176,29 @@ void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultLi
         r.Fare2 = r.TrainP2;
         r.Fare3 = r.TrainP3;
         r.Fare4 = r.TrainP4;
+        r.ToSNo = FindLastStopNumber(tt, r.TrainNo);
+        r.StopCount = r.ToSNo - r.FromSNo;
     };
-    auto matches = [&](std::string_view id) {
-        return id == key || id.substr(0, prefix.size()) == prefix;
+    auto emitTrain = [&](TrainId t) {
+        for (std::uint32_t k = 0; k < tt.ListedRows(t); ++k) emit(tt.ListRow(t) + k);
     };
-    const std::vector<std::uint32_t>* order = KL.IndexOrder("SID");
-    Field* idField = KL.FindField("ID");
-    if (order != nullptr && idField != nullptr) {
-        // The matches are two runs of the SID order (byte order): the key itself, then the
-        // numbers that begin with key + "/". Each run is found by binary search and walked
-        // with the cursor, so the rows come in the order of a full scan.
-        auto walk = [&](std::string_view first, auto inRun) {
-            if (!KL.Locate("ID", first)) return;
-            for (; !KL.Eof() && inRun(L.id.View()); KL.Next()) emit();
-        };
-        walk(key, [&](std::string_view id) { return id == key; });
-        const auto it = std::lower_bound(
-            order->begin(), order->end(), std::string_view(prefix),
-            [&](std::uint32_t rec, std::string_view v) { return idField->ViewAt(rec) < v; });
-        if (it != order->end()) {
-            const std::string first(idField->ViewAt(*it));
-            if (first.compare(0, prefix.size(), prefix) == 0) {
-                walk(first,
-                     [&](std::string_view id) { return id.substr(0, prefix.size()) == prefix; });
-            }
-        }
-    } else {
-        for (KL.First(); !KL.Eof(); KL.Next()) {
-            if (matches(L.id.View())) emit();
+    // The matches are two runs of the number order (byte order): the key itself, then the
+    // numbers that begin with key + "/".
+    const TrainId exact = tt.FindTrain(key);
+    if (!exact.IsNone()) emitTrain(exact);
+    std::uint32_t lo = 0;
+    std::uint32_t hi = tt.TrainCount();
+    while (lo < hi) {
+        const std::uint32_t mid = lo + (hi - lo) / 2;
+        if (tt.Number(TrainId(mid)) < prefix) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
         }
     }
-    // The stop counts need KMTrain; looked up after the scan so the KMList cursor is free.
-    for (ResultRow& r : out) {
-        r.ToSNo = FindLastStopNumber(tables, r.TrainNo);
-        r.StopCount = r.ToSNo - r.FromSNo;
+    for (TrainId t(lo); t < TrainId(tt.TrainCount()); ++t) {
+        if (tt.Number(t).compare(0, prefix.size(), prefix) != 0) break;
+        emitTrain(t);
     }
 }
 
@@ -244,47 +212,8 @@ void QueryStationTimetable(StoredTables& tables, std::string_view czText, Statio
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    if (AnsweredByIndex(index, tables, out, [&](const StopIndex& ix) {
-            return IndexedStation(ix, tables, mode, FromSide, out);
-        })) {
-        return;
-    }
-
-    ScanTables scan(tables);
-    auto& [T, KL, S, L] = scan;
-
-    for (T.First(); !T.Eof(); T.Next()) {
-        if (!StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) continue;
-        const std::string_view train = S.id.View();
-        // A train missing from the train list cannot be shown; it gives no row.
-        if (!KL.Locate("ID", train)) continue;
-        ResultRow& r = out.emplace_back();
-        FillTrainPartAt(r, L, KL.CurrentRecord());
-        const std::uint32_t here = T.CurrentRecord();
-        if (!S.dtime.View().empty()) {
-            // Departs here: ride to the terminus, the stop without a departure time. The
-            // walk moves the scan's own cursor, so the train's later stops give no row; it
-            // never leaves the train nor runs past the end of the table.
-            FillFromPart(r, S, here);
-            std::uint32_t last = here;
-            for (;;) {
-                T.Next();
-                if (T.Eof()) break;
-                if (S.id.View() != train) {
-                    T.Prior();
-                    break;
-                }
-                last = T.CurrentRecord();
-                if (S.dtime.View().empty()) break;
-            }
-            FillToPart(r, S, last);
-        } else {
-            // Ends here: ride from the origin.
-            FillToPart(r, S, here);
-            FillFromOrigin(r, L, KL.CurrentRecord());
-        }
-        FinishRow(r);
-    }
+    std::optional<Timetable> own;
+    StationRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
 }
 
 }  // namespace korvel

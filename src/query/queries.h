@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,9 +31,11 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
 // Every train whose number equals the key, or whose first number (before "/") does: one row
 // per train over its whole route with the stored whole-journey values. The key is trimmed
 // and upper-cased.
-void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out);
+// An index, when given, spares building the typed timetable for this query.
+void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultList& out,
+                        const StopIndex* index = nullptr);
 // Stop number of the train's last stop; 1 when the train has no stops.
-int FindLastStopNumber(StoredTables& tables, std::string_view trainNo);
+int FindLastStopNumber(const Timetable& tt, std::string_view trainNo);
 
 // Every train calling at the station or its same-city group: one row per train, from the
 // first matching stop to the terminus, or from the origin when the train ends there.
@@ -59,15 +62,18 @@ struct TransferData {
     ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
     std::vector<TransferCandidate> TransferList;
 
-    // The same legs as pairs of KMTrain records, which is how the query keeps them when it
-    // runs with a stop index: a full row per leg costs more than the whole rest of the query.
-    // Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever form is filled.
+    // The same legs as pairs of stops of the typed timetable, which is how the query keeps
+    // them when it runs with a stop index: a full row per leg costs more than the whole rest
+    // of the query. Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever
+    // form is filled.
     struct StopPair {
-        std::uint32_t board = 0;   // KMTrain record of the boarding stop
-        std::uint32_t alight = 0;  // KMTrain record of the alighting stop
+        std::uint32_t board = 0;   // StopId of the boarding stop
+        std::uint32_t alight = 0;  // StopId of the alighting stop
     };
     std::vector<StopPair> FromStops;
     std::vector<StopPair> ToStops;
+    // The typed timetable the query read, which the stop pairs number the stops of.
+    std::shared_ptr<const Timetable> timetable;
 };
 
 // Resolves both sides, collects both leg lists and the candidate stations. With an index

@@ -1,18 +1,20 @@
-// An interned view of the train-stop table for fast station lookups: every stop's station
-// as a small integer, the stops of every station in train-and-stop order, and the train
-// boundaries. Built once after KMTrain has loaded; the queries that accept it give exactly
-// the rows of their plain table scans, in the same order.
+// The stop-by-station view of the typed timetable the queries take their fast path through:
+// every stop's station and train as plain numbers in train-and-stop order, the stops of
+// every station in that order, and the train boundaries. The station and train numbers are
+// the typed timetable's own, so the journey index built from the same timetable numbers
+// stations alike. The queries that accept it give exactly the rows of their plain table
+// scans, in the same order.
 //
 // The timetable tables never change after loading; build a new index after any reload.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <span>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
 
 #include "data/schema.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -20,52 +22,49 @@ class StopIndex {
   public:
     static constexpr std::uint32_t kNoStation = 0xFFFFFFFFu;
 
-    explicit StopIndex(StoredTables& tables);
+    // Over a typed timetable shared with other readers.
+    explicit StopIndex(std::shared_ptr<const Timetable> timetable);
+    // Over a typed timetable of its own, built from the tables.
+    explicit StopIndex(const StoredTables& tables);
 
-    // Whether the index was built from this stops table as it stands (same table, and no
-    // load since: its generation number is unchanged).
-    bool Covers(const StoredTables& tables) const;
+    const Timetable& Typed() const { return *tt_; }
+    const std::shared_ptr<const Timetable>& SharedTyped() const { return tt_; }
 
-    std::uint32_t Size() const { return static_cast<std::uint32_t>(record_.size()); }
+    // Whether the index was built from these tables as they stand (same tables, and no
+    // load since: their generation numbers are unchanged).
+    bool Covers(const StoredTables& tables) const { return tt_->BuiltFrom(tables); }
+
+    std::uint32_t Size() const { return tt_->StopTotal(); }
     // Station id of a name, kNoStation when no stop has it.
     std::uint32_t StationId(std::string_view name) const;
-    std::uint32_t StationCount() const { return static_cast<std::uint32_t>(positions_.size()); }
+    std::uint32_t StationCount() const { return tt_->StationCount(); }
 
-    // Per position in SIDNo order: the record (load position), station id, train number
-    // (0-based, in order), and whether the stop has no departure time.
-    std::uint32_t Record(std::uint32_t pos) const { return record_[pos]; }
-    std::uint32_t Station(std::uint32_t pos) const { return station_[pos]; }
-    std::uint32_t Train(std::uint32_t pos) const { return train_[pos]; }
-    bool NoDeparture(std::uint32_t pos) const { return noDeparture_[pos] != 0; }
-    // One past the last position of a train.
-    std::uint32_t TrainEnd(std::uint32_t train) const { return trainStart_[train + 1]; }
-    // The train list record of a train: the record Locate("ID", its number) on the train list
-    // finds, or kNoStation when the list has no such train. Worked out for every train at the
-    // first call after the list has loaded (one merge of the two train-number orders).
-    std::uint32_t ListRecord(std::uint32_t train, MemTable& list) const;
-    // Position of the first stop of a train.
-    std::uint32_t TrainBegin(std::uint32_t train) const { return trainStart_[train]; }
+    // Per position in train-and-stop order (a StopId's number): the stops-table record, the
+    // station id, the train number (in train-number order), and whether the stop has no
+    // departure time.
+    std::uint32_t Record(std::uint32_t pos) const { return tt_->StopRecord(StopId(pos)); }
+    std::uint32_t Station(std::uint32_t pos) const { return tt_->Station(StopId(pos)).Value(); }
+    std::uint32_t Train(std::uint32_t pos) const { return tt_->Train(StopId(pos)).Value(); }
+    bool NoDeparture(std::uint32_t pos) const { return tt_->Departures().Empty(pos); }
+    // Position of the first stop of a train, and one past its last.
+    std::uint32_t TrainBegin(std::uint32_t train) const {
+        return tt_->FirstStop(korvel::TrainId(train)).Value();
+    }
+    std::uint32_t TrainEnd(std::uint32_t train) const {
+        return tt_->EndStop(korvel::TrainId(train)).Value();
+    }
+    // The train list record of a train: the record a search of the list by its number finds,
+    // or kNoStation when the list has no such train.
+    std::uint32_t ListRecord(std::uint32_t train) const {
+        return tt_->ListRecord(korvel::TrainId(train));
+    }
     // The positions of a station's stops, ascending.
-    const std::vector<std::uint32_t>& Positions(std::uint32_t stationId) const {
-        return positions_[stationId];
+    std::span<const StopId> Positions(std::uint32_t stationId) const {
+        return tt_->StopsAt(korvel::StationId(stationId));
     }
 
   private:
-    const MemTable* table_ = nullptr;
-    const Field* idField_ = nullptr;  // the stops' train numbers
-    const std::vector<std::uint32_t>* order_ = nullptr;
-    std::uint64_t generation_ = 0;
-    std::vector<std::uint32_t> record_;
-    std::vector<std::uint32_t> station_;
-    std::vector<std::uint32_t> train_;
-    std::vector<std::uint8_t> noDeparture_;
-    std::vector<std::uint32_t> trainStart_;  // plus one end entry
-    std::vector<std::vector<std::uint32_t>> positions_;
-    std::unordered_map<std::string, std::uint32_t> ids_;
-    // ListRecord's answers and the list they were worked out for.
-    mutable std::vector<std::uint32_t> listRecord_;
-    mutable const MemTable* list_ = nullptr;
-    mutable std::uint64_t listGeneration_ = 0;
+    std::shared_ptr<const Timetable> tt_;
 };
 
 }  // namespace korvel

@@ -15,19 +15,19 @@ namespace {
 
 // Forward walk: each train from its first departure-side stop to every later stop. Returns
 // the station of each leg's transfer end, beside the legs.
-std::vector<std::uint32_t> LegsLeaving(const StopIndex& ix,
-                                       const std::vector<std::uint32_t>& departures,
-                                       std::vector<TransferData::StopPair>& legs) {
-    std::vector<std::uint32_t> ends;
-    std::uint32_t lastTrain = StopIndex::kNoStation;
+std::vector<StationId> LegsLeaving(const Timetable& tt,
+                                   const std::vector<std::uint32_t>& departures,
+                                   std::vector<TransferData::StopPair>& legs) {
+    std::vector<StationId> ends;
+    TrainId lastTrain = TrainId::None();
     for (std::uint32_t p : departures) {
-        const std::uint32_t train = ix.Train(p);
+        const TrainId train = tt.Train(StopId(p));
         if (train == lastTrain) continue;
         lastTrain = train;
-        const std::uint32_t end = ix.TrainEnd(train);
+        const std::uint32_t end = tt.EndStop(train).Value();
         for (std::uint32_t q = p + 1; q < end; ++q) {
-            legs.push_back({ix.Record(p), ix.Record(q)});
-            ends.push_back(ix.Station(q));
+            legs.push_back({p, q});
+            ends.push_back(tt.Station(StopId(q)));
         }
     }
     return ends;
@@ -35,61 +35,61 @@ std::vector<std::uint32_t> LegsLeaving(const StopIndex& ix,
 
 // Backward walk: trains from the last, each from its last arrival-side stop back to every
 // earlier stop. Returns the station of each leg's transfer end, beside the legs.
-std::vector<std::uint32_t> LegsReaching(const StopIndex& ix,
-                                        const std::vector<std::uint32_t>& arrivals,
-                                        std::vector<TransferData::StopPair>& legs) {
-    std::vector<std::uint32_t> ends;
-    std::uint32_t lastTrain = StopIndex::kNoStation;
+std::vector<StationId> LegsReaching(const Timetable& tt, const std::vector<std::uint32_t>& arrivals,
+                                    std::vector<TransferData::StopPair>& legs) {
+    std::vector<StationId> ends;
+    TrainId lastTrain = TrainId::None();
     for (auto it = arrivals.rbegin(); it != arrivals.rend(); ++it) {
         const std::uint32_t a = *it;
-        const std::uint32_t train = ix.Train(a);
+        const TrainId train = tt.Train(StopId(a));
         if (train == lastTrain) continue;
         lastTrain = train;
-        const std::uint32_t begin = ix.TrainBegin(train);
+        const std::uint32_t begin = tt.FirstStop(train).Value();
         for (std::uint32_t q = a; q-- > begin;) {
-            legs.push_back({ix.Record(q), ix.Record(a)});
-            ends.push_back(ix.Station(q));
+            legs.push_back({q, a});
+            ends.push_back(tt.Station(StopId(q)));
         }
     }
     return ends;
 }
 
-std::int32_t LegDistance(const StopFields& S, const TransferData::StopPair& leg) {
-    return S.distance.IntegerAt(leg.alight) - S.distance.IntegerAt(leg.board);
+std::int32_t LegDistance(const Timetable& tt, const TransferData::StopPair& leg) {
+    return tt.Km(StopId(leg.alight)) - tt.Km(StopId(leg.board));
 }
 
-std::string LegTime(const StopFields& S, const TransferData::StopPair& leg) {
-    return ElapsedText(DepartureRunTime(S.rdate.ViewAt(leg.board), S.atime.ViewAt(leg.board),
-                                        S.dtime.ViewAt(leg.board)),
-                       S.rdate.ViewAt(leg.alight));
+std::string LegTime(const Timetable& tt, const TransferData::StopPair& leg) {
+    return ElapsedText(
+        DepartureRunTime(tt.RunTimes().Text(leg.board), tt.Arrivals().Text(leg.board),
+                         tt.Departures().Text(leg.board)),
+        tt.RunTimes().Text(leg.alight));
 }
 
 // The candidates, as CollectTransferStations makes them from full legs: stations in order of
 // their first first leg; the second-leg figures are those of the last matching second leg,
 // so they are worked out once per station.
-void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& data,
-                       const std::vector<std::uint32_t>& fromEnd,
-                       const std::vector<std::uint32_t>& toEnd) {
+void IndexedCandidates(const Timetable& tt, TransferData& data,
+                       const std::vector<StationId>& fromEnd, const std::vector<StationId>& toEnd) {
+    constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
     std::vector<TransferCandidate>& list = data.TransferList;
-    std::vector<std::uint32_t> entryOf(ix.StationCount(), StopIndex::kNoStation);
+    std::vector<std::uint32_t> entryOf(tt.StationCount(), kNoEntry);
     for (std::size_t i = 0; i < data.FromStops.size(); ++i) {
         const TransferData::StopPair& leg = data.FromStops[i];
-        const std::uint32_t st = fromEnd[i];
-        if (entryOf[st] != StopIndex::kNoStation) {
+        const std::uint32_t st = fromEnd[i].Value();
+        if (entryOf[st] != kNoEntry) {
             ++list[entryOf[st]].Count1;
             continue;
         }
         entryOf[st] = static_cast<std::uint32_t>(list.size());
         TransferCandidate& z = list.emplace_back();
-        z.Station.assign(S.station.ViewAt(leg.alight));
-        z.Dist1 = LegDistance(S, leg);
-        z.Time1 = LegTime(S, leg);
+        z.Station = tt.Name(fromEnd[i]);
+        z.Dist1 = LegDistance(tt, leg);
+        z.Time1 = LegTime(tt, leg);
         z.Count1 = 1;
     }
     std::vector<const TransferData::StopPair*> lastSecond(list.size(), nullptr);
     for (std::size_t i = 0; i < data.ToStops.size(); ++i) {
-        const std::uint32_t e = entryOf[toEnd[i]];
-        if (e == StopIndex::kNoStation) continue;
+        const std::uint32_t e = entryOf[toEnd[i].Value()];
+        if (e == kNoEntry) continue;
         ++list[e].Count2;
         lastSecond[e] = &data.ToStops[i];
     }
@@ -97,27 +97,61 @@ void IndexedCandidates(const StopIndex& ix, const StopFields& S, TransferData& d
         const TransferData::StopPair* leg = lastSecond[e];
         if (leg == nullptr) continue;
         TransferCandidate& z = list[e];
-        z.Dist2 = LegDistance(S, *leg);
+        z.Dist2 = LegDistance(tt, *leg);
         z.DistAll = z.Dist1 + z.Dist2;
-        z.Time2 = LegTime(S, *leg);
+        z.Time2 = LegTime(tt, *leg);
         z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
     }
 }
 
-// The transfer query's legs from the stations' own stops, in the order of the two walks of
-// the plain query, and the candidate stations from them.
-bool IndexedTransfer(const StopIndex& ix, StoredTables& tables, MatchMode mode,
-                     const StationSide& FromSide, const StationSide& ToSide, TransferData& data) {
-    std::vector<std::uint32_t> departures;
-    std::vector<std::uint32_t> arrivals;
-    if (!StopsAt(ix, SideNames(FromSide, mode), departures) ||
-        !StopsAt(ix, SideNames(ToSide, mode), arrivals)) {
-        return false;
+// A leg as a row without its train part.
+ResultRow LegRow(const Timetable& tt, std::uint32_t board, std::uint32_t alight) {
+    ResultRow leg;
+    leg.TrainNo = tt.Number(tt.Train(StopId(board)));
+    FillFromStop(leg, tt, StopId(board));
+    FillToStop(leg, tt, StopId(alight));
+    return leg;
+}
+
+// Every leg as a full row, walking every train: forward from the first departure-side stop
+// to each later stop, then backward, trains from the last, from the last arrival-side stop
+// to each earlier one.
+void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
+                const StationSide& ToSide, TransferData& data) {
+    data.FromLegs.reserve(5000);
+    data.ToLegs.reserve(5000);
+    for (TrainId train(0); train < TrainId(tt.TrainCount()); ++train) {
+        const std::uint32_t begin = tt.FirstStop(train).Value();
+        const std::uint32_t end = tt.EndStop(train).Value();
+        bool boarded = false;
+        std::uint32_t board = 0;
+        for (std::uint32_t p = begin; p < end; ++p) {
+            if (boarded) {
+                data.FromLegs.push_back(LegRow(tt, board, p));
+            } else if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::From,
+                                      FromSide, ToSide)) {
+                boarded = true;
+                board = p;
+            }
+        }
     }
-    const std::vector<std::uint32_t> fromEnd = LegsLeaving(ix, departures, data.FromStops);
-    const std::vector<std::uint32_t> toEnd = LegsReaching(ix, arrivals, data.ToStops);
-    IndexedCandidates(ix, StopFields(tables.KMTrain), data, fromEnd, toEnd);
-    return true;
+    for (std::uint32_t t = tt.TrainCount(); t-- > 0;) {
+        const TrainId train(t);
+        const std::uint32_t begin = tt.FirstStop(train).Value();
+        bool alighted = false;
+        std::uint32_t alight = 0;
+        for (std::uint32_t p = tt.EndStop(train).Value(); p-- > begin;) {
+            if (alighted) {
+                data.ToLegs.push_back(LegRow(tt, p, alight));
+            } else if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::To, FromSide,
+                                      ToSide)) {
+                alighted = true;
+                alight = p;
+            }
+        }
+    }
+    data.FromLegs.shrink_to_fit();
+    data.ToLegs.shrink_to_fit();
 }
 
 }  // namespace
@@ -130,67 +164,27 @@ void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_
     data.FromStops.clear();
     data.ToStops.clear();
     data.TransferList.clear();
+    data.timetable.reset();
     ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
     ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
-    if (index && index->Covers(tables)) {
-        if (IndexedTransfer(*index, tables, mode, FromSide, ToSide, data)) return;
-        data.FromStops.clear();
-        data.ToStops.clear();
-        data.TransferList.clear();
+    const bool indexed = index != nullptr && index->Covers(tables);
+    data.timetable = indexed ? index->SharedTyped() : std::make_shared<const Timetable>(tables);
+    const Timetable& tt = *data.timetable;
+    if (indexed) {
+        // The legs from the stations' own stops, in the order of the two walks.
+        std::vector<std::uint32_t> departures;
+        std::vector<std::uint32_t> arrivals;
+        if (StopsAt(tt, SideNames(FromSide, mode), departures) &&
+            StopsAt(tt, SideNames(ToSide, mode), arrivals)) {
+            const std::vector<StationId> fromEnd = LegsLeaving(tt, departures, data.FromStops);
+            const std::vector<StationId> toEnd = LegsReaching(tt, arrivals, data.ToStops);
+            IndexedCandidates(tt, data, fromEnd, toEnd);
+            return;
+        }
     }
-
-    MemTable& T = tables.KMTrain;
-    T.SetIndexName("SIDNo");
-    const StopFields S(T);
-    data.FromLegs.reserve(5000);
-    data.ToLegs.reserve(5000);
-
-    // Legs leaving the departure side: from the train's first departure-side stop to each
-    // later stop, to the end of its route.
-    T.First();
-    while (!T.Eof()) {
-        const std::string_view train = S.id.View();
-        bool boarded = false;
-        std::uint32_t board = 0;
-        do {
-            if (boarded) {
-                ResultRow& leg = data.FromLegs.emplace_back();
-                leg.TrainNo.assign(train);
-                FillFromPart(leg, S, board);
-                FillToPart(leg, S, T.CurrentRecord());
-            } else if (StationMatches(S.station.View(), mode, QuerySide::From, FromSide, ToSide)) {
-                boarded = true;
-                board = T.CurrentRecord();
-            }
-            T.Next();
-        } while (!T.Eof() && S.id.View() == train);
-    }
-
-    // Legs reaching the arrival side, walking backwards: from each earlier stop to the
-    // train's last arrival-side stop.
-    T.Last();
-    while (!T.Bof()) {
-        const std::string_view train = S.id.View();
-        bool alighted = false;
-        std::uint32_t alight = 0;
-        do {
-            if (alighted) {
-                ResultRow& leg = data.ToLegs.emplace_back();
-                leg.TrainNo.assign(train);
-                FillFromPart(leg, S, T.CurrentRecord());
-                FillToPart(leg, S, alight);
-            } else if (StationMatches(S.station.View(), mode, QuerySide::To, FromSide, ToSide)) {
-                alighted = true;
-                alight = T.CurrentRecord();
-            }
-            T.Prior();
-        } while (!T.Bof() && S.id.View() == train);
-    }
-    data.FromLegs.shrink_to_fit();
-    data.ToLegs.shrink_to_fit();
-
+    WalkedLegs(tt, mode, FromSide, ToSide, data);
     CollectTransferStations(data);
 }
 
@@ -243,15 +237,20 @@ void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::strin
     out.clear();
     out.reserve(static_cast<std::size_t>(std::max(0, count1) + std::max(0, count2)));
     if (!Loaded(tables.KMList)) return;
-    MemTable& KL = tables.KMList;
-    KL.SetIndexName("SID");
-    const TrainFields L(KL);
+    std::shared_ptr<const Timetable> own;
+    if (!data.timetable || !data.timetable->BuiltFrom(tables)) {
+        // Legs kept as stop pairs number the stops of the timetable they came from only.
+        if (!data.FromStops.empty() || !data.ToStops.empty()) return;
+        own = std::make_shared<const Timetable>(tables);
+    }
+    const Timetable& tt = own ? *own : *data.timetable;
 
     // Copies a leg with its train's data; a leg whose train is not in the list is left out.
     auto add = [&](const ResultRow& leg) {
-        if (!KL.Locate("ID", leg.TrainNo)) return false;
+        const TrainId train = tt.FindTrain(leg.TrainNo);
+        if (train.IsNone() || !tt.Listed(train)) return false;
         ResultRow r = leg;
-        FillTrainPartAt(r, L, KL.CurrentRecord());
+        FillTrainPart(r, tt, train);
         FinishRow(r);
         out.push_back(std::move(r));
         return true;
@@ -267,27 +266,23 @@ void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::strin
         if (taken >= count2) break;
         if (leg.FromStation == station && add(leg)) ++taken;
     }
-    if (data.FromStops.empty() && data.ToStops.empty()) return;
 
     // Legs kept as stop pairs: each becomes the row its full leg would have given.
-    if (!Loaded(tables.KMTrain)) return;
-    const StopFields S(tables.KMTrain);
-    auto addPair = [&](const TransferData::StopPair& pair) {
-        ResultRow leg;
-        leg.TrainNo.assign(S.id.ViewAt(pair.board));
-        FillFromPart(leg, S, pair.board);
-        FillToPart(leg, S, pair.alight);
-        return add(leg);
-    };
     taken = 0;
     for (const TransferData::StopPair& pair : data.FromStops) {
         if (taken >= count1) break;
-        if (S.station.ViewAt(pair.alight) == station && addPair(pair)) ++taken;
+        if (tt.Name(tt.Station(StopId(pair.alight))) == station &&
+            add(LegRow(tt, pair.board, pair.alight))) {
+            ++taken;
+        }
     }
     taken = 0;
     for (const TransferData::StopPair& pair : data.ToStops) {
         if (taken >= count2) break;
-        if (S.station.ViewAt(pair.board) == station && addPair(pair)) ++taken;
+        if (tt.Name(tt.Station(StopId(pair.board))) == station &&
+            add(LegRow(tt, pair.board, pair.alight))) {
+            ++taken;
+        }
     }
 }
 

@@ -200,12 +200,12 @@ TEST_F(EmbeddedTimetable, TrainNumberQueriesFindExactlyTheMatchingTrains) {
             if (v == key || v.rfind(key + "/", 0) == 0) expected.push_back(v);
         }
         ResultList out;
-        QueryByTrainNumber(*tables_, raw, out);
+        QueryByTrainNumber(*tables_, raw, out, index_);
         std::vector<std::string> got;
         for (const ResultRow& r : out) got.push_back(r.TrainNo);
         ASSERT_EQ(got, expected) << "key '" << raw << "'";
         for (const ResultRow& r : out) {
-            EXPECT_EQ(r.ToSNo, FindLastStopNumber(*tables_, r.TrainNo)) << r.TrainNo;
+            EXPECT_EQ(r.ToSNo, FindLastStopNumber(index_->Typed(), r.TrainNo)) << r.TrainNo;
         }
     }
 }

@@ -163,10 +163,10 @@ TEST_F(QueryTest, TrainNumberRowRunsTheWholeRoute) {
 }
 
 TEST_F(QueryTest, LastStopNumber) {
-    EXPECT_EQ(FindLastStopNumber(t_, "Z98/Z95"), 4);
-    EXPECT_EQ(FindLastStopNumber(t_, "6327/6329"), 17);
-    EXPECT_EQ(FindLastStopNumber(t_, "Z98"), 1);
-    EXPECT_EQ(FindLastStopNumber(t_, "K9999"), 1);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t_), "Z98/Z95"), 4);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t_), "6327/6329"), 17);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t_), "Z98"), 1);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t_), "K9999"), 1);
     QueryByTrainNumber(t_, "K9999", rows_);  // listed, no stops
     ASSERT_EQ(rows_.size(), 1u);
     EXPECT_EQ(rows_[0].ToSNo, 1);
@@ -243,7 +243,7 @@ TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
     EXPECT_EQ(rows[0].ToStation, G("乙"));
     EXPECT_EQ(rows[1].FromStation, G("甲"));
     EXPECT_EQ(rows[1].ToStation, G("甲"));  // its own last stop at the end of the table
-    EXPECT_EQ(FindLastStopNumber(t, "A0"), 2);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t), "A0"), 2);
 }
 
 TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
@@ -257,7 +257,7 @@ TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
     EXPECT_TRUE(rows.empty());
     QueryByTrainNumber(t, "a", rows);
     EXPECT_TRUE(rows.empty());
-    EXPECT_EQ(FindLastStopNumber(t, "a"), 1);
+    EXPECT_EQ(FindLastStopNumber(Timetable(t), "a"), 1);
     EXPECT_FALSE(StationExists(t, "a"));
 }
 

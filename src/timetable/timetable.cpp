@@ -1,0 +1,411 @@
+// Builds the typed timetable from the four stored tables. What it keeps of their orders and
+// first-match rules, which every query relies on:
+//
+// Trains. One train per distinct train number found in either the stops table or the train
+// list, numbered in byte order of the number (unsigned bytes, case-sensitive): the order of
+// the stops table's train-and-stop index and of the train list's number index alike. A train
+// owns the stops the stops table holds under its number, in that index's order (stop number,
+// then stored order among equal stop numbers), so StopIds run train after train, each
+// train's stops in stop order.
+// - The train-list values of a train are those of its first row in the list's number order
+//   (stored order among equal numbers): the row a search of the list by number finds. A
+//   damaged list may hold more rows of one number; they are all kept, in that order, for
+//   the readers that walk the whole list.
+// - A train with stops but no train-list row is kept (Listed() is false, its list values
+//   empty or 0); the queries leave such a train out. A train-list row without stops gives a
+//   train with an empty stop range.
+// Stations. One station per distinct name (whole bytes, user-defined-area bytes such as
+// F8B3 included), numbered in order of first appearance: the stops in StopId order first,
+// then the train list's origins and termini (train order), then the same-city table
+// (station-name order), then the pinyin table (stored order). A name's stops are listed in
+// StopId order.
+// Same-city groups. One group per distinct group number, numbered by ascending number. A
+// station's group is the number of its first row in the same-city table's station-name
+// order (the row a search by name finds); a group's members are the stations of all rows with
+// its number, in that order, so a duplicated name appears as often as it is stored. The
+// table's rows are also kept in stored order (GroupRows).
+// Pinyin codes. The table's rows in stored order; a station lists its rows in that order.
+// Values. A number field that is null reads as 0. Clock times are HH:MM only; any other
+// text is "no time" to the numbers and is kept as text. Run times read as the queries read
+// them; fares are tenths of a yuan with one value per berth (1, 1, 3 and 2 for the four
+// classes); "-" is a class not offered, an empty text no fare at all. Every text that the
+// numbers would not give back byte for byte is kept beside them.
+#include "timetable/timetable.h"
+
+#include <algorithm>
+#include <map>
+
+#include "data/clock.h"
+#include "data/run_time.h"
+
+namespace korvel {
+
+namespace {
+
+// Minutes since midnight as "HH:MM".
+std::string ClockText(int minutes) {
+    std::string s = "00:00";
+    s[0] = static_cast<char>('0' + minutes / 600);
+    s[1] = static_cast<char>('0' + minutes / 60 % 10);
+    s[3] = static_cast<char>('0' + minutes % 60 / 10);
+    s[4] = static_cast<char>('0' + minutes % 10);
+    return s;
+}
+
+// The run time as the timetable writes it: "H:M" unpadded, minutes alone under an hour.
+std::string RunText(std::int32_t minutes) {
+    if (minutes < 60) return std::to_string(minutes);
+    return std::to_string(minutes / 60) + ":" + std::to_string(minutes % 60);
+}
+
+// Whether `text` is what RunText gives for `minutes`, without building it.
+bool IsRunText(std::string_view text, std::int32_t minutes) {
+    if (minutes < 0) return false;
+    char buf[24];
+    char* p = buf + sizeof buf;
+    auto put = [&p](std::int32_t v) {
+        do {
+            *--p = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v > 0);
+    };
+    if (minutes < 60) {
+        put(minutes);
+    } else {
+        put(minutes % 60);
+        *--p = ':';
+        put(minutes / 60);
+    }
+    return text == std::string_view(p, static_cast<std::size_t>(buf + sizeof buf - p));
+}
+
+// One value of a fare in tenths of a yuan, in the only form that formats back to itself:
+// "0" or digits without a leading zero, then optionally "." and one digit other than 0.
+bool ParseTenths(std::string_view t, std::int32_t& out) {
+    std::size_t i = 0;
+    std::int64_t v = 0;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9') v = v * 10 + (t[i++] - '0');
+    if (i == 0 || i > 8 || (t[0] == '0' && i > 1)) return false;
+    v *= 10;
+    if (i < t.size()) {
+        if (t.size() != i + 2 || t[i] != '.' || t[i + 1] < '1' || t[i + 1] > '9') return false;
+        v += t[i + 1] - '0';
+    }
+    out = static_cast<std::int32_t>(v);
+    return true;
+}
+
+std::string TenthsText(std::int32_t v) {
+    std::string s = std::to_string(v / 10);
+    if (v % 10 != 0) {
+        s += '.';
+        s += static_cast<char>('0' + v % 10);
+    }
+    return s;
+}
+
+}  // namespace
+
+const std::string* OddTexts::Find(std::uint32_t row) const {
+    if (rows_.empty()) return nullptr;
+    const auto it = std::lower_bound(rows_.begin(), rows_.end(), row);
+    if (it == rows_.end() || *it != row) return nullptr;
+    return &texts_[static_cast<std::size_t>(it - rows_.begin())];
+}
+
+void ClockColumn::Add(std::string_view text) {
+    if (text.empty()) {
+        minutes_.push_back(kEmpty);
+    } else if (const std::optional<int> m = ClockMinutes(text)) {
+        minutes_.push_back(static_cast<std::int16_t>(*m));
+    } else {
+        odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
+        minutes_.push_back(kOdd);
+    }
+}
+
+std::string ClockColumn::Text(std::uint32_t row) const {
+    const std::int16_t m = minutes_[row];
+    if (m == kEmpty) return {};
+    if (m == kOdd) return *odd_.Find(row);
+    return ClockText(m);
+}
+
+void RunTimeColumn::Add(std::string_view text) {
+    const std::int32_t m = RunTimeMinutes(text);
+    if (!IsRunText(text, m)) odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
+    minutes_.push_back(m);
+}
+
+std::string RunTimeColumn::Text(std::uint32_t row) const {
+    if (const std::string* odd = odd_.Find(row)) return *odd;
+    return RunText(minutes_[row]);
+}
+
+void FareColumn::Add(std::string_view text) {
+    const std::uint32_t row = static_cast<std::uint32_t>(state_.size());
+    tenths_.resize(tenths_.size() + berths_, 0);
+    if (text.empty()) {
+        state_.push_back(static_cast<std::uint8_t>(FareState::Empty));
+        return;
+    }
+    if (text == "-") {
+        state_.push_back(static_cast<std::uint8_t>(FareState::NotOffered));
+        return;
+    }
+    std::int32_t* values = tenths_.data() + std::size_t{row} * berths_;
+    std::string_view rest = text;
+    bool ok = true;
+    for (std::uint8_t b = 0; b < berths_ && ok; ++b) {
+        const std::size_t slash = rest.find('/');
+        const bool last = b + 1 == berths_;
+        // Every berth but the last ends at a "/"; the last takes the rest, which has none.
+        if (last != (slash == std::string_view::npos)) ok = false;
+        if (ok) ok = ParseTenths(rest.substr(0, slash), values[b]);
+        if (!last)
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    }
+    if (ok) {
+        state_.push_back(static_cast<std::uint8_t>(FareState::Priced));
+    } else {
+        std::fill(values, values + berths_, 0);
+        odd_.Add(row, text);
+        state_.push_back(static_cast<std::uint8_t>(FareState::Odd));
+    }
+}
+
+std::string FareColumn::Text(std::uint32_t row) const {
+    switch (State(row)) {
+        case FareState::Empty:
+            return {};
+        case FareState::NotOffered:
+            return "-";
+        case FareState::Odd:
+            return *odd_.Find(row);
+        case FareState::Priced:
+            break;
+    }
+    std::string s;
+    for (std::int32_t v : Tenths(row)) {
+        if (!s.empty()) s += '/';
+        s += TenthsText(v);
+    }
+    return s;
+}
+
+void Fares::Add(std::string_view p1, std::string_view p2, std::string_view p3,
+                std::string_view p4) {
+    classes[0].Add(p1);
+    classes[1].Add(p2);
+    classes[2].Add(p3);
+    classes[3].Add(p4);
+}
+
+// The stored tables' fields, looked up once; a table that is not loaded has none.
+struct Timetable::Builder {
+    struct Timed {
+        const Field* atime = nullptr;
+        const Field* dtime = nullptr;
+        const Field* rdate = nullptr;
+        const Field* km = nullptr;
+        const Field* p[4] = {};
+        const Field* id = nullptr;
+        const std::vector<std::uint32_t>* order = nullptr;
+        bool Read(const MemTable& t, std::string_view index) {
+            atime = t.FindField("A_Time");
+            dtime = t.FindField("D_Time");
+            rdate = t.FindField("R_Date");
+            km = t.FindField("Distance");
+            id = t.FindField("ID");
+            for (int i = 0; i < 4; ++i) p[i] = t.FindField(std::string("P") + char('1' + i));
+            order = t.IndexOrder(index);
+            const bool ok = atime && dtime && rdate && km && id && p[0] && p[1] && p[2] && p[3];
+            if (!ok || order == nullptr) order = &kNone;
+            return ok;
+        }
+        void AddFares(Fares& f, std::uint32_t rec) const {
+            f.Add(p[0]->ViewAt(rec), p[1]->ViewAt(rec), p[2]->ViewAt(rec), p[3]->ViewAt(rec));
+        }
+    };
+    static inline const std::vector<std::uint32_t> kNone;
+
+    Timed stop;
+    const Field* station = nullptr;
+    const Field* sno = nullptr;
+    Timed list;
+    const Field* ntype = nullptr;
+    const Field* start = nullptr;
+    const Field* end = nullptr;
+    std::unordered_map<std::string_view, StationId> ids;  // views into the stored tables
+};
+
+StationId Timetable::Intern(std::unordered_map<std::string_view, StationId>& ids,
+                            std::string_view name) {
+    auto [it, added] = ids.try_emplace(name, StationId(names_.size()));
+    if (added) names_.push_back(std::string(name));
+    return it->second;
+}
+
+Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
+    const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
+    for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
+
+    Builder b;
+    if (b.stop.Read(tables.KMTrain, "SIDNo")) {
+        b.station = tables.KMTrain.FindField("Station");
+        b.sno = tables.KMTrain.FindField("S_No");
+        if (!b.station || !b.sno) b.stop.order = &Builder::kNone;
+    }
+    if (b.list.Read(tables.KMList, "SID")) {
+        b.ntype = tables.KMList.FindField("NType");
+        b.start = tables.KMList.FindField("StartStation");
+        b.end = tables.KMList.FindField("endStation");
+        if (!b.ntype || !b.start || !b.end) b.list.order = &Builder::kNone;
+    }
+    const std::vector<std::uint32_t>& stops = *b.stop.order;
+    const std::vector<std::uint32_t>& rows = *b.list.order;
+
+    // Stops, train by train, merged with the train list by number.
+    const std::size_t n = stops.size();
+    const std::size_t m = rows.size();
+    stopTrain_.reserve(static_cast<std::uint32_t>(n));
+    stopStation_.reserve(static_cast<std::uint32_t>(n));
+    stopNo_.reserve(static_cast<std::uint32_t>(n));
+    stopKm_.reserve(static_cast<std::uint32_t>(n));
+    stopRecord_.reserve(static_cast<std::uint32_t>(n));
+    arrive_.Reserve(static_cast<std::uint32_t>(n));
+    depart_.Reserve(static_cast<std::uint32_t>(n));
+    run_.Reserve(static_cast<std::uint32_t>(n));
+    stopFares_.Reserve(static_cast<std::uint32_t>(n));
+    std::vector<std::pair<std::uint32_t, StopId>> stationStops;
+    stationStops.reserve(n);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < n || j < m) {
+        const std::string_view stopId = i < n ? b.stop.id->ViewAt(stops[i]) : std::string_view();
+        const std::string_view listId = j < m ? b.list.id->ViewAt(rows[j]) : std::string_view();
+        const std::string_view number =
+            i >= n ? listId : (j >= m ? stopId : std::min(stopId, listId));
+        const TrainId t(numbers_.size());
+        numbers_.push_back(std::string(number));
+
+        const std::uint32_t firstRow = static_cast<std::uint32_t>(rowTrain_.size());
+        for (; j < m && b.list.id->ViewAt(rows[j]) == number; ++j) {
+            const std::uint32_t r = rows[j];
+            rowTrain_.push_back(t);
+            rowRecord_.push_back(r);
+            rowType_.push_back(b.ntype->IntegerAt(r));
+            rowKm_.push_back(b.list.km->IntegerAt(r));
+            trainDepart_.Add(b.list.atime->ViewAt(r));
+            trainArrive_.Add(b.list.dtime->ViewAt(r));
+            trainRun_.Add(b.list.rdate->ViewAt(r));
+            b.list.AddFares(trainFares_, r);
+        }
+        const std::uint32_t listed = static_cast<std::uint32_t>(rowTrain_.size()) - firstRow;
+        listFirst_.push_back(listed == 0 ? kNoRecord : firstRow);
+        listRows_.push_back(listed);
+
+        for (; i < n && b.stop.id->ViewAt(stops[i]) == number; ++i) {
+            const std::uint32_t rec = stops[i];
+            const StopId s(stopTrain_.size());
+            const StationId st = Intern(b.ids, b.station->ViewAt(rec));
+            stopTrain_.push_back(t);
+            stopStation_.push_back(st);
+            stationStops.emplace_back(st.Value(), s);
+            stopNo_.push_back(b.sno->IntegerAt(rec));
+            stopKm_.push_back(b.stop.km->IntegerAt(rec));
+            arrive_.Add(b.stop.atime->ViewAt(rec));
+            depart_.Add(b.stop.dtime->ViewAt(rec));
+            run_.Add(b.stop.rdate->ViewAt(rec));
+            b.stop.AddFares(stopFares_, rec);
+            stopRecord_.push_back(rec);
+        }
+        stopBegin_.push_back(stopTrain_.size());
+    }
+    // Origins and termini once every stop's station has its number.
+    for (const std::uint32_t r : rowRecord_) {
+        rowOrigin_.push_back(Intern(b.ids, b.start->ViewAt(r)));
+        rowTerminus_.push_back(Intern(b.ids, b.end->ViewAt(r)));
+    }
+
+    // Same-city groups, in the table's station-name order.
+    std::vector<std::pair<std::uint32_t, StationId>> groupRows;
+    const MemTable& G = tables.KMSM;
+    const Field* gStation = G.FindField("Station");
+    const Field* gp = G.FindField("Gp");
+    const std::vector<std::uint32_t>* gOrder = G.IndexOrder("SStation");
+    std::map<std::int32_t, CityGroupId> groupOf;
+    std::vector<std::pair<StationId, std::int32_t>> stationRows;
+    if (gStation && gp && gOrder) {
+        for (std::uint32_t rec : *gOrder) {
+            const std::int32_t number = gp->IntegerAt(rec);
+            groupOf.try_emplace(number, CityGroupId());
+            stationRows.emplace_back(Intern(b.ids, gStation->ViewAt(rec)), number);
+        }
+    }
+    for (auto& [number, id] : groupOf) {
+        id = CityGroupId(groupNumber_.size());
+        groupNumber_.push_back(number);
+    }
+    if (gStation && gp && gOrder) {
+        for (std::uint32_t rec = 0; rec < G.RecordCount(); ++rec) {
+            groupRows_.push_back(
+                {Intern(b.ids, gStation->ViewAt(rec)), groupOf[gp->IntegerAt(rec)]});
+        }
+    }
+
+    // Pinyin codes in stored order.
+    const MemTable& P = tables.KMPy;
+    const Field* pyStation = P.FindField("Station");
+    const Field* pyCode = P.FindField("Shortcode");
+    if (pyStation && pyCode) {
+        for (std::uint32_t rec = 0; rec < P.RecordCount(); ++rec) {
+            pyStation_.push_back(Intern(b.ids, pyStation->ViewAt(rec)));
+            pyCode_.emplace_back(pyCode->ViewAt(rec));
+        }
+    }
+
+    // Every name has its number now: the per-station lists.
+    const std::uint32_t stations = names_.size();
+    stopsAt_.AssignPairs(stations, stationStops);
+    group_.assign(stations, CityGroupId::None());
+    std::vector<std::pair<std::uint32_t, StationId>> memberPairs;
+    for (const auto& [station, number] : stationRows) {
+        const CityGroupId g = groupOf[number];
+        if (group_[station].IsNone()) group_[station] = g;
+        memberPairs.emplace_back(g.Value(), station);
+    }
+    members_.AssignPairs(groupNumber_.size(), memberPairs);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pinyinPairs;
+    for (std::uint32_t row = 0; row < pyStation_.size(); ++row)
+        pinyinPairs.emplace_back(pyStation_[row].Value(), row);
+    pinyinOf_.AssignPairs(stations, pinyinPairs);
+
+    // The name lookup, now over the names' own bytes.
+    stationOf_.reserve(stations);
+    for (StationId s(0); s < StationId(stations); ++s) stationOf_.emplace(names_[s], s);
+}
+
+bool Timetable::BuiltFrom(const StoredTables& tables) const {
+    const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
+    if (source_ != &tables) return false;
+    for (int i = 0; i < 4; ++i) {
+        if (generations_[i] != all[i]->Generation()) return false;
+    }
+    return true;
+}
+
+StationId Timetable::FindStation(std::string_view name) const {
+    const auto it = stationOf_.find(name);
+    return it == stationOf_.end() ? StationId::None() : it->second;
+}
+
+TrainId Timetable::FindTrain(std::string_view number) const {
+    const auto it =
+        std::lower_bound(numbers_.begin(), numbers_.end(), number,
+                         [](const std::string& a, std::string_view v) { return a < v; });
+    if (it == numbers_.end() || *it != number) return TrainId::None();
+    return TrainId(static_cast<std::uint32_t>(it - numbers_.begin()));
+}
+
+}  // namespace korvel

@@ -1,0 +1,279 @@
+// The timetable as every reader sees it once it has loaded: typed, read-only columns keyed by
+// strong numbers, built once from the four stored tables. Times are minutes, distances km,
+// fares tenths of a yuan; every name is stored once. The texts the stored tables held come
+// back byte for byte from the Text functions: a value the numbers cannot reproduce exactly
+// keeps its own text beside them.
+//
+// The orders and first-match rules it keeps are written down in timetable.cpp.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "data/schema.h"
+#include "timetable/ids.h"
+
+namespace korvel {
+
+// The texts of a column that its numbers do not reproduce, by row (rows ascending).
+class OddTexts {
+  public:
+    void Add(std::uint32_t row, std::string_view text) {
+        rows_.push_back(row);
+        texts_.emplace_back(text);
+    }
+    // nullptr when the row's text is what its number formats to.
+    const std::string* Find(std::uint32_t row) const;
+    std::uint32_t size() const { return static_cast<std::uint32_t>(rows_.size()); }
+
+  private:
+    std::vector<std::uint32_t> rows_;
+    std::vector<std::string> texts_;
+};
+
+// Clock times ("HH:MM", 00:00..23:59) as minutes since midnight.
+class ClockColumn {
+  public:
+    static constexpr std::int16_t kNone = -1;  // no time (empty text, or not a clock time)
+
+    void Add(std::string_view text);
+    void Reserve(std::uint32_t rows) { minutes_.reserve(rows); }
+    // Minutes since midnight, kNone when the row has no clock time.
+    std::int16_t Minutes(std::uint32_t row) const {
+        return minutes_[row] < 0 ? kNone : minutes_[row];
+    }
+    // Whether the stored text was empty (a text that is no clock time is not empty).
+    bool Empty(std::uint32_t row) const { return minutes_[row] == kEmpty; }
+    std::string Text(std::uint32_t row) const;
+    std::uint32_t OddCount() const { return odd_.size(); }
+
+  private:
+    static constexpr std::int16_t kEmpty = -1;
+    static constexpr std::int16_t kOdd = -2;
+    std::vector<std::int16_t> minutes_;
+    OddTexts odd_;
+};
+
+// Run times since the origin's departure ("37:43", "18", "0") as minutes. A text of another
+// form keeps the minutes it reads as ("H:M" is H * 60 + M, a part that is no number counts 0).
+class RunTimeColumn {
+  public:
+    void Add(std::string_view text);
+    void Reserve(std::uint32_t rows) { minutes_.reserve(rows); }
+    std::int32_t Minutes(std::uint32_t row) const { return minutes_[row]; }
+    std::string Text(std::uint32_t row) const;
+    std::uint32_t OddCount() const { return odd_.size(); }
+
+  private:
+    std::vector<std::int32_t> minutes_;
+    OddTexts odd_;
+};
+
+// The four fare classes of a stop or a train and how many values (berths) each has.
+enum class FareClass : std::uint8_t {
+    HardSeat = 0,
+    SoftSeat = 1,
+    HardSleeper = 2,
+    SoftSleeper = 3
+};
+inline constexpr std::array<std::uint8_t, 4> kBerths = {1, 1, 3, 2};
+
+enum class FareState : std::uint8_t {
+    Empty,       // no text (the origin stop)
+    NotOffered,  // "-"
+    Priced,      // one value per berth
+    Odd,         // any other text: kept as text only
+};
+
+// One fare class: per row its state and, when priced, one value per berth in tenths of a
+// yuan ("38/41/43.5" is 380, 410, 435).
+class FareColumn {
+  public:
+    explicit FareColumn(std::uint8_t berths = 1) : berths_(berths) {}
+    void Add(std::string_view text);
+    void Reserve(std::uint32_t rows) {
+        state_.reserve(rows);
+        tenths_.reserve(std::size_t{rows} * berths_);
+    }
+    FareState State(std::uint32_t row) const { return static_cast<FareState>(state_[row]); }
+    std::span<const std::int32_t> Tenths(std::uint32_t row) const {
+        return {tenths_.data() + std::size_t{row} * berths_, berths_};
+    }
+    std::string Text(std::uint32_t row) const;
+    std::uint32_t OddCount() const { return odd_.size(); }
+
+  private:
+    std::uint8_t berths_;
+    std::vector<std::uint8_t> state_;
+    std::vector<std::int32_t> tenths_;
+    OddTexts odd_;
+};
+
+// The fares of all four classes.
+struct Fares {
+    std::array<FareColumn, 4> classes{FareColumn(kBerths[0]), FareColumn(kBerths[1]),
+                                      FareColumn(kBerths[2]), FareColumn(kBerths[3])};
+    const FareColumn& operator[](FareClass c) const { return classes[static_cast<int>(c)]; }
+    void Add(std::string_view p1, std::string_view p2, std::string_view p3, std::string_view p4);
+    void Reserve(std::uint32_t rows) {
+        for (FareColumn& c : classes) c.Reserve(rows);
+    }
+};
+
+class Timetable {
+  public:
+    static constexpr std::uint32_t kNoRecord = 0xFFFFFFFFu;
+
+    Timetable() = default;
+    // Reads the four tables (a table not loaded counts as empty). The tables are not kept.
+    explicit Timetable(const StoredTables& tables);
+    // Moves keep the name lookup valid (it points into the names); copies would not.
+    Timetable(Timetable&&) = default;
+    Timetable& operator=(Timetable&&) = default;
+    Timetable(const Timetable&) = delete;
+    Timetable& operator=(const Timetable&) = delete;
+
+    // Whether this was built from these tables as they stand: the same tables, none loaded
+    // again since.
+    bool BuiltFrom(const StoredTables& tables) const;
+
+    // --- stations ---
+    std::uint32_t StationCount() const { return names_.size(); }
+    const std::string& Name(StationId s) const { return names_[s]; }
+    // StationId::None() for a name no table holds.
+    StationId FindStation(std::string_view name) const;
+    // The stops at the station, in stop order.
+    std::span<const StopId> StopsAt(StationId s) const { return stopsAt_[s]; }
+    // The same-city group; CityGroupId::None() when the station is in none.
+    CityGroupId Group(StationId s) const { return group_[s]; }
+    // The pinyin rows of the station, in stored order (see PinyinCode).
+    std::span<const std::uint32_t> PinyinRows(StationId s) const { return pinyinOf_[s]; }
+
+    // --- pinyin short codes, in stored order ---
+    std::uint32_t PinyinCount() const { return static_cast<std::uint32_t>(pyStation_.size()); }
+    StationId PinyinStation(std::uint32_t row) const { return pyStation_[row]; }
+    const std::string& PinyinCode(std::uint32_t row) const { return pyCode_[row]; }
+
+    // --- same-city groups, by group number ---
+    std::uint32_t GroupCount() const { return groupNumber_.size(); }
+    std::int32_t GroupNumber(CityGroupId g) const { return groupNumber_[g]; }
+    // The stations of every stored row of the group, in station-name order.
+    std::span<const StationId> Members(CityGroupId g) const { return members_[g]; }
+    // Every stored row of the same-city table, in stored order.
+    struct GroupRow {
+        StationId station;
+        CityGroupId group;
+    };
+    std::span<const GroupRow> GroupRows() const { return groupRows_; }
+
+    // --- trains, in train-number order (byte order) ---
+    std::uint32_t TrainCount() const { return numbers_.size(); }
+    const std::string& Number(TrainId t) const { return numbers_[t]; }
+    TrainId FindTrain(std::string_view number) const;
+    // The train's stops: StopId(FirstStop) up to, not including, StopId(EndStop).
+    StopId FirstStop(TrainId t) const { return StopId(stopBegin_[t.Value()]); }
+    StopId EndStop(TrainId t) const { return StopId(stopBegin_[t.Value() + 1]); }
+    std::uint32_t StopCount(TrainId t) const {
+        return stopBegin_[t.Value() + 1] - stopBegin_[t.Value()];
+    }
+    // Whether the train list has a row for the train; the values below come from that row
+    // (the first, when the list has several of the same number) and are 0 or none without.
+    bool Listed(TrainId t) const { return listRows_[t] != 0; }
+    // How many train-list rows carry this number (0, 1, or more on a damaged list), and the
+    // first of them (kNoRecord when none): a train's rows follow one another.
+    std::uint32_t ListedRows(TrainId t) const { return listRows_[t]; }
+    std::uint32_t ListRow(TrainId t) const { return listFirst_[t]; }
+    std::int32_t Type(TrainId t) const { return Listed(t) ? rowType_[ListRow(t)] : 0; }
+    StationId Origin(TrainId t) const {
+        return Listed(t) ? rowOrigin_[ListRow(t)] : StationId::None();
+    }
+    StationId Terminus(TrainId t) const {
+        return Listed(t) ? rowTerminus_[ListRow(t)] : StationId::None();
+    }
+    std::int32_t Distance(TrainId t) const { return Listed(t) ? rowKm_[ListRow(t)] : 0; }
+
+    // --- train-list rows, in train-number order (stored order among equal numbers) ---
+    std::uint32_t ListRowCount() const { return static_cast<std::uint32_t>(rowTrain_.size()); }
+    TrainId RowTrain(std::uint32_t row) const { return rowTrain_[row]; }
+    std::int32_t RowType(std::uint32_t row) const { return rowType_[row]; }
+    StationId RowOrigin(std::uint32_t row) const { return rowOrigin_[row]; }
+    StationId RowTerminus(std::uint32_t row) const { return rowTerminus_[row]; }
+    std::int32_t RowDistance(std::uint32_t row) const { return rowKm_[row]; }
+    // By list row: the departure at the origin and arrival at the terminus, the whole
+    // journey's run time and its fares.
+    const ClockColumn& TrainDepartures() const { return trainDepart_; }
+    const ClockColumn& TrainArrivals() const { return trainArrive_; }
+    const RunTimeColumn& TrainRunTimes() const { return trainRun_; }
+    const Fares& TrainFares() const { return trainFares_; }
+
+    // --- stops, train after train, each train's in stop order ---
+    std::uint32_t StopTotal() const { return stopTrain_.size(); }
+    TrainId Train(StopId s) const { return stopTrain_[s]; }
+    StationId Station(StopId s) const { return stopStation_[s]; }
+    std::int32_t StopNumber(StopId s) const { return stopNo_[s]; }
+    std::int32_t Km(StopId s) const { return stopKm_[s]; }
+    const ClockColumn& Arrivals() const { return arrive_; }
+    const ClockColumn& Departures() const { return depart_; }
+    const RunTimeColumn& RunTimes() const { return run_; }
+    const Fares& StopFares() const { return stopFares_; }
+
+    // Where a value came from in the stored tables, for readers that still take their texts
+    // from there: the train-list record of a train (kNoRecord when unlisted), the stops-table
+    // record of a stop.
+    std::uint32_t ListRecord(TrainId t) const {
+        return Listed(t) ? rowRecord_[ListRow(t)] : kNoRecord;
+    }
+    std::uint32_t StopRecord(StopId s) const { return stopRecord_[s]; }
+
+  private:
+    struct Builder;
+    StationId Intern(std::unordered_map<std::string_view, StationId>& ids, std::string_view name);
+
+    const StoredTables* source_ = nullptr;
+    std::array<std::uint64_t, 4> generations_{};
+
+    IdxVector<StationId, std::string> names_;
+    std::unordered_map<std::string_view, StationId> stationOf_;  // views into names_
+    FlatLists<StationId, StopId> stopsAt_;
+    IdxVector<StationId, CityGroupId> group_;
+    FlatLists<StationId, std::uint32_t> pinyinOf_;
+    std::vector<StationId> pyStation_;
+    std::vector<std::string> pyCode_;
+
+    IdxVector<CityGroupId, std::int32_t> groupNumber_;
+    FlatLists<CityGroupId, StationId> members_;
+    std::vector<GroupRow> groupRows_;
+
+    IdxVector<TrainId, std::string> numbers_;
+    std::vector<std::uint32_t> stopBegin_{0};
+    IdxVector<TrainId, std::uint32_t> listFirst_;
+    IdxVector<TrainId, std::uint32_t> listRows_;
+    std::vector<TrainId> rowTrain_;
+    std::vector<std::uint32_t> rowRecord_;
+    std::vector<std::int32_t> rowType_;
+    std::vector<StationId> rowOrigin_;
+    std::vector<StationId> rowTerminus_;
+    std::vector<std::int32_t> rowKm_;
+    ClockColumn trainDepart_;
+    ClockColumn trainArrive_;
+    RunTimeColumn trainRun_;
+    Fares trainFares_;
+
+    IdxVector<StopId, TrainId> stopTrain_;
+    IdxVector<StopId, StationId> stopStation_;
+    IdxVector<StopId, std::int32_t> stopNo_;
+    IdxVector<StopId, std::int32_t> stopKm_;
+    ClockColumn arrive_;
+    ClockColumn depart_;
+    RunTimeColumn run_;
+    Fares stopFares_;
+    IdxVector<StopId, std::uint32_t> stopRecord_;
+};
+
+}  // namespace korvel

@@ -1,0 +1,284 @@
+// The typed timetable against the stored tables it is built from: every value and every
+// first-match rule agrees with what a cursor read of the tables gives, on the sample and the
+// embedded timetables and on hand-made damaged ones.
+#include "timetable/timetable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../query/sample_streams.h"
+#include "../query/test_timetable.h"
+#include "app/loaders.h"
+#include "data/clock.h"
+#include "journey/journey_index.h"
+#include "query/fare_tariff.h"
+#include "query/stations.h"
+#include "query/stop_index.h"
+#include "resources/resources.h"
+
+namespace korvel {
+namespace {
+
+using test::G;
+using test::Stop;
+
+void ExpectStopsAgree(StoredTables& t, const Timetable& tt) {
+    const std::vector<std::uint32_t>& order = *t.KMTrain.IndexOrder("SIDNo");
+    ASSERT_EQ(tt.StopTotal(), order.size());
+    MemTable& T = t.KMTrain;
+    Field& id = T.FieldByName("ID");
+    Field& station = T.FieldByName("Station");
+    Field& atime = T.FieldByName("A_Time");
+    Field& dtime = T.FieldByName("D_Time");
+    Field& rdate = T.FieldByName("R_Date");
+    Field* fares[] = {&T.FieldByName("P1"), &T.FieldByName("P2"), &T.FieldByName("P3"),
+                      &T.FieldByName("P4")};
+    for (std::uint32_t pos = 0; pos < order.size(); ++pos) {
+        const StopId s(pos);
+        const std::uint32_t rec = order[pos];
+        SCOPED_TRACE("stop " + std::to_string(pos) + " of " + std::string(id.ViewAt(rec)));
+        EXPECT_EQ(tt.StopRecord(s), rec);
+        EXPECT_EQ(tt.Number(tt.Train(s)), id.ViewAt(rec));
+        EXPECT_EQ(tt.Name(tt.Station(s)), station.ViewAt(rec));
+        EXPECT_EQ(tt.FindStation(station.ViewAt(rec)), tt.Station(s));
+        EXPECT_EQ(tt.StopNumber(s), T.FieldByName("S_No").IntegerAt(rec));
+        EXPECT_EQ(tt.Km(s), T.FieldByName("Distance").IntegerAt(rec));
+        EXPECT_EQ(tt.Arrivals().Text(pos), atime.ViewAt(rec));
+        EXPECT_EQ(tt.Departures().Text(pos), dtime.ViewAt(rec));
+        EXPECT_EQ(tt.Departures().Empty(pos), dtime.ViewAt(rec).empty());
+        EXPECT_EQ(tt.Arrivals().Minutes(pos), ClockMinutes(atime.ViewAt(rec)).value_or(-1));
+        EXPECT_EQ(tt.RunTimes().Text(pos), rdate.ViewAt(rec));
+        EXPECT_EQ(tt.RunTimes().Minutes(pos), ElapsedToMinutes(rdate.ViewAt(rec)));
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(tt.StopFares()[FareClass(c)].Text(pos), fares[c]->ViewAt(rec))
+                << "P" << c + 1;
+        }
+    }
+    // Each station's stops: ascending, at that station, all of them once.
+    std::uint32_t listed = 0;
+    for (StationId st(0); st < StationId(tt.StationCount()); ++st) {
+        const auto stops = tt.StopsAt(st);
+        listed += static_cast<std::uint32_t>(stops.size());
+        EXPECT_TRUE(std::is_sorted(stops.begin(), stops.end()));
+        for (StopId s : stops) EXPECT_EQ(tt.Station(s), st);
+    }
+    EXPECT_EQ(listed, tt.StopTotal());
+}
+
+void ExpectTrainsAgree(StoredTables& t, const Timetable& tt) {
+    MemTable& L = t.KMList;
+    L.SetIndexName("SID");
+    Field& id = L.FieldByName("ID");
+    for (TrainId tr(0); tr < TrainId(tt.TrainCount()); ++tr) {
+        const std::string& number = tt.Number(tr);
+        SCOPED_TRACE("train " + number);
+        if (tr.Value() > 0) {
+            EXPECT_LT(tt.Number(TrainId(tr.Value() - 1)), number);
+        }
+        EXPECT_EQ(tt.FindTrain(number), tr);
+        for (StopId s = tt.FirstStop(tr); s < tt.EndStop(tr); ++s) EXPECT_EQ(tt.Train(s), tr);
+        ASSERT_EQ(L.Locate("ID", number), tt.Listed(tr));
+        if (!tt.Listed(tr)) continue;
+        const std::uint32_t rec = L.CurrentRecord();
+        EXPECT_EQ(tt.ListRecord(tr), rec);
+        EXPECT_EQ(tt.Type(tr), L.FieldByName("NType").IntegerAt(rec));
+        EXPECT_EQ(tt.Name(tt.Origin(tr)), L.FieldByName("StartStation").ViewAt(rec));
+        EXPECT_EQ(tt.Name(tt.Terminus(tr)), L.FieldByName("endStation").ViewAt(rec));
+        EXPECT_EQ(tt.Distance(tr), L.FieldByName("Distance").IntegerAt(rec));
+        const std::uint32_t row = tt.ListRow(tr);
+        EXPECT_EQ(tt.TrainDepartures().Text(row), L.FieldByName("A_Time").ViewAt(rec));
+        EXPECT_EQ(tt.TrainArrivals().Text(row), L.FieldByName("D_Time").ViewAt(rec));
+        EXPECT_EQ(tt.TrainRunTimes().Text(row), L.FieldByName("R_Date").ViewAt(rec));
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(tt.TrainFares()[FareClass(c)].Text(row),
+                      L.FieldByName(std::string("P") + char('1' + c)).ViewAt(rec));
+        }
+    }
+    // Every list row, in number order, under its own train and with its own values.
+    const std::vector<std::uint32_t>& sid = *L.IndexOrder("SID");
+    ASSERT_EQ(tt.ListRowCount(), sid.size());
+    for (std::uint32_t row = 0; row < sid.size(); ++row) {
+        const std::uint32_t rec = sid[row];
+        EXPECT_EQ(tt.Number(tt.RowTrain(row)), id.ViewAt(rec));
+        EXPECT_EQ(tt.RowType(row), L.FieldByName("NType").IntegerAt(rec));
+        EXPECT_EQ(tt.Name(tt.RowOrigin(row)), L.FieldByName("StartStation").ViewAt(rec));
+        EXPECT_EQ(tt.Name(tt.RowTerminus(row)), L.FieldByName("endStation").ViewAt(rec));
+        EXPECT_EQ(tt.RowDistance(row), L.FieldByName("Distance").IntegerAt(rec));
+        EXPECT_EQ(tt.TrainRunTimes().Text(row), L.FieldByName("R_Date").ViewAt(rec));
+        EXPECT_EQ(tt.TrainFares()[FareClass::SoftSleeper].Text(row),
+                  L.FieldByName("P4").ViewAt(rec));
+    }
+    std::uint32_t rows = 0;
+    for (TrainId tr(0); tr < TrainId(tt.TrainCount()); ++tr) rows += tt.ListedRows(tr);
+    EXPECT_EQ(rows, L.RecordCount());
+    for (std::uint32_t r = 0; r < L.RecordCount(); ++r)
+        EXPECT_FALSE(tt.FindTrain(id.ViewAt(r)).IsNone());
+}
+
+// Groups as the station resolution finds them, pinyin rows as stored.
+void ExpectStationsAgree(StoredTables& t, const Timetable& tt) {
+    Field& name = t.KMSM.FieldByName("Station");
+    for (std::uint32_t r = 0; r < t.KMSM.RecordCount(); ++r) {
+        StationSide side;
+        ResolveFromStation(t.KMSM, name.ViewAt(r), MatchMode::Grouped, side);
+        const StationId st = tt.FindStation(name.ViewAt(r));
+        ASSERT_FALSE(st.IsNone());
+        const CityGroupId g = tt.Group(st);
+        ASSERT_FALSE(g.IsNone());
+        EXPECT_EQ(tt.GroupNumber(g), side.GroupId);
+        std::vector<std::string> members;
+        for (StationId m : tt.Members(g)) members.push_back(tt.Name(m));
+        EXPECT_EQ(members, side.Members);
+    }
+    ASSERT_EQ(tt.PinyinCount(), t.KMPy.RecordCount());
+    for (std::uint32_t r = 0; r < t.KMPy.RecordCount(); ++r) {
+        EXPECT_EQ(tt.Name(tt.PinyinStation(r)), t.KMPy.FieldByName("Station").ViewAt(r));
+        EXPECT_EQ(tt.PinyinCode(r), t.KMPy.FieldByName("Shortcode").ViewAt(r));
+        const auto rows = tt.PinyinRows(tt.PinyinStation(r));
+        EXPECT_NE(std::find(rows.begin(), rows.end(), r), rows.end());
+    }
+}
+
+void ExpectAgrees(StoredTables& t) {
+    const Timetable tt(t);
+    EXPECT_TRUE(tt.BuiltFrom(t));
+    ExpectStopsAgree(t, tt);
+    ExpectTrainsAgree(t, tt);
+    ExpectStationsAgree(t, tt);
+}
+
+TEST(Timetable, AgreesWithTheSampleTables) {
+    StoredTables t;
+    if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
+    ExpectAgrees(t);
+}
+
+TEST(Timetable, AgreesWithTheEmbeddedTables) {
+    StoredTables t;
+    LoadTimetableFromBlobs(t, [](std::string_view name) { return ReadBlob(name); });
+    ASSERT_GT(t.KMTrain.RecordCount(), 0u);
+    ExpectAgrees(t);
+}
+
+// Damaged and odd tables: what each reader of the stored tables would find, the typed one
+// finds too, and texts of unusual form come back byte for byte.
+TEST(Timetable, KeepsOddTablesAsStored) {
+    const std::string userArea = GbkToUtf8("\xF8\xB3\xB4\xE5");  // user-defined area + 村
+    StoredTables t;
+    test::TimetableBuilder()
+        .Train("K2", 6,
+               {Stop{"甲", "", "08:00", "0", 0},
+                Stop{userArea, "8:5", "09:10", "0:5", 40, "12.50", "-", "38/41", "54/58"},
+                Stop{"乙", "10:00", "", "2:0", 90, "20.5", "-", "38/41/43.5", "-"}})
+        .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
+        .ListOnly("Z9", 4, "甲", "丁")
+        .ListOnly("Z9", 5, "乙", "丙")
+        .StopsOnly("D5", {Stop{"丙", "", "06:00", "0", 0}, Stop{"甲", "06:30", "", "30", 20}})
+        .Group(3, {"甲", "乙"})
+        .Group(2, {"丙", "甲"})
+        .Py("甲", "J")
+        .Py(userArea, "C")
+        .Py("甲", "JJ")
+        .BuildInto(t);
+    ExpectAgrees(t);
+
+    const Timetable tt(t);
+    // Trains in number order, whichever table holds them.
+    ASSERT_EQ(tt.TrainCount(), 4u);
+    EXPECT_EQ(tt.Number(TrainId(0)), "D5");
+    EXPECT_FALSE(tt.Listed(TrainId(0)));
+    EXPECT_EQ(tt.StopCount(TrainId(0)), 2u);
+    const TrainId z9 = tt.FindTrain("Z9");
+    EXPECT_TRUE(tt.Listed(z9));
+    EXPECT_EQ(tt.StopCount(z9), 0u);
+    EXPECT_EQ(tt.ListedRows(z9), 2u);
+    EXPECT_EQ(tt.Type(z9), 4);  // the first of the two rows
+    EXPECT_EQ(tt.Name(tt.Terminus(z9)), G("丁"));
+    EXPECT_TRUE(tt.FindTrain("K3").IsNone());
+
+    // The user-defined-area name is one station under its own bytes.
+    const StationId ua = tt.FindStation("\xF8\xB3\xB4\xE5");
+    ASSERT_FALSE(ua.IsNone());
+    EXPECT_EQ(tt.StopsAt(ua).size(), 1u);
+
+    const TrainId k2 = tt.FindTrain("K2");
+    const std::uint32_t mid = tt.FirstStop(k2).Value() + 1;
+    const std::uint32_t last = mid + 1;
+    EXPECT_EQ(tt.Arrivals().Minutes(mid), ClockColumn::kNone);  // "8:5" is no clock time
+    EXPECT_FALSE(tt.Arrivals().Empty(mid));
+    EXPECT_EQ(tt.Departures().Minutes(mid), 9 * 60 + 10);
+    EXPECT_EQ(tt.RunTimes().Minutes(mid), 5);
+    EXPECT_EQ(tt.RunTimes().Minutes(last), 120);
+    const FareColumn& seat = tt.StopFares()[FareClass::HardSeat];
+    EXPECT_EQ(seat.State(mid), FareState::Odd);  // "12.50" has no exact tenths form
+    EXPECT_EQ(seat.State(last), FareState::Priced);
+    EXPECT_EQ(seat.Tenths(last)[0], 205);
+    EXPECT_EQ(tt.StopFares()[FareClass::SoftSeat].State(mid), FareState::NotOffered);
+    const FareColumn& hard = tt.StopFares()[FareClass::HardSleeper];
+    EXPECT_EQ(hard.State(mid), FareState::Odd);  // two values where three belong
+    ASSERT_EQ(hard.State(last), FareState::Priced);
+    EXPECT_EQ(std::vector<std::int32_t>(hard.Tenths(last).begin(), hard.Tenths(last).end()),
+              (std::vector<std::int32_t>{380, 410, 435}));
+    EXPECT_EQ(tt.StopFares()[FareClass::SoftSleeper].Tenths(mid)[1], 580);
+    EXPECT_EQ(seat.State(tt.FirstStop(k2).Value()), FareState::Empty);
+
+    // "甲" is stored in two groups: its own group is the one its first row in name order
+    // (stored order among equal names) gives, and both groups list it.
+    const StationId jia = tt.FindStation(G("甲"));
+    EXPECT_EQ(tt.GroupNumber(tt.Group(jia)), 3);
+    EXPECT_EQ(tt.GroupCount(), 2u);
+    EXPECT_TRUE(tt.Group(tt.FindStation(G("丁"))).IsNone());
+    EXPECT_EQ(tt.PinyinRows(jia).size(), 2u);
+}
+
+TEST(Timetable, NotLoadedTablesCountAsEmpty) {
+    StoredTables t;
+    const Timetable tt(t);
+    EXPECT_EQ(tt.TrainCount(), 0u);
+    EXPECT_EQ(tt.StationCount(), 0u);
+    EXPECT_TRUE(tt.FindStation("x").IsNone());
+    EXPECT_TRUE(tt.BuiltFrom(t));
+    test::TimetableBuilder().Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}}).BuildInto(t);
+    EXPECT_FALSE(tt.BuiltFrom(t));  // loaded since
+}
+
+// The stop index and the journey index over one typed timetable number stations alike, and
+// the journey's trains are the timetable's.
+TEST(Timetable, IndexesShareItsNumbers) {
+    StoredTables t;
+    if (!test::LoadSampleStreams(t, KORVEL_SAMPLE_STREAMS)) GTEST_SKIP() << "no sample streams";
+    const auto tt = std::make_shared<const Timetable>(t);
+    const StopIndex stops(tt);
+    const JourneyIndex journeys(tt);
+    ASSERT_GT(journeys.TrainCount(), 0u);
+    std::uint32_t called = 0;
+    for (StationId s(0); s < StationId(tt->StationCount()); ++s) {
+        const std::string& name = tt->Name(s);
+        const std::uint32_t stopId = stops.StationId(name);
+        EXPECT_EQ(stopId, tt->StopsAt(s).empty() ? StopIndex::kNoStation : s.Value()) << name;
+        const StationIdx j = journeys.StationId(name);
+        if (j == kNoStation) continue;
+        ++called;
+        EXPECT_EQ(j, s);
+        EXPECT_EQ(journeys.StationName(j), name);
+    }
+    EXPECT_GT(called, 0u);
+    for (RouteIdx r(0); r < RouteIdx(journeys.RouteCount()); ++r) {
+        const JourneyIndex::Trip* trips = journeys.Trips(r);
+        for (std::uint32_t k = 0; k < journeys.TripCount(r); ++k) {
+            const TrainIdx train = trips[k].train;
+            EXPECT_TRUE(tt->Listed(train));
+            EXPECT_EQ(journeys.TrainId(train), tt->Number(train));
+            EXPECT_EQ(journeys.StopCount(r), tt->StopCount(train));
+            for (std::uint32_t q = 0; q < journeys.StopCount(r); ++q) {
+                const StopId stop(tt->FirstStop(train).Value() + q);
+                EXPECT_EQ(journeys.StopStation(r, q), tt->Station(stop));
+                EXPECT_EQ(journeys.StopRecord(train, q), tt->StopRecord(stop));
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace korvel
