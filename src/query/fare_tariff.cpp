@@ -13,8 +13,6 @@ namespace korvel {
 
 namespace {
 
-}
-
 std::string IntText(std::int32_t v) {
     return std::to_string(v);
 }

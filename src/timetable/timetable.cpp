@@ -42,16 +42,6 @@ namespace korvel {
 
 namespace {
 
-// Minutes since midnight as "HH:MM".
-std::string ClockText(int minutes) {
-    std::string s = "00:00";
-    s[0] = static_cast<char>('0' + minutes / 600);
-    s[1] = static_cast<char>('0' + minutes / 60 % 10);
-    s[3] = static_cast<char>('0' + minutes % 60 / 10);
-    s[4] = static_cast<char>('0' + minutes % 10);
-    return s;
-}
-
 // The run time as the timetable writes it: "H:M" unpadded, minutes alone under an hour.
 std::string RunText(std::int32_t minutes) {
     if (minutes < 60) return std::to_string(minutes);

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 
-#include "../query/sample_streams.h"
-#include "../query/test_timetable.h"
 #include "app/loaders.h"
 #include "data/clock.h"
 #include "journey/journey_index.h"
@@ -16,6 +14,8 @@
 #include "query/stations.h"
 #include "query/stop_index.h"
 #include "resources/resources.h"
+#include "support/sample_streams.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {
