@@ -227,6 +227,11 @@ struct Timetable::Builder {
     const Field* start = nullptr;
     const Field* end = nullptr;
     std::unordered_map<std::string_view, StationId> ids;  // views into the stored tables
+    // Working lists: (station, stop) of every stop, (station, group number) of every group
+    // row in station-name order, and the group numbers' ids.
+    std::vector<std::pair<std::uint32_t, StopId>> stationStops;
+    std::vector<std::pair<StationId, std::int32_t>> stationRows;
+    std::map<std::int32_t, CityGroupId> groupOf;
 };
 
 StationId Timetable::Intern(std::unordered_map<std::string_view, StationId>& ids,
@@ -252,10 +257,17 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
         b.end = tables.KMList.FindField("endStation");
         if (!b.ntype || !b.start || !b.end) b.list.order = &Builder::kNone;
     }
+    ReadTrains(b);
+    ReadGroups(tables.KMSM, b);
+    ReadPinyin(tables.KMPy, b);
+    IndexStations(b);
+}
+
+// Stops, train by train, merged with the train list by number; then the origins and termini,
+// once every stop's station has its number.
+void Timetable::ReadTrains(Builder& b) {
     const std::vector<std::uint32_t>& stops = *b.stop.order;
     const std::vector<std::uint32_t>& rows = *b.list.order;
-
-    // Stops, train by train, merged with the train list by number.
     const std::size_t n = stops.size();
     const std::size_t m = rows.size();
     stopTrain_.reserve(static_cast<std::uint32_t>(n));
@@ -267,8 +279,7 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
     depart_.Reserve(static_cast<std::uint32_t>(n));
     run_.Reserve(static_cast<std::uint32_t>(n));
     stopFares_.Reserve(static_cast<std::uint32_t>(n));
-    std::vector<std::pair<std::uint32_t, StopId>> stationStops;
-    stationStops.reserve(n);
+    b.stationStops.reserve(n);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < n || j < m) {
@@ -278,90 +289,97 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
             i >= n ? listId : (j >= m ? stopId : std::min(stopId, listId));
         const TrainId t(numbers_.size());
         numbers_.push_back(std::string(number));
-
-        const std::uint32_t firstRow = static_cast<std::uint32_t>(rowTrain_.size());
-        for (; j < m && b.list.id->ViewAt(rows[j]) == number; ++j) {
-            const std::uint32_t r = rows[j];
-            rowTrain_.push_back(t);
-            rowRecord_.push_back(r);
-            rowType_.push_back(b.ntype->IntegerAt(r));
-            rowKm_.push_back(b.list.km->IntegerAt(r));
-            trainDepart_.Add(b.list.atime->ViewAt(r));
-            trainArrive_.Add(b.list.dtime->ViewAt(r));
-            trainRun_.Add(b.list.rdate->ViewAt(r));
-            b.list.AddFares(trainFares_, r);
-        }
-        const std::uint32_t listed = static_cast<std::uint32_t>(rowTrain_.size()) - firstRow;
-        listFirst_.push_back(listed == 0 ? kNoRecord : firstRow);
-        listRows_.push_back(listed);
-
-        for (; i < n && b.stop.id->ViewAt(stops[i]) == number; ++i) {
-            const std::uint32_t rec = stops[i];
-            const StopId s(stopTrain_.size());
-            const StationId st = Intern(b.ids, b.station->ViewAt(rec));
-            stopTrain_.push_back(t);
-            stopStation_.push_back(st);
-            stationStops.emplace_back(st.Value(), s);
-            stopNo_.push_back(b.sno->IntegerAt(rec));
-            stopKm_.push_back(b.stop.km->IntegerAt(rec));
-            arrive_.Add(b.stop.atime->ViewAt(rec));
-            depart_.Add(b.stop.dtime->ViewAt(rec));
-            run_.Add(b.stop.rdate->ViewAt(rec));
-            b.stop.AddFares(stopFares_, rec);
-            stopRecord_.push_back(rec);
-        }
+        AddListRows(b, t, number, j);
+        AddStops(b, t, number, i);
         stopBegin_.push_back(stopTrain_.size());
     }
-    // Origins and termini once every stop's station has its number.
     for (const std::uint32_t r : rowRecord_) {
         rowOrigin_.push_back(Intern(b.ids, b.start->ViewAt(r)));
         rowTerminus_.push_back(Intern(b.ids, b.end->ViewAt(r)));
     }
+}
 
-    // Same-city groups, in the table's station-name order.
-    std::vector<std::pair<std::uint32_t, StationId>> groupRows;
-    const MemTable& G = tables.KMSM;
+// The train list's rows of one number, from position `j` of its SID order on.
+void Timetable::AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j) {
+    const std::vector<std::uint32_t>& rows = *b.list.order;
+    const std::uint32_t firstRow = static_cast<std::uint32_t>(rowTrain_.size());
+    for (; j < rows.size() && b.list.id->ViewAt(rows[j]) == number; ++j) {
+        const std::uint32_t r = rows[j];
+        rowTrain_.push_back(t);
+        rowRecord_.push_back(r);
+        rowType_.push_back(b.ntype->IntegerAt(r));
+        rowKm_.push_back(b.list.km->IntegerAt(r));
+        trainDepart_.Add(b.list.atime->ViewAt(r));
+        trainArrive_.Add(b.list.dtime->ViewAt(r));
+        trainRun_.Add(b.list.rdate->ViewAt(r));
+        b.list.AddFares(trainFares_, r);
+    }
+    const std::uint32_t listed = static_cast<std::uint32_t>(rowTrain_.size()) - firstRow;
+    listFirst_.push_back(listed == 0 ? kNoRecord : firstRow);
+    listRows_.push_back(listed);
+}
+
+// The stops of one number, from position `i` of the stops' SIDNo order on.
+void Timetable::AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i) {
+    const std::vector<std::uint32_t>& stops = *b.stop.order;
+    for (; i < stops.size() && b.stop.id->ViewAt(stops[i]) == number; ++i) {
+        const std::uint32_t rec = stops[i];
+        const StopId s(stopTrain_.size());
+        const StationId st = Intern(b.ids, b.station->ViewAt(rec));
+        stopTrain_.push_back(t);
+        stopStation_.push_back(st);
+        b.stationStops.emplace_back(st.Value(), s);
+        stopNo_.push_back(b.sno->IntegerAt(rec));
+        stopKm_.push_back(b.stop.km->IntegerAt(rec));
+        arrive_.Add(b.stop.atime->ViewAt(rec));
+        depart_.Add(b.stop.dtime->ViewAt(rec));
+        run_.Add(b.stop.rdate->ViewAt(rec));
+        b.stop.AddFares(stopFares_, rec);
+        stopRecord_.push_back(rec);
+    }
+}
+
+// Same-city groups, numbered in the order of their group numbers; each station's rows in the
+// table's station-name order.
+void Timetable::ReadGroups(const MemTable& G, Builder& b) {
     const Field* gStation = G.FindField("Station");
     const Field* gp = G.FindField("Gp");
     const std::vector<std::uint32_t>* gOrder = G.IndexOrder("SStation");
-    std::map<std::int32_t, CityGroupId> groupOf;
-    std::vector<std::pair<StationId, std::int32_t>> stationRows;
-    if (gStation && gp && gOrder) {
-        for (std::uint32_t rec : *gOrder) {
-            const std::int32_t number = gp->IntegerAt(rec);
-            groupOf.try_emplace(number, CityGroupId());
-            stationRows.emplace_back(Intern(b.ids, gStation->ViewAt(rec)), number);
-        }
+    if (!gStation || !gp || !gOrder) return;
+    for (std::uint32_t rec : *gOrder) {
+        const std::int32_t number = gp->IntegerAt(rec);
+        b.groupOf.try_emplace(number, CityGroupId());
+        b.stationRows.emplace_back(Intern(b.ids, gStation->ViewAt(rec)), number);
     }
-    for (auto& [number, id] : groupOf) {
+    for (auto& [number, id] : b.groupOf) {
         id = CityGroupId(groupNumber_.size());
         groupNumber_.push_back(number);
     }
-    if (gStation && gp && gOrder) {
-        for (std::uint32_t rec = 0; rec < G.RecordCount(); ++rec) {
-            groupRows_.push_back(
-                {Intern(b.ids, gStation->ViewAt(rec)), groupOf[gp->IntegerAt(rec)]});
-        }
+    for (std::uint32_t rec = 0; rec < G.RecordCount(); ++rec) {
+        groupRows_.push_back({Intern(b.ids, gStation->ViewAt(rec)), b.groupOf[gp->IntegerAt(rec)]});
     }
+}
 
-    // Pinyin codes in stored order.
-    const MemTable& P = tables.KMPy;
+// Pinyin codes in stored order.
+void Timetable::ReadPinyin(const MemTable& P, Builder& b) {
     const Field* pyStation = P.FindField("Station");
     const Field* pyCode = P.FindField("Shortcode");
-    if (pyStation && pyCode) {
-        for (std::uint32_t rec = 0; rec < P.RecordCount(); ++rec) {
-            pyStation_.push_back(Intern(b.ids, pyStation->ViewAt(rec)));
-            pyCode_.emplace_back(pyCode->ViewAt(rec));
-        }
+    if (!pyStation || !pyCode) return;
+    for (std::uint32_t rec = 0; rec < P.RecordCount(); ++rec) {
+        pyStation_.push_back(Intern(b.ids, pyStation->ViewAt(rec)));
+        pyCode_.emplace_back(pyCode->ViewAt(rec));
     }
+}
 
-    // Every name has its number now: the per-station lists.
+// Every name has its number now: the per-station lists and the name lookup, over the names'
+// own bytes.
+void Timetable::IndexStations(Builder& b) {
     const std::uint32_t stations = names_.size();
-    stopsAt_.AssignPairs(stations, stationStops);
+    stopsAt_.AssignPairs(stations, b.stationStops);
     group_.assign(stations, CityGroupId::None());
     std::vector<std::pair<std::uint32_t, StationId>> memberPairs;
-    for (const auto& [station, number] : stationRows) {
-        const CityGroupId g = groupOf[number];
+    for (const auto& [station, number] : b.stationRows) {
+        const CityGroupId g = b.groupOf[number];
         if (group_[station].IsNone()) group_[station] = g;
         memberPairs.emplace_back(g.Value(), station);
     }
@@ -370,8 +388,6 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
     for (std::uint32_t row = 0; row < pyStation_.size(); ++row)
         pinyinPairs.emplace_back(pyStation_[row].Value(), row);
     pinyinOf_.AssignPairs(stations, pinyinPairs);
-
-    // The name lookup, now over the names' own bytes.
     stationOf_.reserve(stations);
     for (StationId s(0); s < StationId(stations); ++s) stationOf_.emplace(names_[s], s);
 }

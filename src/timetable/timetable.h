@@ -234,6 +234,13 @@ class Timetable {
   private:
     struct Builder;
     StationId Intern(std::unordered_map<std::string_view, StationId>& ids, std::string_view name);
+    // The phases of the build, in this order.
+    void ReadTrains(Builder& b);
+    void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
+    void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
+    void ReadGroups(const MemTable& G, Builder& b);
+    void ReadPinyin(const MemTable& P, Builder& b);
+    void IndexStations(Builder& b);
 
     const StoredTables* source_ = nullptr;
     std::array<std::uint64_t, 4> generations_{};
