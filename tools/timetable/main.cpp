@@ -198,6 +198,10 @@ bool ReadSourceFolder(const Args& a, Sources& s) {
         if (!ReadOptional(a.source / "stations" / name, text, &present)) return false;
         if (present) s.stationLists.push_back(std::move(text));
     }
+    // Station coordinates are optional: without them the timetable has no map.
+    if (!ReadOptional(a.source / "stations" / "station-coordinates-osm.csv", s.coordinatesCsv)) {
+        return false;
+    }
     bool groups = false;
     if (!ReadOptional(a.source / "groups" / "citys.txt", s.groups, &groups)) return false;
     if (!groups) std::cerr << "korvel-ttbuild: no same-city groups in " << a.source << "\n";
@@ -246,11 +250,12 @@ int Run(int argc, char** argv) {
         return a->name || a->validFrom ? 2 : 1;
     }
     const std::string text = built.report.Text();
-    const std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
-                                           {"STRAIN.stream", &built.strain},
-                                           {"SM.stream", &built.sm},
-                                           {"SPY.stream", &built.spy},
-                                           {"manifest.txt", &*manifest}};
+    std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
+                                     {"STRAIN.stream", &built.strain},
+                                     {"SM.stream", &built.sm},
+                                     {"SPY.stream", &built.spy},
+                                     {"manifest.txt", &*manifest}};
+    if (!built.coords.empty()) files.insert(files.end() - 1, {"COORDS.stream", &built.coords});
     if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr)) return 1;
     std::cout << text;
     return 0;
