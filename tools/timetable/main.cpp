@@ -198,9 +198,16 @@ bool ReadSourceFolder(const Args& a, Sources& s) {
         if (!ReadOptional(a.source / "stations" / name, text, &present)) return false;
         if (present) s.stationLists.push_back(std::move(text));
     }
-    // Station coordinates are optional: without them the timetable has no map.
-    if (!ReadOptional(a.source / "stations" / "station-coordinates-osm.csv", s.coordinatesCsv)) {
+    // Station coordinates are optional: without them the timetable has no map. A feed's own
+    // places come first; the folder's file adds the stations the feed does not place.
+    std::string coordinates;
+    if (!ReadOptional(a.source / "stations" / "station-coordinates-osm.csv", coordinates)) {
         return false;
+    }
+    if (s.coordinatesCsv.empty()) {
+        s.coordinatesCsv = std::move(coordinates);
+    } else if (const auto eol = coordinates.find('\n'); eol != std::string::npos) {
+        s.coordinatesCsv += coordinates.substr(eol + 1);  // without its header
     }
     bool groups = false;
     if (!ReadOptional(a.source / "groups" / "citys.txt", s.groups, &groups)) return false;
