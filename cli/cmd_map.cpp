@@ -40,7 +40,6 @@ std::optional<MapArgs> Parse(const Args& args, std::ostream& err) {
     }
     MapArgs m;
     m.what = args[0];
-    bool picked = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         const std::size_t eq = a.find('=');
@@ -64,9 +63,7 @@ std::optional<MapArgs> Parse(const Args& args, std::ostream& err) {
         const std::optional<int> n = WholeInteger<int>(*value);
         if (!n || *n < 1) return fail("--pick must be a journey's number, 1 or more");
         m.pick = *n;
-        picked = true;
     }
-    (void)picked;
     if (m.outPath.empty()) return fail("--out FILE.svg is needed");
     if (m.what == "train") {
         if (m.rest.size() != 1 || m.rest[0].starts_with("--")) {
