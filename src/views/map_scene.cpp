@@ -106,6 +106,7 @@ struct RouteStation {
     const StationPoint* place = nullptr;
     MapStopKind kind = MapStopKind::Call;
     int leg = 0;
+    bool walked = false;  // reached from the station before by a change within a city
 };
 
 // The route's stations in order, a change station once (its arrival and departure merged).
@@ -127,6 +128,7 @@ std::vector<RouteStation> RouteStations(const StationCoords& coords,
             // A change between two stations of one city: both ends are change stations.
             if (l > 0 && i == 0) {
                 s.kind = MapStopKind::Change;
+                s.walked = true;
                 if (!out.empty()) out.back().kind = MapStopKind::Change;
             }
             out.push_back(std::move(s));
@@ -265,7 +267,7 @@ MapScene BuildMapScene(const MapNetwork& network, const std::vector<RouteLeg>& l
         if (last) {
             // A change between two stations of one city is no train's line: dashed too.
             const bool dashed =
-                skipped || s.place->estimated || last->place->estimated || s.leg != last->leg;
+                skipped || s.place->estimated || last->place->estimated || s.walked;
             if (scene.route.empty() || scene.route.back().dashed != dashed ||
                 scene.route.back().leg != s.leg) {
                 scene.route.push_back(

@@ -96,6 +96,21 @@ TEST(MapScene, JourneyMarksChangesAndLabelsDoNotOverlap) {
     EXPECT_EQ(scene.route[2].leg, 1);
     EXPECT_EQ(scene.route[2].points.size(), 2u);
 
+    // A change at B, where neither leg's line is uncertain: both solid. A change from B to
+    // E (two stations of a city) is walked: that link is dashed, the legs are not.
+    const MapNetwork plain(coords, {});
+    const MapScene atB = BuildMapScene(plain, {{"K1", {"A", "B"}}, {"T2", {"B", "E"}}}, {});
+    ASSERT_EQ(atB.route.size(), 2u);
+    EXPECT_FALSE(atB.route[0].dashed);
+    EXPECT_FALSE(atB.route[1].dashed);
+    const MapScene walked = BuildMapScene(plain, {{"K1", {"A", "B"}}, {"T2", {"E", "G"}}}, {});
+    ASSERT_EQ(walked.route.size(), 3u);
+    EXPECT_FALSE(walked.route[0].dashed);
+    EXPECT_TRUE(walked.route[1].dashed);
+    EXPECT_FALSE(walked.route[2].dashed);
+    EXPECT_EQ(walked.stops[1].kind, MapStopKind::Change);
+    EXPECT_EQ(walked.stops[2].kind, MapStopKind::Change);
+
     MapSceneOptions tiny;
     tiny.width = 120;
     tiny.height = 90;
