@@ -16,6 +16,7 @@
 
 #include "bench_data.h"
 #include "bench_journey.h"
+#include "bench_map.h"
 #include "bench_sqlite.h"
 #include "data/blob.h"
 #include "query/queries.h"
@@ -304,6 +305,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&n, args.data());
     korvel::bench::RegisterAll();
     korvel::bench::RegisterJourneyBenchmarks();
+    korvel::bench::RegisterMapBenchmarks();
     benchmark::AddCustomContext(
         "streams", korvel::bench::StreamsDir().empty() ? "embedded" : korvel::bench::StreamsDir());
     benchmark::RunSpecifiedBenchmarks();

@@ -66,7 +66,10 @@ int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& 
     LoadFlags flags;
     if (!LoadTimetableOrReport(tables, flags, err, source)) return kExitFailure;
 
-    const gtfs::GtfsFeed feed = gtfs::ExportGtfs(tables, FeedInfo(source));
+    gtfs::GtfsFeedInfo info = FeedInfo(source);
+    const std::optional<StationCoords> coords = LoadStationCoords(source);
+    if (coords) info.coords = &*coords;
+    const gtfs::GtfsFeed feed = gtfs::ExportGtfs(tables, info);
     if (const auto failed = gtfs::WriteGtfsFeed(args[0], feed)) {
         err << "korvel-cli: " << *failed << "\n";
         return kExitFailure;

@@ -5,8 +5,10 @@
 //                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
 //   korvel-cli journey --help     (the options, with the change minutes the timetable sets)
 
+#include <functional>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 
 #include "app/main_controller.h"
@@ -178,10 +180,8 @@ void WriteJson(std::ostream& out, const JourneyWindowModel& m) {
     out << (m.JourneyCount() > 0 ? "\n]}\n" : "]}\n");
 }
 
-}  // namespace
-
-int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out,
-                   std::ostream& err) {
+int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err,
+         const std::function<int(StoredTables&, const JourneyWindowModel&)>* use) {
     const std::optional<JourneyArgs> j = Parse(args, err);
     if (!j) return kExitUsage;
     if (j->help) {
@@ -199,6 +199,7 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
     if (view.LoadFailed()) return kExitFailure;
 
     bool shown = false;
+    int rc = kExitOk;
     view.onJourneyWindow = [&](JourneyWindowModel& m) {
         shown = true;
         // The change minutes not given are those the timetable sets.
@@ -207,6 +208,10 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
         o.cityTransfer = j->cityTransfer.value_or(m.Defaults().cityTransfer);
         m.Options() = o;
         m.Search();
+        if (use) {
+            rc = (*use)(controller.Tables(), m);
+            return;
+        }
         switch (j->format) {
             case OutputFormat::Table:
                 WriteTable(out, m);
@@ -228,7 +233,20 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
     view.SetText(Control::ArrivalBox, ToGbk(j->to));
     controller.JourneyClicked();
     if (view.ErrorCount() > 0) return kExitUsage;
-    return shown ? kExitOk : kExitFailure;
+    return shown ? rc : kExitFailure;
+}
+
+}  // namespace
+
+int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out,
+                   std::ostream& err) {
+    return Plan(args, source, out, err, nullptr);
+}
+
+int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
+                 const std::function<int(StoredTables&, const JourneyWindowModel&)>& use) {
+    std::ostringstream unused;
+    return Plan(args, source, unused, err, &use);
 }
 
 int RunJourney(const Args& args, std::ostream& out, std::ostream& err) {

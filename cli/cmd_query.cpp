@@ -413,6 +413,27 @@ int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::os
 
 }  // namespace
 
+int WithTrain(const std::string& command, const std::string& number, const BlobSource& source,
+              std::ostream& err, const std::function<int(StoredTables&, const std::string&)>& use) {
+    Session s(err, false);
+    if (!Start(s, source)) return kExitFailure;
+    // The train as the train-number query finds it, as `stops` takes it.
+    const std::string key = AsciiUpper(ToGbk(number));
+    s.view.SetText(Control::TrainNumberBox, key);
+    s.controller.TrainClicked();
+    if (s.view.ErrorCount() > 0) return kExitInput;
+    const ResultGrid& grid = s.controller.Grid();
+    if (grid.ShownCount() == 0) {
+        err << "korvel-cli " << command << ": no train " << number << "\n";
+        return kExitFailure;
+    }
+    int row = 0;
+    for (int r = 0; r < grid.ShownCount(); ++r) {
+        if (grid.Cell(0, r) == key) row = r;
+    }
+    return use(s.controller.Tables(), grid.Cell(0, row));
+}
+
 int RunQueryCommand(std::string_view name, const Args& args, const BlobSource& source,
                     std::ostream& out, std::ostream& err) {
     if (name == "direct") return Direct(args, source, out, err);

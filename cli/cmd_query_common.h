@@ -36,6 +36,16 @@ int RunCodes(const Args& args, std::ostream& out, std::ostream& err);
 int RunQueryCommand(std::string_view name, const Args& args, const BlobSource& source,
                     std::ostream& out, std::ostream& err);
 
+// Finds train `number` (UTF-8) as the train query does, with its messages and exit codes
+// when there is none, and returns what `use` makes of the loaded tables and the train's ID.
+int WithTrain(const std::string& command, const std::string& number, const BlobSource& source,
+              std::ostream& err, const std::function<int(StoredTables&, const std::string&)>& use);
+
+// Plans as `journey` does from the same arguments (its messages and exit codes), and instead
+// of writing the journeys returns what `use` makes of them and the loaded tables.
+int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
+                 const std::function<int(StoredTables&, const JourneyWindowModel&)>& use);
+
 // The main window on a console. An input-error message box becomes its caption and text on
 // `err` (and marks the run as failed with an input error); a Yes/No question is written to
 // `err` and answered No, or Yes when `answerYes` is set.

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/loaders.h"
 #include "data/schema.h"
+#include "data/station_coords.h"
 
 namespace korvel::cli {
 
@@ -41,6 +43,15 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
 int RunExportGtfs(const Args& args, std::ostream& out, std::ostream& err);
 int RunExportGtfsWith(const Args& args, const BlobSource& source, std::ostream& out,
                       std::ostream& err);
+
+// --- map: a train's or a journey's route as an SVG map ---
+int RunMap(const Args& args, std::ostream& out, std::ostream& err);
+int RunMapWith(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err);
+
+// The stations' places that go with the timetable of `source` (as LoadTimetable picks it),
+// or nothing when it has none; `error` says why when it has a stream that cannot be read.
+std::optional<StationCoords> LoadStationCoords(const BlobSource& source,
+                                               std::string* error = nullptr);
 
 // --- journey: the journey planner between two stations ---
 int RunJourney(const Args& args, std::ostream& out, std::ostream& err);

@@ -53,6 +53,11 @@ constexpr Command kCommands[] = {
      "[--city-transfer MIN] [--format table|csv|json]",
      "timed journeys with up to 3 changes that nothing beats (departure, arrival, changes)",
      korvel::cli::RunJourney},
+    {"map",
+     "train NUMBER --out FILE.svg | journey FROM TO [journey options] [--pick N] --out FILE.svg",
+     "draw a train's route, or a journey's (the first unless --pick), on the railway network as "
+     "SVG",
+     korvel::cli::RunMap},
     {"update", "[--catalogue URL] [--public-key PUB]",
      "download, verify and install the publisher's newest signed timetable",
      korvel::cli::RunUpdate},

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/clock.h"
 #include "data/decimal.h"
 #include "data/gbk.h"
+#include "data/station_coords.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
 #include "query/fare_tariff.h"
@@ -35,9 +37,44 @@ struct Stations {
     std::vector<std::vector<std::string>> groups;  // stop_ids of each group of two or more
 };
 
+// "lat", "lon" of a station as stops.txt takes them; empty when it has no place.
+std::pair<std::string, std::string> LatLon(const std::optional<StationPoint>& p) {
+    if (!p) return {};
+    char lat[32], lon[32];
+    std::snprintf(lat, sizeof lat, "%.6f", p->lat);
+    std::snprintf(lon, sizeof lon, "%.6f", p->lon);
+    return {lat, lon};
+}
+
+std::optional<StationPoint> PlaceOf(const StationCoords* coords, const std::string& name) {
+    if (!coords) return std::nullopt;
+    const auto it = coords->find(name);
+    if (it == coords->end()) return std::nullopt;
+    return it->second;
+}
+
+// A group's station stands where the member it is named after stands, else at the middle of
+// its members that have a place.
+std::optional<StationPoint> GroupPlace(const StationCoords* coords, const std::string& named,
+                                       const std::vector<std::string>& members) {
+    if (auto p = PlaceOf(coords, named)) return p;
+    StationPoint sum;
+    int n = 0;
+    for (const auto& m : members) {
+        if (const auto p = PlaceOf(coords, m)) {
+            sum.lon += p->lon;
+            sum.lat += p->lat;
+            ++n;
+        }
+    }
+    if (n == 0) return std::nullopt;
+    return StationPoint{sum.lon / n, sum.lat / n, true};
+}
+
 // Every station a train calls at, with its pinyin initials as stop_code; then each same-city
-// group as a station over them, named after its shortest member (the city's own name).
-Stations WriteStops(StoredTables& tables, std::string& stops) {
+// group as a station over them, named after its shortest member (the city's own name). With
+// coordinates, each has stop_lat and stop_lon (empty for a station without a place).
+Stations WriteStops(StoredTables& tables, std::string& stops, const StationCoords* coords) {
     Stations out;
     std::map<std::string, std::string> codes;  // GBK name -> short code
     MemTable& py = tables.KMPy;
@@ -69,11 +106,23 @@ Stations WriteStops(StoredTables& tables, std::string& stops) {
 
     int number = 0;
     for (auto& [name, id] : out.ids) id = Numbered('S', 4, ++number);
-    AddRow(stops, {"stop_id", "stop_code", "stop_name", "location_type", "parent_station"});
+    std::vector<std::string> header = {"stop_id", "stop_code", "stop_name", "location_type",
+                                       "parent_station"};
+    if (coords) header.insert(header.end(), {"stop_lat", "stop_lon"});
+    AddRow(stops, header);
+    auto row = [&](std::vector<std::string> values, const std::optional<StationPoint>& place) {
+        if (coords) {
+            auto [lat, lon] = LatLon(place);
+            values.push_back(std::move(lat));
+            values.push_back(std::move(lon));
+        }
+        AddRow(stops, values);
+    };
     auto add = [&](const std::string& name, const std::string& parentId) {
         const auto code = codes.find(name);
-        AddRow(stops, {out.ids.at(name), code == codes.end() ? "" : code->second, GbkToUtf8(name),
-                       "0", parentId});
+        row({out.ids.at(name), code == codes.end() ? "" : code->second, GbkToUtf8(name), "0",
+             parentId},
+            PlaceOf(coords, name));
     };
     // A group's stations are written together, in the group's order, where its first one
     // falls in name order: a reader that keeps stops.txt order gets the group back as it was.
@@ -93,8 +142,11 @@ Stations WriteStops(StoredTables& tables, std::string& stops) {
         byParent.erase(group);
     }
     for (const auto& [id, name] : parents) {
-        AddRow(stops, {id, "", GbkToUtf8(name), "1", ""});
-        std::vector<std::string> ids;
+        std::vector<std::string> names, ids;
+        for (const auto& [member, parentId] : parentOf) {
+            if (parentId == id) names.push_back(member);
+        }
+        row({id, "", GbkToUtf8(name), "1", ""}, GroupPlace(coords, name, names));
         for (const auto& [member, parentId] : parentOf) {
             if (parentId == id) ids.push_back(out.ids.at(member));
         }
@@ -192,7 +244,7 @@ GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info) {
 
     MemTable& st = tables.KMTrain;
     st.SetIndexName("SIDNo");
-    const Stations stations = WriteStops(tables, stops);
+    const Stations stations = WriteStops(tables, stops, info.coords);
 
     AddRow(routes, {"route_id", "agency_id", "route_short_name", "route_long_name", "route_desc",
                     "route_type"});
@@ -226,6 +278,17 @@ GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info) {
     feed["calendar.txt"] = calendar;
     feed["feed_info.txt"] = feedInfo;
     feed["transfers.txt"] = TransfersText(stations, info);
+    // The stations' places are OpenStreetMap's, whose licence asks for its name.
+    if (info.coords) {
+        std::string attributions;
+        AddRow(attributions,
+               {"attribution_id", "organization_name", "is_producer", "attribution_url"});
+        AddRow(attributions, {"OSM",
+                              "© OpenStreetMap contributors (stop_lat, stop_lon; Open Database "
+                              "License 1.0)",
+                              "1", "https://www.openstreetmap.org/copyright"});
+        feed["attributions.txt"] = attributions;
+    }
     return feed;
 }
 

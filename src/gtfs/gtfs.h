@@ -20,6 +20,7 @@
 
 #include "data/publisher.h"
 #include "data/schema.h"
+#include "data/station_coords.h"
 
 namespace korvel::gtfs {
 
@@ -33,6 +34,9 @@ struct GtfsFeedInfo {
     std::string startDate = "20190101", endDate = "20191231";  // calendar, YYYYMMDD
     int minTransfer = 30;    // minutes for a change at one station
     int cityTransfer = 120;  // minutes for a change between stations of one group
+    // The stations' places (GBK names), or null: stops.txt then has no stop_lat/stop_lon.
+    // With them, attributions.txt names OpenStreetMap, where they come from.
+    const StationCoords* coords = nullptr;
 };
 
 // The calendar of a timetable valid from `validFrom` (YYYY-MM-DD): that day and one year
@@ -72,6 +76,9 @@ struct GtfsTrains {
     // Stations of each parent station with at least two, UTF-8 names in stops.txt order.
     std::vector<std::vector<std::string>> groups;
     std::map<std::string, std::string> codes;  // UTF-8 name -> pinyin initials (stop_code)
+    // UTF-8 name -> its place, from stop_lat/stop_lon where a stop gives both and they are
+    // real degrees (stations' places, location_type 1, are not kept).
+    std::map<std::string, StationPoint> places;
     // The most common min_transfer_time of transfers.txt (type 2), in whole minutes: within
     // one stop, and between stations of one parent station.
     std::optional<int> minTransfer, cityTransfer;

@@ -4,6 +4,7 @@
 // and named in the notes; service that is not daily is taken as daily and said so; values no
 // stream could hold refuse the feed with file, line and field.
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -117,11 +118,25 @@ void RefuseSharedNames(const std::vector<StopRow>& rows, Stops& s) {
     }
 }
 
+// Degrees within `limit`, or nothing (an empty value is no place, not a place at 0).
+std::optional<double> Degrees(std::string_view text, double limit) {
+    const std::optional<double> value = DecimalNumber(text);
+    if (!value || std::fabs(*value) > limit) return std::nullopt;
+    return value;
+}
+
+std::optional<StationPoint> Place(const std::string& lon, const std::string& lat) {
+    const auto x = Degrees(lon, 180), y = Degrees(lat, 90);
+    if (!x || !y) return std::nullopt;
+    return StationPoint{*x, *y, false};
+}
+
 Stops ReadStops(const CsvTable& t, GtfsTrains& out) {
     Stops s;
     const int id = t.Column("stop_id", true), name = t.Column("stop_name", true);
     const int type = t.Column("location_type", false), parent = t.Column("parent_station", false);
     const int code = t.Column("stop_code", false);
+    const int lat = t.Column("stop_lat", false), lon = t.Column("stop_lon", false);
     std::vector<StopRow> rows;
     std::vector<std::string> parents;  // stop_ids of stations, in stops.txt order
     for (const auto& [line, row] : t.rows) {
@@ -142,6 +157,9 @@ Stops ReadStops(const CsvTable& t, GtfsTrains& out) {
         }
         if (const auto initials = InitialsCode(CsvTable::Value(row, code))) {
             out.codes.emplace(stopName, *initials);
+        }
+        if (const auto place = Place(CsvTable::Value(row, lon), CsvTable::Value(row, lat))) {
+            out.places.emplace(stopName, *place);
         }
     }
     RefuseSharedNames(rows, s);

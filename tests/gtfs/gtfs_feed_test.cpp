@@ -15,6 +15,7 @@
 #include "gtfs/feed_files.h"
 #include "gtfs/gtfs.h"
 #include "stream_folder.h"
+#include "timetable/gtfs_input.h"
 
 namespace korvel::gtfs {
 namespace {
@@ -141,6 +142,56 @@ TEST(GtfsFeed, SampleExportFollowsTheReference) {
 
 TEST(GtfsFeed, ExportOf2019TimetableFollowsTheReference) {
     ExpectExportFollowsReference(KORVEL_REAL_STREAMS);
+}
+
+// Places go out as stop_lat/stop_lon (a parent station where its named member stands, or
+// between its members), a station without one with both empty, and come back by name.
+TEST(GtfsFeed, StationPlacesGoOutAsStopLatLonAndComeBack) {
+    StoredTables tables;
+    if (!LoadStreams(KORVEL_SAMPLE_STREAMS, tables)) GTEST_SKIP() << "no sample streams";
+    const std::string bj = "\xB1\xB1\xBE\xA9", bjx = "\xB1\xB1\xBE\xA9\xCE\xF7";  // 北京, 北京西
+    const std::string sh = "\xC9\xCF\xBA\xA3", shn = "\xC9\xCF\xBA\xA3\xC4\xCF";  // 上海, 上海南
+    const std::string shhq = "\xC9\xCF\xBA\xA3\xBA\xE7\xC7\xC5";                  // 上海虹桥
+    const StationCoords coords = {{bj, {116.427, 39.903, false}},
+                                  {bjx, {116.322, 39.895, true}},
+                                  {shn, {121.43, 31.15, false}},
+                                  {shhq, {121.32, 31.19, false}}};
+    GtfsFeedInfo info;
+    info.coords = &coords;
+    const GtfsFeed feed = ExportGtfs(tables, info);
+    ExpectFeedFollowsReference(feed);
+    ASSERT_TRUE(feed.count("attributions.txt"));
+    EXPECT_NE(feed.at("attributions.txt").find("OpenStreetMap contributors"), std::string::npos);
+
+    std::map<std::pair<std::string, std::string>, std::pair<std::string, std::string>> placed;
+    for (const auto& r : Rows(feed, "stops.txt", {"stop_id", "stop_name", "location_type"})) {
+        placed[{r.at("stop_name"), r.at("location_type")}] = {r.at("stop_lat"), r.at("stop_lon")};
+    }
+    using P = std::pair<std::string, std::string>;
+    EXPECT_EQ(placed.at({"北京西", "0"}), P("39.895000", "116.322000"));
+    EXPECT_EQ(placed.at({"北京", "1"}), P("39.903000", "116.427000"));
+    // 上海 itself has no place: its station stands between the two members that have one.
+    EXPECT_EQ(placed.at({"上海", "0"}), P("", ""));
+    EXPECT_EQ(placed.at({"上海", "1"}), P("31.170000", "121.375000"));
+
+    const GtfsTrains back = ReadGtfs(feed);
+    ASSERT_EQ(back.places.size(), 4u);
+    EXPECT_DOUBLE_EQ(back.places.at("上海南").lat, 31.15);
+    EXPECT_DOUBLE_EQ(back.places.at("北京西").lon, 116.322);
+    EXPECT_FALSE(back.places.count("上海"));
+    // The builder takes them as its coordinates source.
+    timetable::Sources sources;
+    timetable::AddGtfsTrains(back, sources, false);
+    const StationCoords rebuilt = ReadCoordsStream(timetable::BuildTimetable(sources).coords);
+    ASSERT_TRUE(rebuilt.count(shn));
+    EXPECT_NEAR(rebuilt.at(shn).lon, 121.43, 1e-6);
+    EXPECT_FALSE(rebuilt.at(shn).estimated);
+
+    // Without places the columns are left out, as before.
+    const GtfsFeed plain = ExportGtfs(tables, GtfsFeedInfo{});
+    EXPECT_EQ(plain.at("stops.txt").find("stop_lat"), std::string::npos);
+    EXPECT_FALSE(plain.count("attributions.txt"));
+    EXPECT_TRUE(ReadGtfs(plain).places.empty());
 }
 
 TEST(GtfsFeed, CalendarRunsAYearFromTheTimetablesFirstDay) {

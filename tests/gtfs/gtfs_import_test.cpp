@@ -161,5 +161,24 @@ TEST(GtfsImport, ValuesPastWhatAStreamHoldsAreRefused) {
     }
 }
 
+// Only real degrees are places: an empty, unreadable or out-of-range value is none, and a
+// station (location_type 1) gives none to its platforms.
+TEST(GtfsImport, StopPlacesAreTakenOnlyWhenBothDegreesAreReal) {
+    GtfsFeed feed = ForeignFeed();
+    feed["stops.txt"] =
+        "stop_id,stop_name,location_type,parent_station,stop_lat,stop_lon\n"
+        "A,Genève,0,,46.2102,6.1424\nC,Lausanne,0,,46.5167,abc\nD,Domodossola,0,,95,8.29\n"
+        "E,Brig,0,,,7.99\nF,Sion,0,,46.2,7.35\nM,Milano,1,,45.48,9.2\n"
+        "M1,Milano Centrale,0,M,,\nM2,Milano Garibaldi,0,M,-45.48,-9.19\n";
+    const GtfsTrains read = ReadGtfs(feed);
+    ASSERT_EQ(read.places.size(), 3u);
+    EXPECT_DOUBLE_EQ(read.places.at("Genève").lat, 46.2102);
+    EXPECT_DOUBLE_EQ(read.places.at("Genève").lon, 6.1424);
+    EXPECT_DOUBLE_EQ(read.places.at("Milano Garibaldi").lon, -9.19);
+    EXPECT_TRUE(read.places.count("Sion"));
+    for (const char* none : {"Lausanne", "Domodossola", "Brig", "Milano", "Milano Centrale"})
+        EXPECT_FALSE(read.places.count(none)) << none;
+}
+
 }  // namespace
 }  // namespace korvel::gtfs

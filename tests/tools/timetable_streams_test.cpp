@@ -9,6 +9,7 @@
 
 #include "data/gbk.h"
 #include "data/schema.h"
+#include "data/station_coords.h"
 #include "data/table_stream.h"
 
 namespace korvel {
@@ -167,6 +168,32 @@ TEST_P(TimetableStreams, KnownTrains) {
     bool merged = false;
     for (const auto& [id, s] : stops_) merged = merged || id.find('/') != std::string::npos;
     EXPECT_TRUE(merged);
+}
+
+// The 2019 build places its stations: nearly all of them, all in China, and the places it
+// estimated are marked as such.
+TEST(TimetableReal, StationPlacesCoverTheServedStations) {
+    const std::string dir = KORVEL_REAL_STREAMS;
+    if (dir.empty()) GTEST_SKIP() << "no real timetable in a sample build";
+    std::ifstream in(dir + "/COORDS.stream", std::ios::binary);
+    ASSERT_TRUE(in) << "COORDS.stream missing in " << dir;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const StationCoords coords = ReadCoordsStream(bytes);
+    MemTable stops;
+    ASSERT_TRUE(LoadTable(dir, "STRAIN", stops));
+    std::set<std::string> served;
+    for (stops.First(); !stops.Eof(); stops.Next())
+        served.insert(stops.FieldByName("Station").AsString());
+    int estimated = 0;
+    for (const auto& [name, p] : coords) {
+        EXPECT_TRUE(served.count(name)) << GbkToUtf8(name) << " is served by no train";
+        EXPECT_TRUE(p.lon > 73 && p.lon < 135.1 && p.lat > 18 && p.lat < 53.6)
+            << GbkToUtf8(name) << " lies outside China";
+        estimated += p.estimated;
+    }
+    EXPECT_GE(coords.size() * 100, served.size() * 99);
+    EXPECT_GT(estimated, 0);
+    EXPECT_LT(estimated * 10, static_cast<int>(coords.size()));
 }
 
 TEST(TimetableSample, WorkedExamples) {

@@ -6,6 +6,7 @@
 #include "data/clock.h"
 #include "data/gbk.h"
 #include "data/schema.h"
+#include "data/station_coords.h"
 #include "data/table_stream.h"
 #include "timetable/builder.h"
 #include "timetable/text_util.h"
@@ -272,6 +273,27 @@ Rows GroupRows(const TrainRows& trains, const Sources& sources, BuildReport& rep
     return rows;
 }
 
+// COORDS: every station the trains serve that has a place, in GBK name order.
+std::string CoordsStream(const std::vector<Built>& built, const Sources& sources,
+                         BuildReport& report) {
+    std::vector<std::vector<std::pair<std::string, int>>> trains;
+    trains.reserve(built.size());
+    for (const Built& b : built) {
+        auto& stops = trains.emplace_back();
+        for (const CleanStop& s : b.train.stops) stops.emplace_back(s.station, s.km);
+    }
+    const auto located =
+        LocateStations(trains, ParseCoordinatesCsv(sources.coordinatesCsv), report);
+    std::vector<std::pair<std::string, StationPoint>> rows;
+    rows.reserve(located.size());
+    for (const auto& [utf8, place] : located) {
+        rows.push_back({Utf8ToGbk(utf8), {place.at.lon, place.at.lat, place.estimated}});
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return WriteCoordsStream(rows);
+}
+
 }  // namespace
 
 BuildOutput BuildTimetable(const Sources& sources) {
@@ -293,6 +315,7 @@ BuildOutput BuildTimetable(const Sources& sources) {
     out.strain = WriteTableStream(KMTrainFields(), KMTrainIndexes(), trains.stops);
     out.sm = WriteTableStream(KMSMFields(), KMSMIndexes(), groups);
     out.spy = WriteTableStream(KMPyFields(), KMPyIndexes(), pinyin);
+    if (!sources.coordinatesCsv.empty()) out.coords = CoordsStream(built, sources, report);
     return out;
 }
 
@@ -343,6 +366,10 @@ std::string BuildReport::Text() const {
     o << "  same-city groups kept:     " << groupsKept << " (" << groupStations
       << " stations), dropped (fewer than two served stations): " << groupsDropped << "\n";
     if (fareOverrides) o << "  stop fares set by overrides: " << fareOverrides << "\n";
+    if (coordinatesGiven) {
+        o << "  station coordinates: " << stationsLocated << " by name, " << stationsEstimated
+          << " estimated along their trains, " << stationsUnlocated << " unlocated\n";
+    }
     for (const auto& note : notes) o << "  note: " << note << "\n";
     return o.str();
 }

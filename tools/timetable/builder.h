@@ -64,6 +64,10 @@ struct BuildReport {
     int groupsDropped = 0;
     int groupStations = 0;
     int fareOverrides = 0;
+    bool coordinatesGiven = false;  // a coordinates source was read
+    int stationsLocated = 0;        // stations found by name in the coordinates source
+    int stationsEstimated = 0;      // placed between known neighbours along their trains
+    int stationsUnlocated = 0;      // neither
     std::vector<std::string> notes;
 
     std::string Text() const;
@@ -195,14 +199,41 @@ struct Sources {
     // Unicode code point -> upper-case initial of its Mandarin reading.
     std::map<char32_t, char> readings;
     bool readingsBuiltIn = false;  // `readings` is the checked-in table
+    // "station_name,lon,lat" (UTF-8, WGS84 degrees); empty when there is none.
+    std::string coordinatesCsv;
 };
 
-// The four table streams (GBK) and the report.
+// The four table streams (GBK) and the report; `coords` is the COORDS stream, empty when the
+// sources have no coordinates.
 struct BuildOutput {
-    std::string slist, strain, sm, spy;
+    std::string slist, strain, sm, spy, coords;
     BuildReport report;
 };
 BuildOutput BuildTimetable(const Sources& sources);
+
+// --- coordinates -----------------------------------------------------------------------------
+
+struct LonLat {
+    double lon = 0, lat = 0;
+};
+// "station_name,lon,lat" with a header line (UTF-8, optional byte-order mark) as name ->
+// position. Rows whose degrees are unreadable or out of range are skipped; the first row of
+// a name repeated wins.
+std::map<std::string, LonLat> ParseCoordinatesCsv(std::string_view text);
+
+// One station's place on the map, or none.
+struct Located {
+    LonLat at;
+    bool estimated = false;
+};
+// Joins the stations the trains serve to `known` by name. A station it lacks is placed along
+// each train that serves it between the nearest stops before and after it that `known`
+// has, in proportion to distance, and its place is the mean over those trains; a station no
+// train has a known stop on both sides of stays unlocated (not in the result). Counts go to
+// `report`. Each train is its stop list as (UTF-8 station, km from the origin).
+std::map<std::string, Located> LocateStations(
+    const std::vector<std::vector<std::pair<std::string, int>>>& trains,
+    const std::map<std::string, LonLat>& known, BuildReport& report);
 
 // Reads kMandarin readings from Unihan_Readings text.
 std::map<char32_t, char> ParseReadings(std::string_view unihanText);

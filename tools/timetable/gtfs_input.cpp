@@ -1,5 +1,6 @@
 #include "timetable/gtfs_input.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace korvel::timetable {
@@ -21,6 +22,16 @@ FeedChanges AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSour
     // Groups from the source folder replace the feed's, as its station lists come first.
     if (!withSourceLists) sources.groupLists = std::move(feed.groups);
     sources.notes = std::move(feed.notes);
+    // The feed's stop_lat/stop_lon, as the coordinates source the builder joins by name.
+    if (!feed.places.empty()) {
+        std::string csv = "station_name,lon,lat\n";
+        for (const auto& [name, p] : feed.places) {
+            char degrees[64];
+            std::snprintf(degrees, sizeof degrees, ",%.7f,%.7f\n", p.lon, p.lat);
+            csv += name + degrees;
+        }
+        sources.coordinatesCsv = std::move(csv);
+    }
     if (feed.minTransfer || feed.cityTransfer) {
         auto text = [](const std::optional<int>& m) {
             return m ? std::to_string(*m) + " min" : std::string("not given");

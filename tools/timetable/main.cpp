@@ -198,6 +198,17 @@ bool ReadSourceFolder(const Args& a, Sources& s) {
         if (!ReadOptional(a.source / "stations" / name, text, &present)) return false;
         if (present) s.stationLists.push_back(std::move(text));
     }
+    // Station coordinates are optional: without them the timetable has no map. A feed's own
+    // places come first; the folder's file adds the stations the feed does not place.
+    std::string coordinates;
+    if (!ReadOptional(a.source / "stations" / "station-coordinates-osm.csv", coordinates)) {
+        return false;
+    }
+    if (s.coordinatesCsv.empty()) {
+        s.coordinatesCsv = std::move(coordinates);
+    } else if (const auto eol = coordinates.find('\n'); eol != std::string::npos) {
+        s.coordinatesCsv += coordinates.substr(eol + 1);  // without its header
+    }
     bool groups = false;
     if (!ReadOptional(a.source / "groups" / "citys.txt", s.groups, &groups)) return false;
     if (!groups) std::cerr << "korvel-ttbuild: no same-city groups in " << a.source << "\n";
@@ -246,11 +257,12 @@ int Run(int argc, char** argv) {
         return a->name || a->validFrom ? 2 : 1;
     }
     const std::string text = built.report.Text();
-    const std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
-                                           {"STRAIN.stream", &built.strain},
-                                           {"SM.stream", &built.sm},
-                                           {"SPY.stream", &built.spy},
-                                           {"manifest.txt", &*manifest}};
+    std::vector<OutputFile> files = {{"SLIST.stream", &built.slist},
+                                     {"STRAIN.stream", &built.strain},
+                                     {"SM.stream", &built.sm},
+                                     {"SPY.stream", &built.spy},
+                                     {"manifest.txt", &*manifest}};
+    if (!built.coords.empty()) files.insert(files.end() - 1, {"COORDS.stream", &built.coords});
     if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr)) return 1;
     std::cout << text;
     return 0;
