@@ -7,11 +7,11 @@
 #include <sstream>
 #include <string>
 
-#include "../app/controller_fixture.h"
 #include "cli/commands.h"
-#include "cli_run.h"
 #include "data/gbk.h"
 #include "data/station_coords.h"
+#include "support/cli_run.h"
+#include "support/controller_fixture.h"
 
 namespace korvel {
 namespace {

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/file_faults.h"
+#include "support/file_faults.h"
 
 namespace korvel::data {
 namespace {

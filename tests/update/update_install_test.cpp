@@ -8,9 +8,9 @@
 #include <fstream>
 #include <map>
 
-#include "../support/file_faults.h"
 #include "data/memtable.h"
 #include "data/table_stream.h"
+#include "support/file_faults.h"
 #include "update_fixture.h"
 
 namespace korvel::update_test {
