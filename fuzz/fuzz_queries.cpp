@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ResultList out;
         korvel::QueryByTrainNumber(tables, key, out);
         for (const ResultRow& r : out) Check(!r.TrainNo.empty());
-        (void)korvel::FindLastStopNumber(tables, key);
+        (void)korvel::FindLastStopNumber(index->Typed(), key);
     } else if (which == 2) {
         const std::string station = StationText(in);
         ResultList scan, indexed;
