@@ -197,7 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 c.TrainClicked();
                 break;
             case 2:
-                c.StationPairClicked(in.ConsumeIntegralInRange(0, 1));
+                c.StationPairClicked(in.ConsumeBool() ? korvel::PairQuery::Transfer
+                                                      : korvel::PairQuery::Direct);
                 break;
             case 3:
                 c.SwapClicked();
