@@ -27,18 +27,39 @@ bool ConsoleView::Checked(Control c) const {
     return it != checked_.end() && it->second;
 }
 
+namespace {
+
+// A caption may start with a blank (" 打印提示"); it is not worth printing.
+std::string ShownCaption(const std::string& caption) {
+    const std::string head = ToUtf8(caption);
+    return head.substr(std::min(head.find_first_not_of(' '), head.size()));
+}
+
+}  // namespace
+
+bool LoadForQuestions(LoadedTimetable& t, const BlobSource& source, std::ostream& err) {
+    const TimetableLoad load = LoadTimetable(t.tables, t.flags, source);
+    for (const LoadEvent& e : load.events) {
+        if (!e.ok) err << "korvel-cli: " << ToUtf8(LoadFailureText(e)) << "\n";
+    }
+    if (!load.ok) return false;
+    t.typed = std::make_shared<const Timetable>(t.tables);
+    t.index = std::make_unique<StopIndex>(t.typed);
+    return true;
+}
+
+void ReportMessage(std::ostream& err, const std::string& caption, const std::string& text) {
+    err << "korvel-cli: " << ShownCaption(caption) << ": " << ToUtf8(text) << "\n";
+}
+
 MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string& text,
                                    MsgButtons buttons, MsgIcon /*icon*/) {
-    // A caption may start with a blank (" 打印提示"); it is not worth printing.
-    const std::string head = ToUtf8(caption);
-    const std::string shownCaption(
-        head.begin() + static_cast<long>(std::min(head.find_first_not_of(' '), head.size())),
-        head.end());
     if (buttons == MsgButtons::Ok) {
         ++errors_;
-        err_ << "korvel-cli: " << shownCaption << ": " << ToUtf8(text) << "\n";
+        ReportMessage(err_, caption, text);
         return MsgAnswer::Ok;
     }
+    const std::string shownCaption = ShownCaption(caption);
     const MsgAnswer answer = answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
     err_ << shownCaption << ": " << ToUtf8(text) << " -> " << (answerYes_ ? "Yes" : "No") << "\n";
     return answer;

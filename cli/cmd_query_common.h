@@ -1,10 +1,12 @@
-// The query subcommands of korvel-cli (direct, train, station, transfer, stops, codes) and
-// the console view they drive the main-window controller through.
+// The query subcommands of korvel-cli (direct, train, station, transfer, stops, codes), the
+// timetable they ask their questions of, and the console view the journey command still
+// drives the main-window controller through.
 #pragma once
 
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -14,6 +16,9 @@
 #include "app/loaders.h"
 #include "app/main_view.h"
 #include "cli/commands.h"
+#include "query/requests.h"
+#include "query/stop_index.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 class TextGrid;
@@ -45,6 +50,25 @@ int WithTrain(const std::string& command, const std::string& number, const BlobS
 // of writing the journeys returns what `use` makes of them and the loaded tables.
 int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
                  const std::function<int(StoredTables&, const JourneyWindowModel&)>& use);
+
+// The timetable of one command, loaded whole, with the typed timetable and the stop index the
+// questions read.
+struct LoadedTimetable {
+    StoredTables tables;
+    LoadFlags flags;
+    std::shared_ptr<const Timetable> typed;
+    std::unique_ptr<StopIndex> index;
+    QueryTables Questions() { return QueryTables{tables, TablesReady{}, index.get()}; }
+};
+
+// Loads the four tables of `source` (empty: the embedded ones, or the --timetable folder) and
+// builds what the questions read. A table that fails is reported as the window's status bar
+// words it ("korvel-cli: 时刻表加载失败:KMTrain ..."), and the result is false.
+bool LoadForQuestions(LoadedTimetable& t, const BlobSource& source, std::ostream& err);
+
+// A message box with an OK button on the console: "korvel-cli: <caption>: <text>" (both GBK;
+// the caption without its leading blanks).
+void ReportMessage(std::ostream& err, const std::string& caption, const std::string& text);
 
 // The main window on a console. An input-error message box becomes its caption and text on
 // `err` (and marks the run as failed with an input error); a Yes/No question is written to
