@@ -321,8 +321,7 @@ int Direct(const Args& args, const BlobSource& source, std::ostream& out, std::o
     list.results = std::move(direct.rows);
     if (list.results.empty()) {
         const Question question = NoDirectTrainQuestion();
-        err << ToUtf8(question.caption) << ": " << ToUtf8(question.text) << " -> "
-            << (o->yes ? "Yes" : "No") << "\n";
+        ReportQuestion(err, question.caption, question.text, o->yes);
         if (o->yes) {
             if (std::optional<int> rc = AskTransferInto(t, *o, list, out, err)) return *rc;
         }

@@ -4,28 +4,10 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/main_controller.h"
 #include "data/csv.h"
-#include "views/detail_window.h"
 #include "views/text_grid.h"
-#include "views/transfer_window.h"
 
 namespace korvel::cli {
-
-bool ConsoleView::IsEnabled(Control c) const {
-    auto it = enabled_.find(c);
-    return it == enabled_.end() || it->second;
-}
-
-std::string ConsoleView::Text(Control c) const {
-    auto it = texts_.find(c);
-    return it == texts_.end() ? std::string() : it->second;
-}
-
-bool ConsoleView::Checked(Control c) const {
-    auto it = checked_.find(c);
-    return it != checked_.end() && it->second;
-}
 
 namespace {
 
@@ -52,37 +34,9 @@ void ReportMessage(std::ostream& err, const std::string& caption, const std::str
     err << "korvel-cli: " << ShownCaption(caption) << ": " << ToUtf8(text) << "\n";
 }
 
-MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string& text,
-                                   MsgButtons buttons, MsgIcon /*icon*/) {
-    if (buttons == MsgButtons::Ok) {
-        ++errors_;
-        ReportMessage(err_, caption, text);
-        return MsgAnswer::Ok;
-    }
-    const std::string shownCaption = ShownCaption(caption);
-    const MsgAnswer answer = answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
-    err_ << shownCaption << ": " << ToUtf8(text) << " -> " << (answerYes_ ? "Yes" : "No") << "\n";
-    return answer;
-}
-
-void ConsoleView::SetStatusText(int panel, const std::string& gbk) {
-    // Panel 0 carries the version and the timetable panel what was loaded; any other text
-    // is a load failure.
-    if (panel == 0 || panel == kTimetableStatusPanel) return;
-    loadFailed_ = true;
-    err_ << "korvel-cli: " << ToUtf8(gbk) << "\n";
-}
-
-void ConsoleView::ShowTransferWindow(TransferWindowModel& model) {
-    if (onTransferWindow) onTransferWindow(model);
-}
-
-void ConsoleView::ShowDetailWindow(DetailWindowModel& model) {
-    if (onDetailWindow) onDetailWindow(model);
-}
-
-void ConsoleView::ShowJourneyWindow(JourneyWindowModel& model) {
-    if (onJourneyWindow) onJourneyWindow(model);
+void ReportQuestion(std::ostream& err, const std::string& caption, const std::string& text,
+                    bool yes) {
+    err << ShownCaption(caption) << ": " << ToUtf8(text) << " -> " << (yes ? "Yes" : "No") << "\n";
 }
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view text) {
