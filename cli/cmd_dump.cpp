@@ -1,6 +1,8 @@
-// korvel-cli dump TABLE [--index NAME]: one timetable table as UTF-8 CSV. The first line
-// holds the field names, then one line per record in the index's order (load order when no
-// index is named).
+// korvel-cli dump TABLE [--index NAME]: one stored timetable table as UTF-8 CSV, field by field
+// as the stream holds it. The first line holds the field names, then one line per record in
+// the index's order (load order when no index is named).
+#include <cstdint>
+#include <numeric>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -52,39 +54,43 @@ std::variant<DumpArgs, std::string> ParseDumpArgs(const Args& args) {
     return d;
 }
 
-// Puts the table in the named index's order (load order without a name); false, with the
-// indexes there are written to `err`, for a name the table has no index of.
-bool SelectOrder(MemTable& table, LoadTable which, const std::optional<std::string>& index,
-                 std::ostream& err) {
+// The records in the named index's order (load positions), or all of them in load order
+// without a name; nothing, with the indexes there are written to `err`, for a name the table
+// has no index of.
+std::optional<std::vector<std::uint32_t>> RecordOrder(const MemTable& table, LoadTable which,
+                                                      const std::optional<std::string>& index,
+                                                      std::ostream& err) {
     if (!index) {
-        table.SetIndexName("");
-        return true;
+        std::vector<std::uint32_t> all(table.RecordCount());
+        std::iota(all.begin(), all.end(), 0u);
+        return all;
     }
-    if (index->empty() || table.IndexOrder(*index) == nullptr) {
+    const std::vector<std::uint32_t>* order = index->empty() ? nullptr : table.IndexOrder(*index);
+    if (order == nullptr) {
         err << "korvel-cli: table " << LoadTableName(which) << " has no index '" << *index
             << "' (indexes:";
         for (const IndexDef& d : table.Indexes()) err << " " << d.indexName;
         err << ")\n";
-        return false;
+        return std::nullopt;
     }
-    table.SetIndexName(*index);
-    return true;
+    return *order;
 }
 
-// The field names, then every record in the current order, as UTF-8 CSV.
-void WriteTableCsv(MemTable& table, std::ostream& out) {
-    std::vector<Field*> fields;
+// The field names, then the records in `order`, as UTF-8 CSV.
+void WriteTableCsv(const MemTable& table, const std::vector<std::uint32_t>& order,
+                   std::ostream& out) {
+    std::vector<const Field*> fields;
     std::string text;
     for (const FieldDef& def : table.Fields()) {
         if (!fields.empty()) text += ',';
         text += CsvField(ToUtf8(def.name));
-        fields.push_back(&table.FieldByName(def.name));
+        fields.push_back(table.FindField(def.name));
     }
     text += '\n';
-    for (table.First(); !table.Eof(); table.Next()) {
+    for (std::uint32_t record : order) {
         for (std::size_t i = 0; i < fields.size(); ++i) {
             if (i > 0) text += ',';
-            text += CsvField(ToUtf8(fields[i]->AsString()));
+            text += CsvField(ToUtf8(fields[i]->ViewAt(record)));
         }
         text += '\n';
         if (text.size() > (1u << 16)) {
@@ -119,8 +125,10 @@ int RunDumpWith(const Args& args, const BlobSource& source, std::ostream& out, s
         err << "korvel-cli: cannot load " << LoadTableName(d.table) << ": " << why << "\n";
         return kExitFailure;
     }
-    if (!SelectOrder(table, d.table, d.index, err)) return kExitUsage;
-    WriteTableCsv(table, out);
+    const std::optional<std::vector<std::uint32_t>> order =
+        RecordOrder(table, d.table, d.index, err);
+    if (!order) return kExitUsage;
+    WriteTableCsv(table, *order, out);
     out.flush();
     return out ? kExitOk : kExitFailure;
 }

@@ -14,6 +14,7 @@
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
+#include "cli/console_view.h"
 #include "data/clock.h"
 #include "data/decimal.h"
 #include "journey/journey_defaults.h"

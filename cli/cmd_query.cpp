@@ -1,6 +1,6 @@
 // korvel-cli direct / train / station / transfer / stops / codes: the four queries, the
-// transfer window, the detail window and the station drop-down, each driven through the
-// main-window controller exactly as the window drives it.
+// transfer stations, a train's stop list and the station drop-down, asked of the query layer
+// as the window's controller asks them, and shown through the same views.
 
 #include <algorithm>
 #include <iterator>
@@ -13,14 +13,18 @@
 #include <variant>
 #include <vector>
 
-#include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "data/csv.h"
 #include "data/decimal.h"
 #include "data/gbk.h"
+#include "query/pinyin_input.h"
+#include "query/requests.h"
+#include "views/detail_window.h"
 #include "views/grid_export.h"
 #include "views/grid_print.h"
+#include "views/result_grid.h"
 #include "views/time_class_filter.h"
+#include "views/transfer_window.h"
 
 namespace korvel::cli {
 
@@ -32,7 +36,7 @@ constexpr int kExitInput = 2;
 
 struct QueryOptions {
     std::vector<std::string> positional;
-    std::vector<Control> only;
+    FilterBoxes only;  // the filter boxes --only ticks
     std::optional<int> sortColumn;
     bool sortDescending = false;
     OutputFormat format = OutputFormat::Table;
@@ -49,12 +53,12 @@ struct QueryOptions {
 using Problem = std::optional<std::string>;
 
 // --only: a comma list of the filter boxes to tick.
-Problem ParseOnly(std::string_view list, std::vector<Control>& only) {
-    static constexpr std::pair<std::string_view, Control> kBoxes[] = {
-        {"start", Control::OriginatesFilter},
-        {"end", Control::TerminatesFilter},
-        {"exact", Control::ExactNamesFilter},
-        {"emu", Control::EmuOnlyFilter}};
+Problem ParseOnly(std::string_view list, FilterBoxes& only) {
+    static constexpr std::pair<std::string_view, bool FilterBoxes::*> kBoxes[] = {
+        {"start", &FilterBoxes::OriginatesFilter},
+        {"end", &FilterBoxes::TerminatesFilter},
+        {"exact", &FilterBoxes::ExactNamesFilter},
+        {"emu", &FilterBoxes::EmuOnlyFilter}};
     std::size_t start = 0;
     while (start <= list.size()) {
         const std::size_t comma = std::min(list.find(',', start), list.size());
@@ -66,7 +70,7 @@ Problem ParseOnly(std::string_view list, std::vector<Control>& only) {
         if (box == std::end(kBoxes)) {
             return "unknown filter '" + std::string(name) + "' (start, end, exact, emu)";
         }
-        only.push_back(box->second);
+        only.*(box->second) = true;
     }
     return std::nullopt;
 }
@@ -161,19 +165,35 @@ std::optional<QueryOptions> ParseOptions(std::string_view command, const Args& a
     return std::nullopt;
 }
 
-// One run of the main window on the console.
-struct Session {
-    Session(std::ostream& err, bool yes) : view(err, yes), controller(view) {}
-    ConsoleView view;
-    MainController controller;
+// Whether --only ticked any box.
+bool AnyBox(const FilterBoxes& b) {
+    return b.OriginatesFilter || b.TerminatesFilter || b.ExactNamesFilter || b.EmuOnlyFilter;
+}
+
+// The main result list as the window keeps it: the rows of the last question, what the
+// filters compare them with, and the grid they are shown in.
+struct MainList {
+    ResultList results;
+    QueryKindValue kind = QueryKindValue::None;
+    std::string fromTyped;
+    std::string toTyped;
+    std::string stationTyped;  // the station box, trimmed (the station query only)
+    std::string transferStation;
+    std::string heading;
+    ResultGrid grid;
+    HeaderLabels labels = MainHeaderLabels();
+
+    void Fill(const FilterBoxes& boxes) {
+        FillResultGrid(results, boxes, kind, transferStation, fromTyped, toTyped, stationTyped,
+                       grid, labels);
+    }
 };
 
-bool Start(Session& s, const BlobSource& source) {
-    StartOptions options;
-    options.source = source;
-    if (!source) options.timetableFolder = TimetableFolder();
-    s.controller.Start(std::move(options));
-    return !s.view.LoadFailed();
+// A refused question, as the window's message box would say it. Silent refusals (tables not
+// loaded) cannot happen here: a command stops when a table fails to load.
+int Refused(const Refusal& refusal, std::ostream& err) {
+    ReportMessage(err, refusal.caption, refusal.text);
+    return kExitInput;
 }
 
 // A header click, repeated when the column comes out sorted the other way round (a column
@@ -201,60 +221,85 @@ std::vector<std::string> PlainCaptions(const HeaderLabels& labels) {
     return titles;
 }
 
-// Filters and sort after a query, then the grid as shown, then the export file.
-int FinishMainGrid(Session& s, const QueryOptions& o, std::ostream& out, std::ostream& err) {
-    for (Control box : o.only) {
-        s.view.SetChecked(box, true);
-        s.controller.FilterClicked();
-    }
-    if (!o.timeClass.PassesAll()) s.controller.SetTimeClassFilter(o.timeClass);
+// Filters and sort after a question, then the rows as shown, then the export file.
+int FinishMainList(MainList& list, const QueryOptions& o, std::ostream& out, std::ostream& err) {
+    FilterBoxes boxes = o.only;
+    boxes.timeClass = o.timeClass;
+    list.Fill(boxes);
     if (o.sortColumn) {
-        SortBy(s.controller.Labels(), *o.sortColumn, o.sortDescending,
-               [&](int label) { s.controller.HeaderClicked(label); });
+        SortBy(list.labels, *o.sortColumn, o.sortDescending,
+               [&](int label) { HeaderClicked(list.grid, list.labels, label); });
     }
-    const ResultGrid& grid = s.controller.Grid();
-    WriteGrid(out, o.format, MainTitles(), grid, grid.ShownCount(), {},
-              s.view.Text(Control::ResultLabel));
+    const int shown = list.grid.ShownCount();
+    WriteGrid(out, o.format, MainTitles(), list.grid, shown, {}, ResultLabelText(shown));
     if (!o.exportPath) return kExitOk;
-
-    s.view.exportPath = o.exportPath;
-    s.controller.ShowAdvancedMenu();
-    if (!s.view.IsEnabled(Control::ExportItem)) {
+    if (shown <= 0) {
         err << "korvel-cli: no rows to export\n";
         return kExitFailure;
     }
-    const int before = s.view.ErrorCount();
-    s.controller.ExportClicked();
-    // The export file could not be written: a failure, not a mistake in the arguments.
-    return s.view.ErrorCount() == before ? kExitOk : kExitFailure;
+    // A name of blanks is a save dialog cancelled.
+    if (TrimControl(*o.exportPath).empty()) return kExitOk;
+    const std::optional<std::string> error =
+        ExportGrid(list.grid, GridLayout::Main, shown, *o.exportPath, list.heading);
+    if (!error) return kExitOk;
+    // The file could not be written: a failure, not a mistake in the arguments.
+    ReportMessage(err, ApplicationTitle(), ToGbk(*error));
+    return kExitFailure;
 }
 
-// The transfer window on the console: with a station to pick, picks it (the main grid then
-// holds both legs); without one, writes the window's caption and candidate rows.
-void HandleTransferWindow(Session& s, const QueryOptions& o, std::ostream& out, std::ostream& err,
-                          bool& viaMissing) {
-    s.view.onTransferWindow = [&o, &out, &err, &viaMissing](TransferWindowModel& model) {
-        if (o.via) {
-            const std::string via = ToGbk(*o.via);
-            for (int r = 0; r < model.StationCount(); ++r) {
-                if (model.Grid().Cell(0, r) == via) {
-                    model.ClickRow(r);
-                    return;
-                }
-            }
-            viaMissing = true;
-            err << "korvel-cli: " << *o.via << " is not among the " << model.StationCount()
-                << " transfer stations\n";
-            return;
-        }
-        if (o.sortColumn) {
-            SortBy(model.Labels(), *o.sortColumn, o.sortDescending,
-                   [&](int label) { model.HeaderClick(label); });
-        }
-        // CSV: the caption line, then nine cells a row.
-        WriteGrid(out, o.format, PlainCaptions(model.Labels()), model.Grid(), model.StationCount(),
-                  {model.Caption()}, {}, false);
+// The transfer stations of a question: with a station to pick, picks it (the main list then
+// holds both legs); without one, writes the stations' caption and rows. False when the
+// station to pick is not among them.
+bool PickTransfer(QueryTables q, const TransferAnswer& transfer, const QueryOptions& o,
+                  std::string_view from, std::string_view to, MainList& list, std::ostream& out,
+                  std::ostream& err) {
+    TransferWindowModel model;
+    model.Fill(transfer.data.TransferList, transfer.from.TypedName, transfer.to.TypedName);
+    model.onPick = [&](const TransferPick& pick) {
+        TransferLegs legs =
+            TransferLegsThrough(q, transfer, pick.station, pick.count1, pick.count2, from, to);
+        list.results = std::move(legs.rows);
+        list.transferStation = std::move(legs.station);
+        list.heading = std::move(legs.heading);
     };
+    if (o.via) {
+        const std::string via = ToGbk(*o.via);
+        for (int r = 0; r < model.StationCount(); ++r) {
+            if (model.Grid().Cell(0, r) == via) {
+                model.ClickRow(r);
+                return true;
+            }
+        }
+        err << "korvel-cli: " << *o.via << " is not among the " << model.StationCount()
+            << " transfer stations\n";
+        return false;
+    }
+    if (o.sortColumn) {
+        SortBy(model.Labels(), *o.sortColumn, o.sortDescending,
+               [&](int label) { model.HeaderClick(label); });
+    }
+    // CSV: the caption line, then nine cells a row.
+    WriteGrid(out, o.format, PlainCaptions(model.Labels()), model.Grid(), model.StationCount(),
+              {model.Caption()}, {}, false);
+    return true;
+}
+
+// The transfer question between the two stations, into `list` when a station is picked.
+// Returns an exit code when the command ends here.
+std::optional<int> AskTransferInto(LoadedTimetable& t, const QueryOptions& o, MainList& list,
+                                   std::ostream& out, std::ostream& err) {
+    const std::string from = ToGbk(o.positional[0]);
+    const std::string to = ToGbk(o.positional[1]);
+    auto asked = AskTransfer(t.Questions(), from, to);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return Refused(*refusal, err);
+    const TransferAnswer& transfer = std::get<TransferAnswer>(asked);
+    list.kind = QueryKindValue::Direct;
+    list.fromTyped = transfer.from.TypedName;
+    list.toTyped = transfer.to.TypedName;
+    list.heading = transfer.heading;
+    list.results.clear();
+    if (!PickTransfer(t.Questions(), transfer, o, from, to, list, out, err)) return kExitInput;
+    return std::nullopt;
 }
 
 const std::set<std::string> kGridOptions = {"--only",   "--depart", "--class", "--sort",
@@ -263,15 +308,25 @@ const std::set<std::string> kGridOptions = {"--only",   "--depart", "--class", "
 int Direct(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
     auto o = ParseOptions("direct", args, 2, kGridOptions, 15, err);
     if (!o) return kExitUsage;
-    Session s(err, o->yes);
-    if (!Start(s, source)) return kExitFailure;
-    bool viaMissing = false;
-    HandleTransferWindow(s, *o, out, err, viaMissing);
-    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
-    s.view.SetText(Control::ArrivalBox, ToGbk(o->positional[1]));
-    s.controller.StationPairClicked(PairQuery::Direct);
-    if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
-    return FinishMainGrid(s, *o, out, err);
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    auto asked = AskDirect(t.Questions(), ToGbk(o->positional[0]), ToGbk(o->positional[1]));
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return Refused(*refusal, err);
+    DirectAnswer& direct = std::get<DirectAnswer>(asked);
+    MainList list;
+    list.kind = QueryKindValue::Direct;
+    list.fromTyped = direct.from.TypedName;
+    list.toTyped = direct.to.TypedName;
+    list.heading = direct.heading;
+    list.results = std::move(direct.rows);
+    if (list.results.empty()) {
+        const Question question = NoDirectTrainQuestion();
+        ReportQuestion(err, question.caption, question.text, o->yes);
+        if (o->yes) {
+            if (std::optional<int> rc = AskTransferInto(t, *o, list, out, err)) return *rc;
+        }
+    }
+    return FinishMainList(list, *o, out, err);
 }
 
 int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
@@ -282,7 +337,7 @@ int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std:
             << " for the transfer stations\n";
         return kExitUsage;
     }
-    if (!o->via && (o->exportPath || !o->only.empty())) {
+    if (!o->via && (o->exportPath || AnyBox(o->only))) {
         err << "korvel-cli transfer: --export and --only need --via\n";
         return kExitUsage;
     }
@@ -290,43 +345,87 @@ int Transfer(const Args& args, const BlobSource& source, std::ostream& out, std:
         err << "korvel-cli transfer: --depart and --class need --via\n";
         return kExitUsage;
     }
-    Session s(err, o->yes);
-    if (!Start(s, source)) return kExitFailure;
-    bool viaMissing = false;
-    HandleTransferWindow(s, *o, out, err, viaMissing);
-    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
-    s.view.SetText(Control::ArrivalBox, ToGbk(o->positional[1]));
-    s.controller.StationPairClicked(PairQuery::Transfer);
-    if (s.view.ErrorCount() > 0 || viaMissing) return kExitInput;
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    MainList list;
+    if (std::optional<int> rc = AskTransferInto(t, *o, list, out, err)) return *rc;
     if (!o->via) return kExitOk;
-    return FinishMainGrid(s, *o, out, err);
+    return FinishMainList(list, *o, out, err);
 }
 
-int Train(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
-    auto o =
-        ParseOptions("train", args, 1,
-                     {"--only", "--depart", "--class", "--sort", "--format", "--export"}, 15, err);
-    if (!o) return kExitUsage;
-    Session s(err, false);
-    if (!Start(s, source)) return kExitFailure;
+// The train query's rows for a number as typed (UTF-8) in `list`; an exit code when it was
+// refused.
+std::optional<int> AskTrainInto(LoadedTimetable& t, const std::string& number, MainList& list,
+                                std::ostream& err) {
     // The train-number box turns letters into capitals as they are typed.
-    s.view.SetText(Control::TrainNumberBox, AsciiUpper(ToGbk(o->positional[0])));
-    s.controller.TrainClicked();
-    if (s.view.ErrorCount() > 0) return kExitInput;
-    return FinishMainGrid(s, *o, out, err);
+    auto asked = AskTrain(t.Questions(), AsciiUpper(ToGbk(number)));
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return Refused(*refusal, err);
+    TrainAnswer& train = std::get<TrainAnswer>(asked);
+    list.kind = QueryKindValue::Train;
+    list.heading = std::move(train.heading);
+    list.results = std::move(train.rows);
+    return std::nullopt;
+}
+
+// The row of the train the number names among the train query's shown rows (the last whose
+// number is the key), or nothing when none is shown.
+std::optional<int> TrainRow(MainList& list, const std::string& number) {
+    list.Fill({});
+    if (list.grid.ShownCount() == 0) return std::nullopt;
+    const std::string key = AsciiUpper(ToGbk(number));
+    int row = 0;
+    for (int r = 0; r < list.grid.ShownCount(); ++r) {
+        if (list.grid.Cell(0, r) == key) row = r;
+    }
+    return row;
+}
+
+const std::set<std::string> kListOptions = {"--only", "--depart", "--class",
+                                            "--sort", "--format", "--export"};
+
+int Train(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
+    auto o = ParseOptions("train", args, 1, kListOptions, 15, err);
+    if (!o) return kExitUsage;
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    MainList list;
+    if (std::optional<int> rc = AskTrainInto(t, o->positional[0], list, err)) return *rc;
+    return FinishMainList(list, *o, out, err);
 }
 
 int Station(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
-    auto o =
-        ParseOptions("station", args, 1,
-                     {"--only", "--depart", "--class", "--sort", "--format", "--export"}, 15, err);
+    auto o = ParseOptions("station", args, 1, kListOptions, 15, err);
     if (!o) return kExitUsage;
-    Session s(err, false);
-    if (!Start(s, source)) return kExitFailure;
-    s.view.SetText(Control::StationBox, ToGbk(o->positional[0]));
-    s.controller.StationClicked();
-    if (s.view.ErrorCount() > 0) return kExitInput;
-    return FinishMainGrid(s, *o, out, err);
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    const std::string station = ToGbk(o->positional[0]);
+    auto asked = AskStation(t.Questions(), station);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return Refused(*refusal, err);
+    StationAnswer& answer = std::get<StationAnswer>(asked);
+    MainList list;
+    list.kind = QueryKindValue::Station;
+    list.fromTyped = answer.side.TypedName;
+    list.toTyped = answer.other.TypedName;
+    list.stationTyped = std::string(TrimControl(station));
+    list.heading = std::move(answer.heading);
+    list.results = std::move(answer.rows);
+    return FinishMainList(list, *o, out, err);
+}
+
+// The stop list of a section (or of the whole train), as the detail window shows it.
+int WriteStops(std::optional<DetailWindowModel> model, const QueryOptions& o, std::ostream& out,
+               std::ostream& err) {
+    if (!model) return kExitOk;
+    // CSV: the two summary lines, then eight cells a row.
+    WriteGrid(out, o.format, DetailWindowModel::HeaderCaptions(), model->Stops(),
+              model->StopRowCount(), {model->RouteLine(), model->SectionLine()}, {}, false);
+    if (!o.exportPath) return kExitOk;
+    if (auto error = ExportGrid(model->Stops(), GridLayout::Detail, model->StopRowCount(),
+                                *o.exportPath, model->Heading())) {
+        err << "korvel-cli: " << *error << "\n";
+        return kExitFailure;
+    }
+    return kExitOk;
 }
 
 int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
@@ -336,63 +435,47 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
         err << "korvel-cli stops: --count needs --board\n";
         return kExitUsage;
     }
-    Session s(err, false);
-    if (!Start(s, source)) return kExitFailure;
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
 
     // The train as the train-number query finds it: its row, boarding at the origin.
-    const std::string key = AsciiUpper(ToGbk(o->positional[0]));
-    s.view.SetText(Control::TrainNumberBox, key);
-    s.controller.TrainClicked();
-    if (s.view.ErrorCount() > 0) return kExitInput;
-    const ResultGrid& grid = s.controller.Grid();
-    if (grid.ShownCount() == 0) {
+    MainList list;
+    if (std::optional<int> rc = AskTrainInto(t, o->positional[0], list, err)) return *rc;
+    const std::optional<int> row = TrainRow(list, o->positional[0]);
+    if (!row) {
         err << "korvel-cli stops: no train " << o->positional[0] << "\n";
         return kExitFailure;
     }
-    int row = 0;
-    for (int r = 0; r < grid.ShownCount(); ++r) {
-        if (grid.Cell(0, r) == key) row = r;
-    }
-
-    int rc = kExitOk;
-    s.view.onDetailWindow = [&](DetailWindowModel& model) {
-        // CSV: the two summary lines, then eight cells a row.
-        WriteGrid(out, o->format, DetailWindowModel::HeaderCaptions(), model.Stops(),
-                  model.StopRowCount(), {model.RouteLine(), model.SectionLine()}, {}, false);
-        if (!o->exportPath) return;
-        if (auto error = ExportGrid(model.Stops(), GridLayout::Detail, model.StopRowCount(),
-                                    *o->exportPath, model.Heading())) {
-            err << "korvel-cli: " << *error << "\n";
-            rc = kExitFailure;
-        }
-    };
     if (!o->board) {
-        s.controller.SelectGridRow(0, row);
-        s.controller.GridDoubleClicked();
-        return rc;
+        list.grid.Select(*row);
+        return WriteStops(OpenDetailForSelection(list.grid, list.results.size(), t.tables.KMTrain),
+                          *o, out, err);
     }
-    const std::string trainId = grid.Cell(0, row);
-    std::optional<DetailSection> section =
-        s.controller.SectionOf(trainId, ToGbk(*o->board), o->count);
+    const std::string trainId = list.grid.Cell(0, *row);
+    const std::optional<TrainSection> section =
+        SectionOf(*t.typed, trainId, ToGbk(*o->board), o->count);
     if (!section) {
         err << "korvel-cli stops: " << ToUtf8(trainId) << " does not depart from " << *o->board
             << "\n";
         return kExitInput;
     }
-    s.controller.OpenDetail(*section);
-    return rc;
+    const DetailSection detail{section->train, section->board, std::to_string(section->stopCount),
+                               std::to_string(section->km), section->elapsed};
+    return WriteStops(DetailWindowModel::Build(t.tables.KMTrain, detail), *o, out, err);
 }
 
 int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {
     auto o = ParseOptions("codes", args, 1, {"--format"}, 1, err);
     if (!o) return kExitUsage;
-    Session s(err, false);
-    if (!Start(s, source)) return kExitFailure;
-    s.view.SetText(Control::DepartureBox, ToGbk(o->positional[0]));
-    s.controller.StationBoxEdited(Control::DepartureBox);
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    // What the departure box's drop-down lists for the text typed into it.
+    const ComboChangeResult change = StationBoxEdited(ToGbk(o->positional[0]), &t.tables.KMPy);
     std::vector<std::string> stations;
-    for (const std::string& item : s.view.ComboItems(Control::DepartureBox)) {
-        if (!item.empty()) stations.push_back(item);  // the padding items are empty
+    if (change.action != ComboListAction::Leave) {
+        for (const std::string& item : change.items) {
+            if (!item.empty()) stations.push_back(item);  // the padding items are empty
+        }
     }
     switch (o->format) {
         case OutputFormat::Table:
@@ -415,23 +498,17 @@ int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::os
 
 int WithTrain(const std::string& command, const std::string& number, const BlobSource& source,
               std::ostream& err, const std::function<int(StoredTables&, const std::string&)>& use) {
-    Session s(err, false);
-    if (!Start(s, source)) return kExitFailure;
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
     // The train as the train-number query finds it, as `stops` takes it.
-    const std::string key = AsciiUpper(ToGbk(number));
-    s.view.SetText(Control::TrainNumberBox, key);
-    s.controller.TrainClicked();
-    if (s.view.ErrorCount() > 0) return kExitInput;
-    const ResultGrid& grid = s.controller.Grid();
-    if (grid.ShownCount() == 0) {
+    MainList list;
+    if (std::optional<int> rc = AskTrainInto(t, number, list, err)) return *rc;
+    const std::optional<int> row = TrainRow(list, number);
+    if (!row) {
         err << "korvel-cli " << command << ": no train " << number << "\n";
         return kExitFailure;
     }
-    int row = 0;
-    for (int r = 0; r < grid.ShownCount(); ++r) {
-        if (grid.Cell(0, r) == key) row = r;
-    }
-    return use(s.controller.Tables(), grid.Cell(0, row));
+    return use(t.tables, list.grid.Cell(0, *row));
 }
 
 int RunQueryCommand(std::string_view name, const Args& args, const BlobSource& source,

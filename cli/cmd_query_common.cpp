@@ -4,64 +4,39 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/main_controller.h"
 #include "data/csv.h"
-#include "views/detail_window.h"
 #include "views/text_grid.h"
-#include "views/transfer_window.h"
 
 namespace korvel::cli {
 
-bool ConsoleView::IsEnabled(Control c) const {
-    auto it = enabled_.find(c);
-    return it == enabled_.end() || it->second;
-}
+namespace {
 
-std::string ConsoleView::Text(Control c) const {
-    auto it = texts_.find(c);
-    return it == texts_.end() ? std::string() : it->second;
-}
-
-bool ConsoleView::Checked(Control c) const {
-    auto it = checked_.find(c);
-    return it != checked_.end() && it->second;
-}
-
-MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string& text,
-                                   MsgButtons buttons, MsgIcon /*icon*/) {
-    // A caption may start with a blank (" 打印提示"); it is not worth printing.
+// A caption may start with a blank (" 打印提示"); it is not worth printing.
+std::string ShownCaption(const std::string& caption) {
     const std::string head = ToUtf8(caption);
-    const std::string shownCaption(
-        head.begin() + static_cast<long>(std::min(head.find_first_not_of(' '), head.size())),
-        head.end());
-    if (buttons == MsgButtons::Ok) {
-        ++errors_;
-        err_ << "korvel-cli: " << shownCaption << ": " << ToUtf8(text) << "\n";
-        return MsgAnswer::Ok;
+    return head.substr(std::min(head.find_first_not_of(' '), head.size()));
+}
+
+}  // namespace
+
+bool LoadForQuestions(LoadedTimetable& t, const BlobSource& source, std::ostream& err) {
+    const TimetableLoad load = LoadTimetable(t.tables, t.flags, source);
+    for (const LoadEvent& e : load.events) {
+        if (!e.ok) err << "korvel-cli: " << ToUtf8(LoadFailureText(e)) << "\n";
     }
-    const MsgAnswer answer = answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
-    err_ << shownCaption << ": " << ToUtf8(text) << " -> " << (answerYes_ ? "Yes" : "No") << "\n";
-    return answer;
+    if (!load.ok) return false;
+    t.typed = std::make_shared<const Timetable>(t.tables);
+    t.index = std::make_unique<StopIndex>(t.typed);
+    return true;
 }
 
-void ConsoleView::SetStatusText(int panel, const std::string& gbk) {
-    // Panel 0 carries the version and the timetable panel what was loaded; any other text
-    // is a load failure.
-    if (panel == 0 || panel == kTimetableStatusPanel) return;
-    loadFailed_ = true;
-    err_ << "korvel-cli: " << ToUtf8(gbk) << "\n";
+void ReportMessage(std::ostream& err, const std::string& caption, const std::string& text) {
+    err << "korvel-cli: " << ShownCaption(caption) << ": " << ToUtf8(text) << "\n";
 }
 
-void ConsoleView::ShowTransferWindow(TransferWindowModel& model) {
-    if (onTransferWindow) onTransferWindow(model);
-}
-
-void ConsoleView::ShowDetailWindow(DetailWindowModel& model) {
-    if (onDetailWindow) onDetailWindow(model);
-}
-
-void ConsoleView::ShowJourneyWindow(JourneyWindowModel& model) {
-    if (onJourneyWindow) onJourneyWindow(model);
+void ReportQuestion(std::ostream& err, const std::string& caption, const std::string& text,
+                    bool yes) {
+    err << ShownCaption(caption) << ": " << ToUtf8(text) << " -> " << (yes ? "Yes" : "No") << "\n";
 }
 
 std::optional<OutputFormat> ParseOutputFormat(std::string_view text) {

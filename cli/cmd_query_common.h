@@ -1,10 +1,11 @@
-// The query subcommands of korvel-cli (direct, train, station, transfer, stops, codes) and
-// the console view they drive the main-window controller through.
+// The query subcommands of korvel-cli (direct, train, station, transfer, stops, codes), the
+// timetable they ask their questions of, and what every command shares to read options and
+// write rows.
 #pragma once
 
 #include <functional>
 #include <iosfwd>
-#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -12,13 +13,13 @@
 #include <vector>
 
 #include "app/loaders.h"
-#include "app/main_view.h"
 #include "cli/commands.h"
+#include "query/requests.h"
+#include "query/stop_index.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 class TextGrid;
-class TransferWindowModel;
-class DetailWindowModel;
 class JourneyWindowModel;
 }  // namespace korvel
 
@@ -46,64 +47,27 @@ int WithTrain(const std::string& command, const std::string& number, const BlobS
 int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
                  const std::function<int(StoredTables&, const JourneyWindowModel&)>& use);
 
-// The main window on a console. An input-error message box becomes its caption and text on
-// `err` (and marks the run as failed with an input error); a Yes/No question is written to
-// `err` and answered No, or Yes when `answerYes` is set.
-class ConsoleView : public MainView {
-  public:
-    ConsoleView(std::ostream& err, bool answerYes) : err_(err), answerYes_(answerYes) {}
-
-    void SetEnabled(Control c, bool enabled) override { enabled_[c] = enabled; }
-    bool IsEnabled(Control c) const override;
-    std::string Text(Control c) const override;
-    void SetText(Control c, const std::string& gbk) override { texts_[c] = gbk; }
-    bool Checked(Control c) const override;
-    void SetChecked(Control c, bool checked) override { checked_[c] = checked; }
-    void SetFocus(Control /*c*/) override {}
-    MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgButtons buttons,
-                          MsgIcon icon) override;
-    void SetComboItems(Control box, const std::vector<std::string>& items) override {
-        items_[box] = items;
-    }
-    void OpenDropDown(Control /*box*/) override {}
-    void SetCaretToEnd(Control /*box*/) override {}
-    // The commands read the grid, its headers and the filters from the controller when they
-    // write their answer; a console has no cursor, no advert panel and no printer.
-    void GridChanged() override {}
-    void ShowTimeClassFilter(const TimeClassFilter& /*filter*/) override {}
-    void SetHeaderLabel(int /*column*/, const std::string& /*caption*/, bool /*bold*/) override {}
-    void SetBusyCursor(bool /*busy*/) override {}
-    void ShowRouteAdvert(const std::string& /*from*/, const std::string& /*to*/) override {}
-    void PrintResultGrid(const TextGrid& /*grid*/, int /*rowCount*/) override {}
-    void SetStatusText(int panel, const std::string& gbk) override;
-    void ShowTransferWindow(TransferWindowModel& model) override;
-    void ShowDetailWindow(DetailWindowModel& model) override;
-    void ShowJourneyWindow(JourneyWindowModel& model) override;
-    // The command line names both stations itself: blank ones are refused.
-    bool JourneyWindowHasOwnBoxes() const override { return false; }
-    std::optional<std::string> AskSaveFileName() override { return exportPath; }
-
-    const std::vector<std::string>& ComboItems(Control box) { return items_[box]; }
-    // Message boxes with an OK button shown so far (input errors, export failures).
-    int ErrorCount() const { return errors_; }
-    // A table failed to load.
-    bool LoadFailed() const { return loadFailed_; }
-
-    std::function<void(TransferWindowModel&)> onTransferWindow;
-    std::function<void(DetailWindowModel&)> onDetailWindow;
-    std::function<void(JourneyWindowModel&)> onJourneyWindow;
-    std::optional<std::string> exportPath;
-
-  private:
-    std::ostream& err_;
-    bool answerYes_;
-    int errors_ = 0;
-    bool loadFailed_ = false;
-    std::map<Control, bool> enabled_;
-    std::map<Control, std::string> texts_;
-    std::map<Control, bool> checked_;
-    std::map<Control, std::vector<std::string>> items_;
+// The timetable of one command, loaded whole, with the typed timetable and the stop index the
+// questions read.
+struct LoadedTimetable {
+    StoredTables tables;
+    LoadFlags flags;
+    std::shared_ptr<const Timetable> typed;
+    std::unique_ptr<StopIndex> index;
+    QueryTables Questions() { return QueryTables{tables, TablesReady{}, index.get()}; }
 };
+
+// Loads the four tables of `source` (empty: the embedded ones, or the --timetable folder) and
+// builds what the questions read. A table that fails is reported as the window's status bar
+// words it ("korvel-cli: 时刻表加载失败:KMTrain ..."), and the result is false.
+bool LoadForQuestions(LoadedTimetable& t, const BlobSource& source, std::ostream& err);
+
+// A message box with an OK button on the console: "korvel-cli: <caption>: <text>" (both GBK;
+// the caption without its leading blanks).
+void ReportMessage(std::ostream& err, const std::string& caption, const std::string& text);
+// A Yes/No question answered on the console: "<caption>: <text> -> Yes" (or No).
+void ReportQuestion(std::ostream& err, const std::string& caption, const std::string& text,
+                    bool yes);
 
 enum class OutputFormat { Table, Csv, Json };
 

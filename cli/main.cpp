@@ -1,8 +1,8 @@
 // korvel-cli: the timetable engine from the command line, UTF-8 in and out.
 //
 // Subcommands live in the table below, each an `int RunX(const Args&, std::ostream& out,
-// std::ostream& err)`. The six queries over the main-window controller (direct, train,
-// station, transfer, stops, codes) share cmd_query.cpp and are declared in cmd_query_common.h;
+// std::ostream& err)`. The six queries asked of the query layer (direct, train, station,
+// transfer, stops, codes) share cmd_query.cpp and are declared in cmd_query_common.h;
 // every other command has its own cmd_x.cpp, declared in commands.h. To add one, write it
 // there and add a row here.
 #include <exception>

@@ -166,4 +166,10 @@ std::string TimetableLoader::Error(LoadTable table) const {
     return errors_[Slot(table)];
 }
 
+std::string LoadFailureText(const LoadEvent& event) {
+    // 时刻表加载失败:
+    return "\xCA\xB1\xBF\xCC\xB1\xED\xBC\xD3\xD4\xD8\xCA\xA7\xB0\xDC:" +
+           std::string(LoadTableName(event.table)) + " " + event.error;
+}
+
 }  // namespace korvel

@@ -53,6 +53,10 @@ struct LoadEvent {
     bool verified = false;      // its file matched the folder's manifest (size, SHA-256, records)
 };
 
+// What the status bar says of a table that failed to load (GBK): "时刻表加载失败:" followed by
+// the table's name and why.
+std::string LoadFailureText(const LoadEvent& event);
+
 // Called on the loader thread right after the table's flag is set (or after it failed).
 using LoadCallback = std::function<void(const LoadEvent&)>;
 

@@ -2,13 +2,14 @@
 
 #include <mutex>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "data/gbk.h"
 #include "journey/journey_defaults.h"
 #include "query/fare_tariff.h"
 #include "query/pinyin_input.h"
-#include "query/queries.h"
+#include "query/requests.h"
 #include "query/stations.h"
 #include "timetable/timetable_folder.h"
 #include "views/grid_export.h"
@@ -19,29 +20,11 @@ const char* const kProgramVersion = "2011.09.30";
 
 namespace {
 
-// Messages, captions and titles (GBK).
-const char kMsgEnterFrom[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB7\xA2\xD5\xBE\xA1\xA3";  // 请输入发站。
-const char kMsgEnterTo[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB5\xBD\xD5\xBE\xA1\xA3";  // 请输入到站。
-const char kCapIncomplete[] = "\xD0\xC5\xCF\xA2\xB2\xBB\xCD\xEA\xD5\xFB";       // 信息不完整
-const char kMsgSameStations[] =
-    "\xB7\xA2\xD5\xBE\xD3\xEB\xB5\xBD\xD5\xBE\xCF\xE0\xCD\xAC\xA1\xA3";  // 发站与到站相同。
-const char kMsgNoFrom[] = "\xB7\xA2\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";  // 发站不存在。
-const char kMsgNoTo[] = "\xB5\xBD\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";    // 到站不存在。
-const char kCapWrongInput[] = "\xCA\xE4\xC8\xEB\xB4\xED\xCE\xF3";              // 输入错误
-// 两站之间无直达列车,是否进行中转站查询?
-const char kMsgAskTransfer[] =
-    "\xC1\xBD\xD5\xBE\xD6\xAE\xBC\xE4\xCE\xDE\xD6\xB1\xB4\xEF\xC1\xD0\xB3\xB5,"
-    "\xCA\xC7\xB7\xF1\xBD\xF8\xD0\xD0\xD6\xD0\xD7\xAA\xD5\xBE\xB2\xE9\xD1\xAF?";
-const char kAppTitle[] = "Korvel\xCA\xB1\xBF\xCC";                                 // Korvel时刻
-const char kMsgEnterTrain[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB3\xB5\xB4\xCE\xA1\xA3";  // 请输入车次。
-const char kMsgEnterStation[] = "\xC7\xEB\xCA\xE4\xC8\xEB\xB3\xB5\xD5\xBE\xA1\xA3";  // 请输入车站。
-const char kMsgNoStation[] = "\xB3\xB5\xD5\xBE\xB2\xBB\xB4\xE6\xD4\xDA\xA1\xA3";  // 车站不存在。
-const char kVersionPrefix[] = "\xB5\xB1\xC7\xB0\xB0\xE6\xB1\xBE:";                // 当前版本:
-const char kCapPrint[] = " \xB4\xF2\xD3\xA1\xCC\xE1\xCA\xBE";                     //  打印提示
+// Texts of the status bar and the print question (GBK).
+const char kVersionPrefix[] = "\xB5\xB1\xC7\xB0\xB0\xE6\xB1\xBE:";  // 当前版本:
+const char kCapPrint[] = " \xB4\xF2\xD3\xA1\xCC\xE1\xCA\xBE";       //  打印提示
 const char kMsgPrint[] =
     "\xC8\xB7\xCA\xB5\xD2\xAA\xB4\xF2\xD3\xA1\xC2\xF0\xA3\xBF";  // 确实要打印吗？
-// 时刻表加载失败:
-const char kLoadFailed[] = "\xCA\xB1\xBF\xCC\xB1\xED\xBC\xD3\xD4\xD8\xCA\xA7\xB0\xDC:";
 
 constexpr Control kStationBoxes[] = {Control::DepartureBox, Control::ArrivalBox,
                                      Control::StationBox};
@@ -53,10 +36,19 @@ constexpr Control kFilterBoxes[] = {Control::OriginatesFilter, Control::Terminat
 constexpr int kInitialComboItems = 12;
 constexpr char kEnter = 13;
 
-// A station text that is not a finished station name: empty, or pinyin letters not yet
-// turned into a name.
-bool StationMissing(const std::string& text) {
-    return text.empty() || IsPinyinCode(text);
+// The control that takes the focus after a refused question.
+Control ControlOf(QueryInput input) {
+    switch (input) {
+        case QueryInput::From:
+            return Control::DepartureBox;
+        case QueryInput::To:
+            return Control::ArrivalBox;
+        case QueryInput::Station:
+            return Control::StationBox;
+        case QueryInput::TrainNumber:
+            break;
+    }
+    return Control::TrainNumberBox;
 }
 
 }  // namespace
@@ -65,14 +57,10 @@ std::string VersionStatusText() {
     return std::string(kVersionPrefix) + kProgramVersion;
 }
 
-std::string ApplicationTitle() {
-    return kAppTitle;
-}
-
 struct MainController::QueryState {
     StationSide fromSide;
     StationSide toSide;
-    TransferData transfer;
+    TransferAnswer transfer;
 };
 
 MainController::MainController(MainView& view)
@@ -141,8 +129,7 @@ void MainController::Start(StartOptions options) {
 void MainController::OnTableLoaded(const LoadEvent& event) {
     if (!event.ok) {
         loadFailed_ = true;
-        view_.SetStatusText(
-            1, kLoadFailed + std::string(LoadTableName(event.table)) + " " + event.error);
+        view_.SetStatusText(1, LoadFailureText(event));
         return;
     }
     if (event.verified) ++verifiedTables_;
@@ -189,10 +176,26 @@ void MainController::ReloadTimetable(StartOptions options) {
 
 // --- shared steps -------------------------------------------------------------------------
 
-void MainController::InputError(const std::string& caption, const std::string& text,
-                                Control focus) {
-    view_.ShowMessage(caption, text, MsgButtons::Ok, MsgIcon::None);
-    view_.SetFocus(focus);
+void MainController::ShowRefusal(const Refusal& refusal) {
+    if (refusal.Silent()) return;
+    view_.ShowMessage(refusal.caption, refusal.text, MsgButtons::Ok, MsgIcon::None);
+    view_.SetFocus(ControlOf(refusal.input));
+}
+
+QueryTables MainController::Questions() {
+    TablesReady ready;
+    ready.pinyin = Loaded(LoadTable::KMPy);
+    ready.list = Loaded(LoadTable::KMList);
+    ready.groups = Loaded(LoadTable::KMSM);
+    ready.stops = Loaded(LoadTable::KMTrain);
+    return QueryTables{tables_, ready, stopIndex_.get()};
+}
+
+void MainController::StartNewResults(const std::string& heading) {
+    UncheckFilters();
+    ResetResultGrid();
+    transferStation_.clear();
+    heading_ = heading;
 }
 
 void MainController::UncheckFilters() {
@@ -239,23 +242,23 @@ void MainController::StationPairClicked(PairQuery query) {
     queryKind_ = QueryKindValue::Direct;
     const std::string from = view_.Text(Control::DepartureBox);
     const std::string to = view_.Text(Control::ArrivalBox);
-    if (!StationPairReady(from, to)) return;
+    if (query == PairQuery::Transfer) return RunTransferQuery(from, to);
 
-    UncheckFilters();
-    ResetResultGrid();
-    transferStation_.clear();
-    heading_ = "\xD5\xBE\xD5\xBE\xB2\xE9\xD1\xAF\xA3\xBA" + from + "\xA1\xAA" + to;  // 站站查询：
-    if (query == PairQuery::Transfer) return RunTransferQuery();
-
-    SearchDirectTrains(tables_, from, to, state_->fromSide, state_->toSide, results_,
-                       stopIndex_.get());
+    auto asked = AskDirect(Questions(), from, to);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return ShowRefusal(*refusal);
+    DirectAnswer& direct = std::get<DirectAnswer>(asked);
+    StartNewResults(direct.heading);
+    state_->fromSide = std::move(direct.from);
+    state_->toSide = std::move(direct.to);
+    results_ = std::move(direct.rows);
     if (!results_.empty()) {
         FillResultGrid();
         view_.ShowRouteAdvert(state_->fromSide.CityName, state_->toSide.CityName);
         return;
     }
+    const Question question = NoDirectTrainQuestion();
     const MsgAnswer answer =
-        view_.ShowMessage(kAppTitle, kMsgAskTransfer, MsgButtons::YesNo, MsgIcon::Question);
+        view_.ShowMessage(question.caption, question.text, MsgButtons::YesNo, MsgIcon::Question);
     if (answer == MsgAnswer::Yes) StationPairClicked(PairQuery::Transfer);
 }
 
@@ -263,27 +266,17 @@ bool MainController::StationPairReady(const std::string& from, const std::string
     const std::optional<JourneyInputProblem> problem = StationPairProblem(from, to);
     if (!problem) return true;
     if (!problem->text.empty()) {
-        InputError(problem->caption, problem->text,
-                   problem->toBox ? Control::ArrivalBox : Control::DepartureBox);
+        ShowRefusal(Refusal{problem->caption, problem->text,
+                            problem->toBox ? QueryInput::To : QueryInput::From});
     }
     return false;
 }
 
 std::optional<JourneyInputProblem> MainController::StationPairProblem(const std::string& from,
                                                                       const std::string& to) {
-    auto problem = [](const char* caption, const char* text, bool toBox) {
-        return std::optional<JourneyInputProblem>(JourneyInputProblem{caption, text, toBox});
-    };
-    if (StationMissing(from)) return problem(kCapIncomplete, kMsgEnterFrom, false);
-    if (StationMissing(to)) return problem(kCapIncomplete, kMsgEnterTo, true);
-    if (from == to) return problem(kCapWrongInput, kMsgSameStations, true);
-    // The station list is needed to tell whether the names exist; the boxes cannot be used
-    // before it has loaded.
-    if (!Loaded(LoadTable::KMPy)) return problem("", "", false);
-    if (!StationExists(tables_.KMPy, from)) return problem(kCapWrongInput, kMsgNoFrom, false);
-    if (!StationExists(tables_.KMPy, to)) return problem(kCapWrongInput, kMsgNoTo, true);
-    if (!TablesReadyForJourneys()) return problem("", "", false);
-    return std::nullopt;
+    const std::optional<Refusal> refusal = CheckStationPair(Questions(), from, to);
+    if (!refusal) return std::nullopt;
+    return JourneyInputProblem{refusal->caption, refusal->text, refusal->input == QueryInput::To};
 }
 
 bool MainController::TablesReadyForJourneys() const {
@@ -301,13 +294,18 @@ void MainController::SwapClicked() {
     if (view_.IsEnabled(Control::DirectButton)) StationPairClicked(PairQuery::Direct);
 }
 
-void MainController::RunTransferQuery() {
+void MainController::RunTransferQuery(const std::string& from, const std::string& to) {
+    auto asked = AskTransfer(Questions(), from, to);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return ShowRefusal(*refusal);
+    TransferAnswer& transfer = std::get<TransferAnswer>(asked);
+    StartNewResults(transfer.heading);
     results_.clear();
-    TransferQuery(tables_, view_.Text(Control::DepartureBox), view_.Text(Control::ArrivalBox),
-                  state_->fromSide, state_->toSide, state_->transfer, stopIndex_.get());
+    state_->fromSide = transfer.from;
+    state_->toSide = transfer.to;
+    state_->transfer = std::move(transfer);
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
-    transferWindow_->Fill(state_->transfer.TransferList, state_->fromSide.TypedName,
+    transferWindow_->Fill(state_->transfer.data.TransferList, state_->fromSide.TypedName,
                           state_->toSide.TypedName);
     transferWindow_->onPick = [this](const TransferPick& pick) { OnTransferPick(pick); };
     view_.ShowTransferWindow(*transferWindow_);
@@ -318,11 +316,12 @@ void MainController::RunTransferQuery() {
 
 void MainController::OnTransferPick(const TransferPick& pick) {
     ResetResultGrid();
-    ShowTransferLegs(tables_, state_->transfer, pick.station, pick.count1, pick.count2, results_,
-                     transferStation_);
-    heading_ = "\xD6\xD0\xD7\xAA\xB2\xE9\xD1\xAF\xA3\xBA" +  // 中转查询：
-               view_.Text(Control::DepartureBox) + "\xA1\xAA" + view_.Text(Control::ArrivalBox) +
-               "\xA3\xAC\xBE\xAD" + pick.station;  // ，经
+    TransferLegs legs =
+        TransferLegsThrough(Questions(), state_->transfer, pick.station, pick.count1, pick.count2,
+                            view_.Text(Control::DepartureBox), view_.Text(Control::ArrivalBox));
+    results_ = std::move(legs.rows);
+    transferStation_ = std::move(legs.station);
+    heading_ = std::move(legs.heading);
     FillResultGrid();
 }
 
@@ -330,18 +329,11 @@ void MainController::OnTransferPick(const TransferPick& pick) {
 
 void MainController::TrainClicked() {
     queryKind_ = QueryKindValue::Train;
-    const std::string key(TrimControl(view_.Text(Control::TrainNumberBox)));
-    if (key.empty()) return InputError(kCapIncomplete, kMsgEnterTrain, Control::TrainNumberBox);
-    // Reads the train list and, for the stop counts, the stops.
-    if (!Loaded(LoadTable::KMSM) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMTrain)) {
-        return;
-    }
-
-    UncheckFilters();
-    ResetResultGrid();
-    transferStation_.clear();
-    heading_ = "\xB3\xB5\xB4\xCE\xB2\xE9\xD1\xAF\xA3\xBA" + key;  // 车次查询：
-    QueryByTrainNumber(tables_, view_.Text(Control::TrainNumberBox), results_, stopIndex_.get());
+    auto asked = AskTrain(Questions(), view_.Text(Control::TrainNumberBox));
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return ShowRefusal(*refusal);
+    TrainAnswer& train = std::get<TrainAnswer>(asked);
+    StartNewResults(train.heading);
+    results_ = std::move(train.rows);
     FillResultGrid();
     if (grid_.ShownCount() > 0) {
         view_.ShowRouteAdvert(CityNameOf(grid_.Cell(1, 0)), CityNameOf(grid_.Cell(2, 0)));
@@ -353,23 +345,14 @@ void MainController::TrainClicked() {
 void MainController::StationClicked() {
     queryKind_ = QueryKindValue::Station;
     const std::string station = view_.Text(Control::StationBox);
-    if (StationMissing(station))
-        return InputError(kCapIncomplete, kMsgEnterStation, Control::StationBox);
-    if (!Loaded(LoadTable::KMPy)) return;
-    if (!StationExists(tables_.KMPy, station)) {
-        return InputError(kCapWrongInput, kMsgNoStation, Control::StationBox);
-    }
-    if (!Loaded(LoadTable::KMTrain) || !Loaded(LoadTable::KMList) || !Loaded(LoadTable::KMSM)) {
-        return;
-    }
-
-    UncheckFilters();
-    ResetResultGrid();
-    transferStation_.clear();
-    heading_ =
-        "\xB3\xB5\xD5\xBE\xC8\xAB\xB2\xBF\xB3\xB5\xB4\xCE\xA3\xBA" + station;  // 车站全部车次：
-    QueryStationTimetable(tables_, station, state_->fromSide, state_->toSide, results_,
-                          stopIndex_.get());
+    auto asked = AskStation(Questions(), station);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) return ShowRefusal(*refusal);
+    StationAnswer& answer = std::get<StationAnswer>(asked);
+    StartNewResults(answer.heading);
+    state_->fromSide = std::move(answer.side);
+    // The box fills the other side's typed name alone; the rest stays as the last query left it.
+    state_->toSide.TypedName = std::move(answer.other.TypedName);
+    results_ = std::move(answer.rows);
     FillResultGrid();
     if (grid_.ShownCount() > 0) view_.ShowRouteAdvert(station, station);
 }
@@ -504,48 +487,11 @@ void MainController::ExportClicked() {
     const std::optional<std::string> error =
         ExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path, heading_);
     // The message carries the file name, which the file system gives as UTF-8.
-    if (error) view_.ShowMessage(kAppTitle, Utf8ToGbk(*error), MsgButtons::Ok, MsgIcon::Error);
+    if (error)
+        view_.ShowMessage(ApplicationTitle(), Utf8ToGbk(*error), MsgButtons::Ok, MsgIcon::Error);
 }
 
-// --- stop list ------------------------------------------------------------------------------
-
-std::optional<DetailSection> MainController::SectionOf(const std::string& trainId,
-                                                       const std::string& board,
-                                                       std::optional<int> count) {
-    if (!Loaded(LoadTable::KMTrain)) return std::nullopt;
-    MemTable& stops = tables_.KMTrain;
-    // KMTrain is ordered by train and stop number: the first hit is the train's first stop.
-    if (!stops.Locate("ID", trainId)) return std::nullopt;
-    Field& id = stops.FieldByName("ID");
-    Field& station = stops.FieldByName("Station");
-    Field& sno = stops.FieldByName("S_No");
-    Field& rdate = stops.FieldByName("R_Date");
-    Field& distance = stops.FieldByName("Distance");
-    struct Stop {
-        std::string station, rdate;
-        int sno = 0, km = 0;
-    };
-    std::vector<Stop> route;
-    for (; !stops.Eof() && id.View() == trainId; stops.Next()) {
-        route.push_back(
-            {station.AsString(), rdate.AsString(), sno.AsInteger(), distance.AsInteger()});
-    }
-    std::size_t from = 0;
-    while (from < route.size() && route[from].station != board) ++from;
-    // Boarding needs a later stop to ride to.
-    if (from + 1 >= route.size()) return std::nullopt;
-    std::size_t to = route.size() - 1;
-    if (count && *count > 0 && from + static_cast<std::size_t>(*count) < to) {
-        to = from + static_cast<std::size_t>(*count);
-    }
-    DetailSection section;
-    section.trainNo = trainId;
-    section.boardingStation = board;
-    section.stopCount = std::to_string(route[to].sno - route[from].sno);
-    section.sectionKm = std::to_string(route[to].km - route[from].km);
-    section.sectionTime = ElapsedText(route[from].rdate, route[to].rdate);
-    return section;
-}
+// --- detail window --------------------------------------------------------------------------
 
 bool MainController::OpenDetail(const DetailSection& section) {
     if (!Loaded(LoadTable::KMTrain)) return false;

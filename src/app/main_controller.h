@@ -18,6 +18,7 @@
 #include "app/main_view.h"
 #include "data/schema.h"
 #include "query/grid_result.h"
+#include "query/requests.h"
 #include "views/detail_window.h"
 #include "views/journey_window.h"
 #include "views/result_grid.h"
@@ -32,8 +33,6 @@ class JourneyIndex;
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
 extern const char* const kProgramVersion;
 std::string VersionStatusText();
-// The application title "Korvel时刻" (GBK), the caption of the no-direct-train question.
-std::string ApplicationTitle();
 
 // The status bar panel that names the timetable in use once it has loaded.
 inline constexpr int kTimetableStatusPanel = 4;
@@ -147,12 +146,7 @@ class MainController {
     // Asks for a file name and writes the shown rows as a comma-separated file.
     void ExportClicked();
 
-    // --- the stop list of one train (korvel-cli "stops") ---
-    // The section of `trainId` boarding at the first stop named `board` and riding `count`
-    // stops (all the way to the terminus when count is missing or too large). Nothing when
-    // the train does not call there or the stops table is not loaded.
-    std::optional<DetailSection> SectionOf(const std::string& trainId, const std::string& board,
-                                           std::optional<int> count);
+    // --- the detail window of a section (a journey leg) ---
     // Opens the detail window for a section; false when the train has no stops.
     bool OpenDetail(const DetailSection& section);
 
@@ -185,8 +179,13 @@ class MainController {
 
   private:
     bool Loaded(LoadTable table) const { return flags_.Loaded(table); }
-    // Reports an input error: message box with OK, then the focus goes to `focus`.
-    void InputError(const std::string& caption, const std::string& text, Control focus);
+    // A refused question: its message box with OK, then the focus goes to its input (a
+    // silent refusal shows nothing).
+    void ShowRefusal(const Refusal& refusal);
+    // The tables as the questions read them, with which of them have loaded.
+    QueryTables Questions();
+    // A question was accepted: filters off, an empty grid, `heading` for what follows.
+    void StartNewResults(const std::string& heading);
     // The checks of the two station boxes shared by the direct query and the journey
     // window, with their messages; true when the query may run.
     bool StationPairReady(const std::string& from, const std::string& to);
@@ -201,7 +200,7 @@ class MainController {
     void FillResultGrid();
     void ShowHeaderLabels();
     // The transfer query and its window (StationPairClicked with PairQuery::Transfer).
-    void RunTransferQuery();
+    void RunTransferQuery(const std::string& from, const std::string& to);
     void OnTransferPick(const TransferPick& pick);
 
     MainView& view_;

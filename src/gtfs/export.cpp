@@ -15,6 +15,7 @@
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
 #include "query/fare_tariff.h"
+#include "timetable/timetable.h"
 
 namespace korvel::gtfs {
 namespace {
@@ -74,23 +75,18 @@ std::optional<StationPoint> GroupPlace(const StationCoords* coords, const std::s
 // Every station a train calls at, with its pinyin initials as stop_code; then each same-city
 // group as a station over them, named after its shortest member (the city's own name). With
 // coordinates, each has stop_lat and stop_lon (empty for a station without a place).
-Stations WriteStops(StoredTables& tables, std::string& stops, const StationCoords* coords) {
+Stations WriteStops(const Timetable& tt, std::string& stops, const StationCoords* coords) {
     Stations out;
-    std::map<std::string, std::string> codes;  // GBK name -> short code
-    MemTable& py = tables.KMPy;
-    for (py.First(); !py.Eof(); py.Next()) {
-        codes.emplace(py.FieldByName("Station").AsString(), py.FieldByName("Shortcode").AsString());
-    }
-    MemTable& st = tables.KMTrain;
-    for (st.First(); !st.Eof(); st.Next())
-        out.ids.emplace(st.FieldByName("Station").AsString(), "");
+    std::map<std::string, std::string> codes;  // GBK name -> short code (its first)
+    for (std::uint32_t r = 0; r < tt.PinyinCount(); ++r)
+        codes.emplace(tt.Name(tt.PinyinStation(r)), tt.PinyinCode(r));
+    for (StopId s(0); s < StopId(tt.StopTotal()); ++s) out.ids.emplace(tt.Name(tt.Station(s)), "");
 
+    // Groups in turn, each with its stations in the table's stored order.
     std::map<int, std::vector<std::string>> members;  // group -> GBK names in table order
-    MemTable& sm = tables.KMSM;
-    sm.SetIndexName("");  // load order: groups in turn, each in its own order
-    for (sm.First(); !sm.Eof(); sm.Next()) {
-        const std::string name = sm.FieldByName("Station").AsString();
-        if (out.ids.count(name)) members[sm.FieldByName("Gp").AsInteger()].push_back(name);
+    for (const Timetable::GroupRow& row : tt.GroupRows()) {
+        const std::string& name = tt.Name(row.station);
+        if (out.ids.count(name)) members[tt.GroupNumber(row.group)].push_back(name);
     }
     std::map<std::string, std::string> parentOf;               // GBK name -> parent stop_id
     std::vector<std::pair<std::string, std::string>> parents;  // stop_id, GBK name
@@ -175,33 +171,31 @@ std::string TransfersText(const Stations& stations, const GtfsFeedInfo& info) {
 // One train's stop times. Absolute times from the origin's departure: the run time says on
 // which day each stop lies; where it disagrees with the clock, the next time the clock shows
 // it. A distance that would not increase (two stations given at one km) is left empty.
-void WriteStopTimes(MemTable& st, const std::string& id, const Stations& stations,
+void WriteStopTimes(const Timetable& tt, TrainId train, const Stations& stations,
                     std::string& stopTimes) {
+    const std::string& id = tt.Number(train);
     int origin = -1, last = 0, lastKm = -1;
-    for (; !st.Eof() && st.FieldByName("ID").AsString() == id; st.Next()) {
-        const int aClock = ClockMinutes(st.FieldByName("A_Time").AsString()).value_or(-1);
-        const int dClock = ClockMinutes(st.FieldByName("D_Time").AsString()).value_or(-1);
+    for (StopId s = tt.FirstStop(train); s < tt.EndStop(train); ++s) {
+        const int aClock = tt.Arrivals().Minutes(s.Value());
+        const int dClock = tt.Departures().Minutes(s.Value());
         int arrival, departure;
         if (origin < 0) {
             origin = dClock >= 0 ? dClock : std::max(aClock, 0);
             arrival = departure = origin;
         } else {
-            const int run = ElapsedToMinutes(st.FieldByName("R_Date").AsString());
-            arrival = origin + run;
+            arrival = origin + tt.RunTimes().Minutes(s.Value());
             if (aClock >= 0 && arrival % 1440 != aClock) arrival = NextAt(aClock, last);
             departure = dClock >= 0 ? NextAt(dClock, arrival) : arrival;
         }
         last = departure;
-        std::string distance = st.FieldByName("Distance").AsString();
-        const auto km = WholeInteger<int>(distance);
-        if (!km || *km <= lastKm) {
-            distance.clear();
-        } else {
-            lastKm = *km;
+        std::string distance;
+        if (const int km = tt.Km(s); km > lastKm) {
+            distance = std::to_string(km);
+            lastKm = km;
         }
-        AddRow(stopTimes, {id, GtfsTime(arrival), GtfsTime(departure),
-                           stations.ids.at(st.FieldByName("Station").AsString()),
-                           st.FieldByName("S_No").AsString(), distance});
+        AddRow(stopTimes,
+               {id, GtfsTime(arrival), GtfsTime(departure), stations.ids.at(tt.Name(tt.Station(s))),
+                std::to_string(tt.StopNumber(s)), distance});
     }
 }
 
@@ -237,30 +231,32 @@ std::optional<FeedDates> FeedDatesFrom(const std::string& validFrom) {
 }
 
 GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info) {
+    return ExportGtfs(Timetable(tables), info);
+}
+
+GtfsFeed ExportGtfs(const Timetable& tt, const GtfsFeedInfo& info) {
     GtfsFeed feed;
     std::string agency, stops, routes, trips, stopTimes, calendar, feedInfo;
     AddRow(agency, {"agency_id", "agency_name", "agency_url", "agency_timezone", "agency_lang"});
     AddRow(agency, {"CR", "中国铁路", "https://www.12306.cn/", "Asia/Shanghai", "zh"});
 
-    MemTable& st = tables.KMTrain;
-    st.SetIndexName("SIDNo");
-    const Stations stations = WriteStops(tables, stops, info.coords);
+    const Stations stations = WriteStops(tt, stops, info.coords);
 
     AddRow(routes, {"route_id", "agency_id", "route_short_name", "route_long_name", "route_desc",
                     "route_type"});
     AddRow(trips, {"route_id", "service_id", "trip_id", "trip_short_name"});
     AddRow(stopTimes, {"trip_id", "arrival_time", "departure_time", "stop_id", "stop_sequence",
                        "shape_dist_traveled"});
-    MemTable& list = tables.KMList;
-    list.SetIndexName("SID");
-    for (list.First(); !list.Eof(); list.Next()) {
-        const std::string id = list.FieldByName("ID").AsString();
-        const std::string from = GbkToUtf8(list.FieldByName("StartStation").AsString());
-        const std::string to = GbkToUtf8(list.FieldByName("endStation").AsString());
-        AddRow(routes, {id, "CR", id, from + " - " + to,
-                        GbkToUtf8(TrainTypeName(list.FieldByName("NType").AsInteger())), "2"});
+    // Every train-list row in number order, each with its train's stops in stop order.
+    for (std::uint32_t row = 0; row < tt.ListRowCount(); ++row) {
+        const TrainId train = tt.RowTrain(row);
+        const std::string& id = tt.Number(train);
+        const std::string from = GbkToUtf8(tt.Name(tt.RowOrigin(row)));
+        const std::string to = GbkToUtf8(tt.Name(tt.RowTerminus(row)));
+        AddRow(routes,
+               {id, "CR", id, from + " - " + to, GbkToUtf8(TrainTypeName(tt.RowType(row))), "2"});
         AddRow(trips, {id, "daily", id, id});
-        if (st.Locate("ID", id)) WriteStopTimes(st, id, stations, stopTimes);
+        WriteStopTimes(tt, train, stations, stopTimes);
     }
     AddRow(calendar, {"service_id", "monday", "tuesday", "wednesday", "thursday", "friday",
                       "saturday", "sunday", "start_date", "end_date"});

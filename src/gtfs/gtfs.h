@@ -22,6 +22,10 @@
 #include "data/schema.h"
 #include "data/station_coords.h"
 
+namespace korvel {
+class Timetable;
+}  // namespace korvel
+
 namespace korvel::gtfs {
 
 // File name ("stops.txt") -> UTF-8 text, RFC 4180 (quoted where needed, CR LF line ends).
@@ -46,7 +50,10 @@ struct FeedDates {
 };
 std::optional<FeedDates> FeedDatesFrom(const std::string& validFrom);
 
-// Every train of the loaded tables (KMList in SID order, KMTrain in SIDNo order).
+// Every train of the timetable: its train-list rows in number order, each train's stops in
+// stop order.
+GtfsFeed ExportGtfs(const Timetable& tt, const GtfsFeedInfo& info);
+// The same from the loaded tables, through a typed timetable built from them.
 GtfsFeed ExportGtfs(StoredTables& tables, const GtfsFeedInfo& info);
 
 // A feed that cannot be read: the message names the file and line.

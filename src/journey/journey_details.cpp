@@ -91,12 +91,13 @@ void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
 
 }  // namespace
 
-JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
+JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& /*KMSM*/,
                                  std::string_view fromText, std::string_view toText) {
     StationSide fromSide;
     StationSide toSide;
-    ResolveFromStation(KMSM, fromText, MatchMode::Grouped, fromSide);
-    ResolveToStation(KMSM, toText, MatchMode::Grouped, toSide);
+    // The groups as the index's own timetable holds them.
+    ResolveFromStation(index.Typed(), fromText, MatchMode::Grouped, fromSide);
+    ResolveToStation(index.Typed(), toText, MatchMode::Grouped, toSide);
     const bool exact = fromSide.GroupId == toSide.GroupId;
     JourneySides sides;
     SideStations(index, fromSide, exact, sides.from);

@@ -117,20 +117,17 @@ void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSid
 
 }  // namespace
 
-bool StationExists(StoredTables& tables, std::string_view text) {
-    return StationExists(tables.KMPy, text);
-}
-
 void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::string_view toText,
                         StationSide& FromSide, StationSide& ToSide, ResultList& out,
                         const StopIndex* index) {
     out.clear();
-    ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
-    ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
+    std::optional<Timetable> own;
+    const Timetable& tt = TypedFor(tables, index, own);
+    ResolveFromStation(tt, fromText, MatchMode::Grouped, FromSide);
+    ResolveToStation(tt, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    std::optional<Timetable> own;
-    DirectRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
+    DirectRows(tt, mode, FromSide, ToSide, out);
 }
 
 int FindLastStopNumber(const Timetable& tt, std::string_view trainNo) {
@@ -206,14 +203,15 @@ void QueryStationTimetable(StoredTables& tables, std::string_view czText, Statio
                            StationSide& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
     MatchMode mode = MatchMode::Grouped;
-    ResolveStationBox(tables.KMSM, czText, MatchMode::Grouped, FromSide, ToSide);
+    std::optional<Timetable> own;
+    const Timetable& tt = TypedFor(tables, index, own);
+    ResolveStationBox(tt, czText, MatchMode::Grouped, FromSide, ToSide);
     if (FromSide.GroupId == 0) {
         mode = MatchMode::Exact;
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
-    std::optional<Timetable> own;
-    StationRows(TypedFor(tables, index, own), mode, FromSide, ToSide, out);
+    StationRows(tt, mode, FromSide, ToSide, out);
 }
 
 }  // namespace korvel

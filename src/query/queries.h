@@ -15,9 +15,6 @@
 
 namespace korvel {
 
-// Whether the pinyin table of the timetable has a station of exactly this text.
-bool StationExists(StoredTables& tables, std::string_view text);
-
 // Every train that stops first at a departure-side station and later at an arrival-side
 // station: one row per train in train-number order, boarding at the first departure-side
 // stop and alighting at the last arrival-side stop after it. Resolves both sides (same-city

@@ -1,6 +1,7 @@
 #include "query/stations.h"
 
 #include "data/gbk.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -27,9 +28,9 @@ constexpr std::string_view kWuxi = "\xCE\xDE\xCE\xFD";                          
 // Direction suffixes 东, 西, 南, 北.
 constexpr std::string_view kSuffixes[] = {"\xB6\xAB", "\xCE\xF7", "\xC4\xCF", "\xB1\xB1"};
 
-// Fills a side record (either layout) from a box text.
-template <class Side>
-void Resolve(MemTable& KMSM, std::string_view boxText, MatchMode mode, Side& side) {
+// Fills a side from a box text: its typed name, its city and, unless the mode is Exact, the
+// same-city group the typed name's first row in the same-city table gives.
+void Resolve(const Timetable& tt, std::string_view boxText, MatchMode mode, StationSide& side) {
     const std::string_view typed = TrimControl(boxText);
     side.TypedName.assign(typed);
     side.CityName = CityNameOf(typed);
@@ -37,17 +38,12 @@ void Resolve(MemTable& KMSM, std::string_view boxText, MatchMode mode, Side& sid
     side.GroupId = 0;
     if (mode == MatchMode::Exact) return;
 
-    // A table that is not loaded groups nothing.
-    if (KMSM.RecordCount() == 0 || !KMSM.Locate("Station", side.TypedName)) return;
-    Field& station = KMSM.FieldByName("Station");
-    Field& gp = KMSM.FieldByName("Gp");
-    const std::int32_t group = gp.AsInteger();
-    // Members in the table's station order, whatever order the caller left selected.
-    KMSM.SetIndexName("SStation");
-    for (KMSM.First(); !KMSM.Eof(); KMSM.Next()) {
-        if (gp.AsInteger() == group) side.Members.emplace_back(station.View());
-    }
-    side.GroupId = group;
+    const StationId station = tt.FindStation(side.TypedName);
+    if (station.IsNone()) return;
+    const CityGroupId group = tt.Group(station);
+    if (group.IsNone()) return;
+    for (StationId member : tt.Members(group)) side.Members.push_back(tt.Name(member));
+    side.GroupId = tt.GroupNumber(group);
 }
 
 template <class Side>
@@ -80,19 +76,19 @@ std::string CityNameOf(std::string_view name) {
     return std::string(name);
 }
 
-void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+void ResolveFromStation(const Timetable& tt, std::string_view boxText, MatchMode mode,
                         StationSide& FromSide) {
-    Resolve(KMSM, boxText, mode, FromSide);
+    Resolve(tt, boxText, mode, FromSide);
 }
 
-void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+void ResolveToStation(const Timetable& tt, std::string_view boxText, MatchMode mode,
                       StationSide& ToSide) {
-    Resolve(KMSM, boxText, mode, ToSide);
+    Resolve(tt, boxText, mode, ToSide);
 }
 
-void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+void ResolveStationBox(const Timetable& tt, std::string_view boxText, MatchMode mode,
                        StationSide& FromSide, StationSide& ToSide) {
-    Resolve(KMSM, boxText, mode, FromSide);
+    Resolve(tt, boxText, mode, FromSide);
     if (mode == MatchMode::Exact) return;
     ToSide.TypedName.assign(TrimControl(boxText));
 }
@@ -103,9 +99,9 @@ bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
                                    : SideMatches(name, mode, ToSide);
 }
 
-bool StationExists(MemTable& KMPy, std::string_view text) {
-    if (KMPy.RecordCount() == 0) return false;
-    return KMPy.Locate("Station", text);
+bool StationExists(const Timetable& tt, std::string_view text) {
+    const StationId station = tt.FindStation(text);
+    return !station.IsNone() && !tt.PinyinRows(station).empty();
 }
 
 }  // namespace korvel

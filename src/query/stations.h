@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "data/memtable.h"
-
 namespace korvel {
+
+class Timetable;
 
 // A resolved station of a query, its departure or its arrival side.
 struct StationSide {
@@ -32,14 +32,15 @@ enum class MatchMode { Grouped, Exact };
 // The side of a query a stop name is tested against.
 enum class QuerySide { From, To };
 
-// Fills a side from a box text. Exact skips the group lookup in KMSM.
-void ResolveFromStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+// Fills a side from a box text. Exact skips the group lookup. A timetable built without its
+// same-city table groups nothing.
+void ResolveFromStation(const Timetable& tt, std::string_view boxText, MatchMode mode,
                         StationSide& FromSide);
-void ResolveToStation(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+void ResolveToStation(const Timetable& tt, std::string_view boxText, MatchMode mode,
                       StationSide& ToSide);
 // The station timetable box: fills FromSide as ResolveFromStation does and, unless the mode
 // is Exact, also sets ToSide.TypedName to the trimmed text (ToSide's other fields stay).
-void ResolveStationBox(MemTable& KMSM, std::string_view boxText, MatchMode mode,
+void ResolveStationBox(const Timetable& tt, std::string_view boxText, MatchMode mode,
                        StationSide& FromSide, StationSide& ToSide);
 
 // Whether a stop name belongs to the given side: one of the group members unless the mode is
@@ -48,6 +49,6 @@ bool StationMatches(std::string_view name, MatchMode mode, QuerySide side,
                     const StationSide& FromSide, const StationSide& ToSide);
 
 // Whether the pinyin table has a station of exactly this text (untrimmed).
-bool StationExists(MemTable& KMPy, std::string_view text);
+bool StationExists(const Timetable& tt, std::string_view text);
 
 }  // namespace korvel

@@ -2,6 +2,7 @@
 // the candidate transfer stations, and the rows of the legs through a picked station.
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 #include "query/fare_tariff.h"
 #include "query/queries.h"
@@ -165,12 +166,14 @@ void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_
     data.ToStops.clear();
     data.TransferList.clear();
     data.timetable.reset();
-    ResolveFromStation(tables.KMSM, fromText, MatchMode::Grouped, FromSide);
-    ResolveToStation(tables.KMSM, toText, MatchMode::Grouped, ToSide);
+    const bool indexed = index != nullptr && index->Covers(tables);
+    std::shared_ptr<const Timetable> typed =
+        indexed ? index->SharedTyped() : std::make_shared<const Timetable>(tables);
+    ResolveFromStation(*typed, fromText, MatchMode::Grouped, FromSide);
+    ResolveToStation(*typed, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
-    const bool indexed = index != nullptr && index->Covers(tables);
-    data.timetable = indexed ? index->SharedTyped() : std::make_shared<const Timetable>(tables);
+    data.timetable = std::move(typed);
     const Timetable& tt = *data.timetable;
     if (indexed) {
         // The legs from the stations' own stops, in the order of the two walks.

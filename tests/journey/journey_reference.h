@@ -131,6 +131,26 @@ struct RefTimetable {
     }
 };
 
+// A side as the same-city table gives it, read from the table itself: the group of the name's
+// first row in station-name order, and every row of that number in that order.
+inline void RefResolve(const MemTable& sm, const std::string& text, StationSide& side) {
+    side = StationSide{};
+    side.TypedName.assign(TrimControl(text));
+    side.CityName = CityNameOf(side.TypedName);
+    const std::vector<std::uint32_t>* order = sm.IndexOrder("SStation");
+    if (order == nullptr || sm.RecordCount() == 0) return;
+    const Field* name = sm.FindField("Station");
+    const Field* gp = sm.FindField("Gp");
+    const auto first = std::find_if(order->begin(), order->end(), [&](std::uint32_t r) {
+        return name->ViewAt(r) == side.TypedName;
+    });
+    if (first == order->end()) return;
+    side.GroupId = gp->IntegerAt(*first);
+    for (std::uint32_t r : *order) {
+        if (gp->IntegerAt(r) == side.GroupId) side.Members.emplace_back(name->ViewAt(r));
+    }
+}
+
 // The sides as the direct query resolves them.
 struct RefSides {
     StationSide from;
@@ -139,8 +159,8 @@ struct RefSides {
     bool sameCity = false;  // two stations of one city: direct trains only
     std::vector<int> of;    // side of every station of the timetable
     RefSides(StoredTables& t, const RefTimetable& tt, const std::string& a, const std::string& b) {
-        ResolveFromStation(t.KMSM, a, MatchMode::Grouped, from);
-        ResolveToStation(t.KMSM, b, MatchMode::Grouped, to);
+        RefResolve(t.KMSM, a, from);
+        RefResolve(t.KMSM, b, to);
         if (from.GroupId == to.GroupId) {
             exact = MatchMode::Exact;
             from.Members.clear();

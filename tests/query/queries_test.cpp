@@ -258,7 +258,7 @@ TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
     QueryByTrainNumber(t, "a", rows);
     EXPECT_TRUE(rows.empty());
     EXPECT_EQ(FindLastStopNumber(Timetable(t), "a"), 1);
-    EXPECT_FALSE(StationExists(t, "a"));
+    EXPECT_FALSE(StationExists(Timetable(t), "a"));
 }
 
 // --- transfer ---

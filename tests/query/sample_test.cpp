@@ -4,6 +4,7 @@
 #include "query/queries.h"
 #include "support/sample_streams.h"
 #include "support/test_timetable.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 namespace {
@@ -75,7 +76,7 @@ TEST_F(SampleTest, FareWorkedExamples) {
 }
 
 TEST_F(SampleTest, BeijingGroupAndChifengTwice) {
-    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
+    ResolveFromStation(Timetable(t_), G("北京"), MatchMode::Grouped, from_);
     const std::vector<std::string> beijing = {G("北京"), G("北京北"), G("北京东"), G("北京南"),
                                               G("北京西")};
     EXPECT_EQ(from_.Members, beijing);

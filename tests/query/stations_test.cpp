@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "network.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 namespace {
@@ -29,14 +30,18 @@ TEST(CityNameOfTest, KeepsUserDefinedAreaBytes) {
 
 class ResolveTest : public ::testing::Test {
   protected:
-    void SetUp() override { test::BuildNetwork(t_); }
+    void SetUp() override {
+        test::BuildNetwork(t_);
+        tt_ = Timetable(t_);
+    }
     StoredTables t_;
+    Timetable tt_;
     StationSide from_;
     StationSide to_;
 };
 
 TEST_F(ResolveTest, GroupMembersInStationOrder) {
-    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
+    ResolveFromStation(tt_, G("北京"), MatchMode::Grouped, from_);
     EXPECT_EQ(from_.TypedName, G("北京"));
     EXPECT_EQ(from_.CityName, G("北京"));
     EXPECT_EQ(from_.GroupId, 5);
@@ -46,25 +51,25 @@ TEST_F(ResolveTest, GroupMembersInStationOrder) {
 }
 
 TEST_F(ResolveTest, TrimsButKeepsInnerBlanks) {
-    ResolveToStation(t_.KMSM, " \t" + G("上海虹桥") + " \r\n", MatchMode::Grouped, to_);
+    ResolveToStation(tt_, " \t" + G("上海虹桥") + " \r\n", MatchMode::Grouped, to_);
     EXPECT_EQ(to_.TypedName, G("上海虹桥"));
     EXPECT_EQ(to_.CityName, G("上海"));
     EXPECT_EQ(to_.GroupId, 7);
     EXPECT_EQ(to_.Members.size(), 3u);
 
-    ResolveToStation(t_.KMSM, G("上海") + " " + G("南"), MatchMode::Grouped, to_);
+    ResolveToStation(tt_, G("上海") + " " + G("南"), MatchMode::Grouped, to_);
     EXPECT_EQ(to_.GroupId, 0);
     EXPECT_TRUE(to_.Members.empty());
 }
 
 TEST_F(ResolveTest, UngroupedAndExactResolutions) {
-    ResolveFromStation(t_.KMSM, G("北京"), MatchMode::Grouped, from_);
-    ResolveFromStation(t_.KMSM, G("天津"), MatchMode::Grouped,
+    ResolveFromStation(tt_, G("北京"), MatchMode::Grouped, from_);
+    ResolveFromStation(tt_, G("天津"), MatchMode::Grouped,
                        from_);  // overwrites the previous side
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_TRUE(from_.Members.empty());
 
-    ResolveFromStation(t_.KMSM, G("北京西"), MatchMode::Exact, from_);
+    ResolveFromStation(tt_, G("北京西"), MatchMode::Exact, from_);
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_TRUE(from_.Members.empty());
     EXPECT_EQ(from_.CityName, G("北京"));
@@ -72,16 +77,17 @@ TEST_F(ResolveTest, UngroupedAndExactResolutions) {
 
 TEST_F(ResolveTest, UnloadedGroupTableGroupsNothing) {
     StoredTables empty;
-    ResolveFromStation(empty.KMSM, G("北京"), MatchMode::Grouped, from_);
+    const Timetable none(empty);
+    ResolveFromStation(none, G("北京"), MatchMode::Grouped, from_);
     EXPECT_EQ(from_.GroupId, 0);
     EXPECT_EQ(from_.TypedName, G("北京"));
-    EXPECT_FALSE(StationExists(empty.KMPy, G("北京")));
+    EXPECT_FALSE(StationExists(none, G("北京")));
 }
 
 TEST_F(ResolveTest, StationBoxFillsToSideTypedNameOnly) {
     to_.CityName = "keep";
     to_.GroupId = 42;
-    ResolveStationBox(t_.KMSM, " " + G("赤峰东"), MatchMode::Grouped, from_, to_);
+    ResolveStationBox(tt_, " " + G("赤峰东"), MatchMode::Grouped, from_, to_);
     EXPECT_EQ(from_.GroupId, 9);
     EXPECT_EQ(to_.TypedName, G("赤峰东"));
     EXPECT_EQ(to_.CityName, "keep");
@@ -89,14 +95,14 @@ TEST_F(ResolveTest, StationBoxFillsToSideTypedNameOnly) {
 
     StationSide untouched;
     untouched.TypedName = "before";
-    ResolveStationBox(t_.KMSM, G("通辽"), MatchMode::Exact, from_, untouched);
+    ResolveStationBox(tt_, G("通辽"), MatchMode::Exact, from_, untouched);
     EXPECT_EQ(untouched.TypedName, "before");
     EXPECT_EQ(from_.TypedName, G("通辽"));
 }
 
 TEST_F(ResolveTest, StationMatchesBySideAndMode) {
-    ResolveFromStation(t_.KMSM, G("北京西"), MatchMode::Grouped, from_);
-    ResolveToStation(t_.KMSM, G("天津"), MatchMode::Grouped, to_);
+    ResolveFromStation(tt_, G("北京西"), MatchMode::Grouped, from_);
+    ResolveToStation(tt_, G("天津"), MatchMode::Grouped, to_);
     EXPECT_TRUE(StationMatches(G("北京东"), MatchMode::Grouped, QuerySide::From, from_, to_));
     EXPECT_FALSE(StationMatches(G("北京东"), MatchMode::Grouped, QuerySide::To, from_, to_));
     EXPECT_TRUE(StationMatches(G("天津"), MatchMode::Grouped, QuerySide::To, from_, to_));
@@ -110,10 +116,10 @@ TEST_F(ResolveTest, StationMatchesBySideAndMode) {
 }
 
 TEST_F(ResolveTest, StationExistsIsExactAndUntrimmed) {
-    EXPECT_TRUE(StationExists(t_.KMPy, G("北京西")));
-    EXPECT_FALSE(StationExists(t_.KMPy, G("北京西") + " "));
-    EXPECT_FALSE(StationExists(t_.KMPy, G("北京西西")));
-    EXPECT_FALSE(StationExists(t_.KMPy, "BJX"));
+    EXPECT_TRUE(StationExists(tt_, G("北京西")));
+    EXPECT_FALSE(StationExists(tt_, G("北京西") + " "));
+    EXPECT_FALSE(StationExists(tt_, G("北京西西")));
+    EXPECT_FALSE(StationExists(tt_, "BJX"));
 }
 
 }  // namespace
