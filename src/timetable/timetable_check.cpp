@@ -260,10 +260,13 @@ void CheckStopNumbers(MemTable& stops) {
 
 }  // namespace
 
-void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format) {
+void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format,
+                      bool emptyAllowed) {
     CheckFields(which, table, format);
     CheckIndexes(which, table);
-    if (table.RecordCount() == 0) throw TableCheckError("the table has no records");
+    if (table.RecordCount() == 0 && !emptyAllowed) {
+        throw TableCheckError("the table has no records");
+    }
     CheckValues(which, table);
     CheckUnique(which, table);
     if (which == LoadTable::KMTrain) CheckStopNumbers(table);

@@ -41,8 +41,11 @@ inline constexpr int kMaxRunHours = 999;
 inline constexpr int kMaxFareYuan = 99999;
 
 // Everything about one loaded table that needs no other table. `format` is the one it was
-// loaded with (which fields the header loaded). Throws TableCheckError.
-void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format);
+// loaded with (which fields the header loaded). `emptyAllowed`: the table may have no
+// records (the same-city table of a timetable without stations of one city, most railways
+// outside China, when its manifest says so). Throws TableCheckError.
+void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format,
+                      bool emptyAllowed = false);
 
 // Every stop's train (KMTrain ID) is a train of the list (KMList ID), and every train of
 // the list has at least two stops, the first at its StartStation, the last at its
