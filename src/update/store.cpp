@@ -412,7 +412,7 @@ std::string StartupStatusNote(const StartupTimetable& start) {
         start.name.empty() ? std::string("内置时刻表") : "时刻表 " + start.name;
     const std::string what = start.rejected.empty() ? std::string("时刻表选择无法读取")
                                                     : "时刻表 " + start.rejected + " 无法使用";
-    return Utf8ToGbk(what + "（" + start.why + "），改用" + instead);
+    return Utf8ToGbk("已改用" + instead + "：" + what + "（" + start.why + "）");
 }
 
 }  // namespace korvel::update

@@ -66,8 +66,9 @@ struct StartupTimetable {
     std::string why;       // its first problem, or choice.txt's, naming the file ("" for none)
 };
 
-// The status bar's line (GBK) for a start-up that did not get the chosen timetable:
-// "时刻表 NAME 无法使用（why），改用时刻表 PREVIOUS" or "…改用内置时刻表"; "" when it did.
+// The status bar's line (GBK) for a start-up that did not get the chosen timetable, what it
+// means first: "已改用时刻表 PREVIOUS：时刻表 NAME 无法使用（why）" or "已改用内置时刻表：…";
+// "" when it did.
 std::string StartupStatusNote(const StartupTimetable& start);
 
 class Store {

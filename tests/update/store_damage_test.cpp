@@ -132,7 +132,8 @@ TEST_F(StoreDamage, EachDamagedFileFallsBackToThePreviousThenTheEmbeddedSayingWh
             EXPECT_NE(start.why.find(file), std::string::npos) << start.why;
             EXPECT_NE(start.why.find(d.reason), std::string::npos) << start.why;
             EXPECT_NE(start.note.find("using the previous one, tt-1"), std::string::npos);
-            EXPECT_NE(GbkToUtf8(StartupStatusNote(start)).find("改用时刻表 tt-1"),
+            EXPECT_NE(GbkToUtf8(StartupStatusNote(start))
+                          .rfind("已改用时刻表 tt-1：时刻表 tt-2 无法使用（", 0),
                       std::string::npos);
 
             Apply(d.damage, root_ + "/tt-1/" + file);
@@ -163,7 +164,9 @@ TEST_F(StoreDamage, TheStoresOwnFilesNeverHang) {
         EXPECT_EQ(start.folder, "");
         EXPECT_NE(start.why.find("choice.txt: "), std::string::npos) << start.why;
         EXPECT_NE(start.why.find(d.reason), std::string::npos) << start.why;
-        EXPECT_NE(GbkToUtf8(StartupStatusNote(start)).find("改用内置时刻表"), std::string::npos);
+        EXPECT_NE(GbkToUtf8(StartupStatusNote(start))
+                      .rfind("已改用内置时刻表：时刻表选择无法读取（choice.txt: ", 0),
+                  std::string::npos);
         EXPECT_EQ(store.HighestSequence(), 0u);
         EXPECT_EQ(store.NewestCatalogueTime(), 0);
 
