@@ -111,8 +111,8 @@ int UseTimetable(const Store& store, const std::string& name, std::ostream& out,
             err << "korvel-cli timetables: " << name << ": no such installed timetable\n";
             return kExitFailure;
         }
-        if (const std::string bad = FolderMatchesManifest(store.FolderOf(name)); !bad.empty()) {
-            err << "korvel-cli timetables: " << name << " does not verify: " << bad << "\n";
+        if (const std::string bad = InstalledFolderProblem(store.FolderOf(name)); !bad.empty()) {
+            err << "korvel-cli timetables: " << name << " cannot be used: " << bad << "\n";
             return kExitFailure;
         }
     }

@@ -8,8 +8,10 @@
 //
 // Import: the trains of a feed as source trains for the builder, each trip one train, the
 // type taken back from route_desc, groups from parent stations, codes from stop_code, change
-// minutes from transfers.txt. What the timetable cannot hold is left out and said so by name
-// in `notes`, or the feed is refused (GtfsError naming file, line and field).
+// minutes from transfers.txt. A trip without shape_dist_traveled takes its distances from
+// its stops' coordinates, along straight lines between them. Of two trips with one number
+// the first in trips.txt is kept. What the timetable cannot hold is left out and said so by
+// name in `notes`, or the feed is refused (GtfsError naming file, line and field).
 #pragma once
 
 #include <map>
@@ -94,6 +96,9 @@ struct GtfsTrains {
     std::string validFrom;
     // What was left out or taken otherwise than the feed says, one sentence each, by name.
     std::vector<std::string> notes;
+    // What the feed held before anything was left out: rows of stops.txt, trips.txt and
+    // stop_times.txt.
+    std::size_t stopRows = 0, tripRows = 0, stopTimeRows = 0;
 };
 // Reads stops.txt, routes.txt, trips.txt, stop_times.txt and, when present, calendar.txt,
 // calendar_dates.txt, frequencies.txt, agency.txt, transfers.txt and feed_info.txt. Throws

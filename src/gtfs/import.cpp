@@ -13,6 +13,7 @@
 #include "data/gbk.h"
 #include "gtfs/csv.h"
 #include "gtfs/gtfs.h"
+#include "gtfs/import_feed_wide.h"
 #include "query/fare_tariff.h"
 
 namespace korvel::gtfs {
@@ -260,6 +261,7 @@ void NoteTakenDaily(const std::map<std::string, int>& takenDaily, GtfsTrains& ou
 struct Trips {
     std::unordered_map<std::string, std::size_t> index;  // trip_id -> train
     std::unordered_set<std::string> skipped;             // trips of non-rail routes
+    std::vector<std::string> ids;                        // train -> trip_id
 };
 
 Trips ReadTrips(const GtfsFeed& feed, const CsvTable& t, const Routes& routes, GtfsTrains& out) {
@@ -287,6 +289,7 @@ Trips ReadTrips(const GtfsFeed& feed, const CsvTable& t, const Routes& routes, G
         std::string number = CsvTable::Value(row, name);
         if (number.empty()) number = trip;
         trips.index.emplace(trip, out.trains.size());
+        trips.ids.push_back(trip);
         out.trains.push_back({number, {}});
         if (type != routes.type.end() && type->second > 0) out.types[number] = type->second;
         if (notDaily.count(CsvTable::Value(row, service)))
@@ -379,8 +382,12 @@ void ReadTransfers(const CsvTable& t, const Stops& stops, GtfsTrains& out) {
     const int from = t.Column("from_stop_id", true), to = t.Column("to_stop_id", true);
     const int type = t.Column("transfer_type", true), time = t.Column("min_transfer_time", false);
     std::map<int, int> same, city;  // minutes -> rows
+    std::size_t ignored = 0;
     for (const auto& [line, row] : t.rows) {
-        if (CsvTable::Value(row, type) != "2") continue;
+        if (CsvTable::Value(row, type) != "2") {
+            ++ignored;
+            continue;
+        }
         const auto seconds = WholeInteger<int>(CsvTable::Value(row, time));
         if (!seconds || *seconds < 0 || *seconds > 86400) {
             throw GtfsError(t.Where(line) + "min_transfer_time: not seconds from 0 to 86400");
@@ -393,7 +400,15 @@ void ReadTransfers(const CsvTable& t, const Stops& stops, GtfsTrains& out) {
         } else if (pa != stops.parentOf.end() && pb != stops.parentOf.end() &&
                    pa->second == pb->second) {
             ++city[minutes];
+        } else {
+            ++ignored;
         }
+    }
+    if (ignored > 0) {
+        out.notes.push_back(std::to_string(ignored) +
+                            " rows of transfers.txt ignored: only minimum change times "
+                            "(transfer_type 2) within one stop or between stations of one "
+                            "parent station are taken");
     }
     auto mostCommon = [&](const std::map<int, int>& counts,
                           const char* what) -> std::optional<int> {
@@ -413,47 +428,62 @@ void ReadTransfers(const CsvTable& t, const Stops& stops, GtfsTrains& out) {
     out.cityTransfer = mostCommon(city, "between stations of one parent station");
 }
 
-// Feed-wide facts the timetable has no place for.
-void NoteFeedWide(const GtfsFeed& feed, GtfsTrains& out) {
-    const CsvTable agency = ReadCsvTable(feed, "agency.txt", false);
-    if (agency.Present()) {
-        const int zone = agency.Column("agency_timezone", false);
-        std::set<std::string> zones;
-        for (const auto& [line, row] : agency.rows) {
-            const std::string z = CsvTable::Value(row, zone);
-            if (!z.empty() && z != "Asia/Shanghai" && zones.insert(z).second) {
-                out.notes.push_back("agency_timezone " + z +
-                                    ": times taken as the feed gives them, the timetable has no "
-                                    "time zones");
-            }
-        }
-    }
-    const CsvTable frequencies = ReadCsvTable(feed, "frequencies.txt", false);
-    if (!frequencies.rows.empty()) {
-        out.notes.push_back(
-            std::to_string(frequencies.rows.size()) +
-            " rows of frequencies.txt ignored: each trip taken once, at its stop times");
-    }
+// Great-circle distance in km on a sphere of the Earth's mean radius.
+double KmBetween(const StationPoint& a, const StationPoint& b) {
+    constexpr double kRadiusKm = 6371.0;
+    constexpr double kRad = 3.14159265358979323846 / 180.0;
+    const double dLat = (b.lat - a.lat) * kRad, dLon = (b.lon - a.lon) * kRad;
+    const double h =
+        std::sin(dLat / 2) * std::sin(dLat / 2) +
+        std::cos(a.lat * kRad) * std::cos(b.lat * kRad) * std::sin(dLon / 2) * std::sin(dLon / 2);
+    return 2 * kRadiusKm * std::asin(std::min(1.0, std::sqrt(h)));
 }
 
-// The day the feed starts, for the timetable's first valid day; a value that is no day is
-// said and left out.
-void ReadFeedStart(const GtfsFeed& feed, GtfsTrains& out) {
-    const CsvTable info = ReadCsvTable(feed, "feed_info.txt", false);
-    if (info.rows.empty()) return;
-    const auto& [line, row] = info.rows.front();
-    const std::string day = CsvTable::Value(row, info.Column("feed_start_date", false));
-    if (day.empty()) return;
-    const bool digits = day.size() == 8 && day.find_first_not_of("0123456789") == std::string::npos;
-    const std::string iso =
-        digits ? day.substr(0, 4) + "-" + day.substr(4, 2) + "-" + day.substr(6, 2) : "";
-    // A timetable's first day is after 1900, as its manifest holds it.
-    if (!digits || day.compare(0, 4, "1900") < 0 || !FeedDatesFrom(iso)) {
-        out.notes.push_back(info.Where(line) + "feed_start_date " + day +
-                            " is not a day (YYYYMMDD): ignored");
-        return;
+// A trip that gives no distances, whose every stop has a place: the distance from its origin
+// along straight lines between its stops, in whole km. False (nothing changed) otherwise.
+bool DistancesFromPlaces(std::vector<Timed>& stopsOfTrip, const GtfsTrains& out) {
+    std::vector<const StationPoint*> points;
+    for (const Timed& t : stopsOfTrip) {
+        if (t.km >= 0) return false;
+        const auto p = out.places.find(t.station);
+        if (p == out.places.end()) return false;
+        points.push_back(&p->second);
     }
-    out.validFrom = iso;
+    double km = 0;
+    for (std::size_t k = 0; k < stopsOfTrip.size(); ++k) {
+        if (k > 0) km += KmBetween(*points[k - 1], *points[k]);
+        if (km > kMaxGtfsKm) return false;
+        stopsOfTrip[k].km = static_cast<int>(std::lround(km));
+    }
+    return true;
+}
+
+// Of the trips that share one number, the first in trips.txt is kept: the timetable knows a
+// train by its number. The others join the trips left out.
+void KeepFirstOfEachNumber(const Trips& trips, StopTimes& read, GtfsTrains& out) {
+    std::map<std::string, std::vector<std::string>> tripsOf;  // number -> its trips
+    for (std::size_t i = 0; i < out.trains.size(); ++i) {
+        if (read.dropped.count(i)) continue;
+        auto& ofNumber = tripsOf[out.trains[i].number];
+        ofNumber.push_back(trips.ids[i]);
+        if (ofNumber.size() > 1) read.dropped.insert(i);
+    }
+    std::vector<std::string> numbers;
+    for (const auto& [number, ofNumber] : tripsOf) {
+        if (ofNumber.size() > 1) numbers.push_back(number);
+    }
+    for (std::size_t n = 0; n < numbers.size() && n < kNamesInNote; ++n) {
+        const auto& ofNumber = tripsOf[numbers[n]];
+        const std::vector<std::string> others(ofNumber.begin() + 1, ofNumber.end());
+        out.notes.push_back("train number " + numbers[n] + " on " +
+                            std::to_string(ofNumber.size()) + " trips: trip " + ofNumber.front() +
+                            " kept (the first in trips.txt), " + NameList(others) + " left out");
+    }
+    if (numbers.size() > kNamesInNote) {
+        out.notes.push_back(std::to_string(numbers.size() - kNamesInNote) +
+                            " more train numbers on several trips: the first trip in trips.txt "
+                            "of each kept");
+    }
 }
 
 }  // namespace
@@ -467,19 +497,24 @@ GtfsTrains ReadGtfs(const GtfsFeed& feed) {
 
     const Stops stops = ReadStops(stopsTable, out);
     const Trips trips = ReadTrips(feed, tripsTable, ReadRoutes(routesTable), out);
+    out.stopRows = stopsTable.rows.size();
+    out.tripRows = tripsTable.rows.size();
+    out.stopTimeRows = times.rows.size();
     StopTimes read = ReadStopTimes(times, stops, trips, out);
+    KeepFirstOfEachNumber(trips, read, out);
     ReadTransfers(ReadCsvTable(feed, "transfers.txt", false), stops, out);
     NoteFeedWide(feed, out);
     ReadFeedStart(feed, out);
 
     // The builder's source form: clock times and the day of each arrival.
     std::vector<GtfsTrain> kept;
-    int sharedKm = 0;
+    int sharedKm = 0, placedTrips = 0;
     for (std::size_t i = 0; i < read.timed.size(); ++i) {
         if (read.dropped.count(i)) continue;
         auto& stopsOfTrip = read.timed[i];
         std::stable_sort(stopsOfTrip.begin(), stopsOfTrip.end(),
                          [](const Timed& a, const Timed& b) { return a.sequence < b.sequence; });
+        if (DistancesFromPlaces(stopsOfTrip, out)) ++placedTrips;
         const bool withKm = !stopsOfTrip.empty() && stopsOfTrip.front().km >= 0 &&
                             std::count_if(stopsOfTrip.begin(), stopsOfTrip.end(),
                                           [](const Timed& t) { return t.km >= 0; }) > 1;
@@ -508,6 +543,12 @@ GtfsTrains ReadGtfs(const GtfsFeed& feed) {
         kept.push_back(std::move(out.trains[i]));
     }
     out.trains = std::move(kept);
+    if (placedTrips > 0) {
+        out.notes.push_back(std::to_string(placedTrips) +
+                            " trips without shape_dist_traveled: distances taken along straight "
+                            "lines between their stops' coordinates (stop_lat, stop_lon), in "
+                            "whole km");
+    }
     if (sharedKm > 0) {
         out.notes.push_back(std::to_string(sharedKm) +
                             " stop times without shape_dist_traveled between stops that have one "

@@ -1,11 +1,13 @@
 #include "timetable/timetable_check.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "data/clock.h"
 #include "data/decimal.h"
+#include "data/run_time.h"
 #include "data/schema.h"
 
 namespace korvel {
@@ -258,15 +260,66 @@ void CheckStopNumbers(MemTable& stops) {
     }
 }
 
+// Along each train (index SIDNo): the origin has a departure time, the terminus an arrival
+// time and every stop between both; run times and distances never go back; and a stop's
+// arrival is the origin's departure plus its run time, on whichever day that falls.
+void CheckStopsAlongTrains(MemTable& stops) {
+    const std::vector<std::uint32_t>* order = stops.IndexOrder("SIDNo");
+    if (order == nullptr) return;
+    Field& id = stops.FieldByName("ID");
+    Field& arrival = stops.FieldByName("A_Time");
+    Field& departure = stops.FieldByName("D_Time");
+    Field& run = stops.FieldByName("R_Date");
+    Field& distance = stops.FieldByName("Distance");
+    std::optional<int> origin;  // the origin's departure, minutes after midnight
+    int lastRun = 0;
+    std::int64_t lastKm = 0;
+    for (std::size_t i = 0; i < order->size(); ++i) {
+        const std::uint32_t r = (*order)[i];
+        const bool first = i == 0 || id.ViewAt(r) != id.ViewAt((*order)[i - 1]);
+        const bool last = i + 1 == order->size() || id.ViewAt(r) != id.ViewAt((*order)[i + 1]);
+        const std::optional<int> arrives = ClockMinutes(arrival.ViewAt(r));
+        if (!last && departure.ViewAt(r).empty()) {
+            throw TableCheckError(first ? "the origin has no departure time"
+                                        : "a stop on the way has no departure time",
+                                  r, departure.Name());
+        }
+        if (!first && !arrives) {
+            throw TableCheckError("a stop after the origin has no arrival time", r, arrival.Name());
+        }
+        const int runMinutes = RunTimeMinutes(run.ViewAt(r));
+        const std::int64_t km = distance.IntegerAt(r);
+        if (first) {
+            origin = ClockMinutes(departure.ViewAt(r));
+        } else if (runMinutes < lastRun) {
+            throw TableCheckError("the run time goes back along the train", r, run.Name());
+        } else if (km < lastKm) {
+            throw TableCheckError("the distance goes back along the train", r, distance.Name());
+        } else if (origin && (*origin + runMinutes) % 1440 != *arrives) {
+            throw TableCheckError(
+                "the arrival time is not the origin's departure plus the run time", r,
+                arrival.Name());
+        }
+        lastRun = runMinutes;
+        lastKm = km;
+    }
+}
+
 }  // namespace
 
-void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format) {
+void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format,
+                      bool emptyAllowed) {
     CheckFields(which, table, format);
     CheckIndexes(which, table);
-    if (table.RecordCount() == 0) throw TableCheckError("the table has no records");
+    if (table.RecordCount() == 0 && !emptyAllowed) {
+        throw TableCheckError("the table has no records");
+    }
     CheckValues(which, table);
     CheckUnique(which, table);
-    if (which == LoadTable::KMTrain) CheckStopNumbers(table);
+    if (which == LoadTable::KMTrain) {
+        CheckStopNumbers(table);
+        CheckStopsAlongTrains(table);
+    }
 }
 
 namespace {

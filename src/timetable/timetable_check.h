@@ -1,10 +1,11 @@
 // The checks a timetable table passes before the program trusts it, beyond what the table
 // stream reader itself refuses: the fields and indexes the queries read it by, with their
 // types; at least one record; every value within the bounds the queries' arithmetic is
-// safe for; unique keys under every unique index; each train's stops numbered 1..n; and
-// every stop's train in the train list, which starts and ends where the stops do. The
-// embedded timetable passes them too (a test says so); at start-up they run on timetable
-// folders, whose files anyone may have edited.
+// safe for; unique keys under every unique index; each train's stops numbered 1..n, with
+// the times a stop needs, run times and distances that never go back and arrivals that are
+// the origin's departure plus the run time; and every stop's train in the train list, which
+// starts and ends where the stops do. The embedded timetable passes them too (a test says
+// so); at start-up they run on timetable folders, whose files anyone may have edited.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +42,11 @@ inline constexpr int kMaxRunHours = 999;
 inline constexpr int kMaxFareYuan = 99999;
 
 // Everything about one loaded table that needs no other table. `format` is the one it was
-// loaded with (which fields the header loaded). Throws TableCheckError.
-void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format);
+// loaded with (which fields the header loaded). `emptyAllowed`: the table may have no
+// records (the same-city table of a timetable without stations of one city, most railways
+// outside China, when its manifest says so). Throws TableCheckError.
+void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat& format,
+                      bool emptyAllowed = false);
 
 // Every stop's train (KMTrain ID) is a train of the list (KMList ID), and every train of
 // the list has at least two stops, the first at its StartStation, the last at its

@@ -5,7 +5,6 @@
 #include <iostream>
 #include <utility>
 
-#include "data/gbk.h"
 #include "online/qt/web_browser.h"
 #include "ui/app_setup.h"
 #include "ui/dialogs/settings.h"
@@ -40,9 +39,7 @@ int main(int argc, char** argv) {
         if (!start.note.empty()) {
             // The panel has room for the gist; the details go to standard error.
             std::cerr << "korvel: " << start.note << "\n";
-            options.timetableNote = korvel::Utf8ToGbk(
-                "时刻表 " + start.rejected + " 校验失败，改用" +
-                (start.name.empty() ? std::string("内置时刻表") : "时刻表 " + start.name));
+            options.timetableNote = korvel::update::StartupStatusNote(start);
         }
     }
 

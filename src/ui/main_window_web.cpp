@@ -83,6 +83,12 @@ void MainWindow::SetStatusText(int panel, const std::string& gbk) {
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - 8));
         return;
     }
+    if (panel == kTimetableNotePanel) {
+        // A note begins with what it means for the user; the reason after it may give way.
+        label->setToolTip(text);
+        label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width() - 8));
+        return;
+    }
     label->setText(text);
 }
 

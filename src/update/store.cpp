@@ -12,6 +12,7 @@
 
 #include "data/atomic_files.h"
 #include "data/decimal.h"
+#include "data/gbk.h"
 #include "data/regular_file.h"
 #include "timetable/timetable_folder.h"
 #include "update/catalogue.h"
@@ -25,7 +26,7 @@ constexpr const char* kChoiceFile = "choice.txt";
 constexpr const char* kSequenceFile = "sequence.txt";
 constexpr const char* kCatalogueTimeFile = "catalogue.txt";
 constexpr const char* kPackageInfo = "package.txt";
-// choice.txt, sequence.txt and catalogue.txt are a few dozen bytes.
+// choice.txt, sequence.txt, catalogue.txt, package.txt and a manifest are a few dozen lines.
 constexpr std::size_t kMaxStoreFileBytes = 64 << 10;
 
 std::string ErrnoText(const std::string& what) {
@@ -49,7 +50,7 @@ std::string ChoiceText(const Choice& choice) {
 // "name NAME\nsequence N\n" of an installed folder; false when it is not that.
 bool ReadPackageInfo(const std::string& folder, std::string& name, std::uint64_t& sequence) {
     std::string text;
-    if (!ReadWholeFile(folder + "/" + kPackageInfo, text)) return false;
+    if (!ReadWholeFile(folder + "/" + kPackageInfo, text, kMaxStoreFileBytes)) return false;
     const std::size_t nl = text.find('\n');
     if (text.rfind("name ", 0) != 0 || nl == std::string::npos) return false;
     name = text.substr(5, nl - 5);
@@ -58,6 +59,41 @@ bool ReadPackageInfo(const std::string& folder, std::string& name, std::uint64_t
     const auto number = SequenceLine(std::string_view(rest).substr(9));
     if (number) sequence = *number;
     return number.has_value();
+}
+
+Choice ParseChoice(std::string_view text) {
+    Choice c;
+    while (!text.empty()) {
+        const std::size_t nl = text.find('\n');
+        const std::string line(text.substr(0, nl));
+        text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+        if (line.rfind("use ", 0) == 0) {
+            const std::string name = line.substr(4);
+            c.use = IsPackageName(name) && name != "embedded" ? name : "";
+        } else if (line.rfind("previous ", 0) == 0 && IsPackageName(line.substr(9))) {
+            c.previous = line.substr(9);
+        }
+    }
+    return c;
+}
+
+// "NAME: why" for a problem with the file PATH (whose last part is NAME): the folder is
+// named once by whoever reports it, not in every line.
+std::string Shortened(const std::string& path, const std::string& name, std::string problem) {
+    if (problem.rfind(path, 0) == 0) return name + problem.substr(path.size());
+    return problem;
+}
+
+// The whole file NAME of `folder`, or "NAME: why not" in `why`.
+std::optional<std::string> ReadFolderFile(const std::string& folder, const std::string& name,
+                                          std::size_t maxBytes, std::string& why) {
+    const std::string path = folder + "/" + name;
+    try {
+        return ReadRegularFileString(path, maxBytes);
+    } catch (const FileReadError& e) {
+        why = Shortened(path, name, e.what());
+        return std::nullopt;
+    }
 }
 
 // The files of an installed folder; the folder replacement removes nothing else.
@@ -129,20 +165,32 @@ std::string DefaultStoreRoot() {
 }
 
 std::string FolderMatchesManifest(const std::string& folder) {
-    std::string text;
-    if (!ReadWholeFile(folder + "/" + std::string(data::kManifestFileName), text)) {
-        return "manifest.txt: cannot read";
-    }
-    const data::ManifestParse parsed = data::ParseManifest(text);
-    if (!parsed.manifest) return "manifest.txt: " + parsed.error;
+    std::string why;
+    const std::string manifestName(data::kManifestFileName);
+    const auto text = ReadFolderFile(folder, manifestName, kMaxStoreFileBytes, why);
+    if (!text) return why;
+    const data::ManifestParse parsed = data::ParseManifest(*text);
+    if (!parsed.manifest) return manifestName + ": " + parsed.error;
     std::vector<PackageFile> files;
     for (const char* file : kStreamFiles) {
-        PackageFile f{file, {}};
-        if (!ReadWholeFile(folder + "/" + file, f.bytes))
-            return std::string(file) + ": cannot read";
-        files.push_back(std::move(f));
+        auto bytes = ReadFolderFile(folder, file, kMaxTimetableFileBytes, why);
+        if (!bytes) return why;
+        files.push_back({file, std::move(*bytes)});
     }
     return CheckFilesAgainstManifest(*parsed.manifest, files);
+}
+
+std::string InstalledFolderProblem(const std::string& folder) {
+    if (std::string bad = FolderMatchesManifest(folder); !bad.empty()) return bad;
+    // Its files are the ones its manifest names, but a program newer than the one that
+    // installed it may check the tables more strictly, and a manifest may have been rewritten
+    // to match damaged streams.
+    const FolderLoad whole = korvel::VerifyTimetableFolder(folder);
+    if (whole.ok) return {};
+    if (whole.problems.empty()) return "does not load";
+    const std::string prefix = (fs::path(folder) / "").string();
+    const std::string& first = whole.problems.front();
+    return first.rfind(prefix, 0) == 0 ? first.substr(prefix.size()) : first;
 }
 
 Store::Store(std::string root) : root_(std::move(root)) {}
@@ -203,7 +251,8 @@ std::vector<InstalledTimetable> Store::List() const {
         }
         t.folder = entry.path().string();
         std::string text;
-        if (ReadWholeFile(t.folder + "/" + std::string(data::kManifestFileName), text)) {
+        if (ReadWholeFile(t.folder + "/" + std::string(data::kManifestFileName), text,
+                          kMaxStoreFileBytes)) {
             t.manifest = data::ParseManifest(text).manifest;
         }
         out.push_back(std::move(t));
@@ -214,27 +263,14 @@ std::vector<InstalledTimetable> Store::List() const {
 }
 
 Choice Store::ReadChoice() const {
-    Choice c;
     std::string text;
-    if (!ReadWholeFile(root_ + "/" + kChoiceFile, text)) return c;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t nl = text.find('\n', at);
-        const std::string line = text.substr(at, nl == std::string::npos ? nl : nl - at);
-        at = nl == std::string::npos ? text.size() : nl + 1;
-        if (line.rfind("use ", 0) == 0) {
-            const std::string name = line.substr(4);
-            c.use = IsPackageName(name) && name != "embedded" ? name : "";
-        } else if (line.rfind("previous ", 0) == 0 && IsPackageName(line.substr(9))) {
-            c.previous = line.substr(9);
-        }
-    }
-    return c;
+    if (!ReadWholeFile(root_ + "/" + kChoiceFile, text, kMaxStoreFileBytes)) return {};
+    return ParseChoice(text);
 }
 
 std::uint64_t Store::HighestSequence() const {
     std::string text;
-    if (!ReadWholeFile(root_ + "/" + kSequenceFile, text)) return 0;
+    if (!ReadWholeFile(root_ + "/" + kSequenceFile, text, kMaxStoreFileBytes)) return 0;
     return SequenceLine(text).value_or(0);
 }
 
@@ -337,26 +373,46 @@ std::string Store::Remove(const std::string& name) const {
 }
 
 StartupTimetable Store::ChooseStartup() const {
-    const Choice choice = ReadChoice();
     StartupTimetable result;
+    Choice choice;
+    try {
+        const auto text =
+            ReadRegularFileStringIfPresent(root_ + "/" + kChoiceFile, kMaxStoreFileBytes);
+        if (!text) return result;
+        choice = ParseChoice(*text);
+    } catch (const FileReadError& e) {
+        result.why = Shortened(root_ + "/" + kChoiceFile, kChoiceFile, e.what());
+        result.note = "the choice of timetable cannot be read (" + result.why +
+                      "); using the embedded timetable";
+        return result;
+    }
     if (choice.use.empty()) return result;
-    const std::string bad = FolderMatchesManifest(FolderOf(choice.use));
-    if (bad.empty()) return {choice.use, FolderOf(choice.use), ""};
+    result.why = InstalledFolderProblem(FolderOf(choice.use));
+    if (result.why.empty()) return {choice.use, FolderOf(choice.use), "", "", ""};
     result.rejected = choice.use;
-    result.note = "installed timetable " + choice.use + " does not verify (" + bad + ")";
+    result.note = "installed timetable " + choice.use + " cannot be used (" + result.why + ")";
     if (!choice.previous.empty()) {
-        const std::string badPrevious = FolderMatchesManifest(FolderOf(choice.previous));
+        const std::string badPrevious = InstalledFolderProblem(FolderOf(choice.previous));
         if (badPrevious.empty()) {
             result.name = choice.previous;
             result.folder = FolderOf(choice.previous);
             result.note += "; using the previous one, " + choice.previous;
             return result;
         }
-        result.note +=
-            "; the previous one, " + choice.previous + ", does not either (" + badPrevious + ")";
+        result.note += "; the previous one, " + choice.previous + ", cannot be used either (" +
+                       badPrevious + ")";
     }
     result.note += "; using the embedded timetable";
     return result;
+}
+
+std::string StartupStatusNote(const StartupTimetable& start) {
+    if (start.note.empty()) return {};
+    const std::string instead =
+        start.name.empty() ? std::string("内置时刻表") : "时刻表 " + start.name;
+    const std::string what = start.rejected.empty() ? std::string("时刻表选择无法读取")
+                                                    : "时刻表 " + start.rejected + " 无法使用";
+    return Utf8ToGbk("已改用" + instead + "：" + what + "（" + start.why + "）");
 }
 
 }  // namespace korvel::update

@@ -39,6 +39,12 @@ std::string DefaultStoreRoot();
 // folder before it was installed, and the loaders make them again as it loads.
 std::string FolderMatchesManifest(const std::string& folder);
 
+// Empty when an installed folder can be used: it matches its manifest and its tables pass
+// every check the loaders make; else the first problem, naming the file ("SLIST.stream: not a
+// regular file"). Every file is read bounded and only when it is a regular file, so a FIFO,
+// a folder or a device in place of one is a problem, never a wait.
+std::string InstalledFolderProblem(const std::string& folder);
+
 struct InstalledTimetable {
     std::string name;
     std::uint64_t sequence = 0;
@@ -56,8 +62,14 @@ struct StartupTimetable {
     std::string name;      // "" for the embedded timetable
     std::string folder;    // "" for the embedded timetable
     std::string note;      // why the chosen one is not used (English, UTF-8), "" when it is
-    std::string rejected;  // the chosen installed timetable that did not verify, "" for none
+    std::string rejected;  // the chosen installed timetable that cannot be used, "" for none
+    std::string why;       // its first problem, or choice.txt's, naming the file ("" for none)
 };
+
+// The status bar's line (GBK) for a start-up that did not get the chosen timetable, what it
+// means first: "已改用时刻表 PREVIOUS：时刻表 NAME 无法使用（why）" or "已改用内置时刻表：…";
+// "" when it did.
+std::string StartupStatusNote(const StartupTimetable& start);
 
 class Store {
   public:
@@ -84,6 +96,8 @@ class Store {
     void SweepWorkFiles() const;
 
     std::vector<InstalledTimetable> List() const;
+    // The choice as written; an unreadable choice.txt reads as the embedded timetable (the
+    // start-up says why, see ChooseStartup).
     Choice ReadChoice() const;
     std::uint64_t HighestSequence() const;
     // When the newest catalogue seen was published; 0 before any.
@@ -99,6 +113,9 @@ class Store {
     // Removes NAME; refused for the timetable in use.
     std::string Remove(const std::string& name) const;
 
+    // The chosen timetable when it can be used (InstalledFolderProblem), else the previous
+    // one, else the embedded one, with the reason in `note`. Reads each candidate's tables
+    // once: a few hundred milliseconds for the 2019 timetable.
     StartupTimetable ChooseStartup() const;
 
   private:

@@ -1,11 +1,16 @@
 // A feed from another railway: what the timetable cannot hold is left out and named, never
 // changed quietly; values no stream could hold refuse the feed naming file, line and field.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
+#include "data/manifest_build.h"
 #include "gtfs/gtfs.h"
 #include "timetable/gtfs_input.h"
+#include "timetable/timetable_folder.h"
 
 namespace korvel::gtfs {
 namespace {
@@ -103,6 +108,69 @@ TEST(GtfsImport, TheBuildReportSaysWhatWasLeftOut) {
                               "at one station 5 min, between stations of one city 30 min"}) {
         EXPECT_NE(report.find(named), std::string::npos) << named << "\n" << report;
     }
+}
+
+// A railway without stations of one city, whose feed gives places but no distances, one
+// number on two trips and changes the timetable has no use for: every train is kept with
+// distances from its stops' places, each change is named, and what the build writes loads.
+TEST(GtfsImport, AFeedWithoutParentStationsOrDistancesBuildsAndLoads) {
+    const GtfsFeed feed = {
+        {"stops.txt",
+         "stop_id,stop_name,stop_lat,stop_lon\n"
+         "N,North,32.0,114.0\nM,Middle,31.0,114.0\nS,South,30.0,114.0\n"},
+        {"routes.txt", "route_id,route_short_name,route_type\nR,R,2\n"},
+        {"trips.txt",
+         "route_id,service_id,trip_id,trip_short_name\nR,D,a,K1\nR,D,b,K2\nR,D,c,K1\n"},
+        {"stop_times.txt",
+         "trip_id,arrival_time,departure_time,stop_id,stop_sequence\n"
+         "a,08:00:00,08:00:00,N,1\na,09:00:00,09:05:00,M,2\na,10:00:00,10:00:00,S,3\n"
+         "b,11:00:00,11:00:00,S,1\nb,13:00:00,13:00:00,N,2\n"
+         "c,18:00:00,18:00:00,N,1\nc,20:00:00,20:00:00,S,2\n"},
+        {"transfers.txt",
+         "from_stop_id,to_stop_id,transfer_type,min_transfer_time\n"
+         "M,M,2,600\nN,S,2,600\nM,M,1,\n"},
+    };
+    const GtfsTrains read = ReadGtfs(feed);
+    ASSERT_EQ(read.trains.size(), 2u);
+    EXPECT_EQ(read.trains[0].number, "K1");
+    ASSERT_EQ(read.trains[0].stops.size(), 3u) << "trip a, not c";
+    // One degree of a meridian is 111.2 km.
+    EXPECT_EQ(read.trains[0].stops[1].km, 111);
+    EXPECT_EQ(read.trains[0].stops[2].km, 222);
+    EXPECT_EQ(read.trains[1].stops[1].km, 222);
+    EXPECT_TRUE(Noted(read, {"2 trips without shape_dist_traveled", "stop_lat, stop_lon"}));
+    EXPECT_TRUE(Noted(read, {"K1 on 2 trips: trip a kept", "c left out"}));
+    EXPECT_TRUE(Noted(read, {"2 rows of transfers.txt ignored"}));
+    EXPECT_EQ(read.groups.size(), 0u);
+
+    timetable::Sources sources;
+    timetable::AddGtfsTrains(read, sources, false);
+    const timetable::BuildOutput built = timetable::BuildTimetable(sources);
+    const std::string report = built.report.Text();
+    for (const char* named :
+         {"read from the feed: 3 rows of stops.txt, 3 trips, 7 stop times; kept as trains: 2 "
+          "trips with 5 stop times",
+          "fares: none read from the feed", "2 trains' types taken from the letters"}) {
+        EXPECT_NE(report.find(named), std::string::npos) << named << "\n" << report;
+    }
+    ASSERT_EQ(built.report.trainsBuilt, 2) << report;
+    char pattern[] = "/tmp/korvel_gtfs_build_XXXXXX";
+    const std::filesystem::path dir = ::mkdtemp(pattern);
+    const std::pair<const char*, const std::string*> files[] = {{"SLIST.stream", &built.slist},
+                                                                {"STRAIN.stream", &built.strain},
+                                                                {"SM.stream", &built.sm},
+                                                                {"SPY.stream", &built.spy}};
+    for (const auto& [name, bytes] : files) std::ofstream(dir / name) << *bytes;
+    std::ofstream(dir / "manifest.txt") << data::FormatManifest(data::ManifestForStreams(
+        "t", "2024-01-01", "t", {built.slist, built.strain, built.sm, built.spy}));
+    StoredTables tables;
+    const FolderLoad load = LoadTimetableFolder(dir.string(), tables);
+    EXPECT_TRUE(load.ok && load.verified) << (load.problems.empty() ? "" : load.problems[0]);
+    EXPECT_EQ(tables.KMSM.RecordCount(), 0u);
+    // Without the builder's word for it, an empty same-city table is a damaged one.
+    std::filesystem::remove(dir / "manifest.txt");
+    EXPECT_FALSE(LoadTimetableFolder(dir.string(), tables).ok);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(GtfsImport, NamesThatFitAndPlatformsOfOneStation) {

@@ -108,6 +108,21 @@ TEST(UpdateCommands, PublishServeInstallRefuseTamperedAndChoose) {
     EXPECT_EQ(RunCli("update --catalogue http://example.org/catalogue.json").rc, 1);
     EXPECT_EQ(RunCli("update --catalogue").rc, 2);
 
+    // A FIFO in place of a stream of the timetable in use: no wait, the embedded timetable
+    // answers, and standard error says why.
+    const std::string stream = dir + "/xdg/korvel/timetables/s-1/SLIST.stream";
+    fs::rename(stream, stream + ".kept");
+    ASSERT_EQ(::mkfifo(stream.c_str(), 0600), 0);
+    r = RunCli("load");
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.find("installed"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("s-1 cannot be used (SLIST.stream: not a regular file); using the "
+                         "embedded timetable"),
+              std::string::npos)
+        << r.err;
+    fs::remove(stream);
+    fs::rename(stream + ".kept", stream);
+
     // --timetable overrides the choice; then the choice itself changes.
     r = RunCli(std::string("--timetable ") + KORVEL_SAMPLE_STREAMS + " load");
     EXPECT_NE(r.out.find("Timetable folder:"), std::string::npos) << r.out;

@@ -37,7 +37,7 @@ TEST_F(UpdateFixture, InstallsNewerKeepsPreviousAndFallsBackWhenDamaged) {
     std::ofstream(Root() + "/tt-2/SM.stream", std::ios::app) << "x";
     StartupTimetable start = store.ChooseStartup();
     EXPECT_EQ(start.name, "tt-1");
-    EXPECT_NE(start.note.find("tt-2 does not verify (SM.stream"), std::string::npos) << start.note;
+    EXPECT_NE(start.note.find("tt-2 cannot be used (SM.stream"), std::string::npos) << start.note;
     std::ofstream(Root() + "/tt-1/manifest.txt", std::ios::app) << "x";
     start = store.ChooseStartup();
     EXPECT_EQ(start.folder, "");

@@ -96,7 +96,8 @@ SourceRead ReadSourceFile(const fs::path& path, std::string& out, std::string& e
 }
 
 bool WriteOutputFolder(const fs::path& out, const std::vector<OutputFile>& files,
-                       const fs::path& reportPath, const std::string& report, std::ostream& err) {
+                       const fs::path& reportPath, const std::string& report, std::ostream& err,
+                       const std::function<std::string(const std::string&)>& check) {
     const std::string reportInside = ReportNameInside(out, reportPath);
     data::FolderReplacement folder(out.string(), [&](std::string_view name) {
         return BuilderFile(name, files, reportInside);
@@ -108,6 +109,11 @@ bool WriteOutputFolder(const fs::path& out, const std::vector<OutputFile>& files
     if (auto error = folder.Begin()) return fail(*error);
     for (const OutputFile& f : files) {
         if (auto error = folder.Add(f.name, *f.bytes)) return fail(*error);
+    }
+    if (check) {
+        if (const std::string bad = check(folder.StagingPath()); !bad.empty()) {
+            return fail("the timetable built would not load: " + bad);
+        }
     }
     data::PendingFile pendingReport;
     if (!reportInside.empty()) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -30,10 +31,12 @@ struct OutputFile {
 // Replaces the folder `out` by one holding exactly `files`, then writes the report to
 // `reportPath` (when not empty; a report inside `out` goes into the new folder). Everything
 // that can fail is done before the folder is swapped in, so on failure the old folder and
-// the old report are as they were. Writes "korvel-ttbuild: ..." to `err` and returns false
-// on failure.
+// the old report are as they were. `check`, when given, reads the new folder before it is
+// swapped in and returns what is wrong with it ("" when nothing): a folder it refuses is not
+// written. Writes "korvel-ttbuild: ..." to `err` and returns false on failure.
 bool WriteOutputFolder(const std::filesystem::path& out, const std::vector<OutputFile>& files,
                        const std::filesystem::path& reportPath, const std::string& report,
-                       std::ostream& err);
+                       std::ostream& err,
+                       const std::function<std::string(const std::string&)>& check = {});
 
 }  // namespace korvel::timetable

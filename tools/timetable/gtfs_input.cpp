@@ -1,11 +1,49 @@
 #include "timetable/gtfs_input.h"
 
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 namespace korvel::timetable {
 
+namespace {
+
+// What was read and what the builder takes otherwise than the feed says: its fares, and the
+// types of the trains whose route names none.
+std::vector<std::string> FeedNotes(gtfs::GtfsTrains& feed) {
+    std::size_t stopTimes = 0;
+    std::vector<std::string> typedByNumber;
+    for (const gtfs::GtfsTrain& t : feed.trains) {
+        stopTimes += t.stops.size();
+        if (!feed.types.count(t.number)) typedByNumber.push_back(t.number);
+    }
+    std::vector<std::string> notes = {
+        "read from the feed: " + std::to_string(feed.stopRows) + " rows of stops.txt, " +
+        std::to_string(feed.tripRows) + " trips, " + std::to_string(feed.stopTimeRows) +
+        " stop times; kept as trains: " + std::to_string(feed.trains.size()) + " trips with " +
+        std::to_string(stopTimes) + " stop times"};
+    std::move(feed.notes.begin(), feed.notes.end(), std::back_inserter(notes));
+    notes.push_back(
+        "fares: none read from the feed; reference fares estimated by this railway's tariff "
+        "from each train's type and distance");
+    if (!typedByNumber.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < typedByNumber.size() && i < 5; ++i) {
+            names += (i ? ", " : "") + typedByNumber[i];
+        }
+        if (typedByNumber.size() > 5) names += ", ...";
+        notes.push_back(std::to_string(typedByNumber.size()) +
+                        " trains' types taken from the letters of their numbers (their route's "
+                        "route_desc names no train type): " +
+                        names);
+    }
+    return notes;
+}
+
+}  // namespace
+
 FeedChanges AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSourceLists) {
+    sources.notes = FeedNotes(feed);
     std::vector<SourceTrain> trains;
     trains.reserve(feed.trains.size());
     for (gtfs::GtfsTrain& t : feed.trains) {
@@ -21,7 +59,6 @@ FeedChanges AddGtfsTrains(gtfs::GtfsTrains feed, Sources& sources, bool withSour
     sources.codes = std::move(feed.codes);
     // Groups from the source folder replace the feed's, as its station lists come first.
     if (!withSourceLists) sources.groupLists = std::move(feed.groups);
-    sources.notes = std::move(feed.notes);
     // The feed's stop_lat/stop_lon, as the coordinates source the builder joins by name.
     if (!feed.places.empty()) {
         std::string csv = "station_name,lon,lat\n";

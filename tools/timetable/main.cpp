@@ -19,6 +19,7 @@
 #include "timetable/gtfs_input.h"
 #include "timetable/manifest_out.h"
 #include "timetable/publish.h"
+#include "update/store.h"
 
 namespace fs = std::filesystem;
 using namespace korvel::timetable;
@@ -263,7 +264,13 @@ int Run(int argc, char** argv) {
                                      {"SPY.stream", &built.spy},
                                      {"manifest.txt", &*manifest}};
     if (!built.coords.empty()) files.insert(files.end() - 1, {"COORDS.stream", &built.coords});
-    if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr)) return 1;
+    // A build that succeeds loads: the folder passes the checks the program loads it with
+    // before it replaces the old one.
+    if (!WriteOutputFolder(a->out, files, a->reportPath, text, std::cerr,
+                           korvel::update::InstalledFolderProblem)) {
+        std::cerr << text;
+        return 1;
+    }
     std::cout << text;
     return 0;
 }
