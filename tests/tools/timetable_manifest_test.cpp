@@ -3,6 +3,7 @@
 // before anything is written.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -37,7 +38,8 @@ TEST(TimetableManifest, NamedAfterTheSourcesYearElseTheDayOfTheBuild) {
 }
 
 TEST(TimetableManifest, TheBuilderWritesAManifestTheLoadersVerify) {
-    const fs::path out = fs::path(::testing::TempDir()) / "korvel_manifest_out";
+    const fs::path out =
+        fs::path(::testing::TempDir()) / ("korvel_manifest_out-" + std::to_string(::getpid()));
     fs::remove_all(out);
     const std::string source = std::string(KORVEL_SOURCE_DIR) + "/data/sample_timetable";
     ASSERT_EQ(Build("--source '" + source + "' --sample --out '" + out.string() +
@@ -53,7 +55,8 @@ TEST(TimetableManifest, TheBuilderWritesAManifestTheLoadersVerify) {
     EXPECT_TRUE(load.ok && load.verified) << (load.problems.empty() ? "" : load.problems[0]);
 
     // A date that is no day: refused as a usage error, the folder left as it was.
-    const fs::path bad = fs::path(::testing::TempDir()) / "korvel_manifest_bad";
+    const fs::path bad =
+        fs::path(::testing::TempDir()) / ("korvel_manifest_bad-" + std::to_string(::getpid()));
     fs::remove_all(bad);
     EXPECT_EQ(Build("--source '" + source + "' --sample --out '" + bad.string() +
                     "' --valid-from 2019-02-30"),

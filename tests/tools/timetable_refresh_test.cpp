@@ -2,6 +2,7 @@
 // it lies and refuses a malformed one, naming the file, line and column, writing nothing.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -62,7 +63,8 @@ std::string Slurp(const fs::path& path) {
 }
 
 int Build(const std::string& args, std::string* err) {
-    const fs::path log = fs::path(::testing::TempDir()) / "korvel_ttbuild_refresh.err";
+    const fs::path log = fs::path(::testing::TempDir()) /
+                         ("korvel_ttbuild_refresh-" + std::to_string(::getpid()) + ".err");
     const std::string cmd = std::string("'") + KORVEL_TTBUILD_PATH + "' " + args +
                             " >/dev/null 2>'" + log.string() + "'";
     const int status = std::system(cmd.c_str());
@@ -71,7 +73,8 @@ int Build(const std::string& args, std::string* err) {
 }
 
 TEST(TimetableRefresh, BuildsFromAStopListElsewhereAndRefusesAMalformedOne) {
-    const fs::path dir = fs::path(::testing::TempDir()) / "korvel_refresh";
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("korvel_refresh-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir / "source");
     const fs::path stops = dir / "source" / "newer.csv";

@@ -45,7 +45,8 @@ struct BuildRun {
 // Runs the builder with its file sizes limited to `maxFileBytes` (0: no limit); a write past
 // the limit ends it with SIGXFSZ, as a kill at that point would.
 BuildRun Build(const std::vector<std::string>& args, rlim_t maxFileBytes = 0) {
-    const fs::path errPath = fs::path(::testing::TempDir()) / "korvel_ttbuild_write.err";
+    const fs::path errPath = fs::path(::testing::TempDir()) /
+                             ("korvel_ttbuild_write-" + std::to_string(::getpid()) + ".err");
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int null = ::open("/dev/null", O_WRONLY);
@@ -74,7 +75,9 @@ BuildRun Build(const std::vector<std::string>& args, rlim_t maxFileBytes = 0) {
 class TimetableWrite : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::path(::testing::TempDir()) / "korvel_ttbuild_write";
+        // One folder per process: two checkouts' test runs share the temporary folder.
+        dir =
+            fs::path(::testing::TempDir()) / ("korvel_ttbuild_write-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "work");
         // A second stop list: the sample's with one train more, so that the old and the new
