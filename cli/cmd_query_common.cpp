@@ -6,7 +6,9 @@
 
 #include "app/main_controller.h"
 #include "data/csv.h"
+#include "data/gbk.h"
 #include "views/detail_window.h"
+#include "views/grid_export.h"
 #include "views/text_grid.h"
 #include "views/transfer_window.h"
 
@@ -42,6 +44,13 @@ MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string
     const MsgAnswer answer = answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
     err_ << shownCaption << ": " << ToUtf8(text) << " -> " << (answerYes_ ? "Yes" : "No") << "\n";
     return answer;
+}
+
+void ConsoleView::ShowExportOutcome(const std::string& /*path*/, int /*rows*/,
+                                    const std::optional<ExportFailure>& failure) {
+    // The line carries the file name, which the file system gives as UTF-8.
+    if (failure)
+        ShowMessage(ApplicationTitle(), Utf8ToGbk(failure->text), MsgButtons::Ok, MsgIcon::Error);
 }
 
 void ConsoleView::SetStatusText(int panel, const std::string& gbk) {

@@ -122,9 +122,12 @@ void AboutBox::SetTimetableText(const QString& timetable) {
     labData_->setWordWrap(true);
     // A long timetable name wraps onto more lines than the box was drawn for: the box grows
     // so that the note's last line ("…值。") shows whole.
-    const int height = std::max(32, labData_->heightForWidth(353));
-    labData_->setGeometry(4, 180, 353, height);
-    setFixedSize(361, std::max(212, 180 + height + 2));
+    // It keeps a margin from the box's edges as the lines above it do.
+    constexpr int kMargin = 14;
+    const int noteWidth = 361 - 2 * kMargin;
+    const int height = std::max(32, labData_->heightForWidth(noteWidth));
+    labData_->setGeometry(kMargin, 180, noteWidth, height);
+    setFixedSize(361, std::max(212, 180 + height + kMargin));
 }
 
 void AboutBox::AddressClicked() {
