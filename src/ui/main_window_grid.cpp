@@ -123,7 +123,7 @@ void MainWindow::LayOut(QSize canvas) {
     for (const auto& [w, at] : belowGrid_) w->move(at.x(), at.y() + dy);
     if (QWidget* page = p1_->findChild<QWidget*>(QStringLiteral("StartPagePanel"),
                                                  Qt::FindDirectChildrenOnly)) {
-        page->resize(page->width(), kStartPageHeight - pageCut);
+        page->resize(kGridWidth + 3 + dx, kStartPageHeight - pageCut);
         page->setVisible(kStartPageHeight - pageCut >= kStripHeight);
     }
     statusBar_->setGeometry(0, canvas.height() - kStatusBarHeight, canvas.width(),

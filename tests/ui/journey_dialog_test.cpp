@@ -77,6 +77,8 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     EXPECT_FALSE(d->PrintButton()->isEnabled());
     EXPECT_TRUE(d->StatusLabel()->text().contains(QStringLiteral("条件已改变")));
     EXPECT_EQ(d->Tree()->topLevelItemCount(), firstCount);
+    EXPECT_EQ(d->Tree()->topLevelItem(0)->foreground(1).color(),
+              QApplication::palette().color(QPalette::Disabled, QPalette::Text));
     d->EndTime()->setTime(QTime(10, 0));
     d->MaxChanges()->setValue(1);
     QTest::mouseClick(d->SearchButton(), Qt::LeftButton);
@@ -250,6 +252,7 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
         // Clicked into its minutes: entering by a click starts at the hours all the same.
         QTest::mouseClick(field, Qt::LeftButton, {},
                           QPoint(field->width() - 30, field->height() / 2));
+        QApplication::processEvents();
         QTest::keyClicks(field, QStringLiteral("1945"));
         EXPECT_EQ(field->time(), QTime(19, 45)) << field->objectName().toStdString();
     }

@@ -7,14 +7,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <algorithm>
 #include <optional>
-#include <utility>
 
 #include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
@@ -114,12 +114,13 @@ class TimeField : public QTimeEdit {
   protected:
     void focusInEvent(QFocusEvent* event) override {
         QTimeEdit::focusInEvent(event);
-        entering_ = event->reason() == Qt::MouseFocusReason;
-        if (!entering_) SelectHours();
-    }
-    void mousePressEvent(QMouseEvent* event) override {
-        QTimeEdit::mousePressEvent(event);
-        if (std::exchange(entering_, false)) SelectHours();
+        if (event->reason() == Qt::MouseFocusReason) {
+            // The click that gave the focus places the cursor after this: the hours are
+            // chosen once it has.
+            QTimer::singleShot(0, this, [this] { SelectHours(); });
+        } else {
+            SelectHours();
+        }
     }
 
   private:
@@ -127,7 +128,6 @@ class TimeField : public QTimeEdit {
         setCurrentSection(QDateTimeEdit::HourSection);
         setSelectedSection(QDateTimeEdit::HourSection);
     }
-    bool entering_ = false;
 };
 
 QTime TimeOf(int minute) {
@@ -348,10 +348,13 @@ void JourneyDialog::ShowStale(bool stale) {
     stale_ = stale;
     // Greyed rather than gone: the traveller still sees what the last search found while
     // changing one setting, and the status line says it is not the answer to the new one.
-    QPalette palette = tree_->palette();
-    palette.setColor(QPalette::Text, stale ? palette.color(QPalette::Disabled, QPalette::Text)
-                                           : QApplication::palette(tree_).color(QPalette::Text));
-    tree_->setPalette(palette);
+    // (A new answer comes as new rows, in the usual colour.)
+    if (stale) {
+        const QBrush grey(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+        for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+            for (int c = 0; c < tree_->columnCount(); ++c) (*it)->setForeground(c, grey);
+        }
+    }
     const bool canExport = !stale && model_.CanExport() && model_.JourneyCount() > 0;
     export_->setEnabled(canExport);
     print_->setEnabled(canExport);
