@@ -4,6 +4,8 @@
 
 #include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
+#include "data/gbk.h"
+#include "views/grid_export.h"
 
 namespace korvel::cli {
 
@@ -31,6 +33,13 @@ MsgAnswer ConsoleView::ShowMessage(const std::string& caption, const std::string
     }
     ReportQuestion(err_, caption, text, answerYes_);
     return answerYes_ ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+void ConsoleView::ShowExportOutcome(const std::string& /*path*/, int /*rows*/,
+                                    const std::optional<ExportFailure>& failure) {
+    // The line carries the file name, which the file system gives as UTF-8.
+    if (failure)
+        ShowMessage(ApplicationTitle(), Utf8ToGbk(failure->text), MsgButtons::Ok, MsgIcon::Error);
 }
 
 void ConsoleView::SetStatusText(int panel, const std::string& gbk) {

@@ -50,6 +50,9 @@ class ConsoleView : public MainView {
     // The command line names both stations itself: blank ones are refused.
     bool JourneyWindowHasOwnBoxes() const override { return false; }
     std::optional<std::string> AskSaveFileName() override { return exportPath; }
+    // A failed export is its English line, as an error box; a written file says nothing.
+    void ShowExportOutcome(const std::string& path, int rows,
+                           const std::optional<ExportFailure>& failure) override;
 
     const std::vector<std::string>& ComboItems(Control box) { return items_[box]; }
     // Message boxes with an OK button shown so far (input errors, export failures).

@@ -101,6 +101,8 @@ class FuzzView : public korvel::MainView {
     bool JourneyWindowHasOwnBoxes() const override { return false; }
     std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
     void PrintResultGrid(const korvel::TextGrid&, int) override {}
+    void ShowExportOutcome(const std::string&, int,
+                           const std::optional<korvel::ExportFailure>&) override {}
 
     int messages = 0;
     int details = 0;

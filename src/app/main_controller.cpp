@@ -147,6 +147,21 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
         journeyIndex_.reset();
     }
     if (all && !loadFailed_) view_.SetStatusText(kTimetableStatusPanel, TimetableText());
+    if (all && !loadFailed_) {
+        switch (std::exchange(rerunAfterLoad_, QueryKindValue::None)) {
+            case QueryKindValue::Direct:
+                StationPairClicked(PairQuery::Direct);
+                break;
+            case QueryKindValue::Train:
+                TrainClicked();
+                break;
+            case QueryKindValue::Station:
+                StationClicked();
+                break;
+            case QueryKindValue::None:
+                break;
+        }
+    }
 }
 
 std::string MainController::TimetableText() const {
@@ -160,6 +175,10 @@ void MainController::WaitForLoaders() {
 
 void MainController::ReloadTimetable(StartOptions options) {
     loader_.reset();  // joins the loaders before their tables change
+    // The question on show is asked again of the new timetable once it has loaded (a transfer
+    // answer is not: it was picked in a window of its own).
+    rerunAfterLoad_ =
+        !results_.empty() && transferStation_.empty() ? queryKind_ : QueryKindValue::None;
     for (LoadTable t : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
         flags_.For(t).store(0, std::memory_order_release);
     }
@@ -484,11 +503,9 @@ void MainController::ExportClicked() {
     if (grid_.ShownCount() <= 0) return;
     const std::optional<std::string> path = view_.AskSaveFileName();
     if (!path || TrimControl(*path).empty()) return;
-    const std::optional<std::string> error =
-        ExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path, heading_);
-    // The message carries the file name, which the file system gives as UTF-8.
-    if (error)
-        view_.ShowMessage(ApplicationTitle(), Utf8ToGbk(*error), MsgButtons::Ok, MsgIcon::Error);
+    const std::optional<ExportFailure> failure =
+        TryExportGrid(grid_, GridLayout::Main, grid_.ShownCount(), *path, heading_);
+    view_.ShowExportOutcome(*path, grid_.ShownCount(), failure);
 }
 
 // --- detail window --------------------------------------------------------------------------

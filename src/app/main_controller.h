@@ -222,6 +222,8 @@ class MainController {
 
     ResultList results_;
     QueryKindValue queryKind_ = QueryKindValue::None;
+    // The query to run again once a reloaded timetable is in (ReloadTimetable).
+    QueryKindValue rerunAfterLoad_ = QueryKindValue::None;
     std::string heading_;
     std::string transferStation_;
     // The resolved stations of the last query and the working lists of the last transfer

@@ -14,12 +14,12 @@ void MainController::JourneyClicked() {
 
     const std::string from = view_.Text(Control::DepartureBox);
     const std::string to = view_.Text(Control::ArrivalBox);
-    // Two blank boxes open a planner that has boxes of its own with its last stations;
-    // anything typed is checked.
-    const bool blank =
-        view_.JourneyWindowHasOwnBoxes() && TrimControl(from).empty() && TrimControl(to).empty();
-    if (blank ? !TablesReadyForJourneys() : !StationPairReady(from, to)) return;
-    if (!blank) EnsureJourneyIndex();
+    // A planner with boxes of its own opens with whatever the main window's boxes hold (two
+    // blank ones: its last stations) and checks them itself when asked to plan; one without
+    // them needs two stations that can be planned.
+    const bool ownBoxes = view_.JourneyWindowHasOwnBoxes();
+    if (ownBoxes ? !TablesReadyForJourneys() : !StationPairReady(from, to)) return;
+    if (!StationPairProblem(from, to)) EnsureJourneyIndex();
 
     auto planner = [this](const std::string& a, const std::string& b, const JourneyOptions& o) {
         // The window outlives a reload of the timetable: it plans on the tables in use.

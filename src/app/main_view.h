@@ -15,6 +15,7 @@ class TransferWindowModel;
 class DetailWindowModel;
 class JourneyWindowModel;
 class TextGrid;
+struct ExportFailure;
 struct TimeClassFilter;
 
 // Controls of the main window that the logic reads or changes, named as the window names them.
@@ -96,6 +97,10 @@ class MainView {
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main
     // layout's column titles (the user has already confirmed).
     virtual void PrintResultGrid(const TextGrid& grid, int rowCount) = 0;
+    // How an export of `rows` result rows to `path` (the file-system path) went: nothing
+    // means written. The window words a failure in its own language.
+    virtual void ShowExportOutcome(const std::string& path, int rows,
+                                   const std::optional<ExportFailure>& failure) = 0;
 };
 
 }  // namespace korvel

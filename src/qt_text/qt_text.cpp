@@ -10,11 +10,13 @@ namespace korvel::ui {
 
 void InstallFontSubstitutes() {
     static const bool done = [] {
-        const QStringList song = {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                                  QStringLiteral("Noto Sans CJK SC"),
-                                  QStringLiteral("WenQuanYi Micro Hei")};
-        QFont::insertSubstitutions(QStringLiteral("宋体"), song);
-        QFont::insertSubstitutions(QStringLiteral("SimSun"), song.mid(1));
+        // One face for the whole window: the controls ("宋体"), the grid, the status bar and
+        // the start page (written for "Arial") all take the Simplified Chinese sans face, so
+        // no serif text stands beside sans text.
+        const QStringList ui = {QStringLiteral("Noto Sans CJK SC"),
+                                QStringLiteral("WenQuanYi Micro Hei")};
+        for (const char* family : {"宋体", "SimSun", "Arial"})
+            QFont::insertSubstitutions(QString::fromUtf8(family), ui);
         const QStringList kai = {QStringLiteral("KaiTi"), QStringLiteral("AR PL UKai CN"),
                                  QStringLiteral("Noto Serif CJK SC"),
                                  QStringLiteral("WenQuanYi Micro Hei")};

@@ -21,7 +21,8 @@ class QWidget;
 namespace korvel::ui {
 
 // Maps the Windows font names the windows use ("宋体", "楷体_GB2312", ...) to installed
-// Simplified Chinese faces. Safe to call more than once.
+// Simplified Chinese faces: the windows' names to one sans face, the printouts' 楷体 to a
+// brush or serif face. Safe to call more than once.
 void InstallFontSubstitutes();
 // "宋体" at the given pixel height.
 QFont SongFont(int pixelSize = 12);

@@ -106,10 +106,11 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
     labData_ = note;
     note->setFont(SongFont(12));
     note->setAlignment(Qt::AlignHCenter);
-    note->setGeometry(0, 188, 361, 16);
+    note->setWordWrap(true);
     QPalette notePalette = note->palette();
     notePalette.setColor(QPalette::WindowText, QColor(0x55, 0x55, 0x55));
     note->setPalette(notePalette);
+    FitNote();
 }
 
 void AboutBox::SetTimetableText(const QString& timetable) {
@@ -119,12 +120,19 @@ void AboutBox::SetTimetableText(const QString& timetable) {
                       QString::fromUtf8(embedded ? "；源数据见源代码的 data/ 目录" : "") +
                       QString::fromUtf8("；票价为估算值。"));
     labData_->setToolTip(timetable);
-    labData_->setWordWrap(true);
+    FitNote();
+}
+
+void AboutBox::FitNote() {
     // A long timetable name wraps onto more lines than the box was drawn for: the box grows
-    // so that the note's last line ("…值。") shows whole.
-    const int height = std::max(32, labData_->heightForWidth(353));
-    labData_->setGeometry(4, 180, 353, height);
-    setFixedSize(361, std::max(212, 180 + height + 2));
+    // so that the note's last line ("…值。") shows whole. It keeps a margin from the box's
+    // edges as the lines above it do.
+    constexpr int kMargin = 12;
+    constexpr int kTop = 182;  // under the credit line
+    const int noteWidth = 361 - 2 * kMargin;
+    const int height = labData_->heightForWidth(noteWidth);
+    labData_->setGeometry(kMargin, kTop, noteWidth, height);
+    setFixedSize(361, std::max(212, kTop + height + kMargin));
 }
 
 void AboutBox::AddressClicked() {

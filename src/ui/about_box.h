@@ -34,6 +34,8 @@ class AboutBox : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Places the data note under the credits, wrapped, with a margin all round.
+    void FitNote();
     QLabel* logoImage_ = nullptr;
     QLabel* versionLabel_ = nullptr;
     QLabel* addressLink_ = nullptr;

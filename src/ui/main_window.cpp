@@ -96,9 +96,11 @@ MainWindow::MainWindow(QWidget* parent)
         Q("Korvel时刻表，准确及时的列车时刻表提供者，免费预订打折机票、特价酒店，使您出行无忧！"));
     setFont(SongFont(12));
     FillBackground(this, QApplication::palette().color(QPalette::Button));
-    // The layout is drawn for 985 x 681; a smaller window scrolls it, a larger one gives the
-    // extra room to the result grid.
-    scroll_ = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    // The layout is drawn for 985 x 681. A larger window gives the extra room to the result
+    // grid; a shorter one takes it from the start page and the grid (LayOut); only below
+    // that, or narrower, does the window scroll.
+    scroll_ = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight - kStartPageHeight -
+                                                             (kGridHeight - kMinGridHeight)));
     FillBackground(scroll_->Canvas(), QApplication::palette().color(QPalette::Button));
 
     controller_ = std::make_unique<MainController>(*this);

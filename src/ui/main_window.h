@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -98,6 +99,8 @@ class MainWindow : public QWidget, public MainView {
     bool JourneyWindowHasOwnBoxes() const override { return true; }
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
+    void ShowExportOutcome(const std::string& path, int rows,
+                           const std::optional<ExportFailure>& failure) override;
 
     // --- the web side ---
     // The toolbar handlers: panel 1..4 (P1..P4) becomes the visible one, its button pressed.
@@ -154,6 +157,8 @@ class MainWindow : public QWidget, public MainView {
     void WireController();
     void WireQueryBoxes();
     void WireGrid();
+    // Ctrl-click (toggle) or Shift-click / Shift+arrow on a row of the result grid.
+    void ExtendGridSelection(int row, bool toggle);
     void WireTimeClassFilter();
     void WireMenu();
     // Tells the user where the shortcut went, or why it could not be made.
@@ -174,6 +179,8 @@ class MainWindow : public QWidget, public MainView {
     WebPanels* web_ = nullptr;
 
     std::array<ClickLabel*, 15> headers_{};
+    // The bands over groups of columns: label, first and last column.
+    std::vector<std::tuple<QLabel*, int, int>> bands_;
     ResultTableView* grid_ = nullptr;
     ResultGridModel* model_ = nullptr;
 
@@ -207,6 +214,10 @@ class MainWindow : public QWidget, public MainView {
     QPixmap logo_pixmap_;
     QPixmap update_pixmap_;
     int busyDepth_ = 0;
+    // Rows chosen together survive the grid's repaints while this is set (scrolling,
+    // extending the choice); any other change of the grid drops them.
+    bool keepChosen_ = false;
+    int anchorRow_ = -1;  // where a Shift-click range starts
 };
 
 }  // namespace korvel::ui

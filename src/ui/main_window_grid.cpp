@@ -1,8 +1,13 @@
 // The main window's timetable panel: the column bands and header labels, the result grid
 // with its handlers, and the result line with the filter boxes.
+#include <QAction>
 #include <QCheckBox>
 #include <QFrame>
 #include <QMenu>
+#include <algorithm>
+#include <numeric>
+#include <set>
+#include <utility>
 
 #include "online/qt/web_panels_qt.h"
 #include "ui/dialogs/copy_rows.h"
@@ -42,6 +47,7 @@ void MainWindow::BuildTimetablePanel() {
         FillBackground(l, Rgb(0xFEFCDA));
         const int left = ColumnLeft(b.first);
         l->setGeometry(left, kBandTop, ColumnLeft(b.last + 1) - left - 1, kStripHeight);
+        bands_.push_back({l, b.first, b.last});
     }
 
     const HeaderLabels plain = MainHeaderLabels();
@@ -82,12 +88,44 @@ void MainWindow::RememberBelowGrid() {
 }
 
 void MainWindow::LayOut(QSize canvas) {
-    const int dy = canvas.height() - kClientHeight;
+    // Height: a taller window gives its room to the grid. A shorter one (a small or strongly
+    // scaled screen) first gives up the start page under the query boxes, then grid rows
+    // down to a few, so that the header, the boxes, 结果 and the status bar stay in view and
+    // only the grid scrolls; below that the whole window scrolls.
+    const int deficit = std::max(0, kClientHeight - canvas.height());
+    const int pageCut = std::min(deficit, kStartPageHeight);
+    const int dy = canvas.height() - kClientHeight + pageCut;
+    // Width: a wider window widens the columns, each by its share.
+    const int dx = std::max(0, canvas.width() - kClientWidth);
+    const std::vector<int>& base = ResultColumnWidths();
+    const int baseTotal = std::accumulate(base.begin(), base.end(), 0);
+    std::vector<int> widths(base.size());
+    int given = 0;
+    for (std::size_t c = 0; c < base.size(); ++c) {
+        widths[c] = base[c] + dx * base[c] / baseTotal;
+        given += widths[c] - base[c];
+    }
+    widths.back() += dx - given;
+    std::vector<int> lefts(base.size() + 1, kGridLeft + 1);
+    for (std::size_t c = 0; c < base.size(); ++c) lefts[c + 1] = lefts[c] + widths[c] + 1;
+    for (int c = 0; c < ResultGrid::kColumns; ++c) {
+        grid_->setColumnWidth(c, widths[c] + 1);
+        headers_[c]->setGeometry(lefts[c], kHeaderTop, widths[c], kStripHeight);
+    }
+    for (const auto& [band, first, last] : bands_)
+        band->setGeometry(lefts[first], kBandTop, lefts[last + 1] - lefts[first] - 1, kStripHeight);
+
     top_->resize(canvas.width(), kTopBarHeight);
+    logo_->move(841 + dx, logo_->y());
     p1_->setGeometry(0, kTopBarHeight, canvas.width(),
                      canvas.height() - kTopBarHeight - kStatusBarHeight);
-    grid_->resize(kGridWidth, kGridHeight + dy);
+    grid_->resize(kGridWidth + dx, kGridHeight + dy);
     for (const auto& [w, at] : belowGrid_) w->move(at.x(), at.y() + dy);
+    if (QWidget* page = p1_->findChild<QWidget*>(QStringLiteral("StartPagePanel"),
+                                                 Qt::FindDirectChildrenOnly)) {
+        page->resize(kGridWidth + 3 + dx, kStartPageHeight - pageCut);
+        page->setVisible(kStartPageHeight - pageCut >= kStripHeight);
+    }
     statusBar_->setGeometry(0, canvas.height() - kStatusBarHeight, canvas.width(),
                             kStatusBarHeight);
     QLabel* last = statusPanels_.back();
@@ -135,6 +173,8 @@ void MainWindow::BuildResultLine(QWidget* p1) {
 
     updateButton_ = QueryButton(p1, "UpdateButton", "版本升级", {880, y - 4, 94, 27});
     updateButton_->setIconSize(QSize(23, 23));
+    updateButton_->setToolTip(
+        Q("版本升级：在浏览器中打开程序的下载页（更新时刻表在“高级”菜单中）"));
 }
 
 void MainWindow::WireGrid() {
@@ -151,22 +191,39 @@ void MainWindow::WireGrid() {
 
     grid_->selectCell = [this, &c](int column, int row) {
         // A row chosen by the keyboard is scrolled into view, as the grid's current cell.
-        if (c.SelectGridRow(column, row)) c.KeepGridRowVisible(row, grid_->VisibleRows());
+        if (c.SelectGridRow(column, row)) {
+            c.KeepGridRowVisible(row, grid_->VisibleRows());
+            anchorRow_ = row;
+        }
         GridChanged();
     };
+    grid_->extendSelection = [this](int row, bool toggle) { ExtendGridSelection(row, toggle); };
+    grid_->selectAllRows = [this, &c] {
+        std::set<int> all;
+        for (int r = 0; r < c.ShownCount(); ++r) all.insert(r);
+        model_->SetChosenRows(std::move(all));
+    };
     grid_->wheelStep = [this, &c](bool up) {
+        // Scrolling keeps the rows chosen.
+        const bool keep = std::exchange(keepChosen_, true);
         if (up) {
             c.GridWheelUp(grid_->VisibleRows());
         } else {
             c.GridWheelDown(grid_->VisibleRows());
         }
         GridChanged();
+        keepChosen_ = keep;
     };
     grid_->doubleClicked = [&c] { c.GridDoubleClicked(); };
-    AddCopyShortcut(grid_, [&c] {
+    AddCopyShortcut(grid_, [this, &c] {
         std::vector<std::string> titles;
         for (int i = 0; i < ResultGrid::kColumns; ++i)
             titles.push_back(LayoutTitle(GridLayout::Main, i));
+        if (model_->HasChosenRows()) {
+            const std::set<int>& chosen = model_->ChosenRows();
+            return GridRowsText(c.Grid(), titles, std::vector<int>(chosen.begin(), chosen.end()),
+                                c.ShownCount());
+        }
         return GridRowsText(c.Grid(), titles, c.ShownCount());
     });
     grid_->enterPressed = [&c] { c.GridKeyPressed('\r'); };
@@ -174,12 +231,48 @@ void MainWindow::WireGrid() {
     grid_->scrolledTo = [this, &c](int top) {
         // The scroll position is the view's own state kept in the grid model, so that the
         // wheel rule scrolls on from where the user left the scroll bar.
+        const bool keep = std::exchange(keepChosen_, true);
         c.GridScrolled(top, grid_->VisibleRows());
+        keepChosen_ = keep;
     };
 }
 
+void MainWindow::ExtendGridSelection(int row, bool toggle) {
+    MainController& c = *controller_;
+    if (!c.Grid().CanSelect(row)) return;
+    std::set<int> chosen = model_->ChosenRows();
+    const std::optional<int> current = c.Grid().Selection();
+    if (!model_->HasChosenRows() && current) chosen.insert(*current);
+    if (toggle) {
+        // Ctrl-click: the row joins the chosen rows, or leaves them.
+        if (!chosen.erase(row)) chosen.insert(row);
+        anchorRow_ = row;
+    } else {
+        // Shift: every row from the last one picked alone to this one.
+        const int anchor = anchorRow_ >= 0 ? anchorRow_ : current.value_or(row);
+        chosen.clear();
+        for (int r = std::min(anchor, row); r <= std::max(anchor, row); ++r) {
+            if (c.Grid().CanSelect(r)) chosen.insert(r);
+        }
+    }
+    // The clicked row becomes the grid's own selected row too (what Enter opens).
+    const bool keep = std::exchange(keepChosen_, true);
+    if (c.SelectGridRow(0, row)) c.KeepGridRowVisible(row, grid_->VisibleRows());
+    GridChanged();
+    keepChosen_ = keep;
+    model_->SetChosenRows(std::move(chosen));
+}
+
 void MainWindow::GridChanged() {
+    // New rows, another order or a single pick: rows chosen before no longer hold.
+    if (!keepChosen_) model_->ClearChosenRows();
     model_->Refresh();
+    // Ctrl+P and Ctrl+E work whenever there are rows to print or export.
+    const bool any = controller_->ShownCount() > 0;
+    SetEnabled(Control::PrintItem, any);
+    SetEnabled(Control::ExportItem, any);
+    if (QAction* preview = AdvancedMenuAction(advancedMenu_, QStringLiteral("PreviewItem")))
+        preview->setEnabled(any);
     grid_->ScrollToTopRow(controller_->Grid().TopRow());
     grid_->viewport()->update();
 }
@@ -221,6 +314,11 @@ void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
 
 std::optional<std::string> MainWindow::AskSaveFileName() {
     return AskExportPath(this);
+}
+
+void MainWindow::ShowExportOutcome(const std::string& path, int rows,
+                                   const std::optional<ExportFailure>& failure) {
+    ReportExport(this, path, rows, failure);
 }
 
 void MainWindow::PrintResultGrid(const TextGrid& grid, int rowCount) {

@@ -20,6 +20,11 @@ inline constexpr int kGridHeight = 305;
 inline constexpr int kBandTop = 1;
 inline constexpr int kHeaderTop = 22;
 inline constexpr int kStripHeight = 20;
+// The start page under the query boxes (it gives its height up first on a short screen),
+// and the fewest grid rows a short window keeps.
+inline constexpr int kStartPageHeight = 169;
+inline constexpr int kMinGridRows = 5;
+inline constexpr int kMinGridHeight = kMinGridRows * (kResultRowHeight + 1) + 2;
 
 inline QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);

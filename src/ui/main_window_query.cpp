@@ -1,5 +1,6 @@
 // The main window's query boxes: the three station boxes, the train-number box, the six
 // query buttons and the 高级 / 关于 buttons with the advanced menu.
+#include <QAction>
 #include <QCursor>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -12,6 +13,7 @@
 #include "data/gbk.h"
 #include "online/qt/web_panels_qt.h"
 #include "ui/about_box.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/update_dialog.h"
 #include "ui/main_window.h"
@@ -71,6 +73,9 @@ void MainWindow::BuildQueryBoxes(QWidget* p1) {
     stationButton_ = QueryButton(cz, "StationButton", "查询", {115, 16, 53, 24});
 
     for (QGroupBox* g : {zz, cc, cz}) g->setFont(groupFont);
+
+    transferButton_->setToolTip(Q("中转查询：列出可以换车的车站，选一个看两段车次"));
+    journeyButton_->setToolTip(Q("换乘方案：在单独的窗口里规划含换乘的完整行程"));
 
     advancedButton_ = QueryButton(p1, "AdvancedButton", "高级", {826, top + 16, 64, 24});
     aboutButton_ = QueryButton(p1, "AboutButton", "关于", {900, top + 16, 64, 24});
@@ -145,9 +150,32 @@ void MainWindow::WireMenu() {
     };
     advancedMenu_ = BuildAdvancedMenu(this, menu);
     advancedButton_->setMenu(advancedMenu_);
+    // The menu's keys work in the whole window: its actions belong to the window too (and
+    // show their keys in the menu). Print and export are enabled whenever rows are shown.
+    const std::pair<const char*, QKeySequence> keys[] = {
+        {"PrintItem", QKeySequence::Print},
+        {"ExportItem", QKeySequence(Qt::CTRL | Qt::Key_E)},
+        {"AboutItem", QKeySequence::HelpContents},
+    };
+    for (const auto& [name, sequence] : keys) {
+        if (QAction* a = AdvancedMenuAction(advancedMenu_, QString::fromLatin1(name))) {
+            a->setShortcut(sequence);
+            a->setShortcutVisibleInContextMenu(true);
+            addAction(a);
+        }
+    }
+    // Ctrl+F: back to 发站 for the next question, its text ready to be typed over.
+    AddWindowShortcut(this, QKeySequence::Find, [this] {
+        departureBox_->setFocus(Qt::ShortcutFocusReason);
+        departureBox_->lineEdit()->selectAll();
+    });
     // The open menu takes the mouse, so the button never hears the pointer leave it and would
     // keep its hover face; once the menu has gone, it looks where the pointer really is.
     connect(advancedMenu_, &QMenu::aboutToHide, this, [this] {
+        // The chosen item runs before the button hears that its menu has closed: a dialog
+        // it opens (print, export, update) must not find the button still pressed.
+        advancedButton_->setDown(false);
+        advancedButton_->update();
         QTimer::singleShot(0, advancedButton_, [b = advancedButton_] {
             const bool under = b->rect().contains(b->mapFromGlobal(QCursor::pos()));
             b->setAttribute(Qt::WA_UnderMouse, under);

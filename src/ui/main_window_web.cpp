@@ -6,6 +6,7 @@
 #include <QToolButton>
 
 #include "online/qt/web_panels_qt.h"
+#include "ui/dialogs/grid_print_qt.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/main_window.h"
 #include "ui/main_window_parts.h"
@@ -81,6 +82,9 @@ void MainWindow::SetStatusText(int panel, const std::string& gbk) {
         // A long folder name gives way in the middle; the whole text is the tooltip.
         label->setToolTip(text);
         label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - 8));
+        // Printouts name the timetable too, without its counts (ASCII ": " cannot occur
+        // inside a GBK character).
+        if (!gbk.empty()) SetPrintSource(gbk.substr(0, gbk.find(": ")));
         return;
     }
     if (panel == kTimetableNotePanel) {

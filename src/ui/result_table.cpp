@@ -50,6 +50,24 @@ void ResultGridModel::Refresh() {
     if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, ResultGrid::kColumns - 1));
 }
 
+void ResultGridModel::SetChosenRows(std::set<int> rows) {
+    choosing_ = true;
+    chosen_ = std::move(rows);
+    if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, ResultGrid::kColumns - 1));
+}
+
+void ResultGridModel::ClearChosenRows() {
+    if (!choosing_) return;
+    choosing_ = false;
+    chosen_.clear();
+    if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, ResultGrid::kColumns - 1));
+}
+
+bool ResultGridModel::IsDrawnSelected(int row) const {
+    if (choosing_) return chosen_.count(row) > 0;
+    return grid_ && grid_->Selection() == row;
+}
+
 int ResultGridModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
@@ -73,7 +91,7 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const int row = index.row();
-    const bool selected = grid_->Selection() == row;
+    const bool selected = IsDrawnSelected(row);
     switch (role) {
         case Qt::DisplayRole:
             return QStringFromGbk(grid_->Cell(index.column(), row));
@@ -195,13 +213,19 @@ void ResultTableView::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     if (event->button() == Qt::LeftButton) {
         const QModelIndex index = indexAt(event->position().toPoint());
-        if (index.isValid() && selectCell) selectCell(index.column(), index.row());
+        const Qt::KeyboardModifiers mods = event->modifiers();
+        if (index.isValid() && extendSelection &&
+            (mods & (Qt::ControlModifier | Qt::ShiftModifier))) {
+            extendSelection(index.row(), (mods & Qt::ControlModifier) != 0);
+        } else if (index.isValid() && selectCell) {
+            selectCell(index.column(), index.row());
+        }
     }
     event->accept();
 }
 
 void ResultTableView::mouseMoveEvent(QMouseEvent* event) {
-    // No drag selection: only one row is ever selected, and only by a click.
+    // No drag selection: rows are chosen by clicks (with Ctrl or Shift for several).
     event->accept();
 }
 
@@ -233,6 +257,11 @@ void ResultTableView::keyPressEvent(QKeyEvent* event) {
     const ResultGrid* grid = m ? m->Grid() : nullptr;
     if (!grid) {
         QTableView::keyPressEvent(event);
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        if (selectAllRows) selectAllRows();
+        event->accept();
         return;
     }
     const int last = grid->RowCount() - 1;
@@ -272,7 +301,11 @@ void ResultTableView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_End) {
         while (target > from && !grid->CanSelect(target)) --target;
     }
-    if (last >= 0 && selectCell) selectCell(0, target);
+    if (last >= 0 && (event->modifiers() & Qt::ShiftModifier) && extendSelection) {
+        extendSelection(target, false);
+    } else if (last >= 0 && selectCell) {
+        selectCell(0, target);
+    }
     event->accept();
 }
 

@@ -8,6 +8,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ class ResultGridModel : public QAbstractTableModel {
     // The grid changed (cells, row count or selection): announce it to the views.
     void Refresh();
 
+    // Several rows chosen at once (Ctrl- and Shift-clicks, Ctrl+A): while a choice is made
+    // they are the rows drawn selected, instead of the grid's one selected row (which stays
+    // the row Enter and a double-click open).
+    void SetChosenRows(std::set<int> rows);
+    void ClearChosenRows();
+    bool HasChosenRows() const { return choosing_; }
+    const std::set<int>& ChosenRows() const { return chosen_; }
+    bool IsDrawnSelected(int row) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -49,6 +59,8 @@ class ResultGridModel : public QAbstractTableModel {
     const ResultGrid* grid_ = nullptr;
     int rows_ = 0;  // the row count the views know
     std::function<std::string()> transferStation_;
+    bool choosing_ = false;
+    std::set<int> chosen_;
 };
 
 // Fills the whole cell with its background, then draws its text once: centred horizontally
@@ -79,6 +91,10 @@ class ResultTableView : public QTableView {
 
     // A click on a cell, or a keyboard move to a row (column 0 for keys).
     std::function<void(int column, int row)> selectCell;
+    // Ctrl-click (`toggle`) or Shift-click / Shift+arrow keys (a range to `row`).
+    std::function<void(int row, bool toggle)> extendSelection;
+    // Ctrl+A.
+    std::function<void()> selectAllRows;
     // One wheel step over the grid.
     std::function<void(bool up)> wheelStep;
     std::function<void()> doubleClicked;

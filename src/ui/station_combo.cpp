@@ -127,6 +127,44 @@ void StationCombo::PickRow(int row) {
     NotifyChanged();
 }
 
+namespace {
+
+bool AllAsciiLetters(const QString& text) {
+    if (text.isEmpty()) return false;
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z');
+    });
+}
+
+}  // namespace
+
+bool StationCombo::TakeFirstListed() {
+    if (!AllAsciiLetters(currentText().trimmed())) return false;
+    // The list may be older than the text (the boxes were swapped, or the text was set by
+    // the program): the change handler lists the stations for the letters as they are now.
+    NotifyChanged();
+    hidePopup();
+    if (!AllAsciiLetters(currentText()) || count() == 0 || itemText(0).isEmpty()) return false;
+    SetTextQuietly(itemText(0));
+    NotifyChanged();
+    return true;
+}
+
+bool StationCombo::event(QEvent* event) {
+    // Tab leaves the box before any key handler sees it: the letters are taken first, then
+    // the focus moves on as usual.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            TakeFirstListed();
+            hidePopup();
+        }
+    }
+    return QComboBox::event(event);
+}
+
 void StationCombo::MoveHighlight(int delta) {
     if (count() == 0) return;
     int row = list_->currentIndex().isValid() ? list_->currentIndex().row() + delta
@@ -148,6 +186,7 @@ void StationCombo::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
+            TakeFirstListed();
             hidePopup();
             if (enterPressed) enterPressed();
             event->accept();

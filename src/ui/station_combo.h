@@ -34,10 +34,17 @@ class StationCombo : public QComboBox {
 
     // The user changed the text: typed, deleted, or picked an item.
     std::function<void()> userChanged;
-    // Enter in the box; the list (if open) has been closed first.
+    // Enter in the box; the list (if open) has been closed first, and letters that list
+    // at least one station have become the first station listed.
     std::function<void()> enterPressed;
 
+    // Letters in the box (pinyin initials) become the first station their list offers, as
+    // if the user had picked it; false, and nothing changes, when the box holds anything
+    // else or the letters list no station.
+    bool TakeFirstListed();
+
   protected:
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -69,18 +69,40 @@ std::string ExportFileText(const std::vector<std::string>& lines) {
 
 namespace {
 
-std::string CannotCreate(const std::string& path, int error) {
-    return "Cannot create file \"" + path + "\". " + std::strerror(error);
+ExportFailure::Kind KindOf(int error, bool notRegular) {
+    if (notRegular || error == EISDIR) return ExportFailure::Kind::NotAFile;
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+            return ExportFailure::Kind::NoFolder;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return ExportFailure::Kind::NoPermission;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return ExportFailure::Kind::DiskFull;
+        default:
+            return ExportFailure::Kind::Other;
+    }
 }
 
-std::string CannotCreate(const std::string& path, const data::FileWriteError& error) {
-    return "Cannot create file \"" + path + "\". " + error.Reason();
+ExportFailure CannotCreate(const std::string& path, int error) {
+    return {path, KindOf(error, false),
+            "Cannot create file \"" + path + "\". " + std::strerror(error)};
+}
+
+ExportFailure CannotCreate(const std::string& path, const data::FileWriteError& error) {
+    const bool notRegular = error.step == data::FileWriteError::Step::NotRegular;
+    return {path, KindOf(error.code, notRegular),
+            "Cannot create file \"" + path + "\". " + error.Reason()};
 }
 
 // Writing over the file itself: for a folder where no temporary file can be made although
 // the file can be written. The old contents are gone if this fails half-way.
-std::optional<std::string> WriteInPlace(const std::string& shownPath, const std::string& target,
-                                        std::string_view bytes) {
+std::optional<ExportFailure> WriteInPlace(const std::string& shownPath, const std::string& target,
+                                          std::string_view bytes) {
     // Non-blocking and checked after opening, so that a FIFO put there meanwhile is
     // neither waited on nor written.
     int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
@@ -104,6 +126,13 @@ std::optional<std::string> WriteInPlace(const std::string& shownPath, const std:
 }  // namespace
 
 std::optional<std::string> WriteExportFile(const std::string& path, std::string_view bytes) {
+    if (std::optional<ExportFailure> failure = TryWriteExportFile(path, bytes)) {
+        return std::move(failure->text);
+    }
+    return std::nullopt;
+}
+
+std::optional<ExportFailure> TryWriteExportFile(const std::string& path, std::string_view bytes) {
     data::PendingFile pending = data::PendingFile::Prepare(path, bytes);
     if (const auto& error = pending.Error()) {
         // No temporary file beside an existing regular file (a folder that is not writable):
@@ -122,6 +151,12 @@ std::optional<std::string> WriteExportFile(const std::string& path, std::string_
 std::optional<std::string> ExportGrid(const TextGrid& grid, GridLayout layout, int rowCount,
                                       const std::string& path, const std::string& heading) {
     return WriteExportFile(path, ExportFileText(BuildExportLines(grid, layout, rowCount, heading)));
+}
+
+std::optional<ExportFailure> TryExportGrid(const TextGrid& grid, GridLayout layout, int rowCount,
+                                           const std::string& path, const std::string& heading) {
+    return TryWriteExportFile(path,
+                              ExportFileText(BuildExportLines(grid, layout, rowCount, heading)));
 }
 
 }  // namespace korvel

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "views/detail_window.h"
+#include "views/journey_window.h"
 #include "views/result_grid.h"
 
 namespace korvel {
@@ -32,15 +33,28 @@ const std::string kPrintFont = "\xBF\xAC\xCC\xE5_GB2312";  // 楷体_GB2312
 
 // The stop list prints under the detail window's own column captions.
 int LayoutColumnCount(GridLayout layout) {
-    return layout == GridLayout::Main
-               ? static_cast<int>(MainPrintTitles().size())
-               : static_cast<int>(DetailWindowModel::HeaderCaptions().size());
+    switch (layout) {
+        case GridLayout::Main:
+            return static_cast<int>(MainPrintTitles().size());
+        case GridLayout::Detail:
+            return static_cast<int>(DetailWindowModel::HeaderCaptions().size());
+        case GridLayout::Journey:
+            return static_cast<int>(JourneyWindowModel::ExportTitles().size());
+    }
+    return 0;
 }
 
 std::string LayoutTitle(GridLayout layout, int column) {
     if (column < 0 || column >= LayoutColumnCount(layout)) return {};
-    return layout == GridLayout::Main ? MainPrintTitles()[column]
-                                      : DetailWindowModel::HeaderCaptions()[column];
+    switch (layout) {
+        case GridLayout::Main:
+            return MainPrintTitles()[column];
+        case GridLayout::Detail:
+            return DetailWindowModel::HeaderCaptions()[column];
+        case GridLayout::Journey:
+            return JourneyWindowModel::ExportTitles()[column];
+    }
+    return {};
 }
 
 PrintDate TodayPrintDate() {
@@ -153,12 +167,14 @@ namespace {
 class GridPrinter {
   public:
     GridPrinter(const TextGrid& grid, GridLayout layout, int rowCount, const PageMetrics& page,
-                const PrintDate& date, PrintCanvas& canvas, const std::string& heading)
+                const PrintDate& date, PrintCanvas& canvas, const std::string& heading,
+                const std::string& footNote)
         : grid_(grid),
           layout_(layout),
           page_(page),
           canvas_(canvas),
           heading_(heading),
+          footNote_(footNote),
           date_(PrintDateText(date)),
           rows_(std::min(rowCount, grid.RowCount())),
           cols_(MeasurePrintColumns(grid, layout, rows_, page, canvas)) {
@@ -240,6 +256,11 @@ class GridPrinter {
         const std::string publisher =
             FitPrintText(PrintPublisherLine(), numberX - em - left_, em, canvas_);
         if (!publisher.empty()) canvas_.Text(left_, footTop_, publisher);
+        // Right of the page number: the timetable the rows come from, and that the fares
+        // are estimates.
+        const int noteRoom = right_ - (numberX + canvas_.TextWidth(number, em)) - em;
+        const std::string note = FitPrintText(footNote_, noteRoom, em, canvas_);
+        if (!note.empty()) canvas_.Text(right_ - canvas_.TextWidth(note, em), footTop_, note);
     }
 
     int Right() const { return cols_.edges.back(); }
@@ -249,6 +270,7 @@ class GridPrinter {
     PageMetrics page_;
     PrintCanvas& canvas_;
     std::string heading_;
+    std::string footNote_;
     std::string date_;
     int rows_;
     PrintColumns cols_;
@@ -260,8 +282,10 @@ class GridPrinter {
 }  // namespace
 
 int PrintGrid(const TextGrid& grid, GridLayout layout, int rowCount, const PageMetrics& page,
-              const PrintDate& date, PrintCanvas& canvas, const std::string& heading) {
-    return GridPrinter(grid, layout, std::max(rowCount, 0), page, date, canvas, heading).Run();
+              const PrintDate& date, PrintCanvas& canvas, const std::string& heading,
+              const std::string& footNote) {
+    return GridPrinter(grid, layout, std::max(rowCount, 0), page, date, canvas, heading, footNote)
+        .Run();
 }
 
 }  // namespace korvel

@@ -11,8 +11,9 @@ namespace korvel {
 
 // Which column titles a printout or export carries.
 enum class GridLayout {
-    Main,    // 15 columns: 车次, 始发, 终到, ... 软卧
-    Detail,  // 8 columns: 站序, 车站, 里程, 到时, 发时, 天数, 历时, 时速
+    Main,     // 15 columns: 车次, 始发, 终到, ... 软卧
+    Detail,   // 8 columns: 站序, 车站, 里程, 到时, 发时, 天数, 历时, 时速
+    Journey,  // 13 columns: the journey window's legs (JourneyWindowModel::ExportTitles)
 };
 
 // Title of a column in a layout (GBK); empty for a column outside the set.
@@ -83,9 +84,11 @@ std::string FitPrintText(const std::string& gbk, int width, int em, PrintCanvas&
 // Prints rows 0..rowCount-1 of the grid (columns 0..ColumnCount()-1) with the layout's titles.
 // Every page starts with the header: the title, `heading` (the query or the train, GBK) on
 // the left and the date on the right, then the column titles; its foot carries the
-// publisher line and the page number. Rows are never split and no text crosses its column's
-// lines or the margins. Returns the page count.
+// publisher line, the page number and, on the right, `footNote` (GBK: where the rows come
+// from). Rows are never split and no text crosses its column's lines or the margins. Returns
+// the page count.
 int PrintGrid(const TextGrid& grid, GridLayout layout, int rowCount, const PageMetrics& page,
-              const PrintDate& date, PrintCanvas& canvas, const std::string& heading = {});
+              const PrintDate& date, PrintCanvas& canvas, const std::string& heading = {},
+              const std::string& footNote = {});
 
 }  // namespace korvel

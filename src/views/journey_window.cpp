@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <tuple>
 
+#include "data/gbk.h"
 #include "journey/journey_text.h"
 #include "query/fare_tariff.h"
 #include "views/grid_export.h"
@@ -251,10 +253,28 @@ TextGrid JourneyWindowModel::LegGrid() const {
     return grid;
 }
 
-std::optional<std::string> JourneyWindowModel::Export(const std::string& path) const {
+std::string JourneyWindowModel::AnswerHeading() const {
+    auto hhmm = [](int minute) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%02d:%02d", minute / 60 % 24, minute % 60);
+        return std::string(text);
+    };
+    const JourneyOptions& o = options_;
+    const std::string utf8 =
+        std::string(o.windowOf == JourneyWindowOf::Arrival ? "，到达时间 " : "，出发时间 ") +
+        hhmm(o.windowStart) + "-" + hhmm(o.windowEnd) + "，最多换乘" +
+        std::to_string(o.maxTransfers) + "次，同站换乘至少" + std::to_string(o.minTransfer) +
+        "分，同城换乘至少" + std::to_string(o.cityTransfer) + "分";
+    return Utf8ToGbk("换乘方案：") + from_ + Utf8ToGbk("—") + to_ + Utf8ToGbk(utf8);
+}
+
+std::optional<ExportFailure> JourneyWindowModel::Export(const std::string& path) const {
     const TextGrid grid = LegGrid();
-    return WriteExportFile(path,
-                           ExportFileText(BuildExportLines(grid, ExportTitles(), grid.RowCount())));
+    std::vector<std::string> lines = BuildExportLines(grid, ExportTitles(), grid.RowCount());
+    // The head's fifth line names the query, as the result grid's export does.
+    constexpr std::size_t kHeadingLine = 4;
+    if (lines.size() > kHeadingLine) lines[kHeadingLine] = CsvField(AnswerHeading());
+    return TryWriteExportFile(path, ExportFileText(lines));
 }
 
 }  // namespace korvel

@@ -12,6 +12,7 @@
 #include "journey/planner.h"
 #include "query/pinyin_input.h"
 #include "views/detail_window.h"
+#include "views/grid_export.h"
 #include "views/text_grid.h"
 
 namespace korvel {
@@ -113,9 +114,13 @@ class JourneyWindowModel {
     // korvel-cli journey and of the export).
     TextGrid LegGrid() const;
     static std::vector<std::string> ExportTitles();
-    // Writes LegGrid() as the grid export does (GBK, CR LF, the publisher head); nothing on
-    // success, else the error text.
-    std::optional<std::string> Export(const std::string& path) const;
+    // What the journeys on show answer, for the head of the export (GBK):
+    // "换乘方案：北京—上海，出发时间
+    // 06:00-12:00，最多换乘2次，同站换乘至少30分，同城换乘至少120分".
+    std::string AnswerHeading() const;
+    // Writes LegGrid() as the grid export does (GBK, CR LF, the publisher head, then
+    // AnswerHeading()); nothing on success, else why not.
+    std::optional<ExportFailure> Export(const std::string& path) const;
 
   private:
     void Sort();

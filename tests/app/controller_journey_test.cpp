@@ -130,6 +130,15 @@ TEST_F(JourneyButtonTest, OneWindowStaysOpenUntilTheViewClosesIt) {
     ASSERT_NE(c.JourneyWindow(), nullptr);
     EXPECT_TRUE(c.JourneyWindow()->From().empty());
     EXPECT_TRUE(view.messages.empty());
+    c.JourneyWindowClosed();
+    // With boxes of its own it also opens on one station or on letters not yet taken: they
+    // are the window's to finish.
+    view.Type(Control::DepartureBox, "bj");
+    c.JourneyClicked();
+    ASSERT_NE(c.JourneyWindow(), nullptr);
+    EXPECT_EQ(c.JourneyWindow()->From(), "bj");
+    EXPECT_TRUE(c.JourneyWindow()->To().empty());
+    EXPECT_TRUE(view.messages.empty());
 }
 
 }  // namespace

@@ -479,6 +479,37 @@ TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text.rfind("Cannot create file \"", 0), 0u);
     EXPECT_EQ(view.messages[0].buttons, MsgButtons::Ok);
+    // The view is told the outcome to word it: the file and its rows, or the kind of failure.
+    ASSERT_EQ(view.exportOutcomes.size(), 2u);
+    EXPECT_EQ(view.exportOutcomes[0].path, path);
+    EXPECT_EQ(view.exportOutcomes[0].rows, 2);
+    EXPECT_FALSE(view.exportOutcomes[0].failure.has_value());
+    ASSERT_TRUE(view.exportOutcomes[1].failure.has_value());
+    EXPECT_EQ(view.exportOutcomes[1].failure->kind, ExportFailure::Kind::NoFolder);
+}
+
+// After an update the window reloads in place: the question on show is asked again of the new
+// timetable; nothing is asked when no answer was on show.
+TEST_F(ControllerTest, ReloadingTheTimetableAsksTheShownQuestionAgain) {
+    Start();
+    view.Type(Control::StationBox, G("火星"));
+    c.StationClicked();
+    view.ClearRecords();
+    StartOptions again;
+    again.source = StreamSource(FixtureStreams());
+    c.ReloadTimetable(again);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(c.ShownCount(), 0);
+
+    Train("G1");
+    ASSERT_EQ(c.ShownCount(), 1);
+    view.Type(Control::StationBox, "");  // another box left empty is no matter
+    again.source = StreamSource(FixtureStreams());
+    c.ReloadTimetable(again);
+    EXPECT_EQ(c.ShownCount(), 1);
+    EXPECT_EQ(Shown()[0].substr(0, 3), "G1|");
+    EXPECT_EQ(c.QueryKind(), QueryKindValue::Train);
+    EXPECT_TRUE(view.messages.empty());
 }
 
 // --- station boxes and keys ----------------------------------------------------------------

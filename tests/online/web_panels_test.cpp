@@ -634,6 +634,10 @@ TEST(AboutBoxTest, NamesTheTimetableInUse) {
     EXPECT_TRUE(note->wordWrap());
     EXPECT_EQ(note->toolTip(), timetable);
     EXPECT_LE(note->geometry().bottom(), box.height());
+    // Clear of the box's edges, as the lines above it are.
+    EXPECT_GE(note->x(), 10);
+    EXPECT_GE(box.width() - 1 - note->geometry().right(), 10);
+    EXPECT_GE(box.height() - 1 - note->geometry().bottom(), 10);
     // Every wrapped line shows: the last one ends in "值。".
     EXPECT_GE(note->height(), note->heightForWidth(note->width()));
     box.grab().save(QStringLiteral(KORVEL_BINARY_DIR "/about_box_timetable.png"));

@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "app/main_controller.h"
 #include "app/main_view.h"
+#include "data/gbk.h"
 #include "views/detail_window.h"
+#include "views/grid_export.h"
 #include "views/journey_window.h"
 #include "views/time_class_filter.h"
 #include "views/transfer_window.h"
@@ -145,6 +148,23 @@ class FakeView : public MainView {
         calls.push_back("AskSaveFileName");
         return saveFileName;
     }
+    // A failure is shown as a window without words of its own would: its English line, with
+    // the file name the file system gives as UTF-8, in an error box.
+    void ShowExportOutcome(const std::string& path, int rows,
+                           const std::optional<ExportFailure>& failure) override {
+        calls.push_back("ShowExportOutcome");
+        exportOutcomes.push_back({path, rows, failure});
+        if (failure) {
+            ShowMessage(ApplicationTitle(), Utf8ToGbk(failure->text), MsgButtons::Ok,
+                        MsgIcon::Error);
+        }
+    }
+    struct ExportOutcome {
+        std::string path;
+        int rows = 0;
+        std::optional<ExportFailure> failure;
+    };
+    std::vector<ExportOutcome> exportOutcomes;
     void PrintResultGrid(const TextGrid& /*grid*/, int rowCount) override {
         calls.push_back("PrintResultGrid");
         ++printed;

@@ -375,19 +375,27 @@ TEST_F(PrintExportTest, ExportReplacesAnExistingFileAndReportsAFailure) {
     EXPECT_TRUE(
         written.endsWith(QByteArray::fromStdString("K1," + G("北京") + ",,,,,,,,,,,,,\r\n")));
     EXPECT_FALSE(written.contains("old contents"));
+    ASSERT_EQ(notices.size(), 1);  // where it went and how many rows, as printing says
+    EXPECT_EQ(notices[0], QStringLiteral("已导出到文件“%1”，共1行。").arg(path));
 
     const QString bad = dir.filePath("missing-folder/result.csv");
     chosenName = bad;
     EXPECT_FALSE(ui::ExportGridInteractive(nullptr, grid, GridLayout::Main, 1));
+    // In the window's words: where, and why not.
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(bad)))
-        << errors[0].toStdString();
-    EXPECT_GT(errors[0].size(), QStringLiteral("Cannot create file \"%1\". ").arg(bad).size());
+    EXPECT_EQ(errors[0], QStringLiteral("无法导出到文件“%1”：文件夹不存在。").arg(bad));
+    const QString folder = dir.filePath("folder.csv");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    chosenName = folder;
+    EXPECT_FALSE(ui::ExportGridInteractive(nullptr, grid, GridLayout::Main, 1));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_TRUE(errors[1].endsWith(QStringLiteral("这个名字不是普通文件（可能是文件夹）。")))
+        << errors[1].toStdString();
 }
 
 TEST(ExportDialog, FilterAndSuffix) {
     App();
-    EXPECT_EQ(ui::ExportFileFilter(), QStringLiteral("Excel文件(*.csv)"));
+    EXPECT_EQ(ui::ExportFileFilter(), QStringLiteral("CSV 文件 (*.csv)"));
 }
 
 }  // namespace

@@ -66,10 +66,29 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
         EXPECT_LE(m->JourneyAt(i - 1).arrive, m->JourneyAt(i).arrive);
     d->resize(ui::JourneyDialog::kClientWidth, ui::JourneyDialog::kClientHeight);
     EXPECT_TRUE(d->grab().save(test::ShotDir() + QStringLiteral("/journey_window.png")));
-    // 08:00-10:00 with one change at most.
+    // 08:00-10:00 with one change at most. Until 查询 plans again, the journeys on show
+    // answer the old settings: marked so, and neither exported nor printed.
+    EXPECT_FALSE(d->AnswerIsStale());
+    EXPECT_TRUE(d->ExportButton()->isEnabled());
+    EXPECT_TRUE(d->PrintButton()->isEnabled());
     d->StartTime()->setTime(QTime(8, 0));
+    EXPECT_TRUE(d->AnswerIsStale());
+    EXPECT_FALSE(d->ExportButton()->isEnabled());
+    EXPECT_FALSE(d->PrintButton()->isEnabled());
+    EXPECT_TRUE(d->StatusLabel()->text().contains(QStringLiteral("条件已改变")));
+    EXPECT_EQ(d->Tree()->topLevelItemCount(), firstCount);
+    EXPECT_EQ(d->Tree()->topLevelItem(0)->foreground(1).color(),
+              QApplication::palette().color(QPalette::Disabled, QPalette::Text));
     d->EndTime()->setTime(QTime(10, 0));
     d->MaxChanges()->setValue(1);
+    QTest::mouseClick(d->SearchButton(), Qt::LeftButton);
+    EXPECT_FALSE(d->AnswerIsStale());
+    EXPECT_TRUE(d->ExportButton()->isEnabled());
+    // Typing in a station box makes the answer stale as well.
+    d->ArrivalBox()->setFocus();
+    QTest::keyClicks(d->ArrivalBox(), QStringLiteral("x"));
+    EXPECT_TRUE(d->AnswerIsStale());
+    d->ArrivalBox()->SetTextQuietly(QString::fromUtf8("乌鲁木齐"));
     QTest::mouseClick(d->SearchButton(), Qt::LeftButton);
     const int narrowCount = d->Tree()->topLevelItemCount();
     EXPECT_GT(narrowCount, 0);
@@ -92,6 +111,15 @@ TEST(JourneyWindowTest, PlansSortsNarrowsAndOpensALeg) {
     test::PumpUntil([&] { return d->isActiveWindow(); }, 2000);
     closer.start();
     QTreeWidgetItem* leg = d->Tree()->topLevelItem(0)->child(0);
+    // A copied leg: its journey under 方案, its train under 车次.
+    leg->setSelected(true);
+    const QStringList copied = d->CopyText().split(QLatin1Char('\n'));
+    ASSERT_GE(copied.size(), 2);
+    EXPECT_TRUE(copied[0].startsWith(QString::fromUtf8("方案\t车次\t发站")))
+        << copied[0].toStdString();
+    EXPECT_EQ(copied[1].section(QLatin1Char('\t'), 0, 1), QStringLiteral("1\t") + leg->text(0));
+    EXPECT_EQ(copied.size(), 3);  // titles, the leg, nothing after the last line break
+    leg->setSelected(false);
     d->Tree()->setCurrentItem(leg);
     emit d->Tree()->itemActivated(leg, 0);  // what a double-click on it does
     closer.stop();
@@ -129,8 +157,9 @@ TEST(JourneyWindowTest, NotModalAndTheMainWindowAnswersMeanwhile) {
     EXPECT_EQ(w->Controller().JourneyWindow(), nullptr);
 }
 
-// Its own boxes as a traveller types: pinyin initials open the list, Enter moves on without
-// picking, Tab goes 发站 → 到站 → 查询, letters alone are "请输入发站。", 反向 swaps and plans.
+// Its own boxes as a traveller types: pinyin initials open the list, Enter takes the first
+// station listed and moves on, Tab goes 发站 → 到站 → 查询, letters alone are "请输入发站。",
+// 反向 swaps and plans.
 TEST(JourneyWindowTest, OwnBoxesTypeSwapAndRefuseLettersAlone) {
     auto w = test::LoadedWindow();
     w->SetText(Control::DepartureBox, G("北京"));
@@ -144,10 +173,12 @@ TEST(JourneyWindowTest, OwnBoxesTypeSwapAndRefuseLettersAlone) {
     EXPECT_EQ(d->DepartureBox()->currentText().toLower(), QStringLiteral("bjx"));
     EXPECT_TRUE(d->DepartureBox()->PopupVisible());
     EXPECT_TRUE(d->DepartureBox()->itemText(0).startsWith(QString::fromUtf8("北京")));
+    const QString first = d->DepartureBox()->itemText(0);
     QTest::keyClick(d->DepartureBox(), Qt::Key_Return);
     EXPECT_FALSE(d->DepartureBox()->PopupVisible());
-    EXPECT_EQ(d->DepartureBox()->currentText().toLower(), QStringLiteral("bjx"));
+    EXPECT_EQ(d->DepartureBox()->currentText(), first);
     EXPECT_EQ(d->focusWidget(), d->ArrivalBox());
+    d->DepartureBox()->SetTextQuietly(QStringLiteral("bjx"));
     QTest::keyClick(d->focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(d->focusWidget(), d->SearchButton());
 
@@ -162,6 +193,16 @@ TEST(JourneyWindowTest, OwnBoxesTypeSwapAndRefuseLettersAlone) {
     EXPECT_EQ(d->focusWidget(), d->DepartureBox());
     EXPECT_EQ(d->Tree()->topLevelItemCount(), 0);
     EXPECT_FALSE(d->ExportButton()->isEnabled());
+
+    // Escape in a station box closes its list, never the window.
+    d->DepartureBox()->lineEdit()->clear();
+    QTest::keyClicks(d->DepartureBox(), QStringLiteral("sh"));
+    ASSERT_TRUE(d->DepartureBox()->PopupVisible());
+    QTest::keyClick(d->DepartureBox(), Qt::Key_Escape);
+    EXPECT_FALSE(d->DepartureBox()->PopupVisible());
+    EXPECT_TRUE(d->isVisible());
+    QTest::keyClick(d->DepartureBox(), Qt::Key_Escape);
+    EXPECT_TRUE(d->isVisible());
 
     d->DepartureBox()->SetTextQuietly(QString::fromUtf8("北京"));
     QTest::mouseClick(d->SwapButton(), Qt::LeftButton);
@@ -199,6 +240,22 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
     EXPECT_EQ(asked[1].maxTransfers, 1);
     EXPECT_FALSE(d.StatusLabel()->text().isEmpty());
     EXPECT_FALSE(d.ExportButton()->isEnabled());  // nothing found, nothing to export
+
+    // Times typed from the keyboard: the hours first, wherever the field was entered.
+    d.show();
+    d.activateWindow();
+    for (QTimeEdit* field : {d.StartTime(), d.EndTime()}) {
+        field->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(field, QStringLiteral("0830"));
+        EXPECT_EQ(field->time(), QTime(8, 30)) << field->objectName().toStdString();
+        d.SearchButton()->setFocus();
+        // Clicked into its minutes: entering by a click starts at the hours all the same.
+        QTest::mouseClick(field, Qt::LeftButton, {},
+                          QPoint(field->width() - 30, field->height() / 2));
+        QApplication::processEvents();
+        QTest::keyClicks(field, QStringLiteral("1945"));
+        EXPECT_EQ(field->time(), QTime(19, 45)) << field->objectName().toStdString();
+    }
 }
 
 // Last in this file: it turns keeping on for a moment, in a configuration folder of its own.
@@ -217,10 +274,13 @@ TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
         d->DepartureBox()->SetTextQuietly(QString::fromUtf8("广州"));
         d->ArrivalBox()->SetTextQuietly(QString::fromUtf8("北京"));
         QTest::mouseClick(d->SwapButton(), Qt::LeftButton);
+        d->resize(600, 400);
+        d->move(12, 16);
         CloseAndWait(*w, d);
     }
     int planned = 0;
     QString from, to;
+    QSize size;
     {
         auto w = test::LoadedWindow();
         w->SetText(Control::DepartureBox, "");
@@ -229,6 +289,7 @@ TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
             from = d->DepartureBox()->currentText();
             to = d->ArrivalBox()->currentText();
             planned = d->Tree()->topLevelItemCount();
+            size = d->size();
         }
     }
     ui::KeepSettingsAcrossRuns(false);
@@ -237,6 +298,7 @@ TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
     EXPECT_EQ(from, QString::fromUtf8("北京"));
     EXPECT_EQ(to, QString::fromUtf8("广州"));
     EXPECT_GT(planned, 0);
+    EXPECT_EQ(size, QSize(600, 400));  // and where the traveller left it
 }
 
 }  // namespace

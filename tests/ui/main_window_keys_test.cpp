@@ -9,7 +9,9 @@
 #include <QCursor>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -114,6 +116,60 @@ TEST(MainWindowFaceTest, AdvancedButtonLosesItsHoverFaceWhenItsMenuCloses) {
     test::PumpUntil([&] { return !b->testAttribute(Qt::WA_UnderMouse); }, 2000);
     EXPECT_FALSE(b->testAttribute(Qt::WA_UnderMouse));
     EXPECT_FALSE(b->isDown());
+}
+
+// An item of the 高级 menu that opens a dialog (here the print question) finds the button
+// no longer pressed: the menu has closed.
+TEST(MainWindowFaceTest, AdvancedButtonIsNotPressedUnderTheDialogItsItemOpens) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    QPushButton* b = Button(*w, Control::AdvancedButton);
+    bool asked = false;
+    bool downUnderBox = true;
+    QTimer::singleShot(50, [&] {
+        QAction* print = ui::AdvancedMenuAction(w->AdvancedMenu(), QStringLiteral("PrintItem"));
+        w->AdvancedMenu()->hide();  // as the menu does before it runs the chosen item
+        QTimer::singleShot(20, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = true;
+                downUnderBox = b->isDown();
+                box->reject();
+            }
+        });
+        print->trigger();
+    });
+    b->showMenu();
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(downUnderBox);
+}
+
+// Ctrl+P, Ctrl+E, Ctrl+F and F1 work in the whole window; print and export only with rows.
+TEST(MainWindowKeysTest, PrintExportFindAndHelpKeys) {
+    auto w = test::LoadedWindow();
+    ASSERT_TRUE(Focus(w->ControlWidget(Control::TrainNumberBox)));
+    {
+        test::ModalAnswerer answerer;
+        QTest::keySequence(w.get(), QKeySequence::Print);  // nothing shown: nothing asked
+        EXPECT_TRUE(answerer.Seen().empty());
+    }
+    QueryDirect(*w, "北京", "上海");
+    ASSERT_TRUE(Focus(w->ControlWidget(Control::TrainNumberBox)));
+    {
+        test::ModalAnswerer answerer(QMessageBox::No);
+        QTest::keySequence(w.get(), QKeySequence::Print);
+        ASSERT_EQ(answerer.Seen().size(), 1u);
+        EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("确实要打印吗？"));
+    }
+    ASSERT_TRUE(Focus(w->ControlWidget(Control::TrainNumberBox)));  // back from the question
+    QTest::keySequence(w.get(), QKeySequence::Find);
+    EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::DepartureBox));
+    EXPECT_EQ(w->Combo(Control::DepartureBox)->lineEdit()->selectedText(), QStringLiteral("北京"));
+    DialogCloser closer;
+    QTest::keyClick(w.get(), Qt::Key_F1);
+    EXPECT_EQ(closer.titles, QStringList({QStringLiteral("关于")}));
+    for (QPushButton* b : {Button(*w, Control::TransferButton), Button(*w, Control::JourneyButton),
+                           Button(*w, Control::UpdateButton)})
+        EXPECT_FALSE(b->toolTip().isEmpty()) << b->text().toStdString();
 }
 
 TEST(MainWindowFaceTest, SortedHeaderCaptionsFitTheirColumns) {
@@ -316,6 +372,53 @@ TEST(MainWindowCopyTest, CtrlCCopiesTheRowsWithTheirTitles) {
     for (int c = 0; c < 15; ++c) EXPECT_EQ(cells[c], U(w->Controller().Grid().Cell(c, 2))) << c;
     EXPECT_EQ(ui::TabSeparatedRows({QStringLiteral("a")}, {{QStringLiteral("x\ty\nz")}}),
               QStringLiteral("a\nx y z\n"));
+}
+
+// Several rows: Ctrl-click adds one, Shift-click a range, Ctrl+A all; Ctrl+C copies what is
+// chosen, in the grid's order; a plain click or a new order goes back to one row.
+TEST(MainWindowCopyTest, ShiftCtrlClicksAndCtrlAChooseSeveralRowsToCopy) {
+    auto w = test::LoadedWindow();
+    QueryDirect(*w, "北京", "上海");
+    const int shown = w->Controller().ShownCount();
+    ASSERT_GT(shown, 6);
+    ui::ResultTableView* grid = w->Grid();
+    auto click = [&](int row, Qt::KeyboardModifiers mods = {}) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, mods,
+                          grid->visualRect(w->GridModel()->index(row, 1)).center());
+    };
+    auto copiedTrains = [&] {
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QStringList trains;
+        const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        for (int i = 1; i + 1 < lines.size(); ++i)
+            trains << lines[i].section(QLatin1Char('\t'), 0, 0);
+        return trains;
+    };
+    auto train = [&](int row) { return U(w->Controller().Grid().Cell(0, row)); };
+    auto drawn = [&](int row) {
+        return w->GridModel()
+            ->data(w->GridModel()->index(row, 0), ui::ResultGridModel::SelectedRole)
+            .toBool();
+    };
+    click(1);
+    click(4, Qt::ControlModifier);
+    EXPECT_EQ(copiedTrains(), QStringList({train(1), train(4)}));
+    EXPECT_TRUE(drawn(1) && drawn(4) && !drawn(2));
+    click(1, Qt::ControlModifier);  // a second Ctrl-click takes it out again
+    EXPECT_EQ(copiedTrains(), QStringList({train(4)}));
+    click(2);
+    click(5, Qt::ShiftModifier);
+    EXPECT_EQ(copiedTrains(), QStringList({train(2), train(3), train(4), train(5)}));
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);  // the range grows from its start
+    EXPECT_EQ(copiedTrains().size(), 5);
+    EXPECT_EQ(w->Controller().Grid().Selection(), 6);  // Enter opens the row last reached
+    QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(copiedTrains().size(), shown);
+    click(3);
+    EXPECT_EQ(copiedTrains(), QStringList({train(3)}));
+    click(5, Qt::ShiftModifier);
+    w->HeaderLabel(0)->clicked();  // sorted anew: the rows chosen before are gone
+    EXPECT_FALSE(w->GridModel()->HasChosenRows());
 }
 
 // 创建快捷方式 says what it did: where the shortcut went, or that there is no desktop folder.

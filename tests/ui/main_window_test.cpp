@@ -259,17 +259,49 @@ TEST(StationBoxTest, LettersWithoutAMatchOpenNineEmptyItemsAndBlanksAreTrimmed) 
     EXPECT_EQ(box->itemText(0), QStringLiteral("北京"));
 }
 
-TEST(StationBoxTest, EnterMovesTheFocusOnward) {
+// Letters that list a station are taken as its first station by Enter and Tab, so a traveller
+// can go bj Enter sh Enter Enter to the answer; letters that list nothing stay as typed.
+TEST(StationBoxTest, EnterAndTabTakeTheFirstListedStationAndMoveOn) {
     auto w = test::LoadedWindow();
+    ui::StationCombo* from = w->Combo(Control::DepartureBox);
+    ui::StationCombo* to = w->Combo(Control::ArrivalBox);
     TypeInto(*w, Control::DepartureBox, QStringLiteral("bj"));
-    QTest::keyClick(w->Combo(Control::DepartureBox), Qt::Key_Return);
-    EXPECT_FALSE(w->Combo(Control::DepartureBox)->PopupVisible());
-    EXPECT_EQ(QApplication::focusWidget(), w->Combo(Control::ArrivalBox));
-    QTest::keyClick(w->Combo(Control::ArrivalBox), Qt::Key_Return);
+    QTest::keyClick(from, Qt::Key_Return);
+    EXPECT_EQ(from->currentText(), QStringLiteral("北京"));
+    EXPECT_FALSE(from->PopupVisible());
+    EXPECT_EQ(QApplication::focusWidget(), to);
+    QTest::keyClicks(to, QStringLiteral("sh"));
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_EQ(to->currentText(), QStringLiteral("上海"));
     EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::DirectButton));
-    w->Combo(Control::StationBox)->setFocus();
-    QTest::keyClick(w->Combo(Control::StationBox), Qt::Key_Enter);
+    {
+        test::ModalAnswerer answerer;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_TRUE(answerer.Seen().empty());
+    }
+    EXPECT_GT(w->Controller().ShownCount(), 0);
+
+    // Tab: the same pick, then the usual next control. The list is made anew for letters the
+    // program put there (反向 swaps the texts, not the lists).
+    from->SetTextQuietly(QStringLiteral("tj"));
+    from->setFocus();
+    QTest::keyClick(from, Qt::Key_Tab);
+    EXPECT_EQ(from->currentText(), QStringLiteral("天津"));
+    EXPECT_FALSE(from->PopupVisible());
+    EXPECT_NE(QApplication::focusWidget(), from);
+
+    // Nothing listed: the letters stay, and the query says the station is missing.
+    ui::StationCombo* board = w->Combo(Control::StationBox);
+    TypeInto(*w, Control::StationBox, QStringLiteral("zzzzzz"));
+    QTest::keyClick(board, Qt::Key_Enter);
+    EXPECT_EQ(board->currentText(), QStringLiteral("zzzzzz"));
     EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::StationButton));
+    // A name is never replaced by the list's first item.
+    board->SetTextQuietly(QStringLiteral("上海"));
+    board->SetItems({QStringLiteral("北京")});
+    board->setFocus();
+    QTest::keyClick(board, Qt::Key_Return);
+    EXPECT_EQ(board->currentText(), QStringLiteral("上海"));
 }
 
 TEST(StationBoxTest, TrainNumberBoxTurnsLettersToUpperCase) {

@@ -80,6 +80,7 @@ struct Sabotage {
     const char* what;
     std::function<void(UpdateFixture&)> apply;
     const char* message;  // part of the failure message
+    UpdateFailure kind;   // what the window words for the user
 };
 
 class Refusals : public UpdateFixture {};
@@ -91,74 +92,74 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
          [&](UpdateFixture& f) {
              f.ServeCatalogue(FormatCatalogue(f.catalogue_), other.secretKey);
          },
-         "catalogue: signature by another key"},
+         "catalogue: signature by another key", UpdateFailure::CatalogueSignature},
         {"package by another key",
          [&](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt.minisig",
                            {Behaviour::Serve, SignMessage(other.secretKey, "x", "x")});
          },
-         "tt-2.korvel-tt: signature by another key"},
+         "tt-2.korvel-tt: signature by another key", UpdateFailure::PackageSignature},
         {"bytes differ from the hash",
          [](UpdateFixture& f) {
              std::string bytes = f.Publish("tt-2", 2);
              bytes[bytes.size() / 2] ^= 1;
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Serve, bytes});
          },
-         "SHA-256 differs from the catalogue's"},
+         "SHA-256 differs from the catalogue's", UpdateFailure::PackageHash},
         {"rollback: older than one installed and removed before",
          [](UpdateFixture& f) { std::ofstream(f.Root() + "/sequence.txt") << "5\n"; },
-         "(sequence 2) is older than one installed before (sequence 5)"},
+         "(sequence 2) is older than one installed before (sequence 5)", UpdateFailure::Rollback},
         {"expired catalogue",
          [](UpdateFixture& f) { f.Publish("tt-2", 2, std::time(nullptr) - 60); },
-         "catalogue expired on"},
+         "catalogue expired on", UpdateFailure::CatalogueExpired},
         {"404",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Status, "", 404});
          },
-         "HTTP status 404"},
+         "HTTP status 404", UpdateFailure::PackageDownload},
         {"500",
          [](UpdateFixture& f) {
              f.server_.Set("/catalogue.json", {Behaviour::Status, "", 500});
          },
-         "catalogue download failed"},
+         "catalogue download failed", UpdateFailure::Network},
         {"redirect to another scheme",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt",
                            {Behaviour::Redirect, "https://127.0.0.1:1/tt-2.korvel-tt"});
          },
-         "redirect to another scheme refused"},
+         "redirect to another scheme refused", UpdateFailure::PackageDownload},
         {"stall mid-body",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::StallMidBody, f.Publish("tt-2", 2)});
          },
-         "timed out"},
+         "timed out", UpdateFailure::PackageDownload},
         {"more bytes than announced",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::MoreThanAnnounced, f.Publish("tt-2", 2)});
          },
-         "larger than"},
+         "larger than", UpdateFailure::PackageDownload},
         {"a server trickling 8 bytes a second",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Trickle, f.Publish("tt-2", 2)});
          },
-         "too slow (under 1024 bytes a second over 1500 ms)"},
+         "too slow (under 1024 bytes a second over 1500 ms)", UpdateFailure::PackageDownload},
         {"an older catalogue replayed",
          [](UpdateFixture& f) {
              f.catalogue_.published -= 3600;
              f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
          },
-         "before the newest one seen"},
+         "before the newest one seen", UpdateFailure::CatalogueReplayed},
         {"a catalogue without a publication time, after one with",
          [](UpdateFixture& f) {
              f.catalogue_.published = 0;
              f.ServeCatalogue(FormatCatalogue(f.catalogue_), f.keys_.secretKey);
          },
-         "published without a time, before the newest one seen"},
+         "published without a time, before the newest one seen", UpdateFailure::CatalogueReplayed},
         {"truncated",
          [](UpdateFixture& f) {
              f.server_.Set("/tt-2.korvel-tt", {Behaviour::Truncated, f.Publish("tt-2", 2)});
          },
-         "download failed"},
+         "download failed", UpdateFailure::PackageDownload},
     };
     Publish("tt-1", 1);
     ASSERT_EQ(Update().outcome, UpdateOutcome::Installed);
@@ -171,6 +172,7 @@ TEST_F(Refusals, EachFailsNamingWhatFailedAndLeavesTheTimetableInUse) {
         const UpdateResult r = Update();
         EXPECT_EQ(r.outcome, UpdateOutcome::Failed);
         EXPECT_NE(r.message.find(s.message), std::string::npos) << r.message;
+        EXPECT_EQ(r.failure, s.kind) << r.message;
         EXPECT_EQ(TheStore().ReadChoice().use, "tt-1");
         EXPECT_EQ(TheStore().ChooseStartup().name, "tt-1");
         EXPECT_FALSE(fs::exists(Root() + "/tt-2"));

@@ -73,6 +73,38 @@ TEST_F(UpdateWindowTest, CancelStopsTheDownloadAndKeepsTheTimetable) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
+// A failure is told in Chinese (the engine's English line, with its details, in the tooltip),
+// and the bar does not stay full after a failed install.
+TEST_F(UpdateWindowTest, FailuresAreToldInChineseAndEmptyTheBar) {
+    std::string bytes = Publish("tt-1", 1);
+    bytes[bytes.size() / 2] ^= 1;
+    server_.Set("/tt-1.korvel-tt", {Behaviour::Serve, bytes});
+    test::App();
+    ui::UpdateSetup setup;  // no main window to switch: nothing gets installed
+    setup.inUse = QStringLiteral("内置2019年时刻表");
+    setup.options = Options();
+    setup.storeRoot = Root();
+    {
+        ui::UpdateDialog dialog(nullptr, setup);
+        dialog.show();
+        ASSERT_TRUE(PumpUntil([&] { return dialog.DownloadButton()->isEnabled(); }));
+        dialog.DownloadButton()->click();
+        ASSERT_TRUE(PumpUntil([&] { return dialog.StatusLabel()->text().startsWith("更新失败"); }));
+        EXPECT_TRUE(dialog.StatusLabel()->text().contains(QStringLiteral("校验值")))
+            << dialog.StatusLabel()->text().toStdString();
+        EXPECT_TRUE(dialog.StatusLabel()->toolTip().contains(QStringLiteral("SHA-256")));
+        EXPECT_EQ(dialog.Progress()->value(), 0);
+        dialog.grab().save(test::ShotDir() + QStringLiteral("/update_dialog_failed.png"));
+    }
+    server_.Set("/catalogue.json", {Behaviour::Status, "", 500});
+    ui::UpdateDialog dialog(nullptr, setup);
+    dialog.show();
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.StatusLabel()->text().isEmpty(); }));
+    EXPECT_EQ(dialog.StatusLabel()->text(),
+              QStringLiteral("查询失败：无法连接更新服务器，请检查网络连接后再试。"));
+    EXPECT_FALSE(dialog.StatusLabel()->text().contains(QStringLiteral("catalogue")));
+}
+
 TEST_F(UpdateWindowTest, StartUpCheckNamesANewerTimetableWithTheBuiltInKey) {
     // Signed with the committed test key pair, whose public half the program has built in.
     std::string secret, error;

@@ -190,8 +190,14 @@ TEST_F(JourneyModel, ExportWritesOneGbkLinePerLeg) {
                   "1,K480_0,甲,08:00,乙,08:50,0:50,0:50,100,10,-,-,-\r\n"),
         std::string::npos)
         << text;
-    // Six legs after the head of seven lines.
+    // Six legs after the head of seven lines; the fifth names what the legs answer.
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 7 + 6);
+    const std::size_t heading = text.find("\r\n" + GbkToUtf8(m.AnswerHeading()) + "\r\n");
+    EXPECT_NE(heading, std::string::npos) << text;
+    EXPECT_LT(heading, text.find("方案,车次"));
+    EXPECT_EQ(GbkToUtf8(m.AnswerHeading()).rfind("换乘方案：" + GbkToUtf8(m.From()) + "—", 0), 0u);
+    EXPECT_NE(GbkToUtf8(m.AnswerHeading()).find("，最多换乘2次，同站换乘至少30分"),
+              std::string::npos);
 }
 
 }  // namespace

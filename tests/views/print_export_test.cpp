@@ -165,7 +165,7 @@ void ExpectNoOverlap(const RecordingCanvas& canvas, const PageMetrics& page,
 TEST(PrintLayout, NoTextCrossesItsColumnTheMarginsOrAnotherText) {
     const std::string longStation(40, '\xB1');  // a cell far wider than any column
     for (const PageMetrics& page : {kA4, PageMetrics{2550, 3300, 300, 300}}) {
-        for (GridLayout layout : {GridLayout::Main, GridLayout::Detail}) {
+        for (GridLayout layout : {GridLayout::Main, GridLayout::Detail, GridLayout::Journey}) {
             const int columns = LayoutColumnCount(layout);
             for (bool overlong : {false, true}) {
                 TextGrid g(columns, 40);
@@ -177,8 +177,10 @@ TEST(PrintLayout, NoTextCrossesItsColumnTheMarginsOrAnotherText) {
                 }
                 if (overlong) g.SetCell(1, 7, longStation + longStation);
                 const std::string heading(overlong ? 300 : 20, 'Q');
+                // The foot's note on the timetable and fares, beside the page number.
+                const std::string note(overlong ? 300 : 20, 'N');
                 RecordingCanvas canvas;
-                PrintGrid(g, layout, 40, page, PrintDate{2026, 12, 28}, canvas, heading);
+                PrintGrid(g, layout, 40, page, PrintDate{2026, 12, 28}, canvas, heading, note);
                 const PrintColumns cols = MeasurePrintColumns(g, layout, 40, page, canvas);
                 EXPECT_EQ(cols.cut, overlong && layout == GridLayout::Main);
                 const std::string what =
@@ -290,8 +292,11 @@ TEST_F(ExportDir, MissingFolderReportsTheError) {
     ASSERT_TRUE(error);
     EXPECT_EQ(*error, "Cannot create file \"" + target + "\". No such file or directory");
     // A target that is a folder.
+    EXPECT_EQ(TryWriteExportFile(target, "data")->kind, ExportFailure::Kind::NoFolder);
     fs::create_directory(dir / "sub.csv");
     EXPECT_TRUE(WriteExportFile((dir / "sub.csv").string(), "data"));
+    EXPECT_EQ(TryWriteExportFile((dir / "sub.csv").string(), "data")->kind,
+              ExportFailure::Kind::NotAFile);
     EXPECT_EQ(Entries(dir), std::vector<std::string>{"sub.csv"});
 }
 

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QShortcut>
 #include <QWidget>
+#include <algorithm>
 
 #include "qt_text/qt_text.h"
 
@@ -50,11 +51,31 @@ QString GridRowsText(const SelectableGrid& grid, const std::vector<std::string>&
     return TabSeparatedRows(header, rows);
 }
 
+QString GridRowsText(const TextGrid& grid, const std::vector<std::string>& titles,
+                     const std::vector<int>& rows, int rowCount) {
+    QStringList header;
+    for (const std::string& t : titles) header << QStringFromGbk(t);
+    std::vector<QStringList> lines;
+    for (int r : rows) {
+        if (r < 0 || r >= std::min(rowCount, grid.RowCount())) continue;
+        QStringList cells;
+        for (int c = 0; c < grid.ColumnCount(); ++c) cells << QStringFromGbk(grid.Cell(c, r));
+        lines.push_back(cells);
+    }
+    return TabSeparatedRows(header, lines);
+}
+
 void AddCopyShortcut(QWidget* widget, std::function<QString()> text) {
     auto* shortcut = new QShortcut(QKeySequence::Copy, widget);
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(shortcut, &QShortcut::activated, widget,
                      [text = std::move(text)] { QGuiApplication::clipboard()->setText(text()); });
+}
+
+void AddWindowShortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action) {
+    auto* shortcut = new QShortcut(keys, window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, std::move(action));
 }
 
 }  // namespace korvel::ui

@@ -10,6 +10,7 @@
 
 #include "views/text_grid.h"
 
+class QKeySequence;
 class QWidget;
 
 namespace korvel::ui {
@@ -22,9 +23,16 @@ QString TabSeparatedRows(const QStringList& titles, const std::vector<QStringLis
 // 0..rowCount-1; titles are GBK.
 QString GridRowsText(const SelectableGrid& grid, const std::vector<std::string>& titles,
                      int rowCount);
+// The given rows (those below rowCount), in order.
+QString GridRowsText(const TextGrid& grid, const std::vector<std::string>& titles,
+                     const std::vector<int>& rows, int rowCount);
 
 // Puts the text on the clipboard when Ctrl+C (the platform's copy keys) is pressed while
 // `widget` has the focus; `text` is asked at that moment.
 void AddCopyShortcut(QWidget* widget, std::function<QString()> text);
+
+// Runs `action` when `keys` are pressed anywhere in `window` (a window's own keys: print,
+// export, find).
+void AddWindowShortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action);
 
 }  // namespace korvel::ui

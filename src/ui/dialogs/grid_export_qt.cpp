@@ -1,7 +1,9 @@
 #include "ui/dialogs/grid_export_qt.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <algorithm>
 
 #include "qt_text/qt_text.h"
 #include "views/grid_export.h"
@@ -9,7 +11,48 @@
 namespace korvel::ui {
 
 QString ExportFileFilter() {
-    return QStringLiteral("Excel文件(*.csv)");
+    return QStringLiteral("CSV 文件 (*.csv)");
+}
+
+namespace {
+
+QString ShownName(const std::string& path) {
+    return QDir::toNativeSeparators(
+        QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size()))));
+}
+
+}  // namespace
+
+QString ExportFailureText(const ExportFailure& failure) {
+    QString why;
+    switch (failure.kind) {
+        case ExportFailure::Kind::NoFolder:
+            why = QStringLiteral("文件夹不存在。");
+            break;
+        case ExportFailure::Kind::NoPermission:
+            why = QStringLiteral("没有写入这个位置的权限，请换一个文件夹。");
+            break;
+        case ExportFailure::Kind::NotAFile:
+            why = QStringLiteral("这个名字不是普通文件（可能是文件夹）。");
+            break;
+        case ExportFailure::Kind::DiskFull:
+            why = QStringLiteral("磁盘空间不足。");
+            break;
+        case ExportFailure::Kind::Other:
+            why = QStringLiteral("文件写入失败。");
+            break;
+    }
+    return QStringLiteral("无法导出到文件“%1”：%2").arg(ShownName(failure.path), why);
+}
+
+void ReportExport(QWidget* parent, const std::string& path, int rows,
+                  const std::optional<ExportFailure>& failure) {
+    if (failure) {
+        ShowErrorBox(parent, ExportFailureText(*failure));
+        return;
+    }
+    ShowNoticeBox(parent,
+                  QStringLiteral("已导出到文件“%1”，共%2行。").arg(ShownName(path)).arg(rows));
 }
 
 namespace {
@@ -45,12 +88,9 @@ bool ExportGridInteractive(QWidget* parent, const TextGrid& grid, GridLayout lay
     const std::string text = ExportFileText(BuildExportLines(grid, layout, rowCount, heading));
     std::optional<std::string> path = AskExportPath(parent);
     if (!path) return false;
-    if (std::optional<std::string> error = WriteExportFile(*path, text)) {
-        ShowErrorBox(parent,
-                     QString::fromLocal8Bit(error->data(), static_cast<qsizetype>(error->size())));
-        return false;
-    }
-    return true;
+    const std::optional<ExportFailure> failure = TryWriteExportFile(*path, text);
+    ReportExport(parent, *path, std::min(rowCount, grid.RowCount()), failure);
+    return !failure;
 }
 
 }  // namespace korvel::ui

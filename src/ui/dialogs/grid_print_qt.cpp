@@ -128,10 +128,33 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
         return -1;
     }
     QtPrintCanvas canvas(painter, printer);
-    const int pages =
-        PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas, heading);
+    const int pages = PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas,
+                                heading, PrintSourceNote());
     if (painter.isActive()) painter.end();
     return pages;
+}
+
+namespace {
+
+const char kReferenceFares[] =
+    "\xC6\xB1\xBC\xDB\xCE\xAA\xB2\xCE\xBF\xBC\xC6\xB1\xBC\xDB";  // 票价为参考票价
+
+std::string& SourceNote() {
+    static std::string note = kReferenceFares;
+    return note;
+}
+
+}  // namespace
+
+void SetPrintSource(const std::string& timetable) {
+    // "时刻表：<timetable>；票价为参考票价"
+    SourceNote() = timetable.empty() ? std::string(kReferenceFares)
+                                     : "\xCA\xB1\xBF\xCC\xB1\xED\xA3\xBA" + timetable + "\xA3\xBB" +
+                                           kReferenceFares;
+}
+
+const std::string& PrintSourceNote() {
+    return SourceNote();
 }
 
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,

@@ -55,6 +55,12 @@ bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout
 void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
                  const std::string& heading = {});
 
+// Every printed page names the timetable its rows come from and says that the fares are
+// reference fares ("时刻表：<timetable>；票价为参考票价", GBK), at the right of its foot. The
+// window sets the timetable (GBK) once it is loaded; until then the note is "票价为参考票价".
+void SetPrintSource(const std::string& timetable);
+const std::string& PrintSourceNote();
+
 // "There is no default printer currently selected"
 QString NoDefaultPrinterText();
 

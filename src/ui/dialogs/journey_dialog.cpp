@@ -1,13 +1,17 @@
 #include "ui/dialogs/journey_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <algorithm>
 #include <optional>
 
@@ -97,6 +101,52 @@ void KeepOptions(const JourneyOptions& o, const JourneyOptions& defaults) {
     Keep(QStringLiteral("journey/cityTransferDefault"), defaults.cityTransfer);
 }
 
+// A time field that takes the time as it is typed, wherever the cursor happens to be: the
+// digits after entering it (or after any other key) are the hours, then the minutes, as
+// read ("1945" is 19:45, "830" and "8:30" are 08:30, "7" is 07:00 so far). The spin box's
+// own editing would insert a digit beside the others and refuse the result unless the
+// traveller had first selected the hours.
+class TimeField : public QTimeEdit {
+  public:
+    TimeField(const QTime& time, QWidget* parent) : QTimeEdit(time, parent) {
+        setDisplayFormat(QStringLiteral("HH:mm"));
+    }
+
+  protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QTimeEdit::focusInEvent(event);
+        typed_.clear();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        const QString text = event->text();
+        const bool digit = text.size() == 1 && text[0].isDigit();
+        const bool colon = text == QStringLiteral(":") || text == QStringLiteral("：");
+        if (!digit && !colon) {
+            typed_.clear();
+            QTimeEdit::keyPressEvent(event);
+            return;
+        }
+        if (colon) {
+            if (typed_.size() == 1) typed_.prepend(QLatin1Char('0'));
+        } else {
+            if (typed_.size() >= 4) typed_.clear();
+            typed_ += text;
+            // An hour that cannot take a second digit is complete: "8" is 08, "25" is 02:5.
+            if (typed_.size() == 1 && typed_[0].digitValue() > 2) typed_.prepend(QLatin1Char('0'));
+            if (typed_.size() == 2 && typed_.toInt() > 23) typed_.prepend(QLatin1Char('0'));
+        }
+        const int hour = typed_.left(2).toInt();
+        const int minute = std::min(59, typed_.mid(2).toInt());
+        setTime(QTime(hour, typed_.size() > 2 ? minute : 0));
+        setSelectedSection(typed_.size() < 2 ? QDateTimeEdit::HourSection
+                                             : QDateTimeEdit::MinuteSection);
+        event->accept();
+    }
+
+  private:
+    QString typed_;
+};
+
 QTime TimeOf(int minute) {
     return QTime(minute / 60, minute % 60);
 }
@@ -138,6 +188,8 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
     connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
     setMinimumSize(320, 200);
     FitToScreen(this, QSize(kClientWidth, kClientHeight));
+    // Where the traveller left it last time, as long as that is still on a screen.
+    RestoreWindowPlace(this, QStringLiteral("journey/geometry"));
 
     setWindowTitle(QStringFromGbk(model_.Caption()));
     if (!model_.CheckStations()) model_.Search();
@@ -146,6 +198,7 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
 }
 
 JourneyDialog::~JourneyDialog() {
+    Keep(QStringLiteral("journey/geometry"), saveGeometry());
     Keep(QStringLiteral("journey/from"), fromBox_->currentText());
     Keep(QStringLiteral("journey/to"), toBox_->currentText());
 }
@@ -186,14 +239,12 @@ void JourneyDialog::BuildOptionRow(QWidget* canvas) {
     windowOf_->addItems({QString::fromUtf8("出发时间"), QString::fromUtf8("到达时间")});
     windowOf_->setCurrentIndex(o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
     windowOf_->setGeometry(8, y, 80, 24);
-    start_ = new QTimeEdit(TimeOf(o.windowStart), canvas);
+    start_ = new TimeField(TimeOf(o.windowStart), canvas);
     start_->setObjectName(QStringLiteral("TimeStart"));
-    start_->setDisplayFormat(QStringLiteral("HH:mm"));
     start_->setGeometry(92, y, 62, 24);
     Caption(canvas, "至", 160, y + 2);
-    end_ = new QTimeEdit(TimeOf(o.windowEnd), canvas);
+    end_ = new TimeField(TimeOf(o.windowEnd), canvas);
     end_->setObjectName(QStringLiteral("TimeEnd"));
-    end_->setDisplayFormat(QStringLiteral("HH:mm"));
     end_->setGeometry(176, y, 62, 24);
     Caption(canvas, "最多换乘", 254, y + 2);
     maxChanges_ = new QSpinBox(canvas);
@@ -219,6 +270,8 @@ void JourneyDialog::BuildList(QWidget* canvas) {
     for (int c = 0; c < JourneyWindowModel::kColumns; ++c)
         tree_->setColumnWidth(c, kColumnWidths[c]);
     tree_->setRootIsDecorated(true);
+    // Shift- and Ctrl-clicks and Ctrl+A choose several rows for Ctrl+C.
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tree_->setAlternatingRowColors(true);
     tree_->setUniformRowHeights(true);
     tree_->header()->setSectionsClickable(true);
@@ -228,13 +281,19 @@ void JourneyDialog::BuildList(QWidget* canvas) {
     status_ = new QLabel(canvas);
     status_->setObjectName(QStringLiteral("StatusLabel"));
     status_->setGeometry(14, kClientHeight - 38, 560, 24);
+    print_ = new QPushButton(QString::fromUtf8("打印"), canvas);
+    print_->setObjectName(QStringLiteral("PrintButton"));
+    print_->setGeometry(kClientWidth - 246, kClientHeight - 40, 64, 30);
+    print_->setToolTip(QString::fromUtf8("打印列出的换乘方案 (Ctrl+P)"));
     export_ = new QPushButton(QString::fromUtf8("导出"), canvas);
     export_->setObjectName(QStringLiteral("ExportButton"));
     export_->setGeometry(kClientWidth - 176, kClientHeight - 40, 64, 30);
+    export_->setToolTip(QString::fromUtf8("把列出的换乘方案存为 CSV 文件 (Ctrl+E)"));
     close_ = new QPushButton(QString::fromUtf8("关闭"), canvas);
     close_->setObjectName(QStringLiteral("CloseButton"));
     close_->setGeometry(kClientWidth - 102, kClientHeight - 40, 90, 30);
-    for (QPushButton* b : {export_, close_}) b->setAutoDefault(false);
+    for (QPushButton* b : {print_, export_, close_}) b->setAutoDefault(false);
+    status_->resize(kClientWidth - 276, 24);
 }
 
 void JourneyDialog::Wire() {
@@ -247,6 +306,22 @@ void JourneyDialog::Wire() {
     connect(search_, &QPushButton::clicked, this, [this] { SearchClicked(); });
     connect(swap_, &QPushButton::clicked, this, [this] { SwapClicked(); });
     connect(export_, &QPushButton::clicked, this, [this] { ExportClicked(); });
+    connect(print_, &QPushButton::clicked, this, [this] { PrintClicked(); });
+    AddWindowShortcut(this, QKeySequence::Print, [this] {
+        if (print_->isEnabled()) PrintClicked();
+    });
+    AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
+        if (export_->isEnabled()) ExportClicked();
+    });
+    // Whatever changes after a search leaves its answer on show for another question.
+    for (StationCombo* box : {fromBox_, toBox_}) {
+        connect(box->lineEdit(), &QLineEdit::textChanged, this, [this] { MarkStale(); });
+    }
+    connect(windowOf_, &QComboBox::currentIndexChanged, this, [this] { MarkStale(); });
+    for (QTimeEdit* t : {start_, end_})
+        connect(t, &QTimeEdit::timeChanged, this, [this] { MarkStale(); });
+    for (QSpinBox* b : {maxChanges_, minTransfer_, cityTransfer_})
+        connect(b, &QSpinBox::valueChanged, this, [this] { MarkStale(); });
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     connect(tree_->header(), &QHeaderView::sectionClicked, this, [this](int c) { HeaderClick(c); });
     // Activation is the double-click (and Enter on the current row); listening to the
@@ -269,18 +344,59 @@ void JourneyDialog::BoxChanged(StationCombo* box) {
     if (change.action == ComboListAction::FillAndOpen) box->showPopup();
 }
 
+void JourneyDialog::keyPressEvent(QKeyEvent* event) {
+    // Escape in a station box is for its drop-down list: it never closes the window (the
+    // box has closed its list itself when one was open).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        qobject_cast<StationCombo*>(focusWidget())) {
+        qobject_cast<StationCombo*>(focusWidget())->hidePopup();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void JourneyDialog::MarkStale() {
+    if (stale_ || !model_.Searched() || tree_->topLevelItemCount() == 0) return;
+    ShowStale(true);
+}
+
+void JourneyDialog::ShowStale(bool stale) {
+    stale_ = stale;
+    // Greyed rather than gone: the traveller still sees what the last search found while
+    // changing one setting, and the status line says it is not the answer to the new one.
+    // (A new answer comes as new rows, in the usual colour.)
+    if (stale) {
+        const QBrush grey(QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+        for (QTreeWidgetItemIterator it(tree_); *it; ++it) {
+            for (int c = 0; c < tree_->columnCount(); ++c) (*it)->setForeground(c, grey);
+        }
+    }
+    const bool canExport = !stale && model_.CanExport() && model_.JourneyCount() > 0;
+    export_->setEnabled(canExport);
+    print_->setEnabled(canExport);
+    if (stale) {
+        status_->setText(
+            QString::fromUtf8("条件已改变，下列方案按原来的条件找到；按“查询”重新查找。"));
+    }
+}
+
 void JourneyDialog::LayOut(QSize size) {
     const int w = size.width();
     const int h = size.height();
     tree_->resize(w - 24, h - kListTop - 48);
     status_->move(14, h - 38);
+    status_->resize(std::max(100, w - 276), status_->height());
+    print_->move(w - 246, h - 40);
     export_->move(w - 176, h - 40);
     close_->move(w - 102, h - 40);
 }
 
 void JourneyDialog::ClearAnswer(const std::string& status) {
     tree_->clear();
+    ShowStale(false);
     export_->setEnabled(false);
+    print_->setEnabled(false);
     status_->setText(QStringFromGbk(status));
 }
 
@@ -329,22 +445,36 @@ void JourneyDialog::SearchClicked() {
 }
 
 QString JourneyDialog::CopyText() const {
+    // The tree's first column holds a journey's number on its summary row and the train on a
+    // leg's: pasted into a table, they go under a column each (方案, 车次).
     QStringList titles;
-    for (int c = 0; c < tree_->columnCount(); ++c) titles << tree_->headerItem()->text(c);
-    // The chosen journeys (a summary row brings its legs), or every journey.
-    QList<QTreeWidgetItem*> chosen = tree_->selectedItems();
-    if (chosen.isEmpty()) {
-        for (int i = 0; i < tree_->topLevelItemCount(); ++i) chosen << tree_->topLevelItem(i);
+    titles << tree_->headerItem()->text(0) << QStringFromGbk(JourneyWindowModel::ExportTitles()[1]);
+    for (int c = 1; c < tree_->columnCount(); ++c) titles << tree_->headerItem()->text(c);
+    // The chosen rows: a summary row brings its legs; a leg chosen alone comes by itself.
+    // Nothing chosen: every journey.
+    QList<QTreeWidgetItem*> chosen;
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* top = tree_->topLevelItem(i);
+        bool any = top->isSelected();
+        for (int l = 0; l < top->childCount(); ++l) any = any || top->child(l)->isSelected();
+        if (any || tree_->selectedItems().isEmpty()) chosen << top;
     }
     std::vector<QStringList> rows;
-    auto add = [&](const QTreeWidgetItem* item) {
-        QStringList cells;
-        for (int c = 0; c < tree_->columnCount(); ++c) cells << item->text(c);
-        rows.push_back(cells);
-    };
-    for (const QTreeWidgetItem* item : chosen) {
-        add(item);
-        for (int i = 0; i < item->childCount(); ++i) add(item->child(i));
+    for (const QTreeWidgetItem* top : chosen) {
+        const QString number = top->text(0);
+        if (top->isSelected() || tree_->selectedItems().isEmpty()) {
+            QStringList cells{number, QString()};
+            for (int c = 1; c < tree_->columnCount(); ++c) cells << top->text(c);
+            rows.push_back(cells);
+        }
+        for (int l = 0; l < top->childCount(); ++l) {
+            const QTreeWidgetItem* leg = top->child(l);
+            if (!top->isSelected() && !leg->isSelected() && !tree_->selectedItems().isEmpty())
+                continue;
+            QStringList cells{number, leg->text(0)};
+            for (int c = 1; c < tree_->columnCount(); ++c) cells << leg->text(c);
+            rows.push_back(cells);
+        }
     }
     return TabSeparatedRows(titles, rows);
 }
@@ -363,9 +493,14 @@ void JourneyDialog::ExportClicked() {
     if (model_.JourneyCount() == 0) return;
     const std::optional<std::string> path = AskExportPath(this);
     if (!path) return;
-    if (const std::optional<std::string> error = model_.Export(*path)) {
-        ShowErrorBox(this, QString::fromLocal8Bit(error->c_str()));
-    }
+    ReportExport(this, *path, model_.LegGrid().RowCount(), model_.Export(*path));
+}
+
+void JourneyDialog::PrintClicked() {
+    if (model_.JourneyCount() == 0 || stale_) return;
+    const TextGrid grid = model_.LegGrid();
+    PrintGridOnDefaultPrinter(this, grid, GridLayout::Journey, grid.RowCount(),
+                              model_.AnswerHeading());
 }
 
 void JourneyDialog::Fill() {
@@ -396,8 +531,8 @@ void JourneyDialog::Fill() {
     }
     tree_->header()->setSortIndicator(
         model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+    ShowStale(false);
     status_->setText(QStringFromGbk(model_.StatusText()));
-    export_->setEnabled(model_.CanExport() && model_.JourneyCount() > 0);
 }
 
 void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {

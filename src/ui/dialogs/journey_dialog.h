@@ -10,6 +10,7 @@
 #include "views/journey_window.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -49,6 +50,7 @@ class JourneyDialog : public QDialog {
     QSpinBox* CityTransfer() const { return cityTransfer_; }
     QPushButton* SearchButton() const { return search_; }
     QPushButton* ExportButton() const { return export_; }
+    QPushButton* PrintButton() const { return print_; }
     QPushButton* CloseButton() const { return close_; }
     QTreeWidget* Tree() const { return tree_; }
     QLabel* StatusLabel() const { return status_; }
@@ -62,9 +64,20 @@ class JourneyDialog : public QDialog {
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
     void ExportClicked();
-    // What Ctrl+C in the list copies: the column titles and the chosen journeys (every journey
-    // when none is chosen), tab-separated.
+    // The legs of the shown journeys on the printer, headed by what they answer.
+    void PrintClicked();
+    // Whether the journeys on show answer other stations or settings than those in the
+    // window now (changed since the last search): they are greyed, and neither exported nor
+    // printed, until 查询 plans again.
+    bool AnswerIsStale() const { return stale_; }
+    // What Ctrl+C in the list copies, tab-separated: the column titles, with the journey's
+    // number (方案) and the leg's train (车次) in columns of their own, then the chosen rows (a
+    // chosen journey with its legs, a leg chosen alone by itself; every journey when nothing
+    // is chosen).
     QString CopyText() const;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void BuildStationRow(QWidget* canvas);
@@ -75,6 +88,9 @@ class JourneyDialog : public QDialog {
     void BoxChanged(StationCombo* box);
     // Empties the list and refuses the export (its answer no longer matches the boxes).
     void ClearAnswer(const std::string& status);
+    // A station or setting changed after the search: the answer on show no longer fits.
+    void MarkStale();
+    void ShowStale(bool stale);
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
@@ -93,7 +109,9 @@ class JourneyDialog : public QDialog {
     QTreeWidget* tree_;
     QLabel* status_;
     QPushButton* export_;
+    QPushButton* print_;
     QPushButton* close_;
+    bool stale_ = false;
 };
 
 }  // namespace korvel::ui

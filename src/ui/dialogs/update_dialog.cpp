@@ -46,6 +46,49 @@ QString Describe(const CatalogueEntry& e) {
 
 }  // namespace
 
+QString UpdateFailureText(UpdateFailure failure) {
+    switch (failure) {
+        case UpdateFailure::BadAddress:
+            return QStringLiteral("更新地址无效（只接受 https 地址）。");
+        case UpdateFailure::Network:
+            return QStringLiteral("无法连接更新服务器，请检查网络连接后再试。");
+        case UpdateFailure::Cancelled:
+            return QStringLiteral("已取消。");
+        case UpdateFailure::CatalogueSignature:
+            return QStringLiteral("时刻表目录的签名不是发布者的，目录未被采用。");
+        case UpdateFailure::CatalogueDamaged:
+            return QStringLiteral("时刻表目录已损坏，无法读取。");
+        case UpdateFailure::CatalogueExpired:
+            return QStringLiteral("时刻表目录已过期，发布者尚未更新，请以后再试。");
+        case UpdateFailure::CatalogueReplayed:
+            return QStringLiteral(
+                "收到的时刻表目录比以前见过的旧，可能是被重放的旧目录，未被采用。");
+        case UpdateFailure::NoTimetable:
+            return QStringLiteral("时刻表目录中没有时刻表。");
+        case UpdateFailure::Rollback:
+            return QStringLiteral("目录中最新的时刻表比以前安装过的旧，未被采用。");
+        case UpdateFailure::Busy:
+            return QStringLiteral("另一个更新正在进行，请稍后再试。");
+        case UpdateFailure::PackageDownload:
+            return QStringLiteral("时刻表下载失败，请检查网络连接后再试。");
+        case UpdateFailure::PackageSize:
+            return QStringLiteral("下载的时刻表不完整（大小与目录不符）。");
+        case UpdateFailure::PackageHash:
+            return QStringLiteral("下载的时刻表已损坏（校验值与目录不符）。");
+        case UpdateFailure::PackageSignature:
+            return QStringLiteral("下载的时刻表签名不是发布者的，未被安装。");
+        case UpdateFailure::PackageDamaged:
+            return QStringLiteral("下载的时刻表无法解开或与目录不符。");
+        case UpdateFailure::Storage:
+            return QStringLiteral("无法保存下载的时刻表（磁盘已满或没有写入权限）。");
+        case UpdateFailure::Install:
+            return QStringLiteral("时刻表安装失败。");
+        case UpdateFailure::None:
+            break;
+    }
+    return QStringLiteral("失败。");
+}
+
 UpdateSetup DefaultUpdateSetup() {
     UpdateSetup setup;
     setup.options.catalogueUrl = DefaultCatalogueUrl();
@@ -77,6 +120,11 @@ UpdateDialog::UpdateDialog(QWidget* parent, UpdateSetup setup)
     status_ = new QLabel;
     status_->setObjectName(QStringLiteral("UpdateStatus"));
     status_->setWordWrap(true);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for three lines with their descenders from the start, so that a long failure
+    // neither clips nor makes the dialog jump.
+    status_->setMinimumHeight(3 * status_->fontMetrics().lineSpacing() +
+                              status_->fontMetrics().descent());
     download_ = new QPushButton(QStringLiteral("下载并安装"));
     download_->setEnabled(false);
     cancel_ = new QPushButton(QStringLiteral("取消"));
@@ -88,6 +136,8 @@ UpdateDialog::UpdateDialog(QWidget* parent, UpdateSetup setup)
     buttons->addWidget(cancel_);
     buttons->addWidget(close_);
     auto* layout = new QVBoxLayout(this);
+    // The dialog grows with a message longer than three lines rather than cutting it.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(grid);
     layout->addWidget(progress_);
     layout->addWidget(status_);
@@ -134,7 +184,8 @@ void UpdateDialog::ShowCheck(const UpdateResult& r) {
             break;
         default:
             newest_->setText(QStringLiteral("无法获取"));
-            status_->setText(QStringLiteral("查询失败：") + U(r.message));
+            status_->setText(QStringLiteral("查询失败：") + UpdateFailureText(r.failure));
+            status_->setToolTip(U(r.message));
             break;
     }
 }
@@ -168,9 +219,13 @@ void UpdateDialog::ShowInstalled(const UpdateResult& r) {
     cancel_->setEnabled(false);
     if (r.outcome != UpdateOutcome::Installed) {
         const bool cancelled = cancelled_.load();
-        status_->setText(cancelled
+        status_->setText(cancelled || r.failure == UpdateFailure::Cancelled
                              ? QStringLiteral("已取消，正在使用的时刻表未变。")
-                             : QStringLiteral("更新失败，正在使用的时刻表未变：") + U(r.message));
+                             : QStringLiteral("更新失败，正在使用的时刻表未变：") +
+                                   UpdateFailureText(r.failure));
+        status_->setToolTip(U(r.message));
+        // Nothing was installed: the bar must not say it is all done.
+        progress_->setValue(0);
         download_->setEnabled(r.outcome == UpdateOutcome::Failed && r.package.has_value());
         return;
     }

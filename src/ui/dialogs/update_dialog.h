@@ -65,6 +65,10 @@ class UpdateDialog : public QDialog {
     std::atomic<int> shownPercent_{-1};
 };
 
+// A failed check or update in the window's words; the engine's English line (with the
+// details) goes into the tooltip.
+QString UpdateFailureText(update::UpdateFailure failure);
+
 // When online: checks the catalogue on a worker thread and calls `onNewer` on the
 // user-interface thread with the text for the status bar when a newer timetable exists.
 // Downloads nothing. `context` going away drops the answer.

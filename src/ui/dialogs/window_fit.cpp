@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/dialogs/settings.h"
+
 namespace korvel::ui {
 
 namespace {
@@ -84,6 +86,18 @@ void FitToScreen(QWidget* window, QSize preferred) {
     const int y = area.top() + std::max(0, (area.height() - outerHeight) / 2);
     // move() places the frame's corner for a top-level window.
     window->move(x, y);
+}
+
+void RestoreWindowPlace(QWidget* window, const QString& key) {
+    const QByteArray kept = KeptValue(key).toByteArray();
+    if (kept.isEmpty()) return;
+    const QRect before = window->geometry();
+    if (!window->restoreGeometry(kept)) return;
+    // A screen that has gone since (a laptop without its monitor): centred again instead.
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersects(window->geometry());
+    if (!onScreen) window->setGeometry(before);
 }
 
 }  // namespace korvel::ui

@@ -6,6 +6,7 @@
 
 #include <QScrollArea>
 #include <QSize>
+#include <QString>
 
 namespace korvel::ui {
 
@@ -38,5 +39,9 @@ class ScrollCanvas : public QScrollArea {
 // frame: smaller than preferred where the screen is, centred, and never with its title bar
 // above or left of the area.
 void FitToScreen(QWidget* window, QSize preferred);
+
+// Puts a top-level window back where the user left it (the place and size kept under
+// `key`), unless nothing is kept or that place is no longer on any screen.
+void RestoreWindowPlace(QWidget* window, const QString& key);
 
 }  // namespace korvel::ui
