@@ -58,7 +58,7 @@ void BM_MapNetwork(benchmark::State& state) {
     }
     std::size_t segments = 0;
     for (auto _ : state) {
-        const MapNetwork network(d.tables.KMTrain, *Coords());
+        const MapNetwork network(*d.typed, *Coords());
         segments = network.SegmentCount();
         benchmark::DoNotOptimize(segments);
     }
@@ -72,8 +72,8 @@ void BM_MapScene(benchmark::State& state, bool svg) {
         state.SkipWithError("no station coordinates or no Z281 in this timetable");
         return;
     }
-    const MapNetwork network(d.tables.KMTrain, *Coords());
-    const std::vector<RouteLeg> legs = {TrainLeg(d.tables.KMTrain, id)};
+    const MapNetwork network(*d.typed, *Coords());
+    const std::vector<RouteLeg> legs = {TrainLeg(*d.typed, id)};
     std::size_t drawn = 0, bytes = 0;
     for (auto _ : state) {
         const MapScene scene = BuildMapScene(network, legs);

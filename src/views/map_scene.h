@@ -6,10 +6,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "data/schema.h"
 #include "data/station_coords.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -20,9 +21,10 @@ struct MapPoint {
 // Every pair of consecutive stops of any train, once, in degrees: what the backdrop draws.
 class MapNetwork {
   public:
-    // From KMTrain (any index; it is read in SIDNo order and left so) and the places of its
-    // stations. Pairs with an unplaced station are left out.
-    MapNetwork(MemTable& kmTrain, const StationCoords& coords);
+    // Every train's consecutive stops (trains in number order, each in stop order; a pair
+    // keeps the direction it was first met in) and the places of their stations. Pairs with
+    // an unplaced station are left out.
+    MapNetwork(const Timetable& tt, const StationCoords& coords);
     MapNetwork(const StationCoords& coords, std::vector<std::pair<std::string, std::string>> pairs);
 
     const StationCoords& Coords() const { return *coords_; }
@@ -35,6 +37,7 @@ class MapNetwork {
 
   private:
     void Add(const std::string& a, const std::string& b);
+    void Add(const StationPoint& a, const StationPoint& b);
     const StationCoords* coords_;
     std::vector<float> lon0_, lat0_, lon1_, lat1_;
 };
@@ -62,9 +65,9 @@ struct RouteLeg {
     std::vector<std::string> stations;
 };
 
-// The stations of train `id` in KMTrain between stop numbers `fromSNo` and `toSNo` (0: to the
-// terminus). Leaves KMTrain in SIDNo order.
-RouteLeg TrainLeg(MemTable& kmTrain, const std::string& id, int fromSNo = 1, int toSNo = 0);
+// The stations of train `id` (the train number the tables key it by) between stop numbers
+// `fromSNo` and `toSNo` (0: to the terminus); no stations for a train the timetable lacks.
+RouteLeg TrainLeg(const Timetable& tt, std::string_view id, int fromSNo = 1, int toSNo = 0);
 
 enum class MapStopKind : std::uint8_t { Call, Origin, Terminus, Change };
 
