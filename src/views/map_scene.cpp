@@ -5,7 +5,6 @@
 #include <limits>
 #include <unordered_set>
 
-
 namespace korvel {
 namespace {
 
@@ -49,8 +48,8 @@ MapNetwork::MapNetwork(const Timetable& tt, const StationCoords& coords) : coord
         for (++s; s < end; ++s) {
             const std::uint32_t here = tt.Station(s).Value();
             // Each pair once, whichever way the trains run it.
-            const std::uint64_t key = last < here ? std::uint64_t{last} << 32 | here
-                                                  : std::uint64_t{here} << 32 | last;
+            const std::uint64_t key =
+                last < here ? std::uint64_t{last} << 32 | here : std::uint64_t{here} << 32 | last;
             if (seen.insert(key).second && place[last] && place[here]) {
                 Add(*place[last], *place[here]);
             }
@@ -100,7 +99,8 @@ RouteLeg TrainLeg(const Timetable& tt, std::string_view id, int fromSNo, int toS
     if (t.IsNone()) return leg;
     for (StopId s = tt.FirstStop(t); s < tt.EndStop(t); ++s) {
         const int n = tt.StopNumber(s);
-        if (n >= fromSNo && (toSNo == 0 || n <= toSNo)) leg.stations.push_back(tt.Name(tt.Station(s)));
+        if (n >= fromSNo && (toSNo == 0 || n <= toSNo))
+            leg.stations.push_back(tt.Name(tt.Station(s)));
     }
     return leg;
 }
@@ -252,7 +252,8 @@ MapScene BuildMapScene(const MapNetwork& network, const std::vector<RouteLeg>& l
         }
     }
     if (minLon > maxLon) widen(105, 35);  // nothing placed at all: China's middle
-    const MapProjection project(minLon, maxLon, minLat, maxLat, o.width, o.height, o.margin);
+    MapProjection project(minLon, maxLon, minLat, maxLat, o.width, o.height, o.margin);
+    project.Zoom(o.zoom, o.pan);
 
     if (o.backdrop) {
         AddBackdrop(project, o, scene, network.Lon0(), network.Lat0(), network.Lon1(),
@@ -272,8 +273,7 @@ MapScene BuildMapScene(const MapNetwork& network, const std::vector<RouteLeg>& l
         scene.stops.push_back({s.name, at, s.kind, s.place->estimated});
         if (last) {
             // A change between two stations of one city is no train's line: dashed too.
-            const bool dashed =
-                skipped || s.place->estimated || last->place->estimated || s.walked;
+            const bool dashed = skipped || s.place->estimated || last->place->estimated || s.walked;
             if (scene.route.empty() || scene.route.back().dashed != dashed ||
                 scene.route.back().leg != s.leg) {
                 scene.route.push_back(

@@ -54,6 +54,13 @@ class MapProjection {
         return {x0_ + (lon - lon0_) * kx_, y0_ - (lat - lat0_) * ky_};
     }
     double PixelsPerDegreeLat() const { return ky_; }
+    // The view `factor` times as close about the canvas's centre, then moved by `shift` pixels.
+    void Zoom(double factor, MapPoint shift) {
+        kx_ *= factor;
+        ky_ *= factor;
+        x0_ += shift.x;
+        y0_ += shift.y;
+    }
 
   private:
     double lon0_, lat0_, kx_, ky_, x0_, y0_;
@@ -98,6 +105,10 @@ struct MapSceneOptions {
     double margin = 40;      // pixels round the route
     double fontPixels = 12;  // label height; a Chinese character is one square of it
     bool backdrop = true;
+    // A window's own view: the fitted view `zoom` times as close about the canvas's centre,
+    // then moved by `pan` pixels (1 and none: fitted to the route).
+    double zoom = 1;
+    MapPoint pan;
 };
 
 struct MapScene {
