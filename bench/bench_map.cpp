@@ -39,6 +39,12 @@ const std::optional<StationCoords>& Coords() {
     return coords;
 }
 
+}  // namespace
+
+const StationCoords* MapCoords() {
+    return Coords() ? &*Coords() : nullptr;
+}
+
 // The ID of the train numbered Z281 (it runs as "Z281/Z284").
 std::string Z281(DataSet& d) {
     MemTable& list = d.tables.KMList;
@@ -49,6 +55,8 @@ std::string Z281(DataSet& d) {
     }
     return {};
 }
+
+namespace {
 
 void BM_MapNetwork(benchmark::State& state) {
     DataSet& d = Data(1);
