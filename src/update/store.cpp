@@ -62,7 +62,9 @@ bool ReadPackageInfo(const std::string& folder, std::string& name, std::uint64_t
 
 // The files of an installed folder; the folder replacement removes nothing else.
 bool IsInstalledFile(std::string_view name) {
-    if (name == kPackageInfo || name == data::kManifestFileName) return true;
+    if (name == kPackageInfo || name == data::kManifestFileName || name == data::kCoordsFileName) {
+        return true;
+    }
     for (const char* file : kStreamFiles) {
         if (name == file) return true;
     }
@@ -140,6 +142,11 @@ std::string FolderMatchesManifest(const std::string& folder) {
         PackageFile f{file, {}};
         if (!ReadWholeFile(folder + "/" + file, f.bytes))
             return std::string(file) + ": cannot read";
+        files.push_back(std::move(f));
+    }
+    if (parsed.manifest->Coords()) {
+        PackageFile f{std::string(data::kCoordsFileName), {}};
+        if (!ReadWholeFile(folder + "/" + f.name, f.bytes)) return f.name + ": cannot read";
         files.push_back(std::move(f));
     }
     return CheckFilesAgainstManifest(*parsed.manifest, files);
