@@ -306,6 +306,9 @@ int main(int argc, char** argv) {
     korvel::bench::RegisterAll();
     korvel::bench::RegisterJourneyBenchmarks();
     korvel::bench::RegisterMapBenchmarks();
+#ifdef KORVEL_BENCH_PAINT
+    korvel::bench::RegisterMapPaintBenchmarks();
+#endif
     benchmark::AddCustomContext(
         "streams", korvel::bench::StreamsDir().empty() ? "embedded" : korvel::bench::StreamsDir());
     benchmark::RunSpecifiedBenchmarks();

@@ -39,6 +39,12 @@ const std::optional<StationCoords>& Coords() {
     return coords;
 }
 
+}  // namespace
+
+const StationCoords* MapCoords() {
+    return Coords() ? &*Coords() : nullptr;
+}
+
 // The ID of the train numbered Z281 (it runs as "Z281/Z284").
 std::string Z281(DataSet& d) {
     MemTable& list = d.tables.KMList;
@@ -50,6 +56,8 @@ std::string Z281(DataSet& d) {
     return {};
 }
 
+namespace {
+
 void BM_MapNetwork(benchmark::State& state) {
     DataSet& d = Data(1);
     if (!Coords()) {
@@ -58,7 +66,7 @@ void BM_MapNetwork(benchmark::State& state) {
     }
     std::size_t segments = 0;
     for (auto _ : state) {
-        const MapNetwork network(d.tables.KMTrain, *Coords());
+        const MapNetwork network(*d.typed, *Coords());
         segments = network.SegmentCount();
         benchmark::DoNotOptimize(segments);
     }
@@ -72,8 +80,8 @@ void BM_MapScene(benchmark::State& state, bool svg) {
         state.SkipWithError("no station coordinates or no Z281 in this timetable");
         return;
     }
-    const MapNetwork network(d.tables.KMTrain, *Coords());
-    const std::vector<RouteLeg> legs = {TrainLeg(d.tables.KMTrain, id)};
+    const MapNetwork network(*d.typed, *Coords());
+    const std::vector<RouteLeg> legs = {TrainLeg(*d.typed, id)};
     std::size_t drawn = 0, bytes = 0;
     for (auto _ : state) {
         const MapScene scene = BuildMapScene(network, legs);

@@ -106,8 +106,9 @@ int RunMapWith(const Args& args, const BlobSource& source, std::ostream& out, st
         return WithTrain("map", m->rest[0], source, err,
                          [&](StoredTables& tables, const std::string& id) {
                              if (!coords) return noCoords();
-                             const MapNetwork network(tables.KMTrain, *coords);
-                             const std::vector<RouteLeg> legs = {TrainLeg(tables.KMTrain, id)};
+                             const Timetable tt(tables);
+                             const MapNetwork network(tt, *coords);
+                             const std::vector<RouteLeg> legs = {TrainLeg(tt, id)};
                              return WriteMap(m->outPath, BuildMapScene(network, legs), out, err);
                          });
     }
@@ -123,10 +124,11 @@ int RunMapWith(const Args& args, const BlobSource& source, std::ostream& out, st
                 return kExitInput;
             }
             if (!coords) return noCoords();
-            const MapNetwork network(tables.KMTrain, *coords);
+            const Timetable tt(tables);
+            const MapNetwork network(tt, *coords);
             std::vector<RouteLeg> legs;
             for (const JourneyLeg& leg : model.JourneyAt(m->pick - 1).legs) {
-                legs.push_back(TrainLeg(tables.KMTrain, leg.trainId, leg.fromSNo, leg.toSNo));
+                legs.push_back(TrainLeg(tt, leg.trainId, leg.fromSNo, leg.toSNo));
             }
             return WriteMap(m->outPath, BuildMapScene(network, legs), out, err);
         });

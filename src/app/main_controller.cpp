@@ -85,6 +85,7 @@ void MainController::Start(StartOptions options) {
     std::vector<LoadEvent> finished;  // synchronous mode: handed over after the loaders end
     std::mutex finishedMutex;
     TimetableLoader::Options loaderOptions;
+    mapSource_ = options.source;
     loaderOptions.source = std::move(options.source);
     timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
     timetableName_ = timetableFolder_.empty() ? std::string() : options.timetableName;
@@ -185,6 +186,8 @@ void MainController::ReloadTimetable(StartOptions options) {
     stopIndex_.reset();
     journeyIndex_.reset();
     timetable_.reset();
+    map_.reset();
+    mapFor_ = nullptr;
     results_.clear();
     queryKind_ = QueryKindValue::None;
     state_ = std::make_unique<QueryState>();

@@ -28,6 +28,7 @@ namespace korvel {
 
 class StopIndex;
 class Timetable;
+class MapData;
 class JourneyIndex;
 
 // "2011.09.30", and the status bar's "当前版本:2011.09.30".
@@ -176,6 +177,9 @@ class MainController {
     // The journey window's options before the user changes any: the program's, with the change
     // minutes the timetable folder's manifest gives.
     const JourneyOptions& JourneyDefaults() const { return journeyDefaults_; }
+    // The railway map of the timetable in use, built on first use once every table has
+    // loaded; nullptr before then and for a timetable without station places (no map).
+    std::shared_ptr<const MapData> Map();
 
   private:
     bool Loaded(LoadTable table) const { return flags_.Loaded(table); }
@@ -219,6 +223,10 @@ class MainController {
     // every stop, and by the journey index.
     std::shared_ptr<const Timetable> timetable_;
     std::unique_ptr<StopIndex> stopIndex_;
+    // The map over that timetable (see Map), and where its station places are read from.
+    std::shared_ptr<const MapData> map_;
+    const Timetable* mapFor_ = nullptr;  // the timetable map_ (or its absence) is for
+    BlobSource mapSource_;
 
     ResultList results_;
     QueryKindValue queryKind_ = QueryKindValue::None;

@@ -81,6 +81,31 @@ std::optional<std::pair<std::size_t, std::string>> ParseChanges(
     return std::nullopt;
 }
 
+// A "file NAME BYTES RECORDS SHA256" line for the file `name`; what is wrong, else nothing.
+std::optional<std::string> ParseFileLine(std::string_view line, std::string_view name,
+                                         ManifestEntry& e) {
+    std::string_view rest;
+    if (!SplitKey(line, "file", rest)) return "expected a file line";
+    std::array<std::string_view, 4> words;
+    for (std::size_t w = 0; w < 4; ++w) {
+        const std::size_t sp = rest.find(' ');
+        if ((sp == std::string_view::npos) != (w == 3)) return "expected 4 fields";
+        words[w] = rest.substr(0, sp);
+        if (sp != std::string_view::npos) rest.remove_prefix(sp + 1);
+    }
+    if (words[0] != name) return "expected " + std::string(name);
+    e.file = words[0];
+    const auto bytes = CanonicalCount<std::uint64_t>(words[1]);
+    if (!bytes) return "bad byte count";
+    const auto records = CanonicalCount<std::uint64_t>(words[2]);
+    if (!records) return "bad record count";
+    e.bytes = *bytes;
+    e.records = *records;
+    if (!IsHexDigest(words[3])) return "bad SHA-256";
+    e.sha256 = words[3];
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FormatManifest(const Manifest& m) {
@@ -119,9 +144,9 @@ ManifestParse ParseManifest(std::string_view text) {
         result.error = "line " + std::to_string(line + 1) + ": " + why;
         return result;
     };
-    if (lines.size() < expected || lines.size() > expected + 2) {
+    if (lines.size() < expected || lines.size() > expected + 3) {
         result.error = "expected " + std::to_string(expected) + " to " +
-                       std::to_string(expected + 2) + " lines, found " +
+                       std::to_string(expected + 3) + " lines, found " +
                        std::to_string(lines.size());
         return result;
     }
@@ -149,31 +174,18 @@ ManifestParse ParseManifest(std::string_view text) {
         *counts[i].second = *count;
     }
     for (std::size_t i = 0; i < kStreamFiles.size(); ++i) {
-        const std::size_t n = 7 + i;
-        if (!SplitKey(lines[n], "file", rest)) return fail(n, "expected a file line");
         ManifestEntry e;
-        std::array<std::string_view, 4> words;
-        for (std::size_t w = 0; w < 4; ++w) {
-            const std::size_t sp = rest.find(' ');
-            if ((sp == std::string_view::npos) != (w == 3)) return fail(n, "expected 4 fields");
-            words[w] = rest.substr(0, sp);
-            if (sp != std::string_view::npos) rest.remove_prefix(sp + 1);
-        }
-        if (words[0] != kStreamFiles[i]) {
-            return fail(n, "expected " + std::string(kStreamFiles[i]));
-        }
-        e.file = words[0];
-        const auto bytes = CanonicalCount<std::uint64_t>(words[1]);
-        if (!bytes) return fail(n, "bad byte count");
-        const auto records = CanonicalCount<std::uint64_t>(words[2]);
-        if (!records) return fail(n, "bad record count");
-        e.bytes = *bytes;
-        e.records = *records;
-        if (!IsHexDigest(words[3])) return fail(n, "bad SHA-256");
-        e.sha256 = words[3];
+        if (auto why = ParseFileLine(lines[7 + i], kStreamFiles[i], e)) return fail(7 + i, *why);
         m.files.push_back(std::move(e));
     }
-    if (auto why = ParseChanges(lines, expected, m)) return fail(why->first, why->second);
+    std::size_t next = expected;
+    if (next < lines.size() && lines[next].starts_with("file ")) {
+        ManifestEntry e;
+        if (auto why = ParseFileLine(lines[next], kCoordsFileName, e)) return fail(next, *why);
+        m.files.push_back(std::move(e));
+        ++next;
+    }
+    if (auto why = ParseChanges(lines, next, m)) return fail(why->first, why->second);
     result.manifest = std::move(m);
     return result;
 }

@@ -15,16 +15,18 @@
 //   file STRAIN.stream BYTES RECORDS SHA256
 //   file SM.stream BYTES RECORDS SHA256
 //   file SPY.stream BYTES RECORDS SHA256
+//   file COORDS.stream BYTES RECORDS SHA256
 //   min-transfer 30
 //   city-transfer 120
 //
 // The name is free text on one line (no control characters, at most 200 bytes); the date is
-// a real calendar date; SHA256 is 64 lower-case hex digits. The last two lines are each
-// optional (in that order): the journey planner's default change minutes at one station and
-// between stations of one city, 0 to 1440, written only for a timetable whose source gave
-// them (a GTFS feed's transfers.txt), so that every other manifest keeps the form older
-// readers take. Anything else is refused, so a manifest that parses is one this builder could
-// have written.
+// a real calendar date; SHA256 is 64 lower-case hex digits. The COORDS line (the stations'
+// places, one record a placed station) is there only for a timetable that has them. The last
+// two lines are each optional (in that order): the journey planner's default change minutes
+// at one station and between stations of one city, 0 to 1440, written only for a timetable
+// whose source gave them (a GTFS feed's transfers.txt). Without places or change minutes a
+// manifest keeps the form older readers take. Anything else is refused, so a manifest that parses
+// is one this builder could have written.
 #pragma once
 
 #include <cstdint>
@@ -36,11 +38,14 @@
 namespace korvel::data {
 
 inline constexpr std::string_view kManifestFileName = "manifest.txt";
+// The stations' places beside the four streams: optional, listed after them when present.
+inline constexpr std::string_view kCoordsFileName = "COORDS.stream";
 // The longest change a manifest may give, in minutes: a day.
 inline constexpr int kMaxManifestChangeMinutes = 24 * 60;
 
 struct ManifestEntry {
-    std::string file;  // "SLIST.stream", "STRAIN.stream", "SM.stream" or "SPY.stream"
+    // "SLIST.stream", "STRAIN.stream", "SM.stream", "SPY.stream" or "COORDS.stream"
+    std::string file;
     std::uint64_t bytes = 0;
     std::uint64_t records = 0;
     std::string sha256;  // 64 lower-case hex digits
@@ -55,7 +60,11 @@ struct Manifest {
     std::uint64_t trains = 0;
     std::uint64_t stops = 0;
     std::uint64_t stations = 0;
-    std::vector<ManifestEntry> files;  // the four streams, in the order above
+    std::vector<ManifestEntry> files;  // the four streams, in the order above, then COORDS
+    // The COORDS entry; nullptr when the timetable has no places.
+    const ManifestEntry* Coords() const {
+        return files.size() > 4 && files[4].file == kCoordsFileName ? &files[4] : nullptr;
+    }
     // The planner's default change minutes the timetable brings, when its source gave them.
     std::optional<int> minTransfer;   // at one station
     std::optional<int> cityTransfer;  // between stations of one city

@@ -19,4 +19,7 @@ using ManifestStreams = std::array<std::string_view, 4>;
 Manifest ManifestForStreams(std::string name, std::string validFrom, std::string builder,
                             const ManifestStreams& streams);
 
+// The entry of one stream `file` (read to count its records, as above).
+ManifestEntry EntryForStream(std::string_view file, std::string_view bytes);
+
 }  // namespace korvel::data

@@ -303,13 +303,16 @@ void MainWindow::ShowDetailWindow(DetailWindowModel& model) {
     QWidget* over = this;
     auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly);
     if (journey && journey->isActiveWindow()) over = journey;
-    ShowDetailDialog(over, model);
+    ShowDetailDialog(over, model, controller_->Map());
 }
 
 void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
-    ShowJourneyDialog(this, model, [this] {
-        if (controller_) controller_->JourneyWindowClosed();
-    });
+    ShowJourneyDialog(
+        this, model,
+        [this] {
+            if (controller_) controller_->JourneyWindowClosed();
+        },
+        controller_->Map());
 }
 
 std::optional<std::string> MainWindow::AskSaveFileName() {

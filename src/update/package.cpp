@@ -52,6 +52,7 @@ data::Manifest MakeManifest(const std::vector<PackageFile>& streams,
         const std::uint64_t records = CountRecords(f.bytes, f.name);
         m.files.push_back({f.name, f.bytes.size(), records, data::Sha256Hex(f.bytes)});
     }
+    if (streams.size() > 4) m.files[4].file = data::kCoordsFileName;
     m.trains = m.files[0].records;    // SLIST: one record a train
     m.stops = m.files[1].records;     // STRAIN: one record a stop
     m.stations = m.files[3].records;  // SPY: one record a station
@@ -71,7 +72,9 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 
 std::string CheckFilesAgainstManifest(const data::Manifest& manifest,
                                       const std::vector<PackageFile>& files) {
-    if (manifest.files.size() != 4) return "the manifest does not list four streams";
+    if (manifest.files.size() != (manifest.Coords() ? 5u : 4u)) {
+        return "the manifest does not list four streams";
+    }
     for (const data::ManifestEntry& entry : manifest.files) {
         const PackageFile* found = nullptr;
         for (const PackageFile& f : files) {
@@ -107,6 +110,9 @@ Package PackFolder(const std::string& folder, std::string_view name, std::uint64
         streams.push_back(
             {file, ReadRegularFileString(folder + "/" + file, kMaxTimetableFileBytes)});
     }
+    const std::string coordsPath = folder + "/" + std::string(data::kCoordsFileName);
+    std::optional<std::string> coords =
+        ReadRegularFileStringIfPresent(coordsPath, kMaxTimetableFileBytes);
     const std::string manifestPath = folder + "/" + std::string(data::kManifestFileName);
     std::string manifestText;
     if (auto text = ReadRegularFileStringIfPresent(manifestPath, kMaxTimetableFileBytes)) {
@@ -114,7 +120,12 @@ Package PackFolder(const std::string& folder, std::string_view name, std::uint64
         data::ManifestParse parsed = data::ParseManifest(manifestText);
         if (!parsed.manifest) throw std::runtime_error(manifestPath + ": " + parsed.error);
         p.manifest = std::move(*parsed.manifest);
+        // The places travel only where the manifest vouches for them.
+        if (p.manifest.Coords() && coords) {
+            streams.push_back({std::string(data::kCoordsFileName), std::move(*coords)});
+        }
     } else {
+        if (coords) streams.push_back({std::string(data::kCoordsFileName), std::move(*coords)});
         p.manifest = MakeManifest(streams, defaults);
         manifestText = data::FormatManifest(p.manifest);
     }
@@ -155,23 +166,33 @@ std::optional<Package> ParsePackage(std::string_view in, std::string& error) {
                               : std::nullopt;
     if (!sequence || *sequence == 0) return fail("bad sequence line");
     p.sequence = *sequence;
-    const std::string expected[] = {std::string(data::kManifestFileName), kStreamFiles[0],
-                                    kStreamFiles[1], kStreamFiles[2], kStreamFiles[3]};
-    for (const std::string& file : expected) {
-        const bool entry = NextLine(in, line) && AfterKey(line, "file", rest) &&
+    auto entry = [&](const std::string& file) -> std::optional<std::string> {
+        const bool found = NextLine(in, line) && AfterKey(line, "file", rest) &&
                            rest.substr(0, file.size()) == file && rest.size() > file.size() + 1 &&
                            rest[file.size()] == ' ';
         const auto size =
-            entry ? CanonicalCount<std::uint64_t>(rest.substr(file.size() + 1)) : std::nullopt;
-        if (!size) return fail("expected the entry of " + file);
-        if (*size > in.size()) return fail(file + ": truncated");
+            found ? CanonicalCount<std::uint64_t>(rest.substr(file.size() + 1)) : std::nullopt;
+        if (!size) return "expected the entry of " + file;
+        if (*size > in.size()) return file + ": truncated";
         p.files.push_back({file, std::string(in.substr(0, *size))});
         in.remove_prefix(*size);
+        return std::nullopt;
+    };
+    const std::string expected[] = {std::string(data::kManifestFileName), kStreamFiles[0],
+                                    kStreamFiles[1], kStreamFiles[2], kStreamFiles[3]};
+    for (const std::string& file : expected) {
+        if (auto why = entry(file)) return fail(*why);
+    }
+    // The places, when they travel, come last.
+    const std::string coords(data::kCoordsFileName);
+    if (in.starts_with("file " + coords + " ")) {
+        if (auto why = entry(coords)) return fail(*why);
     }
     if (in != "end\n") return fail("bad end of package");
     data::ManifestParse parsed = data::ParseManifest(p.files[0].bytes);
     if (!parsed.manifest) return fail("manifest.txt: " + parsed.error);
     p.manifest = std::move(*parsed.manifest);
+    if (p.files.size() > 5 && !p.manifest.Coords()) return fail(coords + ": not in the manifest");
     if (std::string bad = CheckFilesAgainstManifest(p.manifest, p.files); !bad.empty()) {
         return fail(bad);
     }

@@ -1,5 +1,6 @@
-// A timetable package: one file that carries a timetable folder (its manifest and the four
-// table streams) with the package's name and sequence number.
+// A timetable package: one file that carries a timetable folder (its manifest, the four
+// table streams and, when the manifest lists them, the stations' places) with the package's
+// name and sequence number.
 //
 // Layout (all numbers decimal ASCII, no leading zeros; every header line ends in "\n"):
 //
@@ -11,6 +12,7 @@
 //   file STRAIN.stream BYTES\n      STRAIN, SM and SPY, in this order
 //   file SM.stream BYTES\n
 //   file SPY.stream BYTES\n
+//   file COORDS.stream BYTES\n      only when the manifest lists it, and then always
 //   end\n                           and nothing after it
 //
 // Nothing else is accepted: files in another order, twice, missing or extra, sizes past the
@@ -38,7 +40,7 @@ struct Package {
     std::string name;
     std::uint64_t sequence = 0;
     data::Manifest manifest;
-    std::vector<PackageFile> files;  // manifest.txt first, then the four streams
+    std::vector<PackageFile> files;  // manifest.txt first, then the four streams, then COORDS
 };
 
 inline constexpr const char* kStreamFiles[] = {"SLIST.stream", "STRAIN.stream", "SM.stream",
@@ -51,9 +53,11 @@ struct ManifestDefaults {
     std::string builder;
 };
 
-// The package of the folder `folder` (manifest.txt and the four streams, as korvel-ttbuild
-// writes them). A folder without manifest.txt gets one made from its streams (records
-// counted by reading each stream) and `defaults`. Throws std::runtime_error naming the file
+// The package of the folder `folder` (manifest.txt, the four streams and COORDS.stream, as
+// korvel-ttbuild writes them). COORDS.stream travels when the manifest lists it (a folder
+// without it packs as before). A folder without manifest.txt gets one made from its streams
+// (records counted by reading each stream, COORDS.stream included when present) and
+// `defaults`. Throws std::runtime_error naming the file
 // that is missing, unreadable or does not match its manifest.
 Package PackFolder(const std::string& folder, std::string_view name, std::uint64_t sequence,
                    const ManifestDefaults& defaults);
@@ -68,7 +72,8 @@ std::string FormatPackage(const Package& package);
 // nullopt with `error` naming what is wrong.
 std::optional<Package> ParsePackage(std::string_view bytes, std::string& error);
 
-// Checks that every stream has the bytes and SHA-256 the manifest gives; empty when so.
+// Checks that every stream the manifest lists has the bytes and SHA-256 it gives, and that it
+// lists the four streams (and COORDS.stream after them, or nothing more); empty when so.
 std::string CheckFilesAgainstManifest(const data::Manifest& manifest,
                                       const std::vector<PackageFile>& files);
 

@@ -98,7 +98,9 @@ std::optional<std::string> ReadFolderFile(const std::string& folder, const std::
 
 // The files of an installed folder; the folder replacement removes nothing else.
 bool IsInstalledFile(std::string_view name) {
-    if (name == kPackageInfo || name == data::kManifestFileName) return true;
+    if (name == kPackageInfo || name == data::kManifestFileName || name == data::kCoordsFileName) {
+        return true;
+    }
     for (const char* file : kStreamFiles) {
         if (name == file) return true;
     }
@@ -176,6 +178,11 @@ std::string FolderMatchesManifest(const std::string& folder) {
         auto bytes = ReadFolderFile(folder, file, kMaxTimetableFileBytes, why);
         if (!bytes) return why;
         files.push_back({file, std::move(*bytes)});
+    }
+    if (parsed.manifest->Coords()) {
+        PackageFile f{std::string(data::kCoordsFileName), {}};
+        if (!ReadWholeFile(folder + "/" + f.name, f.bytes)) return f.name + ": cannot read";
+        files.push_back(std::move(f));
     }
     return CheckFilesAgainstManifest(*parsed.manifest, files);
 }

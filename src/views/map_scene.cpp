@@ -5,8 +5,6 @@
 #include <limits>
 #include <unordered_set>
 
-#include "data/memtable.h"
-
 namespace korvel {
 namespace {
 
@@ -34,22 +32,29 @@ bool Overlap(const MapLabel& a, const MapLabel& b) {
 
 }  // namespace
 
-MapNetwork::MapNetwork(MemTable& kmTrain, const StationCoords& coords) : coords_(&coords) {
-    kmTrain.SetIndexName("SIDNo");
-    Field& id = kmTrain.FieldByName("ID");
-    Field& station = kmTrain.FieldByName("Station");
-    std::string lastId, lastStation;
-    std::unordered_set<std::string> seen;
-    for (kmTrain.First(); !kmTrain.Eof(); kmTrain.Next()) {
-        std::string train = id.AsString(), name = station.AsString();
-        if (train == lastId) {
+MapNetwork::MapNetwork(const Timetable& tt, const StationCoords& coords) : coords_(&coords) {
+    // Each station's place looked up once, and each pair known by its two station numbers.
+    std::vector<const StationPoint*> place(tt.StationCount(), nullptr);
+    for (std::uint32_t s = 0; s < tt.StationCount(); ++s) {
+        const auto it = coords.find(tt.Name(StationId(s)));
+        if (it != coords.end()) place[s] = &it->second;
+    }
+    std::unordered_set<std::uint64_t> seen;
+    for (TrainId t(0); t.Value() < tt.TrainCount(); ++t) {
+        const StopId end = tt.EndStop(t);
+        StopId s = tt.FirstStop(t);
+        if (s == end) continue;
+        std::uint32_t last = tt.Station(s).Value();
+        for (++s; s < end; ++s) {
+            const std::uint32_t here = tt.Station(s).Value();
             // Each pair once, whichever way the trains run it.
-            const std::string key =
-                lastStation < name ? lastStation + '\n' + name : name + '\n' + lastStation;
-            if (seen.insert(key).second) Add(lastStation, name);
+            const std::uint64_t key =
+                last < here ? std::uint64_t{last} << 32 | here : std::uint64_t{here} << 32 | last;
+            if (seen.insert(key).second && place[last] && place[here]) {
+                Add(*place[last], *place[here]);
+            }
+            last = here;
         }
-        lastId = std::move(train);
-        lastStation = std::move(name);
     }
 }
 
@@ -61,11 +66,14 @@ MapNetwork::MapNetwork(const StationCoords& coords,
 
 void MapNetwork::Add(const std::string& a, const std::string& b) {
     const auto pa = coords_->find(a), pb = coords_->find(b);
-    if (pa == coords_->end() || pb == coords_->end()) return;
-    lon0_.push_back(static_cast<float>(pa->second.lon));
-    lat0_.push_back(static_cast<float>(pa->second.lat));
-    lon1_.push_back(static_cast<float>(pb->second.lon));
-    lat1_.push_back(static_cast<float>(pb->second.lat));
+    if (pa != coords_->end() && pb != coords_->end()) Add(pa->second, pb->second);
+}
+
+void MapNetwork::Add(const StationPoint& a, const StationPoint& b) {
+    lon0_.push_back(static_cast<float>(a.lon));
+    lat0_.push_back(static_cast<float>(a.lat));
+    lon1_.push_back(static_cast<float>(b.lon));
+    lat1_.push_back(static_cast<float>(b.lat));
 }
 
 MapProjection::MapProjection(double minLon, double maxLon, double minLat, double maxLat, int width,
@@ -85,16 +93,14 @@ MapProjection::MapProjection(double minLon, double maxLon, double minLat, double
     y0_ = height / 2.0;
 }
 
-RouteLeg TrainLeg(MemTable& kmTrain, const std::string& id, int fromSNo, int toSNo) {
-    RouteLeg leg{id, {}};
-    kmTrain.SetIndexName("SIDNo");
-    if (!kmTrain.Locate("ID", id)) return leg;
-    Field& train = kmTrain.FieldByName("ID");
-    Field& station = kmTrain.FieldByName("Station");
-    Field& sno = kmTrain.FieldByName("S_No");
-    for (; !kmTrain.Eof() && train.View() == id; kmTrain.Next()) {
-        const int n = sno.AsInteger();
-        if (n >= fromSNo && (toSNo == 0 || n <= toSNo)) leg.stations.push_back(station.AsString());
+RouteLeg TrainLeg(const Timetable& tt, std::string_view id, int fromSNo, int toSNo) {
+    RouteLeg leg{std::string(id), {}};
+    const TrainId t = tt.FindTrain(id);
+    if (t.IsNone()) return leg;
+    for (StopId s = tt.FirstStop(t); s < tt.EndStop(t); ++s) {
+        const int n = tt.StopNumber(s);
+        if (n >= fromSNo && (toSNo == 0 || n <= toSNo))
+            leg.stations.push_back(tt.Name(tt.Station(s)));
     }
     return leg;
 }
@@ -246,7 +252,8 @@ MapScene BuildMapScene(const MapNetwork& network, const std::vector<RouteLeg>& l
         }
     }
     if (minLon > maxLon) widen(105, 35);  // nothing placed at all: China's middle
-    const MapProjection project(minLon, maxLon, minLat, maxLat, o.width, o.height, o.margin);
+    MapProjection project(minLon, maxLon, minLat, maxLat, o.width, o.height, o.margin);
+    project.Zoom(o.zoom, o.pan);
 
     if (o.backdrop) {
         AddBackdrop(project, o, scene, network.Lon0(), network.Lat0(), network.Lon1(),
@@ -266,8 +273,7 @@ MapScene BuildMapScene(const MapNetwork& network, const std::vector<RouteLeg>& l
         scene.stops.push_back({s.name, at, s.kind, s.place->estimated});
         if (last) {
             // A change between two stations of one city is no train's line: dashed too.
-            const bool dashed =
-                skipped || s.place->estimated || last->place->estimated || s.walked;
+            const bool dashed = skipped || s.place->estimated || last->place->estimated || s.walked;
             if (scene.route.empty() || scene.route.back().dashed != dashed ||
                 scene.route.back().leg != s.leg) {
                 scene.route.push_back(

@@ -6,10 +6,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "data/schema.h"
 #include "data/station_coords.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -20,9 +21,10 @@ struct MapPoint {
 // Every pair of consecutive stops of any train, once, in degrees: what the backdrop draws.
 class MapNetwork {
   public:
-    // From KMTrain (any index; it is read in SIDNo order and left so) and the places of its
-    // stations. Pairs with an unplaced station are left out.
-    MapNetwork(MemTable& kmTrain, const StationCoords& coords);
+    // Every train's consecutive stops (trains in number order, each in stop order; a pair
+    // keeps the direction it was first met in) and the places of their stations. Pairs with
+    // an unplaced station are left out.
+    MapNetwork(const Timetable& tt, const StationCoords& coords);
     MapNetwork(const StationCoords& coords, std::vector<std::pair<std::string, std::string>> pairs);
 
     const StationCoords& Coords() const { return *coords_; }
@@ -35,6 +37,7 @@ class MapNetwork {
 
   private:
     void Add(const std::string& a, const std::string& b);
+    void Add(const StationPoint& a, const StationPoint& b);
     const StationCoords* coords_;
     std::vector<float> lon0_, lat0_, lon1_, lat1_;
 };
@@ -51,6 +54,13 @@ class MapProjection {
         return {x0_ + (lon - lon0_) * kx_, y0_ - (lat - lat0_) * ky_};
     }
     double PixelsPerDegreeLat() const { return ky_; }
+    // The view `factor` times as close about the canvas's centre, then moved by `shift` pixels.
+    void Zoom(double factor, MapPoint shift) {
+        kx_ *= factor;
+        ky_ *= factor;
+        x0_ += shift.x;
+        y0_ += shift.y;
+    }
 
   private:
     double lon0_, lat0_, kx_, ky_, x0_, y0_;
@@ -62,9 +72,9 @@ struct RouteLeg {
     std::vector<std::string> stations;
 };
 
-// The stations of train `id` in KMTrain between stop numbers `fromSNo` and `toSNo` (0: to the
-// terminus). Leaves KMTrain in SIDNo order.
-RouteLeg TrainLeg(MemTable& kmTrain, const std::string& id, int fromSNo = 1, int toSNo = 0);
+// The stations of train `id` (the train number the tables key it by) between stop numbers
+// `fromSNo` and `toSNo` (0: to the terminus); no stations for a train the timetable lacks.
+RouteLeg TrainLeg(const Timetable& tt, std::string_view id, int fromSNo = 1, int toSNo = 0);
 
 enum class MapStopKind : std::uint8_t { Call, Origin, Terminus, Change };
 
@@ -95,6 +105,10 @@ struct MapSceneOptions {
     double margin = 40;      // pixels round the route
     double fontPixels = 12;  // label height; a Chinese character is one square of it
     bool backdrop = true;
+    // A window's own view: the fitted view `zoom` times as close about the canvas's centre,
+    // then moved by `pan` pixels (1 and none: fitted to the route).
+    double zoom = 1;
+    MapPoint pan;
 };
 
 struct MapScene {

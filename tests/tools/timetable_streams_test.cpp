@@ -8,6 +8,7 @@
 #include <set>
 
 #include "data/gbk.h"
+#include "data/manifest.h"
 #include "data/schema.h"
 #include "data/station_coords.h"
 #include "data/table_stream.h"
@@ -171,7 +172,7 @@ TEST_P(TimetableStreams, KnownTrains) {
 }
 
 // The 2019 build places its stations: nearly all of them, all in China, and the places it
-// estimated are marked as such.
+// estimated are marked as such; its manifest vouches for the file, one record a place.
 TEST(TimetableReal, StationPlacesCoverTheServedStations) {
     const std::string dir = KORVEL_REAL_STREAMS;
     if (dir.empty()) GTEST_SKIP() << "no real timetable in a sample build";
@@ -194,6 +195,15 @@ TEST(TimetableReal, StationPlacesCoverTheServedStations) {
     EXPECT_GE(coords.size() * 100, served.size() * 99);
     EXPECT_GT(estimated, 0);
     EXPECT_LT(estimated * 10, static_cast<int>(coords.size()));
+
+    std::ifstream manifestFile(dir + "/manifest.txt", std::ios::binary);
+    const data::ManifestParse manifest = data::ParseManifest(std::string(
+        (std::istreambuf_iterator<char>(manifestFile)), std::istreambuf_iterator<char>()));
+    ASSERT_TRUE(manifest.manifest) << manifest.error;
+    const data::ManifestEntry* entry = manifest.manifest->Coords();
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->records, coords.size());
+    EXPECT_EQ(entry->sha256, data::Sha256Hex(bytes));
 }
 
 TEST(TimetableSample, WorkedExamples) {

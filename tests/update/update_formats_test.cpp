@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/map_data.h"
+#include "data/manifest_build.h"
+#include "data/station_coords.h"
 #include "update/catalogue.h"
 #include "update/http.h"
 #include "update/names.h"
@@ -165,6 +168,67 @@ TEST(Package, RoundTripsAndRefusesDamage) {
     std::string huge = bytes;
     huge.replace(huge.find("file SM.stream "), 15, "file SM.stream 9");
     EXPECT_FALSE(ParsePackage(huge, error));
+}
+
+// The stations' places travel in a package when the folder's manifest lists them: packed,
+// checked, installed and read back; a package that drops them, alters them or carries them
+// unlisted is refused; a folder whose manifest does not list them packs as before.
+TEST(Package, CarriesTheStationPlacesItsManifestLists) {
+    char pattern[] = "/tmp/korvel_places_XXXXXX";
+    const std::string dir = ::mkdtemp(pattern);
+    const std::string folder = dir + "/tt";
+    fs::create_directory(folder);
+    for (const char* f : kStreamFiles)
+        fs::copy(std::string(KORVEL_SAMPLE_STREAMS) + "/" + f, folder);
+    const std::string coords =
+        WriteCoordsStream({{"A", {116.5, 39.9, false}}, {"B", {121.4, 31.2, true}}});
+    Write(folder + "/COORDS.stream", coords);
+    // Without it in the manifest the places stay behind.
+    fs::copy(std::string(KORVEL_SAMPLE_STREAMS) + "/manifest.txt", folder);
+    EXPECT_EQ(PackFolder(folder, "s", 1, {}).files.size(), 5u);
+
+    data::ManifestParse m = data::ParseManifest(Slurp(folder + "/manifest.txt"));
+    ASSERT_TRUE(m.manifest) << m.error;
+    m.manifest->files.push_back(data::EntryForStream(data::kCoordsFileName, coords));
+    Write(folder + "/manifest.txt", data::FormatManifest(*m.manifest));
+    const Package p = PackFolder(folder, "s", 1, {});
+    ASSERT_EQ(p.files.size(), 6u);
+    ASSERT_NE(p.manifest.Coords(), nullptr);
+    EXPECT_EQ(p.manifest.Coords()->records, 2u);
+    const std::string bytes = FormatPackage(p);
+    std::string error;
+    ASSERT_TRUE(ParsePackage(bytes, error)) << error;
+
+    std::string altered = bytes;
+    altered[bytes.size() - 10] ^= 1;  // inside COORDS.stream
+    EXPECT_FALSE(ParsePackage(altered, error));
+    EXPECT_NE(error.find("COORDS.stream: SHA-256 differs"), std::string::npos) << error;
+    Package dropped = p;
+    dropped.files.pop_back();
+    EXPECT_FALSE(ParsePackage(FormatPackage(dropped), error));
+    EXPECT_NE(error.find("COORDS.stream: missing"), std::string::npos) << error;
+    Package unlisted = p;
+    unlisted.files[0].bytes = Slurp(std::string(KORVEL_SAMPLE_STREAMS) + "/manifest.txt");
+    EXPECT_FALSE(ParsePackage(FormatPackage(unlisted), error));
+    EXPECT_NE(error.find("COORDS.stream: not in the manifest"), std::string::npos) << error;
+
+    // Installed, the places are there for the map, and checked against the manifest.
+    const Store store(dir + "/store");
+    ASSERT_EQ(store.Install(*ParsePackage(bytes, error)), "");
+    const std::string installed = dir + "/store/s";
+    std::string why;
+    const auto places = LoadStationCoords({}, installed, &why);
+    ASSERT_TRUE(places) << why;
+    EXPECT_EQ(places->size(), 2u);
+    EXPECT_TRUE(places->at("B").estimated);
+    Write(installed + "/COORDS.stream", coords + " ");
+    EXPECT_FALSE(LoadStationCoords({}, installed, &why));
+    EXPECT_NE(why.find("does not match the manifest"), std::string::npos) << why;
+    // A timetable without places has no map, and that is no error.
+    why.clear();
+    EXPECT_FALSE(LoadStationCoords({}, KORVEL_SAMPLE_STREAMS, &why));
+    EXPECT_EQ(why, "");
+    fs::remove_all(dir);
 }
 
 TEST(Fetcher, OnlyHttpsOrLoopbackAddresses) {

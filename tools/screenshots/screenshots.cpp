@@ -1,7 +1,7 @@
 // korvel-screenshots FOLDER: draws the pictures of the documentation (docs/screenshots) into
 // FOLDER, offscreen: the main window at start, with the station list open, after a query,
-// filtered and with a transfer's legs; the travel-offer panel, a web panel offline, a route
-// advert and the about box.
+// filtered and with a transfer's legs; the maps of a train and of a journey; the travel-offer
+// panel, a web panel offline, a route advert and the about box.
 //
 // A maintainer's tool, run by the `screenshots` target; the tests check the windows, this
 // only draws them.
@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -30,6 +31,8 @@
 #include "online/web_panels.h"
 #include "qt_text/qt_text.h"
 #include "ui/about_box.h"
+#include "ui/dialogs/journey_dialog.h"
+#include "ui/dialogs/train_dialog.h"
 #include "ui/main_window.h"
 #include "ui/result_table.h"
 #include "ui/station_combo.h"
@@ -160,6 +163,43 @@ void TransferShot(Shots& shots) {
     shots.Save(w->grab(), "main_window_transfer.png");
 }
 
+// The 地图 tab of a window, at a size that shows the route and its surroundings.
+QPixmap MapTab(QWidget* window, QTabWidget* tabs) {
+    window->resize(960, 680);
+    tabs->setCurrentIndex(1);
+    Settle(100);
+    return window->grab();
+}
+
+// Z281's stop list, then its map; then 北京 to 乌鲁木齐's journeys, the first on a map.
+void MapShots(Shots& shots) {
+    auto w = LoadedWindow();
+    QTimer grabber;
+    grabber.setInterval(5);
+    QObject::connect(&grabber, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<ui::TrainDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) return;
+        grabber.stop();
+        if (dialog->Tabs()) shots.Save(MapTab(dialog, dialog->Tabs()), "train_map.png");
+        dialog->accept();
+    });
+    grabber.start();
+    DetailSection z281;
+    z281.trainNo = "Z281/Z284";
+    w->Controller().OpenDetail(z281);
+    grabber.stop();
+
+    w->SetText(Control::DepartureBox, Utf8ToGbk("北京"));
+    w->SetText(Control::ArrivalBox, Utf8ToGbk("乌鲁木齐"));
+    Click(*w, Control::JourneyButton);
+    auto* journeys = w->findChild<ui::JourneyDialog*>();
+    if (journeys && journeys->Tabs()) {
+        shots.Save(MapTab(journeys, journeys->Tabs()), "journey_map.png");
+    } else {
+        std::fprintf(stderr, "korvel-screenshots: no journey map\n");
+    }
+}
+
 // The web panels on a host of the main window's size, with the web engine where it is built.
 void WebPanelShots(Shots& shots) {
     std::atomic<bool> online{false};
@@ -218,6 +258,7 @@ int main(int argc, char** argv) {
     korvel::MainWindowShots(shots);
     korvel::FilterShot(shots);
     korvel::TransferShot(shots);
+    korvel::MapShots(shots);
     ::unsetenv("KORVEL_TEXT_BROWSER");
     korvel::WebPanelShots(shots);
     return shots.Failed() ? 1 : 0;

@@ -83,7 +83,8 @@ std::optional<std::string> TimetableManifest(const std::string& sourcePath,
     if (validFrom) naming.validFrom = *validFrom;
     naming.minTransfer = changes.minTransfer;
     naming.cityTransfer = changes.cityTransfer;
-    return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error);
+    return ManifestText(naming, built.slist, built.strain, built.sm, built.spy, error,
+                        built.coords);
     //   korvel-ttbuild keygen|pack ...   (timetable updates, see timetable/publish.h)
 }
 

@@ -29,11 +29,13 @@ TimetableNaming DefaultNaming(const std::string& sourcePath, std::time_t now) {
 
 std::optional<std::string> ManifestText(const TimetableNaming& naming, const std::string& slist,
                                         const std::string& strain, const std::string& sm,
-                                        const std::string& spy, std::string& error) {
+                                        const std::string& spy, std::string& error,
+                                        const std::string& coords) {
     data::Manifest m;
     try {
         m = data::ManifestForStreams(naming.name, naming.validFrom, kBuilderName,
                                      {slist, strain, sm, spy});
+        if (!coords.empty()) m.files.push_back(data::EntryForStream(data::kCoordsFileName, coords));
         m.minTransfer = naming.minTransfer;
         m.cityTransfer = naming.cityTransfer;
     } catch (const std::exception& e) {

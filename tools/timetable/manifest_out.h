@@ -26,10 +26,12 @@ struct TimetableNaming {
 // day it was built (`now`, UTC), the first day anyone could have used it.
 TimetableNaming DefaultNaming(const std::string& sourcePath, std::time_t now);
 
-// The manifest's text for the four streams and the naming's change minutes; nothing, with `error`
-// set, when the name or date would not make a manifest the loaders accept.
+// The manifest's text for the four streams (and the stations' places when `coords` is not
+// empty) and the naming's change minutes; nothing, with `error` set, when the name or date
+// would not make a manifest the loaders accept.
 std::optional<std::string> ManifestText(const TimetableNaming& naming, const std::string& slist,
                                         const std::string& strain, const std::string& sm,
-                                        const std::string& spy, std::string& error);
+                                        const std::string& spy, std::string& error,
+                                        const std::string& coords = {});
 
 }  // namespace korvel::timetable

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,17 +29,22 @@ namespace korvel {
 class DetailWindowModel;
 class TransferWindowModel;
 class JourneyWindowModel;
+class MapData;
 }  // namespace korvel
 
 namespace korvel::ui {
 
-// Shows the train detail window modally; returns when it is closed.
-void ShowDetailDialog(QWidget* parent, DetailWindowModel& model);
+// Shows the train detail window modally; returns when it is closed. With `map` it has a
+// 地图 tab.
+void ShowDetailDialog(QWidget* parent, DetailWindowModel& model,
+                      std::shared_ptr<const MapData> map = nullptr);
 // Shows the transfer window modally; every pick runs model.onPick while it stays open.
 void ShowTransferDialog(QWidget* parent, TransferWindowModel& model);
 // Shows the journey window beside `parent` without blocking it (or brings the open one
 // forward); it plans through the model as it opens and on 查询. `onClosed` runs once the
 // window has been destroyed: the model may go then.
-void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed);
+// With `map` it has a 地图 tab showing the chosen journey.
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed,
+                       std::shared_ptr<const MapData> map = nullptr);
 
 }  // namespace korvel::ui

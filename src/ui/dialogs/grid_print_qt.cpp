@@ -57,6 +57,32 @@ std::unique_ptr<QPrinter> MakePdfPrinter(QWidget* parent) {
     return printer;
 }
 
+// Leaves the painter open after the grid's last page, for the page that follows it.
+class OpenEndedCanvas : public QtPrintCanvas {
+  public:
+    using QtPrintCanvas::QtPrintCanvas;
+    void EndDocument() override {}
+};
+
+// The last page: the heading at the top, as the grid's pages have it, the rest for `paint`.
+void PaintLastPage(QPainter& painter, QPrinter& printer, const std::string& heading,
+                   const LastPage& paint) {
+    printer.newPage();
+    const PageMetrics page = PageMetricsOf(printer);
+    int top = 0;
+    if (!heading.empty()) {
+        InstallFontSubstitutes();
+        QFont font(QStringLiteral("宋体"));
+        font.setPointSize(12);
+        painter.setFont(font);
+        const QFontMetrics metrics(font, painter.device());
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(0, metrics.ascent()), QStringFromGbk(heading));
+        top = metrics.height() * 2;
+    }
+    paint(painter, QRect(0, top, page.width, page.height - top));
+}
+
 }  // namespace
 
 QString PdfFileFilter() {
@@ -115,7 +141,8 @@ PageMetrics PageMetricsOf(const QPrinter& printer) {
 }
 
 int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
-                const PrintDate& date, QString* error, const std::string& heading) {
+                const PrintDate& date, QString* error, const std::string& heading,
+                const LastPage& lastPage) {
     printer.setDocName(QStringLiteral("Korvel时刻"));
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -127,9 +154,13 @@ int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int 
         }
         return -1;
     }
-    QtPrintCanvas canvas(painter, printer);
-    const int pages = PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas,
-                                heading, PrintSourceNote());
+    OpenEndedCanvas canvas(painter, printer);
+    int pages = PrintGrid(grid, layout, rowCount, PageMetricsOf(printer), date, canvas, heading,
+                          PrintSourceNote());
+    if (lastPage && painter.isActive()) {
+        PaintLastPage(painter, printer, heading, lastPage);
+        ++pages;
+    }
     if (painter.isActive()) painter.end();
     return pages;
 }
@@ -158,7 +189,7 @@ const std::string& PrintSourceNote() {
 }
 
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
-                               int rowCount, const std::string& heading) {
+                               int rowCount, const std::string& heading, const LastPage& lastPage) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
     bool toPdfFile = false;
     if (!printer && !PrintersInstalled()) {
@@ -172,7 +203,7 @@ bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout
     }
     QString error;
     const int pages =
-        PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error, heading);
+        PrintGridTo(*printer, grid, layout, rowCount, TodayPrintDate(), &error, heading, lastPage);
     if (pages < 0) {
         ShowErrorBox(parent, error);
         return false;
@@ -188,7 +219,7 @@ bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout
 }
 
 void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
-                 const std::string& heading) {
+                 const std::string& heading, const LastPage& lastPage) {
     std::unique_ptr<QPrinter> printer = MakeDefaultPrinter();
     if (!printer) {
         printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
@@ -198,7 +229,7 @@ void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int r
     dialog.setWindowTitle(QStringLiteral("打印预览"));
     const PrintDate date = TodayPrintDate();
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* target) {
-        PrintGridTo(*target, grid, layout, rowCount, date, nullptr, heading);
+        PrintGridTo(*target, grid, layout, rowCount, date, nullptr, heading, lastPage);
     });
     dialog.exec();
 }

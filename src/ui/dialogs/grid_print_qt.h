@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "views/grid_print.h"
@@ -10,6 +11,7 @@
 
 class QPainter;
 class QPrinter;
+class QRect;
 class QWidget;
 
 namespace korvel::ui {
@@ -38,22 +40,28 @@ class QtPrintCanvas : public PrintCanvas {
 // device resolution.
 PageMetrics PageMetricsOf(const QPrinter& printer);
 
-// One print job of rows 0..rowCount-1 on `printer`. Returns the number of pages, or -1 when
-// the job could not be started (reason in *error).
-// `heading` (GBK) names the query or the train on every page.
+// A page a window prints after its grid (a map): painted into `page`, the printable area
+// under the heading, in the printer's device pixels.
+using LastPage = std::function<void(QPainter& painter, const QRect& page)>;
+
+// One print job of rows 0..rowCount-1 on `printer`, then `lastPage` when given. Returns the number
+// of pages, or -1 when the job could not be started (reason in *error). `heading` (GBK) names the
+// query or the train on every page.
 int PrintGridTo(QPrinter& printer, const TextGrid& grid, GridLayout layout, int rowCount,
-                const PrintDate& date, QString* error = nullptr, const std::string& heading = {});
+                const PrintDate& date, QString* error = nullptr, const std::string& heading = {},
+                const LastPage& lastPage = {});
 
 // The print routine of the windows: one job on the default printer. On a computer with no
 // printer installed at all, a save dialog asks for a PDF file that receives the same pages
 // instead (cancelling prints nothing). With printers but none the default, or when the job
 // cannot start, an error box tells so. Returns whether the pages were printed.
 bool PrintGridOnDefaultPrinter(QWidget* parent, const TextGrid& grid, GridLayout layout,
-                               int rowCount, const std::string& heading = {});
+                               int rowCount, const std::string& heading = {},
+                               const LastPage& lastPage = {});
 
 // A print preview of the same pages (on the default printer's page, or A4 without one).
 void PreviewGrid(QWidget* parent, const TextGrid& grid, GridLayout layout, int rowCount,
-                 const std::string& heading = {});
+                 const std::string& heading = {}, const LastPage& lastPage = {});
 
 // Every printed page names the timetable its rows come from and says that the fares are
 // reference fares ("时刻表：<timetable>；票价为参考票价", GBK), at the right of its foot. The

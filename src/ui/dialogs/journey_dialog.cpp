@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTimeEdit>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
@@ -21,6 +23,7 @@
 #include "ui/dialogs/grid_export_qt.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/map/map_widget.h"
 #include "ui/station_combo.h"
 
 namespace korvel::ui {
@@ -157,7 +160,8 @@ int MinuteOf(const QTime& t) {
 
 }  // namespace
 
-JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
+JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
+                             std::shared_ptr<const MapData> map)
     : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmHcfa"));
     // A window of its own: the traveller keeps it open and goes on using the main window.
@@ -170,8 +174,12 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
     palette.setColor(QPalette::Window, Rgb(0xE3EFF3));
     setPalette(palette);
     setAutoFillBackground(true);
+    const MapTabs tabs = AddMapTabs(this, QString::fromUtf8("换乘方案"), std::move(map));
+    tabs_ = tabs.tabs;
+    map_ = tabs.map;
     // Drawn for 840 x 512: smaller it scrolls, larger the journey list takes the room.
-    auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    auto* scroll = new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
+                                    QSize(kClientWidth, kClientHeight));
     QWidget* const canvas = scroll->Canvas();
     canvas->setAutoFillBackground(true);
 
@@ -187,7 +195,8 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent)
     Wire();
     connect(scroll, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
     setMinimumSize(320, 200);
-    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+    const int tabBar = tabs_ ? tabs_->tabBar()->sizeHint().height() : 0;
+    FitToScreen(this, QSize(kClientWidth, kClientHeight + tabBar));
     // Where the traveller left it last time, as long as that is still on a screen.
     RestoreWindowPlace(this, QStringLiteral("journey/geometry"));
 
@@ -328,6 +337,10 @@ void JourneyDialog::Wire() {
     // double-click as well would open the window twice.
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+    // The map follows the journey chosen in the list.
+    connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        if (item) ShowOnMap(item->data(0, kJourneyRole).toInt());
+    });
 }
 
 void JourneyDialog::BoxChanged(StationCombo* box) {
@@ -395,6 +408,7 @@ void JourneyDialog::LayOut(QSize size) {
 void JourneyDialog::ClearAnswer(const std::string& status) {
     tree_->clear();
     ShowStale(false);
+    ShowOnMap(-1);
     export_->setEnabled(false);
     print_->setEnabled(false);
     status_->setText(QStringFromGbk(status));
@@ -499,8 +513,14 @@ void JourneyDialog::ExportClicked() {
 void JourneyDialog::PrintClicked() {
     if (model_.JourneyCount() == 0 || stale_) return;
     const TextGrid grid = model_.LegGrid();
+    // The map page shows the journey the map is on, as the window does.
+    LastPage mapPage;
+    if (map_)
+        mapPage = [map = map_](QPainter& painter, const QRect& page) {
+            map->PaintPage(painter, page);
+        };
     PrintGridOnDefaultPrinter(this, grid, GridLayout::Journey, grid.RowCount(),
-                              model_.AnswerHeading());
+                              model_.AnswerHeading(), mapPage);
 }
 
 void JourneyDialog::Fill() {
@@ -533,6 +553,19 @@ void JourneyDialog::Fill() {
         model_.SortColumn(), model_.Ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
     ShowStale(false);
     status_->setText(QStringFromGbk(model_.StatusText()));
+    // A new list: the map starts on its first journey.
+    mapJourney_ = -1;
+    ShowOnMap(model_.JourneyCount() > 0 ? 0 : -1);
+}
+
+void JourneyDialog::ShowOnMap(int j) {
+    if (!map_ || j == mapJourney_) return;
+    mapJourney_ = j;
+    if (j < 0 || j >= model_.JourneyCount()) {
+        map_->SetRoute({});
+    } else {
+        map_->SetJourney(model_.JourneyAt(j));
+    }
 }
 
 void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
@@ -540,7 +573,8 @@ void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
     model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
 }
 
-void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed) {
+void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed,
+                       std::shared_ptr<const MapData> map) {
     // One journey window: an open one comes forward with its boxes as they are.
     if (auto* open = parent->findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly)) {
         open->showNormal();
@@ -548,7 +582,7 @@ void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function
         open->activateWindow();
         return;
     }
-    auto* window = new JourneyDialog(model, parent);
+    auto* window = new JourneyDialog(model, parent, std::move(map));
     window->setAttribute(Qt::WA_DeleteOnClose);
     // Told once the window is gone, so that nothing is left using the model.
     QObject::connect(window, &QObject::destroyed, parent, [onClosed = std::move(onClosed)] {

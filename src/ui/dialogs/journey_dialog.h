@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <memory>
 
 #include "views/journey_window.h"
 
@@ -14,12 +15,18 @@ class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QSpinBox;
+class QTabWidget;
 class QTimeEdit;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace korvel {
+class MapData;
+}
+
 namespace korvel::ui {
 
+class MapWidget;
 class StationCombo;
 
 class JourneyDialog : public QDialog {
@@ -33,7 +40,9 @@ class JourneyDialog : public QDialog {
 
     // Plans once with the model's stations and options as it opens (when both stations are
     // given; two empty ones are the last stations kept). The model must outlive the window.
-    JourneyDialog(JourneyWindowModel& model, QWidget* parent = nullptr);
+    // With `map` the journeys and the chosen one on a map are two tabs.
+    JourneyDialog(JourneyWindowModel& model, QWidget* parent = nullptr,
+                  std::shared_ptr<const MapData> map = nullptr);
     // Keeps the stations for the next run.
     ~JourneyDialog() override;
 
@@ -54,6 +63,9 @@ class JourneyDialog : public QDialog {
     QPushButton* CloseButton() const { return close_; }
     QTreeWidget* Tree() const { return tree_; }
     QLabel* StatusLabel() const { return status_; }
+    // The tabs and the 地图 tab (nullptr without a map).
+    QTabWidget* Tabs() const { return tabs_; }
+    MapWidget* Map() const { return map_; }
 
     // Reads the boxes and controls into the model and plans; stations that cannot be planned
     // are told in a message box, the focus going to the box at fault.
@@ -94,6 +106,8 @@ class JourneyDialog : public QDialog {
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
+    // The map shows journey `j` (-1: none), fitted, unless it shows that one already.
+    void ShowOnMap(int j);
 
     JourneyWindowModel& model_;
     StationCombo* fromBox_;
@@ -112,6 +126,9 @@ class JourneyDialog : public QDialog {
     QPushButton* print_;
     QPushButton* close_;
     bool stale_ = false;
+    QTabWidget* tabs_ = nullptr;
+    MapWidget* map_ = nullptr;
+    int mapJourney_ = -1;
 };
 
 }  // namespace korvel::ui

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 
 #include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
@@ -11,6 +13,7 @@
 #include "ui/dialogs/grid_print_qt.h"
 #include "ui/dialogs/grid_view.h"
 #include "ui/dialogs/window_fit.h"
+#include "ui/map/map_widget.h"
 
 namespace korvel::ui {
 
@@ -39,7 +42,8 @@ const std::vector<int>& TrainDialog::ColumnWidths() {
     return widths;
 }
 
-TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent)
+TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent,
+                         std::shared_ptr<const MapData> map)
     : QDialog(parent), model_(model) {
     setObjectName(QStringLiteral("FrmMsg"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -47,8 +51,12 @@ TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent)
     setModal(true);
     setFont(SongFont(12));
     SetColours(this, Rgb(0xE3EFF3), QColor());
+    const MapTabs tabs = AddMapTabs(this, QStringLiteral("时刻表"), std::move(map));
+    tabs_ = tabs.tabs;
+    map_ = tabs.map;
     // Drawn for 426 x 403: smaller it scrolls, larger the stop list takes the room.
-    auto* scroll = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight));
+    auto* scroll = new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
+                                    QSize(kClientWidth, kClientHeight));
     QWidget* const canvas = scroll->Canvas();
     SetColours(canvas, Rgb(0xE3EFF3), QColor());
     setWindowTitle(QStringFromGbk(model.Caption()));
@@ -65,7 +73,15 @@ TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent)
         for (QPushButton* b : {printButton_, exportButton_, closeButton_}) b->move(b->x(), top);
     });
     setMinimumSize(200, 160);
-    FitToScreen(this, QSize(kClientWidth, kClientHeight));
+    const int tabBar = tabs_ ? tabs_->tabBar()->sizeHint().height() : 0;
+    FitToScreen(this, QSize(kClientWidth, kClientHeight + tabBar));
+    if (map_) {
+        // The train's whole route, as the stop list has it.
+        RouteLeg leg;
+        const SelectableGrid& stops = model_.Stops();
+        for (int r = 0; r < model_.StopRowCount(); ++r) leg.stations.push_back(stops.Cell(1, r));
+        map_->SetRoute({std::move(leg)});
+    }
 }
 
 void TrainDialog::AddSummaryLines(QWidget* canvas) {
@@ -149,7 +165,7 @@ void TrainDialog::AddButtons(QWidget* canvas) {
 
 void TrainDialog::PrintClicked() {
     PrintGridOnDefaultPrinter(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(),
-                              model_.Heading());
+                              model_.Heading(), MapPage());
 }
 
 void TrainDialog::ExportClicked() {
@@ -158,11 +174,18 @@ void TrainDialog::ExportClicked() {
 }
 
 void TrainDialog::PreviewClick() {
-    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading());
+    PreviewGrid(this, model_.Stops(), GridLayout::Detail, model_.StopRowCount(), model_.Heading(),
+                MapPage());
 }
 
-void ShowDetailDialog(QWidget* parent, DetailWindowModel& model) {
-    TrainDialog window(model, parent);
+LastPage TrainDialog::MapPage() const {
+    if (!map_) return {};
+    return [map = map_](QPainter& painter, const QRect& page) { map->PaintPage(painter, page); };
+}
+
+void ShowDetailDialog(QWidget* parent, DetailWindowModel& model,
+                      std::shared_ptr<const MapData> map) {
+    TrainDialog window(model, parent, std::move(map));
     window.exec();
 }
 
