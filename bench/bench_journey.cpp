@@ -184,6 +184,16 @@ void BM_JourneyNaive(benchmark::State& state, int times, int pair) {
     state.counters["planner_journeys"] = static_cast<double>(PlanJourneys(ix, sides, o).size());
 }
 
+// The hard-seat fare of every span of every route, built on the first query with that class.
+void BM_FareTables(benchmark::State& state, int times) {
+    DataSet& d = Data(times);
+    const JourneyIndex& ix = IndexFor(d);
+    for (auto _ : state) {
+        RouteFares fares(ix, FareClass::HardSeat);
+        benchmark::DoNotOptimize(fares.GroupOf(TrainIdx(0)));
+    }
+}
+
 }  // namespace
 
 void RegisterJourneyBenchmarks() {
@@ -196,6 +206,8 @@ void RegisterJourneyBenchmarks() {
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("Journey/index_build_with_backward" + scale).c_str(),
                                      BM_JourneyIndexBoth, x)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Journey/fare_tables" + scale).c_str(), BM_FareTables, x)
             ->Unit(benchmark::kMillisecond);
         for (int p = 0; p < 2; ++p) {
             const std::string name = p == 0 ? "beijing-urumqi" : "harbin-sanya";

@@ -146,6 +146,20 @@ JourneyOptionError JourneyWindowModel::Search() {
     return error;
 }
 
+std::vector<JourneyLeg> JourneyWindowModel::Alternatives(int journey, int leg) const {
+    if (!legAlternatives || journey < 0 || journey >= JourneyCount() || leg < 0 ||
+        leg >= static_cast<int>(journeys_[journey].legs.size()))
+        return {};
+    return legAlternatives(journeys_[journey], leg, options_);
+}
+
+void JourneyWindowModel::ReplaceLeg(int journey, int leg, const JourneyLeg& replacement) {
+    if (journey < 0 || journey >= JourneyCount() || leg < 0 ||
+        leg >= static_cast<int>(journeys_[journey].legs.size()))
+        return;
+    journeys_[journey] = WithLeg(journeys_[journey], static_cast<std::size_t>(leg), replacement);
+}
+
 std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
     const Journey& j = journeys_[journey];
     std::vector<std::string> cells = {std::to_string(journey + 1), j.legs.front().from,

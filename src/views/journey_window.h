@@ -109,6 +109,14 @@ class JourneyWindowModel {
     void OpenLeg(int journey, int leg);
     std::function<void(const DetailSection&)> onOpenLeg;
 
+    // The other trains for a leg of a journey on show that keep its other connections (see
+    // LegAlternatives), and the journey with one of them in the leg's place. Nothing without
+    // the hook (given by the controller, which holds the timetable).
+    std::vector<JourneyLeg> Alternatives(int journey, int leg) const;
+    std::function<std::vector<JourneyLeg>(const Journey&, int leg, const JourneyOptions&)>
+        legAlternatives;
+    void ReplaceLeg(int journey, int leg, const JourneyLeg& replacement);
+
     // One row per leg, numbered by journey, in the columns of ExportTitles() (the CSV of
     // korvel-cli journey and of the export).
     TextGrid LegGrid() const;
