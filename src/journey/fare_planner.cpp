@@ -25,6 +25,7 @@ namespace korvel::search {
 namespace {
 
 constexpr std::uint32_t kNone = JourneyIndex::kNone;
+constexpr std::int32_t kUnknown = -2;
 
 // A train ridden to a stop: the ride, the fare paid up to there, the label it boarded from.
 struct Label {
@@ -35,12 +36,37 @@ struct Label {
     std::uint8_t round = 0;
 };
 
-// A pair in a station's bag: ready to board at `ready` having paid `fare`.
+// A pair in a bag: a station's (ready to board at `time` having paid `fare`) or the arrival
+// side's (arrived at `time` for `fare`).
 struct Entry {
-    std::int32_t ready;
+    std::int32_t time;
     std::int32_t fare;
     std::uint32_t label;
     std::uint32_t run;
+};
+
+// The pairs no other in the bag beats, ordered by time with the fares falling: a pair is
+// beaten exactly when the last pair no later than it is no dearer, which one halving finds.
+class Bag {
+  public:
+    bool Beats(std::int32_t time, std::int32_t fare) const {
+        auto it = std::upper_bound(entries_.begin(), entries_.end(), time,
+                                   [](std::int32_t t, const Entry& e) { return t < e.time; });
+        return it != entries_.begin() && std::prev(it)->fare <= fare;
+    }
+    // Adds a pair that the bag does not beat, dropping the pairs it beats.
+    void Add(const Entry& e) {
+        auto first = std::lower_bound(entries_.begin(), entries_.end(), e.time,
+                                      [](const Entry& x, std::int32_t t) { return x.time < t; });
+        auto last = first;
+        while (last != entries_.end() && last->fare >= e.fare) ++last;
+        entries_.insert(entries_.erase(first, last), e);
+    }
+    void Clear() { entries_.clear(); }
+    const std::vector<Entry>& Entries() const { return entries_; }
+
+  private:
+    std::vector<Entry> entries_;
 };
 
 // A passenger on a run of the route being scanned.
@@ -53,20 +79,19 @@ struct Riding {
     std::uint32_t parent;
 };
 
-using Bag = std::vector<Entry>;
-
 // The memory of one search, kept per thread (every array is refilled).
 struct FareScratch {
     ByStation<Side> side;
     ByStation<std::int32_t> bound;
     std::vector<std::int32_t> onward;
     IdxVector<RouteIdx, std::uint32_t> lastTo;
+    ByStation<std::int32_t> direct;  // FareStillToPay with one train left, once known
     std::vector<Departure> departures;
     std::vector<Label> labels;
     std::array<std::vector<Bag>, kMaxRounds + 1> bags;  // by station number
     std::array<ByStation<std::uint8_t>, kMaxRounds + 1> marked;
     std::array<std::vector<StationIdx>, kMaxRounds + 1> markedList;
-    std::array<std::vector<std::uint32_t>, kMaxRounds + 1> target;  // labels, at most k trains
+    std::array<Bag, kMaxRounds + 1> target;  // journeys found with at most k trains
     IdxVector<RouteIdx, std::uint32_t> routeStart;
     std::vector<RouteIdx> routeList;
     std::vector<StationIdx> boardList;
@@ -95,10 +120,10 @@ class FareRaptor {
         s_.labels.clear();
         for (int k = 0; k <= kMaxRounds; ++k) {
             s_.bags[k].resize(n);
-            for (Bag& b : s_.bags[k]) b.clear();
+            for (Bag& b : s_.bags[k]) b.Clear();
             s_.marked[k].assign(n, 0);
             s_.markedList[k].clear();
-            s_.target[k].clear();
+            s_.target[k].Clear();
         }
         s_.routeStart.assign(ix.RouteCount(), kNone);
         s_.routeList.clear();
@@ -109,6 +134,7 @@ class FareRaptor {
                     s_.lastTo[c.route] = std::max(s_.lastTo[c.route], c.stop);
             }
         }
+        s_.direct.assign(n, kUnknown);
         LowerBounds(ix, sides.to, o.cityTransfer, s_.bound);
         RouteBounds(ix, s_.bound, s_.onward);
         CollectDepartures(ix, sides.from, window, s_.departures);
@@ -125,9 +151,9 @@ class FareRaptor {
             for (int k = 2; k <= rounds_ && !s_.markedList[k - 1].empty(); ++k) Round(k);
             for (int k = 1; k <= rounds_; ++k) Unmark(k);
             for (int k = 1; k <= rounds_; ++k) {
-                for (std::uint32_t l : s_.target[k]) {
-                    if (s_.labels[l].run == run_ && s_.labels[l].round == k)
-                        out.push_back(Reconstruct(l));
+                for (const Entry& e : s_.target[k].Entries()) {
+                    if (e.run == run_ && s_.labels[e.label].round == k)
+                        out.push_back(Reconstruct(e.label));
                 }
             }
             i = end;
@@ -156,15 +182,61 @@ class FareRaptor {
 
     // Whether a journey found with at most k trains arrives by `at` for at most `fare`.
     bool Beaten(int k, std::int32_t at, std::int32_t fare) const {
-        for (std::uint32_t l : s_.target[k]) {
-            const Label& t = s_.labels[l];
-            if (ArriveOf(t) <= at && t.fare <= fare) return true;
+        return s_.target[k].Beats(at, fare);
+    }
+
+    // Whether arriving at the station at `at`, having paid `paid` before this train, could
+    // give anything (every fare is above 0): a cheap test before the train's fare is looked up.
+    bool WorthPricing(int k, StationIdx station, std::int32_t at, std::int32_t paid) {
+        const Side side = s_.side[station];
+        if (side == Side::To) return !Beaten(k, at, paid + 1);
+        if (side == Side::From || k == rounds_) return false;
+        if (Useful(k, station, at + o_.minTransfer, paid + 1)) return true;
+        for (StationIdx mate : ix_.GroupMates(station)) {
+            if (s_.side[mate] == Side::None && Useful(k, mate, at + o_.cityTransfer, paid + 1))
+                return true;
         }
         return false;
     }
 
-    std::int32_t ArriveOf(const Label& l) const {
-        return l.ride.originTime + ix_.ArriveOffset(l.ride.route, l.ride.alight);
+    // Whether being ready at the station at `at` having paid `fare` with k trains could still
+    // give a journey that none found beats, and no pair at the station beats it already.
+    bool Useful(int k, StationIdx station, std::int32_t at, std::int32_t fare) {
+        const std::int32_t bound = s_.bound[station];
+        if (bound >= kNever) return false;
+        const std::int32_t rest = FareStillToPay(k, station);
+        return rest < kNever && !Beaten(k + 1, at + bound, fare + rest) &&
+               !Kept(k, station, at, fare);
+    }
+
+    // The least fare still to pay from the station with k trains ridden: with one train left,
+    // the cheapest train from there to the arrival side (kNever when none goes); else one
+    // tenth, as every fare is above 0.
+    std::int32_t FareStillToPay(int k, StationIdx station) {
+        if (k + 1 < rounds_) return 1;
+        std::int32_t& known = s_.direct[station];
+        if (known != kUnknown) return known;
+        known = kNever;
+        for (const JourneyIndex::Call& c : ix_.Calls(station)) {
+            if (!ix_.CanBoard(c.route, c.stop)) continue;
+            for (std::uint32_t a = c.stop + 1; a <= s_.lastTo[c.route]; ++a) {
+                if (s_.side[ix_.StopStation(c.route, a)] != Side::To) continue;
+                if (!ix_.CanAlight(c.route, a)) continue;
+                for (std::uint32_t g : fares_.RouteGroups(c.route)) {
+                    const std::int32_t fare = LegFare(g, c.route, c.stop, a);
+                    if (fare != kNoFare) known = std::min(known, fare);
+                }
+            }
+        }
+        return known;
+    }
+
+    // Whether a pair of round k or earlier at the station is no later and no dearer.
+    bool Kept(int k, StationIdx station, std::int32_t at, std::int32_t fare) const {
+        for (int j = 1; j <= k; ++j) {
+            if (s_.bags[j][station.Value()].Beats(at, fare)) return true;
+        }
+        return false;
     }
 
     void FirstRound(std::size_t begin, std::size_t end) {
@@ -174,11 +246,12 @@ class FareRaptor {
             Ride ride{d.route, d.trip, d.at - ix_.DepartOffset(d.route, d.stop), d.stop, 0};
             for (std::uint32_t q = d.stop + 1; q < ix_.StopCount(d.route); ++q) {
                 if (!ix_.CanAlight(d.route, q)) continue;
+                const std::int32_t at = ride.originTime + ix_.ArriveOffset(d.route, q);
+                if (!WorthPricing(1, ix_.StopStation(d.route, q), at, 0)) continue;
                 const std::int32_t fare = LegFare(group, d.route, d.stop, q);
                 if (fare == kNoFare) continue;
                 ride.alight = q;
-                Arrive(1, ix_.StopStation(d.route, q),
-                       ride.originTime + ix_.ArriveOffset(d.route, q), fare, ride, kNone);
+                Arrive(1, ix_.StopStation(d.route, q), at, fare, ride, kNone);
             }
         }
     }
@@ -192,6 +265,7 @@ class FareRaptor {
             for (const JourneyIndex::Call& c : ix_.Calls(x)) {
                 if (!ix_.CanBoard(c.route, c.stop)) continue;
                 if (k == rounds_ && s_.lastTo[c.route] <= c.stop) continue;
+                if (!AnyBoards(k, c.route, c.stop, x)) continue;
                 std::uint32_t& start = s_.routeStart[c.route];
                 if (start == kNone) s_.routeList.push_back(c.route);
                 start = std::min(start, c.stop);
@@ -212,10 +286,19 @@ class FareRaptor {
         const std::uint32_t stops = k == rounds_ ? s_.lastTo[r] + 1 : ix_.StopCount(r);
         for (std::uint32_t q = start; q < stops; ++q) {
             const StationIdx station = ix_.StopStation(r, q);
+            // Passengers who cannot arrive before a journey found that costs no more get off
+            // for good (the first fare still to pay is at least one tenth).
+            if (!riding.empty()) {
+                const std::int32_t best = s_.onward[ix_.FirstStop(r) + q - 1];
+                std::erase_if(riding, [&](const Riding& p) {
+                    return best >= kNever || Beaten(k, p.originTime + best, p.fare + 1);
+                });
+            }
             if (!riding.empty() && ix_.CanAlight(r, q)) {
                 const std::int32_t offset = ix_.ArriveOffset(r, q);
                 for (std::size_t i = 0; i < riding.size(); ++i) {
                     const Riding p = riding[i];
+                    if (!WorthPricing(k, station, p.originTime + offset, p.fare)) continue;
                     const std::int32_t fare = LegFare(p.group, r, p.board, q);
                     if (fare == kNoFare) continue;
                     const Ride ride{r, p.trip, p.originTime, p.board, q};
@@ -226,20 +309,47 @@ class FareRaptor {
         }
     }
 
-    // The pairs new in this minute at the station board the earliest run of each fare group
-    // they can catch, unless a passenger already on the route from this stop is no later and
-    // no dearer.
-    void Board(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
+    // Whether pair `i` of the station's bag of round k - 1 boards the run of `group` it
+    // catches at the stop (given as `c`): only a pair new in this minute, whose run could
+    // still arrive before a journey found that costs no more, and that no other pair catches
+    // for less. Such a pair, in this bag or one of fewer trains, rides that run itself (or
+    // rode it in a later minute).
+    bool Boards(int k, RouteIdx r, std::uint32_t q, StationIdx station, std::size_t i,
+                std::uint32_t group, JourneyIndex::Catch& c) const {
+        const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
+        const Entry& e = entries[i];
+        if (e.run != run_) return false;
         const std::int32_t onward = s_.onward[ix_.FirstStop(r) + q];
-        if (onward >= kNever) return;
-        const std::int32_t offset = ix_.DepartOffset(r, q);
-        for (const Entry& e : s_.bags[k - 1][station.Value()]) {
-            if (e.run != run_ || Beaten(k, e.ready - offset + onward, e.fare)) continue;
+        if (onward >= kNever) return false;
+        c = EarliestOfGroup(r, q, e.time, group);
+        if (c.trip == kNone || Beaten(k, c.originTime + onward, e.fare)) return false;
+        const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
+        // The next pair of the bag is later and cheaper.
+        if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
+        for (int j = 1; j < k - 1; ++j) {
+            if (s_.bags[j][station.Value()].Beats(depart, e.fare)) return false;
+        }
+        return true;
+    }
+
+    bool AnyBoards(int k, RouteIdx r, std::uint32_t q, StationIdx station) const {
+        const std::size_t n = s_.bags[k - 1][station.Value()].Entries().size();
+        JourneyIndex::Catch c;
+        for (std::size_t i = 0; i < n; ++i) {
             for (std::uint32_t g : fares_.RouteGroups(r)) {
-                const JourneyIndex::Catch c = EarliestOfGroup(r, q, e.ready, g);
-                if (c.trip == kNone) continue;
-                const Riding p{g, c.trip, c.originTime, q, e.fare, e.label};
-                AddRiding(p);
+                if (Boards(k, r, q, station, i, g, c)) return true;
+            }
+        }
+        return false;
+    }
+
+    void Board(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
+        const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
+        JourneyIndex::Catch c;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            for (std::uint32_t g : fares_.RouteGroups(r)) {
+                if (Boards(k, r, q, station, i, g, c))
+                    AddRiding({g, c.trip, c.originTime, q, entries[i].fare, entries[i].label});
             }
         }
     }
@@ -285,11 +395,7 @@ class FareRaptor {
             if (Beaten(k, at, fare)) return;
             const std::uint32_t l = AddLabel(k, ride, parent, fare);
             for (int j = k; j <= rounds_; ++j) {
-                std::vector<std::uint32_t>& t = s_.target[j];
-                std::erase_if(t, [&](std::uint32_t x) {
-                    return ArriveOf(s_.labels[x]) >= at && s_.labels[x].fare >= fare;
-                });
-                t.push_back(l);
+                if (!s_.target[j].Beats(at, fare)) s_.target[j].Add({at, fare, l, run_});
             }
             return;
         }
@@ -308,17 +414,9 @@ class FareRaptor {
     // one is no later and no dearer; the label is made on the first pair kept.
     void Ready(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
                std::uint32_t parent, std::uint32_t& label) {
-        const std::int32_t bound = s_.bound[station];
-        if (bound >= kNever || Beaten(k + 1, at + bound, fare)) return;
-        for (int j = 1; j <= k; ++j) {
-            for (const Entry& e : s_.bags[j][station.Value()]) {
-                if (e.ready <= at && e.fare <= fare) return;
-            }
-        }
+        if (!Useful(k, station, at, fare)) return;
         if (label == kNone) label = AddLabel(k, ride, parent, fare);
-        Bag& bag = s_.bags[k][station.Value()];
-        std::erase_if(bag, [&](const Entry& e) { return e.ready >= at && e.fare >= fare; });
-        bag.push_back({at, fare, label, run_});
+        s_.bags[k][station.Value()].Add({at, fare, label, run_});
         if (!s_.marked[k][station]) {
             s_.marked[k][station] = 1;
             s_.markedList[k].push_back(station);

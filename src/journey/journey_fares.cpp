@@ -120,8 +120,12 @@ std::uint64_t Spans(std::uint64_t n) {
 
 struct RouteFares::Shared {
     std::mutex pricing;
-    std::unique_ptr<std::atomic<std::uint8_t>[]> ready;  // by row
+    std::unique_ptr<std::atomic<std::uint8_t>[]> ready;  // by span
     std::vector<std::int32_t> fares;
+    // The row last priced from: its train and boarding stop filled (guarded by `pricing`).
+    ResultRow row;
+    std::uint32_t rowGroup = 0xFFFFFFFFu;
+    std::uint32_t rowBoard = 0;
 };
 
 RouteFares::RouteFares(const JourneyIndex& ix, FareClass fareClass)
@@ -131,7 +135,6 @@ RouteFares::RouteFares(const JourneyIndex& ix, FareClass fareClass)
       shared_(std::make_unique<Shared>()) {
     const Timetable& tt = ix.Typed();
     routeGroupFirst_.push_back(0);
-    std::uint32_t rows = 0;
     std::uint64_t spans = 0;
     for (RouteIdx r(0); r < RouteIdx(ix.RouteCount()); ++r) {
         const std::uint32_t n = ix.StopCount(r);
@@ -143,57 +146,59 @@ RouteFares::RouteFares(const JourneyIndex& ix, FareClass fareClass)
             while (g < groups_.size() && !SamePricing(tt, groups_[g].train, t)) ++g;
             groupOf_[t.Value()] = g;
             if (g < groups_.size()) continue;
-            groups_.push_back({r, t, rows, spans});
+            groups_.push_back({r, t, n, spans});
             routeGroups_.push_back(g);
-            rows += n;
             spans += Spans(n);
         }
         routeGroupFirst_.push_back(static_cast<std::uint32_t>(routeGroups_.size()));
     }
-    shared_->ready.reset(new std::atomic<std::uint8_t>[rows]);
-    for (std::uint32_t i = 0; i < rows; ++i) shared_->ready[i].store(0, std::memory_order_relaxed);
+    shared_->ready.reset(new std::atomic<std::uint8_t>[spans]);
+    for (std::uint64_t i = 0; i < spans; ++i) shared_->ready[i].store(0, std::memory_order_relaxed);
     shared_->fares.assign(spans, kNoFare);
 }
 
 RouteFares::~RouteFares() = default;
 
-const std::int32_t* RouteFares::Row(std::uint32_t group, std::uint32_t board) const {
+std::int32_t RouteFares::Fare(std::uint32_t group, std::uint32_t board,
+                              std::uint32_t alight) const {
     const Group& g = groups_[group];
-    const std::uint32_t n = ix_.StopCount(g.route);
-    const std::uint64_t at = g.firstFare + Spans(n) - Spans(n - board);
-    if (shared_->ready[g.firstRow + board].load(std::memory_order_acquire) == 0) {
-        Price(group, board);
-    }
-    return shared_->fares.data() + at;
+    const std::uint64_t span =
+        g.firstSpan + Spans(g.stops) - Spans(g.stops - board) + (alight - board - 1);
+    if (shared_->ready[span].load(std::memory_order_acquire) != 0) return shared_->fares[span];
+    return Price(g, board, alight, span);
 }
 
-// One row priced as the grid would price each of its spans: the train and the boarding stop
-// filled once, the alighting stop and the fares for each span.
-void RouteFares::Price(std::uint32_t group, std::uint32_t board) const {
+// A span priced as the grid prices it: the row of the train boarding at that stop (kept for
+// the next span from there, which is usually the next one asked for), with the alighting stop
+// and the fares filled.
+std::int32_t RouteFares::Price(const Group& g, std::uint32_t board, std::uint32_t alight,
+                               std::uint64_t span) const {
     std::lock_guard<std::mutex> lock(shared_->pricing);
-    const Group& g = groups_[group];
-    std::atomic<std::uint8_t>& ready = shared_->ready[g.firstRow + board];
-    if (ready.load(std::memory_order_relaxed) != 0) return;
-    const Timetable& tt = ix_.Typed();
-    const std::uint32_t n = ix_.StopCount(g.route);
-    std::int32_t* out = shared_->fares.data() + g.firstFare + Spans(n) - Spans(n - board);
-    if (ix_.CanBoard(g.route, board)) {
+    std::atomic<std::uint8_t>& ready = shared_->ready[span];
+    if (ready.load(std::memory_order_relaxed) != 0) return shared_->fares[span];
+    std::int32_t fare = kNoFare;
+    if (ix_.CanBoard(g.route, board) && ix_.CanAlight(g.route, alight)) {
+        const Timetable& tt = ix_.Typed();
         const std::uint32_t first = tt.FirstStop(g.train).Value();
-        ResultRow row;
-        query_rows::FillTrainPart(row, tt, g.train);
-        query_rows::FillFromStop(row, tt, StopId(first + board));
-        for (std::uint32_t a = board + 1; a < n; ++a) {
-            if (!ix_.CanAlight(g.route, a)) continue;
-            query_rows::FillToStop(row, tt, StopId(first + a));
-            row.Fare1.clear();
-            row.Fare2.clear();
-            row.Fare3.clear();
-            row.Fare4.clear();
-            query_rows::FinishRow(row);
-            out[a - board - 1] = LowestTenths(FareText(row, class_));
+        ResultRow& row = shared_->row;
+        const std::uint32_t group = static_cast<std::uint32_t>(&g - groups_.data());
+        if (shared_->rowGroup != group || shared_->rowBoard != board) {
+            query_rows::FillTrainPart(row, tt, g.train);
+            query_rows::FillFromStop(row, tt, StopId(first + board));
+            shared_->rowGroup = group;
+            shared_->rowBoard = board;
         }
+        query_rows::FillToStop(row, tt, StopId(first + alight));
+        row.Fare1.clear();
+        row.Fare2.clear();
+        row.Fare3.clear();
+        row.Fare4.clear();
+        query_rows::FinishRow(row);
+        fare = LowestTenths(FareText(row, class_));
     }
+    shared_->fares[span] = fare;
     ready.store(1, std::memory_order_release);
+    return fare;
 }
 
 }  // namespace korvel

@@ -44,10 +44,9 @@ const std::array<std::string, 4>& FareClassNames();
 // The class of a GBK name; false for any other text.
 bool FareClassByName(std::string_view gbkName, FareClass& out);
 
-// Every span's fare in one class for the routes of a (forward) journey index. A row (one
-// group's fares from one boarding stop) is priced on its first use and kept: a search rides
-// a small part of all spans, and pricing them all up front costs more than a whole search.
-// Safe to read from any thread.
+// Every span's fare in one class for the routes of a (forward) journey index. A span is
+// priced on its first use and kept: a search prices a part of all spans, and pricing them
+// all up front costs more than many searches. Safe to use from any thread.
 class RouteFares {
   public:
     RouteFares(const JourneyIndex& forward, FareClass fareClass);
@@ -62,27 +61,25 @@ class RouteFares {
         return {routeGroups_.data() + routeGroupFirst_[route.Value()],
                 routeGroupFirst_[route.Value() + 1] - routeGroupFirst_[route.Value()]};
     }
-    // The fares of riding a train of `group` from forward stop `board`: element a - board - 1
-    // for alighting at stop a, kNoFare where the class is not sold or the stop is no alighting.
-    const std::int32_t* Row(std::uint32_t group, std::uint32_t board) const;
-    std::int32_t Fare(std::uint32_t group, std::uint32_t board, std::uint32_t alight) const {
-        return Row(group, board)[alight - board - 1];
-    }
+    // The fare of riding a train of `group` from forward stop `board` to `alight` (board <
+    // alight), kNoFare where the class is not sold or the stops are no boarding / alighting.
+    std::int32_t Fare(std::uint32_t group, std::uint32_t board, std::uint32_t alight) const;
 
   private:
-    void Price(std::uint32_t group, std::uint32_t board) const;
+    struct Group {
+        RouteIdx route;
+        TrainIdx train;           // the first train of the group: the one priced
+        std::uint32_t stops;      // the route's stop count
+        std::uint64_t firstSpan;  // where its spans start
+    };
+    std::int32_t Price(const Group& g, std::uint32_t board, std::uint32_t alight,
+                       std::uint64_t span) const;
 
     const JourneyIndex& ix_;
     FareClass class_;
     std::vector<std::uint32_t> groupOf_;  // by train; unused trains 0
     std::vector<std::uint32_t> routeGroupFirst_;
     std::vector<std::uint32_t> routeGroups_;
-    struct Group {
-        RouteIdx route;
-        TrainIdx train;           // the first train of the group: the one priced
-        std::uint32_t firstRow;   // its rows' number in `ready_`
-        std::uint64_t firstFare;  // where its spans start in `fares_`
-    };
     std::vector<Group> groups_;
     struct Shared;  // the lazily filled part
     std::unique_ptr<Shared> shared_;

@@ -14,6 +14,7 @@
 #include "journey/planner.h"
 #include "journey_reference.h"
 #include "support/sample_streams.h"
+#include "support/test_timetable.h"
 
 namespace korvel {
 namespace {
@@ -154,6 +155,53 @@ class FareReference {
     std::vector<TrainIdx> train_;
     std::map<std::tuple<std::size_t, std::size_t, std::size_t>, int> memo_;
 };
+
+// Two trains of one timetable shape priced differently: a change at 乙 must offer the dearer
+// earlier one and the cheaper later one. Nothing sells sleepers.
+void BuildFareNetwork(StoredTables& t) {
+    test::TimetableBuilder b;
+    for (const char* s : {"甲", "乙", "丙", "丁", "戊"}) b.Py(s, "X");
+    b.Train("T1", 5,
+            {{"甲", "", "08:00", "0", 0}, {"乙", "10:00", "", "2:0", 150, "20", "-", "-", "-"}});
+    b.Train("K11", 6,
+            {{"乙", "", "11:00", "0", 0},
+             {"丁", "12:00", "12:00", "1:0", 80, "30", "-", "-", "-"},
+             {"丙", "13:00", "", "2:0", 160, "60", "-", "-", "-"}});
+    b.Train("K13", 6,
+            {{"乙", "", "12:00", "0", 0},
+             {"丁", "13:00", "13:00", "1:0", 80, "10", "-", "-", "-"},
+             {"丙", "14:00", "", "2:0", 160, "25", "-", "-", "-"}});
+    b.Train("K15", 6,
+            {{"甲", "", "07:00", "0", 0}, {"丙", "20:00", "", "13:0", 300, "40", "-", "-", "-"}});
+    // Boarded at 乙, past its origin: priced by the tariff.
+    b.Train("K17", 6,
+            {{"戊", "", "09:00", "0", 0},
+             {"乙", "10:30", "10:35", "1:30", 120, "50", "-", "-", "-"},
+             {"丙", "15:00", "", "6:0", 500, "120", "-", "-", "-"}});
+    b.BuildInto(t);
+}
+
+TEST(FareJourneys, TrainsOfOneShapePricedApartAreBothOffered) {
+    StoredTables t;
+    BuildFareNetwork(t);
+    FareReference check(t, FareClass::HardSeat);
+    EXPECT_EQ(check.Compare(test::G("甲"), test::G("丙"), test::Window(0, 1439, 2)), 4u);
+    EXPECT_GT(check.Compare(test::G("乙"), test::G("丙"), test::Window(0, 1439, 1)), 0u);
+    EXPECT_GT(check.Compare(test::G("甲"), test::G("丁"), test::Window(0, 1439, 1)), 0u);
+
+    JourneyIndex index(t);
+    JourneyOptions o;
+    o.fareClass = FareClass::HardSeat;
+    const std::vector<Journey> js = FindJourneys(index, t, test::G("甲"), test::G("丙"), o);
+    std::set<std::pair<std::string, int>> seen;  // second train, fare
+    for (const Journey& j : js) {
+        if (j.legs.size() == 2) seen.insert({j.legs[1].trainId, j.fare});
+    }
+    EXPECT_TRUE(seen.count({"K11", 800}) && seen.count({"K13", 450})) << seen.size();
+
+    o.fareClass = FareClass::HardSleeper;
+    EXPECT_TRUE(FindJourneys(index, t, test::G("甲"), test::G("丙"), o).empty());
+}
 
 TEST(FareJourneys, SampleTimetableEqualsTheEnumeration) {
     StoredTables t;
