@@ -247,7 +247,8 @@ bool WriteAlternatives(std::ostream& out, const JourneyWindowModel& m, int n, bo
                 continue;
             }
             out << "   " << LegText(l);
-            for (int c = 0; c < 4; ++c) out << " " << kClasses[c] << " " << l.fares[c];
+            for (int c = 0; c < 4; ++c)
+                out << " " << kClasses[c] << " " << (l.fares[c].empty() ? "-" : l.fares[c]);
             if (fares) out << "  " << FareWord(m.Options()) << " " << Yuan(l.fare);
             out << "\n";
         }

@@ -1,6 +1,7 @@
 // Everything around the search: the two sides from the station boxes, the legs' texts and
 // fares from the tables.
 #include <algorithm>
+#include <optional>
 
 #include "journey/journey_text.h"
 #include "journey/planner.h"
@@ -39,6 +40,10 @@ void FillLeg(const JourneyIndex& index, JourneyLeg& leg) {
     leg.toSNo = row.ToSNo;
     leg.distance = row.SpanKm;
     leg.fares = {row.Fare1, row.Fare2, row.Fare3, row.Fare4};
+}
+
+std::int32_t Modulo(std::int32_t x, std::int32_t m) {
+    return (x % m + m) % m;
 }
 
 // Whether a leg from `a` can follow a leg arriving at `b` at `arrive` by `depart`.
@@ -86,9 +91,11 @@ std::vector<JourneyLeg> LegAlternatives(const JourneyIndex& index, const Journey
     const JourneyLeg& now = journey.legs[leg];
     const JourneyLeg* before = leg > 0 ? &journey.legs[leg - 1] : nullptr;
     const JourneyLeg* after = leg + 1 < journey.legs.size() ? &journey.legs[leg + 1] : nullptr;
-    // Without a leg on one side, the alternatives keep within a day of the leg itself.
-    const std::int32_t earliest = before ? before->arrive : now.depart - kMinutesPerDay + 1;
-    const std::int32_t latest = after ? after->depart : now.arrive + kMinutesPerDay - 1;
+    // Without a leg on one side, the alternatives keep within half a day of the leg itself.
+    const std::int32_t earliest = before ? before->arrive : now.depart - kMinutesPerDay / 2;
+    const std::int32_t latest = after ? after->depart : now.arrive + kMinutesPerDay / 2;
+    // A first leg takes each train's last run that still connects, any other its first.
+    const bool lastRun = before == nullptr && after != nullptr;
     const RouteFares* fares = o.fareClass ? &index.Fares(*o.fareClass) : nullptr;
     for (const JourneyIndex::Call& c : index.Calls(now.fromStation)) {
         if (!index.CanBoard(c.route, c.stop)) continue;
@@ -97,39 +104,41 @@ std::vector<JourneyLeg> LegAlternatives(const JourneyIndex& index, const Journey
                !(index.StopStation(c.route, a) == now.toStation && index.CanAlight(c.route, a)))
             ++a;
         if (a == index.StopCount(c.route)) continue;
+        const std::int32_t ride =
+            index.ArriveOffset(c.route, a) - index.DepartOffset(c.route, c.stop);
         const JourneyIndex::Trip* trips = index.Trips(c.route);
         for (std::uint32_t t = 0; t < index.TripCount(c.route); ++t) {
             if (trips[t].train == now.train) continue;
-            const std::int32_t offset = trips[t].originMinute + index.DepartOffset(c.route, c.stop);
-            // The run of this train that leaves first at or after `earliest`.
-            std::int32_t depart =
-                earliest + ((offset - earliest) % kMinutesPerDay + kMinutesPerDay) % kMinutesPerDay;
-            for (; depart <= latest; depart += kMinutesPerDay) {
-                JourneyLeg alt;
-                alt.train = trips[t].train;
-                alt.fromStation = now.fromStation;
-                alt.toStation = now.toStation;
-                alt.boardStop = c.stop;
-                alt.alightStop = a;
-                alt.depart = depart;
-                alt.arrive =
-                    depart - index.DepartOffset(c.route, c.stop) + index.ArriveOffset(c.route, a);
+            const std::int32_t clock = trips[t].originMinute + index.DepartOffset(c.route, c.stop);
+            std::optional<std::int32_t> chosen;
+            // Every run leaving from `earliest` on and arriving by `latest`.
+            for (std::int32_t depart = earliest + Modulo(clock - earliest, kMinutesPerDay);
+                 depart + ride <= latest; depart += kMinutesPerDay) {
                 if (before &&
-                    !Connects(o, before->toStation, before->arrive, alt.fromStation, alt.depart))
+                    !Connects(o, before->toStation, before->arrive, now.fromStation, depart))
                     continue;
                 if (after &&
-                    !Connects(o, alt.toStation, alt.arrive, after->fromStation, after->depart))
+                    !Connects(o, now.toStation, depart + ride, after->fromStation, after->depart))
                     continue;
-                if (!before && !after && alt.arrive > latest) continue;
-                if (fares) {
-                    alt.fare = fares->Fare(fares->GroupOf(alt.train), c.stop, a);
-                    if (alt.fare == kNoFare) continue;
-                }
-                FillLeg(index, alt);
-                alt.wait = after ? after->depart - alt.arrive : 0;
-                out.push_back(std::move(alt));
-                break;
+                chosen = depart;
+                if (!lastRun) break;
             }
+            if (!chosen) continue;
+            JourneyLeg alt;
+            alt.train = trips[t].train;
+            alt.fromStation = now.fromStation;
+            alt.toStation = now.toStation;
+            alt.boardStop = c.stop;
+            alt.alightStop = a;
+            alt.depart = *chosen;
+            alt.arrive = *chosen + ride;
+            if (fares) {
+                alt.fare = fares->Fare(fares->GroupOf(alt.train), c.stop, a);
+                if (alt.fare == kNoFare) continue;
+            }
+            FillLeg(index, alt);
+            alt.wait = after ? after->depart - alt.arrive : 0;
+            out.push_back(std::move(alt));
         }
     }
     std::sort(out.begin(), out.end(), [](const JourneyLeg& x, const JourneyLeg& y) {
