@@ -90,6 +90,10 @@ class JourneyWindowModel {
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }
     const std::vector<Journey>& Journeys() const { return journeys_; }
+    // With a fare class in the options: "最便宜" on the answer's cheapest journey in that class
+    // and "最快" on its fastest (both on one that is both), shown in a summary row's wait
+    // cell, whose class cell shows the journey's total in that class. Empty without a class.
+    std::string Marks(int journey) const;
     // The cells of a summary row and of one leg row (GBK).
     std::vector<std::string> SummaryCells(int journey) const;
     std::vector<std::string> LegCells(int journey, int leg) const;

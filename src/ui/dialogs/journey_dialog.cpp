@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -11,10 +12,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "journey/journey_fares.h"
 #include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
+#include "ui/dialogs/leg_swap_dialog.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/station_combo.h"
@@ -175,6 +178,15 @@ void JourneyDialog::BuildStationRow(QWidget* canvas) {
     swap_->setObjectName(QStringLiteral("SwapButton"));
     swap_->setGeometry(382, 11, 64, 26);
     swap_->setAutoDefault(false);
+
+    Caption(canvas, "票价", 470, 14);
+    fare_ = new QComboBox(canvas);
+    fare_->setObjectName(QStringLiteral("FareClass"));
+    fare_->addItem(QString::fromUtf8("不限"));
+    for (const std::string& name : FareClassNames()) fare_->addItem(QStringFromGbk(name));
+    const std::optional<FareClass> chosen = model_.Options().fareClass;
+    fare_->setCurrentIndex(chosen ? static_cast<int>(*chosen) + 1 : 0);
+    fare_->setGeometry(500, 12, 70, 24);
 }
 
 void JourneyDialog::BuildOptionRow(QWidget* canvas) {
@@ -253,6 +265,9 @@ void JourneyDialog::Wire() {
     // double-click as well would open the window twice.
     connect(tree_, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OnDoubleClick(item); });
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { LegMenu(at); });
 }
 
 void JourneyDialog::BoxChanged(StationCombo* box) {
@@ -318,6 +333,9 @@ void JourneyDialog::SearchClicked() {
     o.maxTransfers = maxChanges_->value();
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
+    o.fareClass = fare_->currentIndex() > 0
+                      ? std::optional<FareClass>(static_cast<FareClass>(fare_->currentIndex() - 1))
+                      : std::nullopt;
     KeepOptions(o, model_.Defaults());
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
@@ -403,6 +421,28 @@ void JourneyDialog::Fill() {
 void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
     if (item == nullptr) return;
     model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
+}
+
+void JourneyDialog::LegMenu(const QPoint& at) {
+    QTreeWidgetItem* item = tree_->itemAt(at);
+    if (item == nullptr || item->data(0, kLegRole).toInt() < 0) return;
+    const int journey = item->data(0, kJourneyRole).toInt();
+    const int leg = item->data(0, kLegRole).toInt();
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("LegMenu"));
+    menu.addAction(QString::fromUtf8("换一趟车"), this,
+                   [this, journey, leg] { SwapLeg(journey, leg); });
+    menu.exec(tree_->viewport()->mapToGlobal(at));
+}
+
+void JourneyDialog::SwapLeg(int journey, int leg) {
+    const std::vector<JourneyLeg> alternatives = model_.Alternatives(journey, leg);
+    const JourneyLeg current = model_.JourneyAt(journey).legs[leg];
+    const std::optional<std::size_t> picked =
+        ChooseLegAlternative(this, current, alternatives, model_.Options().fareClass);
+    if (!picked) return;
+    model_.ReplaceLeg(journey, leg, alternatives[*picked]);
+    Fill();
 }
 
 void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed) {

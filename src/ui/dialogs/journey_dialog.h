@@ -47,6 +47,8 @@ class JourneyDialog : public QDialog {
     QSpinBox* MaxChanges() const { return maxChanges_; }
     QSpinBox* MinTransfer() const { return minTransfer_; }
     QSpinBox* CityTransfer() const { return cityTransfer_; }
+    // 票价: 不限, or the fare class a journey must also not lose on.
+    QComboBox* FareChoice() const { return fare_; }
     QPushButton* SearchButton() const { return search_; }
     QPushButton* ExportButton() const { return export_; }
     QPushButton* CloseButton() const { return close_; }
@@ -78,6 +80,9 @@ class JourneyDialog : public QDialog {
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
+    // A leg's context menu: 换一趟车 lists the other trains for it; the one picked replaces it.
+    void LegMenu(const QPoint& at);
+    void SwapLeg(int journey, int leg);
 
     JourneyWindowModel& model_;
     StationCombo* fromBox_;
@@ -89,6 +94,7 @@ class JourneyDialog : public QDialog {
     QSpinBox* maxChanges_;
     QSpinBox* minTransfer_;
     QSpinBox* cityTransfer_;
+    QComboBox* fare_;
     QPushButton* search_;
     QTreeWidget* tree_;
     QLabel* status_;
