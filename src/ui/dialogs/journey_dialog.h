@@ -64,6 +64,8 @@ class JourneyDialog : public QDialog {
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
     void ExportClicked();
+    // 换一趟车 on a leg: the other trains for it in a list; the one picked replaces it.
+    void SwapLeg(int journey, int leg);
     // What Ctrl+C in the list copies: the column titles and the chosen journeys (every journey
     // when none is chosen), tab-separated.
     QString CopyText() const;
@@ -80,9 +82,8 @@ class JourneyDialog : public QDialog {
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);
-    // A leg's context menu: 换一趟车 lists the other trains for it; the one picked replaces it.
+    // A leg's context menu, at a point of the list's viewport: 换一趟车.
     void LegMenu(const QPoint& at);
-    void SwapLeg(int journey, int leg);
 
     JourneyWindowModel& model_;
     StationCombo* fromBox_;
