@@ -149,7 +149,7 @@ void WriteHelp(std::ostream& out) {
         << ")\n"
            "  --fare          the fare of a class (硬座, 软座, 硬卧 or 软卧; a sleeper's lowest\n"
            "                  berth) as one more thing a journey must not lose on; each journey\n"
-           "                  and leg shows it\n"
+           "                  and leg shows it; the cheapest journey comes first\n"
            "  --alternatives  for each leg of journey N, the other trains between its two\n"
            "                  stations that keep the journey's other connections\n";
 }

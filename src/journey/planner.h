@@ -72,7 +72,7 @@ struct JourneyLeg {
     std::uint32_t boardStop = 0, alightStop = 0;  // positions on the train's route, 0 the origin
     std::int32_t depart = 0;
     std::int32_t arrive = 0;
-    std::int32_t wait = 0;  // minutes until the next leg departs; 0 for the last leg
+    std::int32_t wait = 0;        // minutes until the next leg departs; 0 for the last leg
     std::int32_t fare = kNoFare;  // tenths of a yuan in the class asked for, or kNoFare
 
     // Filled from the tables (FillJourneyDetails).
