@@ -2,7 +2,8 @@
 // controller's "换乘方案" button as the window drives it.
 //
 //   korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N]
-//                      [--min-transfer MIN] [--city-transfer MIN] [--format table|csv|json]
+//                      [--min-transfer MIN] [--city-transfer MIN] [--fare CLASS]
+//                      [--alternatives N] [--format table|csv|json]
 //   korvel-cli journey --help     (the options, with the change minutes the timetable sets)
 
 #include <functional>
@@ -35,8 +36,12 @@ struct JourneyArgs {
     // Given on the command line; the timetable's defaults otherwise.
     std::optional<int> minTransfer, cityTransfer;
     OutputFormat format = OutputFormat::Table;
+    // The journey (1 the first) whose legs' other trains are printed.
+    std::optional<int> alternatives;
     bool help = false;
 };
+
+const char* const kClasses[] = {"硬座", "软座", "硬卧", "软卧"};
 
 std::optional<int> Number(const std::string& s) {
     return WholeInteger<int>(s);
@@ -77,7 +82,7 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             return j;
         }
         if (a != "--window" && a != "--arrive" && a != "--max-transfers" && a != "--min-transfer" &&
-            a != "--city-transfer" && a != "--format") {
+            a != "--city-transfer" && a != "--format" && a != "--fare" && a != "--alternatives") {
             return fail("unknown option '" + a + "'");
         }
         if (!reader.FirstTime(a)) return fail(a + " given twice");
@@ -88,6 +93,15 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
             windowGiven = true;
             if (auto why = ParseWindow(a, *value, j.options)) return fail(*why);
             if (a == "--arrive") j.options.windowOf = JourneyWindowOf::Arrival;
+        } else if (a == "--fare") {
+            FareClass c;
+            if (!FareClassByName(ToGbk(*value), c))
+                return fail("--fare must be one of 硬座, 软座, 硬卧, 软卧");
+            j.options.fareClass = c;
+        } else if (a == "--alternatives") {
+            const std::optional<int> n = Number(*value);
+            if (!n || *n < 1) return fail("--alternatives must be a journey number from 1");
+            j.alternatives = *n;
         } else if (a == "--format") {
             const std::optional<OutputFormat> format = ParseOutputFormat(*value);
             if (!format) return fail("format must be table, csv or json");
@@ -121,7 +135,7 @@ void WriteHelp(std::ostream& out) {
     auto from = [&](bool timetable) { return timetable ? ", the timetable's" : ", the program's"; };
     out << "usage: korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM]\n"
            "         [--max-transfers N] [--min-transfer MIN] [--city-transfer MIN]\n"
-           "         [--format table|csv|json]\n\n"
+           "         [--fare CLASS] [--alternatives N] [--format table|csv|json]\n\n"
            "  --window        departures between two times (default the whole day)\n"
            "  --arrive        arrivals between two times instead\n"
            "  --max-transfers changes at most, 0 to 3 (default "
@@ -132,12 +146,28 @@ void WriteHelp(std::ostream& out) {
         << ")\n"
            "  --city-transfer minutes for a change between stations of one city, 0 to 1440\n"
            "                  (default "
-        << d.cityTransfer << from(manifest && manifest->cityTransfer) << ")\n";
+        << d.cityTransfer << from(manifest && manifest->cityTransfer)
+        << ")\n"
+           "  --fare          the fare of a class (硬座, 软座, 硬卧 or 软卧; a sleeper's lowest\n"
+           "                  berth) as one more thing a journey must not lose on; each journey\n"
+           "                  and leg shows it; the cheapest journey comes first\n"
+           "  --alternatives  for each leg of journey N, the other trains between its two\n"
+           "                  stations that keep the journey's other connections\n";
 }
 
-const char* const kClasses[] = {"硬座", "软座", "硬卧", "软卧"};
+// Tenths of a yuan as yuan: 3805 gives "380.5", 380 "38".
+std::string Yuan(std::int32_t tenths) {
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+    return text;
+}
+
+std::string FareWord(const JourneyOptions& o) {
+    return kClasses[static_cast<int>(*o.fareClass)];
+}
 
 void WriteTable(std::ostream& out, const JourneyWindowModel& m) {
+    const bool fares = m.Options().fareClass.has_value();
     for (int i = 0; i < m.JourneyCount(); ++i) {
         const Journey& j = m.JourneyAt(i);
         if (i > 0) out << "\n";
@@ -146,6 +176,7 @@ void WriteTable(std::ostream& out, const JourneyWindowModel& m) {
             << JourneyDurationText(j.minutes) << "  换乘" << j.transfers << "次  " << j.distance
             << "km ";
         for (int c = 0; c < 4; ++c) out << " " << kClasses[c] << " " << j.fares[c];
+        if (fares) out << "  " << FareWord(m.Options()) << "合计 " << Yuan(j.fare);
         out << "\n";
         for (std::size_t n = 0; n < j.legs.size(); ++n) {
             const JourneyLeg& l = j.legs[n];
@@ -153,6 +184,7 @@ void WriteTable(std::ostream& out, const JourneyWindowModel& m) {
                 << JourneyClockText(l.depart) << " → " << ToUtf8(l.to) << " "
                 << JourneyClockText(l.arrive);
             if (n + 1 < j.legs.size()) out << "  等候" << JourneyDurationText(l.wait);
+            if (fares) out << "  " << FareWord(m.Options()) << " " << Yuan(l.fare);
             out << "\n";
         }
     }
@@ -160,13 +192,15 @@ void WriteTable(std::ostream& out, const JourneyWindowModel& m) {
 }
 
 void WriteJson(std::ostream& out, const JourneyWindowModel& m) {
+    const bool fares = m.Options().fareClass.has_value();
     out << "{\"journeys\": [";
     for (int i = 0; i < m.JourneyCount(); ++i) {
         const Journey& j = m.JourneyAt(i);
         out << (i > 0 ? ",\n  " : "\n  ") << "{\"depart_minute\": " << j.depart
             << ", \"arrive_minute\": " << j.arrive << ", \"transfers\": " << j.transfers
-            << ", \"minutes\": " << j.minutes << ", \"distance\": " << j.distance
-            << ", \"fares\": [";
+            << ", \"minutes\": " << j.minutes << ", \"distance\": " << j.distance;
+        if (fares) out << ", \"fare\": " << Yuan(j.fare);
+        out << ", \"fares\": [";
         for (int c = 0; c < 4; ++c) out << (c > 0 ? ", " : "") << JsonString(j.fares[c]);
         out << "], \"legs\": [";
         for (std::size_t n = 0; n < j.legs.size(); ++n) {
@@ -174,11 +208,56 @@ void WriteJson(std::ostream& out, const JourneyWindowModel& m) {
             out << (n > 0 ? ", " : "") << "{\"train\": " << JsonString(ToUtf8(l.trainId))
                 << ", \"from\": " << JsonString(ToUtf8(l.from))
                 << ", \"to\": " << JsonString(ToUtf8(l.to)) << ", \"depart_minute\": " << l.depart
-                << ", \"arrive_minute\": " << l.arrive << "}";
+                << ", \"arrive_minute\": " << l.arrive;
+            if (fares) out << ", \"fare\": " << Yuan(l.fare);
+            out << "}";
         }
         out << "]}";
     }
     out << (m.JourneyCount() > 0 ? "\n]}\n" : "]}\n");
+}
+
+std::string LegText(const JourneyLeg& l) {
+    return ToUtf8(l.trainId) + "  " + ToUtf8(l.from) + " " + JourneyClockText(l.depart) + " → " +
+           ToUtf8(l.to) + " " + JourneyClockText(l.arrive);
+}
+
+// The other trains for each leg of journey n (1 the first); false when there is no such journey.
+bool WriteAlternatives(std::ostream& out, const JourneyWindowModel& m, int n, bool json) {
+    if (n > m.JourneyCount()) return false;
+    const Journey& j = m.JourneyAt(n - 1);
+    const bool fares = m.Options().fareClass.has_value();
+    if (json) out << "{\"journey\": " << n << ", \"legs\": [";
+    for (std::size_t leg = 0; leg < j.legs.size(); ++leg) {
+        const std::vector<JourneyLeg> alts = m.Alternatives(n - 1, static_cast<int>(leg));
+        if (json) {
+            out << (leg > 0 ? ",\n  " : "\n  ")
+                << "{\"train\": " << JsonString(ToUtf8(j.legs[leg].trainId))
+                << ", \"alternatives\": [";
+        } else {
+            out << (leg > 0 ? "\n" : "") << n << "." << leg + 1 << " " << LegText(j.legs[leg])
+                << "\n";
+        }
+        for (std::size_t a = 0; a < alts.size(); ++a) {
+            const JourneyLeg& l = alts[a];
+            if (json) {
+                out << (a > 0 ? ", " : "") << "{\"train\": " << JsonString(ToUtf8(l.trainId))
+                    << ", \"depart_minute\": " << l.depart << ", \"arrive_minute\": " << l.arrive;
+                if (fares) out << ", \"fare\": " << Yuan(l.fare);
+                out << "}";
+                continue;
+            }
+            out << "   " << LegText(l);
+            for (int c = 0; c < 4; ++c)
+                out << " " << kClasses[c] << " " << (l.fares[c].empty() ? "-" : l.fares[c]);
+            if (fares) out << "  " << FareWord(m.Options()) << " " << Yuan(l.fare);
+            out << "\n";
+        }
+        if (json) out << "]}";
+        if (!json && alts.empty()) out << "   没有别的车次\n";
+    }
+    if (json) out << "\n]}\n";
+    return true;
 }
 
 int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err,
@@ -211,6 +290,18 @@ int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ost
         m.Search();
         if (use) {
             rc = (*use)(controller.Tables(), m);
+            return;
+        }
+        if (j->alternatives) {
+            if (m.JourneyCount() == 0) {
+                err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
+                rc = kExitFailure;
+            } else if (!WriteAlternatives(out, m, *j->alternatives,
+                                          j->format == OutputFormat::Json)) {
+                err << "korvel-cli journey: there are " << m.JourneyCount()
+                    << " journeys, no journey " << *j->alternatives << "\n";
+                rc = kExitUsage;
+            }
             return;
         }
         switch (j->format) {

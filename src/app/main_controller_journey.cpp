@@ -44,6 +44,10 @@ void MainController::JourneyClicked() {
         EnsureJourneyIndex();
         return ResolveJourneySides(*journeyIndex_, tables_.KMSM, a, b).sameCity;
     };
+    journeyWindow_->legAlternatives = [this](const Journey& j, int leg, const JourneyOptions& o) {
+        EnsureJourneyIndex();
+        return LegAlternatives(*journeyIndex_, j, static_cast<std::size_t>(leg), o);
+    };
     journeyWindow_->onOpenLeg = [this](const DetailSection& section) { OpenDetail(section); };
     view_.ShowJourneyWindow(*journeyWindow_);
 }

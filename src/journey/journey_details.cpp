@@ -1,10 +1,12 @@
 // Everything around the search: the two sides from the station boxes, the legs' texts and
 // fares from the tables.
 #include <algorithm>
+#include <optional>
 
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "query/fare_tariff.h"
+#include "query/grid_result.h"
 #include "query/stations.h"
 
 namespace korvel {
@@ -28,58 +30,9 @@ void SideStations(const JourneyIndex& index, const Side& side, bool exact,
     }
 }
 
-// The train-list and stop fields a leg's fares are computed from.
-struct FareFields {
-    Field& listId;
-    Field& ntype;
-    Field& start;
-    Field& trainKm;
-    Field* trainFares[4];
-    Field& station;
-    Field& sno;
-    Field& km;
-    Field* stopFares[4];
-    FareFields(MemTable& L, MemTable& T)
-        : listId(L.FieldByName("ID")),
-          ntype(L.FieldByName("NType")),
-          start(L.FieldByName("StartStation")),
-          trainKm(L.FieldByName("Distance")),
-          trainFares{&L.FieldByName("P1"), &L.FieldByName("P2"), &L.FieldByName("P3"),
-                     &L.FieldByName("P4")},
-          station(T.FieldByName("Station")),
-          sno(T.FieldByName("S_No")),
-          km(T.FieldByName("Distance")),
-          stopFares{&T.FieldByName("P1"), &T.FieldByName("P2"), &T.FieldByName("P3"),
-                    &T.FieldByName("P4")} {}
-};
-
 // The leg as a result row of the direct query would carry it, fares included.
-void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
-    const std::uint32_t list = index.ListRecord(leg.train);
-    const std::uint32_t from = index.StopRecord(leg.train, leg.boardStop);
-    const std::uint32_t to = index.StopRecord(leg.train, leg.alightStop);
-    ResultRow row;
-    row.TrainNo.assign(f.listId.ViewAt(list));
-    row.NType = f.ntype.IntegerAt(list);
-    row.StartStation.assign(f.start.ViewAt(list));
-    row.TrainDistance = f.trainKm.IntegerAt(list);
-    std::string* trainFares[4] = {&row.TrainP1, &row.TrainP2, &row.TrainP3, &row.TrainP4};
-    std::string* fromFares[4] = {&row.FromP1, &row.FromP2, &row.FromP3, &row.FromP4};
-    std::string* toFares[4] = {&row.ToP1, &row.ToP2, &row.ToP3, &row.ToP4};
-    for (int c = 0; c < 4; ++c) {
-        trainFares[c]->assign(f.trainFares[c]->ViewAt(list));
-        fromFares[c]->assign(f.stopFares[c]->ViewAt(from));
-        toFares[c]->assign(f.stopFares[c]->ViewAt(to));
-    }
-    row.FromStation.assign(f.station.ViewAt(from));
-    row.ToStation.assign(f.station.ViewAt(to));
-    row.FromSNo = f.sno.IntegerAt(from);
-    row.ToSNo = f.sno.IntegerAt(to);
-    row.FromDistance = f.km.IntegerAt(from);
-    row.ToDistance = f.km.IntegerAt(to);
-    row.SpanKm = row.ToDistance - row.FromDistance;
-    FillFares(row);
-
+void FillLeg(const JourneyIndex& index, JourneyLeg& leg) {
+    const ResultRow row = LegRow(index.Typed(), leg.train, leg.boardStop, leg.alightStop);
     leg.trainId = index.TrainId(leg.train);
     leg.from = row.FromStation;
     leg.to = row.ToStation;
@@ -87,6 +40,16 @@ void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
     leg.toSNo = row.ToSNo;
     leg.distance = row.SpanKm;
     leg.fares = {row.Fare1, row.Fare2, row.Fare3, row.Fare4};
+}
+
+std::int32_t Modulo(std::int32_t x, std::int32_t m) {
+    return (x % m + m) % m;
+}
+
+// Whether a leg from `a` can follow a leg arriving at `b` at `arrive` by `depart`.
+bool Connects(const JourneyOptions& o, StationIdx b, std::int32_t arrive, StationIdx a,
+              std::int32_t depart) {
+    return depart - arrive >= (a == b ? o.minTransfer : o.cityTransfer);
 }
 
 }  // namespace
@@ -106,14 +69,12 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& /*KMSM*/,
     return sides;
 }
 
-void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
+void FillJourneyDetails(const JourneyIndex& index, StoredTables& /*tables*/,
                         std::vector<Journey>& journeys) {
-    if (journeys.empty()) return;
-    const FareFields fields(tables.KMList, tables.KMTrain);
     for (Journey& j : journeys) {
         j.distance = 0;
         for (JourneyLeg& leg : j.legs) {
-            FillLeg(index, fields, leg);
+            FillLeg(index, leg);
             j.distance += leg.distance;
         }
         for (int c = 0; c < 4; ++c) {
@@ -122,6 +83,92 @@ void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
             j.fares[c] = SumFares(perLeg);
         }
     }
+}
+
+std::vector<JourneyLeg> LegAlternatives(const JourneyIndex& index, const Journey& journey,
+                                        std::size_t leg, const JourneyOptions& o) {
+    std::vector<JourneyLeg> out;
+    if (leg >= journey.legs.size()) return out;
+    const JourneyLeg& now = journey.legs[leg];
+    const JourneyLeg* before = leg > 0 ? &journey.legs[leg - 1] : nullptr;
+    const JourneyLeg* after = leg + 1 < journey.legs.size() ? &journey.legs[leg + 1] : nullptr;
+    // Without a leg on one side, the alternatives keep within half a day of the leg itself.
+    const std::int32_t earliest = before ? before->arrive : now.depart - kMinutesPerDay / 2;
+    const std::int32_t latest = after ? after->depart : now.arrive + kMinutesPerDay / 2;
+    // A first leg takes each train's last run that still connects, any other its first.
+    const bool lastRun = before == nullptr && after != nullptr;
+    const RouteFares* fares = o.fareClass ? &index.Fares(*o.fareClass) : nullptr;
+    for (const JourneyIndex::Call& c : index.Calls(now.fromStation)) {
+        if (!index.CanBoard(c.route, c.stop)) continue;
+        std::uint32_t a = c.stop + 1;
+        while (a < index.StopCount(c.route) &&
+               !(index.StopStation(c.route, a) == now.toStation && index.CanAlight(c.route, a)))
+            ++a;
+        if (a == index.StopCount(c.route)) continue;
+        const std::int32_t ride =
+            index.ArriveOffset(c.route, a) - index.DepartOffset(c.route, c.stop);
+        const JourneyIndex::Trip* trips = index.Trips(c.route);
+        for (std::uint32_t t = 0; t < index.TripCount(c.route); ++t) {
+            if (trips[t].train == now.train) continue;
+            const std::int32_t clock = trips[t].originMinute + index.DepartOffset(c.route, c.stop);
+            std::optional<std::int32_t> chosen;
+            // Every run leaving from `earliest` on and arriving by `latest`.
+            for (std::int32_t depart = earliest + Modulo(clock - earliest, kMinutesPerDay);
+                 depart + ride <= latest; depart += kMinutesPerDay) {
+                if (before &&
+                    !Connects(o, before->toStation, before->arrive, now.fromStation, depart))
+                    continue;
+                if (after &&
+                    !Connects(o, now.toStation, depart + ride, after->fromStation, after->depart))
+                    continue;
+                chosen = depart;
+                if (!lastRun) break;
+            }
+            if (!chosen) continue;
+            JourneyLeg alt;
+            alt.train = trips[t].train;
+            alt.fromStation = now.fromStation;
+            alt.toStation = now.toStation;
+            alt.boardStop = c.stop;
+            alt.alightStop = a;
+            alt.depart = *chosen;
+            alt.arrive = *chosen + ride;
+            if (fares) {
+                alt.fare = fares->Fare(fares->GroupOf(alt.train), c.stop, a);
+                if (alt.fare == kNoFare) continue;
+            }
+            FillLeg(index, alt);
+            alt.wait = after ? after->depart - alt.arrive : 0;
+            out.push_back(std::move(alt));
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const JourneyLeg& x, const JourneyLeg& y) {
+        return x.depart != y.depart ? x.depart < y.depart : x.arrive < y.arrive;
+    });
+    return out;
+}
+
+Journey WithLeg(const Journey& journey, std::size_t leg, const JourneyLeg& replacement) {
+    Journey j = journey;
+    j.legs[leg] = replacement;
+    for (std::size_t i = 0; i < j.legs.size(); ++i) {
+        j.legs[i].wait = i + 1 < j.legs.size() ? j.legs[i + 1].depart - j.legs[i].arrive : 0;
+    }
+    j.depart = j.legs.front().depart;
+    j.arrive = j.legs.back().arrive;
+    j.minutes = j.arrive - j.depart;
+    j.distance = 0;
+    for (const JourneyLeg& l : j.legs) j.distance += l.distance;
+    for (int c = 0; c < 4; ++c) {
+        std::vector<std::string> perLeg;
+        for (const JourneyLeg& l : j.legs) perLeg.push_back(l.fares[c]);
+        j.fares[c] = SumFares(perLeg);
+    }
+    if (j.fare != kNoFare) {
+        j.fare = 0;
+        for (const JourneyLeg& l : j.legs) j.fare += l.fare;
+    }
+    return j;
 }
 
 std::vector<Journey> FindJourneys(const JourneyIndex& index, StoredTables& tables,

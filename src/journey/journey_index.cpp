@@ -167,7 +167,8 @@ JourneyIndex::JourneyIndex(const JourneyIndex& f, BackwardTag)
       usableTrains_(f.usableTrains_),
       mates_(f.mates_),
       routeFirst_(f.routeFirst_),
-      routeStops_(f.routeStops_) {
+      routeStops_(f.routeStops_),
+      forward_(&f) {
     std::vector<std::vector<Trip>> routeTrips(f.RouteCount());
     for (RouteIdx r(0); r < RouteIdx(f.RouteCount()); ++r) {
         const std::uint32_t n = f.StopCount(r);
@@ -195,6 +196,15 @@ const JourneyIndex& JourneyIndex::Backward() const {
     std::call_once(backwardOnce_,
                    [this] { backward_.reset(new JourneyIndex(*this, BackwardTag{})); });
     return *backward_;
+}
+
+const RouteFares& JourneyIndex::Fares(FareClass fareClass) const {
+    if (forward_ != nullptr) return forward_->Fares(fareClass);
+    const auto c = static_cast<std::size_t>(fareClass);
+    std::call_once(faresOnce_[c], [this, fareClass, c] {
+        fares_[c] = std::make_unique<const RouteFares>(*this, fareClass);
+    });
+    return *fares_[c];
 }
 
 StationIdx JourneyIndex::StationId(std::string_view name) const {

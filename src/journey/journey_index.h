@@ -13,6 +13,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "data/schema.h"
+#include "journey/journey_fares.h"
 #include "journey/journey_ids.h"
 #include "timetable/timetable.h"
 
@@ -153,6 +155,11 @@ class JourneyIndex {
     // first call, once, safely from any thread.
     const JourneyIndex& Backward() const;
 
+    // Every span's fare in one class, by forward stop numbers (the backward copy gives the
+    // forward index's tables). Built on the first call for the class, once, safely from any
+    // thread.
+    const RouteFares& Fares(FareClass fareClass) const;
+
   private:
     struct Build;  // the state of one build from the tables
     struct BackwardTag {};
@@ -186,6 +193,9 @@ class JourneyIndex {
 
     mutable std::once_flag backwardOnce_;
     mutable std::unique_ptr<const JourneyIndex> backward_;
+    const JourneyIndex* forward_ = nullptr;  // in the backward copy: the index it turns round
+    mutable std::array<std::once_flag, 4> faresOnce_;
+    mutable std::array<std::unique_ptr<const RouteFares>, 4> fares_;
 };
 
 }  // namespace korvel

@@ -28,9 +28,9 @@
 #include "journey/planner.h"
 
 #include <algorithm>
-#include <functional>
-#include <limits>
-#include <queue>
+#include <utility>
+
+#include "journey/search_parts.h"
 
 namespace korvel {
 
@@ -53,39 +53,12 @@ JourneyOptionError CheckJourneyOptions(const JourneyOptions& o) {
 
 namespace {
 
-constexpr std::int32_t kNever = std::numeric_limits<std::int32_t>::max() / 2;
+using namespace search;
+
 constexpr std::uint32_t kNone = JourneyIndex::kNone;
-constexpr RouteIdx kNoRoute{kNone};
-constexpr int kMaxRounds = kMaxJourneyTransfers + 1;
-
-std::int32_t Modulo(std::int32_t x, std::int32_t m) {
-    return (x % m + m) % m;
-}
-
-// Which box a station belongs to.
-enum class Side : std::uint8_t { None, From, To };
-
-// How a station was reached in a round: the route, its run and the stops ridden.
-struct Ride {
-    RouteIdx route = kNoRoute;
-    std::uint32_t trip = 0;
-    std::int32_t originTime = 0;
-    std::uint32_t board = 0;
-    std::uint32_t alight = 0;
-};
-
-// A first train that leaves a departure-side station within the window.
-struct Departure {
-    std::int32_t at;
-    RouteIdx route;
-    std::uint32_t stop;
-    std::uint32_t trip;
-};
 
 // The arrays of one search, kept per thread from one search to the next so that a search
 // reuses the memory of the last instead of allocating its own (every array is refilled).
-template <class T>
-using ByStation = IdxVector<StationIdx, T>;
 template <class T>
 using ByRound = std::array<ByStation<T>, kMaxRounds + 1>;
 
@@ -112,17 +85,6 @@ struct Scratch {
 Scratch& ThreadScratch() {
     thread_local Scratch scratch;
     return scratch;
-}
-
-// The window as an interval of minutes: the end on the next day when it runs past midnight.
-struct Window {
-    std::int32_t first;
-    std::int32_t last;
-};
-
-Window WindowInterval(const JourneyOptions& o) {
-    return {o.windowStart,
-            o.windowEnd >= o.windowStart ? o.windowEnd : o.windowEnd + kMinutesPerDay};
 }
 
 class RangeRaptor {
@@ -154,7 +116,6 @@ class RangeRaptor {
           routeStart_(scratch.routeStart),
           routeList_(scratch.routeList) {
         side_.assign(ix.StationCount(), Side::None);
-        departures_.clear();
         for (std::vector<StationIdx>* list : {&arrivalList_, &readyList_, &boardList_})
             list->clear();
         routeList_.clear();
@@ -179,9 +140,9 @@ class RangeRaptor {
             }
         }
         targetBest_.fill(kNever);
-        LowerBounds(sides.to);
-        RouteBounds();
-        CollectDepartures(sides.from);
+        LowerBounds(ix, sides.to, o.cityTransfer, bound_);
+        RouteBounds(ix, bound_, onward_);
+        CollectDepartures(ix, sides.from, window, departures_);
     }
 
     std::vector<Journey> Run() {
@@ -209,75 +170,11 @@ class RangeRaptor {
     }
 
   private:
-    // The shortest time from every station to the arrival side, riding without waits or
-    // dwells (a change of station within a city costs its minimum): a journey reaching a
-    // station at t cannot arrive before t + bound.
-    void LowerBounds(const std::vector<StationIdx>& to) {
-        bound_.assign(ix_.StationCount(), kNever);
-        using Item = std::pair<std::int32_t, StationIdx>;
-        std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
-        for (StationIdx s : to) {
-            bound_[s] = 0;
-            queue.push({0, s});
-        }
-        auto reach = [&](StationIdx s, std::int32_t at) {
-            if (at < bound_[s]) {
-                bound_[s] = at;
-                queue.push({at, s});
-            }
-        };
-        while (!queue.empty()) {
-            const auto [at, s] = queue.top();
-            queue.pop();
-            if (at > bound_[s]) continue;
-            for (const JourneyIndex::Hop& h : ix_.HopsInto(s)) reach(h.station, at + h.minutes);
-            for (StationIdx mate : ix_.GroupMates(s)) reach(mate, at + o_.cityTransfer);
-        }
-    }
-
-    // For every stop of every route, the earliest the arrival side can be reached after
-    // riding on from it, counted from the run's origin time: boarding there at b cannot
-    // arrive before b - DepartOffset + onward.
-    void RouteBounds() {
-        onward_.assign(ix_.TotalStops(), kNever);
-        for (RouteIdx r(0); r < RouteIdx(ix_.RouteCount()); ++r) {
-            const std::uint32_t base = ix_.FirstStop(r);
-            std::int32_t best = kNever;
-            for (std::uint32_t q = ix_.StopCount(r); q-- > 0;) {
-                onward_[base + q] = best;
-                const std::int32_t b = bound_[ix_.StopStation(r, q)];
-                if (ix_.CanAlight(r, q) && b < kNever) {
-                    best = std::min(best, ix_.ArriveOffset(r, q) + b);
-                }
-            }
-        }
-    }
-
     // Whether a train boarded at this stop at `ready` or later could still arrive before the
     // best arrival with k trains.
     bool Promising(int k, RouteIdx r, std::uint32_t stop, std::int32_t ready) const {
         const std::int32_t onward = onward_[ix_.FirstStop(r) + stop];
         return onward < kNever && ready - ix_.DepartOffset(r, stop) + onward < targetBest_[k];
-    }
-
-    void CollectDepartures(const std::vector<StationIdx>& from) {
-        for (StationIdx s : from) {
-            for (const JourneyIndex::Call& c : ix_.Calls(s)) {
-                if (!ix_.CanBoard(c.route, c.stop)) continue;
-                const JourneyIndex::Trip* trips = ix_.Trips(c.route);
-                const std::int32_t offset = ix_.DepartOffset(c.route, c.stop);
-                for (std::uint32_t j = 0; j < ix_.TripCount(c.route); ++j) {
-                    // The run's departure on the window's first day or the day after.
-                    const std::int32_t at =
-                        window_.first +
-                        Modulo(trips[j].originMinute + offset - window_.first, kMinutesPerDay);
-                    if (at > window_.last) continue;
-                    departures_.push_back({at, c.route, c.stop, j});
-                }
-            }
-        }
-        std::sort(departures_.begin(), departures_.end(),
-                  [](const Departure& a, const Departure& b) { return a.at > b.at; });
     }
 
     // Round 1: only the trains leaving at this minute, ridden from where they are boarded.
@@ -427,48 +324,17 @@ class RangeRaptor {
         readyList_.clear();
     }
 
-    // A ride as a leg of the journey, turned forward when the search runs backward.
-    JourneyLeg Leg(const Ride& ride) const {
-        JourneyLeg leg;
-        leg.train = ix_.Trips(ride.route)[ride.trip].train;
-        leg.boardStop = ride.board;
-        leg.alightStop = ride.alight;
-        leg.fromStation = ix_.StopStation(ride.route, ride.board);
-        leg.toStation = ix_.StopStation(ride.route, ride.alight);
-        leg.depart = ride.originTime + ix_.DepartOffset(ride.route, ride.board);
-        leg.arrive = ride.originTime + ix_.ArriveOffset(ride.route, ride.alight);
-        if (backward_) {
-            const std::uint32_t last = ix_.StopCount(ride.route) - 1;
-            std::swap(leg.fromStation, leg.toStation);
-            leg.boardStop = last - ride.alight;
-            leg.alightStop = last - ride.board;
-            const std::int32_t depart = -leg.arrive;
-            leg.arrive = -leg.depart;
-            leg.depart = depart;
-        }
-        return leg;
-    }
-
     // The journey whose last train reached the arrival side in round k of this run.
     Journey Reconstruct(int k) const {
-        Journey j;
+        std::vector<JourneyLeg> legs;
         Ride ride = targetRide_[k];
         for (int round = k;; --round) {
-            j.legs.push_back(Leg(ride));
+            legs.push_back(LegOf(ix_, ride, backward_));
             if (round == 1) break;
             const StationIdx came = readyFrom_[round - 1][ix_.StopStation(ride.route, ride.board)];
             ride = rideTo_[round - 1][came];
         }
-        // Collected from the last train back; a backward search's last train is the first.
-        if (!backward_) std::reverse(j.legs.begin(), j.legs.end());
-        for (std::size_t i = 0; i + 1 < j.legs.size(); ++i) {
-            j.legs[i].wait = j.legs[i + 1].depart - j.legs[i].arrive;
-        }
-        j.depart = j.legs.front().depart;
-        j.arrive = j.legs.back().arrive;
-        j.minutes = j.arrive - j.depart;
-        j.transfers = static_cast<std::int32_t>(j.legs.size()) - 1;
-        return j;
+        return Assemble(std::move(legs), backward_);
     }
 
     const JourneyIndex& ix_;
@@ -521,6 +387,13 @@ std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides&
     }
     if (sides.from.empty() || sides.to.empty()) return {};
     const Window window = WindowInterval(options);
+    if (options.fareClass) {
+        if (options.windowOf == JourneyWindowOf::Departure)
+            return PlanWithFares(index, sides, options, window, false);
+        const JourneySides backward{sides.to, sides.from, sides.sameCity};
+        return PlanWithFares(index.Backward(), backward, options, {-window.last, -window.first},
+                             true);
+    }
     if (options.windowOf == JourneyWindowOf::Departure)
         return RangeRaptor(index, sides, options, window, false, ThreadScratch()).Run();
     const JourneySides backward{sides.to, sides.from, sides.sameCity};

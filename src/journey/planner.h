@@ -5,6 +5,7 @@
 // A journey J beats K when J leaves no earlier, arrives no later and changes no more often,
 // and is better in at least one of the three. The answer holds every journey nothing beats,
 // one of each set of journeys that tie on all three, sorted by departure, then arrival.
+// With a fare class the fare of that class is a fourth such criterion (see JourneyOptions).
 //
 // The window is the minutes from its start on day 0 to its end, on day 1 when the end is
 // earlier than the start (22:00-06:00 is a night). Times are counted from midnight of day 0:
@@ -30,6 +31,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +55,10 @@ struct JourneyOptions {
     int maxTransfers = 2;    // 0..kMaxJourneyTransfers
     int minTransfer = 30;    // change at one station, 0..kMaxChangeMinutes
     int cityTransfer = 120;  // change between stations of one city, 0..kMaxChangeMinutes
+    // With a class, the fare of that class is a fourth criterion (lower is better): a journey
+    // beats another only when it is also no dearer, and trains that do not sell the class
+    // are not ridden. A journey's fare is the sum of its legs' (see journey_fares.h).
+    std::optional<FareClass> fareClass;
 };
 
 enum class JourneyOptionError { None, Window, MaxTransfers, MinTransfer, CityTransfer };
@@ -66,7 +72,8 @@ struct JourneyLeg {
     std::uint32_t boardStop = 0, alightStop = 0;  // positions on the train's route, 0 the origin
     std::int32_t depart = 0;
     std::int32_t arrive = 0;
-    std::int32_t wait = 0;  // minutes until the next leg departs; 0 for the last leg
+    std::int32_t wait = 0;        // minutes until the next leg departs; 0 for the last leg
+    std::int32_t fare = kNoFare;  // tenths of a yuan in the class asked for, or kNoFare
 
     // Filled from the tables (FillJourneyDetails).
     std::string trainId;  // the KMList ID
@@ -82,6 +89,7 @@ struct Journey {
     std::int32_t minutes = 0;
     std::int32_t transfers = 0;
     std::int32_t distance = 0;
+    std::int32_t fare = kNoFare;  // the legs' fares summed, when a class was asked for
     // Hard seat, soft seat, hard sleeper (upper/middle/lower), soft sleeper (upper/lower):
     // the sum over the legs, "-" when a leg has no such class.
     std::array<std::string, 4> fares;
@@ -110,6 +118,17 @@ std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides&
 // index was built from.
 void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
                         std::vector<Journey>& journeys);
+
+// The other trains that could ride leg `leg` of the journey between the same two stations and
+// still keep its other connections (the change minutes of `o` included): each train's run
+// that fits, earlier and later, ordered by departure, details filled. A leg with no neighbour
+// on a side keeps within a day of itself on that side. With a fare class in `o`, trains that
+// do not sell it are left out and each leg carries its fare.
+std::vector<JourneyLeg> LegAlternatives(const JourneyIndex& index, const Journey& journey,
+                                        std::size_t leg, const JourneyOptions& o);
+// The journey with one leg replaced (an alternative of that leg): times, waits, distance and
+// fares follow.
+Journey WithLeg(const Journey& journey, std::size_t leg, const JourneyLeg& replacement);
 
 // Everything at once: resolve, plan, fill.
 std::vector<Journey> FindJourneys(const JourneyIndex& index, StoredTables& tables,

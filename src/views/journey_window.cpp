@@ -28,20 +28,22 @@ const char kSameCity[] =
     "\xD4\xDA\xCD\xAC\xD2\xBB\xB3\xC7\xCA\xD0\xA3\xAC\xD6\xBB\xC1\xD0\xB3\xF6\xD6\xB1\xB4\xEF\xB5"
     "\xC4\xC1\xD0\xB3\xB5\xA1\xA3";
 
-const char kPlan[] = "\xB7\xBD\xB0\xB8";         // 方案
-const char kTrain[] = "\xB3\xB5\xB4\xCE";        // 车次
-const char kFrom[] = "\xB7\xA2\xD5\xBE";         // 发站
-const char kDepart[] = "\xB7\xA2\xCA\xB1";       // 发时
-const char kTo[] = "\xB5\xBD\xD5\xBE";           // 到站
-const char kArrive[] = "\xB5\xBD\xCA\xB1";       // 到时
-const char kTime[] = "\xC0\xFA\xCA\xB1";         // 历时
-const char kChanges[] = "\xBB\xBB\xB3\xCB";      // 换乘
-const char kWait[] = "\xB5\xC8\xBA\xF2";         // 等候
-const char kKm[] = "\xC0\xEF\xB3\xCC";           // 里程
-const char kHardSeat[] = "\xD3\xB2\xD7\xF9";     // 硬座
-const char kSoftSeat[] = "\xC8\xED\xD7\xF9";     // 软座
-const char kHardSleeper[] = "\xD3\xB2\xCE\xD4";  // 硬卧
-const char kSoftSleeper[] = "\xC8\xED\xCE\xD4";  // 软卧
+const char kPlan[] = "\xB7\xBD\xB0\xB8";              // 方案
+const char kTrain[] = "\xB3\xB5\xB4\xCE";             // 车次
+const char kFrom[] = "\xB7\xA2\xD5\xBE";              // 发站
+const char kDepart[] = "\xB7\xA2\xCA\xB1";            // 发时
+const char kTo[] = "\xB5\xBD\xD5\xBE";                // 到站
+const char kArrive[] = "\xB5\xBD\xCA\xB1";            // 到时
+const char kTime[] = "\xC0\xFA\xCA\xB1";              // 历时
+const char kChanges[] = "\xBB\xBB\xB3\xCB";           // 换乘
+const char kWait[] = "\xB5\xC8\xBA\xF2";              // 等候
+const char kCheapest[] = "\xD7\xEE\xB1\xE3\xD2\xCB";  // 最便宜
+const char kFastest[] = "\xD7\xEE\xBF\xEC";           // 最快
+const char kKm[] = "\xC0\xEF\xB3\xCC";                // 里程
+const char kHardSeat[] = "\xD3\xB2\xD7\xF9";          // 硬座
+const char kSoftSeat[] = "\xC8\xED\xD7\xF9";          // 软座
+const char kHardSleeper[] = "\xD3\xB2\xCE\xD4";       // 硬卧
+const char kSoftSleeper[] = "\xC8\xED\xCE\xD4";       // 软卧
 
 std::string FareCell(const std::string& fare) {
     return fare.empty() ? "-" : fare;
@@ -51,6 +53,13 @@ std::string FareCell(const std::string& fare) {
 double FareKey(const std::string& fare) {
     if (fare.empty() || fare == "-") return std::numeric_limits<double>::infinity();
     return PriceValue(fare, fare.find('/') == std::string::npos ? 0 : 1);
+}
+
+// Tenths of a yuan as the fare texts write yuan: 3805 "380.5", 380 "38".
+std::string YuanText(std::int32_t tenths) {
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+    return text;
 }
 
 }  // namespace
@@ -141,11 +150,43 @@ JourneyOptionError JourneyWindowModel::Search() {
     if (sameCity) sameCity_ = sameCity(from_, to_);
     journeys_ = planner_(from_, to_, options_);
     searched_ = true;
+    if (options_.fareClass) {
+        // An answer by fare comes cheapest first.
+        sortColumn_ = kFirstFareColumn + static_cast<int>(*options_.fareClass);
+        ascending_ = true;
+    }
     Sort();
     status_ = journeys_.empty() ? std::string(kNothing)
                                 : kCountPrefix + std::to_string(journeys_.size()) + kCountSuffix;
     if (sameCity_) status_ = from_ + kAnd + to_ + kSameCity + status_;
     return error;
+}
+
+std::vector<JourneyLeg> JourneyWindowModel::Alternatives(int journey, int leg) const {
+    if (!legAlternatives || journey < 0 || journey >= JourneyCount() || leg < 0 ||
+        leg >= static_cast<int>(journeys_[journey].legs.size()))
+        return {};
+    return legAlternatives(journeys_[journey], leg, options_);
+}
+
+void JourneyWindowModel::ReplaceLeg(int journey, int leg, const JourneyLeg& replacement) {
+    if (journey < 0 || journey >= JourneyCount() || leg < 0 ||
+        leg >= static_cast<int>(journeys_[journey].legs.size()))
+        return;
+    journeys_[journey] = WithLeg(journeys_[journey], static_cast<std::size_t>(leg), replacement);
+}
+
+std::string JourneyWindowModel::Marks(int journey) const {
+    if (!options_.fareClass) return {};
+    const Journey& j = journeys_[journey];
+    bool cheapest = true, fastest = true;
+    for (const Journey& other : journeys_) {
+        if (other.fare < j.fare) cheapest = false;
+        if (other.minutes < j.minutes) fastest = false;
+    }
+    std::string marks = cheapest ? kCheapest : "";
+    if (fastest) marks += (marks.empty() ? "" : " ") + std::string(kFastest);
+    return marks;
 }
 
 std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
@@ -156,6 +197,10 @@ std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
                                       std::to_string(j.transfers), "",
                                       std::to_string(j.distance)};
     for (const std::string& fare : j.fares) cells.push_back(FareCell(fare));
+    if (options_.fareClass) {
+        cells[7] = Marks(journey);
+        cells[kFirstFareColumn + static_cast<int>(*options_.fareClass)] = YuanText(j.fare);
+    }
     return cells;
 }
 
@@ -190,7 +235,10 @@ bool JourneyWindowModel::SortByColumn(int column) {
 void JourneyWindowModel::Sort() {
     const int column = sortColumn_;
     const bool ascending = ascending_;
-    auto key = [column](const Journey& j) -> double {
+    const int byFare =
+        options_.fareClass ? kFirstFareColumn + static_cast<int>(*options_.fareClass) : -1;
+    auto key = [column, byFare](const Journey& j) -> double {
+        if (column == byFare) return j.fare;
         switch (column) {
             case kArriveColumn:
                 return j.arrive;

@@ -91,6 +91,10 @@ class JourneyWindowModel {
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }
     const std::vector<Journey>& Journeys() const { return journeys_; }
+    // With a fare class in the options: "最便宜" on the answer's cheapest journey in that class
+    // and "最快" on its fastest (both on one that is both), shown in a summary row's wait
+    // cell, whose class cell shows the journey's total in that class. Empty without a class.
+    std::string Marks(int journey) const;
     // The cells of a summary row and of one leg row (GBK).
     std::vector<std::string> SummaryCells(int journey) const;
     std::vector<std::string> LegCells(int journey, int leg) const;
@@ -109,6 +113,14 @@ class JourneyWindowModel {
     // (leg < 0) or a row out of range.
     void OpenLeg(int journey, int leg);
     std::function<void(const DetailSection&)> onOpenLeg;
+
+    // The other trains for a leg of a journey on show that keep its other connections (see
+    // LegAlternatives), and the journey with one of them in the leg's place. Nothing without
+    // the hook (given by the controller, which holds the timetable).
+    std::vector<JourneyLeg> Alternatives(int journey, int leg) const;
+    std::function<std::vector<JourneyLeg>(const Journey&, int leg, const JourneyOptions&)>
+        legAlternatives;
+    void ReplaceLeg(int journey, int leg, const JourneyLeg& replacement);
 
     // One row per leg, numbered by journey, in the columns of ExportTitles() (the CSV of
     // korvel-cli journey and of the export).

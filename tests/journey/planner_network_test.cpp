@@ -162,6 +162,31 @@ TEST_F(JourneyNetwork, OvernightTrainAndTheChangeMinimumAtOneStation) {
     EXPECT_EQ(js[0].legs[0].wait, 1440 + 29);
 }
 
+TEST_F(JourneyNetwork, LegAlternativesKeepTheOtherConnections) {
+    // T9 then D7: in D7's place only D5 keeps the 30 minutes after T9 (D3 leaves 29 minutes
+    // after it); T9 has nothing beside it. Swapping in D5 moves the arrival and the wait.
+    const auto js = Find("北京", "长沙");
+    ASSERT_EQ(js.size(), 1u);
+    JourneyOptions o;
+    EXPECT_TRUE(LegAlternatives(*index_, js[0], 0, o).empty());
+    const std::vector<JourneyLeg> alts = LegAlternatives(*index_, js[0], 1, o);
+    ASSERT_EQ(alts.size(), 1u);
+    EXPECT_EQ(alts[0].trainId, "D5");
+    EXPECT_EQ(alts[0].depart, 1440 + 9 * 60);
+    const Journey swapped = WithLeg(js[0], 1, alts[0]);
+    ExpectSound("北京", "长沙", {swapped});
+    EXPECT_EQ(swapped.arrive, 1440 + 10 * 60 + 30);
+    EXPECT_EQ(swapped.legs[0].wait, 60);
+
+    // With 29 minutes D3 fits too, and a fare class prices each alternative as its grid row.
+    o.minTransfer = 29;
+    o.fareClass = FareClass::SoftSeat;
+    const std::vector<JourneyLeg> priced = LegAlternatives(*index_, js[0], 1, o);
+    ASSERT_EQ(priced.size(), 2u);
+    EXPECT_EQ(priced[0].trainId, "D3");
+    for (const JourneyLeg& l : priced) EXPECT_EQ(l.fare, LowestTenths(l.fares[1]));
+}
+
 TEST_F(JourneyNetwork, MultiDayTrainBoardedOnItsSecondDay) {
     // K50 left 乌鲁木齐 the day before it passes 郑州 at 20:10; it is boarded at that clock
     // time on day 0 and reaches 上海 at 12:00 the next day.

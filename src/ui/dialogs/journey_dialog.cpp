@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -17,10 +18,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "journey/journey_fares.h"
 #include "qt_text/qt_text.h"
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
+#include "ui/dialogs/leg_swap_dialog.h"
 #include "ui/dialogs/settings.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/map/map_widget.h"
@@ -237,6 +240,15 @@ void JourneyDialog::BuildStationRow(QWidget* canvas) {
     swap_->setObjectName(QStringLiteral("SwapButton"));
     swap_->setGeometry(382, 11, 64, 26);
     swap_->setAutoDefault(false);
+
+    Caption(canvas, "票价", 470, 14);
+    fare_ = new QComboBox(canvas);
+    fare_->setObjectName(QStringLiteral("FareClass"));
+    fare_->addItem(QString::fromUtf8("不限"));
+    for (const std::string& name : FareClassNames()) fare_->addItem(QStringFromGbk(name));
+    const std::optional<FareClass> chosen = model_.Options().fareClass;
+    fare_->setCurrentIndex(chosen ? static_cast<int>(*chosen) + 1 : 0);
+    fare_->setGeometry(500, 12, 70, 24);
 }
 
 void JourneyDialog::BuildOptionRow(QWidget* canvas) {
@@ -326,7 +338,8 @@ void JourneyDialog::Wire() {
     for (StationCombo* box : {fromBox_, toBox_}) {
         connect(box->lineEdit(), &QLineEdit::textChanged, this, [this] { MarkStale(); });
     }
-    connect(windowOf_, &QComboBox::currentIndexChanged, this, [this] { MarkStale(); });
+    for (QComboBox* c : {windowOf_, fare_})
+        connect(c, &QComboBox::currentIndexChanged, this, [this] { MarkStale(); });
     for (QTimeEdit* t : {start_, end_})
         connect(t, &QTimeEdit::timeChanged, this, [this] { MarkStale(); });
     for (QSpinBox* b : {maxChanges_, minTransfer_, cityTransfer_})
@@ -341,6 +354,9 @@ void JourneyDialog::Wire() {
     connect(tree_, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (item) ShowOnMap(item->data(0, kJourneyRole).toInt());
     });
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { LegMenu(at); });
 }
 
 void JourneyDialog::BoxChanged(StationCombo* box) {
@@ -448,6 +464,9 @@ void JourneyDialog::SearchClicked() {
     o.maxTransfers = maxChanges_->value();
     o.minTransfer = minTransfer_->value();
     o.cityTransfer = cityTransfer_->value();
+    o.fareClass = fare_->currentIndex() > 0
+                      ? std::optional<FareClass>(static_cast<FareClass>(fare_->currentIndex() - 1))
+                      : std::nullopt;
     KeepOptions(o, model_.Defaults());
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
@@ -571,6 +590,28 @@ void JourneyDialog::ShowOnMap(int j) {
 void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
     if (item == nullptr) return;
     model_.OpenLeg(item->data(0, kJourneyRole).toInt(), item->data(0, kLegRole).toInt());
+}
+
+void JourneyDialog::LegMenu(const QPoint& at) {
+    QTreeWidgetItem* item = tree_->itemAt(at);
+    if (item == nullptr || item->data(0, kLegRole).toInt() < 0) return;
+    const int journey = item->data(0, kJourneyRole).toInt();
+    const int leg = item->data(0, kLegRole).toInt();
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("LegMenu"));
+    menu.addAction(QString::fromUtf8("换一趟车"), this,
+                   [this, journey, leg] { SwapLeg(journey, leg); });
+    menu.exec(tree_->viewport()->mapToGlobal(at));
+}
+
+void JourneyDialog::SwapLeg(int journey, int leg) {
+    const std::vector<JourneyLeg> alternatives = model_.Alternatives(journey, leg);
+    const JourneyLeg current = model_.JourneyAt(journey).legs[leg];
+    const std::optional<std::size_t> picked =
+        ChooseLegAlternative(this, current, alternatives, model_.Options().fareClass);
+    if (!picked) return;
+    model_.ReplaceLeg(journey, leg, alternatives[*picked]);
+    Fill();
 }
 
 void ShowJourneyDialog(QWidget* parent, JourneyWindowModel& model, std::function<void()> onClosed,

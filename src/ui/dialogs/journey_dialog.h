@@ -57,6 +57,8 @@ class JourneyDialog : public QDialog {
     QSpinBox* MaxChanges() const { return maxChanges_; }
     QSpinBox* MinTransfer() const { return minTransfer_; }
     QSpinBox* CityTransfer() const { return cityTransfer_; }
+    // 票价: 不限, or the fare class a journey must also not lose on.
+    QComboBox* FareChoice() const { return fare_; }
     QPushButton* SearchButton() const { return search_; }
     QPushButton* ExportButton() const { return export_; }
     QPushButton* PrintButton() const { return print_; }
@@ -76,6 +78,8 @@ class JourneyDialog : public QDialog {
     void HeaderClick(int column);
     // The legs of the shown journeys as a CSV file through the save dialog.
     void ExportClicked();
+    // 换一趟车 on a leg: the other trains for it in a list; the one picked replaces it.
+    void SwapLeg(int journey, int leg);
     // The legs of the shown journeys on the printer, headed by what they answer.
     void PrintClicked();
     // Whether the journeys on show answer other stations or settings than those in the
@@ -108,6 +112,8 @@ class JourneyDialog : public QDialog {
     void OnDoubleClick(QTreeWidgetItem* item);
     // The map shows journey `j` (-1: none), fitted, unless it shows that one already.
     void ShowOnMap(int j);
+    // A leg's context menu, at a point of the list's viewport: 换一趟车.
+    void LegMenu(const QPoint& at);
 
     JourneyWindowModel& model_;
     StationCombo* fromBox_;
@@ -119,6 +125,7 @@ class JourneyDialog : public QDialog {
     QSpinBox* maxChanges_;
     QSpinBox* minTransfer_;
     QSpinBox* cityTransfer_;
+    QComboBox* fare_;
     QPushButton* search_;
     QTreeWidget* tree_;
     QLabel* status_;

@@ -1,0 +1,466 @@
+// The search with fares: range McRAPTOR. It walks the same rounds over routes as the plain
+// range RAPTOR, minute by minute from the latest departure to the earliest, but a station
+// keeps a bag per round instead of one time: every (ready time, fare) pair that no other in
+// that round or an earlier one beats. A pair from a later departure minute beats an earlier
+// one's pair that is no sooner and no cheaper, so the bags carry over from minute to minute
+// as the times do in the plain search, and only pairs new in this minute board trains.
+//
+// Why fares do not fit the plain search: riding the earliest run of a route is no longer
+// enough. Runs of one route can belong to trains priced differently, so a pair boards the
+// earliest run of each fare group of the route (trains priced alike on every span, usually
+// one group per route). And a fare is not a sum over the stops ridden (the tariff charges by
+// distance bands), so two passengers on the same run compare only when they boarded at the
+// same stop.
+//
+// Pruning: a pair is dropped when a journey already found arrives no later than the pair
+// could at best (its time plus the riding-time bound to the arrival side) and costs no more
+// than the pair has already paid; the journeys found form a bag per number of trains.
+#include <algorithm>
+#include <utility>
+
+#include "journey/search_parts.h"
+
+namespace korvel::search {
+
+namespace {
+
+constexpr std::uint32_t kNone = JourneyIndex::kNone;
+constexpr std::int32_t kUnknown = -2;
+
+// A train ridden to a stop: the ride, the fare paid up to there, the label it boarded from.
+struct Label {
+    Ride ride;
+    std::uint32_t parent = kNone;
+    std::int32_t fare = 0;
+    std::uint32_t run = 0;  // the departure minute's number that made it
+    std::uint8_t round = 0;
+};
+
+// A pair in a bag: a station's (ready to board at `time` having paid `fare`) or the arrival
+// side's (arrived at `time` for `fare`).
+struct Entry {
+    std::int32_t time;
+    std::int32_t fare;
+    std::uint32_t label;
+    std::uint32_t run;
+};
+
+// The pairs no other in the bag beats, ordered by time with the fares falling: a pair is
+// beaten exactly when the last pair no later than it is no dearer, which one halving finds.
+class Bag {
+  public:
+    bool Beats(std::int32_t time, std::int32_t fare) const {
+        auto it = std::upper_bound(entries_.begin(), entries_.end(), time,
+                                   [](std::int32_t t, const Entry& e) { return t < e.time; });
+        return it != entries_.begin() && std::prev(it)->fare <= fare;
+    }
+    // Adds a pair that the bag does not beat, dropping the pairs it beats.
+    void Add(const Entry& e) {
+        auto first = std::lower_bound(entries_.begin(), entries_.end(), e.time,
+                                      [](const Entry& x, std::int32_t t) { return x.time < t; });
+        auto last = first;
+        while (last != entries_.end() && last->fare >= e.fare) ++last;
+        entries_.insert(entries_.erase(first, last), e);
+    }
+    void Clear() { entries_.clear(); }
+    const std::vector<Entry>& Entries() const { return entries_; }
+
+  private:
+    std::vector<Entry> entries_;
+};
+
+// A passenger on a run of the route being scanned.
+struct Riding {
+    std::uint32_t group;
+    std::uint32_t trip;
+    std::int32_t originTime;
+    std::uint32_t board;
+    std::int32_t fare;
+    std::uint32_t parent;
+};
+
+// The memory of one search, kept per thread (every array is refilled).
+struct FareScratch {
+    ByStation<Side> side;
+    ByStation<std::int32_t> bound;
+    std::vector<std::int32_t> onward;
+    IdxVector<RouteIdx, std::uint32_t> lastTo;
+    ByStation<std::int32_t> direct;  // FareStillToPay with one train left, once known
+    std::vector<Departure> departures;
+    std::vector<Label> labels;
+    std::array<std::vector<Bag>, kMaxRounds + 1> bags;  // by station number
+    std::array<ByStation<std::uint8_t>, kMaxRounds + 1> marked;
+    std::array<std::vector<StationIdx>, kMaxRounds + 1> markedList;
+    std::array<Bag, kMaxRounds + 1> target;  // journeys found with at most k trains
+    IdxVector<RouteIdx, std::uint32_t> routeStart;
+    std::vector<RouteIdx> routeList;
+    std::vector<StationIdx> boardList;
+    std::vector<Riding> riding;
+};
+
+FareScratch& ThreadFareScratch() {
+    thread_local FareScratch scratch;
+    return scratch;
+}
+
+class FareRaptor {
+  public:
+    FareRaptor(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o,
+               Window window, bool backward, FareScratch& s)
+        : ix_(ix),
+          fares_(ix.Fares(*o.fareClass)),
+          o_(o),
+          backward_(backward),
+          rounds_(o.maxTransfers + 1),
+          s_(s) {
+        const std::size_t n = ix.StationCount();
+        s_.side.assign(n, Side::None);
+        for (StationIdx x : sides.from) s_.side[x] = Side::From;
+        for (StationIdx x : sides.to) s_.side[x] = Side::To;
+        s_.labels.clear();
+        for (int k = 0; k <= kMaxRounds; ++k) {
+            s_.bags[k].resize(n);
+            for (Bag& b : s_.bags[k]) b.Clear();
+            s_.marked[k].assign(n, 0);
+            s_.markedList[k].clear();
+            s_.target[k].Clear();
+        }
+        s_.routeStart.assign(ix.RouteCount(), kNone);
+        s_.routeList.clear();
+        s_.lastTo.assign(ix.RouteCount(), 0);
+        for (StationIdx x : sides.to) {
+            for (const JourneyIndex::Call& c : ix.Calls(x)) {
+                if (ix.CanAlight(c.route, c.stop))
+                    s_.lastTo[c.route] = std::max(s_.lastTo[c.route], c.stop);
+            }
+        }
+        s_.direct.assign(n, kUnknown);
+        LowerBounds(ix, sides.to, o.cityTransfer, s_.bound);
+        RouteBounds(ix, s_.bound, s_.onward);
+        CollectDepartures(ix, sides.from, window, s_.departures);
+    }
+
+    std::vector<Journey> Run() {
+        std::vector<Journey> out;
+        const std::vector<Departure>& deps = s_.departures;
+        for (std::size_t i = 0; i < deps.size();) {
+            std::size_t end = i;
+            while (end < deps.size() && deps[end].at == deps[i].at) ++end;
+            ++run_;
+            FirstRound(i, end);
+            for (int k = 2; k <= rounds_ && !s_.markedList[k - 1].empty(); ++k) Round(k);
+            for (int k = 1; k <= rounds_; ++k) Unmark(k);
+            for (int k = 1; k <= rounds_; ++k) {
+                for (const Entry& e : s_.target[k].Entries()) {
+                    if (e.run == run_ && s_.labels[e.label].round == k)
+                        out.push_back(Reconstruct(e.label));
+                }
+            }
+            i = end;
+        }
+        std::sort(out.begin(), out.end(), [](const Journey& a, const Journey& b) {
+            if (a.depart != b.depart) return a.depart < b.depart;
+            if (a.arrive != b.arrive) return a.arrive < b.arrive;
+            if (a.transfers != b.transfers) return a.transfers < b.transfers;
+            return a.fare < b.fare;
+        });
+        return out;
+    }
+
+  private:
+    // The fare of riding a route's train of `group` between two stops of this index.
+    std::int32_t LegFare(std::uint32_t group, RouteIdx r, std::uint32_t board,
+                         std::uint32_t alight) const {
+        if (!backward_) return fares_.Fare(group, board, alight);
+        const std::uint32_t last = ix_.StopCount(r) - 1;
+        return fares_.Fare(group, last - alight, last - board);
+    }
+
+    std::uint32_t GroupOfTrip(RouteIdx r, std::uint32_t trip) const {
+        return fares_.GroupOf(ix_.Trips(r)[trip].train);
+    }
+
+    // Whether a journey found with at most k trains arrives by `at` for at most `fare`.
+    bool Beaten(int k, std::int32_t at, std::int32_t fare) const {
+        return s_.target[k].Beats(at, fare);
+    }
+
+    // Whether arriving at the station at `at`, having paid `paid` before this train, could
+    // give anything (every fare is above 0): a cheap test before the train's fare is looked up.
+    bool WorthPricing(int k, StationIdx station, std::int32_t at, std::int32_t paid) {
+        const Side side = s_.side[station];
+        if (side == Side::To) return !Beaten(k, at, paid + 1);
+        if (side == Side::From || k == rounds_) return false;
+        if (Useful(k, station, at + o_.minTransfer, paid + 1)) return true;
+        for (StationIdx mate : ix_.GroupMates(station)) {
+            if (s_.side[mate] == Side::None && Useful(k, mate, at + o_.cityTransfer, paid + 1))
+                return true;
+        }
+        return false;
+    }
+
+    // Whether being ready at the station at `at` having paid `fare` with k trains could still
+    // give a journey that none found beats, and no pair at the station beats it already.
+    bool Useful(int k, StationIdx station, std::int32_t at, std::int32_t fare) {
+        const std::int32_t bound = s_.bound[station];
+        if (bound >= kNever) return false;
+        const std::int32_t rest = FareStillToPay(k, station);
+        return rest < kNever && !Beaten(k + 1, at + bound, fare + rest) &&
+               !Kept(k, station, at, fare);
+    }
+
+    // The least fare still to pay from the station with k trains ridden: with one train left,
+    // the cheapest train from there to the arrival side (kNever when none goes); else one
+    // tenth, as every fare is above 0.
+    std::int32_t FareStillToPay(int k, StationIdx station) {
+        if (k + 1 < rounds_) return 1;
+        std::int32_t& known = s_.direct[station];
+        if (known != kUnknown) return known;
+        known = kNever;
+        for (const JourneyIndex::Call& c : ix_.Calls(station)) {
+            if (!ix_.CanBoard(c.route, c.stop)) continue;
+            for (std::uint32_t a = c.stop + 1; a <= s_.lastTo[c.route]; ++a) {
+                if (s_.side[ix_.StopStation(c.route, a)] != Side::To) continue;
+                if (!ix_.CanAlight(c.route, a)) continue;
+                for (std::uint32_t g : fares_.RouteGroups(c.route)) {
+                    const std::int32_t fare = LegFare(g, c.route, c.stop, a);
+                    if (fare != kNoFare) known = std::min(known, fare);
+                }
+            }
+        }
+        return known;
+    }
+
+    // Whether a pair of round k or earlier at the station is no later and no dearer.
+    bool Kept(int k, StationIdx station, std::int32_t at, std::int32_t fare) const {
+        for (int j = 1; j <= k; ++j) {
+            if (s_.bags[j][station.Value()].Beats(at, fare)) return true;
+        }
+        return false;
+    }
+
+    void FirstRound(std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const Departure& d = s_.departures[i];
+            const std::uint32_t group = GroupOfTrip(d.route, d.trip);
+            Ride ride{d.route, d.trip, d.at - ix_.DepartOffset(d.route, d.stop), d.stop, 0};
+            for (std::uint32_t q = d.stop + 1; q < ix_.StopCount(d.route); ++q) {
+                if (!ix_.CanAlight(d.route, q)) continue;
+                const std::int32_t at = ride.originTime + ix_.ArriveOffset(d.route, q);
+                if (!WorthPricing(1, ix_.StopStation(d.route, q), at, 0)) continue;
+                const std::int32_t fare = LegFare(group, d.route, d.stop, q);
+                if (fare == kNoFare) continue;
+                ride.alight = q;
+                Arrive(1, ix_.StopStation(d.route, q), at, fare, ride, kNone);
+            }
+        }
+    }
+
+    // Round k >= 2: the routes through stations whose bag of round k - 1 got new pairs.
+    void Round(int k) {
+        s_.boardList.swap(s_.markedList[k - 1]);
+        s_.markedList[k - 1].clear();
+        s_.routeList.clear();
+        for (StationIdx x : s_.boardList) {
+            for (const JourneyIndex::Call& c : ix_.Calls(x)) {
+                if (!ix_.CanBoard(c.route, c.stop)) continue;
+                if (k == rounds_ && s_.lastTo[c.route] <= c.stop) continue;
+                if (!AnyBoards(k, c.route, c.stop, x)) continue;
+                std::uint32_t& start = s_.routeStart[c.route];
+                if (start == kNone) s_.routeList.push_back(c.route);
+                start = std::min(start, c.stop);
+            }
+        }
+        for (RouteIdx r : s_.routeList) {
+            const std::uint32_t start = s_.routeStart[r];
+            s_.routeStart[r] = kNone;
+            ScanRoute(k, r, start);
+        }
+        for (StationIdx x : s_.boardList) s_.marked[k - 1][x] = 0;
+        s_.boardList.clear();
+    }
+
+    void ScanRoute(int k, RouteIdx r, std::uint32_t start) {
+        std::vector<Riding>& riding = s_.riding;
+        riding.clear();
+        const std::uint32_t stops = k == rounds_ ? s_.lastTo[r] + 1 : ix_.StopCount(r);
+        for (std::uint32_t q = start; q < stops; ++q) {
+            const StationIdx station = ix_.StopStation(r, q);
+            // Passengers who cannot arrive before a journey found that costs no more get off
+            // for good (the first fare still to pay is at least one tenth).
+            if (!riding.empty()) {
+                const std::int32_t best = s_.onward[ix_.FirstStop(r) + q - 1];
+                std::erase_if(riding, [&](const Riding& p) {
+                    return best >= kNever || Beaten(k, p.originTime + best, p.fare + 1);
+                });
+            }
+            if (!riding.empty() && ix_.CanAlight(r, q)) {
+                const std::int32_t offset = ix_.ArriveOffset(r, q);
+                for (std::size_t i = 0; i < riding.size(); ++i) {
+                    const Riding p = riding[i];
+                    if (!WorthPricing(k, station, p.originTime + offset, p.fare)) continue;
+                    const std::int32_t fare = LegFare(p.group, r, p.board, q);
+                    if (fare == kNoFare) continue;
+                    const Ride ride{r, p.trip, p.originTime, p.board, q};
+                    Arrive(k, station, p.originTime + offset, p.fare + fare, ride, p.parent);
+                }
+            }
+            if (s_.marked[k - 1][station] && ix_.CanBoard(r, q)) Board(k, r, q, station);
+        }
+    }
+
+    // Whether pair `i` of the station's bag of round k - 1 boards the run of `group` it
+    // catches at the stop (given as `c`): only a pair new in this minute, whose run could
+    // still arrive before a journey found that costs no more, and that no other pair catches
+    // for less. Such a pair, in this bag or one of fewer trains, rides that run itself (or
+    // rode it in a later minute).
+    bool Boards(int k, RouteIdx r, std::uint32_t q, StationIdx station, std::size_t i,
+                std::uint32_t group, JourneyIndex::Catch& c) const {
+        const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
+        const Entry& e = entries[i];
+        if (e.run != run_) return false;
+        const std::int32_t onward = s_.onward[ix_.FirstStop(r) + q];
+        if (onward >= kNever) return false;
+        c = EarliestOfGroup(r, q, e.time, group);
+        if (c.trip == kNone || Beaten(k, c.originTime + onward, e.fare)) return false;
+        const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
+        // The next pair of the bag is later and cheaper.
+        if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
+        for (int j = 1; j < k - 1; ++j) {
+            if (s_.bags[j][station.Value()].Beats(depart, e.fare)) return false;
+        }
+        return true;
+    }
+
+    bool AnyBoards(int k, RouteIdx r, std::uint32_t q, StationIdx station) const {
+        const std::size_t n = s_.bags[k - 1][station.Value()].Entries().size();
+        JourneyIndex::Catch c;
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::uint32_t g : fares_.RouteGroups(r)) {
+                if (Boards(k, r, q, station, i, g, c)) return true;
+            }
+        }
+        return false;
+    }
+
+    void Board(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
+        const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
+        JourneyIndex::Catch c;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            for (std::uint32_t g : fares_.RouteGroups(r)) {
+                if (Boards(k, r, q, station, i, g, c))
+                    AddRiding({g, c.trip, c.originTime, q, entries[i].fare, entries[i].label});
+            }
+        }
+    }
+
+    void AddRiding(const Riding& p) {
+        std::vector<Riding>& riding = s_.riding;
+        for (const Riding& o : riding) {
+            if (o.group == p.group && o.board == p.board && o.originTime <= p.originTime &&
+                o.fare <= p.fare)
+                return;
+        }
+        std::erase_if(riding, [&p](const Riding& o) {
+            return o.group == p.group && o.board == p.board && o.originTime >= p.originTime &&
+                   o.fare >= p.fare;
+        });
+        riding.push_back(p);
+    }
+
+    // The first run of the group that leaves the stop at `minute` or later.
+    JourneyIndex::Catch EarliestOfGroup(RouteIdx r, std::uint32_t q, std::int32_t minute,
+                                        std::uint32_t group) const {
+        JourneyIndex::Catch c = ix_.EarliestRun(r, q, minute);
+        if (fares_.RouteGroups(r).size() == 1) return c;
+        const JourneyIndex::Trip* trips = ix_.Trips(r);
+        const std::uint32_t n = ix_.TripCount(r);
+        for (std::uint32_t step = 0; step < n; ++step) {
+            if (fares_.GroupOf(trips[c.trip].train) == group) return c;
+            const std::int32_t day = c.originTime - trips[c.trip].originMinute;
+            if (++c.trip == n) {
+                c.trip = 0;
+                c.originTime = trips[0].originMinute + day + kMinutesPerDay;
+            } else {
+                c.originTime = trips[c.trip].originMinute + day;
+            }
+        }
+        return {kNone, 0};
+    }
+
+    void Arrive(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
+                std::uint32_t parent) {
+        const Side side = s_.side[station];
+        if (side == Side::To) {
+            if (Beaten(k, at, fare)) return;
+            const std::uint32_t l = AddLabel(k, ride, parent, fare);
+            for (int j = k; j <= rounds_; ++j) {
+                if (!s_.target[j].Beats(at, fare)) s_.target[j].Add({at, fare, l, run_});
+            }
+            return;
+        }
+        if (side == Side::From || k == rounds_) return;
+        const std::int32_t bound = s_.bound[station];
+        if (bound >= kNever || Beaten(k + 1, at + bound, fare)) return;
+        std::uint32_t label = kNone;
+        Ready(k, station, at + o_.minTransfer, fare, ride, parent, label);
+        for (StationIdx mate : ix_.GroupMates(station)) {
+            if (s_.side[mate] == Side::None)
+                Ready(k, mate, at + o_.cityTransfer, fare, ride, parent, label);
+        }
+    }
+
+    // A pair for the bag of round k at the station, unless a pair of this round or an earlier
+    // one is no later and no dearer; the label is made on the first pair kept.
+    void Ready(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
+               std::uint32_t parent, std::uint32_t& label) {
+        if (!Useful(k, station, at, fare)) return;
+        if (label == kNone) label = AddLabel(k, ride, parent, fare);
+        s_.bags[k][station.Value()].Add({at, fare, label, run_});
+        if (!s_.marked[k][station]) {
+            s_.marked[k][station] = 1;
+            s_.markedList[k].push_back(station);
+        }
+    }
+
+    std::uint32_t AddLabel(int k, const Ride& ride, std::uint32_t parent, std::int32_t fare) {
+        s_.labels.push_back({ride, parent, fare, run_, static_cast<std::uint8_t>(k)});
+        return static_cast<std::uint32_t>(s_.labels.size() - 1);
+    }
+
+    void Unmark(int k) {
+        for (StationIdx x : s_.markedList[k]) s_.marked[k][x] = 0;
+        s_.markedList[k].clear();
+    }
+
+    Journey Reconstruct(std::uint32_t l) const {
+        std::vector<JourneyLeg> legs;
+        for (std::uint32_t at = l; at != kNone; at = s_.labels[at].parent) {
+            const Label& label = s_.labels[at];
+            JourneyLeg leg = LegOf(ix_, label.ride, backward_);
+            const std::int32_t before = label.parent == kNone ? 0 : s_.labels[label.parent].fare;
+            leg.fare = label.fare - before;
+            legs.push_back(std::move(leg));
+        }
+        Journey j = Assemble(std::move(legs), backward_);
+        j.fare = s_.labels[l].fare;
+        return j;
+    }
+
+    const JourneyIndex& ix_;
+    const RouteFares& fares_;
+    const JourneyOptions& o_;
+    const bool backward_;
+    const int rounds_;
+    FareScratch& s_;
+    std::uint32_t run_ = 0;
+};
+
+}  // namespace
+
+std::vector<Journey> PlanWithFares(const JourneyIndex& ix, const JourneySides& sides,
+                                   const JourneyOptions& o, Window window, bool backward) {
+    return FareRaptor(ix, sides, o, window, backward, ThreadFareScratch()).Run();
+}
+
+}  // namespace korvel::search
