@@ -408,8 +408,7 @@ void MainController::GridWheelDown(int visibleRows) {
 
 void MainController::GridDoubleClicked() {
     if (!Loaded(LoadTable::KMTrain)) return;
-    std::optional<DetailWindowModel> model =
-        OpenDetailForSelection(grid_, results_.size(), tables_.KMTrain);
+    std::optional<DetailWindowModel> model = OpenDetailForSelection(grid_, results_.size());
     if (model) view_.ShowDetailWindow(*model);
 }
 
@@ -548,8 +547,8 @@ std::optional<DetailSection> MainController::SectionOf(const std::string& trainI
 }
 
 bool MainController::OpenDetail(const DetailSection& section) {
-    if (!Loaded(LoadTable::KMTrain)) return false;
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(tables_.KMTrain, section);
+    if (!Loaded(LoadTable::KMTrain) || !timetable_) return false;
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(*timetable_, section);
     if (!model) return false;
     view_.ShowDetailWindow(*model);
     return true;

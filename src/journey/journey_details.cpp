@@ -58,7 +58,7 @@ void FillLeg(const JourneyIndex& index, const FareFields& f, JourneyLeg& leg) {
     const std::uint32_t list = index.ListRecord(leg.train);
     const std::uint32_t from = index.StopRecord(leg.train, leg.boardStop);
     const std::uint32_t to = index.StopRecord(leg.train, leg.alightStop);
-    ResultRow row;
+    FareRequest row;
     row.TrainNo.assign(f.listId.ViewAt(list));
     row.NType = f.ntype.IntegerAt(list);
     row.StartStation.assign(f.start.ViewAt(list));

@@ -118,8 +118,8 @@ class PrintExportTest : public ::testing::Test {
     void TearDown() override { ui::DialogPlatform() = {}; }
 
     DetailWindowModel Model(const std::string& trainNo, const std::string& boarding) {
-        std::optional<DetailWindowModel> m =
-            DetailWindowModel::Build(stops, DetailSection{trainNo, boarding, "1", "", ""});
+        std::optional<DetailWindowModel> m = DetailWindowModel::Build(
+            test::TypedStops(stops), DetailSection{trainNo, boarding, "1", "", ""});
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }
