@@ -12,6 +12,7 @@
 #include "query/stations.h"
 #include "timetable/timetable_folder.h"
 #include "views/grid_export.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
@@ -511,38 +512,25 @@ void MainController::ExportClicked() {
 std::optional<DetailSection> MainController::SectionOf(const std::string& trainId,
                                                        const std::string& board,
                                                        std::optional<int> count) {
-    if (!Loaded(LoadTable::KMTrain)) return std::nullopt;
-    MemTable& stops = tables_.KMTrain;
-    // KMTrain is ordered by train and stop number: the first hit is the train's first stop.
-    if (!stops.Locate("ID", trainId)) return std::nullopt;
-    Field& id = stops.FieldByName("ID");
-    Field& station = stops.FieldByName("Station");
-    Field& sno = stops.FieldByName("S_No");
-    Field& rdate = stops.FieldByName("R_Date");
-    Field& distance = stops.FieldByName("Distance");
-    struct Stop {
-        std::string station, rdate;
-        int sno = 0, km = 0;
-    };
-    std::vector<Stop> route;
-    for (; !stops.Eof() && id.View() == trainId; stops.Next()) {
-        route.push_back(
-            {station.AsString(), rdate.AsString(), sno.AsInteger(), distance.AsInteger()});
-    }
-    std::size_t from = 0;
-    while (from < route.size() && route[from].station != board) ++from;
+    if (!Loaded(LoadTable::KMTrain) || !timetable_) return std::nullopt;
+    const Timetable& tt = *timetable_;
+    const TrainId train = tt.FindTrain(trainId);
+    if (train.IsNone()) return std::nullopt;
+    StopId from = tt.FirstStop(train);
+    while (from < tt.EndStop(train) && tt.Name(tt.Station(from)) != board) ++from;
     // Boarding needs a later stop to ride to.
-    if (from + 1 >= route.size()) return std::nullopt;
-    std::size_t to = route.size() - 1;
-    if (count && *count > 0 && from + static_cast<std::size_t>(*count) < to) {
-        to = from + static_cast<std::size_t>(*count);
+    if (StopId(from.Value() + 1) >= tt.EndStop(train)) return std::nullopt;
+    StopId to(tt.EndStop(train).Value() - 1);
+    if (count && *count > 0 && from.Value() + static_cast<std::uint32_t>(*count) < to.Value()) {
+        to = StopId(from.Value() + static_cast<std::uint32_t>(*count));
     }
     DetailSection section;
     section.trainNo = trainId;
     section.boardingStation = board;
-    section.stopCount = std::to_string(route[to].sno - route[from].sno);
-    section.sectionKm = std::to_string(route[to].km - route[from].km);
-    section.sectionTime = ElapsedText(route[from].rdate, route[to].rdate);
+    section.stopCount = std::to_string(tt.StopNumber(to) - tt.StopNumber(from));
+    section.sectionKm = std::to_string(tt.Km(to) - tt.Km(from));
+    // From the departure at the boarding stop, as the result grid counts it.
+    section.sectionTime = RideTimeText(RideMinutes(tt, from, to));
     return section;
 }
 

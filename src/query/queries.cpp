@@ -133,6 +133,10 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
     DirectRows(*out.timetable, mode, FromSide, ToSide, out);
 }
 
+std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight) {
+    return RideClock(tt.RunTimes(), alight.Value()) - DepartureRun(tt, board);
+}
+
 int FindLastStopNumber(const Timetable& tt, std::string_view trainNo) {
     const TrainId train = tt.FindTrain(trainNo);
     if (train.IsNone() || tt.StopCount(train) == 0) return 1;

@@ -43,6 +43,9 @@ int FindLastStopNumber(const Timetable& tt, std::string_view trainNo);
 void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
                            StationSide& ToSide, ResultList& out, const StopIndex* index = nullptr);
 
+// Minutes riding from the departure at stop `board` to the arrival at stop `alight`.
+std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight);
+
 // One candidate transfer station.
 struct TransferCandidate {
     std::string Station;

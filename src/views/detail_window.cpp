@@ -5,6 +5,7 @@
 #include "data/decimal.h"
 #include "query/fare_tariff.h"
 #include "views/result_grid.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
@@ -90,8 +91,7 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
             m.sectionLast_ = static_cast<int>(stopCount + m.sectionFirst_);
         }
 
-        std::string runTime = tt.RunTimes().Text(i);
-        if (!runTime.empty() && runTime.back() == ':') runTime += '0';
+        std::string runTime = RideTimeText(tt.RunTimes().Minutes(i));
         g.SetCell(0, r, std::to_string(stopNo));
         g.SetCell(1, r, station);
         g.SetCell(2, r, std::to_string(tt.Km(s)));
@@ -111,8 +111,9 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
         m.sectionLast_ = 0;
     }
     const StopId last(tt.EndStop(train).Value() - 1);
-    m.routeLine_ = SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
-                               std::to_string(tt.Km(last)), tt.RunTimes().Text(last.Value()));
+    m.routeLine_ =
+        SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
+                    std::to_string(tt.Km(last)), RideTimeText(tt.RunTimes().Minutes(last.Value())));
     m.sectionLine_ = SummaryLine("\xC7\xF8\xBC\xE4\xA3\xBA",  // 区间：
                                  section.sectionKm, section.sectionTime);
     return m;

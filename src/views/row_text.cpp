@@ -1,6 +1,7 @@
 #include "views/row_text.h"
 
 #include "data/schema.h"
+#include "journey/journey_text.h"
 #include "query/fare_tariff.h"
 
 namespace korvel {
@@ -11,13 +12,7 @@ const std::string& StationText(const Timetable& tt, StationId s) {
 }
 
 std::string RideTimeText(std::int32_t minutes) {
-    if (minutes == 0) return "0";
-    const int h = minutes / 60;
-    const int m = minutes - 60 * h;
-    std::string out = h >= 0 && h <= 9 ? "0" + std::to_string(h) : std::to_string(h);
-    out += ':';
-    out += m >= 0 && m <= 9 ? "0" + std::to_string(m) : std::to_string(m);
-    return out;
+    return JourneyDurationText(minutes);
 }
 
 std::string TrainNumberText(const Timetable& tt, const ResultRow& r) {
@@ -34,9 +29,7 @@ std::string ArrivalText(const Timetable& tt, const ResultRow& r) {
     return tt.Arrivals().Text(r.toStop.Value());
 }
 
-std::string RowRideText(const Timetable& tt, const ResultRow& r) {
-    // A whole journey from the train list shows its stored run time.
-    if (r.toStop.IsNone()) return tt.TrainRunTimes().Text(r.listRow);
+std::string RowRideText(const Timetable&, const ResultRow& r) {
     return RideTimeText(r.rideMinutes);
 }
 

@@ -32,7 +32,8 @@ inline constexpr int kMainColumnCount = 15;
 
 // A station's name; empty for none.
 const std::string& StationText(const Timetable& tt, StationId s);
-// A journey time in minutes as the grids write it: "00:15", "04:55", "35:34".
+// A ride time in minutes as every grid, line and printout writes it: hours, then two-digit
+// minutes ("0:15", "2:04", "29:08").
 std::string RideTimeText(std::int32_t minutes);
 
 // Column by column.

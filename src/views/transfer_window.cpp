@@ -12,8 +12,7 @@ void TransferWindowModel::Fill(const std::vector<TransferCandidate>& candidates,
         if (z.Count2 <= 0 || z.Station == fromTyped || z.Station == toTyped) continue;
         AddRow(Row{z.Station, std::to_string(z.Dist1), std::to_string(z.Dist2),
                    std::to_string(z.DistAll), RideTimeText(z.Time1), RideTimeText(z.Time2),
-                   MinutesToElapsed(z.TimeAll()), std::to_string(z.Count1),
-                   std::to_string(z.Count2)});
+                   RideTimeText(z.TimeAll()), std::to_string(z.Count1), std::to_string(z.Count2)});
     }
     FinishFill();
 }

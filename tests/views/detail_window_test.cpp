@@ -76,7 +76,7 @@ TEST(DetailWindow, Train1043) {
     EXPECT_EQ(m->StopRowCount(), 8);
     EXPECT_EQ(m->Stops().RowCount(), 20);
     const auto& g = m->Stops();
-    const std::vector<std::string> row0 = {"1", kXian, "0", "", "21:25", kToday, "0", ""};
+    const std::vector<std::string> row0 = {"1", kXian, "0", "", "21:25", kToday, "0:00", ""};
     for (int c = 0; c < 8; ++c) EXPECT_EQ(g.Cell(c, 0), row0[c]) << c;
     EXPECT_EQ(g.Cell(7, 1), "77");
     EXPECT_EQ(g.Cell(7, 2), "87");
@@ -135,7 +135,7 @@ TEST(DetailWindow, RunTimeEndingInColonAndLastTrainOfTable) {
     test::BuildKMTrain(t, Stops1043());
     auto m = DetailWindowModel::Build(test::TypedStops(t), Section("1042", "P", "1"));
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->Stops().Cell(6, 1), "5:0");
+    EXPECT_EQ(m->Stops().Cell(6, 1), "5:00");
     EXPECT_EQ(m->Stops().Cell(7, 1), "12");  // 60 km in 300 minutes
 
     auto last = DetailWindowModel::Build(test::TypedStops(t), Section("1044", "R", "1"));
@@ -180,7 +180,7 @@ TEST(DetailWindow, OpenFromTheResultGrid) {
     EXPECT_EQ(m->SectionLine(),
               "\xC7\xF8\xBC\xE4\xA3\xBA"
               "304km/\xC0\xFA\xCA\xB1"
-              "03:36/"
+              "3:36/"
               "\xCB\xD9\xB6\xC8"
               "84km/h");
 }

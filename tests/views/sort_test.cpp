@@ -91,7 +91,7 @@ TEST_F(Fixture, RideTimesAndFaresCompareAsValues) {
     list[1].fares[1] = FareValue{1, {1050}};
     Fill();
     HeaderClicked(grid, labels, 11);  // 历时
-    EXPECT_EQ(Column(grid, 10, 2), (std::vector<std::string>{"09:30", "10:05"}));
+    EXPECT_EQ(Column(grid, 10, 2), (std::vector<std::string>{"9:30", "10:05"}));
     HeaderClicked(grid, labels, 13);  // 软座 by value: 23 before 105
     EXPECT_EQ(Column(grid, 12, 2), (std::vector<std::string>{"23", "105"}));
 }

@@ -108,7 +108,7 @@ TEST(TransferWindow, TimeColumnsSortAsMinutes) {
                                   C("C", 1, 1, 1, 1, 60, 480)},
            "", "");
     m.HeaderClick(7);
-    EXPECT_EQ(Col(m, 6), (std::vector<std::string>{"1:5", "9:0", "10:30"}));
+    EXPECT_EQ(Col(m, 6), (std::vector<std::string>{"1:05", "9:00", "10:30"}));
 }
 
 TEST(TransferWindow, PickingRows) {
