@@ -132,7 +132,7 @@ void BM_Direct(benchmark::State& state, int times, int pair, bool indexed) {
     ResultList out;
     for (auto _ : state) {
         SearchDirectTrains(d.tables, from, to, fs, ts, out, indexed ? d.index.get() : nullptr);
-        benchmark::DoNotOptimize(out.data());
+        benchmark::DoNotOptimize(out.rows.data());
     }
     state.counters["rows"] = static_cast<double>(out.size());
 }
@@ -143,7 +143,7 @@ void BM_Train(benchmark::State& state, int times, bool prefix) {
     ResultList out;
     for (auto _ : state) {
         QueryByTrainNumber(d.tables, prefix ? p.prefixKey : p.singleTrain, out, d.index.get());
-        benchmark::DoNotOptimize(out.data());
+        benchmark::DoNotOptimize(out.rows.data());
     }
     state.counters["rows"] = static_cast<double>(out.size());
 }
@@ -157,7 +157,7 @@ void BM_Station(benchmark::State& state, int times, bool small, bool indexed) {
     for (auto _ : state) {
         QueryStationTimetable(d.tables, small ? p.smallStation : p.beijing, fs, ts, out,
                               indexed ? d.index.get() : nullptr);
-        benchmark::DoNotOptimize(out.data());
+        benchmark::DoNotOptimize(out.rows.data());
     }
     state.counters["rows"] = static_cast<double>(out.size());
 }
@@ -174,8 +174,7 @@ void BM_Transfer(benchmark::State& state, int times, bool indexed) {
         benchmark::DoNotOptimize(data.TransferList.data());
     }
     state.counters["stations"] = static_cast<double>(data.TransferList.size());
-    state.counters["legs"] = static_cast<double>(data.FromLegs.size() + data.ToLegs.size() +
-                                                 data.FromStops.size() + data.ToStops.size());
+    state.counters["legs"] = static_cast<double>(data.FromStops.size() + data.ToStops.size());
 }
 
 void BM_Detail(benchmark::State& state, int times) {
@@ -186,7 +185,7 @@ void BM_Detail(benchmark::State& state, int times) {
     section.boardingStation = p.longTrainFirst;
     int rows = 0;
     for (auto _ : state) {
-        std::optional<DetailWindowModel> m = DetailWindowModel::Build(d.tables.KMTrain, section);
+        std::optional<DetailWindowModel> m = DetailWindowModel::Build(*d.typed, section);
         rows = m ? m->StopRowCount() : 0;
         benchmark::DoNotOptimize(rows);
     }

@@ -91,7 +91,7 @@ std::vector<std::string> EngineTrains(DataSet& d, const SqlCase& c) {
             break;
     }
     std::vector<std::string> ids;
-    for (const ResultRow& r : out) ids.push_back(r.TrainNo);
+    for (const ResultRow& r : out) ids.push_back(out.timetable->Number(r.train));
     return ids;
 }
 

@@ -23,6 +23,7 @@
 #include "views/grid_export.h"
 #include "views/grid_print.h"
 #include "views/result_grid.h"
+#include "views/row_text.h"
 #include "views/time_class_filter.h"
 #include "views/transfer_window.h"
 
@@ -448,8 +449,7 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
     }
     if (!o->board) {
         list.grid.Select(*row);
-        return WriteStops(OpenDetailForSelection(list.grid, list.results.size(), t.tables.KMTrain),
-                          *o, out, err);
+        return WriteStops(OpenDetailForSelection(list.grid, list.results.size()), *o, out, err);
     }
     const std::string trainId = list.grid.Cell(0, *row);
     const std::optional<TrainSection> section =
@@ -460,8 +460,8 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
         return kExitInput;
     }
     const DetailSection detail{section->train, section->board, std::to_string(section->stopCount),
-                               std::to_string(section->km), section->elapsed};
-    return WriteStops(DetailWindowModel::Build(t.tables.KMTrain, detail), *o, out, err);
+                               std::to_string(section->km), RideTimeText(section->rideMinutes)};
+    return WriteStops(DetailWindowModel::Build(*t.typed, detail), *o, out, err);
 }
 
 int Codes(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err) {

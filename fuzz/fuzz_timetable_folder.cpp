@@ -136,7 +136,7 @@ void QueryWhatLoaded(korvel::StoredTables& tables, FuzzedDataProvider& in) {
     korvel::StationSide to;
     korvel::ResultList rows;
     korvel::SearchDirectTrains(tables, a, b, from, to, rows);
-    for (const korvel::ResultRow& r : rows) Check(r.FromSNo < r.ToSNo);
+    for (const korvel::ResultRow& r : rows) Check(r.fromStopNo < r.toStopNo);
     korvel::TransferData transfer;
     korvel::TransferQuery(tables, a, b, from, to, transfer);
 

@@ -13,6 +13,7 @@
 #include "query/stations.h"
 #include "timetable/timetable_folder.h"
 #include "views/grid_export.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
@@ -413,8 +414,7 @@ void MainController::GridWheelDown(int visibleRows) {
 
 void MainController::GridDoubleClicked() {
     if (!Loaded(LoadTable::KMTrain)) return;
-    std::optional<DetailWindowModel> model =
-        OpenDetailForSelection(grid_, results_.size(), tables_.KMTrain);
+    std::optional<DetailWindowModel> model = OpenDetailForSelection(grid_, results_.size());
     if (model) view_.ShowDetailWindow(*model);
 }
 
@@ -514,8 +514,8 @@ void MainController::ExportClicked() {
 // --- detail window --------------------------------------------------------------------------
 
 bool MainController::OpenDetail(const DetailSection& section) {
-    if (!Loaded(LoadTable::KMTrain)) return false;
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(tables_.KMTrain, section);
+    if (!Loaded(LoadTable::KMTrain) || !timetable_) return false;
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(*timetable_, section);
     if (!model) return false;
     view_.ShowDetailWindow(*model);
     return true;

@@ -6,7 +6,6 @@
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "query/fare_tariff.h"
-#include "query/grid_result.h"
 #include "query/stations.h"
 
 namespace korvel {
@@ -32,7 +31,7 @@ void SideStations(const JourneyIndex& index, const Side& side, bool exact,
 
 // The leg as a result row of the direct query would carry it, fares included.
 void FillLeg(const JourneyIndex& index, JourneyLeg& leg) {
-    const ResultRow row = LegRow(index.Typed(), leg.train, leg.boardStop, leg.alightStop);
+    const FareRequest row = LegRow(index.Typed(), leg.train, leg.boardStop, leg.alightStop);
     leg.trainId = index.TrainId(leg.train);
     leg.from = row.FromStation;
     leg.to = row.ToStation;

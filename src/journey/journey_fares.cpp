@@ -7,18 +7,69 @@
 
 #include "journey/journey_index.h"
 #include "query/fare_tariff.h"
-#include "query/query_rows.h"
 
 namespace korvel {
 
-ResultRow LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
-                 std::uint32_t alightStop) {
+namespace {
+
+// The train part of a fare request from train-list row `row`.
+void FillTrainPart(FareRequest& r, const Timetable& tt, TrainIdx train) {
+    const std::uint32_t row = tt.ListRow(train);
+    r.TrainNo = tt.Number(train);
+    r.NType = tt.RowType(row);
+    r.StartStation = tt.Name(tt.RowOrigin(row));
+    r.TrainDistance = tt.RowDistance(row);
+    const Fares& f = tt.TrainFares();
+    r.TrainP1 = f[FareClass::HardSeat].Text(row);
+    r.TrainP2 = f[FareClass::SoftSeat].Text(row);
+    r.TrainP3 = f[FareClass::HardSleeper].Text(row);
+    r.TrainP4 = f[FareClass::SoftSleeper].Text(row);
+}
+
+void FillFromStop(FareRequest& r, const Timetable& tt, StopId s) {
+    const std::uint32_t i = s.Value();
+    r.FromStation = tt.Name(tt.Station(s));
+    r.FromSNo = tt.StopNumber(s);
+    r.FromDistance = tt.Km(s);
+    const Fares& f = tt.StopFares();
+    r.FromP1 = f[FareClass::HardSeat].Text(i);
+    r.FromP2 = f[FareClass::SoftSeat].Text(i);
+    r.FromP3 = f[FareClass::HardSleeper].Text(i);
+    r.FromP4 = f[FareClass::SoftSleeper].Text(i);
+}
+
+void FillToStop(FareRequest& r, const Timetable& tt, StopId s) {
+    const std::uint32_t i = s.Value();
+    r.ToStation = tt.Name(tt.Station(s));
+    r.ToSNo = tt.StopNumber(s);
+    r.ToDistance = tt.Km(s);
+    const Fares& f = tt.StopFares();
+    r.ToP1 = f[FareClass::HardSeat].Text(i);
+    r.ToP2 = f[FareClass::SoftSeat].Text(i);
+    r.ToP3 = f[FareClass::HardSleeper].Text(i);
+    r.ToP4 = f[FareClass::SoftSleeper].Text(i);
+}
+
+// The fares of a request whose train and stops are filled.
+void PriceRequest(FareRequest& r) {
+    r.SpanKm = r.ToDistance - r.FromDistance;
+    r.Fare1.clear();
+    r.Fare2.clear();
+    r.Fare3.clear();
+    r.Fare4.clear();
+    FillFares(r);
+}
+
+}  // namespace
+
+FareRequest LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
+                   std::uint32_t alightStop) {
     const std::uint32_t first = tt.FirstStop(train).Value();
-    ResultRow row;
-    query_rows::FillTrainPart(row, tt, train);
-    query_rows::FillFromStop(row, tt, StopId(first + boardStop));
-    query_rows::FillToStop(row, tt, StopId(first + alightStop));
-    query_rows::FinishRow(row);
+    FareRequest row;
+    FillTrainPart(row, tt, train);
+    FillFromStop(row, tt, StopId(first + boardStop));
+    FillToStop(row, tt, StopId(first + alightStop));
+    PriceRequest(row);
     return row;
 }
 
@@ -35,7 +86,7 @@ std::int32_t LowestTenths(std::string_view text) {
     return lowest;
 }
 
-const std::string& FareText(const ResultRow& row, FareClass c) {
+const std::string& FareText(const FareRequest& row, FareClass c) {
     switch (c) {
         case FareClass::HardSeat:
             return row.Fare1;
@@ -123,7 +174,7 @@ struct RouteFares::Shared {
     std::unique_ptr<std::atomic<std::uint8_t>[]> ready;  // by span
     std::vector<std::int32_t> fares;
     // The row last priced from: its train and boarding stop filled (guarded by `pricing`).
-    ResultRow row;
+    FareRequest row;
     std::uint32_t rowGroup = 0xFFFFFFFFu;
     std::uint32_t rowBoard = 0;
 };
@@ -180,20 +231,16 @@ std::int32_t RouteFares::Price(const Group& g, std::uint32_t board, std::uint32_
     if (ix_.CanBoard(g.route, board) && ix_.CanAlight(g.route, alight)) {
         const Timetable& tt = ix_.Typed();
         const std::uint32_t first = tt.FirstStop(g.train).Value();
-        ResultRow& row = shared_->row;
+        FareRequest& row = shared_->row;
         const std::uint32_t group = static_cast<std::uint32_t>(&g - groups_.data());
         if (shared_->rowGroup != group || shared_->rowBoard != board) {
-            query_rows::FillTrainPart(row, tt, g.train);
-            query_rows::FillFromStop(row, tt, StopId(first + board));
+            FillTrainPart(row, tt, g.train);
+            FillFromStop(row, tt, StopId(first + board));
             shared_->rowGroup = group;
             shared_->rowBoard = board;
         }
-        query_rows::FillToStop(row, tt, StopId(first + alight));
-        row.Fare1.clear();
-        row.Fare2.clear();
-        row.Fare3.clear();
-        row.Fare4.clear();
-        query_rows::FinishRow(row);
+        FillToStop(row, tt, StopId(first + alight));
+        PriceRequest(row);
         fare = LowestTenths(FareText(row, class_));
     }
     shared_->fares[span] = fare;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "journey/journey_ids.h"
-#include "query/grid_result.h"
+#include "query/fare_tariff.h"
 #include "timetable/timetable.h"
 
 namespace korvel {
@@ -28,16 +28,17 @@ class JourneyIndex;
 // No fare: the class is not sold on that train between those stops.
 inline constexpr std::int32_t kNoFare = -1;
 
-// The grid's row for the train between two of its stops (0 the origin), fares included.
-ResultRow LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
-                 std::uint32_t alightStop);
+// The fare request of the train between two of its stops (0 the origin), priced: the fares
+// in the text form the grid shows.
+FareRequest LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
+                   std::uint32_t alightStop);
 
 // The lowest value of a fare text in tenths of a yuan ("38/41/43.5" gives 380), kNoFare when
 // the text holds no value above 0 ("", "-").
 std::int32_t LowestTenths(std::string_view fareText);
 
 // The text of one class in a row that FillFares priced.
-const std::string& FareText(const ResultRow& row, FareClass c);
+const std::string& FareText(const FareRequest& row, FareClass c);
 
 // The four classes as the command line and the window name them (硬座, 软座, 硬卧, 软卧), GBK.
 const std::array<std::string, 4>& FareClassNames();

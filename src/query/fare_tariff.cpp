@@ -161,7 +161,7 @@ std::string DecimalText(double value) {
     return std::string(buf, ptr);
 }
 
-void FillFares(ResultRow& row) {
+void FillFares(FareRequest& row) {
     if (row.StartStation == row.FromStation &&
         (row.ToP1 != "-" || row.ToP2 != "-" || row.ToP3 != "-" || row.ToP4 != "-")) {
         row.Fare1 = row.ToP1;
@@ -177,23 +177,50 @@ void FillFares(ResultRow& row) {
     }
 }
 
-void EmuFares(ResultRow& row) {
-    char prefix = row.TrainNo.empty() ? '\0' : row.TrainNo.front();
+namespace {
+
+SpanFareInputs InputsOf(const FareRequest& row) {
+    SpanFareInputs in;
+    in.prefix = row.TrainNo.empty() ? '\0' : row.TrainNo.front();
+    in.g100 = row.TrainNo.compare(0, 4, "G100") == 0;
+    in.nType = row.NType;
+    in.trainKm = row.TrainDistance;
+    in.spanKm = row.SpanKm;
+    const std::string* train[4] = {&row.TrainP1, &row.TrainP2, &row.TrainP3, &row.TrainP4};
+    const std::string* from[4] = {&row.FromP1, &row.FromP2, &row.FromP3, &row.FromP4};
+    const std::string* to[4] = {&row.ToP1, &row.ToP2, &row.ToP3, &row.ToP4};
+    for (int c = 0; c < 4; ++c) {
+        in.train[c] = ReadFare(*train[c]);
+        in.from[c] = ReadFare(*from[c]);
+        in.to[c] = ReadFare(*to[c]);
+    }
+    return in;
+}
+
+FareValue Whole(std::int32_t yuan) {
+    FareValue v;
+    v.count = 1;
+    v.tenths[0] = std::int64_t{yuan} * 10;
+    return v;
+}
+
+std::array<FareValue, 4> EmuValues(const SpanFareInputs& in) {
+    char prefix = in.prefix;
     if (prefix >= 'a' && prefix <= 'z') prefix = static_cast<char>(prefix - 'a' + 'A');
 
-    const double a = PriceValue(row.FromP1, 0);
-    const double b = PriceValue(row.FromP2, 0);
-    const double c = PriceValue(row.FromP4, 1);
-    const double d = PriceValue(row.FromP4, 2);
-    const double e = PriceValue(row.ToP1, 0);
-    const double f = PriceValue(row.ToP2, 0);
-    const double g = PriceValue(row.ToP4, 1);
-    const double h = PriceValue(row.ToP4, 2);
+    const double a = in.from[0].whole;
+    const double b = in.from[1].whole;
+    const double c = in.from[3].parts[0];
+    const double d = in.from[3].parts[1];
+    const double e = in.to[0].whole;
+    const double f = in.to[1].whole;
+    const double g = in.to[3].parts[0];
+    const double h = in.to[3].parts[1];
 
     double s1 = 0.0, s2 = 0.0, sA = 0.0, sB = 0.0;
-    if (row.TrainP1 != "-" && !row.TrainP1.empty()) {
-        const double total = FareNumber(row.TrainP1);
-        double rate = row.TrainDistance > 0 ? total / row.TrainDistance : 0.0;
+    if (!in.train[0].notOffered && !in.train[0].empty) {
+        const double total = in.train[0].whole;
+        double rate = in.trainKm > 0 ? total / in.trainKm : 0.0;
         if (prefix == 'D' && rate > 0) {
             double factor = 1.0;
             if (std::fabs(rate - kEmuRate) <= 0.02) {
@@ -204,7 +231,7 @@ void EmuFares(ResultRow& row) {
                 if (std::fabs(factor - 0.75) < 0.03) factor = 0.75;
             }
             // The discount of a cheap D train applies only to long spans.
-            s1 = row.SpanKm > 700 ? row.SpanKm * rate * factor : row.SpanKm * rate;
+            s1 = in.spanKm > 700 ? in.spanKm * rate * factor : in.spanKm * rate;
             if (b > 0) s2 = s1 * kSoftSeatRatio;
             if (c > 0) sA = s1 * kSoftUpperRatio;
             if (d > 0) sB = s1 * kSoftLowerRatio;
@@ -213,49 +240,153 @@ void EmuFares(ResultRow& row) {
             s2 = f - b;
             sA = g - c;
             sB = h - d;
-            if (row.TrainNo.compare(0, 4, "G100") == 0) {
+            if (in.g100) {
                 s1 = 333.0;
                 s2 = 532.0;
             }
         }
     }
-    if (s1 < 0) s1 = 0;
-    if (s2 < 0) s2 = 0;
-    if (sA < 0) sA = 0;
-    if (sB < 0) sB = 0;
+    std::array<FareValue, 4> out{};
+    if (s1 > 0) out[0] = Whole(RoundHalfUp(s1));
+    if (s2 > 0) out[1] = Whole(RoundHalfUp(s2));
+    if (sA > 0) {
+        out[3].count = 2;
+        out[3].tenths[0] = std::int64_t{RoundHalfUp(sA)} * 10;
+        out[3].tenths[1] = std::int64_t{RoundHalfUp(std::max(sB, 0.0))} * 10;
+    }
+    return out;
+}
 
-    row.Fare1 = s1 > 0 ? IntText(RoundHalfUp(s1)) : std::string();
-    row.Fare2 = s2 > 0 ? IntText(RoundHalfUp(s2)) : std::string();
-    row.Fare4 = sA > 0 ? IntText(RoundHalfUp(sA)) + "/" + IntText(RoundHalfUp(sB)) : std::string();
+// Values for the classes the train offers; nothing when no fare can be estimated.
+std::optional<std::array<FareValue, 4>> ConventionalValues(const SpanFareInputs& in) {
+    const std::optional<TrainPremium> premium = ConventionalPremium(in.nType, in.trainKm, in.train);
+    if (!premium) return std::nullopt;
+    const SpanFares f =
+        ConventionalSpanFares(in.nType, in.spanKm, premium->factor, premium->withAirConditioning);
+    std::array<FareValue, 4> out{};
+    auto halves = [](double yuan) {
+        FareValue v;
+        v.count = 1;
+        v.tenths[0] = std::llround(yuan * 10.0);
+        return v;
+    };
+    if (!in.train[0].notOffered) out[0] = halves(f.hardSeat);
+    if (!in.train[1].notOffered) out[1] = halves(f.softSeat);
+    if (!in.train[2].notOffered) {
+        out[2].count = 3;
+        for (int i = 0; i < 3; ++i)
+            out[2].tenths[i] = std::int64_t{RoundHalfUp(f.hardSleeper[i])} * 10;
+    }
+    if (!in.train[3].notOffered) {
+        out[3].count = 2;
+        for (int i = 0; i < 2; ++i)
+            out[3].tenths[i] = std::int64_t{RoundHalfUp(f.softSleeper[i])} * 10;
+    }
+    return out;
+}
+
+void TenthsInto(std::string& s, std::int64_t v) {
+    if (v < 0) {
+        s += '-';
+        v = -v;
+    }
+    s += std::to_string(v / 10);
+    if (v % 10 != 0) {
+        s += '.';
+        s += static_cast<char>('0' + v % 10);
+    }
+}
+
+}  // namespace
+
+FareReading ReadFare(std::string_view text) {
+    FareReading r;
+    r.empty = text.empty();
+    r.notOffered = text == "-";
+    r.whole = PriceValue(text, 0);
+    for (int i = 0; i < 3; ++i) r.parts[i] = PriceValue(text, i + 1);
+    return r;
+}
+
+FareReading ReadFare(const FareColumn& column, std::uint32_t row) {
+    FareReading r;
+    switch (column.State(row)) {
+        case FareState::Empty:
+            return r;
+        case FareState::NotOffered:
+            r.empty = false;
+            r.notOffered = true;
+            return r;
+        case FareState::Odd:
+            return ReadFare(column.Text(row));
+        case FareState::Priced:
+            break;
+    }
+    r.empty = false;
+    const std::span<const std::int32_t> v = column.Tenths(row);
+    if (v.size() == 1) {
+        r.whole = v[0] / 10.0;
+        return r;
+    }
+    // "38/41" is no number as a whole; its third part repeats the second.
+    r.parts[0] = v[0] / 10.0;
+    r.parts[1] = v[1] / 10.0;
+    r.parts[2] = (v.size() > 2 ? v[2] : v[1]) / 10.0;
+    return r;
+}
+
+std::array<FareValue, 4> SpanFareValues(const SpanFareInputs& in) {
+    if (in.nType < 4) return EmuValues(in);
+    return ConventionalValues(in).value_or(std::array<FareValue, 4>{});
+}
+
+std::string FareValueText(const FareValue& fare) {
+    std::string s;
+    for (std::uint8_t i = 0; i < fare.count; ++i) {
+        if (i > 0) s += '/';
+        TenthsInto(s, fare.tenths[i]);
+    }
+    return s;
+}
+
+FareValue StoredFareValue(const FareColumn& column, std::uint32_t row) {
+    FareValue v;
+    if (column.State(row) != FareState::Priced) return v;
+    const std::span<const std::int32_t> t = column.Tenths(row);
+    v.count = static_cast<std::uint8_t>(t.size());
+    for (std::size_t i = 0; i < t.size(); ++i) v.tenths[i] = t[i];
+    return v;
+}
+
+void EmuFares(FareRequest& row) {
+    const std::array<FareValue, 4> v = EmuValues(InputsOf(row));
+    row.Fare1 = FareValueText(v[0]);
+    row.Fare2 = FareValueText(v[1]);
+    row.Fare4 = FareValueText(v[3]);
 }
 
 std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm, std::string_view p1,
                                                 std::string_view p2, std::string_view p3,
                                                 std::string_view p4) {
+    return ConventionalPremium(nType, trainDistanceKm,
+                               {ReadFare(p1), ReadFare(p2), ReadFare(p3), ReadFare(p4)});
+}
+
+std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm,
+                                                const std::array<FareReading, 4>& fares) {
     // Reference fare: the first class the train offers with a fare above 0.
-    double ref = 0.0;
-    int cls = 0;
-    if (p1 != "-") {
-        if (const auto v = DecimalNumber(p1)) {
-            ref = *v;
-            cls = 1;
-        }
+    double ref = fares[0].whole;
+    int cls = 1;
+    if (ref <= 0) {
+        ref = fares[1].whole;
+        cls = 2;
     }
     if (ref <= 0) {
-        ref = 0.0;
-        if (p2 != "-") {
-            if (const auto v = DecimalNumber(p2)) {
-                ref = *v;
-                cls = 2;
-            }
-        }
-    }
-    if (ref <= 0) {
-        ref = PriceValue(p3, 1);
+        ref = fares[2].parts[0];
         cls = 3;
     }
     if (ref <= 0) {
-        ref = PriceValue(p4, 1);
+        ref = fares[3].parts[0];
         cls = 4;
     }
     if (ref <= 0) return std::nullopt;
@@ -333,22 +464,13 @@ SpanFares ConventionalSpanFares(int nType, int spanKm, double factor, bool withA
     return out;
 }
 
-void ConventionalFares(ResultRow& row) {
-    const std::optional<TrainPremium> premium = ConventionalPremium(
-        row.NType, row.TrainDistance, row.TrainP1, row.TrainP2, row.TrainP3, row.TrainP4);
-    if (!premium) return;
-    const SpanFares f =
-        ConventionalSpanFares(row.NType, row.SpanKm, premium->factor, premium->withAirConditioning);
-    if (row.TrainP1 != "-") row.Fare1 = DecimalText(f.hardSeat);
-    if (row.TrainP2 != "-") row.Fare2 = DecimalText(f.softSeat);
-    if (row.TrainP3 != "-") {
-        row.Fare3 = IntText(RoundHalfUp(f.hardSleeper[0])) + "/" +
-                    IntText(RoundHalfUp(f.hardSleeper[1])) + "/" +
-                    IntText(RoundHalfUp(f.hardSleeper[2]));
-    }
-    if (row.TrainP4 != "-") {
-        row.Fare4 =
-            IntText(RoundHalfUp(f.softSleeper[0])) + "/" + IntText(RoundHalfUp(f.softSleeper[1]));
+void ConventionalFares(FareRequest& row) {
+    const SpanFareInputs in = InputsOf(row);
+    const std::optional<std::array<FareValue, 4>> v = ConventionalValues(in);
+    if (!v) return;
+    std::string* out[4] = {&row.Fare1, &row.Fare2, &row.Fare3, &row.Fare4};
+    for (int c = 0; c < 4; ++c) {
+        if (!in.train[c].notOffered) *out[c] = FareValueText((*v)[c]);
     }
 }
 

@@ -7,6 +7,7 @@
 // whatever the locale.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +18,60 @@
 #include "query/grid_result.h"
 
 namespace korvel {
+
+// The fare arithmetic's input in text form, as the stored tables write fares ("38",
+// "38/41/43", "-", ""): the journey planner's legs and the tests use it. Fare1..Fare4 are the
+// answer.
+struct FareRequest {
+    std::string TrainNo;
+    std::int32_t NType = 0;
+    std::string StartStation;
+    std::int32_t TrainDistance = 0;
+    std::string TrainP1, TrainP2, TrainP3, TrainP4;
+    std::string FromStation;
+    std::int32_t FromSNo = 0;
+    std::int32_t FromDistance = 0;
+    std::string FromP1, FromP2, FromP3, FromP4;
+    std::string ToStation;
+    std::int32_t ToSNo = 0;
+    std::int32_t ToDistance = 0;
+    std::string ToP1, ToP2, ToP3, ToP4;
+    std::int32_t SpanKm = 0;
+    std::string Fare1, Fare2, Fare3, Fare4;
+};
+
+// One stored fare as the arithmetic reads it: whether it is empty or "-", the whole text as
+// a number and its "/"-separated parts 1..3 as PriceValue reads them (0 where unreadable).
+struct FareReading {
+    bool empty = true;
+    bool notOffered = false;
+    double whole = 0.0;
+    std::array<double, 3> parts{};
+};
+FareReading ReadFare(std::string_view text);
+// The same from a typed fare column, without building the text (but for a text the column
+// keeps as it was).
+FareReading ReadFare(const FareColumn& column, std::uint32_t row);
+
+// What the tariff needs of a train and a span, all as numbers.
+struct SpanFareInputs {
+    char prefix = '\0';  // first character of the train number, upper-cased
+    bool g100 = false;   // the number begins with "G100"
+    std::int32_t nType = 0;
+    std::int32_t trainKm = 0;
+    std::int32_t spanKm = 0;
+    std::array<FareReading, 4> train;  // whole-journey fares, hard seat .. soft sleeper
+    std::array<FareReading, 4> from;   // stored fares at the boarding stop
+    std::array<FareReading, 4> to;     // stored fares at the alighting stop
+};
+// The estimated fares of a span (EMU or conventional by the train type); a class without a
+// value has no fare.
+std::array<FareValue, 4> SpanFareValues(const SpanFareInputs& in);
+// A fare as the grids write it: its values in yuan joined by "/" ("38", "35.5", "280/291/303");
+// empty when it has none.
+std::string FareValueText(const FareValue& fare);
+// The fare of a stored fare column's row as a value (none when empty, "-" or not readable).
+FareValue StoredFareValue(const FareColumn& column, std::uint32_t row);
 
 // One row of the distance-band table: km lower..upper cut into `Count` sub-intervals of
 // `Step` km; sub-interval j runs from Lower + j*Step to Lower + (j+1)*Step - 1.
@@ -74,11 +129,11 @@ std::string DecimalText(double value);
 
 // Writes Fare1..Fare4 of a row whose other fields are filled: a copy of the stored fares
 // when boarding at the origin, otherwise EmuFares or ConventionalFares.
-void FillFares(ResultRow& row);
+void FillFares(FareRequest& row);
 // Fares of an EMU train (types 1..3). Never writes Fare3.
-void EmuFares(ResultRow& row);
+void EmuFares(FareRequest& row);
 // Fares of a conventional train (types 4..14) by the tariff model.
-void ConventionalFares(ResultRow& row);
+void ConventionalFares(FareRequest& row);
 
 // What the whole-journey fare tells about a conventional train: its premium factor and
 // whether its fare includes the air-conditioning (25 %) part.
@@ -90,6 +145,8 @@ struct TrainPremium {
 std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm, std::string_view p1,
                                                 std::string_view p2, std::string_view p3,
                                                 std::string_view p4);
+std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm,
+                                                const std::array<FareReading, 4>& trainFares);
 
 // Tariff fares of a conventional train over a span, unrounded where the tariff leaves
 // halves: hard seat, soft seat, hard sleeper upper/middle/lower, soft sleeper upper/lower.

@@ -1,55 +1,71 @@
-// One answer row of every query: a train between a boarding and an alighting stop.
-// Texts are GBK bytes; a new row has every text empty and every integer 0.
+// One answer row of every query: a train between a boarding and an alighting stop, held as
+// values (numbers of the typed timetable, minutes, km, tenths of a yuan) and never as text.
+// The views turn a row into the texts they show, print or export, one column at a time.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <vector>
+
+#include "timetable/timetable.h"
 
 namespace korvel {
 
-struct ResultRow {
-    std::string TrainNo;
-    std::int32_t NType = 0;
-    std::string TypeName;
-    std::string StartStation;
-    std::string EndStation;
-    std::string TrainRDate;
-    std::int32_t TrainDistance = 0;
-    std::string TrainP1;
-    std::string TrainP2;
-    std::string TrainP3;
-    std::string TrainP4;
-    // Boarding part: station, stop number, distance, fares, time, run time.
-    std::string FromStation;
-    std::int32_t FromSNo = 0;
-    std::int32_t FromDistance = 0;
-    std::string FromP1;
-    std::string FromP2;
-    std::string FromP3;
-    std::string FromP4;
-    std::string FromDTime;
-    std::string FromRDate;  // at the departure: the stop's run time plus its dwell
-    // Alighting part: station, stop number, time, run time, distance, fares.
-    std::string ToStation;
-    std::int32_t ToSNo = 0;
-    std::string ToATime;
-    std::string ToRDate;
-    std::int32_t ToDistance = 0;
-    std::string ToP1;
-    std::string ToP2;
-    std::string ToP3;
-    std::string ToP4;
-    std::int32_t StopCount = 0;
-    std::int32_t SpanKm = 0;
-    std::string SpanTime;
-    std::string Fare1;
-    std::string Fare2;
-    std::string Fare3;
-    std::string Fare4;
+// One class of a row's fares: up to three values (berths) in tenths of a yuan. A class with
+// no value has no fare, which is not the same as a fare of 0.
+struct FareValue {
+    std::uint8_t count = 0;
+    std::array<std::int64_t, 3> tenths{};
+
+    bool HasFare() const { return count > 0; }
+    bool operator==(const FareValue&) const = default;
 };
 
-using ResultList = std::vector<ResultRow>;
+// Where a row's fares come from: worked out by the tariff over the row's span, or the stored
+// fares of a stop or of a train-list row copied as they stand (they keep their exact text).
+enum class FareSource : std::uint8_t { Computed, AlightingStop, TrainList };
+
+struct ResultRow {
+    std::uint32_t listRow = 0;  // the train's row in the train list (number, type, route)
+    TrainId train;
+    // The boarding and alighting stops; StopId::None() where the row takes the train list's
+    // origin (boarding) or terminus (alighting) values instead of a stop's.
+    StopId fromStop = StopId::None();
+    StopId toStop = StopId::None();
+    StationId fromStation = StationId::None();
+    StationId toStation = StationId::None();
+    std::int32_t fromStopNo = 0;
+    std::int32_t toStopNo = 0;
+    std::int16_t departure = ClockColumn::kNone;  // minutes since midnight at the boarding stop
+    std::int16_t arrival = ClockColumn::kNone;    // minutes since midnight at the alighting stop
+    std::int32_t fromKm = 0;
+    std::int32_t toKm = 0;
+    std::int32_t rideMinutes = 0;  // from the departure at the boarding stop to the arrival
+    FareSource fareSource = FareSource::Computed;
+    std::array<FareValue, 4> fares{};  // hard seat, soft seat, hard sleeper, soft sleeper
+
+    std::int32_t StopCount() const { return toStopNo - fromStopNo; }
+    std::int32_t SpanKm() const { return toKm - fromKm; }
+    bool operator==(const ResultRow&) const = default;
+};
+
+// The rows of one query and the typed timetable their numbers refer to.
+struct ResultList {
+    std::shared_ptr<const Timetable> timetable;
+    std::vector<ResultRow> rows;
+
+    std::size_t size() const { return rows.size(); }
+    bool empty() const { return rows.empty(); }
+    const ResultRow& operator[](std::size_t i) const { return rows[i]; }
+    ResultRow& operator[](std::size_t i) { return rows[i]; }
+    auto begin() const { return rows.begin(); }
+    auto end() const { return rows.end(); }
+    void clear() {
+        rows.clear();
+        timetable.reset();
+    }
+};
 
 // What the result list holds: nothing yet, station-to-station or transfer, train number,
 // station timetable (0 to 3 where it is shown as a number).

@@ -18,11 +18,11 @@ namespace {
 void DirectRows(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
                 const StationSide& ToSide, ResultList& out) {
     auto emit = [&](TrainId train, std::uint32_t from, std::uint32_t to) {
-        ResultRow& r = out.emplace_back();
+        ResultRow& r = out.rows.emplace_back();
         FillTrainPart(r, tt, train);
         FillFromStop(r, tt, StopId(from));
         FillToStop(r, tt, StopId(to));
-        FinishRow(r);
+        FinishRow(r, tt);
     };
     std::vector<std::uint32_t> departures;
     std::vector<std::uint32_t> arrivals;
@@ -83,7 +83,7 @@ void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSid
             }
         }
     }
-    out.reserve(stops.size());
+    out.rows.reserve(stops.size());
     // Stops up to here were passed by a ride to a terminus and give no row of their own.
     std::int64_t passed = -1;
     const ClockColumn& departs = tt.Departures();
@@ -92,7 +92,7 @@ void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSid
         const TrainId train = tt.Train(StopId(p));
         // A train missing from the train list cannot be shown; it gives no row.
         if (!tt.Listed(train)) continue;
-        ResultRow& r = out.emplace_back();
+        ResultRow& r = out.rows.emplace_back();
         FillTrainPart(r, tt, train);
         if (!departs.Empty(p)) {
             // Departs here: ride to the terminus, the stop without a departure time, never
@@ -111,7 +111,7 @@ void StationRows(const Timetable& tt, MatchMode mode, const StationSide& FromSid
             FillToStop(r, tt, StopId(p));
             FillFromOrigin(r, tt, train);
         }
-        FinishRow(r);
+        FinishRow(r, tt);
     }
 }
 
@@ -121,13 +121,18 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
                         StationSide& FromSide, StationSide& ToSide, ResultList& out,
                         const StopIndex* index) {
     out.clear();
-    std::optional<Timetable> own;
-    const Timetable& tt = TypedFor(tables, index, own);
+    std::shared_ptr<const Timetable> typed = TypedFor(tables, index);
+    const Timetable& tt = *typed;
     ResolveFromStation(tt, fromText, MatchMode::Grouped, FromSide);
     ResolveToStation(tt, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
+    out.timetable = std::move(typed);
     DirectRows(tt, mode, FromSide, ToSide, out);
+}
+
+std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight) {
+    return RideClock(tt.RunTimes(), alight.Value()) - DepartureRun(tt, board);
 }
 
 int FindLastStopNumber(const Timetable& tt, std::string_view trainNo) {
@@ -145,36 +150,26 @@ void QueryByTrainNumber(StoredTables& tables, std::string_view eccText, ResultLi
                         const StopIndex* index) {
     out.clear();
     if (!Loaded(tables.KMList)) return;
-    std::optional<Timetable> own;
-    const Timetable& tt = TypedFor(tables, index, own);
+    out.timetable = TypedFor(tables, index);
+    const Timetable& tt = *out.timetable;
     const std::string key = AsciiUpper(TrimControl(eccText));
     const std::string prefix = key + "/";
 
     // One row per train-list row, the whole journey with its stored values.
     auto emit = [&](std::uint32_t row) {
-        ResultRow& r = out.emplace_back();
+        ResultRow& r = out.rows.emplace_back();
         FillTrainRow(r, tt, row);
-        r.FromStation = r.StartStation;
-        r.FromSNo = 1;
-        r.FromDistance = 0;
-        r.FromDTime = tt.TrainDepartures().Text(row);
-        r.FromRDate = "0";
-        r.ToStation = r.EndStation;
-        r.ToATime = tt.TrainArrivals().Text(row);
-        r.ToRDate = r.TrainRDate;
-        r.ToDistance = r.TrainDistance;
-        r.ToP1 = r.TrainP1;
-        r.ToP2 = r.TrainP2;
-        r.ToP3 = r.TrainP3;
-        r.ToP4 = r.TrainP4;
-        r.SpanKm = r.TrainDistance;
-        r.SpanTime = r.TrainRDate;
-        r.Fare1 = r.TrainP1;
-        r.Fare2 = r.TrainP2;
-        r.Fare3 = r.TrainP3;
-        r.Fare4 = r.TrainP4;
-        r.ToSNo = FindLastStopNumber(tt, r.TrainNo);
-        r.StopCount = r.ToSNo - r.FromSNo;
+        r.fromStation = tt.RowOrigin(row);
+        r.fromStopNo = 1;
+        r.fromKm = 0;
+        r.departure = tt.TrainDepartures().Minutes(row);
+        r.toStation = tt.RowTerminus(row);
+        r.arrival = tt.TrainArrivals().Minutes(row);
+        r.toKm = tt.RowDistance(row);
+        r.rideMinutes = tt.TrainRunTimes().Minutes(row);
+        r.fareSource = FareSource::TrainList;
+        for (int c = 0; c < 4; ++c) r.fares[c] = StoredFareValue(tt.TrainFares().classes[c], row);
+        r.toStopNo = FindLastStopNumber(tt, tt.Number(r.train));
     };
     auto emitTrain = [&](TrainId t) {
         for (std::uint32_t k = 0; k < tt.ListedRows(t); ++k) emit(tt.ListRow(t) + k);
@@ -203,14 +198,15 @@ void QueryStationTimetable(StoredTables& tables, std::string_view czText, Statio
                            StationSide& ToSide, ResultList& out, const StopIndex* index) {
     out.clear();
     MatchMode mode = MatchMode::Grouped;
-    std::optional<Timetable> own;
-    const Timetable& tt = TypedFor(tables, index, own);
+    std::shared_ptr<const Timetable> typed = TypedFor(tables, index);
+    const Timetable& tt = *typed;
     ResolveStationBox(tt, czText, MatchMode::Grouped, FromSide, ToSide);
     if (FromSide.GroupId == 0) {
         mode = MatchMode::Exact;
         FromSide.Members.clear();
     }
     if (!Loaded(tables.KMTrain) || !Loaded(tables.KMList)) return;
+    out.timetable = std::move(typed);
     StationRows(tt, mode, FromSide, ToSide, out);
 }
 

@@ -40,54 +40,52 @@ int FindLastStopNumber(const Timetable& tt, std::string_view trainNo);
 void QueryStationTimetable(StoredTables& tables, std::string_view czText, StationSide& FromSide,
                            StationSide& ToSide, ResultList& out, const StopIndex* index = nullptr);
 
+// Minutes riding from the departure at stop `board` to the arrival at stop `alight`.
+std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight);
+
 // One candidate transfer station.
 struct TransferCandidate {
     std::string Station;
     std::int32_t Dist1 = 0;    // km of the representative first leg
     std::int32_t Dist2 = 0;    // km of the representative second leg
     std::int32_t DistAll = 0;  // Dist1 + Dist2
-    std::string Time1;         // riding time of the first leg ("05:30")
-    std::string Time2;         // riding time of the second leg
-    std::string TimeAll;       // Time1 + Time2, unpadded ("7:15")
+    std::int32_t Time1 = 0;    // riding minutes of the first leg
+    std::int32_t Time2 = 0;    // riding minutes of the second leg (when Count2 > 0)
     std::int32_t Count1 = 0;   // first legs reaching the station
     std::int32_t Count2 = 0;   // second legs leaving it for the arrival side
+
+    // Time1 + Time2; only meaningful when the station has a second leg.
+    std::int32_t TimeAll() const { return Time1 + Time2; }
 };
 
 // The working lists of one transfer query.
 struct TransferData {
-    ResultList FromLegs;  // (train, later stop) legs leaving the departure side
-    ResultList ToLegs;    // (earlier stop, train) legs reaching the arrival side
-    std::vector<TransferCandidate> TransferList;
-
-    // The same legs as pairs of stops of the typed timetable, which is how the query keeps
-    // them when it runs with a stop index: a full row per leg costs more than the whole rest
-    // of the query. Then FromLegs and ToLegs stay empty; ShowTransferLegs reads whichever
-    // form is filled.
+    // The legs as pairs of stops of the typed timetable: a full row per leg costs more than
+    // the whole rest of the query.
     struct StopPair {
         std::uint32_t board = 0;   // StopId of the boarding stop
         std::uint32_t alight = 0;  // StopId of the alighting stop
     };
-    std::vector<StopPair> FromStops;
-    std::vector<StopPair> ToStops;
+    std::vector<StopPair> FromStops;  // (train, later stop) legs leaving the departure side
+    std::vector<StopPair> ToStops;    // (earlier stop, train) legs reaching the arrival side
+    std::vector<TransferCandidate> TransferList;
     // The typed timetable the query read, which the stop pairs number the stops of.
     std::shared_ptr<const Timetable> timetable;
 };
 
 // Resolves both sides, collects both leg lists and the candidate stations. With an index
-// built from these tables the legs come from the stations' own stops and are kept as
-// FromStops/ToStops; the candidates and the legs ShowTransferLegs gives are the same.
+// built from these tables the legs come from the stations' own stops instead of a walk of
+// every train; the legs, the candidates and the legs ShowTransferLegs gives are the same.
 void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_view toText,
                    StationSide& FromSide, StationSide& ToSide, TransferData& data,
                    const StopIndex* index = nullptr);
-// Builds TransferList from the two leg lists.
-void CollectTransferStations(TransferData& data);
 // The candidates the transfer window offers: Count2 > 0 and neither typed name, in list
 // order.
 std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
                                                   const StationSide& FromSide,
                                                   const StationSide& ToSide);
-// The legs through a picked station: first legs (departure side to the station) in FromLegs
-// order, then second legs in ToLegs order, at most count1 and count2 of them. Sets
+// The legs through a picked station: first legs (departure side to the station) in FromStops
+// order, then second legs in ToStops order, at most count1 and count2 of them. Sets
 // TransferStation to the station.
 void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::string_view station,
                       int count1, int count2, ResultList& out, std::string& TransferStation);

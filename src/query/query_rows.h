@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/run_time.h"
 #include "data/schema.h"
 #include "query/fare_tariff.h"
 #include "query/grid_result.h"
@@ -18,14 +21,6 @@ namespace korvel::query_rows {
 
 inline bool Loaded(const MemTable& t) {
     return !t.Fields().empty();
-}
-
-// Stop count, km, journey time and fares of a row whose other fields are filled.
-inline void FinishRow(ResultRow& r) {
-    r.StopCount = r.ToSNo - r.FromSNo;
-    r.SpanKm = r.ToDistance - r.FromDistance;
-    r.SpanTime = ElapsedText(r.FromRDate, r.ToRDate);
-    FillFares(r);
 }
 
 // Both sides share a group, or neither has one: match the typed names only.
@@ -52,26 +47,34 @@ std::vector<std::string_view> SideNames(const Side& side, MatchMode mode) {
 
 // The typed timetable a query reads: the index's when it covers the tables, else one built
 // for this query alone from the tables as they stand (a query before the indexes exist).
-inline const Timetable& TypedFor(const StoredTables& tables, const StopIndex* index,
-                                 std::optional<Timetable>& own) {
-    if (index != nullptr && index->Covers(tables)) return index->Typed();
-    return own.emplace(tables);
+inline std::shared_ptr<const Timetable> TypedFor(const StoredTables& tables,
+                                                 const StopIndex* index) {
+    if (index != nullptr && index->Covers(tables)) return index->SharedTyped();
+    return std::make_shared<const Timetable>(tables);
+}
+
+// A run time in minutes the way a journey time reads it: at most two minute digits of a
+// text the column keeps as it was.
+inline std::int32_t RideClock(const RunTimeColumn& column, std::uint32_t row) {
+    if (column.OddCount() == 0) return column.Minutes(row);
+    const std::string text = column.Text(row);
+    return RunTimeMinutes(text, 2);
+}
+
+// The run time at the departure from stop `s`: its run time (which counts to the arrival)
+// plus the dwell, D_Time - A_Time over midnight.
+inline std::int32_t DepartureRun(const Timetable& tt, StopId s) {
+    const std::uint32_t i = s.Value();
+    const std::int16_t a = tt.Arrivals().Minutes(i);
+    const std::int16_t d = tt.Departures().Minutes(i);
+    const int dwell = a < 0 || d < 0 ? 0 : ((d - a) % 1440 + 1440) % 1440;
+    return RideClock(tt.RunTimes(), i) + dwell;
 }
 
 // The train fields of a row from train-list row `row`.
 inline void FillTrainRow(ResultRow& r, const Timetable& tt, std::uint32_t row) {
-    r.TrainNo = tt.Number(tt.RowTrain(row));
-    r.NType = tt.RowType(row);
-    r.TypeName = TrainTypeName(r.NType);
-    r.StartStation = tt.Name(tt.RowOrigin(row));
-    r.EndStation = tt.Name(tt.RowTerminus(row));
-    r.TrainRDate = tt.TrainRunTimes().Text(row);
-    r.TrainDistance = tt.RowDistance(row);
-    const Fares& f = tt.TrainFares();
-    r.TrainP1 = f[FareClass::HardSeat].Text(row);
-    r.TrainP2 = f[FareClass::SoftSeat].Text(row);
-    r.TrainP3 = f[FareClass::HardSleeper].Text(row);
-    r.TrainP4 = f[FareClass::SoftSleeper].Text(row);
+    r.listRow = row;
+    r.train = tt.RowTrain(row);
 }
 
 // The train fields of a row; the train has a train-list row.
@@ -81,45 +84,72 @@ inline void FillTrainPart(ResultRow& r, const Timetable& tt, TrainId t) {
 
 // The boarding part of a row at stop `s`.
 inline void FillFromStop(ResultRow& r, const Timetable& tt, StopId s) {
-    const std::uint32_t i = s.Value();
-    r.FromStation = tt.Name(tt.Station(s));
-    r.FromSNo = tt.StopNumber(s);
-    r.FromDTime = tt.Departures().Text(i);
-    r.FromRDate = DepartureRunTime(tt.RunTimes().Text(i), tt.Arrivals().Text(i), r.FromDTime);
-    r.FromDistance = tt.Km(s);
-    const Fares& f = tt.StopFares();
-    r.FromP1 = f[FareClass::HardSeat].Text(i);
-    r.FromP2 = f[FareClass::SoftSeat].Text(i);
-    r.FromP3 = f[FareClass::HardSleeper].Text(i);
-    r.FromP4 = f[FareClass::SoftSleeper].Text(i);
+    r.fromStop = s;
+    r.fromStation = tt.Station(s);
+    r.fromStopNo = tt.StopNumber(s);
+    r.departure = tt.Departures().Minutes(s.Value());
+    r.fromKm = tt.Km(s);
 }
 
 // The boarding part at the train's origin, from its train-list values.
 inline void FillFromOrigin(ResultRow& r, const Timetable& tt, TrainId t) {
-    r.FromStation = tt.Name(tt.Origin(t));
-    r.FromSNo = 1;
-    r.FromDTime = tt.TrainDepartures().Text(tt.ListRow(t));
-    r.FromRDate = "0";
-    r.FromDistance = 0;
-    r.FromP1.clear();
-    r.FromP2.clear();
-    r.FromP3.clear();
-    r.FromP4.clear();
+    r.fromStop = StopId::None();
+    r.fromStation = tt.Origin(t);
+    r.fromStopNo = 1;
+    r.departure = tt.TrainDepartures().Minutes(tt.ListRow(t));
+    r.fromKm = 0;
 }
 
 // The alighting part of a row at stop `s`.
 inline void FillToStop(ResultRow& r, const Timetable& tt, StopId s) {
-    const std::uint32_t i = s.Value();
-    r.ToStation = tt.Name(tt.Station(s));
-    r.ToSNo = tt.StopNumber(s);
-    r.ToATime = tt.Arrivals().Text(i);
-    r.ToRDate = tt.RunTimes().Text(i);
-    r.ToDistance = tt.Km(s);
-    const Fares& f = tt.StopFares();
-    r.ToP1 = f[FareClass::HardSeat].Text(i);
-    r.ToP2 = f[FareClass::SoftSeat].Text(i);
-    r.ToP3 = f[FareClass::HardSleeper].Text(i);
-    r.ToP4 = f[FareClass::SoftSleeper].Text(i);
+    r.toStop = s;
+    r.toStation = tt.Station(s);
+    r.toStopNo = tt.StopNumber(s);
+    r.arrival = tt.Arrivals().Minutes(s.Value());
+    r.toKm = tt.Km(s);
+}
+
+// The fares of a row whose stops are filled: the alighting stop's stored fares when the
+// train is boarded at its origin and they offer a class, otherwise the tariff's estimate.
+inline void FillRowFares(ResultRow& r, const Timetable& tt) {
+    const Fares& stop = tt.StopFares();
+    const std::uint32_t to = r.toStop.Value();
+    const StationId origin = tt.RowOrigin(r.listRow);
+    const bool atOrigin = origin == r.fromStation || (!origin.IsNone() && !r.fromStation.IsNone() &&
+                                                      tt.Name(origin) == tt.Name(r.fromStation));
+    if (atOrigin) {
+        for (int c = 0; c < 4; ++c) {
+            if (stop.classes[c].State(to) != FareState::NotOffered) {
+                r.fareSource = FareSource::AlightingStop;
+                for (int k = 0; k < 4; ++k) r.fares[k] = StoredFareValue(stop.classes[k], to);
+                return;
+            }
+        }
+    }
+    SpanFareInputs in;
+    const std::string& number = tt.Number(r.train);
+    in.prefix = number.empty() ? '\0' : number.front();
+    in.g100 = number.compare(0, 4, "G100") == 0;
+    in.nType = tt.RowType(r.listRow);
+    in.trainKm = tt.RowDistance(r.listRow);
+    in.spanKm = r.SpanKm();
+    const Fares& train = tt.TrainFares();
+    for (int c = 0; c < 4; ++c) {
+        in.train[c] = ReadFare(train.classes[c], r.listRow);
+        if (!r.fromStop.IsNone()) in.from[c] = ReadFare(stop.classes[c], r.fromStop.Value());
+        in.to[c] = ReadFare(stop.classes[c], to);
+    }
+    r.fareSource = FareSource::Computed;
+    r.fares = SpanFareValues(in);
+}
+
+// Ride time and fares of a row whose stops are filled.
+inline void FinishRow(ResultRow& r, const Timetable& tt) {
+    const std::int32_t from = r.fromStop.IsNone() ? 0 : DepartureRun(tt, r.fromStop);
+    const std::int64_t ride = std::int64_t{RideClock(tt.RunTimes(), r.toStop.Value())} - from;
+    r.rideMinutes =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(ride, -2147483647, 2147483647));
+    FillRowFares(r, tt);
 }
 
 // Ascending stops at any of the names; false when a name is empty (an empty stop name never

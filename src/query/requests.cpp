@@ -5,6 +5,7 @@
 #include "data/gbk.h"
 #include "query/fare_tariff.h"
 #include "query/pinyin_input.h"
+#include "query/queries.h"
 #include "query/query_rows.h"
 #include "query/stop_index.h"
 #include "timetable/timetable.h"
@@ -57,8 +58,7 @@ Refusal NotLoaded(QueryInput input) {
 
 // Whether the station list has the text, read through the typed timetable of these tables.
 bool Known(const QueryTables& q, std::string_view text) {
-    std::optional<Timetable> own;
-    return StationExists(TypedFor(q.tables, q.index, own), text);
+    return StationExists(*TypedFor(q.tables, q.index), text);
 }
 
 // The station-pair checks with the typed timetable the existence checks read.
@@ -95,8 +95,7 @@ std::optional<Refusal> CheckStationPair(const QueryTables& q, std::string_view f
     // The typed timetable is built only when the texts pass the checks that need no tables.
     if (StationMissing(from) || StationMissing(to) || from == to || !q.ready.pinyin)
         return CheckPair(q, Timetable(), from, to);
-    std::optional<Timetable> own;
-    return CheckPair(q, TypedFor(q.tables, q.index, own), from, to);
+    return CheckPair(q, *TypedFor(q.tables, q.index), from, to);
 }
 
 std::variant<DirectAnswer, Refusal> AskDirect(const QueryTables& q, std::string_view from,
@@ -171,7 +170,7 @@ std::optional<TrainSection> SectionOf(const Timetable& tt, std::string_view trai
     section.alightStop = StopId(to);
     section.stopCount = tt.StopNumber(StopId(to)) - tt.StopNumber(StopId(from));
     section.km = tt.Km(StopId(to)) - tt.Km(StopId(from));
-    section.elapsed = ElapsedText(tt.RunTimes().Text(from), tt.RunTimes().Text(to));
+    section.rideMinutes = RideMinutes(tt, StopId(from), StopId(to));
     return section;
 }
 

@@ -126,7 +126,7 @@ struct TrainSection {
     StopId alightStop;
     int stopCount = 0;  // stop numbers ridden
     int km = 0;
-    std::string elapsed;  // the riding time as the detail window shows it ("04:55", "0")
+    std::int32_t rideMinutes = 0;  // from the departure at the boarding stop
 };
 // Nothing when the train has no stop named `board` with a later stop to ride to.
 std::optional<TrainSection> SectionOf(const Timetable& tt, std::string_view train,

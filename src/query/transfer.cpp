@@ -1,7 +1,6 @@
 // The transfer query: the legs leaving the departure side and reaching the arrival side,
 // the candidate transfer stations, and the rows of the legs through a picked station.
 #include <algorithm>
-#include <unordered_map>
 #include <utility>
 
 #include "query/fare_tariff.h"
@@ -58,18 +57,14 @@ std::int32_t LegDistance(const Timetable& tt, const TransferData::StopPair& leg)
     return tt.Km(StopId(leg.alight)) - tt.Km(StopId(leg.board));
 }
 
-std::string LegTime(const Timetable& tt, const TransferData::StopPair& leg) {
-    return ElapsedText(
-        DepartureRunTime(tt.RunTimes().Text(leg.board), tt.Arrivals().Text(leg.board),
-                         tt.Departures().Text(leg.board)),
-        tt.RunTimes().Text(leg.alight));
+std::int32_t LegTime(const Timetable& tt, const TransferData::StopPair& leg) {
+    return RideClock(tt.RunTimes(), leg.alight) - DepartureRun(tt, StopId(leg.board));
 }
 
-// The candidates, as CollectTransferStations makes them from full legs: stations in order of
-// their first first leg; the second-leg figures are those of the last matching second leg,
-// so they are worked out once per station.
-void IndexedCandidates(const Timetable& tt, TransferData& data,
-                       const std::vector<StationId>& fromEnd, const std::vector<StationId>& toEnd) {
+// The candidates: stations in order of their first first leg; the second-leg figures are
+// those of the last matching second leg, so they are worked out once per station.
+void Candidates(const Timetable& tt, TransferData& data, const std::vector<StationId>& fromEnd,
+                const std::vector<StationId>& toEnd) {
     constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
     std::vector<TransferCandidate>& list = data.TransferList;
     std::vector<std::uint32_t> entryOf(tt.StationCount(), kNoEntry);
@@ -101,26 +96,14 @@ void IndexedCandidates(const Timetable& tt, TransferData& data,
         z.Dist2 = LegDistance(tt, *leg);
         z.DistAll = z.Dist1 + z.Dist2;
         z.Time2 = LegTime(tt, *leg);
-        z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
     }
 }
 
-// A leg as a row without its train part.
-ResultRow LegRow(const Timetable& tt, std::uint32_t board, std::uint32_t alight) {
-    ResultRow leg;
-    leg.TrainNo = tt.Number(tt.Train(StopId(board)));
-    FillFromStop(leg, tt, StopId(board));
-    FillToStop(leg, tt, StopId(alight));
-    return leg;
-}
-
-// Every leg as a full row, walking every train: forward from the first departure-side stop
+// Every leg, walking every train: forward from the first departure-side stop
 // to each later stop, then backward, trains from the last, from the last arrival-side stop
 // to each earlier one.
 void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide,
                 const StationSide& ToSide, TransferData& data) {
-    data.FromLegs.reserve(5000);
-    data.ToLegs.reserve(5000);
     for (TrainId train(0); train < TrainId(tt.TrainCount()); ++train) {
         const std::uint32_t begin = tt.FirstStop(train).Value();
         const std::uint32_t end = tt.EndStop(train).Value();
@@ -128,7 +111,7 @@ void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide
         std::uint32_t board = 0;
         for (std::uint32_t p = begin; p < end; ++p) {
             if (boarded) {
-                data.FromLegs.push_back(LegRow(tt, board, p));
+                data.FromStops.push_back({board, p});
             } else if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::From,
                                       FromSide, ToSide)) {
                 boarded = true;
@@ -143,7 +126,7 @@ void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide
         std::uint32_t alight = 0;
         for (std::uint32_t p = tt.EndStop(train).Value(); p-- > begin;) {
             if (alighted) {
-                data.ToLegs.push_back(LegRow(tt, p, alight));
+                data.ToStops.push_back({p, alight});
             } else if (StationMatches(tt.Name(tt.Station(StopId(p))), mode, QuerySide::To, FromSide,
                                       ToSide)) {
                 alighted = true;
@@ -151,8 +134,6 @@ void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide
             }
         }
     }
-    data.FromLegs.shrink_to_fit();
-    data.ToLegs.shrink_to_fit();
 }
 
 }  // namespace
@@ -160,66 +141,35 @@ void WalkedLegs(const Timetable& tt, MatchMode mode, const StationSide& FromSide
 void TransferQuery(StoredTables& tables, std::string_view fromText, std::string_view toText,
                    StationSide& FromSide, StationSide& ToSide, TransferData& data,
                    const StopIndex* index) {
-    data.FromLegs.clear();
-    data.ToLegs.clear();
     data.FromStops.clear();
     data.ToStops.clear();
     data.TransferList.clear();
     data.timetable.reset();
     const bool indexed = index != nullptr && index->Covers(tables);
-    std::shared_ptr<const Timetable> typed =
-        indexed ? index->SharedTyped() : std::make_shared<const Timetable>(tables);
+    std::shared_ptr<const Timetable> typed = TypedFor(tables, index);
     ResolveFromStation(*typed, fromText, MatchMode::Grouped, FromSide);
     ResolveToStation(*typed, toText, MatchMode::Grouped, ToSide);
     const MatchMode mode = ChooseExactMode(FromSide, ToSide);
     if (!Loaded(tables.KMTrain)) return;
     data.timetable = std::move(typed);
     const Timetable& tt = *data.timetable;
-    if (indexed) {
+    std::vector<StationId> fromEnd;
+    std::vector<StationId> toEnd;
+    std::vector<std::uint32_t> departures;
+    std::vector<std::uint32_t> arrivals;
+    if (indexed && StopsAt(tt, SideNames(FromSide, mode), departures) &&
+        StopsAt(tt, SideNames(ToSide, mode), arrivals)) {
         // The legs from the stations' own stops, in the order of the two walks.
-        std::vector<std::uint32_t> departures;
-        std::vector<std::uint32_t> arrivals;
-        if (StopsAt(tt, SideNames(FromSide, mode), departures) &&
-            StopsAt(tt, SideNames(ToSide, mode), arrivals)) {
-            const std::vector<StationId> fromEnd = LegsLeaving(tt, departures, data.FromStops);
-            const std::vector<StationId> toEnd = LegsReaching(tt, arrivals, data.ToStops);
-            IndexedCandidates(tt, data, fromEnd, toEnd);
-            return;
-        }
+        fromEnd = LegsLeaving(tt, departures, data.FromStops);
+        toEnd = LegsReaching(tt, arrivals, data.ToStops);
+    } else {
+        WalkedLegs(tt, mode, FromSide, ToSide, data);
+        for (const TransferData::StopPair& leg : data.FromStops)
+            fromEnd.push_back(tt.Station(StopId(leg.alight)));
+        for (const TransferData::StopPair& leg : data.ToStops)
+            toEnd.push_back(tt.Station(StopId(leg.board)));
     }
-    WalkedLegs(tt, mode, FromSide, ToSide, data);
-    CollectTransferStations(data);
-}
-
-void CollectTransferStations(TransferData& data) {
-    std::vector<TransferCandidate>& list = data.TransferList;
-    list.clear();
-    // Station -> entry, the first match a linear search of the list would find. The keys
-    // view the first legs' own strings, which stay put while the list grows.
-    std::unordered_map<std::string_view, std::size_t> where;
-    for (const ResultRow& leg : data.FromLegs) {
-        auto [it, added] = where.try_emplace(leg.ToStation, list.size());
-        if (!added) {
-            ++list[it->second].Count1;
-            continue;
-        }
-        TransferCandidate& z = list.emplace_back();
-        z.Station = leg.ToStation;
-        z.Dist1 = leg.ToDistance - leg.FromDistance;
-        z.Time1 = ElapsedText(leg.FromRDate, leg.ToRDate);
-        z.Count1 = 1;
-    }
-
-    for (const ResultRow& leg : data.ToLegs) {
-        auto it = where.find(leg.FromStation);
-        if (it == where.end()) continue;
-        TransferCandidate& z = list[it->second];
-        z.Dist2 = leg.ToDistance - leg.FromDistance;
-        z.DistAll = z.Dist1 + z.Dist2;
-        z.Time2 = ElapsedText(leg.FromRDate, leg.ToRDate);
-        z.TimeAll = MinutesToElapsed(ElapsedToMinutes(z.Time1) + ElapsedToMinutes(z.Time2));
-        ++z.Count2;
-    }
+    Candidates(tt, data, fromEnd, toEnd);
 }
 
 std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
@@ -238,54 +188,33 @@ void ShowTransferLegs(StoredTables& tables, const TransferData& data, std::strin
                       int count1, int count2, ResultList& out, std::string& TransferStation) {
     TransferStation.assign(station);
     out.clear();
-    out.reserve(static_cast<std::size_t>(std::max(0, count1) + std::max(0, count2)));
+    out.rows.reserve(static_cast<std::size_t>(std::max(0, count1) + std::max(0, count2)));
     if (!Loaded(tables.KMList)) return;
-    std::shared_ptr<const Timetable> own;
-    if (!data.timetable || !data.timetable->BuiltFrom(tables)) {
-        // Legs kept as stop pairs number the stops of the timetable they came from only.
-        if (!data.FromStops.empty() || !data.ToStops.empty()) return;
-        own = std::make_shared<const Timetable>(tables);
-    }
-    const Timetable& tt = own ? *own : *data.timetable;
+    // The stop pairs number the stops of the timetable they came from only.
+    if (!data.timetable || !data.timetable->BuiltFrom(tables)) return;
+    out.timetable = data.timetable;
+    const Timetable& tt = *data.timetable;
 
-    // Copies a leg with its train's data; a leg whose train is not in the list is left out.
-    auto add = [&](const ResultRow& leg) {
-        const TrainId train = tt.FindTrain(leg.TrainNo);
-        if (train.IsNone() || !tt.Listed(train)) return false;
-        ResultRow r = leg;
+    // A leg with its train's data; a leg whose train is not in the list is left out.
+    auto add = [&](const TransferData::StopPair& pair) {
+        const TrainId train = tt.Train(StopId(pair.board));
+        if (!tt.Listed(train)) return false;
+        ResultRow& r = out.rows.emplace_back();
         FillTrainPart(r, tt, train);
-        FinishRow(r);
-        out.push_back(std::move(r));
+        FillFromStop(r, tt, StopId(pair.board));
+        FillToStop(r, tt, StopId(pair.alight));
+        FinishRow(r, tt);
         return true;
     };
-
     int taken = 0;
-    for (const ResultRow& leg : data.FromLegs) {
-        if (taken >= count1) break;
-        if (leg.ToStation == station && add(leg)) ++taken;
-    }
-    taken = 0;
-    for (const ResultRow& leg : data.ToLegs) {
-        if (taken >= count2) break;
-        if (leg.FromStation == station && add(leg)) ++taken;
-    }
-
-    // Legs kept as stop pairs: each becomes the row its full leg would have given.
-    taken = 0;
     for (const TransferData::StopPair& pair : data.FromStops) {
         if (taken >= count1) break;
-        if (tt.Name(tt.Station(StopId(pair.alight))) == station &&
-            add(LegRow(tt, pair.board, pair.alight))) {
-            ++taken;
-        }
+        if (tt.Name(tt.Station(StopId(pair.alight))) == station && add(pair)) ++taken;
     }
     taken = 0;
     for (const TransferData::StopPair& pair : data.ToStops) {
         if (taken >= count2) break;
-        if (tt.Name(tt.Station(StopId(pair.board))) == station &&
-            add(LegRow(tt, pair.board, pair.alight))) {
-            ++taken;
-        }
+        if (tt.Name(tt.Station(StopId(pair.board))) == station && add(pair)) ++taken;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "data/decimal.h"
 #include "query/fare_tariff.h"
 #include "views/result_grid.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
@@ -53,41 +54,33 @@ DetailSection DetailSectionFromRow(const ResultGrid& grid, int row) {
                          grid.Cell(10, row)};
 }
 
-std::optional<DetailWindowModel> DetailWindowModel::Build(MemTable& KMTrain,
+std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
                                                           const DetailSection& section) {
     if (section.trainNo.empty()) return std::nullopt;
-    Field* fId = KMTrain.FindField("ID");
-    Field* fNo = KMTrain.FindField("S_No");
-    Field* fStation = KMTrain.FindField("Station");
-    Field* fDistance = KMTrain.FindField("Distance");
-    Field* fArrive = KMTrain.FindField("A_Time");
-    Field* fDepart = KMTrain.FindField("D_Time");
-    Field* fRunTime = KMTrain.FindField("R_Date");
-    if (!fId || !fNo || !fStation || !fDistance || !fArrive || !fDepart || !fRunTime) {
-        return std::nullopt;
-    }
-    if (!KMTrain.Locate("ID", section.trainNo)) return std::nullopt;
+    const TrainId train = tt.FindTrain(section.trainNo);
+    if (train.IsNone() || tt.StopCount(train) == 0) return std::nullopt;
 
     DetailWindowModel m;
     m.caption_ = "\xB3\xB5\xB4\xCE:" + section.trainNo;  // 车次:
     const std::int64_t stopCount = ReadInteger(section.stopCount).value_or(0);
-    std::string prev(fDepart->View());  // departure at the origin
+    std::string prev = tt.Departures().Text(tt.FirstStop(train).Value());  // at the origin
     int day = 1;
     bool found = false;
     SelectableGrid& g = m.grid_;
 
-    while (!KMTrain.Eof() && fId->View() == section.trainNo) {
+    for (StopId s = tt.FirstStop(train); s < tt.EndStop(train); ++s) {
+        const std::uint32_t i = s.Value();
         ++m.stopRowCount_;
         if (g.RowCount() < m.stopRowCount_) g.SetRowCount(m.stopRowCount_);
         const int r = m.stopRowCount_ - 1;
 
-        std::string arrive(fArrive->View());
+        std::string arrive = tt.Arrivals().Text(i);
         if (!arrive.empty()) {
             if (prev > arrive) ++day;  // an earlier clock time than the last one: next day
             prev = arrive;
         }
-        std::string station(fStation->View());
-        const std::int32_t stopNo = fNo->AsInteger();
+        const std::string& station = tt.Name(tt.Station(s));
+        const std::int32_t stopNo = tt.StopNumber(s);
         if (!found) {
             if (station == section.boardingStation) {
                 m.sectionFirst_ = stopNo;
@@ -98,32 +91,29 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(MemTable& KMTrain,
             m.sectionLast_ = static_cast<int>(stopCount + m.sectionFirst_);
         }
 
-        std::string runTime(fRunTime->View());
-        if (!runTime.empty() && runTime.back() == ':') runTime += '0';
+        std::string runTime = RideTimeText(tt.RunTimes().Minutes(i));
         g.SetCell(0, r, std::to_string(stopNo));
-        g.SetCell(1, r, std::move(station));
-        g.SetCell(2, r, std::string(fDistance->View()));
+        g.SetCell(1, r, station);
+        g.SetCell(2, r, std::to_string(tt.Km(s)));
         g.SetCell(3, r, std::move(arrive));
-        g.SetCell(4, r, std::string(fDepart->View()));
+        g.SetCell(4, r, tt.Departures().Text(i));
         g.SetCell(5, r, DayText(day));
         g.SetCell(6, r, std::move(runTime));
         if (r > 0) {
             g.SetCell(7, r,
                       SectionSpeed(g.Cell(2, r - 1), g.Cell(2, r), g.Cell(6, r - 1), g.Cell(6, r)));
         }
-        KMTrain.Next();
     }
-    // The loop stops on the next train's first stop, or at the end of the table still on
-    // this train's last stop: step back only in the first case.
-    if (fId->View() != section.trainNo) KMTrain.Prior();
 
     if (!found) {
         // The boarding station is not a stop of this train: no section to highlight.
         m.sectionFirst_ = 0;
         m.sectionLast_ = 0;
     }
-    m.routeLine_ = SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
-                               std::string(fDistance->View()), std::string(fRunTime->View()));
+    const StopId last(tt.EndStop(train).Value() - 1);
+    m.routeLine_ =
+        SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
+                    std::to_string(tt.Km(last)), RideTimeText(tt.RunTimes().Minutes(last.Value())));
     m.sectionLine_ = SummaryLine("\xC7\xF8\xBC\xE4\xA3\xBA",  // 区间：
                                  section.sectionKm, section.sectionTime);
     return m;
@@ -155,11 +145,10 @@ std::vector<std::string> DetailWindowModel::HeaderCaptions() {
 }
 
 std::optional<DetailWindowModel> OpenDetailForSelection(const ResultGrid& grid,
-                                                        std::size_t resultCount,
-                                                        MemTable& KMTrain) {
+                                                        std::size_t resultCount) {
     std::optional<int> row = grid.DoubleClickRow(resultCount);
-    if (!row) return std::nullopt;
-    return DetailWindowModel::Build(KMTrain, DetailSectionFromRow(grid, *row));
+    if (!row || !grid.ShownTimetable()) return std::nullopt;
+    return DetailWindowModel::Build(*grid.ShownTimetable(), DetailSectionFromRow(grid, *row));
 }
 
 }  // namespace korvel

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data/memtable.h"
+#include "timetable/timetable.h"
 #include "views/text_grid.h"
 
 namespace korvel {
@@ -39,9 +39,9 @@ class DetailWindowModel {
     static constexpr int kColumns = 8;
     static constexpr int kInitialRows = 20;
 
-    // Reads the train's stops from KMTrain (ordered by train and stop number; the cursor is
-    // left on the train's last stop). Nothing when the train has no stop.
-    static std::optional<DetailWindowModel> Build(MemTable& KMTrain, const DetailSection& section);
+    // Reads the train's stops from the typed timetable. Nothing when the train has no stop.
+    static std::optional<DetailWindowModel> Build(const Timetable& tt,
+                                                  const DetailSection& section);
 
     // "车次:" + train number.
     const std::string& Caption() const { return caption_; }
@@ -78,6 +78,6 @@ class DetailWindowModel {
 // The double-click on the main grid: the detail model for the selected result row, or
 // nothing (no selection, empty row, row beyond the result list, unknown train).
 std::optional<DetailWindowModel> OpenDetailForSelection(const ResultGrid& grid,
-                                                        std::size_t resultCount, MemTable& KMTrain);
+                                                        std::size_t resultCount);
 
 }  // namespace korvel

@@ -9,45 +9,21 @@
 namespace korvel {
 
 HeaderLabels::HeaderLabels(std::vector<std::string> plainCaptions)
-    : captions_(std::move(plainCaptions)), bold_(captions_.size(), 0) {}
+    : plain_(std::move(plainCaptions)), captions_(plain_) {}
 
-std::optional<int> HeaderLabels::SortedColumn() const {
-    for (int i = 0; i < Count(); ++i) {
-        if (bold_[i]) return i;
-    }
-    return std::nullopt;
-}
-
-bool HeaderLabels::Ascending() const {
-    std::optional<int> c = SortedColumn();
-    return c && captions_[*c].ends_with(kArrowUp);
-}
-
-static void ReplaceArrow(std::string& caption, std::string_view arrow) {
-    caption.resize(caption.size() >= 2 ? caption.size() - 2 : 0);
-    caption += arrow;
+void HeaderLabels::SetCaption(int column) {
+    captions_[column] = plain_[column];
+    if (sorted_ == column) captions_[column] += ascending_ ? kArrowUp : kArrowDown;
 }
 
 bool HeaderLabels::Click(int column) {
-    bool ascending = true;
-    for (int i = 0; i < Count(); ++i) {
-        std::string& caption = captions_[i];
-        if (!bold_[i]) {
-            if (i == column) {
-                bold_[i] = 1;
-                caption += kArrowUp;
-            }
-        } else if (i != column) {
-            bold_[i] = 0;
-            caption.resize(caption.size() >= 2 ? caption.size() - 2 : 0);
-        } else if (caption.ends_with(kArrowUp)) {
-            ascending = false;
-            ReplaceArrow(caption, kArrowDown);
-        } else if (caption.ends_with(kArrowDown)) {
-            ReplaceArrow(caption, kArrowUp);
-        }
-    }
-    return ascending;
+    if (column < 0 || column >= Count()) return true;
+    const std::optional<int> before = sorted_;
+    ascending_ = before == column ? !ascending_ : true;
+    sorted_ = column;
+    if (before) SetCaption(*before);
+    SetCaption(column);
+    return ascending_;
 }
 
 void SwapGridRows(TextGrid& grid, int a, int b) {
@@ -155,7 +131,57 @@ class RowSorter {
 
 const std::string RowSorter::kZero = "0";
 
+// The same procedure over keys given beforehand.
+class ValueSorter {
+  public:
+    ValueSorter(const std::vector<SortValue>& keys, bool ascending, bool byNumber)
+        : keys_(keys), ascending_(ascending), byNumber_(byNumber) {
+        for (std::size_t i = 0; i < keys.size(); ++i) order_.push_back(static_cast<int>(i));
+    }
+
+    void Sort(int l, int r) {
+        int i = l;
+        int j = r;
+        const SortValue& pivot = keys_[order_[l + (r - l) / 2]];
+        do {
+            while (i < r && Before(keys_[order_[i]], pivot)) ++i;
+            while (j > l && Before(pivot, keys_[order_[j]])) --j;
+            if (i <= j) {
+                std::swap(order_[i], order_[j]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (l < j) Sort(l, j);
+        if (i < r) Sort(i, r);
+    }
+
+    std::vector<int> Order() const { return order_; }
+
+  private:
+    bool Less(const SortValue& a, const SortValue& b) const {
+        if (!byNumber_) return a.text < b.text;
+        if (a.number && b.number) return *a.number < *b.number;
+        if (a.number.has_value() != b.number.has_value()) return a.number.has_value();
+        return a.text < b.text;
+    }
+    bool Before(const SortValue& x, const SortValue& y) const {
+        return ascending_ ? Less(x, y) : Less(y, x);
+    }
+
+    const std::vector<SortValue>& keys_;
+    bool ascending_;
+    bool byNumber_;
+    std::vector<int> order_;
+};
+
 }  // namespace
+
+std::vector<int> SortOrder(const std::vector<SortValue>& keys, bool ascending, bool byNumber) {
+    ValueSorter sorter(keys, ascending, byNumber);
+    if (!keys.empty()) sorter.Sort(0, static_cast<int>(keys.size()) - 1);
+    return sorter.Order();
+}
 
 void QuickSortGridRows(TextGrid& grid, int first, int last, const SortKey& key) {
     if (last < first) return;

@@ -2,6 +2,8 @@
 // that carry the sort marker (bold caption ending in an up or down arrow).
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -16,8 +18,8 @@ namespace korvel {
 inline constexpr std::string_view kArrowUp = "\xA1\xFC";    // "↑"
 inline constexpr std::string_view kArrowDown = "\xA1\xFD";  // "↓"
 
-// The row of clickable header labels above a grid. The sort state lives in the labels:
-// at most one is bold, and its caption is the plain caption followed by an arrow.
+// The row of clickable header labels above a grid and the sort they stand for: at most one
+// column is sorted, in one direction; its label is bold and its caption ends in an arrow.
 class HeaderLabels {
   public:
     explicit HeaderLabels(std::vector<std::string> plainCaptions);
@@ -25,21 +27,39 @@ class HeaderLabels {
     int Count() const { return static_cast<int>(captions_.size()); }
     // Caption as shown (with the arrow on the sorted column).
     const std::string& Caption(int column) const { return captions_.at(column); }
-    bool Bold(int column) const { return bold_.at(column) != 0; }
+    bool Bold(int column) const { return sorted_ && *sorted_ == column; }
 
-    // The sorted column (the first bold label) and its direction.
-    std::optional<int> SortedColumn() const;
-    bool Ascending() const;
+    // The sorted column and its direction.
+    std::optional<int> SortedColumn() const { return sorted_; }
+    bool Ascending() const { return sorted_ && ascending_; }
 
-    // A click on the label of `column`: the first click marks it ascending, a further click
-    // reverses the direction, and the previously marked label loses its marker (its last two
-    // bytes are cut). Returns the direction to sort in.
+    // A click on the label of `column`: the first click sorts it ascending, a further click
+    // reverses the direction, and the previously sorted column is no longer marked. Returns
+    // the direction to sort in.
     bool Click(int column);
 
   private:
+    void SetCaption(int column);
+
+    std::vector<std::string> plain_;
     std::vector<std::string> captions_;
-    std::vector<char> bold_;
+    std::optional<int> sorted_;
+    bool ascending_ = true;
 };
+
+// A row's sort key in a column compared by value: its numbers (a fare's berths in turn), or
+// none (a fare not offered), and its text, which orders rows without a number among
+// themselves and is the whole key of a text column.
+struct SortValue {
+    std::string text;
+    std::optional<std::array<std::int64_t, 3>> number;
+};
+
+// The order the partition sort (as QuickSortGridRows does it) puts keys 0..n-1 in: by text
+// (GBK bytes unsigned, a proper prefix first), or by number with rows that have none after
+// every number when ascending and before them when descending. Element k of the result is
+// the index of the key that goes to position k.
+std::vector<int> SortOrder(const std::vector<SortValue>& keys, bool ascending, bool byNumber);
 
 struct SortKey {
     int column = 0;

@@ -270,7 +270,7 @@ DetailSection JourneyWindowModel::LegSection(int journey, int leg) const {
     s.boardingStation = l.from;
     s.stopCount = std::to_string(l.toSNo - l.fromSNo);
     s.sectionKm = std::to_string(l.distance);
-    s.sectionTime = ElapsedText("0", MinutesToElapsed(l.arrive - l.depart));
+    s.sectionTime = JourneyDurationText(l.arrive - l.depart);
     return s;
 }
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "views/row_text.h"
+
 namespace korvel {
 
 void ResultGrid::Reset() {
@@ -10,6 +12,56 @@ void ResultGrid::Reset() {
     ClearSelection();
     SetTopRow(0, 1);  // a new result is shown from its first row
     shown_ = 0;
+    rows_.clear();
+    timetable_.reset();
+}
+
+namespace {
+
+// A row's value in a main-grid column that sorts by value; none for a fare the row lacks.
+std::optional<std::array<std::int64_t, 3>> MainValue(const ResultRow& r, MainColumn column) {
+    auto one = [](std::int64_t v) { return std::array<std::int64_t, 3>{v, 0, 0}; };
+    switch (column) {
+        case MainColumn::Departure:
+            return one(r.departure);
+        case MainColumn::Arrival:
+            return one(r.arrival);
+        case MainColumn::Stops:
+            return one(r.StopCount());
+        case MainColumn::Distance:
+            return one(r.SpanKm());
+        case MainColumn::RideTime:
+            return one(r.rideMinutes);
+        case MainColumn::HardSeat:
+        case MainColumn::SoftSeat:
+        case MainColumn::HardSleeper:
+        case MainColumn::SoftSleeper: {
+            const FareValue& f =
+                r.fares[static_cast<int>(column) - static_cast<int>(MainColumn::HardSeat)];
+            if (!f.HasFare()) return std::nullopt;
+            return f.tenths;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+void ResultGrid::SortShown(int column, bool ascending) {
+    if (shown_ < 1 || column < 0 || column >= kColumns) return;
+    const bool byValue = IsMainNumericColumn(column);
+    std::vector<SortValue> keys(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        keys[i].text = Cell(column, static_cast<int>(i));
+        if (byValue) keys[i].number = MainValue(rows_[i], MainColumn(column));
+    }
+    const std::vector<int> order = SortOrder(keys, ascending, byValue);
+    ReorderRows(0, order);
+    std::vector<ResultRow> sorted;
+    sorted.reserve(rows_.size());
+    for (int i : order) sorted.push_back(rows_[static_cast<std::size_t>(i)]);
+    rows_ = std::move(sorted);
 }
 
 RowColour ResultGrid::RowColourOf(int row, std::string_view transferStation) const {
@@ -60,17 +112,23 @@ HeaderLabels MainHeaderLabels() {
 }
 
 bool IsMainNumericColumn(int column) {
-    return column == 8 || column == 9 || column == 11;
+    switch (MainColumn(column)) {
+        case MainColumn::Departure:
+        case MainColumn::Arrival:
+        case MainColumn::Stops:
+        case MainColumn::Distance:
+        case MainColumn::RideTime:
+        case MainColumn::HardSeat:
+        case MainColumn::SoftSeat:
+        case MainColumn::HardSleeper:
+        case MainColumn::SoftSleeper:
+            return true;
+        default:
+            return false;
+    }
 }
 
 namespace {
-
-constexpr std::initializer_list<int> kMainNumeric = {8, 9, 11};
-
-const std::string& FareOrDash(const std::string& fare) {
-    static const std::string kDash = "-";
-    return fare.empty() ? kDash : fare;
-}
 
 bool IsEmuNumber(const std::string& trainNo) {
     if (trainNo.empty()) return false;
@@ -80,26 +138,31 @@ bool IsEmuNumber(const std::string& trainNo) {
 
 }  // namespace
 
-bool RowPassesFilters(const ResultRow& row, const FilterBoxes& boxes, QueryKindValue queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed) {
-    // Every comparison is of whole texts, byte for byte; an empty text equals only an empty
+bool RowPassesFilters(const Timetable& tt, const ResultRow& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed) {
+    // Every comparison is of whole names, byte for byte; an empty text equals only an empty
     // text. Kinds other than 1 and 3 (the train-number query) pass the three station boxes.
+    const std::string& start = StationText(tt, tt.RowOrigin(row.listRow));
+    const std::string& end = StationText(tt, tt.RowTerminus(row.listRow));
+    const std::string& from = StationText(tt, row.fromStation);
+    const std::string& to = StationText(tt, row.toStation);
     if (boxes.OriginatesFilter) {
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
-            keep = row.StartStation == row.FromStation || row.FromStation == transferStation;
+            keep = start == from || from == transferStation;
         } else if (queryKind == QueryKindValue::Station) {
-            keep = row.StartStation == czTrimmed || row.FromStation == transferStation;
+            keep = start == czTrimmed || from == transferStation;
         }
         if (!keep) return false;
     }
     if (boxes.TerminatesFilter) {
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
-            keep = row.EndStation == row.ToStation || row.ToStation == transferStation;
+            keep = end == to || to == transferStation;
         } else if (queryKind == QueryKindValue::Station) {
-            keep = row.EndStation == czTrimmed || row.ToStation == transferStation;
+            keep = end == czTrimmed || to == transferStation;
         }
         if (!keep) return false;
     }
@@ -107,18 +170,20 @@ bool RowPassesFilters(const ResultRow& row, const FilterBoxes& boxes, QueryKindV
         bool keep = true;
         if (queryKind == QueryKindValue::Direct) {
             if (transferStation.empty()) {
-                keep = row.FromStation == fromTyped && row.ToStation == toTyped;
+                keep = from == fromTyped && to == toTyped;
             } else {
-                keep = (row.FromStation == fromTyped || row.FromStation == transferStation) &&
-                       (row.ToStation == toTyped || row.ToStation == transferStation);
+                keep = (from == fromTyped || from == transferStation) &&
+                       (to == toTyped || to == transferStation);
             }
         } else if (queryKind == QueryKindValue::Station) {
-            keep = row.FromStation == czTrimmed || row.ToStation == czTrimmed;
+            keep = from == czTrimmed || to == czTrimmed;
         }
         if (!keep) return false;
     }
-    if (boxes.EmuOnlyFilter && !IsEmuNumber(row.TrainNo)) return false;
-    return boxes.timeClass.Passes(row.TrainNo, row.FromDTime);
+    const std::string& number = tt.Number(row.train);
+    if (boxes.EmuOnlyFilter && !IsEmuNumber(number)) return false;
+    if (boxes.timeClass.PassesAll()) return true;
+    return boxes.timeClass.Passes(number, DepartureText(tt, row));
 }
 
 int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKindValue queryKind,
@@ -127,41 +192,37 @@ int FillResultGrid(const ResultList& results, const FilterBoxes& boxes, QueryKin
                    HeaderLabels& labels) {
     grid.Reset();
     int shown = 0;
-    for (const ResultRow& r : results) {
-        if (!RowPassesFilters(r, boxes, queryKind, transferStation, fromTyped, toTyped,
-                              czTrimmed)) {
-            continue;
+    std::vector<ResultRow> rows;
+    if (results.timetable) {
+        const Timetable& tt = *results.timetable;
+        for (const ResultRow& r : results) {
+            if (!RowPassesFilters(tt, r, boxes, queryKind, transferStation, fromTyped, toTyped,
+                                  czTrimmed)) {
+                continue;
+            }
+            if (shown >= grid.RowCount()) grid.SetRowCount(shown + 1);
+            for (int c = 0; c < kMainColumnCount; ++c)
+                grid.SetCell(c, shown, MainCellText(tt, r, MainColumn(c)));
+            rows.push_back(r);
+            ++shown;
         }
-        if (shown >= grid.RowCount()) grid.SetRowCount(shown + 1);
-        const int y = shown;
-        grid.SetCell(0, y, r.TrainNo);
-        grid.SetCell(1, y, r.StartStation);
-        grid.SetCell(2, y, r.EndStation);
-        grid.SetCell(3, y, r.TypeName);
-        grid.SetCell(4, y, r.FromStation);
-        grid.SetCell(5, y, r.FromDTime);
-        grid.SetCell(6, y, r.ToStation);
-        grid.SetCell(7, y, r.ToATime);
-        grid.SetCell(8, y, std::to_string(r.StopCount));
-        grid.SetCell(9, y, std::to_string(r.SpanKm));
-        grid.SetCell(10, y, r.SpanTime);
-        grid.SetCell(11, y, FareOrDash(r.Fare1));
-        grid.SetCell(12, y, FareOrDash(r.Fare2));
-        grid.SetCell(13, y, FareOrDash(r.Fare3));
-        grid.SetCell(14, y, FareOrDash(r.Fare4));
-        ++shown;
     }
-    grid.SetShownCount(shown);
+    grid.SetShownRows(results.timetable, std::move(rows));
     ReapplySort(grid, labels);
     return shown;
 }
 
 bool HeaderClicked(ResultGrid& grid, HeaderLabels& labels, int labelNumber) {
-    return SortByHeaderClick(grid, grid.ShownCount(), labels, labelNumber - 1, kMainNumeric);
+    const int column = labelNumber - 1;
+    if (grid.ShownCount() < 1 || column < 0 || column >= labels.Count()) return false;
+    grid.SortShown(column, labels.Click(column));
+    return true;
 }
 
 bool ReapplySort(ResultGrid& grid, const HeaderLabels& labels) {
-    return ReapplyHeaderSort(grid, grid.ShownCount(), labels, kMainNumeric);
+    if (grid.ShownCount() < 1 || !labels.SortedColumn()) return false;
+    grid.SortShown(*labels.SortedColumn(), labels.Ascending());
+    return true;
 }
 
 }  // namespace korvel

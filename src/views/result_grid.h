@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,19 @@ class ResultGrid : public SelectableGrid {
     int ShownCount() const { return shown_; }
     void SetShownCount(int n) { shown_ = n; }
 
+    // The result rows shown, in grid order, and the timetable they refer to (none before a
+    // fill).
+    const std::vector<ResultRow>& ShownRows() const { return rows_; }
+    const std::shared_ptr<const Timetable>& ShownTimetable() const { return timetable_; }
+    void SetShownRows(std::shared_ptr<const Timetable> timetable, std::vector<ResultRow> rows) {
+        timetable_ = std::move(timetable);
+        rows_ = std::move(rows);
+        shown_ = static_cast<int>(rows_.size());
+    }
+    // Sorts the shown rows by one column: the numbers, times, ride times and fares by value,
+    // the rest as text.
+    void SortShown(int column, bool ascending);
+
     // Text colour of a row that is not selected: Red when column 4 equals column 1, else
     // Blue when column 4 equals transferStation, else Normal (exact byte comparison; an empty
     // text equals only an empty text).
@@ -50,6 +64,8 @@ class ResultGrid : public SelectableGrid {
 
   private:
     int shown_ = 0;
+    std::shared_ptr<const Timetable> timetable_;
+    std::vector<ResultRow> rows_;
 };
 
 // "结果:" followed by the count in decimal.
@@ -59,7 +75,7 @@ std::string ResultLabelText(int shownCount);
 HeaderLabels MainHeaderLabels();
 // The captions of main columns 3 to 12 (车型 ... 软座): the same on the screen and on paper.
 const std::vector<std::string>& MainMiddleCaptions();
-// Main-grid columns that sort by value: 停站, 里程, 硬座.
+// Main-grid columns that sort by value: times, 停站, 里程, 历时 and the fares.
 bool IsMainNumericColumn(int column);
 
 // The four filter check boxes below the grid.
@@ -73,9 +89,10 @@ struct FilterBoxes {
 };
 
 // Whether a result row passes the filters for the kind of query that filled the list.
-bool RowPassesFilters(const ResultRow& row, const FilterBoxes& boxes, QueryKindValue queryKind,
-                      std::string_view transferStation, std::string_view fromTyped,
-                      std::string_view toTyped, std::string_view czTrimmed);
+bool RowPassesFilters(const Timetable& tt, const ResultRow& row, const FilterBoxes& boxes,
+                      QueryKindValue queryKind, std::string_view transferStation,
+                      std::string_view fromTyped, std::string_view toTyped,
+                      std::string_view czTrimmed);
 
 // FillResultGrid: empties the grid (as ResetResultGrid does), writes the rows that pass the
 // filters from row 0 in list order, raises the row count above 16 when needed, sorts the

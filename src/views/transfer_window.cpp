@@ -1,12 +1,31 @@
 #include "views/transfer_window.h"
 
 #include "data/decimal.h"
+#include "query/fare_tariff.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
+void TransferWindowModel::Fill(const std::vector<TransferCandidate>& candidates,
+                               std::string_view fromTyped, std::string_view toTyped) {
+    for (const TransferCandidate& z : candidates) {
+        if (z.Count2 <= 0 || z.Station == fromTyped || z.Station == toTyped) continue;
+        AddRow(Row{z.Station, std::to_string(z.Dist1), std::to_string(z.Dist2),
+                   std::to_string(z.DistAll), RideTimeText(z.Time1), RideTimeText(z.Time2),
+                   RideTimeText(z.TimeAll()), std::to_string(z.Count1), std::to_string(z.Count2)});
+    }
+    FinishFill();
+}
+
 namespace {
 
-constexpr std::initializer_list<int> kTransferNumeric = {1, 2, 3, 7, 8};
+// Columns compared as numbers: the distances and counts, and the riding times (as minutes).
+bool IsNumberColumn(int column) {
+    return column >= 1 && column <= 8;
+}
+bool IsTimeColumn(int column) {
+    return column >= 4 && column <= 6;
+}
 
 int DecimalOrZero(const std::string& text) {
     return WholeInteger<int>(text).value_or(0);
@@ -58,7 +77,21 @@ std::string TransferWindowModel::GridHint() {
 }
 
 bool TransferWindowModel::HeaderClick(int labelNumber) {
-    return SortByHeaderClick(grid_, stationCount_, labels_, labelNumber - 1, kTransferNumeric);
+    const int column = labelNumber - 1;
+    if (stationCount_ < 1 || column < 0 || column >= labels_.Count()) return false;
+    const bool ascending = labels_.Click(column);
+    std::vector<SortValue> keys(static_cast<std::size_t>(stationCount_));
+    for (int r = 0; r < stationCount_; ++r) {
+        SortValue& k = keys[static_cast<std::size_t>(r)];
+        k.text = grid_.Cell(column, r);
+        if (!IsNumberColumn(column)) continue;
+        const std::optional<std::int64_t> v =
+            IsTimeColumn(column) ? std::optional<std::int64_t>(ElapsedToMinutes(k.text))
+                                 : WholeInteger<std::int64_t>(k.text);
+        if (v) k.number = std::array<std::int64_t, 3>{*v, 0, 0};
+    }
+    grid_.ReorderRows(0, SortOrder(keys, ascending, IsNumberColumn(column)));
+    return true;
 }
 
 std::optional<TransferPick> TransferWindowModel::Pick(int row) const {

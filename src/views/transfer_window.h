@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "query/queries.h"
 #include "views/grid_sort.h"
 #include "views/text_grid.h"
 
@@ -37,19 +38,8 @@ class TransferWindowModel {
     // Fills the window from the candidate list of a transfer query: takes the entries with
     // Count2 > 0 whose Station is neither typed name, in list order, then sorts by station
     // as a header click on "中转站" does (no marker when nothing was taken).
-    // ZZ is the candidate record (fields Station, Dist1, Dist2, DistAll, Time1, Time2,
-    // TimeAll, Count1, Count2).
-    template <class ZZ>
-    void Fill(const std::vector<ZZ>& candidates, std::string_view fromTyped,
-              std::string_view toTyped) {
-        for (const ZZ& z : candidates) {
-            if (z.Count2 <= 0 || z.Station == fromTyped || z.Station == toTyped) continue;
-            AddRow(Row{std::string(z.Station), std::to_string(z.Dist1), std::to_string(z.Dist2),
-                       std::to_string(z.DistAll), std::string(z.Time1), std::string(z.Time2),
-                       std::string(z.TimeAll), std::to_string(z.Count1), std::to_string(z.Count2)});
-        }
-        FinishFill();
-    }
+    void Fill(const std::vector<TransferCandidate>& candidates, std::string_view fromTyped,
+              std::string_view toTyped);
     // The initial sort by station (after AddRow calls).
     void FinishFill();
 

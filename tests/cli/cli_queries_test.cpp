@@ -298,7 +298,7 @@ TEST(CliQueryFixture, TransferCandidatesAndThePickedLegs) {
     EXPECT_EQ(lines[0], "两地共有<2>个中转站供选择:");
     // 济南: 357 km and 3:52 on K51, then 617 km and 2:06 on G1 (from its departure at
     // 09:34, not its arrival at 09:32); one train each way.
-    EXPECT_EQ(lines[1], "济南,357,617,974,03:52,02:06,5:58,1,1");
+    EXPECT_EQ(lines[1], "济南,357,617,974,3:52,2:06,5:58,1,1");
     EXPECT_EQ(Split(lines[2])[0], "徐州");
 
     const CliRun byCount =
@@ -356,7 +356,7 @@ TEST(CliQueryFixture, StopsBoardingPartWay) {
     EXPECT_EQ(lines[0], "全程：1318km/历时4:48/速度275km/h");
     // 济南 (406 km) to 南京 (1023 km), two stops on.
     EXPECT_EQ(lines[1].rfind("区间：617km/历时", 0), 0u);
-    EXPECT_EQ(lines[2], "1,北京南,0,,08:00,当天,0,");
+    EXPECT_EQ(lines[2], "1,北京南,0,,08:00,当天,0:00,");
     EXPECT_EQ(Split(lines[6])[1], "上海虹桥");
 }
 

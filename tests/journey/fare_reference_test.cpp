@@ -53,7 +53,7 @@ class FareReference {
         const auto key = std::make_tuple(train, board, alight);
         auto it = memo_.find(key);
         if (it != memo_.end()) return it->second;
-        const ResultRow row =
+        const FareRequest row =
             LegRow(index_.Typed(), train_[train], static_cast<std::uint32_t>(board),
                    static_cast<std::uint32_t>(alight));
         return memo_[key] = LowestTenths(FareText(row, class_));

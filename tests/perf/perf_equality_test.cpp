@@ -16,29 +16,14 @@
 #include "query/queries.h"
 #include "query/stop_index.h"
 #include "resources/resources.h"
+#include "support/row_texts.h"
 
 namespace korvel {
 namespace {
 
 // Every field of every row, so that any difference shows up in the failure message.
 std::string Dump(const ResultList& rows) {
-    std::string s;
-    for (const ResultRow& r : rows) {
-        for (const std::string* f :
-             {&r.TrainNo, &r.TypeName, &r.StartStation, &r.EndStation,  &r.TrainRDate, &r.TrainP1,
-              &r.TrainP2, &r.TrainP3,  &r.TrainP4,      &r.FromStation, &r.FromP1,     &r.FromP2,
-              &r.FromP3,  &r.FromP4,   &r.FromDTime,    &r.FromRDate,   &r.ToStation,  &r.ToATime,
-              &r.ToRDate, &r.ToP1,     &r.ToP2,         &r.ToP3,        &r.ToP4,       &r.SpanTime,
-              &r.Fare1,   &r.Fare2,    &r.Fare3,        &r.Fare4}) {
-            s += *f + "|";
-        }
-        for (int v : {r.NType, r.TrainDistance, r.FromSNo, r.FromDistance, r.ToSNo, r.ToDistance,
-                      r.StopCount, r.SpanKm}) {
-            s += std::to_string(v) + "|";
-        }
-        s += "\n";
-    }
-    return s;
+    return test::DumpRows(rows);
 }
 
 class EmbeddedTimetable : public ::testing::Test {
@@ -139,8 +124,9 @@ std::string DumpCandidates(const std::vector<TransferCandidate>& list) {
     std::string s;
     for (const TransferCandidate& z : list) {
         s += z.Station + "|" + std::to_string(z.Dist1) + "|" + std::to_string(z.Dist2) + "|" +
-             std::to_string(z.DistAll) + "|" + z.Time1 + "|" + z.Time2 + "|" + z.TimeAll + "|" +
-             std::to_string(z.Count1) + "|" + std::to_string(z.Count2) + "\n";
+             std::to_string(z.DistAll) + "|" + std::to_string(z.Time1) + "|" +
+             std::to_string(z.Time2) + "|" + std::to_string(z.Count1) + "|" +
+             std::to_string(z.Count2) + "\n";
     }
     return s;
 }
@@ -161,8 +147,8 @@ TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
             TransferQuery(*tables_, from, to, fs2, ts2, fast, index_);
             ASSERT_EQ(DumpCandidates(walk.TransferList), DumpCandidates(fast.TransferList))
                 << GbkToUtf8(from) << " -> " << GbkToUtf8(to);
-            ASSERT_EQ(walk.FromLegs.size(), fast.FromStops.size());
-            ASSERT_EQ(walk.ToLegs.size(), fast.ToStops.size());
+            ASSERT_EQ(walk.FromStops.size(), fast.FromStops.size());
+            ASSERT_EQ(walk.ToStops.size(), fast.ToStops.size());
             ++pairs;
             const std::vector<TransferCandidate> shown = TransferCandidates(walk, fs1, ts1);
             for (std::size_t k = 0; k < shown.size(); k += 1 + k / 8) {
@@ -210,10 +196,11 @@ TEST_F(EmbeddedTimetable, TrainNumberQueriesFindExactlyTheMatchingTrains) {
         ResultList out;
         QueryByTrainNumber(*tables_, raw, out, index_);
         std::vector<std::string> got;
-        for (const ResultRow& r : out) got.push_back(r.TrainNo);
+        for (const ResultRow& r : out) got.push_back(index_->Typed().Number(r.train));
         ASSERT_EQ(got, expected) << "key '" << raw << "'";
         for (const ResultRow& r : out) {
-            EXPECT_EQ(r.ToSNo, FindLastStopNumber(index_->Typed(), r.TrainNo)) << r.TrainNo;
+            const std::string& no = index_->Typed().Number(r.train);
+            EXPECT_EQ(r.toStopNo, FindLastStopNumber(index_->Typed(), no)) << no;
         }
     }
 }

@@ -50,7 +50,7 @@ TEST(FareArithmeticTest, AbsurdTextsStayDefined) {
     // Huge numbers in the stored texts must not overflow the arithmetic.
     EXPECT_EQ(ElapsedText("0", "99999999:00"), "35791394:07");  // held at the largest minute count
     EXPECT_EQ(ElapsedToMinutes("99999999:00"), 2147483647);
-    ResultRow r;
+    FareRequest r;
     r.TrainNo = "K1";
     r.NType = 6;
     r.StartStation = "a";
@@ -140,8 +140,8 @@ TEST(ElapsedMinutesTest, BothDirections) {
 }
 
 // The 1043 row from 咸阳 to 宝鸡.
-ResultRow Row1043() {
-    ResultRow r;
+FareRequest Row1043() {
+    FareRequest r;
     r.TrainNo = "1043";
     r.NType = 8;
     r.StartStation = G("西安");
@@ -158,7 +158,7 @@ ResultRow Row1043() {
 }
 
 TEST(ConventionalFaresTest, WorkedExample1043) {
-    ResultRow r = Row1043();
+    FareRequest r = Row1043();
     FillFares(r);
     EXPECT_EQ(r.Fare1, "12");
     EXPECT_EQ(r.Fare2, "");
@@ -180,7 +180,7 @@ TEST(ConventionalFaresTest, WorkedExample1043) {
 TEST(ConventionalFaresTest, SoftSleeperOnlyTrain) {
     // Reference is the upper soft sleeper (class 4): 171 - 1 - 10 = 160 against m1 141,
     // m2 154, so factor 1.0 with the 25 % part kept.
-    ResultRow r;
+    FareRequest r;
     r.TrainNo = "T9";
     r.NType = 8;
     r.StartStation = G("北京");
@@ -197,7 +197,7 @@ TEST(ConventionalFaresTest, SoftSleeperOnlyTrain) {
 }
 
 TEST(ConventionalFaresTest, NoReferenceFareLeavesFaresEmpty) {
-    ResultRow r = Row1043();
+    FareRequest r = Row1043();
     r.TrainP1 = r.TrainP2 = r.TrainP3 = r.TrainP4 = "-";
     FillFares(r);
     EXPECT_EQ(r.Fare1 + r.Fare2 + r.Fare3 + r.Fare4, "");
@@ -216,7 +216,7 @@ TEST(ConventionalFaresTest, HalfYuanSeatAndExpressPart) {
 }
 
 TEST(FillFaresTest, OriginBoardingCopiesStoredFares) {
-    ResultRow r = Row1043();
+    FareRequest r = Row1043();
     r.FromStation = r.StartStation;
     r.ToP1 = "25";
     r.ToP2 = "-";
@@ -230,7 +230,7 @@ TEST(FillFaresTest, OriginBoardingCopiesStoredFares) {
 }
 
 TEST(FillFaresTest, OriginBoardingWithoutStoredFaresComputes) {
-    ResultRow r = Row1043();
+    FareRequest r = Row1043();
     r.FromStation = r.StartStation;
     r.ToP1 = r.ToP2 = r.ToP3 = r.ToP4 = "-";
     FillFares(r);
@@ -239,8 +239,8 @@ TEST(FillFaresTest, OriginBoardingWithoutStoredFaresComputes) {
     EXPECT_EQ(r.Fare4, "68/72");
 }
 
-ResultRow EmuRow(const char* trainNo, int distance, const char* p1, int span) {
-    ResultRow r;
+FareRequest EmuRow(const char* trainNo, int distance, const char* p1, int span) {
+    FareRequest r;
     r.TrainNo = trainNo;
     r.NType = 1;
     r.StartStation = G("北京");
@@ -252,7 +252,7 @@ ResultRow EmuRow(const char* trainNo, int distance, const char* p1, int span) {
 }
 
 TEST(EmuFaresTest, WorkedExampleD1) {
-    ResultRow r = EmuRow("D1", 703, "207", 552);
+    FareRequest r = EmuRow("D1", 703, "207", 552);
     r.FromP1 = "45";
     r.FromP2 = "53";
     r.FromP4 = "-";
@@ -266,19 +266,19 @@ TEST(EmuFaresTest, WorkedExampleD1) {
 
 TEST(EmuFaresTest, DRateSnapping) {
     // 0.29 per km lies within 0.02 of the standard rate: the standard rate, factor 1.
-    ResultRow a = EmuRow("D5", 1000, "290", 800);
+    FareRequest a = EmuRow("D5", 1000, "290", 800);
     FillFares(a);
     EXPECT_EQ(a.Fare1, "248");  // 800 * 0.3097222
     EXPECT_EQ(a.Fare2, "");     // no soft seat at the boarding stop
     // 0.232 per km: factor 0.749 snaps to 0.75, applied only above 700 km.
-    ResultRow b = EmuRow("d6", 1000, "232", 701);
+    FareRequest b = EmuRow("d6", 1000, "232", 701);
     FillFares(b);
     EXPECT_EQ(b.Fare1, "163");  // 701 * 0.3097222 * 0.75
-    ResultRow c = EmuRow("D6", 1000, "232", 700);
+    FareRequest c = EmuRow("D6", 1000, "232", 700);
     FillFares(c);
     EXPECT_EQ(c.Fare1, "217");  // 700 * 0.3097222
     // 0.35 per km is used unchanged.
-    ResultRow d = EmuRow("D7", 1000, "350", 100);
+    FareRequest d = EmuRow("D7", 1000, "350", 100);
     d.FromP2 = "10";
     d.FromP4 = "100/110";
     FillFares(d);
@@ -288,7 +288,7 @@ TEST(EmuFaresTest, DRateSnapping) {
 }
 
 TEST(EmuFaresTest, DifferencesForCAndGTrains) {
-    ResultRow r = EmuRow("G7", 1300, "600", 500);
+    FareRequest r = EmuRow("G7", 1300, "600", 500);
     r.NType = 2;
     r.FromP1 = "100";
     r.ToP1 = "90";  // smaller than at the boarding stop
@@ -302,7 +302,7 @@ TEST(EmuFaresTest, DifferencesForCAndGTrains) {
     EXPECT_EQ(r.Fare2, "50");
     EXPECT_EQ(r.Fare4, "200/210");
 
-    ResultRow c = EmuRow("C2001", 100, "20", 30);
+    FareRequest c = EmuRow("C2001", 100, "20", 30);
     c.NType = 3;
     c.FromP1 = "5";
     c.ToP1 = "12.5";
@@ -312,7 +312,7 @@ TEST(EmuFaresTest, DifferencesForCAndGTrains) {
 }
 
 TEST(EmuFaresTest, G100RuleIgnoresTheStops) {
-    ResultRow r = EmuRow("G100", 1300, "600", 300);
+    FareRequest r = EmuRow("G100", 1300, "600", 300);
     r.NType = 2;
     r.FromP1 = "50";
     r.ToP1 = "60";
@@ -322,7 +322,7 @@ TEST(EmuFaresTest, G100RuleIgnoresTheStops) {
 }
 
 TEST(EmuFaresTest, NoWholeFareClearsTheClasses) {
-    ResultRow r = EmuRow("G8", 1300, "-", 300);
+    FareRequest r = EmuRow("G8", 1300, "-", 300);
     r.NType = 2;
     r.FromP1 = "50";
     r.ToP1 = "60";

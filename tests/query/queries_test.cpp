@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "network.h"
+#include "support/row_texts.h"
 
 namespace korvel {
 namespace {
@@ -13,8 +14,28 @@ using test::Stop;
 
 std::vector<std::string> TrainNos(const ResultList& rows) {
     std::vector<std::string> v;
-    for (const auto& r : rows) v.push_back(r.TrainNo);
+    for (std::size_t i = 0; i < rows.size(); ++i) v.push_back(test::Texts(rows, i).TrainNo);
     return v;
+}
+
+// A transfer leg (a pair of stops) spelled out.
+struct Leg {
+    std::string TrainNo, FromStation, FromDTime, ToStation, ToATime, ToP1;
+    int FromSNo = 0, ToSNo = 0;
+};
+std::vector<Leg> Legs(const TransferData& d, const std::vector<TransferData::StopPair>& pairs) {
+    const Timetable& tt = *d.timetable;
+    std::vector<Leg> out;
+    for (const TransferData::StopPair& p : pairs) {
+        const StopId board(p.board);
+        const StopId alight(p.alight);
+        out.push_back({tt.Number(tt.Train(board)), tt.Name(tt.Station(board)),
+                       tt.Departures().Text(p.board), tt.Name(tt.Station(alight)),
+                       tt.Arrivals().Text(p.alight),
+                       tt.StopFares()[FareClass::HardSeat].Text(p.alight), tt.StopNumber(board),
+                       tt.StopNumber(alight)});
+    }
+    return out;
 }
 
 class QueryTest : public ::testing::Test {
@@ -31,7 +52,7 @@ class QueryTest : public ::testing::Test {
 TEST_F(QueryTest, DirectFirstDepartureLastArrival) {
     SearchDirectTrains(t_, G("北京"), G("上海"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T1"});
-    const ResultRow& r = rows_[0];
+    const test::RowTexts r = test::Texts(rows_, 0);
     // Boards at 北京南 (stop 1); 北京西 (stop 2) is tested only as an arrival. Alights at
     // the last Shanghai station, 上海 after 上海南.
     EXPECT_EQ(r.FromStation, G("北京南"));
@@ -70,8 +91,8 @@ TEST_F(QueryTest, DirectSameGroupRunsExact) {
     SearchDirectTrains(t_, G("北京西"), G("北京南"), from_, to_, rows_);
     // T1 passes 北京南 before 北京西; X1 is not in the train list.
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T3"});
-    EXPECT_EQ(rows_[0].FromStation, G("北京西"));
-    EXPECT_EQ(rows_[0].ToStation, G("北京南"));
+    EXPECT_EQ(test::Texts(rows_, 0).FromStation, G("北京西"));
+    EXPECT_EQ(test::Texts(rows_, 0).ToStation, G("北京南"));
     EXPECT_TRUE(from_.Members.empty());
     EXPECT_TRUE(to_.Members.empty());
     EXPECT_EQ(from_.GroupId, 5);
@@ -81,12 +102,12 @@ TEST_F(QueryTest, DirectSameGroupRunsExact) {
 TEST_F(QueryTest, DirectUngroupedToGroup) {
     SearchDirectTrains(t_, G("天津"), G("北京"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"K1"});
-    EXPECT_EQ(rows_[0].ToStation, G("北京"));  // after 北京东
-    EXPECT_EQ(rows_[0].ToSNo, 3);
+    EXPECT_EQ(test::Texts(rows_, 0).ToStation, G("北京"));  // after 北京东
+    EXPECT_EQ(test::Texts(rows_, 0).ToSNo, 3);
 
     SearchDirectTrains(t_, G("北京"), G("天津"), from_, to_, rows_);
     EXPECT_EQ(TrainNos(rows_), (std::vector<std::string>{"T1", "T3"}));
-    EXPECT_EQ(rows_[1].FromStation, G("北京西"));
+    EXPECT_EQ(test::Texts(rows_, 1).FromStation, G("北京西"));
 }
 
 TEST_F(QueryTest, DirectReplacesThePreviousResult) {
@@ -98,20 +119,20 @@ TEST_F(QueryTest, DirectReplacesThePreviousResult) {
 TEST_F(QueryTest, DirectFaresWorkedExamples) {
     SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(rows_[0].SpanKm, 150);
-    EXPECT_EQ(rows_[0].SpanTime, "02:02");  // from the departure at 10:28, after the dwell
-    EXPECT_EQ(rows_[0].Fare1, "12");
-    EXPECT_EQ(rows_[0].Fare2, "");
-    EXPECT_EQ(rows_[0].Fare3, "46/48/50");
-    EXPECT_EQ(rows_[0].Fare4, "68/72");
+    EXPECT_EQ(test::Texts(rows_, 0).SpanKm, 150);
+    EXPECT_EQ(test::Texts(rows_, 0).SpanTime, "2:02");  // from the departure at 10:28, after the dwell
+    EXPECT_EQ(test::Texts(rows_, 0).Fare1, "12");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare2, "");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare3, "46/48/50");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare4, "68/72");
 
     SearchDirectTrains(t_, G("唐山北"), G("沈阳北"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(rows_[0].SpanKm, 552);
-    EXPECT_EQ(rows_[0].Fare1, "171");
-    EXPECT_EQ(rows_[0].Fare2, "205");
-    EXPECT_EQ(rows_[0].Fare3, "");
-    EXPECT_EQ(rows_[0].Fare4, "");
+    EXPECT_EQ(test::Texts(rows_, 0).SpanKm, 552);
+    EXPECT_EQ(test::Texts(rows_, 0).Fare1, "171");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare2, "205");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare3, "");
+    EXPECT_EQ(test::Texts(rows_, 0).Fare4, "");
 }
 
 // --- train number ---
@@ -138,7 +159,7 @@ TEST_F(QueryTest, TrainNumberKeyRules) {
 TEST_F(QueryTest, TrainNumberRowRunsTheWholeRoute) {
     QueryByTrainNumber(t_, "Z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    const ResultRow& r = rows_[0];
+    const test::RowTexts r = test::Texts(rows_, 0);
     EXPECT_EQ(r.TypeName, TrainTypeName(4));
     EXPECT_EQ(r.FromStation, G("太原"));
     EXPECT_EQ(r.FromStation, r.StartStation);
@@ -169,8 +190,8 @@ TEST_F(QueryTest, LastStopNumber) {
     EXPECT_EQ(FindLastStopNumber(Timetable(t_), "K9999"), 1);
     QueryByTrainNumber(t_, "K9999", rows_);  // listed, no stops
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(rows_[0].ToSNo, 1);
-    EXPECT_EQ(rows_[0].StopCount, 0);
+    EXPECT_EQ(test::Texts(rows_, 0).ToSNo, 1);
+    EXPECT_EQ(test::Texts(rows_, 0).StopCount, 0);
 }
 
 // --- station timetable ---
@@ -179,7 +200,7 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
     for (const char* station : {"赤峰东", "赤峰"}) {
         QueryStationTimetable(t_, G(station), from_, to_, rows_);
         ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"})) << station;
-        const ResultRow& r = rows_[0];
+        const test::RowTexts r = test::Texts(rows_, 0);
         EXPECT_EQ(r.FromStation, G("赤峰东"));
         EXPECT_EQ(r.FromSNo, 14);
         EXPECT_EQ(r.FromDTime, "07:10");
@@ -187,9 +208,9 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
         EXPECT_EQ(r.ToSNo, 17);
         EXPECT_EQ(r.StopCount, 3);
         EXPECT_EQ(r.SpanKm, 250);
-        EXPECT_EQ(r.SpanTime, "02:50");
+        EXPECT_EQ(r.SpanTime, "2:50");
         // K888 ends at 赤峰西: from its origin.
-        const ResultRow& k = rows_[1];
+        const test::RowTexts k = test::Texts(rows_, 1);
         EXPECT_EQ(k.FromStation, G("通辽"));
         EXPECT_EQ(k.FromSNo, 1);
         EXPECT_EQ(k.FromDTime, "12:00");
@@ -204,10 +225,10 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
 TEST_F(QueryTest, StationOutsideGroupsMatchesExactly) {
     QueryStationTimetable(t_, G("通辽"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"}));
-    EXPECT_EQ(rows_[0].FromStation, G("平1"));  // ends at 通辽
-    EXPECT_EQ(rows_[0].StopCount, 16);
-    EXPECT_EQ(rows_[1].FromSNo, 1);  // starts at 通辽
-    EXPECT_EQ(rows_[1].ToStation, G("赤峰西"));
+    EXPECT_EQ(test::Texts(rows_, 0).FromStation, G("平1"));  // ends at 通辽
+    EXPECT_EQ(test::Texts(rows_, 0).StopCount, 16);
+    EXPECT_EQ(test::Texts(rows_, 1).FromSNo, 1);  // starts at 通辽
+    EXPECT_EQ(test::Texts(rows_, 1).ToStation, G("赤峰西"));
     EXPECT_TRUE(from_.Members.empty());
 }
 
@@ -215,13 +236,13 @@ TEST_F(QueryTest, StationWholeGroup) {
     QueryStationTimetable(t_, G("北京西"), from_, to_, rows_);
     // X1 is not in the train list and gives no row.
     ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"D1", "K1", "T1", "T2", "T3"}));
-    EXPECT_EQ(rows_[1].FromStation, G("北京东"));
-    EXPECT_EQ(rows_[1].ToStation, G("北京"));
-    EXPECT_EQ(rows_[2].FromStation, G("北京南"));
-    EXPECT_EQ(rows_[2].ToStation, G("上海"));
-    EXPECT_EQ(rows_[3].FromStation, G("上海"));
-    EXPECT_EQ(rows_[3].ToStation, G("北京西"));
-    for (const auto& r : rows_) EXPECT_FALSE(r.TrainNo.empty());
+    EXPECT_EQ(test::Texts(rows_, 1).FromStation, G("北京东"));
+    EXPECT_EQ(test::Texts(rows_, 1).ToStation, G("北京"));
+    EXPECT_EQ(test::Texts(rows_, 2).FromStation, G("北京南"));
+    EXPECT_EQ(test::Texts(rows_, 2).ToStation, G("上海"));
+    EXPECT_EQ(test::Texts(rows_, 3).FromStation, G("上海"));
+    EXPECT_EQ(test::Texts(rows_, 3).ToStation, G("北京西"));
+    for (const std::string& no : TrainNos(rows_)) EXPECT_FALSE(no.empty());
 }
 
 TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
@@ -240,9 +261,10 @@ TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
     ResultList rows;
     QueryStationTimetable(t, G("甲"), from, to, rows);
     ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"A0", "A1"}));
-    EXPECT_EQ(rows[0].ToStation, G("乙"));
-    EXPECT_EQ(rows[1].FromStation, G("甲"));
-    EXPECT_EQ(rows[1].ToStation, G("甲"));  // its own last stop at the end of the table
+    EXPECT_EQ(test::Texts(rows, 0).ToStation, G("乙"));
+    EXPECT_EQ(test::Texts(rows, 1).FromStation, G("甲"));
+    EXPECT_EQ(test::Texts(rows, 1).ToStation,
+              G("甲"));  // its own last stop at the end of the table
     EXPECT_EQ(FindLastStopNumber(Timetable(t), "A0"), 2);
 }
 
@@ -250,7 +272,8 @@ TEST(QueryUnloaded, EmptyTablesGiveNoRows) {
     StoredTables t;
     StationSide from;
     StationSide to;
-    ResultList rows(3);
+    ResultList rows;
+    rows.rows.resize(3);
     SearchDirectTrains(t, "a", "b", from, to, rows);
     EXPECT_TRUE(rows.empty());
     QueryStationTimetable(t, "a", from, to, rows);
@@ -282,27 +305,28 @@ class TransferTest : public ::testing::Test {
 
 TEST_F(TransferTest, FirstLegsRunForwardToTheEndOfTheRoute) {
     std::vector<std::string> legs;
-    for (const auto& l : data_.FromLegs) legs.push_back(l.TrainNo + ">" + GbkToUtf8(l.ToStation));
+    const std::vector<Leg> first = Legs(data_, data_.FromStops);
+    for (const auto& l : first) legs.push_back(l.TrainNo + ">" + GbkToUtf8(l.ToStation));
     EXPECT_EQ(legs, (std::vector<std::string>{"K10>哈密", "K10>乌鲁木齐", "K10>乌西", "K10>奎屯",
                                               "K20>哈密", "K25>哈密", "K70>西安"}));
-    const ResultRow& l = data_.FromLegs[0];
+    const Leg& l = first[0];
     EXPECT_EQ(l.FromStation, G("嘉峪关"));
     EXPECT_EQ(l.FromSNo, 2);
     EXPECT_EQ(l.FromDTime, "10:05");
     EXPECT_EQ(l.ToSNo, 3);
     EXPECT_EQ(l.ToATime, "13:30");
     EXPECT_EQ(l.ToP1, "30");
-    EXPECT_EQ(l.StartStation, "");  // train fields stay empty in a leg
 }
 
 TEST_F(TransferTest, SecondLegsRunBackwardsInReverseTrainOrder) {
     std::vector<std::string> legs;
-    for (const auto& l : data_.ToLegs) legs.push_back(l.TrainNo + "<" + GbkToUtf8(l.FromStation));
+    const std::vector<Leg> second = Legs(data_, data_.ToStops);
+    for (const auto& l : second) legs.push_back(l.TrainNo + "<" + GbkToUtf8(l.FromStation));
     EXPECT_EQ(legs,
               (std::vector<std::string>{"K50<奎屯", "K35<哈密", "K30<乌鲁木齐", "K10<乌鲁木齐",
                                         "K10<哈密", "K10<嘉峪关", "K10<西安"}));
-    EXPECT_EQ(data_.ToLegs[0].ToStation, G("乌西"));
-    EXPECT_EQ(data_.ToLegs[0].ToSNo, 2);
+    EXPECT_EQ(second[0].ToStation, G("乌西"));
+    EXPECT_EQ(second[0].ToSNo, 2);
 }
 
 TEST_F(TransferTest, CandidateStations) {
@@ -312,24 +336,24 @@ TEST_F(TransferTest, CandidateStations) {
 
     const TransferCandidate* hm = Entry("哈密");
     ASSERT_TRUE(hm);
-    EXPECT_EQ(hm->Dist1, 200);      // K10 first: its leg stays the representative
-    EXPECT_EQ(hm->Time1, "03:25");  // 嘉峪关 10:05 (after a five-minute stop) to 13:30
+    EXPECT_EQ(hm->Dist1, 200);          // K10 first: its leg stays the representative
+    EXPECT_EQ(hm->Time1, 3 * 60 + 25);  // 嘉峪关 10:05 (after a five-minute stop) to 13:30
     EXPECT_EQ(hm->Count1, 3);
     EXPECT_EQ(hm->Dist2, 210);  // K10 again: the last second leg collected
-    EXPECT_EQ(hm->Time2, "03:35");
+    EXPECT_EQ(hm->Time2, 3 * 60 + 35);
     EXPECT_EQ(hm->DistAll, 410);
-    EXPECT_EQ(hm->TimeAll, "7:0");
+    EXPECT_EQ(hm->TimeAll(), 7 * 60);
     EXPECT_EQ(hm->Count2, 2);
 
     const TransferCandidate* wl = Entry("乌鲁木齐");
-    EXPECT_EQ(wl->Time2, "00:05");
+    EXPECT_EQ(wl->Time2, 5);
     EXPECT_EQ(wl->Count2, 2);
     // Beyond the arrival station.
     const TransferCandidate* kt = Entry("奎屯");
     EXPECT_EQ(kt->Dist1, 600);
     EXPECT_EQ(kt->Dist2, 190);
     EXPECT_EQ(kt->DistAll, 790);
-    EXPECT_EQ(kt->TimeAll, "12:40");
+    EXPECT_EQ(kt->TimeAll(), 12 * 60 + 40);
     EXPECT_EQ(kt->Count1, 1);
     EXPECT_EQ(kt->Count2, 1);
     // Before the departure station on the through train.
@@ -337,11 +361,10 @@ TEST_F(TransferTest, CandidateStations) {
     EXPECT_EQ(xa->Dist1, 1446);
     EXPECT_EQ(xa->Dist2, 510);
     EXPECT_EQ(xa->DistAll, 1956);
-    EXPECT_EQ(xa->Time1, "20:00");
-    EXPECT_EQ(xa->TimeAll, "29:15");
+    EXPECT_EQ(xa->Time1, 20 * 60);
+    EXPECT_EQ(xa->TimeAll(), 29 * 60 + 15);
     // Reached but not left for the arrival side.
     EXPECT_EQ(Entry("乌西")->Count2, 0);
-    EXPECT_EQ(Entry("乌西")->TimeAll, "");
 
     std::vector<std::string> shown;
     for (const auto& z : TransferCandidates(data_, from_, to_))
@@ -355,18 +378,18 @@ TEST_F(TransferTest, PickedStationGivesBothLegsFirstLegFirst) {
     ShowTransferLegs(t_, data_, G("哈密"), 3, 2, rows, transferStation);
     EXPECT_EQ(transferStation, G("哈密"));
     ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"K10", "K20", "K25", "K35", "K10"}));
-    EXPECT_EQ(rows[0].FromStation, G("嘉峪关"));
-    EXPECT_EQ(rows[0].ToStation, G("哈密"));
-    EXPECT_EQ(rows[0].StartStation, G("西安"));
-    EXPECT_EQ(rows[0].StopCount, 1);
-    EXPECT_EQ(rows[0].SpanKm, 200);
-    EXPECT_EQ(rows[0].SpanTime, "03:25");
-    EXPECT_EQ(rows[0].TypeName, TrainTypeName(6));
-    EXPECT_EQ(rows[1].Fare1, "20");  // boards at its origin: stored fares
-    EXPECT_EQ(rows[3].FromStation, G("哈密"));
-    EXPECT_EQ(rows[3].ToStation, G("乌西"));
-    EXPECT_EQ(rows[4].FromSNo, 3);
-    EXPECT_EQ(rows[4].ToSNo, 5);
+    EXPECT_EQ(test::Texts(rows, 0).FromStation, G("嘉峪关"));
+    EXPECT_EQ(test::Texts(rows, 0).ToStation, G("哈密"));
+    EXPECT_EQ(test::Texts(rows, 0).StartStation, G("西安"));
+    EXPECT_EQ(test::Texts(rows, 0).StopCount, 1);
+    EXPECT_EQ(test::Texts(rows, 0).SpanKm, 200);
+    EXPECT_EQ(test::Texts(rows, 0).SpanTime, "3:25");
+    EXPECT_EQ(test::Texts(rows, 0).TypeName, TrainTypeName(6));
+    EXPECT_EQ(test::Texts(rows, 1).Fare1, "20");  // boards at its origin: stored fares
+    EXPECT_EQ(test::Texts(rows, 3).FromStation, G("哈密"));
+    EXPECT_EQ(test::Texts(rows, 3).ToStation, G("乌西"));
+    EXPECT_EQ(test::Texts(rows, 4).FromSNo, 3);
+    EXPECT_EQ(test::Texts(rows, 4).ToSNo, 5);
 
     // The counts bound each part.
     ShowTransferLegs(t_, data_, G("哈密"), 1, 1, rows, transferStation);
@@ -377,19 +400,19 @@ TEST_F(QueryTest, TransferFromAGroup) {
     TransferData data;
     TransferQuery(t_, G("北京"), G("天津"), from_, to_, data);
     std::vector<std::string> trains;
-    for (const auto& l : data.FromLegs) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.TrainNo);
     // Every Beijing station boards; X1 has stops only, which still make legs.
     EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1", "K1", "T1", "T1", "T1", "T1", "T3",
                                                 "T3", "X1"}));
-    EXPECT_EQ(data.FromLegs[2].FromStation, G("北京东"));
+    EXPECT_EQ(Legs(data, data.FromStops)[2].FromStation, G("北京东"));
 
     // Same group: exact names only.
     TransferQuery(t_, G("北京"), G("北京西"), from_, to_, data);
     trains.clear();
-    for (const auto& l : data.FromLegs) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.TrainNo);
     EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1"}));
     trains.clear();
-    for (const auto& l : data.ToLegs) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.ToStops)) trains.push_back(l.TrainNo);
     EXPECT_EQ(trains, (std::vector<std::string>{"T2", "T1"}));
 
     // A leg whose train is not in the train list is left out of the picked rows.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "query/queries.h"
+#include "support/row_texts.h"
 #include "support/sample_streams.h"
 #include "support/test_timetable.h"
 #include "timetable/timetable.h"
@@ -29,7 +30,7 @@ class SampleTest : public ::testing::Test {
 TEST_F(SampleTest, Z98RunsTaiyuanToShanghai) {
     QueryByTrainNumber(t_, "z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    const ResultRow& r = rows_[0];
+    const test::RowTexts r = test::Texts(rows_, 0);
     EXPECT_EQ(r.TrainNo, "Z98/Z95");
     EXPECT_EQ(r.FromStation, G("太原"));
     EXPECT_EQ(r.ToStation, G("上海"));
@@ -45,13 +46,14 @@ TEST_F(SampleTest, Z98RunsTaiyuanToShanghai) {
     EXPECT_TRUE(rows_.empty());
     QueryByTrainNumber(t_, "K142", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(rows_[0].TrainNo, "K142/K143/K140");
+    EXPECT_EQ(test::Texts(rows_, 0).TrainNo, "K142/K143/K140");
 }
 
 TEST_F(SampleTest, FareWorkedExamples) {
     SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
     bool seen1043 = false;
-    for (const auto& r : rows_) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const test::RowTexts r = test::Texts(rows_, i);
         if (r.TrainNo != "1043") continue;
         seen1043 = true;
         EXPECT_EQ(r.SpanKm, 150);
@@ -64,7 +66,8 @@ TEST_F(SampleTest, FareWorkedExamples) {
 
     SearchDirectTrains(t_, G("唐山北"), G("沈阳北"), from_, to_, rows_);
     bool seenD1 = false;
-    for (const auto& r : rows_) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const test::RowTexts r = test::Texts(rows_, i);
         if (r.TrainNo != "D1") continue;
         seenD1 = true;
         EXPECT_EQ(r.SpanKm, 552);
@@ -84,7 +87,8 @@ TEST_F(SampleTest, BeijingGroupAndChifengTwice) {
     for (const char* station : {"赤峰东", "赤峰"}) {
         QueryStationTimetable(t_, G(station), from_, to_, rows_);
         int found = 0;
-        for (const auto& r : rows_) {
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            const test::RowTexts r = test::Texts(rows_, i);
             if (r.TrainNo != "6327/6329") continue;
             ++found;
             EXPECT_EQ(r.FromSNo, 14) << station;

@@ -7,6 +7,7 @@
 
 #include "network.h"
 #include "query/queries.h"
+#include "support/row_texts.h"
 
 namespace korvel {
 namespace {
@@ -14,23 +15,7 @@ namespace {
 using test::G;
 
 std::string Dump(const ResultList& rows) {
-    std::string s;
-    for (const ResultRow& r : rows) {
-        for (const std::string* f :
-             {&r.TrainNo, &r.TypeName, &r.StartStation, &r.EndStation,  &r.TrainRDate, &r.TrainP1,
-              &r.TrainP2, &r.TrainP3,  &r.TrainP4,      &r.FromStation, &r.FromP1,     &r.FromP2,
-              &r.FromP3,  &r.FromP4,   &r.FromDTime,    &r.FromRDate,   &r.ToStation,  &r.ToATime,
-              &r.ToRDate, &r.ToP1,     &r.ToP2,         &r.ToP3,        &r.ToP4,       &r.SpanTime,
-              &r.Fare1,   &r.Fare2,    &r.Fare3,        &r.Fare4}) {
-            s += *f + "|";
-        }
-        for (int v : {r.NType, r.TrainDistance, r.FromSNo, r.FromDistance, r.ToSNo, r.ToDistance,
-                      r.StopCount, r.SpanKm}) {
-            s += std::to_string(v) + "|";
-        }
-        s += "\n";
-    }
-    return s;
+    return test::DumpRows(rows);
 }
 
 // Random trains over 40 stations (some grouped), with revisited stations, termini that keep
@@ -108,10 +93,10 @@ TEST(StopIndexTest, NetworkExamplesThroughTheIndex) {
     ResultList rows;
     QueryStationTimetable(t, G("赤峰"), from, to, rows, &index);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].FromSNo, 14);
+    EXPECT_EQ(test::Texts(rows, 0).FromSNo, 14);
     SearchDirectTrains(t, G("北京"), G("上海"), from, to, rows, &index);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].ToSNo, 5);
+    EXPECT_EQ(test::Texts(rows, 0).ToSNo, 5);
     EXPECT_EQ(index.StationId(G("不存在")), StopIndex::kNoStation);
 }
 

@@ -171,7 +171,8 @@ TEST_F(BadInputTest, TrainNumbersWithSlashesAndBlanks) {
         c.TrainClicked();
         EXPECT_TRUE(view.messages.empty());  // finding nothing is no error
         std::vector<std::string> found;
-        for (const ResultRow& r : c.Results()) found.push_back(r.TrainNo);
+        for (const ResultRow& r : c.Results())
+            found.push_back(c.Results().timetable->Number(r.train));
         EXPECT_EQ(found, k.found);
         EXPECT_EQ(GbkToUtf8(view.Text(Control::ResultLabel)),
                   "结果:" + std::to_string(k.found.size()));

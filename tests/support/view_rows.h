@@ -1,11 +1,15 @@
 // Small builders shared by the view tests.
 #pragma once
 
+#include <algorithm>
 #include <initializer_list>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/memtable.h"
+#include "data/run_time.h"
 #include "data/schema.h"
 #include "query/grid_result.h"
 
@@ -20,20 +24,91 @@ inline const std::string kXian = "\xCE\xF7\xB0\xB2";                        // �
 inline const std::string kNanjing = "\xC4\xCF\xBE\xA9";                     // 南京
 inline const std::string kUserArea = "\xF8\xB3\xB4\xE5";  // user-defined area + 村
 
-inline ResultRow Row(std::string trainNo, std::string start, std::string end, std::string from,
-                     std::string to, int stops = 1, int km = 100, std::string span = "01:00",
-                     std::string fare1 = "10") {
-    ResultRow r;
-    r.TrainNo = std::move(trainNo);
-    r.StartStation = std::move(start);
-    r.EndStation = std::move(end);
-    r.FromStation = std::move(from);
-    r.ToStation = std::move(to);
-    r.StopCount = stops;
-    r.SpanKm = km;
-    r.SpanTime = std::move(span);
-    r.Fare1 = std::move(fare1);
-    return r;
+// A result row as the view tests describe it: texts for what the typed timetable names, the
+// rest as the shown values.
+struct RowSpec {
+    std::string trainNo, start, end, from, to;
+    int stops = 1;
+    int km = 100;
+    std::string span;   // ride time "H:MM" (minutes, as a run time reads)
+    std::string fare1;  // hard seat in yuan; empty for none
+    std::string depart = "08:00";
+    std::string arrive;
+};
+
+inline RowSpec Row(std::string trainNo, std::string start, std::string end, std::string from,
+                   std::string to, int stops = 1, int km = 100, std::string span = "01:00",
+                   std::string fare1 = "10") {
+    return RowSpec{std::move(trainNo),
+                   std::move(start),
+                   std::move(end),
+                   std::move(from),
+                   std::move(to),
+                   stops,
+                   km,
+                   std::move(span),
+                   std::move(fare1)};
+}
+
+// The rows over a small timetable made for them: one train per train number (rows of the same
+// number must agree), stopping at its origin, the row's boarding and alighting stations and
+// its terminus.
+inline ResultList Rows(const std::vector<RowSpec>& specs) {
+    StoredTables tables;
+    tables.KMList.Define(KMListFields(), KMListIndexes());
+    tables.KMTrain.Define(KMTrainFields(), KMTrainIndexes());
+    std::vector<std::string> seen;
+    for (const RowSpec& r : specs) {
+        if (std::find(seen.begin(), seen.end(), r.trainNo) != seen.end()) continue;
+        seen.push_back(r.trainNo);
+        MemTable& l = tables.KMList;
+        l.Append();
+        l.SetText(0, r.trainNo);
+        l.SetInteger(1, 4);
+        l.SetText(2, r.start);
+        l.SetText(3, r.end);
+        l.SetText(4, "07:00");
+        l.SetText(5, "23:00");
+        l.SetText(6, "16:0");
+        l.SetInteger(7, 1000);
+        l.Post();
+        const std::string stations[4] = {r.start, r.from, r.to, r.end};
+        for (int i = 0; i < 4; ++i) {
+            MemTable& k = tables.KMTrain;
+            k.Append();
+            k.SetText(0, r.trainNo);
+            k.SetText(1, stations[i]);
+            k.SetInteger(2, i + 1);
+            k.SetText(3, i == 2 ? r.arrive : std::string());
+            k.SetText(4, i == 1 ? r.depart : std::string(i == 3 ? "" : "07:00"));
+            k.Post();
+        }
+    }
+    for (MemTable* m : {&tables.KMList, &tables.KMTrain}) m->BuildIndexes();
+    tables.KMList.SetIndexName("SID");
+    tables.KMTrain.SetIndexName("SIDNo");
+    ResultList out;
+    auto tt = std::make_shared<const Timetable>(tables);
+    for (const RowSpec& spec : specs) {
+        ResultRow& r = out.rows.emplace_back();
+        r.train = tt->FindTrain(spec.trainNo);
+        r.listRow = tt->ListRow(r.train);
+        r.fromStop = StopId(tt->FirstStop(r.train).Value() + 1);
+        r.toStop = StopId(tt->FirstStop(r.train).Value() + 2);
+        r.fromStation = tt->Station(r.fromStop);
+        r.toStation = tt->Station(r.toStop);
+        r.departure = tt->Departures().Minutes(r.fromStop.Value());
+        r.fromStopNo = 1;
+        r.toStopNo = 1 + spec.stops;
+        r.toKm = spec.km;
+        r.rideMinutes = RunTimeMinutes(spec.span);
+        if (const std::optional<double> yuan = DecimalNumber(spec.fare1)) {
+            r.fares[0].count = 1;
+            r.fares[0].tenths[0] = static_cast<std::int64_t>(*yuan * 10 + 0.5);
+        }
+    }
+    out.timetable = std::move(tt);
+    return out;
 }
 
 // One stop of KMTrain: ID, Station, S_No, A_Time, D_Time, R_Date, Distance.
@@ -66,6 +141,15 @@ inline void BuildKMTrain(MemTable& t, const std::vector<Stop>& stops) {
     }
     t.BuildIndexes();
     t.SetIndexName("SIDNo");
+}
+
+// The typed timetable of a stops table alone (the table is lent to it and given back).
+inline Timetable TypedStops(MemTable& KMTrain) {
+    StoredTables tables;
+    tables.KMTrain = std::move(KMTrain);
+    Timetable tt(tables);
+    KMTrain = std::move(tables.KMTrain);
+    return tt;
 }
 
 }  // namespace korvel::test

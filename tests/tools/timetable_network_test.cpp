@@ -189,7 +189,7 @@ TEST(TimetableNetwork, BuildKeepsTheTrainsAndTheDirectQueryFindsThem) {
         SearchDirectTrains(t, from, to, fromSide, toSide, rows, &index);
         bool hit = false;
         for (const ResultRow& r : rows) {
-            const std::string id = "/" + r.TrainNo + "/";
+            const std::string id = "/" + rows.timetable->Number(r.train) + "/";
             hit = hit || id.find("/" + train.number + "/") != std::string::npos;
         }
         if (hit) {

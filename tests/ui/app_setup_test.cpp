@@ -116,8 +116,8 @@ TEST(WindowCaptions, ReadExactlyAsTheWindowsSetThem) {
 
     MemTable stops;
     test::BuildKMTrain(stops, test::SampleStops());
-    std::optional<DetailWindowModel> detail =
-        DetailWindowModel::Build(stops, DetailSection{"Z9", G("北京西"), "1", "", ""});
+    std::optional<DetailWindowModel> detail = DetailWindowModel::Build(
+        test::TypedStops(stops), DetailSection{"Z9", G("北京西"), "1", "", ""});
     ASSERT_TRUE(detail);
     ui::TrainDialog detailWindow(*detail, &window);
     detailWindow.show();

@@ -118,8 +118,8 @@ class PrintExportTest : public ::testing::Test {
     void TearDown() override { ui::DialogPlatform() = {}; }
 
     DetailWindowModel Model(const std::string& trainNo, const std::string& boarding) {
-        std::optional<DetailWindowModel> m =
-            DetailWindowModel::Build(stops, DetailSection{trainNo, boarding, "1", "", ""});
+        std::optional<DetailWindowModel> m = DetailWindowModel::Build(
+            test::TypedStops(stops), DetailSection{trainNo, boarding, "1", "", ""});
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }
@@ -341,8 +341,8 @@ TEST_F(PrintExportTest, DetailExportWritesGbkLinesWithCrLf) {
     EXPECT_EQ(lines[5], "\r");
     EXPECT_EQ(lines[6].toStdString(), G("站序,车站,里程,到时,发时,天数,历时,时速") + "\r");
     EXPECT_EQ(lines[7].toStdString(),
-              "1," + std::string("\xF8\xB3\xB4\xE5") + ",0,,10:00," + G("当天") + ",0,\r");
-    EXPECT_EQ(lines[8].toStdString(), "2," + G("丙") + ",20,10:30,," + G("当天") + ",30,40\r");
+              "1," + std::string("\xF8\xB3\xB4\xE5") + ",0,,10:00," + G("当天") + ",0:00,\r");
+    EXPECT_EQ(lines[8].toStdString(), "2," + G("丙") + ",20,10:30,," + G("当天") + ",0:30,40\r");
 }
 
 TEST_F(PrintExportTest, ExportCancelledOrBlankNameWritesNothing) {

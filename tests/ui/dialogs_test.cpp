@@ -62,7 +62,7 @@ class DetailDialogTest : public ::testing::Test {
     }
     DetailWindowModel Model(const std::string& boarding, const std::string& stopCount) {
         std::optional<DetailWindowModel> m = DetailWindowModel::Build(
-            stops, DetailSection{"Z9", boarding, stopCount, "164", "2:20"});
+            test::TypedStops(stops), DetailSection{"Z9", boarding, stopCount, "164", "2:20"});
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }
@@ -161,8 +161,8 @@ TEST_F(DetailDialogTest, LongTrainGrowsTheGridAndScrollsToTheLastStop) {
     }
     MemTable table;
     test::BuildKMTrain(table, long_train);
-    std::optional<DetailWindowModel> model =
-        DetailWindowModel::Build(table, DetailSection{"L1", G("站1"), "49", "490", "490"});
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(
+        test::TypedStops(table), DetailSection{"L1", G("站1"), "49", "490", "490"});
     ASSERT_TRUE(model);
     ui::TrainDialog window(*model);
     window.show();
@@ -193,8 +193,8 @@ TEST(SampleTimetable, DetailDialogForItsFirstTrain) {
     const std::string trainNo(KMTrain.FieldByName("ID").View());
     const std::string origin(KMTrain.FieldByName("Station").View());
 
-    std::optional<DetailWindowModel> model =
-        DetailWindowModel::Build(KMTrain, DetailSection{trainNo, origin, "1", "", ""});
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(
+        test::TypedStops(KMTrain), DetailSection{trainNo, origin, "1", "", ""});
     ASSERT_TRUE(model);
     ui::TrainDialog window(*model);
     window.show();

@@ -51,7 +51,7 @@ class MapViewTest : public ::testing::Test {
 
     DetailWindowModel Z9() {
         std::optional<DetailWindowModel> m = DetailWindowModel::Build(
-            tables.KMTrain, DetailSection{"Z9", G("北京西"), "12", "1229", "13:35"});
+            map->Typed(), DetailSection{"Z9", G("北京西"), "12", "1229", "13:35"});
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }

@@ -75,7 +75,7 @@ TEST_F(JourneyModel, RowsShowTheSummaryAndEachLeg) {
     EXPECT_EQ(m.LegCells(0, 1)[7], "");  // no wait after the last leg
     EXPECT_EQ(m.LegCells(1, 0)[9], "-");
     EXPECT_EQ(m.LegSection(0, 1).stopCount, "3");
-    EXPECT_EQ(m.LegSection(0, 1).sectionTime, "00:50");
+    EXPECT_EQ(m.LegSection(0, 1).sectionTime, "0:50");
 }
 
 TEST_F(JourneyModel, SortableColumnsAndTheirDirections) {

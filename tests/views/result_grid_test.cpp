@@ -18,6 +18,8 @@ using test::kNanjing;
 using test::kShanghai;
 using test::kShanghaiHq;
 using test::Row;
+using test::Rows;
+using test::RowSpec;
 
 std::vector<std::string> Trains(const ResultGrid& g) {
     std::vector<std::string> out;
@@ -45,23 +47,24 @@ TEST_F(Grid, ResetAndFillWriteTheColumnsAndRowCount) {
     EXPECT_EQ(ResultLabelText(0), "\xBD\xE1\xB9\xFB:0");
     EXPECT_EQ(ResultLabelText(23), "\xBD\xE1\xB9\xFB:23");
 
-    ResultRow r = Row("Z98/Z95", kBeijing, kShanghai, kBeijingXi, kShanghai, 7, 1463, "14:05", "");
-    r.TypeName = "T";
-    r.FromDTime = "08:01";
-    r.ToATime = "22:06";
-    r.Fare2 = "260";
-    r.Fare3 = "";
-    r.Fare4 = "-";
-    ResultList list = {r, r, r};
+    RowSpec r = Row("Z98/Z95", kBeijing, kShanghai, kBeijingXi, kShanghai, 7, 1463, "14:05", "");
+    r.depart = "08:01";
+    r.arrive = "22:06";
+    ResultList list = Rows({r, r, r});
+    for (ResultRow& row : list.rows) {
+        row.fares[1].count = 1;  // 260 yuan soft seat, no hard sleeper, no soft sleeper
+        row.fares[1].tenths[0] = 2600;
+    }
     EXPECT_EQ(FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels), 3);
     EXPECT_EQ(grid.RowCount(), 16);
-    const std::vector<std::string> expected = {"Z98/Z95", kBeijing,  kShanghai, "T", kBeijingXi,
-                                               "08:01",   kShanghai, "22:06",   "7", "1463",
-                                               "14:05",   "-",       "260",     "-", "-"};
+    const std::vector<std::string> expected = {"Z98/Z95",  kBeijing, kShanghai, TrainTypeName(4),
+                                               kBeijingXi, "08:01",  kShanghai, "22:06",
+                                               "7",        "1463",   "14:05",   "-",
+                                               "260",      "-",      "-"};
     for (int c = 0; c < 15; ++c) EXPECT_EQ(grid.Cell(c, 2), expected[c]) << c;
     EXPECT_TRUE(grid.RowIsEmpty(3));
 
-    ResultList many(23, r);
+    ResultList many = Rows(std::vector<RowSpec>(23, r));
     EXPECT_EQ(FillResultGrid(many, {}, QueryKindValue::Direct, "", "", "", "", grid, labels), 23);
     EXPECT_EQ(grid.RowCount(), 23);
     // A later, smaller fill empties the rows of the earlier one and goes back to 16 rows.
@@ -71,11 +74,11 @@ TEST_F(Grid, ResetAndFillWriteTheColumnsAndRowCount) {
 }
 
 TEST_F(Grid, TrainNumberQueryOnlyFiltersEmu) {
-    ResultList list = {Row("K1", "A", "B", "C", "D"),  Row("D5", "A", "B", "C", "D"),
-                       Row("G7", "A", "B", "A", "B"),  Row("C2", "X", "Y", "C", "D"),
-                       Row("T8", "A", "B", "A", "B"),  Row("Z1", "A", "B", "A", "B"),
-                       Row("123", "A", "B", "A", "B"), Row("d9", "A", "B", "A", "B"),
-                       Row("Y1", "A", "B", "A", "B")};
+    ResultList list = Rows({Row("K1", "A", "B", "C", "D"), Row("D5", "A", "B", "C", "D"),
+                            Row("G7", "A", "B", "A", "B"), Row("C2", "X", "Y", "C", "D"),
+                            Row("T8", "A", "B", "A", "B"), Row("Z1", "A", "B", "A", "B"),
+                            Row("123", "A", "B", "A", "B"), Row("d9", "A", "B", "A", "B"),
+                            Row("Y1", "A", "B", "A", "B")});
     FilterBoxes stationBoxes{true, true, true, false};
     EXPECT_EQ(Shown(list, stationBoxes, QueryKindValue::Train).size(), list.size());
     FilterBoxes emu;
@@ -86,12 +89,12 @@ TEST_F(Grid, TrainNumberQueryOnlyFiltersEmu) {
 }
 
 TEST_F(Grid, StationToStationFilters) {
-    ResultList list = {
+    ResultList list = Rows({
         Row("1", kBeijing, kShanghai, kBeijing, kShanghai),    // starts and ends here
         Row("2", kNanjing, kShanghai, kBeijingXi, kShanghai),  // passes 北京西
         Row("3", kBeijing, kNanjing, kBeijing, kShanghaiHq),   // to 上海虹桥
         Row("4", kBeijingXi, kShanghaiHq, kBeijingXi, kShanghaiHq),
-    };
+    });
     FilterBoxes sf;
     sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct), (std::vector<std::string>{"1", "3", "4"}));
@@ -108,12 +111,12 @@ TEST_F(Grid, StationToStationFilters) {
 
 TEST_F(Grid, TransferResultFilters) {
     // First legs 北京 -> 南京, second legs 南京 -> 上海.
-    ResultList list = {
+    ResultList list = Rows({
         Row("A1", kBeijing, kNanjing, kBeijing, kNanjing),
         Row("A2", kBeijingXi, kShanghai, kBeijing, kNanjing),
         Row("B1", kBeijing, kShanghai, kNanjing, kShanghai),    // second leg, starts elsewhere
         Row("B2", kNanjing, kShanghaiHq, kNanjing, kShanghai),  // second leg, ends elsewhere
-    };
+    });
     FilterBoxes sf;
     sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Direct, kNanjing),
@@ -124,17 +127,21 @@ TEST_F(Grid, TransferResultFilters) {
               (std::vector<std::string>{"A1", "A2", "B1"}));
     FilterBoxes jq;
     jq.ExactNamesFilter = true;
-    list.push_back(Row("X", kBeijingXi, kShanghai, kBeijingXi, kNanjing));
+    list = Rows({Row("A1", kBeijing, kNanjing, kBeijing, kNanjing),
+                 Row("A2", kBeijingXi, kShanghai, kBeijing, kNanjing),
+                 Row("B1", kBeijing, kShanghai, kNanjing, kShanghai),
+                 Row("B2", kNanjing, kShanghaiHq, kNanjing, kShanghai),
+                 Row("X", kBeijingXi, kShanghai, kBeijingXi, kNanjing)});
     EXPECT_EQ(Shown(list, jq, QueryKindValue::Direct, kNanjing, kBeijing, kShanghai),
               (std::vector<std::string>{"A1", "A2", "B1", "B2"}));
 }
 
 TEST_F(Grid, StationTimetableFiltersUseTheBoxTextAtFillTime) {
-    ResultList list = {
+    ResultList list = Rows({
         Row("1", kBeijing, kShanghai, kBeijing, kShanghai),
         Row("2", kNanjing, kBeijing, kNanjing, kBeijing),
         Row("3", kNanjing, kShanghai, kBeijingXi, kShanghai),
-    };
+    });
     FilterBoxes sf;
     sf.OriginatesFilter = true;
     EXPECT_EQ(Shown(list, sf, QueryKindValue::Station, "", "", "", kBeijing),
@@ -154,12 +161,12 @@ TEST_F(Grid, StationTimetableFiltersUseTheBoxTextAtFillTime) {
 }
 
 TEST_F(Grid, RowColours) {
-    ResultList list = {
+    ResultList list = Rows({
         Row("1", kBeijing, kShanghai, kBeijing, kShanghai),    // starts at boarding: red
         Row("2", kBeijing, kShanghai, kNanjing, kShanghai),    // boards at transfer: blue
         Row("3", kNanjing, kShanghai, kNanjing, kShanghai),    // both: red wins
         Row("4", kBeijing, kShanghai, kBeijingXi, kShanghai),  // neither
-    };
+    });
     FillResultGrid(list, {}, QueryKindValue::Direct, kNanjing, "", "", "", grid, labels);
     EXPECT_EQ(grid.RowColourOf(0, kNanjing), RowColour::Red);
     EXPECT_EQ(grid.RowColourOf(1, kNanjing), RowColour::Blue);
@@ -172,8 +179,8 @@ TEST_F(Grid, RowColours) {
 }
 
 TEST_F(Grid, SelectionAndWheel) {
-    ResultList list = {Row("1", "A", "B", "C", "D"), Row("2", "A", "B", "C", "D"),
-                       Row("3", "A", "B", "C", "D")};
+    ResultList list = Rows(
+        {Row("1", "A", "B", "C", "D"), Row("2", "A", "B", "C", "D"), Row("3", "A", "B", "C", "D")});
     FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.Selection());
     EXPECT_FALSE(grid.Select(3));  // empty row
@@ -203,14 +210,14 @@ TEST_F(Grid, SelectionAndWheel) {
     EXPECT_EQ(grid.WheelUp(10), WheelResult::Unchanged);
 
     // A refill leaves no row selected, whatever the number of results.
-    ResultList many(24, Row("9", "A", "B", "C", "D"));
+    ResultList many = Rows(std::vector<RowSpec>(24, Row("9", "A", "B", "C", "D")));
     FillResultGrid(many, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.Selection());
     EXPECT_EQ(grid.TopRow(), 0);
 }
 
 TEST_F(Grid, DoubleClickNeedsASelectedResultRow) {
-    ResultList list(30, Row("1", "A", "B", "C", "D"));
+    ResultList list = Rows(std::vector<RowSpec>(30, Row("1", "A", "B", "C", "D")));
     FillResultGrid(list, {}, QueryKindValue::Direct, "", "", "", "", grid, labels);
     EXPECT_FALSE(grid.DoubleClickRow(list.size()));  // nothing selected: nothing opens
     ASSERT_TRUE(grid.Select(24));

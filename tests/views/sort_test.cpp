@@ -54,11 +54,13 @@ TEST_F(Fixture, HeaderClickWithNoRowsChangesNothing) {
 }
 
 TEST_F(Fixture, ClicksMoveMarkerAndReverseDirection) {
-    list = {Row("K1", "A", "B", "A", "B", 1, 100), Row("K2", "A", "B", "A", "B", 1, 95),
-            Row("K3", "A", "B", "A", "B", 1, 1200)};
-    list[0].FromDTime = "08:00";
-    list[1].FromDTime = "23:10";
-    list[2].FromDTime = "07:05";
+    std::vector<test::RowSpec> specs = {Row("K1", "A", "B", "A", "B", 1, 100),
+                                        Row("K2", "A", "B", "A", "B", 1, 95),
+                                        Row("K3", "A", "B", "A", "B", 1, 1200)};
+    specs[0].depart = "08:00";
+    specs[1].depart = "23:10";
+    specs[2].depart = "07:05";
+    list = test::Rows(specs);
     ASSERT_EQ(Fill(), 3);
 
     EXPECT_TRUE(HeaderClicked(grid, labels, 10));  // 里程
@@ -82,16 +84,16 @@ TEST_F(Fixture, ClicksMoveMarkerAndReverseDirection) {
     EXPECT_EQ(Column(grid, 0, 3), (std::vector<std::string>{"K3", "K1", "K2"}));
 }
 
-TEST_F(Fixture, TextColumnsCompareBytes) {
-    list = {Row("K1", "A", "B", "A", "B", 1, 1, "9:30"),
-            Row("K2", "A", "B", "A", "B", 1, 1, "10:05")};
-    list[0].Fare2 = "23";
-    list[1].Fare2 = "105";
+TEST_F(Fixture, RideTimesAndFaresCompareAsValues) {
+    list = test::Rows({Row("K1", "A", "B", "A", "B", 1, 1, "9:30"),
+                       Row("K2", "A", "B", "A", "B", 1, 1, "10:05")});
+    list[0].fares[1] = FareValue{1, {230}};
+    list[1].fares[1] = FareValue{1, {1050}};
     Fill();
-    HeaderClicked(grid, labels, 11);  // 历时 as text: "10:05" before "9:30"
-    EXPECT_EQ(Column(grid, 10, 2), (std::vector<std::string>{"10:05", "9:30"}));
-    HeaderClicked(grid, labels, 13);  // 软座 as text: "105" before "23"
-    EXPECT_EQ(Column(grid, 12, 2), (std::vector<std::string>{"105", "23"}));
+    HeaderClicked(grid, labels, 11);  // 历时
+    EXPECT_EQ(Column(grid, 10, 2), (std::vector<std::string>{"9:30", "10:05"}));
+    HeaderClicked(grid, labels, 13);  // 软座 by value: 23 before 105
+    EXPECT_EQ(Column(grid, 12, 2), (std::vector<std::string>{"23", "105"}));
 }
 
 TEST(SortRoutine, GbkBytesUnsignedAndPrefixFirst) {
@@ -160,8 +162,9 @@ TEST(SortRoutine, LargeInputsMatchAReferenceOrder) {
 }
 
 TEST_F(Fixture, OnlyDisplayedRowsAreSortedAndRefillComesOutSorted) {
-    list = {Row("D3", "A", "B", "A", "B", 1, 300), Row("K9", "A", "B", "A", "B", 1, 50),
-            Row("D1", "A", "B", "A", "B", 1, 100), Row("G2", "A", "B", "A", "B", 1, 200)};
+    list =
+        test::Rows({Row("D3", "A", "B", "A", "B", 1, 300), Row("K9", "A", "B", "A", "B", 1, 50),
+                    Row("D1", "A", "B", "A", "B", 1, 100), Row("G2", "A", "B", "A", "B", 1, 200)});
     HeaderClicked(grid, labels, 10);  // nothing shown yet: no marker
     EXPECT_FALSE(labels.SortedColumn());
     Fill();
@@ -176,17 +179,17 @@ TEST_F(Fixture, OnlyDisplayedRowsAreSortedAndRefillComesOutSorted) {
 }
 
 TEST_F(Fixture, WithoutMarkerRowsKeepListOrder) {
-    list = {Row("K3", "A", "B", "A", "B", 3), Row("K1", "A", "B", "A", "B", 1)};
+    list = test::Rows({Row("K3", "A", "B", "A", "B", 3), Row("K1", "A", "B", "A", "B", 1)});
     Fill();
     EXPECT_EQ(Column(grid, 0, 2), (std::vector<std::string>{"K3", "K1"}));
     EXPECT_FALSE(ReapplySort(grid, labels));
 }
 
 TEST_F(Fixture, FareColumnWithDashSortsCompletely) {
-    list = {Row("K1", "A", "B", "A", "B", 1, 1, "1", ""),
-            Row("K2", "A", "B", "A", "B", 1, 1, "1", "45.5"),
-            Row("K3", "A", "B", "A", "B", 1, 1, "1", "9"),
-            Row("K4", "A", "B", "A", "B", 1, 1, "1", "-")};
+    list = test::Rows({Row("K1", "A", "B", "A", "B", 1, 1, "1", ""),
+                       Row("K2", "A", "B", "A", "B", 1, 1, "1", "45.5"),
+                       Row("K3", "A", "B", "A", "B", 1, 1, "1", "9"),
+                       Row("K4", "A", "B", "A", "B", 1, 1, "1", "-")});
     Fill();
     HeaderClicked(grid, labels, 12);  // 硬座, numeric
     EXPECT_EQ(Column(grid, 11, 4), (std::vector<std::string>{"9", "45.5", "-", "-"}));

@@ -52,17 +52,18 @@ TEST(TimeClassFilterTest, ClassIsTheFirstLetterOfTheTrainNumber) {
 }
 
 TEST(TimeClassFilterTest, CombinesWithTheBoxesAndTheSortWhenFilling) {
-    ResultList list;
+    std::vector<test::RowSpec> specs;
     for (auto [no, time] : {std::pair{"G1", "09:00"},
                             {"D5", "06:00"},
                             {"T109", "19:33"},
                             {"K511", "23:40"},
                             {"1461", "05:59"},
                             {"C2", "12:00"}}) {
-        list.push_back(
+        specs.push_back(
             test::Row(no, test::kBeijing, test::kShanghai, test::kBeijing, test::kShanghai));
-        list.back().FromDTime = time;
+        specs.back().depart = time;
     }
+    const ResultList list = test::Rows(specs);
     ResultGrid grid;
     HeaderLabels labels = MainHeaderLabels();
     auto shown = [&](const FilterBoxes& boxes) {

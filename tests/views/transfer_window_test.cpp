@@ -12,18 +12,20 @@
 namespace korvel {
 namespace {
 
-// Stands in for the query's candidate record.
-struct Candidate {
-    std::string Station;
-    int Dist1 = 0, Dist2 = 0, DistAll = 0;
-    std::string Time1, Time2, TimeAll;
-    int Count1 = 0, Count2 = 0;
-};
+using Candidate = TransferCandidate;
 
-Candidate C(std::string station, int d1, int d2, int c1, int c2, std::string t1 = "01:00",
-            std::string t2 = "02:00", std::string all = "3:0") {
-    return Candidate{std::move(station), d1, d2, d1 + d2, std::move(t1), std::move(t2),
-                     std::move(all),     c1, c2};
+// Riding times in minutes.
+Candidate C(std::string station, int d1, int d2, int c1, int c2, int t1 = 60, int t2 = 120) {
+    Candidate z;
+    z.Station = std::move(station);
+    z.Dist1 = d1;
+    z.Dist2 = d2;
+    z.DistAll = d1 + d2;
+    z.Time1 = t1;
+    z.Time2 = t2;
+    z.Count1 = c1;
+    z.Count2 = c2;
+    return z;
 }
 
 std::vector<std::string> Col(const TransferWindowModel& m, int column) {
@@ -55,7 +57,7 @@ TEST(TransferWindow, FillTakesReachableStationsAndSortsByStation) {
     using test::kNanjing;
     using test::kXian;
     std::vector<Candidate> list = {
-        C(kXian, 1446, 2588, 13, 1, "20:10", "30:05", "50:15"),
+        C(kXian, 1446, 2588, 13, 1, 20 * 60 + 10, 30 * 60 + 5),
         C(kBeijing, 5, 5, 1, 1),  // the departure's typed name: left out
         C("Z", 1, 1, 1, 0),       // no second leg: left out
         C(kNanjing, 100, 200, 2, 4),
@@ -100,15 +102,13 @@ TEST(TransferWindow, HeaderClicksAndGrowth) {
     EXPECT_EQ(Col(m, 0).back(), "S124");
 }
 
-TEST(TransferWindow, TimeColumnsSortAsText) {
+TEST(TransferWindow, TimeColumnsSortAsMinutes) {
     TransferWindowModel m;
-    m.Fill(std::vector<Candidate>{C("A", 1, 1, 1, 1, "01:00", "01:00", "10:30"),
-                                  C("B", 1, 1, 1, 1, "01:00", "01:00", "1:5"),
-                                  C("C", 1, 1, 1, 1, "01:00", "01:00", "9:0")},
+    m.Fill(std::vector<Candidate>{C("A", 1, 1, 1, 1, 60, 570), C("B", 1, 1, 1, 1, 60, 5),
+                                  C("C", 1, 1, 1, 1, 60, 480)},
            "", "");
     m.HeaderClick(7);
-    EXPECT_EQ(Col(m, 6),
-              (std::vector<std::string>{"10:30", "1:5", "9:0"}));  // character by character
+    EXPECT_EQ(Col(m, 6), (std::vector<std::string>{"1:05", "9:00", "10:30"}));
 }
 
 TEST(TransferWindow, PickingRows) {
