@@ -23,8 +23,10 @@
 #include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/grid_export_qt.h"
+#include "ui/dialogs/journey_kept_options.h"
 #include "ui/dialogs/leg_swap_dialog.h"
 #include "ui/dialogs/settings.h"
+#include "ui/dialogs/time_field.h"
 #include "ui/dialogs/window_fit.h"
 #include "ui/map/map_widget.h"
 #include "ui/station_combo.h"
@@ -62,96 +64,6 @@ void SetCell(QTreeWidgetItem* item, int column, const std::string& gbk) {
     item->setText(column, text);
     item->setToolTip(column, text);
 }
-
-// A change time kept from an earlier run wins only when the user moved it away from the
-// default offered then; otherwise the timetable in use gives it (see OfferedChangeMinutes).
-int RestoreChangeMinutes(const char* key, int programDefault, int timetableDefault) {
-    auto kept = [](const QString& name) -> std::optional<int> {
-        const QVariant v = KeptValue(name);
-        bool ok = false;
-        const int n = v.toInt(&ok);
-        if (!v.isValid() || !ok) return std::nullopt;
-        return std::clamp(n, 0, kMaxChangeMinutes);
-    };
-    const QString name = QString::fromLatin1(key);
-    return OfferedChangeMinutes(kept(name), kept(name + QStringLiteral("Default")), programDefault,
-                                timetableDefault);
-}
-
-// The choices of the last search, kept across runs (each within its range).
-void RestoreOptions(JourneyOptions& o) {
-    auto kept = [](const char* key, int value, int low, int high) {
-        return std::clamp(KeptValue(QString::fromLatin1(key), value).toInt(), low, high);
-    };
-    o.windowStart = kept("journey/windowStart", o.windowStart, 0, kMinutesPerDay - 1);
-    o.windowEnd = kept("journey/windowEnd", o.windowEnd, 0, kMinutesPerDay - 1);
-    o.windowOf = kept("journey/arriveBy", o.windowOf == JourneyWindowOf::Arrival, 0, 1) == 1
-                     ? JourneyWindowOf::Arrival
-                     : JourneyWindowOf::Departure;
-    o.maxTransfers = kept("journey/maxTransfers", o.maxTransfers, 0, kMaxJourneyTransfers);
-    // `o` holds the timetable's defaults here.
-    const JourneyOptions program;
-    o.minTransfer = RestoreChangeMinutes("journey/minTransfer", program.minTransfer, o.minTransfer);
-    o.cityTransfer =
-        RestoreChangeMinutes("journey/cityTransfer", program.cityTransfer, o.cityTransfer);
-}
-
-void KeepOptions(const JourneyOptions& o, const JourneyOptions& defaults) {
-    Keep(QStringLiteral("journey/windowStart"), o.windowStart);
-    Keep(QStringLiteral("journey/windowEnd"), o.windowEnd);
-    Keep(QStringLiteral("journey/arriveBy"), o.windowOf == JourneyWindowOf::Arrival ? 1 : 0);
-    Keep(QStringLiteral("journey/maxTransfers"), o.maxTransfers);
-    Keep(QStringLiteral("journey/minTransfer"), o.minTransfer);
-    Keep(QStringLiteral("journey/cityTransfer"), o.cityTransfer);
-    Keep(QStringLiteral("journey/minTransferDefault"), defaults.minTransfer);
-    Keep(QStringLiteral("journey/cityTransferDefault"), defaults.cityTransfer);
-}
-
-// A time field that takes the time as it is typed, wherever the cursor happens to be: the
-// digits after entering it (or after any other key) are the hours, then the minutes, as
-// read ("1945" is 19:45, "830" and "8:30" are 08:30, "7" is 07:00 so far). The spin box's
-// own editing would insert a digit beside the others and refuse the result unless the
-// traveller had first selected the hours.
-class TimeField : public QTimeEdit {
-  public:
-    TimeField(const QTime& time, QWidget* parent) : QTimeEdit(time, parent) {
-        setDisplayFormat(QStringLiteral("HH:mm"));
-    }
-
-  protected:
-    void focusInEvent(QFocusEvent* event) override {
-        QTimeEdit::focusInEvent(event);
-        typed_.clear();
-    }
-    void keyPressEvent(QKeyEvent* event) override {
-        const QString text = event->text();
-        const bool digit = text.size() == 1 && text[0].isDigit();
-        const bool colon = text == QStringLiteral(":") || text == QStringLiteral("：");
-        if (!digit && !colon) {
-            typed_.clear();
-            QTimeEdit::keyPressEvent(event);
-            return;
-        }
-        if (colon) {
-            if (typed_.size() == 1) typed_.prepend(QLatin1Char('0'));
-        } else {
-            if (typed_.size() >= 4) typed_.clear();
-            typed_ += text;
-            // An hour that cannot take a second digit is complete: "8" is 08, "25" is 02:5.
-            if (typed_.size() == 1 && typed_[0].digitValue() > 2) typed_.prepend(QLatin1Char('0'));
-            if (typed_.size() == 2 && typed_.toInt() > 23) typed_.prepend(QLatin1Char('0'));
-        }
-        const int hour = typed_.left(2).toInt();
-        const int minute = std::min(59, typed_.mid(2).toInt());
-        setTime(QTime(hour, typed_.size() > 2 ? minute : 0));
-        setSelectedSection(typed_.size() < 2 ? QDateTimeEdit::HourSection
-                                             : QDateTimeEdit::MinuteSection);
-        event->accept();
-    }
-
-  private:
-    QString typed_;
-};
 
 QTime TimeOf(int minute) {
     return QTime(minute / 60, minute % 60);
@@ -191,7 +103,7 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
         model_.SetStations(GbkFromQString(KeptValue(QStringLiteral("journey/from")).toString()),
                            GbkFromQString(KeptValue(QStringLiteral("journey/to")).toString()));
     }
-    RestoreOptions(model_.Options());
+    RestoreJourneyOptions(model_.Options());
     BuildStationRow(canvas);
     BuildOptionRow(canvas);
     BuildList(canvas);
@@ -467,7 +379,7 @@ void JourneyDialog::SearchClicked() {
     o.fareClass = fare_->currentIndex() > 0
                       ? std::optional<FareClass>(static_cast<FareClass>(fare_->currentIndex() - 1))
                       : std::nullopt;
-    KeepOptions(o, model_.Defaults());
+    KeepJourneyOptions(o, model_.Defaults());
     if (model_.Search() != JourneyOptionError::None) {
         // The journeys on screen answered other options than those in the boxes now: they go,
         // and with them the export; the status line says what is wrong.
