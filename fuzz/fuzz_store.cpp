@@ -25,13 +25,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<const char*, 4> kStreams = {"SLIST.stream", "STRAIN.stream", "SM.stream",
-                                                 "SPY.stream"};
-constexpr std::array<const char*, 4> kBlobs = {"SList", "STrain", "SM", "SPY"};
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+using korvel::fuzz::Check;
+using korvel::fuzz::kStreamBlobs;
+using korvel::fuzz::kStreamFiles;
 
 struct Base {
     std::array<std::string, 4> streams;
@@ -44,7 +40,7 @@ const Base& TheBase() {
         Base b;
         const korvel::BlobSource source = korvel::fuzz::FuzzBlobSource();
         for (std::size_t i = 0; i < 4; ++i) {
-            const auto bytes = source(kBlobs[i]);
+            const auto bytes = source(kStreamBlobs[i]);
             b.streams[i].assign(bytes.begin(), bytes.end());
         }
         b.manifest = korvel::data::FormatManifest(korvel::data::ManifestForStreams(
@@ -124,7 +120,7 @@ bool Installed(const Base& base, const std::string& name, int sequence, FuzzedDa
     for (std::size_t i = 0; i < 4; ++i) {
         const Kind k = kind();
         intact = intact && k == Kind::Good;
-        Place(folder / kStreams[i], k, streams[i], in);
+        Place(folder / kStreamFiles[i], k, streams[i], in);
     }
     const Kind m = kind();
     intact = intact && m == Kind::Good;

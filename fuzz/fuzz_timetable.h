@@ -4,6 +4,7 @@
 // KORVEL_FUZZ_STREAMS (for example the sample timetable of a build).
 #pragma once
 
+#include <array>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,16 @@
 #include "resources/resources.h"
 
 namespace korvel::fuzz {
+
+// The four streams of a timetable folder, and the embedded blob each comes from, in one order.
+inline constexpr std::array<const char*, 4> kStreamFiles = {"SLIST.stream", "STRAIN.stream",
+                                                            "SM.stream", "SPY.stream"};
+inline constexpr std::array<const char*, 4> kStreamBlobs = {"SList", "STrain", "SM", "SPY"};
+
+// A fuzzer's own assertion: an abort, which libFuzzer reports with the input.
+inline void Check(bool ok) {
+    if (!ok) std::abort();
+}
 
 // The embedded blobs, or the streams of the folder named by KORVEL_FUZZ_STREAMS.
 inline BlobSource FuzzBlobSource() {

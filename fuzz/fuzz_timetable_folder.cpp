@@ -28,13 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<const char*, 4> kFiles = {"SLIST.stream", "STRAIN.stream", "SM.stream",
-                                               "SPY.stream"};
-constexpr std::array<const char*, 4> kBlobs = {"SList", "STrain", "SM", "SPY"};
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
+using korvel::fuzz::Check;
+using korvel::fuzz::kStreamBlobs;
+using korvel::fuzz::kStreamFiles;
 
 struct Base {
     std::array<std::string, 4> streams;
@@ -48,7 +44,7 @@ const Base& TheBase() {
         Base b;
         const korvel::BlobSource source = korvel::fuzz::FuzzBlobSource();
         for (std::size_t i = 0; i < 4; ++i) {
-            const auto bytes = source(kBlobs[i]);
+            const auto bytes = source(kStreamBlobs[i]);
             b.streams[i].assign(bytes.begin(), bytes.end());
         }
         b.manifest = korvel::data::FormatManifest(korvel::data::ManifestForStreams(
@@ -60,7 +56,7 @@ const Base& TheBase() {
         b.work = fs::path(templ) / "work";
         fs::create_directories(b.dir);
         for (std::size_t i = 0; i < 4; ++i) {
-            std::ofstream(b.dir / kFiles[i], std::ios::binary) << b.streams[i];
+            std::ofstream(b.dir / kStreamFiles[i], std::ios::binary) << b.streams[i];
         }
         return b;
     }();
@@ -170,9 +166,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Unchanged streams are links to the good ones: the loaders follow a symlink to a
         // regular file, and the run writes only what it damaged.
         if (changed[i]) {
-            std::ofstream(base.work / kFiles[i], std::ios::binary) << streams[i];
+            std::ofstream(base.work / kStreamFiles[i], std::ios::binary) << streams[i];
         } else {
-            fs::create_symlink(base.dir / kFiles[i], base.work / kFiles[i]);
+            fs::create_symlink(base.dir / kStreamFiles[i], base.work / kStreamFiles[i]);
         }
     }
     std::string manifest;
