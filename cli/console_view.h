@@ -49,6 +49,8 @@ class ConsoleView : public MainView {
     void ShowJourneyWindow(JourneyWindowModel& model) override;
     // The command line names both stations itself: blank ones are refused.
     bool JourneyWindowHasOwnBoxes() const override { return false; }
+    // One journey per run: the timetable never changes under it.
+    void JourneyWindowTimetableChanged() override {}
     std::optional<std::string> AskSaveFileName() override { return exportPath; }
     // A failed export is its English line, as an error box; a written file says nothing.
     void ShowExportOutcome(const std::string& path, int rows,

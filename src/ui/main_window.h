@@ -97,6 +97,7 @@ class MainWindow : public QWidget, public MainView {
     void ShowTimeClassFilter(const TimeClassFilter& filter) override;
     void ShowJourneyWindow(JourneyWindowModel& model) override;
     bool JourneyWindowHasOwnBoxes() const override { return true; }
+    void JourneyWindowTimetableChanged() override;
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
     void ShowExportOutcome(const std::string& path, int rows,

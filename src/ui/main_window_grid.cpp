@@ -315,6 +315,11 @@ void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
         controller_->Map());
 }
 
+void MainWindow::JourneyWindowTimetableChanged() {
+    if (auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly))
+        journey->TimetableChanged(controller_->Map());
+}
+
 std::optional<std::string> MainWindow::AskSaveFileName() {
     return AskExportPath(this);
 }

@@ -302,7 +302,34 @@ void JourneyDialog::MarkStale() {
     ShowStale(true);
 }
 
-void JourneyDialog::ShowStale(bool stale) {
+void JourneyDialog::TimetableChanged(std::shared_ptr<const MapData> map) {
+    if (model_.Outdated()) {
+        // Its map stays too: it draws the old journeys on the old network.
+        ShowStale(true, QStringFromGbk(model_.OutdatedText()));
+        return;
+    }
+    if (map_ && map_->Map() != map) {
+        map_->SetMap(std::move(map));
+        mapJourney_ = -1;
+    }
+    if (!model_.Searched()) return;
+    Fill();
+    // Planned again with what the last search was given: the boxes may say otherwise since.
+    if (!ShowsTheModelsQuestion()) MarkStale();
+}
+
+bool JourneyDialog::ShowsTheModelsQuestion() const {
+    const JourneyOptions& o = model_.Options();
+    const int fare = o.fareClass ? static_cast<int>(*o.fareClass) + 1 : 0;
+    return GbkFromQString(fromBox_->currentText()) == model_.From() &&
+           GbkFromQString(toBox_->currentText()) == model_.To() &&
+           windowOf_->currentIndex() == (o.windowOf == JourneyWindowOf::Arrival ? 1 : 0) &&
+           MinuteOf(start_->time()) == o.windowStart && MinuteOf(end_->time()) == o.windowEnd &&
+           maxChanges_->value() == o.maxTransfers && minTransfer_->value() == o.minTransfer &&
+           cityTransfer_->value() == o.cityTransfer && fare_->currentIndex() == fare;
+}
+
+void JourneyDialog::ShowStale(bool stale, const QString& why) {
     stale_ = stale;
     // Greyed rather than gone: the traveller still sees what the last search found while
     // changing one setting, and the status line says it is not the answer to the new one.
@@ -318,7 +345,9 @@ void JourneyDialog::ShowStale(bool stale) {
     print_->setEnabled(canExport);
     if (stale) {
         status_->setText(
-            QString::fromUtf8("条件已改变，下列方案按原来的条件找到；按“查询”重新查找。"));
+            !why.isEmpty()
+                ? why
+                : QString::fromUtf8("条件已改变，下列方案按原来的条件找到；按“查询”重新查找。"));
     }
 }
 
@@ -506,7 +535,8 @@ void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
 
 void JourneyDialog::LegMenu(const QPoint& at) {
     QTreeWidgetItem* item = tree_->itemAt(at);
-    if (item == nullptr || item->data(0, kLegRole).toInt() < 0) return;
+    // A leg planned on a timetable no longer in use has no other trains to offer.
+    if (item == nullptr || item->data(0, kLegRole).toInt() < 0 || model_.Outdated()) return;
     const int journey = item->data(0, kJourneyRole).toInt();
     const int leg = item->data(0, kLegRole).toInt();
     QMenu menu(this);
