@@ -1,5 +1,6 @@
 #include "ui/dialogs/train_dialog.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -154,6 +155,12 @@ void TrainDialog::AddButtons(QWidget* canvas) {
     connect(printButton_, &QPushButton::clicked, this, [this] { PrintClicked(); });
     connect(exportButton_, &QPushButton::clicked, this, [this] { ExportClicked(); });
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
+    // The keys of the other windows, from either tab: Ctrl+P prints at once and Ctrl+E
+    // exports, as the buttons do (Escape closes, as in every dialog).
+    AddWindowShortcut(this, QKeySequence::Print, [this] { PrintClicked(); });
+    AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_E), [this] { ExportClicked(); });
+    printButton_->setToolTip(QStringLiteral("打印停站表 (Ctrl+P)"));
+    exportButton_->setToolTip(QStringLiteral("把停站表存为 CSV 文件 (Ctrl+E)"));
 
     // The close button takes the keyboard first; tab order follows the layout otherwise.
     setTabOrder(closeButton_, stopGrid_);
