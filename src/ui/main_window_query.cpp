@@ -164,6 +164,7 @@ void MainWindow::WireMenu() {
             addAction(a);
         }
     }
+    KeepWindowKeysFromTextBoxes(this, QKeySequence(Qt::CTRL | Qt::Key_E));
     // Ctrl+F: back to 发站 for the next question, its text ready to be typed over.
     AddWindowShortcut(this, QKeySequence::Find, [this] {
         departureBox_->setFocus(Qt::ShortcutFocusReason);

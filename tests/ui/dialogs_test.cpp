@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -14,6 +17,7 @@
 #include "data/table_stream.h"
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/grid_view.h"
 #include "ui/dialogs/train_dialog.h"
 #include "ui/dialogs/transfer_stations_dialog.h"
@@ -398,6 +402,45 @@ TEST(AdvancedMenu, ItemsOrderEnablingAndClicks) {
     EXPECT_EQ(
         clicked.join(','),
         QStringLiteral("DesktopShortcutItem,StartMenuShortcutItem,AboutItem,PrintItem,ExportItem"));
+}
+
+// A text box that claims Ctrl+E as "end of line", as Qt's text boxes do on X11 desktops
+// (the offscreen platform binds nothing to it).
+class EndOfLineBox : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride &&
+            static_cast<QKeyEvent*>(e)->keyCombination() == (Qt::CTRL | Qt::Key_E)) {
+            e->accept();
+            return true;
+        }
+        return QLineEdit::event(e);
+    }
+};
+
+// A window's Ctrl+E (export) works while one of its text boxes, or an editable combo box,
+// has the focus.
+TEST(WindowKeys, TextBoxesLeaveTheWindowsKeysToIt) {
+    App();
+    for (bool kept : {false, true}) {
+        QWidget window;
+        auto* box = new EndOfLineBox(&window);
+        auto* combo = new QComboBox(&window);
+        combo->setLineEdit(new EndOfLineBox(combo));
+        combo->move(0, 40);
+        int exports = 0;
+        ui::AddWindowShortcut(&window, QKeySequence(Qt::CTRL | Qt::Key_E), [&] { ++exports; });
+        if (kept) ui::KeepWindowKeysFromTextBoxes(&window, QKeySequence(Qt::CTRL | Qt::Key_E));
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        for (QWidget* focus : {static_cast<QWidget*>(box), static_cast<QWidget*>(combo)}) {
+            focus->setFocus();
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        }
+        EXPECT_EQ(exports, kept ? 2 : 0);
+    }
 }
 
 TEST(AdvancedMenu, PreviewItemFollowsPrintWhenOffered) {

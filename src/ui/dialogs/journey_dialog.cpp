@@ -246,6 +246,7 @@ void JourneyDialog::Wire() {
     AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
         if (export_->isEnabled()) ExportClicked();
     });
+    KeepWindowKeysFromTextBoxes(this, QKeySequence(Qt::CTRL | Qt::Key_E));
     // Whatever changes after a search leaves its answer on show for another question.
     for (StationCombo* box : {fromBox_, toBox_}) {
         connect(box->lineEdit(), &QLineEdit::textChanged, this, [this] { MarkStale(); });
