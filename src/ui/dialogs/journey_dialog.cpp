@@ -37,6 +37,9 @@ namespace {
 
 // Tree items keep their journey and leg (-1 for the summary row).
 constexpr int kJourneyRole = Qt::UserRole;
+// The least a window keeps: the option row's width, and a few rows of the list.
+constexpr int kLeastWidth = 700;
+constexpr int kLeastListHeight = 150;
 constexpr int kLegRole = Qt::UserRole + 1;
 
 constexpr int kColumnWidths[JourneyWindowModel::kColumns] = {120, 70, 58, 70, 62, 48, 36,
@@ -92,9 +95,11 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
     const MapTabs tabs = AddMapTabs(this, QString::fromUtf8("换乘方案"), std::move(map));
     tabs_ = tabs.tabs;
     map_ = tabs.map;
-    // Drawn for 840 x 512: smaller it scrolls, larger the journey list takes the room.
+    // Drawn for 840 x 512: a larger window gives the journey list the room, a smaller one
+    // takes it from the list down to a few rows and to its option row's width; only smaller
+    // still does the window scroll.
     auto* scroll = new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
-                                    QSize(kClientWidth, kClientHeight));
+                                    QSize(kLeastWidth, kListTop + kLeastListHeight + 48));
     QWidget* const canvas = scroll->Canvas();
     canvas->setAutoFillBackground(true);
 
