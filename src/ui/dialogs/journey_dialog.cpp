@@ -38,7 +38,7 @@ namespace {
 // Tree items keep their journey and leg (-1 for the summary row).
 constexpr int kJourneyRole = Qt::UserRole;
 // The least a window keeps: the option row's width, and a few rows of the list.
-constexpr int kLeastWidth = 700;
+constexpr int kLeastWidth = 672;
 constexpr int kLeastListHeight = 150;
 constexpr int kLegRole = Qt::UserRole + 1;
 
@@ -191,10 +191,11 @@ void JourneyDialog::BuildOptionRow(QWidget* canvas) {
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
     maxChanges_->setGeometry(308, y, 52, 24);
-    Caption(canvas, "同站换乘至少", 376, y + 2);
-    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, y, 70, 24});
-    Caption(canvas, "同城换乘至少", 540, y + 2);
-    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, y, 70, 24});
+    // Close enough to fit a 683 px wide screen (1366 x 768 at 2x).
+    Caption(canvas, "同站换乘至少", 370, y + 2);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {446, y, 64, 24});
+    Caption(canvas, "同城换乘至少", 522, y + 2);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {598, y, 64, 24});
 }
 
 void JourneyDialog::BuildList(QWidget* canvas) {
