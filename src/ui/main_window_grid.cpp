@@ -394,8 +394,13 @@ void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
 }
 
 void MainWindow::JourneyWindowTimetableChanged() {
-    if (auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly))
-        journey->TimetableChanged(controller_->Map());
+    auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly);
+    if (journey == nullptr) return;
+    const LoadFlags& flags = controller_->Flags();
+    bool in = true;
+    for (LoadTable t : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain})
+        in = in && flags.Loaded(t);
+    journey->TimetableChanged(controller_->Map(), in);
 }
 
 std::optional<std::string> MainWindow::AskSaveFileName() {

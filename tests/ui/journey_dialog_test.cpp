@@ -305,6 +305,13 @@ TEST(JourneyWindowTest, ATimetableSwitchPlansAgainOrKeepsTheOldAnswerGreyed) {
     })) << d->StatusLabel()->text().toStdString();
     expectOldAnswerGreyed("到站不存在");
     EXPECT_TRUE(d->StatusLabel()->text().contains(QString::fromUtf8("原来的时刻表")));
+    // The map is the new timetable's (the sample has no station places: none), with nothing
+    // of the old answer on it.
+    if (d->Map() != nullptr) {
+        EXPECT_EQ(d->Map()->Map(), w->Controller().Map());
+        d->Tree()->setCurrentItem(d->Tree()->topLevelItem(1));
+        EXPECT_TRUE(d->Map()->Scene().route.empty());
+    }
 
     // Back to the embedded timetable: the same question, planned again on it.
     w->SwitchTimetable("", "");

@@ -309,15 +309,17 @@ void JourneyDialog::MarkStale() {
     ShowStale(true);
 }
 
-void JourneyDialog::TimetableChanged(std::shared_ptr<const MapData> map) {
-    if (model_.Outdated()) {
-        // Its map stays too: it draws the old journeys on the old network.
-        ShowStale(true, QStringFromGbk(model_.OutdatedText()));
-        return;
-    }
-    if (map_ && map_->Map() != map) {
+void JourneyDialog::TimetableChanged(std::shared_ptr<const MapData> map, bool tablesIn) {
+    // The new timetable's map (or none) once its tables are in; the old map stays while they
+    // load. Outdated journeys are not drawn on a new map.
+    if (map_ && tablesIn && map_->Map() != map) {
         map_->SetMap(std::move(map));
-        mapJourney_ = -1;
+        mapJourney_ = -2;  // none drawn yet
+    }
+    if (model_.Outdated()) {
+        ShowStale(true, QStringFromGbk(model_.OutdatedText()));
+        if (mapJourney_ == -2) ShowOnMap(-1);
+        return;
     }
     if (!model_.Searched()) return;
     Fill();
@@ -528,7 +530,7 @@ void JourneyDialog::Fill() {
 void JourneyDialog::ShowOnMap(int j) {
     if (!map_ || j == mapJourney_) return;
     mapJourney_ = j;
-    if (j < 0 || j >= model_.JourneyCount()) {
+    if (j < 0 || j >= model_.JourneyCount() || model_.Outdated()) {
         map_->SetRoute({});
     } else {
         map_->SetJourney(model_.JourneyAt(j));

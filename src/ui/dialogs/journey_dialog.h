@@ -88,8 +88,9 @@ class JourneyDialog : public QDialog {
     bool AnswerIsStale() const { return stale_; }
     // The timetable changed under the window: the answer planned on the old one stays on
     // show, greyed and explained, while the model holds it outdated; once planned again on
-    // the new timetable, the new answer and the new timetable's `map` are shown.
-    void TimetableChanged(std::shared_ptr<const MapData> map);
+    // the new timetable, the new answer is shown. Once the new tables are in (`tablesIn`),
+    // the map is theirs (`map`, nullptr for a timetable without station places).
+    void TimetableChanged(std::shared_ptr<const MapData> map, bool tablesIn);
     // What Ctrl+C in the list copies, tab-separated: the column titles, with the journey's
     // number (方案) and the leg's train (车次) in columns of their own, then the chosen rows (a
     // chosen journey with its legs, a leg chosen alone by itself; every journey when nothing

@@ -97,6 +97,7 @@ void MapWidget::PanBy(QPointF delta) {
 
 void MapWidget::Rebuild() {
     if (!map_) {
+        scene_ = MapScene{};  // nothing of an earlier map's
         update();
         return;
     }
