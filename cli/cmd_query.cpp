@@ -255,7 +255,7 @@ bool PickTransfer(QueryTables q, const TransferAnswer& transfer, const QueryOpti
                   std::string_view from, std::string_view to, MainList& list, std::ostream& out,
                   std::ostream& err) {
     TransferWindowModel model;
-    model.Fill(transfer.data.TransferList, transfer.from.TypedName, transfer.to.TypedName);
+    model.Fill(transfer.data, transfer.from.TypedName, transfer.to.TypedName);
     model.onPick = [&](const TransferPick& pick) {
         TransferLegs legs =
             TransferLegsThrough(q, transfer, pick.station, pick.count1, pick.count2, from, to);

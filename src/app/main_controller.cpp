@@ -328,7 +328,7 @@ void MainController::RunTransferQuery(const std::string& from, const std::string
     state_->transfer = std::move(transfer);
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
-    transferWindow_->Fill(state_->transfer.data.TransferList, state_->fromSide.TypedName,
+    transferWindow_->Fill(state_->transfer.data, state_->fromSide.TypedName,
                           state_->toSide.TypedName);
     transferWindow_->onPick = [this](const TransferPick& pick) { OnTransferPick(pick); };
     view_.ShowTransferWindow(*transferWindow_);
