@@ -459,8 +459,9 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
             << "\n";
         return kExitInput;
     }
-    const DetailSection detail{section->train, section->board, std::to_string(section->stopCount),
-                               std::to_string(section->km), RideTimeText(section->rideMinutes)};
+    const DetailSection detail{t.typed->Train(section->boardStop),
+                               t.typed->Station(section->boardStop), section->stopCount,
+                               section->km, section->rideMinutes};
     return WriteStops(DetailWindowModel::Build(*t.typed, detail), *o, out, err);
 }
 

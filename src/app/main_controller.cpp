@@ -513,9 +513,16 @@ void MainController::ExportClicked() {
 
 // --- detail window --------------------------------------------------------------------------
 
-bool MainController::OpenDetail(const DetailSection& section) {
-    if (!Loaded(LoadTable::KMTrain) || !timetable_) return false;
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(*timetable_, section);
+bool MainController::OpenTrainStops(std::string_view number) {
+    if (!timetable_) return false;
+    DetailSection section;
+    section.train = timetable_->FindTrain(number);
+    return OpenDetail(*timetable_, section);
+}
+
+bool MainController::OpenDetail(const Timetable& tt, const DetailSection& section) {
+    if (!Loaded(LoadTable::KMTrain)) return false;
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(tt, section);
     if (!model) return false;
     view_.ShowDetailWindow(*model);
     return true;
