@@ -78,7 +78,7 @@ int MinuteOf(const QTime& t) {
 JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
                              std::shared_ptr<const MapData> map)
     : QDialog(parent), model_(model) {
-    setObjectName(QStringLiteral("FrmHcfa"));
+    setObjectName(QStringLiteral("JourneyDialog"));
     // A window of its own: the traveller keeps it open and goes on using the main window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
