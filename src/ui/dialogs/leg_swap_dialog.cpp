@@ -30,7 +30,7 @@ QString FaresText(const Timetable& tt, const JourneyLeg& l, std::optional<FareCl
     QString text;
     if (fareClass && l.fare != kNoFare) {
         text += QStringFromGbk(names[static_cast<int>(*fareClass)]) + QStringLiteral(" ") +
-                QString::number(l.fare / 10.0, 'g', 10) + QString::fromUtf8("元  ");
+                QString::fromStdString(YuanText(l.fare)) + QString::fromUtf8("元  ");
     }
     for (int c = 0; c < 4; ++c) {
         text += QStringLiteral(" ") + QStringFromGbk(names[c]) + QStringLiteral(" ") +
