@@ -47,6 +47,10 @@ void MainController::JourneyClicked() {
     };
     journeyWindow_->legAlternatives = [this](const Journey& j, int leg, const JourneyOptions& o) {
         EnsureJourneyIndex();
+        // A journey of an earlier load numbers its trains and stations by that load's
+        // timetable: the index of this one cannot replace its legs.
+        if (journeyWindow_->ShownTimetable() != journeyIndex_->SharedTyped())
+            return std::vector<JourneyLeg>{};
         return LegAlternatives(*journeyIndex_, j, static_cast<std::size_t>(leg), o);
     };
     journeyWindow_->onOpenLeg = [this](const DetailSection& section) {
