@@ -50,6 +50,14 @@ std::string FareCellText(const Timetable& tt, const ResultRow& r, int fareClass)
     return text;
 }
 
+std::string FareText(const FareValue& fare) {
+    return fare.HasFare() ? FareValueText(fare) : "-";
+}
+
+std::string YuanText(std::int64_t tenths) {
+    return FareValueText(FareValue{1, {tenths}});
+}
+
 std::string MainCellText(const Timetable& tt, const ResultRow& r, MainColumn column) {
     switch (column) {
         case MainColumn::TrainNumber:
