@@ -46,7 +46,7 @@ std::string FareCellText(const Timetable& tt, const ResultRow& r, int fareClass)
             text = FareValueText(r.fares[fareClass]);
             break;
     }
-    if (text.empty()) text = "-";
+    if (text.empty()) return "-";
     return text;
 }
 
