@@ -181,8 +181,8 @@ void BM_Detail(benchmark::State& state, int times) {
     DataSet& d = Data(times);
     const Picks& p = PicksFor(d);
     DetailSection section;
-    section.trainNo = p.longTrain;
-    section.boardingStation = p.longTrainFirst;
+    section.train = d.typed->FindTrain(p.longTrain);
+    section.boarding = d.typed->FindStation(p.longTrainFirst);
     int rows = 0;
     for (auto _ : state) {
         std::optional<DetailWindowModel> m = DetailWindowModel::Build(*d.typed, section);

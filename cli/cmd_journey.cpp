@@ -1,5 +1,5 @@
-// korvel-cli journey: the journey planner between two stations, driven through the
-// controller's "换乘方案" button as the window drives it.
+// korvel-cli journey: the journey planner between two stations, asked as the journey window
+// asks it (AskJourneys), its answer shown through the window's model.
 //
 //   korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM] [--max-transfers N]
 //                      [--min-transfer MIN] [--city-transfer MIN] [--fare CLASS]
@@ -7,22 +7,25 @@
 //   korvel-cli journey --help     (the options, with the change minutes the timetable sets)
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <variant>
 
-#include "app/main_controller.h"
 #include "cli/cmd_query_common.h"
 #include "cli/commands.h"
-#include "cli/console_view.h"
 #include "data/clock.h"
 #include "data/decimal.h"
+#include "data/gbk.h"
 #include "journey/journey_defaults.h"
+#include "journey/journey_request.h"
 #include "journey/journey_text.h"
 #include "journey/planner.h"
 #include "timetable/timetable_folder.h"
 #include "views/journey_window.h"
+#include "views/row_text.h"
 #include "views/text_grid.h"
 #include "views/time_class_filter.h"
 
@@ -125,12 +128,17 @@ std::optional<JourneyArgs> Parse(const Args& args, std::ostream& err) {
     return j;
 }
 
+// The manifest of the timetable folder in use: the --timetable folder or the installed
+// timetable, nothing for the embedded one or blobs given by a test.
+std::optional<data::Manifest> FolderManifest(const BlobSource& source) {
+    if (source || TimetableFolder().empty()) return std::nullopt;
+    return TimetableFolderSource(TimetableFolder()).GetManifest();
+}
+
 // The journey options with the change minutes the timetable in use sets, and where each
 // comes from.
 void WriteHelp(std::ostream& out) {
-    const std::optional<data::Manifest> manifest =
-        TimetableFolder().empty() ? std::nullopt
-                                  : TimetableFolderSource(TimetableFolder()).GetManifest();
+    const std::optional<data::Manifest> manifest = FolderManifest({});
     const JourneyOptions d = JourneyDefaultsOf(manifest);
     auto from = [&](bool timetable) { return timetable ? ", the timetable's" : ", the program's"; };
     out << "usage: korvel-cli journey FROM TO [--window HH:MM-HH:MM | --arrive HH:MM-HH:MM]\n"
@@ -155,36 +163,38 @@ void WriteHelp(std::ostream& out) {
            "                  stations that keep the journey's other connections\n";
 }
 
-// Tenths of a yuan as yuan: 3805 gives "380.5", 380 "38".
-std::string Yuan(std::int32_t tenths) {
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
-    return text;
-}
-
 std::string FareWord(const JourneyOptions& o) {
     return kClasses[static_cast<int>(*o.fareClass)];
+}
+
+// A station or a train of the journeys' timetable, as UTF-8.
+std::string Name(const Timetable& tt, StationId s) {
+    return ToUtf8(StationText(tt, s));
+}
+std::string Number(const Timetable& tt, const JourneyLeg& l) {
+    return ToUtf8(tt.Number(l.train));
 }
 
 void WriteTable(std::ostream& out, const JourneyWindowModel& m) {
     const bool fares = m.Options().fareClass.has_value();
     for (int i = 0; i < m.JourneyCount(); ++i) {
+        const Timetable& tt = *m.ShownTimetable();
         const Journey& j = m.JourneyAt(i);
         if (i > 0) out << "\n";
-        out << i + 1 << ". " << JourneyClockText(j.depart) << " " << ToUtf8(j.legs.front().from)
-            << " → " << JourneyClockText(j.arrive) << " " << ToUtf8(j.legs.back().to) << "  历时"
-            << JourneyDurationText(j.minutes) << "  换乘" << j.transfers << "次  " << j.distance
-            << "km ";
-        for (int c = 0; c < 4; ++c) out << " " << kClasses[c] << " " << j.fares[c];
-        if (fares) out << "  " << FareWord(m.Options()) << "合计 " << Yuan(j.fare);
+        out << i + 1 << ". " << JourneyClockText(j.depart) << " "
+            << Name(tt, j.legs.front().fromStation) << " → " << JourneyClockText(j.arrive) << " "
+            << Name(tt, j.legs.back().toStation) << "  历时" << JourneyDurationText(j.minutes)
+            << "  换乘" << j.transfers << "次  " << j.distance << "km ";
+        for (int c = 0; c < 4; ++c) out << " " << kClasses[c] << " " << FareText(j.fares[c]);
+        if (fares) out << "  " << FareWord(m.Options()) << "合计 " << YuanText(j.fare);
         out << "\n";
         for (std::size_t n = 0; n < j.legs.size(); ++n) {
             const JourneyLeg& l = j.legs[n];
-            out << "   " << ToUtf8(l.trainId) << "  " << ToUtf8(l.from) << " "
-                << JourneyClockText(l.depart) << " → " << ToUtf8(l.to) << " "
+            out << "   " << Number(tt, l) << "  " << Name(tt, l.fromStation) << " "
+                << JourneyClockText(l.depart) << " → " << Name(tt, l.toStation) << " "
                 << JourneyClockText(l.arrive);
             if (n + 1 < j.legs.size()) out << "  等候" << JourneyDurationText(l.wait);
-            if (fares) out << "  " << FareWord(m.Options()) << " " << Yuan(l.fare);
+            if (fares) out << "  " << FareWord(m.Options()) << " " << YuanText(l.fare);
             out << "\n";
         }
     }
@@ -195,21 +205,22 @@ void WriteJson(std::ostream& out, const JourneyWindowModel& m) {
     const bool fares = m.Options().fareClass.has_value();
     out << "{\"journeys\": [";
     for (int i = 0; i < m.JourneyCount(); ++i) {
+        const Timetable& tt = *m.ShownTimetable();
         const Journey& j = m.JourneyAt(i);
         out << (i > 0 ? ",\n  " : "\n  ") << "{\"depart_minute\": " << j.depart
             << ", \"arrive_minute\": " << j.arrive << ", \"transfers\": " << j.transfers
             << ", \"minutes\": " << j.minutes << ", \"distance\": " << j.distance;
-        if (fares) out << ", \"fare\": " << Yuan(j.fare);
+        if (fares) out << ", \"fare\": " << YuanText(j.fare);
         out << ", \"fares\": [";
-        for (int c = 0; c < 4; ++c) out << (c > 0 ? ", " : "") << JsonString(j.fares[c]);
+        for (int c = 0; c < 4; ++c) out << (c > 0 ? ", " : "") << JsonString(FareText(j.fares[c]));
         out << "], \"legs\": [";
         for (std::size_t n = 0; n < j.legs.size(); ++n) {
             const JourneyLeg& l = j.legs[n];
-            out << (n > 0 ? ", " : "") << "{\"train\": " << JsonString(ToUtf8(l.trainId))
-                << ", \"from\": " << JsonString(ToUtf8(l.from))
-                << ", \"to\": " << JsonString(ToUtf8(l.to)) << ", \"depart_minute\": " << l.depart
-                << ", \"arrive_minute\": " << l.arrive;
-            if (fares) out << ", \"fare\": " << Yuan(l.fare);
+            out << (n > 0 ? ", " : "") << "{\"train\": " << JsonString(Number(tt, l))
+                << ", \"from\": " << JsonString(Name(tt, l.fromStation))
+                << ", \"to\": " << JsonString(Name(tt, l.toStation))
+                << ", \"depart_minute\": " << l.depart << ", \"arrive_minute\": " << l.arrive;
+            if (fares) out << ", \"fare\": " << YuanText(l.fare);
             out << "}";
         }
         out << "]}";
@@ -217,14 +228,15 @@ void WriteJson(std::ostream& out, const JourneyWindowModel& m) {
     out << (m.JourneyCount() > 0 ? "\n]}\n" : "]}\n");
 }
 
-std::string LegText(const JourneyLeg& l) {
-    return ToUtf8(l.trainId) + "  " + ToUtf8(l.from) + " " + JourneyClockText(l.depart) + " → " +
-           ToUtf8(l.to) + " " + JourneyClockText(l.arrive);
+std::string LegText(const Timetable& tt, const JourneyLeg& l) {
+    return Number(tt, l) + "  " + Name(tt, l.fromStation) + " " + JourneyClockText(l.depart) +
+           " → " + Name(tt, l.toStation) + " " + JourneyClockText(l.arrive);
 }
 
 // The other trains for each leg of journey n (1 the first); false when there is no such journey.
 bool WriteAlternatives(std::ostream& out, const JourneyWindowModel& m, int n, bool json) {
     if (n > m.JourneyCount()) return false;
+    const Timetable& tt = *m.ShownTimetable();
     const Journey& j = m.JourneyAt(n - 1);
     const bool fares = m.Options().fareClass.has_value();
     if (json) out << "{\"journey\": " << n << ", \"legs\": [";
@@ -232,25 +244,24 @@ bool WriteAlternatives(std::ostream& out, const JourneyWindowModel& m, int n, bo
         const std::vector<JourneyLeg> alts = m.Alternatives(n - 1, static_cast<int>(leg));
         if (json) {
             out << (leg > 0 ? ",\n  " : "\n  ")
-                << "{\"train\": " << JsonString(ToUtf8(j.legs[leg].trainId))
-                << ", \"alternatives\": [";
+                << "{\"train\": " << JsonString(Number(tt, j.legs[leg])) << ", \"alternatives\": [";
         } else {
-            out << (leg > 0 ? "\n" : "") << n << "." << leg + 1 << " " << LegText(j.legs[leg])
+            out << (leg > 0 ? "\n" : "") << n << "." << leg + 1 << " " << LegText(tt, j.legs[leg])
                 << "\n";
         }
         for (std::size_t a = 0; a < alts.size(); ++a) {
             const JourneyLeg& l = alts[a];
             if (json) {
-                out << (a > 0 ? ", " : "") << "{\"train\": " << JsonString(ToUtf8(l.trainId))
+                out << (a > 0 ? ", " : "") << "{\"train\": " << JsonString(Number(tt, l))
                     << ", \"depart_minute\": " << l.depart << ", \"arrive_minute\": " << l.arrive;
-                if (fares) out << ", \"fare\": " << Yuan(l.fare);
+                if (fares) out << ", \"fare\": " << YuanText(l.fare);
                 out << "}";
                 continue;
             }
-            out << "   " << LegText(l);
+            out << "   " << LegText(tt, l);
             for (int c = 0; c < 4; ++c)
-                out << " " << kClasses[c] << " " << (l.fares[c].empty() ? "-" : l.fares[c]);
-            if (fares) out << "  " << FareWord(m.Options()) << " " << Yuan(l.fare);
+                out << " " << kClasses[c] << " " << FareCellText(tt, l.row, c);
+            if (fares) out << "  " << FareWord(m.Options()) << " " << YuanText(l.fare);
             out << "\n";
         }
         if (json) out << "]}";
@@ -261,7 +272,7 @@ bool WriteAlternatives(std::ostream& out, const JourneyWindowModel& m, int n, bo
 }
 
 int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ostream& err,
-         const std::function<int(StoredTables&, const JourneyWindowModel&)>* use) {
+         const std::function<int(const Timetable&, const JourneyWindowModel&)>* use) {
     const std::optional<JourneyArgs> j = Parse(args, err);
     if (!j) return kExitUsage;
     if (j->help) {
@@ -269,63 +280,67 @@ int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ost
         return kExitOk;
     }
 
-    ConsoleView view(err, false);
-    MainController controller(view);
-    StartOptions start;
-    start.source = source;
     // Like every other command, a journey is planned on the --timetable folder, or refused.
-    if (!source) start.timetableFolder = TimetableFolder();
-    controller.Start(std::move(start));
-    if (view.LoadFailed()) return kExitFailure;
+    LoadedTimetable t;
+    if (!LoadForQuestions(t, source, err)) return kExitFailure;
+    const JourneyOptions defaults = JourneyDefaultsOf(FolderManifest(source));
+    // The change minutes not given are those the timetable sets.
+    JourneyOptions options = j->options;
+    options.minTransfer = j->minTransfer.value_or(defaults.minTransfer);
+    options.cityTransfer = j->cityTransfer.value_or(defaults.cityTransfer);
 
-    bool shown = false;
-    int rc = kExitOk;
-    view.onJourneyWindow = [&](JourneyWindowModel& m) {
-        shown = true;
-        // The change minutes not given are those the timetable sets.
-        JourneyOptions o = j->options;
-        o.minTransfer = j->minTransfer.value_or(m.Defaults().minTransfer);
-        o.cityTransfer = j->cityTransfer.value_or(m.Defaults().cityTransfer);
-        m.Options() = o;
-        m.Search();
-        if (use) {
-            rc = (*use)(controller.Tables(), m);
-            return;
-        }
-        if (j->alternatives) {
-            if (m.JourneyCount() == 0) {
-                err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
-                rc = kExitFailure;
-            } else if (!WriteAlternatives(out, m, *j->alternatives,
-                                          j->format == OutputFormat::Json)) {
-                err << "korvel-cli journey: there are " << m.JourneyCount()
-                    << " journeys, no journey " << *j->alternatives << "\n";
-                rc = kExitUsage;
-            }
-            return;
-        }
-        switch (j->format) {
-            case OutputFormat::Table:
-                WriteTable(out, m);
-                break;
-            case OutputFormat::Csv: {
-                const TextGrid grid = m.LegGrid();
-                WriteGrid(out, OutputFormat::Csv, JourneyWindowModel::ExportTitles(), grid,
-                          grid.RowCount());
-                break;
-            }
-            case OutputFormat::Json:
-                WriteJson(out, m);
-                break;
-        }
-        if (m.JourneyCount() == 0 && j->format != OutputFormat::Table)
-            err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
+    std::unique_ptr<JourneyIndex> index;
+    auto indexOnce = [&]() -> const JourneyIndex& {
+        if (!index) index = std::make_unique<JourneyIndex>(t.typed);
+        return *index;
     };
-    view.SetText(Control::DepartureBox, ToGbk(j->from));
-    view.SetText(Control::ArrivalBox, ToGbk(j->to));
-    controller.JourneyClicked();
-    if (view.ErrorCount() > 0) return kExitUsage;
-    return shown ? rc : kExitFailure;
+    const std::string from = ToGbk(j->from);
+    const std::string to = ToGbk(j->to);
+    auto asked = AskJourneys(t.Questions(), indexOnce, from, to, options);
+    if (const Refusal* refusal = std::get_if<Refusal>(&asked)) {
+        if (refusal->Silent()) return kExitFailure;
+        ReportMessage(err, refusal->caption, refusal->text);
+        return kExitUsage;
+    }
+
+    JourneyWindowModel m(std::string(TrimControl(from)), std::string(TrimControl(to)), nullptr);
+    m.SetDefaults(defaults);
+    m.Options() = options;
+    m.legAlternatives = [&](const Journey& journey, int leg, const JourneyOptions& o) {
+        return LegAlternatives(indexOnce(), journey, static_cast<std::size_t>(leg), o);
+    };
+    m.ShowAnswer(std::get<JourneyAnswer>(std::move(asked)));
+    if (use) return (*use)(*t.typed, m);
+
+    if (j->alternatives) {
+        if (m.JourneyCount() == 0) {
+            err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
+            return kExitFailure;
+        }
+        if (!WriteAlternatives(out, m, *j->alternatives, j->format == OutputFormat::Json)) {
+            err << "korvel-cli journey: there are " << m.JourneyCount() << " journeys, no journey "
+                << *j->alternatives << "\n";
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+    switch (j->format) {
+        case OutputFormat::Table:
+            WriteTable(out, m);
+            break;
+        case OutputFormat::Csv: {
+            const TextGrid grid = m.LegGrid();
+            WriteGrid(out, OutputFormat::Csv, JourneyWindowModel::ExportTitles(), grid,
+                      grid.RowCount());
+            break;
+        }
+        case OutputFormat::Json:
+            WriteJson(out, m);
+            break;
+    }
+    if (m.JourneyCount() == 0 && j->format != OutputFormat::Table)
+        err << "korvel-cli journey: " << ToUtf8(m.StatusText()) << "\n";
+    return kExitOk;
 }
 
 }  // namespace
@@ -336,7 +351,7 @@ int RunJourneyWith(const Args& args, const BlobSource& source, std::ostream& out
 }
 
 int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
-                 const std::function<int(StoredTables&, const JourneyWindowModel&)>& use) {
+                 const std::function<int(const Timetable&, const JourneyWindowModel&)>& use) {
     std::ostringstream unused;
     return Plan(args, source, unused, err, &use);
 }

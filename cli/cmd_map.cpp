@@ -113,7 +113,7 @@ int RunMapWith(const Args& args, const BlobSource& source, std::ostream& out, st
                          });
     }
     return WithJourneys(
-        m->rest, source, err, [&](StoredTables& tables, const JourneyWindowModel& model) {
+        m->rest, source, err, [&](const Timetable& tt, const JourneyWindowModel& model) {
             if (model.JourneyCount() == 0) {
                 err << "korvel-cli map: " << ToUtf8(model.StatusText()) << "\n";
                 return kExitFailure;
@@ -124,11 +124,11 @@ int RunMapWith(const Args& args, const BlobSource& source, std::ostream& out, st
                 return kExitInput;
             }
             if (!coords) return noCoords();
-            const Timetable tt(tables);
             const MapNetwork network(tt, *coords);
             std::vector<RouteLeg> legs;
             for (const JourneyLeg& leg : model.JourneyAt(m->pick - 1).legs) {
-                legs.push_back(TrainLeg(tt, leg.trainId, leg.fromSNo, leg.toSNo));
+                legs.push_back(
+                    TrainLeg(tt, tt.Number(leg.train), leg.row.fromStopNo, leg.row.toStopNo));
             }
             return WriteMap(m->outPath, BuildMapScene(network, legs), out, err);
         });

@@ -255,7 +255,7 @@ bool PickTransfer(QueryTables q, const TransferAnswer& transfer, const QueryOpti
                   std::string_view from, std::string_view to, MainList& list, std::ostream& out,
                   std::ostream& err) {
     TransferWindowModel model;
-    model.Fill(transfer.data.TransferList, transfer.from.TypedName, transfer.to.TypedName);
+    model.Fill(transfer.data, transfer.from.TypedName, transfer.to.TypedName);
     model.onPick = [&](const TransferPick& pick) {
         TransferLegs legs =
             TransferLegsThrough(q, transfer, pick.station, pick.count1, pick.count2, from, to);
@@ -459,8 +459,9 @@ int Stops(const Args& args, const BlobSource& source, std::ostream& out, std::os
             << "\n";
         return kExitInput;
     }
-    const DetailSection detail{section->train, section->board, std::to_string(section->stopCount),
-                               std::to_string(section->km), RideTimeText(section->rideMinutes)};
+    const DetailSection detail{t.typed->Train(section->boardStop),
+                               t.typed->Station(section->boardStop), section->stopCount,
+                               section->km, section->rideMinutes};
     return WriteStops(DetailWindowModel::Build(*t.typed, detail), *o, out, err);
 }
 

@@ -43,9 +43,9 @@ int WithTrain(const std::string& command, const std::string& number, const BlobS
               std::ostream& err, const std::function<int(StoredTables&, const std::string&)>& use);
 
 // Plans as `journey` does from the same arguments (its messages and exit codes), and instead
-// of writing the journeys returns what `use` makes of them and the loaded tables.
+// of writing the journeys returns what `use` makes of them and the typed timetable.
 int WithJourneys(const Args& args, const BlobSource& source, std::ostream& err,
-                 const std::function<int(StoredTables&, const JourneyWindowModel&)>& use);
+                 const std::function<int(const Timetable&, const JourneyWindowModel&)>& use);
 
 // The timetable of one command, loaded whole, with the typed timetable and the stop index the
 // questions read.

@@ -69,12 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int km = 0;
         for (std::size_t n = 0; n < j.legs.size(); ++n) {
             const korvel::JourneyLeg& l = j.legs[n];
-            Check(l.arrive >= l.depart && l.fromSNo < l.toSNo && !l.trainId.empty());
-            km += l.distance;
+            Check(l.arrive >= l.depart && l.row.fromStopNo < l.row.toStopNo && !l.train.IsNone());
+            km += l.Distance();
             if (n + 1 < j.legs.size()) {
                 const korvel::JourneyLeg& next = j.legs[n + 1];
                 Check(l.wait == next.depart - l.arrive);
-                Check(l.wait >= (l.to == next.from ? o.minTransfer : o.cityTransfer));
+                Check(l.wait >= (l.toStation == next.fromStation ? o.minTransfer : o.cityTransfer));
             }
         }
         Check(km == j.distance);

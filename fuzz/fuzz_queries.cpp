@@ -93,9 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::string transferStation;
             const int count1 = in.ConsumeIntegralInRange(-1, pick.Count1 + 1);
             const int count2 = in.ConsumeIntegralInRange(-1, pick.Count2 + 1);
-            korvel::ShowTransferLegs(tables, transfer, pick.Station, count1, count2, out,
+            const std::string& station = transfer.timetable->Name(pick.station);
+            korvel::ShowTransferLegs(tables, transfer, station, count1, count2, out,
                                      transferStation);
-            Check(transferStation == pick.Station);
+            Check(transferStation == station);
         }
     }
     return 0;

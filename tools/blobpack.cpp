@@ -12,12 +12,9 @@
 // OUT.cpp lists them as korvel::BlobResource entries (korvel::kEmbeddedBlobs and
 // korvel::kEmbeddedBlobCount). Names are stored upper-case. Outputs whose bytes are already
 // right are left untouched, so an unchanged blob does not rebuild its users.
-#include <iconv.h>
 #include <zlib.h>
 
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -29,6 +26,7 @@
 #include <vector>
 
 #include "data/decimal.h"
+#include "data/gbk.h"
 
 namespace {
 
@@ -86,34 +84,22 @@ Bytes Compress(const Bytes& plain, const std::string& name) {
     return out;
 }
 
-// UTF-8 to GBK through glibc's GB18030 converter (its "GBK" converter rejects the
-// user-defined area). A character that needs GB18030's four-byte form has no GBK code:
-// that is an error here rather than a silently wrong page.
+// UTF-8 text as GBK, whole: a character without a GBK code is an error here rather than a
+// silently wrong page.
 Bytes Utf8ToGbkStrict(const Bytes& utf8, const std::string& name) {
-    iconv_t cd = iconv_open("GB18030", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) throw PackError("iconv cannot convert to GB18030");
-    Bytes out(utf8.size() * 2 + 16);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(utf8.data()));
-    std::size_t inLeft = utf8.size();
-    char* o = reinterpret_cast<char*>(out.data());
-    std::size_t outLeft = out.size();
-    const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    const int err = errno;
-    iconv_close(cd);
-    if (rc == static_cast<std::size_t>(-1)) {
-        throw PackError(name + ": not valid UTF-8 at byte " + std::to_string(utf8.size() - inLeft) +
-                        " (" + std::strerror(err) + ")");
-    }
-    out.resize(out.size() - outLeft);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        if (out[i] < 0x80) continue;
-        if (i + 1 < out.size() && out[i + 1] >= 0x30 && out[i + 1] <= 0x39) {
-            throw PackError(name + ": a character at GBK byte " + std::to_string(i) +
+    std::string gbk;
+    std::size_t at = 0;
+    switch (korvel::Utf8ToGbkWhole(
+        std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()), gbk, at)) {
+        case korvel::WholeGbk::None:
+            break;
+        case korvel::WholeGbk::NotUtf8:
+            throw PackError(name + ": not valid UTF-8 at byte " + std::to_string(at));
+        case korvel::WholeGbk::NoGbkCode:
+            throw PackError(name + ": a character at GBK byte " + std::to_string(at) +
                             " has no two-byte GBK code");
-        }
-        ++i;
     }
-    return out;
+    return Bytes(gbk.begin(), gbk.end());
 }
 
 std::string Upper(std::string s) {

@@ -344,7 +344,7 @@ void MainController::RunTransferQuery(const std::string& from, const std::string
     state_->transfer = std::move(transfer);
 
     transferWindow_ = std::make_unique<TransferWindowModel>();
-    transferWindow_->Fill(state_->transfer.data.TransferList, state_->fromSide.TypedName,
+    transferWindow_->Fill(state_->transfer.data, state_->fromSide.TypedName,
                           state_->toSide.TypedName);
     transferWindow_->onPick = [this](const TransferPick& pick) { OnTransferPick(pick); };
     view_.ShowTransferWindow(*transferWindow_);
@@ -529,9 +529,16 @@ void MainController::ExportClicked() {
 
 // --- detail window --------------------------------------------------------------------------
 
-bool MainController::OpenDetail(const DetailSection& section) {
-    if (!Loaded(LoadTable::KMTrain) || !timetable_) return false;
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(*timetable_, section);
+bool MainController::OpenTrainStops(std::string_view number) {
+    if (!timetable_) return false;
+    DetailSection section;
+    section.train = timetable_->FindTrain(number);
+    return OpenDetail(*timetable_, section);
+}
+
+bool MainController::OpenDetail(const Timetable& tt, const DetailSection& section) {
+    if (!Loaded(LoadTable::KMTrain)) return false;
+    std::optional<DetailWindowModel> model = DetailWindowModel::Build(tt, section);
     if (!model) return false;
     view_.ShowDetailWindow(*model);
     return true;

@@ -1,7 +1,7 @@
 // The main window's logic, without a user interface: it owns the timetable, the result list
 // and the query state, and implements every event handler of the main window against the
-// abstract MainView. The Qt window, the tests' recording view and korvel-cli's console view
-// all drive this one class.
+// abstract MainView. The Qt window and the tests' recording view drive this one class;
+// korvel-cli asks the same questions of query/requests and journey/journey_request directly.
 //
 // Threads: every handler runs on the user-interface thread. The start-up loaders run on
 // their own threads and hand each finished table to OnTableLoaded through the Poster that
@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/loaders.h"
 #include "app/main_view.h"
@@ -148,8 +149,12 @@ class MainController {
     void ExportClicked();
 
     // --- the detail window of a section (a journey leg) ---
-    // Opens the detail window for a section; false when the train has no stops.
-    bool OpenDetail(const DetailSection& section);
+    // Opens the detail window for a section of a train of `tt` (the typed timetable the
+    // leg was planned on); false when the tables are loading or the train has no stops.
+    bool OpenDetail(const Timetable& tt, const DetailSection& section);
+    // The detail window of a train by its number, with no section marked (the screenshots
+    // show one); false when there is no such train or the tables are loading.
+    bool OpenTrainStops(std::string_view number);
 
     // --- state read by the views ---
     static constexpr int kVisibleGridRows = 16;

@@ -1,8 +1,11 @@
 // The journey planner's button on the main window: the station boxes are checked as for the
 // direct query, then the journey window opens with them. The window stays open beside the
 // main window with boxes of its own; it plans through the controller's one journey index.
+#include <variant>
+
 #include "app/main_controller.h"
 #include "data/gbk.h"
+#include "journey/journey_request.h"
 #include "journey/planner.h"
 #include "query/stations.h"
 
@@ -23,12 +26,15 @@ void MainController::JourneyClicked() {
 
     auto planner = [this](const std::string& a, const std::string& b, const JourneyOptions& o) {
         // The window outlives a reload of the timetable: it plans on the tables in use.
-        if (StationPairProblem(a, b)) return std::vector<Journey>{};
-        EnsureJourneyIndex();
-        view_.SetBusyCursor(true);
-        std::vector<Journey> journeys = FindJourneys(*journeyIndex_, tables_, a, b, o);
+        auto index = [this]() -> const JourneyIndex& {
+            EnsureJourneyIndex();
+            view_.SetBusyCursor(true);
+            return *journeyIndex_;
+        };
+        auto asked = AskJourneys(Questions(), index, a, b, o);
         view_.SetBusyCursor(false);
-        return journeys;
+        if (JourneyAnswer* answer = std::get_if<JourneyAnswer>(&asked)) return std::move(*answer);
+        return JourneyAnswer{};
     };
     journeyWindow_ = std::make_unique<JourneyWindowModel>(std::string(TrimControl(from)),
                                                           std::string(TrimControl(to)), planner);
@@ -39,16 +45,19 @@ void MainController::JourneyClicked() {
     journeyWindow_->stationList = [this]() -> MemTable* {
         return Loaded(LoadTable::KMPy) ? &tables_.KMPy : nullptr;
     };
-    journeyWindow_->sameCity = [this](const std::string& a, const std::string& b) {
-        if (StationPairProblem(a, b)) return false;
-        EnsureJourneyIndex();
-        return ResolveJourneySides(*journeyIndex_, tables_.KMSM, a, b).sameCity;
-    };
     journeyWindow_->legAlternatives = [this](const Journey& j, int leg, const JourneyOptions& o) {
         EnsureJourneyIndex();
+        // A journey of an earlier load numbers its trains and stations by that load's
+        // timetable: the index of this one cannot replace its legs.
+        if (journeyWindow_->ShownTimetable() != journeyIndex_->SharedTyped())
+            return std::vector<JourneyLeg>{};
         return LegAlternatives(*journeyIndex_, j, static_cast<std::size_t>(leg), o);
     };
-    journeyWindow_->onOpenLeg = [this](const DetailSection& section) { OpenDetail(section); };
+    journeyWindow_->onOpenLeg = [this](const DetailSection& section) {
+        // The legs' numbers are those of the timetable they were planned on.
+        if (const std::shared_ptr<const Timetable>& tt = journeyWindow_->ShownTimetable())
+            OpenDetail(*tt, section);
+    };
     view_.ShowJourneyWindow(*journeyWindow_);
 }
 

@@ -82,6 +82,34 @@ std::string Utf8ToGbk(std::string_view utf8) {
     return out;
 }
 
+WholeGbk Utf8ToGbkWhole(std::string_view utf8, std::string& gbk, std::size_t& at) {
+    gbk.clear();
+    at = 0;
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return WholeGbk::NotUtf8;
+    gbk.resize(utf8.size() * 2 + 16);
+    char* in = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* out = gbk.data();
+    std::size_t outLeft = gbk.size();
+    const std::size_t rc = iconv(cd, &in, &inLeft, &out, &outLeft);
+    iconv_close(cd);
+    gbk.resize(gbk.size() - outLeft);
+    if (rc == static_cast<std::size_t>(-1)) {
+        at = utf8.size() - inLeft;
+        return WholeGbk::NotUtf8;
+    }
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        if (static_cast<unsigned char>(gbk[i]) < 0x80) continue;
+        if (i + 1 < gbk.size() && gbk[i + 1] >= 0x30 && gbk[i + 1] <= 0x39) {
+            at = i;
+            return WholeGbk::NoGbkCode;
+        }
+        ++i;
+    }
+    return WholeGbk::None;
+}
+
 std::string_view TrimControl(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();

@@ -15,6 +15,13 @@ std::string GbkToUtf8(std::string_view gbk);
 // Malformed UTF-8 or characters without a two-byte GBK code become '?'.
 std::string Utf8ToGbk(std::string_view utf8);
 
+// UTF-8 to GBK for a text that must come through whole (the pages packed into the program):
+// fills `gbk` and gives None, or says what stops it and where (`at`: the byte of the UTF-8
+// text that is not UTF-8, or the byte of the GBK text where a character needs GB18030's
+// four-byte form, which has no GBK code).
+enum class WholeGbk { None, NotUtf8, NoGbkCode };
+WholeGbk Utf8ToGbkWhole(std::string_view utf8, std::string& gbk, std::size_t& at);
+
 // Strips leading and trailing bytes <= 32 (spaces and control characters).
 std::string_view TrimControl(std::string_view text);
 

@@ -1,9 +1,10 @@
 #include "data/station_coords.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
+#include "data/decimal.h"
 #include "data/memtable.h"
 #include "data/table_stream.h"
 
@@ -32,14 +33,12 @@ std::string Degrees(double value) {
 }
 
 double ReadDegrees(std::string_view text, double limit, std::string_view station) {
-    double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
-        std::fabs(value) > limit) {
+    const std::optional<double> value = DegreesWithin(text, limit);
+    if (!value) {
         throw TableStreamError("COORDS: unreadable degrees '" + std::string(text) + "' for " +
                                std::string(station));
     }
-    return value;
+    return *value;
 }
 
 }  // namespace
@@ -51,6 +50,12 @@ std::string WriteCoordsStream(const std::vector<std::pair<std::string, StationPo
         rows.push_back({name, Degrees(p.lon), Degrees(p.lat), p.estimated ? "1" : "0"});
     }
     return WriteTableStream(CoordsFields(), {}, rows);
+}
+
+std::optional<double> DegreesWithin(std::string_view text, double limit) {
+    const std::optional<double> value = DecimalNumber(text);
+    if (!value || std::fabs(*value) > limit) return std::nullopt;
+    return value;
 }
 
 StationCoords ReadCoordsStream(std::string_view stream) {

@@ -1,11 +1,10 @@
-// Everything around the search: the two sides from the station boxes, the legs' texts and
-// fares from the tables.
+// Everything around the search: the two sides from the station boxes, the legs' rows and
+// fares from the typed timetable.
 #include <algorithm>
 #include <optional>
 
-#include "journey/journey_text.h"
 #include "journey/planner.h"
-#include "query/fare_tariff.h"
+#include "query/queries.h"
 #include "query/stations.h"
 
 namespace korvel {
@@ -31,14 +30,28 @@ void SideStations(const JourneyIndex& index, const Side& side, bool exact,
 
 // The leg as a result row of the direct query would carry it, fares included.
 void FillLeg(const JourneyIndex& index, JourneyLeg& leg) {
-    const FareRequest row = LegRow(index.Typed(), leg.train, leg.boardStop, leg.alightStop);
-    leg.trainId = index.TrainId(leg.train);
-    leg.from = row.FromStation;
-    leg.to = row.ToStation;
-    leg.fromSNo = row.FromSNo;
-    leg.toSNo = row.ToSNo;
-    leg.distance = row.SpanKm;
-    leg.fares = {row.Fare1, row.Fare2, row.Fare3, row.Fare4};
+    const Timetable& tt = index.Typed();
+    const std::uint32_t first = tt.FirstStop(leg.train).Value();
+    leg.row =
+        RowBetween(tt, leg.train, StopId(first + leg.boardStop), StopId(first + leg.alightStop));
+}
+
+FareValue FareSum(const std::vector<JourneyLeg>& legs, int fareClass) {
+    FareValue sum;
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        const FareValue& f = legs[i].row.fares[fareClass];
+        if (!f.HasFare() || (i > 0 && f.count != sum.count)) return FareValue{};
+        sum.count = f.count;
+        for (std::uint8_t b = 0; b < f.count; ++b) sum.tenths[b] += f.tenths[b];
+    }
+    return sum;
+}
+
+// A journey's distance and fare sums from its legs' rows.
+void SumLegs(Journey& j) {
+    j.distance = 0;
+    for (const JourneyLeg& leg : j.legs) j.distance += leg.Distance();
+    j.fares = LegFareSums(j.legs);
 }
 
 std::int32_t Modulo(std::int32_t x, std::int32_t m) {
@@ -68,19 +81,16 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& /*KMSM*/,
     return sides;
 }
 
-void FillJourneyDetails(const JourneyIndex& index, StoredTables& /*tables*/,
-                        std::vector<Journey>& journeys) {
+std::array<FareValue, 4> LegFareSums(const std::vector<JourneyLeg>& legs) {
+    std::array<FareValue, 4> sums;
+    for (int c = 0; c < 4; ++c) sums[c] = FareSum(legs, c);
+    return sums;
+}
+
+void FillJourneyDetails(const JourneyIndex& index, std::vector<Journey>& journeys) {
     for (Journey& j : journeys) {
-        j.distance = 0;
-        for (JourneyLeg& leg : j.legs) {
-            FillLeg(index, leg);
-            j.distance += leg.distance;
-        }
-        for (int c = 0; c < 4; ++c) {
-            std::vector<std::string> perLeg;
-            for (const JourneyLeg& leg : j.legs) perLeg.push_back(leg.fares[c]);
-            j.fares[c] = SumFares(perLeg);
-        }
+        for (JourneyLeg& leg : j.legs) FillLeg(index, leg);
+        SumLegs(j);
     }
 }
 
@@ -156,13 +166,7 @@ Journey WithLeg(const Journey& journey, std::size_t leg, const JourneyLeg& repla
     j.depart = j.legs.front().depart;
     j.arrive = j.legs.back().arrive;
     j.minutes = j.arrive - j.depart;
-    j.distance = 0;
-    for (const JourneyLeg& l : j.legs) j.distance += l.distance;
-    for (int c = 0; c < 4; ++c) {
-        std::vector<std::string> perLeg;
-        for (const JourneyLeg& l : j.legs) perLeg.push_back(l.fares[c]);
-        j.fares[c] = SumFares(perLeg);
-    }
+    SumLegs(j);
     if (j.fare != kNoFare) {
         j.fare = 0;
         for (const JourneyLeg& l : j.legs) j.fare += l.fare;
@@ -175,7 +179,7 @@ std::vector<Journey> FindJourneys(const JourneyIndex& index, StoredTables& table
                                   const JourneyOptions& options) {
     const JourneySides sides = ResolveJourneySides(index, tables.KMSM, fromText, toText);
     std::vector<Journey> journeys = PlanJourneys(index, sides, options);
-    FillJourneyDetails(index, tables, journeys);
+    FillJourneyDetails(index, journeys);
     return journeys;
 }
 

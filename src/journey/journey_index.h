@@ -55,6 +55,7 @@ class JourneyIndex {
     explicit JourneyIndex(const StoredTables& tables);
 
     const Timetable& Typed() const { return *tt_; }
+    const std::shared_ptr<const Timetable>& SharedTyped() const { return tt_; }
 
     // Whether the index was built from these tables as they stand (same tables, and no load
     // since: their generation numbers are unchanged).

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace korvel {
 
@@ -12,7 +11,5 @@ namespace korvel {
 std::string JourneyClockText(std::int32_t minute);
 // A duration as hours and zero-padded minutes ("4:28", "27:05").
 std::string JourneyDurationText(std::int32_t minutes);
-// The sum of fare texts of one class ("-" when any is empty or "-").
-std::string SumFares(const std::vector<std::string>& fares);
 
 }  // namespace korvel

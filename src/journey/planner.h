@@ -38,6 +38,7 @@
 
 #include "data/schema.h"
 #include "journey/journey_index.h"
+#include "query/grid_result.h"
 
 namespace korvel {
 
@@ -75,12 +76,12 @@ struct JourneyLeg {
     std::int32_t wait = 0;        // minutes until the next leg departs; 0 for the last leg
     std::int32_t fare = kNoFare;  // tenths of a yuan in the class asked for, or kNoFare
 
-    // Filled from the tables (FillJourneyDetails).
-    std::string trainId;  // the KMList ID
-    std::string from, to;
-    std::int32_t fromSNo = 0, toSNo = 0;
-    std::int32_t distance = 0;
-    std::array<std::string, 4> fares;  // as the direct query's row: empty for no such class
+    // Filled from the typed timetable (FillJourneyDetails): the row the direct query shows
+    // for this train between these two stops, with their stop numbers, the km and the fares
+    // of all four classes. Its texts are made where it is shown (views/row_text.h).
+    ResultRow row;
+
+    std::int32_t Distance() const { return row.SpanKm(); }
 };
 
 struct Journey {
@@ -91,8 +92,9 @@ struct Journey {
     std::int32_t distance = 0;
     std::int32_t fare = kNoFare;  // the legs' fares summed, when a class was asked for
     // Hard seat, soft seat, hard sleeper (upper/middle/lower), soft sleeper (upper/lower):
-    // the sum over the legs, "-" when a leg has no such class.
-    std::array<std::string, 4> fares;
+    // the legs' fares summed berth by berth; no fare when a leg has none in that class or
+    // the legs list different numbers of berths.
+    std::array<FareValue, 4> fares{};
     std::vector<JourneyLeg> legs;
 };
 
@@ -114,10 +116,13 @@ JourneySides ResolveJourneySides(const JourneyIndex& index, MemTable& KMSM,
 std::vector<Journey> PlanJourneys(const JourneyIndex& index, const JourneySides& sides,
                                   const JourneyOptions& options);
 
-// Fills the texts, stop numbers, distances and fares of the journeys from the tables the
-// index was built from.
-void FillJourneyDetails(const JourneyIndex& index, StoredTables& tables,
-                        std::vector<Journey>& journeys);
+// The fares of a journey's legs summed class by class, berth by berth: no fare in a class
+// where a leg has none or the legs list different numbers of berths.
+std::array<FareValue, 4> LegFareSums(const std::vector<JourneyLeg>& legs);
+
+// Fills the legs' rows (stop numbers, distances, fares) and the journeys' distances and fare
+// sums from the typed timetable the index was built from.
+void FillJourneyDetails(const JourneyIndex& index, std::vector<Journey>& journeys);
 
 // The other trains that could ride leg `leg` of the journey between the same two stations and
 // still keep its other connections (the change minutes of `o` included): each train's run

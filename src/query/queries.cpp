@@ -131,6 +131,15 @@ void SearchDirectTrains(StoredTables& tables, std::string_view fromText, std::st
     DirectRows(tt, mode, FromSide, ToSide, out);
 }
 
+ResultRow RowBetween(const Timetable& tt, TrainId train, StopId board, StopId alight) {
+    ResultRow r;
+    FillTrainPart(r, tt, train);
+    FillFromStop(r, tt, board);
+    FillToStop(r, tt, alight);
+    FinishRow(r, tt);
+    return r;
+}
+
 std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight) {
     return RideClock(tt.RunTimes(), alight.Value()) - DepartureRun(tt, board);
 }

@@ -43,9 +43,13 @@ void QueryStationTimetable(StoredTables& tables, std::string_view czText, Statio
 // Minutes riding from the departure at stop `board` to the arrival at stop `alight`.
 std::int32_t RideMinutes(const Timetable& tt, StopId board, StopId alight);
 
+// The row the direct query gives for a listed train boarded at stop `board` and left at the
+// later stop `alight`, fares included (the journey planner shows its legs as these rows).
+ResultRow RowBetween(const Timetable& tt, TrainId train, StopId board, StopId alight);
+
 // One candidate transfer station.
 struct TransferCandidate {
-    std::string Station;
+    StationId station = StationId::None();
     std::int32_t Dist1 = 0;    // km of the representative first leg
     std::int32_t Dist2 = 0;    // km of the representative second leg
     std::int32_t DistAll = 0;  // Dist1 + Dist2

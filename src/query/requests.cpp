@@ -164,8 +164,6 @@ std::optional<TrainSection> SectionOf(const Timetable& tt, std::string_view trai
     if (count && *count > 0 && from + static_cast<std::uint32_t>(*count) < to)
         to = from + static_cast<std::uint32_t>(*count);
     TrainSection section;
-    section.train.assign(train);
-    section.board.assign(board);
     section.boardStop = StopId(from);
     section.alightStop = StopId(to);
     section.stopCount = tt.StopNumber(StopId(to)) - tt.StopNumber(StopId(from));

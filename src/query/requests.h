@@ -120,9 +120,7 @@ std::variant<StationAnswer, Refusal> AskStation(const QueryTables& q, std::strin
 // A stretch of one train's route: boarding at the first stop named `board` and riding `count`
 // stops (to the terminus when count is missing, not positive or too large).
 struct TrainSection {
-    std::string train;
-    std::string board;
-    StopId boardStop;
+    StopId boardStop;  // its train and station are the timetable's Train and Station of it
     StopId alightStop;
     int stopCount = 0;  // stop numbers ridden
     int km = 0;

@@ -77,7 +77,7 @@ void Candidates(const Timetable& tt, TransferData& data, const std::vector<Stati
         }
         entryOf[st] = static_cast<std::uint32_t>(list.size());
         TransferCandidate& z = list.emplace_back();
-        z.Station = tt.Name(fromEnd[i]);
+        z.station = fromEnd[i];
         z.Dist1 = LegDistance(tt, leg);
         z.Time1 = LegTime(tt, leg);
         z.Count1 = 1;
@@ -176,8 +176,10 @@ std::vector<TransferCandidate> TransferCandidates(const TransferData& data,
                                                   const StationSide& FromSide,
                                                   const StationSide& ToSide) {
     std::vector<TransferCandidate> out;
+    if (!data.timetable) return out;
     for (const TransferCandidate& z : data.TransferList) {
-        if (z.Count2 > 0 && z.Station != FromSide.TypedName && z.Station != ToSide.TypedName) {
+        const std::string& name = data.timetable->Name(z.station);
+        if (z.Count2 > 0 && name != FromSide.TypedName && name != ToSide.TypedName) {
             out.push_back(z);
         }
     }

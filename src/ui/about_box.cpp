@@ -50,7 +50,7 @@ QPixmap LoadLogoPixmap() {
 }
 
 AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
-    setObjectName(QStringLiteral("FrmAbout"));
+    setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QString::fromUtf8("关于"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);

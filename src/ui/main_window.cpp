@@ -92,7 +92,7 @@ MainWindow::MainWindow(QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint) {
     InstallFontSubstitutes();
-    setObjectName(QStringLiteral("FrmKorvel"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(
         Q("Korvel时刻表，准确及时的列车时刻表提供者，免费预订打折机票、特价酒店，使您出行无忧！"));
     setFont(SongFont(12));
@@ -169,7 +169,7 @@ void MainWindow::BuildTopBar() {
     toolGroup_->setExclusive(true);
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(top_);
-        b->setObjectName(QStringLiteral("TB%1").arg(i + 1));
+        b->setObjectName(QStringLiteral("PanelButton%1").arg(i + 1));
         b->setText(Q(tbs[i].caption));
         b->setToolTip(Q(tbs[i].hint));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

@@ -79,7 +79,7 @@ std::optional<DepartWindow> AskDepartWindowDialog(QWidget* parent, const DepartW
 
 void MainWindow::BuildTimeClassFilter(QWidget* p1, int left, int y) {
     departBox_ = new QComboBox(p1);
-    departBox_->setObjectName(QStringLiteral("ComboFCSJ"));
+    departBox_->setObjectName(QStringLiteral("DepartureWindowBox"));
     departBox_->addItem(Q("全天"));
     for (const DepartWindow& w : kDepartPresets) {
         departBox_->addItem(Q("%1-%2点").arg(w.from / 60).arg((w.to + 1) / 60));

@@ -26,9 +26,9 @@ const std::string kRunTime = "/\xC0\xFA\xCA\xB1";  // /历时
 const std::string kSpeed = "/\xCB\xD9\xB6\xC8";    // /速度
 const std::string kKmPerHour = "km/h";
 
-std::string SummaryLine(const std::string& prefix, const std::string& km,
-                        const std::string& runTime) {
-    return prefix + km + kKm + kRunTime + runTime + kSpeed + AverageSpeed(km, runTime) + kKmPerHour;
+std::string SummaryLine(const std::string& prefix, std::int32_t km, std::int32_t minutes) {
+    return prefix + std::to_string(km) + kKm + kRunTime + RideTimeText(minutes) + kSpeed +
+           SpeedText(km, minutes) + kKmPerHour;
 }
 
 std::string DayText(int day) {
@@ -50,19 +50,19 @@ std::string SectionSpeed(std::string_view prevKm, std::string_view curKm, std::s
 }
 
 DetailSection DetailSectionFromRow(const ResultGrid& grid, int row) {
-    return DetailSection{grid.Cell(0, row), grid.Cell(4, row), grid.Cell(8, row), grid.Cell(9, row),
-                         grid.Cell(10, row)};
+    if (row < 0 || static_cast<std::size_t>(row) >= grid.ShownRows().size()) return {};
+    const ResultRow& r = grid.ShownRows()[row];
+    return DetailSection{r.train, r.fromStation, r.StopCount(), r.SpanKm(), r.rideMinutes};
 }
 
 std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
                                                           const DetailSection& section) {
-    if (section.trainNo.empty()) return std::nullopt;
-    const TrainId train = tt.FindTrain(section.trainNo);
+    const TrainId train = section.train;
     if (train.IsNone() || tt.StopCount(train) == 0) return std::nullopt;
 
     DetailWindowModel m;
-    m.caption_ = "\xB3\xB5\xB4\xCE:" + section.trainNo;  // 车次:
-    const std::int64_t stopCount = ReadInteger(section.stopCount).value_or(0);
+    m.caption_ = "\xB3\xB5\xB4\xCE:" + tt.Number(train);  // 车次:
+    const std::int64_t stopCount = section.stopCount;
     std::string prev = tt.Departures().Text(tt.FirstStop(train).Value());  // at the origin
     int day = 1;
     bool found = false;
@@ -82,7 +82,7 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
         const std::string& station = tt.Name(tt.Station(s));
         const std::int32_t stopNo = tt.StopNumber(s);
         if (!found) {
-            if (station == section.boardingStation) {
+            if (tt.Station(s) == section.boarding) {
                 m.sectionFirst_ = stopNo;
                 found = true;
             } else {
@@ -111,11 +111,10 @@ std::optional<DetailWindowModel> DetailWindowModel::Build(const Timetable& tt,
         m.sectionLast_ = 0;
     }
     const StopId last(tt.EndStop(train).Value() - 1);
-    m.routeLine_ =
-        SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
-                    std::to_string(tt.Km(last)), RideTimeText(tt.RunTimes().Minutes(last.Value())));
+    m.routeLine_ = SummaryLine("\xC8\xAB\xB3\xCC\xA3\xBA",  // 全程：
+                               tt.Km(last), tt.RunTimes().Minutes(last.Value()));
     m.sectionLine_ = SummaryLine("\xC7\xF8\xBC\xE4\xA3\xBA",  // 区间：
-                                 section.sectionKm, section.sectionTime);
+                                 section.km, section.rideMinutes);
     return m;
 }
 

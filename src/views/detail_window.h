@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,14 +24,16 @@ std::string AverageSpeed(std::string_view distance, std::string_view runTime);
 std::string SectionSpeed(std::string_view prevKm, std::string_view curKm, std::string_view prevTime,
                          std::string_view curTime);
 
-// What the detail window needs of the result row it is opened for.
+// The stretch of a train the detail window is opened for (a result row or a journey's leg):
+// the train, the station boarded at, and the stops, km and minutes ridden from there.
 struct DetailSection {
-    std::string trainNo;          // column 0
-    std::string boardingStation;  // column 4
-    std::string stopCount;        // column 8
-    std::string sectionKm;        // column 9
-    std::string sectionTime;      // column 10
+    TrainId train = TrainId::None();
+    StationId boarding = StationId::None();
+    std::int32_t stopCount = 0;
+    std::int32_t km = 0;
+    std::int32_t rideMinutes = 0;
 };
+// The section of a shown row of the grid (no train for a row beyond the shown rows).
 DetailSection DetailSectionFromRow(const ResultGrid& grid, int row);
 
 // Columns: 0 站序, 1 车站, 2 里程, 3 到时, 4 发时, 5 天数, 6 历时, 7 时速.
@@ -39,7 +42,8 @@ class DetailWindowModel {
     static constexpr int kColumns = 8;
     static constexpr int kInitialRows = 20;
 
-    // Reads the train's stops from the typed timetable. Nothing when the train has no stop.
+    // Reads the train's stops from the typed timetable the section's numbers refer to.
+    // Nothing when there is no train or it has no stop.
     static std::optional<DetailWindowModel> Build(const Timetable& tt,
                                                   const DetailSection& section);
 

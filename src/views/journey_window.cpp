@@ -2,14 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <tuple>
 
+#include "data/clock.h"
 #include "data/gbk.h"
 #include "journey/journey_text.h"
-#include "query/fare_tariff.h"
 #include "views/grid_export.h"
+#include "views/row_text.h"
 
 namespace korvel {
 
@@ -45,21 +45,10 @@ const char kSoftSeat[] = "\xC8\xED\xD7\xF9";          // 软座
 const char kHardSleeper[] = "\xD3\xB2\xCE\xD4";       // 硬卧
 const char kSoftSleeper[] = "\xC8\xED\xCE\xD4";       // 软卧
 
-std::string FareCell(const std::string& fare) {
-    return fare.empty() ? "-" : fare;
-}
-
-// A fare total as a sort key: its first value; "-" after every fare.
-double FareKey(const std::string& fare) {
-    if (fare.empty() || fare == "-") return std::numeric_limits<double>::infinity();
-    return PriceValue(fare, fare.find('/') == std::string::npos ? 0 : 1);
-}
-
-// Tenths of a yuan as the fare texts write yuan: 3805 "380.5", 380 "38".
-std::string YuanText(std::int32_t tenths) {
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
-    return text;
+// A fare total as a sort key: its first value; none after every fare.
+double FareKey(const FareValue& fare) {
+    if (!fare.HasFare()) return std::numeric_limits<double>::infinity();
+    return static_cast<double>(fare.tenths[0]);
 }
 
 }  // namespace
@@ -175,8 +164,13 @@ JourneyOptionError JourneyWindowModel::Search() {
         status_ = JourneyOptionErrorText(error);
         return error;
     }
-    if (sameCity) sameCity_ = sameCity(from_, to_);
-    journeys_ = planner_(from_, to_, options_);
+    ShowAnswer(planner_(from_, to_, options_));
+    return error;
+}
+
+void JourneyWindowModel::ShowAnswer(JourneyAnswer answer) {
+    journeys_ = std::move(answer.journeys);
+    timetable_ = std::move(answer.timetable);
     searched_ = true;
     if (options_.fareClass) {
         // An answer by fare comes cheapest first.
@@ -186,8 +180,7 @@ JourneyOptionError JourneyWindowModel::Search() {
     Sort();
     status_ = journeys_.empty() ? std::string(kNothing)
                                 : kCountPrefix + std::to_string(journeys_.size()) + kCountSuffix;
-    if (sameCity_) status_ = from_ + kAnd + to_ + kSameCity + status_;
-    return error;
+    if (answer.sameCity) status_ = from_ + kAnd + to_ + kSameCity + status_;
 }
 
 std::vector<JourneyLeg> JourneyWindowModel::Alternatives(int journey, int leg) const {
@@ -219,12 +212,14 @@ std::string JourneyWindowModel::Marks(int journey) const {
 
 std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
     const Journey& j = journeys_[journey];
-    std::vector<std::string> cells = {std::to_string(journey + 1), j.legs.front().from,
-                                      JourneyClockText(j.depart),  j.legs.back().to,
-                                      JourneyClockText(j.arrive),  JourneyDurationText(j.minutes),
-                                      std::to_string(j.transfers), "",
-                                      std::to_string(j.distance)};
-    for (const std::string& fare : j.fares) cells.push_back(FareCell(fare));
+    const Timetable& tt = *timetable_;
+    std::vector<std::string> cells = {
+        std::to_string(journey + 1), StationText(tt, j.legs.front().fromStation),
+        JourneyClockText(j.depart),  StationText(tt, j.legs.back().toStation),
+        JourneyClockText(j.arrive),  RideTimeText(j.minutes),
+        std::to_string(j.transfers), "",
+        std::to_string(j.distance)};
+    for (const FareValue& fare : j.fares) cells.push_back(FareText(fare));
     if (options_.fareClass) {
         cells[7] = Marks(journey);
         cells[kFirstFareColumn + static_cast<int>(*options_.fareClass)] = YuanText(j.fare);
@@ -235,17 +230,18 @@ std::vector<std::string> JourneyWindowModel::SummaryCells(int journey) const {
 std::vector<std::string> JourneyWindowModel::LegCells(int journey, int leg) const {
     const Journey& j = journeys_[journey];
     const JourneyLeg& l = j.legs[leg];
+    const Timetable& tt = *timetable_;
     const bool last = leg + 1 == static_cast<int>(j.legs.size());
-    std::vector<std::string> cells = {l.trainId,
-                                      l.from,
+    std::vector<std::string> cells = {tt.Number(l.train),
+                                      StationText(tt, l.fromStation),
                                       JourneyClockText(l.depart),
-                                      l.to,
+                                      StationText(tt, l.toStation),
                                       JourneyClockText(l.arrive),
-                                      JourneyDurationText(l.arrive - l.depart),
+                                      RideTimeText(l.arrive - l.depart),
                                       "",
-                                      last ? "" : JourneyDurationText(l.wait),
-                                      std::to_string(l.distance)};
-    for (const std::string& fare : l.fares) cells.push_back(FareCell(fare));
+                                      last ? "" : RideTimeText(l.wait),
+                                      std::to_string(l.Distance())};
+    for (int c = 0; c < 4; ++c) cells.push_back(FareCellText(tt, l.row, c));
     return cells;
 }
 
@@ -294,11 +290,11 @@ void JourneyWindowModel::Sort() {
 DetailSection JourneyWindowModel::LegSection(int journey, int leg) const {
     const JourneyLeg& l = journeys_[journey].legs[leg];
     DetailSection s;
-    s.trainNo = l.trainId;
-    s.boardingStation = l.from;
-    s.stopCount = std::to_string(l.toSNo - l.fromSNo);
-    s.sectionKm = std::to_string(l.distance);
-    s.sectionTime = JourneyDurationText(l.arrive - l.depart);
+    s.train = l.train;
+    s.boarding = l.fromStation;
+    s.stopCount = l.row.StopCount();
+    s.km = l.Distance();
+    s.rideMinutes = l.arrive - l.depart;
     return s;
 }
 
@@ -331,15 +327,10 @@ TextGrid JourneyWindowModel::LegGrid() const {
 }
 
 std::string JourneyWindowModel::AnswerHeading() const {
-    auto hhmm = [](int minute) {
-        char text[8];
-        std::snprintf(text, sizeof text, "%02d:%02d", minute / 60 % 24, minute % 60);
-        return std::string(text);
-    };
     const JourneyOptions& o = options_;
     const std::string utf8 =
         std::string(o.windowOf == JourneyWindowOf::Arrival ? "，到达时间 " : "，出发时间 ") +
-        hhmm(o.windowStart) + "-" + hhmm(o.windowEnd) + "，最多换乘" +
+        ClockText(o.windowStart) + "-" + ClockText(o.windowEnd) + "，最多换乘" +
         std::to_string(o.maxTransfers) + "次，同站换乘至少" + std::to_string(o.minTransfer) +
         "分，同城换乘至少" + std::to_string(o.cityTransfer) + "分";
     return Utf8ToGbk("换乘方案：") + from_ + Utf8ToGbk("—") + to_ + Utf8ToGbk(utf8);

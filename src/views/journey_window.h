@@ -5,10 +5,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "journey/journey_request.h"
 #include "journey/planner.h"
 #include "query/pinyin_input.h"
 #include "views/detail_window.h"
@@ -39,9 +41,10 @@ class JourneyWindowModel {
     static constexpr int kChangesColumn = 6;
     static constexpr int kFirstFareColumn = 9;
 
-    // Plans between two station texts (GBK, as the boxes hold them).
-    using Planner = std::function<std::vector<Journey>(
-        const std::string& from, const std::string& to, const JourneyOptions&)>;
+    // Plans between two station texts (GBK, as the boxes hold them); no journeys for a pair
+    // that cannot be planned.
+    using Planner = std::function<JourneyAnswer(const std::string& from, const std::string& to,
+                                                const JourneyOptions&)>;
 
     // `from` and `to` are the stations the window starts with (GBK, may be empty).
     JourneyWindowModel(std::string from, std::string to, Planner planner);
@@ -63,9 +66,6 @@ class JourneyWindowModel {
     // table (nullptr until it has loaded) as in the main window.
     ComboChangeResult BoxChanged(const std::string& text) const;
     std::function<MemTable*()> stationList;
-    // Whether two stations are of one city (the planner then offers direct trains and the
-    // status says so); asked on every search when given.
-    std::function<bool(const std::string&, const std::string&)> sameCity;
     static std::vector<std::string> ColumnTitles();
 
     JourneyOptions& Options() { return options_; }
@@ -79,6 +79,11 @@ class JourneyWindowModel {
     // the current sort column. The window may run past midnight, and may hold the arrivals
     // (Options().windowOf).
     JourneyOptionError Search();
+    // Shows the answer of a search made for the current options and stations (what Search
+    // does once the planner has answered): sorted by the current sort column, or cheapest
+    // first with a fare class, with its status line. For two stations of one city the status
+    // says that only direct trains are listed.
+    void ShowAnswer(JourneyAnswer answer);
     bool Searched() const { return searched_; }
     // Whether the list on show answers the current options and can be exported: after a
     // search that was not refused, on the timetable in use.
@@ -107,6 +112,8 @@ class JourneyWindowModel {
     int JourneyCount() const { return static_cast<int>(journeys_.size()); }
     const Journey& JourneyAt(int row) const { return journeys_[row]; }
     const std::vector<Journey>& Journeys() const { return journeys_; }
+    // The typed timetable the journeys on show refer to (none before the first answer).
+    const std::shared_ptr<const Timetable>& ShownTimetable() const { return timetable_; }
     // With a fare class in the options: "最便宜" on the answer's cheapest journey in that class
     // and "最快" on its fastest (both on one that is both), shown in a summary row's wait
     // cell, whose class cell shows the journey's total in that class. Empty without a class.
@@ -162,7 +169,7 @@ class JourneyWindowModel {
     bool searched_ = false;
     bool outdated_ = false;
     std::string outdatedText_;
-    bool sameCity_ = false;
+    std::shared_ptr<const Timetable> timetable_;
     std::string status_;
     int sortColumn_ = kDepartColumn;
     bool ascending_ = true;

@@ -46,8 +46,16 @@ std::string FareCellText(const Timetable& tt, const ResultRow& r, int fareClass)
             text = FareValueText(r.fares[fareClass]);
             break;
     }
-    if (text.empty()) text = "-";
+    if (text.empty()) return "-";
     return text;
+}
+
+std::string FareText(const FareValue& fare) {
+    return fare.HasFare() ? FareValueText(fare) : "-";
+}
+
+std::string YuanText(std::int64_t tenths) {
+    return FareValueText(FareValue{1, {tenths}});
 }
 
 std::string MainCellText(const Timetable& tt, const ResultRow& r, MainColumn column) {

@@ -43,6 +43,10 @@ std::string ArrivalText(const Timetable& tt, const ResultRow& r);
 std::string RowRideText(const Timetable& tt, const ResultRow& r);
 // A fare class (0 hard seat .. 3 soft sleeper) as shown: "-" when the row has none.
 std::string FareCellText(const Timetable& tt, const ResultRow& r, int fareClass);
+// A fare that is no row's stored text (a journey's sum) as shown: "-" when there is none.
+std::string FareText(const FareValue& fare);
+// Tenths of a yuan as yuan: 3805 gives "380.5", 380 gives "38".
+std::string YuanText(std::int64_t tenths);
 
 // The text of one column of a row.
 std::string MainCellText(const Timetable& tt, const ResultRow& r, MainColumn column);

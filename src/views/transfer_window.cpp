@@ -6,11 +6,13 @@
 
 namespace korvel {
 
-void TransferWindowModel::Fill(const std::vector<TransferCandidate>& candidates,
-                               std::string_view fromTyped, std::string_view toTyped) {
-    for (const TransferCandidate& z : candidates) {
-        if (z.Count2 <= 0 || z.Station == fromTyped || z.Station == toTyped) continue;
-        AddRow(Row{z.Station, std::to_string(z.Dist1), std::to_string(z.Dist2),
+void TransferWindowModel::Fill(const TransferData& data, std::string_view fromTyped,
+                               std::string_view toTyped) {
+    for (const TransferCandidate& z : data.TransferList) {
+        if (!data.timetable) break;
+        const std::string& station = StationText(*data.timetable, z.station);
+        if (z.Count2 <= 0 || station == fromTyped || station == toTyped) continue;
+        AddRow(Row{station, std::to_string(z.Dist1), std::to_string(z.Dist2),
                    std::to_string(z.DistAll), RideTimeText(z.Time1), RideTimeText(z.Time2),
                    RideTimeText(z.TimeAll()), std::to_string(z.Count1), std::to_string(z.Count2)});
     }

@@ -36,10 +36,9 @@ class TransferWindowModel {
     void AddRow(const Row& row);
 
     // Fills the window from the candidate list of a transfer query: takes the entries with
-    // Count2 > 0 whose Station is neither typed name, in list order, then sorts by station
+    // Count2 > 0 whose station is neither typed name, in list order, then sorts by station
     // as a header click on "中转站" does (no marker when nothing was taken).
-    void Fill(const std::vector<TransferCandidate>& candidates, std::string_view fromTyped,
-              std::string_view toTyped);
+    void Fill(const TransferData& data, std::string_view fromTyped, std::string_view toTyped);
     // The initial sort by station (after AddRow calls).
     void FinishFill();
 

@@ -421,10 +421,22 @@ TEST_F(ControllerTest, SelectionWheelAndDoubleClick) {
     // The boarding station 济南 is stop 2 of every train through it here.
     EXPECT_EQ(view.lastDetail->SectionFirst(), 2);
 
+    // Sorted both ways by train number, a row opens the train it shows: the rows the
+    // sections come from move with the texts.
+    for (int click = 0; click < 2; ++click) {
+        c.HeaderClicked(1);
+        ASSERT_TRUE(c.SelectGridRow(0, 2));
+        const std::string shown = c.Grid().Cell(0, 2);
+        c.GridDoubleClicked();
+        ASSERT_TRUE(view.lastDetail.has_value());
+        EXPECT_EQ(view.lastDetail->Caption(), G("车次:") + shown);
+    }
+    EXPECT_EQ(view.detailWindows, 3);
+
     // A reset drops the selection: no double-click afterwards.
     Station("济南");
     c.GridDoubleClicked();
-    EXPECT_EQ(view.detailWindows, 1);
+    EXPECT_EQ(view.detailWindows, 3);
 }
 
 TEST_F(ControllerTest, AdvancedMenuPrintAndExportFollowTheShownRows) {

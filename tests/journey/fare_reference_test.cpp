@@ -15,6 +15,7 @@
 #include "journey_reference.h"
 #include "support/sample_streams.h"
 #include "support/test_timetable.h"
+#include "views/row_text.h"
 
 namespace korvel {
 namespace {
@@ -135,7 +136,9 @@ class FareReference {
             got.insert({j.depart, j.arrive, j.transfers, j.fare});
             int sum = 0;
             for (const JourneyLeg& l : j.legs) {
-                EXPECT_EQ(l.fare, LowestTenths(l.fares[static_cast<int>(class_)])) << l.trainId;
+                EXPECT_EQ(l.fare, LowestTenths(FareCellText(index_.Typed(), l.row,
+                                                            static_cast<int>(class_))))
+                    << index_.Typed().Number(l.train);
                 sum += l.fare;
             }
             EXPECT_EQ(j.fare, sum);
@@ -195,7 +198,7 @@ TEST(FareJourneys, TrainsOfOneShapePricedApartAreBothOffered) {
     const std::vector<Journey> js = FindJourneys(index, t, test::G("甲"), test::G("丙"), o);
     std::set<std::pair<std::string, int>> seen;  // second train, fare
     for (const Journey& j : js) {
-        if (j.legs.size() == 2) seen.insert({j.legs[1].trainId, j.fare});
+        if (j.legs.size() == 2) seen.insert({index.Typed().Number(j.legs[1].train), j.fare});
     }
     EXPECT_TRUE(seen.count({"K11", 800}) && seen.count({"K13", 450})) << seen.size();
 

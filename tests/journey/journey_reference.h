@@ -420,8 +420,10 @@ inline std::set<Triple> Triples(const std::vector<Journey>& journeys) {
 
 // Empty when the journey is sound: every leg is a train calling at both stations at those
 // times in that order, every change allows its minimum, the sides and the window hold.
-inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
-                                const JourneyOptions& o, const Journey& j) {
+// `typed` is the timetable the planner numbered the journey's trains and stations by.
+inline std::string CheckJourney(const RefTimetable& tt, const Timetable& typed,
+                                const RefSides& sides, const JourneyOptions& o, const Journey& j) {
+    auto name = [&](StationId s) { return typed.Name(s); };
     if (j.legs.empty()) return "no legs";
     if (sides.sameCity && j.legs.size() > 1) return "a change between two stations of one city";
     if (j.depart != j.legs.front().depart || j.arrive != j.legs.back().arrive ||
@@ -430,30 +432,35 @@ inline std::string CheckJourney(const RefTimetable& tt, const RefSides& sides,
     }
     const int anchor = o.windowOf == JourneyWindowOf::Departure ? j.depart : j.arrive;
     if (WindowMinute(o, Mod(anchor)) != anchor) return "outside the window";
-    if (sides.Of(j.legs.front().from) != kFrom) return "first train not from the departure side";
-    if (sides.Of(j.legs.back().to) != kTo) return "last train not to the arrival side";
+    if (sides.Of(name(j.legs.front().fromStation)) != kFrom)
+        return "first train not from the departure side";
+    if (sides.Of(name(j.legs.back().toStation)) != kTo) return "last train not to the arrival side";
     int km = 0;
     for (std::size_t n = 0; n < j.legs.size(); ++n) {
         const JourneyLeg& leg = j.legs[n];
+        const std::string& trainId = typed.Number(leg.train);
+        const std::string& from = name(leg.fromStation);
+        const std::string& to = name(leg.toStation);
         auto tr = std::find_if(tt.trains.begin(), tt.trains.end(),
-                               [&](const RefTrain& t) { return t.id == leg.trainId; });
-        if (tr == tt.trains.end()) return "unknown train " + leg.trainId;
-        const int i = leg.fromSNo - 1, k = leg.toSNo - 1;
+                               [&](const RefTrain& t) { return t.id == trainId; });
+        if (tr == tt.trains.end()) return "unknown train " + trainId;
+        const int i = leg.row.fromStopNo - 1, k = leg.row.toStopNo - 1;
         if (i < 0 || k <= i || k >= static_cast<int>(tr->stops.size())) return "bad stops";
         const RefStop& a = tr->stops[i];
         const RefStop& b = tr->stops[k];
-        if (a.station != leg.from || b.station != leg.to) return "stations do not match";
+        if (a.station != from || b.station != to) return "stations do not match";
         if (!a.board || Clock(a.dtime) != Mod(leg.depart)) return "departure time does not match";
         if (Clock(b.atime) != Mod(leg.arrive)) return "arrival time does not match";
         if (leg.arrive - leg.depart != b.arrive - a.depart) return "ride time does not match";
-        km += leg.distance;
+        km += leg.Distance();
         if (n + 1 == j.legs.size()) break;
         const JourneyLeg& next = j.legs[n + 1];
-        if (sides.Of(leg.to) != kNone || sides.Of(next.from) != kNone) return "change at a side";
+        const std::string& nextFrom = name(next.fromStation);
+        if (sides.Of(to) != kNone || sides.Of(nextFrom) != kNone) return "change at a side";
         if (leg.wait != next.depart - leg.arrive) return "wait does not match";
-        const int need = leg.to == next.from              ? o.minTransfer
-                         : tt.SameCity(leg.to, next.from) ? o.cityTransfer
-                                                          : -1;
+        const int need = to == nextFrom              ? o.minTransfer
+                         : tt.SameCity(to, nextFrom) ? o.cityTransfer
+                                                     : -1;
         if (need < 0) return "change between unrelated stations";
         if (leg.wait < need) return "change too short";
     }
@@ -499,7 +506,7 @@ class ReferenceCheck {
                      JourneyClockText(o.windowEnd) + " changes " + std::to_string(o.maxTransfers));
         const std::vector<Journey> js = FindJourneys(index_, t_, from, to, o);
         const RefSides sides(t_, ref_, from, to);
-        for (const Journey& j : js) EXPECT_EQ(CheckJourney(ref_, sides, o, j), "");
+        for (const Journey& j : js) EXPECT_EQ(CheckJourney(ref_, index_.Typed(), sides, o, j), "");
         std::set<Triple> expected;
         if (sides.sameCity) o.maxTransfers = 0;
         if (o.maxTransfers <= 1) {

@@ -8,6 +8,7 @@
 #include "journey_reference.h"
 #include "query/stop_index.h"
 #include "support/test_timetable.h"
+#include "views/row_text.h"
 
 namespace korvel {
 namespace {
@@ -72,7 +73,17 @@ class JourneyNetwork : public ::testing::Test {
                      JourneyOptions o = {}) {
         test::RefTimetable tt(t_);
         test::RefSides sides(t_, tt, G(from), G(to));
-        for (const Journey& j : js) EXPECT_EQ(test::CheckJourney(tt, sides, o, j), "");
+        for (const Journey& j : js)
+            EXPECT_EQ(test::CheckJourney(tt, index_->Typed(), sides, o, j), "");
+    }
+    // A leg's train and stations as the planner's timetable names them; a journey's fares
+    // as shown.
+    std::string Train(const JourneyLeg& l) const { return index_->Typed().Number(l.train); }
+    std::string Name(StationId s) const { return index_->Typed().Name(s); }
+    static std::array<std::string, 4> Fares(const Journey& j) {
+        std::array<std::string, 4> out;
+        for (int c = 0; c < 4; ++c) out[c] = FareText(j.fares[c]);
+        return out;
     }
     StoredTables t_;
     std::unique_ptr<JourneyIndex> index_;
@@ -89,16 +100,16 @@ TEST_F(JourneyNetwork, DirectTrainsBetweenCitiesAreTheirOwnLegs) {
     EXPECT_EQ(js[0].minutes, 268);
     EXPECT_EQ(js[0].transfers, 0);
     EXPECT_EQ(js[0].distance, 1318);
-    EXPECT_EQ(js[0].legs[0].trainId, "G1");
-    EXPECT_EQ(js[0].legs[0].from, G("北京南"));
-    EXPECT_EQ(js[0].legs[0].to, G("上海虹桥"));
+    EXPECT_EQ(Train(js[0].legs[0]), "G1");
+    EXPECT_EQ(Name(js[0].legs[0].fromStation), G("北京南"));
+    EXPECT_EQ(Name(js[0].legs[0].toStation), G("上海虹桥"));
     EXPECT_EQ(js[0].legs[0].wait, 0);
-    EXPECT_EQ(js[0].fares, (std::array<std::string, 4>{"553", "933", "-", "-"}));
-    EXPECT_EQ(js[1].legs[0].trainId, "G5");
-    EXPECT_EQ(js[2].legs[0].trainId, "G3");
+    EXPECT_EQ(Fares(js[0]), (std::array<std::string, 4>{"553", "933", "-", "-"}));
+    EXPECT_EQ(Train(js[1].legs[0]), "G5");
+    EXPECT_EQ(Train(js[2].legs[0]), "G3");
     ASSERT_EQ(js[3].legs.size(), 2u);
-    EXPECT_EQ(js[3].legs[0].trainId, "T9");
-    EXPECT_EQ(js[3].legs[1].trainId, "K50");
+    EXPECT_EQ(Train(js[3].legs[0]), "T9");
+    EXPECT_EQ(Train(js[3].legs[1]), "K50");
     EXPECT_EQ(js[3].depart, 22 * 60);
     EXPECT_EQ(js[3].arrive, 2 * 1440 + 12 * 60);
 }
@@ -110,8 +121,8 @@ TEST_F(JourneyNetwork, ChangeAcrossTheCityNeedsTheCityMinimum) {
     ExpectSound("天津", "上海", js);
     ASSERT_EQ(js.size(), 1u);
     ASSERT_EQ(js[0].legs.size(), 2u);
-    EXPECT_EQ(js[0].legs[0].trainId, "K7");
-    EXPECT_EQ(js[0].legs[1].trainId, "G3");
+    EXPECT_EQ(Train(js[0].legs[0]), "K7");
+    EXPECT_EQ(Train(js[0].legs[1]), "G3");
     EXPECT_EQ(js[0].legs[0].wait, 120);
     EXPECT_EQ(js[0].transfers, 1);
     EXPECT_EQ(js[0].arrive, 930);
@@ -121,7 +132,7 @@ TEST_F(JourneyNetwork, ChangeAcrossTheCityNeedsTheCityMinimum) {
     shorter.cityTransfer = 119;
     js = Find("天津", "上海", shorter);
     ASSERT_EQ(js.size(), 1u);
-    EXPECT_EQ(js[0].legs[1].trainId, "G5");
+    EXPECT_EQ(Train(js[0].legs[1]), "G5");
 
     JourneyOptions direct;
     direct.maxTransfers = 0;
@@ -137,19 +148,19 @@ TEST_F(JourneyNetwork, OvernightTrainAndTheChangeMinimumAtOneStation) {
     const Journey& j = js[0];
     EXPECT_EQ(j.depart, 22 * 60);
     EXPECT_EQ(j.legs[0].arrive, 1440 + 8 * 60);
-    EXPECT_EQ(j.legs[1].trainId, "D7");
+    EXPECT_EQ(Train(j.legs[1]), "D7");
     EXPECT_EQ(j.legs[1].depart, 1440 + 8 * 60 + 30);
     EXPECT_EQ(j.arrive, 1440 + 10 * 60);
     EXPECT_EQ(j.minutes, 12 * 60);
     EXPECT_EQ(JourneyClockText(j.arrive), "10:00+1");
     // Hard seat on both trains; soft seat and the sleepers not on both.
-    EXPECT_EQ(j.fares, (std::array<std::string, 4>{"150", "-", "-", "-"}));
+    EXPECT_EQ(Fares(j), (std::array<std::string, 4>{"150", "-", "-", "-"}));
 
     JourneyOptions relaxed;
     relaxed.minTransfer = 29;
     js = Find("北京", "长沙", relaxed);
     ASSERT_EQ(js.size(), 1u);
-    EXPECT_EQ(js[0].legs[1].trainId, "D3");
+    EXPECT_EQ(Train(js[0].legs[1]), "D3");
     EXPECT_EQ(js[0].arrive, 1440 + 9 * 60 + 50);
 
     JourneyOptions strict;
@@ -157,7 +168,7 @@ TEST_F(JourneyNetwork, OvernightTrainAndTheChangeMinimumAtOneStation) {
     js = Find("北京", "长沙", strict);
     ASSERT_EQ(js.size(), 1u);
     // Nothing left that morning: the next day's D3.
-    EXPECT_EQ(js[0].legs[1].trainId, "D3");
+    EXPECT_EQ(Train(js[0].legs[1]), "D3");
     EXPECT_EQ(js[0].legs[1].depart, 2 * 1440 + 8 * 60 + 29);
     EXPECT_EQ(js[0].legs[0].wait, 1440 + 29);
 }
@@ -171,7 +182,7 @@ TEST_F(JourneyNetwork, LegAlternativesKeepTheOtherConnections) {
     EXPECT_TRUE(LegAlternatives(*index_, js[0], 0, o).empty());
     const std::vector<JourneyLeg> alts = LegAlternatives(*index_, js[0], 1, o);
     ASSERT_EQ(alts.size(), 1u);
-    EXPECT_EQ(alts[0].trainId, "D5");
+    EXPECT_EQ(Train(alts[0]), "D5");
     EXPECT_EQ(alts[0].depart, 1440 + 9 * 60);
     const Journey swapped = WithLeg(js[0], 1, alts[0]);
     ExpectSound("北京", "长沙", {swapped});
@@ -183,8 +194,9 @@ TEST_F(JourneyNetwork, LegAlternativesKeepTheOtherConnections) {
     o.fareClass = FareClass::SoftSeat;
     const std::vector<JourneyLeg> priced = LegAlternatives(*index_, js[0], 1, o);
     ASSERT_EQ(priced.size(), 2u);
-    EXPECT_EQ(priced[0].trainId, "D3");
-    for (const JourneyLeg& l : priced) EXPECT_EQ(l.fare, LowestTenths(l.fares[1]));
+    EXPECT_EQ(Train(priced[0]), "D3");
+    for (const JourneyLeg& l : priced)
+        EXPECT_EQ(l.fare, LowestTenths(FareCellText(index_->Typed(), l.row, 1)));
 }
 
 TEST_F(JourneyNetwork, MultiDayTrainBoardedOnItsSecondDay) {
@@ -218,7 +230,7 @@ TEST_F(JourneyNetwork, WindowLimitsTheFirstDepartureOnly) {
     morning.windowEnd = 10 * 60 + 58;
     js = Find("北京", "上海", morning);
     ASSERT_EQ(js.size(), 1u);
-    EXPECT_EQ(js[0].legs[0].trainId, "G1");
+    EXPECT_EQ(Train(js[0].legs[0]), "G1");
     morning.windowEnd = 10 * 60 + 59;
     EXPECT_EQ(Find("北京", "上海", morning).size(), 2u);
 }
@@ -232,7 +244,7 @@ TEST_F(JourneyNetwork, WindowsPastMidnightAndArrivalWindows) {
     auto js = Find("北京", "上海", night);
     ExpectSound("北京", "上海", js, night);
     ASSERT_EQ(js.size(), 1u);
-    EXPECT_EQ(js[0].legs[0].trainId, "G1");
+    EXPECT_EQ(Train(js[0].legs[0]), "G1");
     EXPECT_EQ(JourneyClockText(js[0].depart), "09:00+1");
 
     // Arriving 12:00-18:00: the three G trains, and T9 with K50 that left two days before.
@@ -243,15 +255,15 @@ TEST_F(JourneyNetwork, WindowsPastMidnightAndArrivalWindows) {
     js = Find("北京", "上海", noon);
     ExpectSound("北京", "上海", js, noon);
     ASSERT_EQ(js.size(), 4u);
-    EXPECT_EQ(js[0].legs[1].trainId, "K50");
+    EXPECT_EQ(Train(js[0].legs[1]), "K50");
     EXPECT_EQ(js[0].legs[1].boardStop, 2u);
     EXPECT_EQ(js[0].legs[1].alightStop, 3u);
     EXPECT_EQ(js[0].legs[0].wait, 16 * 60 + 40);
     EXPECT_EQ(JourneyClockText(js[0].depart), "22:00-2");
     EXPECT_EQ(js[0].arrive, 12 * 60);
-    EXPECT_EQ(js[1].legs[0].trainId, "G1");
+    EXPECT_EQ(Train(js[1].legs[0]), "G1");
     EXPECT_EQ(js[1].depart, 9 * 60);
-    EXPECT_EQ(js[3].legs[0].trainId, "G3");
+    EXPECT_EQ(Train(js[3].legs[0]), "G3");
 
     // An arrival window past midnight: T9 reaches 武汉 at 08:00 the next day.
     noon.windowStart = 23 * 60;
@@ -271,7 +283,7 @@ TEST_F(JourneyNetwork, SameCityStationsAreMatchedExactly) {
     EXPECT_TRUE(Find("天津", "天津").empty());
     auto js = Find("天津", "北京");
     ASSERT_EQ(js.size(), 1u);
-    EXPECT_EQ(js[0].legs[0].to, G("北京"));
+    EXPECT_EQ(Name(js[0].legs[0].toStation), G("北京"));
 }
 
 // A reload brings the same counts; the indexes must notice it all the same, as they point
@@ -358,7 +370,24 @@ TEST(JourneyOptionsCheck, RefusesWhatCannotBeMeant) {
     EXPECT_EQ(CheckJourneyOptions(o), JourneyOptionError::CityTransfer);
 }
 
-TEST(JourneyText, ClockDurationAndFareSums) {
+// A journey's fares are its legs' summed berth by berth; a leg without the class, or with
+// another number of berths, leaves the journey without it.
+TEST(JourneyFares, SumsBerthByBerth) {
+    auto leg = [](std::initializer_list<std::int64_t> tenths) {
+        JourneyLeg l;
+        l.row.fares[2].count = static_cast<std::uint8_t>(tenths.size());
+        std::copy(tenths.begin(), tenths.end(), l.row.fares[2].tenths.begin());
+        return l;
+    };
+    auto sum = [](std::vector<JourneyLeg> legs) { return FareText(LegFareSums(legs)[2]); };
+    EXPECT_EQ(sum({leg({125}), leg({300})}), "42.5");
+    EXPECT_EQ(sum({leg({460, 480, 500}), leg({1000, 1100, 1200})}), "146/158/170");
+    EXPECT_EQ(sum({leg({680, 720}), leg({})}), "-");
+    EXPECT_EQ(sum({leg({680, 720}), leg({50})}), "-");
+    EXPECT_EQ(sum({}), "-");
+}
+
+TEST(JourneyText, ClockAndDuration) {
     EXPECT_EQ(JourneyClockText(0), "00:00");
     EXPECT_EQ(JourneyClockText(1500), "01:00+1");
     EXPECT_EQ(JourneyClockText(-170), "21:10-1");
@@ -366,11 +395,6 @@ TEST(JourneyText, ClockDurationAndFareSums) {
     EXPECT_EQ(JourneyClockText(-1441), "23:59-2");
     EXPECT_EQ(JourneyDurationText(268), "4:28");
     EXPECT_EQ(JourneyDurationText(1625), "27:05");
-    EXPECT_EQ(SumFares({"12.5", "30"}), "42.5");
-    EXPECT_EQ(SumFares({"46/48/50", "100/110/120"}), "146/158/170");
-    EXPECT_EQ(SumFares({"68/72", ""}), "-");
-    EXPECT_EQ(SumFares({"68/72", "-"}), "-");
-    EXPECT_EQ(SumFares({"68/72", "5"}), "-");
 }
 
 }  // namespace

@@ -120,13 +120,13 @@ TEST_F(EmbeddedTimetable, StationTimetablesGiveTheScansRows) {
     EXPECT_GT(rows, names.size());
 }
 
-std::string DumpCandidates(const std::vector<TransferCandidate>& list) {
+std::string DumpCandidates(const TransferData& data) {
     std::string s;
-    for (const TransferCandidate& z : list) {
-        s += z.Station + "|" + std::to_string(z.Dist1) + "|" + std::to_string(z.Dist2) + "|" +
-             std::to_string(z.DistAll) + "|" + std::to_string(z.Time1) + "|" +
-             std::to_string(z.Time2) + "|" + std::to_string(z.Count1) + "|" +
-             std::to_string(z.Count2) + "\n";
+    for (const TransferCandidate& z : data.TransferList) {
+        s += data.timetable->Name(z.station) + "|" + std::to_string(z.Dist1) + "|" +
+             std::to_string(z.Dist2) + "|" + std::to_string(z.DistAll) + "|" +
+             std::to_string(z.Time1) + "|" + std::to_string(z.Time2) + "|" +
+             std::to_string(z.Count1) + "|" + std::to_string(z.Count2) + "\n";
     }
     return s;
 }
@@ -145,7 +145,7 @@ TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
             TransferData walk, fast;
             TransferQuery(*tables_, from, to, fs1, ts1, walk, nullptr);
             TransferQuery(*tables_, from, to, fs2, ts2, fast, index_);
-            ASSERT_EQ(DumpCandidates(walk.TransferList), DumpCandidates(fast.TransferList))
+            ASSERT_EQ(DumpCandidates(walk), DumpCandidates(fast))
                 << GbkToUtf8(from) << " -> " << GbkToUtf8(to);
             ASSERT_EQ(walk.FromStops.size(), fast.FromStops.size());
             ASSERT_EQ(walk.ToStops.size(), fast.ToStops.size());
@@ -153,12 +153,13 @@ TEST_F(EmbeddedTimetable, TransferQueriesGiveTheWalksCandidatesAndLegs) {
             const std::vector<TransferCandidate> shown = TransferCandidates(walk, fs1, ts1);
             for (std::size_t k = 0; k < shown.size(); k += 1 + k / 8) {
                 const TransferCandidate& z = shown[k];
+                const std::string& station = walk.timetable->Name(z.station);
                 ResultList a, b;
                 std::string sa, sb;
-                ShowTransferLegs(*tables_, walk, z.Station, z.Count1, z.Count2, a, sa);
-                ShowTransferLegs(*tables_, fast, z.Station, z.Count1, z.Count2, b, sb);
-                ASSERT_EQ(Dump(a), Dump(b)) << GbkToUtf8(from) << " -> " << GbkToUtf8(to) << " via "
-                                            << GbkToUtf8(z.Station);
+                ShowTransferLegs(*tables_, walk, station, z.Count1, z.Count2, a, sa);
+                ShowTransferLegs(*tables_, fast, station, z.Count1, z.Count2, b, sb);
+                ASSERT_EQ(Dump(a), Dump(b))
+                    << GbkToUtf8(from) << " -> " << GbkToUtf8(to) << " via " << GbkToUtf8(station);
                 EXPECT_EQ(sa, sb);
                 ++candidates;
                 legs += a.size();

@@ -120,7 +120,8 @@ TEST_F(QueryTest, DirectFaresWorkedExamples) {
     SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
     EXPECT_EQ(test::Texts(rows_, 0).SpanKm, 150);
-    EXPECT_EQ(test::Texts(rows_, 0).SpanTime, "2:02");  // from the departure at 10:28, after the dwell
+    EXPECT_EQ(test::Texts(rows_, 0).SpanTime,
+              "2:02");  // from the departure at 10:28, after the dwell
     EXPECT_EQ(test::Texts(rows_, 0).Fare1, "12");
     EXPECT_EQ(test::Texts(rows_, 0).Fare2, "");
     EXPECT_EQ(test::Texts(rows_, 0).Fare3, "46/48/50");
@@ -294,8 +295,11 @@ class TransferTest : public ::testing::Test {
     }
     const TransferCandidate* Entry(const char* station) const {
         for (const auto& z : data_.TransferList)
-            if (z.Station == G(station)) return &z;
+            if (Name(z) == G(station)) return &z;
         return nullptr;
+    }
+    const std::string& Name(const TransferCandidate& z) const {
+        return data_.timetable->Name(z.station);
     }
     StoredTables t_;
     StationSide from_;
@@ -331,7 +335,7 @@ TEST_F(TransferTest, SecondLegsRunBackwardsInReverseTrainOrder) {
 
 TEST_F(TransferTest, CandidateStations) {
     std::vector<std::string> order;
-    for (const auto& z : data_.TransferList) order.push_back(GbkToUtf8(z.Station));
+    for (const auto& z : data_.TransferList) order.push_back(GbkToUtf8(Name(z)));
     EXPECT_EQ(order, (std::vector<std::string>{"哈密", "乌鲁木齐", "乌西", "奎屯", "西安"}));
 
     const TransferCandidate* hm = Entry("哈密");
@@ -367,8 +371,7 @@ TEST_F(TransferTest, CandidateStations) {
     EXPECT_EQ(Entry("乌西")->Count2, 0);
 
     std::vector<std::string> shown;
-    for (const auto& z : TransferCandidates(data_, from_, to_))
-        shown.push_back(GbkToUtf8(z.Station));
+    for (const auto& z : TransferCandidates(data_, from_, to_)) shown.push_back(GbkToUtf8(Name(z)));
     EXPECT_EQ(shown, (std::vector<std::string>{"哈密", "乌鲁木齐", "奎屯", "西安"}));
 }
 

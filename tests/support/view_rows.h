@@ -6,12 +6,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/memtable.h"
 #include "data/run_time.h"
 #include "data/schema.h"
 #include "query/grid_result.h"
+#include "views/detail_window.h"
 
 namespace korvel::test {
 
@@ -141,6 +143,13 @@ inline void BuildKMTrain(MemTable& t, const std::vector<Stop>& stops) {
     }
     t.BuildIndexes();
     t.SetIndexName("SIDNo");
+}
+
+// A stretch of a train for the detail window, named as the tests name them: the train by
+// number and the boarding station by name (an unknown one is no train or station).
+inline DetailSection Section(const Timetable& tt, std::string_view train, std::string_view boarding,
+                             int stops, int km = 0, int minutes = 0) {
+    return DetailSection{tt.FindTrain(train), tt.FindStation(boarding), stops, km, minutes};
 }
 
 // The typed timetable of a stops table alone (the table is lent to it and given back).

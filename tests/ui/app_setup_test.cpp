@@ -116,8 +116,9 @@ TEST(WindowCaptions, ReadExactlyAsTheWindowsSetThem) {
 
     MemTable stops;
     test::BuildKMTrain(stops, test::SampleStops());
-    std::optional<DetailWindowModel> detail = DetailWindowModel::Build(
-        test::TypedStops(stops), DetailSection{"Z9", G("北京西"), "1", "", ""});
+    const Timetable tt = test::TypedStops(stops);
+    std::optional<DetailWindowModel> detail =
+        DetailWindowModel::Build(tt, test::Section(tt, "Z9", G("北京西"), 1));
     ASSERT_TRUE(detail);
     ui::TrainDialog detailWindow(*detail, &window);
     detailWindow.show();

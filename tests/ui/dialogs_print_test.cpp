@@ -119,8 +119,9 @@ class PrintExportTest : public ::testing::Test {
     void TearDown() override { ui::DialogPlatform() = {}; }
 
     DetailWindowModel Model(const std::string& trainNo, const std::string& boarding) {
-        std::optional<DetailWindowModel> m = DetailWindowModel::Build(
-            test::TypedStops(stops), DetailSection{trainNo, boarding, "1", "", ""});
+        const Timetable tt = test::TypedStops(stops);
+        std::optional<DetailWindowModel> m =
+            DetailWindowModel::Build(tt, test::Section(tt, trainNo, boarding, 1));
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }

@@ -64,9 +64,10 @@ class DetailDialogTest : public ::testing::Test {
         App();
         test::BuildKMTrain(stops, test::SampleStops());
     }
-    DetailWindowModel Model(const std::string& boarding, const std::string& stopCount) {
-        std::optional<DetailWindowModel> m = DetailWindowModel::Build(
-            test::TypedStops(stops), DetailSection{"Z9", boarding, stopCount, "164", "2:20"});
+    DetailWindowModel Model(const std::string& boarding, int stopCount) {
+        const Timetable tt = test::TypedStops(stops);
+        std::optional<DetailWindowModel> m =
+            DetailWindowModel::Build(tt, test::Section(tt, "Z9", boarding, stopCount, 164, 140));
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }
@@ -74,7 +75,7 @@ class DetailDialogTest : public ::testing::Test {
 };
 
 TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
-    DetailWindowModel model = Model(G("石家庄"), "3");  // stops 3..6 are the section
+    DetailWindowModel model = Model(G("石家庄"), 3);  // stops 3..6 are the section
     ui::TrainDialog window(model);
     window.show();
 
@@ -127,7 +128,7 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
 }
 
 TEST_F(DetailDialogTest, SelectionAndWheelFollowTheGridRules) {
-    DetailWindowModel model = Model(G("北京西"), "11");
+    DetailWindowModel model = Model(G("北京西"), 11);
     ui::TrainDialog window(model);
     window.resize(426, 403);
     window.show();
@@ -174,8 +175,9 @@ TEST_F(DetailDialogTest, LongTrainGrowsTheGridAndScrollsToTheLastStop) {
     }
     MemTable table;
     test::BuildKMTrain(table, long_train);
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(
-        test::TypedStops(table), DetailSection{"L1", G("站1"), "49", "490", "490"});
+    const Timetable tt = test::TypedStops(table);
+    std::optional<DetailWindowModel> model =
+        DetailWindowModel::Build(tt, test::Section(tt, "L1", G("站1"), 49, 490, 490));
     ASSERT_TRUE(model);
     ui::TrainDialog window(*model);
     window.show();
@@ -206,8 +208,9 @@ TEST(SampleTimetable, DetailDialogForItsFirstTrain) {
     const std::string trainNo(KMTrain.FieldByName("ID").View());
     const std::string origin(KMTrain.FieldByName("Station").View());
 
-    std::optional<DetailWindowModel> model = DetailWindowModel::Build(
-        test::TypedStops(KMTrain), DetailSection{trainNo, origin, "1", "", ""});
+    const Timetable tt = test::TypedStops(KMTrain);
+    std::optional<DetailWindowModel> model =
+        DetailWindowModel::Build(tt, test::Section(tt, trainNo, origin, 1));
     ASSERT_TRUE(model);
     ui::TrainDialog window(*model);
     window.show();

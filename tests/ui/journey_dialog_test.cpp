@@ -224,7 +224,7 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
     JourneyWindowModel model(G("北京"), G("上海"),
                              [&](const std::string&, const std::string&, const JourneyOptions& o) {
                                  asked.push_back(o);
-                                 return std::vector<Journey>{};
+                                 return JourneyAnswer{};
                              });
     ui::JourneyDialog d(model);
     ASSERT_EQ(asked.size(), 1u);

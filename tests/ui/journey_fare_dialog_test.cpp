@@ -74,7 +74,7 @@ TEST(JourneyFareWindowTest, ChoosesAClassMarksAndSwapsALeg) {
     picker.stop();
     EXPECT_TRUE(shot);
     const Journey& swapped = m->JourneyAt(journey);
-    EXPECT_EQ(swapped.legs[leg].trainId, alts[1].trainId);
+    EXPECT_EQ(swapped.legs[leg].train, alts[1].train);
     EXPECT_EQ(swapped.arrive, alts[1].arrive);
     EXPECT_EQ(swapped.fare, before + alts[1].fare);
     d->close();

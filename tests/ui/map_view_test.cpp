@@ -51,7 +51,7 @@ class MapViewTest : public ::testing::Test {
 
     DetailWindowModel Z9() {
         std::optional<DetailWindowModel> m = DetailWindowModel::Build(
-            map->Typed(), DetailSection{"Z9", G("北京西"), "12", "1229", "13:35"});
+            map->Typed(), test::Section(map->Typed(), "Z9", G("北京西"), 12, 1229, 815));
         EXPECT_TRUE(m.has_value());
         return std::move(*m);
     }
@@ -138,13 +138,15 @@ TEST_F(MapViewTest, TrainWindowMapFitsZoomsPansAndNamesItsSource) {
 }
 
 TEST_F(MapViewTest, JourneyMapMarksTheChangeAndFollowsTheChosenJourney) {
-    auto leg = [](const char* train, const char* from, const char* to, int fromSNo, int toSNo) {
+    const Timetable& tt = map->Typed();
+    auto leg = [&](const char* train, const char* from, const char* to, int fromSNo, int toSNo) {
         JourneyLeg l;
-        l.trainId = train;
-        l.from = G(from);
-        l.to = G(to);
-        l.fromSNo = fromSNo;
-        l.toSNo = toSNo;
+        l.train = tt.FindTrain(train);
+        l.fromStation = tt.FindStation(G(from));
+        l.toStation = tt.FindStation(G(to));
+        l.row.train = l.train;
+        l.row.fromStopNo = fromSNo;
+        l.row.toStopNo = toSNo;
         return l;
     };
     Journey direct, changing;
@@ -152,7 +154,9 @@ TEST_F(MapViewTest, JourneyMapMarksTheChangeAndFollowsTheChosenJourney) {
     changing.legs = {leg("Z9", "北京西", "郑州", 1, 8), leg("K1", "郑州", "西安", 1, 3)};
     changing.transfers = 1;
     JourneyWindowModel model(G("北京西"), G("西安"), [&](auto&, auto&, auto&) {
-        return std::vector<Journey>{direct, changing};
+        // The map's own timetable, lent for as long as the test runs.
+        const std::shared_ptr<const Timetable> lent(std::shared_ptr<const Timetable>(), &tt);
+        return JourneyAnswer{{direct, changing}, false, lent};
     });
     ui::JourneyDialog window(model, nullptr, map);
     ASSERT_NE(window.Tabs(), nullptr);

@@ -45,11 +45,7 @@ std::vector<Stop> Stops1043() {
     };
 }
 
-DetailSection Section(std::string train, std::string boarding, std::string stops,
-                      std::string km = "", std::string time = "") {
-    return DetailSection{std::move(train), std::move(boarding), std::move(stops), std::move(km),
-                         std::move(time)};
-}
+using test::Section;
 
 TEST(Speeds, AverageAndSectionSpeed) {
     EXPECT_EQ(AverageSpeed("2810", "37:43"), "75");  // 74.503 rounds half up to 75
@@ -69,8 +65,8 @@ TEST(Speeds, AverageAndSectionSpeed) {
 TEST(DetailWindow, Train1043) {
     MemTable t;
     test::BuildKMTrain(t, Stops1043());
-    auto m = DetailWindowModel::Build(test::TypedStops(t),
-                                      Section("1043", kXianyang, "3", "150", "2:0"));
+    const Timetable tt = test::TypedStops(t);
+    auto m = DetailWindowModel::Build(tt, Section(tt, "1043", kXianyang, 3, 150, 120));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->Caption(), "\xB3\xB5\xB4\xCE:1043");
     EXPECT_EQ(m->StopRowCount(), 8);
@@ -96,7 +92,7 @@ TEST(DetailWindow, Train1043) {
     EXPECT_EQ(m->SectionLine(),
               "\xC7\xF8\xBC\xE4\xA3\xBA"
               "150km/\xC0\xFA\xCA\xB1"
-              "2:0/\xCB\xD9\xB6\xC8"
+              "2:00/\xCB\xD9\xB6\xC8"
               "75km/h");
 
     // Boarding at stop 2 with 3 stops: stops 2 to 5 are blue.
@@ -112,20 +108,23 @@ TEST(DetailWindow, Train1043) {
 TEST(DetailWindow, WholeRouteSectionAndUnreadableSpeed) {
     MemTable t;
     test::BuildKMTrain(t, Stops1043());
-    auto m = DetailWindowModel::Build(test::TypedStops(t), Section("1043", kXian, "7", "", ""));
+    const Timetable tt = test::TypedStops(t);
+    auto m = DetailWindowModel::Build(tt, Section(tt, "1043", kXian, 7));
     ASSERT_TRUE(m);
     for (int r = 0; r < 8; ++r) EXPECT_TRUE(m->RowInSection(r)) << r;
     // No section distance or time: the speed is empty.
     EXPECT_EQ(m->SectionLine(),
               "\xC7\xF8\xBC\xE4\xA3\xBA"
-              "km/\xC0\xFA\xCA\xB1/\xCB\xD9\xB6\xC8"
+              "0km/\xC0\xFA\xCA\xB1"
+              "0:00/\xCB\xD9\xB6\xC8"
               "km/h");
 }
 
 TEST(DetailWindow, BoardingStationNotAStopHighlightsNothing) {
     MemTable t;
     test::BuildKMTrain(t, Stops1043());
-    auto m = DetailWindowModel::Build(test::TypedStops(t), Section("1043", "nowhere", "2"));
+    const Timetable tt = test::TypedStops(t);
+    auto m = DetailWindowModel::Build(tt, Section(tt, "1043", "nowhere", 2));
     ASSERT_TRUE(m);
     for (int r = 0; r < 20; ++r) EXPECT_FALSE(m->RowInSection(r)) << r;
 }
@@ -133,17 +132,18 @@ TEST(DetailWindow, BoardingStationNotAStopHighlightsNothing) {
 TEST(DetailWindow, RunTimeEndingInColonAndLastTrainOfTable) {
     MemTable t;
     test::BuildKMTrain(t, Stops1043());
-    auto m = DetailWindowModel::Build(test::TypedStops(t), Section("1042", "P", "1"));
+    const Timetable tt = test::TypedStops(t);
+    auto m = DetailWindowModel::Build(tt, Section(tt, "1042", "P", 1));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->Stops().Cell(6, 1), "5:00");
     EXPECT_EQ(m->Stops().Cell(7, 1), "12");  // 60 km in 300 minutes
 
-    auto last = DetailWindowModel::Build(test::TypedStops(t), Section("1044", "R", "1"));
+    auto last = DetailWindowModel::Build(tt, Section(tt, "1044", "R", 1));
     ASSERT_TRUE(last);
     EXPECT_EQ(last->StopRowCount(), 2);
 
-    EXPECT_FALSE(DetailWindowModel::Build(test::TypedStops(t), Section("9999", "R", "1")));
-    EXPECT_FALSE(DetailWindowModel::Build(test::TypedStops(t), Section("", "R", "1")));
+    EXPECT_FALSE(DetailWindowModel::Build(tt, Section(tt, "9999", "R", 1)));
+    EXPECT_FALSE(DetailWindowModel::Build(tt, Section(tt, "", "R", 1)));
 }
 
 TEST(DetailWindow, LongTrainGrowsAndOpensWithoutSelection) {
@@ -154,7 +154,8 @@ TEST(DetailWindow, LongTrainGrowsAndOpensWithoutSelection) {
     }
     MemTable t;
     test::BuildKMTrain(t, stops);
-    auto m = DetailWindowModel::Build(test::TypedStops(t), Section("T1", "S1", "49"));
+    const Timetable tt = test::TypedStops(t);
+    auto m = DetailWindowModel::Build(tt, Section(tt, "T1", "S1", 49));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->Stops().RowCount(), 50);
     EXPECT_EQ(m->StopRowCount(), 50);

@@ -9,29 +9,45 @@
 #include <iterator>
 
 #include "data/gbk.h"
+#include "support/view_rows.h"
 
 namespace korvel {
 namespace {
 
-Journey Make(int depart, int arrive, int transfers, std::string hardSeat) {
+// The trains and the two stations the fixed journeys name.
+std::shared_ptr<const Timetable> Places() {
+    std::vector<test::Stop> stops;
+    for (const char* id : {"K480_0", "K480_1", "K600_0", "K700_0", "K700_1", "K700_2"}) {
+        stops.push_back({id, Utf8ToGbk("甲"), 1, "", "08:00", "0", 0});
+        stops.push_back({id, Utf8ToGbk("乙"), 2, "08:50", "", "0:50", 100});
+    }
+    MemTable KMTrain;
+    test::BuildKMTrain(KMTrain, stops);
+    return std::make_shared<const Timetable>(test::TypedStops(KMTrain));
+}
+
+// A journey of `transfers` + 1 legs from 甲 to 乙; a hard seat of 10 a leg unless the sum
+// is "-".
+Journey Make(const Timetable& tt, int depart, int arrive, int transfers, FareValue hardSeat) {
     Journey j;
     j.depart = depart;
     j.arrive = arrive;
     j.minutes = arrive - depart;
     j.transfers = transfers;
-    j.fares = {hardSeat, "-", "-", "-"};
+    j.fares[0] = hardSeat;
     for (int i = 0; i <= transfers; ++i) {
         JourneyLeg l;
-        l.trainId = "K" + std::to_string(depart) + "_" + std::to_string(i);
-        l.from = Utf8ToGbk("甲");
-        l.to = Utf8ToGbk("乙");
+        l.train = tt.FindTrain("K" + std::to_string(depart) + "_" + std::to_string(i));
+        l.fromStation = tt.FindStation(Utf8ToGbk("甲"));
+        l.toStation = tt.FindStation(Utf8ToGbk("乙"));
         l.depart = depart + i * 100;
         l.arrive = l.depart + 50;
         l.wait = i < transfers ? 50 : 0;
-        l.fromSNo = 2;
-        l.toSNo = 5;
-        l.distance = 100;
-        l.fares = {hardSeat == "-" ? "" : "10", "", "", ""};
+        l.row.train = l.train;
+        l.row.fromStopNo = 2;
+        l.row.toStopNo = 5;
+        l.row.toKm = 100;
+        if (hardSeat.HasFare()) l.row.fares[0] = FareValue{1, {100}};
         j.legs.push_back(l);
     }
     return j;
@@ -40,21 +56,30 @@ Journey Make(int depart, int arrive, int transfers, std::string hardSeat) {
 class JourneyModel : public ::testing::Test {
   protected:
     JourneyModel()
-        : m(Utf8ToGbk("北京"), Utf8ToGbk("上海"),
+        : tt(Places()),
+          m(Utf8ToGbk("北京"), Utf8ToGbk("上海"),
             [this](const std::string& from, const std::string& to, const JourneyOptions& o) {
                 seenFrom = GbkToUtf8(from);
                 seenTo = GbkToUtf8(to);
                 seen = o;
-                return std::vector<Journey>{Make(480, 1500, 1, "30"), Make(600, 900, 0, "-"),
-                                            Make(700, 1200, 2, "12.5")};
+                JourneyAnswer answer;
+                answer.journeys = {Make(*tt, 480, 1500, 1, FareValue{1, {300}}),
+                                   Make(*tt, 600, 900, 0, FareValue{}),
+                                   Make(*tt, 700, 1200, 2, FareValue{1, {125}})};
+                answer.sameCity = sameCity && sameCity(from, to);
+                answer.timetable = tt;
+                return answer;
             }) {}
     std::vector<int> Departures() const {
         std::vector<int> v;
         for (const Journey& j : m.Journeys()) v.push_back(j.depart);
         return v;
     }
+    std::shared_ptr<const Timetable> tt;
     JourneyOptions seen;
     std::string seenFrom, seenTo;
+    // Whether the planner finds the two stations of one city.
+    std::function<bool(const std::string&, const std::string&)> sameCity;
     JourneyWindowModel m;
 };
 
@@ -74,8 +99,9 @@ TEST_F(JourneyModel, RowsShowTheSummaryAndEachLeg) {
     EXPECT_EQ(leg[7], "0:50");
     EXPECT_EQ(m.LegCells(0, 1)[7], "");  // no wait after the last leg
     EXPECT_EQ(m.LegCells(1, 0)[9], "-");
-    EXPECT_EQ(m.LegSection(0, 1).stopCount, "3");
-    EXPECT_EQ(m.LegSection(0, 1).sectionTime, "0:50");
+    EXPECT_EQ(m.LegSection(0, 1).stopCount, 3);
+    EXPECT_EQ(m.LegSection(0, 1).rideMinutes, 50);
+    EXPECT_EQ(m.LegSection(0, 1).train, tt->FindTrain("K480_1"));
 }
 
 TEST_F(JourneyModel, SortableColumnsAndTheirDirections) {
@@ -142,7 +168,7 @@ TEST_F(JourneyModel, DefaultsAreTheOptionsUntilChanged) {
 // The window's own boxes: what reaches the planner and the caption, after a swap too, and
 // the same-city note decided anew for the new pair.
 TEST_F(JourneyModel, OwnStationsSwapAndReachThePlanner) {
-    m.sameCity = [](const std::string& a, const std::string& b) {
+    sameCity = [](const std::string& a, const std::string& b) {
         return GbkToUtf8(a).substr(0, 6) == GbkToUtf8(b).substr(0, 6);
     };
     m.Search();

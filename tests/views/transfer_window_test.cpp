@@ -14,10 +14,34 @@ namespace {
 
 using Candidate = TransferCandidate;
 
+// A timetable of every station the tests name (one train calling at each).
+std::shared_ptr<const Timetable> Places() {
+    static const std::shared_ptr<const Timetable> places = [] {
+        std::vector<std::string> names = {
+            "A", "B", "C", "Q", "X", "Z", test::kBeijing, test::kNanjing, test::kXian};
+        for (int i = 0; i < 25; ++i) names.push_back("S" + std::to_string(100 + i));
+        std::vector<test::Stop> stops;
+        for (std::size_t i = 0; i < names.size(); ++i)
+            stops.push_back({"T1", names[i], static_cast<int>(i) + 1, "", "", "", 0});
+        MemTable KMTrain;
+        test::BuildKMTrain(KMTrain, stops);
+        return std::make_shared<const Timetable>(test::TypedStops(KMTrain));
+    }();
+    return places;
+}
+
+// The candidates as a transfer query's answer over those stations.
+TransferData Data(std::vector<Candidate> list) {
+    TransferData data;
+    data.TransferList = std::move(list);
+    data.timetable = Places();
+    return data;
+}
+
 // Riding times in minutes.
-Candidate C(std::string station, int d1, int d2, int c1, int c2, int t1 = 60, int t2 = 120) {
+Candidate C(const std::string& station, int d1, int d2, int c1, int c2, int t1 = 60, int t2 = 120) {
     Candidate z;
-    z.Station = std::move(station);
+    z.station = Places()->FindStation(station);
     z.Dist1 = d1;
     z.Dist2 = d2;
     z.DistAll = d1 + d2;
@@ -39,7 +63,7 @@ const std::string kStationCaption = "\xD6\xD0\xD7\xAA\xD5\xBE";  // 中转站
 
 TEST(TransferWindow, EmptyListDoesNothing) {
     TransferWindowModel m;
-    m.Fill(std::vector<Candidate>{C("X", 1, 2, 1, 0)}, "A", "B");  // Count2 0: not listed
+    m.Fill(Data({C("X", 1, 2, 1, 0)}), "A", "B");  // Count2 0: not listed
     EXPECT_EQ(m.StationCount(), 0);
     EXPECT_EQ(m.Grid().RowCount(), 20);
     EXPECT_FALSE(m.Labels().SortedColumn());
@@ -64,7 +88,7 @@ TEST(TransferWindow, FillTakesReachableStationsAndSortsByStation) {
         C("A", 50, 60, 1, 1),
     };
     TransferWindowModel m;
-    m.Fill(list, kBeijing, "Q");
+    m.Fill(Data(list), kBeijing, "Q");
     ASSERT_EQ(m.StationCount(), 3);
     EXPECT_EQ(Col(m, 0), (std::vector<std::string>{"A", kNanjing, kXian}));  // GBK order
     EXPECT_TRUE(m.Labels().Bold(0));
@@ -82,7 +106,7 @@ TEST(TransferWindow, HeaderClicksAndGrowth) {
         list.push_back(C("S" + std::to_string(100 + i), (i * 37) % 50 + 1, 10, 1, 1));
     }
     TransferWindowModel m;
-    m.Fill(list, "", "X");
+    m.Fill(Data(list), "", "X");
     ASSERT_EQ(m.StationCount(), 25);
     EXPECT_EQ(m.Grid().RowCount(), 25);
 
@@ -104,17 +128,16 @@ TEST(TransferWindow, HeaderClicksAndGrowth) {
 
 TEST(TransferWindow, TimeColumnsSortAsMinutes) {
     TransferWindowModel m;
-    m.Fill(std::vector<Candidate>{C("A", 1, 1, 1, 1, 60, 570), C("B", 1, 1, 1, 1, 60, 5),
-                                  C("C", 1, 1, 1, 1, 60, 480)},
-           "", "");
+    m.Fill(
+        Data({C("A", 1, 1, 1, 1, 60, 570), C("B", 1, 1, 1, 1, 60, 5), C("C", 1, 1, 1, 1, 60, 480)}),
+        "", "");
     m.HeaderClick(7);
     EXPECT_EQ(Col(m, 6), (std::vector<std::string>{"1:05", "9:00", "10:30"}));
 }
 
 TEST(TransferWindow, PickingRows) {
     TransferWindowModel m;
-    m.Fill(std::vector<Candidate>{C("A", 1, 1, 2, 4), C("B", 1, 1, 3, 2), C("C", 1, 1, 1, 1)}, "",
-           "");
+    m.Fill(Data({C("A", 1, 1, 2, 4), C("B", 1, 1, 3, 2), C("C", 1, 1, 1, 1)}), "", "");
     std::vector<TransferPick> picks;
     m.onPick = [&](const TransferPick& p) { picks.push_back(p); };
 

@@ -184,9 +184,7 @@ void MapShots(Shots& shots) {
         dialog->accept();
     });
     grabber.start();
-    DetailSection z281;
-    z281.trainNo = "Z281/Z284";
-    w->Controller().OpenDetail(z281);
+    w->Controller().OpenTrainStops("Z281/Z284");
     grabber.stop();
 
     w->SetText(Control::DepartureBox, Utf8ToGbk("北京"));

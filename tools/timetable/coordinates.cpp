@@ -1,47 +1,25 @@
 // Station coordinates for the timetable: a join by name, and an estimate along the trains for
 // the stations the coordinates source does not name.
 #include <algorithm>
-#include <charconv>
-#include <cmath>
+#include <optional>
 #include <set>
 
+#include "data/csv.h"
+#include "data/station_coords.h"
 #include "timetable/builder.h"
 
 namespace korvel::timetable {
-namespace {
-
-bool ReadDegrees(std::string_view text, double limit, double& out) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out) &&
-           std::fabs(out) <= limit;
-}
-
-}  // namespace
 
 std::map<std::string, LonLat> ParseCoordinatesCsv(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::map<std::string, LonLat> out;
-    bool header = true;
-    while (!text.empty()) {
-        const std::size_t eol = text.find('\n');
-        std::string_view line = text.substr(0, eol);
-        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
-        if (header) {
-            header = false;
-            continue;
-        }
-        const std::size_t c1 = line.find(',');
-        const std::size_t c2 = c1 == std::string_view::npos ? c1 : line.find(',', c1 + 1);
-        if (c2 == std::string_view::npos || c1 == 0) continue;
-        LonLat p;
-        if (!ReadDegrees(line.substr(c1 + 1, c2 - c1 - 1), 180, p.lon) ||
-            !ReadDegrees(line.substr(c2 + 1), 90, p.lat)) {
-            continue;
-        }
-        out.emplace(std::string(line.substr(0, c1)), p);
+    const CsvText csv = ReadCsv(text);
+    // The first record names the columns: station, longitude, latitude.
+    for (std::size_t i = 1; i < csv.records.size(); ++i) {
+        const std::vector<std::string>& v = csv.records[i].values;
+        if (v.size() < 3 || v[0].empty()) continue;
+        const std::optional<double> lon = DegreesWithin(v[1], 180);
+        const std::optional<double> lat = DegreesWithin(v[2], 90);
+        if (lon && lat) out.emplace(v[0], LonLat{*lon, *lat});
     }
     return out;
 }

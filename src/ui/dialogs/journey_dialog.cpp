@@ -81,7 +81,7 @@ int MinuteOf(const QTime& t) {
 JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
                              std::shared_ptr<const MapData> map)
     : QDialog(parent), model_(model) {
-    setObjectName(QStringLiteral("FrmHcfa"));
+    setObjectName(QStringLiteral("JourneyDialog"));
     // A window of its own: the traveller keeps it open and goes on using the main window.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
@@ -533,7 +533,7 @@ void JourneyDialog::ShowOnMap(int j) {
     if (j < 0 || j >= model_.JourneyCount() || model_.Outdated()) {
         map_->SetRoute({});
     } else {
-        map_->SetJourney(model_.JourneyAt(j));
+        map_->SetJourney(*model_.ShownTimetable(), model_.JourneyAt(j));
     }
 }
 
@@ -558,8 +558,8 @@ void JourneyDialog::LegMenu(const QPoint& at) {
 void JourneyDialog::SwapLeg(int journey, int leg) {
     const std::vector<JourneyLeg> alternatives = model_.Alternatives(journey, leg);
     const JourneyLeg current = model_.JourneyAt(journey).legs[leg];
-    const std::optional<std::size_t> picked =
-        ChooseLegAlternative(this, current, alternatives, model_.Options().fareClass);
+    const std::optional<std::size_t> picked = ChooseLegAlternative(
+        this, *model_.ShownTimetable(), current, alternatives, model_.Options().fareClass);
     if (!picked) return;
     model_.ReplaceLeg(journey, leg, alternatives[*picked]);
     Fill();

@@ -11,8 +11,10 @@ namespace korvel::ui {
 
 // Shows the alternatives of `current` (earlier and later, with times and fares; the fare of
 // `fareClass` first when one is given) and gives the one picked, nothing when the window is
-// closed without a pick. A leg without alternatives is told in a message box.
-std::optional<std::size_t> ChooseLegAlternative(QWidget* parent, const JourneyLeg& current,
+// closed without a pick. A leg without alternatives is told in a message box. The legs'
+// numbers are those of `tt`, the typed timetable they were planned on.
+std::optional<std::size_t> ChooseLegAlternative(QWidget* parent, const Timetable& tt,
+                                                const JourneyLeg& current,
                                                 const std::vector<JourneyLeg>& alternatives,
                                                 std::optional<FareClass> fareClass);
 

@@ -49,7 +49,7 @@ const std::vector<int>& TrainDialog::ColumnWidths() {
 TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent,
                          std::shared_ptr<const MapData> map)
     : QDialog(parent), model_(model) {
-    setObjectName(QStringLiteral("FrmMsg"));
+    setObjectName(QStringLiteral("TrainDialog"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setModal(true);

@@ -60,7 +60,7 @@ const std::vector<int>& TransferStationsDialog::ColumnWidths() {
 
 TransferStationsDialog::TransferStationsDialog(TransferWindowModel& model, QWidget* parent)
     : QDialog(parent), model_(model) {
-    setObjectName(QStringLiteral("FrmZzz"));
+    setObjectName(QStringLiteral("TransferStationsDialog"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);

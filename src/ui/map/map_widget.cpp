@@ -63,11 +63,13 @@ void MapWidget::SetRoute(std::vector<RouteLeg> legs) {
     FitRoute();
 }
 
-void MapWidget::SetJourney(const Journey& journey) {
+void MapWidget::SetJourney(const Timetable& planned, const Journey& journey) {
     std::vector<RouteLeg> legs;
     if (map_) {
+        // The map's timetable may be of another load: the trains are found by number.
         for (const JourneyLeg& leg : journey.legs) {
-            legs.push_back(TrainLeg(map_->Typed(), leg.trainId, leg.fromSNo, leg.toSNo));
+            legs.push_back(TrainLeg(map_->Typed(), planned.Number(leg.train), leg.row.fromStopNo,
+                                    leg.row.toStopNo));
         }
     }
     SetRoute(std::move(legs));

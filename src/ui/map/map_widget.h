@@ -32,8 +32,9 @@ class MapWidget : public QWidget {
     const std::shared_ptr<const MapData>& Map() const { return map_; }
     // A new route, fitted to the view.
     void SetRoute(std::vector<RouteLeg> legs);
-    // A journey's legs as the route (a change station ringed), fitted to the view.
-    void SetJourney(const Journey& journey);
+    // A journey's legs as the route (a change station ringed), fitted to the view; `planned`
+    // is the typed timetable the journey was planned on.
+    void SetJourney(const Timetable& planned, const Journey& journey);
     // The view fitted to the route again.
     void FitRoute();
     // Zooms by `factor` about `at` (widget pixels), the point under it staying put.
