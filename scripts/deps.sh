@@ -2,7 +2,7 @@
 KORVEL_PACKAGES="build-essential cmake ninja-build pkg-config zlib1g-dev libdeflate-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev libzip-dev nlohmann-json3-dev minisign clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev
-  libgl-dev xvfb xauth x11-utils fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
+  libgl-dev xvfb xauth x11-utils openbox xdotool imagemagick fonts-noto-cjk fonts-wqy-microhei poppler-utils unicode-data
   qt6-translations-l10n desktop-file-utils appstream lintian universal-ctags python3"
 
 korvel_install_deps() {

@@ -132,6 +132,10 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     if (!event.ok) {
         loadFailed_ = true;
         view_.SetStatusText(1, LoadFailureText(event));
+        if (journeyWindow_ && journeyWindow_->Outdated()) {
+            journeyWindow_->ReplacementFailed();
+            view_.JourneyWindowTimetableChanged();
+        }
         return;
     }
     if (event.verified) ++verifiedTables_;
@@ -150,6 +154,12 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     }
     if (all && !loadFailed_) view_.SetStatusText(kTimetableStatusPanel, TimetableText());
     if (all && !loadFailed_) {
+        // The open journey window asks its last question again of the new timetable (and
+        // takes the new timetable's map).
+        if (journeyWindow_) {
+            journeyWindow_->Replan();
+            view_.JourneyWindowTimetableChanged();
+        }
         switch (std::exchange(rerunAfterLoad_, QueryKindValue::None)) {
             case QueryKindValue::Direct:
                 StationPairClicked(PairQuery::Direct);
@@ -194,6 +204,12 @@ void MainController::ReloadTimetable(StartOptions options) {
     state_ = std::make_unique<QueryState>();
     grid_.Reset();
     view_.SetStatusText(kTimetableStatusPanel, "");
+    // An open journey window keeps its answer on show, outdated, until it is planned again
+    // once the new tables are in: its journeys' numbers are the old timetable's.
+    if (journeyWindow_) {
+        journeyWindow_->TimetableReplaced();
+        if (journeyWindow_->Outdated()) view_.JourneyWindowTimetableChanged();
+    }
     Start(std::move(options));
 }
 

@@ -92,6 +92,10 @@ class MainView {
     // Whether the journey window has station boxes of its own (and its own last stations to
     // start with): then two blank station boxes open it. Without them they are refused.
     virtual bool JourneyWindowHasOwnBoxes() const = 0;
+    // The open journey window's answer changed under it with the timetable: it is outdated
+    // (JourneyWindowModel::Outdated) while a new timetable loads or when it cannot be planned
+    // on it, or was planned again once the new timetable had loaded.
+    virtual void JourneyWindowTimetableChanged() = 0;
     // Save dialog: returns the chosen path (UTF-8 file system path) or nothing when cancelled.
     virtual std::optional<std::string> AskSaveFileName() = 0;
     // Prints rows 0..rowCount-1 of the result grid on the default printer with the main

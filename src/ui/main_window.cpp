@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QToolButton>
 
 #include "online/qt/version_thread.h"
@@ -97,10 +98,10 @@ MainWindow::MainWindow(QWidget* parent)
     setFont(SongFont(12));
     FillBackground(this, QApplication::palette().color(QPalette::Button));
     // The layout is drawn for 985 x 681. A larger window gives the extra room to the result
-    // grid; a shorter one takes it from the start page and the grid (LayOut); only below
-    // that, or narrower, does the window scroll.
-    scroll_ = new ScrollCanvas(this, QSize(kClientWidth, kClientHeight - kStartPageHeight -
-                                                             (kGridHeight - kMinGridHeight)));
+    // grid; a shorter one takes it from the start page and the grid, a narrower one wraps the
+    // query row and scrolls the grid sideways (LayOut); only below that does the window scroll.
+    const int leastHeight = kClientHeight - kStartPageHeight - (kGridHeight - kMinGridHeight);
+    scroll_ = new ScrollCanvas(this, QSize(kNarrowWidth, leastHeight));
     FillBackground(scroll_->Canvas(), QApplication::palette().color(QPalette::Button));
 
     controller_ = std::make_unique<MainController>(*this);
@@ -114,6 +115,14 @@ MainWindow::MainWindow(QWidget* parent)
     WireController();
     RememberBelowGrid();
     connect(scroll_, &ScrollCanvas::canvasResized, this, [this](QSize size) { LayOut(size); });
+    // Narrow, the second query row needs its height too: there the top bar is compact and
+    // the grid keeps fewer rows, under its sideways scroll bar.
+    scroll_->SetLeastHeightFor([this, leastHeight](int width) {
+        if (width >= kClientWidth) return leastHeight;
+        constexpr int fewerRows = 2 * (kResultRowHeight + 1);
+        const int bar = grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
+        return leastHeight + kWrapStep - (kTopBarHeight - kCompactTopBarHeight) - fewerRows + bar;
+    });
 
     // The loading state until Start hands over to the controller: station boxes and
     // query buttons stay off until their tables are there.
@@ -174,6 +183,7 @@ void MainWindow::BuildTopBar() {
                            "QToolButton:checked { background: white; border: none; }"));
         toolGroup_->addButton(b, i + 1);
         toolButtons_[i] = b;
+        toolButtonAt_[i] = tbs[i].at;
         connect(b, &QToolButton::clicked, this, [this, i] { ToolbarClick(i + 1); });
     }
     toolButtons_[0]->setChecked(true);
@@ -253,12 +263,10 @@ void MainWindow::LoadImages() {
         toolbarImages_.push_back(pm);
     }
     const qreal dpr = devicePixelRatioF();
-    if (!logo_pixmap_.isNull()) {
-        logo_->setPixmap(ForScreen(logo_pixmap_, dpr));
-        logo_->resize(logo_pixmap_.size());
-    }
+    if (!logo_pixmap_.isNull()) logo_->setPixmap(ForScreen(logo_pixmap_, dpr));
     if (!update_pixmap_.isNull()) updateButton_->setIcon(QIcon(ForScreen(update_pixmap_, dpr)));
     ApplyToolbarImages();
+    LayOut(scroll_->Canvas()->size());  // the logo's size
 }
 
 QPixmap MainWindow::LogoPixmap() const {

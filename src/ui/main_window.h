@@ -23,6 +23,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -59,6 +60,8 @@ class MainWindow : public QWidget, public MainView {
     static constexpr int kClientWidth = 985;
     static constexpr int kClientHeight = 681;
     static constexpr int kTopBarHeight = 68;
+    // A short window's top bar: the toolbar's captions beside small images, a smaller logo.
+    static constexpr int kCompactTopBarHeight = 36;
     static constexpr int kStatusBarHeight = 19;
 
     explicit MainWindow(QWidget* parent = nullptr);
@@ -97,6 +100,7 @@ class MainWindow : public QWidget, public MainView {
     void ShowTimeClassFilter(const TimeClassFilter& filter) override;
     void ShowJourneyWindow(JourneyWindowModel& model) override;
     bool JourneyWindowHasOwnBoxes() const override { return true; }
+    void JourneyWindowTimetableChanged() override;
     std::optional<std::string> AskSaveFileName() override;
     void PrintResultGrid(const TextGrid& grid, int rowCount) override;
     void ShowExportOutcome(const std::string& path, int rows,
@@ -145,6 +149,13 @@ class MainWindow : public QWidget, public MainView {
     // under the grid moves down, the status bar stays at the bottom.
     void RememberBelowGrid();
     void LayOut(QSize canvas);
+    // Where a control under the grid goes in a window narrower than the layout (`at`: its
+    // place in the layout as drawn).
+    QPoint NarrowPlace(QWidget* w, QPoint at, int width, int squeeze) const;
+    // The headers and bands over their columns, moved sideways with the grid.
+    void PlaceHeaders();
+    void PlaceTopBar(int width, bool compact);
+    void LayOutStatusBar(int width);
     void BuildTopBar();
     void BuildTimetablePanel();
     void BuildQueryBoxes(QWidget* p1);
@@ -171,6 +182,7 @@ class MainWindow : public QWidget, public MainView {
     std::vector<std::pair<QWidget*, QPoint>> belowGrid_;
     QFrame* top_ = nullptr;
     std::array<QToolButton*, 4> toolButtons_{};
+    std::array<QPoint, 4> toolButtonAt_{};  // as drawn, above a full-height top bar
     QButtonGroup* toolGroup_ = nullptr;
     ClickLabel* logo_ = nullptr;
     ClickLabel* ticketLink_ = nullptr;
@@ -178,6 +190,9 @@ class MainWindow : public QWidget, public MainView {
     QFrame* p1_ = nullptr;
     WebPanels* web_ = nullptr;
 
+    // The bands and headers lie on a strip over the grid's columns that clips them at the
+    // grid's edges when the grid scrolls sideways.
+    QWidget* headerStrip_ = nullptr;
     std::array<ClickLabel*, 15> headers_{};
     // The bands over groups of columns: label, first and last column.
     std::vector<std::tuple<QLabel*, int, int>> bands_;
@@ -203,6 +218,10 @@ class MainWindow : public QWidget, public MainView {
     QCheckBox* terminatesFilter_ = nullptr;
     QCheckBox* exactNamesFilter_ = nullptr;
     QCheckBox* emuOnlyFilter_ = nullptr;
+    QGroupBox* stationGroup_ = nullptr;  // 车站全部车次查询
+    QLabel* filterCaption_ = nullptr;    // 当前结果过滤:
+    int resultLineRight_ = 0;            // the result line's right end as drawn
+    int filterShift_ = 0;                // how far the filter boxes move over their caption
     QMenu* advancedMenu_ = nullptr;
     QComboBox* departBox_ = nullptr;
     std::array<QToolButton*, 5> classToggles_{};

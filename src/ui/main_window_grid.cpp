@@ -3,7 +3,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QMenu>
+#include <QScrollBar>
+#include <QStyle>
+#include <QToolButton>
 #include <algorithm>
 #include <numeric>
 #include <set>
@@ -30,6 +34,11 @@ void MainWindow::BuildTimetablePanel() {
     FillBackground(p1, Rgb(0xE3EFF3));
     p1_ = p1;
 
+    headerStrip_ = new QWidget(p1);
+    headerStrip_->setObjectName(QStringLiteral("HeaderStrip"));
+    headerStrip_->setGeometry(kGridLeft + 1, kBandTop, kGridWidth - 2,
+                              kHeaderTop + kStripHeight - kBandTop);
+
     // Section headings over groups of columns.
     struct Band {
         const char* name;
@@ -40,24 +49,21 @@ void MainWindow::BuildTimetablePanel() {
                            {"SectionNote", "查  询  区  间", 4, 10},
                            {"FaresNote", "参  考  票  价", 11, 14}};
     for (const Band& b : bands) {
-        auto* l = new QLabel(Q(b.caption), p1);
+        auto* l = new QLabel(Q(b.caption), headerStrip_);
         l->setObjectName(QString::fromLatin1(b.name));
         l->setFont(SongFont(14));
         l->setAlignment(Qt::AlignCenter);
         FillBackground(l, Rgb(0xFEFCDA));
-        const int left = ColumnLeft(b.first);
-        l->setGeometry(left, kBandTop, ColumnLeft(b.last + 1) - left - 1, kStripHeight);
         bands_.push_back({l, b.first, b.last});
     }
 
     const HeaderLabels plain = MainHeaderLabels();
     for (int c = 0; c < ResultGrid::kColumns; ++c) {
-        auto* l = new ClickLabel(QStringFromGbk(plain.Caption(c)), p1);
+        auto* l = new ClickLabel(QStringFromGbk(plain.Caption(c)), headerStrip_);
         l->setObjectName(QStringLiteral("Lab%1").arg(c + 1));
         l->setProperty("tag", 33);  // a sortable column header
         l->setAlignment(Qt::AlignCenter);
         FillBackground(l, Rgb(0xF2F2F9));
-        l->setGeometry(ColumnLeft(c), kHeaderTop, ResultColumnWidths()[c], kStripHeight);
         l->setCursor(Qt::PointingHandCursor);
         headers_[c] = l;
     }
@@ -69,13 +75,31 @@ void MainWindow::BuildTimetablePanel() {
     grid_->setObjectName(QStringLiteral("ResultGridView"));
     grid_->setModel(model_);
     grid_->setGeometry(kGridLeft, kGridTop, kGridWidth, kGridHeight);
+    // Sideways (a narrow window) the grid moves by pixels, its headers with it.
+    grid_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     for (int c = 0; c < ResultGrid::kColumns; ++c) {
         grid_->setColumnWidth(c, ResultColumnWidths()[c] + 1);
     }
     grid_->setToolTip(Q("双击鼠标，可查看详细车次信息\n鼠标右键，弹出高级菜单"));
+    connect(grid_->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this] { PlaceHeaders(); });
+    PlaceHeaders();
 
     BuildQueryBoxes(p1);
     BuildResultLine(p1);
+}
+
+void MainWindow::PlaceHeaders() {
+    // Each label covers its column without the grid line after it; a band covers its columns.
+    auto left = [this](int c) { return grid_->columnViewportPosition(c); };
+    for (int c = 0; c < ResultGrid::kColumns; ++c) {
+        headers_[c]->setGeometry(left(c), kHeaderTop - kBandTop, grid_->columnWidth(c) - 1,
+                                 kStripHeight);
+    }
+    for (const auto& [band, first, last] : bands_) {
+        const int right = left(last) + grid_->columnWidth(last) - 1;
+        band->setGeometry(left(first), 0, right - left(first), kStripHeight);
+    }
 }
 
 void MainWindow::RememberBelowGrid() {
@@ -85,42 +109,74 @@ void MainWindow::RememberBelowGrid() {
         if (w && !w->isWindow() && w->y() >= kGridTop + kGridHeight)
             belowGrid_.push_back({w, w->pos()});
     }
+    resultLineRight_ = classToggles_.back()->geometry().right();
+    filterShift_ = originatesFilter_->x() - filterCaption_->x();
+}
+
+QPoint MainWindow::NarrowPlace(QWidget* w, QPoint at, int width, int squeeze) const {
+    // The query row wraps after 车次查询: 车站全部车次查询, 高级 and 关于 start a second row,
+    // the version and 版本升级 end it at the right; the result line and the start page go
+    // down by that row. A result line still too long for the window loses its caption.
+    constexpr int row = kQueryTop + kWrapStep;
+    const int advancedLeft = kGridLeft + stationGroup_->width() + 10;
+    const int aboutLeft = advancedLeft + advancedButton_->width() + 10;
+    if (w == stationGroup_) return {kGridLeft, row};
+    if (w == advancedButton_) return {advancedLeft, row + 16};
+    if (w == aboutButton_) return {aboutLeft, row + 16};
+    if (w == updateButton_) return {width - 11 - updateButton_->width(), row + 14};
+    if (w == newVersionLabel_) return {aboutLeft + aboutButton_->width() + 8, row + 19};
+    if (at.y() < kResultLineTop - 4) return at;
+    const bool onResultLine = at.y() < kResultLineTop + kStripHeight;
+    const int captionLeft = filterCaption_->x();
+    return {onResultLine && at.x() > captionLeft ? at.x() - squeeze : at.x(), at.y() + kWrapStep};
 }
 
 void MainWindow::LayOut(QSize canvas) {
+    // Width: a window narrower than the layout (a small or strongly scaled screen) wraps the
+    // query row in two, and its grid scrolls sideways under headers that follow it; a wider
+    // one widens the columns, each by its share.
+    const bool narrow = canvas.width() < kClientWidth;
+    const int fullHeight = kClientHeight + (narrow ? kWrapStep : 0);
     // Height: a taller window gives its room to the grid. A shorter one (a small or strongly
-    // scaled screen) first gives up the start page under the query boxes, then grid rows
-    // down to a few, so that the header, the boxes, 结果 and the status bar stay in view and
-    // only the grid scrolls; below that the whole window scrolls.
-    const int deficit = std::max(0, kClientHeight - canvas.height());
+    // scaled screen) first gives up the start page under the query boxes, then half the top
+    // bar and grid rows down to a few, so that the header, the boxes, 结果 and the status bar
+    // stay in view and only the grid scrolls; below that the whole window scrolls.
+    const int deficit = std::max(0, fullHeight - canvas.height());
     const int pageCut = std::min(deficit, kStartPageHeight);
-    const int dy = canvas.height() - kClientHeight + pageCut;
-    // Width: a wider window widens the columns, each by its share.
-    const int dx = std::max(0, canvas.width() - kClientWidth);
+    const bool compact = deficit > kStartPageHeight;
+    const int topBar = compact ? kCompactTopBarHeight : kTopBarHeight;
+    const int dy = canvas.height() - fullHeight + pageCut + (kTopBarHeight - topBar);
+    const int dx = canvas.width() - kClientWidth;
+    const int grow = std::max(0, dx);
     const std::vector<int>& base = ResultColumnWidths();
     const int baseTotal = std::accumulate(base.begin(), base.end(), 0);
     std::vector<int> widths(base.size());
     int given = 0;
     for (std::size_t c = 0; c < base.size(); ++c) {
-        widths[c] = base[c] + dx * base[c] / baseTotal;
+        widths[c] = base[c] + grow * base[c] / baseTotal;
         given += widths[c] - base[c];
     }
-    widths.back() += dx - given;
-    std::vector<int> lefts(base.size() + 1, kGridLeft + 1);
-    for (std::size_t c = 0; c < base.size(); ++c) lefts[c + 1] = lefts[c] + widths[c] + 1;
-    for (int c = 0; c < ResultGrid::kColumns; ++c) {
-        grid_->setColumnWidth(c, widths[c] + 1);
-        headers_[c]->setGeometry(lefts[c], kHeaderTop, widths[c], kStripHeight);
-    }
-    for (const auto& [band, first, last] : bands_)
-        band->setGeometry(lefts[first], kBandTop, lefts[last + 1] - lefts[first] - 1, kStripHeight);
+    widths.back() += grow - given;
+    for (int c = 0; c < ResultGrid::kColumns; ++c) grid_->setColumnWidth(c, widths[c] + 1);
+    grid_->setHorizontalScrollBarPolicy(narrow ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 
-    top_->resize(canvas.width(), kTopBarHeight);
-    logo_->move(841 + dx, logo_->y());
-    p1_->setGeometry(0, kTopBarHeight, canvas.width(),
-                     canvas.height() - kTopBarHeight - kStatusBarHeight);
+    PlaceTopBar(canvas.width(), compact);
+    p1_->setGeometry(0, topBar, canvas.width(), canvas.height() - topBar - kStatusBarHeight);
     grid_->resize(kGridWidth + dx, kGridHeight + dy);
-    for (const auto& [w, at] : belowGrid_) w->move(at.x(), at.y() + dy);
+    // The strip ends where the grid's rows do, before its vertical scroll bar.
+    const int bar = grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
+    headerStrip_->resize(grid_->width() - 2 * grid_->frameWidth() - bar, headerStrip_->height());
+    PlaceHeaders();
+
+    const int squeeze = narrow && resultLineRight_ + 8 > canvas.width() ? filterShift_ : 0;
+    filterCaption_->setVisible(squeeze == 0);
+    for (const auto& [w, at] : belowGrid_) {
+        const QPoint to = narrow ? NarrowPlace(w, at, canvas.width(), squeeze) : at;
+        w->move(to.x(), to.y() + dy);
+    }
+    // The version's text is right-aligned in its box, which ends at 版本升级.
+    newVersionLabel_->resize(narrow ? updateButton_->x() - 6 - newVersionLabel_->x() : 384,
+                             newVersionLabel_->height());
     if (QWidget* page = p1_->findChild<QWidget*>(QStringLiteral("StartPagePanel"),
                                                  Qt::FindDirectChildrenOnly)) {
         page->resize(kGridWidth + 3 + dx, kStartPageHeight - pageCut);
@@ -128,20 +184,42 @@ void MainWindow::LayOut(QSize canvas) {
     }
     statusBar_->setGeometry(0, canvas.height() - kStatusBarHeight, canvas.width(),
                             kStatusBarHeight);
-    QLabel* last = statusPanels_.back();
-    last->resize(std::max(canvas.width() - last->x(), 50), last->height());
+    LayOutStatusBar(canvas.width());
+}
+
+void MainWindow::PlaceTopBar(int width, bool compact) {
+    top_->resize(width, compact ? kCompactTopBarHeight : kTopBarHeight);
+    for (std::size_t i = 0; i < toolButtons_.size(); ++i) {
+        QToolButton* b = toolButtons_[i];
+        b->setToolButtonStyle(compact ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonTextUnderIcon);
+        b->setIconSize(compact ? QSize(37, 16) : QSize(74, 31));
+        b->setGeometry(compact ? QRect(toolButtonAt_[i].x(), 5, 92, 28)
+                               : QRect(toolButtonAt_[i], QSize(76, 52)));
+    }
+    // The logo keeps to the right edge (at half its size on a compact bar). In a narrow
+    // window the ticket link moves left to make room for it, down to the toolbar buttons;
+    // with still too little room the logo goes.
+    const QSize logo = logo_pixmap_.isNull() ? QSize(143, 63) : logo_pixmap_.size();
+    logo_->setScaledContents(compact);
+    logo_->setGeometry(
+        compact ? QRect(width - logo.width() / 2 - 8, 3, logo.width() / 2, logo.height() / 2)
+                : QRect(width - (kClientWidth - 841), 5, logo.width(), logo.height()));
+    const int linkLeft =
+        std::clamp(logo_->x() - 12 - ticketLink_->width(), compact ? 412 : 400, 420);
+    ticketLink_->move(linkLeft, compact ? 11 : 32);
+    logo_->setVisible(logo_->x() >= linkLeft + ticketLink_->width() + 4);
 }
 
 void MainWindow::BuildResultLine(QWidget* p1) {
-    constexpr int y = 400;
+    constexpr int y = kResultLineTop;
     resultLabel_ = new QLabel(QStringFromGbk(ResultLabelText(0)), p1);
     resultLabel_->setObjectName(QStringLiteral("ResultLabel"));
     resultLabel_->setFont(SongFont(14));
     SetTextColour(resultLabel_, Rgb(0x0000FF));
     resultLabel_->setGeometry(16, y, 100, 20);
 
-    auto* filterCaption = PlainLabel(p1, Q("当前结果过滤:"), {120, y + 3});
-    filterCaption->setObjectName(QStringLiteral("FilterCaption"));
+    filterCaption_ = PlainLabel(p1, Q("当前结果过滤:"), {120, y + 3});
+    filterCaption_->setObjectName(QStringLiteral("FilterCaption"));
 
     struct Box {
         QCheckBox** target;
@@ -313,6 +391,16 @@ void MainWindow::ShowJourneyWindow(JourneyWindowModel& model) {
             if (controller_) controller_->JourneyWindowClosed();
         },
         controller_->Map());
+}
+
+void MainWindow::JourneyWindowTimetableChanged() {
+    auto* journey = findChild<JourneyDialog*>(QString(), Qt::FindDirectChildrenOnly);
+    if (journey == nullptr) return;
+    const LoadFlags& flags = controller_->Flags();
+    bool in = true;
+    for (LoadTable t : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain})
+        in = in && flags.Loaded(t);
+    journey->TimetableChanged(controller_->Map(), in);
 }
 
 std::optional<std::string> MainWindow::AskSaveFileName() {

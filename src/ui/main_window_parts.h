@@ -25,6 +25,13 @@ inline constexpr int kStripHeight = 20;
 inline constexpr int kStartPageHeight = 169;
 inline constexpr int kMinGridRows = 5;
 inline constexpr int kMinGridHeight = kMinGridRows * (kResultRowHeight + 1) + 2;
+// The query boxes' row under the grid and the result line under it.
+inline constexpr int kQueryTop = 351;
+inline constexpr int kResultLineTop = 400;
+// A window narrower than the layout wraps the query row in two, the second this much lower;
+// below this width it scrolls sideways as a whole.
+inline constexpr int kWrapStep = 48;
+inline constexpr int kNarrowWidth = 640;
 
 inline QString Q(const char* utf8) {
     return QString::fromUtf8(utf8);

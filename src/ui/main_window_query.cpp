@@ -48,7 +48,7 @@ W* Placed(W* widget, const char* name, const QRect& geometry) {
 }  // namespace
 
 void MainWindow::BuildQueryBoxes(QWidget* p1) {
-    constexpr int top = 351;
+    constexpr int top = kQueryTop;
     constexpr int height = 46;
     const QFont groupFont = SongFont(12);
 
@@ -69,6 +69,7 @@ void MainWindow::BuildQueryBoxes(QWidget* p1) {
     trainButton_ = QueryButton(cc, "TrainButton", "查询", {94, 16, 53, 24});
 
     auto* cz = Placed(new QGroupBox(Q("车站全部车次查询"), p1), "GroupCZ", {626, top, 174, height});
+    stationGroup_ = cz;
     stationBox_ = Placed(new StationCombo(cz), "StationBox", {8, 17, 102, 22});
     stationButton_ = QueryButton(cz, "StationButton", "查询", {115, 16, 53, 24});
 
@@ -164,6 +165,7 @@ void MainWindow::WireMenu() {
             addAction(a);
         }
     }
+    KeepWindowKeysFromTextBoxes(this, QKeySequence(Qt::CTRL | Qt::Key_E));
     // Ctrl+F: back to 发站 for the next question, its text ready to be typed over.
     AddWindowShortcut(this, QKeySequence::Find, [this] {
         departureBox_->setFocus(Qt::ShortcutFocusReason);

@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QToolButton>
+#include <algorithm>
+#include <array>
 
 #include "online/qt/web_panels_qt.h"
 #include "ui/dialogs/grid_print_qt.h"
@@ -14,6 +16,23 @@
 namespace korvel::ui {
 
 using namespace window;
+
+namespace {
+
+// A panel that shows a long text shortened to its width keeps the whole text as its tooltip,
+// to shorten it again when the panel changes width.
+void ShowElided(QLabel* panel, const QString& text, Qt::TextElideMode mode) {
+    panel->setToolTip(text);
+    panel->setText(panel->fontMetrics().elidedText(text, mode, panel->width() - 8));
+}
+
+Qt::TextElideMode ElideModeOf(int panel) {
+    // A folder name gives way in the middle; a note begins with what it means for the user,
+    // and the reason after it may give way.
+    return panel == kTimetableStatusPanel ? Qt::ElideMiddle : Qt::ElideRight;
+}
+
+}  // namespace
 
 void MainWindow::BuildStatusBar() {
     auto* bar = new QFrame(scroll_->Canvas());
@@ -36,6 +55,29 @@ void MainWindow::BuildStatusBar() {
         panel->setGeometry(x, 1, widths[i], kStatusBarHeight - 1);
         x += widths[i] + 2;
         statusPanels_[i] = panel;
+    }
+}
+
+void MainWindow::LayOutStatusBar(int width) {
+    // As drawn: 150, 300, 150 and 50 px, and the timetable's name in the rest. A narrow window
+    // keeps the version, the note and the timetable's name, the last two sharing the room.
+    std::array<int, 5> widths = {150, 300, 150, 50, 0};
+    if (width < kClientWidth) {
+        widths[kTimetableNotePanel] = (width - widths[0] - 4) * 9 / 20;
+        widths[2] = widths[3] = 0;
+    }
+    int x = 0;
+    for (std::size_t i = 0; i < statusPanels_.size(); ++i) {
+        QLabel* panel = statusPanels_[i];
+        const bool last = i + 1 == statusPanels_.size();
+        panel->setVisible(last || widths[i] > 0);
+        if (!last && widths[i] == 0) continue;
+        panel->setGeometry(x, 1, last ? std::max(width - x, 50) : widths[i], kStatusBarHeight - 1);
+        x += widths[i] + 2;
+    }
+    for (int i : {kTimetableNotePanel, kTimetableStatusPanel}) {
+        QLabel* panel = statusPanels_[static_cast<std::size_t>(i)];
+        if (!panel->toolTip().isEmpty()) ShowElided(panel, panel->toolTip(), ElideModeOf(i));
     }
 }
 
@@ -78,19 +120,12 @@ void MainWindow::SetStatusText(int panel, const std::string& gbk) {
     if (panel < 0 || panel >= static_cast<int>(statusPanels_.size())) return;
     QLabel* label = statusPanels_[panel];
     const QString text = QStringFromGbk(gbk);
-    if (panel == kTimetableStatusPanel) {
-        // A long folder name gives way in the middle; the whole text is the tooltip.
-        label->setToolTip(text);
-        label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->width() - 8));
+    if (panel == kTimetableStatusPanel || panel == kTimetableNotePanel) {
+        ShowElided(label, text, ElideModeOf(panel));
         // Printouts name the timetable too, without its counts (ASCII ": " cannot occur
         // inside a GBK character).
-        if (!gbk.empty()) SetPrintSource(gbk.substr(0, gbk.find(": ")));
-        return;
-    }
-    if (panel == kTimetableNotePanel) {
-        // A note begins with what it means for the user; the reason after it may give way.
-        label->setToolTip(text);
-        label->setText(label->fontMetrics().elidedText(text, Qt::ElideRight, label->width() - 8));
+        if (panel == kTimetableStatusPanel && !gbk.empty())
+            SetPrintSource(gbk.substr(0, gbk.find(": ")));
         return;
     }
     label->setText(text);

@@ -128,7 +128,35 @@ std::vector<std::string> JourneyWindowModel::ExportTitles() {
             kWait, kKm,    kHardSeat, kSoftSeat, kHardSleeper, kSoftSleeper};
 }
 
+void JourneyWindowModel::TimetableReplaced() {
+    if (!searched_) return;  // nothing planned on show
+    outdated_ = true;
+    outdatedText_ = Utf8ToGbk("时刻表已更换，正在载入新时刻表；下列方案按原来的时刻表找到。");
+}
+
+bool JourneyWindowModel::Replan() {
+    if (!outdated_) return true;
+    if (const std::optional<JourneyInputProblem> problem = CheckStations()) {
+        // A silent problem: the new tables are not all in yet.
+        if (!problem->text.empty()) {
+            outdatedText_ = Utf8ToGbk("时刻表已更换，") + problem->text +
+                            Utf8ToGbk("下列方案按原来的时刻表找到。");
+        }
+        return false;
+    }
+    Search();
+    return true;
+}
+
+void JourneyWindowModel::ReplacementFailed() {
+    if (!outdated_) return;
+    outdatedText_ = Utf8ToGbk("时刻表已更换，但新时刻表未能载入；下列方案按原来的时刻表找到。");
+}
+
 JourneyOptionError JourneyWindowModel::Search() {
+    // Whatever comes of it, the journeys of an older timetable are gone.
+    outdated_ = false;
+    outdatedText_.clear();
     const JourneyOptionError error = CheckJourneyOptions(options_);
     if (error != JourneyOptionError::None) {
         journeys_.clear();
@@ -156,14 +184,14 @@ void JourneyWindowModel::ShowAnswer(JourneyAnswer answer) {
 }
 
 std::vector<JourneyLeg> JourneyWindowModel::Alternatives(int journey, int leg) const {
-    if (!legAlternatives || journey < 0 || journey >= JourneyCount() || leg < 0 ||
+    if (!legAlternatives || outdated_ || journey < 0 || journey >= JourneyCount() || leg < 0 ||
         leg >= static_cast<int>(journeys_[journey].legs.size()))
         return {};
     return legAlternatives(journeys_[journey], leg, options_);
 }
 
 void JourneyWindowModel::ReplaceLeg(int journey, int leg, const JourneyLeg& replacement) {
-    if (journey < 0 || journey >= JourneyCount() || leg < 0 ||
+    if (outdated_ || journey < 0 || journey >= JourneyCount() || leg < 0 ||
         leg >= static_cast<int>(journeys_[journey].legs.size()))
         return;
     journeys_[journey] = WithLeg(journeys_[journey], static_cast<std::size_t>(leg), replacement);
@@ -271,7 +299,8 @@ DetailSection JourneyWindowModel::LegSection(int journey, int leg) const {
 }
 
 void JourneyWindowModel::OpenLeg(int journey, int leg) {
-    if (journey < 0 || journey >= JourneyCount() || leg < 0 ||
+    // An outdated leg's train may run otherwise, or not at all, in the timetable in use.
+    if (outdated_ || journey < 0 || journey >= JourneyCount() || leg < 0 ||
         leg >= static_cast<int>(journeys_[journey].legs.size())) {
         return;
     }

@@ -86,8 +86,24 @@ class JourneyWindowModel {
     void ShowAnswer(JourneyAnswer answer);
     bool Searched() const { return searched_; }
     // Whether the list on show answers the current options and can be exported: after a
-    // search that was not refused.
-    bool CanExport() const { return searched_; }
+    // search that was not refused, on the timetable in use.
+    bool CanExport() const { return searched_ && !outdated_; }
+
+    // The timetable the journeys on show were planned on has been replaced. They stay on show
+    // for the traveller to read, but their trains and stations are numbers of a timetable no
+    // longer in use: no other trains for a leg, no stop list and no export until a search
+    // plans again (Replan, or the user's).
+    void TimetableReplaced();
+    bool Outdated() const { return outdated_; }
+    // Plans the last search again on the timetable now in use. False, the journeys staying on
+    // show outdated, when its stations cannot be planned there (or the tables are still
+    // loading); OutdatedText says which.
+    bool Replan();
+    // The timetable that replaced the old one could not be loaded.
+    void ReplacementFailed();
+    // Why outdated journeys are on show (GBK): the timetable is loading, failed to load, or
+    // lacks a station; that they answer the old timetable.
+    const std::string& OutdatedText() const { return outdatedText_; }
     // "共<N>个换乘方案", "没有找到换乘方案。", or the refused option's explanation; empty
     // before the first search. For two stations of one city the answer is led by
     // "<from>和<to>在同一城市，只列出直达的列车。".
@@ -117,7 +133,7 @@ class JourneyWindowModel {
     // riding its stops).
     DetailSection LegSection(int journey, int leg) const;
     // A double-click on a leg: runs the handler with its section. Nothing for a summary row
-    // (leg < 0) or a row out of range.
+    // (leg < 0), a row out of range or an outdated answer.
     void OpenLeg(int journey, int leg);
     std::function<void(const DetailSection&)> onOpenLeg;
 
@@ -151,6 +167,8 @@ class JourneyWindowModel {
     JourneyOptions options_;
     std::vector<Journey> journeys_;
     bool searched_ = false;
+    bool outdated_ = false;
+    std::string outdatedText_;
     std::shared_ptr<const Timetable> timetable_;
     std::string status_;
     int sortColumn_ = kDepartColumn;

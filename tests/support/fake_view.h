@@ -144,6 +144,9 @@ class FakeView : public MainView {
         if (onJourneyWindow) onJourneyWindow(model);
     }
     bool JourneyWindowHasOwnBoxes() const override { return ownJourneyBoxes; }
+    void JourneyWindowTimetableChanged() override {
+        calls.push_back("JourneyWindowTimetableChanged");
+    }
     std::optional<std::string> AskSaveFileName() override {
         calls.push_back("AskSaveFileName");
         return saveFileName;

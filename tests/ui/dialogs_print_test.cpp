@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "dialogs_test_util.h"
@@ -158,6 +159,27 @@ TEST_F(PrintExportTest, DetailPrintButtonPrintsTheStopListAtOnce) {
         EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral("第\\s+1\\s+页"))));
     }
     RenderFirstPage(pdfPath, "printed_detail_page.png");
+}
+
+// The train window's keys, as in the main and journey windows: Ctrl+P prints at once as
+// 打印 does, Ctrl+E exports as 导出 does, Escape closes the window.
+TEST_F(PrintExportTest, DetailWindowKeysPrintExportAndClose) {
+    DetailWindowModel model = Model("Z9", G("北京西"));
+    ui::TrainDialog window(model);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    pdfPath = dir.filePath("keys.pdf");
+    QTest::keySequence(&window, QKeySequence::Print);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+    EXPECT_EQ(PdfPageCount(pdfPath), 1);
+    chosenName = dir.filePath("keys.csv");
+    QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_E));
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_TRUE(ReadAll(*chosenName).contains(G("驻马店").c_str()));
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(PrintExportTest, MainGridPrintsOnAsManyPagesAsTheLayoutNeedsAtFullScale) {

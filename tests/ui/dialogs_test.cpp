@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -14,6 +17,7 @@
 #include "data/table_stream.h"
 #include "dialogs_test_util.h"
 #include "ui/dialogs/advanced_menu.h"
+#include "ui/dialogs/copy_rows.h"
 #include "ui/dialogs/grid_view.h"
 #include "ui/dialogs/train_dialog.h"
 #include "ui/dialogs/transfer_stations_dialog.h"
@@ -75,10 +79,18 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
     ui::TrainDialog window(model);
     window.show();
 
-    // The layout's size, scrolled in a window that fits a small screen.
-    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("Canvas"))->size(),
-              QSize(426, 403).expandedTo(window.size()));
+    // A window that fits a small screen: the stop list gives up rows (down to five), the
+    // lines above it and the buttons under it stay; only smaller still does it scroll.
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.geometry()));
+    const QSize canvas = window.findChild<QWidget*>(QStringLiteral("Canvas"))->size();
+    EXPECT_EQ(canvas.width(), std::max(426, window.width()));
+    EXPECT_GE(canvas.height(), 403 - 190);
+    EXPECT_LE(canvas.height(), std::max(403 - 190, window.height()));
+    EXPECT_EQ(window.StopGrid()->height(), 287 + canvas.height() - 403);
+    EXPECT_EQ(window.CloseButton()->geometry().bottom(), canvas.height() - 9);  // 8 px under it
+    // The rest at the size it is drawn for.
+    window.resize(426, 403);
+    QApplication::processEvents();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("车次:Z9"));
     EXPECT_EQ(window.RouteLine()->text(), QStringLiteral("全程：1229km/历时13:35/速度90km/h"));
     EXPECT_EQ(window.SectionLine()->text(), QStringLiteral("区间：164km/历时2:20/速度70km/h"));
@@ -118,6 +130,7 @@ TEST_F(DetailDialogTest, ShowsCaptionSummaryHeadersAndStops) {
 TEST_F(DetailDialogTest, SelectionAndWheelFollowTheGridRules) {
     DetailWindowModel model = Model(G("北京西"), 11);
     ui::TrainDialog window(model);
+    window.resize(426, 403);
     window.show();
     ui::ModelGridView* grid = window.StopGrid();
 
@@ -401,6 +414,45 @@ TEST(AdvancedMenu, ItemsOrderEnablingAndClicks) {
     EXPECT_EQ(
         clicked.join(','),
         QStringLiteral("DesktopShortcutItem,StartMenuShortcutItem,AboutItem,PrintItem,ExportItem"));
+}
+
+// A text box that claims Ctrl+E as "end of line", as Qt's text boxes do on X11 desktops
+// (the offscreen platform binds nothing to it).
+class EndOfLineBox : public QLineEdit {
+  public:
+    using QLineEdit::QLineEdit;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride &&
+            static_cast<QKeyEvent*>(e)->keyCombination() == (Qt::CTRL | Qt::Key_E)) {
+            e->accept();
+            return true;
+        }
+        return QLineEdit::event(e);
+    }
+};
+
+// A window's Ctrl+E (export) works while one of its text boxes, or an editable combo box,
+// has the focus.
+TEST(WindowKeys, TextBoxesLeaveTheWindowsKeysToIt) {
+    App();
+    for (bool kept : {false, true}) {
+        QWidget window;
+        auto* box = new EndOfLineBox(&window);
+        auto* combo = new QComboBox(&window);
+        combo->setLineEdit(new EndOfLineBox(combo));
+        combo->move(0, 40);
+        int exports = 0;
+        ui::AddWindowShortcut(&window, QKeySequence(Qt::CTRL | Qt::Key_E), [&] { ++exports; });
+        if (kept) ui::KeepWindowKeysFromTextBoxes(&window, QKeySequence(Qt::CTRL | Qt::Key_E));
+        window.show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        for (QWidget* focus : {static_cast<QWidget*>(box), static_cast<QWidget*>(combo)}) {
+            focus->setFocus();
+            QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        }
+        EXPECT_EQ(exports, kept ? 2 : 0);
+    }
 }
 
 TEST(AdvancedMenu, PreviewItemFollowsPrintWhenOffered) {

@@ -19,6 +19,7 @@
 
 #include "support/main_window_test_util.h"
 #include "ui/dialogs/settings.h"
+#include "ui/map/map_widget.h"
 #include "ui/station_combo.h"
 
 namespace korvel {
@@ -260,6 +261,82 @@ TEST(JourneyWindowTest, ArrivalWindowPastMidnightReachesThePlanner) {
 
 // Last in this file: it turns keeping on for a moment, in a configuration folder of its own.
 // The planner's stations outlive the program; two blank main boxes open it with them.
+// A timetable switch (an update installed or chosen) under an open journey window. While the
+// new tables load, and where they lack a station of the question, the old answer stays on
+// show greyed and explained, and nothing reaches into the old timetable through it: no stop
+// list, no other trains for a leg, no print or export. Once a timetable holds both stations
+// the window plans again by itself, with that timetable's map.
+TEST(JourneyWindowTest, ATimetableSwitchPlansAgainOrKeepsTheOldAnswerGreyed) {
+    const std::string sample = KORVEL_SAMPLE_STREAMS;
+    if (sample.empty() || !QFile::exists(QString::fromStdString(sample + "/SLIST.stream")))
+        GTEST_SKIP() << "no sample timetable";
+    auto w = test::LoadedWindow();
+    w->SetText(Control::DepartureBox, G("北京"));
+    w->SetText(Control::ArrivalBox, G("广州"));
+    ui::JourneyDialog* d = OpenJourneyWindow(*w);
+    ASSERT_NE(d, nullptr);
+    JourneyWindowModel* m = w->Controller().JourneyWindow();
+    const int planned = d->Tree()->topLevelItemCount();
+    ASSERT_GT(planned, 0);
+    const QString answered = d->StatusLabel()->text();
+    int legsOpened = 0;
+    m->onOpenLeg = [&legsOpened](const DetailSection&) { ++legsOpened; };
+    auto expectOldAnswerGreyed = [&](const char* why) {
+        EXPECT_TRUE(m->Outdated());
+        EXPECT_TRUE(d->AnswerIsStale());
+        EXPECT_EQ(d->Tree()->topLevelItemCount(), planned);
+        EXPECT_EQ(d->Tree()->topLevelItem(0)->foreground(1).color(),
+                  QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+        EXPECT_TRUE(d->StatusLabel()->text().contains(QString::fromUtf8(why)))
+            << d->StatusLabel()->text().toStdString();
+        EXPECT_FALSE(d->PrintButton()->isEnabled());
+        EXPECT_FALSE(d->ExportButton()->isEnabled());
+        EXPECT_TRUE(m->Alternatives(0, 0).empty());
+        emit d->Tree()->itemActivated(d->Tree()->topLevelItem(0)->child(0), 0);
+        EXPECT_EQ(legsOpened, 0);
+    };
+
+    // The sample timetable has 北京 but no 广州.
+    w->SwitchTimetable("", sample);
+    expectOldAnswerGreyed("正在载入");
+    w->Controller().WaitForLoaders();
+    ASSERT_TRUE(test::PumpUntil([&] {
+        return d->StatusLabel()->text().contains(QString::fromUtf8("到站不存在"));
+    })) << d->StatusLabel()->text().toStdString();
+    expectOldAnswerGreyed("到站不存在");
+    EXPECT_TRUE(d->StatusLabel()->text().contains(QString::fromUtf8("原来的时刻表")));
+    // The map is the new timetable's (the sample has no station places: none), with nothing
+    // of the old answer on it.
+    if (d->Map() != nullptr) {
+        EXPECT_EQ(d->Map()->Map(), w->Controller().Map());
+        d->Tree()->setCurrentItem(d->Tree()->topLevelItem(1));
+        EXPECT_TRUE(d->Map()->Scene().route.empty());
+    }
+
+    // Back to the embedded timetable: the same question, planned again on it.
+    w->SwitchTimetable("", "");
+    w->Controller().WaitForLoaders();
+    ASSERT_TRUE(test::PumpUntil([&] { return !m->Outdated(); }));
+    EXPECT_FALSE(d->AnswerIsStale());
+    EXPECT_EQ(d->Tree()->topLevelItemCount(), planned);
+    EXPECT_EQ(d->StatusLabel()->text(), answered);
+    EXPECT_TRUE(d->PrintButton()->isEnabled());
+    emit d->Tree()->itemActivated(d->Tree()->topLevelItem(0)->child(0), 0);
+    EXPECT_EQ(legsOpened, 1);
+    if (d->Map() != nullptr) EXPECT_EQ(d->Map()->Map(), w->Controller().Map());
+
+    // Changed settings before a switch stay marked after it: the new answer is the last
+    // search's, not the settings on show.
+    d->MaxChanges()->setValue(0);
+    EXPECT_TRUE(d->AnswerIsStale());
+    w->SwitchTimetable("", "");
+    w->Controller().WaitForLoaders();
+    ASSERT_TRUE(test::PumpUntil([&] { return !m->Outdated(); }));
+    EXPECT_TRUE(d->AnswerIsStale());
+    EXPECT_TRUE(d->StatusLabel()->text().contains(QStringLiteral("条件已改变")));
+    CloseAndWait(*w, d);
+}
+
 TEST(JourneyWindowTest, ZzKeepsItsStationsAcrossRuns) {
     QTemporaryDir home;
     const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");

@@ -160,6 +160,16 @@ TEST(MainWindowKeysTest, PrintExportFindAndHelpKeys) {
         ASSERT_EQ(answerer.Seen().size(), 1u);
         EXPECT_EQ(answerer.Seen()[0].text, QStringLiteral("确实要打印吗？"));
     }
+    // Ctrl+E while typing in a station box: the export, not the box's end-of-line key.
+    ASSERT_TRUE(Focus(w->Combo(Control::ArrivalBox)->lineEdit()));
+    int asked = 0;
+    ui::DialogPlatform().saveFileName = [&asked](QWidget*) -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    };
+    QTest::keySequence(QApplication::focusWidget(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    ui::DialogPlatform() = {};
+    EXPECT_EQ(asked, 1);
     ASSERT_TRUE(Focus(w->ControlWidget(Control::TrainNumberBox)));  // back from the question
     QTest::keySequence(w.get(), QKeySequence::Find);
     EXPECT_EQ(QApplication::focusWidget(), w->ControlWidget(Control::DepartureBox));

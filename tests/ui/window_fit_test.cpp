@@ -1,6 +1,7 @@
-// The main window on any screen: placed inside the screen's available area, scrolling what a
-// small screen cannot show, giving a larger window's room to the result grid; and the
-// printed station board measured in the printer's own font.
+// The main window on any screen: placed inside the screen's available area, wrapping its
+// controls on a narrow one where only the grid scrolls, scrolling what a tiny screen cannot
+// show, giving a larger window's room to the result grid; and the printed station board
+// measured in the printer's own font.
 #include "ui/dialogs/window_fit.h"
 
 #include <gtest/gtest.h>
@@ -11,9 +12,11 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "print_measure.h"
 #include "support/main_window_test_util.h"
+#include "ui/main_window_parts.h"
 #include "ui/result_table.h"
 
 namespace korvel {
@@ -29,19 +32,90 @@ TEST(WindowFitTest, OpensInsideTheScreenAndScrollsToEveryControl) {
     QApplication::processEvents();
     const QRect area = w.screen()->availableGeometry();
     EXPECT_TRUE(area.contains(w.frameGeometry())) << area.width() << "x" << area.height();
-    QWidget* canvas = w.Scroller()->Canvas();
-    EXPECT_GE(canvas->width(), ui::MainWindow::kClientWidth);
+    // Narrower than its layout, down to the least the wrapped layout needs, the window does
+    // not scroll sideways.
+    if (w.width() >= ui::window::kNarrowWidth) {
+        EXPECT_EQ(w.Scroller()->horizontalScrollBar()->maximum(), 0);
+    }
 
-    // A window smaller than its layout: the control that takes the focus scrolls into view.
+    // A window smaller than the least its layout wraps to: the control that takes the focus
+    // scrolls into view.
     w.resize(400, 300);
     QApplication::processEvents();
-    QWidget* about = w.ControlWidget(Control::AboutButton);
-    about->setFocus(Qt::TabFocusReason);
+    QWidget* update = w.ControlWidget(Control::UpdateButton);
+    update->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     const QRect shown = w.Scroller()->viewport()->rect();
-    const QRect at(about->mapTo(w.Scroller()->viewport(), QPoint(0, 0)), about->size());
+    const QRect at(update->mapTo(w.Scroller()->viewport(), QPoint(0, 0)), update->size());
     EXPECT_TRUE(shown.contains(at)) << at.x() << "," << at.y();
     EXPECT_GT(w.Scroller()->horizontalScrollBar()->value(), 0);
+}
+
+QRect In(QWidget* w, QWidget* x) {
+    return QRect(x->mapTo(w, QPoint(0, 0)), x->size());
+}
+
+// A 1366 x 768 screen scaled by 2 leaves the window about 675 x 348 of its pixels under a
+// window manager's frame (less beside a desktop's panel). The query row wraps, the top bar
+// gets compact, the grid scrolls sideways under its headers, and nothing else scrolls or
+// overlaps.
+TEST(WindowFitTest, ANarrowWindowWrapsItsControlsAndOnlyTheGridScrollsSideways) {
+    auto w = test::LoadedWindow();
+    w->SetText(Control::DepartureBox, G("北京"));
+    w->SetText(Control::ArrivalBox, G("上海"));
+    w->Controller().StationPairClicked(PairQuery::Direct);
+    ASSERT_GT(w->Controller().ShownCount(), 10);
+    for (const QSize size : {QSize(675, 348), QSize(ui::window::kNarrowWidth, 314)}) {
+        w->resize(size);
+        QApplication::processEvents();
+        SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+        EXPECT_EQ(w->Scroller()->horizontalScrollBar()->maximum(), 0);
+        EXPECT_EQ(w->Scroller()->verticalScrollBar()->maximum(), 0);
+        const QRect window = w->rect();
+        // Every control in view, none on another (the grid and the header strip aside).
+        QWidget* p1 = w->ControlWidget(Control::ResultGridView)->parentWidget();
+        QWidget* topBar = w->ToolButton(1)->parentWidget();
+        QList<QWidget*> all = p1->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        all += topBar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        std::vector<QWidget*> controls;
+        for (QWidget* x : all) {
+            if (!x->isVisibleTo(w.get()) || x == w->Grid() ||
+                x->objectName() == QStringLiteral("HeaderStrip"))
+                continue;
+            EXPECT_TRUE(window.contains(In(w.get(), x))) << x->objectName().toStdString();
+            for (QWidget* y : controls) {
+                EXPECT_FALSE(In(w.get(), x).intersects(In(w.get(), y)))
+                    << x->objectName().toStdString() << " on " << y->objectName().toStdString();
+            }
+            controls.push_back(x);
+        }
+        for (int i : {0, 1, 4}) EXPECT_TRUE(window.contains(In(w.get(), w->StatusPanel(i))));
+        EXPECT_TRUE(window.contains(In(w.get(), w->ControlWidget(Control::ResultLabel))));
+        EXPECT_GE(w->Grid()->VisibleRows(), size.height() > 340 ? 5 : 3);
+        EXPECT_TRUE(window.contains(In(w.get(), w->HeaderLabel(0))));
+
+        // The grid scrolls sideways, its headers with it, cut off at its edges.
+        QScrollBar* sideways = w->Grid()->horizontalScrollBar();
+        ASSERT_GT(sideways->maximum(), 0);
+        sideways->setValue(sideways->maximum());
+        QApplication::processEvents();
+        QWidget* viewport = w->Grid()->viewport();
+        for (int c = 0; c < ResultGrid::kColumns; ++c) {
+            const QPoint column =
+                viewport->mapTo(w.get(), QPoint(w->Grid()->columnViewportPosition(c), 0));
+            EXPECT_EQ(In(w.get(), w->HeaderLabel(c)).left(), column.x()) << c;
+        }
+        const QRect strip = In(w.get(), w->HeaderLabel(0)->parentWidget());
+        EXPECT_LE(strip.right(), In(w.get(), viewport).right());
+        EXPECT_TRUE(strip.contains(In(w.get(), w->HeaderLabel(14))));
+        sideways->setValue(0);
+    }
+    // Back to the size it is drawn for: one row of controls, no sideways scroll bar.
+    w->resize(ui::MainWindow::kClientWidth, ui::MainWindow::kClientHeight);
+    QApplication::processEvents();
+    EXPECT_EQ(w->Grid()->horizontalScrollBar()->maximum(), 0);
+    EXPECT_EQ(w->ControlWidget(Control::StationBox)->parentWidget()->pos(), QPoint(626, 351));
+    EXPECT_EQ(w->ControlWidget(Control::AboutButton)->pos(), QPoint(900, 367));
 }
 
 TEST(WindowFitTest, ALargerWindowGivesItsRoomToTheResultGrid) {
@@ -63,8 +137,11 @@ TEST(WindowFitTest, ALargerWindowGivesItsRoomToTheResultGrid) {
     // The extra width goes to the columns: the headers stay over them, to the grid's edge.
     EXPECT_EQ(w->Grid()->width(), 960 + 1200 - 985);
     EXPECT_GT(w->HeaderLabel(14)->width(), ui::ResultColumnWidths()[14]);
-    EXPECT_EQ(w->HeaderLabel(14)->geometry().right() + 1,
-              w->Grid()->columnViewportPosition(14) + w->Grid()->columnWidth(14) + w->Grid()->x());
+    // The label ends where the column's grid line begins.
+    QWidget* viewport = w->Grid()->viewport();
+    const int columnEnd = w->Grid()->columnViewportPosition(14) + w->Grid()->columnWidth(14);
+    EXPECT_EQ(In(w.get(), w->HeaderLabel(14)).right() + 2,
+              viewport->mapTo(w.get(), QPoint(columnEnd, 0)).x());
 }
 
 // A short window (a small or scaled screen) gives up the start page, then grid rows: the

@@ -1,7 +1,12 @@
 #include "ui/dialogs/copy_rows.h"
 
+#include <QAbstractSpinBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QShortcut>
 #include <QWidget>
 #include <algorithm>
@@ -70,6 +75,38 @@ void AddCopyShortcut(QWidget* widget, std::function<QString()> text) {
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(shortcut, &QShortcut::activated, widget,
                      [text = std::move(text)] { QGuiApplication::clipboard()->setText(text()); });
+}
+
+namespace {
+
+// Keeps the keys' shortcut-override from the text boxes it watches: unclaimed, the key goes
+// to the window's shortcut.
+class WindowKeysFilter : public QObject {
+  public:
+    WindowKeysFilter(QObject* parent, QKeySequence keys) : QObject(parent), keys_(keys) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride &&
+            QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()) == keys_) {
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QKeySequence keys_;
+};
+
+}  // namespace
+
+void KeepWindowKeysFromTextBoxes(QWidget* window, const QKeySequence& keys) {
+    auto* filter = new WindowKeysFilter(window, keys);
+    // An editable combo box or a spin box hands the override to its line edit itself.
+    for (QWidget* box : window->findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(box) || qobject_cast<QComboBox*>(box) ||
+            qobject_cast<QAbstractSpinBox*>(box))
+            box->installEventFilter(filter);
+    }
 }
 
 void AddWindowShortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action) {

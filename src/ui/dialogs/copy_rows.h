@@ -35,4 +35,9 @@ void AddCopyShortcut(QWidget* widget, std::function<QString()> text);
 // export, find).
 void AddWindowShortcut(QWidget* window, const QKeySequence& keys, std::function<void()> action);
 
+// The window's `keys` work while one of its text boxes has the focus too: on X11 desktops a
+// text box takes Ctrl+E as "end of line" before the window's export can have it. (For the
+// boxes `window` holds when this is called.)
+void KeepWindowKeysFromTextBoxes(QWidget* window, const QKeySequence& keys);
+
 }  // namespace korvel::ui

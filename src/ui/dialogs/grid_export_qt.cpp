@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "qt_text/qt_text.h"
+#include "ui/dialogs/window_fit.h"
 #include "views/grid_export.h"
 
 namespace korvel::ui {
@@ -65,6 +66,8 @@ std::optional<QString> RunSaveDialog(QWidget* parent) {
     dialog.setNameFilter(ExportFileFilter());
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    // Qt's own dialog is taller than a small, strongly scaled screen.
+    FitToScreen(&dialog, dialog.sizeHint());
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;

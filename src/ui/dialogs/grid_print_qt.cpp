@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "qt_text/qt_text.h"
+#include "ui/dialogs/window_fit.h"
 
 namespace korvel::ui {
 
@@ -39,6 +40,8 @@ std::optional<QString> AskPdfFileName(QWidget* parent) {
     dialog.setNameFilter(PdfFileFilter());
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     dialog.selectFile(QStringLiteral("Korvel列车时刻表.pdf"));
+    // Qt's own dialog is taller than a small, strongly scaled screen.
+    FitToScreen(&dialog, dialog.sizeHint());
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return std::nullopt;

@@ -37,6 +37,9 @@ namespace {
 
 // Tree items keep their journey and leg (-1 for the summary row).
 constexpr int kJourneyRole = Qt::UserRole;
+// The least a window keeps: the option row's width, and a few rows of the list.
+constexpr int kLeastWidth = 672;
+constexpr int kLeastListHeight = 150;
 constexpr int kLegRole = Qt::UserRole + 1;
 
 constexpr int kColumnWidths[JourneyWindowModel::kColumns] = {120, 70, 58, 70, 62, 48, 36,
@@ -92,9 +95,11 @@ JourneyDialog::JourneyDialog(JourneyWindowModel& model, QWidget* parent,
     const MapTabs tabs = AddMapTabs(this, QString::fromUtf8("换乘方案"), std::move(map));
     tabs_ = tabs.tabs;
     map_ = tabs.map;
-    // Drawn for 840 x 512: smaller it scrolls, larger the journey list takes the room.
+    // Drawn for 840 x 512: a larger window gives the journey list the room, a smaller one
+    // takes it from the list down to a few rows and to its option row's width; only smaller
+    // still does the window scroll.
     auto* scroll = new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
-                                    QSize(kClientWidth, kClientHeight));
+                                    QSize(kLeastWidth, kListTop + kLeastListHeight + 48));
     QWidget* const canvas = scroll->Canvas();
     canvas->setAutoFillBackground(true);
 
@@ -186,10 +191,11 @@ void JourneyDialog::BuildOptionRow(QWidget* canvas) {
     maxChanges_->setValue(o.maxTransfers);
     maxChanges_->setSuffix(QString::fromUtf8("次"));
     maxChanges_->setGeometry(308, y, 52, 24);
-    Caption(canvas, "同站换乘至少", 376, y + 2);
-    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {454, y, 70, 24});
-    Caption(canvas, "同城换乘至少", 540, y + 2);
-    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {618, y, 70, 24});
+    // Close enough to fit a 683 px wide screen (1366 x 768 at 2x).
+    Caption(canvas, "同站换乘至少", 370, y + 2);
+    minTransfer_ = Minutes(canvas, "MinTransfer", o.minTransfer, {446, y, 64, 24});
+    Caption(canvas, "同城换乘至少", 522, y + 2);
+    cityTransfer_ = Minutes(canvas, "CityTransfer", o.cityTransfer, {598, y, 64, 24});
 }
 
 void JourneyDialog::BuildList(QWidget* canvas) {
@@ -246,6 +252,7 @@ void JourneyDialog::Wire() {
     AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_E), [this] {
         if (export_->isEnabled()) ExportClicked();
     });
+    KeepWindowKeysFromTextBoxes(this, QKeySequence(Qt::CTRL | Qt::Key_E));
     // Whatever changes after a search leaves its answer on show for another question.
     for (StationCombo* box : {fromBox_, toBox_}) {
         connect(box->lineEdit(), &QLineEdit::textChanged, this, [this] { MarkStale(); });
@@ -302,7 +309,36 @@ void JourneyDialog::MarkStale() {
     ShowStale(true);
 }
 
-void JourneyDialog::ShowStale(bool stale) {
+void JourneyDialog::TimetableChanged(std::shared_ptr<const MapData> map, bool tablesIn) {
+    // The new timetable's map (or none) once its tables are in; the old map stays while they
+    // load. Outdated journeys are not drawn on a new map.
+    if (map_ && tablesIn && map_->Map() != map) {
+        map_->SetMap(std::move(map));
+        mapJourney_ = -2;  // none drawn yet
+    }
+    if (model_.Outdated()) {
+        ShowStale(true, QStringFromGbk(model_.OutdatedText()));
+        if (mapJourney_ == -2) ShowOnMap(-1);
+        return;
+    }
+    if (!model_.Searched()) return;
+    Fill();
+    // Planned again with what the last search was given: the boxes may say otherwise since.
+    if (!ShowsTheModelsQuestion()) MarkStale();
+}
+
+bool JourneyDialog::ShowsTheModelsQuestion() const {
+    const JourneyOptions& o = model_.Options();
+    const int fare = o.fareClass ? static_cast<int>(*o.fareClass) + 1 : 0;
+    return GbkFromQString(fromBox_->currentText()) == model_.From() &&
+           GbkFromQString(toBox_->currentText()) == model_.To() &&
+           windowOf_->currentIndex() == (o.windowOf == JourneyWindowOf::Arrival ? 1 : 0) &&
+           MinuteOf(start_->time()) == o.windowStart && MinuteOf(end_->time()) == o.windowEnd &&
+           maxChanges_->value() == o.maxTransfers && minTransfer_->value() == o.minTransfer &&
+           cityTransfer_->value() == o.cityTransfer && fare_->currentIndex() == fare;
+}
+
+void JourneyDialog::ShowStale(bool stale, const QString& why) {
     stale_ = stale;
     // Greyed rather than gone: the traveller still sees what the last search found while
     // changing one setting, and the status line says it is not the answer to the new one.
@@ -318,7 +354,9 @@ void JourneyDialog::ShowStale(bool stale) {
     print_->setEnabled(canExport);
     if (stale) {
         status_->setText(
-            QString::fromUtf8("条件已改变，下列方案按原来的条件找到；按“查询”重新查找。"));
+            !why.isEmpty()
+                ? why
+                : QString::fromUtf8("条件已改变，下列方案按原来的条件找到；按“查询”重新查找。"));
     }
 }
 
@@ -492,7 +530,7 @@ void JourneyDialog::Fill() {
 void JourneyDialog::ShowOnMap(int j) {
     if (!map_ || j == mapJourney_) return;
     mapJourney_ = j;
-    if (j < 0 || j >= model_.JourneyCount()) {
+    if (j < 0 || j >= model_.JourneyCount() || model_.Outdated()) {
         map_->SetRoute({});
     } else {
         map_->SetJourney(*model_.ShownTimetable(), model_.JourneyAt(j));
@@ -506,7 +544,8 @@ void JourneyDialog::OnDoubleClick(QTreeWidgetItem* item) {
 
 void JourneyDialog::LegMenu(const QPoint& at) {
     QTreeWidgetItem* item = tree_->itemAt(at);
-    if (item == nullptr || item->data(0, kLegRole).toInt() < 0) return;
+    // A leg planned on a timetable no longer in use has no other trains to offer.
+    if (item == nullptr || item->data(0, kLegRole).toInt() < 0 || model_.Outdated()) return;
     const int journey = item->data(0, kJourneyRole).toInt();
     const int leg = item->data(0, kLegRole).toInt();
     QMenu menu(this);

@@ -86,6 +86,11 @@ class JourneyDialog : public QDialog {
     // window now (changed since the last search): they are greyed, and neither exported nor
     // printed, until 查询 plans again.
     bool AnswerIsStale() const { return stale_; }
+    // The timetable changed under the window: the answer planned on the old one stays on
+    // show, greyed and explained, while the model holds it outdated; once planned again on
+    // the new timetable, the new answer is shown. Once the new tables are in (`tablesIn`),
+    // the map is theirs (`map`, nullptr for a timetable without station places).
+    void TimetableChanged(std::shared_ptr<const MapData> map, bool tablesIn);
     // What Ctrl+C in the list copies, tab-separated: the column titles, with the journey's
     // number (方案) and the leg's train (车次) in columns of their own, then the chosen rows (a
     // chosen journey with its legs, a leg chosen alone by itself; every journey when nothing
@@ -106,7 +111,11 @@ class JourneyDialog : public QDialog {
     void ClearAnswer(const std::string& status);
     // A station or setting changed after the search: the answer on show no longer fits.
     void MarkStale();
-    void ShowStale(bool stale);
+    // Greys the answer on show (or shows it as current again); `why` replaces the status
+    // line's word on changed settings.
+    void ShowStale(bool stale, const QString& why = {});
+    // Whether the boxes and settings are those the model last planned with.
+    bool ShowsTheModelsQuestion() const;
     void LayOut(QSize size);
     void Fill();
     void OnDoubleClick(QTreeWidgetItem* item);

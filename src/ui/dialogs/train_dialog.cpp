@@ -1,5 +1,6 @@
 #include "ui/dialogs/train_dialog.h"
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -23,6 +24,9 @@ constexpr int kGridLeft = 24;
 constexpr int kGridTop = 68;
 constexpr int kGridWidth = 393;
 constexpr int kGridHeight = 287;
+// The fewest stop rows a short window keeps (a small or strongly scaled screen): the summary
+// lines, the headers and the buttons stay in view, and only the stop list scrolls.
+constexpr int kLeastGridHeight = 5 * 19 + 2;
 constexpr int kHeaderTop = 46;  // the header strips end where the grid begins
 
 void SetColours(QWidget* w, const QColor& background, const QColor& text) {
@@ -54,9 +58,11 @@ TrainDialog::TrainDialog(DetailWindowModel& model, QWidget* parent,
     const MapTabs tabs = AddMapTabs(this, QStringLiteral("时刻表"), std::move(map));
     tabs_ = tabs.tabs;
     map_ = tabs.map;
-    // Drawn for 426 x 403: smaller it scrolls, larger the stop list takes the room.
-    auto* scroll = new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
-                                    QSize(kClientWidth, kClientHeight));
+    // Drawn for 426 x 403: a larger window gives the stop list the room, a shorter one takes
+    // it from the stop list down to a few rows; only smaller still does the window scroll.
+    auto* scroll =
+        new ScrollCanvas(tabs.firstPage ? tabs.firstPage : this,
+                         QSize(kClientWidth, kClientHeight - (kGridHeight - kLeastGridHeight)));
     QWidget* const canvas = scroll->Canvas();
     SetColours(canvas, Rgb(0xE3EFF3), QColor());
     setWindowTitle(QStringFromGbk(model.Caption()));
@@ -154,6 +160,12 @@ void TrainDialog::AddButtons(QWidget* canvas) {
     connect(printButton_, &QPushButton::clicked, this, [this] { PrintClicked(); });
     connect(exportButton_, &QPushButton::clicked, this, [this] { ExportClicked(); });
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
+    // The keys of the other windows, from either tab: Ctrl+P prints at once and Ctrl+E
+    // exports, as the buttons do (Escape closes, as in every dialog).
+    AddWindowShortcut(this, QKeySequence::Print, [this] { PrintClicked(); });
+    AddWindowShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_E), [this] { ExportClicked(); });
+    printButton_->setToolTip(QStringLiteral("打印停站表 (Ctrl+P)"));
+    exportButton_->setToolTip(QStringLiteral("把停站表存为 CSV 文件 (Ctrl+E)"));
 
     // The close button takes the keyboard first; tab order follows the layout otherwise.
     setTabOrder(closeButton_, stopGrid_);

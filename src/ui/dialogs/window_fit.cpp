@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "ui/dialogs/settings.h"
 
@@ -54,15 +55,31 @@ void ScrollCanvas::resizeEvent(QResizeEvent* event) {
     FitCanvas();
 }
 
+void ScrollCanvas::SetLeastHeightFor(std::function<int(int)> leastHeight) {
+    leastHeightFor_ = std::move(leastHeight);
+    FitCanvas();
+}
+
+int ScrollCanvas::LeastHeight(int width) const {
+    return leastHeightFor_ ? std::max(least_.height(), leastHeightFor_(width)) : least_.height();
+}
+
 void ScrollCanvas::FitCanvas() {
-    // The room without scroll bars; a bar in one direction takes its width from the other.
+    // The room without scroll bars; a bar in one direction takes its width from the other
+    // (and a vertical bar may leave too little width, which brings the horizontal one).
     QSize room = maximumViewportSize();
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    const bool wide = room.width() < least_.width();
-    const bool tall = room.height() < least_.height();
+    bool wide = room.width() < least_.width();
     if (wide) room.rheight() -= bar;
-    if (tall) room.rwidth() -= bar;
-    const QSize size = room.expandedTo(least_);
+    if (room.height() < LeastHeight(std::max(room.width(), least_.width()))) {
+        room.rwidth() -= bar;
+        if (!wide && room.width() < least_.width()) {
+            wide = true;
+            room.rheight() -= bar;
+        }
+    }
+    const int width = std::max(room.width(), least_.width());
+    const QSize size(width, std::max(room.height(), LeastHeight(width)));
     if (canvas_->size() != size) canvas_->resize(size);
     emit canvasResized(size);
 }

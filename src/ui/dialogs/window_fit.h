@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 namespace korvel::ui {
 
@@ -19,6 +20,9 @@ class ScrollCanvas : public QScrollArea {
 
     QWidget* Canvas() const { return canvas_; }
     QSize Least() const { return least_; }
+    // A layout that wraps on a narrow canvas needs more height there: the least height for a
+    // canvas `width` wide (never below Least()'s).
+    void SetLeastHeightFor(std::function<int(int width)> leastHeight);
 
   signals:
     // The canvas has a new size (at least Least()): lay the children out for it.
@@ -29,9 +33,11 @@ class ScrollCanvas : public QScrollArea {
 
   private:
     void FitCanvas();
+    int LeastHeight(int width) const;
 
     QWidget* canvas_;
     QSize least_;
+    std::function<int(int)> leastHeightFor_;
 };
 
 // Sizes and places a top-level window for a client area of `preferred` inside the available

@@ -52,6 +52,12 @@ MapWidget::MapWidget(std::shared_ptr<const MapData> map, QWidget* parent)
     PlaceButtons();
 }
 
+void MapWidget::SetMap(std::shared_ptr<const MapData> map) {
+    map_ = std::move(map);
+    for (QToolButton* b : {zoomIn_, zoomOut_, fit_}) b->setVisible(map_ != nullptr);
+    FitRoute();
+}
+
 void MapWidget::SetRoute(std::vector<RouteLeg> legs) {
     legs_ = std::move(legs);
     FitRoute();
@@ -93,6 +99,7 @@ void MapWidget::PanBy(QPointF delta) {
 
 void MapWidget::Rebuild() {
     if (!map_) {
+        scene_ = MapScene{};  // nothing of an earlier map's
         update();
         return;
     }

@@ -27,6 +27,9 @@ class MapWidget : public QWidget {
     // `map` may be nullptr (a timetable without station places): the tab then says so.
     explicit MapWidget(std::shared_ptr<const MapData> map, QWidget* parent = nullptr);
 
+    // Another timetable's map (nullptr: none), under the route shown, fitted again.
+    void SetMap(std::shared_ptr<const MapData> map);
+    const std::shared_ptr<const MapData>& Map() const { return map_; }
     // A new route, fitted to the view.
     void SetRoute(std::vector<RouteLeg> legs);
     // A journey's legs as the route (a change station ringed), fitted to the view; `planned`
