@@ -323,7 +323,9 @@ TEST(JourneyWindowTest, ATimetableSwitchPlansAgainOrKeepsTheOldAnswerGreyed) {
     EXPECT_TRUE(d->PrintButton()->isEnabled());
     emit d->Tree()->itemActivated(d->Tree()->topLevelItem(0)->child(0), 0);
     EXPECT_EQ(legsOpened, 1);
-    if (d->Map() != nullptr) EXPECT_EQ(d->Map()->Map(), w->Controller().Map());
+    if (d->Map() != nullptr) {
+        EXPECT_EQ(d->Map()->Map(), w->Controller().Map());
+    }
 
     // Changed settings before a switch stay marked after it: the new answer is the last
     // search's, not the settings on show.
