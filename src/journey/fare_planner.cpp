@@ -14,7 +14,13 @@
 //
 // Pruning: a pair is dropped when a journey already found arrives no later than the pair
 // could at best (its time plus the riding-time bound to the arrival side) and costs no more
-// than the pair has already paid; the journeys found form a bag per number of trains.
+// than the pair could at best (what it has paid plus the least fare still to pay); the
+// journeys found form a bag per number of trains. The least fare still to pay is what makes
+// the pruning bite: with one or two trains left it is the cheapest way on ignoring times (the
+// cheapest last train, or a train to a stop where one goes plus that one), worked out per
+// station when first asked and pricing only the spans that end where a last train leaves.
+// Without it a pair that has paid little survives every journey found, however far from the
+// arrival side it is.
 #include <algorithm>
 #include <utility>
 
@@ -79,23 +85,36 @@ struct Riding {
     std::uint32_t parent;
 };
 
+// A passenger about to board a route in a round; `slot` is the route's place in the round's
+// order.
+struct Boarding {
+    std::uint32_t slot;
+    Riding rider;
+};
+
 // The memory of one search, kept per thread (every array is refilled).
 struct FareScratch {
-    ByStation<Side> side;
-    ByStation<std::int32_t> bound;
-    std::vector<std::int32_t> onward;
-    IdxVector<RouteIdx, std::uint32_t> lastTo;
-    ByStation<std::int32_t> direct;  // FareStillToPay with one train left, once known
-    std::vector<Departure> departures;
+    SearchSetup setup;
+    // The least fare from a station to the arrival side with one train, and with two once
+    // known (else kUnknown).
+    ByStation<std::int32_t> direct;
+    ByStation<std::int32_t> withTwo;
+    ByStation<std::int32_t> lastAfterChange;  // CheapestAfterChange, for every station
+    // The least minutes from alighting at a station to the arrival side with one more train.
+    ByStation<std::int32_t> lastAfterTime;
     std::vector<Label> labels;
     std::array<std::vector<Bag>, kMaxRounds + 1> bags;  // by station number
     std::array<ByStation<std::uint8_t>, kMaxRounds + 1> marked;
     std::array<std::vector<StationIdx>, kMaxRounds + 1> markedList;
-    std::array<Bag, kMaxRounds + 1> target;  // journeys found with at most k trains
-    IdxVector<RouteIdx, std::uint32_t> routeStart;
+    std::array<Bag, kMaxRounds + 1> target;        // journeys found with at most k trains
+    IdxVector<RouteIdx, std::uint32_t> routeSlot;  // a route's place in the round, or kNone
     std::vector<RouteIdx> routeList;
     std::vector<StationIdx> boardList;
     std::vector<Riding> riding;
+    std::vector<std::uint32_t> fresh;  // a bag's pairs new in this minute
+    std::vector<Boarding> boardings;   // in the order they are found
+    std::vector<Boarding> sortedBoardings;
+    std::vector<std::uint32_t> slotFirst, slotFill;
 };
 
 FareScratch& ThreadFareScratch() {
@@ -112,11 +131,10 @@ class FareRaptor {
           o_(o),
           backward_(backward),
           rounds_(o.maxTransfers + 1),
-          s_(s) {
+          s_(s),
+          setup_(s.setup) {
+        setup_.Prepare(ix, sides, o, window);
         const std::size_t n = ix.StationCount();
-        s_.side.assign(n, Side::None);
-        for (StationIdx x : sides.from) s_.side[x] = Side::From;
-        for (StationIdx x : sides.to) s_.side[x] = Side::To;
         s_.labels.clear();
         for (int k = 0; k <= kMaxRounds; ++k) {
             s_.bags[k].resize(n);
@@ -125,24 +143,15 @@ class FareRaptor {
             s_.markedList[k].clear();
             s_.target[k].Clear();
         }
-        s_.routeStart.assign(ix.RouteCount(), kNone);
+        s_.routeSlot.assign(ix.RouteCount(), kNone);
         s_.routeList.clear();
-        s_.lastTo.assign(ix.RouteCount(), 0);
-        for (StationIdx x : sides.to) {
-            for (const JourneyIndex::Call& c : ix.Calls(x)) {
-                if (ix.CanAlight(c.route, c.stop))
-                    s_.lastTo[c.route] = std::max(s_.lastTo[c.route], c.stop);
-            }
-        }
-        s_.direct.assign(n, kUnknown);
-        LowerBounds(ix, sides.to, o.cityTransfer, s_.bound);
-        RouteBounds(ix, s_.bound, s_.onward);
-        CollectDepartures(ix, sides.from, window, s_.departures);
+        FindCheapestDirect(sides);
+        s_.withTwo.assign(n, kUnknown);
     }
 
     std::vector<Journey> Run() {
         std::vector<Journey> out;
-        const std::vector<Departure>& deps = s_.departures;
+        const std::vector<Departure>& deps = setup_.departures;
         for (std::size_t i = 0; i < deps.size();) {
             std::size_t end = i;
             while (end < deps.size() && deps[end].at == deps[i].at) ++end;
@@ -176,6 +185,25 @@ class FareRaptor {
         return fares_.Fare(group, last - alight, last - board);
     }
 
+    // The same, or RouteFares::kNotPriced when the span is not priced yet.
+    std::int32_t PricedLegFare(std::uint32_t group, RouteIdx r, std::uint32_t board,
+                               std::uint32_t alight) const {
+        if (!backward_) return fares_.PricedFare(group, board, alight);
+        const std::uint32_t last = ix_.StopCount(r) - 1;
+        return fares_.PricedFare(group, last - alight, last - board);
+    }
+
+    // The fare of riding to a stop where the pair would arrive at `at` having paid `paid`, or
+    // kNoFare. A span not priced yet is priced only when the arrival could give anything.
+    std::int32_t FareTo(int k, std::uint32_t group, RouteIdx r, std::uint32_t board,
+                        std::uint32_t alight, StationIdx station, std::int32_t at,
+                        std::int32_t paid) {
+        const std::int32_t known = PricedLegFare(group, r, board, alight);
+        if (known != RouteFares::kNotPriced) return known;
+        if (!WorthPricing(k, station, at, paid)) return kNoFare;
+        return LegFare(group, r, board, alight);
+    }
+
     std::uint32_t GroupOfTrip(RouteIdx r, std::uint32_t trip) const {
         return fares_.GroupOf(ix_.Trips(r)[trip].train);
     }
@@ -188,12 +216,12 @@ class FareRaptor {
     // Whether arriving at the station at `at`, having paid `paid` before this train, could
     // give anything (every fare is above 0): a cheap test before the train's fare is looked up.
     bool WorthPricing(int k, StationIdx station, std::int32_t at, std::int32_t paid) {
-        const Side side = s_.side[station];
+        const Side side = setup_.side[station];
         if (side == Side::To) return !Beaten(k, at, paid + 1);
         if (side == Side::From || k == rounds_) return false;
         if (Useful(k, station, at + o_.minTransfer, paid + 1)) return true;
         for (StationIdx mate : ix_.GroupMates(station)) {
-            if (s_.side[mate] == Side::None && Useful(k, mate, at + o_.cityTransfer, paid + 1))
+            if (setup_.side[mate] == Side::None && Useful(k, mate, at + o_.cityTransfer, paid + 1))
                 return true;
         }
         return false;
@@ -202,33 +230,109 @@ class FareRaptor {
     // Whether being ready at the station at `at` having paid `fare` with k trains could still
     // give a journey that none found beats, and no pair at the station beats it already.
     bool Useful(int k, StationIdx station, std::int32_t at, std::int32_t fare) {
-        const std::int32_t bound = s_.bound[station];
-        if (bound >= kNever) return false;
-        const std::int32_t rest = FareStillToPay(k, station);
-        return rest < kNever && !Beaten(k + 1, at + bound, fare + rest) &&
+        const std::int32_t bound = setup_.bound[station];
+        return bound < kNever && CouldArrive(k, station, at + bound, fare) &&
                !Kept(k, station, at, fare);
     }
 
-    // The least fare still to pay from the station with k trains ridden: with one train left,
-    // the cheapest train from there to the arrival side (kNever when none goes); else one
-    // tenth, as every fare is above 0.
-    std::int32_t FareStillToPay(int k, StationIdx station) {
-        if (k + 1 < rounds_) return 1;
-        std::int32_t& known = s_.direct[station];
-        if (known != kUnknown) return known;
-        known = kNever;
-        for (const JourneyIndex::Call& c : ix_.Calls(station)) {
-            if (!ix_.CanBoard(c.route, c.stop)) continue;
-            for (std::uint32_t a = c.stop + 1; a <= s_.lastTo[c.route]; ++a) {
-                if (s_.side[ix_.StopStation(c.route, a)] != Side::To) continue;
-                if (!ix_.CanAlight(c.route, a)) continue;
-                for (std::uint32_t g : fares_.RouteGroups(c.route)) {
-                    const std::int32_t fare = LegFare(g, c.route, c.stop, a);
-                    if (fare != kNoFare) known = std::min(known, fare);
+    // Whether a journey on from the station, with k trains ridden, arriving at `earliest` at
+    // the soonest and having paid `fare` before the next train, could be one that no journey
+    // found beats: a way on with m more trains costs at least the cheapest such way, and is
+    // beaten by the journeys found with k + m trains or fewer.
+    bool CouldArrive(int k, StationIdx station, std::int32_t earliest, std::int32_t fare) {
+        for (int m = 1; k + m <= rounds_; ++m) {
+            const std::int32_t rest = FareStillToPay(m, station);
+            if (rest < kNever && !Beaten(k + m, earliest, fare + rest)) return true;
+        }
+        return false;
+    }
+
+    // The least fare of going on from the station with m more trains (kNever when that cannot
+    // reach the arrival side): the cheapest ways on ignoring times with one or two, else one
+    // tenth a train, as every fare is above 0.
+    std::int32_t FareStillToPay(int m, StationIdx station) {
+        if (m == 1) return CheapestDirect(station);
+        if (m == 2) return CheapestWithTwo(station);
+        return m;
+    }
+
+    // Whether alighting at the station from the k-th train could go anywhere: on the arrival
+    // side, or off both sides with a train left and, when only one is left, a last train from
+    // there or from another station of its city.
+    bool WorthAlighting(int k, StationIdx station) const {
+        const Side side = setup_.side[station];
+        if (side == Side::To) return true;
+        if (side == Side::From || k == rounds_) return false;
+        return k + 1 < rounds_ || s_.lastAfterChange[station] < kNever;
+    }
+
+    // The cheapest train from the station to the arrival side, kNever when none goes.
+    std::int32_t CheapestDirect(StationIdx station) const { return s_.direct[station]; }
+
+    // Fills CheapestDirect from the routes that reach the arrival side, and the cheapest last
+    // train after a change at each station.
+    void FindCheapestDirect(const JourneySides& sides) {
+        s_.direct.assign(ix_.StationCount(), kNever);
+        for (StationIdx to : sides.to) {
+            for (const JourneyIndex::Call& c : ix_.Calls(to)) {
+                if (!ix_.CanAlight(c.route, c.stop)) continue;
+                for (std::uint32_t q = 0; q < c.stop; ++q) {
+                    if (!ix_.CanBoard(c.route, q)) continue;
+                    std::int32_t& best = s_.direct[ix_.StopStation(c.route, q)];
+                    for (std::uint32_t g : fares_.RouteGroups(c.route)) {
+                        const std::int32_t fare = LegFare(g, c.route, q, c.stop);
+                        if (fare != kNoFare) best = std::min(best, fare);
+                    }
                 }
             }
         }
-        return known;
+        s_.lastAfterChange.assign(ix_.StationCount(), kNever);
+        s_.lastAfterTime.assign(ix_.StationCount(), kNever);
+        for (StationIdx x(0); x < StationIdx(ix_.StationCount()); ++x) {
+            if (setup_.side[x] != Side::None) continue;
+            s_.lastAfterChange[x] = CheapestAfterChange(x);
+            std::int32_t soonest = o_.minTransfer + setup_.bound[x];
+            for (StationIdx mate : ix_.GroupMates(x)) {
+                if (setup_.side[mate] == Side::None)
+                    soonest = std::min(soonest, o_.cityTransfer + setup_.bound[mate]);
+            }
+            s_.lastAfterTime[x] = std::min(soonest, kNever);
+        }
+    }
+
+    // The cheapest last train after alighting at the station (off both sides): from there or
+    // from another station of its city.
+    std::int32_t CheapestAfterChange(StationIdx station) {
+        std::int32_t best = CheapestDirect(station);
+        for (StationIdx mate : ix_.GroupMates(station)) {
+            if (setup_.side[mate] == Side::None) best = std::min(best, CheapestDirect(mate));
+        }
+        return best;
+    }
+
+    // The cheapest way from the station to the arrival side with one or two trains. Only the
+    // stops with a last train on are priced.
+    std::int32_t CheapestWithTwo(StationIdx station) {
+        const std::int32_t known = s_.withTwo[station];
+        return known != kUnknown ? known : FindCheapestWithTwo(station);
+    }
+
+    std::int32_t FindCheapestWithTwo(StationIdx station) {
+        std::int32_t best = CheapestDirect(station);
+        for (const JourneyIndex::Call& c : ix_.Calls(station)) {
+            if (!ix_.CanBoard(c.route, c.stop)) continue;
+            for (std::uint32_t a = c.stop + 1; a < ix_.StopCount(c.route); ++a) {
+                const StationIdx there = ix_.StopStation(c.route, a);
+                if (setup_.side[there] != Side::None || !ix_.CanAlight(c.route, a)) continue;
+                const std::int32_t last = s_.lastAfterChange[there];
+                if (last >= best) continue;
+                for (std::uint32_t g : fares_.RouteGroups(c.route)) {
+                    const std::int32_t fare = LegFare(g, c.route, c.stop, a);
+                    if (fare != kNoFare) best = std::min(best, fare + last);
+                }
+            }
+        }
+        return s_.withTwo[station] = best;
     }
 
     // Whether a pair of round k or earlier at the station is no later and no dearer.
@@ -241,14 +345,15 @@ class FareRaptor {
 
     void FirstRound(std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
-            const Departure& d = s_.departures[i];
+            const Departure& d = setup_.departures[i];
             const std::uint32_t group = GroupOfTrip(d.route, d.trip);
             Ride ride{d.route, d.trip, d.at - ix_.DepartOffset(d.route, d.stop), d.stop, 0};
             for (std::uint32_t q = d.stop + 1; q < ix_.StopCount(d.route); ++q) {
-                if (!ix_.CanAlight(d.route, q)) continue;
+                if (!ix_.CanAlight(d.route, q) || !WorthAlighting(1, ix_.StopStation(d.route, q)))
+                    continue;
                 const std::int32_t at = ride.originTime + ix_.ArriveOffset(d.route, q);
-                if (!WorthPricing(1, ix_.StopStation(d.route, q), at, 0)) continue;
-                const std::int32_t fare = LegFare(group, d.route, d.stop, q);
+                const std::int32_t fare =
+                    FareTo(1, group, d.route, d.stop, q, ix_.StopStation(d.route, q), at, 0);
                 if (fare == kNoFare) continue;
                 ride.alight = q;
                 Arrive(1, ix_.StopStation(d.route, q), at, fare, ride, kNone);
@@ -256,56 +361,91 @@ class FareRaptor {
         }
     }
 
-    // Round k >= 2: the routes through stations whose bag of round k - 1 got new pairs.
+    // Round k >= 2: the routes through stations whose bag of round k - 1 got new pairs, each
+    // scanned once from its first boarding, in the order the stations first reach them.
     void Round(int k) {
         s_.boardList.swap(s_.markedList[k - 1]);
         s_.markedList[k - 1].clear();
         s_.routeList.clear();
+        s_.boardings.clear();
         for (StationIdx x : s_.boardList) {
+            const std::vector<Entry>& entries = s_.bags[k - 1][x.Value()].Entries();
+            s_.fresh.clear();
+            for (std::uint32_t i = 0; i < entries.size(); ++i) {
+                if (entries[i].run == run_) s_.fresh.push_back(i);
+            }
             for (const JourneyIndex::Call& c : ix_.Calls(x)) {
                 if (!ix_.CanBoard(c.route, c.stop)) continue;
-                if (k == rounds_ && s_.lastTo[c.route] <= c.stop) continue;
-                if (!AnyBoards(k, c.route, c.stop, x)) continue;
-                std::uint32_t& start = s_.routeStart[c.route];
-                if (start == kNone) s_.routeList.push_back(c.route);
-                start = std::min(start, c.stop);
+                if (k == rounds_ && setup_.lastTo[c.route] <= c.stop) continue;
+                const std::size_t before = s_.boardings.size();
+                CollectBoardings(k, c.route, c.stop, x);
+                if (s_.boardings.size() == before) continue;
+                std::uint32_t& slot = s_.routeSlot[c.route];
+                if (slot == kNone) {
+                    slot = static_cast<std::uint32_t>(s_.routeList.size());
+                    s_.routeList.push_back(c.route);
+                }
+                for (std::size_t b = before; b < s_.boardings.size(); ++b)
+                    s_.boardings[b].slot = slot;
             }
-        }
-        for (RouteIdx r : s_.routeList) {
-            const std::uint32_t start = s_.routeStart[r];
-            s_.routeStart[r] = kNone;
-            ScanRoute(k, r, start);
         }
         for (StationIdx x : s_.boardList) s_.marked[k - 1][x] = 0;
         s_.boardList.clear();
+        // The boardings by route (in the routes' order), each route's by stop.
+        std::vector<std::uint32_t>& first = s_.slotFirst;
+        first.assign(s_.routeList.size() + 1, 0);
+        for (const Boarding& b : s_.boardings) ++first[b.slot + 1];
+        for (std::size_t i = 1; i < first.size(); ++i) first[i] += first[i - 1];
+        std::vector<Boarding>& all = s_.sortedBoardings;
+        all.resize(s_.boardings.size());
+        std::vector<std::uint32_t>& fill = s_.slotFill;
+        fill.assign(first.begin(), first.end() - 1);
+        for (const Boarding& b : s_.boardings) all[fill[b.slot]++] = b;
+        for (std::size_t slot = 0; slot < s_.routeList.size(); ++slot) {
+            // An insertion sort: a route's boardings are few and mostly in order already.
+            for (std::uint32_t i = first[slot] + 1; i < first[slot + 1]; ++i) {
+                const Boarding b = all[i];
+                std::uint32_t j = i;
+                for (; j > first[slot] && all[j - 1].rider.board > b.rider.board; --j)
+                    all[j] = all[j - 1];
+                all[j] = b;
+            }
+            const RouteIdx r = s_.routeList[slot];
+            s_.routeSlot[r] = kNone;
+            ScanRoute(k, r, first[slot], first[slot + 1]);
+        }
     }
 
-    void ScanRoute(int k, RouteIdx r, std::uint32_t start) {
+    // Rides route r from its first boarding among boardings [begin, end) (ordered by stop).
+    void ScanRoute(int k, RouteIdx r, std::size_t begin, std::size_t end) {
         std::vector<Riding>& riding = s_.riding;
         riding.clear();
-        const std::uint32_t stops = k == rounds_ ? s_.lastTo[r] + 1 : ix_.StopCount(r);
-        for (std::uint32_t q = start; q < stops; ++q) {
+        const std::uint32_t stops = k == rounds_ ? setup_.lastTo[r] + 1 : ix_.StopCount(r);
+        std::size_t next = begin;
+        for (std::uint32_t q = s_.sortedBoardings[begin].rider.board; q < stops; ++q) {
             const StationIdx station = ix_.StopStation(r, q);
             // Passengers who cannot arrive before a journey found that costs no more get off
             // for good (the first fare still to pay is at least one tenth).
             if (!riding.empty()) {
-                const std::int32_t best = s_.onward[ix_.FirstStop(r) + q - 1];
+                const std::int32_t best = setup_.onward[ix_.FirstStop(r) + q - 1];
                 std::erase_if(riding, [&](const Riding& p) {
                     return best >= kNever || Beaten(k, p.originTime + best, p.fare + 1);
                 });
             }
-            if (!riding.empty() && ix_.CanAlight(r, q)) {
+            if (!riding.empty() && ix_.CanAlight(r, q) && WorthAlighting(k, station)) {
                 const std::int32_t offset = ix_.ArriveOffset(r, q);
                 for (std::size_t i = 0; i < riding.size(); ++i) {
                     const Riding p = riding[i];
-                    if (!WorthPricing(k, station, p.originTime + offset, p.fare)) continue;
-                    const std::int32_t fare = LegFare(p.group, r, p.board, q);
+                    const std::int32_t fare =
+                        FareTo(k, p.group, r, p.board, q, station, p.originTime + offset, p.fare);
                     if (fare == kNoFare) continue;
                     const Ride ride{r, p.trip, p.originTime, p.board, q};
                     Arrive(k, station, p.originTime + offset, p.fare + fare, ride, p.parent);
                 }
             }
-            if (s_.marked[k - 1][station] && ix_.CanBoard(r, q)) Board(k, r, q, station);
+            for (; next < end && s_.sortedBoardings[next].rider.board == q; ++next)
+                AddRiding(s_.sortedBoardings[next].rider);
+            if (riding.empty() && next == end) break;
         }
     }
 
@@ -319,7 +459,7 @@ class FareRaptor {
         const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
         const Entry& e = entries[i];
         if (e.run != run_) return false;
-        const std::int32_t onward = s_.onward[ix_.FirstStop(r) + q];
+        const std::int32_t onward = setup_.onward[ix_.FirstStop(r) + q];
         if (onward >= kNever) return false;
         c = EarliestOfGroup(r, q, e.time, group);
         if (c.trip == kNone || Beaten(k, c.originTime + onward, e.fare)) return false;
@@ -332,24 +472,17 @@ class FareRaptor {
         return true;
     }
 
-    bool AnyBoards(int k, RouteIdx r, std::uint32_t q, StationIdx station) const {
-        const std::size_t n = s_.bags[k - 1][station.Value()].Entries().size();
-        JourneyIndex::Catch c;
-        for (std::size_t i = 0; i < n; ++i) {
-            for (std::uint32_t g : fares_.RouteGroups(r)) {
-                if (Boards(k, r, q, station, i, g, c)) return true;
-            }
-        }
-        return false;
-    }
-
-    void Board(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
+    // The passengers of the station's new pairs of round k - 1 (`fresh`) who board route r
+    // at stop q.
+    void CollectBoardings(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
         const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
         JourneyIndex::Catch c;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
+        for (const std::uint32_t i : s_.fresh) {
             for (std::uint32_t g : fares_.RouteGroups(r)) {
-                if (Boards(k, r, q, station, i, g, c))
-                    AddRiding({g, c.trip, c.originTime, q, entries[i].fare, entries[i].label});
+                if (Boards(k, r, q, station, i, g, c)) {
+                    s_.boardings.push_back(
+                        {0, {g, c.trip, c.originTime, q, entries[i].fare, entries[i].label}});
+                }
             }
         }
     }
@@ -390,7 +523,7 @@ class FareRaptor {
 
     void Arrive(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
                 std::uint32_t parent) {
-        const Side side = s_.side[station];
+        const Side side = setup_.side[station];
         if (side == Side::To) {
             if (Beaten(k, at, fare)) return;
             const std::uint32_t l = AddLabel(k, ride, parent, fare);
@@ -400,12 +533,17 @@ class FareRaptor {
             return;
         }
         if (side == Side::From || k == rounds_) return;
-        const std::int32_t bound = s_.bound[station];
+        const std::int32_t bound = setup_.bound[station];
         if (bound >= kNever || Beaten(k + 1, at + bound, fare)) return;
+        // With one train left, the cheapest last train from here or another station of the
+        // city, taken as soon as either allows, decides at once for all of them.
+        if (k + 1 == rounds_ &&
+            Beaten(rounds_, at + s_.lastAfterTime[station], fare + s_.lastAfterChange[station]))
+            return;
         std::uint32_t label = kNone;
         Ready(k, station, at + o_.minTransfer, fare, ride, parent, label);
         for (StationIdx mate : ix_.GroupMates(station)) {
-            if (s_.side[mate] == Side::None)
+            if (setup_.side[mate] == Side::None)
                 Ready(k, mate, at + o_.cityTransfer, fare, ride, parent, label);
         }
     }
@@ -453,6 +591,7 @@ class FareRaptor {
     const bool backward_;
     const int rounds_;
     FareScratch& s_;
+    SearchSetup& setup_;
     std::uint32_t run_ = 0;
 };
 
