@@ -100,6 +100,8 @@ struct FareScratch {
     ByStation<std::int32_t> direct;
     ByStation<std::int32_t> withTwo;
     ByStation<std::int32_t> lastAfterChange;  // CheapestAfterChange, for every station
+    // By stop of all routes: the least CheapestAfterChange of the stops after it.
+    std::vector<std::int32_t> onwardLastFare;
     // The least minutes from alighting at a station to the arrival side with one more train.
     ByStation<std::int32_t> lastAfterTime;
     std::vector<Label> labels;
@@ -286,6 +288,7 @@ class FareRaptor {
                 }
             }
         }
+        s_.onwardLastFare.assign(ix_.TotalStops(), kNever);
         s_.lastAfterChange.assign(ix_.StationCount(), kNever);
         s_.lastAfterTime.assign(ix_.StationCount(), kNever);
         for (StationIdx x(0); x < StationIdx(ix_.StationCount()); ++x) {
@@ -297,6 +300,15 @@ class FareRaptor {
                     soonest = std::min(soonest, o_.cityTransfer + setup_.bound[mate]);
             }
             s_.lastAfterTime[x] = std::min(soonest, kNever);
+        }
+        for (RouteIdx r(0); r < RouteIdx(ix_.RouteCount()); ++r) {
+            const std::uint32_t base = ix_.FirstStop(r);
+            std::int32_t best = kNever;
+            for (std::uint32_t q = ix_.StopCount(r); q-- > 0;) {
+                s_.onwardLastFare[base + q] = best;
+                if (ix_.CanAlight(r, q))
+                    best = std::min(best, s_.lastAfterChange[ix_.StopStation(r, q)]);
+            }
         }
     }
 
@@ -427,15 +439,31 @@ class FareRaptor {
             // Passengers who cannot arrive before a journey found that costs no more get off
             // for good (the first fare still to pay is at least one tenth).
             if (!riding.empty()) {
-                const std::int32_t best = setup_.onward[ix_.FirstStop(r) + q - 1];
+                const std::uint32_t at = ix_.FirstStop(r) + q - 1;
+                const std::int32_t best = setup_.onward[at];
+                // Past the route's last stop on the arrival side with one train left, that
+                // train's fare is still to pay too, and the journey has one train more.
+                const bool oneMore = k + 1 == rounds_ && setup_.lastTo[r] < q;
                 std::erase_if(riding, [&](const Riding& p) {
-                    return best >= kNever || Beaten(k, p.originTime + best, p.fare + 1);
+                    if (best >= kNever) return true;
+                    if (oneMore)
+                        return Beaten(rounds_, p.originTime + best,
+                                      p.fare + 1 + s_.onwardLastFare[at]);
+                    return Beaten(k, p.originTime + best, p.fare + 1);
                 });
             }
             if (!riding.empty() && ix_.CanAlight(r, q) && WorthAlighting(k, station)) {
                 const std::int32_t offset = ix_.ArriveOffset(r, q);
+                // Off the arrival side with one train left: the same test as on arriving,
+                // with this train's fare at its least, before the fare is looked up.
+                const bool lastLeft = k + 1 == rounds_ && setup_.side[station] == Side::None;
+                const std::int32_t afterTime = lastLeft ? s_.lastAfterTime[station] : 0;
+                const std::int32_t afterFare = lastLeft ? s_.lastAfterChange[station] + 1 : 0;
                 for (std::size_t i = 0; i < riding.size(); ++i) {
                     const Riding p = riding[i];
+                    if (lastLeft &&
+                        Beaten(rounds_, p.originTime + offset + afterTime, p.fare + afterFare))
+                        continue;
                     const std::int32_t fare =
                         FareTo(k, p.group, r, p.board, q, station, p.originTime + offset, p.fare);
                     if (fare == kNoFare) continue;
