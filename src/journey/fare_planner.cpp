@@ -22,6 +22,7 @@
 // Without it a pair that has paid little survives every journey found, however far from the
 // arrival side it is.
 #include <algorithm>
+#include <span>
 #include <utility>
 
 #include "journey/search_parts.h"
@@ -85,6 +86,12 @@ struct Riding {
     std::uint32_t parent;
 };
 
+// A station where a last train can be boarded after a change, and the change's minutes.
+struct LastWay {
+    StationIdx station;
+    std::int32_t minutes;
+};
+
 // A passenger about to board a route in a round; `slot` is the route's place in the round's
 // order.
 struct Boarding {
@@ -100,6 +107,8 @@ struct FareScratch {
     ByStation<std::int32_t> direct;
     ByStation<std::int32_t> withTwo;
     ByStation<std::int32_t> lastAfterChange;  // CheapestAfterChange, for every station
+    std::vector<std::uint32_t> lastWayFirst;  // by station number, plus an end
+    std::vector<LastWay> lastWays;
     // By stop of all routes: the least CheapestAfterChange of the stops after it.
     std::vector<std::int32_t> onwardLastFare;
     // The least minutes from alighting at a station to the arrival side with one more train.
@@ -268,6 +277,13 @@ class FareRaptor {
         return k + 1 < rounds_ || s_.lastAfterChange[station] < kNever;
     }
 
+    // Where the last train can be boarded after alighting at the station (off both sides):
+    // there or at another station of its city, wherever one leaves.
+    std::span<const LastWay> LastWays(StationIdx station) const {
+        const std::uint32_t first = s_.lastWayFirst[station.Value()];
+        return {s_.lastWays.data() + first, s_.lastWayFirst[station.Value() + 1] - first};
+    }
+
     // The cheapest train from the station to the arrival side, kNever when none goes.
     std::int32_t CheapestDirect(StationIdx station) const { return s_.direct[station]; }
 
@@ -291,8 +307,16 @@ class FareRaptor {
         s_.onwardLastFare.assign(ix_.TotalStops(), kNever);
         s_.lastAfterChange.assign(ix_.StationCount(), kNever);
         s_.lastAfterTime.assign(ix_.StationCount(), kNever);
+        s_.lastWayFirst.assign(ix_.StationCount() + 1, 0);
+        s_.lastWays.clear();
         for (StationIdx x(0); x < StationIdx(ix_.StationCount()); ++x) {
+            s_.lastWayFirst[x.Value()] = static_cast<std::uint32_t>(s_.lastWays.size());
             if (setup_.side[x] != Side::None) continue;
+            if (CheapestDirect(x) < kNever) s_.lastWays.push_back({x, o_.minTransfer});
+            for (StationIdx mate : ix_.GroupMates(x)) {
+                if (setup_.side[mate] == Side::None && CheapestDirect(mate) < kNever)
+                    s_.lastWays.push_back({mate, o_.cityTransfer});
+            }
             s_.lastAfterChange[x] = CheapestAfterChange(x);
             std::int32_t soonest = o_.minTransfer + setup_.bound[x];
             for (StationIdx mate : ix_.GroupMates(x)) {
@@ -301,6 +325,7 @@ class FareRaptor {
             }
             s_.lastAfterTime[x] = std::min(soonest, kNever);
         }
+        s_.lastWayFirst.back() = static_cast<std::uint32_t>(s_.lastWays.size());
         for (RouteIdx r(0); r < RouteIdx(ix_.RouteCount()); ++r) {
             const std::uint32_t base = ix_.FirstStop(r);
             std::int32_t best = kNever;
@@ -491,6 +516,10 @@ class FareRaptor {
         if (onward >= kNever) return false;
         c = EarliestOfGroup(r, q, e.time, group);
         if (c.trip == kNone || Beaten(k, c.originTime + onward, e.fare)) return false;
+        if (k + 1 == rounds_ && setup_.lastTo[r] <= q &&
+            Beaten(rounds_, c.originTime + onward,
+                   e.fare + 1 + s_.onwardLastFare[ix_.FirstStop(r) + q]))
+            return false;
         const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
         // The next pair of the bag is later and cheaper.
         if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
@@ -569,6 +598,18 @@ class FareRaptor {
             Beaten(rounds_, at + s_.lastAfterTime[station], fare + s_.lastAfterChange[station]))
             return;
         std::uint32_t label = kNone;
+        if (k + 1 == rounds_) {
+            // Only where a last train leaves, as Ready would find.
+            for (const LastWay& w : LastWays(station)) {
+                const std::int32_t ready = at + w.minutes;
+                if (Beaten(rounds_, ready + setup_.bound[w.station],
+                           fare + CheapestDirect(w.station)) ||
+                    Kept(k, w.station, ready, fare))
+                    continue;
+                Keep(k, w.station, ready, fare, ride, parent, label);
+            }
+            return;
+        }
         Ready(k, station, at + o_.minTransfer, fare, ride, parent, label);
         for (StationIdx mate : ix_.GroupMates(station)) {
             if (setup_.side[mate] == Side::None)
@@ -580,7 +621,12 @@ class FareRaptor {
     // one is no later and no dearer; the label is made on the first pair kept.
     void Ready(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
                std::uint32_t parent, std::uint32_t& label) {
-        if (!Useful(k, station, at, fare)) return;
+        if (Useful(k, station, at, fare)) Keep(k, station, at, fare, ride, parent, label);
+    }
+
+    // Adds the pair to the station's bag of round k.
+    void Keep(int k, StationIdx station, std::int32_t at, std::int32_t fare, const Ride& ride,
+              std::uint32_t parent, std::uint32_t& label) {
         if (label == kNone) label = AddLabel(k, ride, parent, fare);
         s_.bags[k][station.Value()].Add({at, fare, label, run_});
         if (!s_.marked[k][station]) {
