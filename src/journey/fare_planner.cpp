@@ -57,23 +57,26 @@ struct Entry {
 class Bag {
   public:
     bool Beats(std::int32_t time, std::int32_t fare) const {
-        auto it = std::upper_bound(entries_.begin(), entries_.end(), time,
-                                   [](std::int32_t t, const Entry& e) { return t < e.time; });
-        return it != entries_.begin() && std::prev(it)->fare <= fare;
+        const auto it = std::upper_bound(times_.begin(), times_.end(), time);
+        return it != times_.begin() && entries_[it - times_.begin() - 1].fare <= fare;
     }
     // Adds a pair that the bag does not beat, dropping the pairs it beats.
     void Add(const Entry& e) {
-        auto first = std::lower_bound(entries_.begin(), entries_.end(), e.time,
-                                      [](const Entry& x, std::int32_t t) { return x.time < t; });
+        const auto first = std::lower_bound(times_.begin(), times_.end(), e.time) - times_.begin();
         auto last = first;
-        while (last != entries_.end() && last->fare >= e.fare) ++last;
-        entries_.insert(entries_.erase(first, last), e);
+        while (last < std::ssize(entries_) && entries_[last].fare >= e.fare) ++last;
+        entries_.insert(entries_.erase(entries_.begin() + first, entries_.begin() + last), e);
+        times_.insert(times_.erase(times_.begin() + first, times_.begin() + last), e.time);
     }
-    void Clear() { entries_.clear(); }
+    void Clear() {
+        entries_.clear();
+        times_.clear();
+    }
     const std::vector<Entry>& Entries() const { return entries_; }
 
   private:
     std::vector<Entry> entries_;
+    std::vector<std::int32_t> times_;  // the entries' times again, for the halvings
 };
 
 // A passenger on a run of the route being scanned.
@@ -122,6 +125,7 @@ struct FareScratch {
     std::vector<RouteIdx> routeList;
     std::vector<StationIdx> boardList;
     std::vector<Riding> riding;
+    std::uint64_t targetsAdded = 0;    // journeys added to the target bags so far
     std::vector<std::uint32_t> fresh;  // a bag's pairs new in this minute
     std::vector<Boarding> boardings;   // in the order they are found
     std::vector<Boarding> sortedBoardings;
@@ -459,6 +463,12 @@ class FareRaptor {
         riding.clear();
         const std::uint32_t stops = k == rounds_ ? setup_.lastTo[r] + 1 : ix_.StopCount(r);
         std::size_t next = begin;
+        struct Checked {
+            std::int32_t best, more;
+            std::uint64_t targets;
+            std::size_t riders;
+            bool operator==(const Checked&) const = default;
+        } checked{-1, -1, 0, 0};
         for (std::uint32_t q = s_.sortedBoardings[begin].rider.board; q < stops; ++q) {
             const StationIdx station = ix_.StopStation(r, q);
             // Passengers who cannot arrive before a journey found that costs no more get off
@@ -469,13 +479,17 @@ class FareRaptor {
                 // Past the route's last stop on the arrival side with one train left, that
                 // train's fare is still to pay too, and the journey has one train more.
                 const bool oneMore = k + 1 == rounds_ && setup_.lastTo[r] < q;
-                std::erase_if(riding, [&](const Riding& p) {
-                    if (best >= kNever) return true;
-                    if (oneMore)
-                        return Beaten(rounds_, p.originTime + best,
-                                      p.fare + 1 + s_.onwardLastFare[at]);
-                    return Beaten(k, p.originTime + best, p.fare + 1);
-                });
+                const std::int32_t more = oneMore ? 1 + s_.onwardLastFare[at] : 1;
+                // The test changes only with the bounds, the journeys found or the riders.
+                const Checked now{best, more, s_.targetsAdded, riding.size()};
+                if (now != checked) {
+                    const int trains = oneMore ? rounds_ : k;
+                    std::erase_if(riding, [&](const Riding& p) {
+                        return best >= kNever || Beaten(trains, p.originTime + best, p.fare + more);
+                    });
+                    checked = now;
+                    checked.riders = riding.size();
+                }
             }
             if (!riding.empty() && ix_.CanAlight(r, q) && WorthAlighting(k, station)) {
                 const std::int32_t offset = ix_.ArriveOffset(r, q);
@@ -587,6 +601,7 @@ class FareRaptor {
             for (int j = k; j <= rounds_; ++j) {
                 if (!s_.target[j].Beats(at, fare)) s_.target[j].Add({at, fare, l, run_});
             }
+            ++s_.targetsAdded;
             return;
         }
         if (side == Side::From || k == rounds_) return;
