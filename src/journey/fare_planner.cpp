@@ -516,8 +516,8 @@ class FareRaptor {
         }
     }
 
-    // Whether pair `i` of the station's bag of round k - 1 boards the run of `group` it
-    // catches at the stop (given as `c`): only a pair new in this minute, whose run could
+    // Whether pair `i` of the station's bag of round k - 1 (new in this minute) boards the run
+    // of `group` it catches at the stop (given as `c`): only a pair whose run could
     // still arrive before a journey found that costs no more, and that no other pair catches
     // for less. Such a pair, in this bag or one of fewer trains, rides that run itself (or
     // rode it in a later minute).
@@ -525,7 +525,6 @@ class FareRaptor {
                 std::uint32_t group, JourneyIndex::Catch& c) const {
         const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
         const Entry& e = entries[i];
-        if (e.run != run_) return false;
         const std::int32_t onward = setup_.onward[ix_.FirstStop(r) + q];
         if (onward >= kNever) return false;
         c = EarliestOfGroup(r, q, e.time, group);
@@ -605,17 +604,16 @@ class FareRaptor {
             return;
         }
         if (side == Side::From || k == rounds_) return;
-        const std::int32_t bound = setup_.bound[station];
-        if (bound >= kNever || Beaten(k + 1, at + bound, fare)) return;
-        // With one train left, the cheapest last train from here or another station of the
-        // city, taken as soon as either allows, decides at once for all of them.
-        if (k + 1 == rounds_ &&
-            Beaten(rounds_, at + s_.lastAfterTime[station], fare + s_.lastAfterChange[station]))
-            return;
         std::uint32_t label = kNone;
         if (k + 1 == rounds_) {
-            // Only where a last train leaves, as Ready would find.
-            for (const LastWay& w : LastWays(station)) {
+            // Only where a last train leaves, as Ready would find. With more than one such
+            // station, the cheapest last train of them, taken as soon as any allows, decides at
+            // once for all.
+            const std::span<const LastWay> ways = LastWays(station);
+            if (ways.size() > 1 &&
+                Beaten(rounds_, at + s_.lastAfterTime[station], fare + s_.lastAfterChange[station]))
+                return;
+            for (const LastWay& w : ways) {
                 const std::int32_t ready = at + w.minutes;
                 if (Beaten(rounds_, ready + setup_.bound[w.station],
                            fare + CheapestDirect(w.station)) ||
@@ -625,6 +623,8 @@ class FareRaptor {
             }
             return;
         }
+        const std::int32_t bound = setup_.bound[station];
+        if (bound >= kNever || Beaten(k + 1, at + bound, fare)) return;
         Ready(k, station, at + o_.minTransfer, fare, ride, parent, label);
         for (StationIdx mate : ix_.GroupMates(station)) {
             if (setup_.side[mate] == Side::None)
