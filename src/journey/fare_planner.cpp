@@ -537,14 +537,15 @@ class FareRaptor {
         const std::int32_t onward = setup_.onward[ix_.FirstStop(r) + q];
         if (onward >= kNever) return false;
         c = EarliestOfGroup(r, q, e.time, group);
-        if (c.trip == kNone || Beaten(k, c.originTime + onward, e.fare)) return false;
+        if (c.trip == kNone) return false;
+        const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
+        // The next pair of the bag is later and cheaper.
+        if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
+        if (Beaten(k, c.originTime + onward, e.fare)) return false;
         if (k + 1 == rounds_ && setup_.lastTo[r] <= q &&
             Beaten(rounds_, c.originTime + onward,
                    e.fare + 1 + s_.onwardLastFare[ix_.FirstStop(r) + q]))
             return false;
-        const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
-        // The next pair of the bag is later and cheaper.
-        if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
         for (int j = 1; j < k - 1; ++j) {
             if (s_.bags[j][station.Value()].Beats(depart, e.fare)) return false;
         }
