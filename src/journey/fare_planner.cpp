@@ -17,14 +17,15 @@
 // than the pair could at best (what it has paid plus the least fare still to pay); the
 // journeys found form a bag per number of trains. The least fare still to pay is what makes
 // the pruning bite: with one or two trains left it is the cheapest way on ignoring times (the
-// cheapest last train, or a train to a stop where one goes plus that one), worked out per
-// station when first asked and pricing only the spans that end where a last train leaves.
+// cheapest last train, or a train to a stop where one goes plus that one; fare_bounds.h).
 // Without it a pair that has paid little survives every journey found, however far from the
-// arrival side it is.
+// arrival side it is. With one train left the search also offers an arrival only to the
+// stations where a last train leaves, and tests it there before anything else.
 #include <algorithm>
 #include <span>
 #include <utility>
 
+#include "journey/fare_bounds.h"
 #include "journey/search_parts.h"
 
 namespace korvel::search {
@@ -32,7 +33,6 @@ namespace korvel::search {
 namespace {
 
 constexpr std::uint32_t kNone = JourneyIndex::kNone;
-constexpr std::int32_t kUnknown = -2;
 
 // A train ridden to a stop: the ride, the fare paid up to there, the label it boarded from.
 struct Label {
@@ -98,12 +98,6 @@ struct Riding {
     std::uint32_t parent;
 };
 
-// A station where a last train can be boarded after a change, and the change's minutes.
-struct LastWay {
-    StationIdx station;
-    std::int32_t minutes;
-};
-
 // A passenger about to board a route in a round; `slot` is the route's place in the round's
 // order.
 struct Boarding {
@@ -114,17 +108,7 @@ struct Boarding {
 // The memory of one search, kept per thread (every array is refilled).
 struct FareScratch {
     SearchSetup setup;
-    // The least fare from a station to the arrival side with one train, and with two once
-    // known (else kUnknown).
-    ByStation<std::int32_t> direct;
-    ByStation<std::int32_t> withTwo;
-    ByStation<std::int32_t> lastAfterChange;  // CheapestAfterChange, for every station
-    std::vector<std::uint32_t> lastWayFirst;  // by station number, plus an end
-    std::vector<LastWay> lastWays;
-    // By stop of all routes: the least CheapestAfterChange of the stops after it.
-    std::vector<std::int32_t> onwardLastFare;
-    // The least minutes from alighting at a station to the arrival side with one more train.
-    ByStation<std::int32_t> lastAfterTime;
+    FareBounds bounds;
     std::vector<Label> labels;
     std::array<std::vector<Bag>, kMaxRounds + 1> bags;  // by station number
     std::array<ByStation<std::uint8_t>, kMaxRounds + 1> marked;
@@ -156,7 +140,8 @@ class FareRaptor {
           backward_(backward),
           rounds_(o.maxTransfers + 1),
           s_(s),
-          setup_(s.setup) {
+          setup_(s.setup),
+          bounds_(s.bounds) {
         setup_.Prepare(ix, sides, o, window);
         const std::size_t n = ix.StationCount();
         s_.labels.clear();
@@ -169,8 +154,7 @@ class FareRaptor {
         }
         s_.routeSlot.assign(ix.RouteCount(), kNone);
         s_.routeList.clear();
-        FindCheapestDirect(sides);
-        s_.withTwo.assign(n, kUnknown);
+        bounds_.Prepare(ix, fares_, backward, setup_, sides, o);
     }
 
     std::vector<Journey> Run() {
@@ -204,9 +188,7 @@ class FareRaptor {
     // The fare of riding a route's train of `group` between two stops of this index.
     std::int32_t LegFare(std::uint32_t group, RouteIdx r, std::uint32_t board,
                          std::uint32_t alight) const {
-        if (!backward_) return fares_.Fare(group, board, alight);
-        const std::uint32_t last = ix_.StopCount(r) - 1;
-        return fares_.Fare(group, last - alight, last - board);
+        return RouteLegFare(ix_, fares_, backward_, group, r, board, alight);
     }
 
     // The same, or RouteFares::kNotPriced when the span is not priced yet.
@@ -275,8 +257,8 @@ class FareRaptor {
     // reach the arrival side): the cheapest ways on ignoring times with one or two, else one
     // tenth a train, as every fare is above 0.
     std::int32_t FareStillToPay(int m, StationIdx station) {
-        if (m == 1) return CheapestDirect(station);
-        if (m == 2) return CheapestWithTwo(station);
+        if (m == 1) return bounds_.Direct(station);
+        if (m == 2) return bounds_.WithTwo(station);
         return m;
     }
 
@@ -287,102 +269,7 @@ class FareRaptor {
         const Side side = setup_.side[station];
         if (side == Side::To) return true;
         if (side == Side::From || k == rounds_) return false;
-        return k + 1 < rounds_ || s_.lastAfterChange[station] < kNever;
-    }
-
-    // Where the last train can be boarded after alighting at the station (off both sides):
-    // there or at another station of its city, wherever one leaves.
-    std::span<const LastWay> LastWays(StationIdx station) const {
-        const std::uint32_t first = s_.lastWayFirst[station.Value()];
-        return {s_.lastWays.data() + first, s_.lastWayFirst[station.Value() + 1] - first};
-    }
-
-    // The cheapest train from the station to the arrival side, kNever when none goes.
-    std::int32_t CheapestDirect(StationIdx station) const { return s_.direct[station]; }
-
-    // Fills CheapestDirect from the routes that reach the arrival side, and the cheapest last
-    // train after a change at each station.
-    void FindCheapestDirect(const JourneySides& sides) {
-        s_.direct.assign(ix_.StationCount(), kNever);
-        for (StationIdx to : sides.to) {
-            for (const JourneyIndex::Call& c : ix_.Calls(to)) {
-                if (!ix_.CanAlight(c.route, c.stop)) continue;
-                for (std::uint32_t q = 0; q < c.stop; ++q) {
-                    if (!ix_.CanBoard(c.route, q)) continue;
-                    std::int32_t& best = s_.direct[ix_.StopStation(c.route, q)];
-                    for (std::uint32_t g : fares_.RouteGroups(c.route)) {
-                        const std::int32_t fare = LegFare(g, c.route, q, c.stop);
-                        if (fare != kNoFare) best = std::min(best, fare);
-                    }
-                }
-            }
-        }
-        s_.onwardLastFare.assign(ix_.TotalStops(), kNever);
-        s_.lastAfterChange.assign(ix_.StationCount(), kNever);
-        s_.lastAfterTime.assign(ix_.StationCount(), kNever);
-        s_.lastWayFirst.assign(ix_.StationCount() + 1, 0);
-        s_.lastWays.clear();
-        for (StationIdx x(0); x < StationIdx(ix_.StationCount()); ++x) {
-            s_.lastWayFirst[x.Value()] = static_cast<std::uint32_t>(s_.lastWays.size());
-            if (setup_.side[x] != Side::None) continue;
-            if (CheapestDirect(x) < kNever) s_.lastWays.push_back({x, o_.minTransfer});
-            for (StationIdx mate : ix_.GroupMates(x)) {
-                if (setup_.side[mate] == Side::None && CheapestDirect(mate) < kNever)
-                    s_.lastWays.push_back({mate, o_.cityTransfer});
-            }
-            s_.lastAfterChange[x] = CheapestAfterChange(x);
-            std::int32_t soonest = o_.minTransfer + setup_.bound[x];
-            for (StationIdx mate : ix_.GroupMates(x)) {
-                if (setup_.side[mate] == Side::None)
-                    soonest = std::min(soonest, o_.cityTransfer + setup_.bound[mate]);
-            }
-            s_.lastAfterTime[x] = std::min(soonest, kNever);
-        }
-        s_.lastWayFirst.back() = static_cast<std::uint32_t>(s_.lastWays.size());
-        for (RouteIdx r(0); r < RouteIdx(ix_.RouteCount()); ++r) {
-            const std::uint32_t base = ix_.FirstStop(r);
-            std::int32_t best = kNever;
-            for (std::uint32_t q = ix_.StopCount(r); q-- > 0;) {
-                s_.onwardLastFare[base + q] = best;
-                if (ix_.CanAlight(r, q))
-                    best = std::min(best, s_.lastAfterChange[ix_.StopStation(r, q)]);
-            }
-        }
-    }
-
-    // The cheapest last train after alighting at the station (off both sides): from there or
-    // from another station of its city.
-    std::int32_t CheapestAfterChange(StationIdx station) {
-        std::int32_t best = CheapestDirect(station);
-        for (StationIdx mate : ix_.GroupMates(station)) {
-            if (setup_.side[mate] == Side::None) best = std::min(best, CheapestDirect(mate));
-        }
-        return best;
-    }
-
-    // The cheapest way from the station to the arrival side with one or two trains. Only the
-    // stops with a last train on are priced.
-    std::int32_t CheapestWithTwo(StationIdx station) {
-        const std::int32_t known = s_.withTwo[station];
-        return known != kUnknown ? known : FindCheapestWithTwo(station);
-    }
-
-    std::int32_t FindCheapestWithTwo(StationIdx station) {
-        std::int32_t best = CheapestDirect(station);
-        for (const JourneyIndex::Call& c : ix_.Calls(station)) {
-            if (!ix_.CanBoard(c.route, c.stop)) continue;
-            for (std::uint32_t a = c.stop + 1; a < ix_.StopCount(c.route); ++a) {
-                const StationIdx there = ix_.StopStation(c.route, a);
-                if (setup_.side[there] != Side::None || !ix_.CanAlight(c.route, a)) continue;
-                const std::int32_t last = s_.lastAfterChange[there];
-                if (last >= best) continue;
-                for (std::uint32_t g : fares_.RouteGroups(c.route)) {
-                    const std::int32_t fare = LegFare(g, c.route, c.stop, a);
-                    if (fare != kNoFare) best = std::min(best, fare + last);
-                }
-            }
-        }
-        return s_.withTwo[station] = best;
+        return k + 1 < rounds_ || bounds_.AfterChange(station) < kNever;
     }
 
     // Whether a pair of round k or earlier at the station is no later and no dearer.
@@ -488,7 +375,7 @@ class FareRaptor {
                 // Past the route's last stop on the arrival side with one train left, that
                 // train's fare is still to pay too, and the journey has one train more.
                 const bool oneMore = k + 1 == rounds_ && setup_.lastTo[r] < q;
-                const std::int32_t more = oneMore ? 1 + s_.onwardLastFare[at] : 1;
+                const std::int32_t more = oneMore ? 1 + bounds_.OnwardAfterChange(at) : 1;
                 // The test changes only with the bounds, the journeys found or the riders.
                 const Checked now{best, more, s_.targetsAdded, riding.size()};
                 if (now != checked) {
@@ -505,8 +392,8 @@ class FareRaptor {
                 // Off the arrival side with one train left: the same test as on arriving,
                 // with this train's fare at its least, before the fare is looked up.
                 const bool lastLeft = k + 1 == rounds_ && setup_.side[station] == Side::None;
-                const std::int32_t afterTime = lastLeft ? s_.lastAfterTime[station] : 0;
-                const std::int32_t afterFare = lastLeft ? s_.lastAfterChange[station] + 1 : 0;
+                const std::int32_t afterTime = lastLeft ? bounds_.AfterChangeMinutes(station) : 0;
+                const std::int32_t afterFare = lastLeft ? bounds_.AfterChange(station) + 1 : 0;
                 for (std::size_t i = 0; i < riding.size(); ++i) {
                     const Riding p = riding[i];
                     if (lastLeft &&
@@ -544,7 +431,7 @@ class FareRaptor {
         if (Beaten(k, c.originTime + onward, e.fare)) return false;
         if (k + 1 == rounds_ && setup_.lastTo[r] <= q &&
             Beaten(rounds_, c.originTime + onward,
-                   e.fare + 1 + s_.onwardLastFare[ix_.FirstStop(r) + q]))
+                   e.fare + 1 + bounds_.OnwardAfterChange(ix_.FirstStop(r) + q)))
             return false;
         for (int j = 1; j < k - 1; ++j) {
             if (s_.bags[j][station.Value()].Beats(depart, e.fare)) return false;
@@ -619,14 +506,14 @@ class FareRaptor {
             // Only where a last train leaves, as Ready would find. With more than one such
             // station, the cheapest last train of them, taken as soon as any allows, decides at
             // once for all.
-            const std::span<const LastWay> ways = LastWays(station);
-            if (ways.size() > 1 &&
-                Beaten(rounds_, at + s_.lastAfterTime[station], fare + s_.lastAfterChange[station]))
+            const std::span<const FareBounds::LastWay> ways = bounds_.LastWays(station);
+            if (ways.size() > 1 && Beaten(rounds_, at + bounds_.AfterChangeMinutes(station),
+                                          fare + bounds_.AfterChange(station)))
                 return;
-            for (const LastWay& w : ways) {
+            for (const FareBounds::LastWay& w : ways) {
                 const std::int32_t ready = at + w.minutes;
                 if (Beaten(rounds_, ready + setup_.bound[w.station],
-                           fare + CheapestDirect(w.station)) ||
+                           fare + bounds_.Direct(w.station)) ||
                     Kept(k, w.station, ready, fare))
                     continue;
                 Keep(k, w.station, ready, fare, ride, parent, label);
@@ -691,6 +578,7 @@ class FareRaptor {
     const int rounds_;
     FareScratch& s_;
     SearchSetup& setup_;
+    FareBounds& bounds_;
     std::uint32_t run_ = 0;
 };
 
