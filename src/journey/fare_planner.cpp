@@ -417,31 +417,30 @@ class FareRaptor {
     // still arrive before a journey found that costs no more, and that no other pair catches
     // for less. Such a pair, in this bag or one of fewer trains, rides that run itself (or
     // rode it in a later minute).
+    // The caller has made sure a way on is left from the stop.
     bool Boards(int k, RouteIdx r, std::uint32_t q, StationIdx station, std::size_t i,
                 std::uint32_t group, JourneyIndex::Catch& c) const {
         const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
         const Entry& e = entries[i];
         const std::int32_t onward = setup_.onward[ix_.FirstStop(r) + q];
-        if (onward >= kNever) return false;
         c = EarliestOfGroup(r, q, e.time, group);
         if (c.trip == kNone) return false;
         const std::int32_t depart = c.originTime + ix_.DepartOffset(r, q);
         // The next pair of the bag is later and cheaper.
         if (i + 1 < entries.size() && entries[i + 1].time <= depart) return false;
-        if (Beaten(k, c.originTime + onward, e.fare)) return false;
-        if (k + 1 == rounds_ && setup_.lastTo[r] <= q &&
-            Beaten(rounds_, c.originTime + onward,
-                   e.fare + 1 + bounds_.OnwardAfterChange(ix_.FirstStop(r) + q)))
-            return false;
         for (int j = 1; j < k - 1; ++j) {
             if (s_.bags[j][station.Value()].Beats(depart, e.fare)) return false;
         }
-        return true;
+        if (Beaten(k, c.originTime + onward, e.fare)) return false;
+        return k + 1 != rounds_ || setup_.lastTo[r] > q ||
+               !Beaten(rounds_, c.originTime + onward,
+                       e.fare + 1 + bounds_.OnwardAfterChange(ix_.FirstStop(r) + q));
     }
 
     // The passengers of the station's new pairs of round k - 1 (`fresh`) who board route r
     // at stop q.
     void CollectBoardings(int k, RouteIdx r, std::uint32_t q, StationIdx station) {
+        if (setup_.onward[ix_.FirstStop(r) + q] >= kNever) return;  // no way on from there
         const std::vector<Entry>& entries = s_.bags[k - 1][station.Value()].Entries();
         JourneyIndex::Catch c;
         for (const std::uint32_t i : s_.fresh) {
