@@ -7,6 +7,7 @@
 
 #include "journey/journey_index.h"
 #include "query/fare_tariff.h"
+#include "query/query_rows.h"
 
 namespace korvel {
 
@@ -71,6 +72,30 @@ FareRequest LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
     FillToStop(row, tt, StopId(first + alightStop));
     PriceRequest(row);
     return row;
+}
+
+std::int32_t LegFare(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
+                     std::uint32_t alightStop, FareClass c) {
+    const std::uint32_t first = tt.FirstStop(train).Value();
+    ResultRow row;
+    query_rows::FillTrainPart(row, tt, train);
+    query_rows::FillFromStop(row, tt, StopId(first + boardStop));
+    query_rows::FillToStop(row, tt, StopId(first + alightStop));
+    query_rows::FillRowFares(row, tt);
+    // A stored fare copied as it stands is shown as its text, which the column keeps when it
+    // is not a plain list of values.
+    const FareColumn& stored = tt.StopFares()[c];
+    if (row.fareSource == FareSource::AlightingStop &&
+        stored.State(row.toStop.Value()) == FareState::Odd) {
+        return LowestTenths(stored.Text(row.toStop.Value()));
+    }
+    const FareValue& fare = row.fares[static_cast<int>(c)];
+    std::int32_t lowest = kNoFare;
+    for (std::uint8_t i = 0; i < fare.count; ++i) {
+        if (fare.tenths[i] > 0 && (lowest == kNoFare || fare.tenths[i] < lowest))
+            lowest = static_cast<std::int32_t>(fare.tenths[i]);
+    }
+    return lowest;
 }
 
 std::int32_t LowestTenths(std::string_view text) {
@@ -173,10 +198,6 @@ struct RouteFares::Shared {
     std::mutex pricing;
     std::unique_ptr<std::atomic<std::uint8_t>[]> ready;  // by span
     std::vector<std::int32_t> fares;
-    // The row last priced from: its train and boarding stop filled (guarded by `pricing`).
-    FareRequest row;
-    std::uint32_t rowGroup = 0xFFFFFFFFu;
-    std::uint32_t rowBoard = 0;
 };
 
 RouteFares::RouteFares(const JourneyIndex& ix, FareClass fareClass)
@@ -219,30 +240,25 @@ std::int32_t RouteFares::Fare(std::uint32_t group, std::uint32_t board,
     return Price(g, board, alight, span);
 }
 
-// A span priced as the grid prices it: the row of the train boarding at that stop (kept for
-// the next span from there, which is usually the next one asked for), with the alighting stop
-// and the fares filled.
+std::int32_t RouteFares::PricedFare(std::uint32_t group, std::uint32_t board,
+                                    std::uint32_t alight) const {
+    const Group& g = groups_[group];
+    const std::uint64_t span =
+        g.firstSpan + Spans(g.stops) - Spans(g.stops - board) + (alight - board - 1);
+    if (shared_->ready[span].load(std::memory_order_acquire) != 0) return shared_->fares[span];
+    return kNotPriced;
+}
+
+// A span priced as the grid prices it, once: the pricing is under the lock, the reading of a
+// priced span is not.
 std::int32_t RouteFares::Price(const Group& g, std::uint32_t board, std::uint32_t alight,
                                std::uint64_t span) const {
     std::lock_guard<std::mutex> lock(shared_->pricing);
     std::atomic<std::uint8_t>& ready = shared_->ready[span];
     if (ready.load(std::memory_order_relaxed) != 0) return shared_->fares[span];
     std::int32_t fare = kNoFare;
-    if (ix_.CanBoard(g.route, board) && ix_.CanAlight(g.route, alight)) {
-        const Timetable& tt = ix_.Typed();
-        const std::uint32_t first = tt.FirstStop(g.train).Value();
-        FareRequest& row = shared_->row;
-        const std::uint32_t group = static_cast<std::uint32_t>(&g - groups_.data());
-        if (shared_->rowGroup != group || shared_->rowBoard != board) {
-            FillTrainPart(row, tt, g.train);
-            FillFromStop(row, tt, StopId(first + board));
-            shared_->rowGroup = group;
-            shared_->rowBoard = board;
-        }
-        FillToStop(row, tt, StopId(first + alight));
-        PriceRequest(row);
-        fare = LowestTenths(FareText(row, class_));
-    }
+    if (ix_.CanBoard(g.route, board) && ix_.CanAlight(g.route, alight))
+        fare = LegFare(ix_.Typed(), g.train, board, alight, class_);
     shared_->fares[span] = fare;
     ready.store(1, std::memory_order_release);
     return fare;

@@ -1,7 +1,7 @@
 // A leg's fare as the direct query's grid shows it, and the same fares laid out for the
 // planner: every span of every route in one class, as numbers.
 //
-// A leg's fare is the grid's text for that train between those two stops (the row the direct
+// A leg's fare is the grid's for that train between those two stops (the row the direct
 // query would build, priced by the tariff); a sleeper class counts its lowest listed berth.
 // The planner cannot afford to build a row for every span it rides, so the tables below are
 // filled once per class from those same rows and read as plain numbers afterwards. Trains of
@@ -28,10 +28,16 @@ class JourneyIndex;
 // No fare: the class is not sold on that train between those stops.
 inline constexpr std::int32_t kNoFare = -1;
 
-// The fare request of the train between two of its stops (0 the origin), priced: the fares
-// in the text form the grid shows.
+// The fare request of the train between two of its stops (0 the origin), priced through the
+// tariff's text form: the fares as the grid writes them.
 FareRequest LegRow(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
                    std::uint32_t alightStop);
+
+// The fare the grid shows in one class for the train between two of its stops (0 the
+// origin), read from the typed timetable and priced by the tariff: its lowest value in tenths
+// of a yuan (a sleeper's lowest berth), kNoFare when the class is not sold there.
+std::int32_t LegFare(const Timetable& tt, TrainIdx train, std::uint32_t boardStop,
+                     std::uint32_t alightStop, FareClass c);
 
 // The lowest value of a fare text in tenths of a yuan ("38/41/43.5" gives 380), kNoFare when
 // the text holds no value above 0 ("", "-").
@@ -65,6 +71,10 @@ class RouteFares {
     // The fare of riding a train of `group` from forward stop `board` to `alight` (board <
     // alight), kNoFare where the class is not sold or the stops are no boarding / alighting.
     std::int32_t Fare(std::uint32_t group, std::uint32_t board, std::uint32_t alight) const;
+    // The same when the span is priced already; kNotPriced when it is not (pricing a span
+    // costs far more than reading one, which a search can avoid for spans it may not need).
+    static constexpr std::int32_t kNotPriced = -2;
+    std::int32_t PricedFare(std::uint32_t group, std::uint32_t board, std::uint32_t alight) const;
 
   private:
     struct Group {

@@ -63,11 +63,7 @@ template <class T>
 using ByRound = std::array<ByStation<T>, kMaxRounds + 1>;
 
 struct Scratch {
-    ByStation<Side> side;
-    ByStation<std::int32_t> bound;
-    std::vector<std::int32_t> onward;  // by stop number of all routes
-    IdxVector<RouteIdx, std::uint32_t> lastTo;
-    std::vector<Departure> departures;
+    SearchSetup setup;
     ByRound<std::int32_t> arrive;
     ByRound<Ride> rideTo;
     ByRound<std::int32_t> ready;
@@ -98,11 +94,11 @@ class RangeRaptor {
           window_(window),
           backward_(backward),
           rounds_(o.maxTransfers + 1),
-          side_(scratch.side),
-          bound_(scratch.bound),
-          onward_(scratch.onward),
-          lastTo_(scratch.lastTo),
-          departures_(scratch.departures),
+          side_(scratch.setup.side),
+          bound_(scratch.setup.bound),
+          onward_(scratch.setup.onward),
+          lastTo_(scratch.setup.lastTo),
+          departures_(scratch.setup.departures),
           arrive_(scratch.arrive),
           rideTo_(scratch.rideTo),
           ready_(scratch.ready),
@@ -115,12 +111,10 @@ class RangeRaptor {
           boardList_(scratch.boardList),
           routeStart_(scratch.routeStart),
           routeList_(scratch.routeList) {
-        side_.assign(ix.StationCount(), Side::None);
+        scratch.setup.Prepare(ix, sides, o, window);
         for (std::vector<StationIdx>* list : {&arrivalList_, &readyList_, &boardList_})
             list->clear();
         routeList_.clear();
-        for (StationIdx s : sides.from) side_[s] = Side::From;
-        for (StationIdx s : sides.to) side_[s] = Side::To;
         const std::size_t n = ix.StationCount();
         for (int k = 0; k <= rounds_; ++k) {
             arrive_[k].assign(n, kNever);
@@ -132,17 +126,7 @@ class RangeRaptor {
         arrivalMarked_.assign(n, 0);
         readyMarked_.assign(n, 0);
         routeStart_.assign(ix.RouteCount(), kNone);
-        lastTo_.assign(ix.RouteCount(), 0);
-        for (StationIdx s : sides.to) {
-            for (const JourneyIndex::Call& c : ix.Calls(s)) {
-                if (ix.CanAlight(c.route, c.stop))
-                    lastTo_[c.route] = std::max(lastTo_[c.route], c.stop);
-            }
-        }
         targetBest_.fill(kNever);
-        LowerBounds(ix, sides.to, o.cityTransfer, bound_);
-        RouteBounds(ix, bound_, onward_);
-        CollectDepartures(ix, sides.from, window, departures_);
     }
 
     std::vector<Journey> Run() {

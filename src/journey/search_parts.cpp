@@ -82,6 +82,22 @@ void RouteBounds(const JourneyIndex& ix, const ByStation<std::int32_t>& bound,
     }
 }
 
+void SearchSetup::Prepare(const JourneyIndex& ix, const JourneySides& sides,
+                          const JourneyOptions& o, Window window) {
+    side.assign(ix.StationCount(), Side::None);
+    for (StationIdx s : sides.from) side[s] = Side::From;
+    for (StationIdx s : sides.to) side[s] = Side::To;
+    lastTo.assign(ix.RouteCount(), 0);
+    for (StationIdx s : sides.to) {
+        for (const JourneyIndex::Call& c : ix.Calls(s)) {
+            if (ix.CanAlight(c.route, c.stop)) lastTo[c.route] = std::max(lastTo[c.route], c.stop);
+        }
+    }
+    LowerBounds(ix, sides.to, o.cityTransfer, bound);
+    RouteBounds(ix, bound, onward);
+    CollectDepartures(ix, sides.from, window, departures);
+}
+
 JourneyLeg LegOf(const JourneyIndex& ix, const Ride& ride, bool backward) {
     JourneyLeg leg;
     leg.train = ix.Trips(ride.route)[ride.trip].train;

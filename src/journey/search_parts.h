@@ -52,6 +52,20 @@ void LowerBounds(const JourneyIndex& ix, const std::vector<StationIdx>& to,
 void RouteBounds(const JourneyIndex& ix, const ByStation<std::int32_t>& bound,
                  std::vector<std::int32_t>& onward);
 
+// What both searches know before their first run: the sides, the lower bounds, the last stop
+// of each route on the arrival side (0 when it has none: the last train must reach it) and the
+// departures within the window. Kept in a search's per-thread memory and refilled each time.
+struct SearchSetup {
+    ByStation<Side> side;
+    ByStation<std::int32_t> bound;              // LowerBounds
+    std::vector<std::int32_t> onward;           // RouteBounds
+    IdxVector<RouteIdx, std::uint32_t> lastTo;  // by route
+    std::vector<Departure> departures;          // CollectDepartures
+
+    void Prepare(const JourneyIndex& ix, const JourneySides& sides, const JourneyOptions& o,
+                 Window window);
+};
+
 // How a station was reached: the route, its run and the stops ridden.
 struct Ride {
     RouteIdx route = kNoRoute;

@@ -2,7 +2,8 @@
 // leaves in the window, every way on with up to two changes, each train's next run boarded
 // separately (trains of one timetable shape may be priced differently), each leg priced by
 // the direct query's row for that train and those stops, then the journeys nothing beats on
-// departure, arrival, changes and fare. Also: each leg's fare is the grid's, and the sum.
+// departure, arrival, changes and fare; for an arrival window the same backwards from every
+// last train into the window. Also: each leg's fare is the grid's, and the sum.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -114,10 +115,68 @@ class FareReference {
         }
     }
 
+    // The same from one last alighting within an arrival window, backwards: every way there
+    // with up to two changes, each earlier train's latest run that still connects, Pareto per
+    // station and round on (departure, fare) — a later departure for less is better.
+    void Into(const RefSides& sides, const JourneyOptions& o, std::size_t last, std::size_t j,
+              int at, std::vector<Quad>& out) {
+        // station -> (minus the time, fare): the later the better, kept as the earlier is above.
+        using Labels = std::map<int, std::vector<std::pair<int, int>>>;
+        auto keep = [](std::vector<std::pair<int, int>>& bag, int minusTime, int fare) {
+            for (const auto& [t, f] : bag) {
+                if (t <= minusTime && f <= fare) return;
+            }
+            std::erase_if(bag,
+                          [&](const auto& e) { return e.first >= minusTime && e.second >= fare; });
+            bag.push_back({minusTime, fare});
+        };
+        // Boarding train `n` at its stops before `q`, ridden to `q` by its run from `origin`.
+        auto boardings = [&](std::size_t n, std::size_t q, int origin, int paid, int changes,
+                             Labels& boarded) {
+            const test::RefTrain& t = ref_.trains[n];
+            for (std::size_t i = 0; i < q; ++i) {
+                const int fare = Fare(n, i, q);
+                if (!t.stops[i].board || fare == kNoFare) continue;
+                const int depart = origin + t.stops[i].depart;
+                const int s = sides.of[t.stops[i].sid];
+                if (s == kFrom) out.push_back({depart, at, changes, paid + fare});
+                if (s == kNone) keep(boarded[t.stops[i].sid], -depart, paid + fare);
+            }
+        };
+        Labels boarded;
+        const test::RefTrain& tr = ref_.trains[last];
+        boardings(last, j, at - tr.stops[j].arrive, 0, 0, boarded);
+        for (int k = 1; k <= o.maxTransfers; ++k) {
+            Labels latest;  // the latest arrival that still makes the boarding
+            for (const auto& [x, bag] : boarded) {
+                for (const auto& [minusDepart, f] : bag) {
+                    keep(latest[x], minusDepart + o.minTransfer, f);
+                    for (int y : ref_.mates[x]) {
+                        if (sides.of[y] == kNone) keep(latest[y], minusDepart + o.cityTransfer, f);
+                    }
+                }
+            }
+            Labels next;
+            for (std::size_t n = 0; n < ref_.trains.size(); ++n) {
+                const test::RefTrain& t = ref_.trains[n];
+                for (std::size_t q = 0; q < t.stops.size(); ++q) {
+                    auto l = latest.find(t.stops[q].sid);
+                    if (!t.stops[q].alight || l == latest.end()) continue;
+                    for (const auto& [minusAt, paid] : l->second) {
+                        const int arrive = test::PrevAt(t.ArriveClock(q), -minusAt);
+                        boardings(n, q, arrive - t.stops[q].arrive, paid, k, next);
+                    }
+                }
+            }
+            boarded = std::move(next);
+        }
+    }
+
     // Plans the pair and compares with the enumeration; returns the number of journeys.
     std::size_t Compare(const std::string& from, const std::string& to, JourneyOptions o) {
-        SCOPED_TRACE(GbkToUtf8(from) + " -> " + GbkToUtf8(to) + " changes " +
-                     std::to_string(o.maxTransfers));
+        const bool arrival = o.windowOf == JourneyWindowOf::Arrival;
+        SCOPED_TRACE(GbkToUtf8(from) + " -> " + GbkToUtf8(to) + (arrival ? " arrive " : " ") +
+                     "changes " + std::to_string(o.maxTransfers));
         o.fareClass = class_;
         const std::vector<Journey> js = FindJourneys(index_, t_, from, to, o);
         const RefSides sides(t_, ref_, from, to);
@@ -126,6 +185,12 @@ class FareReference {
         for (std::size_t n = 0; n < ref_.trains.size(); ++n) {
             const test::RefTrain& tr = ref_.trains[n];
             for (std::size_t i = 0; i < tr.stops.size(); ++i) {
+                if (arrival) {
+                    if (!tr.stops[i].alight || sides.of[tr.stops[i].sid] != kTo) continue;
+                    const int at = test::WindowMinute(o, tr.ArriveClock(i));
+                    if (at != test::kNoTime) Into(sides, o, n, i, at, all);
+                    continue;
+                }
                 if (!tr.stops[i].board || sides.of[tr.stops[i].sid] != kFrom) continue;
                 const int clock = test::WindowMinute(o, tr.DepartClock(i));
                 if (clock != test::kNoTime) From(sides, o, n, i, clock, all);
@@ -191,6 +256,8 @@ TEST(FareJourneys, TrainsOfOneShapePricedApartAreBothOffered) {
     EXPECT_EQ(check.Compare(test::G("甲"), test::G("丙"), test::Window(0, 1439, 2)), 4u);
     EXPECT_GT(check.Compare(test::G("乙"), test::G("丙"), test::Window(0, 1439, 1)), 0u);
     EXPECT_GT(check.Compare(test::G("甲"), test::G("丁"), test::Window(0, 1439, 1)), 0u);
+    EXPECT_EQ(check.Compare(test::G("甲"), test::G("丙"), test::Arrive(0, 1439, 2)), 5u);
+    EXPECT_GT(check.Compare(test::G("乙"), test::G("丙"), test::Arrive(13 * 60, 15 * 60, 1)), 0u);
 
     JourneyIndex index(t);
     JourneyOptions o;
@@ -219,6 +286,8 @@ TEST(FareJourneys, SampleTimetableEqualsTheEnumeration) {
                 if (a == b) continue;
                 found += check.Compare(a, b, test::Window(0, 1439, 2));
                 found += check.Compare(a, b, test::Window(20 * 60, 4 * 60, 1));
+                found += check.Compare(a, b, test::Arrive(0, 1439, 2));
+                found += check.Compare(a, b, test::Arrive(18 * 60, 2 * 60, 1));
             }
         }
         EXPECT_GT(found, names.size());
