@@ -53,6 +53,20 @@ std::vector<IndexDef> LoadTableIndexes(LoadTable table) {
     return Facts(table).indexes();
 }
 
+MemTable& TableOf(StoredTables& tables, LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return tables.KMPy;
+        case LoadTable::KMList:
+            return tables.KMList;
+        case LoadTable::KMSM:
+            return tables.KMSM;
+        case LoadTable::KMTrain:
+            break;
+    }
+    return tables.KMTrain;
+}
+
 std::string LoadTableFile(LoadTable table) {
     std::string name(LoadTableBlob(table));
     for (char& c : name) {
@@ -68,6 +82,13 @@ std::string NameTimetableFile(const std::string& folder, LoadTable table, std::s
     if (error.rfind(prefix, 0) == 0) return error;
     const std::string path = (std::filesystem::path(folder) / LoadTableFile(table)).string();
     if (error.find(path) != std::string::npos) return error;
+    // A check of this table that found the fault in another table's file names that file.
+    for (LoadTable other :
+         {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+        if (error.rfind(LoadTableFile(other) + ": ", 0) == 0) {
+            return (std::filesystem::path(folder) / "").string() + error;
+        }
+    }
     return path + ": " + error;
 }
 
@@ -114,6 +135,26 @@ void CheckSchemaFields(LoadTable which, MemTable& table) {
     }
 }
 
+// "line N, field F: why", with the file first when the fault is in another table's ("SM.stream:
+// line 5, field Station: why"; that table's stream passed the form check, so its lines are
+// known without its text).
+std::string Located(LoadTable which, const TableStreamFormat& format, std::string_view text,
+                    const TableCheckError& e) {
+    std::string where;
+    std::size_t line = 0;
+    if (e.Line()) {
+        line = *e.Line();
+    } else if (e.Table() && *e.Table() != which) {
+        where = LoadTableFile(*e.Table()) + ": ";
+        line = StreamFormRecordLine(*e.Table(), *e.Record());
+    } else if (e.Record()) {
+        line = LineOfRecord(text, format.headerLine, *e.Record());
+    }
+    if (line != 0) where += "line " + std::to_string(line) + (e.Place().empty() ? ": " : ", ");
+    if (!e.Place().empty()) where += e.Place() + ": ";
+    return where + e.what();
+}
+
 void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format,
                std::string_view text, const TableChecks& checks) {
     try {
@@ -123,17 +164,17 @@ void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format
             const bool emptyAllowed =
                 which == LoadTable::KMSM && checks.records && *checks.records == 0;
             CheckLoadedTable(which, table, format, emptyAllowed);
-            if (which == LoadTable::KMTrain && checks.trainList) {
-                if (const MemTable* list = checks.trainList()) {
-                    CheckStopsInTrainList(table, const_cast<MemTable&>(*list));
+            if (which == LoadTable::KMTrain && checks.otherTable) {
+                if (MemTable* list = checks.otherTable(LoadTable::KMList)) {
+                    CheckStopsInTrainList(table, *list);
+                }
+                if (MemTable* pinyin = checks.otherTable(LoadTable::KMPy)) {
+                    CheckStationsAcrossTables(table, *pinyin, checks.otherTable(LoadTable::KMSM));
                 }
             }
         }
     } catch (const TableCheckError& e) {
-        if (!e.Record()) throw;
-        throw TableStreamError("line " +
-                               std::to_string(LineOfRecord(text, format.headerLine, *e.Record())) +
-                               ", field " + e.Field() + ": " + e.what());
+        throw TableStreamError(Located(which, format, text, e));
     }
     if (checks.records && *checks.records != table.RecordCount()) {
         throw TableStreamError(std::to_string(table.RecordCount()) +
@@ -151,6 +192,14 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
         // the checks, whose messages name its lines).
         const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (checks != nullptr && checks->strict) {
+            // Before the reader, which would take much of what this refuses without a word.
+            try {
+                CheckStreamForm(which, text);
+            } catch (const TableCheckError& e) {
+                throw TableStreamError(Located(which, format, text, e));
+            }
+        }
         LoadFromTableStream(table, text, &format, helper);
         CheckSchemaFields(which, table);
         if (checks != nullptr) RunChecks(which, table, format, text, *checks);
@@ -172,7 +221,7 @@ void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool
     TableStreamFormat format;
     TableChecks checks;
     checks.strict = strict;
-    checks.trainList = [&tables]() -> const MemTable* { return &tables.KMList; };
+    checks.otherTable = [&tables](LoadTable t) { return &TableOf(tables, t); };
     LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source, nullptr, &checks);
     LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source, nullptr, &checks);
     LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source, nullptr, &checks);
