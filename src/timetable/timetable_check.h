@@ -85,16 +85,16 @@ std::size_t StreamFormRecordLine(LoadTable which, std::uint32_t record);
 
 // Every stop's train (KMTrain ID) is a train of the list (KMList ID), and every train of
 // the list has at least two stops, the first at its StartStation with its departure, the
-// last at its endStation with its arrival, run time, distance and fares. Both tables passed
+// last at its endStation with its arrival, run time and distance. Both tables passed
 // CheckLoadedTable. Throws TableCheckError, naming the record at fault.
 void CheckStopsInTrainList(MemTable& stops, MemTable& trains);
 
-// The stations of the stops, of the pinyin table and of the same-city table are one set:
-// every pinyin row and every same-city row names a station some train stops at, and every
-// station a train stops at has a pinyin row. A name that begins with a character of GBK's
-// user-defined area may have its pinyin row under the rest of the name, as the railway's
-// own tables have it (a pinyin initial exists only for the standard characters). Throws
-// TableCheckError naming the record at fault and its table.
+// The stations across the tables: every same-city row names a station some train stops at,
+// and every station a train stops at has a pinyin row. A name that begins with a character
+// of GBK's user-defined area may have its pinyin row under the rest of the name, as the
+// railway's own tables have it (a pinyin initial exists only for the standard characters).
+// (A pinyin row may name a station no train serves: it is then found and answered with no
+// trains.) Throws TableCheckError naming the record at fault and its table.
 void CheckStationsAcrossTables(MemTable& stops, MemTable& pinyin, MemTable* groups);
 
 }  // namespace korvel
