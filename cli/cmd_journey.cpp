@@ -274,7 +274,10 @@ int Plan(const Args& args, const BlobSource& source, std::ostream& out, std::ost
     StartOptions start;
     start.source = source;
     // Like every other command, a journey is planned on the --timetable folder, or refused.
-    if (!source) start.timetableFolder = TimetableFolder();
+    if (!source) {
+        start.timetableFolder = TimetableFolder();
+        start.timetableTables = TakeTimetableTables();
+    }
     controller.Start(std::move(start));
     if (view.LoadFailed()) return kExitFailure;
 
