@@ -108,23 +108,6 @@ BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> source)
 
 namespace {
 
-// The line of the stream that holds record `record` (load position), counted as an editor
-// counts lines: the reader skips empty lines, so the record's line is found again in the
-// text rather than computed from its position.
-std::size_t LineOfRecord(std::string_view text, std::size_t headerLine, std::uint32_t record) {
-    const std::size_t want = headerLine + 1 + record;  // among the non-empty lines
-    std::size_t nonEmpty = 0;
-    std::size_t lineBreaks = 0;
-    bool inLine = false;
-    for (const char c : text) {
-        const bool lineBreak = c == '\r' || c == '\n' || c == '\0';
-        if (!lineBreak && !inLine && ++nonEmpty == want) return lineBreaks + 1;
-        inLine = !lineBreak;
-        lineBreaks += c == '\n';
-    }
-    return 0;
-}
-
 // The schema's fields are there: the queries look them up by name, and a stream without
 // them would make every later query throw.
 void CheckSchemaFields(LoadTable which, MemTable& table) {
@@ -136,19 +119,18 @@ void CheckSchemaFields(LoadTable which, MemTable& table) {
 }
 
 // "line N, field F: why", with the file first when the fault is in another table's ("SM.stream:
-// line 5, field Station: why"; that table's stream passed the form check, so its lines are
-// known without its text).
-std::string Located(LoadTable which, const TableStreamFormat& format, std::string_view text,
-                    const TableCheckError& e) {
+// line 5, field Station: why").
+std::string Located(LoadTable which, const TableCheckError& e) {
     std::string where;
     std::size_t line = 0;
     if (e.Line()) {
         line = *e.Line();
-    } else if (e.Table() && *e.Table() != which) {
-        where = LoadTableFile(*e.Table()) + ": ";
-        line = StreamFormRecordLine(*e.Table(), *e.Record());
     } else if (e.Record()) {
-        line = LineOfRecord(text, format.headerLine, *e.Record());
+        // The checks run on streams of the writer's form, one record a line from a line
+        // known by the table's definition alone.
+        const LoadTable table = e.Table().value_or(which);
+        if (table != which) where = LoadTableFile(table) + ": ";
+        line = StreamFormRecordLine(table, *e.Record());
     }
     if (line != 0) where += "line " + std::to_string(line) + (e.Place().empty() ? ": " : ", ");
     if (!e.Place().empty()) where += e.Place() + ": ";
@@ -156,7 +138,7 @@ std::string Located(LoadTable which, const TableStreamFormat& format, std::strin
 }
 
 void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format,
-               std::string_view text, const TableChecks& checks) {
+               const TableChecks& checks) {
     try {
         if (checks.strict) {
             // Only a builder that counted the groups says there are none: a folder without
@@ -174,7 +156,7 @@ void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format
             }
         }
     } catch (const TableCheckError& e) {
-        throw TableStreamError(Located(which, format, text, e));
+        throw TableStreamError(Located(which, e));
     }
     if (checks.records && *checks.records != table.RecordCount()) {
         throw TableStreamError(std::to_string(table.RecordCount()) +
@@ -197,12 +179,12 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
             try {
                 CheckStreamForm(which, text);
             } catch (const TableCheckError& e) {
-                throw TableStreamError(Located(which, format, text, e));
+                throw TableStreamError(Located(which, e));
             }
         }
         LoadFromTableStream(table, text, &format, helper);
         CheckSchemaFields(which, table);
-        if (checks != nullptr) RunChecks(which, table, format, text, *checks);
+        if (checks != nullptr) RunChecks(which, table, format, *checks);
     }
     // The queries walk the table in its index's order; without it they would answer in the
     // wrong order, so it counts as a failed load.
