@@ -70,45 +70,34 @@ bool GbkTrail(unsigned char c) {
     return (c >= 0x40 && c <= 0x7e) || (c >= 0x80 && c <= 0xfe);
 }
 
-// What is wrong with the text of one value of `field` as it stands between its quotes
-// (doubled quotes and '%' escapes still in it), or nullptr. Quotes are ASCII and never a GBK
-// trail byte, so the caller found the value's end by its quotes alone.
-const char* ValueFault(std::string_view raw, const FieldDef& field) {
-    if (field.type != FieldType::WideString) {
-        if (raw.empty()) return nullptr;  // null: the value checks refuse it where it matters
-        const bool smallInt = field.type == FieldType::SmallInt;
-        const std::int64_t min = smallInt ? -32768 : INT32_MIN;
-        const std::int64_t max = smallInt ? 32767 : INT32_MAX;
-        if (raw.size() > 11 || !SignedIntegerInRange(raw, min, max)) {
-            return "the value is no integer of its field's type";
+// How a byte of a quoted value reads: text, the quote, the escape character, a control
+// character, a GBK lead byte (a trail byte follows), or a byte that is never text in GBK.
+enum class Byte : unsigned char { Text, Quote, Escape, Control, Lead, Bad };
+
+const std::array<Byte, 256>& ByteClasses() {
+    static const std::array<Byte, 256> classes = [] {
+        std::array<Byte, 256> c{};
+        for (int b = 0; b < 256; ++b) {
+            c[b] = b < 0x20 || b == 0x7f    ? Byte::Control
+                   : b == '"'               ? Byte::Quote
+                   : b == '%'               ? Byte::Escape
+                   : b < 0x80               ? Byte::Text
+                   : b == 0x80 || b == 0xff ? Byte::Bad
+                                            : Byte::Lead;
         }
-        return nullptr;
-    }
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < raw.size(); ++characters) {
-        const auto c = static_cast<unsigned char>(raw[i]);
-        if (c < 0x20 || c == 0x7f) return "a control character in the value";
-        if (c == '"') {
-            i += 2;  // a doubled quote: one character
-        } else if (c == '%') {
-            // The writer escapes only '%' itself and the control characters, which no text of
-            // the timetable may hold.
-            if (i + 1 >= raw.size() || raw[i + 1] != '%')
-                return "an escape the writer never writes";
-            i += 2;
-        } else if (c < 0x80) {
-            ++i;
-        } else if (c == 0x80 || c == 0xff || i + 1 >= raw.size() ||
-                   !GbkTrail(static_cast<unsigned char>(raw[i + 1]))) {
-            return "the value is not valid GBK";
-        } else {
-            i += 2;
-        }
-    }
-    if (characters > static_cast<std::size_t>(field.size)) {
-        return "the value is longer than its field's declared size";
-    }
-    return nullptr;
+        return c;
+    }();
+    return classes;
+}
+
+// An integer field's text: empty (null: the value checks refuse it where it matters) or
+// digits within the field's type.
+bool ValidIntegerText(std::string_view raw, const FieldDef& field) {
+    if (raw.empty()) return true;
+    const bool smallInt = field.type == FieldType::SmallInt;
+    const std::int64_t min = smallInt ? -32768 : INT32_MIN;
+    const std::int64_t max = smallInt ? 32767 : INT32_MAX;
+    return raw.size() <= 11 && SignedIntegerInRange(raw, min, max).has_value();
 }
 
 class FormCheck {
@@ -221,25 +210,62 @@ class FormCheck {
         }
     }
 
-    // One record: a quoted value and a comma for each field, nothing after the last.
+    // One record: a quoted value and a comma for each field, nothing after the last. Each
+    // value is read once, byte by byte: its quotes, escapes, GBK pairs and characters.
     void CheckRecord(std::string_view line) {
-        std::size_t at = 0;
-        std::size_t column = 0;
-        for (const FieldDef& f : form_.fields) {
-            std::string_view raw;
-            if (!TakeValue(line, at, f, raw)) {
+        const std::array<Byte, 256>& classes = ByteClasses();
+        const auto* const begin = reinterpret_cast<const unsigned char*>(line.data());
+        const auto* const end = begin + line.size();
+        const unsigned char* p = begin;
+        for (std::size_t column = 0; column < form_.fields.size(); ++column) {
+            const FieldDef& f = form_.fields[column];
+            if (p == end) {
                 Fail("the record is cut short: " + std::to_string(column) + " of " +
                          std::to_string(form_.fields.size()) + " values",
                      "field " + f.name);
             }
-            if (const char* fault = ValueFault(raw, f)) {
-                Fail(std::string(fault) + ": '" + Shown(raw) + "'", "field " + f.name);
+            if (*p != '"') Fail("a value that does not begin with a quote", "field " + f.name);
+            const unsigned char* const value = ++p;
+            std::size_t characters = 0;
+            for (;; ++characters) {
+                if (p == end) Fail("a quote that is never closed", "field " + f.name);
+                const Byte b = classes[*p];
+                if (b == Byte::Text) {
+                    ++p;
+                } else if (b == Byte::Quote) {
+                    if (p + 1 == end || p[1] != '"') break;
+                    p += 2;  // a doubled quote: one character
+                } else if (b == Byte::Lead && p + 1 != end && GbkTrail(p[1])) {
+                    p += 2;
+                } else if (b == Byte::Escape && p + 1 != end && p[1] == '%') {
+                    p += 2;
+                } else {
+                    // The writer escapes only '%' itself and the control characters, which no
+                    // text of the timetable may hold.
+                    Fail(b == Byte::Control  ? "a control character in the value"
+                         : b == Byte::Escape ? "an escape the writer never writes"
+                                             : "the value is not valid GBK",
+                         "field " + f.name);
+                }
             }
-            ++column;
+            if (p + 1 == end || p[1] != ',')
+                Fail("a value not followed by a comma", "field " + f.name);
+            const std::string_view raw(reinterpret_cast<const char*>(value),
+                                       static_cast<std::size_t>(p - value));
+            if (f.type != FieldType::WideString && !ValidIntegerText(raw, f)) {
+                Fail("the value is no integer of its field's type: '" + Shown(raw) + "'",
+                     "field " + f.name);
+            }
+            if (f.type == FieldType::WideString && characters > static_cast<std::size_t>(f.size)) {
+                Fail("the value is longer than its field's declared size: '" + Shown(raw) + "'",
+                     "field " + f.name);
+            }
+            p += 2;
         }
-        if (at < line.size()) {
-            Fail(line[at] == '"' ? "more values than the column line has columns"
-                                 : "bytes after the last value: '" + Shown(line.substr(at)) + "'",
+        if (p != end) {
+            const std::size_t at = static_cast<std::size_t>(p - begin);
+            Fail(*p == '"' ? "more values than the column line has columns"
+                           : "bytes after the last value: '" + Shown(line.substr(at)) + "'",
                  AfterLastField());
         }
         if (!ended_) LineEnded(AfterLastField());
