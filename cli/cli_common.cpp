@@ -1,6 +1,8 @@
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <ostream>
+#include <utility>
 
 #include "cli/commands.h"
 #include "data/gbk.h"
@@ -12,10 +14,19 @@ std::string& FolderSetting() {
     static std::string folder;
     return folder;
 }
+std::shared_ptr<StoredTables>& LoadedTables() {
+    static std::shared_ptr<StoredTables> tables;
+    return tables;
+}
 }  // namespace
 
-void UseTimetableFolder(const std::string& folder) {
+void UseTimetableFolder(const std::string& folder, std::shared_ptr<StoredTables> tables) {
     FolderSetting() = folder;
+    LoadedTables() = std::move(tables);
+}
+
+std::shared_ptr<StoredTables> TakeTimetableTables() {
+    return std::exchange(LoadedTables(), nullptr);
 }
 
 const std::string& TimetableFolder() {
@@ -29,7 +40,10 @@ TimetableLoad LoadTimetable(StoredTables& tables, LoadFlags& flags, const BlobSo
     {
         TimetableLoader::Options options;
         options.source = source;
-        if (!source) options.folder = TimetableFolder();
+        if (!source) {
+            options.folder = TimetableFolder();
+            if (!options.folder.empty()) options.loaded = TakeTimetableTables();
+        }
         options.onEvent = [&](const LoadEvent& e) {
             std::lock_guard<std::mutex> lock(eventsMutex);
             result.events.push_back(e);

@@ -129,10 +129,11 @@ int UseTimetable(const Store& store, const std::string& name, std::ostream& out,
 
 void ChooseStartupTimetable(std::ostream& err) {
     const Store store(DefaultStoreRoot());
-    const StartupTimetable start = store.ChooseStartup();
+    auto tables = std::make_shared<StoredTables>();
+    const StartupTimetable start = store.ChooseStartup(tables.get());
     if (!start.note.empty()) err << "korvel-cli: " << start.note << "\n";
     if (start.folder.empty()) return;
-    UseTimetableFolder(start.folder);
+    UseTimetableFolder(start.folder, std::move(tables));
     InstalledName() = start.name;
 }
 

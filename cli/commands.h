@@ -76,9 +76,13 @@ struct TimetableLoad {
 };
 
 // The timetable folder of `--timetable DIR` (UTF-8), used by every command instead of the
-// embedded timetable when no source is given; empty for the embedded timetable.
-void UseTimetableFolder(const std::string& folder);
+// embedded timetable when no source is given; empty for the embedded timetable. `tables`:
+// its tables, loaded and checked already (an installed timetable chosen at start-up), which
+// the first load of the folder takes over instead of reading it again.
+void UseTimetableFolder(const std::string& folder, std::shared_ptr<StoredTables> tables = {});
 const std::string& TimetableFolder();
+// The tables given with the folder, once: the first caller takes them.
+std::shared_ptr<StoredTables> TakeTimetableTables();
 
 // Runs both start-up loaders over `tables` and waits for them. An empty source means the
 // embedded blobs, or the folder of UseTimetableFolder.

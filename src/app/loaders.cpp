@@ -99,7 +99,13 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     event.table = which;
     try {
         const TableChecks checks = ChecksFor(which);
-        event.records = LoadTableFromBlob(which, table, format, options_.source, helper, &checks);
+        if (options_.loaded) {
+            table = std::move(TableOf(*options_.loaded, which));
+            event.records = table.RecordCount();
+        } else {
+            event.records =
+                LoadTableFromBlob(which, table, format, options_.source, helper, &checks);
+        }
         event.ok = true;
         event.verified = checks.records.has_value();
     } catch (const std::exception& e) {
@@ -139,10 +145,10 @@ TableChecks TimetableLoader::ChecksFor(LoadTable which) {
     TableChecks checks;
     checks.strict = options_.strict;
     if (folder_) checks.records = folder_->ManifestRecords(which);
-    // The train list loads on the other thread, long before the stops are through.
+    // The other tables load on the other thread, long before the stops are through.
     if (which == LoadTable::KMTrain) {
-        checks.trainList = [this]() -> const MemTable* {
-            return WaitFor(LoadTable::KMList) ? &tables_.KMList : nullptr;
+        checks.otherTable = [this](LoadTable other) -> MemTable* {
+            return WaitFor(other) ? &TableOf(tables_, other) : nullptr;
         };
     }
     return checks;

@@ -69,6 +69,9 @@ struct TimetableLoaderOptions {
     std::string folder;
     // Those checks on `source` as well (tests and fuzz targets that inject folders).
     bool strict = false;
+    // The tables of `folder`, loaded and checked already (the start-up's choice of installed
+    // timetable does that): taken over as they are instead of being read again.
+    std::shared_ptr<StoredTables> loaded;
 };
 
 class TimetableLoader {

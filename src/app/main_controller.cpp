@@ -91,6 +91,7 @@ void MainController::Start(StartOptions options) {
     timetableFolder_ = loaderOptions.source ? std::string() : options.timetableFolder;
     timetableName_ = timetableFolder_.empty() ? std::string() : options.timetableName;
     loaderOptions.folder = timetableFolder_;
+    if (!timetableFolder_.empty()) loaderOptions.loaded = std::move(options.timetableTables);
     loadFailed_ = false;
     verifiedTables_ = 0;
     if (synchronous) {

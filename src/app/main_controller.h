@@ -51,6 +51,9 @@ struct StartOptions {
     std::string timetableFolder;
     // The installed timetable that folder holds ("" for a folder given by hand or none).
     std::string timetableName;
+    // That folder's tables, loaded and checked already (update::Store::ChooseStartup), for
+    // the loaders to take over; empty: they read the folder.
+    std::shared_ptr<StoredTables> timetableTables;
     // Why the start-up did not get the timetable chosen (GBK), for the status bar; "" when
     // it did.
     std::string timetableNote;

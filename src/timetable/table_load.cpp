@@ -53,6 +53,20 @@ std::vector<IndexDef> LoadTableIndexes(LoadTable table) {
     return Facts(table).indexes();
 }
 
+MemTable& TableOf(StoredTables& tables, LoadTable table) {
+    switch (table) {
+        case LoadTable::KMPy:
+            return tables.KMPy;
+        case LoadTable::KMList:
+            return tables.KMList;
+        case LoadTable::KMSM:
+            return tables.KMSM;
+        case LoadTable::KMTrain:
+            break;
+    }
+    return tables.KMTrain;
+}
+
 std::string LoadTableFile(LoadTable table) {
     std::string name(LoadTableBlob(table));
     for (char& c : name) {
@@ -68,6 +82,13 @@ std::string NameTimetableFile(const std::string& folder, LoadTable table, std::s
     if (error.rfind(prefix, 0) == 0) return error;
     const std::string path = (std::filesystem::path(folder) / LoadTableFile(table)).string();
     if (error.find(path) != std::string::npos) return error;
+    // A check of this table that found the fault in another table's file names that file.
+    for (LoadTable other :
+         {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+        if (error.rfind(LoadTableFile(other) + ": ", 0) == 0) {
+            return (std::filesystem::path(folder) / "").string() + error;
+        }
+    }
     return path + ": " + error;
 }
 
@@ -87,23 +108,6 @@ BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> source)
 
 namespace {
 
-// The line of the stream that holds record `record` (load position), counted as an editor
-// counts lines: the reader skips empty lines, so the record's line is found again in the
-// text rather than computed from its position.
-std::size_t LineOfRecord(std::string_view text, std::size_t headerLine, std::uint32_t record) {
-    const std::size_t want = headerLine + 1 + record;  // among the non-empty lines
-    std::size_t nonEmpty = 0;
-    std::size_t lineBreaks = 0;
-    bool inLine = false;
-    for (const char c : text) {
-        const bool lineBreak = c == '\r' || c == '\n' || c == '\0';
-        if (!lineBreak && !inLine && ++nonEmpty == want) return lineBreaks + 1;
-        inLine = !lineBreak;
-        lineBreaks += c == '\n';
-    }
-    return 0;
-}
-
 // The schema's fields are there: the queries look them up by name, and a stream without
 // them would make every later query throw.
 void CheckSchemaFields(LoadTable which, MemTable& table) {
@@ -114,8 +118,27 @@ void CheckSchemaFields(LoadTable which, MemTable& table) {
     }
 }
 
+// "line N, field F: why", with the file first when the fault is in another table's ("SM.stream:
+// line 5, field Station: why").
+std::string Located(LoadTable which, const TableCheckError& e) {
+    std::string where;
+    std::size_t line = 0;
+    if (e.Line()) {
+        line = *e.Line();
+    } else if (e.Record()) {
+        // The checks run on streams of the writer's form, one record a line from a line
+        // known by the table's definition alone.
+        const LoadTable table = e.Table().value_or(which);
+        if (table != which) where = LoadTableFile(table) + ": ";
+        line = StreamFormRecordLine(table, *e.Record());
+    }
+    if (line != 0) where += "line " + std::to_string(line) + (e.Place().empty() ? ": " : ", ");
+    if (!e.Place().empty()) where += e.Place() + ": ";
+    return where + e.what();
+}
+
 void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format,
-               std::string_view text, const TableChecks& checks) {
+               const TableChecks& checks) {
     try {
         if (checks.strict) {
             // Only a builder that counted the groups says there are none: a folder without
@@ -123,17 +146,17 @@ void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format
             const bool emptyAllowed =
                 which == LoadTable::KMSM && checks.records && *checks.records == 0;
             CheckLoadedTable(which, table, format, emptyAllowed);
-            if (which == LoadTable::KMTrain && checks.trainList) {
-                if (const MemTable* list = checks.trainList()) {
-                    CheckStopsInTrainList(table, const_cast<MemTable&>(*list));
+            if (which == LoadTable::KMTrain && checks.otherTable) {
+                if (MemTable* list = checks.otherTable(LoadTable::KMList)) {
+                    CheckStopsInTrainList(table, *list);
+                }
+                if (MemTable* pinyin = checks.otherTable(LoadTable::KMPy)) {
+                    CheckStationsAcrossTables(table, *pinyin, checks.otherTable(LoadTable::KMSM));
                 }
             }
         }
     } catch (const TableCheckError& e) {
-        if (!e.Record()) throw;
-        throw TableStreamError("line " +
-                               std::to_string(LineOfRecord(text, format.headerLine, *e.Record())) +
-                               ", field " + e.Field() + ": " + e.what());
+        throw TableStreamError(Located(which, e));
     }
     if (checks.records && *checks.records != table.RecordCount()) {
         throw TableStreamError(std::to_string(table.RecordCount()) +
@@ -151,9 +174,17 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
         // the checks, whose messages name its lines).
         const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        if (checks != nullptr && checks->strict) {
+            // Before the reader, which would take much of what this refuses without a word.
+            try {
+                CheckStreamForm(which, text);
+            } catch (const TableCheckError& e) {
+                throw TableStreamError(Located(which, e));
+            }
+        }
         LoadFromTableStream(table, text, &format, helper);
         CheckSchemaFields(which, table);
-        if (checks != nullptr) RunChecks(which, table, format, text, *checks);
+        if (checks != nullptr) RunChecks(which, table, format, *checks);
     }
     // The queries walk the table in its index's order; without it they would answer in the
     // wrong order, so it counts as a failed load.
@@ -172,7 +203,7 @@ void LoadTimetableFromBlobs(StoredTables& tables, const BlobSource& source, bool
     TableStreamFormat format;
     TableChecks checks;
     checks.strict = strict;
-    checks.trainList = [&tables]() -> const MemTable* { return &tables.KMList; };
+    checks.otherTable = [&tables](LoadTable t) { return &TableOf(tables, t); };
     LoadTableFromBlob(LoadTable::KMPy, tables.KMPy, format, source, nullptr, &checks);
     LoadTableFromBlob(LoadTable::KMList, tables.KMList, format, source, nullptr, &checks);
     LoadTableFromBlob(LoadTable::KMSM, tables.KMSM, format, source, nullptr, &checks);

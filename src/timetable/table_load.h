@@ -34,6 +34,9 @@ std::string LoadTableFile(LoadTable table);
 std::vector<FieldDef> LoadTableFields(LoadTable table);
 std::vector<IndexDef> LoadTableIndexes(LoadTable table);
 
+// The table of `tables` that `table` names.
+MemTable& TableOf(StoredTables& tables, LoadTable table);
+
 // Returns the uncompressed bytes of a named blob; throws (BlobError or anything else) when it
 // cannot.
 using BlobSource = std::function<std::vector<unsigned char>(std::string_view name)>;
@@ -51,12 +54,14 @@ BlobSource FolderBlobSource(std::shared_ptr<const TimetableFolderSource> folder)
 
 // What LoadTableFromBlob checks beyond the reader's own refusals.
 struct TableChecks {
-    // The checks of timetable_check.h: fields, indexes, bounded values, unique keys, stop
-    // numbers. A failure names the line of the stream and the field where it can.
+    // The checks of timetable_check.h: the stream's form, fields, indexes, bounded values,
+    // unique keys, stops along each train. A failure names the line of the stream and the
+    // field where there is one.
     bool strict = false;
-    // KMTrain with `strict`: the train list its stops must name, asked for once the stops
-    // have loaded; nullptr when the list failed (it is then reported on its own).
-    std::function<const MemTable*()> trainList;
+    // KMTrain with `strict`: the other three tables, which its stops are checked against,
+    // asked for once the stops have loaded; nullptr for one that failed (it is then reported
+    // on its own).
+    std::function<MemTable*(LoadTable)> otherTable;
     // From the folder's manifest: the number of records the table must have.
     std::optional<std::uint64_t> records;
 };

@@ -1,8 +1,10 @@
 #include "timetable/timetable_check.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "data/clock.h"
@@ -15,7 +17,7 @@ namespace {
 
 enum class Rule {
     Name,      // 1 to 70 bytes, no control characters: train numbers and station names
-    Code,      // up to 20 bytes, no control characters (may be empty)
+    Code,      // 1 to 10 upper-case ASCII letters: the pinyin initials
     Clock,     // empty, or HH:MM within a day
     RunTime,   // "M" under an hour, or "H:M" up to kMaxRunHours hours
     Fare,      // empty, "-", or up to three amounts joined by "/"
@@ -95,23 +97,37 @@ bool ValidRunTime(std::string_view s) {
            Digits(s.substr(colon + 1), 2, &m) && m < 60;
 }
 
-// "12", "3.5", "0.25": whole yuan up to kMaxFareYuan with at most two decimals.
-bool ValidAmount(std::string_view s) {
+// "12", "3.5", "0.25": whole yuan up to kMaxFareYuan with at most two decimals, in fen.
+std::optional<int> AmountFen(std::string_view s) {
     const std::size_t dot = s.find('.');
     int yuan = 0;
-    if (!Digits(s.substr(0, dot), 5, &yuan) || yuan > kMaxFareYuan) return false;
-    return dot == std::string_view::npos || Digits(s.substr(dot + 1), 2, nullptr);
+    if (!Digits(s.substr(0, dot), 5, &yuan) || yuan > kMaxFareYuan) return std::nullopt;
+    if (dot == std::string_view::npos) return yuan * 100;
+    const std::string_view decimals = s.substr(dot + 1);
+    int fen = 0;
+    if (!Digits(decimals, 2, &fen)) return std::nullopt;
+    return yuan * 100 + (decimals.size() == 1 ? fen * 10 : fen);
 }
 
-bool ValidFare(std::string_view s) {
+// The amounts of a fare in fen: one, or up to three berths from the upper one down, which
+// never cost less than the berth above them. Nothing for "" and "-"; false when invalid.
+bool FareAmounts(std::string_view s, std::vector<int>& amounts) {
+    amounts.clear();
     if (s.empty() || s == "-") return true;
     for (int part = 0; part < 3; ++part) {
         const std::size_t slash = s.find('/');
-        if (!ValidAmount(s.substr(0, slash))) return false;
+        const std::optional<int> fen = AmountFen(s.substr(0, slash));
+        if (!fen || (!amounts.empty() && *fen < amounts.back())) return false;
+        amounts.push_back(*fen);
         if (slash == std::string_view::npos) return true;
         s.remove_prefix(slash + 1);
     }
     return false;
+}
+
+bool ValidFare(std::string_view s) {
+    thread_local std::vector<int> amounts;
+    return FareAmounts(s, amounts);
 }
 
 bool ValidText(Rule rule, std::string_view s) {
@@ -119,7 +135,8 @@ bool ValidText(Rule rule, std::string_view s) {
         case Rule::Name:
             return !s.empty() && PlainText(s, 70);
         case Rule::Code:
-            return PlainText(s, 20);
+            return !s.empty() && s.size() <= 10 &&
+                   std::all_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
         case Rule::Clock:
             return ValidClock(s);
         case Rule::RunTime:
@@ -271,6 +288,9 @@ void CheckStopsAlongTrains(MemTable& stops) {
     Field& departure = stops.FieldByName("D_Time");
     Field& run = stops.FieldByName("R_Date");
     Field& distance = stops.FieldByName("Distance");
+    std::array<Field*, 4> fares{&stops.FieldByName("P1"), &stops.FieldByName("P2"),
+                                &stops.FieldByName("P3"), &stops.FieldByName("P4")};
+    std::array<std::vector<int>, 4> lastFare, fare;
     std::optional<int> origin;  // the origin's departure, minutes after midnight
     int lastRun = 0;
     std::int64_t lastKm = 0;
@@ -300,8 +320,33 @@ void CheckStopsAlongTrains(MemTable& stops) {
                 "the arrival time is not the origin's departure plus the run time", r,
                 arrival.Name());
         }
+        // A longer ride never costs less: each berth's fare from the origin grows or stays.
+        for (std::size_t k = 0; k < fares.size(); ++k) {
+            FareAmounts(fares[k]->ViewAt(r), fare[k]);
+            const bool back = !first && fare[k].size() == lastFare[k].size() &&
+                              !std::equal(fare[k].begin(), fare[k].end(), lastFare[k].begin(),
+                                          [](int now, int before) { return now >= before; });
+            if (back) {
+                throw TableCheckError("the fare goes back along the train", r, fares[k]->Name());
+            }
+            std::swap(fare[k], lastFare[k]);
+        }
         lastRun = runMinutes;
         lastKm = km;
+    }
+}
+
+// A station has one pinyin row: the station input would list it twice. (The index on the
+// station is not a unique one, so CheckUnique does not see it.)
+void CheckOneCodeRowPerStation(MemTable& pinyin) {
+    Field& station = pinyin.FieldByName("Station");
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(pinyin.RecordCount());
+    for (std::uint32_t r = 0; r < pinyin.RecordCount(); ++r) {
+        if (!seen.insert(station.ViewAt(r)).second) {
+            throw TableCheckError("a second row for station '" + Shown(station.ViewAt(r)) + "'", r,
+                                  station.Name());
+        }
     }
 }
 
@@ -312,7 +357,9 @@ void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat&
     CheckFields(which, table, format);
     CheckIndexes(which, table);
     if (table.RecordCount() == 0 && !emptyAllowed) {
-        throw TableCheckError("the table has no records");
+        // The column line is the last before the records (the stream has its writer's form).
+        throw TableCheckError::AtLine("the table has no records after the column line",
+                                      StreamFormRecordLine(which, 0) - 1, {});
     }
     CheckValues(which, table);
     CheckUnique(which, table);
@@ -320,6 +367,7 @@ void CheckLoadedTable(LoadTable which, MemTable& table, const TableStreamFormat&
         CheckStopNumbers(table);
         CheckStopsAlongTrains(table);
     }
+    if (which == LoadTable::KMPy) CheckOneCodeRowPerStation(table);
 }
 
 namespace {
@@ -334,12 +382,20 @@ struct TrainFields {
     Field& id;
     Field& start;
     Field& end;
-    // The whole route's run time and distance: the terminus stop's values.
-    std::vector<std::pair<Field*, Field*>> terminus;  // (stop's field, list's field)
+    // (stop's field, list's field): the origin's departure, and the terminus's values.
+    std::pair<Field*, Field*> departure;
+    std::vector<std::pair<Field*, Field*>> terminus;
 };
 
+bool SameValueIn(Field& stopField, std::uint32_t stop, Field& listField, std::uint32_t row) {
+    return stopField.Type() == FieldType::WideString
+               ? stopField.ViewAt(stop) == listField.ViewAt(row)
+               : stopField.IntegerAt(stop) == listField.IntegerAt(row);
+}
+
 // The stops [first, last) of one train against its row of the train list: the row's origin
-// and terminus are its first and last stop.
+// and terminus are its first and last stop, with their times, and the row's run time and
+// distance are the terminus's.
 void CheckEnds(const std::vector<std::uint32_t>& stopOrder, std::size_t first, std::size_t last,
                Field& station, TrainFields& list, std::uint32_t row) {
     const std::string_view id = list.id.ViewAt(row);
@@ -356,13 +412,15 @@ void CheckEnds(const std::vector<std::uint32_t>& stopOrder, std::size_t first, s
         throw TableCheckError("train '" + Shown(id) + "' ends elsewhere than in the train list",
                               terminus, station.Name());
     }
+    if (!SameValueIn(*list.departure.first, origin, *list.departure.second, row)) {
+        throw TableCheckError(
+            "train '" + Shown(id) + "' leaves its origin at another time than in the train list",
+            origin, list.departure.first->Name());
+    }
     for (const auto& [stopField, listField] : list.terminus) {
-        const bool same = stopField->Type() == FieldType::WideString
-                              ? stopField->ViewAt(terminus) == listField->ViewAt(row)
-                              : stopField->IntegerAt(terminus) == listField->IntegerAt(row);
-        if (!same) {
+        if (!SameValueIn(*stopField, terminus, *listField, row)) {
             throw TableCheckError("train '" + Shown(id) + "' has another " + stopField->Name() +
-                                      " at its terminus than in the train list",
+                                      " at its terminus than the train list's " + listField->Name(),
                                   terminus, stopField->Name());
         }
     }
@@ -376,10 +434,14 @@ void CheckStopsInTrainList(MemTable& stops, MemTable& trains) {
     if (stopOrder == nullptr || trainOrder == nullptr) return;
     Field& stopId = stops.FieldByName("ID");
     Field& station = stops.FieldByName("Station");
+    // The train list's A_Time is the departure from the origin, its D_Time the arrival at
+    // the terminus: the other way round from the stops.
     TrainFields list{trains.FieldByName("ID"),
                      trains.FieldByName("StartStation"),
                      trains.FieldByName("endStation"),
-                     {}};
+                     {&stops.FieldByName("D_Time"), &trains.FieldByName("A_Time")},
+                     {{&stops.FieldByName("A_Time"), &trains.FieldByName("D_Time")}}};
+    // Not the fares: the train query shows the list's own, which a timetable may set apart.
     for (const char* name : {"R_Date", "Distance"}) {
         list.terminus.emplace_back(&stops.FieldByName(name), &trains.FieldByName(name));
     }
@@ -389,21 +451,85 @@ void CheckStopsInTrainList(MemTable& stops, MemTable& trains) {
     for (const std::uint32_t row : *trainOrder) {
         const std::string_view id = list.id.ViewAt(row);
         if (s < stopOrder->size() && ByteLess(stopId.ViewAt((*stopOrder)[s]), id)) {
-            throw TableCheckError(
-                "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
-                (*stopOrder)[s], stopId.Name());
+            throw TableCheckError("train '" + Shown(stopId.ViewAt((*stopOrder)[s])) +
+                                      "' is not in the train list (SLIST.stream)",
+                                  (*stopOrder)[s], stopId.Name());
         }
         const std::size_t first = s;
         while (s < stopOrder->size() && stopId.ViewAt((*stopOrder)[s]) == id) ++s;
         if (s == first) {
-            throw TableCheckError("train '" + Shown(id) + "' of the train list has no stops");
+            throw TableCheckError(
+                "train '" + Shown(id) + "' of the train list has no stops (STRAIN.stream)", row,
+                list.id.Name(), LoadTable::KMList);
         }
         CheckEnds(*stopOrder, first, s, station, list, row);
     }
     if (s < stopOrder->size()) {
-        throw TableCheckError(
-            "train '" + Shown(stopId.ViewAt((*stopOrder)[s])) + "' is not in the train list",
-            (*stopOrder)[s], stopId.Name());
+        throw TableCheckError("train '" + Shown(stopId.ViewAt((*stopOrder)[s])) +
+                                  "' is not in the train list (SLIST.stream)",
+                              (*stopOrder)[s], stopId.Name());
+    }
+}
+
+namespace {
+
+// The first character of a GBK name when it is of the user-defined areas (AAA1-AFFE,
+// F8A1-FEFE, A140-A7A0), and the name without it.
+std::optional<std::string_view> AfterUserDefinedCharacter(std::string_view name) {
+    if (name.size() < 4) return std::nullopt;
+    const auto lead = static_cast<unsigned char>(name[0]);
+    const auto trail = static_cast<unsigned char>(name[1]);
+    const bool userDefined = (lead >= 0xaa && lead <= 0xaf && trail >= 0xa1) ||
+                             (lead >= 0xf8 && trail >= 0xa1) ||
+                             (lead >= 0xa1 && lead <= 0xa7 && trail >= 0x40 && trail <= 0xa0);
+    if (!userDefined) return std::nullopt;
+    return name.substr(2);
+}
+
+using NameSet = std::unordered_set<std::string_view>;
+
+NameSet NamesOf(Field& field, std::uint32_t records) {
+    NameSet names;
+    names.reserve(records);
+    for (std::uint32_t r = 0; r < records; ++r) names.insert(field.ViewAt(r));
+    return names;
+}
+
+// `name`, or the name without a leading user-defined character, is in `names`.
+bool Listed(const NameSet& names, std::string_view name) {
+    if (names.contains(name)) return true;
+    const auto rest = AfterUserDefinedCharacter(name);
+    return rest && names.contains(*rest);
+}
+
+}  // namespace
+
+void CheckStationsAcrossTables(MemTable& stops, MemTable& pinyin, MemTable* groups) {
+    Field& stopStation = stops.FieldByName("Station");
+    const NameSet served = NamesOf(stopStation, stops.RecordCount());
+    Field& pinyinStation = pinyin.FieldByName("Station");
+    if (groups != nullptr) {
+        Field& groupStation = groups->FieldByName("Station");
+        for (std::uint32_t r = 0; r < groups->RecordCount(); ++r) {
+            if (!served.contains(groupStation.ViewAt(r))) {
+                throw TableCheckError("same-city station '" + Shown(groupStation.ViewAt(r)) +
+                                          "' is served by no train",
+                                      r, groupStation.Name(), LoadTable::KMSM);
+            }
+        }
+    }
+    const NameSet coded = NamesOf(pinyinStation, pinyin.RecordCount());
+    bool missing = false;
+    for (const std::string_view name : served) missing = missing || !Listed(coded, name);
+    if (!missing) return;
+    // The first stop in the file at such a station, to name its line.
+    for (std::uint32_t r = 0; r < stops.RecordCount(); ++r) {
+        const std::string_view name = stopStation.ViewAt(r);
+        if (!Listed(coded, name)) {
+            throw TableCheckError(
+                "station '" + Shown(name) + "' has no row in the pinyin table (SPY.stream)", r,
+                stopStation.Name());
+        }
     }
 }
 

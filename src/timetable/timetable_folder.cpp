@@ -1,8 +1,9 @@
 #include "timetable/timetable_folder.h"
 
-#include <cstring>
+#include <array>
 #include <exception>
 #include <filesystem>
+#include <memory>
 
 #include "data/blob.h"
 #include "data/regular_file.h"
@@ -69,9 +70,8 @@ const ManifestEntry* TimetableFolderSource::EntryFor(LoadTable table) const {
 }
 
 std::optional<std::uint64_t> TimetableFolderSource::ManifestRecords(LoadTable table) const {
-    const ManifestEntry* e = EntryFor(table);
-    if (e == nullptr) return std::nullopt;
-    return e->records;
+    if (!manifest_) return std::nullopt;
+    return korvel::ManifestRecords(*manifest_, table);
 }
 
 std::vector<unsigned char> TimetableFolderSource::Read(LoadTable table) const {
@@ -94,35 +94,33 @@ std::vector<unsigned char> TimetableFolderSource::Read(LoadTable table) const {
             throw BlobError(path + ": its SHA-256 differs from the manifest's");
         }
     }
-    if (const void* nul = std::memchr(bytes.data(), 0, bytes.size())) {
-        const auto at = static_cast<const unsigned char*>(nul) - bytes.data();
-        throw BlobError(path + ": a NUL byte at offset " + std::to_string(at));
-    }
     return bytes;
 }
 
-FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables) {
+std::optional<std::uint64_t> ManifestRecords(const Manifest& manifest, LoadTable table) {
+    const std::string file = LoadTableFile(table);
+    for (const ManifestEntry& e : manifest.files) {
+        if (e.file == file) return e.records;
+    }
+    return std::nullopt;
+}
+
+FolderLoad LoadTimetableStreams(const std::string& folder, const BlobSource& source,
+                                const std::optional<Manifest>& manifest, StoredTables& tables) {
     FolderLoad result;
-    const TimetableFolderSource source(folder);
-    const std::pair<LoadTable, MemTable*> order[] = {{LoadTable::KMPy, &tables.KMPy},
-                                                     {LoadTable::KMList, &tables.KMList},
-                                                     {LoadTable::KMSM, &tables.KMSM},
-                                                     {LoadTable::KMTrain, &tables.KMTrain}};
-    bool listLoaded = false;
-    for (const auto& [which, table] : order) {
+    std::array<bool, 4> loaded{};
+    for (LoadTable which :
+         {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
         TableChecks checks;
         checks.strict = true;
-        checks.records = source.ManifestRecords(which);
-        checks.trainList = [&, list = &tables.KMList]() -> const MemTable* {
-            return listLoaded ? list : nullptr;
+        if (manifest) checks.records = ManifestRecords(*manifest, which);
+        checks.otherTable = [&](LoadTable other) -> MemTable* {
+            return loaded[static_cast<std::size_t>(other)] ? &TableOf(tables, other) : nullptr;
         };
         TableStreamFormat format;
-        const BlobSource read = [&source, file = which](std::string_view) {
-            return source.Read(file);
-        };
         try {
-            LoadTableFromBlob(which, *table, format, read, nullptr, &checks);
-            if (which == LoadTable::KMList) listLoaded = true;
+            LoadTableFromBlob(which, TableOf(tables, which), format, source, nullptr, &checks);
+            loaded[static_cast<std::size_t>(which)] = true;
         } catch (const std::exception& e) {
             std::string problem = NameTimetableFile(folder, which, e.what());
             // An unusable manifest fails every table alike: say so once.
@@ -132,8 +130,13 @@ FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables) 
         }
     }
     result.ok = result.problems.empty();
-    result.verified = result.ok && source.HasManifest();
+    result.verified = result.ok && manifest.has_value();
     return result;
+}
+
+FolderLoad LoadTimetableFolder(const std::string& folder, StoredTables& tables) {
+    auto source = std::make_shared<const TimetableFolderSource>(folder);
+    return LoadTimetableStreams(folder, FolderBlobSource(source), source->GetManifest(), tables);
 }
 
 FolderLoad VerifyTimetableFolder(const std::string& folder) {

@@ -22,8 +22,8 @@ class TimetableFolderSource {
     explicit TimetableFolderSource(std::string folder);
 
     // The table's stream: a regular file of at most kMaxTimetableFileBytes, of the size and
-    // SHA-256 the manifest gives, and without a NUL byte (the writer never writes one; the
-    // reader would take NUL padding for line breaks). Throws BlobError naming the file.
+    // SHA-256 the manifest gives. Its text is the checks' (CheckStreamForm refuses a NUL
+    // byte, which the reader would take for a line break). Throws BlobError naming the file.
     std::vector<unsigned char> Read(LoadTable table) const;
 
     const std::string& Folder() const { return folder_; }
@@ -46,6 +46,17 @@ struct FolderLoad {
     bool verified = false;              // it has a manifest and every file matched it
     std::vector<std::string> problems;  // one line each, naming the file (and line)
 };
+
+// The table's record count in `manifest`; nothing when it does not list the table's file.
+std::optional<std::uint64_t> ManifestRecords(const data::Manifest& manifest, LoadTable table);
+
+// Loads the four tables of `folder` from `source` (its streams, read already) into `tables`
+// on the calling thread, with every check a folder's tables get; `manifest` is the folder's,
+// when it has one, for the record counts each table must have. The problems name the files
+// of `folder`. On failure the tables may be partly filled.
+FolderLoad LoadTimetableStreams(const std::string& folder, const BlobSource& source,
+                                const std::optional<data::Manifest>& manifest,
+                                StoredTables& tables);
 
 // Loads the folder's four tables into `tables` on the calling thread, with every check the
 // start-up loaders make on a folder. On failure the tables may be partly filled.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QStringList>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 #include "online/qt/web_browser.h"
@@ -31,11 +32,14 @@ int main(int argc, char** argv) {
         options.timetableFolder = arguments[at + 1].toStdString();
     } else {
         // The chosen installed timetable when it verifies, else the previous, else the
-        // embedded one; the status bar says why when it is not the chosen one.
+        // embedded one; the status bar says why when it is not the chosen one. The one
+        // settled on was loaded to be checked: the window takes those tables over.
+        auto tables = std::make_shared<korvel::StoredTables>();
         const korvel::update::StartupTimetable start =
-            korvel::update::Store(korvel::update::DefaultStoreRoot()).ChooseStartup();
+            korvel::update::Store(korvel::update::DefaultStoreRoot()).ChooseStartup(tables.get());
         options.timetableFolder = start.folder;
         options.timetableName = start.name;
+        if (!start.folder.empty()) options.timetableTables = std::move(tables);
         if (!start.note.empty()) {
             // The panel has room for the gist; the details go to standard error.
             std::cerr << "korvel: " << start.note << "\n";

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "data/atomic_files.h"
+#include "data/blob.h"
 #include "data/decimal.h"
 #include "data/gbk.h"
 #include "data/regular_file.h"
@@ -166,34 +167,71 @@ std::string DefaultStoreRoot() {
     return std::string(home && home[0] ? home : ".") + "/.local/share/korvel/timetables";
 }
 
-std::string FolderMatchesManifest(const std::string& folder) {
+namespace {
+
+// The files of an installed folder, each read once, bounded and only as a regular file, and
+// checked against its manifest: "" or the first problem, naming the file.
+std::string ReadInstalledFolder(const std::string& folder, data::Manifest& manifest,
+                                std::vector<PackageFile>& files) {
     std::string why;
     const std::string manifestName(data::kManifestFileName);
     const auto text = ReadFolderFile(folder, manifestName, kMaxStoreFileBytes, why);
     if (!text) return why;
-    const data::ManifestParse parsed = data::ParseManifest(*text);
+    data::ManifestParse parsed = data::ParseManifest(*text);
     if (!parsed.manifest) return manifestName + ": " + parsed.error;
-    std::vector<PackageFile> files;
+    manifest = std::move(*parsed.manifest);
     for (const char* file : kStreamFiles) {
         auto bytes = ReadFolderFile(folder, file, kMaxTimetableFileBytes, why);
         if (!bytes) return why;
         files.push_back({file, std::move(*bytes)});
     }
-    if (parsed.manifest->Coords()) {
-        PackageFile f{std::string(data::kCoordsFileName), {}};
-        if (!ReadWholeFile(folder + "/" + f.name, f.bytes)) return f.name + ": cannot read";
-        files.push_back(std::move(f));
+    if (manifest.Coords()) {
+        const std::string name(data::kCoordsFileName);
+        auto bytes = ReadFolderFile(folder, name, kMaxTimetableFileBytes, why);
+        if (!bytes) return why;
+        files.push_back({name, std::move(*bytes)});
     }
-    return CheckFilesAgainstManifest(*parsed.manifest, files);
+    return CheckFilesAgainstManifest(manifest, files);
+}
+
+}  // namespace
+
+std::string FolderMatchesManifest(const std::string& folder) {
+    data::Manifest manifest;
+    std::vector<PackageFile> files;
+    return ReadInstalledFolder(folder, manifest, files);
 }
 
 std::string InstalledFolderProblem(const std::string& folder) {
-    if (std::string bad = FolderMatchesManifest(folder); !bad.empty()) return bad;
+    StoredTables tables;
+    return LoadInstalledFolder(folder, tables);
+}
+
+std::string LoadInstalledFolder(const std::string& folder, StoredTables& tables) {
+    tables = StoredTables();
+    data::Manifest manifest;
+    std::vector<PackageFile> files;
+    if (std::string bad = ReadInstalledFolder(folder, manifest, files); !bad.empty()) return bad;
     // Its files are the ones its manifest names, but a program newer than the one that
     // installed it may check the tables more strictly, and a manifest may have been rewritten
-    // to match damaged streams.
-    const FolderLoad whole = korvel::VerifyTimetableFolder(folder);
+    // to match damaged streams. The tables are loaded from the bytes just read and checked.
+    const BlobSource source = [&files](std::string_view blob) {
+        for (LoadTable t :
+             {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+            if (LoadTableBlob(t) != blob) continue;
+            for (PackageFile& f : files) {
+                if (f.name != LoadTableFile(t)) continue;
+                // Each stream is asked for once: hand its bytes over.
+                std::vector<unsigned char> bytes(f.bytes.begin(), f.bytes.end());
+                f.bytes = std::string();
+                return bytes;
+            }
+        }
+        throw BlobError("no timetable file for blob " + std::string(blob));
+    };
+    const FolderLoad whole = korvel::LoadTimetableStreams(folder, source, manifest, tables);
     if (whole.ok) return {};
+    tables = StoredTables();  // nothing half-loaded
     if (whole.problems.empty()) return "does not load";
     const std::string prefix = (fs::path(folder) / "").string();
     const std::string& first = whole.problems.front();
@@ -379,7 +417,7 @@ std::string Store::Remove(const std::string& name) const {
     return {};
 }
 
-StartupTimetable Store::ChooseStartup() const {
+StartupTimetable Store::ChooseStartup(StoredTables* tables) const {
     StartupTimetable result;
     Choice choice;
     try {
@@ -394,12 +432,14 @@ StartupTimetable Store::ChooseStartup() const {
         return result;
     }
     if (choice.use.empty()) return result;
-    result.why = InstalledFolderProblem(FolderOf(choice.use));
+    StoredTables own;  // without `tables`: loaded only to be checked
+    StoredTables& into = tables != nullptr ? *tables : own;
+    result.why = LoadInstalledFolder(FolderOf(choice.use), into);
     if (result.why.empty()) return {choice.use, FolderOf(choice.use), "", "", ""};
     result.rejected = choice.use;
     result.note = "installed timetable " + choice.use + " cannot be used (" + result.why + ")";
     if (!choice.previous.empty()) {
-        const std::string badPrevious = InstalledFolderProblem(FolderOf(choice.previous));
+        const std::string badPrevious = LoadInstalledFolder(FolderOf(choice.previous), into);
         if (badPrevious.empty()) {
             result.name = choice.previous;
             result.folder = FolderOf(choice.previous);

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "data/schema.h"
 #include "update/package.h"
 
 namespace korvel::update {
@@ -41,9 +42,12 @@ std::string FolderMatchesManifest(const std::string& folder);
 
 // Empty when an installed folder can be used: it matches its manifest and its tables pass
 // every check the loaders make; else the first problem, naming the file ("SLIST.stream: not a
-// regular file"). Every file is read bounded and only when it is a regular file, so a FIFO,
-// a folder or a device in place of one is a problem, never a wait.
+// regular file"). Every file is read once, bounded and only when it is a regular file, so a
+// FIFO, a folder or a device in place of one is a problem, never a wait.
 std::string InstalledFolderProblem(const std::string& folder);
+// The same, leaving the tables of a folder that can be used loaded in `tables` (and those of
+// one that cannot, empty).
+std::string LoadInstalledFolder(const std::string& folder, StoredTables& tables);
 
 struct InstalledTimetable {
     std::string name;
@@ -115,8 +119,9 @@ class Store {
 
     // The chosen timetable when it can be used (InstalledFolderProblem), else the previous
     // one, else the embedded one, with the reason in `note`. Reads each candidate's tables
-    // once: a few hundred milliseconds for the 2019 timetable.
-    StartupTimetable ChooseStartup() const;
+    // once; with `tables`, the one settled on is left loaded and checked there (nothing for
+    // the embedded one), for the start-up loaders to take over instead of reading it again.
+    StartupTimetable ChooseStartup(StoredTables* tables = nullptr) const;
 
   private:
     // One of the store's own small files (the choice, the highest sequence, the catalogue's

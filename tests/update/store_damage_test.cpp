@@ -126,7 +126,10 @@ TEST_F(StoreDamage, EachDamagedFileFallsBackToThePreviousThenTheEmbeddedSayingWh
             SetUp();
             Apply(d.damage, root_ + "/tt-2/" + file);
             const Store store(root_);
-            StartupTimetable start = store.ChooseStartup();
+            // The one settled on is handed over loaded; the damaged one left nothing behind.
+            StoredTables tables;
+            StartupTimetable start = store.ChooseStartup(&tables);
+            EXPECT_EQ(tables.KMList.RecordCount(), 20u);
             EXPECT_EQ(start.name, "tt-1");
             EXPECT_EQ(start.rejected, "tt-2");
             EXPECT_NE(start.why.find(file), std::string::npos) << start.why;
@@ -137,8 +140,9 @@ TEST_F(StoreDamage, EachDamagedFileFallsBackToThePreviousThenTheEmbeddedSayingWh
                       std::string::npos);
 
             Apply(d.damage, root_ + "/tt-1/" + file);
-            start = store.ChooseStartup();
+            start = store.ChooseStartup(&tables);
             EXPECT_EQ(start.folder, "");
+            EXPECT_EQ(tables.KMTrain.RecordCount(), 0u);
             EXPECT_NE(start.note.find("tt-1, cannot be used either"), std::string::npos);
             EXPECT_NE(start.note.find("using the embedded timetable"), std::string::npos);
             // Listing the store reads the same files.
