@@ -99,6 +99,7 @@ class FuzzView : public korvel::MainView {
     void SetStatusText(int, const std::string&) override {}
     void ShowJourneyWindow(korvel::JourneyWindowModel&) override {}
     bool JourneyWindowHasOwnBoxes() const override { return false; }
+    void JourneyWindowTimetableChanged() override {}
     std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
     void PrintResultGrid(const korvel::TextGrid&, int) override {}
     void ShowExportOutcome(const std::string&, int,
