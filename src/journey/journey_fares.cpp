@@ -16,48 +16,48 @@ namespace {
 // The train part of a fare request from train-list row `row`.
 void FillTrainPart(FareRequest& r, const Timetable& tt, TrainIdx train) {
     const std::uint32_t row = tt.ListRow(train);
-    r.TrainNo = tt.Number(train);
-    r.NType = tt.RowType(row);
-    r.StartStation = tt.Name(tt.RowOrigin(row));
-    r.TrainDistance = tt.RowDistance(row);
+    r.trainNumber = tt.Number(train);
+    r.trainType = tt.RowType(row);
+    r.origin = tt.Name(tt.RowOrigin(row));
+    r.trainKm = tt.RowDistance(row);
     const Fares& f = tt.TrainFares();
-    r.TrainP1 = f[FareClass::HardSeat].Text(row);
-    r.TrainP2 = f[FareClass::SoftSeat].Text(row);
-    r.TrainP3 = f[FareClass::HardSleeper].Text(row);
-    r.TrainP4 = f[FareClass::SoftSleeper].Text(row);
+    r.trainFares[0] = f[FareClass::HardSeat].Text(row);
+    r.trainFares[1] = f[FareClass::SoftSeat].Text(row);
+    r.trainFares[2] = f[FareClass::HardSleeper].Text(row);
+    r.trainFares[3] = f[FareClass::SoftSleeper].Text(row);
 }
 
 void FillFromStop(FareRequest& r, const Timetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
-    r.FromStation = tt.Name(tt.Station(s));
-    r.FromSNo = tt.StopNumber(s);
-    r.FromDistance = tt.Km(s);
+    r.boardStation = tt.Name(tt.Station(s));
+    r.boardStopNo = tt.StopNumber(s);
+    r.boardKm = tt.Km(s);
     const Fares& f = tt.StopFares();
-    r.FromP1 = f[FareClass::HardSeat].Text(i);
-    r.FromP2 = f[FareClass::SoftSeat].Text(i);
-    r.FromP3 = f[FareClass::HardSleeper].Text(i);
-    r.FromP4 = f[FareClass::SoftSleeper].Text(i);
+    r.boardFares[0] = f[FareClass::HardSeat].Text(i);
+    r.boardFares[1] = f[FareClass::SoftSeat].Text(i);
+    r.boardFares[2] = f[FareClass::HardSleeper].Text(i);
+    r.boardFares[3] = f[FareClass::SoftSleeper].Text(i);
 }
 
 void FillToStop(FareRequest& r, const Timetable& tt, StopId s) {
     const std::uint32_t i = s.Value();
-    r.ToStation = tt.Name(tt.Station(s));
-    r.ToSNo = tt.StopNumber(s);
-    r.ToDistance = tt.Km(s);
+    r.alightStation = tt.Name(tt.Station(s));
+    r.alightStopNo = tt.StopNumber(s);
+    r.alightKm = tt.Km(s);
     const Fares& f = tt.StopFares();
-    r.ToP1 = f[FareClass::HardSeat].Text(i);
-    r.ToP2 = f[FareClass::SoftSeat].Text(i);
-    r.ToP3 = f[FareClass::HardSleeper].Text(i);
-    r.ToP4 = f[FareClass::SoftSleeper].Text(i);
+    r.alightFares[0] = f[FareClass::HardSeat].Text(i);
+    r.alightFares[1] = f[FareClass::SoftSeat].Text(i);
+    r.alightFares[2] = f[FareClass::HardSleeper].Text(i);
+    r.alightFares[3] = f[FareClass::SoftSleeper].Text(i);
 }
 
 // The fares of a request whose train and stops are filled.
 void PriceRequest(FareRequest& r) {
-    r.SpanKm = r.ToDistance - r.FromDistance;
-    r.Fare1.clear();
-    r.Fare2.clear();
-    r.Fare3.clear();
-    r.Fare4.clear();
+    r.spanKm = r.alightKm - r.boardKm;
+    r.fares[0].clear();
+    r.fares[1].clear();
+    r.fares[2].clear();
+    r.fares[3].clear();
     FillFares(r);
 }
 
@@ -114,15 +114,15 @@ std::int32_t LowestTenths(std::string_view text) {
 const std::string& FareText(const FareRequest& row, FareClass c) {
     switch (c) {
         case FareClass::HardSeat:
-            return row.Fare1;
+            return row.fares[0];
         case FareClass::SoftSeat:
-            return row.Fare2;
+            return row.fares[1];
         case FareClass::HardSleeper:
-            return row.Fare3;
+            return row.fares[2];
         case FareClass::SoftSleeper:
             break;
     }
-    return row.Fare4;
+    return row.fares[3];
 }
 
 const std::array<std::string, 4>& FareClassNames() {

@@ -162,15 +162,16 @@ std::string DecimalText(double value) {
 }
 
 void FillFares(FareRequest& row) {
-    if (row.StartStation == row.FromStation &&
-        (row.ToP1 != "-" || row.ToP2 != "-" || row.ToP3 != "-" || row.ToP4 != "-")) {
-        row.Fare1 = row.ToP1;
-        row.Fare2 = row.ToP2;
-        row.Fare3 = row.ToP3;
-        row.Fare4 = row.ToP4;
+    if (row.origin == row.boardStation &&
+        (row.alightFares[0] != "-" || row.alightFares[1] != "-" || row.alightFares[2] != "-" ||
+         row.alightFares[3] != "-")) {
+        row.fares[0] = row.alightFares[0];
+        row.fares[1] = row.alightFares[1];
+        row.fares[2] = row.alightFares[2];
+        row.fares[3] = row.alightFares[3];
         return;
     }
-    if (row.NType < 4) {
+    if (row.trainType < 4) {
         EmuFares(row);
     } else {
         ConventionalFares(row);
@@ -181,18 +182,15 @@ namespace {
 
 SpanFareInputs InputsOf(const FareRequest& row) {
     SpanFareInputs in;
-    in.prefix = row.TrainNo.empty() ? '\0' : row.TrainNo.front();
-    in.g100 = row.TrainNo.compare(0, 4, "G100") == 0;
-    in.nType = row.NType;
-    in.trainKm = row.TrainDistance;
-    in.spanKm = row.SpanKm;
-    const std::string* train[4] = {&row.TrainP1, &row.TrainP2, &row.TrainP3, &row.TrainP4};
-    const std::string* from[4] = {&row.FromP1, &row.FromP2, &row.FromP3, &row.FromP4};
-    const std::string* to[4] = {&row.ToP1, &row.ToP2, &row.ToP3, &row.ToP4};
+    in.prefix = row.trainNumber.empty() ? '\0' : row.trainNumber.front();
+    in.g100 = row.trainNumber.compare(0, 4, "G100") == 0;
+    in.nType = row.trainType;
+    in.trainKm = row.trainKm;
+    in.spanKm = row.spanKm;
     for (int c = 0; c < 4; ++c) {
-        in.train[c] = ReadFare(*train[c]);
-        in.from[c] = ReadFare(*from[c]);
-        in.to[c] = ReadFare(*to[c]);
+        in.train[c] = ReadFare(row.trainFares[c]);
+        in.from[c] = ReadFare(row.boardFares[c]);
+        in.to[c] = ReadFare(row.alightFares[c]);
     }
     return in;
 }
@@ -360,9 +358,9 @@ FareValue StoredFareValue(const FareColumn& column, std::uint32_t row) {
 
 void EmuFares(FareRequest& row) {
     const std::array<FareValue, 4> v = EmuValues(InputsOf(row));
-    row.Fare1 = FareValueText(v[0]);
-    row.Fare2 = FareValueText(v[1]);
-    row.Fare4 = FareValueText(v[3]);
+    row.fares[0] = FareValueText(v[0]);
+    row.fares[1] = FareValueText(v[1]);
+    row.fares[3] = FareValueText(v[3]);
 }
 
 std::optional<TrainPremium> ConventionalPremium(int nType, int trainDistanceKm, std::string_view p1,
@@ -468,9 +466,8 @@ void ConventionalFares(FareRequest& row) {
     const SpanFareInputs in = InputsOf(row);
     const std::optional<std::array<FareValue, 4>> v = ConventionalValues(in);
     if (!v) return;
-    std::string* out[4] = {&row.Fare1, &row.Fare2, &row.Fare3, &row.Fare4};
     for (int c = 0; c < 4; ++c) {
-        if (!in.train[c].notOffered) *out[c] = FareValueText((*v)[c]);
+        if (!in.train[c].notOffered) row.fares[c] = FareValueText((*v)[c]);
     }
 }
 

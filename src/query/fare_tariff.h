@@ -20,24 +20,24 @@
 namespace korvel {
 
 // The fare arithmetic's input in text form, as the stored tables write fares ("38",
-// "38/41/43", "-", ""): the journey planner's legs and the tests use it. Fare1..Fare4 are the
-// answer.
+// "38/41/43", "-", ""), one per class (hard seat, soft seat, hard sleeper, soft sleeper):
+// the journey planner's legs and the tests use it. `fares` is the answer.
 struct FareRequest {
-    std::string TrainNo;
-    std::int32_t NType = 0;
-    std::string StartStation;
-    std::int32_t TrainDistance = 0;
-    std::string TrainP1, TrainP2, TrainP3, TrainP4;
-    std::string FromStation;
-    std::int32_t FromSNo = 0;
-    std::int32_t FromDistance = 0;
-    std::string FromP1, FromP2, FromP3, FromP4;
-    std::string ToStation;
-    std::int32_t ToSNo = 0;
-    std::int32_t ToDistance = 0;
-    std::string ToP1, ToP2, ToP3, ToP4;
-    std::int32_t SpanKm = 0;
-    std::string Fare1, Fare2, Fare3, Fare4;
+    std::string trainNumber;
+    std::int32_t trainType = 0;
+    std::string origin;
+    std::int32_t trainKm = 0;
+    std::array<std::string, 4> trainFares;  // the whole run's, from the train list
+    std::string boardStation;
+    std::int32_t boardStopNo = 0;
+    std::int32_t boardKm = 0;
+    std::array<std::string, 4> boardFares;  // stored at the boarding stop
+    std::string alightStation;
+    std::int32_t alightStopNo = 0;
+    std::int32_t alightKm = 0;
+    std::array<std::string, 4> alightFares;  // stored at the alighting stop
+    std::int32_t spanKm = 0;
+    std::array<std::string, 4> fares;
 };
 
 // One stored fare as the arithmetic reads it: whether it is empty or "-", the whole text as
@@ -127,10 +127,10 @@ double TwoPercentPart(double base);
 // 36 gives "36", 35.5 gives "35.5".
 std::string DecimalText(double value);
 
-// Writes Fare1..Fare4 of a row whose other fields are filled: a copy of the stored fares
+// Writes `fares` of a row whose other fields are filled: a copy of the stored fares
 // when boarding at the origin, otherwise EmuFares or ConventionalFares.
 void FillFares(FareRequest& row);
-// Fares of an EMU train (types 1..3). Never writes Fare3.
+// Fares of an EMU train (types 1..3). Never writes the hard sleeper's.
 void EmuFares(FareRequest& row);
 // Fares of a conventional train (types 4..14) by the tariff model.
 void ConventionalFares(FareRequest& row);

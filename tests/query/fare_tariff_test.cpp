@@ -51,16 +51,16 @@ TEST(FareArithmeticTest, AbsurdTextsStayDefined) {
     EXPECT_EQ(ElapsedText("0", "99999999:00"), "35791394:07");  // held at the largest minute count
     EXPECT_EQ(ElapsedToMinutes("99999999:00"), 2147483647);
     FareRequest r;
-    r.TrainNo = "K1";
-    r.NType = 6;
-    r.StartStation = "a";
-    r.FromStation = "b";
-    r.TrainDistance = 10;
-    r.TrainP1 = "1e300";
-    r.TrainP2 = r.TrainP3 = r.TrainP4 = "-";
-    r.SpanKm = 5;
+    r.trainNumber = "K1";
+    r.trainType = 6;
+    r.origin = "a";
+    r.boardStation = "b";
+    r.trainKm = 10;
+    r.trainFares[0] = "1e300";
+    r.trainFares[1] = r.trainFares[2] = r.trainFares[3] = "-";
+    r.spanKm = 5;
     FillFares(r);
-    EXPECT_FALSE(r.Fare1.empty());
+    EXPECT_FALSE(r.fares[0].empty());
 }
 
 TEST(BaseFareTest, BandCentresAndRates) {
@@ -142,28 +142,28 @@ TEST(ElapsedMinutesTest, BothDirections) {
 // The 1043 row from 咸阳 to 宝鸡.
 FareRequest Row1043() {
     FareRequest r;
-    r.TrainNo = "1043";
-    r.NType = 8;
-    r.StartStation = G("西安");
-    r.TrainDistance = 2810;
-    r.TrainP1 = "143";
-    r.TrainP2 = "-";
-    r.TrainP3 = "280/291/303";
-    r.TrainP4 = "469/492";
-    r.FromStation = G("咸阳");
-    r.FromDistance = 23;
-    r.ToDistance = 173;
-    r.SpanKm = 150;
+    r.trainNumber = "1043";
+    r.trainType = 8;
+    r.origin = G("西安");
+    r.trainKm = 2810;
+    r.trainFares[0] = "143";
+    r.trainFares[1] = "-";
+    r.trainFares[2] = "280/291/303";
+    r.trainFares[3] = "469/492";
+    r.boardStation = G("咸阳");
+    r.boardKm = 23;
+    r.alightKm = 173;
+    r.spanKm = 150;
     return r;
 }
 
 TEST(ConventionalFaresTest, WorkedExample1043) {
     FareRequest r = Row1043();
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "12");
-    EXPECT_EQ(r.Fare2, "");
-    EXPECT_EQ(r.Fare3, "46/48/50");
-    EXPECT_EQ(r.Fare4, "68/72");
+    EXPECT_EQ(r.fares[0], "12");
+    EXPECT_EQ(r.fares[1], "");
+    EXPECT_EQ(r.fares[2], "46/48/50");
+    EXPECT_EQ(r.fares[3], "68/72");
 
     const auto premium = ConventionalPremium(8, 2810, "143", "-", "280/291/303", "469/492");
     ASSERT_TRUE(premium);
@@ -181,26 +181,26 @@ TEST(ConventionalFaresTest, SoftSleeperOnlyTrain) {
     // Reference is the upper soft sleeper (class 4): 171 - 1 - 10 = 160 against m1 141,
     // m2 154, so factor 1.0 with the 25 % part kept.
     FareRequest r;
-    r.TrainNo = "T9";
-    r.NType = 8;
-    r.StartStation = G("北京");
-    r.FromStation = G("天津");
-    r.TrainDistance = 1000;
-    r.TrainP1 = r.TrainP2 = r.TrainP3 = "-";
-    r.TrainP4 = "171/180";
-    r.SpanKm = 500;
+    r.trainNumber = "T9";
+    r.trainType = 8;
+    r.origin = G("北京");
+    r.boardStation = G("天津");
+    r.trainKm = 1000;
+    r.trainFares[0] = r.trainFares[1] = r.trainFares[2] = "-";
+    r.trainFares[3] = "171/180";
+    r.spanKm = 500;
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "");
-    EXPECT_EQ(r.Fare2, "");
-    EXPECT_EQ(r.Fare3, "");
-    EXPECT_EQ(r.Fare4, "123/128");
+    EXPECT_EQ(r.fares[0], "");
+    EXPECT_EQ(r.fares[1], "");
+    EXPECT_EQ(r.fares[2], "");
+    EXPECT_EQ(r.fares[3], "123/128");
 }
 
 TEST(ConventionalFaresTest, NoReferenceFareLeavesFaresEmpty) {
     FareRequest r = Row1043();
-    r.TrainP1 = r.TrainP2 = r.TrainP3 = r.TrainP4 = "-";
+    r.trainFares[0] = r.trainFares[1] = r.trainFares[2] = r.trainFares[3] = "-";
     FillFares(r);
-    EXPECT_EQ(r.Fare1 + r.Fare2 + r.Fare3 + r.Fare4, "");
+    EXPECT_EQ(r.fares[0] + r.fares[1] + r.fares[2] + r.fares[3], "");
     EXPECT_FALSE(ConventionalPremium(8, 2810, "-", "-", "-", "-"));
 }
 
@@ -217,118 +217,118 @@ TEST(ConventionalFaresTest, HalfYuanSeatAndExpressPart) {
 
 TEST(FillFaresTest, OriginBoardingCopiesStoredFares) {
     FareRequest r = Row1043();
-    r.FromStation = r.StartStation;
-    r.ToP1 = "25";
-    r.ToP2 = "-";
-    r.ToP3 = "-";
-    r.ToP4 = "-";
+    r.boardStation = r.origin;
+    r.alightFares[0] = "25";
+    r.alightFares[1] = "-";
+    r.alightFares[2] = "-";
+    r.alightFares[3] = "-";
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "25");
-    EXPECT_EQ(r.Fare2, "-");
-    EXPECT_EQ(r.Fare3, "-");
-    EXPECT_EQ(r.Fare4, "-");
+    EXPECT_EQ(r.fares[0], "25");
+    EXPECT_EQ(r.fares[1], "-");
+    EXPECT_EQ(r.fares[2], "-");
+    EXPECT_EQ(r.fares[3], "-");
 }
 
 TEST(FillFaresTest, OriginBoardingWithoutStoredFaresComputes) {
     FareRequest r = Row1043();
-    r.FromStation = r.StartStation;
-    r.ToP1 = r.ToP2 = r.ToP3 = r.ToP4 = "-";
+    r.boardStation = r.origin;
+    r.alightFares[0] = r.alightFares[1] = r.alightFares[2] = r.alightFares[3] = "-";
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "12");
-    EXPECT_EQ(r.Fare3, "46/48/50");
-    EXPECT_EQ(r.Fare4, "68/72");
+    EXPECT_EQ(r.fares[0], "12");
+    EXPECT_EQ(r.fares[2], "46/48/50");
+    EXPECT_EQ(r.fares[3], "68/72");
 }
 
 FareRequest EmuRow(const char* trainNo, int distance, const char* p1, int span) {
     FareRequest r;
-    r.TrainNo = trainNo;
-    r.NType = 1;
-    r.StartStation = G("北京");
-    r.FromStation = G("唐山北");
-    r.TrainDistance = distance;
-    r.TrainP1 = p1;
-    r.SpanKm = span;
+    r.trainNumber = trainNo;
+    r.trainType = 1;
+    r.origin = G("北京");
+    r.boardStation = G("唐山北");
+    r.trainKm = distance;
+    r.trainFares[0] = p1;
+    r.spanKm = span;
     return r;
 }
 
 TEST(EmuFaresTest, WorkedExampleD1) {
     FareRequest r = EmuRow("D1", 703, "207", 552);
-    r.FromP1 = "45";
-    r.FromP2 = "53";
-    r.FromP4 = "-";
-    r.Fare3 = "untouched";
+    r.boardFares[0] = "45";
+    r.boardFares[1] = "53";
+    r.boardFares[3] = "-";
+    r.fares[2] = "untouched";
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "171");
-    EXPECT_EQ(r.Fare2, "205");
-    EXPECT_EQ(r.Fare3, "untouched");  // EmuFares never writes the hard sleeper
-    EXPECT_EQ(r.Fare4, "");
+    EXPECT_EQ(r.fares[0], "171");
+    EXPECT_EQ(r.fares[1], "205");
+    EXPECT_EQ(r.fares[2], "untouched");  // EmuFares never writes the hard sleeper
+    EXPECT_EQ(r.fares[3], "");
 }
 
 TEST(EmuFaresTest, DRateSnapping) {
     // 0.29 per km lies within 0.02 of the standard rate: the standard rate, factor 1.
     FareRequest a = EmuRow("D5", 1000, "290", 800);
     FillFares(a);
-    EXPECT_EQ(a.Fare1, "248");  // 800 * 0.3097222
-    EXPECT_EQ(a.Fare2, "");     // no soft seat at the boarding stop
+    EXPECT_EQ(a.fares[0], "248");  // 800 * 0.3097222
+    EXPECT_EQ(a.fares[1], "");     // no soft seat at the boarding stop
     // 0.232 per km: factor 0.749 snaps to 0.75, applied only above 700 km.
     FareRequest b = EmuRow("d6", 1000, "232", 701);
     FillFares(b);
-    EXPECT_EQ(b.Fare1, "163");  // 701 * 0.3097222 * 0.75
+    EXPECT_EQ(b.fares[0], "163");  // 701 * 0.3097222 * 0.75
     FareRequest c = EmuRow("D6", 1000, "232", 700);
     FillFares(c);
-    EXPECT_EQ(c.Fare1, "217");  // 700 * 0.3097222
+    EXPECT_EQ(c.fares[0], "217");  // 700 * 0.3097222
     // 0.35 per km is used unchanged.
     FareRequest d = EmuRow("D7", 1000, "350", 100);
-    d.FromP2 = "10";
-    d.FromP4 = "100/110";
+    d.boardFares[1] = "10";
+    d.boardFares[3] = "100/110";
     FillFares(d);
-    EXPECT_EQ(d.Fare1, "35");
-    EXPECT_EQ(d.Fare2, "42");     // 35 * 1.199243
-    EXPECT_EQ(d.Fare4, "67/75");  // 35 * 1.91651809, 35 * 2.155609769
+    EXPECT_EQ(d.fares[0], "35");
+    EXPECT_EQ(d.fares[1], "42");     // 35 * 1.199243
+    EXPECT_EQ(d.fares[3], "67/75");  // 35 * 1.91651809, 35 * 2.155609769
 }
 
 TEST(EmuFaresTest, DifferencesForCAndGTrains) {
     FareRequest r = EmuRow("G7", 1300, "600", 500);
-    r.NType = 2;
-    r.FromP1 = "100";
-    r.ToP1 = "90";  // smaller than at the boarding stop
-    r.FromP2 = "150";
-    r.ToP2 = "200";
-    r.FromP4 = "100/110";
-    r.ToP4 = "300/320";
-    r.Fare1 = "old";
+    r.trainType = 2;
+    r.boardFares[0] = "100";
+    r.alightFares[0] = "90";  // smaller than at the boarding stop
+    r.boardFares[1] = "150";
+    r.alightFares[1] = "200";
+    r.boardFares[3] = "100/110";
+    r.alightFares[3] = "300/320";
+    r.fares[0] = "old";
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "");
-    EXPECT_EQ(r.Fare2, "50");
-    EXPECT_EQ(r.Fare4, "200/210");
+    EXPECT_EQ(r.fares[0], "");
+    EXPECT_EQ(r.fares[1], "50");
+    EXPECT_EQ(r.fares[3], "200/210");
 
     FareRequest c = EmuRow("C2001", 100, "20", 30);
-    c.NType = 3;
-    c.FromP1 = "5";
-    c.ToP1 = "12.5";
+    c.trainType = 3;
+    c.boardFares[0] = "5";
+    c.alightFares[0] = "12.5";
     FillFares(c);
-    EXPECT_EQ(c.Fare1, "8");  // 7.5 rounds up
-    EXPECT_EQ(c.Fare4, "");
+    EXPECT_EQ(c.fares[0], "8");  // 7.5 rounds up
+    EXPECT_EQ(c.fares[3], "");
 }
 
 TEST(EmuFaresTest, G100RuleIgnoresTheStops) {
     FareRequest r = EmuRow("G100", 1300, "600", 300);
-    r.NType = 2;
-    r.FromP1 = "50";
-    r.ToP1 = "60";
+    r.trainType = 2;
+    r.boardFares[0] = "50";
+    r.alightFares[0] = "60";
     FillFares(r);
-    EXPECT_EQ(r.Fare1, "333");
-    EXPECT_EQ(r.Fare2, "532");
+    EXPECT_EQ(r.fares[0], "333");
+    EXPECT_EQ(r.fares[1], "532");
 }
 
 TEST(EmuFaresTest, NoWholeFareClearsTheClasses) {
     FareRequest r = EmuRow("G8", 1300, "-", 300);
-    r.NType = 2;
-    r.FromP1 = "50";
-    r.ToP1 = "60";
-    r.Fare1 = r.Fare2 = r.Fare4 = "old";
+    r.trainType = 2;
+    r.boardFares[0] = "50";
+    r.alightFares[0] = "60";
+    r.fares[0] = r.fares[1] = r.fares[3] = "old";
     FillFares(r);
-    EXPECT_EQ(r.Fare1 + r.Fare2 + r.Fare4, "");
+    EXPECT_EQ(r.fares[0] + r.fares[1] + r.fares[3], "");
 }
 
 }  // namespace

@@ -14,14 +14,15 @@ using test::Stop;
 
 std::vector<std::string> TrainNos(const ResultList& rows) {
     std::vector<std::string> v;
-    for (std::size_t i = 0; i < rows.size(); ++i) v.push_back(test::Texts(rows, i).TrainNo);
+    for (std::size_t i = 0; i < rows.size(); ++i) v.push_back(test::Texts(rows, i).trainNumber);
     return v;
 }
 
 // A transfer leg (a pair of stops) spelled out.
 struct Leg {
-    std::string TrainNo, FromStation, FromDTime, ToStation, ToATime, ToP1;
-    int FromSNo = 0, ToSNo = 0;
+    std::string trainNumber, boardStation, boardDeparture, alightStation, alightArrival;
+    std::string alightHardSeat;
+    int boardStopNo = 0, alightStopNo = 0;
 };
 std::vector<Leg> Legs(const TransferData& d, const std::vector<TransferData::StopPair>& pairs) {
     const Timetable& tt = *d.timetable;
@@ -55,26 +56,26 @@ TEST_F(QueryTest, DirectFirstDepartureLastArrival) {
     const test::RowTexts r = test::Texts(rows_, 0);
     // Boards at 北京南 (stop 1); 北京西 (stop 2) is tested only as an arrival. Alights at
     // the last Shanghai station, 上海 after 上海南.
-    EXPECT_EQ(r.FromStation, G("北京南"));
-    EXPECT_EQ(r.FromSNo, 1);
-    EXPECT_EQ(r.FromDTime, "08:00");
-    EXPECT_EQ(r.FromRDate, "0");
-    EXPECT_EQ(r.ToStation, G("上海"));
-    EXPECT_EQ(r.ToSNo, 5);
-    EXPECT_EQ(r.ToATime, "20:40");
-    EXPECT_EQ(r.ToRDate, "12:40");
-    EXPECT_EQ(r.StopCount, 4);
-    EXPECT_EQ(r.SpanKm, 1463);
-    EXPECT_EQ(r.SpanTime, "12:40");
-    EXPECT_EQ(r.NType, 5);
-    EXPECT_EQ(r.TypeName, TrainTypeName(5));
-    EXPECT_EQ(r.StartStation, G("北京南"));
-    EXPECT_EQ(r.EndStation, G("上海"));
-    EXPECT_EQ(r.TrainDistance, 1463);
+    EXPECT_EQ(r.boardStation, G("北京南"));
+    EXPECT_EQ(r.boardStopNo, 1);
+    EXPECT_EQ(r.boardDeparture, "08:00");
+    EXPECT_EQ(r.boardRunTime, "0");
+    EXPECT_EQ(r.alightStation, G("上海"));
+    EXPECT_EQ(r.alightStopNo, 5);
+    EXPECT_EQ(r.alightArrival, "20:40");
+    EXPECT_EQ(r.alightRunTime, "12:40");
+    EXPECT_EQ(r.stopCount, 4);
+    EXPECT_EQ(r.spanKm, 1463);
+    EXPECT_EQ(r.rideTime, "12:40");
+    EXPECT_EQ(r.trainType, 5);
+    EXPECT_EQ(r.typeName, TrainTypeName(5));
+    EXPECT_EQ(r.origin, G("北京南"));
+    EXPECT_EQ(r.terminus, G("上海"));
+    EXPECT_EQ(r.trainKm, 1463);
     // Boarding at the origin: the stored fares, "-" included.
-    EXPECT_EQ(r.Fare1, "179");
-    EXPECT_EQ(r.Fare2, "-");
-    EXPECT_EQ(r.Fare4, "-");
+    EXPECT_EQ(r.fares[0], "179");
+    EXPECT_EQ(r.fares[1], "-");
+    EXPECT_EQ(r.fares[3], "-");
     EXPECT_EQ(from_.CityName, G("北京"));
     EXPECT_EQ(to_.CityName, G("上海"));
     EXPECT_EQ(from_.GroupId, 5);
@@ -91,8 +92,8 @@ TEST_F(QueryTest, DirectSameGroupRunsExact) {
     SearchDirectTrains(t_, G("北京西"), G("北京南"), from_, to_, rows_);
     // T1 passes 北京南 before 北京西; X1 is not in the train list.
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"T3"});
-    EXPECT_EQ(test::Texts(rows_, 0).FromStation, G("北京西"));
-    EXPECT_EQ(test::Texts(rows_, 0).ToStation, G("北京南"));
+    EXPECT_EQ(test::Texts(rows_, 0).boardStation, G("北京西"));
+    EXPECT_EQ(test::Texts(rows_, 0).alightStation, G("北京南"));
     EXPECT_TRUE(from_.Members.empty());
     EXPECT_TRUE(to_.Members.empty());
     EXPECT_EQ(from_.GroupId, 5);
@@ -102,12 +103,12 @@ TEST_F(QueryTest, DirectSameGroupRunsExact) {
 TEST_F(QueryTest, DirectUngroupedToGroup) {
     SearchDirectTrains(t_, G("天津"), G("北京"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), std::vector<std::string>{"K1"});
-    EXPECT_EQ(test::Texts(rows_, 0).ToStation, G("北京"));  // after 北京东
-    EXPECT_EQ(test::Texts(rows_, 0).ToSNo, 3);
+    EXPECT_EQ(test::Texts(rows_, 0).alightStation, G("北京"));  // after 北京东
+    EXPECT_EQ(test::Texts(rows_, 0).alightStopNo, 3);
 
     SearchDirectTrains(t_, G("北京"), G("天津"), from_, to_, rows_);
     EXPECT_EQ(TrainNos(rows_), (std::vector<std::string>{"T1", "T3"}));
-    EXPECT_EQ(test::Texts(rows_, 1).FromStation, G("北京西"));
+    EXPECT_EQ(test::Texts(rows_, 1).boardStation, G("北京西"));
 }
 
 TEST_F(QueryTest, DirectReplacesThePreviousResult) {
@@ -119,21 +120,21 @@ TEST_F(QueryTest, DirectReplacesThePreviousResult) {
 TEST_F(QueryTest, DirectFaresWorkedExamples) {
     SearchDirectTrains(t_, G("咸阳"), G("宝鸡"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(test::Texts(rows_, 0).SpanKm, 150);
-    EXPECT_EQ(test::Texts(rows_, 0).SpanTime,
+    EXPECT_EQ(test::Texts(rows_, 0).spanKm, 150);
+    EXPECT_EQ(test::Texts(rows_, 0).rideTime,
               "2:02");  // from the departure at 10:28, after the dwell
-    EXPECT_EQ(test::Texts(rows_, 0).Fare1, "12");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare2, "");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare3, "46/48/50");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare4, "68/72");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[0], "12");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[1], "");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[2], "46/48/50");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[3], "68/72");
 
     SearchDirectTrains(t_, G("唐山北"), G("沈阳北"), from_, to_, rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(test::Texts(rows_, 0).SpanKm, 552);
-    EXPECT_EQ(test::Texts(rows_, 0).Fare1, "171");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare2, "205");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare3, "");
-    EXPECT_EQ(test::Texts(rows_, 0).Fare4, "");
+    EXPECT_EQ(test::Texts(rows_, 0).spanKm, 552);
+    EXPECT_EQ(test::Texts(rows_, 0).fares[0], "171");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[1], "205");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[2], "");
+    EXPECT_EQ(test::Texts(rows_, 0).fares[3], "");
 }
 
 // --- train number ---
@@ -161,27 +162,27 @@ TEST_F(QueryTest, TrainNumberRowRunsTheWholeRoute) {
     QueryByTrainNumber(t_, "Z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
     const test::RowTexts r = test::Texts(rows_, 0);
-    EXPECT_EQ(r.TypeName, TrainTypeName(4));
-    EXPECT_EQ(r.FromStation, G("太原"));
-    EXPECT_EQ(r.FromStation, r.StartStation);
-    EXPECT_EQ(r.FromSNo, 1);
-    EXPECT_EQ(r.FromDistance, 0);
-    EXPECT_EQ(r.FromDTime, "19:59");
-    EXPECT_EQ(r.FromRDate, "0");
-    EXPECT_EQ(r.FromP1 + r.FromP2 + r.FromP3 + r.FromP4, "");
-    EXPECT_EQ(r.ToStation, G("上海"));
-    EXPECT_EQ(r.ToSNo, 4);
-    EXPECT_EQ(r.ToATime, "09:35");
-    EXPECT_EQ(r.ToRDate, "13:36");
-    EXPECT_EQ(r.ToDistance, 1497);
-    EXPECT_EQ(r.StopCount, 3);
-    EXPECT_EQ(r.SpanKm, 1497);
-    EXPECT_EQ(r.SpanTime, "13:36");
-    EXPECT_EQ(r.ToP3, "306/317/327");
-    EXPECT_EQ(r.Fare1, "179");
-    EXPECT_EQ(r.Fare2, "-");
-    EXPECT_EQ(r.Fare3, "306/317/327");
-    EXPECT_EQ(r.Fare4, "478/499");
+    EXPECT_EQ(r.typeName, TrainTypeName(4));
+    EXPECT_EQ(r.boardStation, G("太原"));
+    EXPECT_EQ(r.boardStation, r.origin);
+    EXPECT_EQ(r.boardStopNo, 1);
+    EXPECT_EQ(r.boardKm, 0);
+    EXPECT_EQ(r.boardDeparture, "19:59");
+    EXPECT_EQ(r.boardRunTime, "0");
+    EXPECT_EQ(r.boardFares[0] + r.boardFares[1] + r.boardFares[2] + r.boardFares[3], "");
+    EXPECT_EQ(r.alightStation, G("上海"));
+    EXPECT_EQ(r.alightStopNo, 4);
+    EXPECT_EQ(r.alightArrival, "09:35");
+    EXPECT_EQ(r.alightRunTime, "13:36");
+    EXPECT_EQ(r.alightKm, 1497);
+    EXPECT_EQ(r.stopCount, 3);
+    EXPECT_EQ(r.spanKm, 1497);
+    EXPECT_EQ(r.rideTime, "13:36");
+    EXPECT_EQ(r.alightFares[2], "306/317/327");
+    EXPECT_EQ(r.fares[0], "179");
+    EXPECT_EQ(r.fares[1], "-");
+    EXPECT_EQ(r.fares[2], "306/317/327");
+    EXPECT_EQ(r.fares[3], "478/499");
 }
 
 TEST_F(QueryTest, LastStopNumber) {
@@ -191,8 +192,8 @@ TEST_F(QueryTest, LastStopNumber) {
     EXPECT_EQ(FindLastStopNumber(Timetable(t_), "K9999"), 1);
     QueryByTrainNumber(t_, "K9999", rows_);  // listed, no stops
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(test::Texts(rows_, 0).ToSNo, 1);
-    EXPECT_EQ(test::Texts(rows_, 0).StopCount, 0);
+    EXPECT_EQ(test::Texts(rows_, 0).alightStopNo, 1);
+    EXPECT_EQ(test::Texts(rows_, 0).stopCount, 0);
 }
 
 // --- station timetable ---
@@ -202,23 +203,23 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
         QueryStationTimetable(t_, G(station), from_, to_, rows_);
         ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"})) << station;
         const test::RowTexts r = test::Texts(rows_, 0);
-        EXPECT_EQ(r.FromStation, G("赤峰东"));
-        EXPECT_EQ(r.FromSNo, 14);
-        EXPECT_EQ(r.FromDTime, "07:10");
-        EXPECT_EQ(r.ToStation, G("通辽"));
-        EXPECT_EQ(r.ToSNo, 17);
-        EXPECT_EQ(r.StopCount, 3);
-        EXPECT_EQ(r.SpanKm, 250);
-        EXPECT_EQ(r.SpanTime, "2:50");
+        EXPECT_EQ(r.boardStation, G("赤峰东"));
+        EXPECT_EQ(r.boardStopNo, 14);
+        EXPECT_EQ(r.boardDeparture, "07:10");
+        EXPECT_EQ(r.alightStation, G("通辽"));
+        EXPECT_EQ(r.alightStopNo, 17);
+        EXPECT_EQ(r.stopCount, 3);
+        EXPECT_EQ(r.spanKm, 250);
+        EXPECT_EQ(r.rideTime, "2:50");
         // K888 ends at 赤峰西: from its origin.
         const test::RowTexts k = test::Texts(rows_, 1);
-        EXPECT_EQ(k.FromStation, G("通辽"));
-        EXPECT_EQ(k.FromSNo, 1);
-        EXPECT_EQ(k.FromDTime, "12:00");
-        EXPECT_EQ(k.FromRDate, "0");
-        EXPECT_EQ(k.ToStation, G("赤峰西"));
-        EXPECT_EQ(k.StopCount, 1);
-        EXPECT_EQ(k.Fare1, "30");
+        EXPECT_EQ(k.boardStation, G("通辽"));
+        EXPECT_EQ(k.boardStopNo, 1);
+        EXPECT_EQ(k.boardDeparture, "12:00");
+        EXPECT_EQ(k.boardRunTime, "0");
+        EXPECT_EQ(k.alightStation, G("赤峰西"));
+        EXPECT_EQ(k.stopCount, 1);
+        EXPECT_EQ(k.fares[0], "30");
     }
     EXPECT_EQ(to_.TypedName, G("赤峰"));
 }
@@ -226,10 +227,10 @@ TEST_F(QueryTest, StationTrainCallingTwiceGivesOneRow) {
 TEST_F(QueryTest, StationOutsideGroupsMatchesExactly) {
     QueryStationTimetable(t_, G("通辽"), from_, to_, rows_);
     ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"6327/6329", "K888"}));
-    EXPECT_EQ(test::Texts(rows_, 0).FromStation, G("平1"));  // ends at 通辽
-    EXPECT_EQ(test::Texts(rows_, 0).StopCount, 16);
-    EXPECT_EQ(test::Texts(rows_, 1).FromSNo, 1);  // starts at 通辽
-    EXPECT_EQ(test::Texts(rows_, 1).ToStation, G("赤峰西"));
+    EXPECT_EQ(test::Texts(rows_, 0).boardStation, G("平1"));  // ends at 通辽
+    EXPECT_EQ(test::Texts(rows_, 0).stopCount, 16);
+    EXPECT_EQ(test::Texts(rows_, 1).boardStopNo, 1);  // starts at 通辽
+    EXPECT_EQ(test::Texts(rows_, 1).alightStation, G("赤峰西"));
     EXPECT_TRUE(from_.Members.empty());
 }
 
@@ -237,12 +238,12 @@ TEST_F(QueryTest, StationWholeGroup) {
     QueryStationTimetable(t_, G("北京西"), from_, to_, rows_);
     // X1 is not in the train list and gives no row.
     ASSERT_EQ(TrainNos(rows_), (std::vector<std::string>{"D1", "K1", "T1", "T2", "T3"}));
-    EXPECT_EQ(test::Texts(rows_, 1).FromStation, G("北京东"));
-    EXPECT_EQ(test::Texts(rows_, 1).ToStation, G("北京"));
-    EXPECT_EQ(test::Texts(rows_, 2).FromStation, G("北京南"));
-    EXPECT_EQ(test::Texts(rows_, 2).ToStation, G("上海"));
-    EXPECT_EQ(test::Texts(rows_, 3).FromStation, G("上海"));
-    EXPECT_EQ(test::Texts(rows_, 3).ToStation, G("北京西"));
+    EXPECT_EQ(test::Texts(rows_, 1).boardStation, G("北京东"));
+    EXPECT_EQ(test::Texts(rows_, 1).alightStation, G("北京"));
+    EXPECT_EQ(test::Texts(rows_, 2).boardStation, G("北京南"));
+    EXPECT_EQ(test::Texts(rows_, 2).alightStation, G("上海"));
+    EXPECT_EQ(test::Texts(rows_, 3).boardStation, G("上海"));
+    EXPECT_EQ(test::Texts(rows_, 3).alightStation, G("北京西"));
     for (const std::string& no : TrainNos(rows_)) EXPECT_FALSE(no.empty());
 }
 
@@ -262,9 +263,9 @@ TEST(StationQueryEdges, WalkStaysInsideTheTrainAndTheTable) {
     ResultList rows;
     QueryStationTimetable(t, G("甲"), from, to, rows);
     ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"A0", "A1"}));
-    EXPECT_EQ(test::Texts(rows, 0).ToStation, G("乙"));
-    EXPECT_EQ(test::Texts(rows, 1).FromStation, G("甲"));
-    EXPECT_EQ(test::Texts(rows, 1).ToStation,
+    EXPECT_EQ(test::Texts(rows, 0).alightStation, G("乙"));
+    EXPECT_EQ(test::Texts(rows, 1).boardStation, G("甲"));
+    EXPECT_EQ(test::Texts(rows, 1).alightStation,
               G("甲"));  // its own last stop at the end of the table
     EXPECT_EQ(FindLastStopNumber(Timetable(t), "A0"), 2);
 }
@@ -310,27 +311,27 @@ class TransferTest : public ::testing::Test {
 TEST_F(TransferTest, FirstLegsRunForwardToTheEndOfTheRoute) {
     std::vector<std::string> legs;
     const std::vector<Leg> first = Legs(data_, data_.FromStops);
-    for (const auto& l : first) legs.push_back(l.TrainNo + ">" + GbkToUtf8(l.ToStation));
+    for (const auto& l : first) legs.push_back(l.trainNumber + ">" + GbkToUtf8(l.alightStation));
     EXPECT_EQ(legs, (std::vector<std::string>{"K10>哈密", "K10>乌鲁木齐", "K10>乌西", "K10>奎屯",
                                               "K20>哈密", "K25>哈密", "K70>西安"}));
     const Leg& l = first[0];
-    EXPECT_EQ(l.FromStation, G("嘉峪关"));
-    EXPECT_EQ(l.FromSNo, 2);
-    EXPECT_EQ(l.FromDTime, "10:05");
-    EXPECT_EQ(l.ToSNo, 3);
-    EXPECT_EQ(l.ToATime, "13:30");
-    EXPECT_EQ(l.ToP1, "30");
+    EXPECT_EQ(l.boardStation, G("嘉峪关"));
+    EXPECT_EQ(l.boardStopNo, 2);
+    EXPECT_EQ(l.boardDeparture, "10:05");
+    EXPECT_EQ(l.alightStopNo, 3);
+    EXPECT_EQ(l.alightArrival, "13:30");
+    EXPECT_EQ(l.alightHardSeat, "30");
 }
 
 TEST_F(TransferTest, SecondLegsRunBackwardsInReverseTrainOrder) {
     std::vector<std::string> legs;
     const std::vector<Leg> second = Legs(data_, data_.ToStops);
-    for (const auto& l : second) legs.push_back(l.TrainNo + "<" + GbkToUtf8(l.FromStation));
+    for (const auto& l : second) legs.push_back(l.trainNumber + "<" + GbkToUtf8(l.boardStation));
     EXPECT_EQ(legs,
               (std::vector<std::string>{"K50<奎屯", "K35<哈密", "K30<乌鲁木齐", "K10<乌鲁木齐",
                                         "K10<哈密", "K10<嘉峪关", "K10<西安"}));
-    EXPECT_EQ(second[0].ToStation, G("乌西"));
-    EXPECT_EQ(second[0].ToSNo, 2);
+    EXPECT_EQ(second[0].alightStation, G("乌西"));
+    EXPECT_EQ(second[0].alightStopNo, 2);
 }
 
 TEST_F(TransferTest, CandidateStations) {
@@ -381,18 +382,18 @@ TEST_F(TransferTest, PickedStationGivesBothLegsFirstLegFirst) {
     ShowTransferLegs(t_, data_, G("哈密"), 3, 2, rows, transferStation);
     EXPECT_EQ(transferStation, G("哈密"));
     ASSERT_EQ(TrainNos(rows), (std::vector<std::string>{"K10", "K20", "K25", "K35", "K10"}));
-    EXPECT_EQ(test::Texts(rows, 0).FromStation, G("嘉峪关"));
-    EXPECT_EQ(test::Texts(rows, 0).ToStation, G("哈密"));
-    EXPECT_EQ(test::Texts(rows, 0).StartStation, G("西安"));
-    EXPECT_EQ(test::Texts(rows, 0).StopCount, 1);
-    EXPECT_EQ(test::Texts(rows, 0).SpanKm, 200);
-    EXPECT_EQ(test::Texts(rows, 0).SpanTime, "3:25");
-    EXPECT_EQ(test::Texts(rows, 0).TypeName, TrainTypeName(6));
-    EXPECT_EQ(test::Texts(rows, 1).Fare1, "20");  // boards at its origin: stored fares
-    EXPECT_EQ(test::Texts(rows, 3).FromStation, G("哈密"));
-    EXPECT_EQ(test::Texts(rows, 3).ToStation, G("乌西"));
-    EXPECT_EQ(test::Texts(rows, 4).FromSNo, 3);
-    EXPECT_EQ(test::Texts(rows, 4).ToSNo, 5);
+    EXPECT_EQ(test::Texts(rows, 0).boardStation, G("嘉峪关"));
+    EXPECT_EQ(test::Texts(rows, 0).alightStation, G("哈密"));
+    EXPECT_EQ(test::Texts(rows, 0).origin, G("西安"));
+    EXPECT_EQ(test::Texts(rows, 0).stopCount, 1);
+    EXPECT_EQ(test::Texts(rows, 0).spanKm, 200);
+    EXPECT_EQ(test::Texts(rows, 0).rideTime, "3:25");
+    EXPECT_EQ(test::Texts(rows, 0).typeName, TrainTypeName(6));
+    EXPECT_EQ(test::Texts(rows, 1).fares[0], "20");  // boards at its origin: stored fares
+    EXPECT_EQ(test::Texts(rows, 3).boardStation, G("哈密"));
+    EXPECT_EQ(test::Texts(rows, 3).alightStation, G("乌西"));
+    EXPECT_EQ(test::Texts(rows, 4).boardStopNo, 3);
+    EXPECT_EQ(test::Texts(rows, 4).alightStopNo, 5);
 
     // The counts bound each part.
     ShowTransferLegs(t_, data_, G("哈密"), 1, 1, rows, transferStation);
@@ -403,19 +404,19 @@ TEST_F(QueryTest, TransferFromAGroup) {
     TransferData data;
     TransferQuery(t_, G("北京"), G("天津"), from_, to_, data);
     std::vector<std::string> trains;
-    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.trainNumber);
     // Every Beijing station boards; X1 has stops only, which still make legs.
     EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1", "K1", "T1", "T1", "T1", "T1", "T3",
                                                 "T3", "X1"}));
-    EXPECT_EQ(Legs(data, data.FromStops)[2].FromStation, G("北京东"));
+    EXPECT_EQ(Legs(data, data.FromStops)[2].boardStation, G("北京东"));
 
     // Same group: exact names only.
     TransferQuery(t_, G("北京"), G("北京西"), from_, to_, data);
     trains.clear();
-    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.FromStops)) trains.push_back(l.trainNumber);
     EXPECT_EQ(trains, (std::vector<std::string>{"D1", "D1"}));
     trains.clear();
-    for (const auto& l : Legs(data, data.ToStops)) trains.push_back(l.TrainNo);
+    for (const auto& l : Legs(data, data.ToStops)) trains.push_back(l.trainNumber);
     EXPECT_EQ(trains, (std::vector<std::string>{"T2", "T1"}));
 
     // A leg whose train is not in the train list is left out of the picked rows.

@@ -31,22 +31,22 @@ TEST_F(SampleTest, Z98RunsTaiyuanToShanghai) {
     QueryByTrainNumber(t_, "z98", rows_);
     ASSERT_EQ(rows_.size(), 1u);
     const test::RowTexts r = test::Texts(rows_, 0);
-    EXPECT_EQ(r.TrainNo, "Z98/Z95");
-    EXPECT_EQ(r.FromStation, G("太原"));
-    EXPECT_EQ(r.ToStation, G("上海"));
-    EXPECT_EQ(r.FromDTime, "19:59");
-    EXPECT_EQ(r.ToATime, "09:35");
-    EXPECT_EQ(r.SpanTime, "13:36");
-    EXPECT_EQ(r.SpanKm, 1497);
-    EXPECT_EQ(r.ToSNo, 4);
-    EXPECT_EQ(r.Fare1, "179");
-    EXPECT_EQ(r.Fare3, "306/317/327");
-    EXPECT_EQ(r.Fare4, "478/499");
+    EXPECT_EQ(r.trainNumber, "Z98/Z95");
+    EXPECT_EQ(r.boardStation, G("太原"));
+    EXPECT_EQ(r.alightStation, G("上海"));
+    EXPECT_EQ(r.boardDeparture, "19:59");
+    EXPECT_EQ(r.alightArrival, "09:35");
+    EXPECT_EQ(r.rideTime, "13:36");
+    EXPECT_EQ(r.spanKm, 1497);
+    EXPECT_EQ(r.alightStopNo, 4);
+    EXPECT_EQ(r.fares[0], "179");
+    EXPECT_EQ(r.fares[2], "306/317/327");
+    EXPECT_EQ(r.fares[3], "478/499");
     QueryByTrainNumber(t_, "Z95", rows_);
     EXPECT_TRUE(rows_.empty());
     QueryByTrainNumber(t_, "K142", rows_);
     ASSERT_EQ(rows_.size(), 1u);
-    EXPECT_EQ(test::Texts(rows_, 0).TrainNo, "K142/K143/K140");
+    EXPECT_EQ(test::Texts(rows_, 0).trainNumber, "K142/K143/K140");
 }
 
 TEST_F(SampleTest, FareWorkedExamples) {
@@ -54,13 +54,13 @@ TEST_F(SampleTest, FareWorkedExamples) {
     bool seen1043 = false;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const test::RowTexts r = test::Texts(rows_, i);
-        if (r.TrainNo != "1043") continue;
+        if (r.trainNumber != "1043") continue;
         seen1043 = true;
-        EXPECT_EQ(r.SpanKm, 150);
-        EXPECT_EQ(r.Fare1, "12");
-        EXPECT_EQ(r.Fare2, "");
-        EXPECT_EQ(r.Fare3, "46/48/50");
-        EXPECT_EQ(r.Fare4, "68/72");
+        EXPECT_EQ(r.spanKm, 150);
+        EXPECT_EQ(r.fares[0], "12");
+        EXPECT_EQ(r.fares[1], "");
+        EXPECT_EQ(r.fares[2], "46/48/50");
+        EXPECT_EQ(r.fares[3], "68/72");
     }
     EXPECT_TRUE(seen1043);
 
@@ -68,12 +68,12 @@ TEST_F(SampleTest, FareWorkedExamples) {
     bool seenD1 = false;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const test::RowTexts r = test::Texts(rows_, i);
-        if (r.TrainNo != "D1") continue;
+        if (r.trainNumber != "D1") continue;
         seenD1 = true;
-        EXPECT_EQ(r.SpanKm, 552);
-        EXPECT_EQ(r.Fare1, "171");
-        EXPECT_EQ(r.Fare2, "205");
-        EXPECT_EQ(r.Fare4, "");
+        EXPECT_EQ(r.spanKm, 552);
+        EXPECT_EQ(r.fares[0], "171");
+        EXPECT_EQ(r.fares[1], "205");
+        EXPECT_EQ(r.fares[3], "");
     }
     EXPECT_TRUE(seenD1);
 }
@@ -89,11 +89,11 @@ TEST_F(SampleTest, BeijingGroupAndChifengTwice) {
         int found = 0;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
             const test::RowTexts r = test::Texts(rows_, i);
-            if (r.TrainNo != "6327/6329") continue;
+            if (r.trainNumber != "6327/6329") continue;
             ++found;
-            EXPECT_EQ(r.FromSNo, 14) << station;
-            EXPECT_EQ(r.FromStation, G("赤峰东"));
-            EXPECT_EQ(r.ToStation, G("通辽"));
+            EXPECT_EQ(r.boardStopNo, 14) << station;
+            EXPECT_EQ(r.boardStation, G("赤峰东"));
+            EXPECT_EQ(r.alightStation, G("通辽"));
         }
         EXPECT_EQ(found, 1) << station;
     }

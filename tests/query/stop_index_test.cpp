@@ -93,10 +93,10 @@ TEST(StopIndexTest, NetworkExamplesThroughTheIndex) {
     ResultList rows;
     QueryStationTimetable(t, G("赤峰"), from, to, rows, &index);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(test::Texts(rows, 0).FromSNo, 14);
+    EXPECT_EQ(test::Texts(rows, 0).boardStopNo, 14);
     SearchDirectTrains(t, G("北京"), G("上海"), from, to, rows, &index);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(test::Texts(rows, 0).ToSNo, 5);
+    EXPECT_EQ(test::Texts(rows, 0).alightStopNo, 5);
     EXPECT_EQ(index.StationId(G("不存在")), StopIndex::kNoStation);
 }
 

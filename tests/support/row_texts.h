@@ -3,6 +3,7 @@
 // Fares are as the row holds them (empty for none, where the grid shows "-").
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -14,64 +15,64 @@
 namespace korvel::test {
 
 struct RowTexts {
-    std::string TrainNo, TypeName, StartStation, EndStation;
-    int NType = 0, TrainDistance = 0;
-    std::string FromStation, FromDTime, FromRDate, FromP1, FromP2, FromP3, FromP4;
-    int FromSNo = 0, FromDistance = 0;
-    std::string ToStation, ToATime, ToRDate, ToP1, ToP2, ToP3, ToP4;
-    int ToSNo = 0, ToDistance = 0;
-    int StopCount = 0, SpanKm = 0;
-    std::string SpanTime, Fare1, Fare2, Fare3, Fare4;
+    std::string trainNumber, typeName, origin, terminus;
+    int trainType = 0, trainKm = 0;
+    std::string boardStation, boardDeparture, boardRunTime;
+    std::array<std::string, 4> boardFares;
+    int boardStopNo = 0, boardKm = 0;
+    std::string alightStation, alightArrival, alightRunTime;
+    std::array<std::string, 4> alightFares;
+    int alightStopNo = 0, alightKm = 0;
+    int stopCount = 0, spanKm = 0;
+    std::string rideTime;
+    std::array<std::string, 4> fares;
 };
 
 inline RowTexts Texts(const Timetable& tt, const ResultRow& r) {
     RowTexts t;
-    t.TrainNo = TrainNumberText(tt, r);
-    t.NType = tt.RowType(r.listRow);
-    t.TypeName = TrainTypeName(t.NType);
-    t.StartStation = StationText(tt, tt.RowOrigin(r.listRow));
-    t.EndStation = StationText(tt, tt.RowTerminus(r.listRow));
-    t.TrainDistance = tt.RowDistance(r.listRow);
-    t.FromStation = StationText(tt, r.fromStation);
-    t.FromSNo = r.fromStopNo;
-    t.FromDistance = r.fromKm;
-    t.FromDTime = DepartureText(tt, r);
+    t.trainNumber = TrainNumberText(tt, r);
+    t.trainType = tt.RowType(r.listRow);
+    t.typeName = TrainTypeName(t.trainType);
+    t.origin = StationText(tt, tt.RowOrigin(r.listRow));
+    t.terminus = StationText(tt, tt.RowTerminus(r.listRow));
+    t.trainKm = tt.RowDistance(r.listRow);
+    t.boardStation = StationText(tt, r.fromStation);
+    t.boardStopNo = r.fromStopNo;
+    t.boardKm = r.fromKm;
+    t.boardDeparture = DepartureText(tt, r);
     const Fares& stop = tt.StopFares();
-    std::string* fromP[4] = {&t.FromP1, &t.FromP2, &t.FromP3, &t.FromP4};
-    std::string* toP[4] = {&t.ToP1, &t.ToP2, &t.ToP3, &t.ToP4};
     if (r.fromStop.IsNone()) {
-        t.FromRDate = "0";
+        t.boardRunTime = "0";
     } else {
         const std::uint32_t i = r.fromStop.Value();
-        t.FromRDate =
+        t.boardRunTime =
             DepartureRunTime(tt.RunTimes().Text(i), tt.Arrivals().Text(i), tt.Departures().Text(i));
-        for (int c = 0; c < 4; ++c) *fromP[c] = stop.classes[c].Text(i);
+        for (int c = 0; c < 4; ++c) t.boardFares[c] = stop.classes[c].Text(i);
     }
-    t.ToStation = StationText(tt, r.toStation);
-    t.ToSNo = r.toStopNo;
-    t.ToDistance = r.toKm;
-    t.ToATime = ArrivalText(tt, r);
+    t.alightStation = StationText(tt, r.toStation);
+    t.alightStopNo = r.toStopNo;
+    t.alightKm = r.toKm;
+    t.alightArrival = ArrivalText(tt, r);
     if (r.toStop.IsNone()) {
-        t.ToRDate = tt.TrainRunTimes().Text(r.listRow);
-        for (int c = 0; c < 4; ++c) *toP[c] = tt.TrainFares().classes[c].Text(r.listRow);
+        t.alightRunTime = tt.TrainRunTimes().Text(r.listRow);
+        for (int c = 0; c < 4; ++c) t.alightFares[c] = tt.TrainFares().classes[c].Text(r.listRow);
     } else {
-        t.ToRDate = tt.RunTimes().Text(r.toStop.Value());
-        for (int c = 0; c < 4; ++c) *toP[c] = stop.classes[c].Text(r.toStop.Value());
+        t.alightRunTime = tt.RunTimes().Text(r.toStop.Value());
+        for (int c = 0; c < 4; ++c) t.alightFares[c] = stop.classes[c].Text(r.toStop.Value());
     }
-    t.StopCount = r.StopCount();
-    t.SpanKm = r.SpanKm();
-    t.SpanTime = RowRideText(tt, r);
-    std::string* fare[4] = {&t.Fare1, &t.Fare2, &t.Fare3, &t.Fare4};
+    t.stopCount = r.StopCount();
+    t.spanKm = r.SpanKm();
+    t.rideTime = RowRideText(tt, r);
     for (int c = 0; c < 4; ++c) {
         switch (r.fareSource) {
             case FareSource::AlightingStop:
-                *fare[c] = stop.classes[c].Text(r.toStop.Value());
+                t.fares[c] = stop.classes[c].Text(r.toStop.Value());
                 break;
             case FareSource::TrainList:
-                *fare[c] = tt.TrainFares().classes[c].Text(r.listRow);
+                t.fares[c] = tt.TrainFares().classes[c].Text(r.listRow);
                 break;
             case FareSource::Computed:
-                *fare[c] = FareValueText(r.fares[c]);
+                t.fares[c] = FareValueText(r.fares[c]);
                 break;
         }
     }
@@ -88,15 +89,16 @@ inline std::string DumpRows(const ResultList& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const RowTexts r = Texts(rows, i);
         for (const std::string* f :
-             {&r.TrainNo,   &r.TypeName,  &r.StartStation, &r.EndStation, &r.FromStation,
-              &r.FromP1,    &r.FromP2,    &r.FromP3,       &r.FromP4,     &r.FromDTime,
-              &r.FromRDate, &r.ToStation, &r.ToATime,      &r.ToRDate,    &r.ToP1,
-              &r.ToP2,      &r.ToP3,      &r.ToP4,         &r.SpanTime,   &r.Fare1,
-              &r.Fare2,     &r.Fare3,     &r.Fare4}) {
+             {&r.trainNumber,    &r.typeName,       &r.origin,         &r.terminus,
+              &r.boardStation,   &r.boardFares[0],  &r.boardFares[1],  &r.boardFares[2],
+              &r.boardFares[3],  &r.boardDeparture, &r.boardRunTime,   &r.alightStation,
+              &r.alightArrival,  &r.alightRunTime,  &r.alightFares[0], &r.alightFares[1],
+              &r.alightFares[2], &r.alightFares[3], &r.rideTime,       &r.fares[0],
+              &r.fares[1],       &r.fares[2],       &r.fares[3]}) {
             s += *f + "|";
         }
-        for (int v : {r.NType, r.TrainDistance, r.FromSNo, r.FromDistance, r.ToSNo, r.ToDistance,
-                      r.StopCount, r.SpanKm}) {
+        for (int v : {r.trainType, r.trainKm, r.boardStopNo, r.boardKm, r.alightStopNo, r.alightKm,
+                      r.stopCount, r.spanKm}) {
             s += std::to_string(v) + "|";
         }
         s += "\n";
