@@ -13,6 +13,12 @@ namespace korvel {
 
 namespace {
 
+// The four classes' stored fare texts of one row.
+std::array<std::string, 4> FareTexts(const Fares& f, std::uint32_t row) {
+    return {f.classes[0].Text(row), f.classes[1].Text(row), f.classes[2].Text(row),
+            f.classes[3].Text(row)};
+}
+
 // The train part of a fare request from train-list row `row`.
 void FillTrainPart(FareRequest& r, const Timetable& tt, TrainIdx train) {
     const std::uint32_t row = tt.ListRow(train);
@@ -20,44 +26,27 @@ void FillTrainPart(FareRequest& r, const Timetable& tt, TrainIdx train) {
     r.trainType = tt.RowType(row);
     r.origin = tt.Name(tt.RowOrigin(row));
     r.trainKm = tt.RowDistance(row);
-    const Fares& f = tt.TrainFares();
-    r.trainFares[0] = f[FareClass::HardSeat].Text(row);
-    r.trainFares[1] = f[FareClass::SoftSeat].Text(row);
-    r.trainFares[2] = f[FareClass::HardSleeper].Text(row);
-    r.trainFares[3] = f[FareClass::SoftSleeper].Text(row);
+    r.trainFares = FareTexts(tt.TrainFares(), row);
 }
 
 void FillFromStop(FareRequest& r, const Timetable& tt, StopId s) {
-    const std::uint32_t i = s.Value();
     r.boardStation = tt.Name(tt.Station(s));
     r.boardStopNo = tt.StopNumber(s);
     r.boardKm = tt.Km(s);
-    const Fares& f = tt.StopFares();
-    r.boardFares[0] = f[FareClass::HardSeat].Text(i);
-    r.boardFares[1] = f[FareClass::SoftSeat].Text(i);
-    r.boardFares[2] = f[FareClass::HardSleeper].Text(i);
-    r.boardFares[3] = f[FareClass::SoftSleeper].Text(i);
+    r.boardFares = FareTexts(tt.StopFares(), s.Value());
 }
 
 void FillToStop(FareRequest& r, const Timetable& tt, StopId s) {
-    const std::uint32_t i = s.Value();
     r.alightStation = tt.Name(tt.Station(s));
     r.alightStopNo = tt.StopNumber(s);
     r.alightKm = tt.Km(s);
-    const Fares& f = tt.StopFares();
-    r.alightFares[0] = f[FareClass::HardSeat].Text(i);
-    r.alightFares[1] = f[FareClass::SoftSeat].Text(i);
-    r.alightFares[2] = f[FareClass::HardSleeper].Text(i);
-    r.alightFares[3] = f[FareClass::SoftSleeper].Text(i);
+    r.alightFares = FareTexts(tt.StopFares(), s.Value());
 }
 
 // The fares of a request whose train and stops are filled.
 void PriceRequest(FareRequest& r) {
     r.spanKm = r.alightKm - r.boardKm;
-    r.fares[0].clear();
-    r.fares[1].clear();
-    r.fares[2].clear();
-    r.fares[3].clear();
+    r.fares = {};
     FillFares(r);
 }
 
@@ -231,20 +220,21 @@ RouteFares::RouteFares(const JourneyIndex& ix, FareClass fareClass)
 
 RouteFares::~RouteFares() = default;
 
+std::uint64_t RouteFares::Span(const Group& g, std::uint32_t board, std::uint32_t alight) {
+    return g.firstSpan + Spans(g.stops) - Spans(g.stops - board) + (alight - board - 1);
+}
+
 std::int32_t RouteFares::Fare(std::uint32_t group, std::uint32_t board,
                               std::uint32_t alight) const {
     const Group& g = groups_[group];
-    const std::uint64_t span =
-        g.firstSpan + Spans(g.stops) - Spans(g.stops - board) + (alight - board - 1);
+    const std::uint64_t span = Span(g, board, alight);
     if (shared_->ready[span].load(std::memory_order_acquire) != 0) return shared_->fares[span];
     return Price(g, board, alight, span);
 }
 
 std::int32_t RouteFares::PricedFare(std::uint32_t group, std::uint32_t board,
                                     std::uint32_t alight) const {
-    const Group& g = groups_[group];
-    const std::uint64_t span =
-        g.firstSpan + Spans(g.stops) - Spans(g.stops - board) + (alight - board - 1);
+    const std::uint64_t span = Span(groups_[group], board, alight);
     if (shared_->ready[span].load(std::memory_order_acquire) != 0) return shared_->fares[span];
     return kNotPriced;
 }

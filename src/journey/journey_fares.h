@@ -83,6 +83,8 @@ class RouteFares {
         std::uint32_t stops;      // the route's stop count
         std::uint64_t firstSpan;  // where its spans start
     };
+    // Where the span from stop `board` to stop `alight` of a group's route is kept.
+    static std::uint64_t Span(const Group& g, std::uint32_t board, std::uint32_t alight);
     std::int32_t Price(const Group& g, std::uint32_t board, std::uint32_t alight,
                        std::uint64_t span) const;
 
