@@ -208,10 +208,11 @@ void Timetable::ReadTrains(Builder& b) {
 
     // A stop's own values (times, fares, numbers) are those of the n-th record in SIDNo order
     // for StopId n, whatever train it belongs to: on a large table a second thread reads the
-    // later 70 % of them while this one merges the trains, numbers the stations and then reads
-    // the first 30 % (about an even share of the work each). Both threads read the same fields
-    // at once, which is safe for text fields only: reading an integer field as text writes
-    // the field's buffer, so a table whose fields are not of the stored types is read by one.
+    // later three quarters of them while this one merges the trains, numbers the stations and
+    // then reads the first quarter (about an even share of the work each). Both threads read the
+    // same fields at once, which is safe for text fields only: reading an integer field as text
+    // writes the field's buffer, so a table whose fields are not of the stored types is read by
+    // one.
     const bool textFields =
         n > 0 && b.stop.atime->Type() == FieldType::WideString &&
         b.stop.dtime->Type() == FieldType::WideString &&
@@ -220,7 +221,7 @@ void Timetable::ReadTrains(Builder& b) {
                     [](const Field* f) { return f->Type() == FieldType::WideString; });
     const bool twoThreads =
         textFields && n >= kParallelStops && std::thread::hardware_concurrency() > 1;
-    const std::size_t split = twoThreads ? n * 3 / 10 : n;
+    const std::size_t split = twoThreads ? n / 4 : n;
     StopValues tail;
     std::exception_ptr tailError;
     std::jthread reader;
