@@ -11,13 +11,15 @@ namespace korvel {
 // time, a typing slip, 24:00 and later).
 inline std::optional<int> ClockMinutes(std::string_view hhmm) {
     if (hhmm.size() != 5 || hhmm[2] != ':') return std::nullopt;
-    for (const std::size_t i : {0u, 1u, 3u, 4u}) {
-        if (hhmm[i] < '0' || hhmm[i] > '9') return std::nullopt;
-    }
-    const int h = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
-    const int m = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
+    const auto digit = [hhmm](std::size_t i) {
+        return static_cast<unsigned>(static_cast<unsigned char>(hhmm[i])) - '0';
+    };
+    const unsigned h1 = digit(0), h2 = digit(1), m1 = digit(3), m2 = digit(4);
+    if (h1 > 9 || h2 > 9 || m1 > 9 || m2 > 9) return std::nullopt;
+    const unsigned h = h1 * 10 + h2;
+    const unsigned m = m1 * 10 + m2;
     if (h > 23 || m > 59) return std::nullopt;
-    return h * 60 + m;
+    return static_cast<int>(h * 60 + m);
 }
 
 // "HH:MM" of minutes since midnight. Minutes on another day (negative, or a day or more)

@@ -33,163 +33,87 @@
 #include "timetable/timetable.h"
 
 #include <algorithm>
+#include <cstring>
+#include <exception>
 #include <map>
-
-#include "data/clock.h"
-#include "data/run_time.h"
+#include <thread>
 
 namespace korvel {
 
 namespace {
 
-// The run time as the timetable writes it: "H:M" unpadded, minutes alone under an hour.
-std::string RunText(std::int32_t minutes) {
-    if (minutes < 60) return std::to_string(minutes);
-    return std::to_string(minutes / 60) + ":" + std::to_string(minutes % 60);
-}
+// Station names to their numbers while the timetable is built: open addressing over views
+// into the stored tables. Names are a few GBK characters, so the hash reads whole 8-byte
+// words; every stop looks its station up here, which makes this the build's hottest map.
+class NameIds {
+  public:
+    NameIds() : slots_(1024) {}
+    // The number of `name`; `next` when the name is new (it is then stored under `next`).
+    std::uint32_t Intern(std::string_view name, std::uint32_t next, bool& added) {
+        const std::uint64_t h = Hash(name);
+        const std::uint32_t tag = static_cast<std::uint32_t>(h);
+        for (std::size_t i = h >> shift_;; i = (i + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[i];
+            if (slot.id == kFree) {
+                slot = {name.data(), static_cast<std::uint32_t>(name.size()), next, tag};
+                added = true;
+                if (++count_ * 2 > slots_.size()) Grow();
+                return next;
+            }
+            if (slot.tag == tag && slot.size == name.size() &&
+                std::memcmp(slot.data, name.data(), name.size()) == 0) {
+                added = false;
+                return slot.id;
+            }
+        }
+    }
 
-// Whether `text` is what RunText gives for `minutes`, without building it.
-bool IsRunText(std::string_view text, std::int32_t minutes) {
-    if (minutes < 0) return false;
-    char buf[24];
-    char* p = buf + sizeof buf;
-    auto put = [&p](std::int32_t v) {
-        do {
-            *--p = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v > 0);
+  private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFFu;
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t id = kFree;
+        std::uint32_t tag = 0;
     };
-    if (minutes < 60) {
-        put(minutes);
-    } else {
-        put(minutes % 60);
-        *--p = ':';
-        put(minutes / 60);
+    static std::uint64_t Hash(std::string_view s) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+        const char* p = s.data();
+        std::size_t n = s.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+            h ^= h >> 29;
+        }
+        return h * 0x9E3779B97F4A7C15ull;  // the top bits pick the slot
     }
-    return text == std::string_view(p, static_cast<std::size_t>(buf + sizeof buf - p));
-}
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        --shift_;
+        for (const Slot& slot : old) {
+            if (slot.id == kFree) continue;
+            std::size_t i = Hash(std::string_view(slot.data, slot.size)) >> shift_;
+            while (slots_[i].id != kFree) i = (i + 1) & (slots_.size() - 1);
+            slots_[i] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    unsigned shift_ = 64 - 10;  // slots_.size() == 1 << (64 - shift_)
+    std::size_t count_ = 0;
+};
 
-// One value of a fare in tenths of a yuan, in the only form that formats back to itself:
-// "0" or digits without a leading zero, then optionally "." and one digit other than 0.
-bool ParseTenths(std::string_view t, std::int32_t& out) {
-    std::size_t i = 0;
-    std::int64_t v = 0;
-    while (i < t.size() && t[i] >= '0' && t[i] <= '9') v = v * 10 + (t[i++] - '0');
-    if (i == 0 || i > 8 || (t[0] == '0' && i > 1)) return false;
-    v *= 10;
-    if (i < t.size()) {
-        if (t.size() != i + 2 || t[i] != '.' || t[i + 1] < '1' || t[i + 1] > '9') return false;
-        v += t[i + 1] - '0';
-    }
-    out = static_cast<std::int32_t>(v);
-    return true;
-}
-
-std::string TenthsText(std::int32_t v) {
-    std::string s = std::to_string(v / 10);
-    if (v % 10 != 0) {
-        s += '.';
-        s += static_cast<char>('0' + v % 10);
-    }
-    return s;
-}
+// Below this many stops a second thread costs more than it saves.
+constexpr std::size_t kParallelStops = 16384;
 
 }  // namespace
-
-const std::string* OddTexts::Find(std::uint32_t row) const {
-    if (rows_.empty()) return nullptr;
-    const auto it = std::lower_bound(rows_.begin(), rows_.end(), row);
-    if (it == rows_.end() || *it != row) return nullptr;
-    return &texts_[static_cast<std::size_t>(it - rows_.begin())];
-}
-
-void ClockColumn::Add(std::string_view text) {
-    if (text.empty()) {
-        minutes_.push_back(kEmpty);
-    } else if (const std::optional<int> m = ClockMinutes(text)) {
-        minutes_.push_back(static_cast<std::int16_t>(*m));
-    } else {
-        odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
-        minutes_.push_back(kOdd);
-    }
-}
-
-std::string ClockColumn::Text(std::uint32_t row) const {
-    const std::int16_t m = minutes_[row];
-    if (m == kEmpty) return {};
-    if (m == kOdd) return *odd_.Find(row);
-    return ClockText(m);
-}
-
-void RunTimeColumn::Add(std::string_view text) {
-    const std::int32_t m = RunTimeMinutes(text);
-    if (!IsRunText(text, m)) odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
-    minutes_.push_back(m);
-}
-
-std::string RunTimeColumn::Text(std::uint32_t row) const {
-    if (const std::string* odd = odd_.Find(row)) return *odd;
-    return RunText(minutes_[row]);
-}
-
-void FareColumn::Add(std::string_view text) {
-    const std::uint32_t row = static_cast<std::uint32_t>(state_.size());
-    tenths_.resize(tenths_.size() + berths_, 0);
-    if (text.empty()) {
-        state_.push_back(static_cast<std::uint8_t>(FareState::Empty));
-        return;
-    }
-    if (text == "-") {
-        state_.push_back(static_cast<std::uint8_t>(FareState::NotOffered));
-        return;
-    }
-    std::int32_t* values = tenths_.data() + std::size_t{row} * berths_;
-    std::string_view rest = text;
-    bool ok = true;
-    for (std::uint8_t b = 0; b < berths_ && ok; ++b) {
-        const std::size_t slash = rest.find('/');
-        const bool last = b + 1 == berths_;
-        // Every berth but the last ends at a "/"; the last takes the rest, which has none.
-        if (last != (slash == std::string_view::npos)) ok = false;
-        if (ok) ok = ParseTenths(rest.substr(0, slash), values[b]);
-        if (!last)
-            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-    }
-    if (ok) {
-        state_.push_back(static_cast<std::uint8_t>(FareState::Priced));
-    } else {
-        std::fill(values, values + berths_, 0);
-        odd_.Add(row, text);
-        state_.push_back(static_cast<std::uint8_t>(FareState::Odd));
-    }
-}
-
-std::string FareColumn::Text(std::uint32_t row) const {
-    switch (State(row)) {
-        case FareState::Empty:
-            return {};
-        case FareState::NotOffered:
-            return "-";
-        case FareState::Odd:
-            return *odd_.Find(row);
-        case FareState::Priced:
-            break;
-    }
-    std::string s;
-    for (std::int32_t v : Tenths(row)) {
-        if (!s.empty()) s += '/';
-        s += TenthsText(v);
-    }
-    return s;
-}
-
-void Fares::Add(std::string_view p1, std::string_view p2, std::string_view p3,
-                std::string_view p4) {
-    classes[0].Add(p1);
-    classes[1].Add(p2);
-    classes[2].Add(p3);
-    classes[3].Add(p4);
-}
 
 // The stored tables' fields, looked up once; a table that is not loaded has none.
 struct Timetable::Builder {
@@ -226,7 +150,7 @@ struct Timetable::Builder {
     const Field* ntype = nullptr;
     const Field* start = nullptr;
     const Field* end = nullptr;
-    std::unordered_map<std::string_view, StationId> ids;  // views into the stored tables
+    NameIds ids;  // views into the stored tables
     // Working lists: (station, stop) of every stop, (station, group number) of every group
     // row in station-name order, and the group numbers' ids.
     std::vector<std::pair<std::uint32_t, StopId>> stationStops;
@@ -234,11 +158,22 @@ struct Timetable::Builder {
     std::map<std::int32_t, CityGroupId> groupOf;
 };
 
-StationId Timetable::Intern(std::unordered_map<std::string_view, StationId>& ids,
-                            std::string_view name) {
-    auto [it, added] = ids.try_emplace(name, StationId(names_.size()));
+// The values of every stop that do not depend on its train or station, in StopId order: they
+// can be read apart from (and beside) the rest.
+struct Timetable::StopValues {
+    IdxVector<StopId, std::int32_t> number;
+    IdxVector<StopId, std::int32_t> km;
+    ClockColumn arrive;
+    ClockColumn depart;
+    RunTimeColumn run;
+    Fares fares;
+};
+
+StationId Timetable::Intern(Builder& b, std::string_view name) {
+    bool added = false;
+    const StationId s(b.ids.Intern(name, names_.size(), added));
     if (added) names_.push_back(std::string(name));
-    return it->second;
+    return s;
 }
 
 Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
@@ -270,15 +205,39 @@ void Timetable::ReadTrains(Builder& b) {
     const std::vector<std::uint32_t>& rows = *b.list.order;
     const std::size_t n = stops.size();
     const std::size_t m = rows.size();
+
+    // A stop's own values (times, fares, numbers) are those of the n-th record in SIDNo order
+    // for StopId n, whatever train it belongs to: on a large table a second thread reads the
+    // later three quarters of them while this one merges the trains, numbers the stations and
+    // then reads the first quarter (about an even share of the work each). Both threads read the
+    // same fields at once, which is safe for text fields only: reading an integer field as text
+    // writes the field's buffer, so a table whose fields are not of the stored types is read by
+    // one.
+    const bool textFields =
+        n > 0 && b.stop.atime->Type() == FieldType::WideString &&
+        b.stop.dtime->Type() == FieldType::WideString &&
+        b.stop.rdate->Type() == FieldType::WideString &&
+        std::all_of(std::begin(b.stop.p), std::end(b.stop.p),
+                    [](const Field* f) { return f->Type() == FieldType::WideString; });
+    const bool twoThreads =
+        textFields && n >= kParallelStops && std::thread::hardware_concurrency() > 1;
+    const std::size_t split = twoThreads ? n / 4 : n;
+    StopValues tail;
+    std::exception_ptr tailError;
+    std::jthread reader;
+    if (split < n) {
+        reader = std::jthread([&b, &tail, &tailError, split, n] {
+            try {
+                ReadStopValues(b, split, n, tail);
+            } catch (...) {
+                tailError = std::current_exception();
+            }
+        });
+    }
+
     stopTrain_.reserve(static_cast<std::uint32_t>(n));
     stopStation_.reserve(static_cast<std::uint32_t>(n));
-    stopNo_.reserve(static_cast<std::uint32_t>(n));
-    stopKm_.reserve(static_cast<std::uint32_t>(n));
     stopRecord_.reserve(static_cast<std::uint32_t>(n));
-    arrive_.Reserve(static_cast<std::uint32_t>(n));
-    depart_.Reserve(static_cast<std::uint32_t>(n));
-    run_.Reserve(static_cast<std::uint32_t>(n));
-    stopFares_.Reserve(static_cast<std::uint32_t>(n));
     b.stationStops.reserve(n);
     std::size_t i = 0;
     std::size_t j = 0;
@@ -294,8 +253,49 @@ void Timetable::ReadTrains(Builder& b) {
         stopBegin_.push_back(stopTrain_.size());
     }
     for (const std::uint32_t r : rowRecord_) {
-        rowOrigin_.push_back(Intern(b.ids, b.start->ViewAt(r)));
-        rowTerminus_.push_back(Intern(b.ids, b.end->ViewAt(r)));
+        rowOrigin_.push_back(Intern(b, b.start->ViewAt(r)));
+        rowTerminus_.push_back(Intern(b, b.end->ViewAt(r)));
+    }
+
+    StopValues head;
+    ReadStopValues(b, 0, split, head);
+    if (reader.joinable()) reader.join();
+    if (tailError) std::rethrow_exception(tailError);
+    if (split < n) {
+        for (const std::int32_t v : tail.number) head.number.push_back(v);
+        for (const std::int32_t v : tail.km) head.km.push_back(v);
+        head.arrive.Append(tail.arrive);
+        head.depart.Append(tail.depart);
+        head.run.Append(tail.run);
+        head.fares.Append(tail.fares);
+    }
+    stopNo_ = std::move(head.number);
+    stopKm_ = std::move(head.km);
+    arrive_ = std::move(head.arrive);
+    depart_ = std::move(head.depart);
+    run_ = std::move(head.run);
+    stopFares_ = std::move(head.fares);
+}
+
+// The stops' own values, from position `begin` of the stops' SIDNo order up to `end`.
+void Timetable::ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
+                               StopValues& out) {
+    const std::vector<std::uint32_t>& stops = *b.stop.order;
+    const std::uint32_t rows = static_cast<std::uint32_t>(end - begin);
+    out.number.reserve(rows);
+    out.km.reserve(rows);
+    out.arrive.Reserve(rows);
+    out.depart.Reserve(rows);
+    out.run.Reserve(rows);
+    out.fares.Reserve(rows);
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::uint32_t rec = stops[i];
+        out.number.push_back(b.sno->IntegerAt(rec));
+        out.km.push_back(b.stop.km->IntegerAt(rec));
+        out.arrive.Add(b.stop.atime->ViewAt(rec));
+        out.depart.Add(b.stop.dtime->ViewAt(rec));
+        out.run.Add(b.stop.rdate->ViewAt(rec));
+        b.stop.AddFares(out.fares, rec);
     }
 }
 
@@ -325,16 +325,10 @@ void Timetable::AddStops(Builder& b, TrainId t, std::string_view number, std::si
     for (; i < stops.size() && b.stop.id->ViewAt(stops[i]) == number; ++i) {
         const std::uint32_t rec = stops[i];
         const StopId s(stopTrain_.size());
-        const StationId st = Intern(b.ids, b.station->ViewAt(rec));
+        const StationId st = Intern(b, b.station->ViewAt(rec));
         stopTrain_.push_back(t);
         stopStation_.push_back(st);
         b.stationStops.emplace_back(st.Value(), s);
-        stopNo_.push_back(b.sno->IntegerAt(rec));
-        stopKm_.push_back(b.stop.km->IntegerAt(rec));
-        arrive_.Add(b.stop.atime->ViewAt(rec));
-        depart_.Add(b.stop.dtime->ViewAt(rec));
-        run_.Add(b.stop.rdate->ViewAt(rec));
-        b.stop.AddFares(stopFares_, rec);
         stopRecord_.push_back(rec);
     }
 }
@@ -349,14 +343,14 @@ void Timetable::ReadGroups(const MemTable& G, Builder& b) {
     for (std::uint32_t rec : *gOrder) {
         const std::int32_t number = gp->IntegerAt(rec);
         b.groupOf.try_emplace(number, CityGroupId());
-        b.stationRows.emplace_back(Intern(b.ids, gStation->ViewAt(rec)), number);
+        b.stationRows.emplace_back(Intern(b, gStation->ViewAt(rec)), number);
     }
     for (auto& [number, id] : b.groupOf) {
         id = CityGroupId(groupNumber_.size());
         groupNumber_.push_back(number);
     }
     for (std::uint32_t rec = 0; rec < G.RecordCount(); ++rec) {
-        groupRows_.push_back({Intern(b.ids, gStation->ViewAt(rec)), b.groupOf[gp->IntegerAt(rec)]});
+        groupRows_.push_back({Intern(b, gStation->ViewAt(rec)), b.groupOf[gp->IntegerAt(rec)]});
     }
 }
 
@@ -366,7 +360,7 @@ void Timetable::ReadPinyin(const MemTable& P, Builder& b) {
     const Field* pyCode = P.FindField("Shortcode");
     if (!pyStation || !pyCode) return;
     for (std::uint32_t rec = 0; rec < P.RecordCount(); ++rec) {
-        pyStation_.push_back(Intern(b.ids, pyStation->ViewAt(rec)));
+        pyStation_.push_back(Intern(b, pyStation->ViewAt(rec)));
         pyCode_.emplace_back(pyCode->ViewAt(rec));
     }
 }

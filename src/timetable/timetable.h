@@ -30,6 +30,8 @@ class OddTexts {
     }
     // nullptr when the row's text is what its number formats to.
     const std::string* Find(std::uint32_t row) const;
+    // The texts of `tail`, whose rows follow `rows` rows of this column.
+    void Append(const OddTexts& tail, std::uint32_t rows);
     std::uint32_t size() const { return static_cast<std::uint32_t>(rows_.size()); }
 
   private:
@@ -52,6 +54,8 @@ class ClockColumn {
     bool Empty(std::uint32_t row) const { return minutes_[row] == kEmpty; }
     std::string Text(std::uint32_t row) const;
     std::uint32_t OddCount() const { return odd_.size(); }
+    // The rows of `tail` after this column's own.
+    void Append(const ClockColumn& tail);
 
   private:
     static constexpr std::int16_t kEmpty = -1;
@@ -69,6 +73,8 @@ class RunTimeColumn {
     std::int32_t Minutes(std::uint32_t row) const { return minutes_[row]; }
     std::string Text(std::uint32_t row) const;
     std::uint32_t OddCount() const { return odd_.size(); }
+    // The rows of `tail` after this column's own.
+    void Append(const RunTimeColumn& tail);
 
   private:
     std::vector<std::int32_t> minutes_;
@@ -107,6 +113,8 @@ class FareColumn {
     }
     std::string Text(std::uint32_t row) const;
     std::uint32_t OddCount() const { return odd_.size(); }
+    // The rows of `tail` (a column of as many berths) after this column's own.
+    void Append(const FareColumn& tail);
 
   private:
     std::uint8_t berths_;
@@ -123,6 +131,9 @@ struct Fares {
     void Add(std::string_view p1, std::string_view p2, std::string_view p3, std::string_view p4);
     void Reserve(std::uint32_t rows) {
         for (FareColumn& c : classes) c.Reserve(rows);
+    }
+    void Append(const Fares& tail) {
+        for (int i = 0; i < 4; ++i) classes[i].Append(tail.classes[i]);
     }
 };
 
@@ -233,11 +244,14 @@ class Timetable {
 
   private:
     struct Builder;
-    StationId Intern(std::unordered_map<std::string_view, StationId>& ids, std::string_view name);
+    struct StopValues;
+    StationId Intern(Builder& b, std::string_view name);
     // The phases of the build, in this order.
     void ReadTrains(Builder& b);
     void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
     void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
+    static void ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
+                               StopValues& out);
     void ReadGroups(const MemTable& G, Builder& b);
     void ReadPinyin(const MemTable& P, Builder& b);
     void IndexStations(Builder& b);
