@@ -26,26 +26,16 @@ namespace {
 namespace fs = std::filesystem;
 
 using korvel::fuzz::Check;
-using korvel::fuzz::kStreamBlobs;
 using korvel::fuzz::kStreamFiles;
 
-struct Base {
-    std::array<std::string, 4> streams;
-    std::string manifest;
+struct Base : korvel::fuzz::GoodStreams {
     fs::path root;  // the store of each run
 };
 
 const Base& TheBase() {
     static const Base base = [] {
         Base b;
-        const korvel::BlobSource source = korvel::fuzz::FuzzBlobSource();
-        for (std::size_t i = 0; i < 4; ++i) {
-            const auto bytes = source(kStreamBlobs[i]);
-            b.streams[i].assign(bytes.begin(), bytes.end());
-        }
-        b.manifest = korvel::data::FormatManifest(korvel::data::ManifestForStreams(
-            "fuzz", "2019-01-01", "fuzz",
-            {b.streams[0], b.streams[1], b.streams[2], b.streams[3]}));
+        static_cast<korvel::fuzz::GoodStreams&>(b) = korvel::fuzz::ReadGoodStreams();
         char templ[] = "/tmp/korvel-fuzz-store.XXXXXX";
         Check(mkdtemp(templ) != nullptr);
         b.root = fs::path(templ) / "store";

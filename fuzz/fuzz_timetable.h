@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/loaders.h"
+#include "data/manifest_build.h"
 #include "data/schema.h"
 #include "resources/resources.h"
 
@@ -42,6 +43,24 @@ inline BlobSource FuzzBlobSource() {
         return std::vector<unsigned char>(std::istreambuf_iterator<char>(in),
                                           std::istreambuf_iterator<char>());
     };
+}
+
+// The fuzzers' timetable as the four streams of a good folder, in kStreamFiles order, and the
+// manifest that matches them.
+struct GoodStreams {
+    std::array<std::string, 4> streams;
+    std::string manifest;
+};
+inline GoodStreams ReadGoodStreams() {
+    GoodStreams g;
+    const BlobSource source = FuzzBlobSource();
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto bytes = source(kStreamBlobs[i]);
+        g.streams[i].assign(bytes.begin(), bytes.end());
+    }
+    g.manifest = data::FormatManifest(data::ManifestForStreams(
+        "fuzz", "2019-01-01", "fuzz", {g.streams[0], g.streams[1], g.streams[2], g.streams[3]}));
+    return g;
 }
 
 inline StoredTables& FuzzTimetable() {

@@ -29,12 +29,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using korvel::fuzz::Check;
-using korvel::fuzz::kStreamBlobs;
 using korvel::fuzz::kStreamFiles;
 
-struct Base {
-    std::array<std::string, 4> streams;
-    std::string manifest;
+struct Base : korvel::fuzz::GoodStreams {
     fs::path dir;   // the good streams, written once
     fs::path work;  // the damaged folder of each run
 };
@@ -42,14 +39,7 @@ struct Base {
 const Base& TheBase() {
     static const Base base = [] {
         Base b;
-        const korvel::BlobSource source = korvel::fuzz::FuzzBlobSource();
-        for (std::size_t i = 0; i < 4; ++i) {
-            const auto bytes = source(kStreamBlobs[i]);
-            b.streams[i].assign(bytes.begin(), bytes.end());
-        }
-        b.manifest = korvel::data::FormatManifest(korvel::data::ManifestForStreams(
-            "fuzz", "2019-01-01", "fuzz",
-            {b.streams[0], b.streams[1], b.streams[2], b.streams[3]}));
+        static_cast<korvel::fuzz::GoodStreams&>(b) = korvel::fuzz::ReadGoodStreams();
         char templ[] = "/tmp/korvel-fuzz-folder.XXXXXX";
         Check(mkdtemp(templ) != nullptr);
         b.dir = fs::path(templ) / "base";
