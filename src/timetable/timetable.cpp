@@ -158,17 +158,6 @@ struct Timetable::Builder {
     std::map<std::int32_t, CityGroupId> groupOf;
 };
 
-// The values of every stop that do not depend on its train or station, in StopId order: they
-// can be read apart from (and beside) the rest.
-struct Timetable::StopValues {
-    IdxVector<StopId, std::int32_t> number;
-    IdxVector<StopId, std::int32_t> km;
-    ClockColumn arrive;
-    ClockColumn depart;
-    RunTimeColumn run;
-    Fares fares;
-};
-
 StationId Timetable::Intern(Builder& b, std::string_view name) {
     bool added = false;
     const StationId s(b.ids.Intern(name, names_.size(), added));
@@ -269,12 +258,7 @@ void Timetable::ReadTrains(Builder& b) {
         head.run.Append(tail.run);
         head.fares.Append(tail.fares);
     }
-    stopNo_ = std::move(head.number);
-    stopKm_ = std::move(head.km);
-    arrive_ = std::move(head.arrive);
-    depart_ = std::move(head.depart);
-    run_ = std::move(head.run);
-    stopFares_ = std::move(head.fares);
+    stops_ = std::move(head);
 }
 
 // The stops' own values, from position `begin` of the stops' SIDNo order up to `end`.

@@ -227,12 +227,12 @@ class Timetable {
     std::uint32_t StopTotal() const { return stopTrain_.size(); }
     TrainId Train(StopId s) const { return stopTrain_[s]; }
     StationId Station(StopId s) const { return stopStation_[s]; }
-    std::int32_t StopNumber(StopId s) const { return stopNo_[s]; }
-    std::int32_t Km(StopId s) const { return stopKm_[s]; }
-    const ClockColumn& Arrivals() const { return arrive_; }
-    const ClockColumn& Departures() const { return depart_; }
-    const RunTimeColumn& RunTimes() const { return run_; }
-    const Fares& StopFares() const { return stopFares_; }
+    std::int32_t StopNumber(StopId s) const { return stops_.number[s]; }
+    std::int32_t Km(StopId s) const { return stops_.km[s]; }
+    const ClockColumn& Arrivals() const { return stops_.arrive; }
+    const ClockColumn& Departures() const { return stops_.depart; }
+    const RunTimeColumn& RunTimes() const { return stops_.run; }
+    const Fares& StopFares() const { return stops_.fares; }
 
     // Where a value came from in the stored tables, for readers that still take their texts
     // from there: the train-list record of a train (kNoRecord when unlisted), the stops-table
@@ -244,7 +244,16 @@ class Timetable {
 
   private:
     struct Builder;
-    struct StopValues;
+    // The values of every stop that do not depend on its train or station, in StopId order:
+    // they can be read apart from (and beside) the rest.
+    struct StopValues {
+        IdxVector<StopId, std::int32_t> number;
+        IdxVector<StopId, std::int32_t> km;
+        ClockColumn arrive;
+        ClockColumn depart;
+        RunTimeColumn run;
+        Fares fares;
+    };
     StationId Intern(Builder& b, std::string_view name);
     // The phases of the build, in this order.
     void ReadTrains(Builder& b);
@@ -288,12 +297,7 @@ class Timetable {
 
     IdxVector<StopId, TrainId> stopTrain_;
     IdxVector<StopId, StationId> stopStation_;
-    IdxVector<StopId, std::int32_t> stopNo_;
-    IdxVector<StopId, std::int32_t> stopKm_;
-    ClockColumn arrive_;
-    ClockColumn depart_;
-    RunTimeColumn run_;
-    Fares stopFares_;
+    StopValues stops_;
     IdxVector<StopId, std::uint32_t> stopRecord_;
 };
 
