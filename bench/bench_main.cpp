@@ -91,20 +91,24 @@ void BM_StartUp(benchmark::State& state, int times, bool checked, bool typed) {
     for (auto _ : state) {
         auto tables = std::make_unique<StoredTables>();
         LoadFlags flags;
+        std::shared_ptr<const Timetable> timetable;
         {
             TimetableLoader::Options options;
             options.source = d.Source();
             options.strict = checked;
+            options.typed = typed;
+            options.onEvent = [&timetable](const LoadEvent& e) {
+                if (e.timetable) timetable = e.timetable;
+            };
             TimetableLoader loader(*tables, flags, std::move(options));
             loader.Start();
             loader.Join();
         }
-        if (!flags.Loaded(LoadTable::KMTrain) || !flags.Loaded(LoadTable::KMList)) {
+        if (!flags.Loaded(LoadTable::KMTrain) || !flags.Loaded(LoadTable::KMList) ||
+            (typed && !timetable)) {
             state.SkipWithError("a table failed to load");
             break;
         }
-        std::optional<Timetable> timetable;
-        if (typed) timetable.emplace(*tables);
         state.PauseTiming();
         timetable.reset();
         tables.reset();

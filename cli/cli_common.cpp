@@ -55,7 +55,10 @@ TimetableLoad LoadTimetable(StoredTables& tables, LoadFlags& flags, const BlobSo
     result.totalMilliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     result.ok = result.events.size() == 4;
-    for (const LoadEvent& e : result.events) result.ok = result.ok && e.ok;
+    for (const LoadEvent& e : result.events) {
+        result.ok = result.ok && e.ok;
+        if (e.timetable) result.timetable = e.timetable;
+    }
     return result;
 }
 

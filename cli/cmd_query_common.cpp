@@ -25,7 +25,7 @@ bool LoadForQuestions(LoadedTimetable& t, const BlobSource& source, std::ostream
         if (!e.ok) err << "korvel-cli: " << ToUtf8(LoadFailureText(e)) << "\n";
     }
     if (!load.ok) return false;
-    t.typed = std::make_shared<const Timetable>(t.tables);
+    t.typed = load.timetable ? load.timetable : std::make_shared<const Timetable>(t.tables);
     t.index = std::make_unique<StopIndex>(t.typed);
     return true;
 }

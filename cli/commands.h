@@ -73,6 +73,8 @@ struct TimetableLoad {
     std::vector<LoadEvent> events;  // in the order the tables finished
     double totalMilliseconds = 0;   // from starting the loaders until both have ended
     bool ok = false;                // every table loaded
+    // The typed timetable the loaders built from the four tables (null unless ok).
+    std::shared_ptr<const Timetable> timetable;
 };
 
 // The timetable folder of `--timetable DIR` (UTF-8), used by every command instead of the

@@ -47,6 +47,7 @@ TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
     }
+    if (options_.typed) stopsRead_ = std::make_unique<StopsReadAlong>();
 }
 
 TimetableLoader::~TimetableLoader() {
@@ -80,6 +81,19 @@ void TimetableLoader::RunStops() {
     LoadOne(LoadTable::KMTrain, tables_.KMTrain, stopsReaderSettings_, &stopsHelper_);
 }
 
+std::shared_ptr<const Timetable> TimetableLoader::BuildTimetable() {
+    std::shared_ptr<const Timetable> timetable;
+    const bool all =
+        WaitFor(LoadTable::KMPy) && WaitFor(LoadTable::KMList) && WaitFor(LoadTable::KMSM);
+    try {
+        if (all) timetable = std::make_shared<const Timetable>(tables_, *stopsRead_);
+    } catch (...) {
+        // Without it the window builds one itself.
+    }
+    stopsRead_.reset();
+    return timetable;
+}
+
 void TimetableLoader::RunOthers() {
     // A failed table does not stop the ones after it: each reads its own blob.
     LoadOne(LoadTable::KMPy, tables_.KMPy, readerSettings_);
@@ -103,8 +117,11 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
             table = std::move(TableOf(*options_.loaded, which));
             event.records = table.RecordCount();
         } else {
-            event.records =
-                LoadTableFromBlob(which, table, format, options_.source, helper, &checks);
+            const RecordObservers observers = which == LoadTable::KMTrain && stopsRead_
+                                                  ? stopsRead_->Observers()
+                                                  : RecordObservers();
+            event.records = LoadTableFromBlob(which, table, format, options_.source, helper,
+                                              &checks, observers);
         }
         event.ok = true;
         event.verified = checks.records.has_value();
@@ -123,6 +140,9 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     }
     event.milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    if (event.ok && which == LoadTable::KMTrain && options_.typed) {
+        event.timetable = BuildTimetable();
+    }
 
     // Publish the finished table before anyone is told about it.
     if (event.ok) flag.store(1, std::memory_order_release);

@@ -1,7 +1,8 @@
 // The start-up loaders: two background threads that unpack the embedded timetable blobs into
 // the four memory tables.
 //
-//   StopsLoader  KMTrain (index SIDNo), with its own reader settings stopsReaderSettings
+//   StopsLoader  KMTrain (index SIDNo), with its own reader settings stopsReaderSettings; then,
+//                 once the other three tables are in, the typed timetable (Options::typed)
 //   StationTablesLoader   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
 //                 with the reader settings readerSettings; then it reads the second half of
 //                 KMTrain's records, which StopsLoader offers it once the stop table is inflated
@@ -27,7 +28,9 @@
 
 #include "data/schema.h"
 #include "data/table_stream.h"
+#include "timetable/stops_read_along.h"
 #include "timetable/table_load.h"
+#include "timetable/timetable.h"
 
 namespace korvel {
 
@@ -51,6 +54,9 @@ struct LoadEvent {
     std::uint32_t records = 0;  // records loaded (0 on failure)
     double milliseconds = 0;    // time spent reading, inflating, parsing and indexing
     bool verified = false;      // its file matched the folder's manifest (size, SHA-256, records)
+    // KMTrain's, when all four tables loaded: the typed timetable built from them, which every
+    // query reads (null when Options::typed is off or it could not be built).
+    std::shared_ptr<const Timetable> timetable;
 };
 
 // What the status bar says of a table that failed to load (GBK): "时刻表加载失败:" followed by
@@ -72,6 +78,10 @@ struct TimetableLoaderOptions {
     // The tables of `folder`, loaded and checked already (the start-up's choice of installed
     // timetable does that): taken over as they are instead of being read again.
     std::shared_ptr<StoredTables> loaded;
+    // Build the typed timetable at the end of the stops thread, once the other three tables are
+    // in, from what that thread read of the stops as they came (see StopsReadAlong): KMTrain's
+    // event then comes after the other three's and carries it.
+    bool typed = true;
 };
 
 class TimetableLoader {
@@ -107,6 +117,7 @@ class TimetableLoader {
     void LoadOne(LoadTable which, MemTable& table, TableStreamFormat& format,
                  TableStreamHelper* helper = nullptr);
     TableChecks ChecksFor(LoadTable which);
+    std::shared_ptr<const Timetable> BuildTimetable();
 
     StoredTables& tables_;
     LoadFlags& flags_;
@@ -114,7 +125,8 @@ class TimetableLoader {
     std::shared_ptr<const TimetableFolderSource> folder_;  // with options.folder
     TableStreamFormat readerSettings_;
     TableStreamFormat stopsReaderSettings_;
-    TableStreamHelper stopsHelper_;  // StationTablesLoader's share of KMTrain
+    TableStreamHelper stopsHelper_;              // StationTablesLoader's share of KMTrain
+    std::unique_ptr<StopsReadAlong> stopsRead_;  // with Options::typed, until the build
 
     mutable std::mutex mutex_;
     std::condition_variable done_;

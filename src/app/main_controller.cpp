@@ -145,11 +145,14 @@ void MainController::OnTableLoaded(const LoadEvent& event) {
     } else if (event.table == LoadTable::KMTrain) {
         for (Control c : kQueryButtons) view_.SetEnabled(c, true);
     }
-    const bool all = Loaded(LoadTable::KMPy) && Loaded(LoadTable::KMList) &&
-                     Loaded(LoadTable::KMSM) && Loaded(LoadTable::KMTrain);
+    // The stops' event comes after the other three (the loaders build the typed timetable
+    // first), so a load is complete there, and only there.
+    const bool all = event.table == LoadTable::KMTrain && Loaded(LoadTable::KMPy) &&
+                     Loaded(LoadTable::KMList) && Loaded(LoadTable::KMSM) &&
+                     Loaded(LoadTable::KMTrain);
     if (all) {
         // Once per load: every index reads this one typed timetable.
-        timetable_ = std::make_shared<const Timetable>(tables_);
+        timetable_ = event.timetable ? event.timetable : std::make_shared<const Timetable>(tables_);
         stopIndex_ = std::make_unique<StopIndex>(timetable_);
         journeyIndex_.reset();
     }

@@ -306,7 +306,7 @@ std::vector<LoadColumn> MatchHeader(const Definitions& d, TableStreamFormat& f) 
 }  // namespace
 
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
-                         TableStreamHelper* helper) {
+                         TableStreamHelper* helper, RecordObservers observers) {
     if (format == nullptr) throw TableStreamError("No format specified.");
     TableStreamFormat& f = *format;
     f.position = 0;
@@ -321,7 +321,7 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     table.Define(std::move(d.fields), std::move(d.indexes));
 
     if (f.loadData) {
-        ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper);
+        ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper, observers);
     } else {
         table.BuildIndexes();
     }

@@ -84,11 +84,31 @@ class TableStreamHelper {
     bool closed_ = false;
 };
 
+// Sees each record as the reader appends it, while its values are still at hand, so that a
+// reader that wants them in another form needs no second pass over the table. A record is seen
+// once its whole line has been read, whatever happens to the load afterwards.
+class RecordObserver {
+  public:
+    virtual ~RecordObserver() = default;
+    // Before the first record of its piece, with the table's fields.
+    virtual void Begin(const std::vector<FieldDef>& fields) = 0;
+    // One value per field, in field order, as MemTable::AppendRecord takes them.
+    virtual void Record(const MemTable::RecordValue* values) = 0;
+};
+
+// The observers of a stream's records: `first` sees them from the start, `second` those after
+// the split when two threads read them (see TableStreamHelper), each called only by the thread
+// that reads its piece. Either may be null.
+struct RecordObservers {
+    RecordObserver* first = nullptr;
+    RecordObserver* second = nullptr;
+};
+
 // Replaces the table's definitions and records with the stream's and builds every index.
 // Throws TableStreamError (nullptr format: "No format specified."). With a helper the records
 // may be read by two threads (see TableStreamHelper).
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
-                         TableStreamHelper* helper = nullptr);
+                         TableStreamHelper* helper = nullptr, RecordObservers observers = {});
 
 // Appends one value as the writer quotes it (doubled quotes, '%' escapes for CR, LF, NUL and
 // '%' itself), without the comma that follows it.

@@ -77,7 +77,8 @@ struct alignas(64) Piece {
 // only when their whole line parsed. After a few records the columns are sized at the same
 // bytes per record up to `reserveEnd`, so that they do not grow (and copy) step by step.
 void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size_t reserveEnd,
-               const TableStreamFormat& f, const std::vector<LoadColumn>& columns) noexcept {
+               const TableStreamFormat& f, const std::vector<LoadColumn>& columns,
+               RecordObserver* observer) noexcept {
     constexpr std::size_t kSampleRecords = 64;
     const std::string_view text = stream.substr(0, piece.end);
     // Counted in locals and stored at the end: the other thread's piece may be close by.
@@ -92,6 +93,7 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
         std::vector<std::string> scratch(fields.size() + 1);
         std::string& skipped = scratch.back();
         std::string_view line;
+        if (observer != nullptr) observer->Begin(fields);
         for (;;) {
             const LineRead read = NextLine(text, pos, f.maxLineBytes, line);
             if (read == LineRead::End) break;
@@ -129,6 +131,7 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
                 }
             }
             table.AppendRecord(record.data());
+            if (observer != nullptr) observer->Record(record.data());
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t remaining = reserveEnd - pos;
                 table.ReserveRecords(remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16);
@@ -162,7 +165,8 @@ std::size_t SplitPoint(std::string_view stream, std::size_t dataStart,
 
 void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart,
                  std::size_t headerLines, TableStreamFormat& f,
-                 const std::vector<LoadColumn>& columns, TableStreamHelper* helper) {
+                 const std::vector<LoadColumn>& columns, TableStreamHelper* helper,
+                 RecordObservers observers) {
     Piece first;
     first.begin = dataStart;
     first.end = helper != nullptr ? SplitPoint(stream, dataStart, *helper) : stream.size();
@@ -181,11 +185,11 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
             second.error = std::current_exception();
             return;
         }
-        ReadPiece(part, stream, second, second.end, f, columns);
+        ReadPiece(part, stream, second, second.end, f, columns, observers.second);
     };
     if (split) helper->Offer(readSecond);
     // The first half goes straight into the table; the second is adopted by it afterwards.
-    ReadPiece(table, stream, first, first.end, f, columns);
+    ReadPiece(table, stream, first, first.end, f, columns, observers.first);
     bool secondRead = false;
     if (split) {
         const bool untouched = helper->TakeBack();

@@ -168,7 +168,7 @@ void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format
 
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
                                 const BlobSource& source, TableStreamHelper* helper,
-                                const TableChecks* checks) {
+                                const TableChecks* checks, RecordObservers observers) {
     {
         // The inflated text is freed as soon as the table holds its records (and has passed
         // the checks, whose messages name its lines).
@@ -182,7 +182,7 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
                 throw TableStreamError(Located(which, e));
             }
         }
-        LoadFromTableStream(table, text, &format, helper);
+        LoadFromTableStream(table, text, &format, helper, observers);
         CheckSchemaFields(which, table);
         if (checks != nullptr) RunChecks(which, table, format, *checks);
     }

@@ -69,10 +69,12 @@ struct TableChecks {
 // Loads one table from its blob into `table` with `format`, selects its index and checks
 // that the fields the program reads are there, and whatever `checks` asks for. Throws on
 // any failure; the table may then be partly filled (TimetableLoader clears it). With a
-// helper, a second thread may read half of the records (see TableStreamHelper).
+// helper, a second thread may read half of the records (see TableStreamHelper); the observers
+// see the records as they are read.
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
                                 const BlobSource& source, TableStreamHelper* helper = nullptr,
-                                const TableChecks* checks = nullptr);
+                                const TableChecks* checks = nullptr,
+                                RecordObservers observers = {});
 
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on

@@ -38,77 +38,12 @@
 #include <map>
 #include <thread>
 
+#include "timetable/name_ids.h"
+#include "timetable/stops_read_along.h"
+
 namespace korvel {
 
 namespace {
-
-// Station names to their numbers while the timetable is built: open addressing over views
-// into the stored tables. Names are a few GBK characters, so the hash reads whole 8-byte
-// words; every stop looks its station up here, which makes this the build's hottest map.
-class NameIds {
-  public:
-    NameIds() : slots_(1024) {}
-    // The number of `name`; `next` when the name is new (it is then stored under `next`).
-    std::uint32_t Intern(std::string_view name, std::uint32_t next, bool& added) {
-        const std::uint64_t h = Hash(name);
-        const std::uint32_t tag = static_cast<std::uint32_t>(h);
-        for (std::size_t i = h >> shift_;; i = (i + 1) & (slots_.size() - 1)) {
-            Slot& slot = slots_[i];
-            if (slot.id == kFree) {
-                slot = {name.data(), static_cast<std::uint32_t>(name.size()), next, tag};
-                added = true;
-                if (++count_ * 2 > slots_.size()) Grow();
-                return next;
-            }
-            if (slot.tag == tag && slot.size == name.size() &&
-                std::memcmp(slot.data, name.data(), name.size()) == 0) {
-                added = false;
-                return slot.id;
-            }
-        }
-    }
-
-  private:
-    static constexpr std::uint32_t kFree = 0xFFFFFFFFu;
-    struct Slot {
-        const char* data = nullptr;
-        std::uint32_t size = 0;
-        std::uint32_t id = kFree;
-        std::uint32_t tag = 0;
-    };
-    static std::uint64_t Hash(std::string_view s) {
-        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
-        const char* p = s.data();
-        std::size_t n = s.size();
-        for (; n >= 8; p += 8, n -= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p, 8);
-            h = (h ^ w) * 0xFF51AFD7ED558CCDull;
-            h ^= h >> 32;
-        }
-        if (n > 0) {
-            std::uint64_t w = 0;
-            std::memcpy(&w, p, n);
-            h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
-            h ^= h >> 29;
-        }
-        return h * 0x9E3779B97F4A7C15ull;  // the top bits pick the slot
-    }
-    void Grow() {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        --shift_;
-        for (const Slot& slot : old) {
-            if (slot.id == kFree) continue;
-            std::size_t i = Hash(std::string_view(slot.data, slot.size)) >> shift_;
-            while (slots_[i].id != kFree) i = (i + 1) & (slots_.size() - 1);
-            slots_[i] = slot;
-        }
-    }
-    std::vector<Slot> slots_;
-    unsigned shift_ = 64 - 10;  // slots_.size() == 1 << (64 - shift_)
-    std::size_t count_ = 0;
-};
 
 // Below this many stops a second thread costs more than it saves.
 constexpr std::size_t kParallelStops = 16384;
@@ -166,6 +101,14 @@ StationId Timetable::Intern(Builder& b, std::string_view name) {
 }
 
 Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
+    Build(tables, nullptr);
+}
+
+Timetable::Timetable(const StoredTables& tables, StopsReadAlong& readAlong) : source_(&tables) {
+    Build(tables, &readAlong);
+}
+
+void Timetable::Build(const StoredTables& tables, StopsReadAlong* readAlong) {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
@@ -181,7 +124,12 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
         b.end = tables.KMList.FindField("endStation");
         if (!b.ntype || !b.start || !b.end) b.list.order = &Builder::kNone;
     }
-    ReadTrains(b);
+    if (readAlong != nullptr && readAlong->Fits(tables.KMTrain, *b.stop.order)) {
+        TakeTrains(b, *readAlong);
+    } else {
+        ReadTrains(b);
+    }
+    AddOriginsAndTermini(b);
     ReadGroups(tables.KMSM, b);
     ReadPinyin(tables.KMPy, b);
     IndexStations(b);
@@ -241,37 +189,113 @@ void Timetable::ReadTrains(Builder& b) {
         AddStops(b, t, number, i);
         stopBegin_.push_back(stopTrain_.size());
     }
-    for (const std::uint32_t r : rowRecord_) {
-        rowOrigin_.push_back(Intern(b, b.start->ViewAt(r)));
-        rowTerminus_.push_back(Intern(b, b.end->ViewAt(r)));
-    }
 
     StopValues head;
     ReadStopValues(b, 0, split, head);
     if (reader.joinable()) reader.join();
     if (tailError) std::rethrow_exception(tailError);
-    if (split < n) {
-        for (const std::int32_t v : tail.number) head.number.push_back(v);
-        for (const std::int32_t v : tail.km) head.km.push_back(v);
-        head.arrive.Append(tail.arrive);
-        head.depart.Append(tail.depart);
-        head.run.Append(tail.run);
-        head.fares.Append(tail.fares);
-    }
+    if (split < n) head.Append(tail);
     stops_ = std::move(head);
+}
+
+// The stops and trains from what was read of the stops while their table loaded, in record
+// order, which is the stops' order here (StopsReadAlong::Fits): the same numbers, names and
+// values as ReadTrains gives.
+void Timetable::TakeTrains(Builder& b, StopsReadAlong& read) {
+    const std::vector<std::uint32_t>& rows = *b.list.order;
+    const std::size_t m = rows.size();
+    StopsReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
+    const std::uint32_t n = pieces[0]->records + pieces[1]->records;
+
+    // Stations: the first piece's names in its order of first appearance, then the second's
+    // that are new, which is their order of first appearance over all stops.
+    std::vector<StationId> stationOf[2];
+    for (int p = 0; p < 2; ++p) {
+        stationOf[p].reserve(pieces[p]->names.size());
+        for (const std::string& name : pieces[p]->names) stationOf[p].push_back(Intern(b, name));
+    }
+    stopStation_.reserve(n);
+    stopRecord_.reserve(n);
+    b.stationStops.reserve(n);
+    std::uint32_t stop = 0;
+    for (int p = 0; p < 2; ++p) {
+        for (const std::uint32_t local : pieces[p]->station) {
+            const StationId st = stationOf[p][local];
+            stopStation_.push_back(st);
+            b.stationStops.emplace_back(st.Value(), StopId(stop));
+            stopRecord_.push_back(stop++);
+        }
+    }
+
+    // Trains: the runs of one number over both pieces (a train may run across the split),
+    // merged with the train list by number as ReadTrains merges them.
+    std::vector<std::uint32_t> runBegin;
+    std::vector<std::string_view> runNumber;
+    std::uint32_t offset = 0;
+    for (const StopsReadAlong::Piece* piece : pieces) {
+        for (std::size_t k = 0; k < piece->runBegin.size(); ++k) {
+            if (k == 0 && !runNumber.empty() && runNumber.back() == piece->runNumber[0]) continue;
+            runBegin.push_back(offset + piece->runBegin[k]);
+            runNumber.push_back(piece->runNumber[k]);
+        }
+        offset += piece->records;
+    }
+    runBegin.push_back(n);
+    stopTrain_.reserve(n);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    const std::size_t runs = runNumber.size();
+    while (i < runs || j < m) {
+        const std::string_view stopId = i < runs ? runNumber[i] : std::string_view();
+        const std::string_view listId = j < m ? b.list.id->ViewAt(rows[j]) : std::string_view();
+        const std::string_view number =
+            i >= runs ? listId : (j >= m ? stopId : std::min(stopId, listId));
+        const TrainId t(numbers_.size());
+        numbers_.push_back(std::string(number));
+        AddListRows(b, t, number, j);
+        if (i < runs && stopId == number) {
+            for (std::uint32_t s = runBegin[i]; s < runBegin[i + 1]; ++s) stopTrain_.push_back(t);
+            ++i;
+        }
+        stopBegin_.push_back(stopTrain_.size());
+    }
+
+    stops_ = std::move(pieces[0]->values);
+    stops_.Append(pieces[1]->values);
+    read.taken_ = true;
+}
+
+// Every train-list row's origin and terminus, once every stop's station has its number.
+void Timetable::AddOriginsAndTermini(Builder& b) {
+    for (const std::uint32_t r : rowRecord_) {
+        rowOrigin_.push_back(Intern(b, b.start->ViewAt(r)));
+        rowTerminus_.push_back(Intern(b, b.end->ViewAt(r)));
+    }
+}
+
+void StopValues::Reserve(std::uint32_t rows) {
+    number.reserve(rows);
+    km.reserve(rows);
+    arrive.Reserve(rows);
+    depart.Reserve(rows);
+    run.Reserve(rows);
+    fares.Reserve(rows);
+}
+
+void StopValues::Append(const StopValues& tail) {
+    for (const std::int32_t v : tail.number) number.push_back(v);
+    for (const std::int32_t v : tail.km) km.push_back(v);
+    arrive.Append(tail.arrive);
+    depart.Append(tail.depart);
+    run.Append(tail.run);
+    fares.Append(tail.fares);
 }
 
 // The stops' own values, from position `begin` of the stops' SIDNo order up to `end`.
 void Timetable::ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
                                StopValues& out) {
     const std::vector<std::uint32_t>& stops = *b.stop.order;
-    const std::uint32_t rows = static_cast<std::uint32_t>(end - begin);
-    out.number.reserve(rows);
-    out.km.reserve(rows);
-    out.arrive.Reserve(rows);
-    out.depart.Reserve(rows);
-    out.run.Reserve(rows);
-    out.fares.Reserve(rows);
+    out.Reserve(static_cast<std::uint32_t>(end - begin));
     for (std::size_t i = begin; i < end; ++i) {
         const std::uint32_t rec = stops[i];
         out.number.push_back(b.sno->IntegerAt(rec));

@@ -137,6 +137,33 @@ struct Fares {
     }
 };
 
+// The values of every stop that do not depend on its train or station, in StopId order: they
+// can be read apart from (and beside) the rest, by the thread that reads their records.
+struct StopValues {
+    IdxVector<StopId, std::int32_t> number;
+    IdxVector<StopId, std::int32_t> km;
+    ClockColumn arrive;
+    ClockColumn depart;
+    RunTimeColumn run;
+    Fares fares;
+
+    void Reserve(std::uint32_t rows);
+    // The stops' values from stored texts and numbers (a null number is 0).
+    void Add(std::int32_t stopNumber, std::int32_t distance, std::string_view arrival,
+             std::string_view departure, std::string_view runTime, const std::string_view (&p)[4]) {
+        number.push_back(stopNumber);
+        km.push_back(distance);
+        arrive.Add(arrival);
+        depart.Add(departure);
+        run.Add(runTime);
+        fares.Add(p[0], p[1], p[2], p[3]);
+    }
+    // The values of `tail`, whose stops follow these.
+    void Append(const StopValues& tail);
+};
+
+class StopsReadAlong;  // stops_read_along.h
+
 class Timetable {
   public:
     static constexpr std::uint32_t kNoRecord = 0xFFFFFFFFu;
@@ -144,6 +171,9 @@ class Timetable {
     Timetable() = default;
     // Reads the four tables (a table not loaded counts as empty). The tables are not kept.
     explicit Timetable(const StoredTables& tables);
+    // The same, taking over what `readAlong` read of the stops while their table loaded when it
+    // is what the stops table holds (otherwise the stops are read from the table as above).
+    Timetable(const StoredTables& tables, StopsReadAlong& readAlong);
     // Moves keep the name lookup valid (it points into the names); copies would not.
     Timetable(Timetable&&) = default;
     Timetable& operator=(Timetable&&) = default;
@@ -244,21 +274,14 @@ class Timetable {
 
   private:
     struct Builder;
-    // The values of every stop that do not depend on its train or station, in StopId order:
-    // they can be read apart from (and beside) the rest.
-    struct StopValues {
-        IdxVector<StopId, std::int32_t> number;
-        IdxVector<StopId, std::int32_t> km;
-        ClockColumn arrive;
-        ClockColumn depart;
-        RunTimeColumn run;
-        Fares fares;
-    };
     StationId Intern(Builder& b, std::string_view name);
-    // The phases of the build, in this order.
+    void Build(const StoredTables& tables, StopsReadAlong* readAlong);
+    // The phases of the build, in this order (the stops and trains by one of the two).
     void ReadTrains(Builder& b);
+    void TakeTrains(Builder& b, StopsReadAlong& read);
     void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
     void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
+    void AddOriginsAndTermini(Builder& b);
     static void ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
                                StopValues& out);
     void ReadGroups(const MemTable& G, Builder& b);

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
+#include <thread>
 
 #include "app/loaders.h"
 #include "data/clock.h"
@@ -19,6 +21,8 @@
 #include "scale/scale.h"
 #include "support/sample_streams.h"
 #include "support/test_timetable.h"
+#include "timetable/stops_read_along.h"
+#include "timetable/table_load.h"
 
 namespace korvel {
 namespace {
@@ -154,12 +158,77 @@ void ExpectStationsAgree(StoredTables& t, const Timetable& tt) {
     }
 }
 
-void ExpectAgrees(StoredTables& t) {
-    const Timetable tt(t);
+void ExpectAgrees(StoredTables& t, const Timetable& tt) {
     EXPECT_TRUE(tt.BuiltFrom(t));
     ExpectStopsAgree(t, tt);
     ExpectTrainsAgree(t, tt);
     ExpectStationsAgree(t, tt);
+}
+
+void ExpectAgrees(StoredTables& t) {
+    ExpectAgrees(t, Timetable(t));
+}
+
+// A stored table written back as a stream, its records in the order of `index` (load order
+// for "").
+std::string StreamOf(const MemTable& m, std::string_view index) {
+    std::vector<std::vector<std::string>> rows;
+    const std::vector<std::uint32_t>* order = index.empty() ? nullptr : m.IndexOrder(index);
+    for (std::uint32_t i = 0; i < m.RecordCount(); ++i) {
+        const std::uint32_t rec = order ? (*order)[i] : i;
+        std::vector<std::string>& row = rows.emplace_back();
+        for (const FieldDef& f : m.Fields()) row.emplace_back(m.FindField(f.name)->ViewAt(rec));
+    }
+    return WriteTableStream(m.Fields(), m.Indexes(), rows);
+}
+
+// Where to split a stops stream so that one train runs across the split: the start of a line
+// in its second half whose next line has the same train number.
+std::size_t MidTrainSplit(const std::string& stream) {
+    const std::size_t data = stream.find("\r\n", stream.find("\"ID\",\"Station\"")) + 2;
+    const auto number = [&](std::size_t line) {
+        return stream.substr(line + 1, stream.find('"', line + 1) - line - 1);
+    };
+    for (std::size_t at = stream.find("\r\n", data + (stream.size() - data) / 2) + 2;
+         at < stream.size();) {
+        const std::size_t next = stream.find("\r\n", at) + 2;
+        if (next < stream.size() && number(at) == number(next)) return at;
+        at = next;
+    }
+    return 0;
+}
+
+// The four tables (streams by LoadTable) loaded as the start-up loads them: the stops read by
+// two threads, split after the line holding byte `splitAt`, each piece's values read along
+// into `read`.
+void LoadReadingAlong(const std::array<std::string, 4>& streams, std::size_t splitAt,
+                      StoredTables& t, StopsReadAlong& read) {
+    const BlobSource source = [&streams](std::string_view blob) {
+        for (const LoadTable w :
+             {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+            const std::string& s = streams[static_cast<std::size_t>(w)];
+            if (LoadTableBlob(w) == blob) return std::vector<unsigned char>(s.begin(), s.end());
+        }
+        throw BlobError(std::string(blob));
+    };
+    TableStreamFormat format;
+    for (const LoadTable w : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM})
+        LoadTableFromBlob(w, TableOf(t, w), format, source);
+    TableStreamHelper helper;
+    helper.splitAt = splitAt;
+    std::jthread other([&helper] { helper.Serve(); });
+    struct Close {
+        TableStreamHelper& helper;
+        ~Close() { helper.Close(); }
+    } close{helper};
+    TableStreamFormat stopsFormat;
+    LoadTableFromBlob(LoadTable::KMTrain, t.KMTrain, stopsFormat, source, &helper, nullptr,
+                      read.Observers());
+}
+
+std::array<std::string, 4> StreamsOf(const StoredTables& t, bool stopsInTrainOrder = true) {
+    return {StreamOf(t.KMPy, ""), StreamOf(t.KMList, "SID"), StreamOf(t.KMSM, "SStation"),
+            StreamOf(t.KMTrain, stopsInTrainOrder ? "SIDNo" : "")};
 }
 
 TEST(Timetable, AgreesWithTheSampleTables) {
@@ -260,6 +329,68 @@ TEST(Timetable, KeepsOddTablesAsStored) {
     EXPECT_EQ(tt.GroupCount(), 2u);
     EXPECT_TRUE(tt.Group(tt.FindStation(G("丁"))).IsNone());
     EXPECT_EQ(tt.PinyinRows(jia).size(), 2u);
+}
+
+// The values the loaders read of the stops as their table loads, a piece on each thread, are
+// what the timetable would read of the table: they are taken over, stations numbered and
+// trains merged across the split as one reader would.
+TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
+    const auto check = [](const std::array<std::string, 4>& streams, std::size_t splitAt) {
+        StoredTables t;
+        StopsReadAlong read;
+        LoadReadingAlong(streams, splitAt, t, read);
+        const Timetable tt(t, read);
+        EXPECT_TRUE(read.Taken());
+        ExpectAgrees(t, tt);
+    };
+    StoredTables odd;
+    test::TimetableBuilder()
+        .Train("K2", 6,
+               {Stop{"甲", "", "08:00", "0", 0},
+                Stop{GbkToUtf8("\xF8\xB3\xB4\xE5"), "8:5", "09:10", "0:5", 40, "12.50", "-",
+                     "38/41", "54/58"},
+                Stop{"乙", "10:00", "", "2:0", 90, "20.5", "-", "38/41/43.5", "-"}})
+        .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
+        .ListOnly("Z9", 4, "甲", "丁")
+        .StopsOnly("D5", {Stop{"丙", "", "06:00", "0", 0}, Stop{"甲", "06:30", "", "30", 20}})
+        .Group(3, {"甲", "乙"})
+        .Py("甲", "J")
+        .BuildInto(odd);
+    {
+        SCOPED_TRACE("odd tables");
+        const std::array<std::string, 4> streams = StreamsOf(odd);
+        check(streams, MidTrainSplit(streams[3]));
+    }
+    StoredTables sample;
+    if (test::LoadSampleStreams(sample, KORVEL_SAMPLE_STREAMS)) {
+        SCOPED_TRACE("sample");
+        const std::array<std::string, 4> streams = StreamsOf(sample);
+        ASSERT_NE(MidTrainSplit(streams[3]), 0u);
+        check(streams, MidTrainSplit(streams[3]));
+    }
+    SCOPED_TRACE("embedded");
+    std::array<std::string, 4> embedded;
+    for (const LoadTable w :
+         {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
+        const std::vector<unsigned char> bytes = ReadBlob(LoadTableBlob(w));
+        embedded[static_cast<std::size_t>(w)].assign(bytes.begin(), bytes.end());
+    }
+    check(embedded, 0);
+}
+
+// Stops stored out of train order: what was read along is no use, and the table is read.
+TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
+    StoredTables stored;
+    test::TimetableBuilder()
+        .Train("K2", 6, {Stop{"甲", "", "08:00", "0", 0}, Stop{"乙", "10:00", "", "2:0", 90}})
+        .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
+        .BuildInto(stored);
+    StoredTables t;
+    StopsReadAlong read;
+    LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
+    const Timetable tt(t, read);
+    EXPECT_FALSE(read.Taken());
+    ExpectAgrees(t, tt);
 }
 
 TEST(Timetable, NotLoadedTablesCountAsEmpty) {

@@ -1,0 +1,86 @@
+// Station names to their numbers while the typed timetable is built (timetable.cpp, and the
+// stops read while their table loads, stops_read_along.cpp): open addressing over views of
+// names that outlive the map. Names are a few GBK characters, so the hash reads whole 8-byte
+// words; every stop looks its station up here, which makes this the build's hottest map.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace korvel {
+
+class NameIds {
+  public:
+    NameIds() : slots_(1024) {}
+    // The number of `name`; `next` when the name is new (it is then stored under `next`).
+    std::uint32_t Intern(std::string_view name, std::uint32_t next, bool& added) {
+        return Intern(name, next, added, [](std::string_view n) { return n; });
+    }
+    // The same, keeping a new name as the view `keep(name)` returns (a copy that outlives
+    // the map, where `name` itself does not).
+    template <class Keep>
+    std::uint32_t Intern(std::string_view name, std::uint32_t next, bool& added, Keep keep) {
+        const std::uint64_t h = Hash(name);
+        const std::uint32_t tag = static_cast<std::uint32_t>(h);
+        for (std::size_t i = h >> shift_;; i = (i + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[i];
+            if (slot.id == kFree) {
+                const std::string_view kept = keep(name);
+                slot = {kept.data(), static_cast<std::uint32_t>(kept.size()), next, tag};
+                added = true;
+                if (++count_ * 2 > slots_.size()) Grow();
+                return next;
+            }
+            if (slot.tag == tag && slot.size == name.size() &&
+                std::memcmp(slot.data, name.data(), name.size()) == 0) {
+                added = false;
+                return slot.id;
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFFu;
+    struct Slot {
+        const char* data = nullptr;
+        std::uint32_t size = 0;
+        std::uint32_t id = kFree;
+        std::uint32_t tag = 0;
+    };
+    static std::uint64_t Hash(std::string_view s) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+        const char* p = s.data();
+        std::size_t n = s.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = (h ^ w) * 0xFF51AFD7ED558CCDull;
+            h ^= h >> 32;
+        }
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
+            h ^= h >> 29;
+        }
+        return h * 0x9E3779B97F4A7C15ull;  // the top bits pick the slot
+    }
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        --shift_;
+        for (const Slot& slot : old) {
+            if (slot.id == kFree) continue;
+            std::size_t i = Hash(std::string_view(slot.data, slot.size)) >> shift_;
+            while (slots_[i].id != kFree) i = (i + 1) & (slots_.size() - 1);
+            slots_[i] = slot;
+        }
+    }
+    std::vector<Slot> slots_;
+    unsigned shift_ = 64 - 10;  // slots_.size() == 1 << (64 - shift_)
+    std::size_t count_ = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,88 @@
+#include "timetable/stops_read_along.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+
+constexpr std::size_t kMissing = static_cast<std::size_t>(-1);
+
+std::size_t ColumnOf(const std::vector<FieldDef>& fields, std::string_view name) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (AsciiIEquals(fields[i].name, name)) return i;
+    }
+    return kMissing;
+}
+
+std::string_view TextOf(const MemTable::RecordValue& v) {
+    return v.set ? v.text : std::string_view();
+}
+
+}  // namespace
+
+void StopsReadAlong::Piece::Begin(const std::vector<FieldDef>& fields) {
+    began = true;
+    c_.id = ColumnOf(fields, "ID");
+    c_.station = ColumnOf(fields, "Station");
+    c_.stopNumber = ColumnOf(fields, "S_No");
+    c_.arrive = ColumnOf(fields, "A_Time");
+    c_.depart = ColumnOf(fields, "D_Time");
+    c_.run = ColumnOf(fields, "R_Date");
+    c_.km = ColumnOf(fields, "Distance");
+    for (int i = 0; i < 4; ++i) c_.fare[i] = ColumnOf(fields, std::string("P") + char('1' + i));
+    // Texts are read as texts; a number field of another type reads as the table gives it
+    // (a text field's number is 0).
+    const auto text = [&](std::size_t col) {
+        return col != kMissing && fields[col].type == FieldType::WideString;
+    };
+    usable = text(c_.id) && text(c_.station) && text(c_.arrive) && text(c_.depart) &&
+             text(c_.run) && std::all_of(std::begin(c_.fare), std::end(c_.fare), text) &&
+             c_.stopNumber != kMissing && c_.km != kMissing;
+    if (!usable) return;
+    c_.numberIsInteger = fields[c_.stopNumber].type != FieldType::WideString;
+    c_.kmIsInteger = fields[c_.km].type != FieldType::WideString;
+}
+
+void StopsReadAlong::Piece::Record(const MemTable::RecordValue* v) {
+    if (!usable) return;
+    const std::uint32_t record = records++;
+    const MemTable::RecordValue& number = v[c_.stopNumber];
+    const MemTable::RecordValue& km = v[c_.km];
+    const std::string_view fares[4] = {TextOf(v[c_.fare[0]]), TextOf(v[c_.fare[1]]),
+                                       TextOf(v[c_.fare[2]]), TextOf(v[c_.fare[3]])};
+    values.Add(c_.numberIsInteger && number.set ? number.integer : 0,
+               c_.kmIsInteger && km.set ? km.integer : 0, TextOf(v[c_.arrive]),
+               TextOf(v[c_.depart]), TextOf(v[c_.run]), fares);
+
+    const std::string_view name = TextOf(v[c_.station]);
+    bool added = false;
+    const std::uint32_t next = static_cast<std::uint32_t>(names.size());
+    // The record's text goes on; a new name is kept as the piece's own copy.
+    station.push_back(nameIds.Intern(name, next, added, [this](std::string_view n) {
+        return std::string_view(names.emplace_back(n));
+    }));
+
+    const std::string_view trainNumber = TextOf(v[c_.id]);
+    if (runNumber.empty() || runNumber.back() != trainNumber) {
+        runBegin.push_back(record);
+        runNumber.emplace_back(trainNumber);
+    }
+}
+
+bool StopsReadAlong::Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const {
+    std::uint64_t records = 0;
+    for (const Piece& p : pieces_) {
+        if (p.began && !p.usable) return false;
+        records += p.records;
+    }
+    if (!pieces_[0].began || records != stops.RecordCount() || order.size() != records) {
+        return false;
+    }
+    for (std::uint32_t i = 0; i < order.size(); ++i) {
+        if (order[i] != i) return false;
+    }
+    return true;
+}
+
+}  // namespace korvel
