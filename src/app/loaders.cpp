@@ -47,7 +47,7 @@ TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
     }
-    if (options_.typed) stopsRead_ = std::make_unique<StopsReadAlong>();
+    if (options_.typed) readAlong_ = std::make_unique<TimetableReadAlong>();
 }
 
 TimetableLoader::~TimetableLoader() {
@@ -86,11 +86,11 @@ std::shared_ptr<const Timetable> TimetableLoader::BuildTimetable() {
     const bool all =
         WaitFor(LoadTable::KMPy) && WaitFor(LoadTable::KMList) && WaitFor(LoadTable::KMSM);
     try {
-        if (all) timetable = std::make_shared<const Timetable>(tables_, *stopsRead_);
+        if (all) timetable = std::make_shared<const Timetable>(tables_, *readAlong_);
     } catch (...) {
         // Without it the window builds one itself.
     }
-    stopsRead_.reset();
+    readAlong_.reset();
     return timetable;
 }
 
@@ -117,8 +117,8 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
             table = std::move(TableOf(*options_.loaded, which));
             event.records = table.RecordCount();
         } else {
-            const RecordObservers observers = which == LoadTable::KMTrain && stopsRead_
-                                                  ? stopsRead_->Observers()
+            const RecordObservers observers = which == LoadTable::KMTrain && readAlong_
+                                                  ? readAlong_->Observers()
                                                   : RecordObservers();
             event.records = LoadTableFromBlob(which, table, format, options_.source, helper,
                                               &checks, observers);
@@ -140,6 +140,14 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
     }
     event.milliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    // Read before the list is published: the stops thread takes these over once it sees it.
+    if (event.ok && which == LoadTable::KMList && readAlong_) {
+        try {
+            readAlong_->ReadListRows(table);
+        } catch (...) {
+            // The timetable reads the list itself.
+        }
+    }
     if (event.ok && which == LoadTable::KMTrain && options_.typed) {
         event.timetable = BuildTimetable();
     }

@@ -28,7 +28,7 @@
 
 #include "data/schema.h"
 #include "data/table_stream.h"
-#include "timetable/stops_read_along.h"
+#include "timetable/read_along.h"
 #include "timetable/table_load.h"
 #include "timetable/timetable.h"
 
@@ -79,7 +79,7 @@ struct TimetableLoaderOptions {
     // timetable does that): taken over as they are instead of being read again.
     std::shared_ptr<StoredTables> loaded;
     // Build the typed timetable at the end of the stops thread, once the other three tables are
-    // in, from what that thread read of the stops as they came (see StopsReadAlong): KMTrain's
+    // in, from what that thread read of the stops as they came (see TimetableReadAlong): KMTrain's
     // event then comes after the other three's and carries it.
     bool typed = true;
 };
@@ -125,8 +125,8 @@ class TimetableLoader {
     std::shared_ptr<const TimetableFolderSource> folder_;  // with options.folder
     TableStreamFormat readerSettings_;
     TableStreamFormat stopsReaderSettings_;
-    TableStreamHelper stopsHelper_;              // StationTablesLoader's share of KMTrain
-    std::unique_ptr<StopsReadAlong> stopsRead_;  // with Options::typed, until the build
+    TableStreamHelper stopsHelper_;                  // StationTablesLoader's share of KMTrain
+    std::unique_ptr<TimetableReadAlong> readAlong_;  // with Options::typed, until the build
 
     mutable std::mutex mutex_;
     std::condition_variable done_;

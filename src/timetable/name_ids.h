@@ -1,5 +1,5 @@
 // Station names to their numbers while the typed timetable is built (timetable.cpp, and the
-// stops read while their table loads, stops_read_along.cpp): open addressing over views of
+// stops read while their table loads, read_along.cpp): open addressing over views of
 // names that outlive the map. Names are a few GBK characters, so the hash reads whole 8-byte
 // words; every stop looks its station up here, which makes this the build's hottest map.
 #pragma once

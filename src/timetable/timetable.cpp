@@ -39,7 +39,7 @@
 #include <thread>
 
 #include "timetable/name_ids.h"
-#include "timetable/stops_read_along.h"
+#include "timetable/read_along.h"
 
 namespace korvel {
 
@@ -85,6 +85,13 @@ struct Timetable::Builder {
     const Field* ntype = nullptr;
     const Field* start = nullptr;
     const Field* end = nullptr;
+    void ReadList(const MemTable& t) {
+        if (!list.Read(t, "SID")) return;
+        ntype = t.FindField("NType");
+        start = t.FindField("StartStation");
+        end = t.FindField("endStation");
+        if (!ntype || !start || !end) list.order = &kNone;
+    }
     NameIds ids;  // views into the stored tables
     // Working lists: (station, stop) of every stop, (station, group number) of every group
     // row in station-name order, and the group numbers' ids.
@@ -104,11 +111,11 @@ Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
     Build(tables, nullptr);
 }
 
-Timetable::Timetable(const StoredTables& tables, StopsReadAlong& readAlong) : source_(&tables) {
+Timetable::Timetable(const StoredTables& tables, TimetableReadAlong& readAlong) : source_(&tables) {
     Build(tables, &readAlong);
 }
 
-void Timetable::Build(const StoredTables& tables, StopsReadAlong* readAlong) {
+void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong) {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
@@ -118,11 +125,12 @@ void Timetable::Build(const StoredTables& tables, StopsReadAlong* readAlong) {
         b.sno = tables.KMTrain.FindField("S_No");
         if (!b.station || !b.sno) b.stop.order = &Builder::kNone;
     }
-    if (b.list.Read(tables.KMList, "SID")) {
-        b.ntype = tables.KMList.FindField("NType");
-        b.start = tables.KMList.FindField("StartStation");
-        b.end = tables.KMList.FindField("endStation");
-        if (!b.ntype || !b.start || !b.end) b.list.order = &Builder::kNone;
+    b.ReadList(tables.KMList);
+    if (readAlong != nullptr && readAlong->list_ &&
+        readAlong->list_->generation == tables.KMList.Generation()) {
+        rows_ = std::move(readAlong->list_->values);
+    } else {
+        ReadListValues(b, rows_);
     }
     if (readAlong != nullptr && readAlong->Fits(tables.KMTrain, *b.stop.order)) {
         TakeTrains(b, *readAlong);
@@ -199,12 +207,12 @@ void Timetable::ReadTrains(Builder& b) {
 }
 
 // The stops and trains from what was read of the stops while their table loaded, in record
-// order, which is the stops' order here (StopsReadAlong::Fits): the same numbers, names and
+// order, which is the stops' order here (TimetableReadAlong::Fits): the same numbers, names and
 // values as ReadTrains gives.
-void Timetable::TakeTrains(Builder& b, StopsReadAlong& read) {
+void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read) {
     const std::vector<std::uint32_t>& rows = *b.list.order;
     const std::size_t m = rows.size();
-    StopsReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
+    TimetableReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
     const std::uint32_t n = pieces[0]->records + pieces[1]->records;
 
     // Stations: the first piece's names in its order of first appearance, then the second's
@@ -232,7 +240,7 @@ void Timetable::TakeTrains(Builder& b, StopsReadAlong& read) {
     std::vector<std::uint32_t> runBegin;
     std::vector<std::string_view> runNumber;
     std::uint32_t offset = 0;
-    for (const StopsReadAlong::Piece* piece : pieces) {
+    for (const TimetableReadAlong::Piece* piece : pieces) {
         for (std::size_t k = 0; k < piece->runBegin.size(); ++k) {
             if (k == 0 && !runNumber.empty() && runNumber.back() == piece->runNumber[0]) continue;
             runBegin.push_back(offset + piece->runBegin[k]);
@@ -267,7 +275,7 @@ void Timetable::TakeTrains(Builder& b, StopsReadAlong& read) {
 
 // Every train-list row's origin and terminus, once every stop's station has its number.
 void Timetable::AddOriginsAndTermini(Builder& b) {
-    for (const std::uint32_t r : rowRecord_) {
+    for (const std::uint32_t r : rows_.record) {
         rowOrigin_.push_back(Intern(b, b.start->ViewAt(r)));
         rowTerminus_.push_back(Intern(b, b.end->ViewAt(r)));
     }
@@ -311,20 +319,40 @@ void Timetable::ReadStopValues(const Builder& b, std::size_t begin, std::size_t 
 void Timetable::AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j) {
     const std::vector<std::uint32_t>& rows = *b.list.order;
     const std::uint32_t firstRow = static_cast<std::uint32_t>(rowTrain_.size());
-    for (; j < rows.size() && b.list.id->ViewAt(rows[j]) == number; ++j) {
-        const std::uint32_t r = rows[j];
-        rowTrain_.push_back(t);
-        rowRecord_.push_back(r);
-        rowType_.push_back(b.ntype->IntegerAt(r));
-        rowKm_.push_back(b.list.km->IntegerAt(r));
-        trainDepart_.Add(b.list.atime->ViewAt(r));
-        trainArrive_.Add(b.list.dtime->ViewAt(r));
-        trainRun_.Add(b.list.rdate->ViewAt(r));
-        b.list.AddFares(trainFares_, r);
-    }
+    for (; j < rows.size() && b.list.id->ViewAt(rows[j]) == number; ++j) rowTrain_.push_back(t);
     const std::uint32_t listed = static_cast<std::uint32_t>(rowTrain_.size()) - firstRow;
     listFirst_.push_back(listed == 0 ? kNoRecord : firstRow);
     listRows_.push_back(listed);
+}
+
+// The train list's own values, row by row in its SID order.
+void Timetable::ReadListValues(const Builder& b, ListValues& out) {
+    const std::vector<std::uint32_t>& rows = *b.list.order;
+    const std::uint32_t n = static_cast<std::uint32_t>(rows.size());
+    out.record.reserve(n);
+    out.type.reserve(n);
+    out.km.reserve(n);
+    out.depart.Reserve(n);
+    out.arrive.Reserve(n);
+    out.run.Reserve(n);
+    out.fares.Reserve(n);
+    for (const std::uint32_t r : rows) {
+        out.record.push_back(r);
+        out.type.push_back(b.ntype->IntegerAt(r));
+        out.km.push_back(b.list.km->IntegerAt(r));
+        out.depart.Add(b.list.atime->ViewAt(r));
+        out.arrive.Add(b.list.dtime->ViewAt(r));
+        out.run.Add(b.list.rdate->ViewAt(r));
+        b.list.AddFares(out.fares, r);
+    }
+}
+
+ListValues Timetable::ReadListValues(const MemTable& list) {
+    Builder b;
+    b.ReadList(list);
+    ListValues values;
+    ReadListValues(b, values);
+    return values;
 }
 
 // The stops of one number, from position `i` of the stops' SIDNo order on.

@@ -162,7 +162,20 @@ struct StopValues {
     void Append(const StopValues& tail);
 };
 
-class StopsReadAlong;  // stops_read_along.h
+// The values of every train-list row that do not depend on the stops, in row order (the
+// list's number order, stored order among equal numbers): read apart from them, by the thread
+// that loaded the list.
+struct ListValues {
+    std::vector<std::uint32_t> record;  // the stored record of each row
+    std::vector<std::int32_t> type;
+    std::vector<std::int32_t> km;
+    ClockColumn depart;  // at the origin
+    ClockColumn arrive;  // at the terminus
+    RunTimeColumn run;
+    Fares fares;
+};
+
+class TimetableReadAlong;  // read_along.h
 
 class Timetable {
   public:
@@ -173,7 +186,9 @@ class Timetable {
     explicit Timetable(const StoredTables& tables);
     // The same, taking over what `readAlong` read of the stops while their table loaded when it
     // is what the stops table holds (otherwise the stops are read from the table as above).
-    Timetable(const StoredTables& tables, StopsReadAlong& readAlong);
+    Timetable(const StoredTables& tables, TimetableReadAlong& readAlong);
+    // The train list's own values as the timetable reads them (for TimetableReadAlong).
+    static ListValues ReadListValues(const MemTable& list);
     // Moves keep the name lookup valid (it points into the names); copies would not.
     Timetable(Timetable&&) = default;
     Timetable& operator=(Timetable&&) = default;
@@ -230,28 +245,28 @@ class Timetable {
     // first of them (kNoRecord when none): a train's rows follow one another.
     std::uint32_t ListedRows(TrainId t) const { return listRows_[t]; }
     std::uint32_t ListRow(TrainId t) const { return listFirst_[t]; }
-    std::int32_t Type(TrainId t) const { return Listed(t) ? rowType_[ListRow(t)] : 0; }
+    std::int32_t Type(TrainId t) const { return Listed(t) ? rows_.type[ListRow(t)] : 0; }
     StationId Origin(TrainId t) const {
         return Listed(t) ? rowOrigin_[ListRow(t)] : StationId::None();
     }
     StationId Terminus(TrainId t) const {
         return Listed(t) ? rowTerminus_[ListRow(t)] : StationId::None();
     }
-    std::int32_t Distance(TrainId t) const { return Listed(t) ? rowKm_[ListRow(t)] : 0; }
+    std::int32_t Distance(TrainId t) const { return Listed(t) ? rows_.km[ListRow(t)] : 0; }
 
     // --- train-list rows, in train-number order (stored order among equal numbers) ---
     std::uint32_t ListRowCount() const { return static_cast<std::uint32_t>(rowTrain_.size()); }
     TrainId RowTrain(std::uint32_t row) const { return rowTrain_[row]; }
-    std::int32_t RowType(std::uint32_t row) const { return rowType_[row]; }
+    std::int32_t RowType(std::uint32_t row) const { return rows_.type[row]; }
     StationId RowOrigin(std::uint32_t row) const { return rowOrigin_[row]; }
     StationId RowTerminus(std::uint32_t row) const { return rowTerminus_[row]; }
-    std::int32_t RowDistance(std::uint32_t row) const { return rowKm_[row]; }
+    std::int32_t RowDistance(std::uint32_t row) const { return rows_.km[row]; }
     // By list row: the departure at the origin and arrival at the terminus, the whole
     // journey's run time and its fares.
-    const ClockColumn& TrainDepartures() const { return trainDepart_; }
-    const ClockColumn& TrainArrivals() const { return trainArrive_; }
-    const RunTimeColumn& TrainRunTimes() const { return trainRun_; }
-    const Fares& TrainFares() const { return trainFares_; }
+    const ClockColumn& TrainDepartures() const { return rows_.depart; }
+    const ClockColumn& TrainArrivals() const { return rows_.arrive; }
+    const RunTimeColumn& TrainRunTimes() const { return rows_.run; }
+    const Fares& TrainFares() const { return rows_.fares; }
 
     // --- stops, train after train, each train's in stop order ---
     std::uint32_t StopTotal() const { return stopTrain_.size(); }
@@ -268,19 +283,20 @@ class Timetable {
     // from there: the train-list record of a train (kNoRecord when unlisted), the stops-table
     // record of a stop.
     std::uint32_t ListRecord(TrainId t) const {
-        return Listed(t) ? rowRecord_[ListRow(t)] : kNoRecord;
+        return Listed(t) ? rows_.record[ListRow(t)] : kNoRecord;
     }
     std::uint32_t StopRecord(StopId s) const { return stopRecord_[s]; }
 
   private:
     struct Builder;
     StationId Intern(Builder& b, std::string_view name);
-    void Build(const StoredTables& tables, StopsReadAlong* readAlong);
+    void Build(const StoredTables& tables, TimetableReadAlong* readAlong);
     // The phases of the build, in this order (the stops and trains by one of the two).
     void ReadTrains(Builder& b);
-    void TakeTrains(Builder& b, StopsReadAlong& read);
+    void TakeTrains(Builder& b, TimetableReadAlong& read);
     void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
     void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
+    static void ReadListValues(const Builder& b, ListValues& out);
     void AddOriginsAndTermini(Builder& b);
     static void ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
                                StopValues& out);
@@ -308,15 +324,9 @@ class Timetable {
     IdxVector<TrainId, std::uint32_t> listFirst_;
     IdxVector<TrainId, std::uint32_t> listRows_;
     std::vector<TrainId> rowTrain_;
-    std::vector<std::uint32_t> rowRecord_;
-    std::vector<std::int32_t> rowType_;
+    ListValues rows_;
     std::vector<StationId> rowOrigin_;
     std::vector<StationId> rowTerminus_;
-    std::vector<std::int32_t> rowKm_;
-    ClockColumn trainDepart_;
-    ClockColumn trainArrive_;
-    RunTimeColumn trainRun_;
-    Fares trainFares_;
 
     IdxVector<StopId, TrainId> stopTrain_;
     IdxVector<StopId, StationId> stopStation_;

@@ -21,7 +21,7 @@
 #include "scale/scale.h"
 #include "support/sample_streams.h"
 #include "support/test_timetable.h"
-#include "timetable/stops_read_along.h"
+#include "timetable/read_along.h"
 #include "timetable/table_load.h"
 
 namespace korvel {
@@ -198,11 +198,11 @@ std::size_t MidTrainSplit(const std::string& stream) {
     return 0;
 }
 
-// The four tables (streams by LoadTable) loaded as the start-up loads them: the stops read by
-// two threads, split after the line holding byte `splitAt`, each piece's values read along
-// into `read`.
+// The four tables (streams by LoadTable) loaded as the start-up loads them: the list's rows
+// read into `read` once it is in, the stops read by two threads, split after the line holding
+// byte `splitAt`, each piece's values read along into `read`.
 void LoadReadingAlong(const std::array<std::string, 4>& streams, std::size_t splitAt,
-                      StoredTables& t, StopsReadAlong& read) {
+                      StoredTables& t, TimetableReadAlong& read) {
     const BlobSource source = [&streams](std::string_view blob) {
         for (const LoadTable w :
              {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
@@ -214,6 +214,7 @@ void LoadReadingAlong(const std::array<std::string, 4>& streams, std::size_t spl
     TableStreamFormat format;
     for (const LoadTable w : {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM})
         LoadTableFromBlob(w, TableOf(t, w), format, source);
+    read.ReadListRows(t.KMList);
     TableStreamHelper helper;
     helper.splitAt = splitAt;
     std::jthread other([&helper] { helper.Serve(); });
@@ -337,7 +338,7 @@ TEST(Timetable, KeepsOddTablesAsStored) {
 TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
     const auto check = [](const std::array<std::string, 4>& streams, std::size_t splitAt) {
         StoredTables t;
-        StopsReadAlong read;
+        TimetableReadAlong read;
         LoadReadingAlong(streams, splitAt, t, read);
         const Timetable tt(t, read);
         EXPECT_TRUE(read.Taken());
@@ -386,7 +387,7 @@ TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
         .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
         .BuildInto(stored);
     StoredTables t;
-    StopsReadAlong read;
+    TimetableReadAlong read;
     LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
     const Timetable tt(t, read);
     EXPECT_FALSE(read.Taken());

@@ -1,17 +1,21 @@
-// The stops read into the typed timetable's form while their stored table loads: each thread
-// that parses a piece of the stops stream converts that piece's records as it appends them,
-// while their text is still in the cache, and numbers the stations and runs of trains it saw.
-// The typed timetable then takes these values over instead of walking the stored table a
-// second time, which leaves it only the merging that needs the whole timetable.
+// The tables read into the typed timetable's form while they load, by the loader threads that
+// load them. Each thread that parses a piece of the stops stream converts that piece's records
+// as it appends them, while their text is still in the cache, and numbers the stations and
+// runs of trains it saw; the thread that loads the train list reads its rows' values while the
+// other still parses stops. The typed timetable then takes these values over instead of
+// walking the stored tables a second time, which leaves it only the merging that needs the
+// whole timetable.
 //
-// What is read here is what Timetable would read from the table itself, but in record order:
-// it is taken over only when the stops table's train-and-stop order is its record order (the
-// order the timetable builder writes), and when each field has the type the reading assumes;
-// otherwise Timetable reads the table as it always has.
+// What is read here is what Timetable would read from the tables itself. The stops are read in
+// record order: they are taken over only when the stops table's train-and-stop order is its
+// record order (the order the timetable builder writes), and when each field has the type the
+// reading assumes; otherwise Timetable reads the stops table as it always has. The list rows
+// are taken over when they were read from the very table the timetable is built from.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,14 +26,16 @@
 
 namespace korvel {
 
-class StopsReadAlong {
+class TimetableReadAlong {
   public:
-    StopsReadAlong() = default;
-    StopsReadAlong(const StopsReadAlong&) = delete;
-    StopsReadAlong& operator=(const StopsReadAlong&) = delete;
+    TimetableReadAlong() = default;
+    TimetableReadAlong(const TimetableReadAlong&) = delete;
+    TimetableReadAlong& operator=(const TimetableReadAlong&) = delete;
 
     // For the stops table's load (LoadTableFromBlob): one observer per piece of the stream.
     RecordObservers Observers() { return {&pieces_[0], &pieces_[1]}; }
+    // The train list's rows, once it has loaded with its number index.
+    void ReadListRows(const MemTable& list);
     // Whether a timetable took the values over (it read the stops table itself otherwise).
     bool Taken() const { return taken_; }
 
@@ -67,6 +73,13 @@ class StopsReadAlong {
     bool Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const;
 
     Piece pieces_[2];
+    // The train list's values by row, in number order (see Timetable's list rows), and which
+    // load of the list they are from.
+    struct ListRows {
+        std::uint64_t generation = 0;
+        ListValues values;
+    };
+    std::optional<ListRows> list_;
     bool taken_ = false;
 };
 

@@ -1,4 +1,4 @@
-#include "timetable/stops_read_along.h"
+#include "timetable/read_along.h"
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ std::string_view TextOf(const MemTable::RecordValue& v) {
 
 }  // namespace
 
-void StopsReadAlong::Piece::Begin(const std::vector<FieldDef>& fields) {
+void TimetableReadAlong::Piece::Begin(const std::vector<FieldDef>& fields) {
     began = true;
     c_.id = ColumnOf(fields, "ID");
     c_.station = ColumnOf(fields, "Station");
@@ -44,7 +44,7 @@ void StopsReadAlong::Piece::Begin(const std::vector<FieldDef>& fields) {
     c_.kmIsInteger = fields[c_.km].type != FieldType::WideString;
 }
 
-void StopsReadAlong::Piece::Record(const MemTable::RecordValue* v) {
+void TimetableReadAlong::Piece::Record(const MemTable::RecordValue* v) {
     if (!usable) return;
     const std::uint32_t record = records++;
     const MemTable::RecordValue& number = v[c_.stopNumber];
@@ -70,7 +70,12 @@ void StopsReadAlong::Piece::Record(const MemTable::RecordValue* v) {
     }
 }
 
-bool StopsReadAlong::Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const {
+void TimetableReadAlong::ReadListRows(const MemTable& list) {
+    list_ = ListRows{list.Generation(), Timetable::ReadListValues(list)};
+}
+
+bool TimetableReadAlong::Fits(const MemTable& stops,
+                              const std::vector<std::uint32_t>& order) const {
     std::uint64_t records = 0;
     for (const Piece& p : pieces_) {
         if (p.began && !p.usable) return false;
