@@ -86,7 +86,7 @@ std::shared_ptr<const Timetable> TimetableLoader::BuildTimetable() {
     const bool all =
         WaitFor(LoadTable::KMPy) && WaitFor(LoadTable::KMList) && WaitFor(LoadTable::KMSM);
     try {
-        if (all) timetable = std::make_shared<const Timetable>(tables_, *readAlong_);
+        if (all) timetable = std::make_shared<const Timetable>(tables_, *readAlong_, &stopsHelper_);
     } catch (...) {
         // Without it the window builds one itself.
     }

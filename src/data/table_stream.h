@@ -94,6 +94,8 @@ class RecordObserver {
     virtual void Begin(const std::vector<FieldDef>& fields) = 0;
     // One value per field, in field order, as MemTable::AppendRecord takes them.
     virtual void Record(const MemTable::RecordValue* values) = 0;
+    // After the piece's first few records: about how many more it holds (as the table is told).
+    virtual void Reserve(std::size_t records) { (void)records; }
 };
 
 // The observers of a stream's records: `first` sees them from the start, `second` those after

@@ -134,7 +134,9 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             if (observer != nullptr) observer->Record(record.data());
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t remaining = reserveEnd - pos;
-                table.ReserveRecords(remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16);
+                const std::size_t more = remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16;
+                table.ReserveRecords(more);
+                if (observer != nullptr) observer->Reserve(more);
             }
         }
     } catch (...) {

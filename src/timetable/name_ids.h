@@ -11,10 +11,14 @@
 
 namespace korvel {
 
+// Numbers are given densely, in the order names are first interned (0, 1, 2, ...). The slots
+// hold only a tag of the hash and the number, eight bytes, so that the table of a timetable ten
+// times the size of today's still sits in the second-level cache; the names themselves are
+// looked at only when a tag matches.
 class NameIds {
   public:
     NameIds() : slots_(1024) {}
-    // The number of `name`; `next` when the name is new (it is then stored under `next`).
+    // The number of `name`; `next` (the count of names so far) when the name is new.
     std::uint32_t Intern(std::string_view name, std::uint32_t next, bool& added) {
         return Intern(name, next, added, [](std::string_view n) { return n; });
     }
@@ -27,14 +31,13 @@ class NameIds {
         for (std::size_t i = h >> shift_;; i = (i + 1) & (slots_.size() - 1)) {
             Slot& slot = slots_[i];
             if (slot.id == kFree) {
-                const std::string_view kept = keep(name);
-                slot = {kept.data(), static_cast<std::uint32_t>(kept.size()), next, tag};
+                slot = {tag, next};
+                names_.push_back(keep(name));
                 added = true;
-                if (++count_ * 2 > slots_.size()) Grow();
+                if (names_.size() * 2 > slots_.size()) Grow();
                 return next;
             }
-            if (slot.tag == tag && slot.size == name.size() &&
-                std::memcmp(slot.data, name.data(), name.size()) == 0) {
+            if (slot.tag == tag && names_[slot.id] == name) {
                 added = false;
                 return slot.id;
             }
@@ -44,10 +47,8 @@ class NameIds {
   private:
     static constexpr std::uint32_t kFree = 0xFFFFFFFFu;
     struct Slot {
-        const char* data = nullptr;
-        std::uint32_t size = 0;
-        std::uint32_t id = kFree;
         std::uint32_t tag = 0;
+        std::uint32_t id = kFree;
     };
     static std::uint64_t Hash(std::string_view s) {
         std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
@@ -73,14 +74,14 @@ class NameIds {
         --shift_;
         for (const Slot& slot : old) {
             if (slot.id == kFree) continue;
-            std::size_t i = Hash(std::string_view(slot.data, slot.size)) >> shift_;
+            std::size_t i = Hash(names_[slot.id]) >> shift_;
             while (slots_[i].id != kFree) i = (i + 1) & (slots_.size() - 1);
             slots_[i] = slot;
         }
     }
     std::vector<Slot> slots_;
+    std::vector<std::string_view> names_;  // by number
     unsigned shift_ = 64 - 10;  // slots_.size() == 1 << (64 - shift_)
-    std::size_t count_ = 0;
 };
 
 }  // namespace korvel

@@ -74,6 +74,12 @@ void TimetableReadAlong::ReadListRows(const MemTable& list) {
     list_ = ListRows{list.Generation(), Timetable::ReadListValues(list)};
 }
 
+void TimetableReadAlong::Piece::Reserve(std::size_t more) {
+    const std::uint32_t rows = static_cast<std::uint32_t>(records + more);
+    values.Reserve(rows);
+    station.reserve(rows);
+}
+
 bool TimetableReadAlong::Fits(const MemTable& stops,
                               const std::vector<std::uint32_t>& order) const {
     std::uint64_t records = 0;

@@ -42,11 +42,13 @@ class TimetableReadAlong {
   private:
     friend class Timetable;
 
-    // The records of one piece, in record order.
-    class Piece : public RecordObserver {
+    // The records of one piece, in record order. Two threads fill the two pieces at once: each
+    // has its cache lines to itself.
+    class alignas(64) Piece : public RecordObserver {
       public:
         void Begin(const std::vector<FieldDef>& fields) override;
         void Record(const MemTable::RecordValue* values) override;
+        void Reserve(std::size_t more) override;
 
         bool began = false;
         bool usable = false;  // the fields are there, with the types read here

@@ -38,6 +38,7 @@
 #include <map>
 #include <thread>
 
+#include "data/table_stream.h"
 #include "timetable/name_ids.h"
 #include "timetable/read_along.h"
 
@@ -108,14 +109,17 @@ StationId Timetable::Intern(Builder& b, std::string_view name) {
 }
 
 Timetable::Timetable(const StoredTables& tables) : source_(&tables) {
-    Build(tables, nullptr);
+    Build(tables, nullptr, nullptr);
 }
 
-Timetable::Timetable(const StoredTables& tables, TimetableReadAlong& readAlong) : source_(&tables) {
-    Build(tables, &readAlong);
+Timetable::Timetable(const StoredTables& tables, TimetableReadAlong& readAlong,
+                     TableStreamHelper* helper)
+    : source_(&tables) {
+    Build(tables, &readAlong, helper);
 }
 
-void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong) {
+void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
+                      TableStreamHelper* helper) {
     const MemTable* all[] = {&tables.KMList, &tables.KMTrain, &tables.KMSM, &tables.KMPy};
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
@@ -133,7 +137,7 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong)
         ReadListValues(b, rows_);
     }
     if (readAlong != nullptr && readAlong->Fits(tables.KMTrain, *b.stop.order)) {
-        TakeTrains(b, *readAlong);
+        TakeTrains(b, *readAlong, helper);
     } else {
         ReadTrains(b);
     }
@@ -209,11 +213,24 @@ void Timetable::ReadTrains(Builder& b) {
 // The stops and trains from what was read of the stops while their table loaded, in record
 // order, which is the stops' order here (TimetableReadAlong::Fits): the same numbers, names and
 // values as ReadTrains gives.
-void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read) {
+void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelper* helper) {
     const std::vector<std::uint32_t>& rows = *b.list.order;
     const std::size_t m = rows.size();
     TimetableReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
     const std::uint32_t n = pieces[0]->records + pieces[1]->records;
+
+    // The second piece's values go behind the first's, on the helper's thread while this one
+    // numbers stations and merges trains (they share nothing), or here when it is busy.
+    std::exception_ptr joinError;
+    const auto join = [this, &pieces, &joinError] {
+        try {
+            stops_ = std::move(pieces[0]->values);
+            stops_.Append(pieces[1]->values);
+        } catch (...) {
+            joinError = std::current_exception();
+        }
+    };
+    if (helper != nullptr) helper->Offer(join);
 
     // Stations: the first piece's names in its order of first appearance, then the second's
     // that are new, which is their order of first appearance over all stops.
@@ -268,8 +285,8 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read) {
         stopBegin_.push_back(stopTrain_.size());
     }
 
-    stops_ = std::move(pieces[0]->values);
-    stops_.Append(pieces[1]->values);
+    if (helper == nullptr || helper->TakeBack()) join();
+    if (joinError) std::rethrow_exception(joinError);
     read.taken_ = true;
 }
 

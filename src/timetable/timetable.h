@@ -176,6 +176,7 @@ struct ListValues {
 };
 
 class TimetableReadAlong;  // read_along.h
+class TableStreamHelper;   // data/table_stream.h
 
 class Timetable {
   public:
@@ -186,7 +187,9 @@ class Timetable {
     explicit Timetable(const StoredTables& tables);
     // The same, taking over what `readAlong` read of the stops while their table loaded when it
     // is what the stops table holds (otherwise the stops are read from the table as above).
-    Timetable(const StoredTables& tables, TimetableReadAlong& readAlong);
+    // With a helper, another thread may do part of that (see TableStreamHelper).
+    Timetable(const StoredTables& tables, TimetableReadAlong& readAlong,
+              TableStreamHelper* helper = nullptr);
     // The train list's own values as the timetable reads them (for TimetableReadAlong).
     static ListValues ReadListValues(const MemTable& list);
     // Moves keep the name lookup valid (it points into the names); copies would not.
@@ -290,10 +293,11 @@ class Timetable {
   private:
     struct Builder;
     StationId Intern(Builder& b, std::string_view name);
-    void Build(const StoredTables& tables, TimetableReadAlong* readAlong);
+    void Build(const StoredTables& tables, TimetableReadAlong* readAlong,
+               TableStreamHelper* helper);
     // The phases of the build, in this order (the stops and trains by one of the two).
     void ReadTrains(Builder& b);
-    void TakeTrains(Builder& b, TimetableReadAlong& read);
+    void TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelper* helper);
     void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
     void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
     static void ReadListValues(const Builder& b, ListValues& out);

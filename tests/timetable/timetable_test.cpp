@@ -200,9 +200,11 @@ std::size_t MidTrainSplit(const std::string& stream) {
 
 // The four tables (streams by LoadTable) loaded as the start-up loads them: the list's rows
 // read into `read` once it is in, the stops read by two threads, split after the line holding
-// byte `splitAt`, each piece's values read along into `read`.
-void LoadReadingAlong(const std::array<std::string, 4>& streams, std::size_t splitAt,
-                      StoredTables& t, TimetableReadAlong& read) {
+// byte `splitAt`, each piece's values read along into `read`; then the typed timetable built
+// from them, helped by the second thread.
+std::unique_ptr<const Timetable> LoadReadingAlong(const std::array<std::string, 4>& streams,
+                                                  std::size_t splitAt, StoredTables& t,
+                                                  TimetableReadAlong& read) {
     const BlobSource source = [&streams](std::string_view blob) {
         for (const LoadTable w :
              {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
@@ -225,6 +227,7 @@ void LoadReadingAlong(const std::array<std::string, 4>& streams, std::size_t spl
     TableStreamFormat stopsFormat;
     LoadTableFromBlob(LoadTable::KMTrain, t.KMTrain, stopsFormat, source, &helper, nullptr,
                       read.Observers());
+    return std::make_unique<const Timetable>(t, read, &helper);
 }
 
 std::array<std::string, 4> StreamsOf(const StoredTables& t, bool stopsInTrainOrder = true) {
@@ -339,10 +342,9 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
     const auto check = [](const std::array<std::string, 4>& streams, std::size_t splitAt) {
         StoredTables t;
         TimetableReadAlong read;
-        LoadReadingAlong(streams, splitAt, t, read);
-        const Timetable tt(t, read);
+        const auto tt = LoadReadingAlong(streams, splitAt, t, read);
         EXPECT_TRUE(read.Taken());
-        ExpectAgrees(t, tt);
+        ExpectAgrees(t, *tt);
     };
     StoredTables odd;
     test::TimetableBuilder()
@@ -388,10 +390,9 @@ TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
         .BuildInto(stored);
     StoredTables t;
     TimetableReadAlong read;
-    LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
-    const Timetable tt(t, read);
+    const auto tt = LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
     EXPECT_FALSE(read.Taken());
-    ExpectAgrees(t, tt);
+    ExpectAgrees(t, *tt);
 }
 
 TEST(Timetable, NotLoadedTablesCountAsEmpty) {
