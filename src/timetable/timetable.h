@@ -50,7 +50,11 @@ class ColumnValues {
             Regrow(std::max({2 * Capacity(), size() + rows, std::size_t{64}}));
         return std::exchange(end_, end_ + rows);
     }
-    void Push(T v) { *Extend(1) = v; }
+    void Push(T v) {
+        if (end_ == capacityEnd_) [[unlikely]]
+            return PushGrowing(v);
+        *end_++ = v;
+    }
     void Append(const ColumnValues& tail) {
         std::copy_n(tail.data(), tail.size(), Extend(tail.size()));
     }
@@ -59,6 +63,7 @@ class ColumnValues {
     const T& operator[](std::size_t row) const { return data_[row]; }
 
   private:
+    [[gnu::noinline]] void PushGrowing(T v) { *Extend(1) = v; }
     std::size_t Capacity() const { return static_cast<std::size_t>(capacityEnd_ - data_.get()); }
     [[gnu::noinline]] void Regrow(std::size_t capacity) {
         const std::size_t n = size();
@@ -110,6 +115,9 @@ class ClockColumn {
     void Append(const ClockColumn& tail);
 
   private:
+    // Add for a text that is neither empty nor a clock time (out of line: rare).
+    [[gnu::noinline]] void AddOdd(std::string_view text);
+
     static constexpr std::int16_t kEmpty = -1;
     static constexpr std::int16_t kOdd = -2;
     ColumnValues<std::int16_t> minutes_;
@@ -129,6 +137,9 @@ class RunTimeColumn {
     void Append(const RunTimeColumn& tail);
 
   private:
+    // Add for a text of another form than the timetable writes (out of line: rare).
+    [[gnu::noinline]] void AddOther(std::string_view text);
+
     ColumnValues<std::int32_t> minutes_;
     OddTexts odd_;
 };

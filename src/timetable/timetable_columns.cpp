@@ -84,15 +84,6 @@ bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
     return true;
 }
 
-// Any other run-time text: the minutes it reads as, its text kept unless the minutes give it
-// back.
-[[gnu::noinline]] std::int32_t OtherRunTime(OddTexts& odd, std::uint32_t row,
-                                            std::string_view text) {
-    const std::int32_t m = RunTimeMinutes(text);
-    if (!IsRunText(text, m)) odd.Add(row, text);
-    return m;
-}
-
 // One fare value from `p` on (before `e`) in tenths of a yuan, in the only form that formats
 // back to itself: "0" or digits without a leading zero (at most eight), then optionally "."
 // and one digit other than 0. Where it ends, or nullptr when no such value starts at `p`.
@@ -174,16 +165,15 @@ void FareColumn::Append(const FareColumn& tail) {
 }
 
 void ClockColumn::Add(std::string_view text) {
-    std::int16_t m;
-    if (const std::optional<int> clock = ClockMinutes(text)) {
-        m = static_cast<std::int16_t>(*clock);
-    } else if (text.empty()) {
-        m = kEmpty;
-    } else {
-        KeepOdd(odd_, static_cast<std::uint32_t>(minutes_.size()), text);
-        m = kOdd;
-    }
-    minutes_.Push(m);
+    if (const std::optional<int> clock = ClockMinutes(text))
+        return minutes_.Push(static_cast<std::int16_t>(*clock));
+    if (text.empty()) return minutes_.Push(kEmpty);
+    AddOdd(text);
+}
+
+void ClockColumn::AddOdd(std::string_view text) {
+    odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
+    minutes_.Push(kOdd);
 }
 
 std::string ClockColumn::Text(std::uint32_t row) const {
@@ -195,8 +185,13 @@ std::string ClockColumn::Text(std::uint32_t row) const {
 
 void RunTimeColumn::Add(std::string_view text) {
     std::int32_t m;
-    if (!WrittenRunTime(text, m))
-        m = OtherRunTime(odd_, static_cast<std::uint32_t>(minutes_.size()), text);
+    if (WrittenRunTime(text, m)) return minutes_.Push(m);
+    AddOther(text);
+}
+
+void RunTimeColumn::AddOther(std::string_view text) {
+    const std::int32_t m = RunTimeMinutes(text);
+    if (!IsRunText(text, m)) odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
     minutes_.Push(m);
 }
 
