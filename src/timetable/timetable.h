@@ -40,6 +40,14 @@ class ColumnValues {
         capacityEnd_ = std::exchange(o.capacityEnd_, nullptr);
         return *this;
     }
+    ColumnValues(const ColumnValues& o) { Append(o); }
+    ColumnValues& operator=(const ColumnValues& o) {
+        if (this != &o) {
+            end_ = data_.get();
+            Append(o);
+        }
+        return *this;
+    }
 
     void Reserve(std::size_t rows) {
         if (rows > Capacity()) Regrow(rows);

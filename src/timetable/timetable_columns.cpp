@@ -86,7 +86,9 @@ bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
 
 // One fare value from `p` on (before `e`) in tenths of a yuan, in the only form that formats
 // back to itself: "0" or digits without a leading zero (at most eight), then optionally "."
-// and one digit other than 0. Where it ends, or nullptr when no such value starts at `p`.
+// and one digit other than 0. Where it ends, or nullptr when no such value starts at `p`. It
+// ends before a digit that follows a leading zero or an eighth digit: only "/" or the end of
+// the text may follow a value, so such a fare is no fare.
 [[gnu::always_inline]] inline const char* FareValue(const char* p, const char* e,
                                                     std::int32_t& tenths) {
     if (p == e) return nullptr;
@@ -98,7 +100,6 @@ bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
         const char* last = e - p > 8 ? p + 8 : e;  // where an eighth digit would end
         for (; q != last && (d = Digit(*q)) <= 9; ++q) v = v * 10 + static_cast<std::int32_t>(d);
     }
-    if (q != e && Digit(*q) <= 9) return nullptr;  // a leading zero, or a ninth digit
     v *= 10;
     if (q != e && *q == '.') {
         if (e - q < 2) return nullptr;
