@@ -68,13 +68,12 @@ bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
         return first < 60;
     }
     if (p[i] != ':' || first == 0 || i > 7) return false;
-    const unsigned m0 = Digit(p[i + 1]);  // the text goes on after the colon: n > i + 1
     unsigned second;
-    if (n - i == 2) {
-        if (m0 > 9) return false;
-        second = m0;
-    } else if (n - i == 3) {
-        const unsigned m1 = Digit(p[i + 2]);
+    if (n - i == 2) {  // ":9"
+        second = Digit(p[i + 1]);
+        if (second > 9) return false;
+    } else if (n - i == 3) {  // ":59"
+        const unsigned m0 = Digit(p[i + 1]), m1 = Digit(p[i + 2]);
         if (m0 - 1 > 4 || m1 > 9) return false;  // 10..59
         second = m0 * 10 + m1;
     } else {
