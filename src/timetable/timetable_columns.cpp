@@ -114,6 +114,7 @@ bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
 // A fare of `Berths` values separated by "/", each as FareValue reads it, and nothing else.
 template <std::uint8_t Berths>
 [[gnu::always_inline]] inline bool ParseFare(std::string_view t, std::int32_t* out) {
+    if constexpr (Berths == 0) return false;
     const char* e = t.data() + t.size();
     const char* p = FareValue(t.data(), e, out[0]);
     for (std::uint8_t b = 1; b < Berths; ++b) {
@@ -224,6 +225,8 @@ void FareColumn::Add(std::string_view text) {
             return AddOf<2>(text);
         case 3:
             return AddOf<3>(text);
+        default:  // no berths (no class has more than three): no text is a price
+            return AddOf<0>(text);
     }
 }
 
