@@ -15,11 +15,11 @@ inline std::optional<int> ClockMinutes(std::string_view hhmm) {
         return static_cast<unsigned>(static_cast<unsigned char>(hhmm[i])) - '0';
     };
     const unsigned h1 = digit(0), h2 = digit(1), m1 = digit(3), m2 = digit(4);
-    if (h1 > 9 || h2 > 9 || m1 > 9 || m2 > 9) return std::nullopt;
+    // The first hour digit needs no test of its own: with any other byte there (wrapped
+    // around, or 10 and more), h is far above 23.
     const unsigned h = h1 * 10 + h2;
-    const unsigned m = m1 * 10 + m2;
-    if (h > 23 || m > 59) return std::nullopt;
-    return static_cast<int>(h * 60 + m);
+    if (h2 > 9 || m1 > 5 || m2 > 9 || h > 23) return std::nullopt;
+    return static_cast<int>(h * 60 + m1 * 10 + m2);
 }
 
 // "HH:MM" of minutes since midnight. Minutes on another day (negative, or a day or more)

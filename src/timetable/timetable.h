@@ -7,8 +7,10 @@
 // The orders and first-match rules it keeps are written down in timetable.cpp.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,6 +22,69 @@
 #include "timetable/ids.h"
 
 namespace korvel {
+
+// The values of a column, appended row by row while the timetable is built: an append is a
+// store and a bump, and growing (rare once reserved) happens out of line, so the readers that
+// append once per stop stay small.
+template <class T>
+class ColumnValues {
+  public:
+    ColumnValues() = default;
+    ColumnValues(ColumnValues&& o) noexcept
+        : data_(std::move(o.data_)),
+          end_(std::exchange(o.end_, nullptr)),
+          capacityEnd_(std::exchange(o.capacityEnd_, nullptr)) {}
+    ColumnValues& operator=(ColumnValues&& o) noexcept {
+        data_ = std::move(o.data_);
+        end_ = std::exchange(o.end_, nullptr);
+        capacityEnd_ = std::exchange(o.capacityEnd_, nullptr);
+        return *this;
+    }
+    ColumnValues(const ColumnValues& o) { Append(o); }
+    ColumnValues& operator=(const ColumnValues& o) {
+        if (this != &o) {
+            end_ = data_.get();
+            Append(o);
+        }
+        return *this;
+    }
+
+    void Reserve(std::size_t rows) {
+        if (rows > Capacity()) Regrow(rows);
+    }
+    // `rows` new rows at the end, for the caller to write.
+    T* Extend(std::size_t rows) {
+        if (static_cast<std::size_t>(capacityEnd_ - end_) < rows) [[unlikely]]
+            Regrow(std::max({2 * Capacity(), size() + rows, std::size_t{64}}));
+        return std::exchange(end_, end_ + rows);
+    }
+    void Push(T v) {
+        if (end_ == capacityEnd_) [[unlikely]]
+            return PushGrowing(v);
+        *end_++ = v;
+    }
+    void Append(const ColumnValues& tail) {
+        std::copy_n(tail.data(), tail.size(), Extend(tail.size()));
+    }
+    std::size_t size() const { return static_cast<std::size_t>(end_ - data_.get()); }
+    const T* data() const { return data_.get(); }
+    const T& operator[](std::size_t row) const { return data_[row]; }
+
+  private:
+    [[gnu::noinline]] void PushGrowing(T v) { *Extend(1) = v; }
+    std::size_t Capacity() const { return static_cast<std::size_t>(capacityEnd_ - data_.get()); }
+    [[gnu::noinline]] void Regrow(std::size_t capacity) {
+        const std::size_t n = size();
+        std::unique_ptr<T[]> grown = std::make_unique_for_overwrite<T[]>(capacity);
+        std::copy_n(data_.get(), n, grown.get());
+        data_ = std::move(grown);
+        end_ = data_.get() + n;
+        capacityEnd_ = data_.get() + capacity;
+    }
+    std::unique_ptr<T[]> data_;
+    T* end_ = nullptr;
+    T* capacityEnd_ = nullptr;
+};
 
 // The texts of a column that its numbers do not reproduce, by row (rows ascending).
 class OddTexts {
@@ -45,7 +110,7 @@ class ClockColumn {
     static constexpr std::int16_t kNone = -1;  // no time (empty text, or not a clock time)
 
     void Add(std::string_view text);
-    void Reserve(std::uint32_t rows) { minutes_.reserve(rows); }
+    void Reserve(std::uint32_t rows) { minutes_.Reserve(rows); }
     // Minutes since midnight, kNone when the row has no clock time.
     std::int16_t Minutes(std::uint32_t row) const {
         return minutes_[row] < 0 ? kNone : minutes_[row];
@@ -58,9 +123,12 @@ class ClockColumn {
     void Append(const ClockColumn& tail);
 
   private:
+    // Add for a text that is neither empty nor a clock time (out of line: rare).
+    [[gnu::noinline]] void AddOdd(std::string_view text);
+
     static constexpr std::int16_t kEmpty = -1;
     static constexpr std::int16_t kOdd = -2;
-    std::vector<std::int16_t> minutes_;
+    ColumnValues<std::int16_t> minutes_;
     OddTexts odd_;
 };
 
@@ -69,7 +137,7 @@ class ClockColumn {
 class RunTimeColumn {
   public:
     void Add(std::string_view text);
-    void Reserve(std::uint32_t rows) { minutes_.reserve(rows); }
+    void Reserve(std::uint32_t rows) { minutes_.Reserve(rows); }
     std::int32_t Minutes(std::uint32_t row) const { return minutes_[row]; }
     std::string Text(std::uint32_t row) const;
     std::uint32_t OddCount() const { return odd_.size(); }
@@ -77,7 +145,10 @@ class RunTimeColumn {
     void Append(const RunTimeColumn& tail);
 
   private:
-    std::vector<std::int32_t> minutes_;
+    // Add for a text of another form than the timetable writes (out of line: rare).
+    [[gnu::noinline]] void AddOther(std::string_view text);
+
+    ColumnValues<std::int32_t> minutes_;
     OddTexts odd_;
 };
 
@@ -104,8 +175,8 @@ class FareColumn {
     explicit FareColumn(std::uint8_t berths = 1) : berths_(berths) {}
     void Add(std::string_view text);
     void Reserve(std::uint32_t rows) {
-        state_.reserve(rows);
-        tenths_.reserve(std::size_t{rows} * berths_);
+        state_.Reserve(rows);
+        tenths_.Reserve(std::size_t{rows} * berths_);
     }
     FareState State(std::uint32_t row) const { return static_cast<FareState>(state_[row]); }
     std::span<const std::int32_t> Tenths(std::uint32_t row) const {
@@ -117,9 +188,14 @@ class FareColumn {
     void Append(const FareColumn& tail);
 
   private:
+    friend struct Fares;
+    // Add for a column of `Berths` berths.
+    template <std::uint8_t Berths>
+    void AddOf(std::string_view text);
+
     std::uint8_t berths_;
-    std::vector<std::uint8_t> state_;
-    std::vector<std::int32_t> tenths_;
+    ColumnValues<std::uint8_t> state_;
+    ColumnValues<std::int32_t> tenths_;
     OddTexts odd_;
 };
 

@@ -1,5 +1,8 @@
 // The typed timetable's value columns: clock times, run times and fares read from their
 // stored texts into numbers, each text the numbers would not give back kept beside them.
+//
+// Add runs once per stop while the timetable loads, so each column reads the forms the
+// timetable writes in one short pass and leaves everything else to a general path out of line.
 #include <algorithm>
 #include <string>
 
@@ -9,6 +12,15 @@
 
 namespace korvel {
 namespace {
+
+unsigned Digit(char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+}
+
+// Texts the numbers do not reproduce are rare: keeping one stays out of the readers' way.
+[[gnu::noinline, gnu::cold]] void KeepOdd(OddTexts& odd, std::uint32_t row, std::string_view text) {
+    odd.Add(row, text);
+}
 
 // The run time as the timetable writes it: "H:M" unpadded, minutes alone under an hour.
 std::string RunText(std::int32_t minutes) {
@@ -37,32 +49,79 @@ bool IsRunText(std::string_view text, std::int32_t minutes) {
     return text == std::string_view(p, static_cast<std::size_t>(buf + sizeof buf - p));
 }
 
-// A fare of `berths` values separated by "/", each in tenths of a yuan, in the only form that
-// formats back to itself: "0" or digits without a leading zero (at most eight), then
-// optionally "." and one digit other than 0. One pass over the text, no allocation.
-bool ParseFare(std::string_view t, std::uint8_t berths, std::int32_t* out) {
-    std::size_t i = 0;
-    for (std::uint8_t b = 0; b < berths; ++b) {
-        const std::size_t begin = i;
-        std::int32_t v = 0;
-        while (i < t.size() && static_cast<unsigned char>(t[i] - '0') <= 9) {
-            if (i - begin == 8) return false;
-            v = v * 10 + (t[i++] - '0');
-        }
-        if (i == begin || (t[begin] == '0' && i - begin > 1)) return false;
-        v *= 10;
-        if (i < t.size() && t[i] == '.') {
-            if (i + 1 >= t.size() || t[i + 1] < '1' || t[i + 1] > '9') return false;
-            v += t[i + 1] - '0';
-            i += 2;
-        }
-        out[b] = v;
-        // Every berth but the last ends at a "/"; the last ends the text.
-        if (b + 1 == berths) return i == t.size();
-        if (i >= t.size() || t[i] != '/') return false;
-        ++i;
+// The run time of a text that is exactly what RunText writes ("18", "0", "37:43", "2:9"):
+// hours of at most seven digits without a leading zero, minutes 0..59 unpadded. False for
+// every other text, which the general read then takes.
+bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
+    const std::size_t n = t.size();
+    if (n == 0 || n > 10) return false;
+    const char* p = t.data();
+    unsigned d = Digit(p[0]);
+    if (d > 9) return false;
+    std::uint64_t first = d;
+    std::size_t i = 1;
+    if (d != 0) {  // after a leading zero only the end may follow
+        for (; i < n && (d = Digit(p[i])) <= 9; ++i) first = first * 10 + d;
     }
-    return false;
+    if (i == n) {
+        minutes = static_cast<std::int32_t>(first);
+        return first < 60;
+    }
+    if (p[i] != ':' || first == 0 || i > 7) return false;
+    unsigned second;
+    if (n - i == 2) {  // ":9"
+        second = Digit(p[i + 1]);
+        if (second > 9) return false;
+    } else if (n - i == 3) {  // ":59"
+        const unsigned m0 = Digit(p[i + 1]), m1 = Digit(p[i + 2]);
+        if (m0 - 1 > 4 || m1 > 9) return false;  // 10..59
+        second = m0 * 10 + m1;
+    } else {
+        return false;
+    }
+    minutes = static_cast<std::int32_t>(first * 60 + second);
+    return true;
+}
+
+// One fare value from `p` on (before `e`) in tenths of a yuan, in the only form that formats
+// back to itself: "0" or digits without a leading zero (at most eight), then optionally "."
+// and one digit other than 0. Where it ends, or nullptr when no such value starts at `p`. It
+// ends before a digit that follows a leading zero or an eighth digit: only "/" or the end of
+// the text may follow a value, so such a fare is no fare.
+[[gnu::always_inline]] inline const char* FareValue(const char* p, const char* e,
+                                                    std::int32_t& tenths) {
+    if (p == e) return nullptr;
+    unsigned d = Digit(*p);
+    if (d > 9) return nullptr;
+    std::int32_t v = static_cast<std::int32_t>(d);
+    const char* q = p + 1;
+    if (d != 0) {
+        const char* last = e - p > 8 ? p + 8 : e;  // where an eighth digit would end
+        for (; q != last && (d = Digit(*q)) <= 9; ++q) v = v * 10 + static_cast<std::int32_t>(d);
+    }
+    v *= 10;
+    if (q != e && *q == '.') {
+        if (e - q < 2) return nullptr;
+        d = Digit(q[1]);
+        if (d - 1 > 8) return nullptr;  // 1..9
+        v += static_cast<std::int32_t>(d);
+        q += 2;
+    }
+    tenths = v;
+    return q;
+}
+
+// A fare of `Berths` values separated by "/", each as FareValue reads it, and nothing else.
+template <std::uint8_t Berths>
+[[gnu::always_inline]] inline bool ParseFare(std::string_view t, std::int32_t* out) {
+    if constexpr (Berths == 0) return false;
+    const char* e = t.data() + t.size();
+    const char* p = FareValue(t.data(), e, out[0]);
+    for (std::uint8_t b = 1; b < Berths; ++b) {
+        if (p == nullptr || p == e || *p != '/') return false;
+        p = FareValue(p + 1, e, out[b]);
+    }
+    return p == e;
 }
 
 std::string TenthsText(std::int32_t v) {
@@ -92,29 +151,30 @@ void OddTexts::Append(const OddTexts& tail, std::uint32_t rows) {
 
 void ClockColumn::Append(const ClockColumn& tail) {
     odd_.Append(tail.odd_, static_cast<std::uint32_t>(minutes_.size()));
-    minutes_.insert(minutes_.end(), tail.minutes_.begin(), tail.minutes_.end());
+    minutes_.Append(tail.minutes_);
 }
 
 void RunTimeColumn::Append(const RunTimeColumn& tail) {
     odd_.Append(tail.odd_, static_cast<std::uint32_t>(minutes_.size()));
-    minutes_.insert(minutes_.end(), tail.minutes_.begin(), tail.minutes_.end());
+    minutes_.Append(tail.minutes_);
 }
 
 void FareColumn::Append(const FareColumn& tail) {
     odd_.Append(tail.odd_, static_cast<std::uint32_t>(state_.size()));
-    state_.insert(state_.end(), tail.state_.begin(), tail.state_.end());
-    tenths_.insert(tenths_.end(), tail.tenths_.begin(), tail.tenths_.end());
+    state_.Append(tail.state_);
+    tenths_.Append(tail.tenths_);
 }
 
 void ClockColumn::Add(std::string_view text) {
-    if (text.empty()) {
-        minutes_.push_back(kEmpty);
-    } else if (const std::optional<int> m = ClockMinutes(text)) {
-        minutes_.push_back(static_cast<std::int16_t>(*m));
-    } else {
-        odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
-        minutes_.push_back(kOdd);
-    }
+    if (const std::optional<int> clock = ClockMinutes(text))
+        return minutes_.Push(static_cast<std::int16_t>(*clock));
+    if (text.empty()) return minutes_.Push(kEmpty);
+    AddOdd(text);
+}
+
+void ClockColumn::AddOdd(std::string_view text) {
+    odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
+    minutes_.Push(kOdd);
 }
 
 std::string ClockColumn::Text(std::uint32_t row) const {
@@ -124,50 +184,16 @@ std::string ClockColumn::Text(std::uint32_t row) const {
     return ClockText(m);
 }
 
-namespace {
-
-// Digits without a leading zero ("0" alone allowed), at most seven: from `i` on, the value and
-// where it ends; false for anything else.
-bool CanonicalDigits(std::string_view t, std::size_t& i, std::int32_t& value) {
-    const std::size_t begin = i;
-    std::int32_t v = 0;
-    while (i < t.size() && i - begin < 8 && static_cast<unsigned char>(t[i] - '0') <= 9)
-        v = v * 10 + (t[i++] - '0');
-    const std::size_t digits = i - begin;
-    if (digits == 0 || digits > 7 || (digits > 1 && t[begin] == '0')) return false;
-    value = v;
-    return true;
-}
-
-// The run time of a text that is exactly what RunText writes ("18", "0", "37:43", "2:9"),
-// read without the general parse; false for every other text.
-bool WrittenRunTime(std::string_view t, std::int32_t& minutes) {
-    std::size_t i = 0;
-    std::int32_t first = 0;
-    if (!CanonicalDigits(t, i, first)) return false;
-    if (i == t.size()) {
-        minutes = first;
-        return first < 60;
-    }
-    std::int32_t second = 0;
-    if (t[i] != ':' || first == 0 || !CanonicalDigits(t, ++i, second) || i != t.size() ||
-        second > 59)
-        return false;
-    minutes = first * 60 + second;
-    return true;
-}
-
-}  // namespace
-
 void RunTimeColumn::Add(std::string_view text) {
-    std::int32_t written = 0;
-    if (WrittenRunTime(text, written)) {
-        minutes_.push_back(written);
-        return;
-    }
+    std::int32_t m;
+    if (WrittenRunTime(text, m)) return minutes_.Push(m);
+    AddOther(text);
+}
+
+void RunTimeColumn::AddOther(std::string_view text) {
     const std::int32_t m = RunTimeMinutes(text);
     if (!IsRunText(text, m)) odd_.Add(static_cast<std::uint32_t>(minutes_.size()), text);
-    minutes_.push_back(m);
+    minutes_.Push(m);
 }
 
 std::string RunTimeColumn::Text(std::uint32_t row) const {
@@ -175,21 +201,33 @@ std::string RunTimeColumn::Text(std::uint32_t row) const {
     return RunText(minutes_[row]);
 }
 
-void FareColumn::Add(std::string_view text) {
-    const std::uint32_t row = static_cast<std::uint32_t>(state_.size());
-    std::int32_t values[3] = {0, 0, 0};
+template <std::uint8_t Berths>
+[[gnu::always_inline]] inline void FareColumn::AddOf(std::string_view text) {
+    std::int32_t* tenths = tenths_.Extend(Berths);
     FareState state = FareState::Priced;
-    if (text.empty()) {
-        state = FareState::Empty;
-    } else if (text == "-") {
+    if (text.size() == 1 && text[0] == '-') {
         state = FareState::NotOffered;
-    } else if (!ParseFare(text, berths_, values)) {
-        values[0] = values[1] = values[2] = 0;
-        odd_.Add(row, text);
+    } else if (text.empty()) {
+        state = FareState::Empty;
+    } else if (!ParseFare<Berths>(text, tenths)) {
+        KeepOdd(odd_, static_cast<std::uint32_t>(state_.size()), text);
         state = FareState::Odd;
     }
-    state_.push_back(static_cast<std::uint8_t>(state));
-    for (std::uint8_t b = 0; b < berths_; ++b) tenths_.push_back(values[b]);
+    if (state != FareState::Priced) std::fill_n(tenths, Berths, 0);
+    state_.Push(static_cast<std::uint8_t>(state));
+}
+
+void FareColumn::Add(std::string_view text) {
+    switch (berths_) {
+        case 1:
+            return AddOf<1>(text);
+        case 2:
+            return AddOf<2>(text);
+        case 3:
+            return AddOf<3>(text);
+        default:  // no berths (no class has more than three): no text is a price
+            return AddOf<0>(text);
+    }
 }
 
 std::string FareColumn::Text(std::uint32_t row) const {
@@ -213,10 +251,11 @@ std::string FareColumn::Text(std::uint32_t row) const {
 
 void Fares::Add(std::string_view p1, std::string_view p2, std::string_view p3,
                 std::string_view p4) {
-    classes[0].Add(p1);
-    classes[1].Add(p2);
-    classes[2].Add(p3);
-    classes[3].Add(p4);
+    static_assert(kBerths[0] == 1 && kBerths[1] == 1 && kBerths[2] == 3 && kBerths[3] == 2);
+    classes[0].AddOf<1>(p1);
+    classes[1].AddOf<1>(p2);
+    classes[2].AddOf<3>(p3);
+    classes[3].AddOf<2>(p4);
 }
 
 }  // namespace korvel

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "app/loaders.h"
@@ -393,6 +394,133 @@ TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
     const auto tt = LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
     EXPECT_FALSE(read.Taken());
     ExpectAgrees(t, *tt);
+}
+
+// Each column reads only the texts its numbers give back and keeps every other text as it was,
+// also where a text looks almost like one of the forms the timetable writes; a column whose
+// rows were read in two parts and joined gives the same.
+TEST(Timetable, ColumnsKeepEveryTextTheirNumbersDoNotGiveBack) {
+    const auto expectTexts = [](const auto& column, const std::vector<std::string>& texts) {
+        for (std::uint32_t r = 0; r < texts.size(); ++r) EXPECT_EQ(column.Text(r), texts[r]);
+    };
+    // Each text is read from a buffer of its own length, so that a sanitizer sees any read past
+    // its end.
+    const auto inTwoParts = [](auto column, const std::vector<std::string>& texts) {
+        auto tail = column;
+        for (std::size_t r = 0; r < texts.size(); ++r) {
+            const std::unique_ptr<char[]> own(new char[texts[r].size()]);
+            std::copy(texts[r].begin(), texts[r].end(), own.get());
+            (r < 3 ? column : tail).Add(std::string_view(own.get(), texts[r].size()));
+        }
+        column.Append(tail);
+        return column;
+    };
+
+    struct Clock {
+        std::string text;
+        std::int16_t minutes;  // kNone: no clock time
+    };
+    const std::vector<Clock> clocks = {{"00:00", 0},
+                                       {"23:59", 1439},
+                                       {"", ClockColumn::kNone},
+                                       {"24:00", ClockColumn::kNone},
+                                       {"07:5", ClockColumn::kNone},
+                                       {"7:05", ClockColumn::kNone},
+                                       {"12:60", ClockColumn::kNone},
+                                       {"/9:00", ClockColumn::kNone},
+                                       {"09-00", ClockColumn::kNone},
+                                       {"09:0a", ClockColumn::kNone}};
+    std::vector<std::string> texts;
+    for (const Clock& c : clocks) texts.push_back(c.text);
+    const ClockColumn clock = inTwoParts(ClockColumn(), texts);
+    expectTexts(clock, texts);
+    for (std::uint32_t r = 0; r < clocks.size(); ++r) {
+        EXPECT_EQ(clock.Minutes(r), clocks[r].minutes) << clocks[r].text;
+        EXPECT_EQ(clock.Empty(r), clocks[r].text.empty()) << clocks[r].text;
+    }
+    EXPECT_EQ(clock.OddCount(), 7u);
+
+    struct Run {
+        std::string text;
+        std::int32_t minutes;
+        bool odd;
+    };
+    const std::vector<Run> runs = {{"0", 0, false},
+                                   {"59", 59, false},
+                                   {"2:9", 129, false},
+                                   {"37:43", 2263, false},
+                                   {"60", 60, true},
+                                   {"05", 5, true},
+                                   {"0:5", 5, true},
+                                   {"1:00", 60, true},
+                                   {"1:60", 120, true},
+                                   {":5", 5, true},
+                                   {"5:", 300, true},
+                                   {"-1", -1, true},
+                                   {"", 0, true},
+                                   {"9999999:59", 599999999, false},
+                                   {"12345678:0", 740740680, false}};
+    texts.clear();
+    for (const Run& r : runs) texts.push_back(r.text);
+    const RunTimeColumn run = inTwoParts(RunTimeColumn(), texts);
+    expectTexts(run, texts);
+    std::uint32_t odd = 0;
+    for (std::uint32_t r = 0; r < runs.size(); ++r) {
+        EXPECT_EQ(run.Minutes(r), runs[r].minutes) << runs[r].text;
+        odd += runs[r].odd;
+    }
+    EXPECT_EQ(run.OddCount(), odd);
+
+    struct Fare {
+        std::string text;
+        std::vector<std::int32_t> tenths;  // empty: not priced
+    };
+    const std::vector<std::vector<Fare>> fares = {{{"0", {0}},
+                                                   {"0.5", {5}},
+                                                   {"7", {70}},
+                                                   {"12345678", {123456780}},
+                                                   {"99999999.9", {999999999}},
+                                                   {"-", {}},
+                                                   {"", {}},
+                                                   {"045", {}},
+                                                   {"1.50", {}},
+                                                   {"2.0", {}},
+                                                   {"-0", {}},
+                                                   {"3.", {}},
+                                                   {".5", {}},
+                                                   {"123456789", {}},
+                                                   {"1/2", {}}},
+                                                  {{"2.5/3", {25, 30}},
+                                                   {"54/58", {540, 580}},
+                                                   {"3/", {}},
+                                                   {"/3", {}},
+                                                   {"2.5", {}},
+                                                   {"1/2/3", {}},
+                                                   {"1//2", {}}},
+                                                  {{"38/41/43.5", {380, 410, 435}},
+                                                   {"0/0.5/10", {0, 5, 100}},
+                                                   {"2.5/3", {}},
+                                                   {"1/2/3/", {}},
+                                                   {"1/2/03", {}},
+                                                   {"1/2.5.5/3", {}}}};
+    for (const std::vector<Fare>& berths : fares) {
+        texts.clear();
+        for (const Fare& f : berths) texts.push_back(f.text);
+        const auto n = static_cast<std::uint8_t>(berths.front().tenths.size());
+        const FareColumn column = inTwoParts(FareColumn(n), texts);
+        expectTexts(column, texts);
+        for (std::uint32_t r = 0; r < berths.size(); ++r) {
+            const Fare& f = berths[r];
+            const FareState state = f.text.empty()     ? FareState::Empty
+                                    : f.text == "-"    ? FareState::NotOffered
+                                    : f.tenths.empty() ? FareState::Odd
+                                                       : FareState::Priced;
+            EXPECT_EQ(column.State(r), state) << f.text;
+            const std::vector<std::int32_t> tenths(column.Tenths(r).begin(),
+                                                   column.Tenths(r).end());
+            EXPECT_EQ(tenths, f.tenths.empty() ? std::vector<std::int32_t>(n) : f.tenths) << f.text;
+        }
+    }
 }
 
 TEST(Timetable, NotLoadedTablesCountAsEmpty) {
