@@ -61,8 +61,22 @@ class NameIds {
             h ^= h >> 32;
         }
         if (n > 0) {
-            std::uint64_t w = 0;
-            std::memcpy(&w, p, n);
+            // The last 1 to 7 bytes in registers: two overlapping loads, or three bytes. (A
+            // copy of n bytes into a word goes through memory byte by byte, and reading that
+            // word back stalls until every byte has landed.)
+            std::uint64_t w;
+            if (n >= 4) {
+                std::uint32_t lo;
+                std::uint32_t hi;
+                std::memcpy(&lo, p, 4);
+                std::memcpy(&hi, p + n - 4, 4);
+                w = lo | (std::uint64_t{hi} << 32);
+            } else {
+                const auto byte = [p](std::size_t i) {
+                    return std::uint64_t{static_cast<unsigned char>(p[i])};
+                };
+                w = byte(0) | (byte(n / 2) << 8) | (byte(n - 1) << 16);
+            }
             h = (h ^ w) * 0xC4CEB9FE1A85EC53ull;
             h ^= h >> 29;
         }
