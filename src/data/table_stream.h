@@ -94,8 +94,12 @@ class RecordObserver {
     virtual void Begin(const std::vector<FieldDef>& fields) = 0;
     // One value per field, in field order, as MemTable::AppendRecord takes them.
     virtual void Record(const MemTable::RecordValue* values) = 0;
-    // After the piece's first few records: about how many more it holds (as the table is told).
-    virtual void Reserve(std::size_t records) { (void)records; }
+    // After the piece's first few records: about how many more records the piece holds (as the
+    // table is told), and how many the whole stream holds after this point.
+    virtual void Reserve(std::size_t inPiece, std::size_t inStream) {
+        (void)inPiece;
+        (void)inStream;
+    }
 };
 
 // The observers of a stream's records: `first` sees them from the start, `second` those after

@@ -133,10 +133,13 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             table.AppendRecord(record.data());
             if (observer != nullptr) observer->Record(record.data());
             if (lines == kSampleRecords && pos > piece.begin) {
-                const std::size_t remaining = reserveEnd - pos;
-                const std::size_t more = remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16;
-                table.ReserveRecords(more);
-                if (observer != nullptr) observer->Reserve(more);
+                const std::size_t bytesPerRecord = (pos - piece.begin) / lines + 1;
+                const auto guess = [&](std::size_t bytes) {
+                    return bytes / bytesPerRecord * 5 / 4 + 16;
+                };
+                table.ReserveRecords(guess(reserveEnd - pos));
+                if (observer != nullptr)
+                    observer->Reserve(guess(reserveEnd - pos), guess(stream.size() - pos));
             }
         }
     } catch (...) {

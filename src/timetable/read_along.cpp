@@ -74,10 +74,11 @@ void TimetableReadAlong::ReadListRows(const MemTable& list) {
     list_ = ListRows{list.Generation(), Timetable::ReadListValues(list)};
 }
 
-void TimetableReadAlong::Piece::Reserve(std::size_t more) {
-    const std::uint32_t rows = static_cast<std::uint32_t>(records + more);
-    values.Reserve(rows);
-    station.reserve(rows);
+void TimetableReadAlong::Piece::Reserve(std::size_t inPiece, std::size_t inStream) {
+    // The first piece's values become the timetable's, with the second's joined behind them:
+    // room for all of them saves copying the first's again.
+    values.Reserve(static_cast<std::uint32_t>(records + (first ? inStream : inPiece)));
+    station.reserve(records + inPiece);
 }
 
 bool TimetableReadAlong::Fits(const MemTable& stops,

@@ -28,7 +28,7 @@ namespace korvel {
 
 class TimetableReadAlong {
   public:
-    TimetableReadAlong() = default;
+    TimetableReadAlong() { pieces_[0].first = true; }
     TimetableReadAlong(const TimetableReadAlong&) = delete;
     TimetableReadAlong& operator=(const TimetableReadAlong&) = delete;
 
@@ -48,8 +48,9 @@ class TimetableReadAlong {
       public:
         void Begin(const std::vector<FieldDef>& fields) override;
         void Record(const MemTable::RecordValue* values) override;
-        void Reserve(std::size_t more) override;
+        void Reserve(std::size_t inPiece, std::size_t inStream) override;
 
+        bool first = false;  // the piece from the start of the stream
         bool began = false;
         bool usable = false;  // the fields are there, with the types read here
         std::uint32_t records = 0;
