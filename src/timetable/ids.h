@@ -72,6 +72,18 @@ class FlatLists {
             first_.push_back(static_cast<std::uint32_t>(data_.size()));
         }
     }
+    // The lists of the indices of `keyOf`: list k holds every index i with keyOf[i] == k, in
+    // ascending order (the same counting pass, with no pairs to build).
+    template <class Index>
+    void AssignIndices(std::uint32_t keys, const IdxVector<Index, Key>& keyOf) {
+        first_.assign(keys + 1, 0);
+        for (const Key k : keyOf) ++first_[k.Value() + 1];
+        for (std::uint32_t k = 0; k < keys; ++k) first_[k + 1] += first_[k];
+        data_.resize(keyOf.size());
+        std::vector<std::uint32_t> next(first_.begin(), first_.end() - 1);
+        std::uint32_t i = 0;
+        for (const Key k : keyOf) data_[next[k.Value()]++] = T(i++);
+    }
     // The same from (key, element) pairs, each list keeping the pairs' order: one counting
     // pass instead of a vector per key.
     void AssignPairs(std::uint32_t keys, const std::vector<std::pair<std::uint32_t, T>>& pairs) {

@@ -95,7 +95,7 @@ class NameIds {
     }
     std::vector<Slot> slots_;
     std::vector<std::string_view> names_;  // by number
-    unsigned shift_ = 64 - 10;  // slots_.size() == 1 << (64 - shift_)
+    unsigned shift_ = 64 - 10;             // slots_.size() == 1 << (64 - shift_)
 };
 
 }  // namespace korvel

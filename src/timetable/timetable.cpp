@@ -94,9 +94,8 @@ struct Timetable::Builder {
         if (!ntype || !start || !end) list.order = &kNone;
     }
     NameIds ids;  // views into the stored tables
-    // Working lists: (station, stop) of every stop, (station, group number) of every group
-    // row in station-name order, and the group numbers' ids.
-    std::vector<std::pair<std::uint32_t, StopId>> stationStops;
+    // Working lists: (station, group number) of every group row in station-name order, and
+    // the group numbers' ids.
     std::vector<std::pair<StationId, std::int32_t>> stationRows;
     std::map<std::int32_t, CityGroupId> groupOf;
 };
@@ -187,7 +186,6 @@ void Timetable::ReadTrains(Builder& b) {
     stopTrain_.reserve(static_cast<std::uint32_t>(n));
     stopStation_.reserve(static_cast<std::uint32_t>(n));
     stopRecord_.reserve(static_cast<std::uint32_t>(n));
-    b.stationStops.reserve(n);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < n || j < m) {
@@ -239,17 +237,11 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
         stationOf[p].reserve(pieces[p]->names.size());
         for (const std::string& name : pieces[p]->names) stationOf[p].push_back(Intern(b, name));
     }
+    // Each stop is its own record here, which an empty stopRecord_ says.
     stopStation_.reserve(n);
-    stopRecord_.reserve(n);
-    b.stationStops.reserve(n);
-    std::uint32_t stop = 0;
     for (int p = 0; p < 2; ++p) {
-        for (const std::uint32_t local : pieces[p]->station) {
-            const StationId st = stationOf[p][local];
-            stopStation_.push_back(st);
-            b.stationStops.emplace_back(st.Value(), StopId(stop));
-            stopRecord_.push_back(stop++);
-        }
+        for (const std::uint32_t local : pieces[p]->station)
+            stopStation_.push_back(stationOf[p][local]);
     }
 
     // Trains: the runs of one number over both pieces (a train may run across the split),
@@ -381,7 +373,6 @@ void Timetable::AddStops(Builder& b, TrainId t, std::string_view number, std::si
         const StationId st = Intern(b, b.station->ViewAt(rec));
         stopTrain_.push_back(t);
         stopStation_.push_back(st);
-        b.stationStops.emplace_back(st.Value(), s);
         stopRecord_.push_back(rec);
     }
 }
@@ -422,7 +413,7 @@ void Timetable::ReadPinyin(const MemTable& P, Builder& b) {
 // own bytes.
 void Timetable::IndexStations(Builder& b) {
     const std::uint32_t stations = names_.size();
-    stopsAt_.AssignPairs(stations, b.stationStops);
+    stopsAt_.AssignIndices(stations, stopStation_);
     group_.assign(stations, CityGroupId::None());
     std::vector<std::pair<std::uint32_t, StationId>> memberPairs;
     for (const auto& [station, number] : b.stationRows) {

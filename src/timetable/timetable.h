@@ -364,7 +364,9 @@ class Timetable {
     std::uint32_t ListRecord(TrainId t) const {
         return Listed(t) ? rows_.record[ListRow(t)] : kNoRecord;
     }
-    std::uint32_t StopRecord(StopId s) const { return stopRecord_[s]; }
+    std::uint32_t StopRecord(StopId s) const {
+        return stopRecord_.size() == 0 ? s.Value() : stopRecord_[s];
+    }
 
   private:
     struct Builder;
@@ -411,7 +413,7 @@ class Timetable {
     IdxVector<StopId, TrainId> stopTrain_;
     IdxVector<StopId, StationId> stopStation_;
     StopValues stops_;
-    IdxVector<StopId, std::uint32_t> stopRecord_;
+    IdxVector<StopId, std::uint32_t> stopRecord_;  // empty when every stop is its own record
 };
 
 }  // namespace korvel
