@@ -199,6 +199,28 @@ TEST(MemTableIndexes, OrdersNullsFirstNumbersNumericTextByBytes) {
     EXPECT_EQ(t.CurrentPosition(), 1u);
 }
 
+// A big table's check that it is already in an index's order runs in two halves: one record
+// out of place in either half, or right where they meet, still makes it sort.
+TEST(MemTableIndexes, BigTablesOutOfOrderAnywhereAreSorted) {
+    constexpr int kRecords = 70000;
+    for (const int swapped : {-1, 10, kRecords / 2 - 1, kRecords / 2, kRecords - 2}) {
+        std::vector<std::vector<std::string>> rows;
+        for (int i = 0; i < kRecords; ++i) rows.push_back({"S", std::to_string(i)});
+        if (swapped >= 0) std::swap(rows[swapped], rows[swapped + 1]);
+        MemTable t;
+        TableStreamFormat f;
+        LoadFromTableStream(t, WriteTableStream(KMSMFields(), KMSMIndexes(), rows), &f);
+        const std::vector<std::uint32_t>& order = *t.IndexOrder("SGp");
+        ASSERT_EQ(order.size(), std::size_t{kRecords});
+        for (std::uint32_t p = 0; p < order.size(); ++p) {
+            const std::uint32_t want = swapped >= 0 && static_cast<int>(p) == swapped       ? p + 1
+                                       : swapped >= 0 && static_cast<int>(p) == swapped + 1 ? p - 1
+                                                                                            : p;
+            ASSERT_EQ(order[p], want) << "swapped at " << swapped;
+        }
+    }
+}
+
 TEST(MemTableFields, LookupIgnoresAsciiCase) {
     MemTable t;
     TableStreamFormat f;
