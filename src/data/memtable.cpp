@@ -185,7 +185,7 @@ void MemTable::ReserveRecords(std::size_t records) {
         if (c.isText) {
             c.offsets.reserve(total + 1);
             // Text columns are sized from the records so far, with a tenth to spare.
-            if (m.count > 0) c.arena.reserve(c.arena.size() / m.count * total * 11 / 10 + 64);
+            if (m.count > 0) c.arena.reserve(c.arena.size() * total / m.count * 11 / 10 + 64);
         } else {
             c.values.reserve(total);
             c.nulls.reserve(total);

@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/decimal.h"
 #include "data/table_stream.h"
 
 #ifdef __SSE2__
@@ -88,6 +90,112 @@ inline LineRead NextLine(std::string_view text, std::size_t& pos, std::size_t ma
     return LineRead::Line;
 }
 
+// What one pass over a line found besides its end: where its quotes are, one bit per byte,
+// when the line is short enough for the bits to cover it, and whether it holds the escape
+// character anywhere.
+struct LineScan {
+    static constexpr std::size_t kBytes = 256;  // longer lines are read word by word
+    std::uint64_t quotes[kBytes / 64];
+    bool quotesKnown = false;
+    bool escapes = false;
+
+    // The first quote at or after `from` in a line of `size` bytes, or `size`.
+    std::size_t NextQuote(std::size_t from, std::size_t size) const {
+        if (from >= size) return size;
+        std::size_t w = from >> 6;
+        std::uint64_t bits = quotes[w] & (~std::uint64_t{0} << (from & 63));
+        const std::size_t last = (size - 1) >> 6;
+        while (bits == 0) {
+            if (++w > last) return size;
+            bits = quotes[w];
+        }
+        return (w << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
+    }
+};
+
+// NextLine, and in the same pass over the line the scan of its quotes and escapes: the
+// line's bytes are read once, sixteen at a time, for its end, its quotes and its escapes.
+// Takes the same lines and moves `pos` the same way as NextLine.
+inline LineRead NextScannedLine(std::string_view text, std::size_t& pos, std::size_t maxLineBytes,
+                                char quote, char escape, std::string_view& line, LineScan& scan) {
+    const char* bytes = text.data();
+    const std::size_t size = text.size();
+    std::size_t i = pos;
+    while (i < size && IsBreak(bytes[i])) ++i;
+    if (i >= size) {
+        pos = size;
+        return LineRead::End;
+    }
+    const char* p = bytes + i;
+    const std::size_t avail = size - i;
+    std::size_t n = 0;
+    bool escapes = false;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    const __m128i q = _mm_set1_epi8(quote);
+    const __m128i e = _mm_set1_epi8(escape);
+#endif
+    for (std::size_t o = 0;; o += 16) {
+        if (o == LineScan::kBytes) {
+            n = FindBreak(bytes, i + o, size) - i;
+            escapes = escapes || std::memchr(p + o, escape, n - o) != nullptr;
+            scan.quotesKnown = false;
+            break;
+        }
+        std::uint32_t breaks = 0;
+        std::uint32_t quotes = 0;
+        std::uint32_t escs = 0;
+        if (o + 16 <= avail) {
+#ifdef __SSE2__
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + o));
+            breaks = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                             _mm_cmpeq_epi8(v, nul))));
+            quotes = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
+            escs = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, e)));
+#else
+            for (std::size_t j = 0; j < 16; ++j) {
+                const char c = p[o + j];
+                breaks |= std::uint32_t{IsBreak(c)} << j;
+                quotes |= std::uint32_t{c == quote} << j;
+                escs |= std::uint32_t{c == escape} << j;
+            }
+#endif
+        } else {
+            // The end of the text: byte by byte, and the text's end ends the line.
+            const std::size_t left = avail - o;
+            for (std::size_t j = 0; j < left; ++j) {
+                const char c = p[o + j];
+                breaks |= std::uint32_t{IsBreak(c)} << j;
+                quotes |= std::uint32_t{c == quote} << j;
+                escs |= std::uint32_t{c == escape} << j;
+            }
+            breaks |= std::uint32_t{1} << left;
+        }
+        std::uint64_t& word = scan.quotes[o >> 6];
+        if (breaks != 0) {
+            const unsigned at = static_cast<unsigned>(__builtin_ctz(breaks));
+            const std::uint32_t before = (std::uint32_t{1} << at) - 1;
+            const std::uint64_t bits = std::uint64_t{quotes & before} << (o & 63);
+            word = (o & 63) == 0 ? bits : word | bits;
+            escapes = escapes || (escs & before) != 0;
+            scan.quotesKnown = true;
+            n = o + at;
+            break;
+        }
+        const std::uint64_t bits = std::uint64_t{quotes} << (o & 63);
+        word = (o & 63) == 0 ? bits : word | bits;
+        escapes = escapes || escs != 0;
+    }
+    if (n > maxLineBytes) return LineRead::TooLong;
+    scan.escapes = escapes;
+    line = std::string_view(p, n);
+    pos = i + n < size ? i + n + 1 : i + n;
+    return LineRead::Line;
+}
+
 // "Line N of the table stream is longer than M bytes."
 TableStreamError LongLineError(std::size_t lineNumber, std::size_t maxLineBytes);
 
@@ -144,13 +252,63 @@ struct Range {
     std::int64_t max;
 };
 
-bool ParseInteger(std::string_view text, Range range, std::int32_t& out);
+// An integer value of the stream (see SignedIntegerInRange); plain decimals of up to nine
+// digits, by far the most common, are read without the general rules' checks.
+inline bool ParseInteger(std::string_view text, Range range, std::int32_t& out) {
+    const std::size_t n = text.size();
+    if (n - 1 < 9) {
+        std::int64_t v = 0;
+        std::size_t i = 0;
+        for (; i < n; ++i) {
+            const unsigned d = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+            if (d > 9) break;
+            v = v * 10 + d;
+        }
+        if (i == n) {
+            if (v < range.min || v > range.max) return false;
+            out = static_cast<std::int32_t>(v);
+            return true;
+        }
+    }
+    const auto v = SignedIntegerInRange(text, range.min, range.max);
+    if (v) out = *v;
+    return v.has_value();
+}
 
 // One header word: the field it loads (kNoColumn: a skipped column) and how.
 struct LoadColumn {
     std::size_t column = kNoColumn;
     bool text = true;
     Range range{0, 0};
+};
+
+// Takes the values of one data line into a record: one value per field, in field order, as
+// MemTable::AppendRecord takes them. A line in the form the writer gives it (every value
+// quoted and followed by a delimiter) is sliced at the quotes its scan found; any other, and
+// the rest of a line from the first word that is not in that form, is taken word by word.
+// Both ways give the same values and the same errors.
+class RecordReader {
+  public:
+    RecordReader(const std::vector<FieldDef>& fields, const TableStreamFormat& f,
+                 const std::vector<LoadColumn>& columns);
+    // Throws TableStreamError for a value that is not a valid integer for its field. The
+    // values refer to `line` and to the reader: they are valid until the next Read.
+    void Read(std::string_view line, const LineScan& scan);
+    const MemTable::RecordValue* Values() const { return record_.data(); }
+
+  private:
+    void Take(const LoadColumn& c, std::string_view word, std::string& own, bool escapes);
+
+    const std::vector<FieldDef>& fields_;
+    const TableStreamFormat& f_;
+    const std::vector<LoadColumn>& columns_;
+    // Quotes that are not also a delimiter: only then can a line be sliced at its quotes.
+    bool sliceable_;
+    std::vector<MemTable::RecordValue> record_;
+    // Values that need assembling (doubled quotes, partial quoting, escapes) are built here,
+    // one string per field so that a record's values stay valid until appended; the last
+    // one takes the words of skipped columns.
+    std::vector<std::string> scratch_;
 };
 
 // Reads the records of the stream from `dataStart` (just after the header line, which is

@@ -58,6 +58,77 @@ bool TableStreamHelper::TakeBack() {
 }
 
 namespace stream_detail {
+
+RecordReader::RecordReader(const std::vector<FieldDef>& fields, const TableStreamFormat& f,
+                           const std::vector<LoadColumn>& columns)
+    : fields_(fields),
+      f_(f),
+      columns_(columns),
+      sliceable_(f.quote != f.fieldDelimiter && f.quote != f.recordDelimiter),
+      record_(fields.size()),
+      scratch_(fields.size() + 1) {}
+
+namespace {
+
+[[noreturn, gnu::noinline, gnu::cold]] void BadInteger(std::string_view word,
+                                                       const FieldDef& field) {
+    throw TableStreamError(
+        Format2("'%s' is not a valid integer value for field '%s'", word, field.label));
+}
+
+}  // namespace
+
+[[gnu::always_inline]] inline void RecordReader::Take(const LoadColumn& c, std::string_view word,
+                                                      std::string& own, bool escapes) {
+    if (c.column == kNoColumn) return;
+    MemTable::RecordValue& v = record_[c.column];
+    if (c.text) {
+        if (escapes && word.find(f_.escape) != std::string_view::npos) {
+            if (word.data() != own.data()) own.assign(word);
+            Unescape(own, f_.escape);
+            word = own;
+        }
+        v.text = word;
+        v.set = true;
+    } else if (!word.empty()) {
+        if (!ParseInteger(word, c.range, v.integer)) BadInteger(word, fields_[c.column]);
+        v.set = true;
+    }
+}
+
+void RecordReader::Read(std::string_view line, const LineScan& scan) {
+    for (MemTable::RecordValue& v : record_) v.set = false;
+    const bool escapes = scan.escapes;
+    const char* p = line.data();
+    const std::size_t size = line.size();
+    const LoadColumn* c = columns_.data();
+    const LoadColumn* const end = c + columns_.size();
+    std::size_t at = 0;
+    if (sliceable_ && scan.quotesKnown) {
+        // Each word is a quote, the bytes up to the next quote, that quote and a delimiter
+        // (or the line's end): exactly what the word-by-word reading makes of it.
+        const char q = f_.quote;
+        const char d1 = f_.fieldDelimiter;
+        const char d2 = f_.recordDelimiter;
+        for (; c != end; ++c) {
+            if (at >= size) return;
+            if (p[at] != q) break;
+            const std::size_t k = scan.NextQuote(at + 1, size);
+            if (k >= size) break;
+            if (k + 1 < size && p[k + 1] != d1 && p[k + 1] != d2) break;
+            std::string& own = c->column == kNoColumn ? scratch_.back() : scratch_[c->column];
+            Take(*c, std::string_view(p + at + 1, k - at - 1), own, escapes);
+            at = k + 1 < size ? k + 2 : size;
+        }
+    }
+    for (; c != end; ++c) {
+        std::string& own = c->column == kNoColumn ? scratch_.back() : scratch_[c->column];
+        std::string_view word;
+        if (!TakeWord(line, at, f_, own, word)) break;
+        Take(*c, word, own, escapes);
+    }
+}
+
 namespace {
 
 // One stretch of the records, [begin, end) of the stream, and where its reading stopped.
@@ -85,15 +156,12 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
     std::size_t lines = 0;
     std::size_t afterLine = piece.begin;
     try {
-        const std::vector<FieldDef>& fields = table.Fields();
-        std::vector<MemTable::RecordValue> record(fields.size());
-        // Values that need assembling (doubled quotes, partial quoting, escapes) are built
-        // here, one string per field so that a record's values stay valid until appended.
-        std::vector<std::string> scratch(fields.size() + 1);
-        std::string& skipped = scratch.back();
+        RecordReader reader(table.Fields(), f, columns);
         std::string_view line;
+        LineScan scan;
         for (;;) {
-            const LineRead read = NextLine(text, pos, f.maxLineBytes, line);
+            const LineRead read =
+                NextScannedLine(text, pos, f.maxLineBytes, f.quote, f.escape, line, scan);
             if (read == LineRead::End) break;
             if (read == LineRead::TooLong) {
                 piece.tooLong = true;
@@ -101,34 +169,8 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             }
             ++lines;
             afterLine = pos;
-            for (MemTable::RecordValue& v : record) v.set = false;
-            // Escapes are rare: look for one per line, not per value.
-            const bool escapes = line.find(f.escape) != std::string_view::npos;
-            std::size_t at = 0;
-            for (const LoadColumn& c : columns) {
-                std::string_view word;
-                std::string& own = c.column == kNoColumn ? skipped : scratch[c.column];
-                if (!TakeWord(line, at, f, own, word)) break;
-                if (c.column == kNoColumn) continue;
-                MemTable::RecordValue& v = record[c.column];
-                if (c.text) {
-                    if (escapes && word.find(f.escape) != std::string_view::npos) {
-                        if (word.data() != own.data()) own.assign(word);
-                        Unescape(own, f.escape);
-                        word = own;
-                    }
-                    v.text = word;
-                    v.set = true;
-                } else if (!word.empty()) {
-                    if (!ParseInteger(word, c.range, v.integer)) {
-                        throw TableStreamError(
-                            Format2("'%s' is not a valid integer value for field '%s'", word,
-                                    fields[c.column].label));
-                    }
-                    v.set = true;
-                }
-            }
-            table.AppendRecord(record.data());
+            reader.Read(line, scan);
+            table.AppendRecord(reader.Values());
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t remaining = reserveEnd - pos;
                 table.ReserveRecords(remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16);
