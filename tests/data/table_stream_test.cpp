@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/schema.h"
+#include "data/table_stream_parse.h"
 
 namespace korvel {
 namespace {
@@ -143,6 +146,111 @@ TEST(TableStreamReader, LastValueWithoutCommaIsKept) {
     EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 5);
     t.Next();
     EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 6);
+}
+
+// A line's values as text, or the error its reading gives: what a record holds.
+std::string ReadValues(stream_detail::RecordReader& reader, std::string_view line,
+                       const stream_detail::LineScan& scan, std::size_t fields) {
+    std::string out;
+    try {
+        reader.Read(line, scan);
+    } catch (const TableStreamError& e) {
+        return std::string("error ") + e.what();
+    }
+    const MemTable::RecordValue* v = reader.Values();
+    for (std::size_t i = 0; i < fields; ++i) {
+        out += v[i].set ? "[" + std::string(v[i].text) + "|" + std::to_string(v[i].integer) + "]"
+                        : "-";
+    }
+    return out;
+}
+
+// Lines close to the writer's form, and lines that only look like it: every line is read
+// with its scan (slicing at the quotes where it can) and word by word, and both must give
+// the same values and errors; the scan must agree with the line reader about the line.
+TEST(TableStreamReader, SlicedLinesReadAsWordByWord) {
+    using namespace stream_detail;
+    std::vector<FieldDef> fields(3);
+    fields[0].label = "A";
+    fields[1].label = "N";
+    fields[1].type = FieldType::SmallInt;
+    fields[2].label = "C";
+    // A skipped header word, and a field named twice: the later word wins.
+    std::vector<LoadColumn> columns(5);
+    columns[0] = {0, true, {0, 0}};
+    columns[2] = {1, false, {-32768, 32767}};
+    columns[3] = {2, true, {0, 0}};
+    columns[4] = {0, true, {0, 0}};
+    TableStreamFormat f;
+    const char* const pieces[] = {
+        "\"G1\",",
+        "\"\",",
+        "\"\xB1\xB1\xBE\xA9\xC4\xCF\",",
+        "\"12\",",
+        "\"-5\",",
+        "\"+7\",",
+        "\"40000\",",
+        "\"1x\",",
+        "\"a\"\"b\",",
+        "\"x%ny\",",
+        "\"%%\",",
+        "\"p\",\"q\",",
+        "\",\",",
+        "\"\"\"\",",
+        "7,",
+        "ab\"c,d\"e,",
+        "\"open",
+        "\"q\"z,",
+        "\"end\"",
+        ",",
+        "\"",
+        "%",
+        "\xB0\xA1",
+        "\"0123456789abcdef0123456789\",",
+        "\"\xB0\x22\",",
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    RecordReader sliced(fields, f, columns);
+    RecordReader byWord(fields, f, columns);
+    LineScan scan;  // reused, as the record loop does
+    for (int round = 0; round < 20000; ++round) {
+        std::string line;
+        // Mostly the writer's own form, sometimes long enough to pass the scan's reach.
+        const std::uint32_t count = 1 + next(round % 10 == 0 ? 40 : 8);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint32_t pick = next(4) == 0 ? next(std::size(pieces)) : next(7);
+            line += pieces[pick];
+        }
+        const bool atEnd = next(2) == 0;
+        const std::string text = std::string(next(3), '\n') + line + (atEnd ? "" : "\r\n\"z\",");
+        std::size_t pos = 0;
+        std::size_t pos2 = 0;
+        std::string_view got;
+        std::string_view want;
+        ASSERT_EQ(NextScannedLine(text, pos, f.maxLineBytes, f.quote, f.escape, got, scan),
+                  LineRead::Line);
+        ASSERT_EQ(NextLine(text, pos2, f.maxLineBytes, want), LineRead::Line);
+        ASSERT_EQ(got, want);
+        ASSERT_EQ(got, line);
+        ASSERT_EQ(pos, pos2);
+        ASSERT_EQ(scan.escapes, line.find('%') != std::string::npos) << line;
+        if (line.size() < LineScan::kBytes) ASSERT_TRUE(scan.quotesKnown) << line.size();
+        if (scan.quotesKnown) {
+            for (std::size_t i = 0; i <= line.size(); ++i) {
+                ASSERT_EQ(scan.NextQuote(i, line.size()), std::min(line.find('"', i), line.size()))
+                    << line << " at " << i;
+            }
+        }
+        LineScan wordByWord = scan;
+        wordByWord.quotesKnown = false;
+        ASSERT_EQ(ReadValues(sliced, got, scan, fields.size()),
+                  ReadValues(byWord, got, wordByWord, fields.size()))
+            << line;
+    }
 }
 
 TEST(TableStreamReader, HeaderMatchesDisplayNamesAndSkipsUnknownWords) {
