@@ -297,7 +297,7 @@ class RecordReader {
     const MemTable::RecordValue* Values() const { return record_.data(); }
 
   private:
-    void Take(const LoadColumn& c, std::string_view word, std::string& own, bool escapes);
+    void Take(const LoadColumn& c, std::string_view word, bool escapes);
 
     const std::vector<FieldDef>& fields_;
     const TableStreamFormat& f_;
