@@ -90,111 +90,173 @@ inline LineRead NextLine(std::string_view text, std::size_t& pos, std::size_t ma
     return LineRead::Line;
 }
 
-// What one pass over a line found besides its end: where its quotes are, one bit per byte,
-// when the line is short enough for the bits to cover it, and whether it holds the escape
-// character anywhere.
+// What one pass over a line found besides its end: where its quotes and delimiters are, one
+// bit per byte, when the line is short enough for the bits to cover it, and whether it holds
+// the escape character anywhere.
 struct LineScan {
     static constexpr std::size_t kBytes = 256;  // longer lines are read word by word
-    std::uint64_t quotes[kBytes / 64];
-    bool quotesKnown = false;
+    static constexpr std::size_t kWords = kBytes / 64;
+    std::uint64_t quotes[kWords];
+    std::uint64_t delimiters[kWords];
+    bool bitsKnown = false;
     bool escapes = false;
 
-    // The first quote at or after `from` in a line of `size` bytes, or `size`.
-    std::size_t NextQuote(std::size_t from, std::size_t size) const {
-        if (from >= size) return size;
-        std::size_t w = from >> 6;
-        std::uint64_t bits = quotes[w] & (~std::uint64_t{0} << (from & 63));
-        const std::size_t last = (size - 1) >> 6;
-        while (bits == 0) {
-            if (++w > last) return size;
-            bits = quotes[w];
+    // Whether the line, `size` bytes, is in the writer's form: a quote at its start, and
+    // after each closing quote a delimiter and the next opening quote, or a delimiter and the
+    // line's end, or the line's end. Its quotes are then its words' quotes, two a word, and
+    // each word is what the word-by-word reading takes: the bytes between the two.
+    bool WriterForm(std::size_t size) const {
+        if (!bitsKnown || size == 0) return false;
+        const std::size_t words = (size + 63) >> 6;
+        std::uint64_t inside = 0;     // all ones when a quote is open across a word's start
+        std::uint64_t lastClose = 0;  // the closing quotes of the word before
+        std::uint64_t open = 0;
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::uint64_t q = quotes[w];
+            // Bit i: an odd number of quotes at or before i, that is an opening quote or
+            // a byte inside quotes.
+            std::uint64_t odd = q ^ (q << 1);
+            odd ^= odd << 2;
+            odd ^= odd << 4;
+            odd ^= odd << 8;
+            odd ^= odd << 16;
+            odd ^= odd << 32;
+            odd ^= inside;
+            open = odd;
+            const std::uint64_t opening = q & odd;
+            const std::uint64_t closing = q & ~odd;
+            const std::uint64_t valid = w + 1 < words || (size & 63) == 0
+                                            ? ~std::uint64_t{0}
+                                            : (std::uint64_t{1} << (size & 63)) - 1;
+            const std::uint64_t expected =
+                ((closing << 2) | (lastClose >> 62) | std::uint64_t{w == 0}) & valid;
+            if (opening != expected) return false;
+            const std::uint64_t afterClose = ((closing << 1) | (lastClose >> 63)) & valid;
+            if ((afterClose & ~delimiters[w]) != 0) return false;
+            inside = std::uint64_t{0} - (odd >> 63);
+            lastClose = closing;
         }
-        return (w << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
+        // No quote left open at the end.
+        return ((open >> ((size - 1) & 63)) & 1) == 0;
     }
 };
 
-// NextLine, and in the same pass over the line the scan of its quotes and escapes: the
-// line's bytes are read once, sixteen at a time, for its end, its quotes and its escapes.
-// Takes the same lines and moves `pos` the same way as NextLine.
-inline LineRead NextScannedLine(std::string_view text, std::size_t& pos, std::size_t maxLineBytes,
-                                char quote, char escape, std::string_view& line, LineScan& scan) {
-    const char* bytes = text.data();
-    const std::size_t size = text.size();
-    std::size_t i = pos;
-    while (i < size && IsBreak(bytes[i])) ++i;
-    if (i >= size) {
-        pos = size;
-        return LineRead::End;
-    }
-    const char* p = bytes + i;
-    const std::size_t avail = size - i;
-    std::size_t n = 0;
-    bool escapes = false;
+// NextLine, and in the same pass over the line the scan of its quotes, delimiters and
+// escapes: the line's bytes are read once, sixteen at a time. Takes the same lines and moves
+// `pos` the same way as NextLine. Made once per stretch of lines, so that what it compares
+// with is set up once.
+class LineScanner {
+  public:
+    explicit LineScanner(const TableStreamFormat& f)
+        : maxLineBytes_(f.maxLineBytes),
+          quote_(f.quote),
+          escape_(f.escape),
+          d1_(f.fieldDelimiter),
+          d2_(f.recordDelimiter)
 #ifdef __SSE2__
-    const __m128i cr = _mm_set1_epi8('\r');
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i nul = _mm_setzero_si128();
-    const __m128i q = _mm_set1_epi8(quote);
-    const __m128i e = _mm_set1_epi8(escape);
+          ,
+          quoteV_(_mm_set1_epi8(f.quote)),
+          escapeV_(_mm_set1_epi8(f.escape)),
+          d1V_(_mm_set1_epi8(f.fieldDelimiter)),
+          d2V_(_mm_set1_epi8(f.recordDelimiter))
 #endif
-    for (std::size_t o = 0;; o += 16) {
-        if (o == LineScan::kBytes) {
-            n = FindBreak(bytes, i + o, size) - i;
-            escapes = escapes || std::memchr(p + o, escape, n - o) != nullptr;
-            scan.quotesKnown = false;
-            break;
+    {
+    }
+
+    [[gnu::always_inline]] LineRead Next(std::string_view text, std::size_t& pos,
+                                         std::string_view& line, LineScan& scan) const {
+        const char* bytes = text.data();
+        const std::size_t size = text.size();
+        std::size_t i = pos;
+        while (i < size && IsBreak(bytes[i])) ++i;
+        if (i >= size) {
+            pos = size;
+            return LineRead::End;
         }
-        std::uint32_t breaks = 0;
-        std::uint32_t quotes = 0;
-        std::uint32_t escs = 0;
-        if (o + 16 <= avail) {
+        const char* p = bytes + i;
+        const std::size_t avail = size - i;
+        std::size_t n = 0;
+        bool escapes = false;
+        for (std::size_t o = 0;; o += 16) {
+            if (o == LineScan::kBytes) {
+                n = FindBreak(bytes, i + o, size) - i;
+                escapes = escapes || std::memchr(p + o, escape_, n - o) != nullptr;
+                scan.bitsKnown = false;
+                break;
+            }
+            std::uint32_t breaks = 0;
+            std::uint32_t quotes = 0;
+            std::uint32_t delims = 0;
+            std::uint32_t escs = 0;
+            if (o + 16 <= avail) {
 #ifdef __SSE2__
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + o));
-            breaks = static_cast<std::uint32_t>(_mm_movemask_epi8(
-                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
-                             _mm_cmpeq_epi8(v, nul))));
-            quotes = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, q)));
-            escs = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, e)));
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + o));
+                breaks = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')),
+                                              _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+                                 _mm_cmpeq_epi8(v, _mm_setzero_si128()))));
+                quotes = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quoteV_)));
+                delims = static_cast<std::uint32_t>(_mm_movemask_epi8(
+                    _mm_or_si128(_mm_cmpeq_epi8(v, d1V_), _mm_cmpeq_epi8(v, d2V_))));
+                escs = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, escapeV_)));
 #else
-            for (std::size_t j = 0; j < 16; ++j) {
-                const char c = p[o + j];
-                breaks |= std::uint32_t{IsBreak(c)} << j;
-                quotes |= std::uint32_t{c == quote} << j;
-                escs |= std::uint32_t{c == escape} << j;
-            }
+                Bits(p + o, 16, breaks, quotes, delims, escs);
 #endif
-        } else {
-            // The end of the text: byte by byte, and the text's end ends the line.
-            const std::size_t left = avail - o;
-            for (std::size_t j = 0; j < left; ++j) {
-                const char c = p[o + j];
-                breaks |= std::uint32_t{IsBreak(c)} << j;
-                quotes |= std::uint32_t{c == quote} << j;
-                escs |= std::uint32_t{c == escape} << j;
+            } else {
+                // The end of the text: byte by byte, and the text's end ends the line.
+                const std::size_t left = avail - o;
+                Bits(p + o, left, breaks, quotes, delims, escs);
+                breaks |= std::uint32_t{1} << left;
             }
-            breaks |= std::uint32_t{1} << left;
-        }
-        std::uint64_t& word = scan.quotes[o >> 6];
-        if (breaks != 0) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctz(breaks));
-            const std::uint32_t before = (std::uint32_t{1} << at) - 1;
-            const std::uint64_t bits = std::uint64_t{quotes & before} << (o & 63);
-            word = (o & 63) == 0 ? bits : word | bits;
+            // Bits past the line's end are left clear.
+            const bool last = breaks != 0;
+            const unsigned at = last ? static_cast<unsigned>(__builtin_ctz(breaks)) : 16;
+            const std::uint32_t before = last ? (std::uint32_t{1} << at) - 1 : 0xFFFF;
+            const unsigned shift = static_cast<unsigned>(o & 63);
+            const std::uint64_t quoteBits = std::uint64_t{quotes & before} << shift;
+            const std::uint64_t delimBits = std::uint64_t{delims & before} << shift;
+            std::uint64_t& quoteWord = scan.quotes[o >> 6];
+            std::uint64_t& delimWord = scan.delimiters[o >> 6];
+            quoteWord = shift == 0 ? quoteBits : quoteWord | quoteBits;
+            delimWord = shift == 0 ? delimBits : delimWord | delimBits;
             escapes = escapes || (escs & before) != 0;
-            scan.quotesKnown = true;
-            n = o + at;
-            break;
+            if (last) {
+                scan.bitsKnown = true;
+                n = o + at;
+                break;
+            }
         }
-        const std::uint64_t bits = std::uint64_t{quotes} << (o & 63);
-        word = (o & 63) == 0 ? bits : word | bits;
-        escapes = escapes || escs != 0;
+        if (n > maxLineBytes_) return LineRead::TooLong;
+        scan.escapes = escapes;
+        line = std::string_view(p, n);
+        pos = i + n < size ? i + n + 1 : i + n;
+        return LineRead::Line;
     }
-    if (n > maxLineBytes) return LineRead::TooLong;
-    scan.escapes = escapes;
-    line = std::string_view(p, n);
-    pos = i + n < size ? i + n + 1 : i + n;
-    return LineRead::Line;
-}
+
+  private:
+    void Bits(const char* p, std::size_t count, std::uint32_t& breaks, std::uint32_t& quotes,
+              std::uint32_t& delims, std::uint32_t& escs) const {
+        for (std::size_t j = 0; j < count; ++j) {
+            const char c = p[j];
+            breaks |= std::uint32_t{IsBreak(c)} << j;
+            quotes |= std::uint32_t{c == quote_} << j;
+            delims |= std::uint32_t{c == d1_ || c == d2_} << j;
+            escs |= std::uint32_t{c == escape_} << j;
+        }
+    }
+
+    std::size_t maxLineBytes_;
+    char quote_;
+    char escape_;
+    char d1_;
+    char d2_;
+#ifdef __SSE2__
+    __m128i quoteV_;
+    __m128i escapeV_;
+    __m128i d1V_;
+    __m128i d2V_;
+#endif
+};
 
 // "Line N of the table stream is longer than M bytes."
 TableStreamError LongLineError(std::size_t lineNumber, std::size_t maxLineBytes);

@@ -100,57 +100,41 @@ namespace {
 
 namespace {
 
-// Where slicing a line stopped: the first column not taken and the line position of its word.
-struct SliceEnd {
-    std::size_t column;
-    std::size_t at;
-};
-
-// Takes the words of a line without escapes, in the writer's form, into `record`, as far as
-// the form holds: each word a quote, the bytes up to the next quote, that quote and a
-// delimiter (or the line's end), which is exactly what the word-by-word reading makes of it.
-// The quotes are taken from the scan's bits in order, two a word. Kept apart from the general
-// reading so that its few values stay in registers.
-[[gnu::noinline]] SliceEnd SliceQuoted(const char* p, std::size_t size, const LineScan& scan,
-                                       const LoadColumn* columns, std::size_t count, char d1,
-                                       char d2, MemTable::RecordValue* record,
-                                       const FieldDef* fields) {
+// Takes the words of a line in the writer's form (see LineScan::WriterForm) into `record`:
+// each word is the bytes between the next two quotes. Kept apart from the general reading so
+// that its few values stay in registers.
+[[gnu::noinline]] void SliceQuoted(const char* p, std::size_t size, const LineScan& scan,
+                                   const LoadColumn* columns, std::size_t count,
+                                   MemTable::RecordValue* record, const FieldDef* fields) {
     const std::size_t lastWord = (size - 1) >> 6;
-    std::size_t w = 0;
+    std::size_t base = 0;
     std::uint64_t bits = scan.quotes[0];
-    auto nextQuote = [&]() -> std::size_t {
-        while (bits == 0) {
-            if (++w > lastWord) return size;
-            bits = scan.quotes[w];
-        }
-        const std::size_t k = (w << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
-        bits &= bits - 1;
-        return k;
-    };
-    std::size_t at = 0;
     for (std::size_t j = 0; j < count; ++j) {
-        if (at >= size) return {j, at};
-        // Every quote before `at` has been taken, so the next one opens this word only when
-        // the word starts with a quote.
-        if (nextQuote() != at) return {j, at};
-        const std::size_t k = nextQuote();
-        if (k >= size) return {j, at};
-        if (k + 1 < size && p[k + 1] != d1 && p[k + 1] != d2) return {j, at};
-        const LoadColumn& c = columns[j];
-        if (c.column != kNoColumn) {
-            MemTable::RecordValue& v = record[c.column];
-            const std::string_view word(p + at + 1, k - at - 1);
-            if (c.text) {
-                v.text = word;
-                v.set = true;
-            } else if (!word.empty()) {
-                if (!ParseInteger(word, c.range, v.integer)) BadInteger(word, fields[c.column]);
-                v.set = true;
-            }
+        while (bits == 0) {
+            base += 64;
+            if (base > lastWord * 64) return;  // no word left: the rest stay unset
+            bits = scan.quotes[base >> 6];
         }
-        at = k + 1 < size ? k + 2 : size;
+        const std::size_t open = base + static_cast<std::size_t>(__builtin_ctzll(bits));
+        bits &= bits - 1;
+        while (bits == 0) {
+            base += 64;
+            bits = scan.quotes[base >> 6];
+        }
+        const std::size_t close = base + static_cast<std::size_t>(__builtin_ctzll(bits));
+        bits &= bits - 1;
+        const LoadColumn& c = columns[j];
+        if (c.column == kNoColumn) continue;
+        MemTable::RecordValue& v = record[c.column];
+        const std::string_view word(p + open + 1, close - open - 1);
+        if (c.text) {
+            v.text = word;
+            v.set = true;
+        } else if (!word.empty()) {
+            if (!ParseInteger(word, c.range, v.integer)) BadInteger(word, fields[c.column]);
+            v.set = true;
+        }
     }
-    return {count, at};
 }
 
 }  // namespace
@@ -161,12 +145,10 @@ void RecordReader::Read(std::string_view line, const LineScan& scan) {
     const LoadColumn* c = columns_.data();
     const LoadColumn* const end = c + columns_.size();
     std::size_t at = 0;
-    if (sliceable_ && scan.quotesKnown && !escapes) {
-        const SliceEnd e =
-            SliceQuoted(line.data(), line.size(), scan, c, columns_.size(), f_.fieldDelimiter,
-                        f_.recordDelimiter, record_.data(), fields_.data());
-        c += e.column;
-        at = e.at;
+    if (sliceable_ && !escapes && scan.WriterForm(line.size())) {
+        SliceQuoted(line.data(), line.size(), scan, c, columns_.size(), record_.data(),
+                    fields_.data());
+        return;
     }
     for (; c != end; ++c) {
         std::string& own = c->column == kNoColumn ? scratch_.back() : scratch_[c->column];
@@ -204,11 +186,11 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
     std::size_t afterLine = piece.begin;
     try {
         RecordReader reader(table.Fields(), f, columns);
+        const LineScanner scanner(f);
         std::string_view line;
         LineScan scan;
         for (;;) {
-            const LineRead read =
-                NextScannedLine(text, pos, f.maxLineBytes, f.quote, f.escape, line, scan);
+            const LineRead read = scanner.Next(text, pos, line, scan);
             if (read == LineRead::End) break;
             if (read == LineRead::TooLong) {
                 piece.tooLong = true;

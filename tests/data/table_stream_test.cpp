@@ -216,41 +216,56 @@ TEST(TableStreamReader, SlicedLinesReadAsWordByWord) {
     };
     RecordReader sliced(fields, f, columns);
     RecordReader byWord(fields, f, columns);
-    LineScan scan;  // reused, as the record loop does
-    for (int round = 0; round < 20000; ++round) {
-        std::string line;
-        // Mostly the writer's own form, sometimes long enough to pass the scan's reach.
-        const std::uint32_t count = 1 + next(round % 10 == 0 ? 40 : 8);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t pick = next(4) == 0 ? next(std::size(pieces)) : next(7);
-            line += pieces[pick];
+    // A word ending at each place around the scan's 64-byte words, followed by what may or
+    // may not continue the writer's form there.
+    std::vector<std::string> lines;
+    for (std::size_t length = 55; length < 140; ++length) {
+        for (const char* rest : {",\"y\",", "z\"y\",", ",", "", "\"y\",", "\"\"y\",", ",y,"}) {
+            lines.push_back("\"" + std::string(length, 'x') + "\"" + rest);
+            lines.push_back("\"1\",\"" + std::string(length - 4, 'x') + "\"" + rest);
         }
+    }
+    // Mostly the writer's own form, sometimes long enough to pass the scan's reach, and now
+    // and then nothing else.
+    for (int round = 0; round < 20000; ++round) {
+        std::string& line = lines.emplace_back();
+        const std::uint32_t count = 1 + next(round % 10 == 0 ? 40 : 8);
+        const bool onlyWriterForm = next(4) == 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const bool any = !onlyWriterForm && next(4) == 0;
+            line += pieces[any ? next(std::size(pieces)) : next(7)];
+        }
+    }
+    LineScan scan;  // reused, as the record loop does
+    int inWriterForm = 0;
+    for (const std::string& line : lines) {
         const bool atEnd = next(2) == 0;
         const std::string text = std::string(next(3), '\n') + line + (atEnd ? "" : "\r\n\"z\",");
         std::size_t pos = 0;
         std::size_t pos2 = 0;
         std::string_view got;
         std::string_view want;
-        ASSERT_EQ(NextScannedLine(text, pos, f.maxLineBytes, f.quote, f.escape, got, scan),
-                  LineRead::Line);
+        ASSERT_EQ(LineScanner(f).Next(text, pos, got, scan), LineRead::Line);
         ASSERT_EQ(NextLine(text, pos2, f.maxLineBytes, want), LineRead::Line);
         ASSERT_EQ(got, want);
         ASSERT_EQ(got, line);
         ASSERT_EQ(pos, pos2);
         ASSERT_EQ(scan.escapes, line.find('%') != std::string::npos) << line;
-        if (line.size() < LineScan::kBytes) ASSERT_TRUE(scan.quotesKnown) << line.size();
-        if (scan.quotesKnown) {
-            for (std::size_t i = 0; i <= line.size(); ++i) {
-                ASSERT_EQ(scan.NextQuote(i, line.size()), std::min(line.find('"', i), line.size()))
-                    << line << " at " << i;
+        ASSERT_TRUE(scan.bitsKnown || line.size() >= LineScan::kBytes) << line.size();
+        if (scan.bitsKnown) {
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                ASSERT_EQ((scan.quotes[i / 64] >> (i % 64)) & 1, line[i] == '"') << line << i;
+                ASSERT_EQ((scan.delimiters[i / 64] >> (i % 64)) & 1, line[i] == ',') << line << i;
             }
         }
+        inWriterForm += scan.WriterForm(line.size()) ? 1 : 0;
         LineScan wordByWord = scan;
-        wordByWord.quotesKnown = false;
+        wordByWord.bitsKnown = false;
         ASSERT_EQ(ReadValues(sliced, got, scan, fields.size()),
                   ReadValues(byWord, got, wordByWord, fields.size()))
             << line;
     }
+    EXPECT_GT(inWriterForm, 5000);  // the writer's own lines are sliced
 }
 
 TEST(TableStreamReader, HeaderMatchesDisplayNamesAndSkipsUnknownWords) {
