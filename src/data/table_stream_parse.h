@@ -345,10 +345,10 @@ struct LoadColumn {
 };
 
 // Takes the values of one data line into a record: one value per field, in field order, as
-// MemTable::AppendRecord takes them. A line in the form the writer gives it (every value
-// quoted and followed by a delimiter) is sliced at the quotes its scan found; any other, and
-// the rest of a line from the first word that is not in that form, is taken word by word.
-// Both ways give the same values and the same errors.
+// MemTable::AppendRecord takes them. A line without escapes in the form the writer gives it
+// (every value quoted and followed by a delimiter, see LineScan::WriterForm) is sliced at the
+// quotes its scan found; any other line is taken word by word (TakeWord). Both ways give the
+// same values and the same errors.
 class RecordReader {
   public:
     RecordReader(const std::vector<FieldDef>& fields, const TableStreamFormat& f,

@@ -199,7 +199,8 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             ++lines;
             afterLine = pos;
             reader.Read(line, scan);
-            table.AppendRecord(reader.Values());
+            const MemTable::RecordValue* record = reader.Values();
+            table.AppendRecord(record);
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t remaining = reserveEnd - pos;
                 table.ReserveRecords(remaining / ((pos - piece.begin) / lines + 1) * 5 / 4 + 16);
