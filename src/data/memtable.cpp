@@ -131,6 +131,7 @@ void MemTable::Define(std::vector<FieldDef> fields, std::vector<IndexDef> indexe
 
 void MemTable::Append() {
     if (impl_->pending) Post();
+    impl_->roomUntil = 0;
     for (Column& c : impl_->columns) c.JoinTail();
     for (Column& c : impl_->columns) {
         if (!c.isText) {
@@ -180,12 +181,13 @@ void MemTable::Post() {
 void MemTable::ReserveRecords(std::size_t records) {
     Impl& m = *impl_;
     const std::size_t total = m.count + records;
+    m.roomUntil = 0;
     for (Column& c : m.columns) {
         c.JoinTail();
         if (c.isText) {
             c.offsets.reserve(total + 1);
             // Text columns are sized from the records so far, with a tenth to spare.
-            if (m.count > 0) c.arena.reserve(c.arena.size() / m.count * total * 11 / 10 + 64);
+            if (m.count > 0) c.arena.reserve(c.arena.size() * total / m.count * 11 / 10 + 64);
         } else {
             c.values.reserve(total);
             c.nulls.reserve(total);
@@ -193,21 +195,36 @@ void MemTable::ReserveRecords(std::size_t records) {
     }
 }
 
+void MemTable::Impl::MakeRoom() {
+    std::size_t room = std::numeric_limits<std::uint32_t>::max() - count;
+    for (Column& c : columns) {
+        c.JoinTail();
+        if (c.isText) {
+            c.offsets.make_room();
+            room = std::min(room, c.offsets.room());
+        } else {
+            c.values.make_room();
+            c.nulls.make_room();
+            room = std::min({room, c.values.room(), c.nulls.room()});
+        }
+    }
+    roomUntil = static_cast<std::uint32_t>(count + room);
+}
+
 void MemTable::AppendRecord(const RecordValue* values) {
     Impl& m = *impl_;
     if (m.pending) Post();
-    if (!m.columns.empty() && m.columns[0].tail) {
-        for (Column& c : m.columns) c.JoinTail();
-    }
+    if (m.count >= m.roomUntil) m.MakeRoom();
     Column* c = m.columns.data();
     const RecordValue* v = values;
     for (const Column* end = c + m.columns.size(); c != end; ++c, ++v) {
         if (c->isText) {
             if (v->set) c->arena.append(v->text);
-            c->offsets.push_back(static_cast<std::uint32_t>(c->arena.size()));
+            c->offsets.push_back_in_room(static_cast<std::uint32_t>(c->arena.size()));
         } else {
-            c->values.push_back(v->set ? v->integer : 0);
-            c->nulls.push_back(v->set ? 0 : 1);
+            const bool set = v->set;
+            c->values.push_back_in_room(set ? v->integer : 0);
+            c->nulls.push_back_in_room(set ? 0 : 1);
         }
     }
     ++m.count;
@@ -226,6 +243,7 @@ void MemTable::AdoptRecords(MemTable&& part) {
         c.tail = std::make_unique<Column>(std::move(p.columns[i]));
     }
     m.count += p.count;
+    m.roomUntil = 0;
     part = MemTable();
 }
 

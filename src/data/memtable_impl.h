@@ -8,6 +8,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,11 +62,11 @@ class Arena {
     void resize(std::size_t n) {  // only ever shrinks back to a record boundary
         if (n < size_) size_ = n;
     }
-    void append(std::string_view text) {
+    [[gnu::always_inline]] void append(std::string_view text) {
         const std::size_t n = text.size();
         if (n == 0) return;
         if (n > cap_ - size_) Grow(n);
-        std::memcpy(data_ + size_, text.data(), n);
+        CopySmall(data_ + size_, text.data(), n);
         size_ += n;
     }
 
@@ -74,7 +75,34 @@ class Arena {
     }
 
   private:
-    void Grow(std::size_t n) { Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096})); }
+    // Most values are a few bytes: copied in two overlapping moves of a word or half a word
+    // instead of a call, reading and writing only [0, n) of either side.
+    static void CopySmall(char* to, const char* from, std::size_t n) {
+        if (n >= 8 && n <= 16) {
+            std::uint64_t a;
+            std::uint64_t b;
+            std::memcpy(&a, from, 8);
+            std::memcpy(&b, from + n - 8, 8);
+            std::memcpy(to, &a, 8);
+            std::memcpy(to + n - 8, &b, 8);
+        } else if (n >= 4 && n < 8) {
+            std::uint32_t a;
+            std::uint32_t b;
+            std::memcpy(&a, from, 4);
+            std::memcpy(&b, from + n - 4, 4);
+            std::memcpy(to, &a, 4);
+            std::memcpy(to + n - 4, &b, 4);
+        } else if (n < 4) {
+            to[0] = from[0];
+            to[n / 2] = from[n / 2];
+            to[n - 1] = from[n - 1];
+        } else {
+            std::memcpy(to, from, n);
+        }
+    }
+    [[gnu::noinline]] void Grow(std::size_t n) {
+        Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096}));
+    }
     void Resize(std::size_t cap) {
         char* bigger = static_cast<char*>(AllocateBuffer(cap));
         if (size_) std::memcpy(bigger, data_, size_);
@@ -87,8 +115,64 @@ class Arena {
     std::size_t cap_ = 0;
 };
 
+// A growable array of one column's per-record numbers (offsets, values, null flags), in a
+// buffer as the arena's. Appending is one capacity test and one store, inlined where records
+// are appended; growing is out of line.
 template <class T>
-using Values = std::vector<T, BufferAllocator<T>>;
+class Values {
+  public:
+    Values() = default;
+    Values(Values&& other) noexcept
+        : data_(std::exchange(other.data_, nullptr)),
+          size_(std::exchange(other.size_, 0)),
+          cap_(std::exchange(other.cap_, 0)) {}
+    Values& operator=(Values&& other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(cap_, other.cap_);
+        return *this;
+    }
+    ~Values() { FreeBuffer(data_, cap_ * sizeof(T)); }
+
+    std::size_t size() const { return size_; }
+    std::size_t room() const { return cap_ - size_; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+    T& back() { return data_[size_ - 1]; }
+    const T& back() const { return data_[size_ - 1]; }
+    [[gnu::always_inline]] void push_back(T value) {
+        if (size_ == cap_) Grow(1);
+        data_[size_++] = value;
+    }
+    // Only where room() has been seen to be positive.
+    [[gnu::always_inline]] void push_back_in_room(T value) { data_[size_++] = value; }
+    void make_room() {
+        if (size_ == cap_) Grow(1);
+    }
+    void append(const Values& other) {
+        reserve(size_ + other.size_);
+        if (other.size_) std::memcpy(data_ + size_, other.data_, other.size_ * sizeof(T));
+        size_ += other.size_;
+    }
+    void reserve(std::size_t n) {
+        if (n > cap_) Resize(n);
+    }
+
+  private:
+    [[gnu::noinline]] void Grow(std::size_t n) {
+        Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 16}));
+    }
+    void Resize(std::size_t cap) {
+        if (cap > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+        T* bigger = static_cast<T*>(AllocateBuffer(cap * sizeof(T)));
+        if (size_) std::memcpy(bigger, data_, size_ * sizeof(T));
+        FreeBuffer(data_, cap_ * sizeof(T));
+        data_ = bigger;
+        cap_ = cap;
+    }
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t cap_ = 0;
+};
 
 // One column's values in load order. A column normally holds all its records itself; a table
 // whose records were read in two halves by two threads keeps the second half's values in
@@ -125,8 +209,8 @@ struct Column {
             for (std::size_t r = 1; r < t.offsets.size(); ++r)
                 offsets.push_back(base + t.offsets[r]);
         } else {
-            values.insert(values.end(), t.values.begin(), t.values.end());
-            nulls.insert(nulls.end(), t.nulls.begin(), t.nulls.end());
+            values.append(t.values);
+            nulls.append(t.nulls);
         }
         tail.reset();
         split = std::numeric_limits<std::uint32_t>::max();
@@ -161,6 +245,9 @@ struct MemTable::Impl {
     std::vector<Column> columns;
     std::uint32_t count = 0;
     bool pending = false;  // Append called, Post not yet
+    // AppendRecord may append without testing any column's capacity while count is below
+    // this: every per-record array has room up to it (0: not known, see MakeRoom).
+    std::uint32_t roomUntil = 0;
     std::uint64_t generation = NextTableGeneration();
 
     std::vector<Order> orders;  // orders[0] is load order once indexes are built
@@ -193,6 +280,10 @@ struct MemTable::Impl {
         const std::int32_t y = c.Value(b);
         return x < y ? -1 : (x > y ? 1 : 0);
     }
+
+    // Joins the columns' tails and grows what has no room for one more record; sets
+    // roomUntil.
+    void MakeRoom();
 
     // Sorts an index on its first use.
     void Sort(const Order& o) const;

@@ -58,6 +58,106 @@ bool TableStreamHelper::TakeBack() {
 }
 
 namespace stream_detail {
+
+RecordReader::RecordReader(const std::vector<FieldDef>& fields, const TableStreamFormat& f,
+                           const std::vector<LoadColumn>& columns)
+    : fields_(fields),
+      f_(f),
+      columns_(columns),
+      sliceable_(f.quote != f.fieldDelimiter && f.quote != f.recordDelimiter),
+      record_(fields.size()),
+      scratch_(fields.size() + 1) {}
+
+namespace {
+
+[[noreturn, gnu::noinline, gnu::cold]] void BadInteger(std::string_view word,
+                                                       const FieldDef& field) {
+    throw TableStreamError(
+        Format2("'%s' is not a valid integer value for field '%s'", word, field.label));
+}
+
+}  // namespace
+
+[[gnu::always_inline]] inline void RecordReader::Take(const LoadColumn& c, std::string_view word,
+                                                      bool escapes) {
+    if (c.column == kNoColumn) return;
+    MemTable::RecordValue& v = record_[c.column];
+    if (c.text) {
+        if (escapes && word.find(f_.escape) != std::string_view::npos) {
+            // Unescaped in the field's own string (where a word that needed assembling is).
+            std::string& own = scratch_[c.column];
+            if (word.data() != own.data()) own.assign(word);
+            Unescape(own, f_.escape);
+            word = own;
+        }
+        v.text = word;
+        v.set = true;
+    } else if (!word.empty()) {
+        if (!ParseInteger(word, c.range, v.integer)) BadInteger(word, fields_[c.column]);
+        v.set = true;
+    }
+}
+
+namespace {
+
+// Takes the words of a line in the writer's form (see LineScan::WriterForm) into `record`:
+// each word is the bytes between the next two quotes. Kept apart from the general reading so
+// that its few values stay in registers.
+[[gnu::noinline]] void SliceQuoted(const char* p, std::size_t size, const LineScan& scan,
+                                   const LoadColumn* columns, std::size_t count,
+                                   MemTable::RecordValue* record, const FieldDef* fields) {
+    const std::size_t lastWord = (size - 1) >> 6;
+    std::size_t base = 0;
+    std::uint64_t bits = scan.quotes[0];
+    for (std::size_t j = 0; j < count; ++j) {
+        while (bits == 0) {
+            base += 64;
+            if (base > lastWord * 64) return;  // no word left: the rest stay unset
+            bits = scan.quotes[base >> 6];
+        }
+        const std::size_t open = base + static_cast<std::size_t>(__builtin_ctzll(bits));
+        bits &= bits - 1;
+        while (bits == 0) {
+            base += 64;
+            bits = scan.quotes[base >> 6];
+        }
+        const std::size_t close = base + static_cast<std::size_t>(__builtin_ctzll(bits));
+        bits &= bits - 1;
+        const LoadColumn& c = columns[j];
+        if (c.column == kNoColumn) continue;
+        MemTable::RecordValue& v = record[c.column];
+        const std::string_view word(p + open + 1, close - open - 1);
+        if (c.text) {
+            v.text = word;
+            v.set = true;
+        } else if (!word.empty()) {
+            if (!ParseInteger(word, c.range, v.integer)) BadInteger(word, fields[c.column]);
+            v.set = true;
+        }
+    }
+}
+
+}  // namespace
+
+void RecordReader::Read(std::string_view line, const LineScan& scan) {
+    for (MemTable::RecordValue& v : record_) v.set = false;
+    const bool escapes = scan.escapes;
+    const LoadColumn* c = columns_.data();
+    const LoadColumn* const end = c + columns_.size();
+    std::size_t at = 0;
+    if (sliceable_ && !escapes && scan.WriterForm(line.size())) {
+        SliceQuoted(line.data(), line.size(), scan, c, columns_.size(), record_.data(),
+                    fields_.data());
+        return;
+    }
+    for (; c != end; ++c) {
+        std::string& own = c->column == kNoColumn ? scratch_.back() : scratch_[c->column];
+        std::string_view word;
+        if (!TakeWord(line, at, f_, own, word)) break;
+        Take(*c, word, escapes);
+    }
+}
+
 namespace {
 
 // One stretch of the records, [begin, end) of the stream, and where its reading stopped.
@@ -86,16 +186,13 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
     std::size_t lines = 0;
     std::size_t afterLine = piece.begin;
     try {
-        const std::vector<FieldDef>& fields = table.Fields();
-        std::vector<MemTable::RecordValue> record(fields.size());
-        // Values that need assembling (doubled quotes, partial quoting, escapes) are built
-        // here, one string per field so that a record's values stay valid until appended.
-        std::vector<std::string> scratch(fields.size() + 1);
-        std::string& skipped = scratch.back();
+        RecordReader reader(table.Fields(), f, columns);
+        const LineScanner scanner(f);
         std::string_view line;
-        if (observer != nullptr) observer->Begin(fields);
+        LineScan scan;
+        if (observer != nullptr) observer->Begin(table.Fields());
         for (;;) {
-            const LineRead read = NextLine(text, pos, f.maxLineBytes, line);
+            const LineRead read = scanner.Next(text, pos, line, scan);
             if (read == LineRead::End) break;
             if (read == LineRead::TooLong) {
                 piece.tooLong = true;
@@ -103,35 +200,10 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             }
             ++lines;
             afterLine = pos;
-            for (MemTable::RecordValue& v : record) v.set = false;
-            // Escapes are rare: look for one per line, not per value.
-            const bool escapes = line.find(f.escape) != std::string_view::npos;
-            std::size_t at = 0;
-            for (const LoadColumn& c : columns) {
-                std::string_view word;
-                std::string& own = c.column == kNoColumn ? skipped : scratch[c.column];
-                if (!TakeWord(line, at, f, own, word)) break;
-                if (c.column == kNoColumn) continue;
-                MemTable::RecordValue& v = record[c.column];
-                if (c.text) {
-                    if (escapes && word.find(f.escape) != std::string_view::npos) {
-                        if (word.data() != own.data()) own.assign(word);
-                        Unescape(own, f.escape);
-                        word = own;
-                    }
-                    v.text = word;
-                    v.set = true;
-                } else if (!word.empty()) {
-                    if (!ParseInteger(word, c.range, v.integer)) {
-                        throw TableStreamError(
-                            Format2("'%s' is not a valid integer value for field '%s'", word,
-                                    fields[c.column].label));
-                    }
-                    v.set = true;
-                }
-            }
-            table.AppendRecord(record.data());
-            if (observer != nullptr) observer->Record(record.data());
+            reader.Read(line, scan);
+            const MemTable::RecordValue* record = reader.Values();
+            table.AppendRecord(record);
+            if (observer != nullptr) observer->Record(record);
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t bytesPerRecord = (pos - piece.begin) / lines + 1;
                 const auto guess = [&](std::size_t bytes) {

@@ -1,7 +1,6 @@
 // The table stream's lines and words, found and taken where they lie in the inflated text.
 #include <cstring>
 
-#include "data/decimal.h"
 #include "data/table_stream_parse.h"
 
 namespace korvel::stream_detail {
@@ -89,12 +88,6 @@ std::string Format2(std::string_view pattern, std::string_view a, std::string_vi
         }
     }
     return out;
-}
-
-bool ParseInteger(std::string_view text, Range range, std::int32_t& out) {
-    const auto v = SignedIntegerInRange(text, range.min, range.max);
-    if (v) out = *v;
-    return v.has_value();
 }
 
 }  // namespace korvel::stream_detail

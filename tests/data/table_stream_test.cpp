@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/schema.h"
+#include "data/table_stream_parse.h"
 
 namespace korvel {
 namespace {
@@ -143,6 +146,126 @@ TEST(TableStreamReader, LastValueWithoutCommaIsKept) {
     EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 5);
     t.Next();
     EXPECT_EQ(t.FieldByName("Gp").AsInteger(), 6);
+}
+
+// A line's values as text, or the error its reading gives: what a record holds.
+std::string ReadValues(stream_detail::RecordReader& reader, std::string_view line,
+                       const stream_detail::LineScan& scan, std::size_t fields) {
+    std::string out;
+    try {
+        reader.Read(line, scan);
+    } catch (const TableStreamError& e) {
+        return std::string("error ") + e.what();
+    }
+    const MemTable::RecordValue* v = reader.Values();
+    for (std::size_t i = 0; i < fields; ++i) {
+        out += v[i].set ? "[" + std::string(v[i].text) + "|" + std::to_string(v[i].integer) + "]"
+                        : "-";
+    }
+    return out;
+}
+
+// Lines close to the writer's form, and lines that only look like it: every line is read
+// with its scan (slicing at the quotes where it can) and word by word, and both must give
+// the same values and errors; the scan must agree with the line reader about the line.
+TEST(TableStreamReader, SlicedLinesReadAsWordByWord) {
+    using namespace stream_detail;
+    std::vector<FieldDef> fields(3);
+    fields[0].label = "A";
+    fields[1].label = "N";
+    fields[1].type = FieldType::SmallInt;
+    fields[2].label = "C";
+    // A skipped header word, and a field named twice: the later word wins.
+    std::vector<LoadColumn> columns(5);
+    columns[0] = {0, true, {0, 0}};
+    columns[2] = {1, false, {-32768, 32767}};
+    columns[3] = {2, true, {0, 0}};
+    columns[4] = {0, true, {0, 0}};
+    TableStreamFormat f;
+    const char* const pieces[] = {
+        "\"G1\",",
+        "\"\",",
+        "\"\xB1\xB1\xBE\xA9\xC4\xCF\",",
+        "\"12\",",
+        "\"-5\",",
+        "\"+7\",",
+        "\"40000\",",
+        "\"1x\",",
+        "\"a\"\"b\",",
+        "\"x%ny\",",
+        "\"%%\",",
+        "\"p\",\"q\",",
+        "\",\",",
+        "\"\"\"\",",
+        "7,",
+        "ab\"c,d\"e,",
+        "\"open",
+        "\"q\"z,",
+        "\"end\"",
+        ",",
+        "\"",
+        "%",
+        "\xB0\xA1",
+        "\"0123456789abcdef0123456789\",",
+        "\"\xB0\x22\",",
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    RecordReader sliced(fields, f, columns);
+    RecordReader byWord(fields, f, columns);
+    // A word ending at each place around the scan's 64-byte words, followed by what may or
+    // may not continue the writer's form there.
+    std::vector<std::string> lines;
+    for (std::size_t length = 55; length < 140; ++length) {
+        for (const char* rest : {",\"y\",", "z\"y\",", ",", "", "\"y\",", "\"\"y\",", ",y,"}) {
+            lines.push_back("\"" + std::string(length, 'x') + "\"" + rest);
+            lines.push_back("\"1\",\"" + std::string(length - 4, 'x') + "\"" + rest);
+        }
+    }
+    // Mostly the writer's own form, sometimes long enough to pass the scan's reach, and now
+    // and then nothing else.
+    for (int round = 0; round < 20000; ++round) {
+        std::string& line = lines.emplace_back();
+        const std::uint32_t count = 1 + next(round % 10 == 0 ? 40 : 8);
+        const bool onlyWriterForm = next(4) == 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const bool any = !onlyWriterForm && next(4) == 0;
+            line += pieces[any ? next(std::size(pieces)) : next(7)];
+        }
+    }
+    LineScan scan;  // reused, as the record loop does
+    int inWriterForm = 0;
+    for (const std::string& line : lines) {
+        const bool atEnd = next(2) == 0;
+        const std::string text = std::string(next(3), '\n') + line + (atEnd ? "" : "\r\n\"z\",");
+        std::size_t pos = 0;
+        std::size_t pos2 = 0;
+        std::string_view got;
+        std::string_view want;
+        ASSERT_EQ(LineScanner(f).Next(text, pos, got, scan), LineRead::Line);
+        ASSERT_EQ(NextLine(text, pos2, f.maxLineBytes, want), LineRead::Line);
+        ASSERT_EQ(got, want);
+        ASSERT_EQ(got, line);
+        ASSERT_EQ(pos, pos2);
+        ASSERT_EQ(scan.escapes, line.find('%') != std::string::npos) << line;
+        ASSERT_TRUE(scan.bitsKnown || line.size() >= LineScan::kBytes) << line.size();
+        if (scan.bitsKnown) {
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                ASSERT_EQ((scan.quotes[i / 64] >> (i % 64)) & 1, line[i] == '"') << line << i;
+                ASSERT_EQ((scan.delimiters[i / 64] >> (i % 64)) & 1, line[i] == ',') << line << i;
+            }
+        }
+        inWriterForm += scan.WriterForm(line.size()) ? 1 : 0;
+        LineScan wordByWord = scan;
+        wordByWord.bitsKnown = false;
+        ASSERT_EQ(ReadValues(sliced, got, scan, fields.size()),
+                  ReadValues(byWord, got, wordByWord, fields.size()))
+            << line;
+    }
+    EXPECT_GT(inWriterForm, 5000);  // the writer's own lines are sliced
 }
 
 TEST(TableStreamReader, HeaderMatchesDisplayNamesAndSkipsUnknownWords) {
