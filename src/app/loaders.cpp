@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "data/blob.h"
 #include "resources/resources.h"
 #include "timetable/timetable_folder.h"
 
@@ -46,6 +47,14 @@ TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options
         options_.strict = true;
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
+        if (!options_.compressed) options_.compressed = CompressedBlob;
+    }
+    stopsSource_ = options_.source;
+    if (options_.compressed) {
+        stopsSource_ = [this](std::string_view name) {
+            const std::span<const unsigned char> packed = options_.compressed(name);
+            return InflateBlob(packed.data(), packed.size(), stopsHelper_);
+        };
     }
 }
 
@@ -103,8 +112,9 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
             table = std::move(TableOf(*options_.loaded, which));
             event.records = table.RecordCount();
         } else {
-            event.records =
-                LoadTableFromBlob(which, table, format, options_.source, helper, &checks);
+            event.records = LoadTableFromBlob(which, table, format,
+                                              helper != nullptr ? stopsSource_ : options_.source,
+                                              helper, &checks);
         }
         event.ok = true;
         event.verified = checks.records.has_value();
