@@ -22,6 +22,8 @@ namespace {
 // a damaged header; refuse it before allocating.
 constexpr std::uint64_t kMaxRatio = 1032;
 constexpr std::uint64_t kMaxInflated = 256ull << 20;
+// A reader of plain blobs only takes a chunked blob's magic for an implausible length.
+static_assert(kChunkedBlobMagic > kMaxInflated);
 constexpr std::size_t kPlainHeaderBytes = 4;
 constexpr std::size_t kChunkedHeaderBytes = 12;
 constexpr std::size_t kChunkEntryBytes = 8;
