@@ -1,7 +1,5 @@
 #include "bench_data.h"
 
-#include <zlib.h>
-
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
@@ -21,15 +19,9 @@ std::string& DirSetting() {
 }
 
 std::vector<unsigned char> Compress(const std::string& plain) {
-    uLongf bound = compressBound(static_cast<uLong>(plain.size()));
-    std::vector<unsigned char> out(4 + bound);
-    const std::uint32_t n = static_cast<std::uint32_t>(plain.size());
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(n >> (8 * i));
-    const int rc = compress2(out.data() + 4, &bound, reinterpret_cast<const Bytef*>(plain.data()),
-                             static_cast<uLong>(plain.size()), Z_BEST_COMPRESSION);
-    if (rc != Z_OK) throw std::runtime_error("compress2 failed");
-    out.resize(4 + bound);
-    return out;
+    const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(plain.data()),
+                                               plain.size());
+    return DeflateBlob(bytes, BlobChunkBytesFor(bytes.size()));
 }
 
 std::size_t StreamSlot(std::string_view name) {
@@ -65,6 +57,10 @@ std::unique_ptr<DataSet> Build(int times) {
 
 const std::vector<unsigned char>& DataSet::Blob(std::string_view name) const {
     return blobs[StreamSlot(name)];
+}
+
+CompressedBlobSource DataSet::Compressed() const {
+    return [this](std::string_view name) { return std::span<const unsigned char>(Blob(name)); };
 }
 
 BlobSource DataSet::Source() const {

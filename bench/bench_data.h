@@ -19,7 +19,7 @@ namespace korvel::bench {
 struct DataSet {
     int times = 1;
     TimetableStreams streams;                         // SPY, SLIST, STRAIN, SM
-    std::array<std::vector<unsigned char>, 4> blobs;  // length prefix + zlib stream
+    std::array<std::vector<unsigned char>, 4> blobs;  // as korvel-blobpack packs them
     StoredTables tables;                              // loaded, indexes selected
     std::shared_ptr<const Timetable> typed;           // built from `tables`
     std::unique_ptr<StopIndex> index;                 // over `typed`
@@ -28,6 +28,8 @@ struct DataSet {
     const std::vector<unsigned char>& Blob(std::string_view name) const;
     // A BlobSource inflating this data set's blobs.
     BlobSource Source() const;
+    // This data set's blobs as they are stored.
+    CompressedBlobSource Compressed() const;
 };
 
 // Where the streams come from ("" for the embedded blobs); set once from main().

@@ -1,12 +1,12 @@
 // Blob inflation over arbitrary bytes: InflateBlob either returns exactly the declared number
-// of bytes or throws BlobError; ReadBlobFrom finds resources by name in any case; and any
-// payload packed the way the blob packer packs it comes back unchanged.
-#include <zlib.h>
-
+// of bytes (plain or chunked) or throws BlobError; ReadBlobFrom finds resources by name in any
+// case; and any payload packed the way the blob packer packs it, in one stream or in chunks,
+// comes back unchanged.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // 1. The bytes as one compressed blob.
     try {
         const std::vector<unsigned char> out = korvel::InflateBlob(data, size);
-        Check(size >= 4 && out.size() == Declared(data));
+        const bool chunked = size >= 8 && Declared(data) == korvel::kChunkedBlobMagic;
+        Check(size >= 4 && out.size() == (chunked ? Declared(data + 4) : Declared(data)));
     } catch (const korvel::BlobError&) {
     }
 
@@ -57,17 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    // 3. Round trip: the bytes packed as a blob inflate back to themselves.
-    uLongf packedSize = compressBound(static_cast<uLong>(size));
-    std::vector<unsigned char> blob(4 + packedSize);
-    blob[0] = static_cast<unsigned char>(size);
-    blob[1] = static_cast<unsigned char>(size >> 8);
-    blob[2] = static_cast<unsigned char>(size >> 16);
-    blob[3] = static_cast<unsigned char>(size >> 24);
-    if (compress2(blob.data() + 4, &packedSize, data, static_cast<uLong>(size), 9) != Z_OK) {
-        return 0;
-    }
-    blob.resize(4 + packedSize);
+    // 3. Round trip: the bytes packed as a blob inflate back to themselves; the first byte
+    // chooses between one stream and chunks of up to 1 KiB.
+    const std::size_t chunkBytes = size > 0 && (data[0] & 4) != 0 ? 1 + data[0] * 4u : 0;
+    const std::vector<unsigned char> blob =
+        korvel::DeflateBlob(std::span<const unsigned char>(data, size), chunkBytes);
     const std::vector<unsigned char> back = korvel::InflateBlob(blob.data(), blob.size());
     Check(back.size() == size && (size == 0 || std::equal(back.begin(), back.end(), data)));
 

@@ -3,7 +3,9 @@
 //   korvel-blobpack --asm OUT.S --table OUT.cpp --stage DIR ENTRY...
 //
 // ENTRY is one of
-//   --z NAME FILE        store FILE compressed: 4-byte little-endian length + zlib level 9
+//   --z NAME FILE        store FILE compressed at zlib level 9 (korvel::DeflateBlob): a 4-byte
+//                        little-endian length and one zlib stream, or, for a file larger than
+//                        korvel::kBlobChunkingAbove, independent chunks two threads can inflate
 //   --raw NAME FILE      store FILE as it is
 //   --gbk NAME FILE      FILE is UTF-8 text: store it converted to GBK bytes, uncompressed
 //   --max NAME BYTES     refuse to pack when the stored NAME is larger than BYTES
@@ -12,8 +14,6 @@
 // OUT.cpp lists them as korvel::BlobResource entries (korvel::kEmbeddedBlobs and
 // korvel::kEmbeddedBlobCount). Names are stored upper-case. Outputs whose bytes are already
 // right are left untouched, so an unchanged blob does not rebuild its users.
-#include <zlib.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "data/blob.h"
 #include "data/decimal.h"
 #include "data/gbk.h"
 
@@ -69,19 +70,11 @@ void WriteIfChanged(const fs::path& path, const std::string& bytes) {
 }
 
 Bytes Compress(const Bytes& plain, const std::string& name) {
-    if (plain.size() > 0xFFFFFFFFu) throw PackError(name + ": too large for a 32-bit length");
-    uLongf bound = compressBound(static_cast<uLong>(plain.size()));
-    Bytes out(4 + bound);
-    const auto n = static_cast<std::uint32_t>(plain.size());
-    out[0] = static_cast<unsigned char>(n);
-    out[1] = static_cast<unsigned char>(n >> 8);
-    out[2] = static_cast<unsigned char>(n >> 16);
-    out[3] = static_cast<unsigned char>(n >> 24);
-    const int rc = compress2(out.data() + 4, &bound, plain.data(), static_cast<uLong>(plain.size()),
-                             Z_BEST_COMPRESSION);
-    if (rc != Z_OK) throw PackError(name + ": zlib compress2 failed with " + std::to_string(rc));
-    out.resize(4 + bound);
-    return out;
+    try {
+        return korvel::DeflateBlob(plain, korvel::BlobChunkBytesFor(plain.size()));
+    } catch (const korvel::BlobError& e) {
+        throw PackError(name + ": " + e.what());
+    }
 }
 
 // UTF-8 text as GBK, whole: a character without a GBK code is an error here rather than a

@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "data/blob.h"
 #include "resources/resources.h"
 #include "timetable/timetable_folder.h"
 
@@ -46,6 +47,14 @@ TimetableLoader::TimetableLoader(StoredTables& tables, LoadFlags& flags, Options
         options_.strict = true;
     } else if (!options_.source) {
         options_.source = [](std::string_view name) { return ReadBlob(name); };
+        if (!options_.compressed) options_.compressed = CompressedBlob;
+    }
+    stopsSource_ = options_.source;
+    if (options_.compressed) {
+        stopsSource_ = [this](std::string_view name) {
+            const std::span<const unsigned char> packed = options_.compressed(name);
+            return InflateBlob(packed.data(), packed.size(), stopsHelper_);
+        };
     }
     if (options_.typed) readAlong_ = std::make_unique<TimetableReadAlong>();
 }
@@ -120,8 +129,9 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
             const RecordObservers observers = which == LoadTable::KMTrain && readAlong_
                                                   ? readAlong_->Observers()
                                                   : RecordObservers();
-            event.records = LoadTableFromBlob(which, table, format, options_.source, helper,
-                                              &checks, observers);
+            event.records = LoadTableFromBlob(which, table, format,
+                                              helper != nullptr ? stopsSource_ : options_.source,
+                                              helper, &checks, observers);
         }
         event.ok = true;
         event.verified = checks.records.has_value();

@@ -4,8 +4,9 @@
 //   StopsLoader  KMTrain (index SIDNo), with its own reader settings stopsReaderSettings; then,
 //                 once the other three tables are in, the typed timetable (Options::typed)
 //   StationTablesLoader   KMPy (load order), then KMList (index SID), then KMSM (index SStation),
-//                 with the reader settings readerSettings; then it reads the second half of
-//                 KMTrain's records, which StopsLoader offers it once the stop table is inflated
+//                 with the reader settings readerSettings; then it helps StopsLoader: it
+//                 inflates chunks of KMTrain's blob while StopsLoader inflates the others,
+//                 and reads the second half of KMTrain's records
 //
 // Each table's load flag is 0 while it loads and becomes 1 (a release store) only after the
 // table is completely loaded and its index selected; readers test it with an acquire load,
@@ -21,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -66,8 +68,17 @@ std::string LoadFailureText(const LoadEvent& event);
 // Called on the loader thread right after the table's flag is set (or after it failed).
 using LoadCallback = std::function<void(const LoadEvent&)>;
 
+// Returns the stored bytes of a named compressed blob, as InflateBlob takes them (they must
+// stay valid while the loader runs); throws when it cannot.
+using CompressedBlobSource = std::function<std::span<const unsigned char>(std::string_view name)>;
+
 struct TimetableLoaderOptions {
-    BlobSource source;     // empty: the program's embedded blobs (korvel::ReadBlob)
+    BlobSource source;  // empty: the program's embedded blobs (korvel::ReadBlob)
+    // The stop table's blob, still compressed: StopsLoader inflates it with StationTablesLoader's
+    // help (a chunked blob is inflated on both threads) instead of asking `source` for it.
+    // Empty: `source` gives the stops too. With `source` and `folder` both empty: the
+    // embedded blobs (korvel::CompressedBlob).
+    CompressedBlobSource compressed;
     LoadCallback onEvent;  // may be empty
     // With `source` empty: read the four streams from this folder instead of the embedded
     // blobs, verified against its manifest when it has one, every table checked as
@@ -125,7 +136,8 @@ class TimetableLoader {
     std::shared_ptr<const TimetableFolderSource> folder_;  // with options.folder
     TableStreamFormat readerSettings_;
     TableStreamFormat stopsReaderSettings_;
-    TableStreamHelper stopsHelper_;                  // StationTablesLoader's share of KMTrain
+    TableStreamHelper stopsHelper_;  // StationTablesLoader's share of KMTrain
+    BlobSource stopsSource_;         // `source`, or `compressed` inflated with stopsHelper_
     std::unique_ptr<TimetableReadAlong> readAlong_;  // with Options::typed, until the build
 
     mutable std::mutex mutex_;

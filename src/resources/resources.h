@@ -23,6 +23,10 @@ std::string_view EmbeddedTimetableKind();
 // Throws BlobError when there is no such blob or its stored bytes are damaged.
 std::vector<unsigned char> ReadBlob(std::string_view name);
 
+// The stored bytes of the embedded compressed blob `name` (any case), as InflateBlob takes
+// them. Throws BlobError when there is no such blob or it is stored uncompressed.
+std::span<const unsigned char> CompressedBlob(std::string_view name);
+
 // The most bytes of the start page that the page reader takes.
 inline constexpr std::size_t kAboutPageMaxBytes = 10001;
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -191,6 +192,77 @@ TEST(Loaders, LoadAllFourTablesOnTwoThreadsInOrder) {
         lastNo = no.AsInteger();
     }
     EXPECT_EQ(n, 480);
+}
+
+// A chunked blob inflated with a thread serving the helper gives the bytes of one thread's
+// inflation, and of two damaged chunks the error of the first, whichever thread met which.
+TEST(Loaders, BothThreadsInflateAChunkedBlobAsOneWould) {
+    std::string text;
+    for (int i = 0; text.size() < (1u << 20); ++i) text += std::to_string(i * 7919 % 100003) + ",";
+    const Bytes good = DeflateBlob(AsBytes(text), 4096);
+    const BlobLayout layout = ReadBlobLayout(good.data(), good.size());
+    ASSERT_GT(layout.streams.size(), 200u);
+    Bytes bad = good;
+    bad[layout.streams[150].packedOffset + 7] ^= 0x5A;
+    bad[layout.streams[40].packedOffset + 7] ^= 0x5A;
+    std::string firstError;
+    try {
+        InflateBlob(bad.data(), bad.size());
+    } catch (const BlobError& e) {
+        firstError = e.what();
+    }
+    ASSERT_NE(firstError.find("chunk 41 of"), std::string::npos) << firstError;
+
+    for (int round = 0; round < 10; ++round) {
+        TableStreamHelper helper;
+        std::thread serving([&] { helper.Serve(); });
+        EXPECT_EQ(InflateBlob(good.data(), good.size(), helper), AsBytes(text));
+        try {
+            InflateBlob(bad.data(), bad.size(), helper);
+            ADD_FAILURE() << "a damaged blob inflated";
+        } catch (const BlobError& e) {
+            EXPECT_EQ(e.what(), firstError);
+        }
+        helper.Close();
+        serving.join();
+    }
+}
+
+// The stop table's blob given compressed is read from there, not from the source; a damaged
+// chunk fails the stop table alone.
+TEST(Loaders, TheStopTableComesFromItsCompressedBlob) {
+    const Streams streams = MakeStreams(60, 25);
+    const Bytes good = DeflateBlob(AsBytes(streams.byBlob.at("STRAIN")), 2048);
+    ASSERT_GT(ReadBlobLayout(good.data(), good.size()).streams.size(), 10u);
+    Bytes bad = good;
+    bad[bad.size() - 100] ^= 0x5A;
+    for (const Bytes* blob : {&good, static_cast<const Bytes*>(&bad)}) {
+        StoredTables tables;
+        LoadFlags flags;
+        TimetableLoader::Options options;
+        BlobSource inner = SourceOf(streams);
+        options.source = [&](std::string_view name) {
+            if (name == "STrain") throw BlobError("the stops were asked of the source");
+            return inner(name);
+        };
+        options.compressed = [&](std::string_view name) {
+            if (name != "STrain") throw BlobError("asked for " + std::string(name));
+            return std::span<const unsigned char>(*blob);
+        };
+        TimetableLoader loader(tables, flags, options);
+        loader.Start();
+        EXPECT_TRUE(loader.WaitFor(LoadTable::KMPy));
+        EXPECT_TRUE(loader.WaitFor(LoadTable::KMList));
+        EXPECT_TRUE(loader.WaitFor(LoadTable::KMSM));
+        if (blob == &good) {
+            EXPECT_TRUE(loader.WaitFor(LoadTable::KMTrain)) << loader.Error(LoadTable::KMTrain);
+            EXPECT_EQ(tables.KMTrain.RecordCount(), 60u * 25u);
+        } else {
+            EXPECT_FALSE(loader.WaitFor(LoadTable::KMTrain));
+            EXPECT_NE(loader.Error(LoadTable::KMTrain).find("Blob chunk"), std::string::npos)
+                << loader.Error(LoadTable::KMTrain);
+        }
+    }
 }
 
 // The user-interface thread polls the flags while both loaders run and reads each table as

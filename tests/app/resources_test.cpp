@@ -47,13 +47,17 @@ TEST(Resources, EveryBlobIsEmbeddedUnderItsUpperCaseName) {
         ASSERT_NE(r.data, nullptr);
         EXPECT_EQ(r.compressed, r.name != "ABOUT") << r.name;
         if (!r.compressed) continue;
-        // 4-byte little-endian length, then a zlib stream compressed at level 9.
-        ASSERT_GT(r.size, 6u) << r.name;
-        EXPECT_EQ(r.data[4], 0x78) << r.name;
-        EXPECT_EQ(r.data[5], 0xDA) << r.name;
+        // Zlib streams compressed at level 9: one, or chunks of the big ones.
         const Bytes plain = ReadBlob(r.name);
-        const Bytes stored(r.data, r.data + r.size);
-        EXPECT_EQ(U32(stored, 0), plain.size()) << r.name;
+        const BlobLayout layout = ReadBlobLayout(r.data, r.size);
+        EXPECT_EQ(layout.inflatedBytes, plain.size()) << r.name;
+        EXPECT_EQ(layout.chunked, plain.size() > kBlobChunkingAbove) << r.name;
+        for (const BlobStream& s : layout.streams) {
+            ASSERT_GT(s.packedBytes, 2u) << r.name;
+            EXPECT_EQ(r.data[s.packedOffset], 0x78) << r.name;
+            EXPECT_EQ(r.data[s.packedOffset + 1], 0xDA) << r.name;
+        }
+        EXPECT_EQ(CompressedBlob(r.name).data(), r.data) << r.name;
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,86 @@ TEST(Blob, RefusesDamagedBlobs) {
     EXPECT_THROW(InflateBlob(huge.data(), huge.size()), BlobError);
     const auto ratio = Pack("a", 1u << 20);
     EXPECT_THROW(InflateBlob(ratio.data(), ratio.size()), BlobError);
+    // Bytes after the end of the stream.
+    auto trailing = good;
+    trailing.push_back(0);
+    EXPECT_THROW(InflateBlob(trailing.data(), trailing.size()), BlobError);
+}
+
+// The text of the BlobError that inflating `blob` throws ("" when it inflates).
+std::string ErrorOf(const std::vector<unsigned char>& blob) {
+    try {
+        InflateBlob(blob.data(), blob.size());
+    } catch (const BlobError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::uint32_t Get32(const std::vector<unsigned char>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
+}
+
+void Put32(std::vector<unsigned char>& b, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+TEST(Blob, ChunkedBlobsInflateAndRefuseChunkTablesThatLie) {
+    std::string text;
+    for (int i = 0; text.size() < 5000; ++i) text += std::to_string(i * 7919 % 10007) + ",";
+    text.resize(5000);
+    const std::span<const unsigned char> bytes(reinterpret_cast<const unsigned char*>(text.data()),
+                                               text.size());
+    const auto good = DeflateBlob(bytes, 1000);
+    ASSERT_EQ(Get32(good, 0), kChunkedBlobMagic);
+    ASSERT_EQ(Get32(good, 8), 5u);
+    EXPECT_EQ(AsText(InflateBlob(good.data(), good.size())), text);
+    EXPECT_EQ(Get32(DeflateBlob(bytes, 5000), 0), 5000u) << "one chunk's worth stays plain";
+    // Entry i of the chunk table: inflated length at Entry(i), packed length at Entry(i) + 4.
+    const auto entry = [](std::size_t i) { return 12 + 8 * i; };
+    const auto packedAt = [&](std::size_t i) {
+        std::size_t at = entry(5);
+        for (std::size_t k = 0; k < i; ++k) at += Get32(good, entry(k) + 4);
+        return at;
+    };
+    const auto damaged = [&](auto&& change) {
+        auto b = good;
+        change(b);
+        return ErrorOf(b);
+    };
+    const auto expectError = [](const std::string& error, const std::string& part) {
+        EXPECT_NE(error.find(part), std::string::npos)
+            << "'" << error << "' lacks '" << part << "'";
+    };
+
+    expectError(damaged([](auto& b) { b.resize(10); }), "header is truncated");
+    expectError(damaged([&](auto& b) { b.resize(entry(5) - 1); }), "table of 5 chunks");
+    expectError(damaged([](auto& b) { Put32(b, 8, 1000); }), "table of 1000 chunks");
+    expectError(damaged([](auto& b) { Put32(b, 4, 0xFFFFFFF0u); }), "implausible");
+    expectError(damaged([](auto& b) { Put32(b, 4, 5001); }), "fewer than the declared total");
+    expectError(damaged([](auto& b) { Put32(b, 4, 4999); }), "more than the declared total");
+    expectError(damaged([&](auto& b) { Put32(b, entry(0), 1033 * Get32(b, entry(0) + 4)); }),
+                "chunk 1 of 5 declares an implausible length");
+    // A chunk's inflated length off by one, the next's by the opposite: the total still adds up.
+    expectError(damaged([&](auto& b) {
+                    Put32(b, entry(1), 999);
+                    Put32(b, entry(2), 1001);
+                }),
+                "chunk 2 of 5 inflates to more than its declared length");
+    expectError(damaged([&](auto& b) {
+                    Put32(b, entry(1), 1001);
+                    Put32(b, entry(2), 999);
+                }),
+                "chunk 2 of 5 inflates to 1000 bytes, fewer than its declared 1001");
+    // The same with the packed lengths: chunk 2 is given the first byte of chunk 3.
+    expectError(damaged([&](auto& b) {
+                    Put32(b, entry(1) + 4, Get32(b, entry(1) + 4) + 1);
+                    Put32(b, entry(2) + 4, Get32(b, entry(2) + 4) - 1);
+                }),
+                "chunk 2 of 5 has 1 trailing bytes");
+    expectError(damaged([](auto& b) { b.pop_back(); }), "chunk 5 of 5 is truncated");
+    expectError(damaged([](auto& b) { b.push_back(0); }), "1 trailing bytes after its last chunk");
+    expectError(damaged([&](auto& b) { b[packedAt(2) + 5] ^= 0x5A; }), "chunk 3 of 5");
 }
 
 TEST(Blob, ReadsByNameIgnoringCase) {
