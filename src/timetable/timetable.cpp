@@ -30,6 +30,10 @@
 // them; fares are tenths of a yuan with one value per berth (1, 1, 3 and 2 for the four
 // classes); "-" is a class not offered, an empty text no fare at all. Every text that the
 // numbers would not give back byte for byte is kept beside them.
+// Read along. At start-up the stops' and the train list's own values may have been read while
+// their tables loaded (read_along.h), by the same readers in the same way; they are taken over
+// only where they are what the reading here would give (the stops in SIDNo order being their
+// record order), so nothing above depends on which way they were read.
 #include "timetable/timetable.h"
 
 #include <algorithm>
