@@ -150,13 +150,11 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
     IndexStations(b);
 }
 
-// Stops, train by train, merged with the train list by number; then the origins and termini,
-// once every stop's station has its number.
+// The stops in SIDNo order, their stations numbered in that order, and the trains merged with
+// the train list by number.
 void Timetable::ReadTrains(Builder& b) {
     const std::vector<std::uint32_t>& stops = *b.stop.order;
-    const std::vector<std::uint32_t>& rows = *b.list.order;
     const std::size_t n = stops.size();
-    const std::size_t m = rows.size();
 
     // A stop's own values (times, fares, numbers) are those of the n-th record in SIDNo order
     // for StopId n, whatever train it belongs to: on a large table a second thread reads the
@@ -187,22 +185,23 @@ void Timetable::ReadTrains(Builder& b) {
         });
     }
 
-    stopTrain_.reserve(static_cast<std::uint32_t>(n));
+    // Stations in stop order, and the runs of stops of one number.
     stopStation_.reserve(static_cast<std::uint32_t>(n));
     stopRecord_.reserve(static_cast<std::uint32_t>(n));
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < n || j < m) {
-        const std::string_view stopId = i < n ? b.stop.id->ViewAt(stops[i]) : std::string_view();
-        const std::string_view listId = j < m ? b.list.id->ViewAt(rows[j]) : std::string_view();
-        const std::string_view number =
-            i >= n ? listId : (j >= m ? stopId : std::min(stopId, listId));
-        const TrainId t(numbers_.size());
-        numbers_.push_back(std::string(number));
-        AddListRows(b, t, number, j);
-        AddStops(b, t, number, i);
-        stopBegin_.push_back(stopTrain_.size());
+    std::vector<std::uint32_t> runBegin;
+    std::vector<std::string_view> runNumber;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t rec = stops[i];
+        stopStation_.push_back(Intern(b, b.station->ViewAt(rec)));
+        stopRecord_.push_back(rec);
+        const std::string_view number = b.stop.id->ViewAt(rec);
+        if (runNumber.empty() || runNumber.back() != number) {
+            runBegin.push_back(i);
+            runNumber.push_back(number);
+        }
     }
+    runBegin.push_back(static_cast<std::uint32_t>(n));
+    MergeTrains(b, runNumber, runBegin);
 
     StopValues head;
     ReadStopValues(b, 0, split, head);
@@ -216,8 +215,6 @@ void Timetable::ReadTrains(Builder& b) {
 // order, which is the stops' order here (TimetableReadAlong::Fits): the same numbers, names and
 // values as ReadTrains gives.
 void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelper* helper) {
-    const std::vector<std::uint32_t>& rows = *b.list.order;
-    const std::size_t m = rows.size();
     TimetableReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
     const std::uint32_t n = pieces[0]->records + pieces[1]->records;
 
@@ -262,24 +259,7 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
         offset += piece->records;
     }
     runBegin.push_back(n);
-    stopTrain_.reserve(n);
-    std::size_t i = 0;
-    std::size_t j = 0;
-    const std::size_t runs = runNumber.size();
-    while (i < runs || j < m) {
-        const std::string_view stopId = i < runs ? runNumber[i] : std::string_view();
-        const std::string_view listId = j < m ? b.list.id->ViewAt(rows[j]) : std::string_view();
-        const std::string_view number =
-            i >= runs ? listId : (j >= m ? stopId : std::min(stopId, listId));
-        const TrainId t(numbers_.size());
-        numbers_.push_back(std::string(number));
-        AddListRows(b, t, number, j);
-        if (i < runs && stopId == number) {
-            for (std::uint32_t s = runBegin[i]; s < runBegin[i + 1]; ++s) stopTrain_.push_back(t);
-            ++i;
-        }
-        stopBegin_.push_back(stopTrain_.size());
-    }
+    MergeTrains(b, runNumber, runBegin);
 
     if (helper == nullptr || helper->TakeBack()) join();
     if (joinError) std::rethrow_exception(joinError);
@@ -368,16 +348,30 @@ ListValues Timetable::ReadListValues(const MemTable& list) {
     return values;
 }
 
-// The stops of one number, from position `i` of the stops' SIDNo order on.
-void Timetable::AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i) {
-    const std::vector<std::uint32_t>& stops = *b.stop.order;
-    for (; i < stops.size() && b.stop.id->ViewAt(stops[i]) == number; ++i) {
-        const std::uint32_t rec = stops[i];
-        const StopId s(stopTrain_.size());
-        const StationId st = Intern(b, b.station->ViewAt(rec));
-        stopTrain_.push_back(t);
-        stopStation_.push_back(st);
-        stopRecord_.push_back(rec);
+// One train per number of the stops' runs (each run's first stop in `runBegin`, then the
+// end) or of the train list, in byte order as both are: a number's list rows and its run of
+// stops go to one train, whichever of the two has it.
+void Timetable::MergeTrains(Builder& b, const std::vector<std::string_view>& runNumber,
+                            const std::vector<std::uint32_t>& runBegin) {
+    const std::vector<std::uint32_t>& rows = *b.list.order;
+    const std::size_t m = rows.size();
+    const std::size_t runs = runNumber.size();
+    stopTrain_.reserve(runBegin.back());
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < runs || j < m) {
+        const std::string_view stopId = i < runs ? runNumber[i] : std::string_view();
+        const std::string_view listId = j < m ? b.list.id->ViewAt(rows[j]) : std::string_view();
+        const std::string_view number =
+            i >= runs ? listId : (j >= m ? stopId : std::min(stopId, listId));
+        const TrainId t(numbers_.size());
+        numbers_.push_back(std::string(number));
+        AddListRows(b, t, number, j);
+        if (i < runs && stopId == number) {
+            for (std::uint32_t s = runBegin[i]; s < runBegin[i + 1]; ++s) stopTrain_.push_back(t);
+            ++i;
+        }
+        stopBegin_.push_back(stopTrain_.size());
     }
 }
 

@@ -377,7 +377,8 @@ class Timetable {
     void ReadTrains(Builder& b);
     void TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelper* helper);
     void AddListRows(Builder& b, TrainId t, std::string_view number, std::size_t& j);
-    void AddStops(Builder& b, TrainId t, std::string_view number, std::size_t& i);
+    void MergeTrains(Builder& b, const std::vector<std::string_view>& runNumber,
+                     const std::vector<std::uint32_t>& runBegin);
     static void ReadListValues(const Builder& b, ListValues& out);
     void AddOriginsAndTermini(Builder& b);
     static void ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
