@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/huge_pages.h"
 #include "data/schema.h"
 #include "timetable/ids.h"
 
@@ -73,15 +74,22 @@ class ColumnValues {
   private:
     [[gnu::noinline]] void PushGrowing(T v) { *Extend(1) = v; }
     std::size_t Capacity() const { return static_cast<std::size_t>(capacityEnd_ - data_.get()); }
+    // Big columns are filled once, in memory new to the process: they take it in huge pages
+    // where the kernel has them (data/huge_pages.h).
+    struct Free {
+        std::size_t bytes = 0;
+        void operator()(T* p) const noexcept { FreeBuffer(p, bytes); }
+    };
     [[gnu::noinline]] void Regrow(std::size_t capacity) {
         const std::size_t n = size();
-        std::unique_ptr<T[]> grown = std::make_unique_for_overwrite<T[]>(capacity);
+        const std::size_t bytes = capacity * sizeof(T);
+        std::unique_ptr<T[], Free> grown(static_cast<T*>(AllocateBuffer(bytes)), Free{bytes});
         std::copy_n(data_.get(), n, grown.get());
         data_ = std::move(grown);
         end_ = data_.get() + n;
         capacityEnd_ = data_.get() + capacity;
     }
-    std::unique_ptr<T[]> data_;
+    std::unique_ptr<T[], Free> data_;
     T* end_ = nullptr;
     T* capacityEnd_ = nullptr;
 };
