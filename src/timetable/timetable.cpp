@@ -38,6 +38,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <map>
 #include <thread>
@@ -188,7 +189,10 @@ void Timetable::ReadTrains(Builder& b) {
     // Stations in stop order, and the runs of stops of one number.
     stopStation_.reserve(static_cast<std::uint32_t>(n));
     stopRecord_.reserve(static_cast<std::uint32_t>(n));
+    // A number is copied: a number field of another type than text gives its text in a buffer
+    // that the next read overwrites.
     std::vector<std::uint32_t> runBegin;
+    std::deque<std::string> numbers;
     std::vector<std::string_view> runNumber;
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t rec = stops[i];
@@ -197,7 +201,7 @@ void Timetable::ReadTrains(Builder& b) {
         const std::string_view number = b.stop.id->ViewAt(rec);
         if (runNumber.empty() || runNumber.back() != number) {
             runBegin.push_back(i);
-            runNumber.push_back(number);
+            runNumber.push_back(numbers.emplace_back(number));
         }
     }
     runBegin.push_back(static_cast<std::uint32_t>(n));
