@@ -72,7 +72,8 @@ class TimetableReadAlong {
         } c_{};
     };
 
-    // Whether the pieces hold every record of `stops`, in the order `order` gives them.
+    // Whether the pieces hold every record of `stops` and `order` (the stops' SIDNo order) is
+    // their record order.
     bool Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const;
 
     Piece pieces_[2];
