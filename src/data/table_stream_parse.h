@@ -67,6 +67,16 @@ inline std::size_t FindBreak(const char* bytes, std::size_t i, std::size_t size)
     return i;
 }
 
+// Where the next line starts: `i` past the run of line breaks at `pos`. False at the end of the
+// text, with `pos` moved there.
+inline bool SkipLineBreaks(std::string_view text, std::size_t& pos, std::size_t& i) {
+    i = pos;
+    while (i < text.size() && IsBreak(text[i])) ++i;
+    if (i < text.size()) return true;
+    pos = text.size();
+    return false;
+}
+
 // The next non-empty line of `text` from `pos`, as a view into it: the text is parsed where
 // it lies, never copied. A run of CR, LF and NUL is one line break; the last line may lack
 // one. On Line, `pos` moves past the line and its first break (the rest of a run of breaks is
@@ -76,12 +86,8 @@ inline LineRead NextLine(std::string_view text, std::size_t& pos, std::size_t ma
                          std::string_view& line) {
     const char* bytes = text.data();
     const std::size_t size = text.size();
-    std::size_t i = pos;
-    while (i < size && IsBreak(bytes[i])) ++i;
-    if (i >= size) {
-        pos = size;
-        return LineRead::End;
-    }
+    std::size_t i = 0;
+    if (!SkipLineBreaks(text, pos, i)) return LineRead::End;
     const std::size_t begin = i;
     i = FindBreak(bytes, i, size);
     if (i - begin > maxLineBytes) return LineRead::TooLong;
@@ -167,12 +173,8 @@ class LineScanner {
                                          std::string_view& line, LineScan& scan) const {
         const char* bytes = text.data();
         const std::size_t size = text.size();
-        std::size_t i = pos;
-        while (i < size && IsBreak(bytes[i])) ++i;
-        if (i >= size) {
-            pos = size;
-            return LineRead::End;
-        }
+        std::size_t i = 0;
+        if (!SkipLineBreaks(text, pos, i)) return LineRead::End;
         const char* p = bytes + i;
         const std::size_t avail = size - i;
         std::size_t n = 0;
