@@ -36,7 +36,7 @@ std::optional<StationCoords> LoadStationCoords(const BlobSource& source, const s
     std::vector<unsigned char> bytes;
     try {
         if (source) {
-            bytes = source("COORDS");
+            bytes = source("COORDS").ToVector();
         } else if (!folder.empty()) {
             const auto path = std::filesystem::path(folder) / std::string(data::kCoordsFileName);
             auto file = ReadRegularFileIfPresent(path.string(), kMaxBytes);

@@ -255,12 +255,41 @@ std::vector<unsigned char> InflateBlob(const unsigned char* data, std::size_t si
     return out;
 }
 
-std::vector<unsigned char> InflateBlob(const unsigned char* data, std::size_t size,
-                                       TableStreamHelper& helper) {
+BlobBytes::BlobBytes(BlobBytes&& other) noexcept
+    : vector_(std::move(other.vector_)),
+      buffer_(std::exchange(other.buffer_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+BlobBytes& BlobBytes::operator=(BlobBytes&& other) noexcept {
+    std::swap(vector_, other.vector_);
+    std::swap(buffer_, other.buffer_);
+    std::swap(size_, other.size_);
+    return *this;
+}
+
+BlobBytes::~BlobBytes() {
+    FreeBuffer(buffer_, size_);
+}
+
+BlobBytes BlobBytes::Unfilled(std::size_t size) {
+    BlobBytes bytes;
+    if (size == 0) return bytes;
+    bytes.buffer_ = static_cast<unsigned char*>(AllocateBuffer(size));
+    bytes.size_ = size;
+    return bytes;
+}
+
+std::vector<unsigned char> BlobBytes::ToVector() && {
+    if (buffer_ == nullptr) return std::move(vector_);
+    return std::vector<unsigned char>(buffer_, buffer_ + size_);
+}
+
+BlobBytes InflateBlob(const unsigned char* data, std::size_t size, TableStreamHelper& helper) {
     const BlobLayout layout = ReadBlobLayout(data, size);
     const std::size_t count = layout.streams.size();
     if (count < 2) return InflateBlob(data, size);
-    std::vector<unsigned char> out = InflatedBuffer(layout.inflatedBytes);
+    // Each chunk's pages are first touched by the thread that inflates into them.
+    BlobBytes out = BlobBytes::Unfilled(layout.inflatedBytes);
 
     // Both threads take the next chunk from one counter, in order. Once a chunk has failed
     // no later chunk is started; every earlier one was taken before it and is finished by

@@ -18,6 +18,7 @@
 #include <span>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvel {
@@ -80,11 +81,40 @@ BlobLayout ReadBlobLayout(const unsigned char* data, std::size_t size);
 // declared, or is followed by bytes it does not use; an error in a chunk names the chunk.
 std::vector<unsigned char> InflateBlob(const unsigned char* data, std::size_t size);
 
+// A blob's bytes as a source hands them over: either a vector's, or a buffer of its own that
+// was filled once and never zeroed first. Zeroing a big stop table's buffer before inflating
+// into it was a serial pass over tens of megabytes at start-up, most of it page faults.
+class BlobBytes {
+  public:
+    BlobBytes() = default;
+    BlobBytes(std::vector<unsigned char> bytes) noexcept  // NOLINT: any vector is a blob's bytes
+        : vector_(std::move(bytes)) {}
+    BlobBytes(BlobBytes&& other) noexcept;
+    BlobBytes& operator=(BlobBytes&& other) noexcept;
+    BlobBytes(const BlobBytes&) = delete;
+    BlobBytes& operator=(const BlobBytes&) = delete;
+    ~BlobBytes();
+
+    // `size` bytes of unspecified value, for the caller to fill.
+    static BlobBytes Unfilled(std::size_t size);
+
+    const unsigned char* data() const { return buffer_ != nullptr ? buffer_ : vector_.data(); }
+    unsigned char* data() { return buffer_ != nullptr ? buffer_ : vector_.data(); }
+    std::size_t size() const { return buffer_ != nullptr ? size_ : vector_.size(); }
+    bool empty() const { return size() == 0; }
+    std::span<const unsigned char> Bytes() const { return {data(), size()}; }
+    std::vector<unsigned char> ToVector() &&;
+
+  private:
+    std::vector<unsigned char> vector_;
+    unsigned char* buffer_ = nullptr;  // AllocateBuffer's, when not the vector
+    std::size_t size_ = 0;
+};
+
 // The same, with `helper`'s thread taking chunks of a chunked blob while the calling thread
 // takes them too (see TableStreamHelper: the job is offered, then taken back). The bytes, and
 // the error when there is one, are those of InflateBlob: the first failing chunk's.
-std::vector<unsigned char> InflateBlob(const unsigned char* data, std::size_t size,
-                                       TableStreamHelper& helper);
+BlobBytes InflateBlob(const unsigned char* data, std::size_t size, TableStreamHelper& helper);
 
 // The entry of `table` named `name` ignoring ASCII case; nullptr when there is none.
 const BlobResource* FindBlob(const BlobResource* table, std::size_t count, std::string_view name);

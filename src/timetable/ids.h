@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/huge_pages.h"
+
 namespace korvel {
 
 template <class Tag>
@@ -51,7 +53,8 @@ class IdxVector {
     auto end() const { return data_.end(); }
 
   private:
-    std::vector<T> data_;
+    // Per-stop columns run to megabytes: big ones take huge pages (data/huge_pages.h).
+    std::vector<T, BufferAllocator<T>> data_;
 };
 
 // Lists of one element type, one list per number, stored one after another with the start
@@ -97,7 +100,7 @@ class FlatLists {
 
   private:
     std::vector<std::uint32_t> first_{0};
-    std::vector<T> data_;
+    std::vector<T, BufferAllocator<T>> data_;
 };
 
 }  // namespace korvel

@@ -57,7 +57,7 @@ class TimetableReadAlong {
         StopValues values;
         // Each record's station as a number of this piece, the piece's names in order of first
         // appearance (a deque: the map keeps views of them), and the map.
-        std::vector<std::uint32_t> station;
+        std::vector<std::uint32_t, BufferAllocator<std::uint32_t>> station;
         std::deque<std::string> names;
         NameIds nameIds;
         // The runs of records with one train number: where each starts, and the number.

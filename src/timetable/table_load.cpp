@@ -172,7 +172,7 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
     {
         // The inflated text is freed as soon as the table holds its records (and has passed
         // the checks, whose messages name its lines).
-        const std::vector<unsigned char> bytes = source(LoadTableBlob(which));
+        const BlobBytes bytes = source(LoadTableBlob(which));
         const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
         if (checks != nullptr && checks->strict) {
             // Before the reader, which would take much of what this refuses without a word.

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "data/blob.h"
 #include "data/schema.h"
 #include "data/table_stream.h"
 
@@ -39,7 +40,7 @@ MemTable& TableOf(StoredTables& tables, LoadTable table);
 
 // Returns the uncompressed bytes of a named blob; throws (BlobError or anything else) when it
 // cannot.
-using BlobSource = std::function<std::vector<unsigned char>(std::string_view name)>;
+using BlobSource = std::function<BlobBytes(std::string_view name)>;
 
 // "<folder>: <error>" for a table read from `folder`, unless the error names the file
 // already; `error` unchanged without a folder.
