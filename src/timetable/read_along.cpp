@@ -71,7 +71,27 @@ void TimetableReadAlong::Piece::Record(const MemTable::RecordValue* v) {
 }
 
 void TimetableReadAlong::ReadListRows(const MemTable& list) {
-    list_ = ListRows{list.Generation(), Timetable::ReadListValues(list)};
+    ListRows rows{list.Generation(), Timetable::ReadListValues(list), {}};
+    ListStations& stations = rows.stations;
+    const Field* start = list.FindField("StartStation");
+    const Field* end = list.FindField("endStation");
+    if (start != nullptr && end != nullptr) {
+        NameIds ids;
+        const auto number = [&](std::string_view name) {
+            bool added = false;
+            const std::uint32_t next = static_cast<std::uint32_t>(stations.names.size());
+            return ids.Intern(name, next, added, [&stations](std::string_view n) {
+                return std::string_view(stations.names.emplace_back(n));
+            });
+        };
+        stations.origin.reserve(rows.values.record.size());
+        stations.terminus.reserve(rows.values.record.size());
+        for (const std::uint32_t r : rows.values.record) {
+            stations.origin.push_back(number(start->ViewAt(r)));
+            stations.terminus.push_back(number(end->ViewAt(r)));
+        }
+    }
+    list_ = std::move(rows);
 }
 
 void TimetableReadAlong::Piece::Reserve(std::size_t inPiece, std::size_t inStream) {

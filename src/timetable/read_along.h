@@ -26,6 +26,15 @@
 
 namespace korvel {
 
+// The train list's rows' origins and termini (in the rows' order, as ListValues), numbered among
+// the list's own station names in their order of first appearance row by row, origin first:
+// the timetable then numbers each name once rather than once per row.
+struct ListStations {
+    std::vector<std::uint32_t> origin;
+    std::vector<std::uint32_t> terminus;
+    std::deque<std::string> names;
+};
+
 class TimetableReadAlong {
   public:
     TimetableReadAlong() { pieces_[0].first = true; }
@@ -82,6 +91,7 @@ class TimetableReadAlong {
     struct ListRows {
         std::uint64_t generation = 0;
         ListValues values;
+        ListStations stations;
     };
     std::optional<ListRows> list_;
     bool taken_ = false;

@@ -134,8 +134,10 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
         if (!b.station || !b.sno) b.stop.order = &Builder::kNone;
     }
     b.ReadList(tables.KMList);
+    const ListStations* listStations = nullptr;
     if (readAlong != nullptr && readAlong->list_ &&
         readAlong->list_->generation == tables.KMList.Generation()) {
+        listStations = &readAlong->list_->stations;
         rows_ = std::move(readAlong->list_->values);
     } else {
         ReadListValues(b, rows_);
@@ -145,7 +147,7 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
     } else {
         ReadTrains(b);
     }
-    AddOriginsAndTermini(b);
+    AddOriginsAndTermini(b, listStations);
     ReadGroups(tables.KMSM, b);
     ReadPinyin(tables.KMPy, b);
     IndexStations(b);
@@ -270,8 +272,24 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
     read.taken_ = true;
 }
 
-// Every train-list row's origin and terminus, once every stop's station has its number.
-void Timetable::AddOriginsAndTermini(Builder& b) {
+// Every train-list row's origin and terminus, once every stop's station has its number. When
+// the list's names were numbered as it loaded, each of those is numbered here once, in their
+// order of first appearance over the rows, which gives every name the number that numbering
+// row by row would.
+void Timetable::AddOriginsAndTermini(Builder& b, const ListStations* read) {
+    const std::size_t n = rows_.record.size();
+    rowOrigin_.reserve(n);
+    rowTerminus_.reserve(n);
+    if (read != nullptr && b.start != nullptr && read->origin.size() == n) {
+        std::vector<StationId> station;
+        station.reserve(read->names.size());
+        for (const std::string& name : read->names) station.push_back(Intern(b, name));
+        for (std::size_t i = 0; i < n; ++i) {
+            rowOrigin_.push_back(station[read->origin[i]]);
+            rowTerminus_.push_back(station[read->terminus[i]]);
+        }
+        return;
+    }
     for (const std::uint32_t r : rows_.record) {
         rowOrigin_.push_back(Intern(b, b.start->ViewAt(r)));
         rowTerminus_.push_back(Intern(b, b.end->ViewAt(r)));

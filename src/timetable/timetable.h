@@ -260,6 +260,7 @@ struct ListValues {
 };
 
 class TimetableReadAlong;  // read_along.h
+struct ListStations;       // read_along.h
 class TableStreamHelper;   // data/table_stream.h
 
 class Timetable {
@@ -388,7 +389,7 @@ class Timetable {
     void MergeTrains(Builder& b, const std::vector<std::string_view>& runNumber,
                      const std::vector<std::uint32_t>& runBegin);
     static void ReadListValues(const Builder& b, ListValues& out);
-    void AddOriginsAndTermini(Builder& b);
+    void AddOriginsAndTermini(Builder& b, const ListStations* read);
     static void ReadStopValues(const Builder& b, std::size_t begin, std::size_t end,
                                StopValues& out);
     void ReadGroups(const MemTable& G, Builder& b);

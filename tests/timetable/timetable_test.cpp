@@ -346,6 +346,11 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
         const auto tt = LoadReadingAlong(streams, splitAt, t, read);
         EXPECT_TRUE(read.Taken());
         ExpectAgrees(t, *tt);
+        // Stations are numbered as reading the tables numbers them, the list's own names too.
+        const Timetable plain(t);
+        ASSERT_EQ(tt->StationCount(), plain.StationCount());
+        for (StationId s(0); s < StationId(plain.StationCount()); ++s)
+            EXPECT_EQ(tt->Name(s), plain.Name(s));
     };
     StoredTables odd;
     test::TimetableBuilder()
@@ -355,7 +360,7 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
                      "38/41", "54/58"},
                 Stop{"乙", "10:00", "", "2:0", 90, "20.5", "-", "38/41/43.5", "-"}})
         .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
-        .ListOnly("Z9", 4, "甲", "丁")
+        .ListOnly("Z9", 4, "戊", "丁")
         .StopsOnly("D5", {Stop{"丙", "", "06:00", "0", 0}, Stop{"甲", "06:30", "", "30", 20}})
         .Group(3, {"甲", "乙"})
         .Py("甲", "J")
