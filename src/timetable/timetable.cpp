@@ -224,32 +224,33 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
     TimetableReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
     const std::uint32_t n = pieces[0]->records + pieces[1]->records;
 
-    // The second piece's values go behind the first's, on the helper's thread while this one
-    // numbers stations and merges trains (they share nothing), or here when it is busy.
-    std::exception_ptr joinError;
-    const auto join = [this, &pieces, &joinError] {
+    // The stops' values and stations on the helper's thread while this one merges the trains
+    // (the two share nothing), or here after the merge when the helper is busy.
+    std::exception_ptr stopsError;
+    const auto stops = [this, &b, &pieces, n, &stopsError] {
         try {
+            // The second piece's values go behind the first's.
             stops_ = std::move(pieces[0]->values);
             stops_.Append(pieces[1]->values);
+            // Stations: the first piece's names in its order of first appearance, then the
+            // second's that are new, which is their order of first appearance over all stops.
+            std::vector<StationId> stationOf[2];
+            for (int p = 0; p < 2; ++p) {
+                stationOf[p].reserve(pieces[p]->names.size());
+                for (const std::string& name : pieces[p]->names)
+                    stationOf[p].push_back(Intern(b, name));
+            }
+            // Each stop is its own record here, which an empty stopRecord_ says.
+            stopStation_.reserve(n);
+            for (int p = 0; p < 2; ++p) {
+                for (const std::uint32_t local : pieces[p]->station)
+                    stopStation_.push_back(stationOf[p][local]);
+            }
         } catch (...) {
-            joinError = std::current_exception();
+            stopsError = std::current_exception();
         }
     };
-    if (helper != nullptr) helper->Offer(join);
-
-    // Stations: the first piece's names in its order of first appearance, then the second's
-    // that are new, which is their order of first appearance over all stops.
-    std::vector<StationId> stationOf[2];
-    for (int p = 0; p < 2; ++p) {
-        stationOf[p].reserve(pieces[p]->names.size());
-        for (const std::string& name : pieces[p]->names) stationOf[p].push_back(Intern(b, name));
-    }
-    // Each stop is its own record here, which an empty stopRecord_ says.
-    stopStation_.reserve(n);
-    for (int p = 0; p < 2; ++p) {
-        for (const std::uint32_t local : pieces[p]->station)
-            stopStation_.push_back(stationOf[p][local]);
-    }
+    if (helper != nullptr) helper->Offer(stops);
 
     // Trains: the runs of one number over both pieces (a train may run across the split),
     // merged with the train list by number as ReadTrains merges them.
@@ -265,10 +266,15 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
         offset += piece->records;
     }
     runBegin.push_back(n);
-    MergeTrains(b, runNumber, runBegin);
-
-    if (helper == nullptr || helper->TakeBack()) join();
-    if (joinError) std::rethrow_exception(joinError);
+    try {
+        MergeTrains(b, runNumber, runBegin);
+    } catch (...) {
+        // The helper's job must be back before what it refers to is gone.
+        if (helper != nullptr) helper->TakeBack();
+        throw;
+    }
+    if (helper == nullptr || helper->TakeBack()) stops();
+    if (stopsError) std::rethrow_exception(stopsError);
     read.taken_ = true;
 }
 
