@@ -109,6 +109,16 @@ class MemTable {
     // table's own, without copying them (the second half of a stream that another thread
     // read). `part` is left empty.
     void AdoptRecords(MemTable&& part);
+    // Whether the records, in load order, are already in the order of an index defined as
+    // `def` (its fields looked up here by name): asked by a thread of the records it has just
+    // read, while they are in its cache.
+    bool InOrderOf(const IndexDef& def) const;
+    // What the threads that read the records found, for the indexes the next BuildIndexes
+    // builds: for each index definition in turn, whether records [0, split) and [split, end)
+    // are both in its order (InOrderOf of each half). Such an index then confirms load order
+    // by comparing the two records at the split only, and sorts without looking when a half
+    // was out of order.
+    void NoteOrderedHalves(std::uint32_t split, std::vector<bool> ordered);
     // Makes every defined index available (stable, nulls first, integers numerically, text
     // in unsigned byte order); each is sorted once, on its first use, safely from any thread.
     // The current order becomes load order, cursor on the first record.

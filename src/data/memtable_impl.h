@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -225,6 +226,10 @@ struct Order {
     mutable std::vector<std::uint32_t> perm;     // position -> record (empty: load order)
     mutable std::vector<std::uint32_t> inverse;  // record -> position (empty: load order)
     std::unique_ptr<std::once_flag> sorted = std::make_unique<std::once_flag>();
+    // What the loading threads found (MemTable::NoteOrderedHalves): whether the records before
+    // `split` and those from it on are each in this order; unknown when not set.
+    std::optional<bool> halvesOrdered;
+    std::uint32_t split = 0;
 };
 
 }  // namespace memtable_detail
@@ -251,6 +256,9 @@ struct MemTable::Impl {
     std::uint64_t generation = NextTableGeneration();
 
     std::vector<Order> orders;  // orders[0] is load order once indexes are built
+    // For the indexes built next (see MemTable::NoteOrderedHalves).
+    std::vector<bool> halvesOrdered;
+    std::uint32_t halvesSplit = 0;
     std::size_t current = 0;
     std::string currentName;
     std::uint32_t pos = 0;
@@ -287,6 +295,11 @@ struct MemTable::Impl {
 
     // Sorts an index on its first use.
     void Sort(const Order& o) const;
+    // Whether records [from, to) are each not before the one in front of them in the order of
+    // these key columns.
+    bool InOrder(const std::vector<std::size_t>& keys, bool caseless, int sign, std::uint32_t from,
+                 std::uint32_t to) const;
+    std::vector<std::size_t> KeysOf(const IndexDef& def) const;
     // A sorted index's records in order; an index that load order satisfies shares load
     // order's permutation (its own stays empty, as does its inverse).
     const std::vector<std::uint32_t>& PermOf(const Order& o) const {

@@ -48,6 +48,29 @@ void SortByOneTextKey(const Column& column, int sign, std::vector<std::uint32_t>
 
 }  // namespace
 
+bool MemTable::Impl::InOrder(const std::vector<std::size_t>& keys, bool caseless, int sign,
+                             std::uint32_t from, std::uint32_t to) const {
+    for (std::uint32_t r = std::max(from, 1u); r < to; ++r) {
+        for (std::size_t col : keys) {
+            const int c = CompareRecords(col, caseless, r, r - 1);
+            if (c != 0) {
+                if (sign * c < 0) return false;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+std::vector<std::size_t> MemTable::Impl::KeysOf(const IndexDef& def) const {
+    std::vector<std::size_t> keys;
+    for (const std::string& name : def.fields) {
+        const std::size_t col = ColumnOf(name);
+        if (col != static_cast<std::size_t>(-1)) keys.push_back(col);
+    }
+    return keys;
+}
+
 // The sort of one index: stable, by its key columns in turn, load order deciding the rest.
 void MemTable::Impl::Sort(const Order& o) const {
     const std::uint32_t n = count;
@@ -62,18 +85,19 @@ void MemTable::Impl::Sort(const Order& o) const {
             }
             return false;
         };
+        const auto ordered = [&](std::uint32_t from, std::uint32_t to) {
+            return InOrder(o.keys, caseless, sign, from, to);
+        };
         // Tables are usually written in their main index's order; then load order already is
         // the stable sort's result, one linear pass confirms it, and the index keeps no
-        // permutation of its own (see PermOf). On a big table, such as the stops table at
-        // start-up, the pass runs in two halves on two threads.
-        const auto ordered = [&less](std::uint32_t from, std::uint32_t to) {
-            for (std::uint32_t r = from; r < to; ++r) {
-                if (less(r, r - 1)) return false;
-            }
-            return true;
-        };
+        // permutation of its own (see PermOf). When the threads that loaded the records have
+        // made that pass over their halves already, only the records either side of the
+        // split remain to compare; otherwise, on a big table, the pass runs in two halves on
+        // two threads.
         bool inLoadOrder = true;
-        if (n >= kTwoThreadCheck && std::thread::hardware_concurrency() > 1) {
+        if (o.halvesOrdered) {
+            inLoadOrder = *o.halvesOrdered && ordered(o.split, std::min(o.split + 1, n));
+        } else if (n >= kTwoThreadCheck && std::thread::hardware_concurrency() > 1) {
             bool secondHalf = true;
             std::jthread other([&] { secondHalf = ordered(n / 2, n); });
             inLoadOrder = ordered(1, n / 2);
@@ -98,6 +122,16 @@ void MemTable::Impl::Sort(const Order& o) const {
     });
 }
 
+bool MemTable::InOrderOf(const IndexDef& def) const {
+    const Impl& m = *impl_;
+    return m.InOrder(m.KeysOf(def), def.caseInsensitive, def.descending ? -1 : 1, 1, m.count);
+}
+
+void MemTable::NoteOrderedHalves(std::uint32_t split, std::vector<bool> ordered) {
+    impl_->halvesSplit = split;
+    impl_->halvesOrdered = std::move(ordered);
+}
+
 void MemTable::BuildIndexes() {
     Impl& m = *impl_;
     if (m.pending) Post();
@@ -113,15 +147,17 @@ void MemTable::BuildIndexes() {
     // Load order is its own inverse: PositionOf needs no table for it.
     m.orders.push_back(std::move(load));
 
-    for (const IndexDef& def : m.indexDefs) {
+    for (std::size_t i = 0; i < m.indexDefs.size(); ++i) {
         Order o;
-        o.def = &def;
-        for (const std::string& name : def.fields) {
-            const std::size_t col = m.ColumnOf(name);
-            if (col != static_cast<std::size_t>(-1)) o.keys.push_back(col);
+        o.def = &m.indexDefs[i];
+        o.keys = m.KeysOf(*o.def);
+        if (i < m.halvesOrdered.size()) {
+            o.halvesOrdered = m.halvesOrdered[i];
+            o.split = m.halvesSplit;
         }
         m.orders.push_back(std::move(o));
     }
+    m.halvesOrdered.clear();
     m.current = 0;
     m.currentName.clear();
     First();

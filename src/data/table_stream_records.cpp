@@ -254,6 +254,19 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
     const bool split = first.end < stream.size();
     MemTable part;
     const std::vector<FieldDef> fields = split ? table.Fields() : std::vector<FieldDef>();
+    // Each thread also finds whether the records it read are in each index's order, while
+    // they are in its cache, so that the index need not walk them all again (see
+    // MemTable::NoteOrderedHalves).
+    const std::vector<IndexDef>& indexes = table.Indexes();
+    const auto inOrder = [&indexes](const MemTable& t, std::vector<bool>& ordered) noexcept {
+        try {
+            for (const IndexDef& def : indexes) ordered.push_back(t.InOrderOf(def));
+        } catch (...) {
+            ordered.clear();  // the index walks the records itself
+        }
+    };
+    std::vector<bool> firstOrdered;
+    std::vector<bool> secondOrdered;
     // The half's table is defined where it is read, so that its memory is that thread's.
     auto readSecond = [&] {
         try {
@@ -263,10 +276,12 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
             return;
         }
         ReadPiece(part, stream, second, second.end, f, columns, observers.second);
+        if (!second.Stopped()) inOrder(part, secondOrdered);
     };
     if (split) helper->Offer(readSecond);
     // The first half goes straight into the table; the second is adopted by it afterwards.
     ReadPiece(table, stream, first, first.end, f, columns, observers.first);
+    if (split && !first.Stopped()) inOrder(table, firstOrdered);
     bool secondRead = false;
     if (split) {
         const bool untouched = helper->TakeBack();
@@ -277,6 +292,7 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
     // The first error in stream order is the one reported, after the records before it, with
     // the reader left where one thread reading everything would have stopped.
     const Piece* last = &first;
+    const std::uint32_t firstRecords = table.RecordCount();
     if (secondRead && !first.Stopped()) {
         table.AdoptRecords(std::move(part));
         last = &second;
@@ -288,6 +304,14 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
     f.lineNumber = headerLines + first.lines + (last == &second ? second.lines : 0);
     if (last->tooLong) throw LongLineError(f.lineNumber + 1, f.maxLineBytes);
     if (last->error) std::rethrow_exception(last->error);
+    // Only for the indexes built now, over exactly these halves.
+    if (last == &second && firstOrdered.size() == indexes.size() &&
+        secondOrdered.size() == indexes.size()) {
+        std::vector<bool> ordered(indexes.size());
+        for (std::size_t i = 0; i < indexes.size(); ++i)
+            ordered[i] = firstOrdered[i] && secondOrdered[i];
+        table.NoteOrderedHalves(firstRecords, std::move(ordered));
+    }
     table.BuildIndexes();
 }
 
