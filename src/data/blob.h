@@ -102,6 +102,8 @@ class BlobBytes {
     unsigned char* data() { return buffer_ != nullptr ? buffer_ : vector_.data(); }
     std::size_t size() const { return buffer_ != nullptr ? size_ : vector_.size(); }
     bool empty() const { return size() == 0; }
+    const unsigned char* begin() const { return data(); }
+    const unsigned char* end() const { return data() + size(); }
     std::span<const unsigned char> Bytes() const { return {data(), size()}; }
     std::vector<unsigned char> ToVector() &&;
 
