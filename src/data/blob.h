@@ -104,7 +104,6 @@ class BlobBytes {
     bool empty() const { return size() == 0; }
     const unsigned char* begin() const { return data(); }
     const unsigned char* end() const { return data() + size(); }
-    std::span<const unsigned char> Bytes() const { return {data(), size()}; }
     std::vector<unsigned char> ToVector() &&;
 
   private:
