@@ -41,39 +41,87 @@ inline int CompareBytes(std::string_view a, std::string_view b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-// A growable byte buffer for a text column's values: appending a value is one capacity
-// test and one copy.
-class Arena {
+// A growable array of one column's per-record numbers (offsets, values, null flags) or of its
+// text values' bytes, in a buffer from AllocateBuffer. Appending is one capacity test and one
+// store, inlined where records are appended; growing, to at least kFirst elements, is out of
+// line.
+template <class T, std::size_t kFirst = 16>
+class Values {
   public:
-    Arena() = default;
-    Arena(Arena&& other) noexcept
+    Values() = default;
+    Values(Values&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)),
           size_(std::exchange(other.size_, 0)),
           cap_(std::exchange(other.cap_, 0)) {}
-    Arena& operator=(Arena&& other) noexcept {
+    Values& operator=(Values&& other) noexcept {
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(cap_, other.cap_);
         return *this;
     }
-    ~Arena() { FreeBuffer(data_, cap_); }
+    ~Values() { FreeBuffer(data_, cap_ * sizeof(T)); }
 
     std::size_t size() const { return size_; }
-    const char* data() const { return data_; }
-    void resize(std::size_t n) {  // only ever shrinks back to a record boundary
-        if (n < size_) size_ = n;
+    std::size_t room() const { return cap_ - size_; }
+    const T* data() const { return data_; }
+    const T& operator[](std::size_t i) const { return data_[i]; }
+    T& back() { return data_[size_ - 1]; }
+    const T& back() const { return data_[size_ - 1]; }
+    [[gnu::always_inline]] void push_back(T value) {
+        if (size_ == cap_) Grow(1);
+        data_[size_++] = value;
     }
-    [[gnu::always_inline]] void append(std::string_view text) {
-        const std::size_t n = text.size();
-        if (n == 0) return;
+    // Only where room() has been seen to be positive.
+    [[gnu::always_inline]] void push_back_in_room(T value) { data_[size_++] = value; }
+    // `n` more elements at the end, for the caller to write.
+    [[gnu::always_inline]] T* extend(std::size_t n) {
         if (n > cap_ - size_) Grow(n);
-        CopySmall(data_ + size_, text.data(), n);
-        size_ += n;
+        return data_ + std::exchange(size_, size_ + n);
     }
-
+    void make_room() {
+        if (size_ == cap_) Grow(1);
+    }
+    void append(const Values& other) {
+        reserve(size_ + other.size_);
+        if (other.size_) std::memcpy(data_ + size_, other.data_, other.size_ * sizeof(T));
+        size_ += other.size_;
+    }
     void reserve(std::size_t n) {
         if (n > cap_) Resize(n);
     }
+    void shrink(std::size_t n) {
+        if (n < size_) size_ = n;
+    }
+
+  private:
+    [[gnu::noinline]] void Grow(std::size_t n) {
+        Resize(std::max<std::size_t>({cap_ * 2, size_ + n, kFirst}));
+    }
+    void Resize(std::size_t cap) {
+        if (cap > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
+        T* bigger = static_cast<T*>(AllocateBuffer(cap * sizeof(T)));
+        if (size_) std::memcpy(bigger, data_, size_ * sizeof(T));
+        FreeBuffer(data_, cap_ * sizeof(T));
+        data_ = bigger;
+        cap_ = cap;
+    }
+    T* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t cap_ = 0;
+};
+
+// A text column's values, back to back: appending a value is one capacity test and one copy.
+class Arena {
+  public:
+    std::size_t size() const { return bytes_.size(); }
+    const char* data() const { return bytes_.data(); }
+    void resize(std::size_t n) { bytes_.shrink(n); }  // only ever back to a record boundary
+    [[gnu::always_inline]] void append(std::string_view text) {
+        const std::size_t n = text.size();
+        if (n == 0) return;
+        CopySmall(bytes_.extend(n), text.data(), n);
+    }
+    void reserve(std::size_t n) { bytes_.reserve(n); }
 
   private:
     // Most values are a few bytes: copied in two overlapping moves of a word or half a word
@@ -101,79 +149,9 @@ class Arena {
             std::memcpy(to, from, n);
         }
     }
-    [[gnu::noinline]] void Grow(std::size_t n) {
-        Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 4096}));
-    }
-    void Resize(std::size_t cap) {
-        char* bigger = static_cast<char*>(AllocateBuffer(cap));
-        if (size_) std::memcpy(bigger, data_, size_);
-        FreeBuffer(data_, cap_);
-        data_ = bigger;
-        cap_ = cap;
-    }
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t cap_ = 0;
+    Values<char, 4096> bytes_;
 };
 
-// A growable array of one column's per-record numbers (offsets, values, null flags), in a
-// buffer as the arena's. Appending is one capacity test and one store, inlined where records
-// are appended; growing is out of line.
-template <class T>
-class Values {
-  public:
-    Values() = default;
-    Values(Values&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr)),
-          size_(std::exchange(other.size_, 0)),
-          cap_(std::exchange(other.cap_, 0)) {}
-    Values& operator=(Values&& other) noexcept {
-        std::swap(data_, other.data_);
-        std::swap(size_, other.size_);
-        std::swap(cap_, other.cap_);
-        return *this;
-    }
-    ~Values() { FreeBuffer(data_, cap_ * sizeof(T)); }
-
-    std::size_t size() const { return size_; }
-    std::size_t room() const { return cap_ - size_; }
-    const T& operator[](std::size_t i) const { return data_[i]; }
-    T& back() { return data_[size_ - 1]; }
-    const T& back() const { return data_[size_ - 1]; }
-    [[gnu::always_inline]] void push_back(T value) {
-        if (size_ == cap_) Grow(1);
-        data_[size_++] = value;
-    }
-    // Only where room() has been seen to be positive.
-    [[gnu::always_inline]] void push_back_in_room(T value) { data_[size_++] = value; }
-    void make_room() {
-        if (size_ == cap_) Grow(1);
-    }
-    void append(const Values& other) {
-        reserve(size_ + other.size_);
-        if (other.size_) std::memcpy(data_ + size_, other.data_, other.size_ * sizeof(T));
-        size_ += other.size_;
-    }
-    void reserve(std::size_t n) {
-        if (n > cap_) Resize(n);
-    }
-
-  private:
-    [[gnu::noinline]] void Grow(std::size_t n) {
-        Resize(std::max<std::size_t>({cap_ * 2, size_ + n, 16}));
-    }
-    void Resize(std::size_t cap) {
-        if (cap > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
-        T* bigger = static_cast<T*>(AllocateBuffer(cap * sizeof(T)));
-        if (size_) std::memcpy(bigger, data_, size_ * sizeof(T));
-        FreeBuffer(data_, cap_ * sizeof(T));
-        data_ = bigger;
-        cap_ = cap;
-    }
-    T* data_ = nullptr;
-    std::size_t size_ = 0;
-    std::size_t cap_ = 0;
-};
 
 // One column's values in load order. A column normally holds all its records itself; a table
 // whose records were read in two halves by two threads keeps the second half's values in
