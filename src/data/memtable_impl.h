@@ -124,23 +124,23 @@ class Arena {
     void reserve(std::size_t n) { bytes_.reserve(n); }
 
   private:
+    // The first and the last word of [0, n), n between one and two words long.
+    template <class Word>
+    static void CopyEnds(char* to, const char* from, std::size_t n) {
+        Word a;
+        Word b;
+        std::memcpy(&a, from, sizeof(Word));
+        std::memcpy(&b, from + n - sizeof(Word), sizeof(Word));
+        std::memcpy(to, &a, sizeof(Word));
+        std::memcpy(to + n - sizeof(Word), &b, sizeof(Word));
+    }
     // Most values are a few bytes: copied in two overlapping moves of a word or half a word
     // instead of a call, reading and writing only [0, n) of either side.
     static void CopySmall(char* to, const char* from, std::size_t n) {
         if (n >= 8 && n <= 16) {
-            std::uint64_t a;
-            std::uint64_t b;
-            std::memcpy(&a, from, 8);
-            std::memcpy(&b, from + n - 8, 8);
-            std::memcpy(to, &a, 8);
-            std::memcpy(to + n - 8, &b, 8);
+            CopyEnds<std::uint64_t>(to, from, n);
         } else if (n >= 4 && n < 8) {
-            std::uint32_t a;
-            std::uint32_t b;
-            std::memcpy(&a, from, 4);
-            std::memcpy(&b, from + n - 4, 4);
-            std::memcpy(to, &a, 4);
-            std::memcpy(to + n - 4, &b, 4);
+            CopyEnds<std::uint32_t>(to, from, n);
         } else if (n < 4) {
             to[0] = from[0];
             to[n / 2] = from[n / 2];
