@@ -114,11 +114,11 @@ class MemTable {
     // read, while they are in its cache.
     bool InOrderOf(const IndexDef& def) const;
     // What the threads that read the records found, for the indexes the next BuildIndexes
-    // builds: for each index definition in turn, whether records [0, split) and [split, end)
-    // are both in its order (InOrderOf of each half). Such an index then confirms load order
-    // by comparing the two records at the split only, and sorts without looking when a half
-    // was out of order.
-    void NoteOrderedHalves(std::uint32_t split, std::vector<bool> ordered);
+    // builds: for each index definition in turn, whether the pieces of records that begin at
+    // 0 and at each of `starts` are all in its order (InOrderOf of each piece). Such an index
+    // then confirms load order by comparing the two records at each start only, and sorts
+    // without looking when a piece was out of order.
+    void NoteOrderedPieces(std::vector<std::uint32_t> starts, std::vector<bool> ordered);
     // Makes every defined index available (stable, nulls first, integers numerically, text
     // in unsigned byte order); each is sorted once, on its first use, safely from any thread.
     // The current order becomes load order, cursor on the first record.

@@ -152,7 +152,6 @@ class Arena {
     Values<char, 4096> bytes_;
 };
 
-
 // One column's values in load order. A column normally holds all its records itself; a table
 // whose records were read in two halves by two threads keeps the second half's values in
 // `tail`, as that thread wrote them, from record `split` on, so that joining them copies
@@ -204,10 +203,11 @@ struct Order {
     mutable std::vector<std::uint32_t> perm;     // position -> record (empty: load order)
     mutable std::vector<std::uint32_t> inverse;  // record -> position (empty: load order)
     std::unique_ptr<std::once_flag> sorted = std::make_unique<std::once_flag>();
-    // What the loading threads found (MemTable::NoteOrderedHalves): whether the records before
-    // `split` and those from it on are each in this order; unknown when not set.
-    std::optional<bool> halvesOrdered;
-    std::uint32_t split = 0;
+    // What the loading threads found (MemTable::NoteOrderedPieces): whether the pieces of
+    // records that begin at 0 and at each of `starts` are each in this order; unknown when not
+    // set.
+    std::optional<bool> piecesOrdered;
+    std::vector<std::uint32_t> starts;
 };
 
 }  // namespace memtable_detail
@@ -234,9 +234,9 @@ struct MemTable::Impl {
     std::uint64_t generation = NextTableGeneration();
 
     std::vector<Order> orders;  // orders[0] is load order once indexes are built
-    // For the indexes built next (see MemTable::NoteOrderedHalves).
-    std::vector<bool> halvesOrdered;
-    std::uint32_t halvesSplit = 0;
+    // For the indexes built next (see MemTable::NoteOrderedPieces).
+    std::vector<bool> piecesOrdered;
+    std::vector<std::uint32_t> pieceStarts;
     std::size_t current = 0;
     std::string currentName;
     std::uint32_t pos = 0;

@@ -91,12 +91,14 @@ void MemTable::Impl::Sort(const Order& o) const {
         // Tables are usually written in their main index's order; then load order already is
         // the stable sort's result, one linear pass confirms it, and the index keeps no
         // permutation of its own (see PermOf). When the threads that loaded the records have
-        // made that pass over their halves already, only the records either side of the
-        // split remain to compare; otherwise, on a big table, the pass runs in two halves on
-        // two threads.
+        // made that pass over their pieces already, only the records either side of each
+        // piece's start remain to compare; otherwise, on a big table, the pass runs in two
+        // halves on two threads.
         bool inLoadOrder = true;
-        if (o.halvesOrdered) {
-            inLoadOrder = *o.halvesOrdered && ordered(o.split, std::min(o.split + 1, n));
+        if (o.piecesOrdered) {
+            inLoadOrder = *o.piecesOrdered;
+            for (const std::uint32_t start : o.starts)
+                inLoadOrder = inLoadOrder && ordered(start, std::min(start + 1, n));
         } else if (n >= kTwoThreadCheck && std::thread::hardware_concurrency() > 1) {
             bool secondHalf = true;
             std::jthread other([&] { secondHalf = ordered(n / 2, n); });
@@ -127,9 +129,9 @@ bool MemTable::InOrderOf(const IndexDef& def) const {
     return m.InOrder(m.KeysOf(def), def.caseInsensitive, def.descending ? -1 : 1, 1, m.count);
 }
 
-void MemTable::NoteOrderedHalves(std::uint32_t split, std::vector<bool> ordered) {
-    impl_->halvesSplit = split;
-    impl_->halvesOrdered = std::move(ordered);
+void MemTable::NoteOrderedPieces(std::vector<std::uint32_t> starts, std::vector<bool> ordered) {
+    impl_->pieceStarts = std::move(starts);
+    impl_->piecesOrdered = std::move(ordered);
 }
 
 void MemTable::BuildIndexes() {
@@ -151,13 +153,13 @@ void MemTable::BuildIndexes() {
         Order o;
         o.def = &m.indexDefs[i];
         o.keys = m.KeysOf(*o.def);
-        if (i < m.halvesOrdered.size()) {
-            o.halvesOrdered = m.halvesOrdered[i];
-            o.split = m.halvesSplit;
+        if (i < m.piecesOrdered.size()) {
+            o.piecesOrdered = m.piecesOrdered[i];
+            o.starts = m.pieceStarts;
         }
         m.orders.push_back(std::move(o));
     }
-    m.halvesOrdered.clear();
+    m.piecesOrdered.clear();
     m.current = 0;
     m.currentName.clear();
     First();

@@ -56,8 +56,11 @@ struct TableStreamFormat {
 // middle and offers the second half; another thread, once it has nothing else to do, calls
 // Serve() and reads what is offered until the loading thread calls Close(). A half that no
 // thread has started when the loading thread is through with the first is read by the loading
-// thread itself, so an idle helper costs only the split. Either way the table, the error and
-// the reader's state are exactly those of one thread reading the whole stream.
+// thread itself, so an idle helper costs only the split. The two halves seldom take equally
+// long (their lines differ, and so do the processors' speeds from moment to moment): the
+// thread that finishes first without an error takes over the later half of what the other has
+// not reached yet, once, as a third piece. Either way the table, the error and the reader's
+// state are exactly those of one thread reading the whole stream.
 class TableStreamHelper {
   public:
     // Records shorter than this (bytes of text) are read whole by the loading thread.
@@ -65,6 +68,10 @@ class TableStreamHelper {
     // For tests: split at the first line break at or after this offset of the stream
     // (0: near the middle of the records), whatever their length.
     std::size_t splitAt = 0;
+    // For tests: the stretch from the first line break at or after this offset to the end of
+    // the half it lies in is taken over by the other half's thread, whatever their timing
+    // (0: only a half still being read is taken from, when the other finishes first).
+    std::size_t takeOverAt = 0;
 
     // The helping thread: runs each offered job until Close() has been called.
     void Serve();
@@ -90,8 +97,9 @@ class TableStreamHelper {
 class RecordObserver {
   public:
     virtual ~RecordObserver() = default;
-    // Before the first record of its piece, with the table's fields.
-    virtual void Begin(const std::vector<FieldDef>& fields) = 0;
+    // Before the first record of its piece, with the table's fields and where in the stream
+    // the piece begins (pieces in the order of these offsets are in stream order).
+    virtual void Begin(const std::vector<FieldDef>& fields, std::size_t offset) = 0;
     // One value per field, in field order, as MemTable::AppendRecord takes them.
     virtual void Record(const MemTable::RecordValue* values) = 0;
     // After the piece's first few records: about how many more records the piece holds (as the
@@ -103,11 +111,14 @@ class RecordObserver {
 };
 
 // The observers of a stream's records: `first` sees them from the start, `second` those after
-// the split when two threads read them (see TableStreamHelper), each called only by the thread
-// that reads its piece. Either may be null.
+// the split when two threads read them (see TableStreamHelper), and `third` those of the
+// stretch one thread took over from the other, which lies after the second's records or
+// between the first's and the second's. Each is called only by the thread that reads its
+// piece; any may be null.
 struct RecordObservers {
     RecordObserver* first = nullptr;
     RecordObserver* second = nullptr;
+    RecordObserver* third = nullptr;
 };
 
 // Replaces the table's definitions and records with the stream's and builds every index.

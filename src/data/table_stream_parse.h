@@ -378,8 +378,9 @@ class RecordReader {
 // Reads the records of the stream from `dataStart` (just after the header line, which is
 // line `headerLines`) into `table`, which is defined and empty, and builds its indexes. With
 // a helper the records may be split in two at a line break, the second half read by the
-// helper's thread; the result, the error and the reader's final state are the same as from
-// one thread. Each piece's observer sees its records as they are appended.
+// helper's thread, and a third piece taken over by whichever finishes first; the result, the
+// error and the reader's final state are the same as from one thread. Each piece's observer
+// sees its records as they are appended.
 void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart,
                  std::size_t headerLines, TableStreamFormat& f,
                  const std::vector<LoadColumn>& columns, TableStreamHelper* helper,

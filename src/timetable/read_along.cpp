@@ -21,8 +21,9 @@ std::string_view TextOf(const MemTable::RecordValue& v) {
 
 }  // namespace
 
-void TimetableReadAlong::Piece::Begin(const std::vector<FieldDef>& fields) {
+void TimetableReadAlong::Piece::Begin(const std::vector<FieldDef>& fields, std::size_t from) {
     began = true;
+    offset = from;
     c_.id = ColumnOf(fields, "ID");
     c_.station = ColumnOf(fields, "Station");
     c_.stopNumber = ColumnOf(fields, "S_No");
@@ -95,7 +96,7 @@ void TimetableReadAlong::ReadListRows(const MemTable& list) {
 }
 
 void TimetableReadAlong::Piece::Reserve(std::size_t inPiece, std::size_t inStream) {
-    // The first piece's values become the timetable's, with the second's joined behind them:
+    // The first piece's values become the timetable's, with the others' joined behind them:
     // room for all of them saves copying the first's again.
     values.Reserve(static_cast<std::uint32_t>(records + (first ? inStream : inPiece)));
     station.reserve(records + inPiece);
@@ -112,6 +113,16 @@ bool TimetableReadAlong::Fits(const MemTable& stops,
     // found that out when it checked the index): no need to walk it again.
     return pieces_[0].began && records == stops.RecordCount() && order.size() == records &&
            &order == stops.IndexOrder("");
+}
+
+std::vector<TimetableReadAlong::Piece*> TimetableReadAlong::InStreamOrder() {
+    std::vector<Piece*> began;
+    for (Piece& p : pieces_) {
+        if (p.began) began.push_back(&p);
+    }
+    std::stable_sort(began.begin(), began.end(),
+                     [](const Piece* a, const Piece* b) { return a->offset < b->offset; });
+    return began;
 }
 
 }  // namespace korvel

@@ -42,7 +42,7 @@ class TimetableReadAlong {
     TimetableReadAlong& operator=(const TimetableReadAlong&) = delete;
 
     // For the stops table's load (LoadTableFromBlob): one observer per piece of the stream.
-    RecordObservers Observers() { return {&pieces_[0], &pieces_[1]}; }
+    RecordObservers Observers() { return {&pieces_[0], &pieces_[1], &pieces_[2]}; }
     // The train list's rows, once it has loaded with its number index.
     void ReadListRows(const MemTable& list);
     // Whether a timetable took the values over (it read the stops table itself otherwise).
@@ -51,17 +51,18 @@ class TimetableReadAlong {
   private:
     friend class Timetable;
 
-    // The records of one piece, in record order. Two threads fill the two pieces at once: each
-    // has its cache lines to itself.
+    // The records of one piece, in record order. Two threads fill the pieces at once: each has
+    // its cache lines to itself.
     class alignas(64) Piece : public RecordObserver {
       public:
-        void Begin(const std::vector<FieldDef>& fields) override;
+        void Begin(const std::vector<FieldDef>& fields, std::size_t offset) override;
         void Record(const MemTable::RecordValue* values) override;
         void Reserve(std::size_t inPiece, std::size_t inStream) override;
 
         bool first = false;  // the piece from the start of the stream
         bool began = false;
-        bool usable = false;  // the fields are there, with the types read here
+        std::size_t offset = 0;  // where in the stream the piece begins
+        bool usable = false;     // the fields are there, with the types read here
         std::uint32_t records = 0;
         StopValues values;
         // Each record's station as a number of this piece, the piece's names in order of first
@@ -85,7 +86,10 @@ class TimetableReadAlong {
     // their record order.
     bool Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const;
 
-    Piece pieces_[2];
+    // The pieces that began, in stream order.
+    std::vector<Piece*> InStreamOrder();
+
+    Piece pieces_[3];
     // The train list's values by row, in number order (see Timetable's list rows), and which
     // load of the list they are from.
     struct ListRows {

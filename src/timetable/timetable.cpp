@@ -221,30 +221,29 @@ void Timetable::ReadTrains(Builder& b) {
 // order, which is the stops' order here (TimetableReadAlong::Fits): the same numbers, names and
 // values as ReadTrains gives.
 void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelper* helper) {
-    TimetableReadAlong::Piece* pieces[] = {&read.pieces_[0], &read.pieces_[1]};
-    const std::uint32_t n = pieces[0]->records + pieces[1]->records;
+    const std::vector<TimetableReadAlong::Piece*> pieces = read.InStreamOrder();
+    std::uint32_t n = 0;
+    for (const TimetableReadAlong::Piece* piece : pieces) n += piece->records;
 
     // The stops' values and stations on the helper's thread while this one merges the trains
     // (the two share nothing), or here after the merge when the helper is busy.
     std::exception_ptr stopsError;
     const auto stops = [this, &b, &pieces, n, &stopsError] {
         try {
-            // The second piece's values go behind the first's.
+            // The later pieces' values go behind the first's (which has room for them).
             stops_ = std::move(pieces[0]->values);
-            stops_.Append(pieces[1]->values);
-            // Stations: the first piece's names in its order of first appearance, then the
-            // second's that are new, which is their order of first appearance over all stops.
-            std::vector<StationId> stationOf[2];
-            for (int p = 0; p < 2; ++p) {
-                stationOf[p].reserve(pieces[p]->names.size());
-                for (const std::string& name : pieces[p]->names)
-                    stationOf[p].push_back(Intern(b, name));
-            }
+            for (std::size_t p = 1; p < pieces.size(); ++p) stops_.Append(pieces[p]->values);
+            // Stations: each piece's names in its order of first appearance, those of the
+            // pieces before it first, which is their order of first appearance over all stops.
             // Each stop is its own record here, which an empty stopRecord_ says.
             stopStation_.reserve(n);
-            for (int p = 0; p < 2; ++p) {
-                for (const std::uint32_t local : pieces[p]->station)
-                    stopStation_.push_back(stationOf[p][local]);
+            std::vector<StationId> stationOf;
+            for (const TimetableReadAlong::Piece* piece : pieces) {
+                stationOf.clear();
+                stationOf.reserve(piece->names.size());
+                for (const std::string& name : piece->names) stationOf.push_back(Intern(b, name));
+                for (const std::uint32_t local : piece->station)
+                    stopStation_.push_back(stationOf[local]);
             }
         } catch (...) {
             stopsError = std::current_exception();
@@ -252,7 +251,7 @@ void Timetable::TakeTrains(Builder& b, TimetableReadAlong& read, TableStreamHelp
     };
     if (helper != nullptr) helper->Offer(stops);
 
-    // Trains: the runs of one number over both pieces (a train may run across the split),
+    // Trains: the runs of one number over the pieces (a train may run across a boundary),
     // merged with the train list by number as ReadTrains merges them.
     std::vector<std::uint32_t> runBegin;
     std::vector<std::string_view> runNumber;

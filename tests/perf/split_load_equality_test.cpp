@@ -83,12 +83,14 @@ Snapshot LoadWhole(std::string_view stream, std::size_t maxLine = 1u << 20) {
 }
 
 // Split at the first line break at or after `at` (0: the middle); the second half read by a
-// helper thread, or by the loading thread itself when `served` is false.
+// helper thread, or by the loading thread itself when `served` is false; a third piece taken
+// over from the first line break at or after `takeOverAt`, when not 0.
 Snapshot LoadSplit(std::string_view stream, std::size_t at, bool served,
-                   std::size_t maxLine = 1u << 20) {
+                   std::size_t maxLine = 1u << 20, std::size_t takeOverAt = 0) {
     TableStreamHelper helper;
     helper.minSplitBytes = 0;
     helper.splitAt = at;
+    helper.takeOverAt = takeOverAt;
     std::thread helping;
     if (served) helping = std::thread([&] { helper.Serve(); });
     MemTable t;
@@ -245,6 +247,10 @@ TEST(SplitLoadEquality, GeneratedStreamsSplitAtEveryByteEqualOneThread) {
             const bool served = at % 4 == 0;
             const Snapshot split = LoadSplit(stream, at, served, maxLine);
             ASSERT_EQ(split, whole) << "round " << round << " split at " << at;
+            // And a third piece taken over from either half.
+            const std::size_t takeOverAt = 1 + rng.Next(static_cast<std::uint32_t>(stream.size()));
+            ASSERT_EQ(LoadSplit(stream, at, at % 4 == 1, maxLine, takeOverAt), whole)
+                << "round " << round << " split at " << at << ", taken over at " << takeOverAt;
             ++splits;
             if (!whole.error.empty()) {
                 // Where did the error lie relative to the split? Count by the records kept.
@@ -286,6 +292,11 @@ TEST(SplitLoadEquality, TinyStreamsAndErrorsInEitherHalf) {
         for (std::size_t at = 1; at <= stream.size() + 1; ++at) {
             ASSERT_EQ(LoadSplit(stream, at, true, maxLine), whole) << body << " split at " << at;
             ASSERT_EQ(LoadSplit(stream, at, false, maxLine), whole) << body << " split at " << at;
+            for (std::size_t over = head.size(); at >= head.size() && over <= stream.size() + 1;
+                 ++over) {
+                ASSERT_EQ(LoadSplit(stream, at, (at + over) % 4 == 0, maxLine, over), whole)
+                    << body << " split at " << at << ", taken over at " << over;
+            }
         }
     }
     // The texts the reader reports, line numbers counted over the whole stream (the split

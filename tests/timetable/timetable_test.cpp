@@ -184,13 +184,14 @@ std::string StreamOf(const MemTable& m, std::string_view index) {
 }
 
 // Where to split a stops stream so that one train runs across the split: the start of a line
-// in its second half whose next line has the same train number.
-std::size_t MidTrainSplit(const std::string& stream) {
+// at or after the given share of its records (the start of the line after the one holding the
+// share's byte) whose next line has the same train number.
+std::size_t MidTrainSplit(const std::string& stream, std::size_t num = 1, std::size_t den = 2) {
     const std::size_t data = stream.find("\r\n", stream.find("\"ID\",\"Station\"")) + 2;
     const auto number = [&](std::size_t line) {
         return stream.substr(line + 1, stream.find('"', line + 1) - line - 1);
     };
-    for (std::size_t at = stream.find("\r\n", data + (stream.size() - data) / 2) + 2;
+    for (std::size_t at = stream.find("\r\n", data + (stream.size() - data) * num / den) + 2;
          at < stream.size();) {
         const std::size_t next = stream.find("\r\n", at) + 2;
         if (next < stream.size() && number(at) == number(next)) return at;
@@ -201,11 +202,13 @@ std::size_t MidTrainSplit(const std::string& stream) {
 
 // The four tables (streams by LoadTable) loaded as the start-up loads them: the list's rows
 // read into `read` once it is in, the stops read by two threads, split after the line holding
-// byte `splitAt`, each piece's values read along into `read`; then the typed timetable built
-// from them, helped by the second thread.
+// byte `splitAt` (and a third piece taken over after the line holding `takeOverAt`, when not
+// 0), each piece's values read along into `read`; then the typed timetable built from them,
+// helped by the second thread.
 std::unique_ptr<const Timetable> LoadReadingAlong(const std::array<std::string, 4>& streams,
                                                   std::size_t splitAt, StoredTables& t,
-                                                  TimetableReadAlong& read) {
+                                                  TimetableReadAlong& read,
+                                                  std::size_t takeOverAt = 0) {
     const BlobSource source = [&streams](std::string_view blob) {
         for (const LoadTable w :
              {LoadTable::KMPy, LoadTable::KMList, LoadTable::KMSM, LoadTable::KMTrain}) {
@@ -220,6 +223,7 @@ std::unique_ptr<const Timetable> LoadReadingAlong(const std::array<std::string, 
     read.ReadListRows(t.KMList);
     TableStreamHelper helper;
     helper.splitAt = splitAt;
+    helper.takeOverAt = takeOverAt;
     std::jthread other([&helper] { helper.Serve(); });
     struct Close {
         TableStreamHelper& helper;
@@ -338,12 +342,16 @@ TEST(Timetable, KeepsOddTablesAsStored) {
 
 // The values the loaders read of the stops as their table loads, a piece on each thread, are
 // what the timetable would read of the table: they are taken over, stations numbered and
-// trains merged across the split as one reader would.
+// trains merged across the split as one reader would, also when a third piece was taken over
+// from either half (before the second half, or after it).
 TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
-    const auto check = [](const std::array<std::string, 4>& streams, std::size_t splitAt) {
+    const auto check = [](const std::array<std::string, 4>& streams, std::size_t splitAt,
+                          std::size_t takeOverAt = 0) {
+        SCOPED_TRACE("split at " + std::to_string(splitAt) + ", taken over at " +
+                     std::to_string(takeOverAt));
         StoredTables t;
         TimetableReadAlong read;
-        const auto tt = LoadReadingAlong(streams, splitAt, t, read);
+        const auto tt = LoadReadingAlong(streams, splitAt, t, read, takeOverAt);
         EXPECT_TRUE(read.Taken());
         ExpectAgrees(t, *tt);
         // Stations are numbered as reading the tables numbers them, the list's own names too.
@@ -369,6 +377,11 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
         SCOPED_TRACE("odd tables");
         const std::array<std::string, 4> streams = StreamsOf(odd);
         check(streams, MidTrainSplit(streams[3]));
+        // K2's three stops in three pieces, and a piece between the halves.
+        const std::size_t k2 = streams[3].find("\"K2\"");
+        const std::size_t k2Second = streams[3].find("\"K2\"", k2 + 1);
+        check(streams, k2, k2Second);
+        check(streams, k2Second, streams[3].find("\"K1\""));
     }
     StoredTables sample;
     if (test::LoadSampleStreams(sample, KORVEL_SAMPLE_STREAMS)) {
@@ -376,6 +389,8 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
         const std::array<std::string, 4> streams = StreamsOf(sample);
         ASSERT_NE(MidTrainSplit(streams[3]), 0u);
         check(streams, MidTrainSplit(streams[3]));
+        check(streams, MidTrainSplit(streams[3]), MidTrainSplit(streams[3], 1, 4));
+        check(streams, MidTrainSplit(streams[3]), MidTrainSplit(streams[3], 3, 4));
     }
     SCOPED_TRACE("embedded");
     std::array<std::string, 4> embedded;
