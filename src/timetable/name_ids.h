@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "data/short_bytes.h"
+
 namespace korvel {
 
 // Numbers are given densely, in the order names are first interned (0, 1, 2, ...). The slots
@@ -37,7 +39,7 @@ class NameIds {
                 if (names_.size() * 2 > slots_.size()) Grow();
                 return next;
             }
-            if (slot.tag == tag && names_[slot.id] == name) {
+            if (slot.tag == tag && SameBytes(names_[slot.id], name)) {
                 added = false;
                 return slot.id;
             }

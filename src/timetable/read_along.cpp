@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "data/short_bytes.h"
+
 namespace korvel {
 
 namespace {
@@ -65,7 +67,7 @@ void TimetableReadAlong::Piece::Record(const MemTable::RecordValue* v) {
     }));
 
     const std::string_view trainNumber = TextOf(v[c_.id]);
-    if (runNumber.empty() || runNumber.back() != trainNumber) {
+    if (runNumber.empty() || !SameBytes(runNumber.back(), trainNumber)) {
         runBegin.push_back(record);
         runNumber.emplace_back(trainNumber);
     }

@@ -1,4 +1,5 @@
-// The small text rules every module shares: integers and decimals, clock times, CSV.
+// The small text rules every module shares: integers and decimals, clock times, CSV, short byte
+// strings.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include "data/clock.h"
 #include "data/csv.h"
 #include "data/decimal.h"
+#include "data/short_bytes.h"
 
 namespace korvel {
 namespace {
@@ -119,6 +121,27 @@ TEST(ReadCsvTest, ReadsWhatCsvFieldWrites) {
     const CsvText t = ReadCsv(line + "\r\n");
     ASSERT_EQ(t.records.size(), 1u);
     EXPECT_EQ(t.records[0].values, (Values{"北京,南", "say \"hi\"", "x\ny", "", "\xB1\xB1"}));
+}
+
+// Every length that takes a different path, a difference at every position: a byte compared
+// or copied twice, or one left out, shows.
+TEST(ShortBytesTest, EveryLengthEveryPosition) {
+    for (std::size_t n = 0; n <= 40; ++n) {
+        std::string a(n, '\0');
+        for (std::size_t i = 0; i < n; ++i) a[i] = static_cast<char>(0xA1 + i * 7);
+        std::string b = a;
+        EXPECT_TRUE(SameBytes(a, b)) << n;
+        for (std::size_t i = 0; i < n; ++i) {
+            b[i] = static_cast<char>(b[i] ^ 0x80);
+            EXPECT_FALSE(SameBytes(a, b)) << n << " differing at " << i;
+            b[i] = a[i];
+        }
+        EXPECT_FALSE(SameBytes(a, a + "x"));
+        if (n == 0) continue;
+        std::string to(n + 2, '-');
+        CopyBytes(to.data() + 1, a.data(), n);
+        EXPECT_EQ(to, "-" + a + "-") << n;
+    }
 }
 
 }  // namespace
