@@ -366,8 +366,9 @@ class PieceReading {
     PieceReading(const PieceReading&) = delete;
     PieceReading& operator=(const PieceReading&) = delete;
 
-    // Reads every piece that one reader would have reached, on both threads.
-    void ReadAll() noexcept {
+    // Reads every piece that one reader would have reached, on both threads. Only offering the
+    // helper its job may throw; once offered, nothing throws before it is taken back.
+    void ReadAll() {
         if (halves_) {
             helper_->Offer([this] {
                 Read(1, &*claims_);
