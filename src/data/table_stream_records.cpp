@@ -209,7 +209,7 @@ class Claims {
     // the half ends there.
     std::size_t Claim(int k) {
         std::lock_guard<std::mutex> lock(mutex_);
-        reading_[k] = !finished_[k];
+        reading_[k] = true;
         const std::size_t end = pieces_[k].end;
         const std::size_t next = claimed_[k] + kStretch;
         claimed_[k] = next >= end ? end : std::min(end, LineStartAfter(stream_, next));
@@ -219,7 +219,6 @@ class Claims {
     void Finish(int k) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         reading_[k] = false;
-        finished_[k] = true;
     }
     // For the reader of half `k`, which read it to its end: whether it now reads the third
     // piece, taken from the other half while that is still being read.
@@ -234,9 +233,7 @@ class Claims {
         if (taken_ || !reading_[other]) return false;
         const std::size_t left = pieces_[other].end - claimed_[other];
         if (left < kStretch || left < minBytes_) return false;
-        if (!Cut(other, LineStartAfter(stream_, claimed_[other] + left / 2))) return false;
-        thief_ = k;
-        return true;
+        return Cut(other, LineStartAfter(stream_, claimed_[other] + left / 2));
     }
     // Whether there is a third piece, and whether it lies before the second half.
     bool Taken() const { return taken_; }
@@ -259,8 +256,7 @@ class Claims {
     const std::string_view stream_;
     Piece (&pieces_)[3];
     std::size_t claimed_[2];
-    bool reading_[2] = {false, false};
-    bool finished_[2] = {false, false};
+    bool reading_[2] = {false, false};  // claiming its lines, not yet finished
     const std::size_t minBytes_;
     bool taken_ = false;
     bool assigned_ = false;  // the test's piece, not yet started by its thread
@@ -307,7 +303,7 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             const MemTable::RecordValue* record = reader.Values();
             table.AppendRecord(record);
             if (observer != nullptr) observer->Record(record);
-            if (lines == kSampleRecords && pos > piece.begin && end > pos) {
+            if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t bytesPerRecord = (pos - piece.begin) / lines + 1;
                 const auto guess = [&](std::size_t bytes) {
                     return bytes / bytesPerRecord * 5 / 4 + 16;
