@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <numeric>
 
 #include "data/decimal.h"
 #include "data/memtable_impl.h"
@@ -49,6 +50,7 @@ const FieldDef& Field::Def() const {
 
 std::string_view Field::ViewAt(std::uint32_t record) const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (record >= impl.count) return {};
     const Column& c = impl.columns[column_];
     if (c.isText) return c.Text(record);
@@ -59,6 +61,7 @@ std::string_view Field::ViewAt(std::uint32_t record) const {
 
 std::int32_t Field::IntegerAt(std::uint32_t record) const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (record >= impl.count) return 0;
     const Column& c = impl.columns[column_];
     if (c.isText || c.Null(record)) return 0;
@@ -67,6 +70,7 @@ std::int32_t Field::IntegerAt(std::uint32_t record) const {
 
 bool Field::IsNullAt(std::uint32_t record) const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (record >= impl.count) return true;
     const Column& c = impl.columns[column_];
     return c.isText ? c.Text(record).empty() : c.Null(record);
@@ -74,18 +78,21 @@ bool Field::IsNullAt(std::uint32_t record) const {
 
 std::string_view Field::View() const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (impl.count == 0) return {};
     return ViewAt(impl.RecordAt(impl.pos));
 }
 
 std::int32_t Field::AsInteger() const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (impl.count == 0) return 0;
     return IntegerAt(impl.RecordAt(impl.pos));
 }
 
 bool Field::IsNull() const {
     const auto& impl = *table_->impl_;
+    impl.Records();
     if (impl.count == 0) return true;
     const std::uint32_t r = impl.RecordAt(impl.pos);
     const Column& c = impl.columns[column_];
@@ -130,6 +137,7 @@ void MemTable::Define(std::vector<FieldDef> fields, std::vector<IndexDef> indexe
 }
 
 void MemTable::Append() {
+    impl_->Records();
     if (impl_->pending) Post();
     impl_->roomUntil = 0;
     for (Column& c : impl_->columns) c.JoinTail();
@@ -180,6 +188,7 @@ void MemTable::Post() {
 
 void MemTable::ReserveRecords(std::size_t records) {
     Impl& m = *impl_;
+    m.Records();
     const std::size_t total = m.count + records;
     m.roomUntil = 0;
     for (Column& c : m.columns) {
@@ -196,6 +205,7 @@ void MemTable::ReserveRecords(std::size_t records) {
 }
 
 void MemTable::Impl::MakeRoom() {
+    Records();
     std::size_t room = std::numeric_limits<std::uint32_t>::max() - count;
     for (Column& c : columns) {
         c.JoinTail();
@@ -233,6 +243,8 @@ void MemTable::AppendRecord(const RecordValue* values) {
 void MemTable::AdoptRecords(MemTable&& part) {
     Impl& m = *impl_;
     Impl& p = *part.impl_;
+    m.Records();
+    p.Records();
     if (m.pending) Post();
     if (p.pending) part.Post();
     for (Column& c : m.columns) c.JoinTail();
@@ -245,6 +257,54 @@ void MemTable::AdoptRecords(MemTable&& part) {
     m.count += p.count;
     m.roomUntil = 0;
     part = MemTable();
+}
+
+void MemTable::DeferRecords(std::uint32_t records, std::function<void(MemTable&)> make) {
+    Impl& m = *impl_;
+    m.Records();
+    m.deferred = true;
+    m.make = std::move(make);
+    m.count = records;
+    m.roomUntil = 0;  // whatever appends makes the records first (see MakeRoom)
+}
+
+bool MemTable::RecordsDeferred() const {
+    return !impl_->RecordsMade();
+}
+
+// The records are made in a table of their own and their columns taken over: the definitions,
+// indexes, generation and cursor stay this table's. Runs once; nothing else touches the
+// columns until it has.
+void MemTable::Impl::MakeRecords() const {
+    std::call_once(making, [this] {
+        // A table's Impl is never itself const: the records are what a reader needs made.
+        Impl& m = const_cast<Impl&>(*this);
+        MemTable full;
+        full.Define(fieldDefs, indexDefs);
+        make(full);
+        Impl& f = *full.impl_;
+        if (f.pending) full.Post();
+        for (Column& c : f.columns) c.JoinTail();
+        if (f.count != count) {
+            throw MemTableError("The table's records were read as " + std::to_string(count) +
+                                " and made as " + std::to_string(f.count));
+        }
+        m.columns = std::move(f.columns);
+        if (!orders.empty()) {
+            std::vector<std::uint32_t>& load = m.orders[0].perm;
+            load.reserve(count);
+            AdviseHugePages(load.data(), std::size_t{count} * sizeof(std::uint32_t));
+            load.resize(count);
+            std::iota(load.begin(), load.end(), 0u);
+            if (current != 0) Sort(orders[current]);
+        }
+        if (cursorRecord) {
+            m.pos = count ? PositionOf(*cursorRecord) : 0;
+            m.cursorRecord.reset();
+        }
+        m.make = nullptr;  // and the stream it kept
+        m.made.store(true, std::memory_order_release);
+    });
 }
 
 const std::vector<FieldDef>& MemTable::Fields() const {
@@ -274,6 +334,21 @@ void MemTable::SetIndexName(std::string_view name) {
         }
     }
     if (chosen == static_cast<std::size_t>(-1) || m.orders.empty()) return;
+    if (!m.RecordsMade() && (m.current == 0 || m.cursorRecord)) {
+        // Nothing to sort by yet: the choice is noted, and the cursor's record found in the
+        // index once the records are made.
+        const std::uint32_t record = m.cursorRecord.value_or(m.pos);
+        m.current = chosen;
+        m.currentName = chosen == 0 ? std::string() : m.orders[chosen].def->indexName;
+        m.cursorRecord.reset();
+        if (chosen == 0) {
+            m.pos = record;
+        } else {
+            m.cursorRecord = record;
+        }
+        return;
+    }
+    m.Records();
     const std::uint32_t record = m.count ? m.RecordAt(m.pos) : 0;
     m.Sort(m.orders[chosen]);
     m.current = chosen;
@@ -287,6 +362,7 @@ const std::string& MemTable::IndexName() const {
 
 void MemTable::First() {
     Impl& m = *impl_;
+    m.cursorRecord.reset();
     m.pos = 0;
     m.bof = true;
     m.eof = m.count == 0;
@@ -294,6 +370,7 @@ void MemTable::First() {
 
 void MemTable::Last() {
     Impl& m = *impl_;
+    m.cursorRecord.reset();
     m.pos = m.count ? m.count - 1 : 0;
     m.eof = true;
     m.bof = m.count == 0;
@@ -301,6 +378,7 @@ void MemTable::Last() {
 
 void MemTable::Next() {
     Impl& m = *impl_;
+    m.Records();
     m.bof = false;
     m.eof = false;
     if (m.pos + 1 < m.count) {
@@ -312,6 +390,7 @@ void MemTable::Next() {
 
 void MemTable::Prior() {
     Impl& m = *impl_;
+    m.Records();
     m.bof = false;
     m.eof = false;
     if (m.pos > 0 && m.count > 0) {
@@ -357,6 +436,7 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
     if (col == static_cast<std::size_t>(-1)) {
         throw MemTableError("Field '" + std::string(fieldName) + "' not found");
     }
+    m.Records();
     if (m.count == 0 || m.orders.empty()) return false;
     const Column& c = m.columns[col];
 
@@ -423,15 +503,18 @@ bool MemTable::Locate(std::string_view fieldName, std::string_view value) {
 }
 
 std::uint32_t MemTable::CurrentRecord() const {
+    impl_->Records();
     return impl_->count ? impl_->RecordAt(impl_->pos) : 0;
 }
 
 std::uint32_t MemTable::CurrentPosition() const {
+    impl_->Records();
     return impl_->pos;
 }
 
 const std::vector<std::uint32_t>* MemTable::IndexOrder(std::string_view indexName) const {
     const Impl& m = *impl_;
+    m.Records();
     if (m.orders.empty()) return nullptr;
     if (indexName.empty()) return &m.orders[0].perm;
     for (std::size_t i = 1; i < m.orders.size(); ++i) {
@@ -445,6 +528,7 @@ const std::vector<std::uint32_t>* MemTable::IndexOrder(std::string_view indexNam
 
 const std::vector<std::uint32_t>* MemTable::SearchOrder(std::string_view fieldName) const {
     const Impl& m = *impl_;
+    m.Records();
     const std::size_t col = m.ColumnOf(fieldName);
     if (col == static_cast<std::size_t>(-1)) return nullptr;
     for (std::size_t i = 1; i < m.orders.size(); ++i) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -119,6 +120,17 @@ class MemTable {
     // then confirms load order by comparing the two records at each start only, and sorts
     // without looking when a piece was out of order.
     void NoteOrderedPieces(std::vector<std::uint32_t> starts, std::vector<bool> ordered);
+    // Leaves the records to be made when something first reads them, for a big table that is
+    // seldom read record by record: `make` appends every record to the table it is given,
+    // defined with this table's fields and indexes, and must give exactly `records` of them.
+    // Until then RecordCount, Fields, Indexes, Generation, FindField and the cursor's First,
+    // Last, Eof and Bof answer without them, and SetIndexName only notes the choice; whatever
+    // reads a record makes them first, once, safely from any thread (a failure is thrown to
+    // that reader, and the next one tries again). Called once the records have been read and
+    // checked, before BuildIndexes.
+    void DeferRecords(std::uint32_t records, std::function<void(MemTable&)> make);
+    // Whether the records are still to be made.
+    bool RecordsDeferred() const;
     // Makes every defined index available (stable, nulls first, integers numerically, text
     // in unsigned byte order); each is sorted once, on its first use, safely from any thread.
     // The current order becomes load order, cursor on the first record.

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -220,6 +222,24 @@ struct MemTable::Impl {
     std::uint32_t pos = 0;
     bool bof = true;
     bool eof = true;
+
+    // Records still to be made (MemTable::DeferRecords). `deferred` is set before the table is
+    // shared and never cleared, so a reader may test it without a lock; `make` is dropped once
+    // the records are there, which `made` then says.
+    bool deferred = false;
+    std::function<void(MemTable&)> make;
+    mutable std::once_flag making;
+    std::atomic<bool> made{false};
+    // While the records are not made and an index chosen since is not sorted: the record the
+    // cursor is on, whose position in that index is known only once it is sorted.
+    std::optional<std::uint32_t> cursorRecord;
+
+    // Makes deferred records (every reader of records calls this first).
+    void Records() const {
+        if (deferred) MakeRecords();
+    }
+    bool RecordsMade() const { return !deferred || made.load(std::memory_order_acquire); }
+    void MakeRecords() const;
 
     std::uint32_t RecordAt(std::uint32_t position) const {
         if (orders.empty() || orders[current].perm.empty()) return position;

@@ -126,6 +126,7 @@ void MemTable::Impl::Sort(const Order& o) const {
 
 bool MemTable::InOrderOf(const IndexDef& def) const {
     const Impl& m = *impl_;
+    m.Records();
     return m.InOrder(m.KeysOf(def), def.caseInsensitive, def.descending ? -1 : 1, 1, m.count);
 }
 
@@ -142,10 +143,12 @@ void MemTable::BuildIndexes() {
     const std::uint32_t n = m.count;
 
     Order load;
-    load.perm.reserve(n);
-    AdviseHugePages(load.perm.data(), std::size_t{n} * sizeof(std::uint32_t));
-    load.perm.resize(n);
-    std::iota(load.perm.begin(), load.perm.end(), 0u);
+    if (m.RecordsMade()) {  // else made with the records
+        load.perm.reserve(n);
+        AdviseHugePages(load.perm.data(), std::size_t{n} * sizeof(std::uint32_t));
+        load.perm.resize(n);
+        std::iota(load.perm.begin(), load.perm.end(), 0u);
+    }
     // Load order is its own inverse: PositionOf needs no table for it.
     m.orders.push_back(std::move(load));
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "data/decimal.h"
 #include "data/table_stream_parse.h"
@@ -306,7 +307,8 @@ std::vector<LoadColumn> MatchHeader(const Definitions& d, TableStreamFormat& f) 
 }  // namespace
 
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
-                         TableStreamHelper* helper, RecordObservers observers) {
+                         TableStreamHelper* helper, RecordObservers observers,
+                         std::shared_ptr<const void> streamOwner) {
     if (format == nullptr) throw TableStreamError("No format specified.");
     TableStreamFormat& f = *format;
     f.position = 0;
@@ -321,7 +323,8 @@ void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFo
     table.Define(std::move(d.fields), std::move(d.indexes));
 
     if (f.loadData) {
-        ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper, observers);
+        ReadRecords(table, stream, f.position, f.lineNumber, f, columns, helper, observers,
+                    std::move(streamOwner));
     } else {
         table.BuildIndexes();
     }

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -123,9 +124,13 @@ struct RecordObservers {
 
 // Replaces the table's definitions and records with the stream's and builds every index.
 // Throws TableStreamError (nullptr format: "No format specified."). With a helper the records
-// may be read by two threads (see TableStreamHelper).
+// may be read by two threads (see TableStreamHelper). With `streamOwner`, which keeps `stream`
+// alive, every record is read, checked and observed now, but the table makes its records only
+// when something first reads them (MemTable::DeferRecords): for a big table that its observers
+// have read in another form already. A failed load then leaves the table without records.
 void LoadFromTableStream(MemTable& table, std::string_view stream, TableStreamFormat* format,
-                         TableStreamHelper* helper = nullptr, RecordObservers observers = {});
+                         TableStreamHelper* helper = nullptr, RecordObservers observers = {},
+                         std::shared_ptr<const void> streamOwner = nullptr);
 
 // Appends one value as the writer quotes it (doubled quotes, '%' escapes for CR, LF, NUL and
 // '%' itself), without the comma that follows it.

@@ -380,10 +380,12 @@ class RecordReader {
 // a helper the records may be split in two at a line break, the second half read by the
 // helper's thread, and a third piece taken over by whichever finishes first; the result, the
 // error and the reader's final state are the same as from one thread. Each piece's observer
-// sees its records as they are appended.
+// sees its records as they are read. With `streamOwner`, which keeps `stream` alive, the
+// records are read, checked and observed all the same, but made only when first read (see
+// MemTable::DeferRecords).
 void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart,
                  std::size_t headerLines, TableStreamFormat& f,
                  const std::vector<LoadColumn>& columns, TableStreamHelper* helper,
-                 RecordObservers observers = {});
+                 RecordObservers observers = {}, std::shared_ptr<const void> streamOwner = nullptr);
 
 }  // namespace korvel::stream_detail

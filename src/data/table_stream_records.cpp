@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -265,11 +266,12 @@ class Claims {
 
 // Reads the lines of `piece` into `table` until its end or the first error: up to `end`, or
 // as far as `claims` gives half `k` (then `end` only sizes the columns). Records are appended
-// only when their whole line parsed. After a few records the columns are sized at the same
-// bytes per record up to `end`, so that they do not grow (and copy) step by step.
+// only when their whole line parsed, and only when `keep` says so (otherwise they are only
+// read, checked and observed). After a few records the columns are sized at the same bytes
+// per record up to `end`, so that they do not grow (and copy) step by step.
 void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size_t end,
                const TableStreamFormat& f, const std::vector<LoadColumn>& columns,
-               RecordObserver* observer, Claims* claims, int k) noexcept {
+               RecordObserver* observer, Claims* claims, int k, bool keep) noexcept {
     constexpr std::size_t kSampleRecords = 64;
     // Counted in locals and stored at the end: the other thread's piece may be close by.
     std::size_t pos = piece.begin;
@@ -301,14 +303,14 @@ void ReadPiece(MemTable& table, std::string_view stream, Piece& piece, std::size
             afterLine = pos;
             reader.Read(line, scan);
             const MemTable::RecordValue* record = reader.Values();
-            table.AppendRecord(record);
+            if (keep) table.AppendRecord(record);
             if (observer != nullptr) observer->Record(record);
             if (lines == kSampleRecords && pos > piece.begin) {
                 const std::size_t bytesPerRecord = (pos - piece.begin) / lines + 1;
                 const auto guess = [&](std::size_t bytes) {
                     return bytes / bytesPerRecord * 5 / 4 + 16;
                 };
-                table.ReserveRecords(guess(end - pos));
+                if (keep) table.ReserveRecords(guess(end - pos));
                 if (observer != nullptr)
                     observer->Reserve(guess(end - pos), guess(stream.size() - pos));
             }
@@ -337,12 +339,13 @@ std::size_t SplitPoint(std::string_view stream, std::size_t dataStart,
 // The records read in pieces: the first half from the start by the loading thread, into the
 // table itself; the second by the helper, into a table of its own; the third, when there is
 // one, taken over by whichever finished first (see Claims). Then the pieces are joined in
-// stream order, and the outcome is what one thread reading everything would have had.
+// stream order, and the outcome is what one thread reading everything would have had. Without
+// `keep` the records are read, checked and observed but not appended to any table.
 class PieceReading {
   public:
     PieceReading(MemTable& table, std::string_view stream, std::size_t dataStart,
                  const TableStreamFormat& f, const std::vector<LoadColumn>& columns,
-                 TableStreamHelper* helper, RecordObservers observers)
+                 TableStreamHelper* helper, RecordObservers observers, bool keep)
         : stream_(stream),
           f_(f),
           columns_(columns),
@@ -352,7 +355,8 @@ class PieceReading {
           fields_(halves_ ? table.Fields() : std::vector<FieldDef>()),
           tables_{&table, &second_, &third_},
           observers_{observers.first, observers.second, observers.third},
-          indexes_(table.Indexes()) {
+          indexes_(table.Indexes()),
+          keep_(keep) {
         pieces_[0].begin = dataStart;
         pieces_[0].end = split_;
         pieces_[1].begin = split_;
@@ -400,17 +404,18 @@ class PieceReading {
             lines += pieces_[order_[kept]].lines;
         }
         const Piece& last = pieces_[order_[kept - 1]];
+        records_ = lines;
         std::vector<std::uint32_t> starts;
         std::uint32_t records = tables_[0]->RecordCount();
         for (int i = 1; i < kept; ++i) {
             starts.push_back(records);
             records += tables_[order_[i]]->RecordCount();
         }
-        if (kept == 3 && order_[2] == 2) {
+        if (keep_ && kept == 3 && order_[2] == 2) {
             // The piece taken over is the small one: joining copies it, behind the second half.
             second_.AdoptRecords(std::move(third_));
             tables_[0]->AdoptRecords(std::move(second_));
-        } else {
+        } else if (keep_) {
             for (int i = 1; i < kept; ++i) tables_[0]->AdoptRecords(std::move(*tables_[order_[i]]));
         }
         f.position = last.position;
@@ -422,6 +427,9 @@ class PieceReading {
         if (last.error) std::rethrow_exception(last.error);
         NoteOrder(kept, std::move(starts));
     }
+
+    // The records of the pieces joined, once Join has returned.
+    std::size_t Records() const { return records_; }
 
   private:
     // Reads piece `k` into its table, claiming its lines from `claims` while the other half
@@ -437,8 +445,8 @@ class PieceReading {
         }
         // A half that may be cut short: its end as it starts only sizes its columns.
         const std::size_t end = claims == nullptr ? piece.end : k == 0 ? split_ : stream_.size();
-        ReadPiece(*tables_[k], stream_, piece, end, f_, columns_, observers_[k], claims, k);
-        if (!halves_ || piece.Stopped()) return;
+        ReadPiece(*tables_[k], stream_, piece, end, f_, columns_, observers_[k], claims, k, keep_);
+        if (!halves_ || !keep_ || piece.Stopped()) return;
         // Whether the records are in each index's order, found while they are in this thread's
         // cache, so that the index need not walk them all again.
         try {
@@ -478,6 +486,8 @@ class PieceReading {
     std::vector<bool> ordered_[3];
     int order_[3] = {0, 1, 2};  // the pieces in stream order
     int count_ = 1;
+    const bool keep_;
+    std::size_t records_ = 0;
 };
 
 }  // namespace
@@ -485,10 +495,29 @@ class PieceReading {
 void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart,
                  std::size_t headerLines, TableStreamFormat& f,
                  const std::vector<LoadColumn>& columns, TableStreamHelper* helper,
-                 RecordObservers observers) {
-    PieceReading reading(table, stream, dataStart, f, columns, helper, observers);
+                 RecordObservers observers, std::shared_ptr<const void> streamOwner) {
+    const bool defer = streamOwner != nullptr;
+    PieceReading reading(table, stream, dataStart, f, columns, helper, observers, !defer);
     reading.ReadAll();
     reading.Join(f, headerLines);
+    if (defer) {
+        // Made again from the stream, by one thread, the way they were read: the lines are
+        // known to be good now.
+        table.DeferRecords(static_cast<std::uint32_t>(reading.Records()),
+                           [owner = std::move(streamOwner), stream, dataStart, headerLines,
+                            format = f, columns](MemTable& made) {
+                               Piece piece;
+                               piece.begin = dataStart;
+                               piece.end = stream.size();
+                               ReadPiece(made, stream, piece, stream.size(), format, columns,
+                                         nullptr, nullptr, 0, true);
+                               if (piece.error) std::rethrow_exception(piece.error);
+                               if (piece.tooLong) {
+                                   throw LongLineError(headerLines + piece.lines + 1,
+                                                       format.maxLineBytes);
+                               }
+                           });
+    }
     table.BuildIndexes();
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "data/schema.h"
@@ -21,8 +24,8 @@ std::vector<std::string> Stop(const std::string& id, const std::string& station,
 }
 
 // A small stops table whose rows arrive out of order, so that SIDNo has work to do.
-MemTable MakeStops() {
-    std::vector<std::vector<std::string>> rows = {
+std::vector<std::vector<std::string>> StopRows() {
+    return {
         Stop("Z99", "B", 2, 50),
         Stop("Z98/Z95", "S3", 3, 900),
         Stop("K1", "A", 1, 0),
@@ -32,9 +35,12 @@ MemTable MakeStops() {
         Stop("Z98/Z95", "S2", 2, 300),
         Stop("K1", "C", 2, 10),
     };
+}
+
+MemTable MakeStops() {
     MemTable t;
     TableStreamFormat f;
-    LoadFromTableStream(t, WriteTableStream(KMTrainFields(), KMTrainIndexes(), rows), &f);
+    LoadFromTableStream(t, WriteTableStream(KMTrainFields(), KMTrainIndexes(), StopRows()), &f);
     t.SetIndexName("SIDNo");
     return t;
 }
@@ -255,6 +261,142 @@ TEST(MemTableFields, HandlesSurviveMovingTheTable) {
     tt.KMTrain = std::move(b);
     tt.KMTrain.Last();
     EXPECT_EQ(tt.KMTrain.FieldByName("ID").View(), "Z99");
+}
+
+// Tables whose records are made on first use: the same stream loaded at once and deferred.
+struct DeferredAndEager {
+    explicit DeferredAndEager(std::vector<std::vector<std::string>> rows)
+        : stream(std::make_shared<const std::string>(
+              WriteTableStream(KMTrainFields(), KMTrainIndexes(), rows))) {}
+    MemTable Eager() const {
+        MemTable t;
+        TableStreamFormat f;
+        LoadFromTableStream(t, *stream, &f);
+        return t;
+    }
+    MemTable Deferred() const {
+        MemTable t;
+        TableStreamFormat f;
+        LoadFromTableStream(t, *stream, &f, nullptr, {}, stream);
+        return t;
+    }
+    std::shared_ptr<const std::string> stream;
+};
+
+// Every value of every record, by load position, as one text. (Only text fields are read as
+// text: an integer read as text is written to its field's buffer, which threads would share.)
+std::string AllValues(const MemTable& t) {
+    std::string all;
+    for (std::uint32_t r = 0; r < t.RecordCount(); ++r) {
+        for (const FieldDef& def : t.Fields()) {
+            const Field& f = *t.FindField(def.name);
+            all += (f.Type() == FieldType::WideString ? std::string(f.ViewAt(r))
+                                                      : std::to_string(f.IntegerAt(r))) +
+                   (f.IsNullAt(r) ? "~;" : ";");
+        }
+    }
+    return all;
+}
+
+// The cursor's walk in the current order, as one text.
+std::string Walk(MemTable& t) {
+    std::string walk;
+    for (; !t.Eof(); t.Next()) {
+        walk += std::to_string(t.CurrentRecord()) + ":" + t.FieldByName("ID").AsString() + "#" +
+                std::to_string(t.FieldByName("S_No").AsInteger()) + ";";
+    }
+    return walk;
+}
+
+// Whatever reads a record finds what a table loaded at once holds, and until then the table
+// answers from its definitions and count without making the records.
+TEST(MemTableDeferred, ReadsAsIfLoadedAtOnce) {
+    const DeferredAndEager tables(StopRows());
+    {
+        MemTable d = tables.Deferred();
+        const MemTable e = tables.Eager();
+        const std::uint64_t generation = d.Generation();
+        EXPECT_TRUE(d.RecordsDeferred());
+        EXPECT_EQ(d.RecordCount(), e.RecordCount());
+        EXPECT_EQ(d.Fields().size(), e.Fields().size());
+        EXPECT_NE(d.FindField("S_No"), nullptr);
+        d.Last();
+        d.SetIndexName("SIDNo");  // noted: the cursor stays on the last record loaded
+        EXPECT_EQ(d.IndexName(), "SIDNo");
+        EXPECT_TRUE(d.Eof());
+        EXPECT_TRUE(d.RecordsDeferred());
+        EXPECT_EQ(d.CurrentRecord(), e.RecordCount() - 1);  // made here
+        EXPECT_FALSE(d.RecordsDeferred());
+        EXPECT_EQ(d.Generation(), generation);
+        EXPECT_EQ(AllValues(d), AllValues(e));
+    }
+    // Each way in makes the records, and gives what the eager table gives.
+    const std::vector<std::pair<std::string, std::function<std::string(MemTable&)>>> readers = {
+        {"values", [](MemTable& t) { return AllValues(t); }},
+        {"cursor in load order", [](MemTable& t) { return Walk(t); }},
+        {"cursor in an index chosen first",
+         [](MemTable& t) {
+             t.SetIndexName("SIDNo");
+             t.First();
+             return Walk(t);
+         }},
+        {"index chosen twice, cursor kept",
+         [](MemTable& t) {
+             t.SetIndexName("SStation");
+             t.SetIndexName("SIDNo");
+             return std::to_string(t.CurrentRecord()) + "@" + std::to_string(t.CurrentPosition());
+         }},
+        {"next after choosing",
+         [](MemTable& t) {
+             t.SetIndexName("SStation");
+             t.Next();
+             return Walk(t);
+         }},
+        {"locate",
+         [](MemTable& t) {
+             t.SetIndexName("SIDNo");
+             return std::to_string(t.Locate("ID", "Z98/Z95")) + Walk(t);
+         }},
+        {"orders",
+         [](MemTable& t) {
+             std::string s;
+             for (const char* index : {"", "SIDNo", "SStation"})
+                 for (const std::uint32_t r : *t.IndexOrder(index)) s += std::to_string(r) + ",";
+             for (const std::uint32_t r : *t.SearchOrder("ID")) s += std::to_string(r) + ";";
+             return s;
+         }},
+    };
+    for (const auto& [what, read] : readers) {
+        SCOPED_TRACE(what);
+        MemTable d = tables.Deferred();
+        MemTable e = tables.Eager();
+        EXPECT_EQ(read(d), read(e));
+        EXPECT_FALSE(d.RecordsDeferred());
+    }
+    // A table defined afresh, or filled further, holds what it is given.
+    MemTable d = tables.Deferred();
+    d.Append();
+    d.SetText(0, "Z100");
+    d.Post();
+    EXPECT_EQ(d.RecordCount(), tables.Eager().RecordCount() + 1);
+    EXPECT_EQ(d.FieldByName("ID").ViewAt(d.RecordCount() - 1), "Z100");
+    EXPECT_EQ(d.FieldByName("ID").ViewAt(0), "Z99");
+}
+
+// Readers on several threads that each need the records: they are made once, and every reader
+// sees all of them (the test that ThreadSanitizer watches).
+TEST(MemTableDeferred, MadeOnceForReadersOnSeveralThreads) {
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 0; i < 3000; ++i) rows.push_back(Stop("T" + std::to_string(i % 97), "S", i, i));
+    const DeferredAndEager tables(rows);
+    const std::string want = AllValues(tables.Eager());
+    const MemTable d = tables.Deferred();
+    std::string seen[4];
+    {
+        std::vector<std::jthread> readers;
+        for (std::string& s : seen) readers.emplace_back([&d, &s] { s = AllValues(d); });
+    }
+    for (const std::string& s : seen) EXPECT_TRUE(s == want);
 }
 
 }  // namespace

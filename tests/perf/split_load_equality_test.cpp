@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -84,9 +85,11 @@ Snapshot LoadWhole(std::string_view stream, std::size_t maxLine = 1u << 20) {
 
 // Split at the first line break at or after `at` (0: the middle); the second half read by a
 // helper thread, or by the loading thread itself when `served` is false; a third piece taken
-// over from the first line break at or after `takeOverAt`, when not 0.
+// over from the first line break at or after `takeOverAt`, when not 0. With `deferred` the
+// table makes its records only when the snapshot reads them.
 Snapshot LoadSplit(std::string_view stream, std::size_t at, bool served,
-                   std::size_t maxLine = 1u << 20, std::size_t takeOverAt = 0) {
+                   std::size_t maxLine = 1u << 20, std::size_t takeOverAt = 0,
+                   bool deferred = false) {
     TableStreamHelper helper;
     helper.minSplitBytes = 0;
     helper.splitAt = at;
@@ -97,14 +100,24 @@ Snapshot LoadSplit(std::string_view stream, std::size_t at, bool served,
     TableStreamFormat f;
     f.maxLineBytes = maxLine;
     std::string error;
+    // The stream outlives the table here: a pointer that owns nothing keeps it.
+    const std::shared_ptr<const void> owner(std::shared_ptr<const void>(), stream.data());
     try {
-        LoadFromTableStream(t, stream, &f, &helper);
+        LoadFromTableStream(t, stream, &f, &helper, {}, deferred ? owner : nullptr);
     } catch (const TableStreamError& e) {
         error = e.what();
     }
     helper.Close();
     if (helping.joinable()) helping.join();
     return Take(t, f, error);
+}
+
+// What a load that defers its records leaves: the same, but no records when it failed.
+Snapshot Deferred(Snapshot whole) {
+    if (whole.error.empty()) return whole;
+    whole.records = 0;
+    for (auto& column : whole.columns) column.clear();
+    return whole;
 }
 
 std::string BlobText(std::string_view name) {
@@ -119,6 +132,7 @@ TEST(SplitLoadEquality, EmbeddedTimetableTablesSplitAnywhereEqualOneThread) {
         ASSERT_TRUE(whole.error.empty()) << blob << ": " << whole.error;
         EXPECT_EQ(LoadSplit(text, 0, true), whole) << blob;
         EXPECT_EQ(LoadSplit(text, 0, false), whole) << blob;
+        EXPECT_EQ(LoadSplit(text, 0, true, 1u << 20, 0, true), whole) << blob;
         // Near the start and in the last line.
         EXPECT_EQ(LoadSplit(text, 1, true), whole) << blob;
         EXPECT_EQ(LoadSplit(text, text.size() - 3, true), whole) << blob;
@@ -247,10 +261,14 @@ TEST(SplitLoadEquality, GeneratedStreamsSplitAtEveryByteEqualOneThread) {
             const bool served = at % 4 == 0;
             const Snapshot split = LoadSplit(stream, at, served, maxLine);
             ASSERT_EQ(split, whole) << "round " << round << " split at " << at;
-            // And a third piece taken over from either half.
+            // And a third piece taken over from either half, every third time with the records
+            // made only when read.
             const std::size_t takeOverAt = 1 + rng.Next(static_cast<std::uint32_t>(stream.size()));
-            ASSERT_EQ(LoadSplit(stream, at, at % 4 == 1, maxLine, takeOverAt), whole)
-                << "round " << round << " split at " << at << ", taken over at " << takeOverAt;
+            const bool deferred = at % 3 == 0;
+            ASSERT_EQ(LoadSplit(stream, at, at % 4 == 1, maxLine, takeOverAt, deferred),
+                      deferred ? Deferred(whole) : whole)
+                << "round " << round << " split at " << at << ", taken over at " << takeOverAt
+                << (deferred ? ", deferred" : "");
             ++splits;
             if (!whole.error.empty()) {
                 // Where did the error lie relative to the split? Count by the records kept.
@@ -296,6 +314,9 @@ TEST(SplitLoadEquality, TinyStreamsAndErrorsInEitherHalf) {
                  ++over) {
                 ASSERT_EQ(LoadSplit(stream, at, (at + over) % 4 == 0, maxLine, over), whole)
                     << body << " split at " << at << ", taken over at " << over;
+                ASSERT_EQ(LoadSplit(stream, at, (at + over) % 4 == 1, maxLine, over, true),
+                          Deferred(whole))
+                    << body << " split at " << at << ", taken over at " << over << ", deferred";
             }
         }
     }
