@@ -126,12 +126,14 @@ void TimetableLoader::LoadOne(LoadTable which, MemTable& table, TableStreamForma
             table = std::move(TableOf(*options_.loaded, which));
             event.records = table.RecordCount();
         } else {
-            const RecordObservers observers = which == LoadTable::KMTrain && readAlong_
-                                                  ? readAlong_->Observers()
-                                                  : RecordObservers();
+            // The typed timetable takes the stops over from the read-along: the stops table
+            // makes its records only if something reads them after all.
+            const bool readAlong = which == LoadTable::KMTrain && readAlong_;
+            const RecordObservers observers =
+                readAlong ? readAlong_->Observers() : RecordObservers();
             event.records = LoadTableFromBlob(which, table, format,
                                               helper != nullptr ? stopsSource_ : options_.source,
-                                              helper, &checks, observers);
+                                              helper, &checks, observers, readAlong);
         }
         event.ok = true;
         event.verified = checks.records.has_value();

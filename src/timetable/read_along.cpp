@@ -45,6 +45,8 @@ void TimetableReadAlong::Piece::Begin(const std::vector<FieldDef>& fields, std::
     if (!usable) return;
     c_.numberIsInteger = fields[c_.stopNumber].type != FieldType::WideString;
     c_.kmIsInteger = fields[c_.km].type != FieldType::WideString;
+    // A stop number held as text sorts as text, which is not read here: the table sorts it.
+    ordered = c_.numberIsInteger;
 }
 
 void TimetableReadAlong::Piece::Record(const MemTable::RecordValue* v) {
@@ -66,11 +68,19 @@ void TimetableReadAlong::Piece::Record(const MemTable::RecordValue* v) {
         return std::string_view(names.emplace_back(n));
     }));
 
+    const StopKey stop{!number.set, number.integer};
     const std::string_view trainNumber = TextOf(v[c_.id]);
     if (runNumber.empty() || !SameBytes(runNumber.back(), trainNumber)) {
+        // (string_view compares bytes unsigned, as the table's index does.)
+        if (!runNumber.empty() && std::string_view(runNumber.back()).compare(trainNumber) > 0)
+            ordered = false;
         runBegin.push_back(record);
         runNumber.emplace_back(trainNumber);
+    } else if (stop.Before(lastStop)) {
+        ordered = false;
     }
+    if (record == 0) firstStop = stop;
+    lastStop = stop;
 }
 
 void TimetableReadAlong::ReadListRows(const MemTable& list) {
@@ -104,27 +114,55 @@ void TimetableReadAlong::Piece::Reserve(std::size_t inPiece, std::size_t inStrea
     station.reserve(records + inPiece);
 }
 
-bool TimetableReadAlong::Fits(const MemTable& stops,
-                              const std::vector<std::uint32_t>& order) const {
-    std::uint64_t records = 0;
-    for (const Piece& p : pieces_) {
-        if (p.began && !p.usable) return false;
-        records += p.records;
+bool TimetableReadAlong::Fits(const MemTable& stops) const {
+    // The index the timetable reads the stops in: the first of that name, as the table finds
+    // it. Only the order the builder writes is checked here (train number, then stop number,
+    // both ascending, the number compared by bytes); any other is left to the table.
+    const std::vector<IndexDef>& indexes = stops.Indexes();
+    const auto index = std::find_if(indexes.begin(), indexes.end(), [](const IndexDef& d) {
+        return AsciiIEquals(d.indexName, "SIDNo");
+    });
+    if (index == indexes.end() || index->descending || index->caseInsensitive ||
+        index->fields.size() != 2 || !AsciiIEquals(index->fields[0], "ID") ||
+        !AsciiIEquals(index->fields[1], "S_No")) {
+        return false;
     }
-    // An index that record order already satisfies shares record order's own list (the table
-    // found that out when it checked the index): no need to walk it again.
-    return pieces_[0].began && records == stops.RecordCount() && order.size() == records &&
-           &order == stops.IndexOrder("");
+    std::uint64_t records = 0;
+    const Piece* before = nullptr;  // the last piece with records, in stream order
+    for (const Piece* p : InStreamOrder()) {
+        if (!p->usable || !p->ordered) return false;
+        records += p->records;
+        if (p->records == 0) continue;
+        if (before != nullptr) {
+            const int c = std::string_view(before->runNumber.back()).compare(p->runNumber[0]);
+            if (c > 0 || (c == 0 && p->firstStop.Before(before->lastStop))) return false;
+        }
+        before = p;
+    }
+    return pieces_[0].began && records == stops.RecordCount();
 }
 
-std::vector<TimetableReadAlong::Piece*> TimetableReadAlong::InStreamOrder() {
+namespace {
+
+template <class Piece, std::size_t n>
+std::vector<Piece*> BeganInStreamOrder(Piece (&pieces)[n]) {
     std::vector<Piece*> began;
-    for (Piece& p : pieces_) {
+    for (Piece& p : pieces) {
         if (p.began) began.push_back(&p);
     }
     std::stable_sort(began.begin(), began.end(),
                      [](const Piece* a, const Piece* b) { return a->offset < b->offset; });
     return began;
+}
+
+}  // namespace
+
+std::vector<TimetableReadAlong::Piece*> TimetableReadAlong::InStreamOrder() {
+    return BeganInStreamOrder(pieces_);
+}
+
+std::vector<const TimetableReadAlong::Piece*> TimetableReadAlong::InStreamOrder() const {
+    return BeganInStreamOrder(pieces_);
 }
 
 }  // namespace korvel

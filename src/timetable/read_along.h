@@ -8,7 +8,8 @@
 //
 // What is read here is what Timetable would read from the tables itself. The stops are read in
 // record order: they are taken over only when the stops table's train-and-stop order is its
-// record order (the order the timetable builder writes), and when each field has the type the
+// record order (the order the timetable builder writes; checked here, record by record, so
+// that the table need not make its records for it), and when each field has the type the
 // reading assumes; otherwise Timetable reads the stops table as it always has. The list rows
 // are taken over when they were read from the very table the timetable is built from.
 #pragma once
@@ -53,6 +54,15 @@ class TimetableReadAlong {
 
     // The records of one piece, in record order. Two threads fill the pieces at once: each has
     // its cache lines to itself.
+    // A stop number as the train-and-stop order compares it: null before any number.
+    struct StopKey {
+        bool null = true;
+        std::int32_t number = 0;
+        bool Before(const StopKey& other) const {
+            return null ? !other.null : !other.null && number < other.number;
+        }
+    };
+
     class alignas(64) Piece : public RecordObserver {
       public:
         void Begin(const std::vector<FieldDef>& fields, std::size_t offset) override;
@@ -73,6 +83,12 @@ class TimetableReadAlong {
         // The runs of records with one train number: where each starts, and the number.
         std::vector<std::uint32_t> runBegin;
         std::vector<std::string> runNumber;
+        // Whether the records are in train-and-stop order (train number bytes, then stop
+        // number, null first, equal keys in any order), and the stop numbers of the first and
+        // last record, for the check across the pieces' boundaries.
+        bool ordered = true;
+        StopKey firstStop;
+        StopKey lastStop;
 
       private:
         struct Columns {
@@ -82,12 +98,13 @@ class TimetableReadAlong {
         } c_{};
     };
 
-    // Whether the pieces hold every record of `stops` and `order` (the stops' SIDNo order) is
-    // their record order.
-    bool Fits(const MemTable& stops, const std::vector<std::uint32_t>& order) const;
+    // Whether the pieces hold every record of `stops` and the stops' SIDNo order, as the table
+    // defines it, is their record order. Asks the table for its definitions and count only.
+    bool Fits(const MemTable& stops) const;
 
     // The pieces that began, in stream order.
     std::vector<Piece*> InStreamOrder();
+    std::vector<const Piece*> InStreamOrder() const;
 
     Piece pieces_[3];
     // The train list's values by row, in number order (see Timetable's list rows), and which

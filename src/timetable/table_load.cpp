@@ -1,5 +1,6 @@
 #include "timetable/table_load.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -168,13 +169,15 @@ void RunChecks(LoadTable which, MemTable& table, const TableStreamFormat& format
 
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
                                 const BlobSource& source, TableStreamHelper* helper,
-                                const TableChecks* checks, RecordObservers observers) {
+                                const TableChecks* checks, RecordObservers observers,
+                                bool deferRecords) {
+    const bool strict = checks != nullptr && checks->strict;
     {
         // The inflated text is freed as soon as the table holds its records (and has passed
-        // the checks, whose messages name its lines).
-        const BlobBytes bytes = source(LoadTableBlob(which));
-        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        if (checks != nullptr && checks->strict) {
+        // the checks, whose messages name its lines), or else once it has made them.
+        const auto bytes = std::make_shared<const BlobBytes>(source(LoadTableBlob(which)));
+        const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        if (strict) {
             // Before the reader, which would take much of what this refuses without a word.
             try {
                 CheckStreamForm(which, text);
@@ -182,15 +185,19 @@ std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFor
                 throw TableStreamError(Located(which, e));
             }
         }
-        LoadFromTableStream(table, text, &format, helper, observers);
+        LoadFromTableStream(table, text, &format, helper, observers,
+                            deferRecords && !strict ? bytes : nullptr);
         CheckSchemaFields(which, table);
         if (checks != nullptr) RunChecks(which, table, format, *checks);
     }
     // The queries walk the table in its index's order; without it they would answer in the
-    // wrong order, so it counts as a failed load.
+    // wrong order, so it counts as a failed load. The definitions tell: records still to be
+    // made stay so.
     const std::string_view index = LoadTableIndex(which);
     if (!index.empty()) {
-        if (table.IndexOrder(index) == nullptr) {
+        const std::vector<IndexDef>& defined = table.Indexes();
+        if (std::none_of(defined.begin(), defined.end(),
+                         [&](const IndexDef& d) { return AsciiIEquals(d.indexName, index); })) {
             throw TableStreamError("The table stream has no index '" + std::string(index) + "'");
         }
         table.SetIndexName(index);

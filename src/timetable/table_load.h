@@ -71,11 +71,15 @@ struct TableChecks {
 // that the fields the program reads are there, and whatever `checks` asks for. Throws on
 // any failure; the table may then be partly filled (TimetableLoader clears it). With a
 // helper, a second thread may read half of the records (see TableStreamHelper); the observers
-// see the records as they are read.
+// see the records as they are read. With `deferRecords`, when the observers read what is
+// needed of the records and nothing is expected to read the table record by record, the
+// records are read and checked all the same but made only when something first reads them,
+// and the inflated stream is kept until then (see LoadFromTableStream); strict checks read
+// every record, so they make them at once.
 std::uint32_t LoadTableFromBlob(LoadTable which, MemTable& table, TableStreamFormat& format,
                                 const BlobSource& source, TableStreamHelper* helper = nullptr,
-                                const TableChecks* checks = nullptr,
-                                RecordObservers observers = {});
+                                const TableChecks* checks = nullptr, RecordObservers observers = {},
+                                bool deferRecords = false);
 
 // Loads all four tables one after the other on the calling thread, in the loaders' order
 // (for tests, benchmarks and fuzz targets that need the whole timetable at once). Throws on

@@ -128,7 +128,10 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
     for (int i = 0; i < 4; ++i) generations_[i] = all[i]->Generation();
 
     Builder b;
-    if (b.stop.Read(tables.KMTrain, "SIDNo")) {
+    // Stops taken over from the read-along leave the stops table alone: its records may not
+    // have been made (MemTable::DeferRecords).
+    const bool takeStops = readAlong != nullptr && readAlong->Fits(tables.KMTrain);
+    if (!takeStops && b.stop.Read(tables.KMTrain, "SIDNo")) {
         b.station = tables.KMTrain.FindField("Station");
         b.sno = tables.KMTrain.FindField("S_No");
         if (!b.station || !b.sno) b.stop.order = &Builder::kNone;
@@ -142,7 +145,7 @@ void Timetable::Build(const StoredTables& tables, TimetableReadAlong* readAlong,
     } else {
         ReadListValues(b, rows_);
     }
-    if (readAlong != nullptr && readAlong->Fits(tables.KMTrain, *b.stop.order)) {
+    if (takeStops) {
         TakeTrains(b, *readAlong, helper);
     } else {
         ReadTrains(b);

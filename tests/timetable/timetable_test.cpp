@@ -203,8 +203,8 @@ std::size_t MidTrainSplit(const std::string& stream, std::size_t num = 1, std::s
 // The four tables (streams by LoadTable) loaded as the start-up loads them: the list's rows
 // read into `read` once it is in, the stops read by two threads, split after the line holding
 // byte `splitAt` (and a third piece taken over after the line holding `takeOverAt`, when not
-// 0), each piece's values read along into `read`; then the typed timetable built from them,
-// helped by the second thread.
+// 0), each piece's values read along into `read` and the stops table's records left to be
+// made; then the typed timetable built from them, helped by the second thread.
 std::unique_ptr<const Timetable> LoadReadingAlong(const std::array<std::string, 4>& streams,
                                                   std::size_t splitAt, StoredTables& t,
                                                   TimetableReadAlong& read,
@@ -230,8 +230,9 @@ std::unique_ptr<const Timetable> LoadReadingAlong(const std::array<std::string, 
         ~Close() { helper.Close(); }
     } close{helper};
     TableStreamFormat stopsFormat;
+    const bool deferRecords = true;
     LoadTableFromBlob(LoadTable::KMTrain, t.KMTrain, stopsFormat, source, &helper, nullptr,
-                      read.Observers());
+                      read.Observers(), deferRecords);
     return std::make_unique<const Timetable>(t, read, &helper);
 }
 
@@ -353,6 +354,7 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
         TimetableReadAlong read;
         const auto tt = LoadReadingAlong(streams, splitAt, t, read, takeOverAt);
         EXPECT_TRUE(read.Taken());
+        EXPECT_TRUE(t.KMTrain.RecordsDeferred());  // the timetable did not need them
         ExpectAgrees(t, *tt);
         // Stations are numbered as reading the tables numbers them, the list's own names too.
         const Timetable plain(t);
@@ -402,18 +404,47 @@ TEST(Timetable, TakesOverTheStopsReadWhileTheyLoad) {
     check(embedded, 0);
 }
 
-// Stops stored out of train order: what was read along is no use, and the table is read.
+// Stops stored out of train order: what was read along is no use, and the table is read,
+// whether the order breaks inside a piece or only where two pieces meet.
 TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
     StoredTables stored;
     test::TimetableBuilder()
-        .Train("K2", 6, {Stop{"甲", "", "08:00", "0", 0}, Stop{"乙", "10:00", "", "2:0", 90}})
+        .Train("K2", 6,
+               {Stop{"甲", "", "08:00", "0", 0}, Stop{"乙", "10:00", "10:05", "2:0", 90},
+                Stop{"丙", "11:00", "", "3:0", 120}})
         .Train("K1", 7, {Stop{"乙", "", "07:00", "0", 0}, Stop{"丙", "", "", "05", 30}})
         .BuildInto(stored);
-    StoredTables t;
-    TimetableReadAlong read;
-    const auto tt = LoadReadingAlong(StreamsOf(stored, false), 0, t, read);
-    EXPECT_FALSE(read.Taken());
-    ExpectAgrees(t, *tt);
+    std::array<std::string, 4> streams = StreamsOf(stored);
+    // The stops' lines as written, in train-and-stop order: K1 1, K1 2, K2 1, K2 2, K2 3.
+    const std::string inOrder = streams[3];
+    const std::size_t data = inOrder.find("\r\n", inOrder.find("\"ID\",\"Station\"")) + 2;
+    std::vector<std::string> lines;
+    for (std::size_t at = data; at < inOrder.size();) {
+        const std::size_t end = inOrder.find("\r\n", at) + 2;
+        lines.push_back(inOrder.substr(at, end - at));
+        at = end;
+    }
+    ASSERT_EQ(lines.size(), 5u);
+    // The lines in the order given; the records split before the line at `splitBefore` (none
+    // for 0).
+    const auto check = [&](const std::vector<std::size_t>& order, std::size_t splitBefore) {
+        SCOPED_TRACE("split before line " + std::to_string(splitBefore));
+        streams[3] = inOrder.substr(0, data);
+        std::size_t splitAt = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (i + 1 == splitBefore) splitAt = streams[3].size();
+            streams[3] += lines[order[i]];
+        }
+        StoredTables t;
+        TimetableReadAlong read;
+        const auto tt = LoadReadingAlong(streams, splitAt, t, read);
+        EXPECT_FALSE(read.Taken());
+        ExpectAgrees(t, *tt);
+    };
+    check({2, 3, 4, 0, 1}, 0);  // K2 before K1
+    check({2, 3, 4, 0, 1}, 3);  // each piece in order, the second's train before the first's
+    check({0, 1, 2, 4, 3}, 0);  // K2's last two stops swapped
+    check({0, 1, 2, 4, 3}, 4);  // each piece in order, K2's stop 3 before its stop 2
 }
 
 // Each column reads only the texts its numbers give back and keeps every other text as it was,
