@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,13 +73,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     korvel::TableStreamFormat format;
     // A small cap so that the overlong-line refusal is reached with small inputs too.
     format.maxLineBytes = 2048;
+    std::string error;
     try {
         korvel::LoadFromTableStream(table, stream, &format);
-    } catch (const korvel::TableStreamError&) {
-        return 0;
+    } catch (const korvel::TableStreamError& e) {
+        error = e.what();
     }
+    // Records made only when first read: the same refusal, or the same records.
+    MemTable deferred;
+    korvel::TableStreamFormat deferredFormat;
+    deferredFormat.maxLineBytes = format.maxLineBytes;
+    std::string deferredError;
+    try {
+        const std::shared_ptr<const void> input(std::shared_ptr<const void>(), data);
+        korvel::LoadFromTableStream(deferred, stream, &deferredFormat, nullptr, {}, input);
+    } catch (const korvel::TableStreamError& e) {
+        deferredError = e.what();
+    }
+    Check(deferredError == error);
+    if (!error.empty()) return 0;
 
     const std::vector<std::vector<std::string>> loadOrder = Walk(table);
+    Check(deferred.RecordCount() == table.RecordCount());
+    Check(Walk(deferred) == loadOrder);
     for (const korvel::IndexDef& index : table.Indexes()) {
         table.SetIndexName(index.indexName);
         const auto* order = table.IndexOrder(index.indexName);

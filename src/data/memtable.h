@@ -1,5 +1,6 @@
 // An in-memory table: typed fields, records in load order, named indexes and one cursor.
-// Filled once by LoadFromTableStream and read-only afterwards.
+// Filled once by LoadFromTableStream and read-only afterwards (a big table may make its
+// records only when first read: DeferRecords).
 //
 // Values are stored column by column. A Field is a handle resolved once by FieldByName;
 // reading it afterwards costs no name lookup and no string copy (View()).

@@ -116,8 +116,8 @@ void TimetableReadAlong::Piece::Reserve(std::size_t inPiece, std::size_t inStrea
 
 bool TimetableReadAlong::Fits(const MemTable& stops) const {
     // The index the timetable reads the stops in: the first of that name, as the table finds
-    // it. Only the order the builder writes is checked here (train number, then stop number,
-    // both ascending, the number compared by bytes); any other is left to the table.
+    // it. Only the order the builder writes is checked here (train number by its bytes, then
+    // stop number, both ascending); any other is left to the table.
     const std::vector<IndexDef>& indexes = stops.Indexes();
     const auto index = std::find_if(indexes.begin(), indexes.end(), [](const IndexDef& d) {
         return AsciiIEquals(d.indexName, "SIDNo");
