@@ -52,8 +52,6 @@ class TimetableReadAlong {
   private:
     friend class Timetable;
 
-    // The records of one piece, in record order. Two threads fill the pieces at once: each has
-    // its cache lines to itself.
     // A stop number as the train-and-stop order compares it: null before any number.
     struct StopKey {
         bool null = true;
@@ -63,6 +61,8 @@ class TimetableReadAlong {
         }
     };
 
+    // The records of one piece, in record order. Two threads fill the pieces at once: each has
+    // its cache lines to itself.
     class alignas(64) Piece : public RecordObserver {
       public:
         void Begin(const std::vector<FieldDef>& fields, std::size_t offset) override;
