@@ -373,7 +373,7 @@ TEST(MemTableDeferred, ReadsAsIfLoadedAtOnce) {
         EXPECT_EQ(read(d), read(e));
         EXPECT_FALSE(d.RecordsDeferred());
     }
-    // A table defined afresh, or filled further, holds what it is given.
+    // Appending to it makes its records first, then adds the new one behind them.
     MemTable d = tables.Deferred();
     d.Append();
     d.SetText(0, "Z100");
