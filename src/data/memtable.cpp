@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <numeric>
 
 #include "data/decimal.h"
 #include "data/memtable_impl.h"
@@ -291,11 +290,7 @@ void MemTable::Impl::MakeRecords() const {
         }
         m.columns = std::move(f.columns);
         if (!orders.empty()) {
-            std::vector<std::uint32_t>& load = m.orders[0].perm;
-            load.reserve(count);
-            AdviseHugePages(load.data(), std::size_t{count} * sizeof(std::uint32_t));
-            load.resize(count);
-            std::iota(load.begin(), load.end(), 0u);
+            m.MakeLoadOrder();
             if (current != 0) Sort(orders[current]);
         }
         if (cursorRecord) {

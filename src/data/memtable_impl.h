@@ -265,6 +265,10 @@ struct MemTable::Impl {
         return x < y ? -1 : (x > y ? 1 : 0);
     }
 
+    // Load order's list of records, 0 to count - 1, in orders[0] (made with the records when
+    // they are deferred).
+    void MakeLoadOrder();
+
     // Joins the columns' tails and grows what has no room for one more record; sets
     // roomUntil.
     void MakeRoom();

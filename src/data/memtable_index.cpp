@@ -135,22 +135,23 @@ void MemTable::NoteOrderedPieces(std::vector<std::uint32_t> starts, std::vector<
     impl_->piecesOrdered = std::move(ordered);
 }
 
+void MemTable::Impl::MakeLoadOrder() {
+    std::vector<std::uint32_t>& load = orders[0].perm;
+    load.reserve(count);
+    AdviseHugePages(load.data(), std::size_t{count} * sizeof(std::uint32_t));
+    load.resize(count);
+    std::iota(load.begin(), load.end(), 0u);
+}
+
 void MemTable::BuildIndexes() {
     Impl& m = *impl_;
     if (m.pending) Post();
     m.orders.clear();
     m.generation = NextTableGeneration();
-    const std::uint32_t n = m.count;
 
-    Order load;
-    if (m.RecordsMade()) {  // else made with the records
-        load.perm.reserve(n);
-        AdviseHugePages(load.perm.data(), std::size_t{n} * sizeof(std::uint32_t));
-        load.perm.resize(n);
-        std::iota(load.perm.begin(), load.perm.end(), 0u);
-    }
     // Load order is its own inverse: PositionOf needs no table for it.
-    m.orders.push_back(std::move(load));
+    m.orders.emplace_back();
+    if (m.RecordsMade()) m.MakeLoadOrder();  // else made with the records
 
     for (std::size_t i = 0; i < m.indexDefs.size(); ++i) {
         Order o;
