@@ -501,21 +501,16 @@ void ReadRecords(MemTable& table, std::string_view stream, std::size_t dataStart
     reading.ReadAll();
     reading.Join(f, headerLines);
     if (defer) {
-        // Made again from the stream, by one thread, the way they were read: the lines are
-        // known to be good now.
+        // Made again from the stream by one reader on one thread: the lines are known to be
+        // good now.
         table.DeferRecords(static_cast<std::uint32_t>(reading.Records()),
                            [owner = std::move(streamOwner), stream, dataStart, headerLines,
                             format = f, columns](MemTable& made) {
-                               Piece piece;
-                               piece.begin = dataStart;
-                               piece.end = stream.size();
-                               ReadPiece(made, stream, piece, stream.size(), format, columns,
-                                         nullptr, nullptr, 0, true);
-                               if (piece.error) std::rethrow_exception(piece.error);
-                               if (piece.tooLong) {
-                                   throw LongLineError(headerLines + piece.lines + 1,
-                                                       format.maxLineBytes);
-                               }
+                               TableStreamFormat again = format;
+                               PieceReading one(made, stream, dataStart, again, columns, nullptr,
+                                                {}, true);
+                               one.ReadAll();
+                               one.Join(again, headerLines);
                            });
     }
     table.BuildIndexes();
