@@ -183,11 +183,16 @@ std::string StreamOf(const MemTable& m, std::string_view index) {
     return WriteTableStream(m.Fields(), m.Indexes(), rows);
 }
 
+// Where a stops stream's first record line starts: just after its header line.
+std::size_t StopLinesStart(const std::string& stream) {
+    return stream.find("\r\n", stream.find("\"ID\",\"Station\"")) + 2;
+}
+
 // Where to split a stops stream so that one train runs across the split: the start of a line
 // at or after the given share of its records (the start of the line after the one holding the
 // share's byte) whose next line has the same train number.
 std::size_t MidTrainSplit(const std::string& stream, std::size_t num = 1, std::size_t den = 2) {
-    const std::size_t data = stream.find("\r\n", stream.find("\"ID\",\"Station\"")) + 2;
+    const std::size_t data = StopLinesStart(stream);
     const auto number = [&](std::size_t line) {
         return stream.substr(line + 1, stream.find('"', line + 1) - line - 1);
     };
@@ -417,7 +422,7 @@ TEST(Timetable, ReadsStopsStoredOutOfTrainOrderFromTheTable) {
     std::array<std::string, 4> streams = StreamsOf(stored);
     // The stops' lines as written, in train-and-stop order: K1 1, K1 2, K2 1, K2 2, K2 3.
     const std::string inOrder = streams[3];
-    const std::size_t data = inOrder.find("\r\n", inOrder.find("\"ID\",\"Station\"")) + 2;
+    const std::size_t data = StopLinesStart(inOrder);
     std::vector<std::string> lines;
     for (std::size_t at = data; at < inOrder.size();) {
         const std::size_t end = inOrder.find("\r\n", at) + 2;
